@@ -1,0 +1,48 @@
+#include "cli.h"
+
+#include <ostream>
+
+namespace brindle::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: brindle COMMAND [OPTIONS]\n"
+    "\n"
+    "Split a file into numbered pieces, join them back, and rename files in batches.\n"
+    "\n"
+    "Commands:\n"
+    "  split FILE     cut FILE into piece files (FILE(1).qmf, FILE(2).qmf002, ...)\n"
+    "  join PIECE     join the group PIECE belongs to back into the file it came from\n"
+    "  groups DIR     list the piece groups found in DIR\n"
+    "  info PIECE     show the header of one piece file\n"
+    "  rename FILE... give files new names by a rule\n"
+    "\n"
+    "Run 'brindle COMMAND --help' for the options of a command.\n";
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, Console& console) {
+    if (args.empty()) {
+        console.err << kUsage;
+        return kExitUsage;
+    }
+    const std::string& command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        console.out << kUsage;
+        return kExitOk;
+    }
+    if (command == "--version") {
+        console.out << "brindle 1.1.0\n";
+        return kExitOk;
+    }
+    if (command == "split") return RunSplit(rest, console);
+    if (command == "join") return RunJoin(rest, console);
+    if (command == "groups") return RunGroups(rest, console);
+    if (command == "info") return RunInfo(rest, console);
+    if (command == "rename") return RunRename(rest, console);
+    console.err << "brindle: unknown command '" << command << "'\n\n" << kUsage;
+    return kExitUsage;
+}
+
+}  // namespace brindle::cli

@@ -1,0 +1,11 @@
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    brindle::cli::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    return brindle::cli::Run(args, console);
+}

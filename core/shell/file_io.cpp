@@ -1,0 +1,320 @@
+#include "shell/file_io.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "shell/paths.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
+#define BRINDLE_POSIX_IO 1
+#else
+#include <cstdio>
+#include <io.h>
+#endif
+
+namespace brindle::io {
+namespace {
+
+std::atomic<std::int64_t> g_writeBudget{-1};
+
+// Takes `n` bytes from the test budget; false once it is spent.
+bool TakeBudget(std::size_t n) {
+    std::int64_t budget = g_writeBudget.load();
+    while (budget >= 0) {
+        const auto want = static_cast<std::int64_t>(n);
+        if (budget < want) {
+            g_writeBudget.store(0);
+            return false;
+        }
+        if (g_writeBudget.compare_exchange_weak(budget, budget - want)) {
+            return true;
+        }
+    }
+    return true;
+}
+
+Status ErrnoStatus(const std::string& what, const std::string& path, int error) {
+    std::string message = what + " " + path + ": " + std::strerror(error);
+    if (error == ENOENT) {
+        return Status::NotFound(message);
+    }
+    return Status::IoError(message);
+}
+
+}  // namespace
+
+namespace testing {
+void SetWriteBudget(std::int64_t bytes) { g_writeBudget.store(bytes); }
+}  // namespace testing
+
+File::~File() { (void)Close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        (void)Close();
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+bool File::IsOpen() const { return fd_ >= 0; }
+
+#if defined(BRINDLE_POSIX_IO)
+
+Status File::OpenRead(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        return ErrnoStatus("cannot open", path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && !S_ISREG(st.st_mode)) {
+        (void)Close();
+        return Status::InvalidArgument("not a regular file: " + path);
+    }
+    return Status::Ok();
+}
+
+Status File::CreateReplace(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        return ErrnoStatus("cannot create", path, errno);
+    }
+    return Status::Ok();
+}
+
+Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
+    (void)Close();
+    const auto slash = target.rfind(kPathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    std::string name = (folder == "." ? std::string("./") : folder) + "." + GetFileName(target) + ".part-XXXXXX";
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        return ErrnoStatus("cannot create a file in", folder, errno);
+    }
+    path_ = buffer.data();
+    *tempPath = path_;
+    return Status::Ok();
+}
+
+Status File::Size(std::int64_t* size) const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        return ErrnoStatus("cannot read the length of", path_, errno);
+    }
+    *size = static_cast<std::int64_t>(st.st_size);
+    return Status::Ok();
+}
+
+Status File::ReadExact(void* buffer, std::size_t n) {
+    auto* out = static_cast<char*>(buffer);
+    while (n > 0) {
+        const ssize_t got = ::read(fd_, out, n);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot read", path_, errno);
+        }
+        if (got == 0) {
+            return Status::Corruption("unexpected end of " + path_);
+        }
+        out += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return Status::Ok();
+}
+
+Status File::WriteAll(const void* buffer, std::size_t n) {
+    if (!TakeBudget(n)) {
+        return ErrnoStatus("cannot write", path_, ENOSPC);
+    }
+    const auto* in = static_cast<const char*>(buffer);
+    while (n > 0) {
+        const ssize_t put = ::write(fd_, in, n);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot write", path_, errno);
+        }
+        in += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return Status::Ok();
+}
+
+Status File::SetDefaultPermissions() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd_, 0666 & ~mask) != 0) {
+        return ErrnoStatus("cannot set permissions of", path_, errno);
+    }
+    return Status::Ok();
+}
+
+Status File::Close() {
+    if (fd_ < 0) {
+        return Status::Ok();
+    }
+    const int result = ::close(fd_);
+    fd_ = -1;
+    if (result != 0 && errno != EINTR) {
+        return ErrnoStatus("cannot close", path_, errno);
+    }
+    return Status::Ok();
+}
+
+Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch) {
+    if (!TakeBudget(static_cast<std::size_t>(n))) {
+        return ErrnoStatus("cannot write", out.path_, ENOSPC);
+    }
+#if defined(__linux__) && defined(SYS_copy_file_range)
+    // The kernel copies (or shares extents) without the bytes passing through us.
+    bool kernelCopies = true;
+    while (n > 0 && kernelCopies) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, std::int64_t{1} << 30));
+        const ssize_t copied = ::copy_file_range(in.fd_, nullptr, out.fd_, nullptr, chunk, 0);
+        if (copied > 0) {
+            n -= copied;
+            continue;
+        }
+        if (copied == 0) {
+            return Status::Corruption("unexpected end of " + in.path_);
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+            errno == EPERM || errno == ETXTBSY) {
+            kernelCopies = false;  // this pair of files needs the plain road
+        } else {
+            return ErrnoStatus("cannot copy to", out.path_, errno);
+        }
+    }
+#endif
+    if (n > 0 && scratch.size() < kCopyBufferSize) {
+        scratch.resize(kCopyBufferSize);
+    }
+    while (n > 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(scratch.size())));
+        const ssize_t got = ::read(in.fd_, scratch.data(), chunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot read", in.path_, errno);
+        }
+        if (got == 0) {
+            return Status::Corruption("unexpected end of " + in.path_);
+        }
+        const char* data = scratch.data();
+        std::size_t left = static_cast<std::size_t>(got);
+        while (left > 0) {
+            const ssize_t put = ::write(out.fd_, data, left);
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return ErrnoStatus("cannot write", out.path_, errno);
+            }
+            data += put;
+            left -= static_cast<std::size_t>(put);
+        }
+        n -= got;
+    }
+    return Status::Ok();
+}
+
+Status MoveReplacing(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return ErrnoStatus("cannot move onto", to, errno);
+    }
+    return Status::Ok();
+}
+
+Status MoveNoReplace(const std::string& from, const std::string& to) {
+#if defined(__linux__) && defined(SYS_renameat2)
+    constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kNoReplace) == 0) {
+        return Status::Ok();
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        return ErrnoStatus("cannot rename to", to, errno);
+    }
+#endif
+    // Without renameat2: a hard link fails when the target exists, so nothing is replaced.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return ErrnoStatus("cannot rename to", to, errno);
+    }
+    if (::unlink(from.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        return ErrnoStatus("cannot rename", from, error);
+    }
+    return Status::Ok();
+}
+
+Status RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return ErrnoStatus("cannot delete", path, errno);
+    }
+    return Status::Ok();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+#else  // portable fallback over the C library
+
+// Kept deliberately small: no kernel copy, std::FILE underneath.
+#error "Only POSIX systems are supported by this build; add a Windows seam here."
+
+#endif
+
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden) {
+    std::vector<std::string> names;
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) {
+            continue;
+        }
+        std::string name = it->path().filename().string();
+        if (!includeHidden && !name.empty() && name.front() == '.') {
+            continue;
+        }
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+}  // namespace brindle::io

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/status.h"
+
+// The one seam between the engines and the operating system's files. Everything above it
+// is portable; below it the kernel's own copy is used where there is one.
+namespace brindle::io {
+
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    Status OpenRead(const std::string& path);
+    // Creates the file, or empties one that is there, for writing from its first byte.
+    Status CreateReplace(const std::string& path);
+    // Creates a new, uniquely named file in the folder of `target`.
+    Status CreateTempBeside(const std::string& target, std::string* tempPath);
+
+    bool IsOpen() const;
+    Status Size(std::int64_t* size) const;
+    // Reads exactly `n` bytes; a short file is an error.
+    Status ReadExact(void* buffer, std::size_t n);
+    Status WriteAll(const void* buffer, std::size_t n);
+    // Gives the file the permissions a newly created file would get (temporaries are private).
+    Status SetDefaultPermissions();
+    // Closes and reports any error the close itself brings (a full disk can show up here).
+    Status Close();
+
+private:
+    friend Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch);
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Copies `n` bytes from the current position of `in` to the current position of `out`.
+// `scratch` is the bounded buffer used where the kernel cannot copy by itself.
+Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch);
+
+// Moves `from` onto `to`, replacing `to` if it exists; both in one folder.
+Status MoveReplacing(const std::string& from, const std::string& to);
+// Moves `from` to `to` only if nothing is at `to`; never replaces.
+Status MoveNoReplace(const std::string& from, const std::string& to);
+Status RemoveFile(const std::string& path);
+// True when both paths exist and name the same file.
+bool SameFile(const std::string& a, const std::string& b);
+bool IsRegularFile(const std::string& path);
+// The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.
+std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
+
+inline constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
+
+namespace testing {
+// Makes writes fail with "No space left on device" once this many more bytes have been
+// written; a negative budget means no limit. For tests that need a full disk.
+void SetWriteBudget(std::int64_t bytes);
+}  // namespace testing
+
+}  // namespace brindle::io

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindle {
+
+// True when `name` matches a pattern of "*" and "?" wildcards, ignoring ASCII letter case
+// (a "*.jpg" filter is expected to find photo.JPG too).
+bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+// The regular files of one folder that match `pattern`, sorted alphabetically without regard
+// to letter case; hidden files (names beginning with ".") are left out.
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern = "*");
+
+}  // namespace brindle

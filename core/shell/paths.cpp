@@ -1,0 +1,82 @@
+#include "shell/paths.h"
+
+namespace brindle {
+
+std::string GetFileName(std::string_view path) {
+    const auto pos = path.rfind(kPathSeparator);
+    return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
+}
+
+std::string GetFolderName(std::string_view path) {
+    const auto pos = path.rfind(kPathSeparator);
+    return std::string(pos == std::string_view::npos ? path : path.substr(0, pos));
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string joined(folder);
+    if (joined.empty() || joined.back() != kPathSeparator) {
+        joined += kPathSeparator;
+    }
+    joined += name;
+    return joined;
+}
+
+std::string FormatSize(std::int64_t bytes, char decimalSeparator) {
+    constexpr std::int64_t kKB = 1024;
+    constexpr std::int64_t kMB = kKB * 1024;
+    constexpr std::int64_t kGB = kMB * 1024;
+    if (bytes < kKB) {
+        return std::to_string(bytes) + " BYTE";
+    }
+    std::int64_t unit = kKB;
+    const char* word = " KB";
+    if (bytes >= kGB) {
+        unit = kGB;
+        word = " GB";
+    } else if (bytes >= kMB) {
+        unit = kMB;
+        word = " MB";
+    }
+    // Work in hundredths: bytes * 100 / unit is exact in a double for every count we show,
+    // so ties really are ties and go to the even neighbour.
+    const std::int64_t whole = bytes / unit;
+    const std::int64_t rest = bytes % unit;
+    std::int64_t hundredths = whole * 100 + (rest * 100) / unit;
+    const std::int64_t remainder = (rest * 100) % unit;
+    if (remainder * 2 > unit || (remainder * 2 == unit && hundredths % 2 != 0)) {
+        ++hundredths;
+    }
+    std::string text = std::to_string(hundredths / 100);
+    const std::int64_t fraction = hundredths % 100;
+    if (fraction != 0) {
+        text += decimalSeparator;
+        text += static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0) {
+            text += static_cast<char>('0' + fraction % 10);
+        }
+    }
+    return text + word;
+}
+
+std::string RemoveDigits(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            kept += c;
+        }
+    }
+    return kept;
+}
+
+std::string GetExtensionLetters(std::string_view path) {
+    const auto pos = path.rfind('.');
+    return RemoveDigits(pos == std::string_view::npos ? path : path.substr(pos + 1));
+}
+
+std::string StripExtension(std::string_view fileName) {
+    const auto pos = fileName.rfind('.');
+    return std::string(pos == std::string_view::npos ? fileName : fileName.substr(0, pos));
+}
+
+}  // namespace brindle

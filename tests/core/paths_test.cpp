@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "shell/file_list.h"
+#include "shell/numbers.h"
+#include "shell/paths.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+
+namespace brindle {
+namespace {
+
+TEST(FormatSize, UnitsThresholdsAndHalfEvenRounding) {
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "0 BYTE"},          {-5, "-5 BYTE"},          {1023, "1023 BYTE"},
+        {1024, "1 KB"},         {1536, "1.5 KB"},         {1126, "1.1 KB"},
+        {1049, "1.02 KB"},      {1152, "1.12 KB"},        {1048575, "1024 KB"},
+        {1048576, "1 MB"},      {1457664, "1.39 MB"},     {1073741823, "1024 MB"},
+        {1073741824, "1 GB"},   {2147483647, "2 GB"},     {10000000, "9.54 MB"},
+    };
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(FormatSize(bytes), text) << bytes;
+    }
+    EXPECT_EQ(FormatSize(1536, ','), "1,5 KB");
+}
+
+TEST(PathHelpers, CutAtTheLastSeparator) {
+    EXPECT_EQ(GetFileName("/data/report.doc"), "report.doc");
+    EXPECT_EQ(GetFileName("/dir/"), "");
+    EXPECT_EQ(GetFolderName("/data/report.doc"), "/data");
+    EXPECT_EQ(GetFolderName("/report.doc"), "");
+    EXPECT_EQ(GetFolderName("file.txt"), "file.txt");
+    EXPECT_EQ(GetFolderName(""), "");
+    EXPECT_EQ(JoinPath("/out", "a"), "/out/a");
+    EXPECT_EQ(JoinPath("/out/", "a"), "/out/a");
+    EXPECT_EQ(StripExtension("archive.tar.gz"), "archive.tar");
+    EXPECT_EQ(StripExtension("README"), "README");
+}
+
+TEST(PathHelpers, ExtensionLetters) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"base(1).qmf", "qmf"}, {"base(1).qmf002", "qmf"}, {"notes.txt", "txt"},
+        {"README", "README"},   {"x.2024", ""},            {"A.QMF007", "QMF"},
+        {"a.b.qmf12", "qmf"},   {"dir.old/name", "old/name"}, {"", ""},
+    };
+    for (const auto& [path, letters] : cases) {
+        EXPECT_EQ(GetExtensionLetters(path), letters) << path;
+    }
+    EXPECT_EQ(RemoveDigits("a1b22c333"), "abc");
+    EXPECT_EQ(RemoveDigits("0123"), "");
+}
+
+TEST(NumberReading, LeadingNumberAndWholeTextNumeric) {
+    struct Case {
+        const char* text;
+        double value;
+        bool numeric;
+    };
+    const Case cases[] = {
+        {"2", 2, true},       {"2.5", 2.5, true},  {" 1 000 ", 1000, true}, {"abc", 0, false},
+        {"", 0, false},       {"12abc", 12, false}, {"-3", -3, true},       {"+.5", 0.5, true},
+        {"1.2.3", 1.2, false}, {".", 0, false},     {"- 7", -7, true},       {"5.", 5, true},
+    };
+    for (const auto& c : cases) {
+        const NumberReading r = ReadNumber(c.text);
+        EXPECT_DOUBLE_EQ(r.value, c.value) << c.text;
+        EXPECT_EQ(r.numeric, c.numeric) << c.text;
+    }
+    EXPECT_DOUBLE_EQ(ReadNumber("1,5", ',').value, 1.5);
+}
+
+TEST(NumberReading, RoundsHalvesToEven) {
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(3.5), 4);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(1.4999), 1);
+    EXPECT_DOUBLE_EQ(RoundHalfEvenTo(99.995, 0), 100);
+}
+
+TEST(FileList, SortedFilteredWithoutHiddenOrFolders) {
+    test::TempDir dir;
+    for (const char* name : {"b.jpg", "A.JPG", "c.txt", ".hidden.jpg", "noext"}) {
+        test::WriteFile(dir.File(name), "x");
+    }
+    std::filesystem::create_directory(dir.File("folder.jpg"));
+    EXPECT_EQ(ListFiles(dir.path(), "*.*"),
+              (std::vector<std::string>{"A.JPG", "b.jpg", "c.txt", "noext"}));
+    EXPECT_EQ(ListFiles(dir.path(), "*.jpg"), (std::vector<std::string>{"A.JPG", "b.jpg"}));
+    EXPECT_TRUE(ListFiles(dir.File("missing")).empty());
+    EXPECT_TRUE(MatchesPattern("a(2).qmf002", "*.qmf???"));
+    EXPECT_FALSE(MatchesPattern("a.qmf", "*.jpg"));
+}
+
+}  // namespace
+}  // namespace brindle
