@@ -1,0 +1,10 @@
+#include "join/join_state.h"
+
+namespace brindle {
+
+JoinState& SharedJoinState() {
+    static JoinState state;
+    return state;
+}
+
+}  // namespace brindle

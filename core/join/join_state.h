@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace brindle {
+
+// The group being joined, carried from page to page of the join windows.
+struct JoinState {
+    std::string JoinFolder;
+    std::string JoinGroupName;
+    std::string JoinOriginalName;  // the name stored in the first piece, padding removed
+};
+
+// The one join state of the desktop program, alive until the process ends.
+JoinState& SharedJoinState();
+
+}  // namespace brindle
