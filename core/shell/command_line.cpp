@@ -1,0 +1,83 @@
+#include "shell/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "shell/paths.h"
+
+namespace brindle {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Absolute(const std::string& path, const std::string& currentFolder) {
+    const fs::path given(path);
+    if (given.is_absolute()) {
+        return given;
+    }
+    return fs::path(currentFolder) / given;
+}
+
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+std::string LongPathName(const std::string& path, const std::string& currentFolder) {
+    if (path.empty()) {
+        return {};
+    }
+    const fs::path absolute = Absolute(path, currentFolder);
+    std::error_code error;
+    if (!fs::exists(absolute, error) || error) {
+        return {};
+    }
+    return absolute.lexically_normal().string();
+}
+
+StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
+                                const std::string& currentFolder) {
+    StartDecision decision;
+    if (arguments.empty() || arguments.back().empty()) {
+        return decision;
+    }
+    const std::string& last = arguments.back();
+    std::string path = LongPathName(last, currentFolder);
+    if (path.empty()) {
+        path = Absolute(last, currentFolder).string();
+    }
+    decision.path = path;
+
+    if (arguments.front() == "-r") {
+        decision.window = StartWindow::RenameList;
+        return decision;
+    }
+
+    const std::string fileName = GetFileName(path);
+    const auto dot = fileName.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
+    const auto slash = path.rfind(kPathSeparator);
+
+    if (Lowered(extension) == "qmf") {
+        decision.window = StartWindow::QuickJoin;
+        decision.JoinFolder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+        const auto bracket = fileName.rfind('(');
+        if (bracket != std::string::npos) {
+            decision.JoinGroupName = fileName.substr(0, bracket);
+        }
+        return decision;
+    }
+
+    decision.window = StartWindow::QuickSplit;
+    decision.SplitSourcePath = path;
+    decision.SplitDestFolder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    decision.SplitGroupName = StripExtension(fileName);
+    return decision;
+}
+
+}  // namespace brindle

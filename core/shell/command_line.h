@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brindle {
+
+// The window the desktop program opens first, decided from its arguments.
+enum class StartWindow {
+    Main,        // no argument: the main window with its three jobs
+    RenameList,  // first argument "-r"
+    QuickJoin,   // last argument a first piece file (extension "qmf")
+    QuickSplit,  // any other last argument: the file to split
+};
+
+struct StartDecision {
+    StartWindow window = StartWindow::Main;
+    std::string path;  // the last argument as resolved; empty for the main window
+
+    // Set for QuickJoin only.
+    std::string JoinFolder;
+    std::string JoinGroupName;
+
+    // Set for QuickSplit only.
+    std::string SplitSourcePath;
+    std::string SplitDestFolder;  // ends with the separator
+    std::string SplitGroupName;
+};
+
+// The absolute, normalised form of a path that exists, empty when it does not.
+// A relative path is taken against currentFolder.
+std::string LongPathName(const std::string& path, const std::string& currentFolder);
+
+// arguments excludes the program's own name. A path that does not exist is still used, made
+// absolute against currentFolder, so the window that opens can report it in its own words.
+StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
+                                const std::string& currentFolder);
+
+}  // namespace brindle

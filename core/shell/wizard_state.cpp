@@ -1,0 +1,20 @@
+#include "shell/wizard_state.h"
+
+namespace brindle {
+
+void WizardState::SetStartValues() {
+    SavedSourceText.clear();
+    SavedSplitMode = 0;
+    SavedPieceCount = "2";
+    SavedPieceSize = "1";
+    SavedSizeUnit = 0;
+    SavedDestText.clear();
+    SavedGroupText.clear();
+}
+
+WizardState& SharedWizardState() {
+    static WizardState state;
+    return state;
+}
+
+}  // namespace brindle

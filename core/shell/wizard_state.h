@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brindle {
+
+// What the wizard pages remember across transitions; each page is rebuilt when shown again.
+// Before SetStartValues every text is empty and every number 0.
+struct WizardState {
+    std::string SavedSourceText;
+    std::int16_t SavedSplitMode = 0;  // 0 pieces, 1 equal sizes, 2 floppy
+    std::string SavedPieceCount;
+    std::string SavedPieceSize;
+    std::int16_t SavedSizeUnit = 0;  // 0 KB, 1 MB, 2 GB
+    std::string SavedDestText;
+    std::string SavedGroupText;
+    std::string SavedGroupList;  // group list items joined by "|"
+    std::string SavedJoinPathText;
+    std::string SavedTargetText;
+
+    // The controls' designed defaults, set when the program starts without arguments.
+    // The join texts are left alone.
+    void SetStartValues();
+};
+
+// The one saved wizard state of the desktop program, alive until the process ends.
+WizardState& SharedWizardState();
+
+}  // namespace brindle

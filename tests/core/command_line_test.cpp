@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "shell/command_line.h"
+#include "shell/wizard_state.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+
+namespace brindle {
+namespace {
+
+using test::TempDir;
+
+StartDecision Decide(std::vector<std::string> arguments, const std::string& cwd = "/home/u") {
+    return DecideStartWindow(arguments, cwd);
+}
+
+TEST(DecideStartWindow, NoArgumentOrAnEmptyLastArgumentKeepsTheMainWindow) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {}, {""}, {"/work/movie.avi", ""}, {"-r", ""}}) {
+        const StartDecision decision = Decide(arguments);
+        EXPECT_EQ(decision.window, StartWindow::Main) << arguments.size();
+        EXPECT_EQ(decision.path, "");
+    }
+}
+
+TEST(DecideStartWindow, FirstPieceOpensQuickJoinWithFolderAndGroup) {
+    const struct {
+        const char* argument;
+        const char* folder;
+        const char* group;
+    } cases[] = {
+        {"/work/data(1).qmf", "/work", "data"},
+        {"/work/Report(1).QMF", "/work", "Report"},        // extension compared lower-cased
+        {"/work/a(b)(1).qmf", "/work", "a(b)"},            // cut at the last "("
+        {"/work/nobracket.qmf", "/work", ""},              // no "(": empty group
+        {"/my files/big data(1).qmf", "/my files", "big data"},  // one argument with spaces
+        {"/data(1).qmf", "", "data"},
+    };
+    for (const auto& c : cases) {
+        const StartDecision decision = Decide({c.argument});
+        EXPECT_EQ(decision.window, StartWindow::QuickJoin) << c.argument;
+        EXPECT_EQ(decision.JoinFolder, c.folder) << c.argument;
+        EXPECT_EQ(decision.JoinGroupName, c.group) << c.argument;
+        EXPECT_EQ(decision.SplitSourcePath, "") << c.argument;
+    }
+}
+
+TEST(DecideStartWindow, AnyOtherFileOpensQuickSplit) {
+    const struct {
+        const char* argument;
+        const char* destination;
+        const char* group;
+    } cases[] = {
+        {"/work/movie.avi", "/work/", "movie"},
+        {"/work/data(2).qmf002", "/work/", "data(2)"},  // a later piece is split, not joined
+        {"/work/archive.tar.gz", "/work/", "archive.tar"},
+        {"/work/README", "/work/", "README"},            // no "." keeps the whole name
+        {"/v1.2/notes", "/v1.2/", "notes"},              // a "." in a folder is not an extension
+        {"/work/qmf", "/work/", "qmf"},
+        {"/my files/holiday video.mp4", "/my files/", "holiday video"},
+    };
+    for (const auto& c : cases) {
+        const StartDecision decision = Decide({c.argument});
+        EXPECT_EQ(decision.window, StartWindow::QuickSplit) << c.argument;
+        EXPECT_EQ(decision.SplitSourcePath, c.argument);
+        EXPECT_EQ(decision.SplitDestFolder, c.destination) << c.argument;
+        EXPECT_EQ(decision.SplitGroupName, c.group) << c.argument;
+        EXPECT_EQ(decision.JoinFolder, "") << c.argument;
+    }
+}
+
+TEST(DecideStartWindow, OnlyTheLastArgumentIsThePath) {
+    const StartDecision decision = Decide({"/work/first.txt", "/work/second(1).qmf"});
+    EXPECT_EQ(decision.window, StartWindow::QuickJoin);
+    EXPECT_EQ(decision.JoinGroupName, "second");
+}
+
+TEST(DecideStartWindow, RenameSwitchWinsOverAnyFile) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"-r"}, {"-r", "/work/data(1).qmf"}, {"-r", "/work/movie.avi", "x"}}) {
+        EXPECT_EQ(Decide(arguments).window, StartWindow::RenameList) << arguments.back();
+    }
+    // The switch is case-sensitive and must come first.
+    EXPECT_EQ(Decide({"-R", "/work/movie.avi"}).window, StartWindow::QuickSplit);
+    EXPECT_EQ(Decide({"/work/movie.avi", "-r"}).window, StartWindow::QuickSplit);
+}
+
+TEST(DecideStartWindow, RelativePathsBecomeAbsoluteAgainstTheCurrentFolder) {
+    StartDecision decision = Decide({"movie.avi"}, "/home/u");
+    EXPECT_EQ(decision.SplitSourcePath, "/home/u/movie.avi");
+    EXPECT_EQ(decision.SplitDestFolder, "/home/u/");
+
+    decision = Decide({"sub/data(1).qmf"}, "/home/u");
+    EXPECT_EQ(decision.window, StartWindow::QuickJoin);
+    EXPECT_EQ(decision.JoinFolder, "/home/u/sub");
+}
+
+TEST(DecideStartWindow, ExistingPathsAreNormalised) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("sub"));
+    test::WriteFile(dir.File("sub/movie.avi"), "x");
+    test::WriteFile(dir.File("data(1).qmf"), "x");
+
+    StartDecision decision = Decide({"./sub/../sub/movie.avi"}, dir.path());
+    EXPECT_EQ(decision.SplitSourcePath, dir.File("sub/movie.avi"));
+    EXPECT_EQ(decision.SplitDestFolder, dir.File("sub/"));
+
+    decision = Decide({dir.path() + "//sub/..//data(1).qmf"});
+    EXPECT_EQ(decision.window, StartWindow::QuickJoin);
+    EXPECT_EQ(decision.JoinFolder, dir.path());
+    EXPECT_EQ(decision.JoinGroupName, "data");
+}
+
+TEST(LongPathName, EmptyForAMissingPath) {
+    TempDir dir;
+    test::WriteFile(dir.File("here.txt"), "x");
+    EXPECT_EQ(LongPathName(dir.File("missing.txt"), "/"), "");
+    EXPECT_EQ(LongPathName("", dir.path()), "");
+    EXPECT_EQ(LongPathName("here.txt", dir.path()), dir.File("here.txt"));
+}
+
+TEST(WizardState, StartValuesAreTheDesignedDefaultsAndKeepTheJoinTexts) {
+    WizardState state;
+    EXPECT_EQ(state.SavedPieceCount, "");
+    state.SavedSourceText = "/a";
+    state.SavedSplitMode = 2;
+    state.SavedSizeUnit = 1;
+    state.SavedDestText = "/b";
+    state.SavedGroupText = "g";
+    state.SavedJoinPathText = "/j";
+    state.SetStartValues();
+    EXPECT_EQ(state.SavedSourceText, "");
+    EXPECT_EQ(state.SavedSplitMode, 0);
+    EXPECT_EQ(state.SavedPieceCount, "2");
+    EXPECT_EQ(state.SavedPieceSize, "1");
+    EXPECT_EQ(state.SavedSizeUnit, 0);
+    EXPECT_EQ(state.SavedDestText, "");
+    EXPECT_EQ(state.SavedGroupText, "");
+    EXPECT_EQ(state.SavedJoinPathText, "/j");
+    EXPECT_EQ(&SharedWizardState(), &SharedWizardState());
+}
+
+}  // namespace
+}  // namespace brindle
