@@ -1,12 +1,289 @@
+#include <ctime>
+#include <filesystem>
 #include <ostream>
 
+#include "args.h"
 #include "cli.h"
+#include "join/discovery.h"
+#include "join/join_engine.h"
+#include "shell/file_io.h"
+#include "shell/paths.h"
+#include "split/split_engine.h"
+#include "split/split_planning.h"
+#include "terminal_progress.h"
 
 namespace brindle::cli {
+namespace {
 
-int RunSplit(const std::vector<std::string>&, Console& c) { c.err << "not yet\n"; return kExitUsage; }
-int RunJoin(const std::vector<std::string>&, Console& c) { c.err << "not yet\n"; return kExitUsage; }
-int RunGroups(const std::vector<std::string>&, Console& c) { c.err << "not yet\n"; return kExitUsage; }
-int RunInfo(const std::vector<std::string>&, Console& c) { c.err << "not yet\n"; return kExitUsage; }
+constexpr const char* kSplitHelp =
+    "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
+    "                          [--dest DIR] [--group NAME]\n"
+    "\n"
+    "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR.\n"
+    "\n"
+    "  --pieces N     split into N pieces, 2 to 999 (default: 2)\n"
+    "  --size SIZE    split into piece files of SIZE each, header included\n"
+    "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
+    "  --floppy       split into floppy-sized pieces (1.44MB)\n"
+    "  --dest DIR     folder for the pieces (default: the file's own folder)\n"
+    "  --group NAME   name of the pieces (default: the file's name without extension)\n";
+
+constexpr const char* kJoinHelp =
+    "Usage: brindle join PIECE [--out FILE]\n"
+    "\n"
+    "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
+    "split, after checking that every piece is there and that all come from the same split.\n"
+    "\n"
+    "  --out FILE     the file to write (default: the stored name, beside the pieces)\n";
+
+constexpr const char* kGroupsHelp =
+    "Usage: brindle groups DIR\n"
+    "\n"
+    "Lists the piece groups in DIR: group, stored file name, size and date of the split.\n";
+
+constexpr const char* kInfoHelp =
+    "Usage: brindle info PIECE\n"
+    "\n"
+    "Shows every field of the header of one piece file.\n";
+
+int Usage(Console& console, const std::string& command, const std::string& problem, const char* help) {
+    console.err << "brindle " << command << ": " << problem << "\n\n" << help;
+    return kExitUsage;
+}
+
+bool IsHelp(const std::string& word) { return word == "--help" || word == "-h"; }
+
+// Today's date in the short form of the user's locale, as the pieces record it.
+std::string TodayShortDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[64] = {};
+    std::strftime(text, sizeof text, "%x", &local);
+    return text;
+}
+
+}  // namespace
+
+int RunSplit(const std::vector<std::string>& words, Console& console) {
+    Args args(words);
+    std::string file;
+    std::string dest;
+    std::optional<std::string> group;
+    std::optional<std::string> pieces;
+    std::optional<std::string> size;
+    std::optional<std::string> unit;
+    bool floppy = false;
+    while (args.Next()) {
+        if (!args.IsOption()) {
+            if (!file.empty()) {
+                return Usage(console, "split", "give one file to split", kSplitHelp);
+            }
+            file = args.Word();
+            continue;
+        }
+        const std::string name = args.Name();
+        if (IsHelp(name)) {
+            console.out << kSplitHelp;
+            return kExitOk;
+        }
+        if (name == "--floppy") {
+            floppy = true;
+            continue;
+        }
+        std::optional<std::string>* target = name == "--pieces" ? &pieces
+                                             : name == "--size" ? &size
+                                             : name == "--unit" ? &unit
+                                             : name == "--group" ? &group
+                                                                 : nullptr;
+        std::optional<std::string> value;
+        if (target == nullptr && name != "--dest") {
+            return Usage(console, "split", "unknown option " + name, kSplitHelp);
+        }
+        value = args.Value();
+        if (!value) {
+            return Usage(console, "split", name + " needs a value", kSplitHelp);
+        }
+        if (target != nullptr) {
+            *target = *value;
+        } else {
+            dest = *value;
+        }
+    }
+    if (file.empty()) {
+        return Usage(console, "split", "which file?", kSplitHelp);
+    }
+    if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
+        return Usage(console, "split", "choose one of --pieces, --size and --floppy", kSplitHelp);
+    }
+    if (unit && !size) {
+        return Usage(console, "split", "--unit goes with --size", kSplitHelp);
+    }
+    if (unit && *unit != "KB" && *unit != "MB" && *unit != "GB") {
+        return Usage(console, "split", "the unit is KB, MB or GB", kSplitHelp);
+    }
+
+    SplitState state;
+    state.SplitSourcePath = AbsolutePath(file);
+    state.SplitDestFolder = dest.empty() ? GetFolderName(state.SplitSourcePath) : AbsolutePath(dest);
+    state.SplitGroupName = group ? *group : StripExtension(GetFileName(state.SplitSourcePath));
+    if (!io::IsRegularFile(state.SplitSourcePath)) {
+        console.err << "brindle split: no such file: " << file << "\n";
+        return kExitUsage;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(state.SplitDestFolder, error)) {
+        console.err << "brindle split: no such folder: " << state.SplitDestFolder << "\n";
+        return kExitUsage;
+    }
+    const auto length = static_cast<std::int64_t>(std::filesystem::file_size(state.SplitSourcePath, error));
+    const int mode = floppy ? static_cast<int>(SplitMode::kFloppy)
+                     : size ? static_cast<int>(SplitMode::kEqualSizes)
+                            : static_cast<int>(SplitMode::kPieces);
+    if (auto rejection = CheckSplitChoice(length, mode, pieces.value_or("2"), size.value_or("1"),
+                                          unit.value_or(""), state)) {
+        console.err << rejection->message << "\n";
+        return kExitUsage;
+    }
+    ComputePieceDataSize(length, state);
+
+    SplitParams params;
+    params.sourcePath = state.SplitSourcePath;
+    params.destFolder = state.SplitDestFolder;
+    params.groupName = state.SplitGroupName;
+    params.pieceSize = state.SplitPieceSize;
+    params.splitDate = TodayShortDate();
+    SplitResult result;
+    {
+        TerminalProgress progress(console.err, console.errIsTerminal);
+        result = SplitFile(params, progress);
+    }
+    if (!result.status.ok()) {
+        console.err << "Fail to split the file\n" << result.status.message() << "\n";
+        return kExitFailed;
+    }
+    for (const std::string& piece : result.pieces) {
+        console.out << piece << "\n";
+    }
+    return kExitOk;
+}
+
+int RunJoin(const std::vector<std::string>& words, Console& console) {
+    Args args(words);
+    std::string piece;
+    std::string out;
+    while (args.Next()) {
+        if (!args.IsOption()) {
+            if (!piece.empty()) {
+                return Usage(console, "join", "give one piece of the group", kJoinHelp);
+            }
+            piece = args.Word();
+            continue;
+        }
+        const std::string name = args.Name();
+        if (IsHelp(name)) {
+            console.out << kJoinHelp;
+            return kExitOk;
+        }
+        if (name != "--out") {
+            return Usage(console, "join", "unknown option " + name, kJoinHelp);
+        }
+        auto value = args.Value();
+        if (!value || value->empty()) {
+            return Usage(console, "join", "--out needs a file name", kJoinHelp);
+        }
+        out = *value;
+    }
+    if (piece.empty()) {
+        return Usage(console, "join", "which group? give one of its pieces", kJoinHelp);
+    }
+    const std::string path = AbsolutePath(piece);
+    const std::string folder = GetFolderName(path);
+    const std::string group = GroupNameFromPiece(GetFileName(path));
+    const JoinPlan plan = PlanJoin(folder, group);
+    if (!plan.status.ok()) {
+        console.err << "Fail to merge the files.\n" << plan.status.message() << "\n";
+        return kExitFailed;
+    }
+    if (!plan.missingPiece.empty()) {
+        console.err << "File Missing.\n" << JoinPath(folder, plan.missingPiece) << "\n";
+        return kExitFailed;
+    }
+    JoinParams params;
+    params.outputPath = out.empty() ? JoinPath(folder, SafeOriginalName(plan.firstPiece, group)) : AbsolutePath(out);
+    params.pieces = plan.pieces;
+    Status status;
+    {
+        TerminalProgress progress(console.err, console.errIsTerminal);
+        status = JoinPieces(params, progress);
+    }
+    if (!status.ok()) {
+        console.err << "Fail to merge the files.\n" << status.message() << "\n";
+        return kExitFailed;
+    }
+    console.out << params.outputPath << "\n";
+    return kExitOk;
+}
+
+int RunGroups(const std::vector<std::string>& words, Console& console) {
+    if (words.size() == 1 && IsHelp(words[0])) {
+        console.out << kGroupsHelp;
+        return kExitOk;
+    }
+    if (words.size() != 1 || (words[0].size() > 1 && words[0][0] == '-')) {
+        return Usage(console, "groups", "give one folder", kGroupsHelp);
+    }
+    const std::string folder = AbsolutePath(words[0]);
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        console.err << "brindle groups: no such folder: " << words[0] << "\n";
+        return kExitUsage;
+    }
+    const std::vector<std::string> groups = FindGroups(folder);
+    if (groups.empty()) {
+        console.out << kNoGroupText << "\n";
+        return kExitOk;
+    }
+    for (const std::string& group : groups) {
+        console.out << group;
+        PieceHeader header;
+        if (ReadPieceHeader(FirstPiecePath(folder, group), &header).ok()) {
+            const GroupDetails details = DescribeGroup(header);
+            console.out << "\t" << details.originalName << "\t" << details.sizeText << "\t" << details.splitDate;
+        } else {
+            console.out << "\t(first piece missing)";
+        }
+        console.out << "\n";
+    }
+    return kExitOk;
+}
+
+int RunInfo(const std::vector<std::string>& words, Console& console) {
+    if (words.size() == 1 && IsHelp(words[0])) {
+        console.out << kInfoHelp;
+        return kExitOk;
+    }
+    if (words.size() != 1 || (words[0].size() > 1 && words[0][0] == '-')) {
+        return Usage(console, "info", "give one piece file", kInfoHelp);
+    }
+    const std::string path = AbsolutePath(words[0]);
+    PieceHeader header;
+    const Status status = ReadPieceHeader(path, &header);
+    if (!status.ok()) {
+        console.err << "brindle info: " << status.message() << "\n";
+        return kExitFailed;
+    }
+    std::error_code error;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
+    console.out << "GroupId:      " << header.GroupId << "\n"
+                << "PieceIndex:   " << header.PieceIndex << "\n"
+                << "PieceSize:    " << header.PieceSize << "\n"
+                << "PieceCount:   " << header.PieceCount << "\n"
+                << "SourceLength: " << header.SourceLength << " (" << FormatSize(header.SourceLength) << ")\n"
+                << "SourceName:   " << StoredText(header.SourceName) << "\n"
+                << "SplitDate:    " << StoredText(header.SplitDate) << "\n"
+                << "Data bytes:   " << size - static_cast<std::int64_t>(kHeaderSize) << "\n";
+    return kExitOk;
+}
 
 }  // namespace brindle::cli

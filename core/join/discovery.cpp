@@ -1,0 +1,96 @@
+#include "join/discovery.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "shell/file_io.h"
+#include "shell/file_list.h"
+#include "shell/paths.h"
+
+namespace brindle {
+
+std::string GroupNameFromPiece(std::string_view pieceName) {
+    const auto paren = pieceName.rfind('(');
+    const std::string_view kept = paren == std::string_view::npos ? pieceName : pieceName.substr(0, paren);
+    return GetFileName(kept);
+}
+
+std::vector<std::string> FindGroups(const std::string& folder) {
+    std::vector<std::string> groups;
+    for (const std::string& name : ListFiles(folder, "*.*")) {
+        if (GetExtensionLetters(name) != kPieceExtension) {
+            continue;
+        }
+        std::string group = GroupNameFromPiece(name);
+        if (std::find(groups.begin(), groups.end(), group) == groups.end()) {
+            groups.push_back(std::move(group));
+        }
+    }
+    return groups;
+}
+
+std::string FirstPiecePath(const std::string& folder, const std::string& groupName) {
+    return JoinPath(folder, *PieceFileName(groupName, 1));
+}
+
+Status ReadPieceHeader(const std::string& path, PieceHeader* header) {
+    io::File file;
+    Status status = file.OpenRead(path);
+    if (!status.ok()) {
+        return status;
+    }
+    HeaderBytes bytes{};
+    status = file.ReadExact(bytes.data(), bytes.size());
+    if (!status.ok()) {
+        return status.code() == Status::Code::kCorruption
+                   ? Status::Corruption("not a piece file (shorter than its header): " + path)
+                   : status;
+    }
+    *header = DecodeHeader(bytes);
+    return Status::Ok();
+}
+
+GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator) {
+    return {StoredText(firstPiece.SourceName), FormatSize(firstPiece.SourceLength, decimalSeparator),
+            StoredText(firstPiece.SplitDate)};
+}
+
+std::string SafeOriginalName(const PieceHeader& firstPiece, const std::string& groupName) {
+    std::string name = GetFileName(StoredText(firstPiece.SourceName));
+    if (name.empty() || name == "." || name == "..") {
+        name = groupName.empty() ? std::string("joined") : groupName;
+    }
+    return name;
+}
+
+JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {
+    JoinPlan plan;
+    const std::string first = FirstPiecePath(folder, groupName);
+    plan.status = ReadPieceHeader(first, &plan.firstPiece);
+    if (!plan.status.ok()) {
+        return plan;
+    }
+    const std::int32_t count = plan.firstPiece.PieceCount;
+    if (count < 1 || count > kMaxPieces) {
+        plan.status = Status::Corruption("the first piece names an impossible number of pieces: " +
+                                         std::to_string(count));
+        return plan;
+    }
+    // Exact names only: a piece whose name differs in letter case is not this group's.
+    // Hidden names count too, since a group name may itself begin with ".".
+    const std::vector<std::string> listed = io::FileNamesIn(folder, true);
+    const std::unordered_set<std::string> present(listed.begin(), listed.end());
+    plan.pieces.push_back(first);
+    for (int i = 2; i <= count; ++i) {
+        const std::string name = *PieceFileName(groupName, i);
+        if (present.count(name) == 0) {
+            plan.missingPiece = name;
+            plan.pieces.clear();
+            return plan;
+        }
+        plan.pieces.push_back(JoinPath(folder, name));
+    }
+    return plan;
+}
+
+}  // namespace brindle

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shell/status.h"
+#include "split/piece_format.h"
+
+namespace brindle {
+
+inline constexpr const char* kNoGroupText = "No File Group Available";
+
+// The group name of a piece file name or path: the text before the last "(", without folder.
+std::string GroupNameFromPiece(std::string_view pieceName);
+
+// The groups of a folder, one per name, in the order of their first file in the
+// alphabetical listing. A group counts as soon as any of its pieces is there.
+std::vector<std::string> FindGroups(const std::string& folder);
+
+std::string FirstPiecePath(const std::string& folder, const std::string& groupName);
+
+// Reads the 256-byte header at the start of a piece file.
+Status ReadPieceHeader(const std::string& path, PieceHeader* header);
+
+// What the join windows show of a group: the stored name, size text and split date.
+struct GroupDetails {
+    std::string originalName;
+    std::string sizeText;
+    std::string splitDate;
+};
+GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator = '.');
+
+// The name to give the joined file by default: the stored name, reduced to a plain file name
+// so that a crafted piece cannot aim the output at another folder.
+std::string SafeOriginalName(const PieceHeader& firstPiece, const std::string& groupName);
+
+// The ordered piece list of a group, found by exact name from the count in its first piece.
+struct JoinPlan {
+    Status status;               // not ok: the first piece could not be read or is not sound
+    std::string missingPiece;    // set when a piece from 2 to n is not in the folder
+    PieceHeader firstPiece;
+    std::vector<std::string> pieces;
+    bool Ready() const { return status.ok() && missingPiece.empty(); }
+};
+JoinPlan PlanJoin(const std::string& folder, const std::string& groupName);
+
+}  // namespace brindle

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shell/progress.h"
+#include "shell/status.h"
+
+namespace brindle {
+
+struct JoinParams {
+    std::string outputPath;
+    std::vector<std::string> pieces;  // in the order their data is laid end to end
+};
+
+// Rebuilds the split file from its pieces. Every header is checked first: all pieces must
+// share one GroupId and their data must add up to the stored SourceLength. The output is
+// written beside the target and moved onto it only when complete, so a failed join leaves
+// no output and never touches a file that was there before. Progress moves by Max / pieces
+// after each piece and ends at Max and "100".
+Status JoinPieces(const JoinParams& params, Progress& progress);
+
+}  // namespace brindle

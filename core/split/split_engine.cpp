@@ -1,0 +1,140 @@
+#include "split/split_engine.h"
+
+#include <limits>
+#include <random>
+
+#include "shell/file_io.h"
+#include "shell/numbers.h"
+#include "shell/paths.h"
+
+namespace brindle {
+namespace {
+
+// The step the bar moves per full piece; it has to fit the 16 bits the bars were built for.
+std::optional<int> ProgressStep(int max, std::int64_t parts) {
+    if (parts <= 0) {
+        return std::nullopt;
+    }
+    const std::int64_t step = max / parts;
+    if (step > std::numeric_limits<std::int16_t>::max() || step < std::numeric_limits<std::int16_t>::min()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(step);
+}
+
+Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
+                  std::int64_t dataLength, std::vector<char>& scratch) {
+    io::File piece;
+    Status status = piece.CreateReplace(path);
+    if (!status.ok()) {
+        return status;
+    }
+    const HeaderBytes bytes = EncodeHeader(header);
+    status = piece.WriteAll(bytes.data(), bytes.size());
+    if (status.ok()) {
+        status = io::CopyRange(source, piece, dataLength, scratch);
+    }
+    if (status.ok()) {
+        status = piece.Close();
+    }
+    if (!status.ok()) {
+        // A piece cut short would only mislead a later join.
+        (void)piece.Close();
+        (void)io::RemoveFile(path);
+    }
+    return status;
+}
+
+}  // namespace
+
+std::int32_t DrawGroupId() {
+    std::random_device seed;
+    std::mt19937 generator(seed());
+    std::uniform_int_distribution<std::int32_t> id(0, kMaxGroupId);
+    return id(generator);
+}
+
+std::string PercentText(int value, int max) {
+    if (max <= 0) {
+        return "0";
+    }
+    return std::to_string(RoundHalfEven(static_cast<double>(value) / max * 100.0));
+}
+
+SplitResult SplitFile(const SplitParams& params, Progress& progress) {
+    SplitResult result;
+    if (params.pieceSize < 1) {
+        result.status = Status::InvalidArgument("the piece size must be at least one byte");
+        return result;
+    }
+    io::File source;
+    result.status = source.OpenRead(params.sourcePath);
+    if (!result.status.ok()) {
+        return result;
+    }
+    std::int64_t length = 0;
+    result.status = source.Size(&length);
+    if (!result.status.ok()) {
+        return result;
+    }
+    if (length > std::numeric_limits<std::int32_t>::max()) {
+        result.status = Status::InvalidArgument("the file is larger than 2 GB");
+        return result;
+    }
+    const std::int64_t fullPieces = length / params.pieceSize;
+    const std::optional<int> step = ProgressStep(progress.Max(), fullPieces);
+    if (!step) {
+        result.status = Status::InvalidArgument("the file is smaller than one piece");
+        return result;
+    }
+    const std::int64_t remainder = length - fullPieces * params.pieceSize;
+    const std::int64_t pieceCount = fullPieces + (remainder != 0 ? 1 : 0);
+
+    // A piece written over the source would destroy what is still to be read.
+    for (std::int64_t k = 1; k <= std::min<std::int64_t>(pieceCount, kMaxPieces); ++k) {
+        const auto name = PieceFileName(params.groupName, static_cast<int>(k), params.extension);
+        if (io::SameFile(JoinPath(params.destFolder, *name), params.sourcePath)) {
+            result.status = Status::InvalidArgument("a piece would replace the file being split: " + *name);
+            return result;
+        }
+    }
+
+    PieceHeader header;
+    header.PieceSize = params.pieceSize;
+    header.PieceCount = static_cast<std::int32_t>(std::min<std::int64_t>(pieceCount, std::numeric_limits<std::int32_t>::max()));
+    header.SourceLength = static_cast<std::int32_t>(length);
+    SetSourceName(header, GetFileName(params.sourcePath));
+    SetSplitDate(header, params.splitDate);
+    header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
+
+    std::vector<char> scratch;
+    for (std::int64_t k = 1; k <= pieceCount; ++k) {
+        const bool full = k <= fullPieces;
+        const auto name = PieceFileName(params.groupName, static_cast<int>(k), params.extension);
+        if (!name) {
+            result.status = Status::InvalidArgument("a group cannot have more than 999 pieces");
+            return result;
+        }
+        const std::string path = JoinPath(params.destFolder, *name);
+        header.PieceIndex = static_cast<std::int32_t>(k);
+        result.status = WritePiece(source, path, header, full ? params.pieceSize : remainder, scratch);
+        if (!result.status.ok()) {
+            return result;
+        }
+        result.pieces.push_back(path);
+        if (full) {
+            const float moved = static_cast<float>(progress.Value()) + static_cast<float>(*step);
+            progress.SetValue(static_cast<int>(moved));
+            progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+            progress.Yield();
+        }
+    }
+    result.status = source.Close();
+    if (result.status.ok()) {
+        progress.SetValue(progress.Max());
+        progress.SetPercentText("100");
+    }
+    return result;
+}
+
+}  // namespace brindle

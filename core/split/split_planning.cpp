@@ -1,0 +1,143 @@
+#include "split/split_planning.h"
+
+#include "shell/numbers.h"
+#include "shell/paths.h"
+#include "split/piece_format.h"
+
+namespace brindle {
+namespace {
+
+constexpr std::int64_t kHeader = static_cast<std::int64_t>(kHeaderSize);
+
+Rejection TooSmall() {
+    return {"The size you entered is too small.", "Size Invalid", MessageIcon::kError, FocusField::kSize};
+}
+
+Rejection GreaterThanSource() {
+    return {"The size you entered is greater than your original file size.", "Invalid size",
+            MessageIcon::kError, FocusField::kSize};
+}
+
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
+
+}  // namespace
+
+std::int64_t UnitBytes(std::string_view unitText) {
+    if (unitText == "KB") return 1024;
+    if (unitText == "MB") return 1024 * 1024;
+    if (unitText == "GB") return 1024 * 1024 * 1024;
+    if (unitText.empty()) return 1;
+    return 0;
+}
+
+std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceIndex,
+                                          std::string_view numberText, std::string_view sizeText,
+                                          std::string_view unitText, SplitState& state,
+                                          char decimalSeparator) {
+    // The piece header holds lengths as signed 32-bit numbers.
+    if (sourceLength > kLargestSplittable) {
+        return Rejection{"The file is larger than 2 GB and cannot be split.", "File too large",
+                         MessageIcon::kError, FocusField::kNone};
+    }
+    const auto mode = static_cast<SplitMode>(choiceIndex);
+    if (mode == SplitMode::kPieces) {
+        const NumberReading number = ReadNumber(numberText, decimalSeparator);
+        if (!number.numeric || number.value < kMinPieces || number.value > kMaxPieces) {
+            return Rejection{"You must enter a number between 2 and " + std::to_string(kMaxPieces) + ".",
+                             "Invalid number", MessageIcon::kError, FocusField::kNumber};
+        }
+        if (sourceLength <= 0) {
+            return Rejection{"The file is empty.", "No splitting required", MessageIcon::kInformation,
+                             FocusField::kNumber};
+        }
+        state.SplitBySize = false;
+        state.SplitPieceCount = static_cast<std::int32_t>(RoundHalfEven(number.value));
+        return std::nullopt;
+    }
+
+    if (mode == SplitMode::kFloppy) {
+        if (sourceLength <= kFloppyPieceFileSize) {
+            return Rejection{"The File size is smaller than the size of floppy.", "No splitting required",
+                             MessageIcon::kInformation, FocusField::kNone};
+        }
+        if (CeilDiv(sourceLength, kFloppyPieceFileSize - kHeader) > kMaxPieces) {
+            return Rejection{"The file is too large for floppy-sized pieces.", "Invalid size",
+                             MessageIcon::kError, FocusField::kNone};
+        }
+        state.SplitBySize = true;
+        state.SplitPieceSize = static_cast<std::int32_t>(kFloppyPieceFileSize);
+        return std::nullopt;
+    }
+
+    // Equal sizes. The product is formed in 64 bits so no size can wrap around.
+    const std::int64_t units = RoundHalfEven(NumberValue(sizeText, decimalSeparator));
+    const std::int64_t unitBytes = UnitBytes(unitText);
+    if (units <= 0 || unitBytes <= 0) {
+        return TooSmall();
+    }
+    if (units > kLargestSplittable / unitBytes) {
+        return GreaterThanSource();
+    }
+    const std::int64_t pieceFileSize = units * unitBytes;
+    if (pieceFileSize > sourceLength) {
+        return GreaterThanSource();
+    }
+    if (pieceFileSize <= kHeader || sourceLength / pieceFileSize > kMaxPieces ||
+        CeilDiv(sourceLength, pieceFileSize - kHeader) > kMaxPieces) {
+        return TooSmall();
+    }
+    state.SplitBySize = true;
+    state.SplitPieceSize = static_cast<std::int32_t>(pieceFileSize);
+    return std::nullopt;
+}
+
+void ComputePieceDataSize(std::int64_t sourceLength, SplitState& state) {
+    if (state.SplitBySize) {
+        state.SplitPieceSize -= static_cast<std::int32_t>(kHeader);
+        return;
+    }
+    if (state.SplitPieceCount <= 0) {
+        state.SplitPieceSize = 0;
+        return;
+    }
+    const std::int64_t share = sourceLength / state.SplitPieceCount;
+    state.SplitPieceSize =
+        static_cast<std::int32_t>(share * state.SplitPieceCount == sourceLength ? share : share + 1);
+}
+
+std::string BuildSplitSummary(const SplitState& state, std::int64_t sourceLength, char decimalSeparator) {
+    const auto size = [&](std::int64_t bytes) { return FormatSize(bytes, decimalSeparator); };
+    const std::int64_t length = sourceLength;
+    std::string text;
+    text += "File Name: " + GetFileName(state.SplitSourcePath) + "\n";
+    text += "File Size: " + size(length) + "\n";
+    text += "File location: " + GetFolderName(state.SplitSourcePath) + kPathSeparator + "\n";
+    text += "Split Destination: " + state.SplitDestFolder + "\n";
+    text += "\n";
+    // Sizes and counts are those of the pieces the engine will really cut, so the review
+    // never promises a piece that will not be there.
+    const std::int64_t data = std::max<std::int32_t>(state.SplitPieceSize, 1);
+    const std::int64_t full = length / data;
+    const std::int64_t rest = length - full * data;
+    text += "This file will be splitted to " + std::to_string(full + (rest != 0 ? 1 : 0)) + " pieces.\n";
+    if (!state.SplitBySize) {
+        text += "Action: Split into " + std::to_string(state.SplitPieceCount) + " pieces\n";
+        if (rest == 0) {
+            text += "Size of the file pieces: " + size(data + kHeader) + "\n";
+        } else {
+            text += std::to_string(full) + " file(s) size will be : " + size(data + kHeader) + "\n";
+            text += "and one file size will be : " + size(rest + kHeader) + "\n";
+        }
+        return text;
+    }
+    text += "Action: Split into same size\n";
+    if (rest == 0) {
+        text += "Size of each file: " + size(data + kHeader) + "\n";
+    } else {
+        text += "Size of " + std::to_string(full) + " file(s): " + size(data + kHeader) + "\n";
+        text += "and the remaining file is: " + size(rest + kHeader) + "\n";
+    }
+    return text;
+}
+
+}  // namespace brindle
