@@ -251,26 +251,73 @@ Status MoveReplacing(const std::string& from, const std::string& to) {
     return Status::Ok();
 }
 
-Status MoveNoReplace(const std::string& from, const std::string& to) {
+namespace {
+
+// One move that never replaces: renameat2 where the file system has it, else a hard link
+// (which fails when the target exists) and an unlink. Returns 0 or the errno.
+int MoveOnceNoReplace(const std::string& from, const std::string& to) {
 #if defined(__linux__) && defined(SYS_renameat2)
     constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE
     if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kNoReplace) == 0) {
-        return Status::Ok();
+        return 0;
     }
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        return ErrnoStatus("cannot rename to", to, errno);
+        return errno;
     }
 #endif
-    // Without renameat2: a hard link fails when the target exists, so nothing is replaced.
     if (::link(from.c_str(), to.c_str()) != 0) {
-        return ErrnoStatus("cannot rename to", to, errno);
+        return errno;
     }
     if (::unlink(from.c_str()) != 0) {
         const int error = errno;
         ::unlink(to.c_str());
+        return error;
+    }
+    return 0;
+}
+
+// `to` names the file `from` itself: a folder that ignores letter case (photo.JPG to
+// photo.jpg), the same path, or another hard link. Moving aside to a free name first lets
+// the first two through, while a real second link still blocks the second step.
+Status MoveThroughFreeName(const std::string& from, const std::string& to) {
+    const auto slash = from.rfind(kPathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string() : from.substr(0, slash + 1);
+    static std::atomic<unsigned> counter{0};
+    const unsigned salt = static_cast<unsigned>(::getpid()) * 2654435761u;
+    std::string aside;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        aside = folder + ".brindle-renaming-" + std::to_string(salt + counter++);
+        error = MoveOnceNoReplace(from, aside);
+    }
+    if (error != 0) {
         return ErrnoStatus("cannot rename", from, error);
     }
-    return Status::Ok();
+    error = MoveOnceNoReplace(aside, to);
+    if (error == 0) {
+        return Status::Ok();
+    }
+    if (MoveOnceNoReplace(aside, from) != 0) {
+        return ErrnoStatus("cannot rename to " + to + " and the file was left at", aside, error);
+    }
+    return ErrnoStatus("cannot rename to", to, error);
+}
+
+}  // namespace
+
+Status MoveNoReplace(const std::string& from, const std::string& to) {
+    const std::string name = GetFileName(to);
+    if (name.empty() || name == "." || name == "..") {
+        return Status::InvalidArgument("not a file name: " + to);
+    }
+    const int error = MoveOnceNoReplace(from, to);
+    if (error == 0) {
+        return Status::Ok();
+    }
+    if (error == EEXIST && SameFile(from, to)) {
+        return MoveThroughFreeName(from, to);
+    }
+    return ErrnoStatus("cannot rename to", to, error);
 }
 
 Status RemoveFile(const std::string& path) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "rename/rename_row.h"
+#include "shell/status.h"
+
+namespace brindle {
+
+inline constexpr std::string_view kRenameFinished = "Process Finish.";
+inline constexpr std::string_view kRenameFailed = "Fail to rename some files.";
+
+struct RenameOutcome {
+    std::size_t renamed = 0;
+    std::size_t failedRow = 0;  // meaningful only when !error.ok()
+    Status error;
+
+    bool ok() const { return error.ok(); }
+    // "Process Finish." or "Fail to rename some files."
+    std::string_view message() const { return ok() ? kRenameFinished : kRenameFailed; }
+};
+
+// Renames, in list order, every row that has a location and a new name, checked or not,
+// within its folder and never onto an existing file. Stops at the first failure; what was
+// renamed before it stays renamed. The rows themselves are not changed.
+RenameOutcome RenameListedFiles(std::span<const RenameRow> rows);
+
+// Refuses names that would leave the folder or name no file: empty, ".", "..", or with "/".
+Status CheckNewFileName(std::string_view name);
+
+}  // namespace brindle
