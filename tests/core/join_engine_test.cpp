@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "join/discovery.h"
+#include "join/join_engine.h"
+#include "shell/file_io.h"
+#include "split/split_engine.h"
+#include "split/split_planning.h"
+#include "support/recording_progress.h"
+#include "support/temp_dir.h"
+
+namespace brindle {
+namespace {
+
+using test::ReadFile;
+using test::RecordingProgress;
+using test::TempDir;
+using test::WriteFile;
+
+class JoinEngineTest : public ::testing::Test {
+protected:
+    // Splits `bytes` as the windows would for one choice and returns the ordered pieces.
+    std::vector<std::string> SplitAs(const std::string& bytes, int mode, const char* number, const char* size,
+                                     const char* unit, const std::string& group = "g") {
+        const std::string source = dir.File(group + ".src");
+        WriteFile(source, bytes);
+        SplitState state;
+        EXPECT_FALSE(CheckSplitChoice(static_cast<std::int64_t>(bytes.size()), mode, number, size, unit, state));
+        ComputePieceDataSize(static_cast<std::int64_t>(bytes.size()), state);
+        SplitParams params;
+        params.sourcePath = source;
+        params.destFolder = dir.path();
+        params.groupName = group;
+        params.pieceSize = state.SplitPieceSize;
+        RecordingProgress progress;
+        const SplitResult result = SplitFile(params, progress);
+        EXPECT_TRUE(result.status.ok()) << result.status.message();
+        std::filesystem::remove(source);
+        return result.pieces;
+    }
+
+    Status Join(const std::vector<std::string>& pieces, const std::string& output) {
+        RecordingProgress progress;
+        return JoinPieces({output, pieces}, progress);
+    }
+
+    // Nothing but the pieces and what the test put there: no output, no temporary.
+    void ExpectOnlyFiles(const std::vector<std::string>& expected) {
+        EXPECT_EQ(test::SortedNames(dir.path()), expected);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(JoinEngineTest, RoundTripsByteForByteInEveryMode) {
+    struct Case {
+        const char* what;
+        std::size_t length;
+        int mode;
+        const char* number;
+        const char* size;
+        const char* unit;
+    };
+    const Case cases[] = {
+        {"three pieces", 1'000'003, 0, "3", "", ""},
+        {"999 pieces", 5'000, 0, "999", "", ""},
+        {"fewer pieces than asked", 10, 0, "7", "", ""},
+        {"100 KB pieces", 1'000'000, 1, "", "100", "KB"},
+        {"size equal to the file", 3'000, 1, "", "3000", ""},
+        {"floppy", 3'000'000, 2, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string bytes = test::PatternBytes(c.length, static_cast<std::uint32_t>(c.length));
+        const auto pieces = SplitAs(bytes, c.mode, c.number, c.size, c.unit);
+        ASSERT_FALSE(pieces.empty()) << c.what;
+        const Status status = Join(pieces, dir.File("joined.bin"));
+        ASSERT_TRUE(status.ok()) << c.what << ": " << status.message();
+        EXPECT_TRUE(ReadFile(dir.File("joined.bin")) == bytes) << c.what;
+        for (const auto& piece : pieces) {
+            std::filesystem::remove(piece);
+        }
+        std::filesystem::remove(dir.File("joined.bin"));
+    }
+}
+
+TEST_F(JoinEngineTest, ProgressMovesPerPieceAndEndsAtMax) {
+    const auto pieces = SplitAs(test::PatternBytes(3000), 0, "3", "", "");
+    RecordingProgress progress;
+    ASSERT_TRUE(JoinPieces({dir.File("out"), pieces}, progress).ok());
+    EXPECT_EQ(progress.values, (std::vector<int>{3333, 6666, 9999, 10000}));
+    EXPECT_EQ(progress.percents, (std::vector<std::string>{"33", "67", "100", "100"}));
+
+    // A bar shorter than the piece count never moves until the end.
+    RecordingProgress shortBar(2);
+    ASSERT_TRUE(JoinPieces({dir.File("out"), pieces}, shortBar).ok());
+    EXPECT_EQ(shortBar.values, (std::vector<int>{0, 0, 0, 2}));
+}
+
+TEST_F(JoinEngineTest, ReplacesALongerTargetExactly) {
+    const std::string bytes = test::PatternBytes(500);
+    const auto pieces = SplitAs(bytes, 0, "2", "", "");
+    WriteFile(dir.File("target"), std::string(10'000, 'x'));
+    ASSERT_TRUE(Join(pieces, dir.File("target")).ok());
+    EXPECT_EQ(ReadFile(dir.File("target")), bytes);
+    const auto single = SplitAs(bytes, 0, "2", "", "", "h");
+    EXPECT_FALSE(Join({single[0]}, dir.File("half")).ok());  // data short of SourceLength
+}
+
+TEST_F(JoinEngineTest, CorruptOrForeignPiecesFailAndTouchNothing) {
+    const std::string bytes = test::PatternBytes(3000);
+    const std::string before = "the file that was here first";
+    struct Case {
+        const char* what;
+        void (*damage)(const std::vector<std::string>& pieces, const std::vector<std::string>& other);
+    };
+    const Case cases[] = {
+        {"piece from another split",
+         [](const auto& pieces, const auto& other) { std::filesystem::copy_file(other[2], pieces[2],
+                                                        std::filesystem::copy_options::overwrite_existing); }},
+        {"first piece from another split",
+         [](const auto& pieces, const auto& other) { std::filesystem::copy_file(other[0], pieces[0],
+                                                        std::filesystem::copy_options::overwrite_existing); }},
+        {"header-only piece", [](const auto& pieces, const auto&) { std::filesystem::resize_file(pieces[1], 256); }},
+        {"truncated piece", [](const auto& pieces, const auto&) { std::filesystem::resize_file(pieces[1], 900); }},
+        {"piece with extra bytes",
+         [](const auto& pieces, const auto&) { std::filesystem::resize_file(pieces[1], 1300); }},
+        {"shorter than a header", [](const auto& pieces, const auto&) { std::filesystem::resize_file(pieces[2], 10); }},
+        {"missing piece", [](const auto& pieces, const auto&) { std::filesystem::remove(pieces[1]); }},
+        {"flipped GroupId byte",
+         [](const auto& pieces, const auto&) {
+             std::string piece = ReadFile(pieces[2]);
+             piece[0] = static_cast<char>(piece[0] ^ 0x01);
+             WriteFile(pieces[2], piece);
+         }},
+    };
+    for (const Case& c : cases) {
+        const auto pieces = SplitAs(bytes, 0, "3", "", "", "g");
+        const auto other = SplitAs(bytes, 0, "3", "", "", "o");
+        c.damage(pieces, other);
+        WriteFile(dir.File("target"), before);
+        const auto listed = test::SortedNames(dir.path());
+        EXPECT_FALSE(Join(pieces, dir.File("target")).ok()) << c.what;
+        EXPECT_EQ(ReadFile(dir.File("target")), before) << c.what;
+        ExpectOnlyFiles(listed);
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+    }
+}
+
+TEST_F(JoinEngineTest, RefusesTargetsThatCannotOrMustNotBeWritten) {
+    const std::string bytes = test::PatternBytes(900);
+    const auto pieces = SplitAs(bytes, 0, "3", "", "");
+    const std::string firstPiece = ReadFile(pieces[0]);
+    EXPECT_FALSE(Join(pieces, pieces[0]).ok());
+    EXPECT_FALSE(Join(pieces, dir.path() + "/./" + std::filesystem::path(pieces[1]).filename().string()).ok());
+    EXPECT_EQ(ReadFile(pieces[0]), firstPiece);
+    EXPECT_FALSE(Join(pieces, dir.File("no/such/folder/out")).ok());
+    EXPECT_FALSE(Join(pieces, "").ok());
+    EXPECT_FALSE(Join({}, dir.File("out")).ok());
+    std::filesystem::create_directory(dir.File("a-folder"));
+    EXPECT_FALSE(Join(pieces, dir.File("a-folder")).ok());
+    EXPECT_EQ(test::SortedNames(dir.path()).size(), 4u);  // the pieces and the folder
+}
+
+TEST_F(JoinEngineTest, AFullDiskLeavesNoOutputBehind) {
+    const auto pieces = SplitAs(test::PatternBytes(3000), 0, "3", "", "");
+    WriteFile(dir.File("target"), "old");
+    const auto listed = test::SortedNames(dir.path());
+    io::testing::SetWriteBudget(1500);
+    const Status status = Join(pieces, dir.File("target"));
+    io::testing::SetWriteBudget(-1);
+    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(ReadFile(dir.File("target")), "old");
+    ExpectOnlyFiles(listed);
+}
+
+TEST_F(JoinEngineTest, OnePieceGroupAndPieceOrderAsGiven) {
+    const std::string bytes = test::PatternBytes(400);
+    const auto pieces = SplitAs(bytes, 0, "2", "", "");
+    // Order is the caller's: swapped pieces give swapped data, lengths still add up.
+    ASSERT_TRUE(Join({pieces[1], pieces[0]}, dir.File("swapped")).ok());
+    EXPECT_EQ(ReadFile(dir.File("swapped")), bytes.substr(200) + bytes.substr(0, 200));
+
+    WriteFile(dir.File("one.src"), bytes);
+    SplitParams params;
+    params.sourcePath = dir.File("one.src");
+    params.destFolder = dir.path();
+    params.groupName = "one";
+    params.pieceSize = 400;
+    RecordingProgress progress;
+    ASSERT_TRUE(SplitFile(params, progress).status.ok());
+    ASSERT_TRUE(Join({dir.File("one(1).qmf")}, dir.File("one.out")).ok());
+    EXPECT_EQ(ReadFile(dir.File("one.out")), bytes);
+}
+
+}  // namespace
+}  // namespace brindle
