@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "cli.h"
+#include "support/temp_dir.h"
+
+namespace brindle {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct Outcome {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Outcome Brindle(const std::vector<std::string>& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::Console console{out, err, false};
+    const int code = cli::Run(args, console);
+    return {code, out.str(), err.str()};
+}
+
+class PieceCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bytes = test::PatternBytes(100'000);
+        WriteFile(dir.File("film.avi"), bytes);
+    }
+    std::size_t FileCount() const { return test::SortedNames(dir.path()).size(); }
+
+    TempDir dir;
+    std::string bytes;
+};
+
+TEST_F(PieceCommandsTest, SplitThenJoinByEveryChoice) {
+    const std::vector<std::vector<std::string>> choices = {
+        {}, {"--pieces", "5"}, {"--pieces=2.5"}, {"--size", "10000"}, {"--size", "1.5", "--unit", "KB"},
+    };
+    for (const auto& choice : choices) {
+        std::vector<std::string> args = {"split", dir.File("film.avi"), "--dest", dir.File("out"), "--group", "p"};
+        args.insert(args.end(), choice.begin(), choice.end());
+        std::filesystem::create_directory(dir.File("out"));
+        const Outcome split = Brindle(args);
+        ASSERT_EQ(split.code, 0) << split.err;
+        EXPECT_EQ(split.out.substr(0, split.out.find('\n')), dir.File("out/p(1).qmf"));
+
+        const Outcome join = Brindle({"join", dir.File("out/p(2).qmf002")});
+        ASSERT_EQ(join.code, 0) << join.err;
+        EXPECT_EQ(join.out, dir.File("out/film.avi") + "\n");
+        EXPECT_TRUE(ReadFile(dir.File("out/film.avi")) == bytes);
+        std::filesystem::remove_all(dir.File("out"));
+    }
+}
+
+TEST_F(PieceCommandsTest, SplitDefaultsToTwoPiecesBesideTheFileNamedAfterIt) {
+    const Outcome split = Brindle({"split", dir.File("film.avi")});
+    ASSERT_EQ(split.code, 0) << split.err;
+    EXPECT_EQ(split.out, dir.File("film(1).qmf") + "\n" + dir.File("film(2).qmf002") + "\n");
+    EXPECT_EQ(std::filesystem::file_size(dir.File("film(1).qmf")), 50'256u);
+
+    const Outcome join = Brindle({"join", dir.File("film(1).qmf"), "--out", dir.File("copy.avi")});
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_TRUE(ReadFile(dir.File("copy.avi")) == bytes);
+}
+
+TEST_F(PieceCommandsTest, RejectionsAndBadArgumentsExitTwoWritingNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"split", "FILM", "--pieces", "1000"}, "You must enter a number between 2 and 999."},
+        {{"split", "FILM", "--size", "2", "--unit", "GB"},
+         "The size you entered is greater than your original file size."},
+        {{"split", "FILM", "--size", "0"}, "The size you entered is too small."},
+        {{"split", "FILM", "--floppy"}, "The File size is smaller than the size of floppy."},
+        {{"split", "FILM", "--pieces", "2", "--floppy"}, "choose one of"},
+        {{"split", "FILM", "--unit", "MB"}, "--unit goes with --size"},
+        {{"split", "FILM", "--size", "3", "--unit", "TB"}, "the unit is KB, MB or GB"},
+        {{"split", "FILM", "--dest", "NOWHERE"}, "no such folder"},
+        {{"split", "MISSING"}, "no such file"},
+        {{"split"}, "which file?"},
+        {{"split", "FILM", "--bogus"}, "unknown option --bogus"},
+        {{"split", "FILM", "--pieces"}, "--pieces needs a value"},
+        {{"join"}, "which group?"},
+        {{"join", "FILM", "--out"}, "--out needs a file name"},
+        {{"groups"}, "give one folder"},
+        {{"info", "a", "b"}, "give one piece file"},
+        {{"frobnicate"}, "unknown command"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        for (auto& arg : args) {
+            if (arg == "FILM") arg = dir.File("film.avi");
+            if (arg == "MISSING") arg = dir.File("missing.avi");
+            if (arg == "NOWHERE") arg = dir.File("nowhere");
+        }
+        const Outcome outcome = Brindle(args);
+        EXPECT_EQ(outcome.code, 2) << c.message;
+        EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+        EXPECT_EQ(FileCount(), 1u) << c.message;
+    }
+}
+
+TEST_F(PieceCommandsTest, JoinReportsMissingAndForeignPiecesWithoutOutput) {
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "3"}).code, 0);
+    std::filesystem::rename(dir.File("film.avi"), dir.File("original"));
+    std::filesystem::rename(dir.File("film(3).qmf003"), dir.File("aside"));
+    Outcome join = Brindle({"join", dir.File("film(1).qmf")});
+    EXPECT_EQ(join.code, 1);
+    EXPECT_EQ(join.err.substr(0, join.err.find('\n')), "File Missing.");
+    EXPECT_FALSE(test::Exists(dir.File("film.avi")));
+
+    // The third piece of another split of the same file: same size, other GroupId.
+    WriteFile(dir.File("other.avi"), bytes);
+    ASSERT_EQ(Brindle({"split", dir.File("other.avi"), "--pieces", "3"}).code, 0);
+    std::filesystem::copy_file(dir.File("other(3).qmf003"), dir.File("film(3).qmf003"));
+    join = Brindle({"join", dir.File("film(1).qmf")});
+    EXPECT_EQ(join.code, 1);
+    EXPECT_EQ(join.err.substr(0, join.err.find('\n')), "Fail to merge the files.");
+    EXPECT_FALSE(test::Exists(dir.File("film.avi")));
+}
+
+TEST_F(PieceCommandsTest, GroupsAndInfoDescribeThePieces) {
+    EXPECT_EQ(Brindle({"groups", dir.path()}).out, "No File Group Available\n");
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "4"}).code, 0);
+    WriteFile(dir.File("lost(2).qmf002"), "x");
+    const Outcome groups = Brindle({"groups", dir.path()});
+    ASSERT_EQ(groups.code, 0);
+    EXPECT_EQ(groups.out.substr(0, groups.out.find('\t', 5)), "film\tfilm.avi");
+    EXPECT_NE(groups.out.find("\t97.66 KB\t"), std::string::npos) << groups.out;
+    EXPECT_NE(groups.out.find("lost\t(first piece missing)\n"), std::string::npos) << groups.out;
+
+    const Outcome info = Brindle({"info", dir.File("film(4).qmf004")});
+    ASSERT_EQ(info.code, 0);
+    EXPECT_NE(info.out.find("PieceIndex:   4\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("PieceCount:   4\n"), std::string::npos);
+    EXPECT_NE(info.out.find("SourceLength: 100000 (97.66 KB)\n"), std::string::npos);
+    EXPECT_NE(info.out.find("SourceName:   film.avi\n"), std::string::npos);
+    EXPECT_EQ(Brindle({"info", dir.File("film.avi")}).code, 0);  // any file of 256+ bytes reads
+    EXPECT_EQ(Brindle({"info", dir.File("lost(2).qmf002")}).code, 1);
+}
+
+TEST(BrindleProgram, RunsFromTheShellWithRelativePathsAndHelp) {
+    TempDir dir;
+    WriteFile(dir.File("a b.bin"), test::PatternBytes(5000));
+    const std::string program = BRINDLE_CLI_PATH;
+    const auto run = [&](const std::string& args) {
+        const std::string command = "cd '" + dir.path() + "' && '" + program + "' " + args + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("split 'a b.bin' --pieces 3"), 0);
+    EXPECT_TRUE(test::Exists(dir.File("a b(3).qmf003")));
+    EXPECT_EQ(run("join 'a b(1).qmf' --out joined"), 0);
+    EXPECT_EQ(ReadFile(dir.File("joined")), ReadFile(dir.File("a b.bin")));
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_EQ(run("split --help"), 0);
+    EXPECT_EQ(run(""), 2);
+}
+
+}  // namespace
+}  // namespace brindle
