@@ -1,12 +1,383 @@
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <optional>
 #include <ostream>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli.h"
+#include "rename/apply_renames.h"
+#include "rename/naming_rule.h"
+#include "shell/numbers.h"
+#include "shell/paths.h"
 
 namespace brindle::cli {
+namespace {
 
-int RunRename(const std::vector<std::string>&, Console& console) {
-    console.err << "brindle rename: not available yet\n";
-    return kExitUsage;
+constexpr const char* kRenameUsage =
+    "Usage: brindle rename [OPTIONS] FILE...\n"
+    "\n"
+    "Gives the files new names by one rule, in the order given, each in its own folder.\n"
+    "A name is built from five slots (by default: name, date, number, extension) with a\n"
+    "separator after each of the first four. No existing file is ever replaced; the run\n"
+    "stops at the first file that cannot be renamed, keeping the renames done before it.\n"
+    "\n"
+    "Options:\n"
+    "  --name TEXT          replace each base name with TEXT\n"
+    "  --ext TEXT           replace each extension with TEXT (without its dot);\n"
+    "                       an empty TEXT drops the extension and its dot\n"
+    "  --date [YYYY-MM-DD]  add a date (default: today)\n"
+    "  --date-format NAME   DDMMYY, DDMMYYYY (default), MMDDYY, MMDDYYYY, DMYY, DMYYYY,\n"
+    "                       MDYY or MDYYYY\n"
+    "  --date-sep SEP       None (default) or -\n"
+    "  --date-mode MODE     increment, decrement or none (default): how the date moves\n"
+    "                       from one file to the next\n"
+    "  --date-step N        units per file (default 1), from -32768 to 32767\n"
+    "  --date-unit UNIT     day (default), month or year\n"
+    "  --number TEMPLATE    add a counter: the digits of TEMPLATE give the first value\n"
+    "                       and the least width, e.g. (01) gives (01), (02), ...\n"
+    "  --order ITEMS        slots from the first, comma-separated: FileName, Ext, Date,\n"
+    "                       Number; an empty item leaves a slot empty\n"
+    "  --sep0 ... --sep3 TEXT\n"
+    "                       the text written after slot 0 ... slot 3\n"
+    "  --dry-run            print \"old -> new\" for each file and rename nothing\n"
+    "  --preview            print the rule's sample name\n"
+    "  -h, --help           show this help\n"
+    "\n"
+    "Prints \"Process Finish.\" when every file was renamed. Exit status: 0 done,\n"
+    "1 a name could not be made or a file could not be renamed, 2 bad arguments.\n";
+
+struct Request {
+    NamingRule rule;
+    bool dateOn = false;
+    bool numberOn = false;
+    bool dryRun = false;
+    bool preview = false;
+    bool help = false;
+    std::optional<std::string> order;
+    std::vector<std::string> files;
+};
+
+class UsageError {
+public:
+    explicit UsageError(std::string message) : message_(std::move(message)) {}
+    const std::string& message() const { return message_; }
+
+private:
+    std::string message_;
+};
+
+std::chrono::year_month_day Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return std::chrono::year_month_day{std::chrono::year{local.tm_year + 1900},
+                                       std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
+                                       std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+std::optional<std::chrono::year_month_day> ParseDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+    }
+    const auto number = [&](std::size_t at, std::size_t n) {
+        return static_cast<int>(NumberValue(text.substr(at, n)));
+    };
+    const std::chrono::year_month_day date{std::chrono::year{number(0, 4)},
+                                           std::chrono::month{static_cast<unsigned>(number(5, 2))},
+                                           std::chrono::day{static_cast<unsigned>(number(8, 2))}};
+    if (!date.ok() || date.year() < std::chrono::year{100}) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+template <typename T, std::size_t N>
+T Choose(std::string_view option, std::string_view value,
+         const std::array<std::pair<std::string_view, T>, N>& choices) {
+    for (const auto& [name, choice] : choices) {
+        if (Lower(name) == Lower(value)) {
+            return choice;
+        }
+    }
+    std::string names;
+    for (const auto& choice : choices) {
+        names += (names.empty() ? "" : ", ") + std::string(choice.first);
+    }
+    throw UsageError(std::string(option) + " takes one of " + names + ", not '" +
+                     std::string(value) + "'");
+}
+
+void ApplyOrder(const std::string& order, const Request& request, NamingRule& rule) {
+    std::vector<std::string> items;
+    std::size_t from = 0;
+    for (;;) {
+        const auto comma = order.find(',', from);
+        items.push_back(order.substr(from, comma == std::string::npos ? comma : comma - from));
+        if (comma == std::string::npos) {
+            break;
+        }
+        from = comma + 1;
+    }
+    if (items.size() > static_cast<std::size_t>(kSlotCount)) {
+        throw UsageError("--order has room for five slots, not " + std::to_string(items.size()));
+    }
+    std::array<std::string, kSlotCount> slots;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].empty()) {
+            continue;
+        }
+        slots[i] = Choose<std::string_view, 4>(
+            "--order", items[i],
+            {{{kItemFileName, kItemFileName}, {kItemExt, kItemExt},
+              {kItemDate, kItemDate}, {kItemNumber, kItemNumber}}});
+        if (!seen.insert(slots[i]).second) {
+            throw UsageError("--order names " + slots[i] + " twice");
+        }
+    }
+    const std::pair<std::string_view, bool> wanted[] = {{kItemFileName, true},
+                                                        {kItemExt, true},
+                                                        {kItemDate, request.dateOn},
+                                                        {kItemNumber, request.numberOn}};
+    for (const auto& [item, on] : wanted) {
+        const bool placed = seen.count(std::string(item)) != 0;
+        if (on && !placed) {
+            throw UsageError("--order must place " + std::string(item));
+        }
+        if (!on && placed) {
+            throw UsageError("--order places " + std::string(item) + " but --" +
+                             Lower(item) + " was not given");
+        }
+    }
+    rule.Slots = slots;
+}
+
+// The rule and files the arguments ask for; throws UsageError on anything unclear.
+Request Parse(const std::vector<std::string>& args) {
+    Request request;
+    NamingRule& rule = request.rule;
+    rule = InitialNamingRule(Today());
+    bool dateOptions = false;
+    bool stepOptions = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            request.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            request.help = true;
+            return request;
+        }
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        const auto value = [&]() -> std::string {
+            if (inlineValue) {
+                return *inlineValue;
+            }
+            if (i + 1 >= args.size()) {
+                throw UsageError(arg + " needs a value");
+            }
+            return args[++i];
+        };
+        const auto flag = [&] {
+            if (inlineValue) {
+                throw UsageError(arg + " takes no value");
+            }
+        };
+        if (arg == "--name") {
+            rule.FileNameText = value();
+        } else if (arg == "--ext") {
+            rule.ExtensionText = value();
+        } else if (arg == "--date") {
+            request.dateOn = true;
+            std::optional<std::string> text = inlineValue;
+            if (!text && i + 1 < args.size() && ParseDate(args[i + 1])) {
+                text = args[++i];
+            }
+            if (text) {
+                const auto date = ParseDate(*text);
+                if (!date) {
+                    throw UsageError("--date takes a date as YYYY-MM-DD, not '" + *text + "'");
+                }
+                rule.BaseDate = *date;
+            }
+        } else if (arg == "--date-format") {
+            dateOptions = true;
+            rule.DateFormat = std::string(Choose<std::string_view, 8>(
+                arg, value(),
+                {{{kDateFormats[0], kDateFormats[0]}, {kDateFormats[1], kDateFormats[1]},
+                  {kDateFormats[2], kDateFormats[2]}, {kDateFormats[3], kDateFormats[3]},
+                  {kDateFormats[4], kDateFormats[4]}, {kDateFormats[5], kDateFormats[5]},
+                  {kDateFormats[6], kDateFormats[6]}, {kDateFormats[7], kDateFormats[7]}}}));
+        } else if (arg == "--date-sep") {
+            dateOptions = true;
+            rule.DateSeparator = std::string(Choose<std::string_view, 2>(
+                arg, value(), {{{kNoDateSeparator, kNoDateSeparator}, {"-", "-"}}}));
+        } else if (arg == "--date-mode") {
+            dateOptions = true;
+            rule.DateMode = Choose<DateMode, 3>(arg, value(),
+                                                {{{"increment", DateMode::kIncrement},
+                                                  {"decrement", DateMode::kDecrement},
+                                                  {"none", DateMode::kNone}}});
+        } else if (arg == "--date-step") {
+            dateOptions = stepOptions = true;
+            const std::string text = value();
+            const auto step = IsNumeric(text) ? ReadDateStep(text) : std::nullopt;
+            if (!step) {
+                throw UsageError("--date-step takes a number from -32768 to 32767, not '" +
+                                 text + "'");
+            }
+            rule.DateStep = *step;
+        } else if (arg == "--date-unit") {
+            dateOptions = stepOptions = true;
+            rule.DateUnit = Choose<DateUnit, 3>(
+                arg, value(),
+                {{{"day", DateUnit::kDay}, {"month", DateUnit::kMonth}, {"year", DateUnit::kYear}}});
+        } else if (arg == "--number") {
+            request.numberOn = true;
+            rule.NumberTemplate = value();
+            rule.NumberDigits = TemplateDigits(rule.NumberTemplate);
+        } else if (arg == "--order") {
+            request.order = value();
+        } else if (arg.size() == 6 && arg.rfind("--sep", 0) == 0 && arg[5] >= '0' && arg[5] <= '3') {
+            rule.Separators[static_cast<std::size_t>(arg[5] - '0')] = value();
+        } else if (arg == "--dry-run") {
+            flag();
+            request.dryRun = true;
+        } else if (arg == "--preview") {
+            flag();
+            request.preview = true;
+        } else {
+            throw UsageError("unknown option '" + arg + "'");
+        }
+    }
+    if (dateOptions && !request.dateOn) {
+        throw UsageError("the --date-... options need --date");
+    }
+    if (stepOptions && rule.DateMode == DateMode::kNone) {
+        throw UsageError("--date-step and --date-unit need --date-mode increment or decrement");
+    }
+    // The same order as the rule editor's check boxes give.
+    if (request.dateOn) {
+        AddItemToSlots(rule, kItemDate);
+    }
+    if (request.numberOn) {
+        AddItemToSlots(rule, kItemNumber);
+    }
+    if (request.order) {
+        ApplyOrder(*request.order, request, rule);
+    }
+    if (request.files.empty() && !request.preview) {
+        throw UsageError("no files given");
+    }
+    return request;
+}
+
+// One checked row per file, by its absolute path; every file must be there, and only once.
+std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
+    std::vector<RenameRow> rows;
+    std::set<std::string> keys;
+    for (const std::string& file : files) {
+        std::error_code error;
+        const auto path = std::filesystem::absolute(file, error).lexically_normal();
+        const auto status = std::filesystem::symlink_status(path, error);
+        if (error || !std::filesystem::exists(status)) {
+            throw UsageError("no such file: " + file);
+        }
+        if (std::filesystem::is_directory(status)) {
+            throw UsageError("not a file: " + file);
+        }
+        RenameRow row;
+        row.checked = true;
+        row.key = path.string();
+        row.fileName = GetFileName(row.key);
+        row.fileLocation = GetFolderName(row.key);
+        if (row.fileLocation.empty()) {
+            row.fileLocation = std::string(1, kPathSeparator);
+        }
+        if (!keys.insert(row.key).second) {
+            throw UsageError("given twice: " + file);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// The new name beside the file as the user wrote it.
+std::string ShownNewPath(const std::string& given, const std::string& newName) {
+    const auto slash = given.rfind(kPathSeparator);
+    return slash == std::string::npos ? newName : given.substr(0, slash + 1) + newName;
+}
+
+}  // namespace
+
+int RunRename(const std::vector<std::string>& args, Console& console) {
+    Request request;
+    std::vector<RenameRow> rows;
+    try {
+        request = Parse(args);
+        if (request.help) {
+            console.out << kRenameUsage;
+            return kExitOk;
+        }
+        rows = RowsFor(request.files);
+    } catch (const UsageError& error) {
+        console.err << "brindle rename: " << error.message() << "\n"
+                    << "Run 'brindle rename --help' for the options.\n";
+        return kExitUsage;
+    }
+    if (request.preview) {
+        console.out << BuildPreview(request.rule) << "\n";
+    }
+    if (rows.empty()) {
+        return kExitOk;
+    }
+    std::string why;
+    if (!GenerateNewNames(request.rule, rows, &why)) {
+        console.err << "Fail to apply rule\n" << "brindle rename: " << why << "\n";
+        return kExitFailed;
+    }
+    if (request.dryRun) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            console.out << request.files[i] << " -> "
+                        << ShownNewPath(request.files[i], rows[i].newFileName) << "\n";
+        }
+        return kExitOk;
+    }
+    const RenameOutcome outcome = RenameListedFiles(rows);
+    if (!outcome.ok()) {
+        console.err << outcome.message() << "\n"
+                    << "brindle rename: " << outcome.error.message() << "\n";
+        return kExitFailed;
+    }
+    console.out << outcome.message() << "\n";
+    return kExitOk;
 }
 
 }  // namespace brindle::cli
