@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "support/temp_dir.h"
+
+namespace brindle::cli {
+namespace {
+
+using test::ReadFile;
+using test::SortedNames;
+using test::TempDir;
+using test::WriteFile;
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result Rename(std::vector<std::string> args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    Console console{out, err};
+    const int code = RunRename(args, console);
+    return {code, out.str(), err.str()};
+}
+
+class RenameCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"a.jpg", "b.jpg", "notes"}) {
+            WriteFile(dir.File(name), name);
+        }
+    }
+
+    std::vector<std::string> Files() const {
+        return {dir.File("a.jpg"), dir.File("b.jpg"), dir.File("notes")};
+    }
+
+    std::vector<std::string> With(std::vector<std::string> args) const {
+        for (const std::string& file : Files()) {
+            args.push_back(file);
+        }
+        return args;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(RenameCommandTest, DryRunShowsNamesAndRenamesNothing) {
+    const struct {
+        std::vector<std::string> options;
+        std::vector<std::string> names;
+    } cases[] = {
+        {{}, {"a.jpg", "b.jpg", "notes"}},
+        {{"--name", "trip", "--number", "(01)"}, {"trip(01).jpg", "trip(02).jpg", "trip(03)"}},
+        {{"--ext", ""}, {"a", "b", "notes"}},
+        {{"--ext", "png", "--sep3", "_"}, {"a.png_", "b.png_", "notes.png_"}},
+        {{"--date", "2026-01-31", "--date-mode", "increment", "--date-unit", "month",
+          "--date-sep", "-", "--sep0", " "},
+         {"a 31-01-2026.jpg", "b 28-02-2026.jpg", "notes 31-03-2026"}},
+        {{"--date=2026-03-05", "--date-format", "DMYY", "--date-mode", "decrement",
+          "--date-step", "2"},
+         {"a5326.jpg", "b3326.jpg", "notes1326"}},
+        {{"--number", "7", "--date", "2026-03-05", "--order", "Number,Ext,,FileName,Date",
+          "--sep0", "-"},
+         {"7-.jpga05032026", "8-.jpgb05032026", "9-notes05032026"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.options;
+        args.push_back("--dry-run");
+        const Result result = Rename(With(args));
+        ASSERT_EQ(result.code, kExitOk) << result.err;
+        std::string expected;
+        for (std::size_t i = 0; i < c.names.size(); ++i) {
+            expected += Files()[i] + " -> " + dir.File(c.names[i]) + "\n";
+        }
+        EXPECT_EQ(result.out, expected);
+    }
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes"}));
+}
+
+TEST_F(RenameCommandTest, RenamesAndFinishes) {
+    const Result result = Rename(With({"--name", "x", "--number", "1"}));
+    EXPECT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(result.out, "Process Finish.\n");
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"x1.jpg", "x2.jpg", "x3"}));
+    EXPECT_EQ(ReadFile(dir.File("x2.jpg")), "b.jpg");
+}
+
+TEST_F(RenameCommandTest, ExistingTargetFailsWithoutReplacing) {
+    WriteFile(dir.File("x2.jpg"), "precious");
+    const Result result = Rename(With({"--name", "x", "--number", "1"}));
+    EXPECT_EQ(result.code, kExitFailed);
+    EXPECT_EQ(result.err.substr(0, 27), "Fail to rename some files.\n");
+    EXPECT_EQ(ReadFile(dir.File("x2.jpg")), "precious");
+    EXPECT_EQ(SortedNames(dir.path()),
+              (std::vector<std::string>{"b.jpg", "notes", "x1.jpg", "x2.jpg"}));
+}
+
+TEST_F(RenameCommandTest, GenerationFailureRenamesNothing) {
+    const Result result = Rename(With({"--number", "32766"}));
+    EXPECT_EQ(result.code, kExitFailed);
+    EXPECT_EQ(result.err.substr(0, 19), "Fail to apply rule\n");
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes"}));
+}
+
+TEST_F(RenameCommandTest, BadArgumentsAreUsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus"},
+        {"--date", "2026-02-30"},
+        {"--date=tomorrow"},
+        {"--date", "--date-format", "DDMM"},
+        {"--date", "--date-sep", "/"},
+        {"--date", "--date-mode", "sideways"},
+        {"--date", "--date-mode", "increment", "--date-step", "40000"},
+        {"--date", "--date-mode", "increment", "--date-step", "two"},
+        {"--date", "--date-step", "2"},  // no mode to move the date
+        {"--date-format", "DMYY"},       // no date
+        {"--order", "FileName"},
+        {"--order", "FileName,Ext,Date"},
+        {"--order", "FileName,Ext,FileName"},
+        {"--order", "FileName,Ext,,,,"},
+        {"--date", "--order", "Ext,FileName"},
+        {"--dry-run=yes"},
+        {"--sep4", "x"},
+    };
+    for (const auto& args : cases) {
+        const Result result = Rename(With(args));
+        EXPECT_EQ(result.code, kExitUsage) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+        EXPECT_NE(result.err.find("brindle rename: "), std::string::npos) << args[0];
+    }
+    EXPECT_EQ(Rename({}).code, kExitUsage);
+    EXPECT_EQ(Rename({dir.File("a.jpg"), "--name"}).code, kExitUsage);
+    EXPECT_EQ(Rename({dir.File("missing")}).code, kExitUsage);
+    EXPECT_EQ(Rename({dir.path()}).code, kExitUsage);
+    EXPECT_EQ(Rename({dir.File("a.jpg"), dir.path() + "/./a.jpg"}).code, kExitUsage);
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes"}));
+}
+
+TEST_F(RenameCommandTest, PreviewAndHelp) {
+    Result result = Rename({"--preview"});
+    EXPECT_EQ(result.code, kExitOk);
+    EXPECT_EQ(result.out, "Original FileName.###\n");
+    result = Rename({"--preview", "--date", "2026-03-05", "--number", "(01)", "--ext", "",
+                     "--sep1", "_"});
+    EXPECT_EQ(result.out, "Original FileName05032026_(01).\n");
+    result = Rename({"--help"});
+    EXPECT_EQ(result.code, kExitOk);
+    EXPECT_NE(result.out.find("--dry-run"), std::string::npos);
+}
+
+TEST_F(RenameCommandTest, ProgramTakesRelativePathsAndFilesAfterTheMarker) {
+    WriteFile(dir.File("-dash.txt"), "d");
+    const std::string command = "cd '" + dir.path() + "' && '" BRINDLE_CLI_PATH
+                                "' rename --ext md -- -dash.txt notes 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(output, "Process Finish.\n");
+    EXPECT_EQ(SortedNames(dir.path()),
+              (std::vector<std::string>{"-dash.md", "a.jpg", "b.jpg", "notes.md"}));
+}
+
+}  // namespace
+}  // namespace brindle::cli
