@@ -25,6 +25,7 @@ namespace brindle::io {
 namespace {
 
 std::atomic<std::int64_t> g_writeBudget{-1};
+std::atomic<bool> g_kernelCopy{true};
 
 // Takes `n` bytes from the test budget; false once it is spent.
 bool TakeBudget(std::size_t n) {
@@ -54,6 +55,7 @@ Status ErrnoStatus(const std::string& what, const std::string& path, int error) 
 
 namespace testing {
 void SetWriteBudget(std::int64_t bytes) { g_writeBudget.store(bytes); }
+void SetKernelCopy(bool enabled) { g_kernelCopy.store(enabled); }
 }  // namespace testing
 
 File::~File() { (void)Close(); }
@@ -189,7 +191,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
     }
 #if defined(__linux__) && defined(SYS_copy_file_range)
     // The kernel copies (or shares extents) without the bytes passing through us.
-    bool kernelCopies = true;
+    bool kernelCopies = g_kernelCopy.load();
     while (n > 0 && kernelCopies) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, std::int64_t{1} << 30));
         const ssize_t copied = ::copy_file_range(in.fd_, nullptr, out.fd_, nullptr, chunk, 0);

@@ -63,6 +63,8 @@ namespace testing {
 // Makes writes fail with "No space left on device" once this many more bytes have been
 // written; a negative budget means no limit. For tests that need a full disk.
 void SetWriteBudget(std::int64_t bytes);
+// Turns the kernel's copy off, so tests reach the plain read/write road.
+void SetKernelCopy(bool enabled);
 }  // namespace testing
 
 }  // namespace brindle::io

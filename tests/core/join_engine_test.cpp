@@ -84,6 +84,17 @@ TEST_F(JoinEngineTest, RoundTripsByteForByteInEveryMode) {
     }
 }
 
+TEST_F(JoinEngineTest, RoundTripsThroughThePlainCopyWithPiecesLargerThanItsBuffer) {
+    io::testing::SetKernelCopy(false);
+    const std::string bytes = test::PatternBytes(5 * io::kCopyBufferSize / 2 + 7);
+    const auto pieces = SplitAs(bytes, 0, "2", "", "");
+    const Status status = Join(pieces, dir.File("joined.bin"));
+    io::testing::SetKernelCopy(true);
+    ASSERT_TRUE(status.ok()) << status.message();
+    EXPECT_TRUE(ReadFile(dir.File("joined.bin")) == bytes);
+    EXPECT_TRUE(ReadFile(pieces[1]).substr(256) == bytes.substr(bytes.size() / 2 + 1));
+}
+
 TEST_F(JoinEngineTest, ProgressMovesPerPieceAndEndsAtMax) {
     const auto pieces = SplitAs(test::PatternBytes(3000), 0, "3", "", "");
     RecordingProgress progress;
