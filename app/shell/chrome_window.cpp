@@ -1,0 +1,150 @@
+#include "shell/chrome_window.h"
+
+#include <QApplication>
+#include <QPainter>
+
+#include "shell/artwork.h"
+#include "shell/frm_main.h"
+#include "shell/image_control.h"
+#include "shell/navigation.h"
+#include "shell/startup.h"
+#include "shell/title_strip.h"
+
+namespace brindle::app {
+namespace {
+
+// Navigation bar geometry: 49 by 41 pixels, lefts 32, 104, 176, top 328.
+constexpr QSize kNavigationSize(49, 41);
+constexpr int kNavigationLefts[3] = {32, 104, 176};
+constexpr int kNavigationTop = 328;
+constexpr int kFooterTop = 316;
+
+const QString kNavigationTags[3] = {QStringLiteral("Split a file"),
+                                    QStringLiteral("Merge Files"),
+                                    QStringLiteral("Batch Renaming")};
+
+}  // namespace
+
+ChromeWindow::ChromeWindow(const ChromeSpec& spec, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), spec_(spec) {
+    EnsureArtwork();
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(kProductName);
+    setFixedSize(spec.size);
+
+    auto* strip = new TitleStrip(spec.subtitle, this);
+    strip->setObjectName(spec.stripName);
+    strip->setGeometry(0, 0, width(), kTitleHeight);
+
+    auto* close = new ImageControl(strip);
+    close->setObjectName(QStringLiteral("Image1"));
+    close->setToolTip(QStringLiteral("Close"));
+    close->setGeometry(width() - 30, 6, 20, 20);
+    close->setPixmap(Artwork(QStringLiteral("close"), close->size()));
+    close->setHoverPixmap(Artwork(QStringLiteral("close_over"), close->size()));
+    connect(close, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
+
+    if (spec.second == ChromeSpec::SecondImage::Minimise) {
+        auto* minimise = new ImageControl(strip);
+        minimise->setObjectName(QStringLiteral("Image2"));
+        minimise->setToolTip(QStringLiteral("Minimixed"));
+        minimise->setGeometry(width() - 56, 6, 20, 20);
+        minimise->setPixmap(Artwork(QStringLiteral("minimise"), minimise->size()));
+        minimise->setHoverPixmap(Artwork(QStringLiteral("minimise_over"), minimise->size()));
+        connect(minimise, &ImageControl::clicked, this,
+                [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+    }
+
+    if (!spec.navigation) {
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        const QString& key = kJobKeys[i];
+        for (const QString& form : {QString(), QStringLiteral("over"), QStringLiteral("current")}) {
+            const QString name = QStringLiteral("nav_") + key + (form.isEmpty() ? QString() : "_" + form);
+            navigationImages_.Add(key + form, Artwork(name, kNavigationSize), kNavigationTags[i]);
+        }
+        auto* button = new ImageControl(this);
+        button->setObjectName(QStringLiteral("imgButton_%1").arg(i));
+        button->setGeometry(QRect(QPoint(kNavigationLefts[i], kNavigationTop), kNavigationSize));
+        connect(button, &ImageControl::pointerMoved, this, [this, i] { NavigationPointerMoved(i); });
+        connect(button, &ImageControl::clicked, this, [this, i] { NavigationClicked(i); });
+        navigationButtons_[static_cast<std::size_t>(i)] = button;
+    }
+
+    // Load-time set-up of a page with the bar.
+    RefreshNavigationBar(*this);
+    if (ImageControl* current = NavigationButton(spec.currentButton)) {
+        current->setEnabled(false);
+        current->setCursor(Qt::ArrowCursor);
+        const QString key = kJobKeys[spec.currentButton] + QStringLiteral("current");
+        if (!navigationImages_.Shows(current, key)) {
+            current->setPixmap(navigationImages_.Picture(key));
+        }
+    }
+}
+
+ImageControl* ChromeWindow::NavigationButton(int index) const {
+    if (index < 0 || index > 2) {
+        return nullptr;
+    }
+    return navigationButtons_[static_cast<std::size_t>(index)];
+}
+
+void ChromeWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0xf5, 0xf7, 0xfb));
+    if (spec_.navigation) {
+        painter.fillRect(QRect(0, kFooterTop, width(), height() - kFooterTop),
+                         QColor(0xe9, 0xed, 0xf5));
+        painter.setPen(QColor(0xd5, 0xdc, 0xea));
+        painter.drawLine(0, kFooterTop, width(), kFooterTop);
+    }
+    // Borderless windows need an edge of their own against a light desktop.
+    painter.setPen(QColor(0x9a, 0xa8, 0xc4));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void ChromeWindow::CloseClicked() {
+    close();
+    if (!spec_.closesMainWindow) {
+        return;
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<frmMain*>(widget) != nullptr) {
+            widget->close();
+        }
+    }
+}
+
+void ChromeWindow::NavigationPointerMoved(int index) {
+    ImageControl* button = NavigationButton(index);
+    const QString key = kJobKeys[index] + QStringLiteral("over");
+    if (button == nullptr || !navigationImages_.Contains(key) ||
+        navigationImages_.Shows(button, key)) {
+        return;
+    }
+    RefreshNavigationBar(*this);
+    button->setPixmap(navigationImages_.Picture(key));
+}
+
+void ChromeWindow::NavigationClicked(int index) {
+    OpenJobWindow(index, this);
+}
+
+void RefreshNavigationBar(ChromeWindow& window) {
+    const ImageList& images = window.ImageList2();
+    for (int i = 0; i < 3; ++i) {
+        ImageControl* button = window.NavigationButton(i);
+        const QString& key = kJobKeys[i];
+        if (button == nullptr || !images.Contains(key)) {
+            continue;
+        }
+        button->setToolTip(images.Tag(key));
+        if (!images.Shows(button, key) && !images.Shows(button, key + QStringLiteral("current"))) {
+            button->setPixmap(images.Picture(key));
+        }
+    }
+}
+
+}  // namespace brindle::app

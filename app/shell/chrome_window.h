@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+#include "shell/image_list.h"
+
+namespace brindle::app {
+
+class ImageControl;
+
+// What chrome a window carries.
+struct ChromeSpec {
+    enum class SecondImage { None, Minimise };
+
+    QString subtitle;  // shown in the title strip after the product name
+    QSize size;
+    QString stripName = QStringLiteral("Picture5");
+    SecondImage second = SecondImage::Minimise;
+    bool closesMainWindow = false;
+    bool navigation = false;
+    int currentButton = -1;  // with navigation: 0 split, 1 merge, 2 rename, -1 none
+};
+
+inline constexpr int kTitleHeight = 32;
+inline const QString kJobKeys[3] = {QStringLiteral("split"), QStringLiteral("merge"),
+                                    QStringLiteral("rename")};
+
+// A borderless, fixed-size window with a draggable title strip, Close ("Image1") and
+// minimise ("Image2") images and, on the job windows, the three-button navigation bar
+// ("imgButton_0" to "imgButton_2" with the pictures of "ImageList2").
+// Closing deletes the window.
+class ChromeWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChromeWindow(const ChromeSpec& spec, QWidget* parent = nullptr);
+
+    const ImageList& ImageList2() const { return navigationImages_; }
+    ImageControl* NavigationButton(int index) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void CloseClicked();
+    void NavigationPointerMoved(int index);
+    void NavigationClicked(int index);
+
+    ChromeSpec spec_;
+    ImageList navigationImages_;
+    std::array<ImageControl*, 3> navigationButtons_{};
+};
+
+// Tool tips from the tags; every button that shows neither its plain nor its current
+// picture goes back to plain. A missing picture or button is skipped.
+void RefreshNavigationBar(ChromeWindow& window);
+
+}  // namespace brindle::app

@@ -1,0 +1,146 @@
+#include "shell/frm_main.h"
+
+#include <QDir>
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include "join/frm_simple_join.h"
+#include "join/join_state.h"
+#include "rename/frm_rename.h"
+#include "shell/artwork.h"
+#include "shell/command_line.h"
+#include "shell/image_control.h"
+#include "shell/navigation.h"
+#include "shell/wizard_state.h"
+#include "split/frm_simple.h"
+#include "split/split_state.h"
+
+namespace brindle::app {
+namespace {
+
+constexpr QSize kActionSize(105, 89);
+constexpr int kActionLefts[3] = {26, 157, 289};
+constexpr int kActionTop = 56;
+
+ChromeSpec MainChrome() {
+    ChromeSpec spec;
+    spec.size = QSize(420, 214);
+    return spec;
+}
+
+std::string Std(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    setMouseTracking(true);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Shape1"));
+    panel->setGeometry(12, 44, width() - 24, 140);
+    // Decoration: the pointer passes through to the window's surface.
+    panel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    panel->setStyleSheet(QStringLiteral(
+        "#Shape1 { background: #ffffff; border: 1px solid #dde3ee; border-radius: 10px; }"));
+
+    const QString captions[3] = {QStringLiteral("Split file"), QStringLiteral("Merge files"),
+                                 QStringLiteral("Batch renaming")};
+    QFont captionFont(QStringLiteral("Times New Roman"));
+    captionFont.setPixelSize(15);
+    for (int i = 0; i < 3; ++i) {
+        const QString& key = kJobKeys[i];
+        actionImages_.Add(key, Artwork(QStringLiteral("job_") + key, kActionSize));
+        actionImages_.Add(key + QStringLiteral("over"),
+                          Artwork(QStringLiteral("job_") + key + QStringLiteral("_over"),
+                                  kActionSize));
+
+        auto* action = new ImageControl(this);
+        action->setObjectName(QStringLiteral("imgAction_%1").arg(i));
+        action->setGeometry(QRect(QPoint(kActionLefts[i], kActionTop), kActionSize));
+        connect(action, &ImageControl::pointerMoved, this, [this, i] { ActionPointerMoved(i); });
+        connect(action, &ImageControl::clicked, this, [this, i] { OpenJobWindow(i, this); });
+        actions_[static_cast<std::size_t>(i)] = action;
+
+        auto* caption = new QLabel(captions[i], this);
+        caption->setObjectName(QStringLiteral("Label2_%1").arg(i));
+        caption->setFont(captionFont);
+        caption->setAlignment(Qt::AlignCenter);
+        caption->setStyleSheet(QStringLiteral("color: #26324d;"));
+        caption->setGeometry(kActionLefts[i] - 10, kActionTop + kActionSize.height() + 6,
+                             kActionSize.width() + 20, 22);
+    }
+
+    auto* line = new QFrame(this);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setGeometry(24, 196, width() - 48, 1);
+    line->setAttribute(Qt::WA_TransparentForMouseEvents);
+    line->setStyleSheet(QStringLiteral("background: #dde3ee;"));
+}
+
+void frmMain::Load(const QStringList& arguments, const QString& currentFolder) {
+    std::vector<std::string> words;
+    words.reserve(static_cast<std::size_t>(arguments.size()));
+    for (const QString& argument : arguments) {
+        words.push_back(Std(argument));
+    }
+    const StartDecision decision = DecideStartWindow(words, Std(currentFolder));
+
+    QWidget* next = nullptr;
+    switch (decision.window) {
+        case StartWindow::Main:
+            ResetActionImages();
+            SharedWizardState().SetStartValues();
+            CentreOnScreen(this);
+            show();
+            return;
+        case StartWindow::RenameList:
+            next = new frmRename;
+            break;
+        case StartWindow::QuickJoin:
+            SharedJoinState().JoinFolder = decision.JoinFolder;
+            SharedJoinState().JoinGroupName = decision.JoinGroupName;
+            next = new frmSimpleJoin;
+            break;
+        case StartWindow::QuickSplit:
+            SharedSplitState().SplitSourcePath = decision.SplitSourcePath;
+            SharedSplitState().SplitDestFolder = decision.SplitDestFolder;
+            SharedSplitState().SplitGroupName = decision.SplitGroupName;
+            next = new frmSimple;
+            break;
+    }
+    CentreOnScreen(next);
+    next->show();
+    next->activateWindow();
+    close();
+}
+
+void frmMain::ResetActionImages() {
+    for (int i = 0; i < 3; ++i) {
+        ImageControl* action = actions_[static_cast<std::size_t>(i)];
+        if (!actionImages_.Shows(action, kJobKeys[i])) {
+            action->setPixmap(actionImages_.Picture(kJobKeys[i]));
+        }
+    }
+}
+
+void frmMain::ActionPointerMoved(int index) {
+    const QString key = kJobKeys[index] + QStringLiteral("over");
+    ImageControl* action = actions_[static_cast<std::size_t>(index)];
+    if (actionImages_.Shows(action, key)) {
+        return;
+    }
+    ResetActionImages();
+    action->setPixmap(actionImages_.Picture(key));
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent* event) {
+    ResetActionImages();
+    ChromeWindow::mouseMoveEvent(event);
+}
+
+}  // namespace brindle::app

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QStringList>
+#include <array>
+
+#include "shell/chrome_window.h"
+#include "shell/image_list.h"
+
+namespace brindle::app {
+
+class ImageControl;
+
+// The main window: three job pictures ("imgAction_0" to "_2") with captions.
+class frmMain : public ChromeWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+
+    // The load step: with a file or "-r" in arguments it opens the matching job window and
+    // closes itself unseen; otherwise it shows itself.
+    void Load(const QStringList& arguments, const QString& currentFolder);
+
+    // Every job picture back to plain.
+    void ResetActionImages();
+
+    const ImageList& ImageList1() const { return actionImages_; }
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void ActionPointerMoved(int index);
+
+    ImageList actionImages_;
+    std::array<ImageControl*, 3> actions_{};
+};
+
+}  // namespace brindle::app

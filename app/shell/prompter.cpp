@@ -1,0 +1,71 @@
+#include "shell/prompter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "shell/startup.h"
+
+namespace brindle::app {
+namespace {
+
+class DialogPrompter final : public Prompter {
+public:
+    Answer Message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override {
+        QMessageBox box(ToQt(icon), title.isEmpty() ? kProductName : title, text,
+                        buttons == Buttons::Ok ? QMessageBox::Ok
+                                               : QMessageBox::Yes | QMessageBox::No,
+                        parent);
+        const int result = box.exec();
+        if (buttons == Buttons::Ok) {
+            return Answer::Ok;
+        }
+        return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+    QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
+                     const QString& filter) override {
+        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    }
+    QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
+                     const QString& filter) override {
+        return QFileDialog::getSaveFileName(parent, caption, folder, filter);
+    }
+    QString Folder(QWidget* parent, const QString& caption, const QString& folder) override {
+        return QFileDialog::getExistingDirectory(parent, caption, folder);
+    }
+
+private:
+    static QMessageBox::Icon ToQt(Icon icon) {
+        switch (icon) {
+            case Icon::Information:
+                return QMessageBox::Information;
+            case Icon::Question:
+                return QMessageBox::Question;
+            case Icon::Warning:
+                return QMessageBox::Warning;
+            case Icon::Error:
+                return QMessageBox::Critical;
+            case Icon::None:
+                break;
+        }
+        return QMessageBox::NoIcon;
+    }
+};
+
+Prompter*& Installed() {
+    static Prompter* prompter = nullptr;
+    return prompter;
+}
+
+}  // namespace
+
+Prompter& CurrentPrompter() {
+    static DialogPrompter dialogs;
+    return Installed() != nullptr ? *Installed() : dialogs;
+}
+
+void SetPrompter(Prompter* prompter) {
+    Installed() = prompter;
+}
+
+}  // namespace brindle::app

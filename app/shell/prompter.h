@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace brindle::app {
+
+// Every message box and file or folder dialog goes through here, so tests can answer them.
+class Prompter {
+public:
+    enum class Icon { None, Information, Question, Warning, Error };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~Prompter() = default;
+
+    // An empty title gives the application's title.
+    virtual Answer Message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                           Buttons buttons) = 0;
+    // Each returns the chosen path, or empty text when the user cancelled.
+    virtual QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
+                             const QString& filter) = 0;
+    virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
+                             const QString& filter) = 0;
+    virtual QString Folder(QWidget* parent, const QString& caption, const QString& folder) = 0;
+
+    void Information(QWidget* parent, const QString& text, const QString& title = {}) {
+        Message(parent, text, title, Icon::Information, Buttons::Ok);
+    }
+    void Warning(QWidget* parent, const QString& text, const QString& title = {}) {
+        Message(parent, text, title, Icon::Warning, Buttons::Ok);
+    }
+    void Error(QWidget* parent, const QString& text, const QString& title = {}) {
+        Message(parent, text, title, Icon::Error, Buttons::Ok);
+    }
+    bool Question(QWidget* parent, const QString& text, const QString& title = {}) {
+        return Message(parent, text, title, Icon::Question, Buttons::YesNo) == Answer::Yes;
+    }
+};
+
+// The prompter the windows use: QMessageBox and QFileDialog unless a test installed another.
+Prompter& CurrentPrompter();
+// Installs a prompter (not owned); nullptr restores the dialogs.
+void SetPrompter(Prompter* prompter);
+
+}  // namespace brindle::app

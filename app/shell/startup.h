@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace brindle::app {
+
+inline const QString kProductName = QStringLiteral("Tarnwick Brindle");
+inline const QString kInstallationKey = QStringLiteral("SOFTWARE\\Tarnwick\\Tarnwick Brindle");
+inline const QString kInstanceMutexName =
+    QStringLiteral("Hollowmere") + QStringLiteral("_APPLICATION_MUTEX");
+
+// Writes NAME, VERSION and PATH where each is missing or empty; never overwrites.
+void RecordInstallation();
+
+// True when no other instance holds the named lock; the lock is then kept until the
+// process ends.
+bool CheckSingleInstance(const QString& mutexName);
+
+// For tests: drops the lock taken by CheckSingleInstance.
+void ReleaseSingleInstance();
+
+// Points the machine-wide settings and the lock folder elsewhere when the environment names
+// BRINDLE_SETTINGS_DIR or BRINDLE_RUNTIME_DIR (tests use temporary folders).
+void ApplyEnvironmentOverrides();
+
+// The whole start-up: record, guard, first window. Returns false when this process must end
+// at once because another instance runs.
+bool StartUp(const QStringList& arguments, const QString& currentFolder);
+
+}  // namespace brindle::app

@@ -1,0 +1,280 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QtTest>
+#include <functional>
+
+#include "join/frm_join.h"
+#include "join/frm_join2.h"
+#include "join/frm_simple_join.h"
+#include "rename/frm_rename.h"
+#include "rename/frm_rename2.h"
+#include "shell/frm_main.h"
+#include "shell/image_control.h"
+#include "shell/wizard_state.h"
+#include "split/frm_simple.h"
+#include "split/frm_split.h"
+#include "split/frm_split2.h"
+#include "split/frm_split3.h"
+#include "split/split_pages.h"
+#include "support/recording_prompter.h"
+#include "support/window_helpers.h"
+
+Q_DECLARE_METATYPE(std::function<brindle::app::ChromeWindow*()>)
+
+namespace brindle::app {
+namespace {
+
+using Factory = std::function<ChromeWindow*()>;
+using test::Click;
+using test::CloseAllWindows;
+using test::Hover;
+using test::OpenWindows;
+using test::SendMouse;
+
+template <typename Window>
+Factory Make() {
+    return [] { return new Window; };
+}
+
+struct WindowRow {
+    const char* name;
+    Factory make;
+    int current;  // -1 without a navigation bar
+};
+
+const WindowRow kBarWindows[] = {
+    {"frmSplit", Make<frmSplit>(), 0},   {"frmSplit2", Make<frmSplit2>(), 0},
+    {"frmSplit3", Make<frmSplit3>(), 0}, {"frmJoin", Make<frmJoin>(), 1},
+    {"frmJoin2", Make<frmJoin2>(), 1},   {"frmRename", Make<frmRename>(), 2},
+};
+
+const char* const kTargets[] = {"frmSplit", "frmJoin", "frmRename"};
+const char* const kTips[] = {"Split a file", "Merge Files", "Batch Renaming"};
+const char* const kKeys[] = {"split", "merge", "rename"};
+
+ImageControl* Button(QWidget* window, int index) {
+    return window->findChild<ImageControl*>(QStringLiteral("imgButton_%1").arg(index));
+}
+
+QString Key(int index, const char* form = "") {
+    return QLatin1String(kKeys[index]) + QLatin1String(form);
+}
+
+}  // namespace
+
+class ChromeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { CloseAllWindows(); }
+
+    void barSetUpOnLoad_data() {
+        QTest::addColumn<Factory>("make");
+        QTest::addColumn<int>("current");
+        for (const WindowRow& row : kBarWindows) {
+            QTest::newRow(row.name) << row.make << row.current;
+        }
+    }
+
+    void barSetUpOnLoad() {
+        QFETCH(Factory, make);
+        QFETCH(int, current);
+        ChromeWindow* window = make();
+        window->show();
+        const ImageList& images = window->ImageList2();
+        for (int i = 0; i < 3; ++i) {
+            ImageControl* button = Button(window, i);
+            QVERIFY(button != nullptr);
+            QCOMPARE(button->toolTip(), QLatin1String(kTips[i]));
+            QCOMPARE(images.Tag(Key(i, "over")), QLatin1String(kTips[i]));
+            QCOMPARE(button->isEnabled(), i != current);
+            QVERIFY(images.Shows(button, i == current ? Key(i, "current") : Key(i)));
+        }
+        // The three states of a button are three different pictures.
+        for (int i = 0; i < 3; ++i) {
+            const QImage plain = images.Picture(Key(i)).toImage();
+            QVERIFY(plain != images.Picture(Key(i, "over")).toImage());
+            QVERIFY(plain != images.Picture(Key(i, "current")).toImage());
+            QVERIFY(images.Picture(Key(i, "over")).toImage() !=
+                    images.Picture(Key(i, "current")).toImage());
+        }
+    }
+
+    void hoverMovesFromButtonToButton() {
+        frmSplit2* page = new frmSplit2;
+        page->show();
+        const ImageList& images = page->ImageList2();
+        Hover(Button(page, 1));
+        QVERIFY(images.Shows(Button(page, 1), Key(1, "over")));
+        Hover(Button(page, 2));
+        QVERIFY(images.Shows(Button(page, 1), Key(1)));
+        QVERIFY(images.Shows(Button(page, 2), Key(2, "over")));
+        // The current button gets no pointer events and never changes.
+        Hover(Button(page, 0));
+        QVERIFY(images.Shows(Button(page, 0), Key(0, "current")));
+        QVERIFY(images.Shows(Button(page, 2), Key(2, "over")));
+        // Moving over the rest of the window leaves the bar alone.
+        SendMouse(page, QEvent::MouseMove, QPoint(300, 200), Qt::NoButton, Qt::NoButton);
+        QVERIFY(images.Shows(Button(page, 2), Key(2, "over")));
+
+        // A refresh turns hover pictures and empty buttons back to plain, keeps current.
+        Button(page, 1)->setPixmap({});
+        RefreshNavigationBar(*page);
+        QVERIFY(images.Shows(Button(page, 1), Key(1)));
+        QVERIFY(images.Shows(Button(page, 2), Key(2)));
+        QVERIFY(images.Shows(Button(page, 0), Key(0, "current")));
+    }
+
+    void navigationReplacesTheWindow_data() {
+        QTest::addColumn<Factory>("make");
+        QTest::addColumn<int>("target");
+        for (const WindowRow& row : kBarWindows) {
+            for (int target = 0; target < 3; ++target) {
+                if (target != row.current) {
+                    QTest::addRow("%s to %s", row.name, kTargets[target]) << row.make << target;
+                }
+            }
+        }
+    }
+
+    void navigationReplacesTheWindow() {
+        QFETCH(Factory, make);
+        QFETCH(int, target);
+        test::RecordingPrompter prompter;
+        QPointer<ChromeWindow> source = make();
+        source->show();
+        source->move(211, 143);
+        Hover(Button(source, target));
+        Click(Button(source, target));
+
+        const QList<QWidget*> open = OpenWindows();
+        QVERIFY(source.isNull());
+        QCOMPARE(open.size(), 1);
+        QCOMPARE(open.front()->objectName(), QLatin1String(kTargets[target]));
+        QCOMPARE(open.front()->pos(), QPoint(211, 143));
+        QVERIFY(prompter.calls.isEmpty());
+    }
+
+    void disabledCurrentButtonIgnoresClicks() {
+        QPointer<ChromeWindow> page = new frmJoin;
+        page->show();
+        Click(Button(page, 1));
+        QCOMPARE(OpenWindows(), QList<QWidget*>{page.data()});
+    }
+
+    void restoreSplitPage1FillsThePageFromTheSavedState() {
+        frmSplit* page = new frmSplit;
+        auto* path = new QLineEdit(QStringLiteral("typed"), page);
+        path->setObjectName(QStringLiteral("txtPath"));
+        auto* count = new QLineEdit(QStringLiteral("2"), page);
+        count->setObjectName(QStringLiteral("txtNum"));
+        auto* size = new QLineEdit(QStringLiteral("1"), page);
+        size->setObjectName(QStringLiteral("txtSize"));
+        QRadioButton* options[3];
+        for (int i = 0; i < 3; ++i) {
+            options[i] = new QRadioButton(page);
+            options[i]->setObjectName(QStringLiteral("optSolution_%1").arg(i));
+        }
+        options[0]->setChecked(true);
+        auto* unit = new QComboBox(page);
+        unit->setObjectName(QStringLiteral("cboType"));
+        unit->addItems({QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")});
+
+        WizardState& saved = SharedWizardState();
+        saved = {};
+        saved.SavedSplitMode = 2;
+        saved.SavedPieceSize = "700";
+        saved.SavedSizeUnit = 1;
+        RestoreSplitPage1(*page);
+        QCOMPARE(path->text(), QStringLiteral("typed"));  // empty saved texts change nothing
+        QCOMPARE(count->text(), QStringLiteral("2"));
+        QCOMPARE(size->text(), QStringLiteral("700"));
+        QVERIFY(options[2]->isChecked());
+        QCOMPARE(unit->currentIndex(), 1);
+        delete page;
+    }
+
+    void closeImageClosesTheWindow() {
+        QPointer<frmMain> main = new frmMain;
+        main->show();
+        QPointer<ChromeWindow> join = new frmJoin;
+        join->show();
+        Click(join->findChild<QWidget*>(QStringLiteral("Image1")));
+        QCOMPARE(OpenWindows(), QList<QWidget*>{main.data()});
+        QVERIFY(join.isNull());
+
+        // A split wizard page takes the main window with it.
+        QPointer<ChromeWindow> split = new frmSplit3;
+        split->show();
+        Click(split->findChild<QWidget*>(QStringLiteral("Image1")));
+        QVERIFY(OpenWindows().isEmpty());
+        QVERIFY(split.isNull());
+        QVERIFY(main.isNull());
+    }
+
+    void minimiseImageMinimises() {
+        frmRename* list = new frmRename;
+        list->show();
+        auto* minimise = list->findChild<QWidget*>(QStringLiteral("Image2"));
+        QCOMPARE(minimise->toolTip(), QStringLiteral("Minimixed"));
+        Click(minimise);
+        QVERIFY(list->isMinimized());
+    }
+
+    void chromeMatchesEachWindow_data() {
+        QTest::addColumn<Factory>("make");
+        QTest::addColumn<QString>("strip");
+        QTest::addColumn<bool>("minimise");
+        QTest::addColumn<bool>("bar");
+        for (const WindowRow& row : kBarWindows) {
+            QTest::newRow(row.name) << row.make << "Picture5" << true << true;
+        }
+        QTest::newRow("frmMain") << Factory(Make<frmMain>()) << "Picture5" << true << false;
+        QTest::newRow("frmRename2") << Factory(Make<frmRename2>()) << "Picture5" << false << false;
+        QTest::newRow("frmSimple") << Factory(Make<frmSimple>()) << "Picture2" << true << false;
+        QTest::newRow("frmSimpleJoin")
+            << Factory(Make<frmSimpleJoin>()) << "Picture2" << false << false;
+    }
+
+    void chromeMatchesEachWindow() {
+        QFETCH(Factory, make);
+        QFETCH(QString, strip);
+        QFETCH(bool, minimise);
+        QFETCH(bool, bar);
+        std::unique_ptr<ChromeWindow> window(make());
+        QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Tarnwick Brindle"));
+        QVERIFY(window->findChild<QWidget*>(strip) != nullptr);
+        QCOMPARE(window->findChild<QWidget*>(QStringLiteral("Image1"))->toolTip(),
+                 QStringLiteral("Close"));
+        QCOMPARE(window->findChild<QWidget*>(QStringLiteral("Image2")) != nullptr, minimise);
+        QCOMPARE(Button(window.get(), 0) != nullptr, bar);
+    }
+
+    void titleStripDragsWithTheLeftButtonOnly() {
+        frmSimple* window = new frmSimple;
+        window->show();
+        window->move(200, 150);
+        QWidget* strip = window->findChild<QWidget*>(QStringLiteral("Picture2"));
+
+        SendMouse(strip, QEvent::MouseButtonPress, QPoint(100, 10), Qt::RightButton,
+                  Qt::RightButton);
+        SendMouse(strip, QEvent::MouseMove, QPoint(160, 40), Qt::NoButton, Qt::RightButton);
+        SendMouse(strip, QEvent::MouseButtonRelease, QPoint(160, 40), Qt::RightButton,
+                  Qt::NoButton);
+        QCOMPARE(window->pos(), QPoint(200, 150));
+
+        SendMouse(strip, QEvent::MouseButtonPress, QPoint(100, 10), Qt::LeftButton,
+                  Qt::LeftButton);
+        SendMouse(strip, QEvent::MouseMove, QPoint(160, 40), Qt::NoButton, Qt::LeftButton);
+        SendMouse(strip, QEvent::MouseButtonRelease, QPoint(160, 40), Qt::LeftButton,
+                  Qt::NoButton);
+        QCOMPARE(window->pos(), QPoint(260, 180));
+    }
+};
+
+}  // namespace brindle::app
+
+QTEST_MAIN(brindle::app::ChromeTest)
+#include "chrome_test.moc"

@@ -1,0 +1,277 @@
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "join/frm_simple_join.h"
+#include "join/join_state.h"
+#include "rename/frm_rename.h"
+#include "shell/frm_main.h"
+#include "shell/image_control.h"
+#include "shell/registry.h"
+#include "shell/startup.h"
+#include "shell/wizard_state.h"
+#include "split/frm_simple.h"
+#include "split/frm_split.h"
+#include "split/split_state.h"
+#include "support/window_helpers.h"
+
+namespace brindle::app {
+namespace {
+
+using test::Click;
+using test::CloseAllWindows;
+using test::Hover;
+using test::OpenWindows;
+
+const QString kKey = QStringLiteral("SOFTWARE\\Tarnwick\\Tarnwick Brindle");
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir settingsDir_;
+    QTemporaryDir runtimeDir_;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(settingsDir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settingsDir_.path());
+        qputenv("BRINDLE_RUNTIME_DIR", runtimeDir_.path().toLocal8Bit());
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0"));
+    }
+
+    void init() {
+        QSettings record(QSettings::SystemScope, QStringLiteral("Tarnwick"),
+                         QStringLiteral("Tarnwick Brindle"));
+        record.clear();
+    }
+
+    void cleanup() {
+        CloseAllWindows();
+        ReleaseSingleInstance();
+    }
+
+    void registryReadsMissingValuesAsEmptyText() {
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NOPE")), QString());
+        QCOMPARE(ReadMachineValue(QStringLiteral("SOFTWARE\\Nobody\\Nothing"),
+                                  QStringLiteral("NAME")),
+                 QString());
+        // A path outside SOFTWARE\<organisation>\<application> is silently refused.
+        WriteMachineValue(QStringLiteral("Tarnwick"), QStringLiteral("A"), QStringLiteral("x"),
+                          kRegString);
+        QCOMPARE(ReadMachineValue(QStringLiteral("Tarnwick"), QStringLiteral("A")), QString());
+    }
+
+    void registryRoundTripsStringsAndNumbers() {
+        WriteMachineValue(kKey, QStringLiteral("S"), QStringLiteral("Ünïcode, spaces"), kRegString);
+        WriteMachineValue(kKey, QStringLiteral("E"), QString(), kRegString);
+        WriteMachineValue(kKey, QStringLiteral("D"), -42, kRegDword);
+        WriteMachineValue(kKey, QStringLiteral("X"), QStringLiteral("ignored"), 3);
+        WriteMachineValue(kKey + QStringLiteral("\\Sub"), QString(), QStringLiteral("default"),
+                          kRegString);
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("S")), QStringLiteral("Ünïcode, spaces"));
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("E")), QString());
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("D")), QStringLiteral("-42"));
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("X")), QString());
+        QCOMPARE(ReadMachineValue(kKey + QStringLiteral("\\Sub"), QString()),
+                 QStringLiteral("default"));
+
+        QSettings key(QSettings::SystemScope, QStringLiteral("Tarnwick"),
+                      QStringLiteral("Tarnwick Brindle"));
+        QString untouched = QStringLiteral("before");
+        QCOMPARE(ReadValue(key, QStringLiteral("NOPE"), untouched), kRegNotFound);
+        QCOMPARE(untouched, QStringLiteral("before"));
+    }
+
+    void installationRecordIsWrittenOnceAndNeverOverwritten() {
+        RecordInstallation();
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")), QStringLiteral("Tarnwick Brindle"));
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("VERSION")), QStringLiteral("1.1.0"));
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("PATH")),
+                 QCoreApplication::applicationDirPath());
+        QVERIFY(!ReadMachineValue(kKey, QStringLiteral("PATH")).endsWith(QLatin1Char('/')));
+
+        // An older version stays; an emptied value is filled again.
+        WriteMachineValue(kKey, QStringLiteral("VERSION"), QStringLiteral("1.0.0"), kRegString);
+        WriteMachineValue(kKey, QStringLiteral("PATH"), QString(), kRegString);
+        RecordInstallation();
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("VERSION")), QStringLiteral("1.0.0"));
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("PATH")),
+                 QCoreApplication::applicationDirPath());
+    }
+
+    void installationRecordFailsSilentlyWithoutWriteAccess() {
+        // A folder below a plain file cannot be created, not even by root.
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, blocker.fileName());
+        RecordInstallation();
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")), QString());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settingsDir_.path());
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")), QString());
+    }
+
+    void singleInstanceLockIsHeldUntilReleased() {
+        QVERIFY(CheckSingleInstance(kInstanceMutexName));
+        QVERIFY(QFile::exists(runtimeDir_.filePath(
+            QStringLiteral("Hollowmere_APPLICATION_MUTEX.lock"))));
+        QVERIFY(!CheckSingleInstance(kInstanceMutexName));
+        ReleaseSingleInstance();
+        QVERIFY(CheckSingleInstance(kInstanceMutexName));
+    }
+
+    void startUpRecordsThenRefusesASecondInstance() {
+        QVERIFY(StartUp({}, QStringLiteral("/")));
+        QCOMPARE(OpenWindows().size(), 1);
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")), QStringLiteral("Tarnwick Brindle"));
+        QVERIFY(!StartUp({QStringLiteral("-r")}, QStringLiteral("/")));
+        QCOMPARE(OpenWindows().size(), 1);
+        QVERIFY(qobject_cast<frmMain*>(OpenWindows().front()) != nullptr);
+    }
+
+    void commandLineOpensTheRightWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("values");  // JoinFolder, JoinGroupName or split values
+
+        QTest::newRow("no argument") << QStringList() << "frmMain" << QStringList();
+        QTest::newRow("empty last argument")
+            << QStringList{QStringLiteral("/work/movie.avi"), QString()} << "frmMain"
+            << QStringList();
+        QTest::newRow("rename switch") << QStringList{QStringLiteral("-r")} << "frmRename"
+                                       << QStringList();
+        QTest::newRow("rename switch with a file")
+            << QStringList{QStringLiteral("-r"), QStringLiteral("/work/data(1).qmf")}
+            << "frmRename" << QStringList();
+        QTest::newRow("first piece")
+            << QStringList{QStringLiteral("/work/data(1).qmf")} << "frmSimpleJoin"
+            << QStringList{QStringLiteral("/work"), QStringLiteral("data")};
+        QTest::newRow("first piece upper case")
+            << QStringList{QStringLiteral("/work/Report(1).QMF")} << "frmSimpleJoin"
+            << QStringList{QStringLiteral("/work"), QStringLiteral("Report")};
+        QTest::newRow("later piece is split")
+            << QStringList{QStringLiteral("/work/data(2).qmf002")} << "frmSimple"
+            << QStringList{QStringLiteral("/work/data(2).qmf002"), QStringLiteral("/work/"),
+                           QStringLiteral("data(2)")};
+        QTest::newRow("file to split")
+            << QStringList{QStringLiteral("/work/movie.avi")} << "frmSimple"
+            << QStringList{QStringLiteral("/work/movie.avi"), QStringLiteral("/work/"),
+                           QStringLiteral("movie")};
+        QTest::newRow("relative path")
+            << QStringList{QStringLiteral("clips/holiday video.mp4")} << "frmSimple"
+            << QStringList{QStringLiteral("/home/me/clips/holiday video.mp4"),
+                           QStringLiteral("/home/me/clips/"), QStringLiteral("holiday video")};
+    }
+
+    void commandLineOpensTheRightWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, window);
+        QFETCH(QStringList, values);
+        SharedJoinState() = {};
+        SharedSplitState() = {};
+        SharedWizardState() = {};
+
+        auto* main = new frmMain;
+        const QPointer<frmMain> guard(main);
+        main->Load(arguments, QStringLiteral("/home/me"));
+
+        const QList<QWidget*> open = OpenWindows();
+        QCOMPARE(open.size(), 1);
+        QCOMPARE(open.front()->objectName(), window);
+        QCOMPARE(guard.isNull(), window != QLatin1String("frmMain"));
+
+        if (window == QLatin1String("frmSimpleJoin")) {
+            QCOMPARE(QString::fromStdString(SharedJoinState().JoinFolder), values[0]);
+            QCOMPARE(QString::fromStdString(SharedJoinState().JoinGroupName), values[1]);
+        } else if (window == QLatin1String("frmSimple")) {
+            QCOMPARE(QString::fromStdString(SharedSplitState().SplitSourcePath), values[0]);
+            QCOMPARE(QString::fromStdString(SharedSplitState().SplitDestFolder), values[1]);
+            QCOMPARE(QString::fromStdString(SharedSplitState().SplitGroupName), values[2]);
+        }
+        // Only a start without a file sets the wizard's start values.
+        const bool mainWindow = window == QLatin1String("frmMain");
+        QCOMPARE(SharedWizardState().SavedPieceCount, std::string(mainWindow ? "2" : ""));
+        QCOMPARE(SharedWizardState().SavedPieceSize, std::string(mainWindow ? "1" : ""));
+    }
+
+    void mainWindowHoverMovesFromPictureToPicture() {
+        frmMain* main = new frmMain;
+        main->Load({}, QStringLiteral("/"));
+        const ImageList& images = main->ImageList1();
+        auto* split = main->findChild<ImageControl*>(QStringLiteral("imgAction_0"));
+        auto* merge = main->findChild<ImageControl*>(QStringLiteral("imgAction_1"));
+        auto* rename = main->findChild<ImageControl*>(QStringLiteral("imgAction_2"));
+        QVERIFY(split && merge && rename);
+        QVERIFY(images.Shows(split, QStringLiteral("split")));
+        QVERIFY(images.Shows(merge, QStringLiteral("merge")));
+        QVERIFY(images.Shows(rename, QStringLiteral("rename")));
+
+        Hover(merge);
+        QVERIFY(images.Shows(merge, QStringLiteral("mergeover")));
+        Hover(rename);
+        QVERIFY(images.Shows(merge, QStringLiteral("merge")));
+        QVERIFY(images.Shows(rename, QStringLiteral("renameover")));
+
+        // Over the surface between the pictures, decoration included, all turn plain again.
+        QTest::mouseMove(main, QPoint(144, 100));
+        QVERIFY(images.Shows(rename, QStringLiteral("rename")));
+        Hover(split);
+        QTest::mouseMove(main, QPoint(5, 205));
+        QVERIFY(images.Shows(split, QStringLiteral("split")));
+
+        // A look-alike picture is not the picture under the key.
+        split->setPixmap(images.Picture(QStringLiteral("split")).copy());
+        QVERIFY(!images.Shows(split, QStringLiteral("split")));
+        main->ResetActionImages();
+        QVERIFY(images.Shows(split, QStringLiteral("split")));
+
+        QCOMPARE(main->windowTitle(), QStringLiteral("Tarnwick Brindle"));
+        QVERIFY(main->windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(main->findChild<QWidget*>(QStringLiteral("Image2"))->toolTip(),
+                 QStringLiteral("Minimixed"));
+        QCOMPARE(main->findChild<QWidget*>(QStringLiteral("Image1"))->toolTip(),
+                 QStringLiteral("Close"));
+    }
+
+    void mainWindowJobClickReplacesIt_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("split") << 0 << "frmSplit";
+        QTest::newRow("merge") << 1 << "frmJoin";
+        QTest::newRow("rename") << 2 << "frmRename";
+    }
+
+    void mainWindowJobClickReplacesIt() {
+        QFETCH(int, index);
+        QFETCH(QString, window);
+        QPointer<frmMain> main = new frmMain;
+        main->Load({}, QStringLiteral("/"));
+        main->move(123, 77);
+        Hover(main->findChild<ImageControl*>(QStringLiteral("imgAction_%1").arg(index)));
+        Click(main->findChild<ImageControl*>(QStringLiteral("imgAction_%1").arg(index)));
+
+        const QList<QWidget*> open = OpenWindows();
+        QVERIFY(main.isNull());
+        QCOMPARE(open.size(), 1);
+        QCOMPARE(open.front()->objectName(), window);
+        QCOMPARE(open.front()->pos(), QPoint(123, 77));
+    }
+
+    void mainWindowRightClickOpensNothing() {
+        QPointer<frmMain> main = new frmMain;
+        main->Load({}, QStringLiteral("/"));
+        Click(main->findChild<ImageControl*>(QStringLiteral("imgAction_0")), Qt::RightButton);
+        QVERIFY(!main.isNull());
+        QCOMPARE(OpenWindows(), QList<QWidget*>{main.data()});
+    }
+};
+
+}  // namespace brindle::app
+
+QTEST_MAIN(brindle::app::StartupTest)
+#include "startup_test.moc"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "shell/prompter.h"
+
+namespace brindle::app::test {
+
+// Records every message and dialog instead of showing it, and answers from a script.
+class RecordingPrompter final : public Prompter {
+public:
+    struct Call {
+        QString kind;  // "message", "open", "save" or "folder"
+        QString text;  // the message text, or the dialog's caption
+        QString title;
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+    };
+
+    RecordingPrompter() { SetPrompter(this); }
+    ~RecordingPrompter() override { SetPrompter(nullptr); }
+    RecordingPrompter(const RecordingPrompter&) = delete;
+    RecordingPrompter& operator=(const RecordingPrompter&) = delete;
+
+    QList<Call> calls;
+    Answer nextAnswer = Answer::Yes;  // for Yes/No questions
+    QStringList paths;                // answers of the file and folder dialogs, in order
+
+    Answer Message(QWidget*, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override {
+        calls.append({QStringLiteral("message"), text, title, icon, buttons});
+        return buttons == Buttons::Ok ? Answer::Ok : nextAnswer;
+    }
+    QString OpenFile(QWidget*, const QString& caption, const QString&, const QString&) override {
+        return Dialog(QStringLiteral("open"), caption);
+    }
+    QString SaveFile(QWidget*, const QString& caption, const QString&, const QString&) override {
+        return Dialog(QStringLiteral("save"), caption);
+    }
+    QString Folder(QWidget*, const QString& caption, const QString&) override {
+        return Dialog(QStringLiteral("folder"), caption);
+    }
+
+private:
+    QString Dialog(const QString& kind, const QString& caption) {
+        calls.append({kind, caption, {}, Icon::None, Buttons::Ok});
+        return paths.isEmpty() ? QString() : paths.takeFirst();
+    }
+};
+
+}  // namespace brindle::app::test

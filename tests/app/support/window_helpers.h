@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QApplication>
+#include <QList>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWidget>
+
+#include "shell/chrome_window.h"
+
+namespace brindle::app::test {
+
+// The program's windows that are open now; deferred deletions are run first.
+inline QList<QWidget*> OpenWindows() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QList<QWidget*> open;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<ChromeWindow*>(widget) != nullptr && widget->isVisible()) {
+            open.append(widget);
+        }
+    }
+    return open;
+}
+
+inline void CloseAllWindows() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<ChromeWindow*>(widget) != nullptr) {
+            widget->close();  // deletes on close, hidden ones included
+        }
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+inline void SendMouse(QWidget* target, QEvent::Type type, QPoint local, Qt::MouseButton button,
+                      Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(local), QPointF(target->mapToGlobal(local)), button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+inline void Hover(QWidget* target) {
+    SendMouse(target, QEvent::MouseMove, target->rect().center(), Qt::NoButton, Qt::NoButton);
+}
+
+inline void Click(QWidget* target, Qt::MouseButton button = Qt::LeftButton) {
+    const QPoint centre = target->rect().center();
+    SendMouse(target, QEvent::MouseButtonPress, centre, button, button);
+    SendMouse(target, QEvent::MouseButtonRelease, centre, button, Qt::NoButton);
+}
+
+}  // namespace brindle::app::test
