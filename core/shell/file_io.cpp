@@ -8,7 +8,7 @@
 
 #include "shell/paths.h"
 
-#if defined(__unix__) || defined(__APPLE__)
+#if !defined(BRINDLE_PORTABLE_IO) && (defined(__unix__) || defined(__APPLE__))
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,8 +17,9 @@
 #endif
 #define BRINDLE_POSIX_IO 1
 #else
-#include <cstdio>
-#include <io.h>
+#include <algorithm>
+#include <cctype>
+#include <random>
 #endif
 
 namespace brindle::io {
@@ -60,19 +61,24 @@ void SetKernelCopy(bool enabled) { g_kernelCopy.store(enabled); }
 
 File::~File() { (void)Close(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+File::File(File&& other) noexcept : fd_(other.fd_), stream_(other.stream_), path_(std::move(other.path_)) {
+    other.fd_ = -1;
+    other.stream_ = nullptr;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         (void)Close();
         fd_ = other.fd_;
+        stream_ = other.stream_;
         path_ = std::move(other.path_);
         other.fd_ = -1;
+        other.stream_ = nullptr;
     }
     return *this;
 }
 
-bool File::IsOpen() const { return fd_ >= 0; }
+bool File::IsOpen() const { return fd_ >= 0 || stream_ != nullptr; }
 
 #if defined(BRINDLE_POSIX_IO)
 
@@ -336,10 +342,137 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
-#else  // portable fallback over the C library
+#else  // portable road: the C and C++ libraries only, no kernel copy
 
-// Kept deliberately small: no kernel copy, std::FILE underneath.
-#error "Only POSIX systems are supported by this build; add a Windows seam here."
+// For systems without POSIX calls (and for trying this road on one that has them).
+Status File::OpenRead(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    if (!IsRegularFile(path)) {
+        return std::filesystem::exists(path) ? Status::InvalidArgument("not a regular file: " + path)
+                                             : ErrnoStatus("cannot open", path, ENOENT);
+    }
+    stream_ = std::fopen(path.c_str(), "rb");
+    return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot open", path, errno);
+}
+
+Status File::CreateReplace(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    stream_ = std::fopen(path.c_str(), "wb");
+    return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
+}
+
+Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
+    (void)Close();
+    const auto slash = target.rfind(kPathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    std::random_device seed;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path_ = folder + "." + GetFileName(target) + ".part-" + std::to_string(seed());
+        stream_ = std::fopen(path_.c_str(), "wbx");  // fails when the name is taken
+        if (stream_ != nullptr) {
+            *tempPath = path_;
+            return Status::Ok();
+        }
+    }
+    return ErrnoStatus("cannot create a file in", folder, errno);
+}
+
+Status File::Size(std::int64_t* size) const {
+    std::error_code error;
+    const auto length = std::filesystem::file_size(path_, error);
+    if (error) {
+        return Status::IoError("cannot read the length of " + path_ + ": " + error.message());
+    }
+    *size = static_cast<std::int64_t>(length);
+    return Status::Ok();
+}
+
+Status File::ReadExact(void* buffer, std::size_t n) {
+    const std::size_t got = std::fread(buffer, 1, n, stream_);
+    if (got == n) {
+        return Status::Ok();
+    }
+    return std::ferror(stream_) ? ErrnoStatus("cannot read", path_, errno)
+                                : Status::Corruption("unexpected end of " + path_);
+}
+
+Status File::WriteAll(const void* buffer, std::size_t n) {
+    if (!TakeBudget(n) || std::fwrite(buffer, 1, n, stream_) != n) {
+        return ErrnoStatus("cannot write", path_, ENOSPC);
+    }
+    return Status::Ok();
+}
+
+Status File::SetDefaultPermissions() { return Status::Ok(); }
+
+Status File::Close() {
+    if (stream_ == nullptr) {
+        return Status::Ok();
+    }
+    const int result = std::fclose(stream_);
+    stream_ = nullptr;
+    return result == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, errno);
+}
+
+Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch) {
+    if (scratch.size() < kCopyBufferSize) {
+        scratch.resize(kCopyBufferSize);
+    }
+    while (n > 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(scratch.size())));
+        Status status = in.ReadExact(scratch.data(), chunk);
+        if (status.ok()) {
+            status = out.WriteAll(scratch.data(), chunk);
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        n -= static_cast<std::int64_t>(chunk);
+    }
+    return Status::Ok();
+}
+
+Status MoveReplacing(const std::string& from, const std::string& to) {
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    return error ? Status::IoError("cannot move onto " + to + ": " + error.message()) : Status::Ok();
+}
+
+Status MoveNoReplace(const std::string& from, const std::string& to) {
+    const std::string name = GetFileName(to);
+    if (name.empty() || name == "." || name == "..") {
+        return Status::InvalidArgument("not a file name: " + to);
+    }
+    // Without an atomic no-replace move the check and the move are two steps; a case-only
+    // change is let through since the "existing" file is the one being renamed.
+    const auto sameIgnoringCase = [&] {
+        return from.size() == to.size() &&
+               std::equal(from.begin(), from.end(), to.begin(), [](unsigned char x, unsigned char y) {
+                   return std::tolower(x) == std::tolower(y);
+               });
+    };
+    std::error_code error;
+    if (std::filesystem::exists(to, error) && !(SameFile(from, to) && sameIgnoringCase())) {
+        return Status::IoError("cannot rename to " + to + ": the name is taken");
+    }
+    std::filesystem::rename(from, to, error);
+    return error ? Status::IoError("cannot rename to " + to + ": " + error.message()) : Status::Ok();
+}
+
+Status RemoveFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::remove(path, error)) {
+        return Status::IoError("cannot delete " + path + ": " + (error ? error.message() : "no such file"));
+    }
+    return Status::Ok();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
 
 #endif
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ public:
 
 private:
     friend Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch);
-    int fd_ = -1;
+    int fd_ = -1;                  // POSIX descriptor
+    std::FILE* stream_ = nullptr;  // the portable road
     std::string path_;
 };
 
