@@ -58,6 +58,9 @@ ChromeWindow::ChromeWindow(const ChromeSpec& spec, QWidget* parent)
     if (!spec.navigation) {
         return;
     }
+    if (spec_.footerTop == 0) {
+        spec_.footerTop = kFooterTop;
+    }
     for (int i = 0; i < 3; ++i) {
         const QString& key = kJobKeys[i];
         for (const QString& form : {QString(), QStringLiteral("over"), QStringLiteral("current")}) {
@@ -94,11 +97,11 @@ ImageControl* ChromeWindow::NavigationButton(int index) const {
 void ChromeWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(0xf5, 0xf7, 0xfb));
-    if (spec_.navigation) {
-        painter.fillRect(QRect(0, kFooterTop, width(), height() - kFooterTop),
+    if (spec_.footerTop > 0) {
+        painter.fillRect(QRect(0, spec_.footerTop, width(), height() - spec_.footerTop),
                          QColor(0xe9, 0xed, 0xf5));
         painter.setPen(QColor(0xd5, 0xdc, 0xea));
-        painter.drawLine(0, kFooterTop, width(), kFooterTop);
+        painter.drawLine(0, spec_.footerTop, width(), spec_.footerTop);
     }
     // Borderless windows need an edge of their own against a light desktop.
     painter.setPen(QColor(0x9a, 0xa8, 0xc4));

@@ -22,6 +22,7 @@ struct ChromeSpec {
     bool closesMainWindow = false;
     bool navigation = false;
     int currentButton = -1;  // with navigation: 0 split, 1 merge, 2 rename, -1 none
+    int footerTop = 0;       // top of the darker bottom band; 0 for none (the bar brings one)
 };
 
 inline constexpr int kTitleHeight = 32;

@@ -22,11 +22,13 @@ namespace {
 
 constexpr QSize kActionSize(105, 89);
 constexpr int kActionLefts[3] = {26, 157, 289};
-constexpr int kActionTop = 56;
+constexpr int kActionTop = 50;
+constexpr int kFooterTop = 182;
 
 ChromeSpec MainChrome() {
     ChromeSpec spec;
-    spec.size = QSize(420, 214);
+    spec.size = QSize(420, 210);
+    spec.footerTop = kFooterTop;
     return spec;
 }
 
@@ -42,11 +44,11 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Shape1"));
-    panel->setGeometry(12, 44, width() - 24, 140);
+    panel->setGeometry(1, kTitleHeight, width() - 2, kFooterTop - kTitleHeight);
     // Decoration: the pointer passes through to the window's surface.
     panel->setAttribute(Qt::WA_TransparentForMouseEvents);
     panel->setStyleSheet(QStringLiteral(
-        "#Shape1 { background: #ffffff; border: 1px solid #dde3ee; border-radius: 10px; }"));
+        "#Shape1 { background: #ffffff; }"));
 
     const QString captions[3] = {QStringLiteral("Split file"), QStringLiteral("Merge files"),
                                  QStringLiteral("Batch renaming")};
@@ -77,9 +79,18 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
 
     auto* line = new QFrame(this);
     line->setObjectName(QStringLiteral("Line1"));
-    line->setGeometry(24, 196, width() - 48, 1);
+    line->setGeometry(1, kFooterTop, width() - 2, 1);
     line->setAttribute(Qt::WA_TransparentForMouseEvents);
-    line->setStyleSheet(QStringLiteral("background: #dde3ee;"));
+    line->setStyleSheet(QStringLiteral("background: #d5dcea;"));
+    line->lower();
+
+    auto* version = new QLabel(QStringLiteral("Version " BRINDLE_VERSION),
+                               this);
+    version->setObjectName(QStringLiteral("lblVersion"));
+    version->setAttribute(Qt::WA_TransparentForMouseEvents);
+    version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    version->setStyleSheet(QStringLiteral("color: #7a879f; font-size: 11px;"));
+    version->setGeometry(12, kFooterTop + 1, width() - 24, height() - kFooterTop - 2);
 }
 
 void frmMain::Load(const QStringList& arguments, const QString& currentFolder) {

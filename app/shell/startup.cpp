@@ -32,7 +32,7 @@ QString LockFolder() {
 void RecordInstallation() {
     const QString values[][2] = {
         {QStringLiteral("NAME"), kProductName},
-        {QStringLiteral("VERSION"), QCoreApplication::applicationVersion()},
+        {QStringLiteral("VERSION"), QStringLiteral(BRINDLE_VERSION)},
         {QStringLiteral("PATH"), QDir::toNativeSeparators(QCoreApplication::applicationDirPath())},
     };
     for (const auto& [name, data] : values) {

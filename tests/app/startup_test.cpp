@@ -40,7 +40,6 @@ private slots:
         QVERIFY(settingsDir_.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settingsDir_.path());
         qputenv("BRINDLE_RUNTIME_DIR", runtimeDir_.path().toLocal8Bit());
-        QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0"));
     }
 
     void init() {

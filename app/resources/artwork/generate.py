@@ -84,12 +84,10 @@ write("minimise", f'<path stroke="#c7d2ea" {dash}/>', 20, 20)
 write("minimise_over", f'<circle cx="10" cy="10" r="9.5" fill="#ffffff" fill-opacity="0.2"/><path stroke="#ffffff" {dash}/>', 20, 20)
 
 icon = f'''<defs><linearGradient id="g" x1="0" y1="0" x2="1" y2="1">
-<stop offset="0" stop-color="{NAVY2}"/><stop offset="1" stop-color="{NAVY}"/></linearGradient></defs>
-<rect x="2" y="2" width="60" height="60" rx="14" fill="url(#g)"/>
-<rect x="2" y="52" width="20" height="4" fill="{JOBS['split'][0]}"/>
-<rect x="22" y="52" width="20" height="4" fill="{JOBS['merge'][0]}"/>
-<rect x="42" y="52" width="20" height="4" fill="{JOBS['rename'][0]}"/>
-{placed("split", "#ffffff", JOBS['split'][0], 32 - 21, 28 - 21, 1.05)}'''
+<stop offset="0" stop-color="{JOBS['split'][0]}"/><stop offset="1" stop-color="{JOBS['merge'][0]}"/></linearGradient></defs>
+<rect x="2" y="2" width="60" height="60" rx="15" fill="url(#g)"/>
+<rect x="2.75" y="2.75" width="58.5" height="58.5" rx="14.25" fill="none" stroke="#ffffff" stroke-opacity="0.35" stroke-width="1.5"/>
+{placed("split", "#ffffff", "#ffffff", 32 - 23, 32 - 23, 1.15, 0.25)}'''
 write("app_icon", icon, 64, 64)
 write("tarnwick-brindle", icon, 64, 64, PACKAGING)
 
