@@ -3,8 +3,8 @@
 # folder against a loop of `mv -n` calls. The renames are compared by the system time of
 # their rename syscalls (strace -c), so the loop's process starts do not count.
 #   bench/rename_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
-# FILES sets the number of files (default 10000), RUNS the runs per side (default 1; the median is shown). One run takes a few minutes: the
-# loop starts one traced process per file.
+# FILES sets the number of files (default 10000); RUNS the runs per side (default 1, median
+# shown). One run takes a few minutes, since the loop starts a traced process per file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-release}")
