@@ -3,13 +3,13 @@
 namespace brindle::app {
 namespace {
 
-ChromeSpec Chrome() {
-    ChromeSpec spec;
-    spec.subtitle = QStringLiteral("Merge Files · Step 2 of 2");
-    spec.size = QSize(480, 384);
-    spec.navigation = true;
-    spec.currentButton = 1;
-    return spec;
+ChromeOptions Chrome() {
+    ChromeOptions options;
+    options.subtitle = QStringLiteral("Merge Files · Step 2 of 2");
+    options.size = QSize(480, 384);
+    options.navigation = true;
+    options.currentButton = 1;
+    return options;
 }
 
 }  // namespace

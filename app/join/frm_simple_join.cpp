@@ -3,13 +3,13 @@
 namespace brindle::app {
 namespace {
 
-ChromeSpec Chrome() {
-    ChromeSpec spec;
-    spec.subtitle = QStringLiteral("Merge files");
-    spec.size = QSize(400, 220);
-    spec.stripName = QStringLiteral("Picture2");
-    spec.second = ChromeSpec::SecondImage::None;
-    return spec;
+ChromeOptions Chrome() {
+    ChromeOptions options;
+    options.subtitle = QStringLiteral("Merge files");
+    options.size = QSize(400, 220);
+    options.stripName = QStringLiteral("Picture2");
+    options.second = ChromeOptions::SecondImage::None;
+    return options;
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 namespace brindle::app {
 namespace {
 
-ChromeSpec Chrome() {
-    ChromeSpec spec;
-    spec.subtitle = QStringLiteral("Batch Renaming");
-    spec.size = QSize(600, 384);
-    spec.navigation = true;
-    spec.currentButton = 2;
-    return spec;
+ChromeOptions Chrome() {
+    ChromeOptions options;
+    options.subtitle = QStringLiteral("Batch Renaming");
+    options.size = QSize(600, 384);
+    options.navigation = true;
+    options.currentButton = 2;
+    return options;
 }
 
 }  // namespace

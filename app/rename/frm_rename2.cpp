@@ -3,12 +3,12 @@
 namespace brindle::app {
 namespace {
 
-ChromeSpec Chrome() {
-    ChromeSpec spec;
-    spec.subtitle = QStringLiteral("Rename Rule");
-    spec.size = QSize(460, 420);
-    spec.second = ChromeSpec::SecondImage::None;
-    return spec;
+ChromeOptions Chrome() {
+    ChromeOptions options;
+    options.subtitle = QStringLiteral("Rename Rule");
+    options.size = QSize(460, 420);
+    options.second = ChromeOptions::SecondImage::None;
+    return options;
 }
 
 }  // namespace

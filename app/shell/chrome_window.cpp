@@ -19,21 +19,20 @@ constexpr int kNavigationLefts[3] = {32, 104, 176};
 constexpr int kNavigationTop = 328;
 constexpr int kFooterTop = 316;
 
-const QString kNavigationTags[3] = {QStringLiteral("Split a file"),
-                                    QStringLiteral("Merge Files"),
+const QString kNavigationTags[3] = {QStringLiteral("Split a file"), QStringLiteral("Merge Files"),
                                     QStringLiteral("Batch Renaming")};
 
 }  // namespace
 
-ChromeWindow::ChromeWindow(const ChromeSpec& spec, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), spec_(spec) {
+ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), options_(options) {
     EnsureArtwork();
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kProductName);
-    setFixedSize(spec.size);
+    setFixedSize(options.size);
 
-    auto* strip = new TitleStrip(spec.subtitle, this);
-    strip->setObjectName(spec.stripName);
+    auto* strip = new TitleStrip(options.subtitle, this);
+    strip->setObjectName(options.stripName);
     strip->setGeometry(0, 0, width(), kTitleHeight);
 
     auto* close = new ImageControl(strip);
@@ -44,7 +43,7 @@ ChromeWindow::ChromeWindow(const ChromeSpec& spec, QWidget* parent)
     close->setHoverPixmap(Artwork(QStringLiteral("close_over"), close->size()));
     connect(close, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
 
-    if (spec.second == ChromeSpec::SecondImage::Minimise) {
+    if (options.second == ChromeOptions::SecondImage::Minimise) {
         auto* minimise = new ImageControl(strip);
         minimise->setObjectName(QStringLiteral("Image2"));
         minimise->setToolTip(QStringLiteral("Minimixed"));
@@ -55,32 +54,34 @@ ChromeWindow::ChromeWindow(const ChromeSpec& spec, QWidget* parent)
                 [this] { setWindowState(windowState() | Qt::WindowMinimized); });
     }
 
-    if (!spec.navigation) {
+    if (!options.navigation) {
         return;
     }
-    if (spec_.footerTop == 0) {
-        spec_.footerTop = kFooterTop;
+    if (options_.footerTop == 0) {
+        options_.footerTop = kFooterTop;
     }
     for (int i = 0; i < 3; ++i) {
         const QString& key = kJobKeys[i];
         for (const QString& form : {QString(), QStringLiteral("over"), QStringLiteral("current")}) {
-            const QString name = QStringLiteral("nav_") + key + (form.isEmpty() ? QString() : "_" + form);
+            const QString name =
+                QStringLiteral("nav_") + key + (form.isEmpty() ? QString() : "_" + form);
             navigationImages_.Add(key + form, Artwork(name, kNavigationSize), kNavigationTags[i]);
         }
         auto* button = new ImageControl(this);
         button->setObjectName(QStringLiteral("imgButton_%1").arg(i));
         button->setGeometry(QRect(QPoint(kNavigationLefts[i], kNavigationTop), kNavigationSize));
-        connect(button, &ImageControl::pointerMoved, this, [this, i] { NavigationPointerMoved(i); });
+        connect(button, &ImageControl::pointerMoved, this,
+                [this, i] { NavigationPointerMoved(i); });
         connect(button, &ImageControl::clicked, this, [this, i] { NavigationClicked(i); });
         navigationButtons_[static_cast<std::size_t>(i)] = button;
     }
 
     // Load-time set-up of a page with the bar.
     RefreshNavigationBar(*this);
-    if (ImageControl* current = NavigationButton(spec.currentButton)) {
+    if (ImageControl* current = NavigationButton(options.currentButton)) {
         current->setEnabled(false);
         current->setCursor(Qt::ArrowCursor);
-        const QString key = kJobKeys[spec.currentButton] + QStringLiteral("current");
+        const QString key = kJobKeys[options.currentButton] + QStringLiteral("current");
         if (!navigationImages_.Shows(current, key)) {
             current->setPixmap(navigationImages_.Picture(key));
         }
@@ -97,11 +98,11 @@ ImageControl* ChromeWindow::NavigationButton(int index) const {
 void ChromeWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(0xf5, 0xf7, 0xfb));
-    if (spec_.footerTop > 0) {
-        painter.fillRect(QRect(0, spec_.footerTop, width(), height() - spec_.footerTop),
+    if (options_.footerTop > 0) {
+        painter.fillRect(QRect(0, options_.footerTop, width(), height() - options_.footerTop),
                          QColor(0xe9, 0xed, 0xf5));
         painter.setPen(QColor(0xd5, 0xdc, 0xea));
-        painter.drawLine(0, spec_.footerTop, width(), spec_.footerTop);
+        painter.drawLine(0, options_.footerTop, width(), options_.footerTop);
     }
     // Borderless windows need an edge of their own against a light desktop.
     painter.setPen(QColor(0x9a, 0xa8, 0xc4));
@@ -110,7 +111,7 @@ void ChromeWindow::paintEvent(QPaintEvent*) {
 
 void ChromeWindow::CloseClicked() {
     close();
-    if (!spec_.closesMainWindow) {
+    if (!options_.closesMainWindow) {
         return;
     }
     for (QWidget* widget : QApplication::topLevelWidgets()) {

@@ -12,7 +12,7 @@ namespace brindle::app {
 class ImageControl;
 
 // What chrome a window carries.
-struct ChromeSpec {
+struct ChromeOptions {
     enum class SecondImage { None, Minimise };
 
     QString subtitle;  // shown in the title strip after the product name
@@ -36,7 +36,7 @@ inline const QString kJobKeys[3] = {QStringLiteral("split"), QStringLiteral("mer
 class ChromeWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit ChromeWindow(const ChromeSpec& spec, QWidget* parent = nullptr);
+    explicit ChromeWindow(const ChromeOptions& options, QWidget* parent = nullptr);
 
     const ImageList& ImageList2() const { return navigationImages_; }
     ImageControl* NavigationButton(int index) const;
@@ -49,7 +49,7 @@ private:
     void NavigationPointerMoved(int index);
     void NavigationClicked(int index);
 
-    ChromeSpec spec_;
+    ChromeOptions options_;
     ImageList navigationImages_;
     std::array<ImageControl*, 3> navigationButtons_{};
 };

@@ -25,11 +25,11 @@ constexpr int kActionLefts[3] = {26, 157, 289};
 constexpr int kActionTop = 50;
 constexpr int kFooterTop = 182;
 
-ChromeSpec MainChrome() {
-    ChromeSpec spec;
-    spec.size = QSize(420, 210);
-    spec.footerTop = kFooterTop;
-    return spec;
+ChromeOptions MainChrome() {
+    ChromeOptions options;
+    options.size = QSize(420, 210);
+    options.footerTop = kFooterTop;
+    return options;
 }
 
 std::string Std(const QString& text) {
@@ -47,8 +47,7 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     panel->setGeometry(1, kTitleHeight, width() - 2, kFooterTop - kTitleHeight);
     // Decoration: the pointer passes through to the window's surface.
     panel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    panel->setStyleSheet(QStringLiteral(
-        "#Shape1 { background: #ffffff; }"));
+    panel->setStyleSheet(QStringLiteral("#Shape1 { background: #ffffff; }"));
 
     const QString captions[3] = {QStringLiteral("Split file"), QStringLiteral("Merge files"),
                                  QStringLiteral("Batch renaming")};
@@ -57,9 +56,9 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     for (int i = 0; i < 3; ++i) {
         const QString& key = kJobKeys[i];
         actionImages_.Add(key, Artwork(QStringLiteral("job_") + key, kActionSize));
-        actionImages_.Add(key + QStringLiteral("over"),
-                          Artwork(QStringLiteral("job_") + key + QStringLiteral("_over"),
-                                  kActionSize));
+        actionImages_.Add(
+            key + QStringLiteral("over"),
+            Artwork(QStringLiteral("job_") + key + QStringLiteral("_over"), kActionSize));
 
         auto* action = new ImageControl(this);
         action->setObjectName(QStringLiteral("imgAction_%1").arg(i));
@@ -84,8 +83,7 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     line->setStyleSheet(QStringLiteral("background: #d5dcea;"));
     line->lower();
 
-    auto* version = new QLabel(QStringLiteral("Version " BRINDLE_VERSION),
-                               this);
+    auto* version = new QLabel(QStringLiteral("Version " BRINDLE_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
     version->setAttribute(Qt::WA_TransparentForMouseEvents);
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -42,8 +42,8 @@ void ImageControl::mousePressEvent(QMouseEvent* event) {
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click =
-        pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
     pressed_ = false;
     event->accept();
     if (click) {

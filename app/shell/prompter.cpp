@@ -12,10 +12,9 @@ class DialogPrompter final : public Prompter {
 public:
     Answer Message(QWidget* parent, const QString& text, const QString& title, Icon icon,
                    Buttons buttons) override {
-        QMessageBox box(ToQt(icon), title.isEmpty() ? kProductName : title, text,
-                        buttons == Buttons::Ok ? QMessageBox::Ok
-                                               : QMessageBox::Yes | QMessageBox::No,
-                        parent);
+        QMessageBox box(
+            ToQt(icon), title.isEmpty() ? kProductName : title, text,
+            buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No, parent);
         const int result = box.exec();
         if (buttons == Buttons::Ok) {
             return Answer::Ok;

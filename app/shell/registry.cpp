@@ -14,8 +14,8 @@ QString SettingName(const QString& valueName) {
 
 std::unique_ptr<QSettings> OpenMachineKey(const QString& keyPath) {
     const QStringList parts = keyPath.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    if (parts.size() < 3 || parts.front().compare(QLatin1String("SOFTWARE"),
-                                                  Qt::CaseInsensitive) != 0) {
+    if (parts.size() < 3 ||
+        parts.front().compare(QLatin1String("SOFTWARE"), Qt::CaseInsensitive) != 0) {
         return nullptr;
     }
     auto key = std::make_unique<QSettings>(QSettings::SystemScope, parts[1], parts[2]);

@@ -3,12 +3,12 @@
 namespace brindle::app {
 namespace {
 
-ChromeSpec Chrome() {
-    ChromeSpec spec;
-    spec.subtitle = QStringLiteral("Split file");
-    spec.size = QSize(400, 280);
-    spec.stripName = QStringLiteral("Picture2");
-    return spec;
+ChromeOptions Chrome() {
+    ChromeOptions options;
+    options.subtitle = QStringLiteral("Split file");
+    options.size = QSize(400, 280);
+    options.stripName = QStringLiteral("Picture2");
+    return options;
 }
 
 }  // namespace

@@ -3,14 +3,14 @@
 namespace brindle::app {
 namespace {
 
-ChromeSpec Chrome() {
-    ChromeSpec spec;
-    spec.subtitle = QStringLiteral("Split a file · Step 3 of 3");
-    spec.size = QSize(480, 384);
-    spec.closesMainWindow = true;
-    spec.navigation = true;
-    spec.currentButton = 0;
-    return spec;
+ChromeOptions Chrome() {
+    ChromeOptions options;
+    options.subtitle = QStringLiteral("Split a file · Step 3 of 3");
+    options.size = QSize(480, 384);
+    options.closesMainWindow = true;
+    options.navigation = true;
+    options.currentButton = 0;
+    return options;
 }
 
 }  // namespace

@@ -60,7 +60,8 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
 
     const std::string fileName = GetFileName(path);
     const auto dot = fileName.rfind('.');
-    const std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
+    const std::string extension =
+        dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
     const auto slash = path.rfind(kPathSeparator);
 
     if (Lowered(extension) == "qmf") {
@@ -75,7 +76,8 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
 
     decision.window = StartWindow::QuickSplit;
     decision.SplitSourcePath = path;
-    decision.SplitDestFolder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    decision.SplitDestFolder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     decision.SplitGroupName = StripExtension(fileName);
     return decision;
 }

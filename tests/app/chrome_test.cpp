@@ -265,11 +265,9 @@ private slots:
                   Qt::NoButton);
         QCOMPARE(window->pos(), QPoint(200, 150));
 
-        SendMouse(strip, QEvent::MouseButtonPress, QPoint(100, 10), Qt::LeftButton,
-                  Qt::LeftButton);
+        SendMouse(strip, QEvent::MouseButtonPress, QPoint(100, 10), Qt::LeftButton, Qt::LeftButton);
         SendMouse(strip, QEvent::MouseMove, QPoint(160, 40), Qt::NoButton, Qt::LeftButton);
-        SendMouse(strip, QEvent::MouseButtonRelease, QPoint(160, 40), Qt::LeftButton,
-                  Qt::NoButton);
+        SendMouse(strip, QEvent::MouseButtonRelease, QPoint(160, 40), Qt::LeftButton, Qt::NoButton);
         QCOMPARE(window->pos(), QPoint(260, 180));
     }
 };

@@ -55,9 +55,9 @@ private slots:
 
     void registryReadsMissingValuesAsEmptyText() {
         QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NOPE")), QString());
-        QCOMPARE(ReadMachineValue(QStringLiteral("SOFTWARE\\Nobody\\Nothing"),
-                                  QStringLiteral("NAME")),
-                 QString());
+        QCOMPARE(
+            ReadMachineValue(QStringLiteral("SOFTWARE\\Nobody\\Nothing"), QStringLiteral("NAME")),
+            QString());
         // A path outside SOFTWARE\<organisation>\<application> is silently refused.
         WriteMachineValue(QStringLiteral("Tarnwick"), QStringLiteral("A"), QStringLiteral("x"),
                           kRegString);
@@ -87,7 +87,8 @@ private slots:
 
     void installationRecordIsWrittenOnceAndNeverOverwritten() {
         RecordInstallation();
-        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")), QStringLiteral("Tarnwick Brindle"));
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")),
+                 QStringLiteral("Tarnwick Brindle"));
         QCOMPARE(ReadMachineValue(kKey, QStringLiteral("VERSION")), QStringLiteral("1.1.0"));
         QCOMPARE(ReadMachineValue(kKey, QStringLiteral("PATH")),
                  QCoreApplication::applicationDirPath());
@@ -117,8 +118,8 @@ private slots:
 
     void singleInstanceLockIsHeldUntilReleased() {
         QVERIFY(CheckSingleInstance(kInstanceMutexName));
-        QVERIFY(QFile::exists(runtimeDir_.filePath(
-            QStringLiteral("Hollowmere_APPLICATION_MUTEX.lock"))));
+        QVERIFY(QFile::exists(
+            runtimeDir_.filePath(QStringLiteral("Hollowmere_APPLICATION_MUTEX.lock"))));
         QVERIFY(!CheckSingleInstance(kInstanceMutexName));
         ReleaseSingleInstance();
         QVERIFY(CheckSingleInstance(kInstanceMutexName));
@@ -127,7 +128,8 @@ private slots:
     void startUpRecordsThenRefusesASecondInstance() {
         QVERIFY(StartUp({}, QStringLiteral("/")));
         QCOMPARE(OpenWindows().size(), 1);
-        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")), QStringLiteral("Tarnwick Brindle"));
+        QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")),
+                 QStringLiteral("Tarnwick Brindle"));
         QVERIFY(!StartUp({QStringLiteral("-r")}, QStringLiteral("/")));
         QCOMPARE(OpenWindows().size(), 1);
         QVERIFY(qobject_cast<frmMain*>(OpenWindows().front()) != nullptr);
@@ -142,11 +144,11 @@ private slots:
         QTest::newRow("empty last argument")
             << QStringList{QStringLiteral("/work/movie.avi"), QString()} << "frmMain"
             << QStringList();
-        QTest::newRow("rename switch") << QStringList{QStringLiteral("-r")} << "frmRename"
-                                       << QStringList();
+        QTest::newRow("rename switch")
+            << QStringList{QStringLiteral("-r")} << "frmRename" << QStringList();
         QTest::newRow("rename switch with a file")
-            << QStringList{QStringLiteral("-r"), QStringLiteral("/work/data(1).qmf")}
-            << "frmRename" << QStringList();
+            << QStringList{QStringLiteral("-r"), QStringLiteral("/work/data(1).qmf")} << "frmRename"
+            << QStringList();
         QTest::newRow("first piece")
             << QStringList{QStringLiteral("/work/data(1).qmf")} << "frmSimpleJoin"
             << QStringList{QStringLiteral("/work"), QStringLiteral("data")};

@@ -16,8 +16,8 @@ StartDecision Decide(std::vector<std::string> arguments, const std::string& cwd 
 }
 
 TEST(DecideStartWindow, NoArgumentOrAnEmptyLastArgumentKeepsTheMainWindow) {
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {}, {""}, {"/work/movie.avi", ""}, {"-r", ""}}) {
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{}, {""}, {"/work/movie.avi", ""}, {"-r", ""}}) {
         const StartDecision decision = Decide(arguments);
         EXPECT_EQ(decision.window, StartWindow::Main) << arguments.size();
         EXPECT_EQ(decision.path, "");
@@ -31,9 +31,9 @@ TEST(DecideStartWindow, FirstPieceOpensQuickJoinWithFolderAndGroup) {
         const char* group;
     } cases[] = {
         {"/work/data(1).qmf", "/work", "data"},
-        {"/work/Report(1).QMF", "/work", "Report"},        // extension compared lower-cased
-        {"/work/a(b)(1).qmf", "/work", "a(b)"},            // cut at the last "("
-        {"/work/nobracket.qmf", "/work", ""},              // no "(": empty group
+        {"/work/Report(1).QMF", "/work", "Report"},              // extension compared lower-cased
+        {"/work/a(b)(1).qmf", "/work", "a(b)"},                  // cut at the last "("
+        {"/work/nobracket.qmf", "/work", ""},                    // no "(": empty group
         {"/my files/big data(1).qmf", "/my files", "big data"},  // one argument with spaces
         {"/data(1).qmf", "", "data"},
     };
@@ -55,8 +55,8 @@ TEST(DecideStartWindow, AnyOtherFileOpensQuickSplit) {
         {"/work/movie.avi", "/work/", "movie"},
         {"/work/data(2).qmf002", "/work/", "data(2)"},  // a later piece is split, not joined
         {"/work/archive.tar.gz", "/work/", "archive.tar"},
-        {"/work/README", "/work/", "README"},            // no "." keeps the whole name
-        {"/v1.2/notes", "/v1.2/", "notes"},              // a "." in a folder is not an extension
+        {"/work/README", "/work/", "README"},  // no "." keeps the whole name
+        {"/v1.2/notes", "/v1.2/", "notes"},    // a "." in a folder is not an extension
         {"/work/qmf", "/work/", "qmf"},
         {"/my files/holiday video.mp4", "/my files/", "holiday video"},
     };
