@@ -52,6 +52,14 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         minimise->setHoverPixmap(Artwork(QStringLiteral("minimise_over"), minimise->size()));
         connect(minimise, &ImageControl::clicked, this,
                 [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+    } else if (options.second == ChromeOptions::SecondImage::Close) {
+        auto* second = new ImageControl(strip);
+        second->setObjectName(QStringLiteral("Image2"));
+        second->setToolTip(QStringLiteral("Close"));
+        second->setGeometry(width() - 56, 6, 20, 20);
+        second->setPixmap(Artwork(QStringLiteral("close"), second->size()));
+        second->setHoverPixmap(Artwork(QStringLiteral("close_over"), second->size()));
+        connect(second, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
     }
 
     if (!options.navigation) {

@@ -13,7 +13,7 @@ class ImageControl;
 
 // What chrome a window carries.
 struct ChromeOptions {
-    enum class SecondImage { None, Minimise };
+    enum class SecondImage { None, Minimise, Close };
 
     QString subtitle;  // shown in the title strip after the product name
     QSize size;

@@ -8,6 +8,7 @@ ChromeOptions Chrome() {
     options.subtitle = QStringLiteral("Split file");
     options.size = QSize(400, 280);
     options.stripName = QStringLiteral("Picture2");
+    options.second = ChromeOptions::SecondImage::Close;
     return options;
 }
 

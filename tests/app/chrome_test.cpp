@@ -222,6 +222,16 @@ private slots:
         QVERIFY(list->isMinimized());
     }
 
+    void quickSplitsSecondImageClosesToo() {
+        QPointer<frmSimple> quick = new frmSimple;
+        quick->show();
+        auto* second = quick->findChild<QWidget*>(QStringLiteral("Image2"));
+        QCOMPARE(second->toolTip(), QStringLiteral("Close"));
+        Click(second);
+        QVERIFY(OpenWindows().isEmpty());
+        QVERIFY(quick.isNull());
+    }
+
     void chromeMatchesEachWindow_data() {
         QTest::addColumn<Factory>("make");
         QTest::addColumn<QString>("strip");
