@@ -35,31 +35,30 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     strip->setObjectName(options.stripName);
     strip->setGeometry(0, 0, width(), kTitleHeight);
 
-    auto* close = new ImageControl(strip);
-    close->setObjectName(QStringLiteral("Image1"));
-    close->setToolTip(QStringLiteral("Close"));
-    close->setGeometry(width() - 30, 6, 20, 20);
-    close->setPixmap(Artwork(QStringLiteral("close"), close->size()));
-    close->setHoverPixmap(Artwork(QStringLiteral("close_over"), close->size()));
-    connect(close, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
-
+    // The title strip's images, counted from its right edge.
+    const auto titleImage = [&](const QString& name, const QString& tip, int right,
+                                const QString& art) {
+        auto* image = new ImageControl(strip);
+        image->setObjectName(name);
+        image->setToolTip(tip);
+        image->setGeometry(width() - right, 6, 20, 20);
+        image->setPixmap(Artwork(art, image->size()));
+        image->setHoverPixmap(Artwork(art + QStringLiteral("_over"), image->size()));
+        return image;
+    };
+    const QString image1 = QStringLiteral("Image1");
+    const QString image2 = QStringLiteral("Image2");
+    const QString closeTip = QStringLiteral("Close");
+    const QString closeArt = QStringLiteral("close");
+    connect(titleImage(image1, closeTip, 30, closeArt), &ImageControl::clicked, this,
+            &ChromeWindow::CloseClicked);
     if (options.second == ChromeOptions::SecondImage::Minimise) {
-        auto* minimise = new ImageControl(strip);
-        minimise->setObjectName(QStringLiteral("Image2"));
-        minimise->setToolTip(QStringLiteral("Minimixed"));
-        minimise->setGeometry(width() - 56, 6, 20, 20);
-        minimise->setPixmap(Artwork(QStringLiteral("minimise"), minimise->size()));
-        minimise->setHoverPixmap(Artwork(QStringLiteral("minimise_over"), minimise->size()));
-        connect(minimise, &ImageControl::clicked, this,
+        connect(titleImage(image2, QStringLiteral("Minimixed"), 56, QStringLiteral("minimise")),
+                &ImageControl::clicked, this,
                 [this] { setWindowState(windowState() | Qt::WindowMinimized); });
     } else if (options.second == ChromeOptions::SecondImage::Close) {
-        auto* second = new ImageControl(strip);
-        second->setObjectName(QStringLiteral("Image2"));
-        second->setToolTip(QStringLiteral("Close"));
-        second->setGeometry(width() - 56, 6, 20, 20);
-        second->setPixmap(Artwork(QStringLiteral("close"), second->size()));
-        second->setHoverPixmap(Artwork(QStringLiteral("close_over"), second->size()));
-        connect(second, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
+        connect(titleImage(image2, closeTip, 56, closeArt), &ImageControl::clicked, this,
+                &ChromeWindow::CloseClicked);
     }
 
     if (!options.navigation) {
