@@ -78,8 +78,6 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-bool File::IsOpen() const { return fd_ >= 0 || stream_ != nullptr; }
-
 #if defined(BRINDLE_POSIX_IO)
 
 Status File::OpenRead(const std::string& path) {

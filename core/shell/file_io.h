@@ -27,7 +27,6 @@ public:
     // Creates a new, uniquely named file in the folder of `target`.
     Status CreateTempBeside(const std::string& target, std::string* tempPath);
 
-    bool IsOpen() const;
     Status Size(std::int64_t* size) const;
     // Reads exactly `n` bytes; a short file is an error.
     Status ReadExact(void* buffer, std::size_t n);

@@ -61,9 +61,4 @@ std::int64_t RoundHalfEven(double value) {
     return static_cast<std::int64_t>(rounded);
 }
 
-double RoundHalfEvenTo(double value, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    return static_cast<double>(RoundHalfEven(value * scale)) / scale;
-}
-
 }  // namespace brindle

@@ -26,7 +26,4 @@ inline bool IsNumeric(std::string_view text, char decimalSeparator = '.') {
 // Nearest whole number, halves to the even neighbour. Saturates at the int64 range.
 std::int64_t RoundHalfEven(double value);
 
-// Rounds to `decimals` places, halves to even, for values whose scaled form is exact.
-double RoundHalfEvenTo(double value, int decimals);
-
 }  // namespace brindle

@@ -16,20 +16,4 @@ public:
     virtual void Yield() {}
 };
 
-// A progress target that only keeps its numbers; for callers with nothing to show.
-class PlainProgress : public Progress {
-public:
-    explicit PlainProgress(int max = 10000) : max_(max) {}
-    int Max() const override { return max_; }
-    int Value() const override { return value_; }
-    void SetValue(int value) override { value_ = value; }
-    void SetPercentText(const std::string& text) override { percent_ = text; }
-    const std::string& PercentText() const { return percent_; }
-
-private:
-    int max_;
-    int value_ = 0;
-    std::string percent_;
-};
-
 }  // namespace brindle

@@ -105,9 +105,8 @@ void ComputePieceDataSize(std::int64_t sourceLength, SplitState& state) {
         static_cast<std::int32_t>(share * state.SplitPieceCount == sourceLength ? share : share + 1);
 }
 
-std::string BuildSplitSummary(const SplitState& state, std::int64_t sourceLength, char decimalSeparator) {
+std::string BuildSplitSummary(const SplitState& state, std::int64_t length, char decimalSeparator) {
     const auto size = [&](std::int64_t bytes) { return FormatSize(bytes, decimalSeparator); };
-    const std::int64_t length = sourceLength;
     std::string text;
     text += "File Name: " + GetFileName(state.SplitSourcePath) + "\n";
     text += "File Size: " + size(length) + "\n";
