@@ -1,21 +1,10 @@
 #include "split/frm_split.h"
 
+#include "split/split_page_chrome.h"
+
 namespace brindle::app {
-namespace {
 
-ChromeOptions Chrome() {
-    ChromeOptions options;
-    options.subtitle = QStringLiteral("Split a file · Step 1 of 3");
-    options.size = QSize(480, 384);
-    options.closesMainWindow = true;
-    options.navigation = true;
-    options.currentButton = 0;
-    return options;
-}
-
-}  // namespace
-
-frmSplit::frmSplit(QWidget* parent) : ChromeWindow(Chrome(), parent) {
+frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     setObjectName(QStringLiteral("frmSplit"));
 }
 
