@@ -3,6 +3,7 @@
 #include <QIcon>
 
 #include "shell/artwork.h"
+#include "shell/job_runner.h"
 #include "shell/startup.h"
 
 int main(int argc, char* argv[]) {
@@ -19,5 +20,8 @@ int main(int argc, char* argv[]) {
     if (!brindle::app::StartUp(arguments, QDir::currentPath())) {
         return 0;
     }
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // An explicit quit (the quick join's) must not cut a job short either.
+    brindle::app::JobRunner::WaitForAll();
+    return code;
 }

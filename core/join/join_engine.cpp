@@ -119,9 +119,6 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     }
     status = CopyPieces(params.pieces, infos, output, static_cast<int>(step), progress);
     if (status.ok()) {
-        status = output.SetDefaultPermissions();
-    }
-    if (status.ok()) {
         status = output.Close();
     }
     if (status.ok()) {

@@ -109,16 +109,24 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     (void)Close();
     const auto slash = target.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    std::string name = (folder == "." ? std::string("./") : folder) + "." + GetFileName(target) + ".part-XXXXXX";
-    std::vector<char> buffer(name.begin(), name.end());
-    buffer.push_back('\0');
-    fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        return ErrnoStatus("cannot create a file in", folder, errno);
+    const std::string stem = (folder == "." ? std::string("./") : folder) + "." + GetFileName(target) + ".part-";
+    // Not mkstemp: its 0600 would need the umask read back (process-wide, racy with other
+    // threads) to give the finished file ordinary permissions. O_EXCL with 0666 lets the
+    // umask apply by itself.
+    static std::atomic<unsigned> counter{0};
+    const unsigned salt = static_cast<unsigned>(::getpid()) * 2654435761u;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        std::string candidate = stem + std::to_string(salt + counter++);
+        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            path_ = std::move(candidate);
+            *tempPath = path_;
+            return Status::Ok();
+        }
+        error = errno;
     }
-    path_ = buffer.data();
-    *tempPath = path_;
-    return Status::Ok();
+    return ErrnoStatus("cannot create a file in", folder, error);
 }
 
 Status File::Size(std::int64_t* size) const {
@@ -164,15 +172,6 @@ Status File::WriteAll(const void* buffer, std::size_t n) {
         }
         in += put;
         n -= static_cast<std::size_t>(put);
-    }
-    return Status::Ok();
-}
-
-Status File::SetDefaultPermissions() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd_, 0666 & ~mask) != 0) {
-        return ErrnoStatus("cannot set permissions of", path_, errno);
     }
     return Status::Ok();
 }
@@ -402,8 +401,6 @@ Status File::WriteAll(const void* buffer, std::size_t n) {
     }
     return Status::Ok();
 }
-
-Status File::SetDefaultPermissions() { return Status::Ok(); }
 
 Status File::Close() {
     if (stream_ == nullptr) {

@@ -31,8 +31,6 @@ public:
     // Reads exactly `n` bytes; a short file is an error.
     Status ReadExact(void* buffer, std::size_t n);
     Status WriteAll(const void* buffer, std::size_t n);
-    // Gives the file the permissions a newly created file would get (temporaries are private).
-    Status SetDefaultPermissions();
     // Closes and reports any error the close itself brings (a full disk can show up here).
     Status Close();
 

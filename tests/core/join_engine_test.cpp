@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "shell/file_io.h"
@@ -116,6 +118,17 @@ TEST_F(JoinEngineTest, ReplacesALongerTargetExactly) {
     EXPECT_EQ(ReadFile(dir.File("target")), bytes);
     const auto single = SplitAs(bytes, 0, "2", "", "", "h");
     EXPECT_FALSE(Join({single[0]}, dir.File("half")).ok());  // data short of SourceLength
+}
+
+TEST_F(JoinEngineTest, OutputGetsOrdinaryPermissionsUnderTheCallersUmask) {
+    const auto pieces = SplitAs(test::PatternBytes(700), 0, "2", "", "");
+    const mode_t before = ::umask(027);
+    const Status status = Join(pieces, dir.File("out"));
+    ::umask(before);
+    ASSERT_TRUE(status.ok()) << status.message();
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(dir.File("out")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(JoinEngineTest, CorruptOrForeignPiecesFailAndTouchNothing) {
