@@ -1,7 +1,9 @@
 #include "shell/prompter.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "shell/startup.h"
 
@@ -15,6 +17,9 @@ public:
         QMessageBox box(
             ToQt(icon), title.isEmpty() ? kProductName : title, text,
             buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No, parent);
+        if (buttons == Buttons::YesNoDefaultNo) {
+            box.setDefaultButton(QMessageBox::No);
+        }
         const int result = box.exec();
         if (buttons == Buttons::Ok) {
             return Answer::Ok;
@@ -31,6 +36,9 @@ public:
     }
     QString Folder(QWidget* parent, const QString& caption, const QString& folder) override {
         return QFileDialog::getExistingDirectory(parent, caption, folder);
+    }
+    void ShowFolder(const QString& folder) override {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     }
 
 private:

@@ -6,11 +6,12 @@ class QWidget;
 
 namespace brindle::app {
 
-// Every message box and file or folder dialog goes through here, so tests can answer them.
+// Every message box, file or folder dialog and file-manager window goes through here, so
+// tests can answer them and never wait on a modal window or start another program.
 class Prompter {
 public:
     enum class Icon { None, Information, Question, Warning, Error };
-    enum class Buttons { Ok, YesNo };
+    enum class Buttons { Ok, YesNo, YesNoDefaultNo };
     enum class Answer { Ok, Yes, No };
 
     virtual ~Prompter() = default;
@@ -24,6 +25,8 @@ public:
     virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
                              const QString& filter) = 0;
     virtual QString Folder(QWidget* parent, const QString& caption, const QString& folder) = 0;
+    // Opens a folder in the desktop's file manager; failures are ignored.
+    virtual void ShowFolder(const QString& folder) = 0;
 
     void Information(QWidget* parent, const QString& text, const QString& title = {}) {
         Message(parent, text, title, Icon::Information, Buttons::Ok);

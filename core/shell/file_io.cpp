@@ -83,14 +83,20 @@ File& File::operator=(File&& other) noexcept {
 Status File::OpenRead(const std::string& path) {
     (void)Close();
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe in place of a piece is refused instead of waiting
+    // forever for a writer; a regular file reads the same either way.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
         return ErrnoStatus("cannot open", path, errno);
     }
     struct stat st {};
-    if (::fstat(fd_, &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         (void)Close();
         return Status::InvalidArgument("not a regular file: " + path);
+    }
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) {
+        (void)::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
     }
     return Status::Ok();
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "join/discovery.h"
 #include "support/temp_dir.h"
@@ -98,6 +99,15 @@ TEST(PlanJoin, FindsEveryPieceByExactNameFromTheFirstPiecesCount) {
         EXPECT_FALSE(PlanJoin(dir.path(), "bad").status.ok()) << impossible;
     }
     EXPECT_FALSE(PlanJoin(dir.path(), "absent").status.ok());
+}
+
+TEST(ReadPieceHeader, RefusesANamedPipeWithoutWaitingForAWriter) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("p(1).qmf").c_str(), 0600), 0);
+    PieceHeader header;
+    const Status status = ReadPieceHeader(dir.File("p(1).qmf"), &header);
+    EXPECT_EQ(status.code(), Status::Code::kInvalidArgument) << status.message();
+    EXPECT_FALSE(PlanJoin(dir.path(), "p").status.ok());
 }
 
 }  // namespace

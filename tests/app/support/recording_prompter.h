@@ -12,7 +12,7 @@ namespace brindle::app::test {
 class RecordingPrompter final : public Prompter {
 public:
     struct Call {
-        QString kind;  // "message", "open", "save" or "folder"
+        QString kind;  // "message", "open", "save", "folder" or "show folder"
         QString text;  // the message text, or the dialog's caption
         QString title;
         Icon icon = Icon::None;
@@ -41,6 +41,9 @@ public:
     }
     QString Folder(QWidget*, const QString& caption, const QString&) override {
         return Dialog(QStringLiteral("folder"), caption);
+    }
+    void ShowFolder(const QString& folder) override {
+        calls.append({QStringLiteral("show folder"), folder, {}, Icon::None, Buttons::Ok});
     }
 
 private:
