@@ -41,11 +41,13 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     label1->setGeometry(24, 44, 300, 20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
     txtPath->setGeometry(24, 66, 396, 28);
-    QToolButton* cmdBrowse = MakeBrowseButton(QStringLiteral("Choose the folder of the pieces"), this);
+    QToolButton* cmdBrowse =
+        MakeBrowseButton(QStringLiteral("Choose the folder of the pieces"), this);
     cmdBrowse->setGeometry(426, 66, 30, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
 
-    QLabel* label2 = MakeCaption(QStringLiteral("File Group Found"), QStringLiteral("Label2"), this);
+    QLabel* label2 =
+        MakeCaption(QStringLiteral("File Group Found"), QStringLiteral("Label2"), this);
     label2->setGeometry(24, 106, 208, 20);
     group = new QTreeWidget(this);
     group->setObjectName(QStringLiteral("group"));
@@ -58,7 +60,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     group->setGeometry(24, 128, 208, 172);
     label2->setBuddy(group);
     // A click, or choosing with the keyboard, shows the group's details.
-    connect(group, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { group_ItemClick(item); });
+    connect(group, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { group_ItemClick(item); });
     connect(group, &QTreeWidget::itemSelectionChanged, this, [this] {
         const QList<QTreeWidgetItem*> chosen = group->selectedItems();
         if (!chosen.isEmpty()) {
@@ -71,8 +74,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     auto* picture2 = new QFrame(this);
     picture2->setObjectName(QStringLiteral("Picture2"));
     picture2->setGeometry(248, 128, 208, 172);
-    picture2->setStyleSheet(
-        QStringLiteral("#Picture2 { background: #ffffff; border: 1px solid #d5dcea; border-radius: 3px; }"));
+    picture2->setStyleSheet(QStringLiteral(
+        "#Picture2 { background: #ffffff; border: 1px solid #d5dcea; border-radius: 3px; }"));
     const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
                                  QStringLiteral("Date Of Split")};
     const int captionTops[3] = {10, 72, 120};
@@ -133,7 +136,8 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     const GroupDetails details = DescribeGroup(header, DecimalSeparator());
     state.JoinOriginalName = details.originalName;
     state.JoinGroupName = name;
-    ShowDetails(QString::fromStdString(details.originalName), QString::fromStdString(details.sizeText),
+    ShowDetails(QString::fromStdString(details.originalName),
+                QString::fromStdString(details.sizeText),
                 QString::fromStdString(details.splitDate));
 }
 
@@ -147,9 +151,11 @@ void frmJoin::ShowDetails(const QString& name, const QString& size, const QStrin
 }
 
 void frmJoin::cmdBrowse_Click() {
-    const QString start = txtPath->text().isEmpty() ? QString::fromStdString(SharedJoinState().JoinFolder)
-                                                     : txtPath->text();
-    const QString folder = CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"), start);
+    const QString start = txtPath->text().isEmpty()
+                              ? QString::fromStdString(SharedJoinState().JoinFolder)
+                              : txtPath->text();
+    const QString folder =
+        CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"), start);
     if (folder.isEmpty()) {
         return;
     }

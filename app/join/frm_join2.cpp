@@ -49,7 +49,8 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     label3->setObjectName(QStringLiteral("Label3"));
     label3->setGeometry(442, 142, 16, 20);
 
-    auto* cmdPrevious = MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
+    auto* cmdPrevious =
+        MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
     cmdPrevious->setGeometry(272, 334, 88, 30);
     connect(cmdPrevious, &QPushButton::clicked, this, [this] { JoinPrevious(*this); });
     cmdJoin = MakeButton(QStringLiteral("&Merge"), QStringLiteral("cmdJoin"), this);
@@ -97,11 +98,12 @@ void frmJoin2::JoinFinished(bool ok) {
         const QString folder = TargetFolder(target_);
         const QString title = QStringLiteral("Merge Completed");
         if (CurrentPrompter().Question(
-                this, QStringLiteral("Merge successfully. Do you want to view the folder now?"), title)) {
+                this, QStringLiteral("Merge successfully. Do you want to view the folder now?"),
+                title)) {
             CurrentPrompter().ShowFolder(folder);
         } else {
-            CurrentPrompter().Information(this, QStringLiteral("File stored at '") + folder + QLatin1Char('\''),
-                                          title);
+            CurrentPrompter().Information(
+                this, QStringLiteral("File stored at '") + folder + QLatin1Char('\''), title);
         }
     } else {
         // The engine left no output and touched no earlier file: nothing to delete here.

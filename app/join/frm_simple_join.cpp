@@ -42,7 +42,8 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     cmdBrowse->setGeometry(346, 66, 34, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmSimpleJoin::cmdBrowse_Click);
 
-    ProgressBar1 = MakeProgressBar(QStringLiteral("ProgressBar1"), QStringLiteral("Progress"), this);
+    ProgressBar1 =
+        MakeProgressBar(QStringLiteral("ProgressBar1"), QStringLiteral("Progress"), this);
     ProgressBar1->setGeometry(20, 118, 318, 20);
     Label2 = new QLabel(QStringLiteral("0"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -80,13 +81,15 @@ void frmSimpleJoin::Form_Load() {
         state.JoinOriginalName.clear();
     }
     // The same plain name as the command's default: a crafted piece cannot aim elsewhere.
-    txtPath->setText(QString::fromStdString(JoinPath(state.JoinFolder, SafeOriginalName(header, state.JoinGroupName))));
+    txtPath->setText(QString::fromStdString(
+        JoinPath(state.JoinFolder, SafeOriginalName(header, state.JoinGroupName))));
 }
 
 void frmSimpleJoin::cmdBrowse_Click() {
     const QString current = ResolveTarget(txtPath->text());
-    const QString folder = current.contains(QLatin1Char('/')) ? TargetFolder(current)
-                                                              : QString::fromStdString(SharedJoinState().JoinFolder);
+    const QString folder = current.contains(QLatin1Char('/'))
+                               ? TargetFolder(current)
+                               : QString::fromStdString(SharedJoinState().JoinFolder);
     const QString chosen = ChooseTarget(this, folder);
     if (!chosen.isEmpty()) {
         txtPath->setText(chosen);

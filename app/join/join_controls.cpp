@@ -104,8 +104,7 @@ QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* pa
     return button;
 }
 
-QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName,
-                              QWidget* parent) {
+QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent) {
     auto* bar = new QProgressBar(parent);
     bar->setObjectName(name);
     bar->setRange(0, 10000);
@@ -166,9 +165,8 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString
     JoinParams params;
     params.outputPath = target.toStdString();
     params.pieces = std::move(pieces);
-    runner.Start([params = std::move(params)](Progress& progress) {
-        return JoinPieces(params, progress);
-    });
+    runner.Start(
+        [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
 }
 
 void ShowJoinFailed(QWidget* window) {
