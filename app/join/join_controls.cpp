@@ -1,7 +1,6 @@
 #include "join/join_controls.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
