@@ -241,6 +241,11 @@ private slots:
         QCOMPARE(Read(target), QByteArray("earlier"));
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+        // A bare name lands beside the pieces, not in the program's working folder.
+        page->txtTarget->setText(QStringLiteral("joined.avi"));
+        merge();
+        QCOMPARE(Read(dir.filePath(QStringLiteral("joined.avi"))), bytes);
     }
 
     void theQuickJoinProposesAsksAndEndsTheProgram() {
