@@ -1,5 +1,20 @@
 #include "join/frm_join.h"
 
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "join/discovery.h"
+#include "join/join_pages.h"
+#include "join/join_state.h"
+#include "shell/prompter.h"
+
 namespace brindle::app {
 namespace {
 
@@ -12,10 +27,146 @@ ChromeOptions Chrome() {
     return options;
 }
 
+char DecimalSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 0x80 ? point.at(0).toLatin1() : '.';
+}
+
 }  // namespace
 
 frmJoin::frmJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     setObjectName(QStringLiteral("frmJoin"));
+
+    QLabel* label1 = MakeCaption(QStringLiteral("Group Location"), QStringLiteral("Label1"), this);
+    label1->setGeometry(24, 44, 300, 20);
+    txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
+    txtPath->setGeometry(24, 66, 396, 28);
+    QToolButton* cmdBrowse =
+        MakeBrowseButton(QStringLiteral("Choose the folder of the pieces"), this);
+    cmdBrowse->setGeometry(426, 66, 30, 28);
+    connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
+
+    QLabel* label2 =
+        MakeCaption(QStringLiteral("File Group Found"), QStringLiteral("Label2"), this);
+    label2->setGeometry(24, 106, 208, 20);
+    group = new QTreeWidget(this);
+    group->setObjectName(QStringLiteral("group"));
+    group->setAccessibleName(label2->text());
+    group->setColumnCount(1);
+    group->setHeaderLabels({QStringLiteral("Name")});
+    group->setRootIsDecorated(false);
+    group->setUniformRowHeights(true);
+    group->setSelectionMode(QAbstractItemView::SingleSelection);
+    group->setGeometry(24, 128, 208, 172);
+    label2->setBuddy(group);
+    // A click, or choosing with the keyboard, shows the group's details.
+    connect(group, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { group_ItemClick(item); });
+    connect(group, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> chosen = group->selectedItems();
+        if (!chosen.isEmpty()) {
+            group_ItemClick(chosen.first());
+        }
+    });
+
+    QLabel* label3 = MakeCaption(QStringLiteral("Information"), QStringLiteral("Label3"), this);
+    label3->setGeometry(248, 106, 208, 20);
+    auto* picture2 = new QFrame(this);
+    picture2->setObjectName(QStringLiteral("Picture2"));
+    picture2->setGeometry(248, 128, 208, 172);
+    picture2->setStyleSheet(QStringLiteral(
+        "#Picture2 { background: #ffffff; border: 1px solid #d5dcea; border-radius: 3px; }"));
+    const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
+                                 QStringLiteral("Date Of Split")};
+    const int captionTops[3] = {10, 72, 120};
+    const int valueHeights[3] = {36, 20, 20};
+    for (int i = 0; i < 3; ++i) {
+        auto* caption = new QLabel(captions[i], picture2);
+        caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
+        caption->setStyleSheet(QStringLiteral("color: #5b6884;"));
+        caption->setGeometry(12, captionTops[i], 184, 18);
+        auto* value = new QLabel(picture2);
+        value->setObjectName(QStringLiteral("Label5_%1").arg(i));
+        value->setStyleSheet(QStringLiteral("color: #26324d; font-weight: 600;"));
+        value->setWordWrap(i == 0);
+        value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setGeometry(12, captionTops[i] + 18, 184, valueHeights[i]);
+        Label5[static_cast<std::size_t>(i)] = value;
+    }
+
+    cmdNext = MakeButton(QStringLiteral("&Next"), QStringLiteral("cmdNext"), this);
+    cmdNext->setGeometry(368, 334, 88, 30);
+    cmdNext->setEnabled(false);
+    connect(cmdNext, &QPushButton::clicked, this, [this] { JoinNext(*this); });
+
+    setTabOrder(txtPath, cmdBrowse);
+    setTabOrder(cmdBrowse, group);
+    setTabOrder(group, cmdNext);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(200);
+    connect(Timer1, &QTimer::timeout, this, &frmJoin::Timer1_Timer);
+    Timer1->start();
+}
+
+void frmJoin::FindGroups() {
+    group->clear();
+    for (const std::string& name : brindle::FindGroups(File1.Path)) {
+        new QTreeWidgetItem(group, {QString::fromStdString(name)});
+    }
+    if (group->topLevelItemCount() == 0) {
+        new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
+    }
+}
+
+void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
+    if (item == nullptr || item->text(0) == QLatin1String(kNoGroupText)) {
+        return;
+    }
+    JoinState& state = SharedJoinState();
+    const std::string name = item->text(0).toStdString();
+    PieceHeader header;
+    if (!ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header).ok()) {
+        // Listed through a later piece only, or a first piece that is no piece file.
+        ShowDetails({}, {}, {});
+        return;
+    }
+    const GroupDetails details = DescribeGroup(header, DecimalSeparator());
+    state.JoinOriginalName = details.originalName;
+    state.JoinGroupName = name;
+    ShowDetails(QString::fromStdString(details.originalName),
+                QString::fromStdString(details.sizeText),
+                QString::fromStdString(details.splitDate));
+}
+
+void frmJoin::ShowDetails(const QString& name, const QString& size, const QString& date) {
+    const QString texts[3] = {name, size, date};
+    for (std::size_t i = 0; i < 3; ++i) {
+        Label5[i]->setText(texts[i]);
+        Label5[i]->setToolTip(texts[i]);
+    }
+    Timer1_Timer();
+}
+
+void frmJoin::cmdBrowse_Click() {
+    const QString start = txtPath->text().isEmpty()
+                              ? QString::fromStdString(SharedJoinState().JoinFolder)
+                              : txtPath->text();
+    const QString folder =
+        CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"), start);
+    if (folder.isEmpty()) {
+        return;
+    }
+    txtPath->setText(folder);
+    SharedJoinState().JoinFolder = folder.toStdString();
+    File1.Path = SharedJoinState().JoinFolder;
+    FindGroups();
+}
+
+void frmJoin::Timer1_Timer() {
+    cmdNext->setEnabled(!Label5[0]->text().isEmpty());
 }
 
 }  // namespace brindle::app

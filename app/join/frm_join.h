@@ -1,14 +1,43 @@
 #pragma once
 
+#include <array>
+
+#include "join/join_controls.h"
 #include "shell/chrome_window.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace brindle::app {
 
-// The join wizard's first page: find the piece groups in a folder.
+// The join wizard's first page: find the piece groups in a folder and show what the chosen
+// group's first piece says of the file that was split.
 class frmJoin : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmJoin(QWidget* parent = nullptr);
+
+    QLineEdit* txtPath = nullptr;
+    QTreeWidget* group = nullptr;
+    QPushButton* cmdNext = nullptr;
+    FileList File1;
+
+    // Rebuilds the group list from JoinFolder; the details and the selection stay.
+    void FindGroups();
+    void group_ItemClick(QTreeWidgetItem* item);
+
+private:
+    void cmdBrowse_Click();
+    void Timer1_Timer();
+    void ShowDetails(const QString& name, const QString& size, const QString& date);
+
+    std::array<QLabel*, 3> Label5{};
+    QTimer* Timer1 = nullptr;
 };
 
 }  // namespace brindle::app

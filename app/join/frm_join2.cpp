@@ -1,5 +1,16 @@
 #include "join/frm_join2.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "join/join_pages.h"
+#include "join/join_state.h"
+#include "shell/job_runner.h"
+#include "shell/prompter.h"
+
 namespace brindle::app {
 namespace {
 
@@ -16,6 +27,89 @@ ChromeOptions Chrome() {
 
 frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     setObjectName(QStringLiteral("frmJoin2"));
+
+    QLabel* label1 = MakeCaption(QStringLiteral("Destination"), QStringLiteral("Label1"), this);
+    label1->setGeometry(24, 44, 300, 20);
+    txtTarget = MakeTextBox(QStringLiteral("txtTarget"), label1, this);
+    txtTarget->setGeometry(24, 66, 396, 28);
+    QToolButton* cmdBrowse = MakeBrowseButton(QStringLiteral("Choose the file to create"), this);
+    cmdBrowse->setGeometry(426, 66, 30, 28);
+    connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin2::cmdBrowse_Click);
+
+    QLabel* label2 = MakeCaption(QStringLiteral("Progress"), QStringLiteral("Label2"), this);
+    label2->setGeometry(24, 118, 300, 20);
+    pb1 = MakeProgressBar(QStringLiteral("pb1"), label2->text(), this);
+    pb1->setGeometry(24, 142, 380, 20);
+    label2->setBuddy(pb1);
+    percent = new QLabel(QStringLiteral("0"), this);
+    percent->setObjectName(QStringLiteral("percent"));
+    percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    percent->setGeometry(408, 142, 32, 20);
+    auto* label3 = new QLabel(QStringLiteral("%"), this);
+    label3->setObjectName(QStringLiteral("Label3"));
+    label3->setGeometry(442, 142, 16, 20);
+
+    auto* cmdPrevious =
+        MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
+    cmdPrevious->setGeometry(272, 334, 88, 30);
+    connect(cmdPrevious, &QPushButton::clicked, this, [this] { JoinPrevious(*this); });
+    cmdJoin = MakeButton(QStringLiteral("&Merge"), QStringLiteral("cmdJoin"), this);
+    cmdJoin->setGeometry(368, 334, 88, 30);
+    connect(cmdJoin, &QPushButton::clicked, this, &frmJoin2::cmdJoin_Click);
+
+    setTabOrder(txtTarget, cmdBrowse);
+    setTabOrder(cmdBrowse, pb1);
+    setTabOrder(pb1, cmdPrevious);
+    setTabOrder(cmdPrevious, cmdJoin);
+
+    runner_ = new JobRunner(this);
+    runner_->Drive(pb1, percent);
+    connect(runner_, &JobRunner::finished, this, [this](bool ok) { JoinFinished(ok); });
+}
+
+void frmJoin2::cmdBrowse_Click() {
+    const QString current = txtTarget->text();
+    const QString folder = current.contains(QLatin1Char('/'))
+                               ? TargetFolder(ResolveTarget(current))
+                               : QString::fromStdString(SharedJoinState().JoinFolder);
+    const QString chosen = ChooseTarget(this, folder);
+    if (!chosen.isEmpty()) {
+        txtTarget->setText(chosen);
+    }
+}
+
+void frmJoin2::cmdJoin_Click() {
+    cmdJoin->setEnabled(false);
+    std::optional<std::vector<std::string>> pieces = CheckPieces(this);
+    if (!pieces) {
+        cmdJoin->setEnabled(true);
+        return;
+    }
+    target_ = ResolveTarget(txtTarget->text());
+    pb1->setValue(0);
+    percent->setText(QStringLiteral("0"));
+    StartJoin(*runner_, std::move(*pieces), target_);
+}
+
+void frmJoin2::JoinFinished(bool ok) {
+    if (ok) {
+        pb1->setValue(pb1->minimum());
+        percent->setText(QStringLiteral("0"));
+        const QString folder = TargetFolder(target_);
+        const QString title = QStringLiteral("Merge Completed");
+        if (CurrentPrompter().Question(
+                this, QStringLiteral("Merge successfully. Do you want to view the folder now?"),
+                title)) {
+            CurrentPrompter().ShowFolder(folder);
+        } else {
+            CurrentPrompter().Information(
+                this, QStringLiteral("File stored at '") + folder + QLatin1Char('\''), title);
+        }
+    } else {
+        // The engine left no output and touched no earlier file: nothing to delete here.
+        ShowJoinFailed(this);
+    }
+    cmdJoin->setEnabled(true);
 }
 
 }  // namespace brindle::app

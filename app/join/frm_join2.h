@@ -1,14 +1,36 @@
 #pragma once
 
+#include "join/join_controls.h"
 #include "shell/chrome_window.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
 
 namespace brindle::app {
 
-// The join wizard's second page: the target file and the join itself.
+class JobRunner;
+
+// The join wizard's second page: the file to create, the presence check and the join.
 class frmJoin2 : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmJoin2(QWidget* parent = nullptr);
+
+    QLineEdit* txtTarget = nullptr;
+    QProgressBar* pb1 = nullptr;
+    QLabel* percent = nullptr;
+    QPushButton* cmdJoin = nullptr;
+    FileList File1;
+
+private:
+    void cmdBrowse_Click();
+    void cmdJoin_Click();
+    void JoinFinished(bool ok);
+
+    JobRunner* runner_ = nullptr;
+    QString target_;
 };
 
 }  // namespace brindle::app

@@ -1,14 +1,31 @@
 #include "join/frm_simple_join.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "join/discovery.h"
+#include "join/join_state.h"
+#include "shell/job_runner.h"
+#include "shell/paths.h"
+#include "shell/prompter.h"
+
 namespace brindle::app {
 namespace {
+
+constexpr int kFooterTop = 166;
 
 ChromeOptions Chrome() {
     ChromeOptions options;
     options.subtitle = QStringLiteral("Merge files");
-    options.size = QSize(400, 220);
+    options.size = QSize(400, 214);
     options.stripName = QStringLiteral("Picture2");
     options.second = ChromeOptions::SecondImage::None;
+    options.footerTop = kFooterTop;
     return options;
 }
 
@@ -16,6 +33,108 @@ ChromeOptions Chrome() {
 
 frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     setObjectName(QStringLiteral("frmSimpleJoin"));
+
+    QLabel* label1 = MakeCaption(QStringLiteral("Destination"), QStringLiteral("Label1"), this);
+    label1->setGeometry(20, 44, 300, 20);
+    txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
+    txtPath->setGeometry(20, 66, 318, 28);
+    QToolButton* cmdBrowse = MakeBrowseButton(QStringLiteral("Choose the file to create"), this);
+    cmdBrowse->setGeometry(346, 66, 34, 28);
+    connect(cmdBrowse, &QToolButton::clicked, this, &frmSimpleJoin::cmdBrowse_Click);
+
+    ProgressBar1 =
+        MakeProgressBar(QStringLiteral("ProgressBar1"), QStringLiteral("Progress"), this);
+    ProgressBar1->setGeometry(20, 118, 318, 20);
+    Label2 = new QLabel(QStringLiteral("0"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAccessibleName(QStringLiteral("Percent done"));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label2->setGeometry(342, 118, 28, 20);
+    auto* unit = new QLabel(QStringLiteral("%"), this);
+    unit->setObjectName(QStringLiteral("lblPercentUnit"));
+    unit->setGeometry(372, 118, 14, 20);
+
+    cmdJoin = MakeButton(QStringLiteral("&Join"), QStringLiteral("cmdJoin"), this);
+    cmdJoin->setGeometry(292, kFooterTop + 10, 88, 30);
+    connect(cmdJoin, &QPushButton::clicked, this, &frmSimpleJoin::cmdJoin_Click);
+
+    setTabOrder(txtPath, cmdBrowse);
+    setTabOrder(cmdBrowse, ProgressBar1);
+    setTabOrder(ProgressBar1, cmdJoin);
+
+    runner_ = new JobRunner(this);
+    runner_->Drive(ProgressBar1, Label2);
+    connect(runner_, &JobRunner::finished, this, [this](bool ok) { JoinFinished(ok); });
+
+    Form_Load();
+}
+
+void frmSimpleJoin::Form_Load() {
+    JoinState& state = SharedJoinState();
+    File1.Path = state.JoinFolder;
+    PieceHeader header;
+    if (ReadPieceHeader(FirstPiecePath(state.JoinFolder, state.JoinGroupName), &header).ok()) {
+        state.JoinOriginalName = StoredText(header.SourceName);
+    } else {
+        // Not a piece file after all: propose the group's name, and Join will say it failed.
+        header = PieceHeader{};
+        state.JoinOriginalName.clear();
+    }
+    // The same plain name as the command's default: a crafted piece cannot aim elsewhere.
+    txtPath->setText(QString::fromStdString(
+        JoinPath(state.JoinFolder, SafeOriginalName(header, state.JoinGroupName))));
+}
+
+void frmSimpleJoin::cmdBrowse_Click() {
+    const QString current = ResolveTarget(txtPath->text());
+    const QString folder = current.contains(QLatin1Char('/'))
+                               ? TargetFolder(current)
+                               : QString::fromStdString(SharedJoinState().JoinFolder);
+    const QString chosen = ChooseTarget(this, folder);
+    if (!chosen.isEmpty()) {
+        txtPath->setText(chosen);
+        chosenInDialog_ = chosen;
+    }
+}
+
+void frmSimpleJoin::cmdJoin_Click() {
+    cmdJoin->setEnabled(false);
+    std::optional<std::vector<std::string>> pieces = CheckPieces(this);
+    if (!pieces) {
+        EndProgram();
+        return;
+    }
+    const QString target = ResolveTarget(txtPath->text());
+    if (target != chosenInDialog_ && QFileInfo::exists(target)) {
+        const QString question = QStringLiteral("The file '") + target +
+                                 QStringLiteral("' already exists.\nDo you want to replace it?");
+        if (CurrentPrompter().Message(this, question, QString(), Prompter::Icon::Question,
+                                      Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
+            // Back to the window: the user may choose another destination.
+            cmdJoin->setEnabled(true);
+            txtPath->setFocus();
+            return;
+        }
+    }
+    StartJoin(*runner_, std::move(*pieces), target);
+}
+
+void frmSimpleJoin::JoinFinished(bool ok) {
+    if (ok) {
+        ProgressBar1->setValue(ProgressBar1->minimum());
+        Label2->setText(QStringLiteral("0"));
+    } else {
+        // The engine left no output and touched no earlier file: nothing to delete here.
+        ShowJoinFailed(this);
+    }
+    EndProgram();
+}
+
+void frmSimpleJoin::EndProgram() {
+    cmdJoin->setEnabled(true);
+    emit programEnding();
+    close();
+    QCoreApplication::quit();
 }
 
 }  // namespace brindle::app

@@ -1,14 +1,43 @@
 #pragma once
 
+#include "join/join_controls.h"
 #include "shell/chrome_window.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
 
 namespace brindle::app {
 
-// The quick join of the piece group named on the command line.
+class JobRunner;
+
+// The quick join of the piece group named on the command line: one attempt, then the
+// program ends.
 class frmSimpleJoin : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmSimpleJoin(QWidget* parent = nullptr);
+
+    QLineEdit* txtPath = nullptr;
+    QPushButton* cmdJoin = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* Label2 = nullptr;
+    FileList File1;
+
+signals:
+    // The attempt is over and the job has ended: the program quits next.
+    void programEnding();
+
+private:
+    void Form_Load();
+    void cmdBrowse_Click();
+    void cmdJoin_Click();
+    void JoinFinished(bool ok);
+    void EndProgram();
+
+    JobRunner* runner_ = nullptr;
+    QString chosenInDialog_;  // a target the save dialog has already confirmed
 };
 
 }  // namespace brindle::app

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace brindle {
 
@@ -15,7 +16,8 @@ struct WizardState {
     std::int16_t SavedSizeUnit = 0;  // 0 KB, 1 MB, 2 GB
     std::string SavedDestText;
     std::string SavedGroupText;
-    std::string SavedGroupList;  // group list items joined by "|"
+    // The join page's group list, one text per item: a group name may itself hold "|".
+    std::vector<std::string> SavedGroupList;
     std::string SavedJoinPathText;
     std::string SavedTargetText;
 

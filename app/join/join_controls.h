@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+namespace brindle::app {
+
+class JobRunner;
+
+// The join windows' file list of the group's folder. Only its folder is kept: the presence
+// check lists the folder afresh when the join starts.
+struct FileList {
+    std::string Path;
+};
+
+// The look the join windows share with the rest of the program.
+QLabel* MakeCaption(const QString& text, const QString& name, QWidget* parent);
+QLineEdit* MakeTextBox(const QString& name, QLabel* caption, QWidget* parent);
+// The picture button beside a path box; `tip` is its tool tip and accessible name.
+QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
+QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent);
+QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent);
+
+// The save dialog's filter for the stored name: "avi File(*.avi)" for movie.avi, the whole
+// name standing in for the extension when it has no ".". Empty for an empty name.
+QString TargetFilter(const QString& originalName);
+
+// Shows the save dialog for the joined file, preset to the stored name in `folder`. Returns
+// the chosen path, or empty text when the user cancelled. The dialog confirms a replacement.
+QString ChooseTarget(QWidget* parent, const QString& folder);
+
+// A typed target is taken as the user sees it: a relative name lies beside the pieces.
+QString ResolveTarget(const QString& text);
+
+// The folder part of a target, separator included ("/out/" for /out/movie.avi).
+QString TargetFolder(const QString& target);
+
+// The pieces of the shared join state's group, in order, found by exact name from the count
+// in the first piece. Nothing when a piece is missing ("File Missing." was shown) or the
+// first piece cannot be read ("Fail to merge the files." was shown).
+std::optional<std::vector<std::string>> CheckPieces(QWidget* window);
+
+// Joins the pieces into `target` on the worker thread; `runner` reports the end.
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target);
+
+void ShowJoinFailed(QWidget* window);
+
+}  // namespace brindle::app

@@ -1,0 +1,64 @@
+#include "join/join_pages.h"
+
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include "join/frm_join.h"
+#include "join/frm_join2.h"
+#include "join/join_state.h"
+#include "shell/navigation.h"
+#include "shell/wizard_state.h"
+
+namespace brindle::app {
+
+void SaveJoinPage1(frmJoin& page) {
+    WizardState& saved = SharedWizardState();
+    saved.SavedGroupList.clear();
+    for (int i = 0; i < page.group->topLevelItemCount(); ++i) {
+        saved.SavedGroupList.push_back(page.group->topLevelItem(i)->text(0).toStdString());
+    }
+    saved.SavedJoinPathText = page.txtPath->text().toStdString();
+    SharedJoinState().JoinFolder = page.File1.Path;
+}
+
+void RestoreJoinPage1(frmJoin& page) {
+    const WizardState& saved = SharedWizardState();
+    if (!saved.SavedJoinPathText.empty()) {
+        page.txtPath->setText(QString::fromStdString(saved.SavedJoinPathText));
+    }
+    if (!SharedJoinState().JoinFolder.empty()) {
+        page.File1.Path = SharedJoinState().JoinFolder;
+    }
+    for (const std::string& text : saved.SavedGroupList) {
+        new QTreeWidgetItem(page.group, {QString::fromStdString(text)});
+    }
+}
+
+void SaveJoinPage2(frmJoin2& page) {
+    SharedWizardState().SavedTargetText = page.txtTarget->text().toStdString();
+}
+
+void RestoreJoinPage2(frmJoin2& page) {
+    const std::string& target = SharedWizardState().SavedTargetText;
+    if (!target.empty()) {
+        page.txtTarget->setText(QString::fromStdString(target));
+    }
+}
+
+void JoinNext(frmJoin& page1) {
+    auto* page2 = new frmJoin2;
+    page2->File1.Path = SharedJoinState().JoinFolder;
+    ReplaceWindow(&page1, page2, [&page1, page2] {
+        SaveJoinPage1(page1);
+        RestoreJoinPage2(*page2);
+    });
+}
+
+void JoinPrevious(frmJoin2& page2) {
+    auto* page1 = new frmJoin;
+    RestoreJoinPage1(*page1);
+    SaveJoinPage2(page2);
+    ReplaceWindow(&page2, page1);
+}
+
+}  // namespace brindle::app

@@ -1,0 +1,308 @@
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "join/frm_join.h"
+#include "join/frm_join2.h"
+#include "join/frm_simple_join.h"
+#include "join/join_state.h"
+#include "shell/job_runner.h"
+#include "shell/paths.h"
+#include "shell/wizard_state.h"
+#include "split/split_engine.h"
+#include "support/recording_prompter.h"
+#include "support/window_helpers.h"
+
+namespace brindle::app {
+namespace {
+
+using test::CloseAllWindows;
+using test::OpenWindows;
+using test::RecordingPrompter;
+
+struct QuietProgress final : Progress {
+    int value = 0;
+    int Max() const override { return 10000; }
+    int Value() const override { return value; }
+    void SetValue(int v) override { value = v; }
+};
+
+QByteArray Bytes(int n, int seed) {
+    QByteArray bytes(n, '\0');
+    for (int i = 0; i < n; ++i) {
+        bytes[i] = static_cast<char>((i * 31 + seed * 7 + i / 251) & 0xff);
+    }
+    return bytes;
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Three pieces of `group` in `folder`, their headers naming movie.avi and the given split.
+void SplitInThree(const QString& folder, const QString& group, const QByteArray& bytes,
+                  std::int32_t groupId) {
+    QTemporaryDir sourceDir;
+    const QString source = sourceDir.filePath(QStringLiteral("movie.avi"));
+    Write(source, bytes);
+    QuietProgress progress;
+    QVERIFY(
+        SplitFile({source.toStdString(), folder.toStdString(), group.toStdString(),
+                   static_cast<std::int32_t>((bytes.size() + 2) / 3), "qmf", "03/04/2025", groupId},
+                  progress)
+            .status.ok());
+}
+
+QString Label5(QWidget* page, int index) {
+    return page->findChild<QLabel*>(QStringLiteral("Label5_%1").arg(index))->text();
+}
+
+QToolButton* Browse(QWidget* window) {
+    return window->findChild<QToolButton*>(QStringLiteral("cmdBrowse"));
+}
+
+QStringList Texts(const QList<RecordingPrompter::Call>& calls) {
+    QStringList texts;
+    for (const auto& call : calls) {
+        texts.append(call.text);
+    }
+    return texts;
+}
+
+void ClickItem(QTreeWidget* list, const QString& text) {
+    const QList<QTreeWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(found[0]).center());
+}
+
+template <typename Window>
+Window* OnlyWindow() {
+    const QList<QWidget*> open = OpenWindows();
+    return open.size() == 1 ? qobject_cast<Window*>(open[0]) : nullptr;
+}
+
+}  // namespace
+
+class JoinWindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        SharedJoinState() = {};
+        SharedWizardState() = {};
+    }
+    void cleanup() {
+        JobRunner::WaitForAll();
+        CloseAllWindows();
+    }
+
+    // Browsing lists the groups; a click shows the first piece's header and allows Next.
+    void groupsAreListedAndTheFirstPieceDescribed() {
+        QTemporaryDir dir;
+        SplitInThree(dir.path(), QStringLiteral("a"), Bytes(3000, 1), 7);
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("a(3).qmf003"))));
+        Write(dir.filePath(QStringLiteral("b(2).qmf002")), Bytes(400, 2));
+        Write(dir.filePath(QStringLiteral("c.txt")), "text");
+        RecordingPrompter prompter;
+        auto* page = new frmJoin;
+        page->show();
+        prompter.paths = {dir.path()};
+        Browse(page)->click();
+        QCOMPARE(prompter.calls[0].text, QStringLiteral("Please Select a Folder"));
+        QCOMPARE(page->group->topLevelItemCount(), 2);
+        QCOMPARE(page->group->topLevelItem(0)->text(0), QStringLiteral("a"));
+        QCOMPARE(page->group->topLevelItem(1)->text(0), QStringLiteral("b"));
+        QVERIFY(!page->cmdNext->isEnabled());
+
+        ClickItem(page->group, QStringLiteral("a"));
+        QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
+        QCOMPARE(Label5(page, 1), QString::fromStdString(FormatSize(3000)));
+        QCOMPARE(Label5(page, 2), QStringLiteral("03/04/2025"));
+        QCOMPARE(SharedJoinState().JoinGroupName, std::string("a"));
+        QVERIFY(page->cmdNext->isEnabled());
+
+        // b has no first piece: nothing to describe, and Next cannot be used.
+        ClickItem(page->group, QStringLiteral("b"));
+        QCOMPARE(Label5(page, 0), QString());
+        QVERIFY(!page->cmdNext->isEnabled());
+
+        // A folder without pieces offers the placeholder, which changes nothing.
+        ClickItem(page->group, QStringLiteral("a"));
+        QTemporaryDir empty;
+        prompter.paths = {empty.path()};
+        Browse(page)->click();
+        ClickItem(page->group, QStringLiteral("No File Group Available"));
+        QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
+        QCOMPARE(SharedJoinState().JoinGroupName, std::string("a"));
+        QVERIFY(page->cmdNext->isEnabled());
+    }
+
+    void nextAndPreviousKeepTheListAndTheTarget() {
+        QTemporaryDir dir;
+        SplitInThree(dir.path(), QStringLiteral("x|y"), Bytes(900, 3), 9);
+        SplitInThree(dir.path(), QStringLiteral("z"), Bytes(900, 4), 10);
+        RecordingPrompter prompter;
+        auto* page1 = new frmJoin;
+        page1->show();
+        prompter.paths = {dir.path()};
+        Browse(page1)->click();
+        ClickItem(page1->group, QStringLiteral("x|y"));
+        page1->cmdNext->click();
+        auto* page2 = OnlyWindow<frmJoin2>();
+        QVERIFY(page2 != nullptr);
+        page2->txtTarget->setText(QStringLiteral("/somewhere/x.bin"));
+        page2->findChild<QPushButton*>(QStringLiteral("cmdPrevious"))->click();
+
+        page1 = OnlyWindow<frmJoin>();
+        QVERIFY(page1 != nullptr);
+        QCOMPARE(page1->txtPath->text(), dir.path());
+        QCOMPARE(page1->group->topLevelItemCount(), 2);
+        QCOMPARE(page1->group->topLevelItem(0)->text(0), QStringLiteral("x|y"));
+        QVERIFY(page1->group->selectedItems().isEmpty());
+        QCOMPARE(Label5(page1, 0), QString());
+        QVERIFY(!page1->cmdNext->isEnabled());
+
+        ClickItem(page1->group, QStringLiteral("z"));
+        page1->cmdNext->click();
+        page2 = OnlyWindow<frmJoin2>();
+        QVERIFY(page2 != nullptr);
+        QCOMPARE(page2->txtTarget->text(), QStringLiteral("/somewhere/x.bin"));
+    }
+
+    void theSecondPageMergesOrReportsWithoutLosingAFile() {
+        QTemporaryDir dir;
+        QTemporaryDir out;
+        const QByteArray bytes = Bytes(5000, 5);
+        SplitInThree(dir.path(), QStringLiteral("g"), bytes, 11);
+        SharedJoinState() = {dir.path().toStdString(), "g", "movie.avi"};
+        RecordingPrompter prompter;
+        auto* page = new frmJoin2;
+        page->show();
+        const QString target = out.filePath(QStringLiteral("movie.avi"));
+        prompter.paths = {target};
+        Browse(page)->click();
+        QCOMPARE(page->txtTarget->text(), target);
+
+        const auto merge = [&] {
+            prompter.calls.clear();
+            page->cmdJoin->click();
+            QTRY_VERIFY(page->cmdJoin->isEnabled());
+        };
+        prompter.nextAnswer = RecordingPrompter::Answer::No;
+        merge();
+        QCOMPARE(Read(target), bytes);
+        QCOMPARE(page->pb1->value(), 0);
+        QCOMPARE(page->percent->text(), QStringLiteral("0"));
+        const QString folder = out.path() + QLatin1Char('/');
+        QCOMPARE(
+            Texts(prompter.calls),
+            QStringList({QStringLiteral("Merge successfully. Do you want to view the folder now?"),
+                         QStringLiteral("File stored at '") + folder + QLatin1Char('\'')}));
+        prompter.nextAnswer = RecordingPrompter::Answer::Yes;
+        merge();
+        QCOMPARE(prompter.calls.size(), 2);
+        QCOMPARE(prompter.calls[1].kind + prompter.calls[1].text, "show folder" + folder);
+
+        // Every failure below leaves the earlier file as it was.
+        Write(target, "earlier");
+        const QString third = dir.filePath(QStringLiteral("g(3).qmf003"));
+        const QByteArray thirdBytes = Read(third);
+        QVERIFY(QFile::remove(third));
+        merge();
+        QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("File Missing.")}));
+
+        // A piece of another split is reported once, as is an empty target.
+        QTemporaryDir other;
+        SplitInThree(other.path(), QStringLiteral("g"), bytes, 12);
+        QVERIFY(QFile::copy(other.filePath(QStringLiteral("g(3).qmf003")), third));
+        merge();
+        QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
+        QCOMPARE(prompter.calls[0].title, QStringLiteral("Error"));
+        QVERIFY(QFile::remove(third));
+        Write(third, thirdBytes);
+        page->txtTarget->clear();
+        merge();
+        QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
+        QCOMPARE(Read(target), QByteArray("earlier"));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+        // A bare name lands beside the pieces, not in the program's working folder.
+        page->txtTarget->setText(QStringLiteral("joined.avi"));
+        merge();
+        QCOMPARE(Read(dir.filePath(QStringLiteral("joined.avi"))), bytes);
+    }
+
+    void theQuickJoinProposesAsksAndEndsTheProgram() {
+        QTemporaryDir dir;
+        const QByteArray bytes = Bytes(4000, 6);
+        SplitInThree(dir.path(), QStringLiteral("movie"), bytes, 13);
+        SharedJoinState() = {dir.path().toStdString(), "movie", ""};
+        RecordingPrompter prompter;
+        const QString proposed = dir.filePath(QStringLiteral("movie.avi"));
+        const auto open = [] {
+            auto* window = new frmSimpleJoin;
+            window->show();
+            return window;
+        };
+        frmSimpleJoin* window = open();
+        QCOMPARE(window->txtPath->text(), proposed);
+        QCOMPARE(window->Label2->text(), QStringLiteral("0"));
+        QSignalSpy ending(window, &frmSimpleJoin::programEnding);
+        window->cmdJoin->click();
+        QVERIFY(ending.wait(5000));
+        QCOMPARE(Read(proposed), bytes);
+        QVERIFY(prompter.calls.isEmpty());
+        QVERIFY(OpenWindows().isEmpty());
+
+        // The proposed file exists now: No keeps it and the window, Yes replaces it.
+        Write(proposed, "mine");
+        window = open();
+        QSignalSpy ending2(window, &frmSimpleJoin::programEnding);
+        prompter.nextAnswer = RecordingPrompter::Answer::No;
+        window->cmdJoin->click();
+        QCOMPARE(prompter.calls.size(), 1);
+        QVERIFY(prompter.calls[0].text.contains(proposed));
+        QCOMPARE(prompter.calls[0].buttons, Prompter::Buttons::YesNoDefaultNo);
+        QVERIFY(window->cmdJoin->isEnabled());
+        QCOMPARE(ending2.count(), 0);
+        QCOMPARE(Read(proposed), QByteArray("mine"));
+        prompter.nextAnswer = RecordingPrompter::Answer::Yes;
+        window->cmdJoin->click();
+        QVERIFY(ending2.wait(5000));
+        QCOMPARE(Read(proposed), bytes);
+
+        // Without a readable first piece the group's name is proposed; Join fails once,
+        // writes nothing and ends the program.
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("movie(1).qmf"))));
+        QVERIFY(QFile::remove(proposed));
+        window = open();
+        QCOMPARE(window->txtPath->text(), dir.filePath(QStringLiteral("movie")));
+        QSignalSpy ending3(window, &frmSimpleJoin::programEnding);
+        prompter.calls.clear();
+        window->cmdJoin->click();
+        QCOMPARE(ending3.count(), 1);
+        QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+};
+
+}  // namespace brindle::app
+
+QTEST_MAIN(brindle::app::JoinWindowsTest)
+#include "join_windows_test.moc"
