@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 
 #include "shell/job_runner.h"
@@ -70,6 +71,20 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     connect(previous, &QPushButton::clicked, this, [this] { BackToSplitPage2(*this); });
     connect(cmdSplit_, &QPushButton::clicked, this, &frmSplit3::Split);
     setTabOrder(previous, cmdSplit_);
+
+    // A split left running by an earlier visit may still be writing these very pieces; two
+    // writers on one file would interleave their bytes.
+    if (JobRunner::RunningJobs() > 0) {
+        cmdSplit_->setEnabled(false);
+        auto* waiting = new QTimer(this);
+        connect(waiting, &QTimer::timeout, this, [this, waiting] {
+            if (JobRunner::RunningJobs() == 0) {
+                waiting->deleteLater();
+                cmdSplit_->setEnabled(true);
+            }
+        });
+        waiting->start(100);
+    }
 
     runner_ = new JobRunner(this);
     runner_->Drive(progress1_, percent_);

@@ -334,8 +334,14 @@ private slots:
         page->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(page.isNull());
+        // Coming back while it still writes: no second split over the same pieces.
+        auto* again = new frmSplit3;
+        again->show();
+        if (JobRunner::RunningJobs() > 0) {
+            QVERIFY(!Button(again, "cmdSplit")->isEnabled());
+        }
         JobRunner::WaitForAll();
-        QCoreApplication::processEvents();
+        QTRY_VERIFY(Button(again, "cmdSplit")->isEnabled());
         QVERIFY(prompter.calls.isEmpty());
         const qint64 data = (1 << 20) - 256;
         const int pieces = static_cast<int>(((qint64(512) << 20) + data - 1) / data);
