@@ -1,14 +1,32 @@
 #pragma once
 
 #include "shell/chrome_window.h"
+#include "split/split_choice.h"
+
+class QProgressBar;
+class QPushButton;
 
 namespace brindle::app {
 
-// The quick split of a file named on the command line.
+class JobRunner;
+
+// The quick split of a file named on the command line: the pieces go beside it, and the
+// window closes itself once they are all written.
 class frmSimple : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmSimple(QWidget* parent = nullptr);
+
+    const SplitChoiceControls& Choice() const { return choice_; }
+
+private:
+    void Split();
+    void Finished(bool ok);
+
+    SplitChoiceControls choice_;
+    QProgressBar* ProgressBar1_ = nullptr;
+    QPushButton* cmdSplit_ = nullptr;
+    JobRunner* runner_ = nullptr;
 };
 
 }  // namespace brindle::app

@@ -1,11 +1,148 @@
 #include "split/frm_split.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+#include "shell/frm_main.h"
+#include "shell/navigation.h"
+#include "shell/paths.h"
+#include "shell/prompter.h"
 #include "split/split_page_chrome.h"
+#include "split/split_pages.h"
 
 namespace brindle::app {
 
 frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     setObjectName(QStringLiteral("frmSplit"));
+
+    txtPath_ = new QLineEdit(this);
+    txtPath_->setObjectName(QStringLiteral("txtPath"));
+    txtPath_->setAccessibleName(QStringLiteral("File to split"));
+    txtPath_->setPlaceholderText(QStringLiteral("Choose the file to split"));
+    txtPath_->setReadOnly(true);
+    txtPath_->setEnabled(false);
+    txtPath_->setGeometry(16, 46, 410, 26);
+
+    cmdBrowse_ = MakeBrowseButton(QStringLiteral("Choose the file to split"), this);
+    cmdBrowse_->setGeometry(432, 46, 32, 26);
+    connect(cmdBrowse_, &QToolButton::clicked, this, &frmSplit::Browse);
+
+    choice_ = SplitChoiceControls::Build(this, 16, 86, QStringLiteral("Split into pieces"));
+    choice_.cboType->setCurrentIndex(0);
+    for (int i = 0; i < 3; ++i) {
+        connect(choice_.optSolution[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
+                [this, i] { OptionClicked(i); });
+    }
+    // The designed start: the number of pieces is the choice.
+    OptionClicked(0);
+
+    auto* heading = MakeHeading(QStringLiteral("Information"), "Label2", this);
+    heading->setGeometry(16, 178, 448, 22);
+    const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
+                                 QStringLiteral("File Path")};
+    for (int i = 0; i < 3; ++i) {
+        auto* caption = new QLabel(captions[i], this);
+        caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
+        caption->setGeometry(16, 204 + i * 24, 84, 22);
+        caption->setStyleSheet(QStringLiteral("color: #5a6784;"));
+        auto* value = new QLabel(this);
+        value->setObjectName(QStringLiteral("Label5_%1").arg(i));
+        value->setGeometry(104, 204 + i * 24, 360, 22);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        caption->setBuddy(value);
+        Label5_[static_cast<std::size_t>(i)] = value;
+    }
+
+    cmdPrevious_ = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
+    cmdNext_ = MakeButton(QStringLiteral("&Next"), "cmdNext", this);
+    PlaceFooterButtons(cmdPrevious_, cmdNext_);
+    cmdNext_->setDefault(true);
+    connect(cmdPrevious_, &QPushButton::clicked, this, &frmSplit::Previous);
+    connect(cmdNext_, &QPushButton::clicked, this, &frmSplit::Next);
+
+    SetTabChain({cmdBrowse_, choice_.optSolution[0], choice_.txtNum, choice_.optSolution[1],
+                 choice_.txtSize, choice_.cboType, choice_.optSolution[2], cmdPrevious_,
+                 cmdNext_});
+
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+    Timer1_->setInterval(500);
+    connect(Timer1_, &QTimer::timeout, this, &frmSplit::RefreshFileInfo);
+    Timer1_->start();
+}
+
+void frmSplit::Browse() {
+    const QString file = CurrentPrompter().OpenFile(
+        this, QStringLiteral("Choose the file to split"), txtPath_->text(),
+        // "*" rather than "*.*": here a name needs no "." to be a file.
+        QStringLiteral("All File(*.*) (*)"));
+    if (!file.isEmpty()) {
+        txtPath_->setText(file);
+        RefreshFileInfo();
+    }
+}
+
+void frmSplit::OptionClicked(int index) {
+    choice_.txtNum->setEnabled(index == 0);
+    choice_.txtSize->setEnabled(index == 1);
+    choice_.cboType->setEnabled(index == 1);
+    QLineEdit* field = index == 0 ? choice_.txtNum : index == 1 ? choice_.txtSize : nullptr;
+    if (field != nullptr) {
+        field->setFocus();
+        field->selectAll();
+    }
+}
+
+void frmSplit::RefreshFileInfo() {
+    const std::string path = txtPath_->text().toStdString();
+    if (path.empty()) {
+        return;
+    }
+    const std::int64_t length = RegularFileLength(path);
+    const bool file = length >= 0;
+    const QString values[3] = {
+        file ? QString::fromStdString(GetFileName(path)) : QString(),
+        file ? QString::fromStdString(FormatSize(length)) : QString(),
+        file ? QString::fromStdString(GetFolderName(path)) + QLatin1Char(kPathSeparator)
+             : QString(),
+    };
+    for (int i = 0; i < 3; ++i) {
+        QLabel* label = Label5_[static_cast<std::size_t>(i)];
+        const QString shown =
+            label->fontMetrics().elidedText(values[i], Qt::ElideMiddle, label->width());
+        if (label->text() != shown) {
+            label->setText(shown);
+            label->setToolTip(shown == values[i] ? QString() : values[i]);
+        }
+    }
+}
+
+void frmSplit::Next() {
+    const std::string path = txtPath_->text().toStdString();
+    const std::int64_t length = RegularFileLength(path);
+    if (length < 0) {
+        CurrentPrompter().Error(this, QStringLiteral("Please select a file to split"),
+                                QStringLiteral("File Not Selected"));
+        Browse();
+        return;
+    }
+    SharedSplitState().SplitSourcePath = path;
+    if (!CheckChoiceOnWindow(this, choice_, length)) {
+        return;
+    }
+    GoToSplitPage2(*this);
+}
+
+void frmSplit::Previous() {
+    auto* main = new frmMain;
+    main->ResetActionImages();
+    ReplaceWindow(this, main);
 }
 
 }  // namespace brindle::app

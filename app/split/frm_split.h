@@ -1,6 +1,15 @@
 #pragma once
 
+#include <array>
+
 #include "shell/chrome_window.h"
+#include "split/split_choice.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
 
 namespace brindle::app {
 
@@ -9,6 +18,27 @@ class frmSplit : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmSplit(QWidget* parent = nullptr);
+
+    const SplitChoiceControls& Choice() const { return choice_; }
+    QLineEdit* PathBox() const { return txtPath_; }
+
+    // Shows the chosen file's name, size and folder; empty values for a path that names no
+    // file.
+    void RefreshFileInfo();
+
+private:
+    void Browse();
+    void OptionClicked(int index);
+    void Next();
+    void Previous();
+
+    QLineEdit* txtPath_ = nullptr;
+    QToolButton* cmdBrowse_ = nullptr;
+    SplitChoiceControls choice_;
+    std::array<QLabel*, 3> Label5_{};
+    QTimer* Timer1_ = nullptr;
+    QPushButton* cmdPrevious_ = nullptr;
+    QPushButton* cmdNext_ = nullptr;
 };
 
 }  // namespace brindle::app

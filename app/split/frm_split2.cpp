@@ -1,11 +1,75 @@
 #include "split/frm_split2.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "shell/paths.h"
+#include "shell/prompter.h"
+#include "split/split_choice.h"
 #include "split/split_page_chrome.h"
+#include "split/split_pages.h"
+#include "split/split_state.h"
 
 namespace brindle::app {
 
 frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent) {
     setObjectName(QStringLiteral("frmSplit2"));
+
+    auto* destination = MakeHeading(QStringLiteral("Select Destination"), "Label1", this);
+    destination->setGeometry(16, 50, 448, 22);
+    txtPath_ = new QLineEdit(this);
+    txtPath_->setObjectName(QStringLiteral("txtPath"));
+    txtPath_->setAccessibleName(destination->text());
+    txtPath_->setPlaceholderText(QStringLiteral("Choose the folder for the pieces"));
+    txtPath_->setReadOnly(true);
+    txtPath_->setEnabled(false);
+    txtPath_->setGeometry(16, 76, 410, 26);
+    destination->setBuddy(txtPath_);
+    auto* browse = MakeBrowseButton(QStringLiteral("Choose the folder for the pieces"), this);
+    browse->setGeometry(432, 76, 32, 26);
+    connect(browse, &QToolButton::clicked, this, &frmSplit2::Browse);
+
+    auto* group = MakeHeading(QStringLiteral("Name Of the group of files"), "Label2", this);
+    group->setGeometry(16, 124, 448, 22);
+    txtGP_ = new QLineEdit(this);
+    txtGP_->setObjectName(QStringLiteral("txtGP"));
+    txtGP_->setAccessibleName(group->text());
+    txtGP_->setGeometry(16, 150, 448, 26);
+    group->setBuddy(txtGP_);
+
+    auto* previous = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
+    auto* next = MakeButton(QStringLiteral("&Next"), "cmdNext", this);
+    PlaceFooterButtons(previous, next);
+    next->setDefault(true);
+    connect(previous, &QPushButton::clicked, this, [this] { BackToSplitPage1(*this); });
+    connect(next, &QPushButton::clicked, this, &frmSplit2::Next);
+    SetTabChain({browse, txtGP_, previous, next});
+
+    // Load step: the source's name without its extension; a name without one keeps itself.
+    txtGP_->setText(
+        QString::fromStdString(StripExtension(GetFileName(SharedSplitState().SplitSourcePath))));
+}
+
+void frmSplit2::Browse() {
+    const QString folder = CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"),
+                                                    txtPath_->text());
+    if (!folder.isEmpty()) {
+        txtPath_->setText(folder);
+    }
+}
+
+void frmSplit2::Next() {
+    if (txtPath_->text().isEmpty()) {
+        CurrentPrompter().Warning(this, QStringLiteral("Please select a destination."),
+                                  QStringLiteral("Select Destination"));
+        Browse();
+        return;
+    }
+    SharedSplitState().SplitDestFolder = txtPath_->text().toStdString();
+    SharedSplitState().SplitGroupName = txtGP_->text().toStdString();
+    GoToSplitPage3(*this);
 }
 
 }  // namespace brindle::app

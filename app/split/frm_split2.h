@@ -2,6 +2,10 @@
 
 #include "shell/chrome_window.h"
 
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
 namespace brindle::app {
 
 // The split wizard's second page: destination folder and group name.
@@ -9,6 +13,13 @@ class frmSplit2 : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmSplit2(QWidget* parent = nullptr);
+
+private:
+    void Browse();
+    void Next();
+
+    QLineEdit* txtPath_ = nullptr;
+    QLineEdit* txtGP_ = nullptr;
 };
 
 }  // namespace brindle::app

@@ -1,14 +1,39 @@
 #pragma once
 
+#include <QString>
+#include <cstdint>
+
 #include "shell/chrome_window.h"
 
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
 namespace brindle::app {
+
+class JobRunner;
 
 // The split wizard's last page: the summary and the split itself.
 class frmSplit3 : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmSplit3(QWidget* parent = nullptr);
+
+    // Data bytes per piece this page cuts, worked out from the recorded choice at load.
+    std::int32_t PieceDataSize() const { return pieceDataSize_; }
+    const JobRunner* Runner() const { return runner_; }
+
+private:
+    void Split();
+    void Finished(bool ok);
+
+    std::int32_t pieceDataSize_ = 0;
+    QString destination_;
+    QLabel* lblinfo_ = nullptr;
+    QProgressBar* progress1_ = nullptr;
+    QLabel* percent_ = nullptr;
+    QPushButton* cmdSplit_ = nullptr;
+    JobRunner* runner_ = nullptr;
 };
 
 }  // namespace brindle::app

@@ -6,18 +6,59 @@
 
 #include "shell/wizard_state.h"
 #include "split/frm_split.h"
+#include "split/frm_split2.h"
+#include "split/frm_split3.h"
+#include "split/split_state.h"
 
 namespace brindle::app {
 namespace {
 
-void SetTextUnlessEmpty(frmSplit& page, const char* name, const std::string& text) {
-    auto* box = page.findChild<QLineEdit*>(QLatin1String(name));
-    if (box != nullptr && !text.empty()) {
+QLineEdit* Box(const QWidget& page, const char* name) {
+    return page.findChild<QLineEdit*>(QLatin1String(name));
+}
+
+std::string Text(const QWidget& page, const char* name) {
+    const QLineEdit* box = Box(page, name);
+    return box != nullptr ? box->text().toStdString() : std::string();
+}
+
+void SetTextUnlessEmpty(const QWidget& page, const char* name, const std::string& text) {
+    if (QLineEdit* box = Box(page, name); box != nullptr && !text.empty()) {
         box->setText(QString::fromStdString(text));
     }
 }
 
+// Place next where current is, show it with the focus; the caller's steps come between.
+void Place(QWidget& current, QWidget& next) {
+    next.move(current.pos());
+}
+
+void Show(QWidget& next) {
+    next.show();
+    next.activateWindow();
+    next.setFocus();
+}
+
 }  // namespace
+
+void SaveSplitPage1(const frmSplit& page) {
+    WizardState& saved = SharedWizardState();
+    saved.SavedSourceText = Text(page, "txtPath");
+    for (int i = 0; i < 3; ++i) {
+        const auto* option =
+            page.findChild<QRadioButton*>(QStringLiteral("optSolution_%1").arg(i));
+        if (option != nullptr && option->isChecked()) {
+            saved.SavedSplitMode = static_cast<std::int16_t>(i);
+            break;
+        }
+    }
+    saved.SavedPieceCount = Text(page, "txtNum");
+    saved.SavedPieceSize = Text(page, "txtSize");
+    SharedSplitState().SplitSourcePath = saved.SavedSourceText;
+    if (const auto* unit = page.findChild<QComboBox*>(QStringLiteral("cboType"))) {
+        saved.SavedSizeUnit = static_cast<std::int16_t>(unit->currentIndex());
+    }
+}
 
 void RestoreSplitPage1(frmSplit& page) {
     const WizardState& saved = SharedWizardState();
@@ -31,6 +72,55 @@ void RestoreSplitPage1(frmSplit& page) {
     if (auto* unit = page.findChild<QComboBox*>(QStringLiteral("cboType"))) {
         unit->setCurrentIndex(saved.SavedSizeUnit);
     }
+    // The file's details at once, not half a second later.
+    page.RefreshFileInfo();
+}
+
+void SaveSplitPage2(const frmSplit2& page) {
+    WizardState& saved = SharedWizardState();
+    saved.SavedGroupText = Text(page, "txtGP");
+    saved.SavedDestText = Text(page, "txtPath");
+}
+
+void RestoreSplitPage2(frmSplit2& page) {
+    const WizardState& saved = SharedWizardState();
+    SetTextUnlessEmpty(page, "txtGP", saved.SavedGroupText);
+    SetTextUnlessEmpty(page, "txtPath", saved.SavedDestText);
+    SharedSplitState().SplitDestFolder = Text(page, "txtPath");
+    SharedSplitState().SplitGroupName = Text(page, "txtGP");
+}
+
+void GoToSplitPage2(frmSplit& from) {
+    auto* next = new frmSplit2;
+    Place(from, *next);
+    RestoreSplitPage2(*next);
+    Show(*next);
+    SaveSplitPage1(from);
+    from.close();
+}
+
+void GoToSplitPage3(frmSplit2& from) {
+    auto* next = new frmSplit3;
+    Place(from, *next);
+    Show(*next);
+    SaveSplitPage2(from);
+    from.close();
+}
+
+void BackToSplitPage1(frmSplit2& from) {
+    auto* next = new frmSplit;
+    Place(from, *next);
+    Show(*next);
+    RestoreSplitPage1(*next);
+    from.close();
+}
+
+void BackToSplitPage2(frmSplit3& from) {
+    auto* next = new frmSplit2;
+    Place(from, *next);
+    Show(*next);
+    RestoreSplitPage2(*next);
+    from.close();
 }
 
 }  // namespace brindle::app

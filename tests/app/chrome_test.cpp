@@ -165,21 +165,12 @@ private slots:
 
     void restoreSplitPage1FillsThePageFromTheSavedState() {
         frmSplit* page = new frmSplit;
-        auto* path = new QLineEdit(QStringLiteral("typed"), page);
-        path->setObjectName(QStringLiteral("txtPath"));
-        auto* count = new QLineEdit(QStringLiteral("2"), page);
-        count->setObjectName(QStringLiteral("txtNum"));
-        auto* size = new QLineEdit(QStringLiteral("1"), page);
-        size->setObjectName(QStringLiteral("txtSize"));
-        QRadioButton* options[3];
-        for (int i = 0; i < 3; ++i) {
-            options[i] = new QRadioButton(page);
-            options[i]->setObjectName(QStringLiteral("optSolution_%1").arg(i));
-        }
-        options[0]->setChecked(true);
-        auto* unit = new QComboBox(page);
-        unit->setObjectName(QStringLiteral("cboType"));
-        unit->addItems({QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")});
+        auto* path = page->findChild<QLineEdit*>(QStringLiteral("txtPath"));
+        path->setText(QStringLiteral("typed"));
+        auto* count = page->findChild<QLineEdit*>(QStringLiteral("txtNum"));
+        auto* size = page->findChild<QLineEdit*>(QStringLiteral("txtSize"));
+        auto* unit = page->findChild<QComboBox*>(QStringLiteral("cboType"));
+        auto* floppy = page->findChild<QRadioButton*>(QStringLiteral("optSolution_2"));
 
         WizardState& saved = SharedWizardState();
         saved = {};
@@ -190,7 +181,7 @@ private slots:
         QCOMPARE(path->text(), QStringLiteral("typed"));  // empty saved texts change nothing
         QCOMPARE(count->text(), QStringLiteral("2"));
         QCOMPARE(size->text(), QStringLiteral("700"));
-        QVERIFY(options[2]->isChecked());
+        QVERIFY(floppy->isChecked());
         QCOMPARE(unit->currentIndex(), 1);
         delete page;
     }

@@ -1,0 +1,189 @@
+#include "split/split_choice.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolButton>
+#include <filesystem>
+#include <system_error>
+
+#include "shell/prompter.h"
+#include "split/split_engine.h"
+
+namespace brindle::app {
+namespace {
+
+constexpr int kRowHeight = 28;
+constexpr int kFieldLeft = 232;
+
+char DecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.';
+}
+
+Prompter::Icon ToIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::kError:
+            return Prompter::Icon::Error;
+        case MessageIcon::kWarning:
+            return Prompter::Icon::Warning;
+        case MessageIcon::kInformation:
+            return Prompter::Icon::Information;
+        case MessageIcon::kQuestion:
+            return Prompter::Icon::Question;
+        case MessageIcon::kNone:
+            break;
+    }
+    return Prompter::Icon::None;
+}
+
+}  // namespace
+
+int SplitChoiceControls::ChosenIndex() const {
+    for (int i = 0; i < 3; ++i) {
+        if (optSolution[static_cast<std::size_t>(i)]->isChecked()) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, int left, int top,
+                                               const QString& firstCaption) {
+    SplitChoiceControls c;
+    const QString captions[3] = {firstCaption, QStringLiteral("Split into equal sizes"),
+                                 QStringLiteral("Split into Floppy size (1.44MB)")};
+    for (int i = 0; i < 3; ++i) {
+        auto* option = new QRadioButton(captions[i], parent);
+        option->setObjectName(QStringLiteral("optSolution_%1").arg(i));
+        option->setGeometry(left, top + i * kRowHeight, i == 2 ? 300 : kFieldLeft - left - 6, 24);
+        c.optSolution[static_cast<std::size_t>(i)] = option;
+    }
+    c.optSolution[0]->setChecked(true);
+
+    c.txtNum = new QLineEdit(QStringLiteral("2"), parent);
+    c.txtNum->setObjectName(QStringLiteral("txtNum"));
+    c.txtNum->setAccessibleName(QStringLiteral("Number of pieces"));
+    c.txtNum->setGeometry(kFieldLeft, top, 64, 24);
+    c.Label3 = new QLabel(QStringLiteral("pieces"), parent);
+    c.Label3->setObjectName(QStringLiteral("Label3"));
+    c.Label3->setGeometry(kFieldLeft + 72, top, 80, 24);
+    c.Label3->setBuddy(c.txtNum);
+
+    c.txtSize = new QLineEdit(QStringLiteral("1"), parent);
+    c.txtSize->setObjectName(QStringLiteral("txtSize"));
+    c.txtSize->setAccessibleName(QStringLiteral("Size of each piece file"));
+    c.txtSize->setGeometry(kFieldLeft, top + kRowHeight, 64, 24);
+    c.cboType = new QComboBox(parent);
+    c.cboType->setObjectName(QStringLiteral("cboType"));
+    c.cboType->setAccessibleName(QStringLiteral("Unit of the size"));
+    c.cboType->addItems({QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")});
+    c.cboType->setGeometry(kFieldLeft + 72, top + kRowHeight, 72, 24);
+    return c;
+}
+
+std::int64_t RegularFileLength(const std::string& path) {
+    if (path.empty()) {
+        return -1;
+    }
+    std::error_code error;
+    const std::filesystem::path file(path);
+    if (!std::filesystem::is_regular_file(file, error) || error) {
+        return -1;
+    }
+    const auto size = std::filesystem::file_size(file, error);
+    return error ? -1 : static_cast<std::int64_t>(size);
+}
+
+bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& c,
+                         std::int64_t sourceLength) {
+    const std::optional<Rejection> rejection =
+        CheckSplitChoice(sourceLength, c.ChosenIndex(), c.txtNum->text().toStdString(),
+                         c.txtSize->text().toStdString(), c.cboType->currentText().toStdString(),
+                         SharedSplitState(), DecimalSeparator());
+    if (!rejection) {
+        return true;
+    }
+    CurrentPrompter().Message(window, QString::fromStdString(rejection->message),
+                              QString::fromStdString(rejection->title), ToIcon(rejection->icon),
+                              Prompter::Buttons::Ok);
+    QLineEdit* field = rejection->focus == FocusField::kNumber ? c.txtNum
+                       : rejection->focus == FocusField::kSize ? c.txtSize
+                                                               : nullptr;
+    if (field != nullptr) {
+        field->setFocus();
+        field->selectAll();
+    }
+    return false;
+}
+
+std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength) {
+    SplitState planned = state;
+    ComputePieceDataSize(sourceLength, planned);
+    return planned.SplitPieceSize;
+}
+
+JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize) {
+    SplitParams params;
+    params.sourcePath = state.SplitSourcePath;
+    params.destFolder = state.SplitDestFolder;
+    params.groupName = state.SplitGroupName;
+    params.pieceSize = pieceDataSize;
+    params.extension = "qmf";
+    params.splitDate =
+        QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+    return [params](Progress& progress) { return SplitFile(params, progress).status; };
+}
+
+QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setMinimumHeight(30);
+    return button;
+}
+
+QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QStringLiteral("cmdBrowse"));
+    button->setIcon(parent->style()->standardIcon(QStyle::SP_DirOpenIcon));
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+QLabel* MakeHeading(const QString& text, const char* name, QWidget* parent) {
+    auto* heading = new QLabel(text, parent);
+    heading->setObjectName(QLatin1String(name));
+    QFont font = heading->font();
+    font.setBold(true);
+    heading->setFont(font);
+    heading->setStyleSheet(QStringLiteral("color: #26324d;"));
+    return heading;
+}
+
+void PlaceFooterButtons(QPushButton* previous, QPushButton* forward) {
+    previous->setGeometry(268, 334, 96, 30);
+    forward->setGeometry(372, 334, 96, 30);
+}
+
+}  // namespace brindle::app
+
+namespace brindle::app {
+
+void SetTabChain(std::initializer_list<QWidget*> widgets) {
+    QWidget* previous = nullptr;
+    for (QWidget* widget : widgets) {
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+}
+
+}  // namespace brindle::app

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "shell/job_runner.h"
+#include "split/split_planning.h"
+#include "split/split_state.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+class QWidget;
+
+namespace brindle::app {
+
+// The three ways to split and their fields, as both split windows show them.
+struct SplitChoiceControls {
+    std::array<QRadioButton*, 3> optSolution{};
+    QLineEdit* txtNum = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* txtSize = nullptr;
+    QComboBox* cboType = nullptr;
+
+    // Lowest index whose option is chosen; -1 when none is.
+    int ChosenIndex() const;
+    // The rows start at `top`; the first option reads `firstCaption`.
+    static SplitChoiceControls Build(QWidget* parent, int left, int top,
+                                     const QString& firstCaption);
+};
+
+// Length of a regular file; -1 for a path that names none (missing, a folder, a device).
+std::int64_t RegularFileLength(const std::string& path);
+
+// Checks the choice against the source and records it in the shared split state. A rejection
+// is shown and its field focused with its text selected; then false.
+bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& controls,
+                         std::int64_t sourceLength);
+
+// Data bytes per piece for the recorded choice. The state is left as it is, so a page that
+// is shown again cuts the same pieces.
+std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength);
+
+// The split of the shared state's source into its destination, "qmf" pieces dated today.
+JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize);
+
+inline constexpr auto kFailedSplit = "Fail to split the file";
+
+// Small pieces of the split windows' common look.
+QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent);
+// A picture button "cmdBrowse" whose tool tip is also its accessible name.
+QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
+QLabel* MakeHeading(const QString& text, const char* name, QWidget* parent);
+// Tab visits the widgets in the order given.
+void SetTabChain(std::initializer_list<QWidget*> widgets);
+// Previous and the page's forward button at the right of the navigation bar's band.
+void PlaceFooterButtons(QPushButton* previous, QPushButton* forward);
+
+}  // namespace brindle::app

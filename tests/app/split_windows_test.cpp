@@ -1,0 +1,357 @@
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "shell/job_runner.h"
+#include "shell/wizard_state.h"
+#include "split/frm_simple.h"
+#include "split/frm_split.h"
+#include "split/frm_split2.h"
+#include "split/frm_split3.h"
+#include "split/split_engine.h"
+#include "split/split_pages.h"
+#include "split/split_planning.h"
+#include "split/split_state.h"
+#include "support/recording_prompter.h"
+#include "support/window_helpers.h"
+
+namespace brindle::app {
+namespace {
+
+using test::CloseAllWindows;
+using test::OpenWindows;
+using test::RecordingPrompter;
+constexpr int kJobWait = 30000;
+
+template <typename T>
+T* Get(QWidget* window, const QString& name) {
+    T* child = window->findChild<T*>(name);
+    if (child == nullptr) {
+        qFatal("no control %s", qPrintable(name));
+    }
+    return child;
+}
+QLineEdit* Box(QWidget* w, const char* name) { return Get<QLineEdit>(w, QLatin1String(name)); }
+QPushButton* Button(QWidget* w, const char* name) { return Get<QPushButton>(w, QLatin1String(name)); }
+QRadioButton* Option(QWidget* w, int i) {
+    return Get<QRadioButton>(w, QStringLiteral("optSolution_%1").arg(i));
+}
+
+QString MakeFile(const QString& path, qint64 size) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qFatal("cannot create %s", qPrintable(path));
+    }
+    QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i) {
+        bytes[static_cast<int>(i)] = static_cast<char>((i * 131 + i / 997) & 0xff);
+    }
+    file.write(bytes);
+    return path;
+}
+
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The only window open, of the expected kind.
+template <typename Window>
+Window* Only() {
+    const QList<QWidget*> open = OpenWindows();
+    return open.size() == 1 ? qobject_cast<Window*>(open.front()) : nullptr;
+}
+
+// Pieces equal the engine's own for the same split, but for the group id and the date.
+void ComparePiecesWithEngine(const QString& folder, const QString& group, const QString& source,
+                             std::int32_t pieceSize, int count) {
+    QTemporaryDir engineDir;
+    SplitParams params;
+    params.sourcePath = source.toStdString();
+    params.destFolder = engineDir.path().toStdString();
+    params.groupName = group.toStdString();
+    params.pieceSize = pieceSize;
+    struct : Progress {
+        int value = 0;
+        int Max() const override { return 10000; }
+        int Value() const override { return value; }
+        void SetValue(int v) override { value = v; }
+    } progress;
+    QVERIFY(SplitFile(params, progress).status.ok());
+    QCOMPARE(QDir(folder).entryList({group + QStringLiteral("(*")}, QDir::Files).size(), count);
+    QCOMPARE(QDir(engineDir.path()).entryList(QDir::Files).size(), count);
+    const QByteArray firstId = Read(folder + "/" + group + "(1).qmf").left(4);
+    for (int k = 1; k <= count; ++k) {
+        const QString name = k == 1 ? group + QStringLiteral("(1).qmf")
+                                    : group + QStringLiteral("(%1).qmf%2").arg(k).arg(k, 3, 10, QLatin1Char('0'));
+        QByteArray mine = Read(folder + "/" + name);
+        QByteArray engine = Read(engineDir.path() + "/" + name);
+        QCOMPARE(mine.left(4), firstId);
+        QCOMPARE(mine.size(), engine.size());
+        mine.replace(120, 36, QByteArray(36, ' ')).replace(0, 4, QByteArray(4, 0));
+        engine.replace(120, 36, QByteArray(36, ' ')).replace(0, 4, QByteArray(4, 0));
+        QVERIFY2(mine == engine, qPrintable(name));
+    }
+}
+
+}  // namespace
+
+class SplitWindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        SharedWizardState() = {};
+        SharedWizardState().SetStartValues();
+        SharedSplitState() = {};
+    }
+    void cleanup() { CloseAllWindows(); }
+
+    void optionsEnableFieldsAndMoveFocusOnlyInTheWizard() {
+        auto* page = new frmSplit;
+        page->show();
+        Option(page, 2)->click();
+        QVERIFY(!Box(page, "txtNum")->isEnabled() && !Box(page, "txtSize")->isEnabled());
+        QVERIFY(!Get<QComboBox>(page, QStringLiteral("cboType"))->isEnabled());
+        Option(page, 1)->click();
+        QVERIFY(!Box(page, "txtNum")->isEnabled() && Box(page, "txtSize")->isEnabled());
+        QCOMPARE(page->focusWidget(), Box(page, "txtSize"));
+        Option(page, 0)->click();
+        QCOMPARE(page->focusWidget(), Box(page, "txtNum"));
+        QCOMPARE(Box(page, "txtNum")->selectedText(), QStringLiteral("2"));
+
+        auto* quick = new frmSimple;
+        quick->show();
+        QCOMPARE(Get<QComboBox>(quick, QStringLiteral("cboType"))->currentIndex(), -1);
+        QWidget* focus = quick->focusWidget();
+        Option(quick, 2)->click();
+        QVERIFY(Box(quick, "txtNum")->isEnabled() && Box(quick, "txtSize")->isEnabled());
+        QCOMPARE(quick->focusWidget(), focus);
+    }
+
+    void pageOneRejectsAndFocusesItsField_data() {
+        QTest::addColumn<QString>("path");  // "dir" for the temporary folder itself
+        QTest::addColumn<int>("option");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("empty path") << "" << 0 << "2" << "File Not Selected" << "";
+        QTest::newRow("folder, not a file") << "dir" << 0 << "2" << "File Not Selected" << "";
+        QTest::newRow("missing file") << "dir/gone" << 0 << "2" << "File Not Selected" << "";
+        QTest::newRow("one piece") << "file" << 0 << "1" << "Invalid number" << "txtNum";
+        QTest::newRow("size above the file") << "file" << 1 << "2" << "Invalid size" << "txtSize";
+    }
+
+    void pageOneRejectsAndFocusesItsField() {
+        QFETCH(QString, path);
+        QFETCH(int, option);
+        QFETCH(QString, number);
+        QTemporaryDir dir;
+        MakeFile(dir.filePath("film.avi"), 1000);
+        path.replace(QStringLiteral("dir"), dir.path());
+        if (path == QStringLiteral("file")) {
+            path = dir.filePath("film.avi");
+        }
+        RecordingPrompter prompter;
+        auto* page = new frmSplit;
+        page->show();
+        Box(page, "txtPath")->setText(path);
+        page->RefreshFileInfo();  // a path that names no file must not upset the refresh
+        Option(page, option)->click();
+        Box(page, "txtNum")->setText(number);
+        Get<QComboBox>(page, QStringLiteral("cboType"))->setCurrentIndex(0);  // 1 KB > 1000 bytes
+        Button(page, "cmdNext")->click();
+
+        QFETCH(QString, title);
+        QFETCH(QString, focus);
+        QCOMPARE(Only<frmSplit>(), page);
+        QCOMPARE(prompter.calls.at(0).title, title);
+        if (focus.isEmpty()) {
+            // No file: say so, then offer the file dialog at once.
+            QCOMPARE(prompter.calls.at(0).text, QStringLiteral("Please select a file to split"));
+            QCOMPARE(prompter.calls.at(0).icon, Prompter::Icon::Error);
+            QCOMPARE(prompter.calls.size(), 2);
+            QCOMPARE(prompter.calls.at(1).kind, QStringLiteral("open"));
+            QVERIFY(Get<QLabel>(page, QStringLiteral("Label5_1"))->text().isEmpty());
+        } else {
+            QCOMPARE(page->focusWidget(), Box(page, qPrintable(focus)));
+            QVERIFY(Box(page, qPrintable(focus))->hasSelectedText());
+        }
+    }
+
+    // Back and forth through the wizard: page 1's choices and page 2's texts come back, the
+    // summary is the planned one, and however often page 3 is shown the pieces keep the size
+    // the user chose.
+    void wizardRoundTripsThenSplits() {
+        QTemporaryDir dir;
+        const QString source = MakeFile(dir.filePath("archive.tar.gz"), 3'000'000);
+        const QString out = dir.filePath("out");
+        QDir().mkpath(out);
+        RecordingPrompter prompter;
+        prompter.paths = {out};
+        prompter.nextAnswer = Prompter::Answer::No;
+
+        auto* page1 = new frmSplit;
+        page1->show();
+        Box(page1, "txtPath")->setText(source);
+        Option(page1, 2)->click();
+        Box(page1, "txtNum")->setText(QStringLiteral("7"));
+        Get<QComboBox>(page1, QStringLiteral("cboType"))->setCurrentIndex(1);
+        Button(page1, "cmdNext")->click();
+        auto* page2 = Only<frmSplit2>();
+        QVERIFY(page2 != nullptr);
+        QCOMPARE(Box(page2, "txtGP")->text(), QStringLiteral("archive.tar"));
+
+        Button(page2, "cmdPrevious")->click();
+        page1 = Only<frmSplit>();
+        QVERIFY(page1 != nullptr);
+        QVERIFY(Option(page1, 2)->isChecked());
+        QCOMPARE(Box(page1, "txtNum")->text(), QStringLiteral("7"));
+        QCOMPARE(Get<QComboBox>(page1, QStringLiteral("cboType"))->currentIndex(), 1);
+        QCOMPARE(Get<QLabel>(page1, QStringLiteral("Label5_0"))->text(),
+                 QStringLiteral("archive.tar.gz"));
+
+        Button(page1, "cmdNext")->click();
+        page2 = Only<frmSplit2>();
+        Button(page2, "cmdNext")->click();  // no destination yet: warn, pick, stay
+        QCOMPARE(prompter.calls.at(0).text, QStringLiteral("Please select a destination."));
+        QCOMPARE(prompter.calls.at(1).kind, QStringLiteral("folder"));
+        QCOMPARE(Only<frmSplit2>(), page2);
+        QCOMPARE(Box(page2, "txtPath")->text(), out);
+        Box(page2, "txtGP")->setText(QStringLiteral("parts"));
+        Button(page2, "cmdNext")->click();
+
+        for (int visit = 0; visit < 3; ++visit) {
+            auto* page3 = Only<frmSplit3>();
+            QVERIFY(page3 != nullptr);
+            SplitState planned = SharedSplitState();
+            ComputePieceDataSize(3'000'000, planned);
+            QCOMPARE(Get<QLabel>(page3, QStringLiteral("lblinfo"))->text(),
+                     QString::fromStdString(BuildSplitSummary(planned, 3'000'000)));
+            QCOMPARE(page3->PieceDataSize(), 1'457'664 - 256);
+            if (visit < 2) {
+                Button(page3, "cmdPrevious")->click();
+                page2 = Only<frmSplit2>();
+                QCOMPARE(Box(page2, "txtGP")->text(), QStringLiteral("parts"));
+                QCOMPARE(Box(page2, "txtPath")->text(), out);
+                Button(page2, "cmdNext")->click();
+            }
+        }
+        auto* page3 = Only<frmSplit3>();
+        prompter.calls.clear();
+        Button(page3, "cmdSplit")->click();
+        QVERIFY(!Button(page3, "cmdSplit")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 1, kJobWait);
+        QCOMPARE(prompter.calls.at(0).text,
+                 QStringLiteral("Split Completed.Would you like to view the files?"));
+        QCOMPARE(prompter.calls.at(0).title, QStringLiteral("Completed"));
+        QVERIFY(Button(page3, "cmdSplit")->isEnabled());
+        QCOMPARE(Get<QProgressBar>(page3, QStringLiteral("progress1"))->value(), 0);
+        QCOMPARE(Get<QLabel>(page3, QStringLiteral("percent"))->text(), QStringLiteral("0"));
+        QCOMPARE(QFileInfo(out + "/parts(1).qmf").size(), 1'457'664);
+        QCOMPARE(QFileInfo(out + "/parts(2).qmf002").size(), 1'457'664);
+        ComparePiecesWithEngine(out, QStringLiteral("parts"), source, 1'457'664 - 256, 3);
+
+        // Yes opens the destination in the file manager.
+        prompter.calls.clear();
+        prompter.nextAnswer = Prompter::Answer::Yes;
+        Button(page3, "cmdSplit")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 2, kJobWait);
+        QCOMPARE(prompter.calls.at(1).kind, QStringLiteral("show folder"));
+        QCOMPARE(prompter.calls.at(1).text, out);
+    }
+
+    void failedSplitKeepsSplitDisabled() {
+        QTemporaryDir dir;
+        SplitState& state = SharedSplitState();
+        state.SplitSourcePath = MakeFile(dir.filePath("film.avi"), 5000).toStdString();
+        state.SplitDestFolder = dir.filePath("missing").toStdString();
+        state.SplitGroupName = "film";
+        state.SplitPieceCount = 2;
+        RecordingPrompter prompter;
+        auto* page = new frmSplit3;
+        page->show();
+        Button(page, "cmdSplit")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 1, kJobWait);
+        QCOMPARE(prompter.calls.at(0).text, QStringLiteral("Fail to split the file"));
+        QCOMPARE(prompter.calls.at(0).title, QStringLiteral("Error"));
+        QCOMPARE(prompter.calls.at(0).buttons, Prompter::Buttons::Ok);
+        QVERIFY(!Button(page, "cmdSplit")->isEnabled());
+        Button(page, "cmdPrevious")->click();
+        QVERIFY(Only<frmSplit2>() != nullptr);
+    }
+
+    // Started with a file: no unit means bytes, the pieces go beside the source under its
+    // name, and the window closes by itself.
+    void quickSplitWritesBesideTheSourceAndCloses() {
+        QTemporaryDir dir;
+        const QString source = MakeFile(dir.filePath("film.avi"), 1'200'000);
+        SplitState& state = SharedSplitState();
+        state.SplitSourcePath = source.toStdString();
+        state.SplitDestFolder = (dir.path() + "/").toStdString();
+        state.SplitGroupName = "film";
+        RecordingPrompter prompter;
+        QPointer<frmSimple> quick = new frmSimple;
+        quick->show();
+        Option(quick, 1)->click();
+        Box(quick, "txtSize")->setText(QStringLiteral("500000"));
+        Button(quick, "cmdSplit")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(quick.isNull(), kJobWait);
+        QVERIFY(prompter.calls.isEmpty());
+        QCOMPARE(QFileInfo(dir.filePath("film(1).qmf")).size(), 500'000);
+        QCOMPARE(QFileInfo(dir.filePath("film(3).qmf003")).size(), 1'200'000 - 2 * 499'744 + 256);
+        ComparePiecesWithEngine(dir.path(), QStringLiteral("film"), source, 499'744, 3);
+    }
+
+    // Closing the page mid-split: the job finishes every piece, and nobody hears of it.
+    void closingMidSplitLetsTheJobFinish() {
+        QTemporaryDir dir;
+        const QString source = dir.filePath("big.bin");
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(qint64(512) << 20));
+        }
+        SplitState& state = SharedSplitState();
+        state.SplitSourcePath = source.toStdString();
+        state.SplitDestFolder = dir.path().toStdString();
+        state.SplitGroupName = "big";
+        state.SplitBySize = true;
+        state.SplitPieceSize = 1 << 20;
+        RecordingPrompter prompter;
+        QPointer<frmSplit3> page = new frmSplit3;
+        page->show();
+        Button(page, "cmdSplit")->click();
+        QVERIFY(JobRunner::RunningJobs() == 1);
+        page->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(page.isNull());
+        // Coming back while it still writes: no second split over the same pieces.
+        auto* again = new frmSplit3;
+        again->show();
+        if (JobRunner::RunningJobs() > 0) {
+            QVERIFY(!Button(again, "cmdSplit")->isEnabled());
+        }
+        JobRunner::WaitForAll();
+        QTRY_VERIFY(Button(again, "cmdSplit")->isEnabled());
+        QVERIFY(prompter.calls.isEmpty());
+        const qint64 data = (1 << 20) - 256;
+        const int pieces = static_cast<int>(((qint64(512) << 20) + data - 1) / data);
+        QCOMPARE(QDir(dir.path()).entryList({"big(*"}, QDir::Files).size(), pieces);
+        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("big(%1).qmf%1").arg(pieces))).size(),
+                 (qint64(512) << 20) - (pieces - 1) * data + 256);
+    }
+};
+
+}  // namespace brindle::app
+
+QTEST_MAIN(brindle::app::SplitWindowsTest)
+#include "split_windows_test.moc"
