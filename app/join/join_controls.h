@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/form_controls.h"
+
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -21,14 +23,6 @@ class JobRunner;
 struct FileList {
     std::string Path;
 };
-
-// The look the join windows share with the rest of the program.
-QLabel* MakeCaption(const QString& text, const QString& name, QWidget* parent);
-QLineEdit* MakeTextBox(const QString& name, QLabel* caption, QWidget* parent);
-// The picture button beside a path box; `tip` is its tool tip and accessible name.
-QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
-QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent);
-QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent);
 
 // The save dialog's filter for the stored name: "avi File(*.avi)" for movie.avi, the whole
 // name standing in for the extension when it has no ".". Empty for an empty name.

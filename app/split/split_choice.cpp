@@ -140,50 +140,9 @@ JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize) {
     return [params](Progress& progress) { return SplitFile(params, progress).status; };
 }
 
-QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setMinimumHeight(30);
-    return button;
-}
-
-QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QStringLiteral("cmdBrowse"));
-    button->setIcon(parent->style()->standardIcon(QStyle::SP_DirOpenIcon));
-    button->setToolTip(tip);
-    button->setAccessibleName(tip);
-    button->setFocusPolicy(Qt::StrongFocus);
-    return button;
-}
-
-QLabel* MakeHeading(const QString& text, const char* name, QWidget* parent) {
-    auto* heading = new QLabel(text, parent);
-    heading->setObjectName(QLatin1String(name));
-    QFont font = heading->font();
-    font.setBold(true);
-    heading->setFont(font);
-    heading->setStyleSheet(QStringLiteral("color: #26324d;"));
-    return heading;
-}
-
 void PlaceFooterButtons(QPushButton* previous, QPushButton* forward) {
     previous->setGeometry(268, 334, 96, 30);
     forward->setGeometry(372, 334, 96, 30);
-}
-
-}  // namespace brindle::app
-
-namespace brindle::app {
-
-void SetTabChain(std::initializer_list<QWidget*> widgets) {
-    QWidget* previous = nullptr;
-    for (QWidget* widget : widgets) {
-        if (previous != nullptr) {
-            QWidget::setTabOrder(previous, widget);
-        }
-        previous = widget;
-    }
 }
 
 }  // namespace brindle::app

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "shell/form_controls.h"
 #include "shell/job_runner.h"
 #include "split/split_planning.h"
 #include "split/split_state.h"
@@ -52,13 +53,6 @@ JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize);
 
 inline constexpr auto kFailedSplit = "Fail to split the file";
 
-// Small pieces of the split windows' common look.
-QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent);
-// A picture button "cmdBrowse" whose tool tip is also its accessible name.
-QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
-QLabel* MakeHeading(const QString& text, const char* name, QWidget* parent);
-// Tab visits the widgets in the order given.
-void SetTabChain(std::initializer_list<QWidget*> widgets);
 // Previous and the page's forward button at the right of the navigation bar's band.
 void PlaceFooterButtons(QPushButton* previous, QPushButton* forward);
 

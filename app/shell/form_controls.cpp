@@ -1,0 +1,127 @@
+#include "shell/form_controls.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace brindle::app {
+namespace {
+
+const QColor kInk(0x26, 0x32, 0x4d);
+
+// An open folder in the program's blue, drawn for each pixel ratio so it stays sharp.
+QPixmap FolderPicture(int size, qreal ratio) {
+    QPixmap pixmap(qRound(size * ratio), qRound(size * ratio));
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 16.0;
+    QPainterPath back;
+    back.moveTo(1.5 * s, 3.5 * s);
+    back.lineTo(6 * s, 3.5 * s);
+    back.lineTo(7.5 * s, 5 * s);
+    back.lineTo(13.5 * s, 5 * s);
+    back.lineTo(13.5 * s, 12.5 * s);
+    back.lineTo(1.5 * s, 12.5 * s);
+    back.closeSubpath();
+    painter.setPen(QPen(QColor(0x2f, 0x4f, 0x8f), 1.0 * s));
+    painter.setBrush(QColor(0x9d, 0xb8, 0xe8));
+    painter.drawPath(back);
+    QPainterPath front;
+    front.moveTo(3 * s, 7 * s);
+    front.lineTo(15 * s, 7 * s);
+    front.lineTo(13.5 * s, 12.5 * s);
+    front.lineTo(1.5 * s, 12.5 * s);
+    front.closeSubpath();
+    painter.setBrush(QColor(0x4a, 0x72, 0xc4));
+    painter.drawPath(front);
+    return pixmap;
+}
+
+QIcon FolderIcon() {
+    QIcon icon;
+    for (qreal ratio : {1.0, 2.0, 3.0}) {
+        icon.addPixmap(FolderPicture(16, ratio));
+    }
+    return icon;
+}
+
+}  // namespace
+
+QLabel* MakeCaption(const QString& text, const QString& name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    QFont font = label->font();
+    font.setWeight(QFont::DemiBold);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, kInk);
+    label->setPalette(palette);
+    return label;
+}
+
+QLineEdit* MakeTextBox(const QString& name, QLabel* caption, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setAccessibleName(caption->text());
+    caption->setBuddy(box);
+    return box;
+}
+
+QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QStringLiteral("cmdBrowse"));
+    button->setIcon(FolderIcon());
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(name);
+    bar->setRange(0, 10000);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setAccessibleName(accessibleName);
+    // Reachable by Tab so a screen reader user can read how far the join is.
+    bar->setFocusPolicy(Qt::TabFocus);
+    return bar;
+}
+
+QLabel* MakeHeading(const QString& text, const QString& name, QWidget* parent) {
+    auto* heading = new QLabel(text, parent);
+    heading->setObjectName(name);
+    QFont font = heading->font();
+    font.setBold(true);
+    heading->setFont(font);
+    heading->setStyleSheet(QStringLiteral("color: #26324d;"));
+    return heading;
+}
+
+void SetTabChain(std::initializer_list<QWidget*> widgets) {
+    QWidget* previous = nullptr;
+    for (QWidget* widget : widgets) {
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+}
+
+}  // namespace brindle::app

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <initializer_list>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+// The controls of the job windows, in the look they share with the main window.
+namespace brindle::app {
+
+QLabel* MakeCaption(const QString& text, const QString& name, QWidget* parent);
+QLabel* MakeHeading(const QString& text, const QString& name, QWidget* parent);
+// A text box named after its caption for screen readers; the caption's mnemonic focuses it.
+QLineEdit* MakeTextBox(const QString& name, QLabel* caption, QWidget* parent);
+// The picture button "cmdBrowse" beside a path box; `tip` is its tool tip and accessible name.
+QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
+QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent);
+// 0 to 10000, reachable by Tab so a screen reader user can read how far a job is.
+QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent);
+// Tab visits the widgets in the order given.
+void SetTabChain(std::initializer_list<QWidget*> widgets);
+
+}  // namespace brindle::app
