@@ -6,7 +6,6 @@
 #include "shell/file_io.h"
 #include "shell/paths.h"
 #include "split/piece_format.h"
-#include "split/split_engine.h"
 
 namespace brindle {
 namespace {

@@ -4,7 +4,6 @@
 #include <random>
 
 #include "shell/file_io.h"
-#include "shell/numbers.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -52,13 +51,6 @@ std::int32_t DrawGroupId() {
     std::mt19937 generator(seed());
     std::uniform_int_distribution<std::int32_t> id(0, kMaxGroupId);
     return id(generator);
-}
-
-std::string PercentText(int value, int max) {
-    if (max <= 0) {
-        return "0";
-    }
-    return std::to_string(RoundHalfEven(static_cast<double>(value) / max * 100.0));
 }
 
 SplitResult SplitFile(const SplitParams& params, Progress& progress) {
