@@ -1,4 +1,3 @@
-#include <ctime>
 #include <filesystem>
 #include <ostream>
 
@@ -29,12 +28,15 @@ constexpr const char* kSplitHelp =
     "  --group NAME   name of the pieces (default: the file's name without extension)\n";
 
 constexpr const char* kJoinHelp =
-    "Usage: brindle join PIECE [--out FILE]\n"
+    "Usage: brindle join PIECE [--out FILE | --force]\n"
     "\n"
     "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
     "split, after checking that every piece is there and that all come from the same split.\n"
     "\n"
-    "  --out FILE     the file to write (default: the stored name, beside the pieces)\n";
+    "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
+    "                 name, beside the pieces)\n"
+    "  --force        replace a file of the stored name beside the pieces; without it\n"
+    "                 such a file is left alone and the join refused\n";
 
 constexpr const char* kGroupsHelp =
     "Usage: brindle groups DIR\n"
@@ -52,16 +54,6 @@ int Usage(Console& console, const std::string& command, const std::string& probl
 }
 
 bool IsHelp(const std::string& word) { return word == "--help" || word == "-h"; }
-
-// Today's date in the short form of the user's locale, as the pieces record it.
-std::string TodayShortDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[64] = {};
-    std::strftime(text, sizeof text, "%x", &local);
-    return text;
-}
 
 }  // namespace
 
@@ -128,7 +120,9 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     state.SplitDestFolder = dest.empty() ? GetFolderName(state.SplitSourcePath) : AbsolutePath(dest);
     state.SplitGroupName = group ? *group : StripExtension(GetFileName(state.SplitSourcePath));
     if (!io::IsRegularFile(state.SplitSourcePath)) {
-        console.err << "brindle split: no such file: " << file << "\n";
+        // A folder, pipe or device is there but cannot be split; say so rather than "no such".
+        console.err << "brindle split: " << (io::Exists(state.SplitSourcePath) ? "not a regular file: " : "no such file: ")
+                    << file << "\n";
         return kExitUsage;
     }
     std::error_code error;
@@ -172,6 +166,7 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     Args args(words);
     std::string piece;
     std::string out;
+    bool force = false;
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!piece.empty()) {
@@ -184,6 +179,10 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         if (IsHelp(name)) {
             console.out << kJoinHelp;
             return kExitOk;
+        }
+        if (name == "--force" && !args.AttachedValue()) {
+            force = true;
+            continue;
         }
         if (name != "--out") {
             return Usage(console, "join", "unknown option " + name, kJoinHelp);
@@ -212,6 +211,13 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     JoinParams params;
     params.outputPath = out.empty() ? JoinPath(folder, SafeOriginalName(plan.firstPiece, group)) : AbsolutePath(out);
     params.pieces = plan.pieces;
+    // The stored name comes from the pieces, not from the user: it may not replace a file.
+    params.replaceExisting = !out.empty() || force;
+    if (!params.replaceExisting && io::Exists(params.outputPath)) {
+        console.err << "brindle join: " << params.outputPath << " is already there; "
+                    << "give --out FILE, or --force to replace it\n";
+        return kExitUsage;
+    }
     Status status;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);

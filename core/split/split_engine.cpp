@@ -23,8 +23,11 @@ std::optional<int> ProgressStep(int max, std::int64_t parts) {
 
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
                   std::int64_t dataLength, std::vector<char>& scratch) {
+    // Written beside its name and moved there whole: a split stopped at any moment leaves
+    // each earlier file as it was, and a pipe or device at the name is never opened.
     io::File piece;
-    Status status = piece.CreateReplace(path);
+    std::string temporary;
+    Status status = piece.CreateTempBeside(path, &temporary);
     if (!status.ok()) {
         return status;
     }
@@ -36,10 +39,13 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     if (status.ok()) {
         status = piece.Close();
     }
+    if (status.ok()) {
+        status = io::MoveReplacing(temporary, path);
+    }
     if (!status.ok()) {
         // A piece cut short would only mislead a later join.
         (void)piece.Close();
-        (void)io::RemoveFile(path);
+        (void)io::RemoveFile(temporary);
     }
     return status;
 }
