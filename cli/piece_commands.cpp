@@ -55,6 +55,35 @@ int Usage(Console& console, const std::string& command, const std::string& probl
 
 bool IsHelp(const std::string& word) { return word == "--help" || word == "-h"; }
 
+// The single word of a command that takes one path and no options. On help or a usage
+// error it has already answered, and `*exit` holds the code to return.
+std::optional<std::string> OnlyWord(const std::vector<std::string>& words, const std::string& command,
+                                    const std::string& problem, const char* help, Console& console,
+                                    int* exit) {
+    Args args(words);
+    std::optional<std::string> word;
+    while (args.Next()) {
+        if (args.IsOption() && IsHelp(args.Name())) {
+            console.out << help;
+            *exit = kExitOk;
+            return std::nullopt;
+        }
+        if (args.IsOption()) {
+            *exit = Usage(console, command, "unknown option " + args.Name(), help);
+            return std::nullopt;
+        }
+        if (word) {
+            *exit = Usage(console, command, problem, help);
+            return std::nullopt;
+        }
+        word = args.Word();
+    }
+    if (!word) {
+        *exit = Usage(console, command, problem, help);
+    }
+    return word;
+}
+
 }  // namespace
 
 int RunSplit(const std::vector<std::string>& words, Console& console) {
@@ -232,17 +261,15 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
 }
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {
-    if (words.size() == 1 && IsHelp(words[0])) {
-        console.out << kGroupsHelp;
-        return kExitOk;
+    int exit = kExitOk;
+    const auto given = OnlyWord(words, "groups", "give one folder", kGroupsHelp, console, &exit);
+    if (!given) {
+        return exit;
     }
-    if (words.size() != 1 || (words[0].size() > 1 && words[0][0] == '-')) {
-        return Usage(console, "groups", "give one folder", kGroupsHelp);
-    }
-    const std::string folder = AbsolutePath(words[0]);
+    const std::string folder = AbsolutePath(*given);
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
-        console.err << "brindle groups: no such folder: " << words[0] << "\n";
+        console.err << "brindle groups: no such folder: " << *given << "\n";
         return kExitUsage;
     }
     const std::vector<std::string> groups = FindGroups(folder);
@@ -265,14 +292,12 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
 }
 
 int RunInfo(const std::vector<std::string>& words, Console& console) {
-    if (words.size() == 1 && IsHelp(words[0])) {
-        console.out << kInfoHelp;
-        return kExitOk;
+    int exit = kExitOk;
+    const auto given = OnlyWord(words, "info", "give one piece file", kInfoHelp, console, &exit);
+    if (!given) {
+        return exit;
     }
-    if (words.size() != 1 || (words[0].size() > 1 && words[0][0] == '-')) {
-        return Usage(console, "info", "give one piece file", kInfoHelp);
-    }
-    const std::string path = AbsolutePath(words[0]);
+    const std::string path = AbsolutePath(*given);
     PieceHeader header;
     const Status status = ReadPieceHeader(path, &header);
     if (!status.ok()) {
