@@ -1,8 +1,21 @@
 #include "args.h"
 
+#include <algorithm>
+#include <cctype>
+#include <ctime>
 #include <filesystem>
 
 namespace brindle::cli {
+namespace {
+
+std::tm LocalNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return local;
+}
+
+}  // namespace
 
 bool Args::Next() {
     if (next_ >= words_.size()) {
@@ -22,14 +35,21 @@ std::string Args::Name() const {
 }
 
 std::optional<std::string> Args::Value() {
-    const auto eq = word_.find('=');
-    if (eq != std::string::npos) {
-        return word_.substr(eq + 1);
+    if (auto attached = AttachedValue()) {
+        return attached;
     }
     if (next_ >= words_.size()) {
         return std::nullopt;
     }
     return words_[next_++];
+}
+
+std::optional<std::string> Args::AttachedValue() const {
+    const auto eq = word_.find('=');
+    if (eq == std::string::npos) {
+        return std::nullopt;
+    }
+    return word_.substr(eq + 1);
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -39,6 +59,27 @@ std::string AbsolutePath(const std::string& path) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.lexically_normal().string();
+}
+
+std::string Lowered(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+std::chrono::year_month_day Today() {
+    const std::tm local = LocalNow();
+    return std::chrono::year_month_day{std::chrono::year{local.tm_year + 1900},
+                                       std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
+                                       std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
+}
+
+std::string TodayShortDate() {
+    const std::tm local = LocalNow();
+    char text[64] = {};
+    std::strftime(text, sizeof text, "%x", &local);
+    return text;
 }
 
 }  // namespace brindle::cli

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brindle::cli {
 
-// A small reader of "--name VALUE", "--name=VALUE", "--flag" and positional words.
+// The one reader of every command's arguments: "--name VALUE", "--name=VALUE", "--flag",
+// positional words, and "--" after which every word is positional.
 class Args {
 public:
     explicit Args(std::vector<std::string> words) : words_(std::move(words)) {}
@@ -19,6 +22,9 @@ public:
     std::string Name() const;
     // The option's value: after "=", or the next word. Empty optional when there is none.
     std::optional<std::string> Value();
+    // The value after "=" only, for options whose value may be left out: the next word is
+    // never taken, so a file that looks like a value stays a file.
+    std::optional<std::string> AttachedValue() const;
 
 private:
     std::vector<std::string> words_;
@@ -29,5 +35,12 @@ private:
 
 // A path made absolute against the current folder, as typed otherwise.
 std::string AbsolutePath(const std::string& path);
+
+// ASCII letters lowered; option values are compared this way.
+std::string Lowered(std::string_view text);
+
+// Today in local time, as a calendar date and as the short date of the user's locale.
+std::chrono::year_month_day Today();
+std::string TodayShortDate();
 
 }  // namespace brindle::cli

@@ -1,4 +1,3 @@
-#include <ctime>
 #include <filesystem>
 #include <ostream>
 
@@ -29,12 +28,15 @@ constexpr const char* kSplitHelp =
     "  --group NAME   name of the pieces (default: the file's name without extension)\n";
 
 constexpr const char* kJoinHelp =
-    "Usage: brindle join PIECE [--out FILE]\n"
+    "Usage: brindle join PIECE [--out FILE | --force]\n"
     "\n"
     "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
     "split, after checking that every piece is there and that all come from the same split.\n"
     "\n"
-    "  --out FILE     the file to write (default: the stored name, beside the pieces)\n";
+    "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
+    "                 name, beside the pieces)\n"
+    "  --force        replace a file of the stored name beside the pieces; without it\n"
+    "                 such a file is left alone and the join refused\n";
 
 constexpr const char* kGroupsHelp =
     "Usage: brindle groups DIR\n"
@@ -53,14 +55,33 @@ int Usage(Console& console, const std::string& command, const std::string& probl
 
 bool IsHelp(const std::string& word) { return word == "--help" || word == "-h"; }
 
-// Today's date in the short form of the user's locale, as the pieces record it.
-std::string TodayShortDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[64] = {};
-    std::strftime(text, sizeof text, "%x", &local);
-    return text;
+// The single word of a command that takes one path and no options. On help or a usage
+// error it has already answered, and `*exit` holds the code to return.
+std::optional<std::string> OnlyWord(const std::vector<std::string>& words, const std::string& command,
+                                    const std::string& problem, const char* help, Console& console,
+                                    int* exit) {
+    Args args(words);
+    std::optional<std::string> word;
+    while (args.Next()) {
+        if (args.IsOption() && IsHelp(args.Name())) {
+            console.out << help;
+            *exit = kExitOk;
+            return std::nullopt;
+        }
+        if (args.IsOption()) {
+            *exit = Usage(console, command, "unknown option " + args.Name(), help);
+            return std::nullopt;
+        }
+        if (word) {
+            *exit = Usage(console, command, problem, help);
+            return std::nullopt;
+        }
+        word = args.Word();
+    }
+    if (!word) {
+        *exit = Usage(console, command, problem, help);
+    }
+    return word;
 }
 
 }  // namespace
@@ -128,7 +149,9 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     state.SplitDestFolder = dest.empty() ? GetFolderName(state.SplitSourcePath) : AbsolutePath(dest);
     state.SplitGroupName = group ? *group : StripExtension(GetFileName(state.SplitSourcePath));
     if (!io::IsRegularFile(state.SplitSourcePath)) {
-        console.err << "brindle split: no such file: " << file << "\n";
+        // A folder, pipe or device is there but cannot be split; say so rather than "no such".
+        console.err << "brindle split: " << (io::Exists(state.SplitSourcePath) ? "not a regular file: " : "no such file: ")
+                    << file << "\n";
         return kExitUsage;
     }
     std::error_code error;
@@ -172,6 +195,7 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     Args args(words);
     std::string piece;
     std::string out;
+    bool force = false;
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!piece.empty()) {
@@ -184,6 +208,10 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         if (IsHelp(name)) {
             console.out << kJoinHelp;
             return kExitOk;
+        }
+        if (name == "--force" && !args.AttachedValue()) {
+            force = true;
+            continue;
         }
         if (name != "--out") {
             return Usage(console, "join", "unknown option " + name, kJoinHelp);
@@ -212,6 +240,13 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     JoinParams params;
     params.outputPath = out.empty() ? JoinPath(folder, SafeOriginalName(plan.firstPiece, group)) : AbsolutePath(out);
     params.pieces = plan.pieces;
+    // The stored name comes from the pieces, not from the user: it may not replace a file.
+    params.replaceExisting = !out.empty() || force;
+    if (!params.replaceExisting && io::Exists(params.outputPath)) {
+        console.err << "brindle join: " << params.outputPath << " is already there; "
+                    << "give --out FILE, or --force to replace it\n";
+        return kExitUsage;
+    }
     Status status;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
@@ -226,17 +261,15 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
 }
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {
-    if (words.size() == 1 && IsHelp(words[0])) {
-        console.out << kGroupsHelp;
-        return kExitOk;
+    int exit = kExitOk;
+    const auto given = OnlyWord(words, "groups", "give one folder", kGroupsHelp, console, &exit);
+    if (!given) {
+        return exit;
     }
-    if (words.size() != 1 || (words[0].size() > 1 && words[0][0] == '-')) {
-        return Usage(console, "groups", "give one folder", kGroupsHelp);
-    }
-    const std::string folder = AbsolutePath(words[0]);
+    const std::string folder = AbsolutePath(*given);
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
-        console.err << "brindle groups: no such folder: " << words[0] << "\n";
+        console.err << "brindle groups: no such folder: " << *given << "\n";
         return kExitUsage;
     }
     const std::vector<std::string> groups = FindGroups(folder);
@@ -259,14 +292,12 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
 }
 
 int RunInfo(const std::vector<std::string>& words, Console& console) {
-    if (words.size() == 1 && IsHelp(words[0])) {
-        console.out << kInfoHelp;
-        return kExitOk;
+    int exit = kExitOk;
+    const auto given = OnlyWord(words, "info", "give one piece file", kInfoHelp, console, &exit);
+    if (!given) {
+        return exit;
     }
-    if (words.size() != 1 || (words[0].size() > 1 && words[0][0] == '-')) {
-        return Usage(console, "info", "give one piece file", kInfoHelp);
-    }
-    const std::string path = AbsolutePath(words[0]);
+    const std::string path = AbsolutePath(*given);
     PieceHeader header;
     const Status status = ReadPieceHeader(path, &header);
     if (!status.ok()) {

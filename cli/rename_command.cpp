@@ -1,6 +1,4 @@
-#include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -9,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "args.h"
 #include "cli.h"
 #include "rename/apply_renames.h"
 #include "rename/naming_rule.h"
@@ -22,15 +21,17 @@ constexpr const char* kRenameUsage =
     "Usage: brindle rename [OPTIONS] FILE...\n"
     "\n"
     "Gives the files new names by one rule, in the order given, each in its own folder.\n"
-    "A name is built from five slots (by default: name, date, number, extension) with a\n"
-    "separator after each of the first four. No existing file is ever replaced; the run\n"
-    "stops at the first file that cannot be renamed, keeping the renames done before it.\n"
+    "A name is built from five slots with a separator after each of the first four. By\n"
+    "default slot 0 holds the file name (FileName) and slot 1 the extension (Ext); --date\n"
+    "and --number go between them, in that order, unless --order places them. No existing\n"
+    "file is ever replaced; the run stops at the first file that cannot be renamed,\n"
+    "keeping the renames done before it.\n"
     "\n"
     "Options:\n"
     "  --name TEXT          replace each base name with TEXT\n"
     "  --ext TEXT           replace each extension with TEXT (without its dot);\n"
     "                       an empty TEXT drops the extension and its dot\n"
-    "  --date [YYYY-MM-DD]  add a date (default: today)\n"
+    "  --date[=YYYY-MM-DD]  add a date (default: today)\n"
     "  --date-format NAME   DDMMYY, DDMMYYYY (default), MMDDYY, MMDDYYYY, DMYY, DMYYYY,\n"
     "                       MDYY or MDYYYY\n"
     "  --date-sep SEP       None (default) or -\n"
@@ -71,22 +72,6 @@ private:
     std::string message_;
 };
 
-std::chrono::year_month_day Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    return std::chrono::year_month_day{std::chrono::year{local.tm_year + 1900},
-                                       std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
-                                       std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
 std::optional<std::chrono::year_month_day> ParseDate(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
         return std::nullopt;
@@ -112,7 +97,7 @@ template <typename T, std::size_t N>
 T Choose(std::string_view option, std::string_view value,
          const std::array<std::pair<std::string_view, T>, N>& choices) {
     for (const auto& [name, choice] : choices) {
-        if (Lower(name) == Lower(value)) {
+        if (Lowered(name) == Lowered(value)) {
             return choice;
         }
     }
@@ -163,50 +148,39 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
         }
         if (!on && placed) {
             throw UsageError("--order places " + std::string(item) + " but --" +
-                             Lower(item) + " was not given");
+                             Lowered(item) + " was not given");
         }
     }
     rule.Slots = slots;
 }
 
 // The rule and files the arguments ask for; throws UsageError on anything unclear.
-Request Parse(const std::vector<std::string>& args) {
+Request Parse(const std::vector<std::string>& words) {
     Request request;
     NamingRule& rule = request.rule;
     rule = InitialNamingRule(Today());
     bool dateOptions = false;
     bool stepOptions = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            request.files.push_back(arg);
+    Args args(words);
+    while (args.Next()) {
+        if (!args.IsOption()) {
+            request.files.push_back(args.Word());
             continue;
         }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
+        const std::string arg = args.Name();
         if (arg == "-h" || arg == "--help") {
             request.help = true;
             return request;
         }
-        std::optional<std::string> inlineValue;
-        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
         const auto value = [&]() -> std::string {
-            if (inlineValue) {
-                return *inlineValue;
-            }
-            if (i + 1 >= args.size()) {
+            auto given = args.Value();
+            if (!given) {
                 throw UsageError(arg + " needs a value");
             }
-            return args[++i];
+            return *given;
         };
         const auto flag = [&] {
-            if (inlineValue) {
+            if (args.AttachedValue()) {
                 throw UsageError(arg + " takes no value");
             }
         };
@@ -215,15 +189,12 @@ Request Parse(const std::vector<std::string>& args) {
         } else if (arg == "--ext") {
             rule.ExtensionText = value();
         } else if (arg == "--date") {
+            // Only an attached date counts: the word after a bare --date is always a file.
             request.dateOn = true;
-            std::optional<std::string> text = inlineValue;
-            if (!text && i + 1 < args.size() && ParseDate(args[i + 1])) {
-                text = args[++i];
-            }
-            if (text) {
+            if (const auto text = args.AttachedValue()) {
                 const auto date = ParseDate(*text);
                 if (!date) {
-                    throw UsageError("--date takes a date as YYYY-MM-DD, not '" + *text + "'");
+                    throw UsageError("--date takes a date as --date=YYYY-MM-DD, not '" + *text + "'");
                 }
                 rule.BaseDate = *date;
             }
@@ -318,9 +289,6 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         row.key = path.string();
         row.fileName = GetFileName(row.key);
         row.fileLocation = GetFolderName(row.key);
-        if (row.fileLocation.empty()) {
-            row.fileLocation = std::string(1, kPathSeparator);
-        }
         if (!keys.insert(row.key).second) {
             throw UsageError("given twice: " + file);
         }

@@ -84,6 +84,12 @@ JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {
     for (int i = 2; i <= count; ++i) {
         const std::string name = *PieceFileName(groupName, i);
         if (present.count(name) == 0) {
+            if (io::Exists(JoinPath(folder, name))) {
+                // A pipe, device or folder under a piece's name: there, but never read.
+                plan.status = Status::InvalidArgument("not a regular file: " + JoinPath(folder, name));
+                plan.pieces.clear();
+                return plan;
+            }
             plan.missingPiece = name;
             plan.pieces.clear();
             return plan;

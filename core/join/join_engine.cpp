@@ -6,7 +6,6 @@
 #include "shell/file_io.h"
 #include "shell/paths.h"
 #include "split/piece_format.h"
-#include "split/split_engine.h"
 
 namespace brindle {
 namespace {
@@ -105,6 +104,9 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
             return Status::InvalidArgument("the joined file would replace one of its pieces: " + piece);
         }
     }
+    if (!params.replaceExisting && io::Exists(params.outputPath)) {
+        return Status::InvalidArgument("a file is already there: " + params.outputPath);
+    }
     std::vector<PieceInfo> infos;
     Status status = CheckPieces(params.pieces, &infos);
     if (!status.ok()) {
@@ -118,11 +120,18 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         return status;
     }
     status = CopyPieces(params.pieces, infos, output, static_cast<int>(step), progress);
+    // Without the flush a crash just after the move could leave the replaced file empty; a
+    // new name has nothing to lose, so it does not wait for the disk.
+    const bool replacing = params.replaceExisting && io::Exists(params.outputPath);
+    if (status.ok() && replacing) {
+        status = output.Sync();
+    }
     if (status.ok()) {
         status = output.Close();
     }
     if (status.ok()) {
-        status = io::MoveReplacing(temporary, params.outputPath);
+        status = params.replaceExisting ? io::MoveReplacing(temporary, params.outputPath)
+                                        : io::MoveNoReplace(temporary, params.outputPath);
     }
     if (!status.ok()) {
         (void)output.Close();

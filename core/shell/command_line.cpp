@@ -66,7 +66,7 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
 
     if (Lowered(extension) == "qmf") {
         decision.window = StartWindow::QuickJoin;
-        decision.JoinFolder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+        decision.JoinFolder = slash == std::string::npos ? std::string() : GetFolderName(path);
         const auto bracket = fileName.rfind('(');
         if (bracket != std::string::npos) {
             decision.JoinGroupName = fileName.substr(0, bracket);

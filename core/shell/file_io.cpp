@@ -27,6 +27,7 @@ namespace {
 
 std::atomic<std::int64_t> g_writeBudget{-1};
 std::atomic<bool> g_kernelCopy{true};
+std::atomic<int> g_syncCount{0};
 
 // Takes `n` bytes from the test budget; false once it is spent.
 bool TakeBudget(std::size_t n) {
@@ -57,6 +58,7 @@ Status ErrnoStatus(const std::string& what, const std::string& path, int error) 
 namespace testing {
 void SetWriteBudget(std::int64_t bytes) { g_writeBudget.store(bytes); }
 void SetKernelCopy(bool enabled) { g_kernelCopy.store(enabled); }
+int SyncCount() { return g_syncCount.load(); }
 }  // namespace testing
 
 File::~File() { (void)Close(); }
@@ -97,16 +99,6 @@ Status File::OpenRead(const std::string& path) {
     const int flags = ::fcntl(fd_, F_GETFL);
     if (flags >= 0) {
         (void)::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
-    }
-    return Status::Ok();
-}
-
-Status File::CreateReplace(const std::string& path) {
-    (void)Close();
-    path_ = path;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        return ErrnoStatus("cannot create", path, errno);
     }
     return Status::Ok();
 }
@@ -178,6 +170,16 @@ Status File::WriteAll(const void* buffer, std::size_t n) {
         }
         in += put;
         n -= static_cast<std::size_t>(put);
+    }
+    return Status::Ok();
+}
+
+Status File::Sync() {
+    ++g_syncCount;
+    while (::fsync(fd_) != 0) {
+        if (errno != EINTR) {
+            return ErrnoStatus("cannot flush to disk", path_, errno);
+        }
     }
     return Status::Ok();
 }
@@ -359,13 +361,6 @@ Status File::OpenRead(const std::string& path) {
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot open", path, errno);
 }
 
-Status File::CreateReplace(const std::string& path) {
-    (void)Close();
-    path_ = path;
-    stream_ = std::fopen(path.c_str(), "wb");
-    return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
-}
-
 Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
     (void)Close();
     const auto slash = target.rfind(kPathSeparator);
@@ -406,6 +401,12 @@ Status File::WriteAll(const void* buffer, std::size_t n) {
         return ErrnoStatus("cannot write", path_, ENOSPC);
     }
     return Status::Ok();
+}
+
+Status File::Sync() {
+    ++g_syncCount;
+    // The C library can only hand the bytes to the system; that is as far as this road goes.
+    return std::fflush(stream_) == 0 ? Status::Ok() : ErrnoStatus("cannot flush", path_, errno);
 }
 
 Status File::Close() {
@@ -480,6 +481,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 bool IsRegularFile(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden) {

@@ -22,8 +22,6 @@ public:
     File& operator=(const File&) = delete;
 
     Status OpenRead(const std::string& path);
-    // Creates the file, or empties one that is there, for writing from its first byte.
-    Status CreateReplace(const std::string& path);
     // Creates a new, uniquely named file in the folder of `target`.
     Status CreateTempBeside(const std::string& target, std::string* tempPath);
 
@@ -31,6 +29,8 @@ public:
     // Reads exactly `n` bytes; a short file is an error.
     Status ReadExact(void* buffer, std::size_t n);
     Status WriteAll(const void* buffer, std::size_t n);
+    // Flushes what was written to the disk itself, so it survives a power cut.
+    Status Sync();
     // Closes and reports any error the close itself brings (a full disk can show up here).
     Status Close();
 
@@ -53,6 +53,8 @@ Status RemoveFile(const std::string& path);
 // True when both paths exist and name the same file.
 bool SameFile(const std::string& a, const std::string& b);
 bool IsRegularFile(const std::string& path);
+// True when anything at all, even a dangling link, is at `path`.
+bool Exists(const std::string& path);
 // The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.
 std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
 
@@ -64,6 +66,8 @@ namespace testing {
 void SetWriteBudget(std::int64_t bytes);
 // Turns the kernel's copy off, so tests reach the plain read/write road.
 void SetKernelCopy(bool enabled);
+// How many times File::Sync has run in this process.
+int SyncCount();
 }  // namespace testing
 
 }  // namespace brindle::io

@@ -9,6 +9,9 @@ std::string GetFileName(std::string_view path) {
 
 std::string GetFolderName(std::string_view path) {
     const auto pos = path.rfind(kPathSeparator);
+    if (pos == 0) {
+        return std::string(1, kPathSeparator);  // the root keeps its one separator
+    }
     return std::string(pos == std::string_view::npos ? path : path.substr(0, pos));
 }
 

@@ -11,7 +11,8 @@ inline constexpr char kPathSeparator = '/';
 // Text after the last separator; the whole text when there is none.
 std::string GetFileName(std::string_view path);
 
-// Text before the last separator, without it; the whole text when there is none.
+// Text before the last separator, without it; the whole text when there is none. The root
+// folder is "/" itself, so JoinPath of the result always gives back a usable path.
 std::string GetFolderName(std::string_view path);
 
 // Folder and name joined by one separator, however the folder ends.

@@ -16,4 +16,7 @@ public:
     virtual void Yield() {}
 };
 
+// The percent text the engines show for a bar value: a whole number, halves to even.
+std::string PercentText(int value, int max);
+
 }  // namespace brindle

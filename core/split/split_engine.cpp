@@ -4,7 +4,6 @@
 #include <random>
 
 #include "shell/file_io.h"
-#include "shell/numbers.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -24,8 +23,11 @@ std::optional<int> ProgressStep(int max, std::int64_t parts) {
 
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
                   std::int64_t dataLength, std::vector<char>& scratch) {
+    // Written beside its name and moved there whole: a split stopped at any moment leaves
+    // each earlier file as it was, and a pipe or device at the name is never opened.
     io::File piece;
-    Status status = piece.CreateReplace(path);
+    std::string temporary;
+    Status status = piece.CreateTempBeside(path, &temporary);
     if (!status.ok()) {
         return status;
     }
@@ -37,10 +39,13 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     if (status.ok()) {
         status = piece.Close();
     }
+    if (status.ok()) {
+        status = io::MoveReplacing(temporary, path);
+    }
     if (!status.ok()) {
         // A piece cut short would only mislead a later join.
         (void)piece.Close();
-        (void)io::RemoveFile(path);
+        (void)io::RemoveFile(temporary);
     }
     return status;
 }
@@ -52,13 +57,6 @@ std::int32_t DrawGroupId() {
     std::mt19937 generator(seed());
     std::uniform_int_distribution<std::int32_t> id(0, kMaxGroupId);
     return id(generator);
-}
-
-std::string PercentText(int value, int max) {
-    if (max <= 0) {
-        return "0";
-    }
-    return std::to_string(RoundHalfEven(static_cast<double>(value) / max * 100.0));
 }
 
 SplitResult SplitFile(const SplitParams& params, Progress& progress) {

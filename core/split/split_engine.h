@@ -34,7 +34,4 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress);
 // A fresh group identifier, uniform in 0 to 999,999,999.
 std::int32_t DrawGroupId();
 
-// The percent text the engines show for a bar value: a whole number, halves to even.
-std::string PercentText(int value, int max);
-
 }  // namespace brindle

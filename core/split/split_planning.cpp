@@ -110,7 +110,7 @@ std::string BuildSplitSummary(const SplitState& state, std::int64_t length, char
     std::string text;
     text += "File Name: " + GetFileName(state.SplitSourcePath) + "\n";
     text += "File Size: " + size(length) + "\n";
-    text += "File location: " + GetFolderName(state.SplitSourcePath) + kPathSeparator + "\n";
+    text += "File location: " + JoinPath(GetFolderName(state.SplitSourcePath), "") + "\n";
     text += "Split Destination: " + state.SplitDestFolder + "\n";
     text += "\n";
     // Sizes and counts are those of the pieces the engine will really cut, so the review

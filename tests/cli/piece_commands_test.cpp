@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "cli.h"
+#include "split/piece_format.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
@@ -149,6 +156,116 @@ TEST_F(PieceCommandsTest, GroupsAndInfoDescribeThePieces) {
     EXPECT_NE(info.out.find("SourceName:   film.avi\n"), std::string::npos);
     EXPECT_EQ(Brindle({"info", dir.File("film.avi")}).code, 0);  // any file of 256+ bytes reads
     EXPECT_EQ(Brindle({"info", dir.File("lost(2).qmf002")}).code, 1);
+}
+
+TEST_F(PieceCommandsTest, RefusesWhatIsNotARegularFileWithoutWaiting) {
+    std::filesystem::create_directory(dir.File("folder"));
+    ASSERT_EQ(::mkfifo(dir.File("film(2).qmf002").c_str(), 0600), 0);
+    for (const std::string& source : {dir.File("folder"), std::string("/dev/null")}) {
+        const Outcome split = Brindle({"split", source, "--dest", dir.path()});
+        EXPECT_EQ(split.code, 2) << source;
+        EXPECT_EQ(split.err, "brindle split: not a regular file: " + source + "\n");
+    }
+    // A pipe under a piece's name: a split replaces it, a join refuses it, and neither
+    // waits for a writer that never comes. A separate process, so a hang fails by timeout.
+    const auto run = [&](const std::string& args) {
+        const std::string command = "timeout 20 '" BRINDLE_CLI_PATH "' " + args + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("join '" + dir.File("film(1).qmf") + "'"), 1);  // the first piece is missing
+    ::mkfifo(dir.File("film(1).qmf").c_str(), 0600);
+    EXPECT_EQ(run("info '" + dir.File("film(1).qmf") + "'"), 1);
+    EXPECT_EQ(run("join '" + dir.File("film(1).qmf") + "'"), 1);
+    EXPECT_EQ(run("split '" + dir.File("film.avi") + "'"), 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.File("film(2).qmf002")));
+    ::unlink(dir.File("film(2).qmf002").c_str());
+    ::mkfifo(dir.File("film(2).qmf002").c_str(), 0600);
+    const Outcome join = Brindle({"join", dir.File("film(1).qmf"), "--out", dir.File("copy")});
+    EXPECT_EQ(join.code, 1);
+    EXPECT_NE(join.err.find("not a regular file: " + dir.File("film(2).qmf002")), std::string::npos) << join.err;
+}
+
+TEST_F(PieceCommandsTest, DefaultOutputNeverReplacesAFileUnlessForced) {
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "3"}).code, 0);
+    WriteFile(dir.File("film.avi"), "the user's own film.avi");
+    const Outcome refused = Brindle({"join", dir.File("film(1).qmf")});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+    EXPECT_EQ(ReadFile(dir.File("film.avi")), "the user's own film.avi");
+    EXPECT_EQ(FileCount(), 4u);  // no temporary left either
+
+    const Outcome forced = Brindle({"join", dir.File("film(1).qmf"), "--force"});
+    EXPECT_EQ(forced.code, 0) << forced.err;
+    EXPECT_TRUE(ReadFile(dir.File("film.avi")) == bytes);
+}
+
+// Two pieces of `data` bytes each, holes on disk but real bytes once joined.
+void WriteSparseGroup(const TempDir& dir, std::int32_t data) {
+    for (int k = 1; k <= 2; ++k) {
+        PieceHeader header;
+        header.GroupId = 4242;
+        header.PieceIndex = k;
+        header.PieceSize = data;
+        header.PieceCount = 2;
+        header.SourceLength = 2 * data;
+        SetSourceName(header, "big.bin");
+        const std::string path = dir.File(*PieceFileName("big", k));
+        const HeaderBytes bytes = EncodeHeader(header);
+        WriteFile(path, std::string(bytes.begin(), bytes.end()));
+        std::filesystem::resize_file(path, kHeaderSize + static_cast<std::uintmax_t>(data));
+    }
+}
+
+std::vector<std::string> Temporaries(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const std::string& name : test::SortedNames(folder)) {
+        if (name.rfind(".big.bin.part-", 0) == 0) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+TEST(BrindleProgram, AJoinKilledMidCopyKeepsEveryFileAndTheNextJoinWorks) {
+    TempDir dir;
+    constexpr std::int32_t kData = 160 << 20;
+    WriteSparseGroup(dir, kData);
+    WriteFile(dir.File("big.bin"), "the file the join would replace");
+
+    const std::string program = BRINDLE_CLI_PATH;
+    const std::string piece = dir.File("big(1).qmf");
+    const std::string out = dir.File("big.bin");
+    const char* argv[] = {program.c_str(), "join", piece.c_str(), "--out", out.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    // Kill it as soon as its temporary holds some bytes: the copy is then under way.
+    bool killed = false;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!killed && std::chrono::steady_clock::now() < deadline && ::waitpid(pid, &status, WNOHANG) == 0) {
+        for (const std::string& name : Temporaries(dir.path())) {
+            std::error_code error;
+            if (std::filesystem::file_size(dir.File(name), error) > 0 && !error) {
+                killed = ::kill(pid, SIGKILL) == 0;
+            }
+        }
+    }
+    if (killed) {
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    }
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the join ended before it could be killed mid-copy";
+
+    EXPECT_EQ(ReadFile(out), "the file the join would replace");
+    EXPECT_EQ(std::filesystem::file_size(dir.File("big(2).qmf002")), kHeaderSize + kData);
+    const std::vector<std::string> left = Temporaries(dir.path());
+    ASSERT_EQ(left.size(), 1u);
+
+    const Outcome again = Brindle({"join", piece, "--out", out});
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_EQ(std::filesystem::file_size(out), 2u * kData);
+    EXPECT_EQ(test::SortedNames(dir.path()),
+              (std::vector<std::string>{left[0], "big(1).qmf", "big(2).qmf002", "big.bin"}));
 }
 
 TEST(BrindleProgram, RunsFromTheShellWithRelativePathsAndHelp) {

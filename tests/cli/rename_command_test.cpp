@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -61,13 +63,13 @@ TEST_F(RenameCommandTest, DryRunShowsNamesAndRenamesNothing) {
         {{"--name", "trip", "--number", "(01)"}, {"trip(01).jpg", "trip(02).jpg", "trip(03)"}},
         {{"--ext", ""}, {"a", "b", "notes"}},
         {{"--ext", "png", "--sep3", "_"}, {"a.png_", "b.png_", "notes.png_"}},
-        {{"--date", "2026-01-31", "--date-mode", "increment", "--date-unit", "month",
+        {{"--date=2026-01-31", "--date-mode", "increment", "--date-unit", "month",
           "--date-sep", "-", "--sep0", " "},
          {"a 31-01-2026.jpg", "b 28-02-2026.jpg", "notes 31-03-2026"}},
         {{"--date=2026-03-05", "--date-format", "DMYY", "--date-mode", "decrement",
           "--date-step", "2"},
          {"a5326.jpg", "b3326.jpg", "notes1326"}},
-        {{"--number", "7", "--date", "2026-03-05", "--order", "Number,Ext,,FileName,Date",
+        {{"--number", "7", "--date=2026-03-05", "--order", "Number,Ext,,FileName,Date",
           "--sep0", "-"},
          {"7-.jpga05032026", "8-.jpgb05032026", "9-notes05032026"}},
     };
@@ -83,6 +85,21 @@ TEST_F(RenameCommandTest, DryRunShowsNamesAndRenamesNothing) {
         EXPECT_EQ(result.out, expected);
     }
     EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes"}));
+}
+
+TEST_F(RenameCommandTest, BareDateMeansTodayAndNeverTakesAFileNamedLikeADate) {
+    WriteFile(dir.File("2026-03-05"), "a file, not a date");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const Result result = Rename({"--date", "2026-03-05", "--dry-run"});
+    std::filesystem::current_path(previous);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char today[16] = {};
+    std::strftime(today, sizeof today, "%d%m%Y", &local);
+    ASSERT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(result.out, "2026-03-05 -> 2026-03-05" + std::string(today) + "\n");
 }
 
 TEST_F(RenameCommandTest, RenamesAndFinishes) {
@@ -113,7 +130,7 @@ TEST_F(RenameCommandTest, GenerationFailureRenamesNothing) {
 TEST_F(RenameCommandTest, BadArgumentsAreUsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
         {"--bogus"},
-        {"--date", "2026-02-30"},
+        {"--date=2026-02-30"},
         {"--date=tomorrow"},
         {"--date", "--date-format", "DDMM"},
         {"--date", "--date-sep", "/"},
@@ -147,7 +164,7 @@ TEST_F(RenameCommandTest, PreviewAndHelp) {
     Result result = Rename({"--preview"});
     EXPECT_EQ(result.code, kExitOk);
     EXPECT_EQ(result.out, "Original FileName.###\n");
-    result = Rename({"--preview", "--date", "2026-03-05", "--number", "(01)", "--ext", "",
+    result = Rename({"--preview", "--date=2026-03-05", "--number", "(01)", "--ext", "",
                      "--sep1", "_"});
     EXPECT_EQ(result.out, "Original FileName05032026_(01).\n");
     result = Rename({"--help"});

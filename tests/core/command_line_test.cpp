@@ -35,7 +35,7 @@ TEST(DecideStartWindow, FirstPieceOpensQuickJoinWithFolderAndGroup) {
         {"/work/a(b)(1).qmf", "/work", "a(b)"},                  // cut at the last "("
         {"/work/nobracket.qmf", "/work", ""},                    // no "(": empty group
         {"/my files/big data(1).qmf", "/my files", "big data"},  // one argument with spaces
-        {"/data(1).qmf", "", "data"},
+        {"/data(1).qmf", "/", "data"},                           // the root is "/", not ""
     };
     for (const auto& c : cases) {
         const StartDecision decision = Decide({c.argument});
@@ -59,6 +59,7 @@ TEST(DecideStartWindow, AnyOtherFileOpensQuickSplit) {
         {"/v1.2/notes", "/v1.2/", "notes"},    // a "." in a folder is not an extension
         {"/work/qmf", "/work/", "qmf"},
         {"/my files/holiday video.mp4", "/my files/", "holiday video"},
+        {"/film.avi", "/", "film"},
     };
     for (const auto& c : cases) {
         const StartDecision decision = Decide({c.argument});

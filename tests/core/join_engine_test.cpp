@@ -120,6 +120,29 @@ TEST_F(JoinEngineTest, ReplacesALongerTargetExactly) {
     EXPECT_FALSE(Join({single[0]}, dir.File("half")).ok());  // data short of SourceLength
 }
 
+TEST_F(JoinEngineTest, FlushesToDiskOnlyWhenReplacingAndReplacesOnlyWhenAllowed) {
+    const std::string bytes = test::PatternBytes(3000);
+    const auto pieces = SplitAs(bytes, 0, "3", "", "");
+    int syncs = io::testing::SyncCount();
+    ASSERT_TRUE(Join(pieces, dir.File("new")).ok());
+    EXPECT_EQ(io::testing::SyncCount(), syncs);
+
+    WriteFile(dir.File("old"), "the user's file");
+    ASSERT_TRUE(Join(pieces, dir.File("old")).ok());
+    EXPECT_EQ(io::testing::SyncCount(), syncs + 1);
+    EXPECT_TRUE(ReadFile(dir.File("old")) == bytes);
+
+    WriteFile(dir.File("kept"), "the user's file");
+    RecordingProgress progress;
+    JoinParams params{dir.File("kept"), pieces};
+    params.replaceExisting = false;
+    EXPECT_FALSE(JoinPieces(params, progress).ok());
+    EXPECT_EQ(ReadFile(dir.File("kept")), "the user's file");
+    params.outputPath = dir.File("fresh");
+    EXPECT_TRUE(JoinPieces(params, progress).ok());
+    EXPECT_TRUE(ReadFile(dir.File("fresh")) == bytes);
+}
+
 TEST_F(JoinEngineTest, OutputGetsOrdinaryPermissionsUnderTheCallersUmask) {
     const auto pieces = SplitAs(test::PatternBytes(700), 0, "2", "", "");
     const mode_t before = ::umask(027);

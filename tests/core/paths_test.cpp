@@ -28,7 +28,8 @@ TEST(PathHelpers, CutAtTheLastSeparator) {
     EXPECT_EQ(GetFileName("/data/report.doc"), "report.doc");
     EXPECT_EQ(GetFileName("/dir/"), "");
     EXPECT_EQ(GetFolderName("/data/report.doc"), "/data");
-    EXPECT_EQ(GetFolderName("/report.doc"), "");
+    EXPECT_EQ(GetFolderName("/report.doc"), "/");
+    EXPECT_EQ(JoinPath(GetFolderName("/report.doc"), "a(2).qmf002"), "/a(2).qmf002");
     EXPECT_EQ(GetFolderName("file.txt"), "file.txt");
     EXPECT_EQ(GetFolderName(""), "");
     EXPECT_EQ(JoinPath("/out", "a"), "/out/a");

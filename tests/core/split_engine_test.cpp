@@ -148,15 +148,18 @@ TEST_F(SplitEngineTest, NeverWritesAPieceOverTheSource) {
     EXPECT_FALSE(test::Exists(dir.File("x(1).qmf")));
 }
 
-TEST_F(SplitEngineTest, AFullDiskLeavesNoHalfWrittenPiece) {
+TEST_F(SplitEngineTest, AFullDiskLeavesNoHalfWrittenPieceAndKeepsTheEarlierOne) {
     test::WriteFile(dir.File("a.bin"), test::PatternBytes(100));
+    test::WriteFile(dir.File("report(2).qmf002"), "from an earlier split");
     io::testing::SetWriteBudget(256 + 40 + 256 + 10);  // dies inside the second piece's data
     RecordingProgress progress;
     const SplitResult result = SplitFile(Params(dir.File("a.bin"), 40), progress);
     io::testing::SetWriteBudget(-1);
     EXPECT_FALSE(result.status.ok());
     EXPECT_EQ(result.pieces, std::vector<std::string>{dir.File("report(1).qmf")});
-    EXPECT_FALSE(test::Exists(dir.File("report(2).qmf002")));
+    EXPECT_EQ(ReadFile(dir.File("report(2).qmf002")), "from an earlier split");
+    EXPECT_EQ(test::SortedNames(dir.path()),
+              (std::vector<std::string>{"a.bin", "report(1).qmf", "report(2).qmf002"}));
 }
 
 }  // namespace
