@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Compares brindle's split and join with GNU split, cat and cp on the same bytes, in one run.
-# Prints wall-time ratios (brindle / GNU tool; at most 1.0 is the goal) and peak memory.
+# Times brindle's split and join against GNU split, cat and cp on the same bytes.
 #   bench/bench.sh [BUILD_DIR]     (default: build-release, built if missing)
-# The commands take turns, RUNS rounds (default 9), so that a slow spell of the machine hits
-# them alike; the median and the best time of each are shown. BENCH_DIR picks the scratch
+# Each pair of commands runs RUNS rounds (default 9) and alternates which one goes first,
+# so neither always pays for the other's writeback; every timed run starts after a `sync`.
+# Printed per pair: the median times, the median of the per-round ratios (brindle / tool;
+# at most 1.0 is the goal), their spread, the same ratio for CPU time (user + system, which a
+# busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR picks the scratch
 # folder (default: a new folder under /var/tmp); it needs about 7 GiB.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,24 +19,46 @@ work=${BENCH_DIR:-$(mktemp -d /var/tmp/brindle-bench.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 runs=${RUNS:-9}
-declare -A times peak
+declare -A times ratios cpuratios peak
+last=0
+lastcpu=0
 
-# Runs one command after its set-up; keeps its wall seconds and largest peak RSS (KiB).
+# Runs one command after its set-up and a sync; keeps its wall seconds in `last` and in
+# times[name], its CPU seconds in `lastcpu`, and its largest peak RSS (KiB) in peak[name].
 timed() {
   local name=$1 setup=$2; shift 2
   eval "$setup"
   sync
   local line
-  line=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null; } 2>&1 | tail -n 1)
-  times[$name]="${times[$name]:-} ${line% *}"
-  local mem=${line#* }
+  line=$( { /usr/bin/time -f "%e %U %S %M" "$@" >/dev/null; } 2>&1 | tail -n 1)
+  local fields
+  read -r -a fields <<<"$line"
+  last=${fields[0]}
+  lastcpu=$(awk -v u="${fields[1]}" -v s="${fields[2]}" 'BEGIN { print u + s }')
+  times[$name]="${times[$name]:-} $last"
+  local mem=${fields[3]}
   [ "$mem" -gt "${peak[$name]:-0}" ] && peak[$name]=$mem
   return 0
 }
-median() { printf '%s\n' ${times[$1]} | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-best() { printf '%s\n' ${times[$1]} | sort -n | head -n 1; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) b = 0.01; printf "%.2f", a / b }'; }
-mib() { awk -v k="${peak[$1]}" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) b = 0.01; printf "%.3f", a / b }'; }
+
+# pair NAME ROUND  A_NAME A_SETUP A_COMMAND  B_NAME B_SETUP B_COMMAND
+# A_COMMAND and B_COMMAND are one word each (a shell text for `sh -c` where it needs more).
+pair() {
+  local name=$1 round=$2 an=$3 as=$4 ac=$5 bn=$6 bs=$7 bc=$8 ta tb ca cb
+  if [ $((round % 2)) -eq 1 ]; then
+    timed "$an" "$as" sh -c "$ac"; ta=$last; ca=$lastcpu
+    timed "$bn" "$bs" sh -c "$bc"; tb=$last; cb=$lastcpu
+  else
+    timed "$bn" "$bs" sh -c "$bc"; tb=$last; cb=$lastcpu
+    timed "$an" "$as" sh -c "$ac"; ta=$last; ca=$lastcpu
+  fi
+  ratios[$name]="${ratios[$name]:-} $(ratio "$ta" "$tb")"
+  cpuratios[$name]="${cpuratios[$name]:-} $(ratio "$ca" "$cb")"
+}
+median_of() { printf '%s\n' $1 | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+spread_of() { printf '%s\n' $1 | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", lo, hi }'; }
+mib() { awk -v k="${peak[$1]}" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 echo "Making 1 GiB of random bytes in $work ..."
 head -c 1073741824 /dev/urandom > "$work/source.bin"
@@ -42,17 +66,22 @@ mkdir -p "$work/b" "$work/g" "$work/jb" "$work/jg"
 split -b 104857600 "$work/source.bin" "$work/jg/x"
 "$brindle" split "$work/source.bin" --size 100 --unit MB --dest "$work/jb" >/dev/null
 
+w=$work
+bsplit="\"$brindle\" split \"$w/source.bin\" --size 100 --unit MB --dest \"$w/b\""
+bjoin="\"$brindle\" join \"$w/jb/source(1).qmf\" --out \"$w/join.bin\""
 for round in $(seq "$runs"); do
   echo "round $round of $runs"
-  timed cp 'rm -f "$work/copy.bin"' cp "$work/source.bin" "$work/copy.bin"
-  timed gsplit 'rm -f "$work"/g/*' split -b 104857600 "$work/source.bin" "$work/g/x"
-  timed bsplit 'rm -f "$work"/b/*' "$brindle" split "$work/source.bin" --size 100 --unit MB --dest "$work/b"
-  timed cat 'rm -f "$work/cat.bin"' sh -c "cat \"$work\"/jg/x* > \"$work/cat.bin\""
-  timed catb 'rm -f "$work/cat.bin"' sh -c "cat \"$work\"/jb/*.qmf* > \"$work/cat.bin\""
-  timed bjoin 'rm -f "$work/join.bin"' "$brindle" join "$work/jb/source(1).qmf" --out "$work/join.bin"
+  pair split "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
+                      gsplit "rm -f \"$w\"/g/*" "split -b 104857600 \"$w/source.bin\" \"$w/g/x\""
+  pair join-cat "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin" \
+                         cat "rm -f \"$w/cat.bin\"" "cat \"$w\"/jg/x* > \"$w/cat.bin\""
+  pair join-cp "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin" \
+                        cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
+  pair split-cp "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
+                         cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
 done
 cmp -s "$work/source.bin" "$work/join.bin" || { echo "JOIN OUTPUT DIFFERS"; exit 1; }
-rm -rf "$work/g" "$work/b" "$work/jg" "$work/jb" "$work"/*.bin.* "$work/copy.bin" "$work/cat.bin" "$work/join.bin"
+rm -rf "$work/g" "$work/b" "$work/jg" "$work/jb" "$work/copy.bin" "$work/cat.bin" "$work/join.bin"
 
 echo "Making a file of 2 GiB - 1 byte for 1 GiB pieces ..."
 head -c 2147483647 <(cat "$work/source.bin" "$work/source.bin") > "$work/big.bin"
@@ -62,19 +91,18 @@ timed bigsplit 'rm -f "$work"/big/*' "$brindle" split "$work/big.bin" --size 1 -
 timed bigjoin 'rm -f "$work/big.out"' "$brindle" join "$work/big/big(1).qmf" --out "$work/big.out"
 cmp -s "$work/big.bin" "$work/big.out" || { echo "BIG JOIN OUTPUT DIFFERS"; exit 1; }
 
-row() { printf '%-42s %7s %7s %-16s %12s\n' "$@"; }
-printf '\n'
-row "1 GiB of random bytes, $runs rounds" median best "ratio (median)" "peak memory"
-row "cp" "$(median cp)" "$(best cp)" "" "$(mib cp)"
-row "split -b 104857600" "$(median gsplit)" "$(best gsplit)" "" "$(mib gsplit)"
-row "brindle split --size 100 --unit MB" "$(median bsplit)" "$(best bsplit)" \
-    "$(ratio "$(median bsplit)" "$(median gsplit)") of split" "$(mib bsplit)"
-row "" "" "" "$(ratio "$(median bsplit)" "$(median cp)") of cp" ""
-row "cat of split's pieces" "$(median cat)" "$(best cat)" "" "$(mib cat)"
-row "cat of brindle's pieces (headers too)" "$(median catb)" "$(best catb)" "" "$(mib catb)"
-row "brindle join" "$(median bjoin)" "$(best bjoin)" \
-    "$(ratio "$(median bjoin)" "$(median cat)") of cat" "$(mib bjoin)"
-row "" "" "" "$(ratio "$(median bjoin)" "$(median catb)") of cat (b)" ""
-row "" "" "" "$(ratio "$(median bjoin)" "$(median cp)") of cp" ""
-row "brindle split, 2 GiB-1 in 1 GiB pieces" "$(median bigsplit)" "" "" "$(mib bigsplit)"
-row "brindle join of those 2 pieces" "$(median bigjoin)" "" "" "$(mib bigjoin)"
+row() { printf '%-31s %7s %7s %7s %12s %7s %10s\n' "$@"; }
+show() {  # show LABEL PAIR A B
+  row "$1" "$(median_of "${times[$3]}")" "$(median_of "${times[$4]}")" \
+      "$(median_of "${ratios[$2]}")" "$(spread_of "${ratios[$2]}")" \
+      "$(median_of "${cpuratios[$2]}")" "$(mib "$3") / $(mib "$4")"
+}
+printf '\n1 GiB of random bytes, %s rounds per pair; seconds (medians), ratio brindle / tool\n' "$runs"
+row "pair" brindle tool ratio "ratio range" "cpu" "peak MiB"
+show "split vs split -b 104857600" split bsplit gsplit
+show "split vs cp of the source" split-cp bsplit cp
+show "join vs cat of split's pieces" join-cat bjoin cat
+show "join vs cp of the source" join-cp bjoin cp
+printf '\n2 GiB - 1 byte in 1 GiB pieces, one run each\n'
+row "brindle split" "${times[bigsplit]# }" "" "" "" "" "$(mib bigsplit)"
+row "brindle join of those 2 pieces" "${times[bigjoin]# }" "" "" "" "" "$(mib bigjoin)"

@@ -93,13 +93,16 @@ std::string TemplateDigits(std::string_view numberTemplate) {
 
 std::optional<std::string> FormatRuleNumber(std::string_view digits, std::int64_t k) {
     const NumberReading start = ReadNumber(digits);
-    if (!start.numeric || start.value > static_cast<double>(kInt16Max)) {
+    if (!start.numeric || start.value > static_cast<double>(kInt16Max) ||
+        start.value < static_cast<double>(kInt16Min)) {
         return std::nullopt;
     }
-    const std::int64_t sum = static_cast<std::int64_t>(start.value) + k;
-    if (sum > kInt16Max || sum < kInt16Min) {
+    // Checked before adding, so no count, however large, can overflow.
+    const auto first = static_cast<std::int64_t>(start.value);
+    if (k > kInt16Max - first || k < kInt16Min - first) {
         return std::nullopt;
     }
+    const std::int64_t sum = first + k;
     std::string text = std::to_string(sum);
     if (digits.size() > text.size()) {
         text.insert(0, digits.size() - text.size(), '0');

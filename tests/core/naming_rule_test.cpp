@@ -274,13 +274,15 @@ TEST(CounterText, DigitsAndPadding) {
     }
     const struct {
         const char* digits;
-        int k;
+        std::int64_t k;
         std::optional<std::string> text;
     } numbers[] = {
         {"01", 0, "01"},        {"01", 98, "99"},      {"01", 99, "100"},
         {"004", 1, "005"},      {"3", 7, "10"},        {"0000", 12, "0012"},
         {"32767", 0, "32767"},  {"32767", 1, {}},      {"32768", 0, {}},
         {"", 0, {}},            {"99999999999999999999", 0, {}},
+        // Found by fuzzing: far out of range either way, no overflow on the way to "no".
+        {"-99999999999999999999", 0, {}}, {"5", INT64_MAX, {}}, {"5", INT64_MIN, {}},
     };
     for (const auto& c : numbers) {
         EXPECT_EQ(FormatRuleNumber(c.digits, c.k), c.text) << c.digits << " + " << c.k;

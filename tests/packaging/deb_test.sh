@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a finished build folder and checks what it would install
+# and what it needs. Exit 77 (skipped) where cpack or dpkg-deb is missing.
+#   deb_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+command -v cpack >/dev/null && command -v dpkg-deb >/dev/null || { echo "cpack or dpkg-deb missing"; exit 77; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; fail "cpack"; }
+debs=("$work"/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "one .deb expected, got: ${debs[*]}"
+deb=${debs[0]}
+dpkg-deb --info "$deb" >/dev/null || fail "dpkg-deb cannot read $deb"
+
+files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|' | grep -v '/$')
+expected=(
+  /usr/bin/brindle
+  /usr/bin/tarnwick-brindle
+  /usr/share/applications/tarnwick-brindle.desktop
+  /usr/share/mime/packages/tarnwick-brindle.xml
+  /usr/share/icons/hicolor/scalable/apps/tarnwick-brindle.svg
+  /usr/share/icons/hicolor/scalable/mimetypes/application-x-tarnwick-brindle-piece.svg
+  /usr/share/metainfo/com.tarnwick.brindle.metainfo.xml
+  /usr/share/man/man1/brindle.1.gz
+  /usr/share/man/man1/tarnwick-brindle.1.gz
+)
+for f in "${expected[@]}"; do
+  grep -qxF "$f" <<<"$files" || fail "$f is not in the package"
+done
+# Everything under /usr, and no cache that a shared Debian package owns.
+if grep -v '^/usr/' <<<"$files"; then fail "files outside /usr"; fi
+if grep -E '/mime/[^/]*$|mimeinfo.cache|icon-theme.cache' <<<"$files"; then
+  fail "desktop caches in the package"
+fi
+
+depends=$(dpkg-deb --field "$deb" Depends)
+echo "Depends: $depends"
+names=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')
+for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-qpa-plugins; do
+  grep -qxF "$p" <<<"$names" || fail "Depends lacks $p"
+done
+[ "$(dpkg-deb --field "$deb" Package)" = tarnwick-brindle ] || fail "package name"
+
+# The shipped texts themselves: AppStream, desktop entry and man pages read cleanly.
+dpkg-deb -x "$deb" "$work/root"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$work/root/usr/share/metainfo/com.tarnwick.brindle.metainfo.xml" ||
+    fail "AppStream record"
+fi
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$work/root/usr/share/applications/tarnwick-brindle.desktop" || fail "desktop entry"
+fi
+if command -v man >/dev/null; then
+  for page in brindle tarnwick-brindle; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l "$work/root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man page $page: $warnings"
+  done
+fi
+"$work/root/usr/bin/brindle" --version | grep -q "^brindle " || fail "the packaged brindle does not run"
+echo "ok: $deb"
