@@ -1,8 +1,10 @@
 #include "rename/folder_tree.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QTimer>
 #include <QTreeView>
 
 namespace brindle::app {
@@ -42,7 +44,22 @@ void ChooseTreeFolder(QTreeView* tree, const QString& folder) {
     }
     tree->setCurrentIndex(index);
     tree->expand(index);
-    tree->scrollTo(index, QAbstractItemView::PositionAtTop);
+    // Again once the tree is shown and has its size.
+    QTimer::singleShot(0, tree, [tree] {
+        tree->scrollTo(tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
+    // The model lists folders in the background; bring the choice into view as the folders
+    // above it get listed.
+    auto* once = new QObject(tree);
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, once,
+                     [tree, once, parent = QFileInfo(folder).absolutePath()](const QString& path) {
+                         QTimer::singleShot(0, tree, [tree] {
+                             tree->scrollTo(tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+                         });
+                         if (path == parent) {
+                             once->deleteLater();
+                         }
+                     });
 }
 
 }  // namespace brindle::app

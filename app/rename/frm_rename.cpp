@@ -1,5 +1,6 @@
 #include "rename/frm_rename.h"
 
+#include <QFont>
 #include <QGridLayout>
 #include <algorithm>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include "rename/add_folder.h"
@@ -22,7 +24,7 @@
 namespace brindle::app {
 namespace {
 
-constexpr int kColumnWidths[4] = {172, 172, 76, 188};
+constexpr int kColumnWidths[4] = {168, 168, 72, 184};
 constexpr int kListTop = 42;
 constexpr int kListHeight = 190;
 
@@ -87,7 +89,10 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     view_->setAllColumnsShowFocus(true);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->header()->setStretchLastSection(false);
-    int listWidth = 2 * view_->frameWidth();
+    view_->setTextElideMode(Qt::ElideMiddle);
+    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    int listWidth = 2 * view_->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     for (int column = 0; column < 4; ++column) {
         view_->setColumnWidth(column, kColumnWidths[column]);
         listWidth += kColumnWidths[column];
@@ -123,19 +128,20 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     grid->setVerticalSpacing(6);
     grid->addWidget(addFolderButton, 0, 0);
     grid->addWidget(addFiles, 1, 0);
-    grid->setColumnMinimumWidth(1, 4);
-    grid->addWidget(remove, 0, 2, 2, 1, Qt::AlignVCenter);
-    grid->addWidget(clear, 0, 3, 2, 1, Qt::AlignVCenter);
-    grid->addWidget(applyRule, 0, 4, 2, 1, Qt::AlignVCenter);
-    grid->setColumnMinimumWidth(5, 4);
-    grid->addWidget(selectAll, 0, 6);
-    grid->addWidget(deselect, 1, 6);
-    grid->setColumnStretch(7, 1);
-    grid->addWidget(renameFiles, 0, 8, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(remove, 0, 1, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(clear, 0, 2, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(applyRule, 0, 3, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(selectAll, 0, 4);
+    grid->addWidget(deselect, 1, 4);
+    grid->setColumnStretch(5, 1);
+    grid->addWidget(renameFiles, 0, 6, 2, 1, Qt::AlignVCenter);
     for (QPushButton* b : {addFolderButton, addFiles, remove, clear, applyRule, selectAll,
                            deselect, renameFiles}) {
-        b->setMinimumWidth(96);
+        b->setMinimumWidth(88);
     }
+    QFont strong = renameFiles->font();
+    strong.setBold(true);
+    renameFiles->setFont(strong);
     buttons->setGeometry(view_->x(), kListTop + kListHeight + 14, view_->width(), 66);
     buttons->raise();
 

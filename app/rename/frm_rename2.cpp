@@ -38,7 +38,7 @@ constexpr int kLabelWidth = 1020;  // twips
 constexpr int kLabelHeight = 24;
 constexpr int kStripHeight = 36;
 constexpr int kStripLeft = 112;
-constexpr int kFooterTop = 424;
+constexpr int kFooterTop = 380;
 
 const QString kItemMime = QStringLiteral("application/x-tarnwick-brindle-rule-item");
 const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext"),
@@ -47,7 +47,7 @@ const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext")
 ChromeOptions Chrome() {
     ChromeOptions options;
     options.subtitle = QStringLiteral("Rename Rule");
-    options.size = QSize(560, 468);
+    options.size = QSize(560, 424);
     options.second = ChromeOptions::SecondImage::None;
     options.footerTop = kFooterTop;
     return options;
