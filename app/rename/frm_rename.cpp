@@ -1,21 +1,322 @@
 #include "rename/frm_rename.h"
 
+#include <QFont>
+#include <QGridLayout>
+#include <algorithm>
+#include <functional>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include "rename/add_folder.h"
+#include "rename/apply_renames.h"
+#include "rename/file_add.h"
+#include "rename/form3.h"
+#include "rename/frm_rename2.h"
+#include "rename/row_click.h"
+#include "shell/prompter.h"
+
 namespace brindle::app {
 namespace {
+
+constexpr int kColumnWidths[4] = {168, 168, 72, 184};
+constexpr int kListTop = 42;
+constexpr int kListHeight = 190;
 
 ChromeOptions Chrome() {
     ChromeOptions options;
     options.subtitle = QStringLiteral("Batch Renaming");
-    options.size = QSize(600, 384);
+    options.size = QSize(640, 384);
     options.navigation = true;
     options.currentButton = 2;
     return options;
 }
 
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QTreeWidgetItem* MakeItem(const RenameRow& row) {
+    auto* item = new QTreeWidgetItem(
+        QStringList{Q(row.fileName), Q(row.newFileName), Q(row.fileSize), Q(row.fileLocation)});
+    item->setData(0, Qt::UserRole, Q(row.key));
+    item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+    item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+
+// Enter on a row opens the new name dialog, as a double-click does.
+class EnterOpens final : public QObject {
+public:
+    EnterOpens(QTreeWidget* view, std::function<void(QTreeWidgetItem*)> open)
+        : QObject(view), view_(view), open_(std::move(open)) {
+        view->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) && view_->currentItem()) {
+                open_(view_->currentItem());
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTreeWidget* view_;
+    std::function<void(QTreeWidgetItem*)> open_;
+};
+
 }  // namespace
 
 frmRename::frmRename(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     setObjectName(QStringLiteral("frmRename"));
+
+    view_ = new QTreeWidget(this);
+    view_->setObjectName(QStringLiteral("ListView1"));
+    view_->setAccessibleName(QStringLiteral("Files to rename"));
+    view_->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("New File Name"),
+                            QStringLiteral("File Size"), QStringLiteral("File Location")});
+    view_->setRootIsDecorated(false);
+    view_->setItemsExpandable(false);
+    view_->setUniformRowHeights(true);
+    view_->setAllColumnsShowFocus(true);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->header()->setStretchLastSection(false);
+    view_->setTextElideMode(Qt::ElideMiddle);
+    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    int listWidth = 2 * view_->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int column = 0; column < 4; ++column) {
+        view_->setColumnWidth(column, kColumnWidths[column]);
+        listWidth += kColumnWidths[column];
+    }
+    // Exactly as wide as the four columns together.
+    view_->setGeometry((width() - listWidth) / 2, kListTop, listWidth, kListHeight);
+    ToggleCheckOnRowClick(view_);
+    connect(view_, &QTreeWidget::itemChanged, this, &frmRename::ItemChanged);
+    // A double-click on empty space finds no item, so nothing opens.
+    connect(view_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { OpenNewNameDialog(item); });
+    new EnterOpens(view_, [this](QTreeWidgetItem* item) { OpenNewNameDialog(item); });
+
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        return b;
+    };
+    QPushButton* addFolderButton = button("cmdAddFolder", QStringLiteral("Add &Folder"));
+    QPushButton* addFiles = button("Command1", QStringLiteral("&Add File(s)"));
+    QPushButton* remove = button("cmdRemove", QStringLiteral("&Remove"));
+    QPushButton* clear = button("cmdClear", QStringLiteral("&Clear"));
+    QPushButton* applyRule = button("cmdSetting", QStringLiteral("Apply R&ule"));
+    QPushButton* selectAll = button("cmdSelectAll", QStringLiteral("Select All"));
+    QPushButton* deselect = button("Deselect", QStringLiteral("Deselect All"));
+    QPushButton* renameFiles = button("Command4", QStringLiteral("&Rename Files"));
+    renameFiles->setMinimumHeight(52);
+
+    auto* buttons = new QWidget(this);
+    auto* grid = new QGridLayout(buttons);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(6);
+    grid->addWidget(addFolderButton, 0, 0);
+    grid->addWidget(addFiles, 1, 0);
+    grid->addWidget(remove, 0, 1, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(clear, 0, 2, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(applyRule, 0, 3, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(selectAll, 0, 4);
+    grid->addWidget(deselect, 1, 4);
+    grid->setColumnStretch(5, 1);
+    grid->addWidget(renameFiles, 0, 6, 2, 1, Qt::AlignVCenter);
+    for (QPushButton* b : {addFolderButton, addFiles, remove, clear, applyRule, selectAll,
+                           deselect, renameFiles}) {
+        b->setMinimumWidth(88);
+    }
+    QFont strong = renameFiles->font();
+    strong.setBold(true);
+    renameFiles->setFont(strong);
+    buttons->setGeometry(view_->x(), kListTop + kListHeight + 14, view_->width(), 66);
+    buttons->raise();
+
+    setTabOrder(view_, addFolderButton);
+    setTabOrder(addFolderButton, addFiles);
+    setTabOrder(addFiles, remove);
+    setTabOrder(remove, clear);
+    setTabOrder(clear, applyRule);
+    setTabOrder(applyRule, selectAll);
+    setTabOrder(selectAll, deselect);
+    setTabOrder(deselect, renameFiles);
+
+    connect(addFiles, &QPushButton::clicked, this, [this] { ShowAddDialog(AddSource::kAddFiles); });
+    connect(addFolderButton, &QPushButton::clicked, this,
+            [this] { ShowAddDialog(AddSource::kAddFolder); });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        list_.RemoveChecked();
+        Rebuild();
+    });
+    connect(clear, &QPushButton::clicked, this, [this] {
+        list_.ClearChecked();
+        ShowNewNames();
+    });
+    connect(selectAll, &QPushButton::clicked, this, [this] { SetChecks(true); });
+    connect(deselect, &QPushButton::clicked, this, [this] { SetChecks(false); });
+    connect(applyRule, &QPushButton::clicked, this, &frmRename::ApplyRuleClicked);
+    connect(renameFiles, &QPushButton::clicked, this, &frmRename::RenameFilesClicked);
+    view_->setFocus();
+}
+
+void frmRename::ShowNewNames() {
+    const auto& rows = list_.rows();
+    for (int i = 0; i < view_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = view_->topLevelItem(i);
+        const QString name = Q(rows[static_cast<std::size_t>(i)].newFileName);
+        if (item->text(1) != name) {
+            item->setText(1, name);
+        }
+    }
+}
+
+void frmRename::AddFileString(const std::string& filestring, AddSource source) {
+    const auto choice = ReadFileString(filestring, source);
+    if (!choice) {
+        return;
+    }
+    const std::size_t before = list_.rows().size();
+    const std::size_t added = list_.Add(*choice, source);
+    if (added == 0) {
+        return;
+    }
+    if (source == AddSource::kAddFolder) {
+        Rebuild();
+        return;
+    }
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(added));
+    for (std::size_t i = before; i < list_.rows().size(); ++i) {
+        items.append(MakeItem(list_.rows()[i]));
+    }
+    filling_ = true;
+    view_->addTopLevelItems(items);
+    filling_ = false;
+}
+
+void frmRename::ShowAddDialog(AddSource source) {
+    QDialog* dialog = nullptr;
+    if (source == AddSource::kAddFiles) {
+        auto* files = new fileAdd(this);
+        connect(files, &QDialog::finished, this,
+                [this, files] { AddFileString(files->filestring(), AddSource::kAddFiles); });
+        dialog = files;
+    } else {
+        auto* folder = new addFolder(this);
+        connect(folder, &QDialog::finished, this,
+                [this, folder] { AddFileString(folder->filestring(), AddSource::kAddFolder); });
+        dialog = folder;
+    }
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+}
+
+void frmRename::OpenNewNameDialog(QTreeWidgetItem* item) {
+    if (item == nullptr) {
+        return;
+    }
+    auto* dialog = new Form3(item->text(0), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    // Found again by key: the row may have moved by the time the dialog is answered.
+    const std::string key = item->data(0, Qt::UserRole).toString().toStdString();
+    connect(dialog, &QDialog::accepted, this, [this, dialog, key] {
+        for (RenameRow& row : list_.rows()) {
+            if (row.key == key) {
+                row.newFileName = dialog->newName().toStdString();
+                ShowNewNames();
+                return;
+            }
+        }
+    });
+    dialog->show();
+}
+
+void frmRename::ApplyRuleClicked() {
+    if (editor_ != nullptr) {
+        editor_->raise();
+        editor_->activateWindow();
+        return;
+    }
+    editor_ = new frmRename2(this);
+    // Beside the list where the screen has room, else over its right part.
+    QPoint at = pos() + QPoint(width() + 12, 0);
+    if (const QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        if (at.x() + editor_->width() > room.right()) {
+            at.setX(std::max(room.left(), room.right() - editor_->width()));
+        }
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - editor_->height())));
+    }
+    editor_->move(at);
+    editor_->show();
+    editor_->activateWindow();
+}
+
+void frmRename::RenameFilesClicked() {
+    const RenameOutcome outcome = RenameListedFiles(list_.rows());
+    if (!outcome.ok()) {
+        // Show the user where it stopped.
+        if (QTreeWidgetItem* item = view_->topLevelItem(static_cast<int>(outcome.failedRow))) {
+            view_->setCurrentItem(item);
+            view_->scrollToItem(item);
+        }
+    }
+    const std::string_view message = outcome.message();
+    CurrentPrompter().Message(this, QString::fromLatin1(message.data(), message.size()), {},
+                              Prompter::Icon::None, Prompter::Buttons::Ok);
+}
+
+void frmRename::Rebuild() {
+    const int scroll = view_->verticalScrollBar()->value();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(list_.rows().size()));
+    for (const RenameRow& row : list_.rows()) {
+        items.append(MakeItem(row));
+    }
+    filling_ = true;
+    view_->clear();
+    view_->addTopLevelItems(items);
+    filling_ = false;
+    view_->verticalScrollBar()->setValue(scroll);
+}
+
+void frmRename::SetChecks(bool checked) {
+    if (checked) {
+        list_.CheckAll();
+    } else {
+        list_.UncheckAll();
+    }
+    filling_ = true;
+    const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
+    for (int i = 0; i < view_->topLevelItemCount(); ++i) {
+        view_->topLevelItem(i)->setCheckState(0, state);
+    }
+    filling_ = false;
+}
+
+void frmRename::ItemChanged(QTreeWidgetItem* item, int column) {
+    if (filling_ || column != 0) {
+        return;
+    }
+    const int index = view_->indexOfTopLevelItem(item);
+    if (index >= 0 && static_cast<std::size_t>(index) < list_.rows().size()) {
+        list_.rows()[static_cast<std::size_t>(index)].checked = item->checkState(0) == Qt::Checked;
+    }
 }
 
 }  // namespace brindle::app

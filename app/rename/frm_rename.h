@@ -1,14 +1,47 @@
 #pragma once
 
+#include <QPointer>
+#include <string>
+
+#include "rename/rename_list.h"
+#include "rename/frm_rename2.h"
 #include "shell/chrome_window.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace brindle::app {
 
-// The rename list.
+
+// The rename list: the files to rename with their new names, the buttons that fill and
+// trim it, and the road to the rule editor and the renaming itself.
 class frmRename : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmRename(QWidget* parent = nullptr);
+
+    RenameList& List() { return list_; }
+    // Shows every row's New File Name again, after the rule editor wrote them.
+    void ShowNewNames();
+    // Adds what an add dialog chose: Add Files appends, Add Folder puts the files on top.
+    void AddFileString(const std::string& filestring, AddSource source);
+    // The rule editor while it is open.
+    frmRename2* RuleEditor() const { return editor_; }
+
+private:
+    void ShowAddDialog(AddSource source);
+    void OpenNewNameDialog(QTreeWidgetItem* item);
+    void ApplyRuleClicked();
+    void RenameFilesClicked();
+    // Makes the view show list_ anew, keeping the scroll position.
+    void Rebuild();
+    void SetChecks(bool checked);
+    void ItemChanged(QTreeWidgetItem* item, int column);
+
+    RenameList list_;
+    QTreeWidget* view_;
+    QPointer<frmRename2> editor_;
+    bool filling_ = false;
 };
 
 }  // namespace brindle::app

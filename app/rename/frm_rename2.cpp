@@ -1,20 +1,507 @@
 #include "rename/frm_rename2.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDrag>
+#include <QDropEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QValidator>
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+#include "rename/frm_rename.h"
+#include "rename/naming_rule.h"
+#include "rename/rule_strip.h"
+#include "shell/prompter.h"
+
 namespace brindle::app {
 namespace {
+
+// The one place where the strip's twips become pixels.
+constexpr double kTwipsPerPixel = 15.0;
+int ToPixels(int twips) {
+    return qRound(twips / kTwipsPerPixel);
+}
+double ToTwips(double pixels) {
+    return pixels * kTwipsPerPixel;
+}
+
+constexpr int kLabelWidth = 1020;  // twips
+constexpr int kLabelHeight = 24;
+constexpr int kStripHeight = 36;
+constexpr int kStripLeft = 112;
+constexpr int kFooterTop = 380;
+
+const QString kItemMime = QStringLiteral("application/x-tarnwick-brindle-rule-item");
+const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext"),
+                               QStringLiteral("Date"), QStringLiteral("Number")};
 
 ChromeOptions Chrome() {
     ChromeOptions options;
     options.subtitle = QStringLiteral("Rename Rule");
-    options.size = QSize(460, 420);
+    options.size = QSize(560, 424);
     options.second = ChromeOptions::SecondImage::None;
+    options.footerTop = kFooterTop;
     return options;
 }
 
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Std(const QString& text) {
+    return text.toStdString();
+}
+
+// Step values the rule can hold: the typed number must round into 16 bits.
+class StepValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return ReadDateStep(Std(input)) ? Acceptable : Invalid;
+    }
+};
+
+// An item label: the left button drags it; Left and Right move it a slot for keyboard users.
+class ItemLabel final : public QLabel {
+public:
+    ItemLabel(const QString& item, QWidget* parent, std::function<void(int)> moveByKey)
+        : QLabel(item, parent), moveByKey_(std::move(moveByKey)) {
+        setAlignment(Qt::AlignCenter);
+        setFocusPolicy(Qt::StrongFocus);
+        setCursor(Qt::OpenHandCursor);
+        setAccessibleDescription(QStringLiteral("Drag, or press Left or Right, to reorder"));
+        setStyleSheet(QStringLiteral(
+            "QLabel { background: #e3ebfb; color: #1f3a73; border: 1px solid #9fb4dd;"
+            " border-radius: 4px; font-size: 12px; }"
+            "QLabel:focus { border: 2px solid #2f5fc4; }"));
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) {
+            return;
+        }
+        auto* mime = new QMimeData;
+        mime->setData(kItemMime, text().toUtf8());
+        auto* drag = new QDrag(this);
+        drag->setMimeData(mime);
+        drag->setPixmap(grab());
+        drag->setHotSpot(event->position().toPoint());
+        drag->exec(Qt::MoveAction);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+            moveByKey_(event->key() == Qt::Key_Left ? -1 : 1);
+            return;
+        }
+        QLabel::keyPressEvent(event);
+    }
+
+private:
+    std::function<void(int)> moveByKey_;
+};
+
 }  // namespace
 
-frmRename2::frmRename2(QWidget* parent) : ChromeWindow(Chrome(), parent) {
+// The strip takes the drops, also those aimed at a label: labels accept none, so Qt hands
+// the drop to the strip at the same point, which is the label's left plus the point within.
+class ItemStrip final : public QFrame {
+public:
+    ItemStrip(QWidget* parent, std::function<void(const QString&, double)> drop)
+        : QFrame(parent), drop_(std::move(drop)) {
+        setAcceptDrops(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(0xff, 0xff, 0xff));
+        painter.setPen(QColor(0x9a, 0xa8, 0xc4));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (event->mimeData()->hasFormat(kItemMime)) {
+            event->acceptProposedAction();
+        }
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (event->mimeData()->hasFormat(kItemMime)) {
+            event->acceptProposedAction();
+        }
+    }
+    void dropEvent(QDropEvent* event) override {
+        if (!event->mimeData()->hasFormat(kItemMime)) {
+            return;
+        }
+        event->acceptProposedAction();
+        drop_(QString::fromUtf8(event->mimeData()->data(kItemMime)), event->position().x());
+    }
+
+private:
+    std::function<void(const QString&, double)> drop_;
+};
+
+frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     setObjectName(QStringLiteral("frmRename2"));
+    NamingRule& rule = SharedNamingRule();
+
+    const auto named = [](QWidget* widget, const QString& name, const QString& accessible = {}) {
+        widget->setObjectName(name);
+        if (!accessible.isEmpty()) {
+            widget->setAccessibleName(accessible);
+        }
+    };
+    const auto label = [this](const QString& text, const QRect& at) {
+        auto* l = new QLabel(text, this);
+        l->setGeometry(at);
+        return l;
+    };
+
+    // Rows 1 and 2: the extension and the file name.
+    chkExt_ = new QCheckBox(QStringLiteral("Change Extension"), this);
+    named(chkExt_, QStringLiteral("chkExt"));
+    chkExt_->setGeometry(16, 44, 240, 22);
+    txtExt_ = new QLineEdit(this);
+    named(txtExt_, QStringLiteral("txtExt"), QStringLiteral("Change Extension"));
+    txtExt_->setGeometry(36, 68, 220, 24);
+    chkPrefix_ = new QCheckBox(QStringLiteral("Prefix File Name"), this);
+    named(chkPrefix_, QStringLiteral("chkPrefix"));
+    chkPrefix_->setGeometry(288, 44, 240, 22);
+    txtPrefix_ = new QLineEdit(this);
+    named(txtPrefix_, QStringLiteral("txtPrefix"), QStringLiteral("Prefix File Name"));
+    txtPrefix_->setGeometry(308, 68, 236, 24);
+
+    // Rows 3 and 4: the date.
+    chkDate_ = new QCheckBox(QStringLiteral("Add Date"), this);
+    named(chkDate_, QStringLiteral("chkDate"));
+    chkDate_->setGeometry(16, 108, 110, 24);
+    cboFormat_ = new QComboBox(this);
+    named(cboFormat_, QStringLiteral("cboFormat"), QStringLiteral("Date format"));
+    for (std::string_view format : kDateFormats) {
+        cboFormat_->addItem(Q(format));
+    }
+    cboFormat_->setGeometry(136, 108, 120, 24);
+    QLabel* sepLabel = label(QStringLiteral("Separator"), QRect(276, 108, 70, 24));
+    cbosep_ = new QComboBox(this);
+    named(cbosep_, QStringLiteral("cbosep"), QStringLiteral("Date separator"));
+    cbosep_->addItems({QStringLiteral("None"), QStringLiteral("-")});
+    cbosep_->setGeometry(350, 108, 80, 24);
+    sepLabel->setBuddy(cbosep_);
+
+    picker_ = new QDateEdit(QDate::currentDate(), this);
+    named(picker_, QStringLiteral("DTPicker1"), QStringLiteral("Date"));
+    picker_->setCalendarPopup(true);
+    picker_->setMinimumDate(QDate(100, 1, 1));
+    picker_->setMaximumDate(QDate(9999, 12, 31));
+    picker_->setGeometry(36, 140, 120, 24);
+    cboMode_ = new QComboBox(this);
+    named(cboMode_, QStringLiteral("cboMode"), QStringLiteral("Date change"));
+    cboMode_->addItems({QStringLiteral("Increment"), QStringLiteral("Decrement"),
+                        QStringLiteral("None")});
+    cboMode_->setGeometry(164, 140, 104, 24);
+    by_ = label(QStringLiteral("BY"), QRect(280, 140, 22, 24));
+    by_->setObjectName(QStringLiteral("lblBy"));
+    txtNum_ = new QLineEdit(QStringLiteral("1"), this);
+    named(txtNum_, QStringLiteral("txtNum"), QStringLiteral("Step"));
+    txtNum_->setValidator(new StepValidator(txtNum_));
+    txtNum_->setGeometry(304, 140, 56, 24);
+    by_->setBuddy(txtNum_);
+    combo2_ = new QComboBox(this);
+    named(combo2_, QStringLiteral("Combo2"), QStringLiteral("Step unit"));
+    combo2_->addItems({QStringLiteral("Day"), QStringLiteral("Month"), QStringLiteral("Year")});
+    combo2_->setGeometry(368, 140, 84, 24);
+
+    // Row 5: the counter.
+    chkNum_ = new QCheckBox(QStringLiteral("Add Auto Increment Number"), this);
+    named(chkNum_, QStringLiteral("chkNum"));
+    chkNum_->setGeometry(16, 180, 220, 24);
+    txtAutoNum_ = new QLineEdit(this);
+    named(txtAutoNum_, QStringLiteral("txtAutoNum"), QStringLiteral("Auto Increment Number"));
+    txtAutoNum_->setGeometry(240, 180, 80, 24);
+    QLabel* hint = label(QStringLiteral("e.g. 3, 02, 004, -05"), QRect(330, 180, 200, 24));
+    hint->setStyleSheet(QStringLiteral("color: #7a879f;"));
+    txtAutoNum_->setAccessibleDescription(hint->text());
+
+    // Row 6: the strip with its dividers and item labels.
+    QLabel* order = label(QStringLiteral("Order"), QRect(16, 226, 90, kStripHeight));
+    strip_ = new ItemStrip(this, [this](const QString& item, double x) { DropItem(item, x); });
+    named(strip_, QStringLiteral("Picture1"), QStringLiteral("Order"));
+    strip_->setGeometry(kStripLeft, 226, ToPixels(kStripWidth), kStripHeight);
+    order->setBuddy(strip_);
+    for (std::size_t i = 0; i < kStripDividers.size(); ++i) {
+        auto* line = new QFrame(strip_);
+        line->setObjectName(QStringLiteral("Line1_%1").arg(i));
+        line->setStyleSheet(QStringLiteral("background: #c3cde0;"));
+        line->setGeometry(ToPixels(kStripDividers[i]), 4, 1, kStripHeight - 8);
+    }
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        const QString item = kItemNames[i];
+        auto* l = new ItemLabel(item, strip_, [this, item](int direction) {
+            MoveByKey(item, direction);
+        });
+        l->setObjectName(QStringLiteral("lblItem_%1").arg(i));
+        l->setGeometry(0, (kStripHeight - kLabelHeight) / 2, ToPixels(kLabelWidth), kLabelHeight);
+        items_[i] = l;
+    }
+
+    // Row 7: the separators, each under the divider between its two slots.
+    QLabel* addSeparator = label(QStringLiteral("Add Separator"), QRect(16, 270, 94, 24));
+    for (std::size_t i = 0; i < separators_.size(); ++i) {
+        auto* box = new QLineEdit(this);
+        named(box, QStringLiteral("Text1_%1").arg(i),
+              QStringLiteral("Separator %1, between slots %1 and %2").arg(i + 1).arg(i + 2));
+        constexpr int kBoxWidth = 56;
+        box->setGeometry(kStripLeft + ToPixels(kStripDividers[i]) - kBoxWidth / 2, 270, kBoxWidth,
+                         24);
+        box->setAlignment(Qt::AlignCenter);
+        connect(box, &QLineEdit::textChanged, this, [this, i](const QString& text) {
+            SharedNamingRule().Separators[i] = Std(text);
+            RefreshPreview();
+        });
+        separators_[i] = box;
+    }
+    addSeparator->setBuddy(separators_[0]);
+
+    // Row 8: the preview.
+    QLabel* previewLabel = label(QStringLiteral("New File Name Preview"), QRect(16, 314, 300, 20));
+    preview_ = new QLineEdit(this);
+    named(preview_, QStringLiteral("txtNewFileName"), QStringLiteral("New File Name Preview"));
+    preview_->setReadOnly(true);
+    preview_->setGeometry(16, 336, width() - 32, 28);
+    preview_->setStyleSheet(QStringLiteral("QLineEdit { background: #ffffff; font-size: 14px; }"));
+    previewLabel->setBuddy(preview_);
+
+    // Row 9: the buttons, in the footer band.
+    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    cancel->setGeometry(width() - 16 - 96 - 8 - 96, kFooterTop + 8, 96, 28);
+    auto* apply = new QPushButton(QStringLiteral("&Apply"), this);
+    apply->setObjectName(QStringLiteral("cmdApply"));
+    apply->setGeometry(width() - 16 - 96, kFooterTop + 8, 96, 28);
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(apply, &QPushButton::clicked, this, &frmRename2::ApplyClicked);
+
+    // The fixed tab chain through the controls; PlaceLabels orders the item labels.
+    QWidget* chain[] = {chkExt_, txtExt_,  chkPrefix_, txtPrefix_, chkDate_,    cboFormat_,
+                        cbosep_, picker_,  cboMode_,   txtNum_,    combo2_,     chkNum_,
+                        txtAutoNum_};
+    for (std::size_t i = 1; i < std::size(chain); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
+    for (std::size_t i = 1; i < separators_.size(); ++i) {
+        setTabOrder(separators_[i - 1], separators_[i]);
+    }
+    setTabOrder(separators_[3], preview_);
+    setTabOrder(preview_, cancel);
+    setTabOrder(cancel, apply);
+
+    // Start state.
+    txtExt_->setEnabled(false);
+    txtPrefix_->setEnabled(false);
+    picker_->setEnabled(false);
+    cboMode_->setEnabled(false);
+    txtAutoNum_->setEnabled(false);
+
+    connect(chkExt_, &QCheckBox::toggled, this, [this](bool on) {
+        txtExt_->setEnabled(on);
+        ReadExtension();
+    });
+    connect(txtExt_, &QLineEdit::textChanged, this, &frmRename2::ReadExtension);
+    connect(chkPrefix_, &QCheckBox::toggled, this, [this](bool on) {
+        txtPrefix_->setEnabled(on);
+        ReadFileName();
+    });
+    connect(txtPrefix_, &QLineEdit::textChanged, this, &frmRename2::ReadFileName);
+    connect(chkDate_, &QCheckBox::toggled, this, &frmRename2::DateOptionClicked);
+    connect(chkNum_, &QCheckBox::toggled, this, &frmRename2::NumberOptionClicked);
+    connect(txtAutoNum_, &QLineEdit::textChanged, this, [this] {
+        ReadNumberFields();
+        RefreshPreview();
+    });
+    for (QComboBox* box : {cboFormat_, cbosep_}) {
+        connect(box, &QComboBox::currentIndexChanged, this, [this] {
+            ReadDateFields();
+            RefreshPreview();
+        });
+    }
+    connect(picker_, &QDateEdit::dateChanged, this, [this] {
+        ReadDateFields();
+        RefreshPreview();
+    });
+    connect(cboMode_, &QComboBox::currentIndexChanged, this, &frmRename2::ModeChosen);
+    connect(combo2_, &QComboBox::currentIndexChanged, this, &frmRename2::ReadDateFields);
+    connect(txtNum_, &QLineEdit::textChanged, this, &frmRename2::ReadDateFields);
+
+    // Opening: slots and separators afresh, the lists on their first choices, the preview,
+    // the sentinels, today.
+    rule.Slots = NamingRule{}.Slots;
+    rule.Separators = {};
+    CompactSlots(rule);
+    PlaceLabels();
+    combo2_->setCurrentIndex(static_cast<int>(DateUnit::kDay));
+    cboMode_->setCurrentIndex(static_cast<int>(DateMode::kNone));
+    cboFormat_->setCurrentText(QStringLiteral("DDMMYYYY"));
+    cbosep_->setCurrentIndex(0);
+    ModeChosen();
+    preview_->setText(QStringLiteral("Original FileName.###"));
+    rule.FileNameText = kKeepFileName;
+    rule.ExtensionText = kKeepExtension;
+    picker_->setDate(QDate::currentDate());
+    ReadDateFields();
+    RefreshPreview();
+}
+
+void frmRename2::ReadExtension() {
+    SharedNamingRule().ExtensionText =
+        chkExt_->isChecked() ? Std(txtExt_->text()) : std::string(kKeepExtension);
+    RefreshPreview();
+}
+
+void frmRename2::ReadFileName() {
+    SharedNamingRule().FileNameText =
+        chkPrefix_->isChecked() ? Std(txtPrefix_->text()) : std::string(kKeepFileName);
+    RefreshPreview();
+}
+
+void frmRename2::ReadDateFields() {
+    NamingRule& rule = SharedNamingRule();
+    const QDate date = picker_->date();
+    rule.BaseDate = std::chrono::year{date.year()} / static_cast<unsigned>(date.month()) /
+                    static_cast<unsigned>(date.day());
+    rule.DateFormat = Std(cboFormat_->currentText());
+    rule.DateSeparator = Std(cbosep_->currentText());
+    if (combo2_->currentIndex() >= 0) {
+        rule.DateUnit = static_cast<DateUnit>(combo2_->currentIndex());
+    }
+    if (cboMode_->currentIndex() >= 0) {
+        rule.DateMode = static_cast<DateMode>(cboMode_->currentIndex());
+    }
+    // The validator keeps the text within 16 bits.
+    if (const auto step = ReadDateStep(Std(txtNum_->text()))) {
+        rule.DateStep = *step;
+    }
+}
+
+void frmRename2::ReadNumberFields() {
+    if (!chkNum_->isChecked()) {
+        return;
+    }
+    NamingRule& rule = SharedNamingRule();
+    rule.NumberTemplate = Std(txtAutoNum_->text());
+    rule.NumberDigits = TemplateDigits(rule.NumberTemplate);
+}
+
+void frmRename2::DateOptionClicked() {
+    const bool on = chkDate_->isChecked();
+    picker_->setEnabled(on);
+    cboMode_->setEnabled(on);
+    if (on) {
+        AddItemToSlots(SharedNamingRule(), kItemDate);
+    } else {
+        RemoveItemFromSlots(SharedNamingRule(), kItemDate);
+    }
+    PlaceLabels();
+    ReadDateFields();
+    RefreshPreview();
+}
+
+void frmRename2::NumberOptionClicked() {
+    const bool on = chkNum_->isChecked();
+    txtAutoNum_->setEnabled(on);
+    if (on) {
+        AddItemToSlots(SharedNamingRule(), kItemNumber);
+    } else {
+        RemoveItemFromSlots(SharedNamingRule(), kItemNumber);
+    }
+    PlaceLabels();
+    if (on) {
+        txtAutoNum_->setText(Q(kDefaultNumberTemplate));
+    }
+    ReadNumberFields();
+    RefreshPreview();
+}
+
+void frmRename2::ModeChosen() {
+    ReadDateFields();
+    const int mode = cboMode_->currentIndex();
+    const bool stepped = mode == static_cast<int>(DateMode::kIncrement) ||
+                         mode == static_cast<int>(DateMode::kDecrement);
+    by_->setEnabled(stepped);
+    txtNum_->setEnabled(stepped);
+    combo2_->setEnabled(stepped);
+}
+
+void frmRename2::PlaceLabels() {
+    const NamingRule& rule = SharedNamingRule();
+    std::vector<std::pair<int, QLabel*>> bySlot;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        const int slot = SlotOf(rule, Std(kItemNames[i]));
+        QLabel* l = items_[i];
+        l->setVisible(slot >= 0);
+        if (slot >= 0) {
+            l->move(ToPixels(CentredLabelLeft(slot, kLabelWidth)), l->y());
+            bySlot.emplace_back(slot, l);
+        }
+    }
+    // Tab follows the order on the strip.
+    std::sort(bySlot.begin(), bySlot.end());
+    QWidget* previous = txtAutoNum_;
+    for (const auto& [slot, l] : bySlot) {
+        setTabOrder(previous, l);
+        previous = l;
+    }
+    setTabOrder(previous, separators_[0]);
+}
+
+void frmRename2::RefreshPreview() {
+    preview_->setText(QString::fromStdString(BuildPreview(SharedNamingRule())));
+}
+
+void frmRename2::DropItem(const QString& item, double stripX) {
+    NamingRule& rule = SharedNamingRule();
+    const std::string name = Std(item);
+    if (SlotOf(rule, name) < 0) {
+        return;
+    }
+    MoveItemToSlot(rule, name, SlotAtPosition(DropPosition(ToTwips(stripX))));
+    PlaceLabels();
+    RefreshPreview();
+}
+
+void frmRename2::MoveByKey(const QString& item, int direction) {
+    NamingRule& rule = SharedNamingRule();
+    const std::string name = Std(item);
+    const int slot = SlotOf(rule, name);
+    const int target = slot + direction;
+    if (slot < 0 || target < 0 || target >= kSlotCount) {
+        return;
+    }
+    MoveItemToSlot(rule, name, target);
+    PlaceLabels();
+    RefreshPreview();
+}
+
+void frmRename2::ApplyClicked() {
+    auto* list = qobject_cast<frmRename*>(parentWidget());
+    const auto say = [this](const QString& text) {
+        CurrentPrompter().Message(this, text, {}, Prompter::Icon::None, Prompter::Buttons::Ok);
+    };
+    if (list == nullptr || list->List().CheckedCount() == 0) {
+        say(QStringLiteral("No file selected."));
+        return;
+    }
+    const bool ok = GenerateNewNames(SharedNamingRule(), list->List().rows());
+    list->ShowNewNames();
+    say(ok ? QStringLiteral("Rule applied successfully.") : QStringLiteral("Fail to apply rule"));
 }
 
 }  // namespace brindle::app

@@ -14,15 +14,25 @@ class DialogPrompter final : public Prompter {
 public:
     Answer Message(QWidget* parent, const QString& text, const QString& title, Icon icon,
                    Buttons buttons) override {
-        QMessageBox box(
-            ToQt(icon), title.isEmpty() ? kProductName : title, text,
-            buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No, parent);
+        QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
+        if (buttons == Buttons::Ok) {
+            shown = QMessageBox::Ok;
+        } else if (buttons == Buttons::OkCancel) {
+            shown = QMessageBox::Ok | QMessageBox::Cancel;
+        }
+        QMessageBox box(ToQt(icon), title.isEmpty() ? kProductName : title, text, shown, parent);
         if (buttons == Buttons::YesNoDefaultNo) {
             box.setDefaultButton(QMessageBox::No);
         }
         const int result = box.exec();
-        if (buttons == Buttons::Ok) {
-            return Answer::Ok;
+        switch (buttons) {
+            case Buttons::Ok:
+                return Answer::Ok;
+            case Buttons::OkCancel:
+                return result == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+            case Buttons::YesNo:
+            case Buttons::YesNoDefaultNo:
+                break;
         }
         return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }

@@ -11,8 +11,8 @@ namespace brindle::app {
 class Prompter {
 public:
     enum class Icon { None, Information, Question, Warning, Error };
-    enum class Buttons { Ok, YesNo, YesNoDefaultNo };
-    enum class Answer { Ok, Yes, No };
+    enum class Buttons { Ok, YesNo, YesNoDefaultNo, OkCancel };
+    enum class Answer { Ok, Yes, No, Cancel };
 
     virtual ~Prompter() = default;
 

@@ -76,6 +76,11 @@ NamingRule InitialNamingRule(std::chrono::year_month_day today) {
     return rule;
 }
 
+NamingRule& SharedNamingRule() {
+    static NamingRule rule;
+    return rule;
+}
+
 NameParts SplitFileName(std::string_view fileName) {
     const auto dot = fileName.rfind('.');
     if (dot == std::string_view::npos) {

@@ -52,6 +52,10 @@ struct NamingRule {
 
 NamingRule InitialNamingRule(std::chrono::year_month_day today);
 
+// The one rule of the desktop program, alive until the process ends; the rule editor keeps
+// it in step with its controls.
+NamingRule& SharedNamingRule();
+
 // A file name cut at its last ".": archive.tar.gz is archive.tar and gz.
 struct NameParts {
     std::string base;

@@ -25,7 +25,7 @@ public:
     RecordingPrompter& operator=(const RecordingPrompter&) = delete;
 
     QList<Call> calls;
-    Answer nextAnswer = Answer::Yes;  // for Yes/No questions
+    Answer nextAnswer = Answer::Yes;  // for Yes/No and OK/Cancel questions
     QStringList paths;                // answers of the file and folder dialogs, in order
 
     Answer Message(QWidget*, const QString& text, const QString& title, Icon icon,

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QTreeView;
+class QWidget;
+
+namespace brindle::app {
+
+// The add dialogs' folder tree: the file system's folders only, hidden ones left out, with
+// the user's home folder chosen and in view.
+QTreeView* MakeFolderTree(QWidget* parent, const QString& objectName);
+
+// The folder of the tree's current entry; empty when there is none.
+QString TreeFolder(const QTreeView* tree);
+// Makes a folder the tree's current entry (the tree then reports the change).
+void ChooseTreeFolder(QTreeView* tree, const QString& folder);
+
+// What the tree's "path query" gives: the user's home folder.
+QString StartFolder();
+
+}  // namespace brindle::app

@@ -1,0 +1,92 @@
+#include "rename/form3.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "rename/rename_dialogs.h"
+#include "shell/prompter.h"
+
+namespace brindle::app {
+namespace {
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+Form3::Form3(const QString& fileName, QWidget* parent)
+    : QDialog(parent), oldExtension_(QString::fromStdString(OldExtension(fileName.toStdString()))) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Form3"));
+
+    auto* label1 = new QLabel(QStringLiteral("New File Name"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    text1_ = new QLineEdit(this);
+    text1_->setObjectName(QStringLiteral("Text1"));
+    text1_->setAccessibleName(QStringLiteral("New File Name"));
+    text1_->setMinimumWidth(220);
+    label1->setBuddy(text1_);
+    auto* dot = new QLabel(QStringLiteral("."), this);
+    combo1_ = new QComboBox(this);
+    combo1_->setObjectName(QStringLiteral("Combo1"));
+    combo1_->setEditable(true);
+    combo1_->setAccessibleName(QStringLiteral("Extension"));
+    combo1_->setMinimumWidth(80);
+    combo1_->addItem(oldExtension_);
+    combo1_->setCurrentIndex(0);
+
+    auto* addIt = new QPushButton(QStringLiteral("&Add it"), this);
+    addIt->setObjectName(QStringLiteral("Command1"));
+    addIt->setDefault(true);
+    auto* back = new QPushButton(QStringLiteral("&Back"), this);
+    back->setObjectName(QStringLiteral("Command2"));
+    connect(addIt, &QPushButton::clicked, this, &Form3::AddItClicked);
+    connect(back, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(label1, 0, 0, 1, 3);
+    grid->addWidget(text1_, 1, 0);
+    grid->addWidget(dot, 1, 1);
+    grid->addWidget(combo1_, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(addIt);
+    buttons->addWidget(back);
+    grid->addLayout(buttons, 2, 0, 1, 3);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    setTabOrder(text1_, combo1_);
+    setTabOrder(combo1_, addIt);
+    setTabOrder(addIt, back);
+    text1_->setFocus();
+}
+
+void Form3::AddItClicked() {
+    const std::string typed = text1_->text().toStdString();
+    const std::string chosen = combo1_->currentText().toStdString();
+    const std::string old = oldExtension_.toStdString();
+    switch (CheckNewName(typed, chosen, old)) {
+        case NewNameCheck::kEmptyName:
+            CurrentPrompter().Message(this, Q(kEnterFileName), {}, Prompter::Icon::None,
+                                      Prompter::Buttons::Ok);
+            return;
+        case NewNameCheck::kExtensionChanged:
+            if (CurrentPrompter().Message(this, Q(kPropertyMayBeLost), {},
+                                          Prompter::Icon::Warning, Prompter::Buttons::OkCancel) !=
+                Prompter::Answer::Ok) {
+                combo1_->setFocus();
+                return;
+            }
+            break;
+        case NewNameCheck::kOk:
+            break;
+    }
+    newName_ = QString::fromStdString(ComposeNewName(typed, chosen, old));
+    accept();
+}
+
+}  // namespace brindle::app

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Interface time of the rename list with many files: adding a folder, applying a rule to
+# every checked row and renaming them (bench/rename/windows_bench.cpp), offscreen.
+#   bench/rename_windows_bench.sh [BUILD_DIR]   (default: build-release)
+# FILES sets the number of files (default 10000), ROUNDS the rounds (default 7).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${1:-$root/build-release}")
+cmake --build "$build" --target brindle_app -j 2 >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+g++ -O2 -std=c++20 -fPIC -I"$root/app" -I"$root/core" -DBRINDLE_VERSION='"bench"' \
+  "$root/bench/rename/windows_bench.cpp" "$build/app/libbrindle_app.a" \
+  "$build/core/libbrindle_core.a" $(pkg-config --cflags --libs Qt6Widgets Qt6Svg) \
+  -o "$work/windows_bench"
+QT_QPA_PLATFORM=offscreen "$work/windows_bench" "${FILES:-10000}" "${ROUNDS:-7}"

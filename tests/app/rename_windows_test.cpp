@@ -1,0 +1,347 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "rename/add_folder.h"
+#include "rename/file_add.h"
+#include "rename/form3.h"
+#include "rename/frm_rename.h"
+#include "rename/frm_rename2.h"
+#include "support/recording_prompter.h"
+#include "support/window_helpers.h"
+
+namespace brindle::app {
+namespace {
+
+using test::CloseAllWindows;
+using test::RecordingPrompter;
+
+void Write(const QString& path, const QByteArray& bytes = "x") {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QTreeWidget* View(QWidget* window) {
+    return window->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+}
+
+void Press(QWidget* window, const char* name) {
+    auto* button = window->findChild<QPushButton*>(QLatin1String(name));
+    QVERIFY2(button != nullptr, name);
+    button->click();
+}
+
+QStringList Column(QTreeWidget* view, int column) {
+    QStringList texts;
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        texts << view->topLevelItem(i)->text(column);
+    }
+    return texts;
+}
+
+QString LastMessage(const RecordingPrompter& prompter) {
+    return prompter.calls.isEmpty() ? QString() : prompter.calls.last().text;
+}
+
+std::string Bytes(const QString& text) {
+    return text.toStdString();
+}
+
+// Clicks a row where its text is, away from the check box.
+void ClickRow(QTreeWidget* view, int row) {
+    const QRect rect = view->visualItemRect(view->topLevelItem(row));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 120, rect.center().y()));
+}
+
+}  // namespace
+
+class RenameWindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { CloseAllWindows(); }
+
+    void listAddsRemovesAndTogglesRows() {
+        QTemporaryDir dir;
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
+            Write(dir.filePath(QLatin1String(name)));
+        }
+        QTemporaryDir other;
+        Write(other.filePath(QStringLiteral("z.txt")));
+        auto* list = new frmRename;
+        list->show();
+
+        // Add Files through the dialog: c is chosen twice, the second time it is skipped.
+        for (const QStringList& ticks : {QStringList{"a.jpg", "b.jpg", "c.jpg"},
+                                         QStringList{"c.jpg", "d.jpg"}}) {
+            Press(list, "Command1");
+            auto* dialog = list->findChild<fileAdd*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            dialog->ShowFolder(dir.path());
+            auto* files = View(dialog);
+            for (int i = 0; i < files->topLevelItemCount(); ++i) {
+                if (ticks.contains(files->topLevelItem(i)->text(0))) {
+                    ClickRow(files, i);
+                }
+            }
+            Press(dialog, "Command1");
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        QTreeWidget* view = View(list);
+        QCOMPARE(Column(view, 0), (QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
+        QCOMPARE(view->topLevelItem(3)->data(0, Qt::UserRole).toString(), dir.filePath("d.jpg"));
+
+        // A click on the row's text toggles its check, and the list behind it follows.
+        ClickRow(view, 1);
+        ClickRow(view, 2);
+        ClickRow(view, 3);
+        ClickRow(view, 3);
+        QCOMPARE(view->topLevelItem(1)->checkState(0), Qt::Checked);
+        QCOMPARE(list->List().CheckedCount(), std::size_t{2});
+        Press(list, "cmdRemove");
+        QCOMPARE(Column(view, 0), (QStringList{"a.jpg", "d.jpg"}));
+
+        // Add Folder puts the folder's files first; a cancelled dialog changes nothing.
+        Press(list, "cmdAddFolder");
+        auto* folder = list->findChild<addFolder*>();
+        folder->ShowFolder(other.path());
+        Press(folder, "Command1");
+        Press(list, "cmdAddFolder");
+        Press(list->findChild<addFolder*>(), "Command2");
+        QCOMPARE(Column(view, 0), (QStringList{"z.txt", "a.jpg", "d.jpg"}));
+        QCOMPARE(Column(view, 2), (QStringList{"1 KB", "1 KB", "1 KB"}));
+    }
+
+    void doubleClickOpensTheNewNameDialogOnRowsOnly() {
+        QTemporaryDir dir;
+        Write(dir.filePath("photo.JPG"));
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(Bytes(dir.path()) + std::string("\0photo.JPG", 10), AddSource::kAddFiles);
+        QTreeWidget* view = View(list);
+
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(100, view->viewport()->height() - 5));
+        QVERIFY(list->findChild<Form3*>() == nullptr);
+        const QRect row = view->visualItemRect(view->topLevelItem(0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, row.center());
+        auto* dialog = list->findChild<Form3*>();
+        QVERIFY(dialog != nullptr);
+        dialog->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("holiday"));
+        Press(dialog, "Command1");
+        QCOMPARE(view->topLevelItem(0)->text(1), QStringLiteral("holiday.JPG"));
+        QCOMPARE(list->List().rows()[0].newFileName, std::string("holiday.JPG"));
+    }
+
+    void newNameDialogAsksBeforeChangingTheExtension() {
+        RecordingPrompter prompter;
+        Form3 empty(QStringLiteral("photo.JPG"));
+        Press(&empty, "Command1");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("Please enter the filename."));
+        QCOMPARE(empty.result(), int(QDialog::Rejected));
+
+        for (const auto answer : {Prompter::Answer::Cancel, Prompter::Answer::Ok}) {
+            Form3 dialog(QStringLiteral("photo.JPG"));
+            dialog.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("holiday"));
+            dialog.findChild<QComboBox*>(QStringLiteral("Combo1"))->setEditText(QStringLiteral("jpg"));
+            prompter.nextAnswer = answer;
+            Press(&dialog, "Command1");
+            QCOMPARE(prompter.calls.last().buttons, Prompter::Buttons::OkCancel);
+            QCOMPARE(prompter.calls.last().icon, Prompter::Icon::Warning);
+            QCOMPARE(LastMessage(prompter), QStringLiteral("File property may be lost. Continue?"));
+            const bool ok = answer == Prompter::Answer::Ok;
+            QCOMPARE(dialog.result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+            QCOMPARE(dialog.newName(), ok ? QStringLiteral("holiday.jpg") : QString());
+        }
+
+        // A name without a dot has no extension to keep: the typed name alone.
+        Form3 bare(QStringLiteral("README"));
+        bare.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("NOTES"));
+        Press(&bare, "Command1");
+        QCOMPARE(bare.newName(), QStringLiteral("NOTES"));
+    }
+
+    void addDialogsHandOverTheirChoice() {
+        RecordingPrompter prompter;
+        QTemporaryDir dir;
+        for (const char* name : {"a.jpg", "b.gif", "c.jpg", ".hidden.jpg"}) {
+            Write(dir.filePath(QLatin1String(name)));
+        }
+        QTemporaryDir empty;
+
+        fileAdd files;
+        files.show();
+        files.ShowFolder(dir.path());
+        QTreeWidget* list = View(&files);
+        QCOMPARE(Column(list, 0), (QStringList{"a.jpg", "b.gif", "c.jpg"}));
+        Press(&files, "Command1");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("No file selected."));
+        QVERIFY(files.filestring().empty());
+        auto* type = files.findChild<QComboBox*>(QStringLiteral("cboType"));
+        Press(&files, "Command3");
+        type->setCurrentText(QStringLiteral("GIF Files(*.gif)"));
+        QCOMPARE(Column(list, 0), QStringList{"b.gif"});
+        QCOMPARE(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+        type->setCurrentIndex(0);
+        ClickRow(list, 0);
+        ClickRow(list, 2);
+        Press(&files, "Command1");
+        QCOMPARE(files.filestring(), Bytes(dir.path()) + std::string("\0a.jpg\0c.jpg", 12));
+
+        fileAdd closed;
+        closed.show();
+        closed.close();
+        QCOMPARE(closed.filestring(), std::string("cancel"));
+
+        addFolder folder;
+        auto* count = folder.findChild<QLabel*>(QStringLiteral("Label1"));
+        folder.ShowFolder(empty.path());
+        QCOMPARE(count->text(), QStringLiteral("0 File(s)"));
+        Press(&folder, "Command1");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("There is no image inside the folder."));
+        QVERIFY(folder.filestring().empty());
+        folder.ShowFolder(dir.path());
+        QCOMPARE(count->text(), QStringLiteral("3 File(s)"));
+        Press(&folder, "Command1");
+        QCOMPARE(folder.filestring(),
+                 Bytes(dir.path()) + std::string("\0a.jpg\0b.gif\0c.jpg\0", 19));
+
+        addFolder cancelled;
+        Press(&cancelled, "Command2");
+        QCOMPARE(cancelled.filestring(), std::string("cancel"));
+    }
+
+    void ruleEditorOrdersItemsByOptionsAndDrops() {
+        frmRename2 editor;
+        editor.show();
+        auto* preview = editor.findChild<QLineEdit*>(QStringLiteral("txtNewFileName"));
+        auto* strip = editor.findChild<QWidget*>(QStringLiteral("Picture1"));
+        const auto label = [&](int i) {
+            return editor.findChild<QLabel*>(QStringLiteral("lblItem_%1").arg(i));
+        };
+        // Labels by their place on the strip, left to right.
+        const auto order = [&] {
+            QList<QLabel*> shown;
+            for (int i = 0; i < 4; ++i) {
+                if (label(i)->isVisible()) {
+                    shown << label(i);
+                }
+            }
+            std::sort(shown.begin(), shown.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+            QStringList names;
+            for (QLabel* l : shown) {
+                names << l->text();
+            }
+            return names;
+        };
+        const auto drop = [&](int item, int x) {
+            QMimeData mime;
+            mime.setData(QStringLiteral("application/x-tarnwick-brindle-rule-item"),
+                         label(item)->text().toUtf8());
+            QDragEnterEvent enter(QPoint(x, 10), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(strip, &enter);
+            QDropEvent event(QPointF(x, 10), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(strip, &event);
+        };
+        QCOMPARE(preview->text(), QStringLiteral("Original FileName.###"));
+
+        editor.findChild<QCheckBox*>(QStringLiteral("chkDate"))->click();
+        editor.findChild<QCheckBox*>(QStringLiteral("chkNum"))->click();
+        QCOMPARE(order(), (QStringList{"FileName", "Date", "Number", "Ext"}));
+        const QString today = QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        QCOMPARE(preview->text(), "Original FileName" + today + "(01).###");
+        // Slot 1 runs from 80 to 160 pixels: the Date label is centred there.
+        QCOMPARE(label(2)->x() + label(2)->width() / 2, 120);
+
+        editor.findChild<QCheckBox*>(QStringLiteral("chkDate"))->click();
+        QCOMPARE(order(), (QStringList{"FileName", "Number", "Ext"}));
+        QCOMPARE(preview->text(), QStringLiteral("Original FileName(01).###"));
+        QVERIFY(!label(2)->isVisible());
+
+        drop(1, 10);  // Ext left of the first divider swaps with FileName
+        QCOMPARE(preview->text(), QStringLiteral(".###(01)Original FileName"));
+    }
+
+    void droppingIntoAnEmptySlotLeavesAGap() {
+        frmRename2 editor;
+        editor.show();
+        for (int i = 0; i < 4; ++i) {
+            editor.findChild<QLineEdit*>(QStringLiteral("Text1_%1").arg(i))->setText(QString(QChar('a' + i)));
+        }
+        editor.DropItem(QStringLiteral("FileName"), 400);  // right of the last divider, at 344
+        QCOMPARE(editor.findChild<QLineEdit*>(QStringLiteral("txtNewFileName"))->text(),
+                 QStringLiteral("a.###bcdOriginal FileName"));
+    }
+
+    void applyWritesNewNamesAndRenamingNeverReplaces() {
+        RecordingPrompter prompter;
+        QTemporaryDir dir;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+            Write(dir.filePath(QLatin1String(name)), name);
+        }
+        Write(dir.filePath("B.txt"), "keep me");
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(Bytes(dir.path()) + std::string("\0a.txt\0b.txt\0c.txt", 18),
+                            AddSource::kAddFiles);
+        Press(list, "cmdSetting");
+        frmRename2* editor = list->RuleEditor();
+        QVERIFY(editor != nullptr && editor->isVisible());
+
+        Press(editor, "cmdApply");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("No file selected."));
+        QCOMPARE(list->List().rows()[0].newFileName, std::string());
+
+        // Upper-case base names by prefix: b's target B.txt is already there.
+        Press(list, "cmdSelectAll");
+        editor->findChild<QCheckBox*>(QStringLiteral("chkPrefix"))->click();
+        auto* prefix = editor->findChild<QLineEdit*>(QStringLiteral("txtPrefix"));
+        prefix->setText(QStringLiteral("X"));
+        editor->findChild<QCheckBox*>(QStringLiteral("chkNum"))->click();
+        Press(editor, "cmdApply");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("Rule applied successfully."));
+        QCOMPARE(Column(View(list), 1), (QStringList{"X(01).txt", "X(02).txt", "X(03).txt"}));
+
+        // "Apply R&ule" again brings the same editor forward, unchanged.
+        Press(list, "cmdSetting");
+        QCOMPARE(list->RuleEditor(), editor);
+        QCOMPARE(prefix->text(), QStringLiteral("X"));
+
+        list->List().rows()[1].newFileName = "B.txt";
+        Press(list, "Command4");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
+        QVERIFY(QFile::exists(dir.filePath("X(01).txt")));
+        QVERIFY(QFile::exists(dir.filePath("b.txt")));
+        QVERIFY(QFile::exists(dir.filePath("c.txt")));
+        QFile kept(dir.filePath("B.txt"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep me"));
+
+        // A template without digits cannot count.
+        editor->findChild<QLineEdit*>(QStringLiteral("txtAutoNum"))->setText(QStringLiteral("#"));
+        Press(editor, "cmdApply");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("Fail to apply rule"));
+
+        // Closing the list takes the editor with it.
+        QPointer<frmRename2> watch(editor);
+        list->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(watch.isNull());
+    }
+};
+
+}  // namespace brindle::app
+
+QTEST_MAIN(brindle::app::RenameWindowsTest)
+#include "rename_windows_test.moc"
