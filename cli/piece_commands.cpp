@@ -306,11 +306,19 @@ int RunInfo(const std::vector<std::string>& words, Console& console) {
     }
     std::error_code error;
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
+    const auto SourceLengthText = [](const PieceHeader& h) {
+        const std::optional<std::int64_t> length = StoredSourceLength(h);
+        if (!length) {
+            return std::to_string(h.SourceLength) + " (damaged header)";
+        }
+        std::string text = std::to_string(*length) + " (" + FormatSize(*length) + ")";
+        return h.LargeSourceLength ? text + ", stored after the large-length marker" : text;
+    };
     console.out << "GroupId:      " << header.GroupId << "\n"
                 << "PieceIndex:   " << header.PieceIndex << "\n"
                 << "PieceSize:    " << header.PieceSize << "\n"
                 << "PieceCount:   " << header.PieceCount << "\n"
-                << "SourceLength: " << header.SourceLength << " (" << FormatSize(header.SourceLength) << ")\n"
+                << "SourceLength: " << SourceLengthText(header) << "\n"
                 << "SourceName:   " << StoredText(header.SourceName) << "\n"
                 << "SplitDate:    " << StoredText(header.SplitDate) << "\n"
                 << "Data bytes:   " << size - static_cast<std::int64_t>(kHeaderSize) << "\n";

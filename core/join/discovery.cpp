@@ -51,7 +51,9 @@ Status ReadPieceHeader(const std::string& path, PieceHeader* header) {
 }
 
 GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator) {
-    return {StoredText(firstPiece.SourceName), FormatSize(firstPiece.SourceLength, decimalSeparator),
+    const std::optional<std::int64_t> length = StoredSourceLength(firstPiece);
+    return {StoredText(firstPiece.SourceName),
+            length ? FormatSize(*length, decimalSeparator) : std::string("damaged header"),
             StoredText(firstPiece.SplitDate)};
 }
 
@@ -68,6 +70,10 @@ JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {
     const std::string first = FirstPiecePath(folder, groupName);
     plan.status = ReadPieceHeader(first, &plan.firstPiece);
     if (!plan.status.ok()) {
+        return plan;
+    }
+    if (!StoredSourceLength(plan.firstPiece)) {
+        plan.status = Status::Corruption("the first piece's header is damaged (its length): " + first);
         return plan;
     }
     const std::int32_t count = plan.firstPiece.PieceCount;

@@ -53,9 +53,13 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
         total += info.dataLength;
         infos->push_back(std::move(info));
     }
-    if (total != infos->front().header.SourceLength) {
+    const std::optional<std::int64_t> expected = StoredSourceLength(infos->front().header);
+    if (!expected) {
+        return Status::Corruption("the first piece's header is damaged (its length): " + pieces.front());
+    }
+    if (total != *expected) {
         return Status::Corruption("the pieces hold " + std::to_string(total) + " bytes, the split file had " +
-                                  std::to_string(infos->front().header.SourceLength));
+                                  std::to_string(*expected));
     }
     return Status::Ok();
 }

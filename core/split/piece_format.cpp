@@ -1,6 +1,7 @@
 #include "split/piece_format.h"
 
 #include <cstring>
+#include <limits>
 
 namespace brindle {
 namespace {
@@ -10,6 +11,21 @@ void PutInt32(HeaderBytes& bytes, std::size_t offset, std::int32_t value) {
     for (std::size_t i = 0; i < 4; ++i) {
         bytes[offset + i] = static_cast<unsigned char>((bits >> (8 * i)) & 0xFF);
     }
+}
+
+void PutInt64(HeaderBytes& bytes, std::size_t offset, std::int64_t value) {
+    const auto bits = static_cast<std::uint64_t>(value);
+    for (std::size_t i = 0; i < 8; ++i) {
+        bytes[offset + i] = static_cast<unsigned char>((bits >> (8 * i)) & 0xFF);
+    }
+}
+
+std::int64_t GetInt64(const HeaderBytes& bytes, std::size_t offset) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        bits |= static_cast<std::uint64_t>(bytes[offset + i]) << (8 * i);
+    }
+    return static_cast<std::int64_t>(bits);
 }
 
 std::int32_t GetInt32(const HeaderBytes& bytes, std::size_t offset) {
@@ -109,6 +125,31 @@ void SetSourceName(PieceHeader& header, std::string_view fileName) {
     header.SourceName = FitField(fileName, kSourceNameWidth);
 }
 
+void SetSourceLength(PieceHeader& header, std::int64_t length) {
+    if (length <= std::numeric_limits<std::int32_t>::max()) {
+        header.SourceLength = static_cast<std::int32_t>(length);
+        header.LargeSourceLength.reset();
+    } else {
+        header.SourceLength = kLargeLengthFlag;
+        header.LargeSourceLength = length;
+    }
+}
+
+std::optional<std::int64_t> StoredSourceLength(const PieceHeader& header) {
+    if (!header.LargeSourceLength) {
+        if (header.SourceLength == kLargeLengthFlag) {
+            return std::nullopt;
+        }
+        return header.SourceLength;
+    }
+    const std::int64_t length = *header.LargeSourceLength;
+    if (header.SourceLength != kLargeLengthFlag || length <= std::numeric_limits<std::int32_t>::max() ||
+        length > kMaxSourceLength) {
+        return std::nullopt;
+    }
+    return length;
+}
+
 void SetSplitDate(PieceHeader& header, std::string_view date) {
     header.SplitDate = FitField(date, kSplitDateWidth);
 }
@@ -124,7 +165,12 @@ HeaderBytes EncodeHeader(const PieceHeader& header) {
     const std::string date = FitField(header.SplitDate, kSplitDateWidth);
     std::memcpy(bytes.data() + kSourceNameOffset, name.data(), kSourceNameWidth);
     std::memcpy(bytes.data() + kSplitDateOffset, date.data(), kSplitDateWidth);
-    return bytes;  // Reserved stays zero
+    if (header.LargeSourceLength) {
+        std::memcpy(bytes.data() + kLargeLengthMarkerOffset, kLargeLengthMarker.data(),
+                    kLargeLengthMarker.size());
+        PutInt64(bytes, kLargeSourceLengthOffset, *header.LargeSourceLength);
+    }
+    return bytes;  // the rest of Reserved stays zero
 }
 
 PieceHeader DecodeHeader(const HeaderBytes& bytes) {
@@ -137,6 +183,10 @@ PieceHeader DecodeHeader(const HeaderBytes& bytes) {
     const auto* data = reinterpret_cast<const char*>(bytes.data());
     header.SourceName.assign(data + kSourceNameOffset, kSourceNameWidth);
     header.SplitDate.assign(data + kSplitDateOffset, kSplitDateWidth);
+    if (std::memcmp(bytes.data() + kLargeLengthMarkerOffset, kLargeLengthMarker.data(),
+                    kLargeLengthMarker.size()) == 0) {
+        header.LargeSourceLength = GetInt64(bytes, kLargeSourceLengthOffset);
+    }
     return header;
 }
 

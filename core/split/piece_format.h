@@ -20,7 +20,18 @@
 //       20   100 SourceName    its name without folder, leading spaces removed, UTF-8 cut at a
 //                              character boundary, space padded
 //      120    36 SplitDate     date of the split as short-date text, space padded
-//      156   100 Reserved      zeros
+//      156   100 Reserved      zeros, except for a source above 2,147,483,647 bytes:
+//
+// Sources above 2 GB. SourceLength cannot hold their length, so it holds -1 (no real length
+// is negative, so no reader mistakes it), and Reserved begins with the 4-byte marker "BL64"
+// followed by the true length as a signed 64-bit little-endian number; the rest stays zero.
+//
+//      156     4 LargeLengthMarker  'B' 'L' '6' '4' (zero bytes can never form it)
+//      160     8 LargeSourceLength  length of the file that was split
+//
+// Every piece stays at most 2,147,483,647 bytes, so PieceSize keeps its 32-bit meaning, and a
+// reader that knows only the 32-bit length still joins such a group by GroupId and file
+// lengths. A -1 without the marker, or a marker with an impossible length, is a damaged header.
 //
 // Names: piece 1 is G(1).qmf; piece k from 2 to 999 is G(k).qmf followed by k as three digits
 // (report(2).qmf002, report(12).qmf012). There is no name for piece 1000.
@@ -38,10 +49,18 @@ inline constexpr std::size_t kSplitDateOffset = 120;
 inline constexpr std::size_t kSplitDateWidth = 36;
 inline constexpr std::size_t kReservedOffset = 156;
 inline constexpr std::size_t kReservedWidth = 100;
+inline constexpr std::size_t kLargeLengthMarkerOffset = 156;
+inline constexpr std::size_t kLargeSourceLengthOffset = 160;
+inline constexpr std::array<unsigned char, 4> kLargeLengthMarker = {'B', 'L', '6', '4'};
+inline constexpr std::int32_t kLargeLengthFlag = -1;  // SourceLength of a large source
 
 inline constexpr int kMaxPieces = 999;
 inline constexpr std::int32_t kMaxGroupId = 999'999'999;
 inline constexpr const char* kPieceExtension = "qmf";
+// The largest piece file, header included, and so the largest source 999 pieces can hold.
+inline constexpr std::int64_t kMaxPieceFileSize = 2'147'483'647;
+inline constexpr std::int64_t kMaxSourceLength =
+    kMaxPieces * (kMaxPieceFileSize - static_cast<std::int64_t>(kHeaderSize));
 
 using HeaderBytes = std::array<unsigned char, kHeaderSize>;
 
@@ -53,7 +72,18 @@ struct PieceHeader {
     std::int32_t SourceLength = 0;
     std::string SourceName;  // as stored: exactly 100 bytes once encoded
     std::string SplitDate;   // as stored: exactly 36 bytes once encoded
+    // The Reserved bytes' length of a source above 2 GB, when they carry the marker.
+    std::optional<std::int64_t> LargeSourceLength;
 };
+
+// Stores a source length: in SourceLength up to 2,147,483,647 bytes, above that as -1 plus
+// the marked 64-bit length.
+void SetSourceLength(PieceHeader& header, std::int64_t length);
+
+// The length of the file that was split, or nothing when the header's length is damaged (a
+// -1 without the marker, a marker beside any other SourceLength, or a marked length that is
+// negative, fits in 32 bits, or exceeds what 999 pieces can hold).
+std::optional<std::int64_t> StoredSourceLength(const PieceHeader& header);
 
 // Fills the text fields the way a split stores them: leading spaces dropped from the name,
 // both cut to their field width at a UTF-8 character boundary and padded with spaces.

@@ -75,8 +75,8 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     if (!result.status.ok()) {
         return result;
     }
-    if (length > std::numeric_limits<std::int32_t>::max()) {
-        result.status = Status::InvalidArgument("the file is larger than 2 GB");
+    if (length > kMaxSourceLength) {
+        result.status = Status::InvalidArgument("the file is larger than 999 pieces can hold");
         return result;
     }
     const std::int64_t fullPieces = length / params.pieceSize;
@@ -100,7 +100,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     PieceHeader header;
     header.PieceSize = params.pieceSize;
     header.PieceCount = static_cast<std::int32_t>(std::min<std::int64_t>(pieceCount, std::numeric_limits<std::int32_t>::max()));
-    header.SourceLength = static_cast<std::int32_t>(length);
+    SetSourceLength(header, length);
     SetSourceName(header, GetFileName(params.sourcePath));
     SetSplitDate(header, params.splitDate);
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();

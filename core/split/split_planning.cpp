@@ -34,9 +34,9 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
                                           std::string_view numberText, std::string_view sizeText,
                                           std::string_view unitText, SplitState& state,
                                           char decimalSeparator) {
-    // The piece header holds lengths as signed 32-bit numbers.
+    // Pieces hold at most 2,147,483,647 bytes each, and there are at most 999 of them.
     if (sourceLength > kLargestSplittable) {
-        return Rejection{"The file is larger than 2 GB and cannot be split.", "File too large",
+        return Rejection{"The file is larger than 2 TB and cannot be split.", "File too large",
                          MessageIcon::kError, FocusField::kNone};
     }
     const auto mode = static_cast<SplitMode>(choiceIndex);
@@ -50,8 +50,13 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
             return Rejection{"The file is empty.", "No splitting required", MessageIcon::kInformation,
                              FocusField::kNumber};
         }
+        const auto count = static_cast<std::int32_t>(RoundHalfEven(number.value));
+        if (CeilDiv(sourceLength, count) + kHeader > kMaxPieceFileSize) {
+            return Rejection{"Each piece would be larger than 2 GB. Choose more pieces.", "Invalid size",
+                             MessageIcon::kError, FocusField::kNumber};
+        }
         state.SplitBySize = false;
-        state.SplitPieceCount = static_cast<std::int32_t>(RoundHalfEven(number.value));
+        state.SplitPieceCount = count;
         return std::nullopt;
     }
 
@@ -75,7 +80,7 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
     if (units <= 0 || unitBytes <= 0) {
         return TooSmall();
     }
-    if (units > kLargestSplittable / unitBytes) {
+    if (units > kMaxPieceFileSize / unitBytes) {
         return GreaterThanSource();
     }
     const std::int64_t pieceFileSize = units * unitBytes;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "split/piece_format.h"
 #include "split/split_state.h"
 
 namespace brindle {
@@ -25,7 +26,8 @@ struct Rejection {
 
 inline constexpr std::int64_t kFloppyPieceFileSize = 1'457'664;
 inline constexpr int kMinPieces = 2;
-inline constexpr std::int64_t kLargestSplittable = 2'147'483'647;
+// The largest source 999 pieces of at most 2,147,483,647 bytes can hold.
+inline constexpr std::int64_t kLargestSplittable = kMaxSourceLength;
 
 // Bytes per unit of "KB", "MB", "GB" and of no unit (1); 0 for anything else.
 std::int64_t UnitBytes(std::string_view unitText);

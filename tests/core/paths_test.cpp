@@ -17,6 +17,7 @@ TEST(FormatSize, UnitsThresholdsAndHalfEvenRounding) {
         {1049, "1.02 KB"},      {1152, "1.12 KB"},        {1048575, "1024 KB"},
         {1048576, "1 MB"},      {1457664, "1.39 MB"},     {1073741823, "1024 MB"},
         {1073741824, "1 GB"},   {2147483647, "2 GB"},     {10000000, "9.54 MB"},
+        {5000000000, "4.66 GB"}, {2145335907609, "1998 GB"},
     };
     for (const auto& [bytes, text] : cases) {
         EXPECT_EQ(FormatSize(bytes), text) << bytes;

@@ -39,6 +39,46 @@ TEST(PieceHeader, EncodesEveryFieldLittleEndianAtItsOffset) {
     EXPECT_EQ(StoredText(back.SplitDate), "12/8/2026");
 }
 
+TEST(PieceHeader, LengthsAbove2GBGoAfterAMarkerAndEverySmallerOneStaysAsBefore) {
+    PieceHeader small;
+    SetSourceLength(small, 2'147'483'647);
+    const HeaderBytes smallBytes = EncodeHeader(small);
+    PieceHeader plain;
+    plain.SourceLength = 2'147'483'647;
+    EXPECT_EQ(smallBytes, EncodeHeader(plain));  // byte-identical to a header without the extension
+    EXPECT_EQ(StoredSourceLength(DecodeHeader(smallBytes)), 2'147'483'647);
+
+    PieceHeader large;
+    SetSourceLength(large, 2'147'483'648LL);
+    const HeaderBytes bytes = EncodeHeader(large);
+    const unsigned char expected[] = {0xFF, 0xFF, 0xFF, 0xFF, 'B', 'L', '6', '4', 0, 0, 0, 0x80, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(bytes[16 + i], expected[i]) << "byte " << 16 + i;
+    }
+    for (std::size_t i = 4; i < 16; ++i) {
+        EXPECT_EQ(bytes[152 + i], expected[i]) << "byte " << 152 + i;
+    }
+    for (std::size_t i = 168; i < 256; ++i) {
+        EXPECT_EQ(bytes[i], 0) << "reserved byte " << i;
+    }
+    EXPECT_EQ(StoredSourceLength(DecodeHeader(bytes)), 2'147'483'648LL);
+
+    // Damaged: -1 without the marker, a marker beside a real 32-bit length, a marked length
+    // that is negative, would fit 32 bits, or is more than 999 pieces hold.
+    HeaderBytes damaged = bytes;
+    damaged[157] = 'X';
+    EXPECT_FALSE(StoredSourceLength(DecodeHeader(damaged)));
+    damaged = bytes;
+    damaged[16] = 0x10;
+    EXPECT_FALSE(StoredSourceLength(DecodeHeader(damaged)));
+    for (const std::int64_t impossible : {std::int64_t{-5}, std::int64_t{1000}, kMaxSourceLength + 1}) {
+        PieceHeader header;
+        header.SourceLength = -1;
+        header.LargeSourceLength = impossible;
+        EXPECT_FALSE(StoredSourceLength(DecodeHeader(EncodeHeader(header)))) << impossible;
+    }
+}
+
 TEST(PieceHeader, NamesAreCutToTheirFieldAtACharacterBoundary) {
     PieceHeader header;
     SetSourceName(header, std::string(120, 'a'));

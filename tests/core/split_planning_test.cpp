@@ -33,6 +33,8 @@ TEST(CheckSplitChoice, AcceptsAndRecordsTheChoice) {
         {{"no unit counts bytes", 600'000, 1, "", "500000", ""}, true, 0, 500'000},
         {{"floppy just above", 1'457'665, 2, "", "", ""}, true, 0, 1'457'664},
         {{"floppy ignores a huge size", 3'000'000, 2, "", "9", "GB"}, true, 0, 1'457'664},
+        {{"5 GB in 3 pieces", 5'000'000'000LL, 0, "3", "", ""}, false, 3, 0},
+        {{"5 GB in 1 GB pieces", 5'000'000'000LL, 1, "", "1", "GB"}, true, 0, 1 << 30},
     };
     for (const Case& c : cases) {
         SplitState state;
@@ -93,8 +95,15 @@ TEST(CheckSplitChoice, RejectsWithExactMessagesAndLeavesTheStateAlone) {
          FocusField::kSize},
         {{"999 MB in 1 MB", 999 * 1048576LL, 1, "", "1", "MB"}, kSmall, "Size Invalid", MessageIcon::kError,
          FocusField::kSize},
-        {{"over 2 GB", 2'147'483'648LL, 0, "2", "", ""}, "The file is larger than 2 GB and cannot be split.",
-         "File too large", MessageIcon::kError, FocusField::kNone},
+        {{"2 pieces just over 2 GB each", 4'294'967'000LL, 0, "2", "", ""},
+         "Each piece would be larger than 2 GB. Choose more pieces.", "Invalid size", MessageIcon::kError,
+         FocusField::kNumber},
+        {{"2 pieces of 5 GB", 5'000'000'000LL, 0, "2", "", ""},
+         "Each piece would be larger than 2 GB. Choose more pieces.", "Invalid size", MessageIcon::kError,
+         FocusField::kNumber},
+        {{"beyond 999 pieces of 2 GB", kMaxSourceLength + 1, 0, "999", "", ""},
+         "The file is larger than 2 TB and cannot be split.", "File too large", MessageIcon::kError,
+         FocusField::kNone},
     };
     for (const Case& c : cases) {
         SplitState state;
