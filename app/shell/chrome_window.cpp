@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <algorithm>
 
 #include "shell/artwork.h"
 #include "shell/frm_main.h"
@@ -19,6 +20,9 @@ constexpr int kNavigationLefts[3] = {32, 104, 176};
 constexpr int kNavigationTop = 328;
 constexpr int kFooterTop = 316;
 
+const QColor kJobAccents[3] = {QColor(0x0f, 0x76, 0x6e), QColor(0x43, 0x38, 0xca),
+                               QColor(0xb4, 0x53, 0x09)};
+
 const QString kNavigationTags[3] = {QStringLiteral("Split a file"), QStringLiteral("Merge Files"),
                                     QStringLiteral("Batch Renaming")};
 
@@ -27,13 +31,17 @@ const QString kNavigationTags[3] = {QStringLiteral("Split a file"), QStringLiter
 ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), options_(options) {
     EnsureArtwork();
+    ImageControl::InstallAccessibility();
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(kProductName);
+    // The desktop's window list and screen readers say which window and step this is.
+    setWindowTitle(options.subtitle.isEmpty() ? kProductName
+                                              : options.subtitle + QStringLiteral(" - ") + kProductName);
     setFixedSize(options.size);
 
     auto* strip = new TitleStrip(options.subtitle, this);
     strip->setObjectName(options.stripName);
     strip->setGeometry(0, 0, width(), kTitleHeight);
+    strip->setAccessibleName(windowTitle());
 
     // The title strip's images, counted from its right edge.
     const auto titleImage = [&](const QString& name, const QString& tip, int right,
@@ -41,6 +49,8 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         auto* image = new ImageControl(strip);
         image->setObjectName(name);
         image->setToolTip(tip);
+        image->setAccessibleName(tip);
+        image->setFocusColour(Qt::white);
         image->setGeometry(width() - right, 6, 20, 20);
         image->setPixmap(Artwork(art, image->size()));
         image->setHoverPixmap(Artwork(art + QStringLiteral("_over"), image->size()));
@@ -50,16 +60,19 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     const QString image2 = QStringLiteral("Image2");
     const QString closeTip = QStringLiteral("Close");
     const QString closeArt = QStringLiteral("close");
-    connect(titleImage(image1, closeTip, 30, closeArt), &ImageControl::clicked, this,
-            &ChromeWindow::CloseClicked);
+    ImageControl* first = titleImage(image1, closeTip, 30, closeArt);
+    connect(first, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
     if (options.second == ChromeOptions::SecondImage::Minimise) {
-        connect(titleImage(image2, QStringLiteral("Minimixed"), 56, QStringLiteral("minimise")),
-                &ImageControl::clicked, this,
+        ImageControl* second = titleImage(image2, QStringLiteral("Minimixed"), 56, QStringLiteral("minimise"));
+        connect(second, &ImageControl::clicked, this,
                 [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+        chromeControls_.push_back(second);
     } else if (options.second == ChromeOptions::SecondImage::Close) {
-        connect(titleImage(image2, closeTip, 56, closeArt), &ImageControl::clicked, this,
-                &ChromeWindow::CloseClicked);
+        ImageControl* second = titleImage(image2, closeTip, 56, closeArt);
+        connect(second, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
+        chromeControls_.push_back(second);
     }
+    chromeControls_.push_back(first);
 
     if (!options.navigation) {
         return;
@@ -76,6 +89,8 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         }
         auto* button = new ImageControl(this);
         button->setObjectName(QStringLiteral("imgButton_%1").arg(i));
+        button->setFocusColour(kJobAccents[i]);
+        chromeControls_.insert(chromeControls_.begin() + i, button);
         button->setGeometry(QRect(QPoint(kNavigationLefts[i], kNavigationTop), kNavigationSize));
         connect(button, &ImageControl::pointerMoved, this,
                 [this, i] { NavigationPointerMoved(i); });
@@ -100,6 +115,40 @@ ImageControl* ChromeWindow::NavigationButton(int index) const {
         return nullptr;
     }
     return navigationButtons_[static_cast<std::size_t>(index)];
+}
+
+void ChromeWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (chromeArranged_) {
+        return;
+    }
+    chromeArranged_ = true;
+    // Tab reaches the window's own controls first, then the navigation bar, minimise, close.
+    const auto isChrome = [this](QWidget* w) {
+        return std::find(chromeControls_.begin(), chromeControls_.end(), w) != chromeControls_.end();
+    };
+    QWidget* anchor = nullptr;
+    for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+        if (w->focusPolicy() != Qt::NoFocus && !isChrome(w)) {
+            anchor = w;
+        }
+    }
+    for (ImageControl* control : chromeControls_) {
+        if (anchor != nullptr) {
+            setTabOrder(anchor, control);
+        }
+        anchor = control;
+    }
+    // Opening on a page must not leave Enter on Close.
+    if (focusWidget() == nullptr || focusWidget() == this) {
+        for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+            if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this) &&
+                !isChrome(w)) {
+                w->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
 }
 
 void ChromeWindow::paintEvent(QPaintEvent*) {
@@ -152,6 +201,7 @@ void RefreshNavigationBar(ChromeWindow& window) {
             continue;
         }
         button->setToolTip(images.Tag(key));
+        button->setAccessibleName(images.Tag(key));
         if (!images.Shows(button, key) && !images.Shows(button, key + QStringLiteral("current"))) {
             button->setPixmap(images.Picture(key));
         }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 #include "shell/image_list.h"
 
@@ -43,6 +44,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void CloseClicked();
@@ -52,6 +54,8 @@ private:
     ChromeOptions options_;
     ImageList navigationImages_;
     std::array<ImageControl*, 3> navigationButtons_{};
+    std::vector<ImageControl*> chromeControls_;  // in their tab order, after the window's own
+    bool chromeArranged_ = false;
 };
 
 // Tool tips from the tags; every button that shows neither its plain nor its current

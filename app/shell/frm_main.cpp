@@ -24,6 +24,8 @@ constexpr QSize kActionSize(105, 89);
 constexpr int kActionLefts[3] = {26, 157, 289};
 constexpr int kActionTop = 50;
 constexpr int kFooterTop = 182;
+const QColor kActionAccents[3] = {QColor(0x14, 0xb8, 0xa6), QColor(0x63, 0x66, 0xf1),
+                                  QColor(0xf5, 0x9e, 0x0b)};
 
 ChromeOptions MainChrome() {
     ChromeOptions options;
@@ -65,6 +67,8 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
         action->setGeometry(QRect(QPoint(kActionLefts[i], kActionTop), kActionSize));
         connect(action, &ImageControl::pointerMoved, this, [this, i] { ActionPointerMoved(i); });
         connect(action, &ImageControl::clicked, this, [this, i] { OpenJobWindow(i, this); });
+        action->setAccessibleName(captions[i]);
+        action->setFocusColour(kActionAccents[i]);
         actions_[static_cast<std::size_t>(i)] = action;
 
         auto* caption = new QLabel(captions[i], this);
@@ -75,6 +79,10 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
         caption->setGeometry(kActionLefts[i] - 10, kActionTop + kActionSize.height() + 6,
                              kActionSize.width() + 20, 22);
     }
+
+    setTabOrder(actions_[0], actions_[1]);
+    setTabOrder(actions_[1], actions_[2]);
+    actions_[0]->setFocus();
 
     auto* line = new QFrame(this);
     line->setObjectName(QStringLiteral("Line1"));

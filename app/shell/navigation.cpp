@@ -18,7 +18,12 @@ void ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>&
     }
     next->show();
     next->activateWindow();
-    next->setFocus();
+    // The window's own first control keeps the focus the window set up for it.
+    if (QWidget* inside = next->focusWidget(); inside != nullptr && inside != next) {
+        inside->setFocus();
+    } else {
+        next->setFocus();
+    }
     current->close();
 }
 

@@ -6,6 +6,7 @@
 #include <QWindow>
 
 #include "shell/artwork.h"
+#include "shell/startup.h"
 
 namespace brindle::app {
 
@@ -28,7 +29,7 @@ void TitleStrip::paintEvent(QPaintEvent*) {
     font.setWeight(QFont::DemiBold);
     painter.setFont(font);
     painter.setPen(QColor(0xff, 0xff, 0xff));
-    const QString product = window()->windowTitle();
+    const QString& product = kProductName;
     QRect textRect = rect().adjusted(36, 0, -70, 0);
     painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, product);
     if (!subtitle_.isEmpty()) {

@@ -1,4 +1,6 @@
+#include <QAccessible>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QtTest>
@@ -55,6 +57,12 @@ const char* const kKeys[] = {"split", "merge", "rename"};
 
 ImageControl* Button(QWidget* window, int index) {
     return window->findChild<ImageControl*>(QStringLiteral("imgButton_%1").arg(index));
+}
+
+QAccessibleInterface* Accessible(QWidget* widget) {
+    QAccessibleInterface* item = QAccessible::queryAccessibleInterface(widget);
+    Q_ASSERT(item != nullptr);
+    return item;
 }
 
 QString Key(int index, const char* form = "") {
@@ -245,12 +253,58 @@ private slots:
         QFETCH(bool, bar);
         std::unique_ptr<ChromeWindow> window(make());
         QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(window->windowTitle(), QStringLiteral("Tarnwick Brindle"));
+        // Named after the window and step, so the desktop's window list tells them apart.
+        QVERIFY(window->windowTitle().endsWith(QStringLiteral("Tarnwick Brindle")));
+        QCOMPARE(Accessible(window->findChild<QWidget*>(strip))->text(QAccessible::Name),
+                 window->windowTitle());
         QVERIFY(window->findChild<QWidget*>(strip) != nullptr);
         QCOMPARE(window->findChild<QWidget*>(QStringLiteral("Image1"))->toolTip(),
                  QStringLiteral("Close"));
         QCOMPARE(window->findChild<QWidget*>(QStringLiteral("Image2")) != nullptr, minimise);
         QCOMPARE(Button(window.get(), 0) != nullptr, bar);
+    }
+
+    // What a screen reader finds: named buttons, the current page's one disabled.
+    void chromeImagesAreNamedButtons() {
+        std::unique_ptr<ChromeWindow> window(new frmJoin2);
+        const QStringList names = {QStringLiteral("Image1"), QStringLiteral("Image2"),
+                                   QStringLiteral("imgButton_0"), QStringLiteral("imgButton_1"),
+                                   QStringLiteral("imgButton_2")};
+        const QStringList expected = {QStringLiteral("Close"), QStringLiteral("Minimixed"),
+                                      kTips[0], kTips[1], kTips[2]};
+        for (int i = 0; i < names.size(); ++i) {
+            QAccessibleInterface* image = Accessible(window->findChild<QWidget*>(names[i]));
+            QCOMPARE(image->role(), QAccessible::Button);
+            QCOMPARE(image->text(QAccessible::Name), expected[i]);
+            QCOMPARE(image->state().disabled, names[i] == QStringLiteral("imgButton_1"));
+            QVERIFY(image->actionInterface()->actionNames().contains(
+                QAccessibleActionInterface::pressAction()));
+        }
+    }
+
+    void mainWindowWorksFromTheKeyboard() {
+        auto* main = new frmMain;
+        main->Load({}, QDir::tempPath());
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        const QPoint place = main->pos();
+        QStringList reached;
+        for (int i = 0; i < 5; ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            QAccessibleInterface* item = Accessible(focus);
+            QCOMPARE(item->role(), QAccessible::Button);
+            reached << item->text(QAccessible::Name);
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QCOMPARE(reached, (QStringList{QStringLiteral("Split file"), QStringLiteral("Merge files"),
+                                       QStringLiteral("Batch renaming"), QStringLiteral("Minimixed"),
+                                       QStringLiteral("Close")}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("imgAction_0"));
+
+        QTest::keyClick(main->findChild<QWidget*>(QStringLiteral("imgAction_1")), Qt::Key_Return);
+        const QList<QWidget*> open = OpenWindows();
+        QCOMPARE(open.size(), 1);
+        QCOMPARE(open.first()->objectName(), QStringLiteral("frmJoin"));
+        QCOMPARE(open.first()->pos(), place);
     }
 
     void titleStripDragsWithTheLeftButtonOnly() {
