@@ -203,6 +203,11 @@ private slots:
         closed.show();
         closed.close();
         QCOMPARE(closed.filestring(), std::string("cancel"));
+        fileAdd escaped;  // Escape is Cancel
+        escaped.show();
+        QTest::keyClick(escaped.focusWidget() ? escaped.focusWidget() : &escaped, Qt::Key_Escape);
+        QVERIFY(!escaped.isVisible());
+        QCOMPARE(escaped.filestring(), std::string("cancel"));
 
         addFolder folder;
         auto* count = folder.findChild<QLabel*>(QStringLiteral("Label1"));
