@@ -96,6 +96,7 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     }
 
     cmdNext = MakeButton(QStringLiteral("&Next"), QStringLiteral("cmdNext"), this);
+    cmdNext->setDefault(true);
     cmdNext->setGeometry(368, 334, 88, 30);
     cmdNext->setEnabled(false);
     connect(cmdNext, &QPushButton::clicked, this, [this] { JoinNext(*this); });

@@ -54,6 +54,7 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     cmdPrevious->setGeometry(272, 334, 88, 30);
     connect(cmdPrevious, &QPushButton::clicked, this, [this] { JoinPrevious(*this); });
     cmdJoin = MakeButton(QStringLiteral("&Merge"), QStringLiteral("cmdJoin"), this);
+    cmdJoin->setDefault(true);
     cmdJoin->setGeometry(368, 334, 88, 30);
     connect(cmdJoin, &QPushButton::clicked, this, &frmJoin2::cmdJoin_Click);
 

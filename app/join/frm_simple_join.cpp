@@ -55,6 +55,7 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     unit->setGeometry(372, 118, 14, 20);
 
     cmdJoin = MakeButton(QStringLiteral("&Join"), QStringLiteral("cmdJoin"), this);
+    cmdJoin->setDefault(true);
     cmdJoin->setGeometry(292, kFooterTop + 10, 88, 30);
     connect(cmdJoin, &QPushButton::clicked, this, &frmSimpleJoin::cmdJoin_Click);
 

@@ -1,7 +1,9 @@
 #include "shell/chrome_window.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <algorithm>
 
 #include "shell/artwork.h"
@@ -149,6 +151,20 @@ void ChromeWindow::showEvent(QShowEvent* event) {
             }
         }
     }
+}
+
+void ChromeWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter in a text box moves the page on, as in a dialog: the default button takes it.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        for (QPushButton* button : findChildren<QPushButton*>()) {
+            if (button->isDefault() && button->isEnabled() && button->isVisible()) {
+                event->accept();
+                button->click();
+                return;
+            }
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ChromeWindow::paintEvent(QPaintEvent*) {

@@ -307,6 +307,15 @@ private slots:
         QCOMPARE(open.first()->pos(), place);
     }
 
+    void enterInATextBoxPressesThePagesDefaultButton() {
+        test::RecordingPrompter prompter;
+        std::unique_ptr<ChromeWindow> page(new frmSplit);
+        page->show();
+        QTest::keyClick(page->findChild<QLineEdit*>(QStringLiteral("txtNum")), Qt::Key_Return);
+        QVERIFY(!prompter.calls.isEmpty());
+        QCOMPARE(prompter.calls.first().text, QStringLiteral("Please select a file to split"));
+    }
+
     void titleStripDragsWithTheLeftButtonOnly() {
         frmSimple* window = new frmSimple;
         window->show();
