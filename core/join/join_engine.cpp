@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 
+#include "join/checksums.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 #include "split/piece_format.h"
@@ -113,6 +114,9 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     }
     std::vector<PieceInfo> infos;
     Status status = CheckPieces(params.pieces, &infos);
+    if (status.ok()) {
+        status = VerifyPiecesIfListed(params.pieces);
+    }
     if (!status.ok()) {
         return status;
     }

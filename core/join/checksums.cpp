@@ -1,0 +1,308 @@
+#include "join/checksums.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "join/discovery.h"
+#include "shell/file_io.h"
+#include "shell/paths.h"
+#include "shell/sha256.h"
+#include "split/piece_format.h"
+
+namespace brindle {
+namespace {
+
+constexpr std::size_t kDigestLength = 64;
+constexpr std::size_t kHashBuffer = std::size_t{1} << 20;
+
+// sha256sum writes a name holding a backslash or a line break escaped, the line marked "\".
+std::string ChecksumLine(const std::string& digest, const std::string& name) {
+    if (name.find_first_of("\\\n\r") == std::string::npos) {
+        return digest + "  " + name + "\n";
+    }
+    std::string escaped;
+    for (const char c : name) {
+        if (c == '\\') {
+            escaped += "\\\\";
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\r') {
+            escaped += "\\r";
+        } else {
+            escaped += c;
+        }
+    }
+    return "\\" + digest + "  " + escaped + "\n";
+}
+
+bool Unescape(const std::string& text, std::string* out) {
+    out->clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            *out += text[i];
+            continue;
+        }
+        if (++i == text.size()) {
+            return false;
+        }
+        switch (text[i]) {
+            case '\\': *out += '\\'; break;
+            case 'n': *out += '\n'; break;
+            case 'r': *out += '\r'; break;
+            default: return false;
+        }
+    }
+    return true;
+}
+
+bool ParseLine(std::string line, std::string* name, std::string* digest) {
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    const bool escaped = !line.empty() && line.front() == '\\';
+    if (escaped) {
+        line.erase(0, 1);
+    }
+    // "<digest>  <name>" in text mode, "<digest> *<name>" in binary mode.
+    if (line.size() < kDigestLength + 3 || line[kDigestLength] != ' ' ||
+        (line[kDigestLength + 1] != ' ' && line[kDigestLength + 1] != '*')) {
+        return false;
+    }
+    *digest = line.substr(0, kDigestLength);
+    if (!std::all_of(digest->begin(), digest->end(), [](unsigned char c) { return std::isxdigit(c); })) {
+        return false;
+    }
+    std::transform(digest->begin(), digest->end(), digest->begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string rest = line.substr(kDigestLength + 2);
+    if (!escaped) {
+        *name = rest;
+        return true;
+    }
+    return Unescape(rest, name);
+}
+
+Status SizeOf(const std::string& path, std::int64_t* size) {
+    io::File file;
+    Status status = file.OpenRead(path);
+    return status.ok() ? file.Size(size) : status;
+}
+
+}  // namespace
+
+std::string ChecksumFilePath(const std::string& folder, const std::string& groupName) {
+    return JoinPath(folder, groupName + ".sha256");
+}
+
+Status HashFile(const std::string& path, std::string* hexDigest) {
+    io::File file;
+    Status status = file.OpenRead(path);
+    if (!status.ok()) {
+        return status;
+    }
+    std::int64_t left = 0;
+    status = file.Size(&left);
+    if (!status.ok()) {
+        return status;
+    }
+    Sha256 hash;
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer)));
+    while (left > 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer));
+        status = file.ReadExact(buffer.data(), chunk);
+        if (!status.ok()) {
+            return status;
+        }
+        hash.Update(buffer.data(), chunk);
+        left -= static_cast<std::int64_t>(chunk);
+    }
+    *hexDigest = hash.HexDigest();
+    return Status::Ok();
+}
+
+Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
+                         const std::vector<std::string>& piecePaths) {
+    std::string text;
+    for (const std::string& piece : piecePaths) {
+        std::string digest;
+        Status status = HashFile(piece, &digest);
+        if (!status.ok()) {
+            return status;
+        }
+        text += ChecksumLine(digest, GetFileName(piece));
+    }
+    const std::string target = ChecksumFilePath(folder, groupName);
+    io::File out;
+    std::string temporary;
+    Status status = out.CreateTempBeside(target, &temporary);
+    if (status.ok()) {
+        status = out.WriteAll(text.data(), text.size());
+    }
+    if (status.ok()) {
+        status = out.Close();
+    }
+    if (status.ok()) {
+        status = io::MoveReplacing(temporary, target);
+    }
+    if (!status.ok()) {
+        (void)out.Close();
+        (void)io::RemoveFile(temporary);
+    }
+    return status;
+}
+
+Status ReadChecksumFile(const std::string& path, ChecksumList* list) {
+    if (!io::IsRegularFile(path)) {
+        return Status::NotFound("no checksum file: " + path);
+    }
+    io::File file;
+    Status status = file.OpenRead(path);
+    std::int64_t size = 0;
+    if (status.ok()) {
+        status = file.Size(&size);
+    }
+    // A checksum line is under 4 KiB and a group has at most 999 pieces.
+    if (status.ok() && size > 999 * 4096) {
+        status = Status::Corruption("the checksum file is too large to be one: " + path);
+    }
+    std::string text(static_cast<std::size_t>(status.ok() ? size : 0), '\0');
+    if (status.ok()) {
+        status = file.ReadExact(text.data(), text.size());
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    list->clear();
+    std::size_t start = 0;
+    int lineNumber = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        ++lineNumber;
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.empty()) {
+            continue;
+        }
+        std::string name;
+        std::string digest;
+        if (!ParseLine(line, &name, &digest)) {
+            return Status::Corruption("line " + std::to_string(lineNumber) + " of " + path +
+                                      " is not a checksum line");
+        }
+        (*list)[name] = digest;
+    }
+    return Status::Ok();
+}
+
+Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths) {
+    for (const std::string& piece : piecePaths) {
+        const auto entry = list.find(GetFileName(piece));
+        if (entry == list.end()) {
+            return Status::Corruption("the checksum file does not list " + piece);
+        }
+        std::string digest;
+        Status status = HashFile(piece, &digest);
+        if (!status.ok()) {
+            return status;
+        }
+        if (digest != entry->second) {
+            return Status::Corruption("the piece is damaged (its checksum does not match): " + piece);
+        }
+    }
+    return Status::Ok();
+}
+
+Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths) {
+    if (piecePaths.empty()) {
+        return Status::Ok();
+    }
+    const std::string& first = piecePaths.front();
+    ChecksumList list;
+    const Status status =
+        ReadChecksumFile(ChecksumFilePath(GetFolderName(first), GroupNameFromPiece(first)), &list);
+    if (status.code() == Status::Code::kNotFound) {
+        return Status::Ok();
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    return VerifyPieces(list, piecePaths);
+}
+
+const char* VerdictText(PieceVerdict verdict) {
+    switch (verdict) {
+        case PieceVerdict::kOk: return "ok";
+        case PieceVerdict::kMissing: return "missing";
+        case PieceVerdict::kForeign: return "from another split";
+        case PieceVerdict::kDamaged: return "damaged";
+    }
+    return "damaged";
+}
+
+bool GroupCheck::Joinable() const {
+    if (!status.ok() || pieces.empty() || dataBytes != sourceLength) {
+        return false;
+    }
+    return std::all_of(pieces.begin(), pieces.end(),
+                       [](const PieceCheck& piece) { return piece.verdict == PieceVerdict::kOk; });
+}
+
+GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
+    GroupCheck check;
+    PieceHeader first;
+    const std::string firstPath = FirstPiecePath(folder, groupName);
+    check.status = ReadPieceHeader(firstPath, &first);
+    if (!check.status.ok()) {
+        return check;
+    }
+    const std::optional<std::int64_t> length = StoredSourceLength(first);
+    if (!length || first.PieceCount < 1 || first.PieceCount > kMaxPieces) {
+        check.status = Status::Corruption("the first piece's header is damaged: " + firstPath);
+        return check;
+    }
+    check.sourceLength = *length;
+
+    ChecksumList list;
+    const Status listed = ReadChecksumFile(ChecksumFilePath(folder, groupName), &list);
+    if (!listed.ok() && listed.code() != Status::Code::kNotFound) {
+        check.status = listed;
+        return check;
+    }
+    check.checksumsChecked = listed.ok();
+
+    const std::vector<std::string> present = io::FileNamesIn(folder, true);
+    for (int i = 1; i <= first.PieceCount; ++i) {
+        PieceCheck piece;
+        piece.name = *PieceFileName(groupName, i);
+        const std::string path = JoinPath(folder, piece.name);
+        PieceHeader header;
+        std::int64_t size = 0;
+        if (std::find(present.begin(), present.end(), piece.name) == present.end()) {
+            piece.verdict = PieceVerdict::kMissing;
+        } else if (Status read = ReadPieceHeader(path, &header); !read.ok()) {
+            piece.verdict = PieceVerdict::kDamaged;
+            piece.reason = read.message();
+        } else if (header.GroupId != first.GroupId) {
+            piece.verdict = PieceVerdict::kForeign;
+        } else if (Status sized = SizeOf(path, &size); !sized.ok()) {
+            piece.verdict = PieceVerdict::kDamaged;
+            piece.reason = sized.message();
+        } else {
+            check.dataBytes += size - static_cast<std::int64_t>(kHeaderSize);
+            if (check.checksumsChecked) {
+                const Status verified = VerifyPieces(list, {path});
+                if (!verified.ok()) {
+                    piece.verdict = PieceVerdict::kDamaged;
+                    piece.reason = verified.message();
+                }
+            }
+        }
+        check.pieces.push_back(std::move(piece));
+    }
+    return check;
+}
+
+}  // namespace brindle

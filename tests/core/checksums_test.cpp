@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "join/checksums.h"
+#include "join/join_engine.h"
+#include "split/split_engine.h"
+#include "support/recording_progress.h"
+#include "support/temp_dir.h"
+
+namespace brindle {
+namespace {
+
+using test::ReadFile;
+using test::RecordingProgress;
+using test::TempDir;
+using test::WriteFile;
+
+class ChecksumsTest : public ::testing::Test {
+protected:
+    std::vector<std::string> Split(const std::string& group, std::int32_t groupId = 7) {
+        WriteFile(dir.File("source.bin"), bytes);
+        SplitParams params;
+        params.sourcePath = dir.File("source.bin");
+        params.destFolder = dir.path();
+        params.groupName = group;
+        params.pieceSize = 1000;
+        params.groupId = groupId;
+        RecordingProgress progress;
+        const SplitResult result = SplitFile(params, progress);
+        EXPECT_TRUE(result.status.ok()) << result.status.message();
+        std::remove(dir.File("source.bin").c_str());
+        return result.pieces;
+    }
+
+    void FlipByte(const std::string& path, std::streamoff offset) {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekg(offset);
+        const char c = static_cast<char>(file.get());
+        file.seekp(offset);
+        file.put(static_cast<char>(c ^ 0x01));
+    }
+
+    TempDir dir;
+    const std::string bytes = test::PatternBytes(2500);
+};
+
+// The file is what coreutils writes and reads, a name that needs escaping included.
+TEST_F(ChecksumsTest, SplitsChecksumFileVerifiesWithSha256sum) {
+    for (const std::string group : {"film", "odd\\name"}) {
+        const auto pieces = Split(group);
+        ASSERT_TRUE(WriteChecksumFile(dir.path(), group, pieces).ok());
+        const std::string command = "cd '" + dir.path() + "' && sha256sum --quiet -c '" + group + ".sha256'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << group;
+        FlipByte(pieces[1], 600);
+        EXPECT_NE(std::system((command + " 2>/dev/null >/dev/null").c_str()), 0) << group;
+    }
+}
+
+TEST_F(ChecksumsTest, JoinRefusesADamagedOrUnlistedPieceAndWritesNothing) {
+    const auto pieces = Split("film");
+    ASSERT_TRUE(WriteChecksumFile(dir.path(), "film", pieces).ok());
+    RecordingProgress progress;
+    ASSERT_TRUE(JoinPieces({dir.File("out.bin"), pieces}, progress).ok());
+    EXPECT_EQ(ReadFile(dir.File("out.bin")), bytes);
+
+    // One flipped data byte in piece 2: the lengths and GroupId still agree.
+    FlipByte(pieces[1], 700);
+    const auto names = test::SortedNames(dir.path());
+    const Status damaged = JoinPieces({dir.File("out.bin"), pieces}, progress);
+    EXPECT_EQ(damaged.code(), Status::Code::kCorruption);
+    EXPECT_NE(damaged.message().find("film(2).qmf002"), std::string::npos) << damaged.message();
+    EXPECT_EQ(ReadFile(dir.File("out.bin")), bytes);  // the earlier output is untouched
+    EXPECT_EQ(test::SortedNames(dir.path()), names);  // and nothing was added
+
+    // A list that leaves a piece out is no guarantee either.
+    WriteFile(dir.File("film.sha256"), ReadFile(dir.File("film.sha256")).substr(0, 64 + 2 + 9 + 1));
+    EXPECT_FALSE(JoinPieces({dir.File("other.bin"), pieces}, progress).ok());
+    WriteFile(dir.File("film.sha256"), "not a checksum line\n");
+    EXPECT_FALSE(JoinPieces({dir.File("other.bin"), pieces}, progress).ok());
+    EXPECT_FALSE(test::Exists(dir.File("other.bin")));
+}
+
+TEST_F(ChecksumsTest, CheckGroupNamesEachPiecesFault) {
+    auto pieces = Split("g");
+    ASSERT_EQ(pieces.size(), 3u);
+    GroupCheck check = CheckGroup(dir.path(), "g");
+    EXPECT_TRUE(check.Joinable());
+    EXPECT_FALSE(check.checksumsChecked);
+
+    ASSERT_TRUE(WriteChecksumFile(dir.path(), "g", pieces).ok());
+    check = CheckGroup(dir.path(), "g");
+    EXPECT_TRUE(check.checksumsChecked);
+    EXPECT_TRUE(check.Joinable());
+
+    FlipByte(pieces[1], 300);
+    std::remove(pieces[2].c_str());
+    check = CheckGroup(dir.path(), "g");
+    ASSERT_EQ(check.pieces.size(), 3u);
+    EXPECT_EQ(check.pieces[0].verdict, PieceVerdict::kOk);
+    EXPECT_EQ(check.pieces[1].verdict, PieceVerdict::kDamaged);
+    EXPECT_EQ(check.pieces[2].verdict, PieceVerdict::kMissing);
+    EXPECT_FALSE(check.Joinable());
+
+    // Piece 2 from another split of the same file.
+    std::remove(dir.File("g.sha256").c_str());
+    Split("g");
+    Split("h", 9);
+    std::rename(dir.File("h(2).qmf002").c_str(), pieces[1].c_str());
+    const auto mixed = CheckGroup(dir.path(), "g");
+    EXPECT_EQ(mixed.pieces[0].verdict, PieceVerdict::kOk);
+    EXPECT_EQ(mixed.pieces[1].verdict, PieceVerdict::kForeign);
+    EXPECT_STREQ(VerdictText(mixed.pieces[1].verdict), "from another split");
+    EXPECT_FALSE(mixed.Joinable());
+}
+
+}  // namespace
+}  // namespace brindle
