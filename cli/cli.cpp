@@ -15,6 +15,7 @@ constexpr const char* kUsage =
     "  join PIECE     join the group PIECE belongs to back into the file it came from\n"
     "  groups DIR     list the piece groups found in DIR\n"
     "  info PIECE     show the header of one piece file\n"
+    "  verify PIECE   check the group PIECE belongs to without joining it\n"
     "  rename FILE... give files new names by a rule\n"
     "\n"
     "Run 'brindle COMMAND --help' for the options of a command.\n";
@@ -40,6 +41,7 @@ int Run(const std::vector<std::string>& args, Console& console) {
     if (command == "join") return RunJoin(rest, console);
     if (command == "groups") return RunGroups(rest, console);
     if (command == "info") return RunInfo(rest, console);
+    if (command == "verify") return RunVerify(rest, console);
     if (command == "rename") return RunRename(rest, console);
     console.err << "brindle: unknown command '" << command << "'\n\n" << kUsage;
     return kExitUsage;

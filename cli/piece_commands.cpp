@@ -3,6 +3,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "join/checksums.h"
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "shell/file_io.h"
@@ -16,7 +17,7 @@ namespace {
 
 constexpr const char* kSplitHelp =
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
-    "                          [--dest DIR] [--group NAME]\n"
+    "                          [--dest DIR] [--group NAME] [--checksums]\n"
     "\n"
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR.\n"
     "\n"
@@ -25,7 +26,10 @@ constexpr const char* kSplitHelp =
     "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
     "  --floppy       split into floppy-sized pieces (1.44MB)\n"
     "  --dest DIR     folder for the pieces (default: the file's own folder)\n"
-    "  --group NAME   name of the pieces (default: the file's name without extension)\n";
+    "  --group NAME   name of the pieces (default: the file's name without extension)\n"
+    "  --checksums    also write NAME.sha256 beside the pieces, in the format of sha256sum:\n"
+    "                 `sha256sum -c NAME.sha256` checks them, and brindle join and the\n"
+    "                 join windows refuse a piece that does not match\n";
 
 constexpr const char* kJoinHelp =
     "Usage: brindle join PIECE [--out FILE | --force]\n"
@@ -37,6 +41,14 @@ constexpr const char* kJoinHelp =
     "                 name, beside the pieces)\n"
     "  --force        replace a file of the stored name beside the pieces; without it\n"
     "                 such a file is left alone and the join refused\n";
+
+constexpr const char* kVerifyHelp =
+    "Usage: brindle verify PIECE\n"
+    "\n"
+    "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
+    "from one split, their data adding up to the split file's length, and each piece's\n"
+    "checksum where NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
+    "another split, damaged) and a summary; exit 0 only when the group would join correctly.\n";
 
 constexpr const char* kGroupsHelp =
     "Usage: brindle groups DIR\n"
@@ -95,6 +107,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     std::optional<std::string> size;
     std::optional<std::string> unit;
     bool floppy = false;
+    bool checksums = false;
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!file.empty()) {
@@ -110,6 +123,10 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         }
         if (name == "--floppy") {
             floppy = true;
+            continue;
+        }
+        if (name == "--checksums") {
+            checksums = true;
             continue;
         }
         std::optional<std::string>* target = name == "--pieces" ? &pieces
@@ -181,12 +198,19 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         TerminalProgress progress(console.err, console.errIsTerminal);
         result = SplitFile(params, progress);
     }
+    if (result.status.ok() && checksums) {
+        // Written last, and only once every piece is there.
+        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces);
+    }
     if (!result.status.ok()) {
         console.err << "Fail to split the file\n" << result.status.message() << "\n";
         return kExitFailed;
     }
     for (const std::string& piece : result.pieces) {
         console.out << piece << "\n";
+    }
+    if (checksums) {
+        console.out << ChecksumFilePath(params.destFolder, params.groupName) << "\n";
     }
     return kExitOk;
 }
@@ -258,6 +282,49 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     }
     console.out << params.outputPath << "\n";
     return kExitOk;
+}
+
+int RunVerify(const std::vector<std::string>& words, Console& console) {
+    int exit = kExitOk;
+    const auto given = OnlyWord(words, "verify", "give one piece of the group", kVerifyHelp, console, &exit);
+    if (!given) {
+        return exit;
+    }
+    const std::string path = AbsolutePath(*given);
+    const std::string folder = GetFolderName(path);
+    const std::string group = GroupNameFromPiece(GetFileName(path));
+    const GroupCheck check = CheckGroup(folder, group);
+    if (!check.status.ok()) {
+        console.out << *PieceFileName(group, 1) << ": "
+                    << (check.status.code() == Status::Code::kNotFound ? "missing" : "damaged") << "\n";
+        console.err << "brindle verify: " << check.status.message() << "\n";
+        console.out << "The group cannot be joined.\n";
+        return kExitFailed;
+    }
+    int faults = 0;
+    for (const PieceCheck& piece : check.pieces) {
+        console.out << piece.name << ": " << VerdictText(piece.verdict) << "\n";
+        if (piece.verdict != PieceVerdict::kOk) {
+            ++faults;
+            if (!piece.reason.empty()) {
+                console.err << "brindle verify: " << piece.reason << "\n";
+            }
+        }
+    }
+    const bool lengthsAddUp = check.dataBytes == check.sourceLength;
+    if (faults == 0 && lengthsAddUp) {
+        console.out << check.pieces.size() << " pieces ok"
+                    << (check.checksumsChecked ? ", checksums match" : ", no checksum file")
+                    << "; the group joins into " << check.sourceLength << " bytes.\n";
+        return kExitOk;
+    }
+    console.out << faults << " of " << check.pieces.size() << " pieces faulty";
+    if (faults == 0) {
+        console.out << "; the pieces hold " << check.dataBytes << " bytes, the split file had "
+                    << check.sourceLength;
+    }
+    console.out << "; the group cannot be joined.\n";
+    return kExitFailed;
 }
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "join/checksums.h"
 #include "join/frm_join.h"
 #include "join/frm_join2.h"
 #include "join/frm_simple_join.h"
@@ -241,6 +242,21 @@ private slots:
         QCOMPARE(Read(target), QByteArray("earlier"));
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+        // A checksum file beside the pieces stops a piece with one flipped byte.
+        page->txtTarget->setText(target);
+        QVERIFY(WriteChecksumFile(dir.path().toStdString(), "g",
+                                  {dir.filePath("g(1).qmf").toStdString(), dir.filePath("g(2).qmf002").toStdString(),
+                                   third.toStdString()})
+                    .ok());
+        QByteArray flipped = thirdBytes;
+        flipped[300] = static_cast<char>(flipped[300] ^ 1);
+        Write(third, flipped);
+        merge();
+        QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
+        QCOMPARE(Read(target), QByteArray("earlier"));
+        Write(third, thirdBytes);
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("g.sha256"))));
 
         // A bare name lands beside the pieces, not in the program's working folder.
         page->txtTarget->setText(QStringLiteral("joined.avi"));

@@ -227,6 +227,44 @@ std::vector<std::string> Temporaries(const std::string& folder) {
     return found;
 }
 
+TEST_F(PieceCommandsTest, ChecksumsVerifyWithSha256sumAndStopADamagedPieceAtJoinAndVerify) {
+    std::filesystem::create_directory(dir.File("out"));
+    const Outcome split = Brindle({"split", dir.File("film.avi"), "--pieces", "3", "--dest", dir.File("out"),
+                                   "--checksums"});
+    ASSERT_EQ(split.code, 0) << split.err;
+    EXPECT_NE(split.out.find(dir.File("out/film.sha256")), std::string::npos);
+    EXPECT_EQ(std::system(("cd '" + dir.File("out") + "' && sha256sum --quiet -c film.sha256").c_str()), 0);
+
+    Outcome verify = Brindle({"verify", dir.File("out/film(3).qmf003")});
+    EXPECT_EQ(verify.code, 0) << verify.out << verify.err;
+    EXPECT_NE(verify.out.find("film(2).qmf002: ok"), std::string::npos);
+    EXPECT_NE(verify.out.find("checksums match"), std::string::npos);
+
+    // One flipped byte in piece 2: lengths and GroupId still agree, only the checksum knows.
+    std::string second = ReadFile(dir.File("out/film(2).qmf002"));
+    second[5000] = static_cast<char>(second[5000] ^ 0x20);
+    WriteFile(dir.File("out/film(2).qmf002"), second);
+    const Outcome join = Brindle({"join", dir.File("out/film(1).qmf")});
+    EXPECT_EQ(join.code, 1);
+    EXPECT_NE(join.err.find("film(2).qmf002"), std::string::npos) << join.err;
+    EXPECT_FALSE(test::Exists(dir.File("out/film.avi")));
+    verify = Brindle({"verify", dir.File("out/film(1).qmf")});
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("film(2).qmf002: damaged"), std::string::npos) << verify.out;
+
+    // Without the checksum file: a missing piece and one from another split.
+    std::filesystem::remove(dir.File("out/film.sha256"));
+    std::filesystem::remove(dir.File("out/film(3).qmf003"));
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "3", "--group", "other", "--dest",
+                       dir.File("out")}).code, 0);
+    std::filesystem::rename(dir.File("out/other(2).qmf002"), dir.File("out/film(2).qmf002"));
+    verify = Brindle({"verify", dir.File("out/film(1).qmf")});
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("film(1).qmf: ok\nfilm(2).qmf002: from another split\nfilm(3).qmf003: missing\n"),
+              std::string::npos)
+        << verify.out;
+}
+
 TEST(BrindleProgram, AJoinKilledMidCopyKeepsEveryFileAndTheNextJoinWorks) {
     TempDir dir;
     constexpr std::int32_t kData = 160 << 20;

@@ -27,6 +27,7 @@ expected=(
   /usr/share/metainfo/com.tarnwick.brindle.metainfo.xml
   /usr/share/man/man1/brindle.1.gz
   /usr/share/man/man1/tarnwick-brindle.1.gz
+  /usr/share/bash-completion/completions/brindle
 )
 for f in "${expected[@]}"; do
   grep -qxF "$f" <<<"$files" || fail "$f is not in the package"
