@@ -6,7 +6,7 @@
 # Printed per pair: the median times, the median of the per-round ratios (brindle / tool;
 # at most 1.0 is the goal), their spread, the same ratio for CPU time (user + system, which a
 # busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR picks the scratch
-# folder (default: a new folder under /var/tmp); it needs about 7 GiB.
+# folder (default: a new folder under /var/tmp); it needs about 14 GiB.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
@@ -66,8 +66,12 @@ mkdir -p "$work/b" "$work/g" "$work/jb" "$work/jg"
 split -b 104857600 "$work/source.bin" "$work/jg/x"
 "$brindle" split "$work/source.bin" --size 100 --unit MB --dest "$work/jb" >/dev/null
 
+mkdir -p "$work/c" "$work/jc"
+"$brindle" split "$work/source.bin" --size 100 --unit MB --dest "$work/jc" --checksums >/dev/null
+
 w=$work
 bsplit="\"$brindle\" split \"$w/source.bin\" --size 100 --unit MB --dest \"$w/b\""
+csplit="\"$brindle\" split \"$w/source.bin\" --size 100 --unit MB --dest \"$w/c\" --checksums"
 bjoin="\"$brindle\" join \"$w/jb/source(1).qmf\" --out \"$w/join.bin\""
 for round in $(seq "$runs"); do
   echo "round $round of $runs"
@@ -79,9 +83,17 @@ for round in $(seq "$runs"); do
                         cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
   pair split-cp "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
                          cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
+  # What checksums cost: the same split and join with and without the .sha256 file.
+  pair split-sums "$round" csplit "rm -f \"$w\"/c/*" "$csplit" \
+                           bsplit "rm -f \"$w\"/b/*" "$bsplit"
+  pair join-sums "$round" cjoin "rm -f \"$w/joinc.bin\"" \
+                          "\"$brindle\" join \"$w/jc/source(1).qmf\" --out \"$w/joinc.bin\"" \
+                          bjoin "rm -f \"$w/join.bin\"" "$bjoin"
 done
+cmp -s "$work/source.bin" "$work/joinc.bin" || { echo "CHECKED JOIN OUTPUT DIFFERS"; exit 1; }
 cmp -s "$work/source.bin" "$work/join.bin" || { echo "JOIN OUTPUT DIFFERS"; exit 1; }
-rm -rf "$work/g" "$work/b" "$work/jg" "$work/jb" "$work/copy.bin" "$work/cat.bin" "$work/join.bin"
+rm -rf "$work/g" "$work/b" "$work/c" "$work/jg" "$work/jb" "$work/jc" "$work/copy.bin" "$work/cat.bin" \
+       "$work/join.bin" "$work/joinc.bin"
 
 echo "Making a file of 2 GiB - 1 byte for 1 GiB pieces ..."
 head -c 2147483647 <(cat "$work/source.bin" "$work/source.bin") > "$work/big.bin"
@@ -90,6 +102,24 @@ mkdir -p "$work/big"
 timed bigsplit 'rm -f "$work"/big/*' "$brindle" split "$work/big.bin" --size 1 --unit GB --dest "$work/big"
 timed bigjoin 'rm -f "$work/big.out"' "$brindle" join "$work/big/big(1).qmf" --out "$work/big.out"
 cmp -s "$work/big.bin" "$work/big.out" || { echo "BIG JOIN OUTPUT DIFFERS"; exit 1; }
+rm -rf "$work/big" "$work/big.out"
+
+# Beyond 2 GiB: 4 GiB in 1 GiB pieces, paired with GNU split and cat (RUNS_LARGE rounds).
+echo "Making 4 GiB ..."
+head -c 4294967296 <(cat "$work/big.bin" "$work/big.bin" "$work/big.bin") > "$work/huge.bin"
+rm -f "$work/big.bin"
+mkdir -p "$work/hb" "$work/hg"
+hsplit="\"$brindle\" split \"$w/huge.bin\" --size 1 --unit GB --dest \"$w/hb\""
+for round in $(seq "${RUNS_LARGE:-3}"); do
+  echo "4 GiB round $round"
+  pair huge-split "$round" hbsplit "rm -f \"$w\"/hb/*" "$hsplit" \
+                           hgsplit "rm -f \"$w\"/hg/*" "split -b 1073741824 \"$w/huge.bin\" \"$w/hg/x\""
+  pair huge-join "$round" hbjoin "rm -f \"$w/huge.out\"" \
+                          "\"$brindle\" join \"$w/hb/huge(1).qmf\" --out \"$w/huge.out\"" \
+                          hcat "rm -f \"$w/huge.cat\"" "cat \"$w\"/hg/x* > \"$w/huge.cat\""
+done
+cmp -s "$work/huge.bin" "$work/huge.out" || { echo "4 GIB JOIN OUTPUT DIFFERS"; exit 1; }
+rm -rf "$work/hb" "$work/hg" "$work/huge.out" "$work/huge.cat" "$work/huge.bin"
 
 row() { printf '%-31s %7s %7s %7s %12s %7s %10s\n' "$@"; }
 show() {  # show LABEL PAIR A B
@@ -103,6 +133,12 @@ show "split vs split -b 104857600" split bsplit gsplit
 show "split vs cp of the source" split-cp bsplit cp
 show "join vs cat of split's pieces" join-cat bjoin cat
 show "join vs cp of the source" join-cp bjoin cp
+show "split --checksums vs split" split-sums csplit bsplit
+show "join checking .sha256 vs join" join-sums cjoin bjoin
 printf '\n2 GiB - 1 byte in 1 GiB pieces, one run each\n'
 row "brindle split" "${times[bigsplit]# }" "" "" "" "" "$(mib bigsplit)"
 row "brindle join of those 2 pieces" "${times[bigjoin]# }" "" "" "" "" "$(mib bigjoin)"
+printf '\n4 GiB in 1 GiB pieces, %s rounds per pair\n' "${RUNS_LARGE:-3}"
+row "pair" brindle tool ratio "ratio range" "cpu" "peak MiB"
+show "split vs split -b 1073741824" huge-split hbsplit hgsplit
+show "join vs cat of split's pieces" huge-join hbjoin hcat

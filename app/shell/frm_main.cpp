@@ -119,14 +119,14 @@ void frmMain::Load(const QStringList& arguments, const QString& currentFolder) {
             next = new frmRename;
             break;
         case StartWindow::QuickJoin:
-            SharedJoinState().JoinFolder = decision.JoinFolder;
-            SharedJoinState().JoinGroupName = decision.JoinGroupName;
+            SharedJoinState().JoinFolder = decision.joinFolder;
+            SharedJoinState().JoinGroupName = decision.joinGroupName;
             next = new frmSimpleJoin;
             break;
         case StartWindow::QuickSplit:
-            SharedSplitState().SplitSourcePath = decision.SplitSourcePath;
-            SharedSplitState().SplitDestFolder = decision.SplitDestFolder;
-            SharedSplitState().SplitGroupName = decision.SplitGroupName;
+            SharedSplitState().SplitSourcePath = decision.splitSourcePath;
+            SharedSplitState().SplitDestFolder = decision.splitDestFolder;
+            SharedSplitState().SplitGroupName = decision.splitGroupName;
             next = new frmSimple;
             break;
     }

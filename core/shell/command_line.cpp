@@ -66,19 +66,19 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
 
     if (Lowered(extension) == "qmf") {
         decision.window = StartWindow::QuickJoin;
-        decision.JoinFolder = slash == std::string::npos ? std::string() : GetFolderName(path);
+        decision.joinFolder = slash == std::string::npos ? std::string() : GetFolderName(path);
         const auto bracket = fileName.rfind('(');
         if (bracket != std::string::npos) {
-            decision.JoinGroupName = fileName.substr(0, bracket);
+            decision.joinGroupName = fileName.substr(0, bracket);
         }
         return decision;
     }
 
     decision.window = StartWindow::QuickSplit;
-    decision.SplitSourcePath = path;
-    decision.SplitDestFolder =
+    decision.splitSourcePath = path;
+    decision.splitDestFolder =
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    decision.SplitGroupName = StripExtension(fileName);
+    decision.splitGroupName = StripExtension(fileName);
     return decision;
 }
 

@@ -17,14 +17,14 @@ struct StartDecision {
     StartWindow window = StartWindow::Main;
     std::string path;  // the last argument as resolved; empty for the main window
 
-    // Set for QuickJoin only.
-    std::string JoinFolder;
-    std::string JoinGroupName;
+    // Set for QuickJoin only: what goes into the shared join state.
+    std::string joinFolder;
+    std::string joinGroupName;
 
-    // Set for QuickSplit only.
-    std::string SplitSourcePath;
-    std::string SplitDestFolder;  // ends with the separator
-    std::string SplitGroupName;
+    // Set for QuickSplit only: what goes into the shared split state.
+    std::string splitSourcePath;
+    std::string splitDestFolder;  // ends with the separator
+    std::string splitGroupName;
 };
 
 // The absolute, normalised form of a path that exists, empty when it does not.

@@ -40,9 +40,9 @@ TEST(DecideStartWindow, FirstPieceOpensQuickJoinWithFolderAndGroup) {
     for (const auto& c : cases) {
         const StartDecision decision = Decide({c.argument});
         EXPECT_EQ(decision.window, StartWindow::QuickJoin) << c.argument;
-        EXPECT_EQ(decision.JoinFolder, c.folder) << c.argument;
-        EXPECT_EQ(decision.JoinGroupName, c.group) << c.argument;
-        EXPECT_EQ(decision.SplitSourcePath, "") << c.argument;
+        EXPECT_EQ(decision.joinFolder, c.folder) << c.argument;
+        EXPECT_EQ(decision.joinGroupName, c.group) << c.argument;
+        EXPECT_EQ(decision.splitSourcePath, "") << c.argument;
     }
 }
 
@@ -64,17 +64,17 @@ TEST(DecideStartWindow, AnyOtherFileOpensQuickSplit) {
     for (const auto& c : cases) {
         const StartDecision decision = Decide({c.argument});
         EXPECT_EQ(decision.window, StartWindow::QuickSplit) << c.argument;
-        EXPECT_EQ(decision.SplitSourcePath, c.argument);
-        EXPECT_EQ(decision.SplitDestFolder, c.destination) << c.argument;
-        EXPECT_EQ(decision.SplitGroupName, c.group) << c.argument;
-        EXPECT_EQ(decision.JoinFolder, "") << c.argument;
+        EXPECT_EQ(decision.splitSourcePath, c.argument);
+        EXPECT_EQ(decision.splitDestFolder, c.destination) << c.argument;
+        EXPECT_EQ(decision.splitGroupName, c.group) << c.argument;
+        EXPECT_EQ(decision.joinFolder, "") << c.argument;
     }
 }
 
 TEST(DecideStartWindow, OnlyTheLastArgumentIsThePath) {
     const StartDecision decision = Decide({"/work/first.txt", "/work/second(1).qmf"});
     EXPECT_EQ(decision.window, StartWindow::QuickJoin);
-    EXPECT_EQ(decision.JoinGroupName, "second");
+    EXPECT_EQ(decision.joinGroupName, "second");
 }
 
 TEST(DecideStartWindow, RenameSwitchWinsOverAnyFile) {
@@ -89,12 +89,12 @@ TEST(DecideStartWindow, RenameSwitchWinsOverAnyFile) {
 
 TEST(DecideStartWindow, RelativePathsBecomeAbsoluteAgainstTheCurrentFolder) {
     StartDecision decision = Decide({"movie.avi"}, "/home/u");
-    EXPECT_EQ(decision.SplitSourcePath, "/home/u/movie.avi");
-    EXPECT_EQ(decision.SplitDestFolder, "/home/u/");
+    EXPECT_EQ(decision.splitSourcePath, "/home/u/movie.avi");
+    EXPECT_EQ(decision.splitDestFolder, "/home/u/");
 
     decision = Decide({"sub/data(1).qmf"}, "/home/u");
     EXPECT_EQ(decision.window, StartWindow::QuickJoin);
-    EXPECT_EQ(decision.JoinFolder, "/home/u/sub");
+    EXPECT_EQ(decision.joinFolder, "/home/u/sub");
 }
 
 TEST(DecideStartWindow, ExistingPathsAreNormalised) {
@@ -104,13 +104,13 @@ TEST(DecideStartWindow, ExistingPathsAreNormalised) {
     test::WriteFile(dir.File("data(1).qmf"), "x");
 
     StartDecision decision = Decide({"./sub/../sub/movie.avi"}, dir.path());
-    EXPECT_EQ(decision.SplitSourcePath, dir.File("sub/movie.avi"));
-    EXPECT_EQ(decision.SplitDestFolder, dir.File("sub/"));
+    EXPECT_EQ(decision.splitSourcePath, dir.File("sub/movie.avi"));
+    EXPECT_EQ(decision.splitDestFolder, dir.File("sub/"));
 
     decision = Decide({dir.path() + "//sub/..//data(1).qmf"});
     EXPECT_EQ(decision.window, StartWindow::QuickJoin);
-    EXPECT_EQ(decision.JoinFolder, dir.path());
-    EXPECT_EQ(decision.JoinGroupName, "data");
+    EXPECT_EQ(decision.joinFolder, dir.path());
+    EXPECT_EQ(decision.joinGroupName, "data");
 }
 
 TEST(LongPathName, EmptyForAMissingPath) {
