@@ -1,6 +1,5 @@
 #include "rename/add_folder.h"
 
-#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -63,17 +62,11 @@ addFolder::addFolder(QWidget* parent) : QDialog(parent) {
 }
 
 void addFolder::ShowFolder(const QString& folder) {
-    const QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists() || !dir.isReadable()) {
-        if (folder_ == StartFolder() || StartFolder().isEmpty()) {
-            return;
-        }
-        // Keep the tree and the list on the same folder.
-        ShowFolder(StartFolder());
-        ChooseTreeFolder(tree_, folder_);
+    const QString listed = FolderToList(tree_, folder, folder_);
+    if (listed.isEmpty()) {
         return;
     }
-    folder_ = folder;
+    folder_ = listed;
     picker_.Show(folder_.toStdString());
     list_->clear();
     QStringList names;

@@ -1,7 +1,6 @@
 #include "rename/file_add.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -108,17 +107,11 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
 }
 
 void fileAdd::ShowFolder(const QString& folder) {
-    const QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists() || !dir.isReadable()) {
-        if (folder_ == StartFolder() || StartFolder().isEmpty()) {
-            return;
-        }
-        // Keep the tree and the list on the same folder.
-        ShowFolder(StartFolder());
-        ChooseTreeFolder(tree_, folder_);
+    const QString listed = FolderToList(tree_, folder, folder_);
+    if (listed.isEmpty()) {
         return;
     }
-    folder_ = folder;
+    folder_ = listed;
     Refill();
 }
 

@@ -62,4 +62,17 @@ void ChooseTreeFolder(QTreeView* tree, const QString& folder) {
                      });
 }
 
+QString FolderToList(QTreeView* tree, const QString& folder, const QString& current) {
+    const QDir dir(folder);
+    if (!folder.isEmpty() && dir.exists() && dir.isReadable()) {
+        return folder;
+    }
+    const QString start = StartFolder();
+    if (current == start || start.isEmpty()) {
+        return {};
+    }
+    ChooseTreeFolder(tree, start);
+    return start;
+}
+
 }  // namespace brindle::app

@@ -19,4 +19,10 @@ void ChooseTreeFolder(QTreeView* tree, const QString& folder);
 // What the tree's "path query" gives: the user's home folder.
 QString StartFolder();
 
+// The folder a dialog lists when `folder` is chosen: `folder` itself when it can be read;
+// otherwise the start folder, which the tree is then moved to as well, so tree and list never
+// disagree. Empty when the dialog should stay where it is (`current` is already the start
+// folder, or there is none).
+QString FolderToList(QTreeView* tree, const QString& folder, const QString& current);
+
 }  // namespace brindle::app
