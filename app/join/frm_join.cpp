@@ -4,7 +4,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -16,25 +15,7 @@
 #include "shell/prompter.h"
 
 namespace brindle::app {
-namespace {
-
-ChromeOptions Chrome() {
-    ChromeOptions options;
-    options.subtitle = QStringLiteral("Merge Files · Step 1 of 2");
-    options.size = QSize(480, 384);
-    options.navigation = true;
-    options.currentButton = 1;
-    return options;
-}
-
-char DecimalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 0x80 ? point.at(0).toLatin1() : '.';
-}
-
-}  // namespace
-
-frmJoin::frmJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
+frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 1 of 2")), parent) {
     setObjectName(QStringLiteral("frmJoin"));
 
     QLabel* label1 = MakeCaption(QStringLiteral("Group Location"), QStringLiteral("Label1"), this);
@@ -134,7 +115,7 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
         ShowDetails({}, {}, {});
         return;
     }
-    const GroupDetails details = DescribeGroup(header, DecimalSeparator());
+    const GroupDetails details = DescribeGroup(header, LocaleDecimalSeparator());
     state.JoinOriginalName = details.originalName;
     state.JoinGroupName = name;
     ShowDetails(QString::fromStdString(details.originalName),

@@ -12,20 +12,7 @@
 #include "shell/prompter.h"
 
 namespace brindle::app {
-namespace {
-
-ChromeOptions Chrome() {
-    ChromeOptions options;
-    options.subtitle = QStringLiteral("Merge Files · Step 2 of 2");
-    options.size = QSize(480, 384);
-    options.navigation = true;
-    options.currentButton = 1;
-    return options;
-}
-
-}  // namespace
-
-frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(Chrome(), parent) {
+frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 2 of 2")), parent) {
     setObjectName(QStringLiteral("frmJoin2"));
 
     QLabel* label1 = MakeCaption(QStringLiteral("Destination"), QStringLiteral("Label1"), this);

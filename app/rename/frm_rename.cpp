@@ -28,15 +28,6 @@ constexpr int kColumnWidths[4] = {168, 168, 72, 184};
 constexpr int kListTop = 42;
 constexpr int kListHeight = 190;
 
-ChromeOptions Chrome() {
-    ChromeOptions options;
-    options.subtitle = QStringLiteral("Batch Renaming");
-    options.size = QSize(640, 384);
-    options.navigation = true;
-    options.currentButton = 2;
-    return options;
-}
-
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -75,7 +66,7 @@ private:
 
 }  // namespace
 
-frmRename::frmRename(QWidget* parent) : ChromeWindow(Chrome(), parent) {
+frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringLiteral("Batch Renaming"), QSize(640, 384)), parent) {
     setObjectName(QStringLiteral("frmRename"));
 
     view_ = new QTreeWidget(this);

@@ -26,6 +26,17 @@ struct ChromeOptions {
     int footerTop = 0;       // top of the darker bottom band; 0 for none (the bar brings one)
 };
 
+// The chrome of a job window: the navigation bar with `job`'s button current
+// (0 split, 1 merge, 2 rename).
+inline ChromeOptions JobWindowChrome(int job, const QString& subtitle, QSize size = QSize(480, 384)) {
+    ChromeOptions options;
+    options.subtitle = subtitle;
+    options.size = size;
+    options.navigation = true;
+    options.currentButton = job;
+    return options;
+}
+
 inline constexpr int kTitleHeight = 32;
 inline const QString kJobKeys[3] = {QStringLiteral("split"), QStringLiteral("merge"),
                                     QStringLiteral("rename")};

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
@@ -122,6 +123,11 @@ void SetTabChain(std::initializer_list<QWidget*> widgets) {
         }
         previous = widget;
     }
+}
+
+char LocaleDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 0x80 ? point.at(0).toLatin1() : '.';
 }
 
 }  // namespace brindle::app

@@ -22,6 +22,9 @@ QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
 QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent);
 // 0 to 10000, reachable by Tab so a screen reader user can read how far a job is.
 QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent);
+// The user's decimal separator for reading and showing numbers; "." where it is not one
+// ASCII character.
+char LocaleDecimalSeparator();
 // Tab visits the widgets in the order given.
 void SetTabChain(std::initializer_list<QWidget*> widgets);
 

@@ -21,11 +21,6 @@ namespace {
 constexpr int kRowHeight = 28;
 constexpr int kFieldLeft = 232;
 
-char DecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.';
-}
-
 Prompter::Icon ToIcon(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::kError:
@@ -105,7 +100,7 @@ bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& c,
     const std::optional<Rejection> rejection =
         CheckSplitChoice(sourceLength, c.ChosenIndex(), c.txtNum->text().toStdString(),
                          c.txtSize->text().toStdString(), c.cboType->currentText().toStdString(),
-                         SharedSplitState(), DecimalSeparator());
+                         SharedSplitState(), LocaleDecimalSeparator());
     if (!rejection) {
         return true;
     }
