@@ -24,7 +24,8 @@ std::string AbsolutePath(const std::string& path, const std::string& currentFold
     if (path.empty()) {
         return {};
     }
-    const std::string joined = fs::path(path).is_absolute() ? path : JoinPath(currentFolder, path);
+    const bool keep = fs::path(path).is_absolute() || currentFolder.empty();
+    const std::string joined = keep ? path : JoinPath(currentFolder, path);
     std::string tidy;
     std::size_t start = 0;
     while (start <= joined.size()) {
@@ -45,7 +46,10 @@ std::string AbsolutePath(const std::string& path, const std::string& currentFold
         }
         start = end + 1;
     }
-    return tidy.empty() ? std::string(1, kPathSeparator) : tidy;
+    if (tidy.empty()) {
+        return joined.front() == kPathSeparator ? std::string(1, kPathSeparator) : std::string(".");
+    }
+    return tidy;
 }
 
 std::string LongPathName(const std::string& path, const std::string& currentFolder) {
