@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "shell/file_io.h"
+#include "shell/status.h"
+
+namespace brindle::io {
+
+// Writes one file so that it appears whole or not at all. The bytes go to a temporary in
+// the target's own folder, which is moved into place only by Commit; one that never gets
+// there is removed, whatever went wrong on the way. A file that is replaced keeps its
+// permissions, and the new bytes reach the disk before they take its place, so a power cut
+// leaves the old file or the new one, never an empty one.
+class AtomicFile {
+public:
+    enum class Move { kReplace, kNoReplace };
+
+    explicit AtomicFile(std::string target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary.
+    Status Open();
+    File& file() { return file_; }
+    const std::string& temporaryPath() const { return temporary_; }
+
+    // Closes the temporary and moves it onto the target: replacing what is there, or only
+    // if nothing is. On failure the temporary is gone and the target as it was.
+    Status Commit(Move move);
+
+private:
+    std::string target_;
+    std::string temporary_;
+    File file_;
+};
+
+}  // namespace brindle::io
