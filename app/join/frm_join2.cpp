@@ -63,20 +63,25 @@ void frmJoin2::cmdBrowse_Click() {
     const QString chosen = ChooseTarget(this, folder);
     if (!chosen.isEmpty()) {
         txtTarget->setText(chosen);
+        chosenInDialog_ = chosen;
     }
 }
 
 void frmJoin2::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    std::optional<std::vector<std::string>> pieces = CheckPieces(this);
-    if (!pieces) {
-        cmdJoin->setEnabled(true);
-        return;
-    }
-    target_ = ResolveTarget(txtTarget->text());
     pb1->setValue(0);
     percent->setText(QStringLiteral("0"));
-    StartJoin(*runner_, std::move(*pieces), target_);
+    switch (ClickJoin(this, *runner_, txtTarget->text(), chosenInDialog_, &target_)) {
+        case JoinClick::kStarted:
+            break;
+        case JoinClick::kPiecesRefused:
+            cmdJoin->setEnabled(true);
+            break;
+        case JoinClick::kTargetKept:
+            cmdJoin->setEnabled(true);
+            txtTarget->setFocus();
+            break;
+    }
 }
 
 void frmJoin2::JoinFinished(bool ok) {

@@ -1,7 +1,6 @@
 #include "join/frm_simple_join.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -100,24 +99,19 @@ void frmSimpleJoin::cmdBrowse_Click() {
 
 void frmSimpleJoin::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    std::optional<std::vector<std::string>> pieces = CheckPieces(this);
-    if (!pieces) {
-        EndProgram();
-        return;
-    }
-    const QString target = ResolveTarget(txtPath->text());
-    if (target != chosenInDialog_ && QFileInfo::exists(target)) {
-        const QString question = QStringLiteral("The file '") + target +
-                                 QStringLiteral("' already exists.\nDo you want to replace it?");
-        if (CurrentPrompter().Message(this, question, QString(), Prompter::Icon::Question,
-                                      Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
+    QString target;
+    switch (ClickJoin(this, *runner_, txtPath->text(), chosenInDialog_, &target)) {
+        case JoinClick::kStarted:
+            break;
+        case JoinClick::kPiecesRefused:
+            EndProgram();
+            break;
+        case JoinClick::kTargetKept:
             // Back to the window: the user may choose another destination.
             cmdJoin->setEnabled(true);
             txtPath->setFocus();
-            return;
-        }
+            break;
     }
-    StartJoin(*runner_, std::move(*pieces), target);
 }
 
 void frmSimpleJoin::JoinFinished(bool ok) {

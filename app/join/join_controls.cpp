@@ -1,6 +1,7 @@
 #include "join/join_controls.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +79,25 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString
     params.pieces = std::move(pieces);
     runner.Start(
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
+}
+
+JoinClick ClickJoin(QWidget* window, JobRunner& runner, const QString& typedTarget,
+                    const QString& confirmedInDialog, QString* target) {
+    std::optional<std::vector<std::string>> pieces = CheckPieces(window);
+    if (!pieces) {
+        return JoinClick::kPiecesRefused;
+    }
+    *target = ResolveTarget(typedTarget);
+    if (*target != confirmedInDialog && QFileInfo::exists(*target)) {
+        const QString question = QStringLiteral("The file '") + *target +
+                                 QStringLiteral("' already exists.\nDo you want to replace it?");
+        if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
+                                      Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
+            return JoinClick::kTargetKept;
+        }
+    }
+    StartJoin(runner, std::move(*pieces), *target);
+    return JoinClick::kStarted;
 }
 
 void ShowJoinFailed(QWidget* window) {
