@@ -73,10 +73,12 @@ std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
     return std::move(plan.pieces);
 }
 
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target) {
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target,
+               bool replaceExisting) {
     JoinParams params;
     params.outputPath = target.toStdString();
     params.pieces = std::move(pieces);
+    params.replaceExisting = replaceExisting;
     runner.Start(
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
 }
@@ -88,7 +90,8 @@ JoinClick ClickJoin(QWidget* window, JobRunner& runner, const QString& typedTarg
         return JoinClick::kPiecesRefused;
     }
     *target = ResolveTarget(typedTarget);
-    if (*target != confirmedInDialog && QFileInfo::exists(*target)) {
+    const bool replacing = QFileInfo::exists(*target);
+    if (replacing && *target != confirmedInDialog) {
         const QString question = QStringLiteral("The file '") + *target +
                                  QStringLiteral("' already exists.\nDo you want to replace it?");
         if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
@@ -96,7 +99,8 @@ JoinClick ClickJoin(QWidget* window, JobRunner& runner, const QString& typedTarg
             return JoinClick::kTargetKept;
         }
     }
-    StartJoin(runner, std::move(*pieces), *target);
+    // A file that turns up at a name that was free is not replaced either.
+    StartJoin(runner, std::move(*pieces), *target, replacing);
     return JoinClick::kStarted;
 }
 

@@ -44,7 +44,8 @@ QString TargetFolder(const QString& target);
 std::optional<std::vector<std::string>> CheckPieces(QWidget* window);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target);
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target,
+               bool replaceExisting);
 
 // A click on either join window's join button: the pieces are found (CheckPieces), the typed
 // target resolved, and a file already there is replaced only when the user says Yes (default

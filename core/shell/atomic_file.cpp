@@ -4,7 +4,7 @@
 
 namespace brindle::io {
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+AtomicFile::AtomicFile(std::string target, Flush flush) : target_(std::move(target)), flush_(flush) {}
 
 AtomicFile::~AtomicFile() {
     if (!temporary_.empty()) {
@@ -22,7 +22,7 @@ Status AtomicFile::Commit(Move move) {
     // A new name has nothing to lose, so it does not wait for the disk.
     if (move == Move::kReplace && IsRegularFile(target_)) {
         status = file_.TakePermissionsOf(target_);
-        if (status.ok()) {
+        if (status.ok() && flush_ == Flush::kBeforeReplacing) {
             status = file_.Sync();
         }
     }

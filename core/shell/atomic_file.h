@@ -10,13 +10,16 @@ namespace brindle::io {
 // Writes one file so that it appears whole or not at all. The bytes go to a temporary in
 // the target's own folder, which is moved into place only by Commit; one that never gets
 // there is removed, whatever went wrong on the way. A file that is replaced keeps its
-// permissions, and the new bytes reach the disk before they take its place, so a power cut
-// leaves the old file or the new one, never an empty one.
+// permissions, and by default the new bytes reach the disk before they take its place, so a
+// power cut leaves the old file or the new one, never an empty one.
 class AtomicFile {
 public:
     enum class Move { kReplace, kNoReplace };
+    // kNever where the bytes still exist elsewhere (a piece holds what its source still does)
+    // and waiting for the disk would only slow the job.
+    enum class Flush { kBeforeReplacing, kNever };
 
-    explicit AtomicFile(std::string target);
+    explicit AtomicFile(std::string target, Flush flush = Flush::kBeforeReplacing);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -32,6 +35,7 @@ public:
 
 private:
     std::string target_;
+    Flush flush_;
     std::string temporary_;
     File file_;
 };

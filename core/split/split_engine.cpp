@@ -143,7 +143,7 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
                   std::int64_t dataLength, std::vector<char>& scratch) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
-    io::AtomicFile piece(path);
+    io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
     Status status = piece.Open();
     const HeaderBytes bytes = EncodeHeader(header);
     if (status.ok()) {
