@@ -9,6 +9,7 @@
 #include "join/join_pages.h"
 #include "join/join_state.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -61,9 +62,14 @@ void frmJoin2::cmdBrowse_Click() {
                                ? TargetFolder(ResolveTarget(current))
                                : QString::fromStdString(SharedJoinState().JoinFolder);
     const QString chosen = ChooseTarget(this, folder);
-    if (!chosen.isEmpty()) {
-        txtTarget->setText(chosen);
-        chosenInDialog_ = chosen;
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (const std::optional<std::string> path = PathBytes(chosen)) {
+        ShowPath(txtTarget, *path);
+        chosenInDialog_ = *path;
+    } else {
+        RefuseLostName(this, chosen);
     }
 }
 
@@ -71,8 +77,10 @@ void frmJoin2::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
     pb1->setValue(0);
     percent->setText(QStringLiteral("0"));
-    switch (ClickJoin(this, *runner_, txtTarget->text(), chosenInDialog_, &target_)) {
+    std::string target;
+    switch (ClickJoin(this, *runner_, txtTarget, chosenInDialog_, &target)) {
         case JoinClick::kStarted:
+            target_ = DisplayPath(target);
             break;
         case JoinClick::kPiecesRefused:
             cmdJoin->setEnabled(true);

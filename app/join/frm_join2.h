@@ -31,7 +31,7 @@ private:
 
     JobRunner* runner_ = nullptr;
     QString target_;
-    QString chosenInDialog_;  // a target the save dialog has already confirmed
+    std::string chosenInDialog_;  // a target the save dialog has already confirmed
 };
 
 }  // namespace brindle::app

@@ -10,6 +10,7 @@
 #include "join/discovery.h"
 #include "join/join_state.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 
@@ -81,8 +82,7 @@ void frmSimpleJoin::Form_Load() {
         state.JoinOriginalName.clear();
     }
     // The same plain name as the command's default: a crafted piece cannot aim elsewhere.
-    txtPath->setText(QString::fromStdString(
-        JoinPath(state.JoinFolder, SafeOriginalName(header, state.JoinGroupName))));
+    ShowPath(txtPath, JoinPath(state.JoinFolder, SafeOriginalName(header, state.JoinGroupName)));
 }
 
 void frmSimpleJoin::cmdBrowse_Click() {
@@ -91,16 +91,21 @@ void frmSimpleJoin::cmdBrowse_Click() {
                                ? TargetFolder(current)
                                : QString::fromStdString(SharedJoinState().JoinFolder);
     const QString chosen = ChooseTarget(this, folder);
-    if (!chosen.isEmpty()) {
-        txtPath->setText(chosen);
-        chosenInDialog_ = chosen;
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (const std::optional<std::string> path = PathBytes(chosen)) {
+        ShowPath(txtPath, *path);
+        chosenInDialog_ = *path;
+    } else {
+        RefuseLostName(this, chosen);
     }
 }
 
 void frmSimpleJoin::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    QString target;
-    switch (ClickJoin(this, *runner_, txtPath->text(), chosenInDialog_, &target)) {
+    std::string target;
+    switch (ClickJoin(this, *runner_, txtPath, chosenInDialog_, &target)) {
         case JoinClick::kStarted:
             break;
         case JoinClick::kPiecesRefused:

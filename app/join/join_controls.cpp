@@ -1,7 +1,6 @@
 #include "join/join_controls.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +13,10 @@
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
+#include "shell/file_io.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -54,6 +56,19 @@ QString ResolveTarget(const QString& text) {
     return QDir(Q(SharedJoinState().JoinFolder)).absoluteFilePath(text);
 }
 
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box) {
+    const std::optional<std::string> path = PathInBox(box);
+    if (!path) {
+        RefuseLostName(window, box->text());
+        box->setFocus();
+        return std::nullopt;
+    }
+    if (path->empty() || path->front() == kPathSeparator) {
+        return path;
+    }
+    return JoinPath(SharedJoinState().JoinFolder, *path);
+}
+
 QString TargetFolder(const QString& target) {
     return target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
 }
@@ -73,26 +88,30 @@ std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
     return std::move(plan.pieces);
 }
 
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target,
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
                bool replaceExisting) {
     JoinParams params;
-    params.outputPath = target.toStdString();
+    params.outputPath = target;
     params.pieces = std::move(pieces);
     params.replaceExisting = replaceExisting;
     runner.Start(
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
 }
 
-JoinClick ClickJoin(QWidget* window, JobRunner& runner, const QString& typedTarget,
-                    const QString& confirmedInDialog, QString* target) {
+JoinClick ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+                    const std::string& confirmedInDialog, std::string* target) {
     std::optional<std::vector<std::string>> pieces = CheckPieces(window);
     if (!pieces) {
         return JoinClick::kPiecesRefused;
     }
-    *target = ResolveTarget(typedTarget);
-    const bool replacing = QFileInfo::exists(*target);
+    const std::optional<std::string> path = TargetPath(window, targetBox);
+    if (!path) {
+        return JoinClick::kTargetKept;
+    }
+    *target = *path;
+    const bool replacing = io::Exists(*target);
     if (replacing && *target != confirmedInDialog) {
-        const QString question = QStringLiteral("The file '") + *target +
+        const QString question = QStringLiteral("The file '") + DisplayPath(*target) +
                                  QStringLiteral("' already exists.\nDo you want to replace it?");
         if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
                                       Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {

@@ -34,6 +34,9 @@ QString ChooseTarget(QWidget* parent, const QString& folder);
 
 // A typed target is taken as the user sees it: a relative name lies beside the pieces.
 QString ResolveTarget(const QString& text);
+// The same for a destination box, as bytes. Nothing when its text lost bytes; the refusal has
+// then been shown and the box focused.
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box);
 
 // The folder part of a target, separator included ("/out/" for /out/movie.avi).
 QString TargetFolder(const QString& target);
@@ -44,16 +47,16 @@ QString TargetFolder(const QString& target);
 std::optional<std::vector<std::string>> CheckPieces(QWidget* window);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target,
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
                bool replaceExisting);
 
 // A click on either join window's join button: the pieces are found (CheckPieces), the typed
-// target resolved, and a file already there is replaced only when the user says Yes (default
-// No) or the save dialog confirmed that very path (`confirmedInDialog`). Then the join starts
-// and `target` holds its output.
+// target read from `targetBox` (TargetPath), and a file already there is replaced only when
+// the user says Yes (default No) or the save dialog confirmed that very path
+// (`confirmedInDialog`). Then the join starts and `target` holds its output.
 enum class JoinClick { kStarted, kPiecesRefused, kTargetKept };
-JoinClick ClickJoin(QWidget* window, JobRunner& runner, const QString& typedTarget,
-                    const QString& confirmedInDialog, QString* target);
+JoinClick ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+                    const std::string& confirmedInDialog, std::string* target);
 
 void ShowJoinFailed(QWidget* window);
 

@@ -1,10 +1,8 @@
 #include "split/split_choice.h"
 
 #include <QComboBox>
-#include <QDate>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -12,8 +10,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
+#include "shell/short_date.h"
 #include "split/split_engine.h"
 
 namespace brindle::app {
@@ -149,9 +149,9 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
         return true;
     }
     const QString question =
-        QStringLiteral("The folder '") + QString::fromStdString(state.SplitDestFolder) +
-        QStringLiteral("' already holds ") + QString::fromStdString(GetFileName(clash->path)) +
-        QStringLiteral(", ") + QString::fromStdString(clash->holds) +
+        QStringLiteral("The folder '") + DisplayPath(state.SplitDestFolder) +
+        QStringLiteral("' already holds ") + DisplayPath(GetFileName(clash->path)) +
+        QStringLiteral(", ") + DisplayPath(clash->holds) +
         QStringLiteral(".\nDo you want to replace it?");
     return CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
                                      Prompter::Buttons::YesNoDefaultNo) == Prompter::Answer::Yes;
@@ -160,8 +160,7 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
 JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers) {
     SplitParams params = ParamsFor(state, pieceDataSize);
     params.replaceOthers = replaceOthers;
-    params.splitDate =
-        QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+    params.splitDate = TodayShortDate();
     return [params](Progress& progress) { return SplitFile(params, progress).status; };
 }
 
