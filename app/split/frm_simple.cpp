@@ -71,8 +71,12 @@ void frmSimple::Split() {
         return;
     }
     const std::int32_t dataSize = PieceDataSize(state, length);
+    bool replaceOthers = false;
+    if (!ConfirmSplitTargets(this, state, dataSize, &replaceOthers)) {
+        return;
+    }
     cmdSplit_->setEnabled(false);
-    runner_->Start(SplitWork(state, dataSize));
+    runner_->Start(SplitWork(state, dataSize, replaceOthers));
 }
 
 void frmSimple::Finished(bool ok) {

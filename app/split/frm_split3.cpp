@@ -103,9 +103,13 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
 }
 
 void frmSplit3::Split() {
+    bool replaceOthers = false;
+    if (!ConfirmSplitTargets(this, SharedSplitState(), pieceDataSize_, &replaceOthers)) {
+        return;
+    }
     cmdSplit_->setEnabled(false);
     destination_ = QString::fromStdString(SharedSplitState().SplitDestFolder);
-    runner_->Start(SplitWork(SharedSplitState(), pieceDataSize_));
+    runner_->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers));
 }
 
 void frmSplit3::Finished(bool ok) {

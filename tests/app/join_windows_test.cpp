@@ -264,6 +264,42 @@ private slots:
         QCOMPARE(Read(dir.filePath(QStringLiteral("joined.avi"))), bytes);
     }
 
+    // A typed target that exists is asked about, as the quick join asks; a path the save
+    // dialog confirmed is not asked about again.
+    void theWizardAsksBeforeATypedTargetReplacesAFile() {
+        QTemporaryDir dir;
+        const QByteArray bytes = Bytes(3000, 7);
+        SplitInThree(dir.path(), QStringLiteral("g"), bytes, 14);
+        SharedJoinState() = {dir.path().toStdString(), "g", "movie.avi"};
+        const QString mine = dir.filePath(QStringLiteral("mine.avi"));
+        Write(mine, "mine");
+        RecordingPrompter prompter;
+        auto* page = new frmJoin2;
+        page->show();
+        page->txtTarget->setText(QStringLiteral("mine.avi"));
+        prompter.nextAnswer = RecordingPrompter::Answer::No;
+        page->cmdJoin->click();
+        QCOMPARE(prompter.calls.size(), 1);
+        QVERIFY(prompter.calls[0].text.contains(mine));
+        QCOMPARE(prompter.calls[0].buttons, Prompter::Buttons::YesNoDefaultNo);
+        QVERIFY(page->cmdJoin->isEnabled());
+        QCOMPARE(JobRunner::RunningJobs(), 0);
+        QCOMPARE(Read(mine), QByteArray("mine"));
+
+        prompter.nextAnswer = RecordingPrompter::Answer::Yes;
+        page->cmdJoin->click();
+        QTRY_VERIFY(page->cmdJoin->isEnabled());
+        QCOMPARE(Read(mine), bytes);
+
+        prompter.calls.clear();
+        prompter.paths = {mine};
+        Browse(page)->click();
+        page->cmdJoin->click();
+        QTRY_VERIFY(page->cmdJoin->isEnabled());
+        QCOMPARE(prompter.calls[1].text,
+                 QStringLiteral("Merge successfully. Do you want to view the folder now?"));
+    }
+
     void theQuickJoinProposesAsksAndEndsTheProgram() {
         QTemporaryDir dir;
         const QByteArray bytes = Bytes(4000, 6);

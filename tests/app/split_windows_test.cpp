@@ -311,6 +311,48 @@ private slots:
         ComparePiecesWithEngine(dir.path(), QStringLiteral("film"), source, 499'744, 3);
     }
 
+    // Another file's pieces under the names: asked once, naming the folder and the group;
+    // No writes nothing, Yes replaces the group and leaves none of its pieces behind.
+    void aSplitAsksBeforeReplacingAnotherFilesPieces() {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + "/";
+        SplitParams other;
+        other.sourcePath = MakeFile(dir.filePath("other.avi"), 3000).toStdString();
+        other.destFolder = folder.toStdString();
+        other.groupName = "film";
+        other.pieceSize = 1000;
+        struct : Progress {
+            int value = 0;
+            int Max() const override { return 10000; }
+            int Value() const override { return value; }
+            void SetValue(int v) override { value = v; }
+        } progress;
+        QVERIFY(SplitFile(other, progress).status.ok());
+        const QByteArray firstPiece = Read(dir.filePath("film(1).qmf"));
+        SplitState& state = SharedSplitState();
+        state.SplitSourcePath = MakeFile(dir.filePath("film.avi"), 5000).toStdString();
+        state.SplitDestFolder = folder.toStdString();
+        state.SplitGroupName = "film";
+        RecordingPrompter prompter;
+        prompter.nextAnswer = Prompter::Answer::No;
+        QPointer<frmSimple> quick = new frmSimple;
+        quick->show();
+        Button(quick, "cmdSplit")->click();
+        QCOMPARE(prompter.calls.size(), 1);
+        QCOMPARE(prompter.calls.at(0).text,
+                 "The folder '" + folder +
+                     "' already holds film(1).qmf, piece 1 of 3 of other.avi.\nDo you want to replace it?");
+        QCOMPARE(prompter.calls.at(0).buttons, Prompter::Buttons::YesNoDefaultNo);
+        QVERIFY(Button(quick, "cmdSplit")->isEnabled());
+        QCOMPARE(Read(dir.filePath("film(1).qmf")), firstPiece);
+
+        prompter.nextAnswer = Prompter::Answer::Yes;
+        Button(quick, "cmdSplit")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(quick.isNull(), kJobWait);
+        QCOMPARE(QFileInfo(dir.filePath("film(1).qmf")).size(), 2500 + 256);
+        QVERIFY(!QFileInfo::exists(dir.filePath("film(3).qmf003")));
+    }
+
     // Closing the page mid-split: the job finishes every piece, and nobody hears of it.
     void closingMidSplitLetsTheJobFinish() {
         QTemporaryDir dir;
