@@ -3,11 +3,15 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTreeView>
+#include <filesystem>
+#include <system_error>
 
 #include "rename/folder_tree.h"
 #include "rename/rename_dialogs.h"
 #include "rename/rename_list.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 
@@ -16,6 +20,7 @@ AddDialog::AddDialog(const QString& name, const QString& title, const QString& t
     : QDialog(parent) {
     setObjectName(name);
     setWindowTitle(title);
+    SetTone(this, Tone::Selection);
     tree_ = MakeFolderTree(this, treeName);
     resize(620, 400);
 }
@@ -69,6 +74,24 @@ void AddDialog::done(int result) {
         filestring_ = kCancelled;
     }
     QDialog::done(result);
+}
+
+std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    *isFolder = !error && std::filesystem::is_directory(status);
+    if (*isFolder) {
+        FolderPicker picker;
+        picker.Show(path);
+        return picker.Confirm();
+    }
+    if (error || !std::filesystem::is_regular_file(status)) {
+        return std::nullopt;
+    }
+    std::string text = GetFolderName(path);
+    text += '\0';
+    text += GetFileName(path);
+    return text;
 }
 
 }  // namespace brindle::app

@@ -47,4 +47,9 @@ private:
     std::string filestring_;
 };
 
+// The filestring of a file or folder dropped on the rename list, as the dialogs would
+// give it: Add Files for a file, Add Folder (every file in it) for a folder. Nothing for
+// anything else or a folder without files.
+std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder);
+
 }  // namespace brindle::app

@@ -9,6 +9,7 @@
 
 #include "rename/rename_dialogs.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 namespace {
@@ -23,6 +24,7 @@ Form3::Form3(const QString& fileName, QWidget* parent)
     : QDialog(parent), oldExtension_(QString::fromStdString(OldExtension(fileName.toStdString()))) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Form3"));
+    SetTone(this, Tone::Selection);
 
     auto* label1 = new QLabel(QStringLiteral("New File Name"), this);
     label1->setObjectName(QStringLiteral("Label1"));

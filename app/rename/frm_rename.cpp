@@ -19,6 +19,8 @@
 #include "rename/form3.h"
 #include "rename/frm_rename2.h"
 #include "rename/row_click.h"
+#include "shell/file_drop.h"
+#include "shell/navigation.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -198,6 +200,26 @@ void frmRename::AddFileString(const std::string& filestring, AddSource source) {
     filling_ = false;
 }
 
+bool frmRename::TakesDrop(const QMimeData& drag) const {
+    const std::vector<std::string> paths = DroppedPaths(drag);
+    return !paths.empty() && std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
+        return IsFolder(path) || IsRegularFile(path);
+    });
+}
+
+void frmRename::TakeDrop(const QMimeData& drag) {
+    AddPaths(DroppedPaths(drag));
+}
+
+void frmRename::AddPaths(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        bool folder = false;
+        if (const std::optional<std::string> filestring = DroppedFileString(path, &folder)) {
+            AddFileString(*filestring, folder ? AddSource::kAddFolder : AddSource::kAddFiles);
+        }
+    }
+}
+
 void frmRename::ShowAddDialog(AddSource source) {
     QDialog* dialog = nullptr;
     if (source == AddSource::kAddFiles) {
@@ -244,16 +266,11 @@ void frmRename::ApplyRuleClicked() {
         return;
     }
     editor_ = new frmRename2(this);
-    // Beside the list where the screen has room, else over its right part.
-    QPoint at = pos() + QPoint(width() + 12, 0);
+    // Beside the list, so its columns and buttons stay in view and usable.
     if (const QScreen* screen = this->screen()) {
-        const QRect room = screen->availableGeometry();
-        if (at.x() + editor_->width() > room.right()) {
-            at.setX(std::max(room.left(), room.right() - editor_->width()));
-        }
-        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - editor_->height())));
+        editor_->move(PlaceBeside(frameGeometry(), editor_->frameGeometry().size(),
+                                  screen->availableGeometry(), 12));
     }
-    editor_->move(at);
     editor_->show();
     editor_->activateWindow();
 }

@@ -9,10 +9,12 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "shell/file_drop.h"
 #include "shell/frm_main.h"
 #include "shell/navigation.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 #include "split/split_page_chrome.h"
 #include "split/split_pages.h"
 
@@ -50,7 +52,7 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
         caption->setGeometry(16, 204 + i * 24, 84, 22);
-        caption->setStyleSheet(QStringLiteral("color: #5a6784;"));
+        SetTone(caption, Tone::Muted);
         auto* value = new QLabel(this);
         value->setObjectName(QStringLiteral("Label5_%1").arg(i));
         value->setGeometry(104, 204 + i * 24, 360, 22);
@@ -83,8 +85,22 @@ void frmSplit::Browse() {
         // "*" rather than "*.*": here a name needs no "." to be a file.
         QStringLiteral("All File(*.*) (*)"));
     if (!file.isEmpty()) {
-        txtPath_->setText(file);
-        RefreshFileInfo();
+        ChooseFile(file.toStdString());
+    }
+}
+
+void frmSplit::ChooseFile(const std::string& path) {
+    txtPath_->setText(QString::fromStdString(path));
+    RefreshFileInfo();
+}
+
+bool frmSplit::TakesDrop(const QMimeData& drag) const {
+    return DroppedFile(drag).has_value();
+}
+
+void frmSplit::TakeDrop(const QMimeData& drag) {
+    if (const std::optional<std::string> file = DroppedFile(drag)) {
+        ChooseFile(*file);
     }
 }
 
