@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "rename/row_click.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 
@@ -33,6 +34,7 @@ fileAdd::fileAdd(QWidget* parent)
     list_->setUniformRowHeights(true);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ToggleCheckOnRowClick(list_);
+    SetTone(list_, Tone::CheckList);
 
     QPushButton* selectAll = MakeButton("Command3", QStringLiteral("Select &All"));
     QPushButton* deselectAll = MakeButton("Command2", QStringLiteral("&Deselect All"));

@@ -22,6 +22,7 @@
 #include "shell/file_drop.h"
 #include "shell/navigation.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 namespace {
@@ -93,6 +94,7 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     // Exactly as wide as the four columns together.
     view_->setGeometry((width() - listWidth) / 2, kListTop, listWidth, kListHeight);
     ToggleCheckOnRowClick(view_);
+    SetTone(view_, Tone::CheckList);
     connect(view_, &QTreeWidget::itemChanged, this, &frmRename::ItemChanged);
     // A double-click on empty space finds no item, so nothing opens.
     connect(view_, &QTreeWidget::itemDoubleClicked, this,

@@ -57,9 +57,9 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
 
     const QString captions[3] = {QStringLiteral("Split file"), QStringLiteral("Merge files"),
                                  QStringLiteral("Batch renaming")};
-    // The program's own font, a little larger: no face of its own, which some desktops
-    // would fill with a serif one.
-    QFont captionFont = ScaledFont(font(), 1.15);
+    // The program's own font: no face of its own, which some desktops would fill with a
+    // serif one.
+    QFont captionFont = font();
     captionFont.setWeight(QFont::DemiBold);
     for (int i = 0; i < 3; ++i) {
         const QString& key = kJobKeys[i];

@@ -48,6 +48,13 @@ void Apply(QWidget* widget, Tone tone, const QPalette& from) {
             palette.setColor(QPalette::Window, DeriveChrome(from).divider);
             widget->setAutoFillBackground(true);
             break;
+        case Tone::CheckList: {
+            const QColor behind = IsDark(from) ? Mix(from.color(QPalette::Base),
+                                                     from.color(QPalette::Text), 0.7)
+                                               : from.color(QPalette::Window);
+            palette.setColor(QPalette::Window, behind);
+            break;
+        }
         case Tone::Selection:
             for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
                 palette.setColor(group, QPalette::Highlight, ReadableHighlight(from, group));

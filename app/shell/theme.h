@@ -45,6 +45,9 @@ enum class Tone {
     // A window or dialog whose selections (list rows, selected text) keep the palette's
     // highlight, darkened or lightened as far as 4.5:1 with the highlighted text needs.
     Selection,
+    // A list with check boxes: under a dark palette the boxes get an outline that stands out
+    // from the base (the style draws it from the window colour, nearly the base's there).
+    CheckList,
 };
 void SetTone(QWidget* widget, Tone tone);
 void RefreshTones(QWidget* root);
