@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include "rename/add_dialog.h"
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"
 #include "rename/file_add.h"

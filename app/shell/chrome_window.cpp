@@ -29,6 +29,11 @@ constexpr int kFooterTop = 316;
 const QString kNavigationTags[3] = {QStringLiteral("Split a file"), QStringLiteral("Merge Files"),
                                     QStringLiteral("Batch Renaming")};
 
+// The desktop's window list and screen readers say which window and step this is.
+QString WindowTitle(const QString& subtitle) {
+    return subtitle.isEmpty() ? kProductName : subtitle + QStringLiteral(" - ") + kProductName;
+}
+
 }  // namespace
 
 ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
@@ -37,9 +42,7 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     ImageControl::InstallAccessibility();
     setAttribute(Qt::WA_DeleteOnClose);
     SetTone(this, Tone::Selection);
-    // The desktop's window list and screen readers say which window and step this is.
-    setWindowTitle(options.subtitle.isEmpty() ? kProductName
-                                              : options.subtitle + QStringLiteral(" - ") + kProductName);
+    setWindowTitle(WindowTitle(options.subtitle));
     setFixedSize(options.size);
 
     setAcceptDrops(true);
@@ -127,7 +130,7 @@ ImageControl* ChromeWindow::NavigationButton(int index) const {
 
 void ChromeWindow::SetSubtitle(const QString& subtitle) {
     options_.subtitle = subtitle;
-    setWindowTitle(subtitle.isEmpty() ? kProductName : subtitle + QStringLiteral(" - ") + kProductName);
+    setWindowTitle(WindowTitle(subtitle));
     strip_->SetSubtitle(subtitle);
     strip_->setAccessibleName(windowTitle());
 }
