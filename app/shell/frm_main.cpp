@@ -38,10 +38,6 @@ ChromeOptions MainChrome() {
     return options;
 }
 
-std::string Std(const QString& text) {
-    return text.toStdString();
-}
-
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
@@ -107,13 +103,8 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     version->setGeometry(12, kFooterTop + 1, width() - 24, height() - kFooterTop - 2);
 }
 
-void frmMain::Load(const QStringList& arguments, const QString& currentFolder) {
-    std::vector<std::string> words;
-    words.reserve(static_cast<std::size_t>(arguments.size()));
-    for (const QString& argument : arguments) {
-        words.push_back(Std(argument));
-    }
-    const StartDecision decision = DecideStartWindow(words, Std(currentFolder));
+void frmMain::Load(const std::vector<std::string>& arguments, const std::string& currentFolder) {
+    const StartDecision decision = DecideStartWindow(arguments, currentFolder);
 
     QWidget* next = nullptr;
     switch (decision.window) {
@@ -126,10 +117,10 @@ void frmMain::Load(const QStringList& arguments, const QString& currentFolder) {
         case StartWindow::RenameList: {
             // What the file manager's "Rename with" names comes after the switch.
             auto* list = new frmRename;
-            std::vector<std::string> paths(words.begin() + 1, words.end());
+            std::vector<std::string> paths(arguments.begin() + 1, arguments.end());
             for (std::string& path : paths) {
-                if (!path.empty() && path.front() != kPathSeparator) {
-                    path = JoinPath(Std(currentFolder), path);
+                if (!path.empty() && path.front() != kPathSeparator && !currentFolder.empty()) {
+                    path = JoinPath(currentFolder, path);
                 }
             }
             list->AddPaths(paths);

@@ -8,6 +8,7 @@
 
 #include "shell/file_drop.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 #include "split/split_state.h"
@@ -19,7 +20,7 @@ QString Subtitle() {
     QString subtitle = QStringLiteral("Split file");
     const std::string name = GetFileName(SharedSplitState().SplitSourcePath);
     if (!name.empty()) {
-        subtitle += QStringLiteral(" · ") + QString::fromStdString(name);
+        subtitle += QStringLiteral(" · ") + DisplayPath(name);
     }
     return subtitle;
 }

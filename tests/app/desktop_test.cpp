@@ -237,7 +237,7 @@ private slots:
              }},
             {"add files", [] { return new fileAdd; }},
             {"add folder", [] { return new addFolder; }},
-            {"new name", [] { return new Form3(QStringLiteral("a.jpg")); }},
+            {"new name", [] { return new Form3("a.jpg"); }},
         };
         QStringList failures;
         int measured = 0;
