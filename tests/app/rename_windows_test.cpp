@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <fstream>
 
 #include "rename/add_folder.h"
 #include "rename/file_add.h"
@@ -143,6 +144,12 @@ private slots:
         QTreeWidget* view = View(list);
         QCOMPARE(Column(view, 0), (QStringList{"x.txt", "y.txt", "a.jpg"}));
         QCOMPARE(Column(view, 3).at(0), dir.filePath(QStringLiteral("sub")));
+
+        // A name that is not UTF-8 comes in with its bytes, as the address escapes them.
+        const std::string latin = dir.path().toStdString() + "/caf\xe9.jpg";
+        QVERIFY(std::ofstream(latin).good());
+        QVERIFY(test::DropUrls(list, {QUrl::fromEncoded(QUrl::fromLocalFile(dir.path()).toEncoded() + "/caf%E9.jpg")}));
+        QCOMPARE(list->List().rows().back().key, latin);
         QVERIFY(prompter.calls.isEmpty());
     }
 
