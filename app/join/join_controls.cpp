@@ -22,8 +22,6 @@
 namespace brindle::app {
 namespace {
 
-const QColor kInk(0x26, 0x32, 0x4d);
-
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }

@@ -42,7 +42,6 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     lblinfo_->setGeometry(16, 68, 448, 184);
     lblinfo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblinfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblinfo_->setStyleSheet(QStringLiteral("color: #26324d;"));
     heading->setBuddy(lblinfo_);
 
     progress1_ = new QProgressBar(this);

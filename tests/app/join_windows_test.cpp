@@ -153,6 +153,30 @@ private slots:
         QVERIFY(page->cmdNext->isEnabled());
     }
 
+    // A piece dropped anywhere on the page, its text box too, lists its folder with its group
+    // chosen; anything but a piece is refused without a word.
+    void aDroppedPieceChoosesItsGroup() {
+        QTemporaryDir dir;
+        SplitInThree(dir.path(), QStringLiteral("a"), Bytes(900, 1), 7);
+        SplitInThree(dir.path(), QStringLiteral("b"), Bytes(900, 2), 8);
+        Write(dir.filePath(QStringLiteral("c.txt")), "text");
+        RecordingPrompter prompter;
+        auto* page = new frmJoin;
+        page->show();
+        QVERIFY(!test::DropUrls(page, {test::FileUrl(dir.filePath(QStringLiteral("c.txt")))}));
+        QVERIFY(!test::DropUrls(page->txtPath, {test::FileUrl(dir.path())}));
+        QVERIFY(page->txtPath->text().isEmpty());
+        QVERIFY(test::DropUrls(page->txtPath, {test::FileUrl(dir.filePath(QStringLiteral("b(3).qmf003")))}));
+        QCOMPARE(page->txtPath->text(), dir.path());
+        QCOMPARE(page->group->topLevelItemCount(), 2);
+        QCOMPARE(page->group->currentItem()->text(0), QStringLiteral("b"));
+        QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
+        QCOMPARE(SharedJoinState().JoinGroupName, std::string("b"));
+        QCOMPARE(SharedJoinState().JoinFolder, dir.path().toStdString());
+        QVERIFY(page->cmdNext->isEnabled());
+        QVERIFY(prompter.calls.isEmpty());
+    }
+
     void nextAndPreviousKeepTheListAndTheTarget() {
         QTemporaryDir dir;
         SplitInThree(dir.path(), QStringLiteral("x|y"), Bytes(900, 3), 9);

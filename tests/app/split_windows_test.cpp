@@ -391,6 +391,70 @@ private slots:
         QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("big(%1).qmf%1").arg(pieces))).size(),
                  (qint64(512) << 20) - (pieces - 1) * data + 256);
     }
+
+    // After Next or Previous the page's first control has the focus, never the window itself,
+    // so typing goes where the user expects.
+    void everyPageMoveFocusesAControl_data() {
+        QTest::addColumn<int>("move");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("next to page 2") << 0 << "cmdBrowse";
+        QTest::newRow("next to page 3") << 1 << "cmdPrevious";
+        QTest::newRow("back to page 2") << 2 << "cmdBrowse";
+        QTest::newRow("back to page 1") << 3 << "txtNum";  // the chosen way's own field
+    }
+    void everyPageMoveFocusesAControl() {
+        QFETCH(int, move);
+        QTemporaryDir dir;
+        SharedSplitState().SplitSourcePath = MakeFile(dir.filePath("film.avi"), 1000).toStdString();
+        SharedSplitState().SplitDestFolder = dir.path().toStdString();
+        QWidget* from = nullptr;
+        switch (move) {
+            case 0: from = new frmSplit; break;
+            case 1: case 3: from = new frmSplit2; break;
+            default: from = new frmSplit3; break;
+        }
+        from->show();
+        switch (move) {
+            case 0: GoToSplitPage2(*static_cast<frmSplit*>(from)); break;
+            case 1: GoToSplitPage3(*static_cast<frmSplit2*>(from)); break;
+            case 2: BackToSplitPage2(*static_cast<frmSplit3*>(from)); break;
+            default: BackToSplitPage1(*static_cast<frmSplit2*>(from)); break;
+        }
+        const QList<QWidget*> open = OpenWindows();
+        QCOMPARE(open.size(), 1);
+        QWidget* focus = open.front()->focusWidget();
+        QVERIFY(focus != nullptr && focus != open.front());
+        QFETCH(QString, control);
+        QCOMPARE(focus->objectName(), control);
+    }
+
+    void aDroppedFileFillsPageOneOrReplacesTheQuickSplitsFile() {
+        QTemporaryDir dir;
+        const QString film = MakeFile(dir.filePath("film.avi"), 1000);
+        const QString song = MakeFile(dir.filePath("song.mp3"), 1000);
+        RecordingPrompter prompter;
+        auto* page = new frmSplit;
+        page->show();
+        QVERIFY(!test::DropUrls(page, {test::FileUrl(dir.path())}));
+        QVERIFY(!test::DropUrls(page, {test::FileUrl(film), test::FileUrl(song)}));
+        QVERIFY(test::DropUrls(page, {test::FileUrl(film)}));
+        QCOMPARE(Box(page, "txtPath")->text(), film);
+        QCOMPARE(Get<QLabel>(page, QStringLiteral("Label5_0"))->text(), QStringLiteral("film.avi"));
+        page->close();
+
+        SharedSplitState().SplitSourcePath = film.toStdString();
+        QPointer<frmSimple> quick = new frmSimple;
+        quick->show();
+        QVERIFY(!test::DropUrls(quick, {QUrl(QStringLiteral("https://example.org/song.mp3"))}));
+        QVERIFY(test::DropUrls(quick, {test::FileUrl(song)}));
+        QVERIFY(quick->windowTitle().contains(QStringLiteral("song.mp3")));
+        Button(quick, "cmdSplit")->click();
+        JobRunner::WaitForAll();
+        QTRY_VERIFY(quick.isNull() || !quick->isVisible());
+        QVERIFY(QFile::exists(dir.filePath("song(2).qmf002")));
+        QVERIFY(!QFile::exists(dir.filePath("film(1).qmf")));
+        QVERIFY(prompter.calls.isEmpty());
+    }
 };
 
 }  // namespace brindle::app

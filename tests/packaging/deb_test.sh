@@ -34,6 +34,8 @@ expected=(
   /usr/share/man/man1/tarnwick-brindle.1.gz
   /usr/share/bash-completion/completions/brindle
 )
+menus=(/usr/share/kio/servicemenus/tarnwick-brindle-{split,merge,rename}.desktop)
+expected+=("${menus[@]}" /usr/share/nemo/actions/tarnwick-brindle-{split,merge,rename}.nemo_action)
 for f in "${expected[@]}"; do
   grep -qxF "$f" <<<"$files" || fail "$f is not in the package"
 done
@@ -61,8 +63,11 @@ else
 fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$work/root/usr/share/applications/tarnwick-brindle.desktop" || fail "desktop entry"
+  for menu in "${menus[@]}"; do
+    desktop-file-validate "$work/root$menu" || fail "service menu $menu"
+  done
 else
-  skip "the desktop entry check" desktop-file-validate
+  skip "the desktop entry and service menu checks" desktop-file-validate
 fi
 if command -v man >/dev/null; then
   for page in brindle tarnwick-brindle; do
