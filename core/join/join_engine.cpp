@@ -8,8 +8,8 @@
 #include "join/group_checks.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
+#include "shell/hash_pool.h"
 #include "shell/paths.h"
-#include "shell/sha256.h"
 #include "split/piece_format.h"
 
 namespace brindle {
@@ -75,10 +75,18 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
     return Status::Ok();
 }
 
+// With `checks`, each piece's range of the output is hashed (the header that was checked,
+// then the bytes as written) on a worker while the next piece is copied; a piece changed
+// while it was copied is caught before the output takes its place.
 Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
-                  io::File& output, int step, Progress& progress) {
+                  io::AtomicFile& output, const ChecksumList* checks, int step, Progress& progress) {
     std::vector<char> scratch;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
+    std::optional<HashPool> hashing;
+    if (checks != nullptr) {
+        hashing.emplace();
+    }
+    std::int64_t offset = 0;
+    for (std::size_t i = 0; i < pieces.size() && !(hashing && hashing->Failed()); ++i) {
         io::File file;
         PieceInfo now;
         Status status = ReadPiece(file, pieces[i], &now);
@@ -89,41 +97,32 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         if (now.dataLength != infos[i].dataLength || now.bytes != infos[i].bytes) {
             return Status::Corruption("the piece changed during the join: " + pieces[i]);
         }
-        status = io::CopyRange(file, output, now.dataLength, scratch);
+        status = io::CopyRange(file, output.file(), now.dataLength, scratch);
+        if (status.ok() && hashing) {
+            io::File written;
+            status = output.file().Flush();
+            if (status.ok()) {
+                status = written.OpenRead(output.temporaryPath());
+            }
+            if (status.ok()) {
+                hashing->Add(std::move(written), std::string(infos[i].bytes.begin(), infos[i].bytes.end()), offset,
+                            now.dataLength, checks->at(GetFileName(pieces[i])), pieces[i]);
+            }
+        }
         if (!status.ok()) {
             return status;
         }
+        offset += now.dataLength;
         (void)file.Close();
         progress.Yield();
         progress.SetValue(progress.Value() + step);
         progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
     }
-    return Status::Ok();
-}
-
-// Hashes what was written, piece by piece (the header that was checked, then the piece's
-// range of the output), against the checksum file: a piece changed while it was copied is
-// caught here, before the output takes its place.
-Status VerifyWritten(const std::string& output, const std::vector<std::string>& pieces,
-                     const std::vector<PieceInfo>& infos, const ChecksumList& list) {
-    io::File file;
-    Status status = file.OpenRead(output);
-    std::vector<char> buffer;
-    for (std::size_t i = 0; status.ok() && i < pieces.size(); ++i) {
-        Sha256 hash;
-        hash.Update(infos[i].bytes.data(), infos[i].bytes.size());
-        for (std::int64_t left = infos[i].dataLength; status.ok() && left > 0;) {
-            const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, io::kCopyBufferSize));
-            buffer.resize(chunk);
-            status = file.ReadExact(buffer.data(), chunk);
-            hash.Update(buffer.data(), chunk);
-            left -= static_cast<std::int64_t>(chunk);
-        }
-        if (status.ok() && hash.HexDigest() != list.at(GetFileName(pieces[i]))) {
-            status = Status::Corruption("the piece is damaged (its checksum does not match): " + pieces[i]);
-        }
+    if (!hashing) {
+        return Status::Ok();
     }
-    return status;
+    hashing->Wait();
+    return hashing->FirstFailure();
 }
 
 }  // namespace
@@ -172,13 +171,8 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     io::AtomicFile output(params.outputPath);
     status = output.Open();
     if (status.ok()) {
-        status = CopyPieces(params.pieces, infos, output.file(), static_cast<int>(step), progress);
-    }
-    if (status.ok() && checksums.used) {
-        status = output.file().Flush();
-    }
-    if (status.ok() && checksums.used) {
-        status = VerifyWritten(output.temporaryPath(), params.pieces, infos, checksums.list);
+        status = CopyPieces(params.pieces, infos, output, checksums.used ? &checksums.list : nullptr,
+                            static_cast<int>(step), progress);
     }
     if (status.ok()) {
         status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace

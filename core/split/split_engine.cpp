@@ -10,6 +10,7 @@
 #include "join/discovery.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
+#include "shell/hash_pool.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -139,8 +140,10 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     return Status::Ok();
 }
 
+// With `hashing`, the piece as written is hashed on a worker while the next one is copied; the
+// descriptor opened before the move reads the very file that took the piece's name.
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
-                  std::int64_t dataLength, std::vector<char>& scratch) {
+                  std::int64_t dataLength, std::vector<char>& scratch, HashPool* hashing) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
     io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
@@ -152,7 +155,20 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     if (status.ok()) {
         status = io::CopyRange(source, piece.file(), dataLength, scratch);
     }
-    return status.ok() ? piece.Commit(io::AtomicFile::Move::kReplace) : status;
+    io::File written;
+    if (status.ok() && hashing != nullptr) {
+        status = piece.file().Flush();
+        if (status.ok()) {
+            status = written.OpenRead(piece.temporaryPath());
+        }
+    }
+    if (status.ok()) {
+        status = piece.Commit(io::AtomicFile::Move::kReplace);
+    }
+    if (status.ok() && hashing != nullptr) {
+        hashing->Add(std::move(written), {}, 0, -1);
+    }
+    return status;
 }
 
 }  // namespace
@@ -212,12 +228,17 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
 
     std::vector<char> scratch;
-    for (std::int64_t k = 1; k <= plan.pieceCount; ++k) {
+    std::optional<HashPool> hashing;
+    if (params.checksums) {
+        hashing.emplace();
+    }
+    for (std::int64_t k = 1; k <= plan.pieceCount && !(hashing && hashing->Failed()); ++k) {
         const bool full = k <= plan.fullPieces;
         const std::string path =
             JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
         header.PieceIndex = static_cast<std::int32_t>(k);
-        result.status = WritePiece(source, path, header, full ? params.pieceSize : remainder, scratch);
+        result.status = WritePiece(source, path, header, full ? params.pieceSize : remainder, scratch,
+                                   hashing ? &*hashing : nullptr);
         if (!result.status.ok()) {
             return result;
         }
@@ -230,6 +251,16 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         }
     }
     result.status = source.Close();
+    std::vector<std::string> digests;
+    if (hashing) {
+        hashing->Wait();
+        if (const Status failure = hashing->FirstFailure(); !failure.ok()) {
+            result.status = failure;
+        }
+        for (std::size_t i = 0; i < result.pieces.size(); ++i) {
+            digests.push_back(hashing->digest(i));
+        }
+    }
     for (const std::string& leftover : plan.leftovers) {
         if (result.status.ok()) {
             result.status = io::RemoveFile(leftover);
@@ -238,7 +269,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (result.status.ok() && params.checksums) {
         // Written last, and only once every piece is there.
-        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces);
+        result.status = WriteChecksumFile(params.destFolder, params.groupName, header.GroupId, result.pieces, digests);
         result.checksumFile = checksumPath;
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
