@@ -166,7 +166,8 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
         status = piece.Commit(io::AtomicFile::Move::kReplace);
     }
     if (status.ok() && hashing != nullptr) {
-        hashing->Add(std::move(written), {}, 0, -1);
+        // The length as written: the portable road can only ask the name, which has moved.
+        hashing->Add(std::move(written), {}, 0, static_cast<std::int64_t>(bytes.size()) + dataLength);
     }
     return status;
 }
