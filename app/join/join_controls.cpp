@@ -12,6 +12,7 @@
 
 #include "join/discovery.h"
 #include "join/join_engine.h"
+#include "join/numbered_join.h"
 #include "join/join_state.h"
 #include "shell/job_runner.h"
 #include "shell/prompter.h"
@@ -59,6 +60,19 @@ QString TargetFolder(const QString& target) {
 
 std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
     const JoinState& state = SharedJoinState();
+    if (state.JoinNumbered) {
+        NumberedGroup group = FindNumberedGroup(state.JoinFolder, state.JoinGroupName);
+        if (!group.missingPiece.empty()) {
+            CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
+                                      Prompter::Icon::None, Prompter::Buttons::Ok);
+            return std::nullopt;
+        }
+        if (!group.Ready()) {
+            ShowJoinFailed(window);
+            return std::nullopt;
+        }
+        return std::move(group.pieces);
+    }
     JoinPlan plan = PlanJoin(state.JoinFolder, state.JoinGroupName);
     if (!plan.status.ok()) {
         ShowJoinFailed(window);
@@ -73,6 +87,15 @@ std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
 }
 
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target) {
+    const JoinState& state = SharedJoinState();
+    if (state.JoinNumbered) {
+        // The engine finds the group afresh and checks it, and its checksum files, again.
+        NumberedJoinParams params{target.toStdString(), state.JoinFolder, state.JoinGroupName, true};
+        runner.Start([params = std::move(params)](Progress& progress) {
+            return JoinNumberedPieces(params, progress);
+        });
+        return;
+    }
     JoinParams params;
     params.outputPath = target.toStdString();
     params.pieces = std::move(pieces);

@@ -121,6 +121,7 @@ void frmMain::Load(const QStringList& arguments, const QString& currentFolder) {
         case StartWindow::QuickJoin:
             SharedJoinState().JoinFolder = decision.joinFolder;
             SharedJoinState().JoinGroupName = decision.joinGroupName;
+            SharedJoinState().JoinNumbered = decision.joinNumbered;
             next = new frmSimpleJoin;
             break;
         case StartWindow::QuickSplit:

@@ -166,9 +166,9 @@ NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& ba
             slot.regular = entry.regular;
             slot.size = entry.size;
         }
-        group.slots.push_back(std::move(slot));
+        group.numbers.push_back(std::move(slot));
     }
-    for (const NumberedSlot& slot : group.slots) {
+    for (const NumberedSlot& slot : group.numbers) {
         if (!slot.present) {
             group.missingPiece = slot.name;
             group.status = Status::NotFound("missing " + slot.name);
@@ -179,7 +179,7 @@ NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& ba
             return group;
         }
     }
-    for (const NumberedSlot& slot : group.slots) {
+    for (const NumberedSlot& slot : group.numbers) {
         group.pieces.push_back(JoinPath(folder, slot.name));
         group.sizes.push_back(slot.size);
         group.totalSize += slot.size;

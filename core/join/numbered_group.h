@@ -46,7 +46,7 @@ struct NumberedGroup {
     std::string folder;
     std::string base;
     std::size_t digits = kNumberedDigits;  // of its lowest number
-    std::vector<NumberedSlot> slots;
+    std::vector<NumberedSlot> numbers;
     std::vector<std::string> pieces;  // paths, in order; empty unless every slot holds a file
     std::vector<std::int64_t> sizes;
     std::int64_t totalSize = 0;

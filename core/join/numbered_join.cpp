@@ -67,13 +67,13 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
         return Status::InvalidArgument("a file is already there: " + params.outputPath);
     }
     for (std::size_t i = 0; i < group.pieces.size(); ++i) {
-        const Status status = CheckListed(group.lists, group.slots[i].name, group.pieces[i]);
+        const Status status = CheckListed(group.lists, group.numbers[i].name, group.pieces[i]);
         if (!status.ok()) {
             return status;
         }
     }
 
-    const int step = progress.Max() / static_cast<int>(std::min<std::size_t>(group.pieces.size(), 1u << 20));
+    const int step = progress.Max() / static_cast<int>(group.pieces.size());
     io::File output;
     std::string temporary;
     Status status = output.CreateTempBeside(params.outputPath, &temporary);
@@ -112,14 +112,14 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     check.checksumFiles = group.lists.files;
     check.unreadLines = group.lists.badLines;
     check.totalSize = group.totalSize;
-    check.pieceCount = static_cast<int>(group.slots.size());
+    check.pieceCount = static_cast<int>(group.numbers.size());
 
-    const auto& slots = group.slots;
-    const bool allThere = std::all_of(slots.begin(), slots.end(),
+    const auto& numbers = group.numbers;
+    const bool allThere = std::all_of(numbers.begin(), numbers.end(),
                                       [](const NumberedSlot& slot) { return slot.present && slot.regular; });
     std::int64_t full = 0;
-    for (std::size_t i = 0; i + 1 < slots.size() || (slots.size() == 1 && i == 0); ++i) {
-        full = std::max(full, slots[i].size);
+    for (std::size_t i = 0; i + 1 < numbers.size() || (numbers.size() == 1 && i == 0); ++i) {
+        full = std::max(full, numbers[i].size);
     }
     // The joined bytes are hashed from the pieces in order, in the same reads as the pieces.
     std::vector<std::unique_ptr<Digest>> joined;
@@ -129,10 +129,10 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         }
     }
     bool joinedReadable = allThere;
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-        const NumberedSlot& slot = slots[i];
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const NumberedSlot& slot = numbers[i];
         NumberedCheckLine line{slot.name, "ok", {}, false};
-        const bool last = i + 1 == slots.size();
+        const bool last = i + 1 == numbers.size();
         if (!slot.present) {
             line = {slot.name, "missing", {}, true};
         } else if (!slot.regular) {
@@ -193,7 +193,7 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     const std::vector<std::string> present = io::FileNamesIn(folder, true);
     std::string previous;
     for (const auto& [name, expected] : group.lists.entries) {
-        const bool slotted = std::any_of(slots.begin(), slots.end(), [&](const NumberedSlot& s) { return s.name == name; });
+        const bool slotted = std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& s) { return s.name == name; });
         if (name == previous || name == base || slotted ||
             std::find(present.begin(), present.end(), name) != present.end()) {
             continue;
