@@ -17,6 +17,7 @@
 #include "join/join_state.h"
 #include "join/numbered_group.h"
 #include "shell/file_io.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 
@@ -102,12 +103,13 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
 void frmJoin::FindGroups() {
     group->clear();
     for (const std::string& name : brindle::FindGroups(File1.Path)) {
-        new QTreeWidgetItem(group, {QString::fromStdString(name)});
+        SetItemBytes(new QTreeWidgetItem(group, {DisplayPath(name)}), name);
     }
     // Plain numbered groups beside them, listed by their first piece.
     for (const std::string& base : FindNumberedGroups(File1.Path)) {
         const NumberedGroup found = FindNumberedGroup(File1.Path, base);
-        new QTreeWidgetItem(group, {QString::fromStdString(NumberedPieceName(base, 1, found.digits))});
+        const std::string first = NumberedPieceName(base, 1, found.digits);
+        SetItemBytes(new QTreeWidgetItem(group, {DisplayPath(first)}), first);
     }
     if (group->topLevelItemCount() == 0) {
         new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
@@ -115,11 +117,12 @@ void frmJoin::FindGroups() {
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
-    if (item == nullptr || item->text(0) == QLatin1String(kNoGroupText)) {
-        return;
+    if (item == nullptr || item->data(0, Qt::UserRole).isNull()) {
+        return;  // "No File Group Available"
     }
     JoinState& state = SharedJoinState();
-    const std::string name = item->text(0).toStdString();
+    // The listed name's bytes: two groups may look alike once shown.
+    const std::string name = ItemBytes(item);
     if (ShowNumberedGroup(name)) {
         return;
     }
@@ -155,8 +158,8 @@ bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
                                    QStringLiteral(", %1 pieces").arg(found.pieces.size())
                              : found.missingPiece.empty() ? QStringLiteral("cannot be joined")
                                                           : QString::fromStdString("missing " + found.missingPiece);
-    const QDateTime date = QFileInfo(QString::fromStdString(path)).lastModified();
-    ShowDetails(QString::fromStdString(parsed->base), size, QLocale().toString(date.date(), QLocale::ShortFormat));
+    const QDateTime date = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).lastModified();
+    ShowDetails(DisplayPath(parsed->base), size, QLocale().toString(date.date(), QLocale::ShortFormat));
     return true;
 }
 
@@ -178,8 +181,13 @@ void frmJoin::cmdBrowse_Click() {
     if (folder.isEmpty()) {
         return;
     }
-    txtPath->setText(folder);
-    SharedJoinState().JoinFolder = folder.toStdString();
+    const std::optional<std::string> path = PathBytes(folder);
+    if (!path) {
+        RefuseLostName(this, folder);
+        return;
+    }
+    ShowPath(txtPath, *path);
+    SharedJoinState().JoinFolder = *path;
     File1.Path = SharedJoinState().JoinFolder;
     FindGroups();
 }

@@ -12,9 +12,11 @@
 
 #include "join/discovery.h"
 #include "join/join_engine.h"
-#include "join/numbered_join.h"
 #include "join/join_state.h"
+#include "join/numbered_join.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -54,6 +56,19 @@ QString ResolveTarget(const QString& text) {
     return QDir(Q(SharedJoinState().JoinFolder)).absoluteFilePath(text);
 }
 
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box) {
+    const std::optional<std::string> path = PathInBox(box);
+    if (!path) {
+        RefuseLostName(window, box->text());
+        box->setFocus();
+        return std::nullopt;
+    }
+    if (path->empty() || path->front() == kPathSeparator) {
+        return path;
+    }
+    return JoinPath(SharedJoinState().JoinFolder, *path);
+}
+
 QString TargetFolder(const QString& target) {
     return target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
 }
@@ -86,18 +101,18 @@ std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
     return std::move(plan.pieces);
 }
 
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target) {
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target) {
     const JoinState& state = SharedJoinState();
     if (state.JoinNumbered) {
         // The engine finds the group afresh and checks it, and its checksum files, again.
-        NumberedJoinParams params{target.toStdString(), state.JoinFolder, state.JoinGroupName, true};
+        NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, true};
         runner.Start([params = std::move(params)](Progress& progress) {
             return JoinNumberedPieces(params, progress);
         });
         return;
     }
     JoinParams params;
-    params.outputPath = target.toStdString();
+    params.outputPath = target;
     params.pieces = std::move(pieces);
     runner.Start(
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });

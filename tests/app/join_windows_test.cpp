@@ -337,7 +337,7 @@ private slots:
         RecordingPrompter prompter;
         const QString joined = dir.filePath(QStringLiteral("clip.mkv"));
         const auto open = [&] {
-            (new frmMain)->Load({dir.filePath(QStringLiteral("clip.mkv.002"))}, QStringLiteral("/"));
+            (new frmMain)->Load({dir.filePath(QStringLiteral("clip.mkv.002")).toStdString()}, "/");
             auto* window = OnlyWindow<frmSimpleJoin>();
             return window;
         };
