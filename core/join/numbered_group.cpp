@@ -119,6 +119,9 @@ NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& ba
             width = std::min(width, name.digits);
         }
     }
+    if (found.empty()) {
+        width = kNumberedDigits;
+    }
     std::map<std::int64_t, std::string> numbered;
     for (const NumberedName& name : found) {
         const std::string canonical = NumberedPieceName(base, name.number, width);

@@ -32,6 +32,7 @@ TEST(NumberedGroupTest, DiscoveryTable) {
          "m.mkv", {"m.mkv.001", "m.mkv.002", "m.mkv.003"}, "", ""},
         {"a gap", {{"m.mkv.001", 10}, {"m.mkv.002", 10}, {"m.mkv.004", 4}}, "m.mkv", {}, "missing m.mkv.003", ""},
         {"no first piece", {{"m.mkv.002", 10}}, "m.mkv", {}, "missing m.mkv.001", ""},
+        {"no piece at all", {{"m.mkv.0x1", 10}}, "m.mkv", {}, "missing m.mkv.001", ""},
         {"a full-size 000 start", {{"d.000", 10}, {"d.001", 10}, {"d.002", 3}}, "d", {"d.000", "d.001", "d.002"}, "", ""},
         {"a small 000 description", {{"d.000", 3}, {"d.001", 10}, {"d.002", 3}}, "d", {"d.001", "d.002"}, "", "d.000"},
         {"four-digit numbers", {{"v.0001", 8}, {"v.0002", 8}, {"v.0003", 8}, {"v.003", 1}}, "v",
