@@ -192,8 +192,11 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     // Listed but absent, and not one of this group's pieces (those are named above).
     const std::vector<std::string> present = io::FileNamesIn(folder, true);
     std::string previous;
-    for (const auto& [name, expected] : group.lists.entries) {
-        const bool slotted = std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& s) { return s.name == name; });
+    for (const auto& entry : group.lists.entries) {
+        const std::string& name = entry.first;
+        const Expected& expected = entry.second;
+        const bool slotted =
+            std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& n) { return n.name == name; });
         if (name == previous || name == base || slotted ||
             std::find(present.begin(), present.end(), name) != present.end()) {
             continue;
