@@ -21,7 +21,7 @@ namespace {
 
 constexpr const char* kSplitHelp =
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
-    "                          [--dest DIR] [--group NAME] [--checksums] [--raw]\n"
+    "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
     "\n"
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR.\n"
     "\n"
@@ -35,10 +35,17 @@ constexpr const char* kSplitHelp =
     "  --checksums    also write NAME.sha256 beside the pieces, in the format of sha256sum:\n"
     "                 `sha256sum -c NAME.sha256` checks them, and brindle join and the\n"
     "                 join windows refuse a piece that does not match\n"
+    "  --force        replace what lies at the pieces' names though it is not an earlier\n"
+    "                 split of FILE (another file's pieces, a file that is not a piece, a\n"
+    "                 checksum file brindle did not write); FILE itself is never replaced\n"
+    "\n"
     "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most 999) with\n"
     "                 no header, each exactly SIZE bytes but the last, so that\n"
     "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
-    "                 them instead of FILE, and --checksums lists them in FILE.sha256\n";
+    "                 them instead of FILE, and --checksums lists them in FILE.sha256. A\n"
+    "                 numbered piece of that name already there refuses the split\n"
+    "\n"
+    "A split of FILE replaces its own earlier pieces, and removes those beyond the new count.\n";
 
 constexpr const char* kJoinHelp =
     "Usage: brindle join PIECE [--out FILE | --force]\n"
@@ -57,10 +64,11 @@ constexpr const char* kVerifyHelp =
     "Usage: brindle verify PIECE\n"
     "\n"
     "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
-    "from one split, their data adding up to the split file's length, and each piece's\n"
-    "checksum where NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
-    "another split, damaged, not a regular file) and a summary; exit 0 only when the group\n"
-    "would join correctly.\n"
+    "from one split, each header fitting its place (its number, the group's piece count,\n"
+    "piece size and length, exactly its share of the data), and each piece's checksum where\n"
+    "the group's own NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
+    "another split, damaged and why, not a regular file) and a summary; exit 0 only when the\n"
+    "group would join correctly.\n"
     "For plain numbered pieces NAME.001, ...: the numbering, the sizes, and the pieces and\n"
     "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n";
 
@@ -124,6 +132,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     bool floppy = false;
     bool checksums = false;
     bool raw = false;
+    bool force = false;
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!file.empty()) {
@@ -147,6 +156,10 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         }
         if (name == "--raw") {
             raw = true;
+            continue;
+        }
+        if (name == "--force") {
+            force = true;
             continue;
         }
         std::optional<std::string>* target = name == "--pieces" ? &pieces
@@ -173,6 +186,9 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
         return Usage(console, "split", "choose one of --pieces, --size and --floppy", kSplitHelp);
+    }
+    if (raw && force) {
+        return Usage(console, "split", "--raw never replaces files; remove the old pieces first", kSplitHelp);
     }
     if (unit && !size) {
         return Usage(console, "split", "--unit goes with --size", kSplitHelp);
@@ -224,14 +240,22 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     params.groupName = state.SplitGroupName;
     params.pieceSize = state.SplitPieceSize;
     params.splitDate = TodayShortDate();
+    params.checksums = checksums;
+    params.replaceOthers = force;
+    std::optional<SplitClash> clash;
+    if (Status refused = CheckSplitTargets(params, length, &clash); !refused.ok()) {
+        console.err << "brindle split: " << refused.message() << "\n";
+        return kExitUsage;
+    }
+    if (clash && !force) {
+        console.err << "brindle split: " << clash->path << " is already there (" << clash->holds
+                    << "); give --force to replace it\n";
+        return kExitUsage;
+    }
     SplitResult result;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
         result = SplitFile(params, progress);
-    }
-    if (result.status.ok() && checksums) {
-        // Written last, and only once every piece is there.
-        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces);
     }
     if (!result.status.ok()) {
         console.err << "Fail to split the file\n" << result.status.message() << "\n";
@@ -240,8 +264,12 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     for (const std::string& piece : result.pieces) {
         console.out << piece << "\n";
     }
-    if (checksums) {
-        console.out << ChecksumFilePath(params.destFolder, params.groupName) << "\n";
+    if (!result.checksumFile.empty()) {
+        console.out << result.checksumFile << "\n";
+    }
+    const std::string name = GetFileName(state.SplitSourcePath);
+    if (const std::string stored = StoredSourceName(name); stored.size() < name.size() && name.size() > kSourceNameWidth) {
+        console.err << "brindle split: the name stored in the pieces was shortened to " << stored << "\n";
     }
     return kExitOk;
 }
@@ -331,6 +359,9 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const std::string folder = GetFolderName(path);
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const GroupCheck check = CheckGroup(folder, group);
+    if (!check.checksumNote.empty()) {
+        console.out << check.checksumNote << "\n";
+    }
     if (!check.status.ok()) {
         const std::string first = FirstPiecePath(folder, group);
         const PieceVerdict verdict = check.status.code() == Status::Code::kNotFound ? PieceVerdict::kMissing
@@ -344,7 +375,8 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     }
     int faults = 0;
     for (const PieceCheck& piece : check.pieces) {
-        console.out << piece.name << ": " << VerdictText(piece.verdict) << "\n";
+        console.out << piece.name << ": " << VerdictText(piece.verdict)
+                    << (piece.fault.empty() ? "" : " (" + piece.fault + ")") << "\n";
         if (piece.verdict != PieceVerdict::kOk) {
             ++faults;
             if (!piece.reason.empty()) {
@@ -355,7 +387,7 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const bool lengthsAddUp = check.dataBytes == check.sourceLength;
     if (faults == 0 && lengthsAddUp) {
         console.out << check.pieces.size() << " pieces ok"
-                    << (check.checksumsChecked ? ", checksums match" : ", no checksum file")
+                    << (check.checksumsChecked ? ", checksums match" : check.checksumNote.empty() ? ", no checksum file" : ", checksums not checked")
                     << "; the group joins into " << check.sourceLength << " bytes.\n";
         return kExitOk;
     }

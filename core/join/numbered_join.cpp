@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 
@@ -74,31 +75,23 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     }
 
     const int step = progress.Max() / static_cast<int>(group.pieces.size());
-    io::File output;
-    std::string temporary;
-    Status status = output.CreateTempBeside(params.outputPath, &temporary);
-    if (!status.ok()) {
-        return status;
-    }
-    status = CopyNumberedPieces(group, output, step, progress);
+    io::AtomicFile output(params.outputPath);
+    Status status = output.Open();
     if (status.ok()) {
-        status = CheckJoined(group, temporary);
+        status = CopyNumberedPieces(group, output.file(), step, progress);
     }
-    // Without the flush a crash just after the move could leave the replaced file empty.
-    const bool replacing = params.replaceExisting && io::Exists(params.outputPath);
-    if (status.ok() && replacing) {
-        status = output.Sync();
+    // The bytes are checked as they were written, so they must be out of our buffers first.
+    if (status.ok() && group.lists.Lists(group.base)) {
+        status = output.file().Flush();
+        if (status.ok()) {
+            status = CheckJoined(group, output.temporaryPath());
+        }
     }
     if (status.ok()) {
-        status = output.Close();
-    }
-    if (status.ok()) {
-        status = params.replaceExisting ? io::MoveReplacing(temporary, params.outputPath)
-                                        : io::MoveNoReplace(temporary, params.outputPath);
+        status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace
+                                                      : io::AtomicFile::Move::kNoReplace);
     }
     if (!status.ok()) {
-        (void)output.Close();
-        (void)io::RemoveFile(temporary);
         return status;
     }
     progress.SetValue(progress.Max());

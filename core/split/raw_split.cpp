@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "join/numbered_group.h"
+#include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
@@ -17,24 +18,13 @@ Rejection TooSmall() {
 }
 
 Status WriteRawPiece(io::File& source, const std::string& path, std::int64_t length, std::vector<char>& scratch) {
-    io::File piece;
-    std::string temporary;
-    Status status = piece.CreateTempBeside(path, &temporary);
-    if (!status.ok()) {
-        return status;
-    }
-    status = io::CopyRange(source, piece, length, scratch);
+    // The bytes are still in the source, so the disk is not waited for.
+    io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
+    Status status = piece.Open();
     if (status.ok()) {
-        status = piece.Close();
+        status = io::CopyRange(source, piece.file(), length, scratch);
     }
-    if (status.ok()) {
-        status = io::MoveNoReplace(temporary, path);
-    }
-    if (!status.ok()) {
-        (void)piece.Close();
-        (void)io::RemoveFile(temporary);
-    }
-    return status;
+    return status.ok() ? piece.Commit(io::AtomicFile::Move::kNoReplace) : status;
 }
 
 }  // namespace
