@@ -12,6 +12,7 @@
 #include "join/discovery.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "shell/path_text.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -96,7 +97,7 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
 void frmJoin::FindGroups() {
     group->clear();
     for (const std::string& name : brindle::FindGroups(File1.Path)) {
-        new QTreeWidgetItem(group, {QString::fromStdString(name)});
+        SetItemBytes(new QTreeWidgetItem(group, {DisplayPath(name)}), name);
     }
     if (group->topLevelItemCount() == 0) {
         new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
@@ -104,11 +105,12 @@ void frmJoin::FindGroups() {
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
-    if (item == nullptr || item->text(0) == QLatin1String(kNoGroupText)) {
-        return;
+    if (item == nullptr || item->data(0, Qt::UserRole).isNull()) {
+        return;  // "No File Group Available"
     }
     JoinState& state = SharedJoinState();
-    const std::string name = item->text(0).toStdString();
+    // The listed name's bytes: two groups may look alike once shown.
+    const std::string name = ItemBytes(item);
     PieceHeader header;
     if (!ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header).ok()) {
         // Listed through a later piece only, or a first piece that is no piece file.
@@ -141,8 +143,13 @@ void frmJoin::cmdBrowse_Click() {
     if (folder.isEmpty()) {
         return;
     }
-    txtPath->setText(folder);
-    SharedJoinState().JoinFolder = folder.toStdString();
+    const std::optional<std::string> path = PathBytes(folder);
+    if (!path) {
+        RefuseLostName(this, folder);
+        return;
+    }
+    ShowPath(txtPath, *path);
+    SharedJoinState().JoinFolder = *path;
     File1.Path = SharedJoinState().JoinFolder;
     FindGroups();
 }

@@ -34,6 +34,9 @@ QString ChooseTarget(QWidget* parent, const QString& folder);
 
 // A typed target is taken as the user sees it: a relative name lies beside the pieces.
 QString ResolveTarget(const QString& text);
+// The same for a destination box, as bytes. Nothing when its text lost bytes; the refusal has
+// then been shown and the box focused.
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box);
 
 // The folder part of a target, separator included ("/out/" for /out/movie.avi).
 QString TargetFolder(const QString& target);
@@ -44,7 +47,7 @@ QString TargetFolder(const QString& target);
 std::optional<std::vector<std::string>> CheckPieces(QWidget* window);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target);
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target);
 
 void ShowJoinFailed(QWidget* window);
 

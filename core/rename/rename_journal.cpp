@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -232,6 +233,10 @@ Status RenameJournal::Begin(const std::string& folder) {
 
 Status RenameJournal::Attempt(const std::string& folder, const std::string& oldName,
                               const std::string& newName, io::FileId file) {
+    // An undo may run from any folder: a relative one would lead it elsewhere.
+    if (!std::filesystem::path(folder).is_absolute()) {
+        return Status::InvalidArgument("not an absolute folder: " + folder);
+    }
     std::string line = "T " + std::to_string(file.device) + " " + std::to_string(file.inode) + " " +
                        Escape(folder) + " " + Escape(oldName) + " " + Escape(newName) + "\n";
     return file_.Append(line);
