@@ -12,8 +12,11 @@
 #include "join/discovery.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "shell/file_drop.h"
 #include "shell/path_text.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 1 of 2")), parent) {
@@ -56,8 +59,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     auto* picture2 = new QFrame(this);
     picture2->setObjectName(QStringLiteral("Picture2"));
     picture2->setGeometry(248, 128, 208, 172);
-    picture2->setStyleSheet(QStringLiteral(
-        "#Picture2 { background: #ffffff; border: 1px solid #d5dcea; border-radius: 3px; }"));
+    picture2->setFrameShape(QFrame::StyledPanel);
+    SetTone(picture2, Tone::Panel);
     const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
                                  QStringLiteral("Date Of Split")};
     const int captionTops[3] = {10, 72, 120};
@@ -65,11 +68,13 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(captions[i], picture2);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
-        caption->setStyleSheet(QStringLiteral("color: #5b6884;"));
+        SetTone(caption, Tone::Muted);
         caption->setGeometry(12, captionTops[i], 184, 18);
         auto* value = new QLabel(picture2);
         value->setObjectName(QStringLiteral("Label5_%1").arg(i));
-        value->setStyleSheet(QStringLiteral("color: #26324d; font-weight: 600;"));
+        QFont strong = value->font();
+        strong.setWeight(QFont::DemiBold);
+        value->setFont(strong);
         value->setWordWrap(i == 0);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -152,6 +157,33 @@ void frmJoin::cmdBrowse_Click() {
     SharedJoinState().JoinFolder = *path;
     File1.Path = SharedJoinState().JoinFolder;
     FindGroups();
+}
+
+void frmJoin::ShowGroupOf(const std::string& piece) {
+    const std::string folder = GetFolderName(piece);
+    ShowPath(txtPath, folder);
+    SharedJoinState().JoinFolder = folder;
+    File1.Path = folder;
+    FindGroups();
+    const std::string name = GroupNameFromPiece(piece);
+    for (int i = 0; i < group->topLevelItemCount(); ++i) {
+        if (QTreeWidgetItem* item = group->topLevelItem(i); ItemBytes(item) == name) {
+            group->setCurrentItem(item);
+            group_ItemClick(item);
+            return;
+        }
+    }
+}
+
+bool frmJoin::TakesDrop(const QMimeData& drag) const {
+    const std::optional<std::string> file = DroppedFile(drag);
+    return file && IsPieceFile(*file);
+}
+
+void frmJoin::TakeDrop(const QMimeData& drag) {
+    if (const std::optional<std::string> file = DroppedFile(drag); file && IsPieceFile(*file)) {
+        ShowGroupOf(*file);
+    }
 }
 
 void frmJoin::Timer1_Timer() {

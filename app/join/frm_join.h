@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "join/join_controls.h"
 #include "shell/chrome_window.h"
@@ -30,6 +31,12 @@ public:
     // Rebuilds the group list from JoinFolder; the details and the selection stay.
     void FindGroups();
     void group_ItemClick(QTreeWidgetItem* item);
+    // Lists the folder of `piece` and chooses its group, as browsing there and clicking it do.
+    void ShowGroupOf(const std::string& piece);
+
+protected:
+    bool TakesDrop(const QMimeData& drag) const override;
+    void TakeDrop(const QMimeData& drag) override;
 
 private:
     void cmdBrowse_Click();

@@ -67,6 +67,7 @@ void frmJoin2::cmdBrowse_Click() {
     }
     if (const std::optional<std::string> path = PathBytes(chosen)) {
         ShowPath(txtTarget, *path);
+        chosenInDialog_ = *path;
     } else {
         RefuseLostName(this, chosen);
     }
@@ -74,20 +75,21 @@ void frmJoin2::cmdBrowse_Click() {
 
 void frmJoin2::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    std::optional<std::vector<std::string>> pieces = CheckPieces(this);
-    if (!pieces) {
-        cmdJoin->setEnabled(true);
-        return;
-    }
-    const std::optional<std::string> target = TargetPath(this, txtTarget);
-    if (!target) {
-        cmdJoin->setEnabled(true);
-        return;
-    }
-    target_ = DisplayPath(*target);
     pb1->setValue(0);
     percent->setText(QStringLiteral("0"));
-    StartJoin(*runner_, std::move(*pieces), *target);
+    std::string target;
+    switch (ClickJoin(this, *runner_, txtTarget, chosenInDialog_, &target)) {
+        case JoinClick::kStarted:
+            target_ = DisplayPath(target);
+            break;
+        case JoinClick::kPiecesRefused:
+            cmdJoin->setEnabled(true);
+            break;
+        case JoinClick::kTargetKept:
+            cmdJoin->setEnabled(true);
+            txtTarget->setFocus();
+            break;
+    }
 }
 
 void frmJoin2::JoinFinished(bool ok) {

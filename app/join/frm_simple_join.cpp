@@ -9,7 +9,6 @@
 
 #include "join/discovery.h"
 #include "join/join_state.h"
-#include "shell/file_io.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -105,28 +104,19 @@ void frmSimpleJoin::cmdBrowse_Click() {
 
 void frmSimpleJoin::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    std::optional<std::vector<std::string>> pieces = CheckPieces(this);
-    if (!pieces) {
-        EndProgram();
-        return;
-    }
-    const std::optional<std::string> target = TargetPath(this, txtPath);
-    if (!target) {
-        cmdJoin->setEnabled(true);
-        return;
-    }
-    if (*target != chosenInDialog_ && io::Exists(*target)) {
-        const QString question = QStringLiteral("The file '") + DisplayPath(*target) +
-                                 QStringLiteral("' already exists.\nDo you want to replace it?");
-        if (CurrentPrompter().Message(this, question, QString(), Prompter::Icon::Question,
-                                      Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
+    std::string target;
+    switch (ClickJoin(this, *runner_, txtPath, chosenInDialog_, &target)) {
+        case JoinClick::kStarted:
+            break;
+        case JoinClick::kPiecesRefused:
+            EndProgram();
+            break;
+        case JoinClick::kTargetKept:
             // Back to the window: the user may choose another destination.
             cmdJoin->setEnabled(true);
             txtPath->setFocus();
-            return;
-        }
+            break;
     }
-    StartJoin(*runner_, std::move(*pieces), *target);
 }
 
 void frmSimpleJoin::JoinFinished(bool ok) {

@@ -13,6 +13,7 @@
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
+#include "shell/file_io.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -20,8 +21,6 @@
 
 namespace brindle::app {
 namespace {
-
-const QColor kInk(0x26, 0x32, 0x4d);
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -87,12 +86,39 @@ std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
     return std::move(plan.pieces);
 }
 
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target) {
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
+               bool replaceExisting) {
     JoinParams params;
     params.outputPath = target;
     params.pieces = std::move(pieces);
+    params.replaceExisting = replaceExisting;
     runner.Start(
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
+}
+
+JoinClick ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+                    const std::string& confirmedInDialog, std::string* target) {
+    std::optional<std::vector<std::string>> pieces = CheckPieces(window);
+    if (!pieces) {
+        return JoinClick::kPiecesRefused;
+    }
+    const std::optional<std::string> path = TargetPath(window, targetBox);
+    if (!path) {
+        return JoinClick::kTargetKept;
+    }
+    *target = *path;
+    const bool replacing = io::Exists(*target);
+    if (replacing && *target != confirmedInDialog) {
+        const QString question = QStringLiteral("The file '") + DisplayPath(*target) +
+                                 QStringLiteral("' already exists.\nDo you want to replace it?");
+        if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
+                                      Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
+            return JoinClick::kTargetKept;
+        }
+    }
+    // A file that turns up at a name that was free is not replaced either.
+    StartJoin(runner, std::move(*pieces), *target, replacing);
+    return JoinClick::kStarted;
 }
 
 void ShowJoinFailed(QWidget* window) {

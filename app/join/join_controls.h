@@ -47,7 +47,16 @@ QString TargetFolder(const QString& target);
 std::optional<std::vector<std::string>> CheckPieces(QWidget* window);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target);
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
+               bool replaceExisting);
+
+// A click on either join window's join button: the pieces are found (CheckPieces), the typed
+// target read from `targetBox` (TargetPath), and a file already there is replaced only when
+// the user says Yes (default No) or the save dialog confirmed that very path
+// (`confirmedInDialog`). Then the join starts and `target` holds its output.
+enum class JoinClick { kStarted, kPiecesRefused, kTargetKept };
+JoinClick ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+                    const std::string& confirmedInDialog, std::string* target);
 
 void ShowJoinFailed(QWidget* window);
 

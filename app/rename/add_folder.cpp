@@ -7,17 +7,11 @@
 #include <QPushButton>
 #include <QTreeView>
 
-#include "rename/folder_tree.h"
-#include "rename/rename_list.h"
-#include "shell/prompter.h"
-
 namespace brindle::app {
 
-addFolder::addFolder(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("addFolder"));
-    setWindowTitle(QStringLiteral("Add Folder"));
-
-    tree_ = MakeFolderTree(this, QStringLiteral("ft1"));
+addFolder::addFolder(QWidget* parent)
+    : AddDialog(QStringLiteral("addFolder"), QStringLiteral("Add Folder"), QStringLiteral("ft1"),
+                parent) {
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ListView1"));
     list_->setUniformItemSizes(true);
@@ -25,20 +19,14 @@ addFolder::addFolder(QWidget* parent) : QDialog(parent) {
     count_->setObjectName(QStringLiteral("Label1"));
     list_->setAccessibleName(QStringLiteral("Files that will be added"));
 
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("Command1"));
+    QPushButton* ok = MakeButton("Command1", QStringLiteral("&OK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Ca&ncel"), this);
-    cancel->setObjectName(QStringLiteral("Command2"));
-    cancel->setAutoDefault(false);
-    connect(ok, &QPushButton::clicked, this, &addFolder::OkClicked);
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        filestring_ = kCancelled;
-        reject();
-    });
+    QPushButton* cancel = MakeCancelButton("Command2");
+    connect(ok, &QPushButton::clicked, this,
+            [this] { Confirm(picker_.Confirm(), kNoImageInFolder); });
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(tree_, 0, 0);
+    grid->addWidget(tree(), 0, 0);
     grid->addWidget(list_, 0, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -48,26 +36,15 @@ addFolder::addFolder(QWidget* parent) : QDialog(parent) {
     bottom->addWidget(ok);
     bottom->addWidget(cancel);
     grid->addLayout(bottom, 1, 0, 1, 2);
-    resize(620, 400);
 
-    setTabOrder(tree_, list_);
+    setTabOrder(tree(), list_);
     setTabOrder(list_, ok);
     setTabOrder(ok, cancel);
-
-    ShowFolder(StartFolder());
-    ChooseTreeFolder(tree_, folder_);
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this] { ShowFolder(TreeFolder(tree_)); });
-    tree_->setFocus();
+    StartListing();
 }
 
-void addFolder::ShowFolder(const QString& folder) {
-    const QString listed = FolderToList(tree_, folder, folder_);
-    if (listed.isEmpty()) {
-        return;
-    }
-    folder_ = listed;
-    picker_.Show(folder_.toStdString());
+void addFolder::ListFolder() {
+    picker_.Show(folder().toStdString());
     list_->clear();
     QStringList names;
     names.reserve(static_cast<qsizetype>(picker_.names().size()));
@@ -77,25 +54,6 @@ void addFolder::ShowFolder(const QString& folder) {
     list_->addItems(names);
     // The count follows every folder, not only the fallback road.
     count_->setText(QString::fromStdString(picker_.CountText()));
-}
-
-void addFolder::OkClicked() {
-    const auto chosen = picker_.Confirm();
-    if (!chosen) {
-        CurrentPrompter().Message(this, QString::fromLatin1(kNoImageInFolder.data(),
-                                                             kNoImageInFolder.size()),
-                                  {}, Prompter::Icon::None, Prompter::Buttons::Ok);
-        return;
-    }
-    filestring_ = *chosen;
-    accept();
-}
-
-void addFolder::done(int result) {
-    if (filestring_.empty()) {
-        filestring_ = kCancelled;
-    }
-    QDialog::done(result);
 }
 
 }  // namespace brindle::app

@@ -3,25 +3,20 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "rename/folder_tree.h"
-#include "rename/rename_list.h"
 #include "rename/row_click.h"
-#include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 
-fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("fileAdd"));
-    setWindowTitle(QStringLiteral("Add Files"));
-
-    tree_ = MakeFolderTree(this, QStringLiteral("FolderTreeview1"));
+fileAdd::fileAdd(QWidget* parent)
+    : AddDialog(QStringLiteral("fileAdd"), QStringLiteral("Add Files"),
+                QStringLiteral("FolderTreeview1"), parent) {
     auto* label1 = new QLabel(QStringLiteral("File extension"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     type_ = new QComboBox(this);
@@ -39,17 +34,12 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     list_->setUniformRowHeights(true);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ToggleCheckOnRowClick(list_);
+    SetTone(list_, Tone::CheckList);
 
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    QPushButton* selectAll = button("Command3", QStringLiteral("Select &All"));
-    QPushButton* deselectAll = button("Command2", QStringLiteral("&Deselect All"));
-    QPushButton* ok = button("Command1", QStringLiteral("&Ok"));
-    QPushButton* cancel = button("cmdCancel", QStringLiteral("Ca&ncel"));
+    QPushButton* selectAll = MakeButton("Command3", QStringLiteral("Select &All"));
+    QPushButton* deselectAll = MakeButton("Command2", QStringLiteral("&Deselect All"));
+    QPushButton* ok = MakeButton("Command1", QStringLiteral("&Ok"));
+    QPushButton* cancel = MakeCancelButton("cmdCancel");
     ok->setDefault(true);
 
     const auto tickAll = [this](Qt::CheckState state) {
@@ -60,10 +50,6 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     connect(selectAll, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Checked); });
     connect(deselectAll, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Unchecked); });
     connect(ok, &QPushButton::clicked, this, &fileAdd::OkClicked);
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        filestring_ = kCancelled;
-        reject();
-    });
 
     auto* right = new QVBoxLayout;
     auto* typeRow = new QHBoxLayout;
@@ -77,7 +63,7 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     ticks->addStretch();
     right->addLayout(ticks);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(tree_, 0, 0);
+    grid->addWidget(tree(), 0, 0);
     grid->addLayout(right, 0, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -86,9 +72,8 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     confirm->addWidget(ok);
     confirm->addWidget(cancel);
     grid->addLayout(confirm, 1, 0, 1, 2);
-    resize(620, 400);
 
-    setTabOrder(tree_, type_);
+    setTabOrder(tree(), type_);
     setTabOrder(type_, list_);
     setTabOrder(list_, selectAll);
     setTabOrder(selectAll, deselectAll);
@@ -97,29 +82,16 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
 
     connect(type_, &QComboBox::currentIndexChanged, this, [this] {
         pattern_ = QString::fromStdString(PatternOfType(type_->currentText().toStdString()));
-        Refill();
+        ListFolder();
     });
-    ShowFolder(StartFolder());
-    ChooseTreeFolder(tree_, folder_);
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this] { ShowFolder(TreeFolder(tree_)); });
-    tree_->setFocus();
+    StartListing();
 }
 
-void fileAdd::ShowFolder(const QString& folder) {
-    const QString listed = FolderToList(tree_, folder, folder_);
-    if (listed.isEmpty()) {
+void fileAdd::ListFolder() {
+    if (folder().isEmpty()) {
         return;
     }
-    folder_ = listed;
-    Refill();
-}
-
-void fileAdd::Refill() {
-    if (folder_.isEmpty()) {
-        return;
-    }
-    picker_.Show(folder_.toStdString(), pattern_.toStdString());
+    picker_.Show(folder().toStdString(), pattern_.toStdString());
     list_->clear();
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(picker_.names().size()));
@@ -138,22 +110,7 @@ void fileAdd::OkClicked() {
             picker_.ToggleTick(static_cast<std::size_t>(i));
         }
     }
-    const auto chosen = picker_.Confirm();
-    if (!chosen) {
-        CurrentPrompter().Message(this, QString::fromLatin1(kNoFileSelected.data(),
-                                                             kNoFileSelected.size()),
-                                  {}, Prompter::Icon::None, Prompter::Buttons::Ok);
-        return;
-    }
-    filestring_ = *chosen;
-    accept();
-}
-
-void fileAdd::done(int result) {
-    if (filestring_.empty()) {
-        filestring_ = kCancelled;
-    }
-    QDialog::done(result);
+    Confirm(picker_.Confirm(), kNoFileSelected);
 }
 
 }  // namespace brindle::app

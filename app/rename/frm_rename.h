@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <string>
+#include <vector>
 
 #include "rename/rename_list.h"
 #include "rename/frm_rename2.h"
@@ -27,8 +28,16 @@ public:
     void ShowNewNames();
     // Adds what an add dialog chose: Add Files appends, Add Folder puts the files on top.
     void AddFileString(const std::string& filestring, AddSource source);
+    // Adds files as Add File(s) adds them and folders as Add Folder does (every file in it);
+    // anything else is skipped.
+    void AddPaths(const std::vector<std::string>& paths);
     // The rule editor while it is open.
     frmRename2* RuleEditor() const { return editor_; }
+
+protected:
+    // Files are added as Add File(s) adds them, folders as Add Folder does.
+    bool TakesDrop(const QMimeData& drag) const override;
+    void TakeDrop(const QMimeData& drag) override;
 
 private:
     void ShowAddDialog(AddSource source);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "shell/navigation.h"
 #include "shell/path_text.h"
 #include "shell/wizard_state.h"
 #include "split/frm_split.h"
@@ -47,9 +48,7 @@ void Place(QWidget& current, QWidget& next) {
 }
 
 void Show(QWidget& next) {
-    next.show();
-    next.activateWindow();
-    next.setFocus();
+    ShowWithFocus(&next);
 }
 
 }  // namespace

@@ -51,10 +51,14 @@ std::string TinyJpeg(const std::optional<std::string>& dateTimeOriginal) {
     }
     // One quantisation table of ones, a 1x1 one-component frame, one-code Huffman tables
     // and a scan whose only block is "DC 0, end of block".
-    jpeg += std::string("\xFF\xDB\x00\x43\x00", 5) + std::string(64, '\x01');
+    jpeg.append("\xFF\xDB\x00\x43\x00", 5);
+    jpeg.append(64, '\x01');
     jpeg += std::string("\xFF\xC0\x00\x0B\x08\x00\x01\x00\x01\x01\x01\x11\x00", 13);
     for (const char tableClass : {'\x00', '\x10'}) {
-        jpeg += std::string("\xFF\xC4\x00\x14", 4) + tableClass + '\x01' + std::string(15, '\0') + '\0';
+        jpeg.append("\xFF\xC4\x00\x14", 4);
+        jpeg += tableClass;
+        jpeg += '\x01';
+        jpeg.append(16, '\0');  // no more code lengths, then the one symbol: 0
     }
     jpeg += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
     jpeg += std::string("\x3F\xFF\xD9", 3);
