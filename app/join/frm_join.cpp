@@ -1,9 +1,12 @@
 #include "join/frm_join.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -12,7 +15,9 @@
 #include "join/discovery.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "join/numbered_group.h"
 #include "shell/file_drop.h"
+#include "shell/file_io.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
@@ -104,6 +109,12 @@ void frmJoin::FindGroups() {
     for (const std::string& name : brindle::FindGroups(File1.Path)) {
         SetItemBytes(new QTreeWidgetItem(group, {DisplayPath(name)}), name);
     }
+    // Plain numbered groups beside them, listed by their first piece.
+    for (const std::string& base : FindNumberedGroups(File1.Path)) {
+        const NumberedGroup found = FindNumberedGroup(File1.Path, base);
+        const std::string first = NumberedPieceName(base, 1, found.digits);
+        SetItemBytes(new QTreeWidgetItem(group, {DisplayPath(first)}), first);
+    }
     if (group->topLevelItemCount() == 0) {
         new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
     }
@@ -116,6 +127,9 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     JoinState& state = SharedJoinState();
     // The listed name's bytes: two groups may look alike once shown.
     const std::string name = ItemBytes(item);
+    if (ShowNumberedGroup(name)) {
+        return;
+    }
     PieceHeader header;
     if (!ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header).ok()) {
         // Listed through a later piece only, or a first piece that is no piece file.
@@ -125,9 +139,32 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     const GroupDetails details = DescribeGroup(header, LocaleDecimalSeparator());
     state.JoinOriginalName = details.originalName;
     state.JoinGroupName = name;
+    state.JoinNumbered = false;
     ShowDetails(QString::fromStdString(details.originalName),
                 QString::fromStdString(details.sizeText),
                 QString::fromStdString(details.splitDate));
+}
+
+bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
+    JoinState& state = SharedJoinState();
+    const std::optional<NumberedName> parsed = ParseNumberedName(firstPiece);
+    const std::string path = JoinPath(state.JoinFolder, firstPiece);
+    if (!parsed || parsed->number != 1 || !io::IsRegularFile(path)) {
+        return false;
+    }
+    const NumberedGroup found = FindNumberedGroup(state.JoinFolder, parsed->base);
+    state.JoinGroupName = parsed->base;
+    state.JoinOriginalName = parsed->base;
+    state.JoinNumbered = true;
+    // What the group is, as far as its names tell: Merge checks the rest and says why it fails.
+    const QString size = found.Ready()
+                             ? QString::fromStdString(FormatSize(found.totalSize, LocaleDecimalSeparator())) +
+                                   QStringLiteral(", %1 pieces").arg(found.pieces.size())
+                             : found.missingPiece.empty() ? QStringLiteral("cannot be joined")
+                                                          : QString::fromStdString("missing " + found.missingPiece);
+    const QDateTime date = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).lastModified();
+    ShowDetails(DisplayPath(parsed->base), size, QLocale().toString(date.date(), QLocale::ShortFormat));
+    return true;
 }
 
 void frmJoin::ShowDetails(const QString& name, const QString& size, const QString& date) {

@@ -13,6 +13,7 @@
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
+#include "join/numbered_join.h"
 #include "shell/file_io.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
@@ -73,6 +74,19 @@ QString TargetFolder(const QString& target) {
 
 std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
     const JoinState& state = SharedJoinState();
+    if (state.JoinNumbered) {
+        NumberedGroup group = FindNumberedGroup(state.JoinFolder, state.JoinGroupName);
+        if (!group.missingPiece.empty()) {
+            CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
+                                      Prompter::Icon::None, Prompter::Buttons::Ok);
+            return std::nullopt;
+        }
+        if (!group.Ready()) {
+            ShowJoinFailed(window);
+            return std::nullopt;
+        }
+        return std::move(group.pieces);
+    }
     JoinPlan plan = PlanJoin(state.JoinFolder, state.JoinGroupName);
     if (!plan.status.ok()) {
         ShowJoinFailed(window);
@@ -88,6 +102,15 @@ std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
 
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
                bool replaceExisting) {
+    const JoinState& state = SharedJoinState();
+    if (state.JoinNumbered) {
+        // The engine finds the group afresh and checks it, and its checksum files, again.
+        NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, replaceExisting};
+        runner.Start([params = std::move(params)](Progress& progress) {
+            return JoinNumberedPieces(params, progress);
+        });
+        return;
+    }
     JoinParams params;
     params.outputPath = target;
     params.pieces = std::move(pieces);
