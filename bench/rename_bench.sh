@@ -21,7 +21,7 @@ trap 'rm -rf "$work"' EXIT
 
 echo "== generating new names =="
 g++ -O2 -std=c++20 -I"$root/core" "$root/bench/rename/generate_bench.cpp" \
-  "$build/core/libbrindle_core.a" -o "$work/generate_bench"
+  "$build/core/libbrindle_core.a" $(pkg-config --libs exiv2) -lcrypto -pthread -o "$work/generate_bench"
 "$work/generate_bench" 100000 5
 
 fresh_folder() {

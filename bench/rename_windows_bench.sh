@@ -11,6 +11,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 g++ -O2 -std=c++20 -fPIC -I"$root/app" -I"$root/core" -DBRINDLE_VERSION='"bench"' \
   "$root/bench/rename/windows_bench.cpp" "$build/app/libbrindle_app.a" \
-  "$build/core/libbrindle_core.a" $(pkg-config --cflags --libs Qt6Widgets Qt6Svg) \
+  "$build/core/libbrindle_core.a" $(pkg-config --cflags --libs Qt6Widgets Qt6Svg exiv2) -lcrypto -pthread \
   -o "$work/windows_bench"
 QT_QPA_PLATFORM=offscreen "$work/windows_bench" "${FILES:-10000}" "${ROUNDS:-7}"

@@ -5,11 +5,14 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "args.h"
 #include "cli.h"
 #include "rename/apply_renames.h"
+#include "rename/file_dates.h"
+#include "rename/rename_journal.h"
 #include "rename/naming_rule.h"
 #include "shell/command_line.h"
 #include "shell/numbers.h"
@@ -20,6 +23,7 @@ namespace {
 
 constexpr const char* kRenameUsage =
     "Usage: brindle rename [OPTIONS] FILE...\n"
+    "       brindle rename --undo [--dry-run]\n"
     "\n"
     "Gives the files new names by one rule, in the order given, each in its own folder.\n"
     "A name is built from five slots with a separator after each of the first four. By\n"
@@ -33,6 +37,8 @@ constexpr const char* kRenameUsage =
     "  --ext TEXT           replace each extension with TEXT (without its dot);\n"
     "                       an empty TEXT drops the extension and its dot\n"
     "  --date[=YYYY-MM-DD]  add a date (default: today)\n"
+    "  --date-from SOURCE   add each file's own date instead: mtime (its modification\n"
+    "                       time) or taken (a photo's EXIF time taken, else mtime)\n"
     "  --date-format NAME   DDMMYY, DDMMYYYY (default), MMDDYY, MMDDYYYY, DMYY, DMYYYY,\n"
     "                       MDYY or MDYYYY\n"
     "  --date-sep SEP       None (default) or -\n"
@@ -48,6 +54,12 @@ constexpr const char* kRenameUsage =
     "                       the text written after slot 0 ... slot 3\n"
     "  --dry-run            print \"old -> new\" for each file and rename nothing\n"
     "  --preview            print the rule's sample name\n"
+    "  --undo               revert the most recent rename run (of this command or the\n"
+    "                       desktop program), last rename first; a second --undo\n"
+    "                       reverts the run before. A file is never replaced: a name\n"
+    "                       taken again, or another file under the new name, is\n"
+    "                       skipped and named (exit 1); with --dry-run, only show\n"
+    "                       \"new -> old\" for what it would revert\n"
     "  -h, --help           show this help\n"
     "\n"
     "Prints \"Process Finish.\" when every file was renamed. Exit status: 0 done,\n"
@@ -60,6 +72,7 @@ struct Request {
     bool dryRun = false;
     bool preview = false;
     bool help = false;
+    bool undo = false;
     std::optional<std::string> order;
     std::vector<std::string> files;
 };
@@ -199,6 +212,10 @@ Request Parse(const std::vector<std::string>& words) {
                 }
                 rule.BaseDate = *date;
             }
+        } else if (arg == "--date-from") {
+            request.dateOn = true;
+            rule.DateFrom = Choose<DateSource, 2>(
+                arg, value(), {{{"mtime", DateSource::kModified}, {"taken", DateSource::kTaken}}});
         } else if (arg == "--date-format") {
             dateOptions = true;
             rule.DateFormat = std::string(Choose<std::string_view, 8>(
@@ -245,12 +262,26 @@ Request Parse(const std::vector<std::string>& words) {
         } else if (arg == "--preview") {
             flag();
             request.preview = true;
+        } else if (arg == "--undo") {
+            flag();
+            request.undo = true;
         } else {
             throw UsageError("unknown option '" + arg + "'");
         }
     }
+    if (request.undo) {
+        for (const std::string& word : words) {
+            if (word != "--undo" && word != "--dry-run") {
+                throw UsageError("--undo takes only --dry-run, not '" + word + "'");
+            }
+        }
+        return request;
+    }
+    if (rule.DateFrom != DateSource::kChosen && rule.DateMode != DateMode::kNone) {
+        throw UsageError("--date-mode moves one chosen date; --date-from gives each file its own");
+    }
     if (dateOptions && !request.dateOn) {
-        throw UsageError("the --date-... options need --date");
+        throw UsageError("the --date-... options need --date or --date-from");
     }
     if (stepOptions && rule.DateMode == DateMode::kNone) {
         throw UsageError("--date-step and --date-unit need --date-mode increment or decrement");
@@ -306,6 +337,34 @@ std::string ShownNewPath(const std::string& given, const std::string& newName) {
     return slash == std::string::npos ? newName : given.substr(0, slash + 1) + newName;
 }
 
+int RunUndo(bool dryRun, Console& console) {
+    const UndoOutcome outcome = UndoLastRun(DefaultJournalFolder(), dryRun);
+    if (!outcome.error.ok()) {
+        console.err << "brindle rename: " << outcome.error.message() << "\n";
+        return kExitFailed;
+    }
+    if (outcome.nothingToUndo) {
+        console.err << "brindle rename: nothing left to undo\n";
+        return kExitFailed;
+    }
+    for (const UndoStep& step : outcome.steps) {
+        if (!step.skipped.empty()) {
+            console.err << "not undone: " << step.from << " -> " << step.to << " (" << step.skipped << ")\n";
+        } else if (dryRun) {
+            console.out << step.from << " -> " << step.to << "\n";
+        }
+    }
+    if (dryRun) {
+        return outcome.ok() ? kExitOk : kExitFailed;
+    }
+    if (!outcome.ok()) {
+        console.err << kRenameFailed << "\n";
+        return kExitFailed;
+    }
+    console.out << kRenameFinished << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunRename(const std::vector<std::string>& args, Console& console) {
@@ -316,6 +375,9 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
         if (request.help) {
             console.out << kRenameUsage;
             return kExitOk;
+        }
+        if (request.undo) {
+            return RunUndo(request.dryRun, console);
         }
         rows = RowsFor(request.files);
     } catch (const UsageError& error) {
@@ -330,7 +392,20 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
         return kExitOk;
     }
     std::string why;
-    if (!GenerateNewNames(request.rule, rows, &why)) {
+    FileDateLookup fileDate;
+    std::unordered_map<std::string, std::optional<std::chrono::year_month_day>> dates;
+    if (UsesFileDates(request.rule)) {
+        std::vector<std::string> keys;
+        for (const RenameRow& row : rows) {
+            keys.push_back(row.key);
+        }
+        const auto read = ReadFileDates(request.rule.DateFrom, keys);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            dates.emplace(keys[i], read[i]);
+        }
+        fileDate = [&dates](const RenameRow& row) { return dates.at(row.key); };
+    }
+    if (!GenerateNewNames(request.rule, rows, &why, fileDate)) {
         console.err << "Fail to apply rule\n" << "brindle rename: " << why << "\n";
         return kExitFailed;
     }
@@ -352,7 +427,7 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
         }
         return kExitOk;
     }
-    const RenameOutcome outcome = RenameListedFiles(rows);
+    const RenameOutcome outcome = RenameAndRecord(rows);
     if (!outcome.ok()) {
         console.err << outcome.message() << "\n"
                     << "brindle rename: " << outcome.error.message() << "\n";

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,8 +20,10 @@
 #include "rename/file_add.h"
 #include "rename/form3.h"
 #include "rename/frm_rename2.h"
+#include "rename/rename_journal.h"
 #include "rename/row_click.h"
 #include "shell/file_drop.h"
+#include "shell/job_runner.h"
 #include "shell/navigation.h"
 #include "shell/path_text.h"
 #include "shell/prompter.h"
@@ -31,7 +34,7 @@ namespace {
 
 constexpr int kColumnWidths[4] = {168, 168, 72, 184};
 constexpr int kListTop = 42;
-constexpr int kListHeight = 190;
+constexpr int kListHeight = 176;  // leaves room for Undo Rename under Rename Files
 
 QString Q(const std::string& text) {
     return DisplayPath(text);
@@ -116,7 +119,9 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     QPushButton* selectAll = button("cmdSelectAll", QStringLiteral("Select All"));
     QPushButton* deselect = button("Deselect", QStringLiteral("Deselect All"));
     QPushButton* renameFiles = button("Command4", QStringLiteral("&Rename Files"));
-    renameFiles->setMinimumHeight(52);
+    renameFiles->setMinimumHeight(46);
+    undo_ = button("cmdUndo", QStringLiteral("Undo Rename"));
+    renameFiles_ = renameFiles;
 
     auto* buttons = new QWidget(this);
     auto* grid = new QGridLayout(buttons);
@@ -131,15 +136,16 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     grid->addWidget(selectAll, 0, 4);
     grid->addWidget(deselect, 1, 4);
     grid->setColumnStretch(5, 1);
-    grid->addWidget(renameFiles, 0, 6, 2, 1, Qt::AlignVCenter);
+    grid->addWidget(renameFiles, 0, 6);
+    grid->addWidget(undo_, 1, 6);
     for (QPushButton* b : {addFolderButton, addFiles, remove, clear, applyRule, selectAll,
-                           deselect, renameFiles}) {
+                           deselect, renameFiles, undo_}) {
         b->setMinimumWidth(88);
     }
     QFont strong = renameFiles->font();
     strong.setBold(true);
     renameFiles->setFont(strong);
-    buttons->setGeometry(view_->x(), kListTop + kListHeight + 14, view_->width(), 66);
+    buttons->setGeometry(view_->x(), kListTop + kListHeight + 14, view_->width(), 80);
     buttons->raise();
 
     setTabOrder(view_, addFolderButton);
@@ -150,6 +156,7 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     setTabOrder(applyRule, selectAll);
     setTabOrder(selectAll, deselect);
     setTabOrder(deselect, renameFiles);
+    setTabOrder(renameFiles, undo_);
 
     connect(addFiles, &QPushButton::clicked, this, [this] { ShowAddDialog(AddSource::kAddFiles); });
     connect(addFolderButton, &QPushButton::clicked, this,
@@ -166,6 +173,9 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     connect(deselect, &QPushButton::clicked, this, [this] { SetChecks(false); });
     connect(applyRule, &QPushButton::clicked, this, &frmRename::ApplyRuleClicked);
     connect(renameFiles, &QPushButton::clicked, this, &frmRename::RenameFilesClicked);
+    connect(undo_, &QPushButton::clicked, this, &frmRename::UndoClicked);
+    undoRunner_ = new JobRunner(this);
+    RefreshUndo();
     view_->setFocus();
 }
 
@@ -286,7 +296,7 @@ void frmRename::ApplyRuleClicked() {
 }
 
 void frmRename::RenameFilesClicked() {
-    const RenameOutcome outcome = RenameListedFiles(list_.rows());
+    const RenameOutcome outcome = RenameAndRecord(list_.rows());
     if (!outcome.ok()) {
         // Show the user where it stopped.
         if (QTreeWidgetItem* item = view_->topLevelItem(static_cast<int>(outcome.failedRow))) {
@@ -294,9 +304,52 @@ void frmRename::RenameFilesClicked() {
             view_->scrollToItem(item);
         }
     }
+    RefreshUndo();
     const std::string_view message = outcome.message();
     CurrentPrompter().Message(this, QString::fromLatin1(message.data(), message.size()), {},
                               Prompter::Icon::None, Prompter::Buttons::Ok);
+}
+
+void frmRename::RefreshUndo() {
+    undo_->setEnabled(!undoRunner_->IsRunning() && HasRunToUndo(DefaultJournalFolder()));
+}
+
+void frmRename::changeEvent(QEvent* event) {
+    // The command may have renamed or undone something meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        RefreshUndo();
+    }
+    ChromeWindow::changeEvent(event);
+}
+
+void frmRename::UndoClicked() {
+    auto outcome = std::make_shared<UndoOutcome>();
+    const bool started = undoRunner_->Start([outcome, folder = DefaultJournalFolder()](Progress&) {
+        *outcome = UndoLastRun(folder, false);
+        return Status::Ok();
+    });
+    if (!started) {
+        return;
+    }
+    undo_->setEnabled(false);
+    renameFiles_->setEnabled(false);
+    connect(undoRunner_, &JobRunner::finished, this, [this, outcome] {
+        disconnect(undoRunner_, &JobRunner::finished, this, nullptr);
+        renameFiles_->setEnabled(true);
+        RefreshUndo();
+        if (outcome->nothingToUndo) {
+            return;
+        }
+        for (const UndoStep& step : outcome->steps) {
+            if (step.skipped.empty()) {
+                list_.FollowRename(step.from, step.to);
+            }
+        }
+        Rebuild();
+        const std::string_view message = outcome->ok() ? kRenameFinished : kRenameFailed;
+        CurrentPrompter().Message(this, QString::fromLatin1(message.data(), message.size()), {},
+                                  Prompter::Icon::None, Prompter::Buttons::Ok);
+    });
 }
 
 void frmRename::Rebuild() {

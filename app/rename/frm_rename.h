@@ -8,11 +8,13 @@
 #include "rename/frm_rename2.h"
 #include "shell/chrome_window.h"
 
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace brindle::app {
 
+class JobRunner;
 
 // The rename list: the files to rename with their new names, the buttons that fill and
 // trim it, and the road to the rule editor and the renaming itself.
@@ -42,6 +44,12 @@ private:
     void OpenNewNameDialog(QTreeWidgetItem* item);
     void ApplyRuleClicked();
     void RenameFilesClicked();
+    // Reverts the last rename run of this program, the list's or the command's, off the
+    // interface thread.
+    void UndoClicked();
+    // "Undo Rename" is enabled exactly while there is a run to undo.
+    void RefreshUndo();
+    void changeEvent(QEvent* event) override;
     // Makes the view show list_ anew, keeping the scroll position.
     void Rebuild();
     void SetChecks(bool checked);
@@ -50,6 +58,9 @@ private:
     RenameList list_;
     QTreeWidget* view_;
     QPointer<frmRename2> editor_;
+    QPushButton* renameFiles_ = nullptr;
+    QPushButton* undo_ = nullptr;
+    JobRunner* undoRunner_ = nullptr;
     bool filling_ = false;
 };
 

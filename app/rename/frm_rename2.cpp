@@ -16,6 +16,7 @@
 #include "rename/naming_rule.h"
 #include "rename/rule_strip.h"
 #include "shell/form_controls.h"
+#include "shell/job_runner.h"
 #include "shell/prompter.h"
 #include "shell/theme.h"
 
@@ -43,7 +44,7 @@ const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext")
 ChromeOptions Chrome() {
     ChromeOptions options;
     options.subtitle = QStringLiteral("Rename Rule");
-    options.size = QSize(560, 424);
+    options.size = QSize(660, 424);
     options.second = ChromeOptions::SecondImage::None;
     options.footerTop = kFooterTop;
     return options;
@@ -137,6 +138,13 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     named(combo2_, QStringLiteral("Combo2"), QStringLiteral("Step unit"));
     combo2_->addItems({QStringLiteral("Day"), QStringLiteral("Month"), QStringLiteral("Year")});
     combo2_->setGeometry(368, 140, 84, 24);
+    QLabel* dateFromLabel = label(QStringLiteral("Date:"), QRect(470, 140, 36, 24));
+    dateFrom_ = new QComboBox(this);
+    named(dateFrom_, QStringLiteral("cboDateFrom"), QStringLiteral("Date from"));
+    dateFrom_->addItems({QStringLiteral("chosen"), QStringLiteral("file modified"),
+                         QStringLiteral("photo taken")});
+    dateFrom_->setGeometry(508, 140, 128, 24);
+    dateFromLabel->setBuddy(dateFrom_);
 
     // Row 5: the counter.
     chkNum_ = new QCheckBox(QStringLiteral("Add Auto Increment Number"), this);
@@ -202,7 +210,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     cancel->setGeometry(width() - 16 - 96 - 8 - 96, kFooterTop + 8, 96, 28);
-    auto* apply = new QPushButton(QStringLiteral("&Apply"), this);
+    auto* apply = apply_ = new QPushButton(QStringLiteral("&Apply"), this);
     apply->setObjectName(QStringLiteral("cmdApply"));
     apply->setGeometry(width() - 16 - 96, kFooterTop + 8, 96, 28);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
@@ -210,8 +218,8 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
 
     // The fixed tab chain through the controls; PlaceLabels orders the item labels.
     QWidget* chain[] = {chkExt_, txtExt_,  chkPrefix_, txtPrefix_, chkDate_,    cboFormat_,
-                        cbosep_, picker_,  cboMode_,   txtNum_,    combo2_,     chkNum_,
-                        txtAutoNum_};
+                        cbosep_, picker_,  cboMode_,   txtNum_,    combo2_,     dateFrom_,
+                        chkNum_, txtAutoNum_};
     for (std::size_t i = 1; i < std::size(chain); ++i) {
         setTabOrder(chain[i - 1], chain[i]);
     }
@@ -227,7 +235,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     txtPrefix_->setEnabled(false);
     picker_->setEnabled(false);
     cboMode_->setEnabled(false);
+    dateFrom_->setEnabled(false);
     txtAutoNum_->setEnabled(false);
+    dateReader_ = new JobRunner(this);
 
     connect(chkExt_, &QCheckBox::toggled, this, [this](bool on) {
         txtExt_->setEnabled(on);
@@ -258,6 +268,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     connect(cboMode_, &QComboBox::currentIndexChanged, this, &frmRename2::ModeChosen);
     connect(combo2_, &QComboBox::currentIndexChanged, this, &frmRename2::ReadDateFields);
     connect(txtNum_, &QLineEdit::textChanged, this, &frmRename2::ReadDateFields);
+    connect(dateFrom_, &QComboBox::currentIndexChanged, this, &frmRename2::DateSourceChosen);
 
     // Opening: slots and separators afresh, the lists on their first choices, the preview,
     // the sentinels, today.
@@ -276,6 +287,10 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     picker_->setDate(QDate::currentDate());
     ReadDateFields();
     RefreshPreview();
+}
+
+frmRename2::~frmRename2() {
+    stopReading_->store(true);
 }
 
 void frmRename2::ReadExtension() {
@@ -303,6 +318,9 @@ void frmRename2::ReadDateFields() {
     if (cboMode_->currentIndex() >= 0) {
         rule.DateMode = static_cast<DateMode>(cboMode_->currentIndex());
     }
+    if (dateFrom_->currentIndex() >= 0) {
+        rule.DateFrom = static_cast<DateSource>(dateFrom_->currentIndex());
+    }
     // The validator keeps the text within 16 bits.
     if (const auto step = ReadDateStep(Std(txtNum_->text()))) {
         rule.DateStep = *step;
@@ -321,7 +339,8 @@ void frmRename2::ReadNumberFields() {
 void frmRename2::DateOptionClicked() {
     const bool on = chkDate_->isChecked();
     picker_->setEnabled(on);
-    cboMode_->setEnabled(on);
+    cboMode_->setEnabled(on && dateFrom_->currentIndex() == 0);
+    dateFrom_->setEnabled(on);
     if (on) {
         AddItemToSlots(SharedNamingRule(), kItemDate);
     } else {
@@ -351,11 +370,17 @@ void frmRename2::NumberOptionClicked() {
 void frmRename2::ModeChosen() {
     ReadDateFields();
     const int mode = cboMode_->currentIndex();
-    const bool stepped = mode == static_cast<int>(DateMode::kIncrement) ||
-                         mode == static_cast<int>(DateMode::kDecrement);
+    const bool stepped = (mode == static_cast<int>(DateMode::kIncrement) ||
+                          mode == static_cast<int>(DateMode::kDecrement)) &&
+                         dateFrom_->currentIndex() <= 0;
     by_->setEnabled(stepped);
     txtNum_->setEnabled(stepped);
     combo2_->setEnabled(stepped);
+}
+
+void frmRename2::DateSourceChosen() {
+    cboMode_->setEnabled(chkDate_->isChecked() && dateFrom_->currentIndex() == 0);
+    ModeChosen();
 }
 
 void frmRename2::PlaceLabels() {
@@ -410,16 +435,61 @@ void frmRename2::MoveByKey(const QString& item, int direction) {
 
 void frmRename2::ApplyClicked() {
     auto* list = qobject_cast<frmRename*>(parentWidget());
-    const auto say = [this](const QString& text) {
-        CurrentPrompter().Message(this, text, {}, Prompter::Icon::None, Prompter::Buttons::Ok);
-    };
     if (list == nullptr || list->List().CheckedCount() == 0) {
-        say(QStringLiteral("No file selected."));
+        CurrentPrompter().Message(this, QStringLiteral("No file selected."), {},
+                                  Prompter::Icon::None, Prompter::Buttons::Ok);
         return;
     }
-    const bool ok = GenerateNewNames(SharedNamingRule(), list->List().rows());
+    const NamingRule& rule = SharedNamingRule();
+    if (!UsesFileDates(rule)) {
+        Generate(list, rule, nullptr);
+        return;
+    }
+    // Reading thousands of photos takes a while: off this thread, with Apply held down.
+    std::vector<std::string> keys;
+    for (const RenameRow& row : list->List().rows()) {
+        if (row.checked) {
+            keys.push_back(row.key);
+        }
+    }
+    auto dates = std::make_shared<FileDates>();
+    const bool started = dateReader_->Start(
+        [dates, keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress&) {
+            const auto read = ReadFileDates(source, keys, stop.get());
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                dates->emplace(keys[i], read[i]);
+            }
+            return Status::Ok();
+        });
+    if (!started) {
+        return;
+    }
+    apply_->setEnabled(false);
+    // The rule as it was when Apply was pressed, whatever changes meanwhile.
+    connect(dateReader_, &JobRunner::finished, this, [this, dates, applied = rule] {
+        disconnect(dateReader_, &JobRunner::finished, this, nullptr);
+        apply_->setEnabled(true);
+        if (auto* owner = qobject_cast<frmRename*>(parentWidget())) {
+            Generate(owner, applied, dates.get());
+        }
+    });
+}
+
+void frmRename2::Generate(frmRename* list, const NamingRule& rule, const FileDates* dates) {
+    FileDateLookup lookup;
+    if (dates != nullptr) {
+        // A row checked while the dates were read has its file read now.
+        lookup = [dates, source = rule.DateFrom](const RenameRow& row) {
+            const auto it = dates->find(row.key);
+            return it != dates->end() ? it->second : FileDate(source, row.key);
+        };
+    }
+    const bool ok = GenerateNewNames(rule, list->List().rows(), nullptr, lookup);
     list->ShowNewNames();
-    say(ok ? QStringLiteral("Rule applied successfully.") : QStringLiteral("Fail to apply rule"));
+    CurrentPrompter().Message(this,
+                              ok ? QStringLiteral("Rule applied successfully.")
+                                 : QStringLiteral("Fail to apply rule"),
+                              {}, Prompter::Icon::None, Prompter::Buttons::Ok);
 }
 
 }  // namespace brindle::app

@@ -2,7 +2,14 @@
 
 #include <QString>
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
 
+#include "rename/naming_rule.h"
 #include "shell/chrome_window.h"
 
 class QCheckBox;
@@ -10,10 +17,12 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace brindle::app {
 
 class ItemStrip;
+class JobRunner;
 class frmRename;
 
 // The rule editor, open beside the rename list (its parent): it keeps the process-wide
@@ -22,6 +31,7 @@ class frmRename2 : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmRename2(frmRename* list = nullptr);
+    ~frmRename2() override;
 
     // Drops an item label at x pixels on the strip, as a drag and drop does.
     void DropItem(const QString& item, double stripX);
@@ -34,9 +44,14 @@ private:
     void DateOptionClicked();
     void NumberOptionClicked();
     void ModeChosen();
+    // The step controls serve only a chosen date, not each file's own.
+    void DateSourceChosen();
     void PlaceLabels();
     void RefreshPreview();
     void ApplyClicked();
+    // Generates the names, with the files' own dates read beforehand off this thread.
+    using FileDates = std::unordered_map<std::string, std::optional<std::chrono::year_month_day>>;
+    void Generate(frmRename* list, const NamingRule& rule, const FileDates* dates);
     void MoveByKey(const QString& item, int direction);
 
     QCheckBox* chkExt_;
@@ -51,6 +66,10 @@ private:
     QLabel* by_;
     QLineEdit* txtNum_;
     QComboBox* combo2_;
+    QComboBox* dateFrom_;
+    QPushButton* apply_;
+    JobRunner* dateReader_;
+    std::shared_ptr<std::atomic<bool>> stopReading_ = std::make_shared<std::atomic<bool>>(false);
     QCheckBox* chkNum_;
     QLineEdit* txtAutoNum_;
     ItemStrip* strip_;

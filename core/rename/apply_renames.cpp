@@ -1,5 +1,6 @@
 #include "rename/apply_renames.h"
 
+#include <algorithm>
 #include <string>
 
 #include "shell/file_io.h"
@@ -15,7 +16,7 @@ Status CheckNewFileName(std::string_view name) {
     return Status::Ok();
 }
 
-RenameOutcome RenameListedFiles(std::span<const RenameRow> rows) {
+RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal) {
     RenameOutcome outcome;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const RenameRow& row = rows[i];
@@ -23,8 +24,24 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows) {
             continue;
         }
         Status status = CheckNewFileName(row.newFileName);
+        if (status.ok() && journal != nullptr) {
+            const auto file = io::IdentityOf(row.key);
+            status = file ? journal->Attempt(row.fileLocation, GetFileName(row.key), row.newFileName, *file)
+                          : Status::NotFound("cannot rename " + row.key + ": no such file");
+            if (file && !status.ok()) {
+                status = Status::IoError("cannot record the rename for undo: " + status.message());
+            }
+        }
         if (status.ok()) {
             status = io::MoveNoReplace(row.key, JoinPath(row.fileLocation, row.newFileName));
+            if (journal != nullptr) {
+                const Status recorded = journal->Outcome(status.ok());
+                if (status.ok() && !recorded.ok()) {
+                    // Done but its outcome unwritten: undo still finds it by its inode.
+                    ++outcome.renamed;
+                    status = Status::IoError("cannot record the rename for undo: " + recorded.message());
+                }
+            }
         }
         if (!status.ok()) {
             outcome.failedRow = i;
@@ -32,6 +49,30 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows) {
             return outcome;
         }
         ++outcome.renamed;
+    }
+    return outcome;
+}
+
+RenameOutcome RenameAndRecord(std::span<const RenameRow> rows, const std::string& journalFolder) {
+    const bool anything = std::any_of(rows.begin(), rows.end(), [](const RenameRow& row) {
+        return !row.fileLocation.empty() && !row.newFileName.empty();
+    });
+    if (!anything) {
+        return {};
+    }
+    RenameJournal journal;
+    Status status = journal.Begin(journalFolder.empty() ? DefaultJournalFolder() : journalFolder);
+    if (!status.ok()) {
+        RenameOutcome outcome;
+        outcome.error = Status::IoError("cannot record the renames for undo, so nothing was renamed: " +
+                                        status.message());
+        return outcome;
+    }
+    RenameOutcome outcome = RenameListedFiles(rows, &journal);
+    status = journal.Finish();
+    if (outcome.ok() && !status.ok()) {
+        outcome.error = status;
+        outcome.failedRow = rows.size();
     }
     return outcome;
 }

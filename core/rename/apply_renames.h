@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "rename/rename_journal.h"
 #include "rename/rename_row.h"
 #include "shell/status.h"
 
@@ -24,8 +25,14 @@ struct RenameOutcome {
 
 // Renames, in list order, every row that has a location and a new name, checked or not,
 // within its folder and never onto an existing file. Stops at the first failure; what was
-// renamed before it stays renamed. The rows themselves are not changed.
-RenameOutcome RenameListedFiles(std::span<const RenameRow> rows);
+// renamed before it stays renamed. The rows themselves are not changed. With a journal,
+// every rename is recorded in it as it is made, and a rename that cannot be recorded is
+// not made.
+RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal = nullptr);
+
+// A run of the front ends: RenameListedFiles with a new journal in `journalFolder`
+// (DefaultJournalFolder() when empty), so that the run can be undone.
+RenameOutcome RenameAndRecord(std::span<const RenameRow> rows, const std::string& journalFolder = {});
 
 // Refuses names that would leave the folder or name no file: empty, ".", "..", or with "/".
 Status CheckNewFileName(std::string_view name);

@@ -187,7 +187,13 @@ std::optional<year_month_day> RowDate(const NamingRule& rule, std::int64_t k) {
     return date;
 }
 
-bool GenerateNewNames(const NamingRule& rule, std::span<RenameRow> rows, std::string* why) {
+bool UsesFileDates(const NamingRule& rule) {
+    return rule.DateFrom != DateSource::kChosen && SlotOf(rule, kItemDate) >= 0;
+}
+
+bool GenerateNewNames(const NamingRule& rule, std::span<RenameRow> rows, std::string* why,
+                      const FileDateLookup& fileDate) {
+    const bool ownDates = UsesFileDates(rule);
     const std::string searchDigits = TemplateDigits(rule.NumberTemplate);
     // Counts past 32767 rows are fine; only the counter and the date offset are 16-bit.
     std::int64_t k = 0;
@@ -202,7 +208,9 @@ bool GenerateNewNames(const NamingRule& rule, std::span<RenameRow> rows, std::st
             if (item == kItemFileName) {
                 result += rule.FileNameText != kKeepFileName ? rule.FileNameText : parts.base;
             } else if (item == kItemDate) {
-                const auto date = RowDate(rule, k);
+                const auto date = !ownDates ? RowDate(rule, k)
+                                  : fileDate   ? fileDate(row)
+                                               : FileDate(rule.DateFrom, row.key);
                 const auto text = date ? FormatRuleDate(*date, rule.DateFormat,
                                                         rule.DateSeparator)
                                        : std::nullopt;

@@ -3,11 +3,13 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "rename/file_dates.h"
 #include "rename/rename_row.h"
 
 namespace brindle {
@@ -46,6 +48,8 @@ struct NamingRule {
     brindle::DateMode DateMode = brindle::DateMode::kNone;
     std::int16_t DateStep = 1;
     brindle::DateUnit DateUnit = brindle::DateUnit::kDay;
+    // Each file's own date instead of BaseDate and the step, where not kChosen.
+    DateSource DateFrom = DateSource::kChosen;
     std::string NumberTemplate;
     std::string NumberDigits;
 };
@@ -78,11 +82,18 @@ std::optional<std::string> FormatRuleDate(std::chrono::year_month_day date,
 // The date of the k-th checked row; nothing when the offset or the date leaves its range.
 std::optional<std::chrono::year_month_day> RowDate(const NamingRule& rule, std::int64_t k);
 
+// A file's own date, for a rule whose date comes from each file; nothing when it has none.
+using FileDateLookup = std::function<std::optional<std::chrono::year_month_day>(const RenameRow& row)>;
+
+// True when the rule writes a date taken from each file, which means reading the files.
+bool UsesFileDates(const NamingRule& rule);
+
 // Applies the rule to the checked rows in order. On the first failure it stops and returns
 // false: earlier rows keep their new names, the failing row and later ones are untouched.
-// `why`, when given, receives a short account of the failure.
+// `why`, when given, receives a short account of the failure. Files' own dates come from
+// `fileDate`, or are read from each row's file when it is empty.
 bool GenerateNewNames(const NamingRule& rule, std::span<RenameRow> rows,
-                      std::string* why = nullptr);
+                      std::string* why = nullptr, const FileDateLookup& fileDate = {});
 
 std::string BuildPreview(const NamingRule& rule);
 

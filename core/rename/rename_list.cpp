@@ -117,4 +117,20 @@ std::size_t RenameList::CheckedCount() const {
         std::count_if(rows_.begin(), rows_.end(), [](const RenameRow& row) { return row.checked; }));
 }
 
+void RenameList::FollowRename(const std::string& from, const std::string& to) {
+    const auto it = std::find_if(rows_.begin(), rows_.end(),
+                                 [&](const RenameRow& row) { return row.key == from; });
+    if (it == rows_.end() || from == to) {
+        return;
+    }
+    keys_.erase(from);
+    if (keys_.count(to) != 0) {
+        rows_.erase(it);
+        return;
+    }
+    it->key = to;
+    it->fileName = GetFileName(to);
+    keys_.insert(to);
+}
+
 }  // namespace brindle

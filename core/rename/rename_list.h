@@ -48,6 +48,9 @@ public:
     void ToggleCheck(std::size_t row);
     std::size_t CheckedCount() const;
     bool Contains(const std::string& key) const { return keys_.count(key) != 0; }
+    // A file listed under `from` is now at `to` (in the same folder), as after an undo: its
+    // row follows, or goes when `to` has a row of its own already.
+    void FollowRename(const std::string& from, const std::string& to);
 
 private:
     std::vector<RenameRow> rows_;

@@ -15,11 +15,13 @@
 #include <fstream>
 
 #include "rename/add_folder.h"
+#include "rename/apply_renames.h"
 #include "rename/file_add.h"
 #include "rename/form3.h"
 #include "rename/frm_rename.h"
 #include "rename/frm_rename2.h"
 #include "support/recording_prompter.h"
+#include "support/tiny_jpeg.h"
 #include "support/window_helpers.h"
 
 namespace brindle::app {
@@ -50,6 +52,10 @@ QStringList Column(QTreeWidget* view, int column) {
         texts << view->topLevelItem(i)->text(column);
     }
     return texts;
+}
+
+QPushButton* Button(QWidget* window, const char* name) {
+    return window->findChild<QPushButton*>(QLatin1String(name));
 }
 
 QString LastMessage(const RecordingPrompter& prompter) {
@@ -373,6 +379,72 @@ private slots:
         list->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(watch.isNull());
+    }
+
+    void undoRevertsTheLastRunOfEitherFrontEndAndRowsFollow() {
+        RecordingPrompter prompter;
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        QTemporaryDir dir;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+            Write(dir.filePath(QLatin1String(name)), name);
+        }
+        auto* list = new frmRename;
+        list->show();
+        QVERIFY(!Button(list, "cmdUndo")->isEnabled());
+        list->AddFileString(Bytes(dir.path()) + std::string("\0a.txt\0b.txt", 12), AddSource::kAddFiles);
+        list->List().rows()[0].newFileName = "1.txt";
+        list->List().rows()[1].newFileName = "2.txt";
+        Press(list, "Command4");
+        QCOMPARE(LastMessage(prompter), QStringLiteral("Process Finish."));
+        QVERIFY(Button(list, "cmdUndo")->isEnabled());
+        // The list now names the files by their new names only.
+        Press(list, "cmdSelectAll");
+        Press(list, "cmdRemove");
+        list->AddFileString(Bytes(dir.path()) + std::string("\0""1.txt\0""2.txt", 12), AddSource::kAddFiles);
+
+        // A later run of the command's, whose new name is then taken again.
+        std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.txt")), "c.txt", "3.txt", "", Bytes(dir.path())}};
+        QVERIFY(RenameAndRecord(command).ok());
+        Write(dir.filePath("c.txt"), "taken again");
+        Press(list, "cmdUndo");
+        QTRY_COMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
+        QVERIFY(QFile::exists(dir.filePath("3.txt")));
+
+        Press(list, "cmdUndo");
+        QTRY_COMPARE(prompter.calls.size(), 3);
+        QCOMPARE(LastMessage(prompter), QStringLiteral("Process Finish."));
+        QVERIFY(QFile::exists(dir.filePath("a.txt")) && QFile::exists(dir.filePath("b.txt")));
+        QCOMPARE(Column(View(list), 0), (QStringList{"a.txt", "b.txt"}));
+        QCOMPARE(list->List().rows()[1].key, Bytes(dir.filePath("b.txt")));
+        QVERIFY(!Button(list, "cmdUndo")->isEnabled());
+    }
+
+    void fileDatesDisableTheStepAndAreReadOffTheInterfaceThread() {
+        RecordingPrompter prompter;
+        QTemporaryDir dir;
+        Write(dir.filePath("p.jpg"), QByteArray::fromStdString(brindle::test::TinyJpeg("2019:07:14 09:30:00")));
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(Bytes(dir.path()) + std::string("\0p.jpg", 6), AddSource::kAddFiles);
+        Press(list, "cmdSelectAll");
+        Press(list, "cmdSetting");
+        frmRename2* editor = list->RuleEditor();
+        auto* from = editor->findChild<QComboBox*>(QStringLiteral("cboDateFrom"));
+        auto* step = editor->findChild<QLineEdit*>(QStringLiteral("txtNum"));
+        auto* mode = editor->findChild<QComboBox*>(QStringLiteral("cboMode"));
+        QVERIFY(!from->isEnabled());
+        editor->findChild<QCheckBox*>(QStringLiteral("chkDate"))->click();
+        mode->setCurrentIndex(0);  // Increment
+        QVERIFY(from->isEnabled() && step->isEnabled());
+        from->setCurrentText(QStringLiteral("photo taken"));
+        QVERIFY(!step->isEnabled() && !mode->isEnabled());
+        Press(editor, "cmdApply");
+        QVERIFY(!Button(editor, "cmdApply")->isEnabled());
+        QTRY_COMPARE(LastMessage(prompter), QStringLiteral("Rule applied successfully."));
+        QCOMPARE(Column(View(list), 1), QStringList{"p14072019.jpg"});
+        from->setCurrentText(QStringLiteral("chosen"));
+        QVERIFY(step->isEnabled() && mode->isEnabled());
     }
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <sstream>
@@ -9,6 +10,7 @@
 
 #include "cli.h"
 #include "support/temp_dir.h"
+#include "support/tiny_jpeg.h"
 
 namespace brindle::cli {
 namespace {
@@ -163,6 +165,9 @@ TEST_F(RenameCommandTest, BadArgumentsAreUsageErrors) {
         {"--date", "--order", "Ext,FileName"},
         {"--dry-run=yes"},
         {"--sep4", "x"},
+        {"--date-from", "ctime"},
+        {"--date-from", "mtime", "--date-mode", "increment"},
+        {"--undo"},  // no files with --undo
     };
     for (const auto& args : cases) {
         const Result result = Rename(With(args));
@@ -204,6 +209,62 @@ TEST_F(RenameCommandTest, ProgramTakesRelativePathsAndFilesAfterTheMarker) {
     EXPECT_EQ(output, "Process Finish.\n");
     EXPECT_EQ(SortedNames(dir.path()),
               (std::vector<std::string>{"-dash.md", "a.jpg", "b.jpg", "notes.md"}));
+}
+
+class RenameUndoTest : public RenameCommandTest {
+protected:
+    void SetUp() override {
+        RenameCommandTest::SetUp();
+        ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    }
+    TempDir state;
+};
+
+TEST_F(RenameUndoTest, UndoRevertsTheLastRunAndSaysWhenNothingIsLeft) {
+    ASSERT_EQ(Rename(With({"--name", "x", "--number", "1"})).code, kExitOk);
+    Result result = Rename({"--undo", "--dry-run"});
+    EXPECT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(result.out, dir.File("x3") + " -> " + dir.File("notes") + "\n" + dir.File("x2.jpg") +
+                              " -> " + dir.File("b.jpg") + "\n" + dir.File("x1.jpg") + " -> " +
+                              dir.File("a.jpg") + "\n");
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"x1.jpg", "x2.jpg", "x3"}));
+    result = Rename({"--undo"});
+    EXPECT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(result.out, "Process Finish.\n");
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes"}));
+    result = Rename({"--undo"});
+    EXPECT_EQ(result.code, kExitFailed);
+    EXPECT_EQ(result.err, "brindle rename: nothing left to undo\n");
+}
+
+TEST_F(RenameUndoTest, UndoNamesWhatItSkipsAndFails) {
+    ASSERT_EQ(Rename(With({"--name", "x", "--number", "1"})).code, kExitOk);
+    WriteFile(dir.File("b.jpg"), "taken again");
+    const Result result = Rename({"--undo"});
+    EXPECT_EQ(result.code, kExitFailed);
+    EXPECT_EQ(result.err, "not undone: " + dir.File("x2.jpg") + " -> " + dir.File("b.jpg") +
+                              " (the name b.jpg is taken)\nFail to rename some files.\n");
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes", "x2.jpg"}));
+    EXPECT_EQ(ReadFile(dir.File("b.jpg")), "taken again");
+}
+
+TEST_F(RenameUndoTest, DateFromFilesAddsTheDateSlot) {
+    ::setenv("TZ", "UTC", 1);
+    WriteFile(dir.File("photo.jpg"), test::TinyJpeg("2019:07:14 09:30:00"));
+    const auto modified = std::filesystem::file_time_type::clock::from_sys(
+        std::chrono::sys_seconds{std::chrono::sys_days{std::chrono::year{2021} / 3 / 5} +
+                                 std::chrono::hours{12}});
+    std::filesystem::last_write_time(dir.File("photo.jpg"), modified);
+    std::filesystem::last_write_time(dir.File("notes"), modified);
+    for (const char* source : {"mtime", "taken"}) {
+        const Result result = Rename({"--date-from", source, "--date-sep", "-", "--dry-run",
+                                      dir.File("photo.jpg"), dir.File("notes")});
+        ASSERT_EQ(result.code, kExitOk) << result.err;
+        const std::string photo = std::string(source) == "taken" ? "photo14-07-2019.jpg"
+                                                                 : "photo05-03-2021.jpg";
+        EXPECT_EQ(result.out, dir.File("photo.jpg") + " -> " + dir.File(photo) + "\n" +
+                                  dir.File("notes") + " -> " + dir.File("notes05-03-2021") + "\n");
+    }
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+#include "rename/file_dates.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "shell/exif.h"
+#include "shell/file_meta.h"
+
+namespace brindle {
+
+std::optional<std::chrono::year_month_day> ParseExifDate(std::string_view text) {
+    // "YYYY:MM:DD" and then, where present, the time; some writers put "-" for ":".
+    if (text.size() < 10 || (text[4] != ':' && text[4] != '-') || text[7] != text[4]) {
+        return std::nullopt;
+    }
+    int fields[3] = {};
+    const std::size_t starts[3] = {0, 5, 8};
+    const std::size_t widths[3] = {4, 2, 2};
+    for (int f = 0; f < 3; ++f) {
+        for (std::size_t i = starts[f]; i < starts[f] + widths[f]; ++i) {
+            if (text[i] < '0' || text[i] > '9') {
+                return std::nullopt;
+            }
+            fields[f] = fields[f] * 10 + (text[i] - '0');
+        }
+    }
+    if (text.size() > 10 && text[10] != ' ' && text[10] != 'T' && text[10] != '\0') {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day date{std::chrono::year{fields[0]},
+                                           std::chrono::month{static_cast<unsigned>(fields[1])},
+                                           std::chrono::day{static_cast<unsigned>(fields[2])}};
+    if (!date.ok() || fields[0] < 100) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+std::optional<std::chrono::year_month_day> FileDate(DateSource source, const std::string& path) {
+    if (source == DateSource::kTaken) {
+        if (const auto stamp = ExifDateTimeOriginal(path)) {
+            if (const auto date = ParseExifDate(*stamp)) {
+                return date;
+            }
+        }
+    }
+    return io::ModifiedLocalDate(path);
+}
+
+std::vector<std::optional<std::chrono::year_month_day>> ReadFileDates(
+    DateSource source, std::span<const std::string> paths, const std::atomic<bool>* stop) {
+    std::vector<std::optional<std::chrono::year_month_day>> dates(paths.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (;;) {
+            if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+                return;
+            }
+            const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
+            if (i >= paths.size()) {
+                return;
+            }
+            dates[i] = FileDate(source, paths[i]);
+        }
+    };
+    // Reading a photo's header is mostly parsing, so every core helps; a few files are
+    // not worth a thread.
+    const std::size_t threads =
+        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+    const std::size_t helpers = paths.size() < 64 ? 0 : threads - 1;
+    std::vector<std::thread> pool;
+    pool.reserve(helpers);
+    for (std::size_t t = 0; t < helpers; ++t) {
+        pool.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : pool) {
+        thread.join();
+    }
+    return dates;
+}
+
+}  // namespace brindle
