@@ -10,6 +10,7 @@
 #include "shell/paths.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
+#include "stop_signal.h"
 #include "terminal_progress.h"
 
 namespace brindle::cli {
@@ -196,11 +197,27 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     SplitResult result;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
-        result = SplitFile(params, progress);
+        // Hashing the pieces reads as many bytes again as writing them did.
+        const int half = checksums ? progress.Max() / 2 : progress.Max();
+        ProgressSpan writing(progress, 0, half);
+        ProgressSpan hashing(progress, half, progress.Max());
+        result = SplitFile(params, writing);
+        if (result.status.ok() && checksums) {
+            // Written last, and only once every piece is there.
+            result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces, &hashing);
+            if (result.status.cancelled()) {
+                for (const std::string& written : result.pieces) {
+                    (void)io::RemoveFile(written);
+                }
+            }
+        }
     }
-    if (result.status.ok() && checksums) {
-        // Written last, and only once every piece is there.
-        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces);
+    if (result.status.cancelled()) {
+        console.err << "brindle split: stopped; no piece of this split is left\n";
+        if (!result.status.message().empty()) {
+            console.err << result.status.message() << "\n";
+        }
+        return StoppedExitCode();
     }
     if (!result.status.ok()) {
         console.err << "Fail to split the file\n" << result.status.message() << "\n";
@@ -275,6 +292,10 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
         status = JoinPieces(params, progress);
+    }
+    if (status.cancelled()) {
+        console.err << "brindle join: stopped; nothing was written\n";
+        return StoppedExitCode();
     }
     if (!status.ok()) {
         console.err << "Fail to merge the files.\n" << status.message() << "\n";

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <memory>
 
 #include "join/discovery.h"
 #include "shell/file_io.h"
@@ -88,13 +90,36 @@ Status SizeOf(const std::string& path, std::int64_t* size) {
     return status.ok() ? file.Size(size) : status;
 }
 
+// Moves `progress` through piece `index` of `count` as it is hashed; each piece takes an
+// equal share of the bar.
+std::function<bool(std::int64_t)> PieceTick(Progress* progress, const std::string& piece,
+                                            std::size_t index, std::size_t count) {
+    if (progress == nullptr) {
+        return {};
+    }
+    std::error_code error;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(piece, error));
+    const auto end = static_cast<int>(static_cast<std::int64_t>(progress->Max()) *
+                                      static_cast<std::int64_t>(index + 1) /
+                                      static_cast<std::int64_t>(count));
+    auto meter = std::make_shared<ByteMeter>(*progress, error ? 0 : size, end);
+    return [meter, progress, size, end](std::int64_t done) {
+        if (done >= size) {
+            progress->SetValue(end);
+            progress->SetPercentText(PercentText(end, progress->Max()));
+        }
+        return (*meter)(done);
+    };
+}
+
 }  // namespace
 
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName) {
     return JoinPath(folder, groupName + ".sha256");
 }
 
-Status HashFile(const std::string& path, std::string* hexDigest) {
+Status HashFile(const std::string& path, std::string* hexDigest,
+                const std::function<bool(std::int64_t)>& tick) {
     io::File file;
     Status status = file.OpenRead(path);
     if (!status.ok()) {
@@ -106,6 +131,7 @@ Status HashFile(const std::string& path, std::string* hexDigest) {
         return status;
     }
     Sha256 hash;
+    std::int64_t done = 0;
     std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer)));
     while (left > 0) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer));
@@ -115,17 +141,22 @@ Status HashFile(const std::string& path, std::string* hexDigest) {
         }
         hash.Update(buffer.data(), chunk);
         left -= static_cast<std::int64_t>(chunk);
+        done += static_cast<std::int64_t>(chunk);
+        if (tick && !tick(done)) {
+            return Status::Cancelled();
+        }
     }
     *hexDigest = hash.HexDigest();
     return Status::Ok();
 }
 
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths) {
+                         const std::vector<std::string>& piecePaths, Progress* progress) {
     std::string text;
-    for (const std::string& piece : piecePaths) {
+    for (std::size_t i = 0; i < piecePaths.size(); ++i) {
+        const std::string& piece = piecePaths[i];
         std::string digest;
-        Status status = HashFile(piece, &digest);
+        Status status = HashFile(piece, &digest, PieceTick(progress, piece, i, piecePaths.size()));
         if (!status.ok()) {
             return status;
         }
@@ -197,14 +228,16 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list) {
     return Status::Ok();
 }
 
-Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths) {
-    for (const std::string& piece : piecePaths) {
+Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths,
+                    Progress* progress) {
+    for (std::size_t i = 0; i < piecePaths.size(); ++i) {
+        const std::string& piece = piecePaths[i];
         const auto entry = list.find(GetFileName(piece));
         if (entry == list.end()) {
             return Status::Corruption("the checksum file does not list " + piece);
         }
         std::string digest;
-        Status status = HashFile(piece, &digest);
+        Status status = HashFile(piece, &digest, PieceTick(progress, piece, i, piecePaths.size()));
         if (!status.ok()) {
             return status;
         }
@@ -215,7 +248,7 @@ Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& pi
     return Status::Ok();
 }
 
-Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths) {
+Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths, Progress* progress) {
     if (piecePaths.empty()) {
         return Status::Ok();
     }
@@ -229,7 +262,7 @@ Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths) {
     if (!status.ok()) {
         return status;
     }
-    return VerifyPieces(list, piecePaths);
+    return VerifyPieces(list, piecePaths, progress);
 }
 
 const char* VerdictText(PieceVerdict verdict) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "shell/progress.h"
 #include "shell/status.h"
 
 // Checksum files beside a group's pieces, in the format of coreutils' sha256sum: one line per
@@ -18,24 +20,27 @@ using ChecksumList = std::map<std::string, std::string>;
 // folder/G.sha256
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName);
 
-// SHA-256 of a whole file, in lowercase hex.
-Status HashFile(const std::string& path, std::string* hexDigest);
+// SHA-256 of a whole file, in lowercase hex. `tick` hears the bytes read so far and may stop
+// the hashing (Cancelled).
+Status HashFile(const std::string& path, std::string* hexDigest,
+                const std::function<bool(std::int64_t)>& tick = {});
 
 // Hashes every piece and writes the group's checksum file atomically: it appears whole, or
-// not at all.
+// not at all. With `progress`, the hashing moves it piece by piece and heeds its stop.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths);
+                         const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
 
 // NotFound when there is no such file; Corruption when a line is not a checksum line.
 Status ReadChecksumFile(const std::string& path, ChecksumList* list);
 
 // Ok when every piece is listed and its bytes match; otherwise Corruption naming the first
 // piece that is damaged or missing from the list.
-Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths);
+Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths,
+                    Progress* progress = nullptr);
 
 // Checks the pieces against the checksum file of their group when one lies beside the first
 // piece; Ok when there is none.
-Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths);
+Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
 
 // What `brindle verify` finds of each piece of a group.
 enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged };

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "join/checksums.h"
+#include "join/discovery.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 #include "split/piece_format.h"
@@ -79,13 +80,16 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         if (now.dataLength != infos[i].dataLength || now.header.GroupId != infos[i].header.GroupId) {
             return Status::Corruption("the piece changed during the join: " + pieces[i]);
         }
-        status = io::CopyRange(file, output, now.dataLength, scratch);
+        const int before = progress.Value();
+        ByteMeter meter(progress, now.dataLength, before + step);
+        status = io::CopyRange(file, output, now.dataLength, scratch,
+                               [&meter](std::int64_t done) { return meter(done); });
         if (!status.ok()) {
             return status;
         }
         (void)file.Close();
         progress.Yield();
-        progress.SetValue(progress.Value() + step);
+        progress.SetValue(before + step);
         progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
     }
     return Status::Ok();
@@ -114,8 +118,22 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     }
     std::vector<PieceInfo> infos;
     Status status = CheckPieces(params.pieces, &infos);
+    // Hashing the pieces is part of the work: it takes the front of the bar, in proportion
+    // to the bytes it reads.
+    const std::string& first = params.pieces.front();
+    const bool listed =
+        io::IsRegularFile(ChecksumFilePath(GetFolderName(first), GroupNameFromPiece(first)));
+    std::int64_t dataBytes = 0;
+    for (const PieceInfo& info : infos) {
+        dataBytes += info.dataLength;
+    }
+    const std::int64_t hashBytes = dataBytes + static_cast<std::int64_t>(infos.size() * kHeaderSize);
+    const int copyFrom =
+        listed && hashBytes > 0 ? static_cast<int>(progress.Max() * hashBytes / (hashBytes + dataBytes)) : 0;
+    ProgressSpan hashing(progress, 0, copyFrom);
+    ProgressSpan copying(progress, copyFrom, progress.Max());
     if (status.ok()) {
-        status = VerifyPiecesIfListed(params.pieces);
+        status = VerifyPiecesIfListed(params.pieces, &hashing);
     }
     if (!status.ok()) {
         return status;
@@ -127,7 +145,11 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     if (!status.ok()) {
         return status;
     }
-    status = CopyPieces(params.pieces, infos, output, static_cast<int>(step), progress);
+    status = CopyPieces(params.pieces, infos, output, static_cast<int>(step),
+                        listed ? static_cast<Progress&>(copying) : progress);
+    if (status.ok() && progress.StopRequested()) {
+        status = Status::Cancelled();  // asked in the last moment: still nothing published
+    }
     // Without the flush a crash just after the move could leave the replaced file empty; a
     // new name has nothing to lose, so it does not wait for the disk.
     const bool replacing = params.replaceExisting && io::Exists(params.outputPath);

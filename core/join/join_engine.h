@@ -21,8 +21,9 @@ struct JoinParams {
 // no output and never touches a file that was there before. When the group's checksum file
 // lies beside the first piece, every piece must match it before anything is written. A file
 // that is replaced gets its new bytes flushed to disk first, so a power cut cannot leave it
-// empty. Progress moves by Max / pieces
-// after each piece and ends at Max and "100".
+// empty. Progress moves by Max / pieces after each piece, by bytes inside a piece, and ends
+// at Max and "100"; hashing against a checksum file moves the front of the bar first. A stop
+// the caller asks for (Progress::StopRequested) ends the join as Cancelled with no output.
 Status JoinPieces(const JoinParams& params, Progress& progress);
 
 }  // namespace brindle

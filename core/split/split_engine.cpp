@@ -22,7 +22,8 @@ std::optional<int> ProgressStep(int max, std::int64_t parts) {
 }
 
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
-                  std::int64_t dataLength, std::vector<char>& scratch) {
+                  std::int64_t dataLength, std::vector<char>& scratch, ByteMeter& meter,
+                  bool* replaced) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
     io::File piece;
@@ -34,12 +35,14 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     const HeaderBytes bytes = EncodeHeader(header);
     status = piece.WriteAll(bytes.data(), bytes.size());
     if (status.ok()) {
-        status = io::CopyRange(source, piece, dataLength, scratch);
+        status = io::CopyRange(source, piece, dataLength, scratch,
+                               [&meter](std::int64_t done) { return meter(done); });
     }
     if (status.ok()) {
         status = piece.Close();
     }
     if (status.ok()) {
+        *replaced = *replaced || io::Exists(path);
         status = io::MoveReplacing(temporary, path);
     }
     if (!status.ok()) {
@@ -48,6 +51,20 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
         (void)io::RemoveFile(temporary);
     }
     return status;
+}
+
+// A stopped split takes back every piece it wrote; what it replaced cannot come back.
+SplitResult Stopped(SplitResult result, bool replacedEarlier) {
+    for (const std::string& piece : result.pieces) {
+        (void)io::RemoveFile(piece);
+    }
+    result.pieces.clear();
+    result.status = Status::Cancelled(
+        replacedEarlier ? "Pieces of an earlier split of this file were already replaced, so that "
+                          "group is no longer complete; the file itself is unchanged and can be "
+                          "split again."
+                        : "");
+    return result;
 }
 
 }  // namespace
@@ -106,6 +123,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
 
     std::vector<char> scratch;
+    bool replacedEarlier = false;
     for (std::int64_t k = 1; k <= pieceCount; ++k) {
         const bool full = k <= fullPieces;
         const auto name = PieceFileName(params.groupName, static_cast<int>(k), params.extension);
@@ -115,14 +133,25 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         }
         const std::string path = JoinPath(params.destFolder, *name);
         header.PieceIndex = static_cast<std::int32_t>(k);
-        result.status = WritePiece(source, path, header, full ? params.pieceSize : remainder, scratch);
+        // Inside a piece the bar creeps towards the value it takes at the piece's end; the
+        // short last piece moves it towards the end of the job.
+        const int before = progress.Value();
+        const int after = full ? static_cast<int>(static_cast<float>(before) + static_cast<float>(*step))
+                               : progress.Max();
+        ByteMeter meter(progress, full ? params.pieceSize : remainder, after);
+        result.status = progress.StopRequested()
+                            ? Status::Cancelled()
+                            : WritePiece(source, path, header, full ? params.pieceSize : remainder,
+                                         scratch, meter, &replacedEarlier);
+        if (result.status.cancelled()) {
+            return Stopped(std::move(result), replacedEarlier);
+        }
         if (!result.status.ok()) {
             return result;
         }
         result.pieces.push_back(path);
         if (full) {
-            const float moved = static_cast<float>(progress.Value()) + static_cast<float>(*step);
-            progress.SetValue(static_cast<int>(moved));
+            progress.SetValue(after);
             progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
             progress.Yield();
         }

@@ -27,8 +27,10 @@ struct SplitResult {
 };
 
 // Cuts the source into piece files in `destFolder`. Progress moves by Max / full pieces
-// after each full piece (3333, 6666, 9999 for three), the percent text follows, and both end
-// at Max and "100". Pieces written before a failure stay; nothing is rolled back.
+// after each full piece (3333, 6666, 9999 for three) and by bytes inside each piece, the
+// percent text follows, and both end at Max and "100". Pieces written before a failure stay;
+// nothing is rolled back. A stop the caller asks for (Progress::StopRequested) ends the split
+// as Cancelled and removes every piece this split wrote.
 SplitResult SplitFile(const SplitParams& params, Progress& progress);
 
 // A fresh group identifier, uniform in 0 to 999,999,999.
