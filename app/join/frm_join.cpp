@@ -1,6 +1,7 @@
 #include "join/frm_join.h"
 
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "join/discovery.h"
 #include "join/join_pages.h"
@@ -22,7 +24,7 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     label1->setGeometry(24, 44, 300, 20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
     txtPath->setGeometry(24, 66, 396, 28);
-    QToolButton* cmdBrowse =
+    QToolButton* cmdBrowse = cmdBrowse_ =
         MakeBrowseButton(QStringLiteral("Choose the folder of the pieces"), this);
     cmdBrowse->setGeometry(426, 66, 30, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
@@ -94,13 +96,34 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
 }
 
 void frmJoin::FindGroups() {
-    group->clear();
-    for (const std::string& name : brindle::FindGroups(File1.Path)) {
-        new QTreeWidgetItem(group, {QString::fromStdString(name)});
+    // A folder of many files, or on a slow disk, is read off the interface thread; choosing
+    // another folder or moving on waits until the list is there.
+    listing_ = true;
+    setCursor(Qt::BusyCursor);
+    for (QWidget* control : {static_cast<QWidget*>(cmdBrowse_), static_cast<QWidget*>(group),
+                             static_cast<QWidget*>(cmdNext)}) {
+        control->setEnabled(false);
     }
-    if (group->topLevelItemCount() == 0) {
-        new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
-    }
+    auto* watcher = new QFutureWatcher<std::vector<std::string>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        QList<QTreeWidgetItem*> items;
+        for (const std::string& name : watcher->result()) {
+            items.append(new QTreeWidgetItem(QStringList{QString::fromStdString(name)}));
+        }
+        if (items.isEmpty()) {
+            items.append(new QTreeWidgetItem(QStringList{QString::fromLatin1(kNoGroupText)}));
+        }
+        group->clear();
+        group->addTopLevelItems(items);
+        listing_ = false;
+        unsetCursor();
+        cmdBrowse_->setEnabled(true);
+        group->setEnabled(true);
+        Timer1_Timer();
+        emit listFilled();
+    });
+    watcher->setFuture(QtConcurrent::run([folder = File1.Path] { return brindle::FindGroups(folder); }));
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
@@ -148,7 +171,7 @@ void frmJoin::cmdBrowse_Click() {
 }
 
 void frmJoin::Timer1_Timer() {
-    cmdNext->setEnabled(!Label5[0]->text().isEmpty());
+    cmdNext->setEnabled(!listing_ && !Label5[0]->text().isEmpty());
 }
 
 }  // namespace brindle::app

@@ -27,8 +27,15 @@ public:
     QPushButton* cmdNext = nullptr;
     FileList File1;
 
-    // Rebuilds the group list from JoinFolder; the details and the selection stay.
+    // Rebuilds the group list from JoinFolder; the details and the selection stay. The
+    // folder is read on another thread; the page is busy until listFilled().
     void FindGroups();
+    bool IsListing() const { return listing_; }
+
+signals:
+    void listFilled();
+
+public:
     void group_ItemClick(QTreeWidgetItem* item);
 
 private:
@@ -38,6 +45,8 @@ private:
 
     std::array<QLabel*, 3> Label5{};
     QTimer* Timer1 = nullptr;
+    QToolButton* cmdBrowse_ = nullptr;
+    bool listing_ = false;
 };
 
 }  // namespace brindle::app

@@ -8,6 +8,7 @@
 
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/prompter.h"
 
@@ -26,15 +27,15 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
     QLabel* label2 = MakeCaption(QStringLiteral("Progress"), QStringLiteral("Label2"), this);
     label2->setGeometry(24, 118, 300, 20);
     pb1 = MakeProgressBar(QStringLiteral("pb1"), label2->text(), this);
-    pb1->setGeometry(24, 142, 380, 20);
+    pb1->setGeometry(24, 142, 292, 20);
     label2->setBuddy(pb1);
     percent = new QLabel(QStringLiteral("0"), this);
     percent->setObjectName(QStringLiteral("percent"));
     percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    percent->setGeometry(408, 142, 32, 20);
+    percent->setGeometry(318, 142, 32, 20);
     auto* label3 = new QLabel(QStringLiteral("%"), this);
     label3->setObjectName(QStringLiteral("Label3"));
-    label3->setGeometry(442, 142, 16, 20);
+    label3->setGeometry(352, 142, 16, 20);
 
     auto* cmdPrevious =
         MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
@@ -51,8 +52,11 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
     setTabOrder(cmdPrevious, cmdJoin);
 
     runner_ = new JobRunner(this);
+    runner_->setProperty("job", QStringLiteral("join"));
     runner_->Drive(pb1, percent);
-    connect(runner_, &JobRunner::finished, this, [this](bool ok) { JoinFinished(ok); });
+    connect(runner_, &JobRunner::finished, this, &frmJoin2::JoinFinished);
+    connect(runner_, &JobRunner::cancelled, this, &frmJoin2::JoinCancelled);
+    MakeCancelButton(this, runner_, QRect(376, 138, 80, 28));
 }
 
 void frmJoin2::cmdBrowse_Click() {
@@ -68,18 +72,21 @@ void frmJoin2::cmdBrowse_Click() {
 
 void frmJoin2::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    std::optional<std::vector<std::string>> pieces = CheckPieces(this);
-    if (!pieces) {
-        cmdJoin->setEnabled(true);
-        return;
-    }
-    target_ = ResolveTarget(txtTarget->text());
-    pb1->setValue(0);
-    percent->setText(QStringLiteral("0"));
-    StartJoin(*runner_, std::move(*pieces), target_);
+    txtTarget->setEnabled(false);  // the target is read once the pieces are found
+    CheckPieces(this, [this](std::optional<std::vector<std::string>> pieces) {
+        txtTarget->setEnabled(true);
+        if (!pieces) {
+            cmdJoin->setEnabled(true);
+            return;
+        }
+        target_ = ResolveTarget(txtTarget->text());
+        pb1->setValue(0);
+        percent->setText(QStringLiteral("0"));
+        StartJoin(*runner_, std::move(*pieces), target_);
+    });
 }
 
-void frmJoin2::JoinFinished(bool ok) {
+void frmJoin2::JoinFinished(bool ok, const QString& reason) {
     if (ok) {
         pb1->setValue(pb1->minimum());
         percent->setText(QStringLiteral("0"));
@@ -95,9 +102,13 @@ void frmJoin2::JoinFinished(bool ok) {
         }
     } else {
         // The engine left no output and touched no earlier file: nothing to delete here.
-        ShowJoinFailed(this);
+        ShowJoinFailed(this, reason);
     }
     cmdJoin->setEnabled(true);
+}
+
+void frmJoin2::JoinCancelled(const QString& note) {
+    ShowJoinCancelled(this, pb1, percent, cmdJoin, note);
 }
 
 }  // namespace brindle::app

@@ -33,7 +33,9 @@ private:
     void Form_Load();
     void cmdBrowse_Click();
     void cmdJoin_Click();
-    void JoinFinished(bool ok);
+    void JoinFinished(bool ok, const QString& reason);
+    void JoinCancelled(const QString& note);
+    void StartWith(std::vector<std::string> pieces);
     void EndProgram();
 
     JobRunner* runner_ = nullptr;

@@ -1,6 +1,7 @@
 #include "join/join_controls.h"
 
 #include <QDir>
+#include <QFutureWatcher>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,10 +10,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/prompter.h"
 
@@ -57,19 +60,29 @@ QString TargetFolder(const QString& target) {
     return target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
+void CheckPieces(QWidget* window, PiecesFound then) {
     const JoinState& state = SharedJoinState();
-    JoinPlan plan = PlanJoin(state.JoinFolder, state.JoinGroupName);
-    if (!plan.status.ok()) {
-        ShowJoinFailed(window);
-        return std::nullopt;
-    }
-    if (!plan.missingPiece.empty()) {
-        CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
-                                  Prompter::Icon::None, Prompter::Buttons::Ok);
-        return std::nullopt;
-    }
-    return std::move(plan.pieces);
+    auto* watcher = new QFutureWatcher<JoinPlan>(window);
+    window->setCursor(Qt::BusyCursor);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, window, [window, watcher, then] {
+        watcher->deleteLater();
+        window->unsetCursor();
+        JoinPlan plan = watcher->result();
+        if (!plan.status.ok()) {
+            ShowJoinFailed(window, QString::fromStdString(plan.status.message()));
+            then(std::nullopt);
+            return;
+        }
+        if (!plan.missingPiece.empty()) {
+            CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
+                                      Prompter::Icon::None, Prompter::Buttons::Ok);
+            then(std::nullopt);
+            return;
+        }
+        then(std::move(plan.pieces));
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [folder = state.JoinFolder, group = state.JoinGroupName] { return PlanJoin(folder, group); }));
 }
 
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target) {
@@ -80,9 +93,17 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
 }
 
-void ShowJoinFailed(QWidget* window) {
-    CurrentPrompter().Error(window, QStringLiteral("Fail to merge the files."),
-                            QStringLiteral("Error"));
+void ShowJoinFailed(QWidget* window, const QString& reason) {
+    CurrentPrompter().Failure(window, QStringLiteral("Fail to merge the files."), reason,
+                              QStringLiteral("Error"));
+}
+
+void ShowJoinCancelled(QWidget* window, QProgressBar* bar, QLabel* percent, QPushButton* start,
+                       const QString& note) {
+    bar->setValue(bar->minimum());
+    percent->setText(QStringLiteral("0"));
+    start->setEnabled(true);
+    ShowCancelled(window, QStringLiteral("The join was cancelled."), note);
 }
 
 }  // namespace brindle::app

@@ -1,11 +1,13 @@
 #include "rename/add_folder.h"
 
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeView>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "rename/folder_tree.h"
 #include "rename/rename_list.h"
@@ -25,7 +27,7 @@ addFolder::addFolder(QWidget* parent) : QDialog(parent) {
     count_->setObjectName(QStringLiteral("Label1"));
     list_->setAccessibleName(QStringLiteral("Files that will be added"));
 
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
+    auto* ok = ok_ = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("Command1"));
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Ca&ncel"), this);
@@ -67,7 +69,31 @@ void addFolder::ShowFolder(const QString& folder) {
         return;
     }
     folder_ = listed;
-    picker_.Show(folder_.toStdString());
+    // One look at every file of a large or slow folder runs off the interface thread; OK
+    // waits for the list, and a newer choice of folder wins over an older listing.
+    const int generation = ++listing_;
+    ok_->setEnabled(false);
+    list_->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    auto* watcher = new QFutureWatcher<FolderPicker>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation == listing_) {
+            ShowListed(watcher->result());
+        }
+    });
+    watcher->setFuture(QtConcurrent::run([folder = folder_.toStdString()] {
+        FolderPicker picker;
+        picker.Show(folder);
+        return picker;
+    }));
+}
+
+void addFolder::ShowListed(const FolderPicker& picker) {
+    picker_ = picker;
+    ok_->setEnabled(true);
+    list_->setEnabled(true);
+    unsetCursor();
     list_->clear();
     QStringList names;
     names.reserve(static_cast<qsizetype>(picker_.names().size()));
@@ -77,6 +103,7 @@ void addFolder::ShowFolder(const QString& folder) {
     list_->addItems(names);
     // The count follows every folder, not only the fallback road.
     count_->setText(QString::fromStdString(picker_.CountText()));
+    emit listed();
 }
 
 void addFolder::OkClicked() {

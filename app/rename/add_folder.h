@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPushButton>
 #include <QString>
 #include <string>
 
@@ -26,9 +27,16 @@ public:
     void ShowFolder(const QString& folder);
 
     void done(int result) override;
+    // True while a folder is being listed.
+    bool IsListing() const { return ok_ != nullptr && !ok_->isEnabled(); }
+
+signals:
+    // The chosen folder's files are in the list.
+    void listed();
 
 private:
     void OkClicked();
+    void ShowListed(const FolderPicker& picker);
 
     FolderPicker picker_;
     QString folder_;
@@ -36,6 +44,8 @@ private:
     QTreeView* tree_;
     QListWidget* list_;
     QLabel* count_;
+    QPushButton* ok_ = nullptr;
+    int listing_ = 0;
 };
 
 }  // namespace brindle::app

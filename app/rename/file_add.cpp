@@ -1,6 +1,7 @@
 #include "rename/file_add.h"
 
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -9,6 +10,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "rename/folder_tree.h"
 #include "rename/rename_list.h"
@@ -48,7 +50,7 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     };
     QPushButton* selectAll = button("Command3", QStringLiteral("Select &All"));
     QPushButton* deselectAll = button("Command2", QStringLiteral("&Deselect All"));
-    QPushButton* ok = button("Command1", QStringLiteral("&Ok"));
+    QPushButton* ok = ok_ = button("Command1", QStringLiteral("&Ok"));
     QPushButton* cancel = button("cmdCancel", QStringLiteral("Ca&ncel"));
     ok->setDefault(true);
 
@@ -119,7 +121,32 @@ void fileAdd::Refill() {
     if (folder_.isEmpty()) {
         return;
     }
-    picker_.Show(folder_.toStdString(), pattern_.toStdString());
+    // One look at every file of a large or slow folder runs off the interface thread; Ok
+    // waits for the list, and a newer folder or type wins over an older listing.
+    const int generation = ++listing_;
+    ok_->setEnabled(false);
+    list_->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    auto* watcher = new QFutureWatcher<FilePicker>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation == listing_) {
+            ShowListed(watcher->result());
+        }
+    });
+    watcher->setFuture(
+        QtConcurrent::run([folder = folder_.toStdString(), pattern = pattern_.toStdString()] {
+            FilePicker picker;
+            picker.Show(folder, pattern);
+            return picker;
+        }));
+}
+
+void fileAdd::ShowListed(const FilePicker& picker) {
+    picker_ = picker;
+    ok_->setEnabled(true);
+    list_->setEnabled(true);
+    unsetCursor();
     list_->clear();
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(picker_.names().size()));
@@ -129,6 +156,7 @@ void fileAdd::Refill() {
         items.append(item);
     }
     list_->addTopLevelItems(items);
+    emit listed();
 }
 
 void fileAdd::OkClicked() {

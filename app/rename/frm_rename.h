@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <string>
 
+#include "rename/apply_renames.h"
 #include "rename/rename_list.h"
 #include "rename/frm_rename2.h"
 #include "shell/chrome_window.h"
@@ -27,12 +28,20 @@ public:
     void AddFileString(const std::string& filestring, AddSource source);
     // The rule editor while it is open.
     frmRename2* RuleEditor() const { return editor_; }
+    // True while the renames run (off the interface thread).
+    bool IsBusy() const { return busy_; }
+
+signals:
+    // The renames have run and their message was shown.
+    void renamesDone();
 
 private:
     void ShowAddDialog(AddSource source);
     void OpenNewNameDialog(QTreeWidgetItem* item);
     void ApplyRuleClicked();
     void RenameFilesClicked();
+    void SetBusy(bool busy);
+    void RenamesDone(const RenameOutcome& outcome);
     // Makes the view show list_ anew, keeping the scroll position.
     void Rebuild();
     void SetChecks(bool checked);
@@ -40,8 +49,10 @@ private:
 
     RenameList list_;
     QTreeWidget* view_;
+    QWidget* buttons_ = nullptr;
     QPointer<frmRename2> editor_;
     bool filling_ = false;
+    bool busy_ = false;
 };
 
 }  // namespace brindle::app

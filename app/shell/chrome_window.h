@@ -57,6 +57,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A window whose job runs closes only when the user agrees to stop the job.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CloseClicked();

@@ -5,13 +5,18 @@
 #include <QWidget>
 
 #include "join/frm_join.h"
+#include "shell/job_runner.h"
 #include "rename/frm_rename.h"
 #include "split/frm_split.h"
 #include "split/split_pages.h"
 
 namespace brindle::app {
 
-void ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace) {
+bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace) {
+    if (!MayLeaveWindow(current)) {
+        delete next;
+        return false;
+    }
     next->move(current->pos());
     if (afterPlace) {
         afterPlace();
@@ -25,24 +30,22 @@ void ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>&
         next->setFocus();
     }
     current->close();
+    return true;
 }
 
 QWidget* OpenJobWindow(int index, QWidget* from) {
     switch (index) {
         case 0: {
             auto* page = new frmSplit;
-            ReplaceWindow(from, page, [page] { RestoreSplitPage1(*page); });
-            return page;
+            return ReplaceWindow(from, page, [page] { RestoreSplitPage1(*page); }) ? page : nullptr;
         }
         case 1: {
             auto* page = new frmJoin;
-            ReplaceWindow(from, page);
-            return page;
+            return ReplaceWindow(from, page) ? page : nullptr;
         }
         case 2: {
             auto* list = new frmRename;
-            ReplaceWindow(from, list);
-            return list;
+            return ReplaceWindow(from, list) ? list : nullptr;
         }
         default:
             return nullptr;

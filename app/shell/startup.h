@@ -25,7 +25,8 @@ void ReleaseSingleInstance();
 void ApplyEnvironmentOverrides();
 
 // The whole start-up: record, guard, first window. Returns false when this process must end
-// at once because another instance runs.
+// at once because another instance runs; that instance is asked to bring its window to the
+// front first.
 bool StartUp(const QStringList& arguments, const QString& currentFolder);
 
 }  // namespace brindle::app
