@@ -14,6 +14,7 @@
 #include "join/discovery.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "shell/batch_fill.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -104,26 +105,31 @@ void frmJoin::FindGroups() {
                              static_cast<QWidget*>(cmdNext)}) {
         control->setEnabled(false);
     }
-    auto* watcher = new QFutureWatcher<std::vector<std::string>>(this);
+    auto* watcher = new QFutureWatcher<QStringList>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
-        QList<QTreeWidgetItem*> items;
-        for (const std::string& name : watcher->result()) {
-            items.append(new QTreeWidgetItem(QStringList{QString::fromStdString(name)}));
-        }
-        if (items.isEmpty()) {
-            items.append(new QTreeWidgetItem(QStringList{QString::fromLatin1(kNoGroupText)}));
+        QStringList names = watcher->result();
+        if (names.isEmpty()) {
+            names.append(QString::fromLatin1(kNoGroupText));
         }
         group->clear();
-        group->addTopLevelItems(items);
-        listing_ = false;
-        unsetCursor();
-        cmdBrowse_->setEnabled(true);
-        group->setEnabled(true);
-        Timer1_Timer();
-        emit listFilled();
+        const auto row = [](const QString& name) { return new QTreeWidgetItem(QStringList{name}); };
+        AddInBatches(group, std::move(names), row, [] { return true; }, [this] {
+            listing_ = false;
+            unsetCursor();
+            cmdBrowse_->setEnabled(true);
+            group->setEnabled(true);
+            Timer1_Timer();
+            emit listFilled();
+        });
     });
-    watcher->setFuture(QtConcurrent::run([folder = File1.Path] { return brindle::FindGroups(folder); }));
+    watcher->setFuture(QtConcurrent::run([folder = File1.Path] {
+        QStringList names;
+        for (const std::string& name : brindle::FindGroups(folder)) {
+            names.append(QString::fromStdString(name));
+        }
+        return names;
+    }));
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {

@@ -11,6 +11,7 @@
 
 #include "rename/folder_tree.h"
 #include "rename/rename_list.h"
+#include "shell/batch_fill.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -75,35 +76,38 @@ void addFolder::ShowFolder(const QString& folder) {
     ok_->setEnabled(false);
     list_->setEnabled(false);
     setCursor(Qt::BusyCursor);
-    auto* watcher = new QFutureWatcher<FolderPicker>(this);
+    using Listed = std::pair<FolderPicker, QStringList>;
+    auto* watcher = new QFutureWatcher<Listed>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
         if (generation == listing_) {
-            ShowListed(watcher->result());
+            ShowListed(watcher->result().first, watcher->result().second, generation);
         }
     });
     watcher->setFuture(QtConcurrent::run([folder = folder_.toStdString()] {
-        FolderPicker picker;
-        picker.Show(folder);
-        return picker;
+        Listed found;
+        found.first.Show(folder);
+        found.second.reserve(static_cast<qsizetype>(found.first.names().size()));
+        for (const std::string& name : found.first.names()) {
+            found.second.append(QString::fromStdString(name));
+        }
+        return found;
     }));
 }
 
-void addFolder::ShowListed(const FolderPicker& picker) {
+void addFolder::ShowListed(const FolderPicker& picker, const QStringList& names, int generation) {
     picker_ = picker;
-    ok_->setEnabled(true);
-    list_->setEnabled(true);
-    unsetCursor();
     list_->clear();
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(picker_.names().size()));
-    for (const std::string& name : picker_.names()) {
-        names.append(QString::fromStdString(name));
-    }
-    list_->addItems(names);
     // The count follows every folder, not only the fallback road.
     count_->setText(QString::fromStdString(picker_.CountText()));
-    emit listed();
+    AddInBatches(
+        list_, names, [this, generation] { return generation == listing_; },
+        [this] {
+            ok_->setEnabled(true);
+            list_->setEnabled(true);
+            unsetCursor();
+            emit listed();
+        });
 }
 
 void addFolder::OkClicked() {

@@ -36,7 +36,7 @@ signals:
 
 private:
     void OkClicked();
-    void ShowListed(const FolderPicker& picker);
+    void ShowListed(const FolderPicker& picker, const QStringList& names, int generation);
 
     FolderPicker picker_;
     QString folder_;

@@ -15,6 +15,7 @@
 #include "rename/folder_tree.h"
 #include "rename/rename_list.h"
 #include "rename/row_click.h"
+#include "shell/batch_fill.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -131,7 +132,7 @@ void fileAdd::Refill() {
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
         if (generation == listing_) {
-            ShowListed(watcher->result());
+            ShowListed(watcher->result(), generation);
         }
     });
     watcher->setFuture(
@@ -142,21 +143,27 @@ void fileAdd::Refill() {
         }));
 }
 
-void fileAdd::ShowListed(const FilePicker& picker) {
+void fileAdd::ShowListed(const FilePicker& picker, int generation) {
     picker_ = picker;
-    ok_->setEnabled(true);
-    list_->setEnabled(true);
-    unsetCursor();
     list_->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(picker_.names().size()));
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(picker_.names().size()));
     for (const std::string& name : picker_.names()) {
-        auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(name)});
-        item->setCheckState(0, Qt::Unchecked);
-        items.append(item);
+        names.append(QString::fromStdString(name));
     }
-    list_->addTopLevelItems(items);
-    emit listed();
+    const auto row = [](const QString& name) {
+        auto* item = new QTreeWidgetItem(QStringList{name});
+        item->setCheckState(0, Qt::Unchecked);
+        return item;
+    };
+    AddInBatches(
+        list_, std::move(names), row, [this, generation] { return generation == listing_; },
+        [this] {
+            ok_->setEnabled(true);
+            list_->setEnabled(true);
+            unsetCursor();
+            emit listed();
+        });
 }
 
 void fileAdd::OkClicked() {

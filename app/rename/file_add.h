@@ -36,7 +36,7 @@ signals:
 
 private:
     void Refill();
-    void ShowListed(const FilePicker& picker);
+    void ShowListed(const FilePicker& picker, int generation);
     void OkClicked();
 
     FilePicker picker_;
