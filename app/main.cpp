@@ -1,6 +1,9 @@
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "shell/artwork.h"
 #include "shell/job_runner.h"
@@ -15,9 +18,12 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/app_icon.svg")));
     brindle::app::ApplyEnvironmentOverrides();
 
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
-    if (!brindle::app::StartUp(arguments, QDir::currentPath())) {
+    // The arguments' own bytes (Qt has taken out its options by now): a name that is not UTF-8
+    // would not survive QApplication::arguments().
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::error_code error;
+    const std::string currentFolder = std::filesystem::current_path(error).string();
+    if (!brindle::app::StartUp(arguments, currentFolder)) {
         return 0;
     }
     const int code = QApplication::exec();

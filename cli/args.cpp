@@ -5,6 +5,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "shell/command_line.h"
+
 namespace brindle::cli {
 namespace {
 
@@ -53,12 +55,9 @@ std::optional<std::string> Args::AttachedValue() const {
 }
 
 std::string AbsolutePath(const std::string& path) {
-    if (path.empty()) {
-        return path;
-    }
     std::error_code error;
-    const auto absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    return error ? path : brindle::AbsolutePath(path, current.string());
 }
 
 std::string Lowered(std::string_view text) {
@@ -75,11 +74,5 @@ std::chrono::year_month_day Today() {
                                        std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
 }
 
-std::string TodayShortDate() {
-    const std::tm local = LocalNow();
-    char text[64] = {};
-    std::strftime(text, sizeof text, "%x", &local);
-    return text;
-}
 
 }  // namespace brindle::cli

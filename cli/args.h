@@ -33,14 +33,13 @@ private:
     bool afterDashes_ = false;
 };
 
-// A path made absolute against the current folder, as typed otherwise.
+// A path made absolute against the current folder, as typed otherwise (".." included).
 std::string AbsolutePath(const std::string& path);
 
 // ASCII letters lowered; option values are compared this way.
 std::string Lowered(std::string_view text);
 
-// Today in local time, as a calendar date and as the short date of the user's locale.
+// Today in local time.
 std::chrono::year_month_day Today();
-std::string TodayShortDate();
 
 }  // namespace brindle::cli

@@ -7,7 +7,9 @@
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "shell/file_io.h"
+#include "shell/numbers.h"
 #include "shell/paths.h"
+#include "shell/short_date.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
 #include "stop_signal.h"
@@ -23,7 +25,8 @@ constexpr const char* kSplitHelp =
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR.\n"
     "\n"
     "  --pieces N     split into N pieces, 2 to 999 (default: 2)\n"
-    "  --size SIZE    split into piece files of SIZE each, header included\n"
+    "  --size SIZE    split into piece files of SIZE each, header included (a number such\n"
+    "                 as 1.5, read whole)\n"
     "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
     "  --floppy       split into floppy-sized pieces (1.44MB)\n"
     "  --dest DIR     folder for the pieces (default: the file's own folder)\n"
@@ -49,7 +52,8 @@ constexpr const char* kVerifyHelp =
     "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
     "from one split, their data adding up to the split file's length, and each piece's\n"
     "checksum where NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
-    "another split, damaged) and a summary; exit 0 only when the group would join correctly.\n";
+    "another split, damaged, not a regular file) and a summary; exit 0 only when the group\n"
+    "would join correctly.\n";
 
 constexpr const char* kGroupsHelp =
     "Usage: brindle groups DIR\n"
@@ -160,6 +164,11 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     if (unit && *unit != "KB" && *unit != "MB" && *unit != "GB") {
         return Usage(console, "split", "the unit is KB, MB or GB", kSplitHelp);
+    }
+    // The windows read the leading number of a text; a script's "5MB" or "1,5" is a mistake.
+    if (size && !IsNumeric(*size)) {
+        return Usage(console, "split", "cannot read the size '" + *size + "': give a number such as 1.5",
+                     kSplitHelp);
     }
 
     SplitState state;
@@ -316,8 +325,12 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const GroupCheck check = CheckGroup(folder, group);
     if (!check.status.ok()) {
-        console.out << *PieceFileName(group, 1) << ": "
-                    << (check.status.code() == Status::Code::kNotFound ? "missing" : "damaged") << "\n";
+        const std::string first = FirstPiecePath(folder, group);
+        const PieceVerdict verdict = check.status.code() == Status::Code::kNotFound ? PieceVerdict::kMissing
+                                     : io::Exists(first) && !io::IsRegularFile(first)
+                                         ? PieceVerdict::kNotRegular
+                                         : PieceVerdict::kDamaged;
+        console.out << *PieceFileName(group, 1) << ": " << VerdictText(verdict) << "\n";
         console.err << "brindle verify: " << check.status.message() << "\n";
         console.out << "The group cannot be joined.\n";
         return kExitFailed;

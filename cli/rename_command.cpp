@@ -11,6 +11,7 @@
 #include "cli.h"
 #include "rename/apply_renames.h"
 #include "rename/naming_rule.h"
+#include "shell/command_line.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 
@@ -276,7 +277,7 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
     std::set<std::string> keys;
     for (const std::string& file : files) {
         std::error_code error;
-        const auto path = std::filesystem::absolute(file, error).lexically_normal();
+        const std::string path = AbsolutePath(file);
         const auto status = std::filesystem::symlink_status(path, error);
         if (error || !std::filesystem::exists(status)) {
             throw UsageError("no such file: " + file);
@@ -286,10 +287,12 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         }
         RenameRow row;
         row.checked = true;
-        row.key = path.string();
+        row.key = path;
         row.fileName = GetFileName(row.key);
         row.fileLocation = GetFolderName(row.key);
-        if (!keys.insert(row.key).second) {
+        // Two spellings of one file are found as the system resolves them.
+        const std::string resolved = LongPathName(path, {});
+        if (!keys.insert(resolved.empty() ? path : resolved).second) {
             throw UsageError("given twice: " + file);
         }
         rows.push_back(std::move(row));
@@ -329,6 +332,17 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
     std::string why;
     if (!GenerateNewNames(request.rule, rows, &why)) {
         console.err << "Fail to apply rule\n" << "brindle rename: " << why << "\n";
+        return kExitFailed;
+    }
+    // The list window passes over a row without a new name; asked by name, that is a failure.
+    bool unnamed = false;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].newFileName.empty()) {
+            console.err << "brindle rename: the rule gives no new name to " << request.files[i] << "\n";
+            unnamed = true;
+        }
+    }
+    if (unnamed) {
         return kExitFailed;
     }
     if (request.dryRun) {

@@ -15,6 +15,7 @@
 #include "join/join_pages.h"
 #include "join/join_state.h"
 #include "shell/batch_fill.h"
+#include "shell/path_text.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -105,16 +106,21 @@ void frmJoin::FindGroups() {
                              static_cast<QWidget*>(cmdNext)}) {
         control->setEnabled(false);
     }
-    auto* watcher = new QFutureWatcher<QStringList>(this);
+    auto* watcher = new QFutureWatcher<std::vector<std::string>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
-        QStringList names = watcher->result();
-        if (names.isEmpty()) {
-            names.append(QString::fromLatin1(kNoGroupText));
-        }
+        auto names = std::make_shared<const std::vector<std::string>>(watcher->result());
         group->clear();
-        const auto row = [](const QString& name) { return new QTreeWidgetItem(QStringList{name}); };
-        AddInBatches(group, std::move(names), row, [] { return true; }, [this] {
+        if (names->empty()) {
+            new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
+        }
+        const auto row = [names](qsizetype i) {
+            const std::string& name = (*names)[static_cast<std::size_t>(i)];
+            auto* item = new QTreeWidgetItem(QStringList{DisplayPath(name)});
+            SetItemBytes(item, name);
+            return item;
+        };
+        AddInBatches(group, static_cast<qsizetype>(names->size()), row, [] { return true; }, [this] {
             listing_ = false;
             unsetCursor();
             cmdBrowse_->setEnabled(true);
@@ -123,21 +129,16 @@ void frmJoin::FindGroups() {
             emit listFilled();
         });
     });
-    watcher->setFuture(QtConcurrent::run([folder = File1.Path] {
-        QStringList names;
-        for (const std::string& name : brindle::FindGroups(folder)) {
-            names.append(QString::fromStdString(name));
-        }
-        return names;
-    }));
+    watcher->setFuture(QtConcurrent::run([folder = File1.Path] { return brindle::FindGroups(folder); }));
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
-    if (item == nullptr || item->text(0) == QLatin1String(kNoGroupText)) {
-        return;
+    if (item == nullptr || item->data(0, Qt::UserRole).isNull()) {
+        return;  // "No File Group Available"
     }
     JoinState& state = SharedJoinState();
-    const std::string name = item->text(0).toStdString();
+    // The listed name's bytes: two groups may look alike once shown.
+    const std::string name = ItemBytes(item);
     PieceHeader header;
     if (!ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header).ok()) {
         // Listed through a later piece only, or a first piece that is no piece file.
@@ -170,8 +171,13 @@ void frmJoin::cmdBrowse_Click() {
     if (folder.isEmpty()) {
         return;
     }
-    txtPath->setText(folder);
-    SharedJoinState().JoinFolder = folder.toStdString();
+    const std::optional<std::string> path = PathBytes(folder);
+    if (!path) {
+        RefuseLostName(this, folder);
+        return;
+    }
+    ShowPath(txtPath, *path);
+    SharedJoinState().JoinFolder = *path;
     File1.Path = SharedJoinState().JoinFolder;
     FindGroups();
 }

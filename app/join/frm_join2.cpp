@@ -10,6 +10,7 @@
 #include "join/join_state.h"
 #include "shell/job_controls.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -65,8 +66,13 @@ void frmJoin2::cmdBrowse_Click() {
                                ? TargetFolder(ResolveTarget(current))
                                : QString::fromStdString(SharedJoinState().JoinFolder);
     const QString chosen = ChooseTarget(this, folder);
-    if (!chosen.isEmpty()) {
-        txtTarget->setText(chosen);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (const std::optional<std::string> path = PathBytes(chosen)) {
+        ShowPath(txtTarget, *path);
+    } else {
+        RefuseLostName(this, chosen);
     }
 }
 
@@ -79,10 +85,15 @@ void frmJoin2::cmdJoin_Click() {
             cmdJoin->setEnabled(true);
             return;
         }
-        target_ = ResolveTarget(txtTarget->text());
+        const std::optional<std::string> target = TargetPath(this, txtTarget);
+        if (!target) {
+            cmdJoin->setEnabled(true);
+            return;
+        }
+        target_ = DisplayPath(*target);
         pb1->setValue(0);
         percent->setText(QStringLiteral("0"));
-        StartJoin(*runner_, std::move(*pieces), target_);
+        StartJoin(*runner_, std::move(*pieces), *target);
     });
 }
 

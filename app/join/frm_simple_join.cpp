@@ -1,7 +1,6 @@
 #include "join/frm_simple_join.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -10,8 +9,10 @@
 
 #include "join/discovery.h"
 #include "join/join_state.h"
+#include "shell/file_io.h"
 #include "shell/job_controls.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 
@@ -86,8 +87,7 @@ void frmSimpleJoin::Form_Load() {
         state.JoinOriginalName.clear();
     }
     // The same plain name as the command's default: a crafted piece cannot aim elsewhere.
-    txtPath->setText(QString::fromStdString(
-        JoinPath(state.JoinFolder, SafeOriginalName(header, state.JoinGroupName))));
+    ShowPath(txtPath, JoinPath(state.JoinFolder, SafeOriginalName(header, state.JoinGroupName)));
 }
 
 void frmSimpleJoin::cmdBrowse_Click() {
@@ -96,9 +96,14 @@ void frmSimpleJoin::cmdBrowse_Click() {
                                ? TargetFolder(current)
                                : QString::fromStdString(SharedJoinState().JoinFolder);
     const QString chosen = ChooseTarget(this, folder);
-    if (!chosen.isEmpty()) {
-        txtPath->setText(chosen);
-        chosenInDialog_ = chosen;
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (const std::optional<std::string> path = PathBytes(chosen)) {
+        ShowPath(txtPath, *path);
+        chosenInDialog_ = *path;
+    } else {
+        RefuseLostName(this, chosen);
     }
 }
 
@@ -116,9 +121,13 @@ void frmSimpleJoin::cmdJoin_Click() {
 }
 
 void frmSimpleJoin::StartWith(std::vector<std::string> pieces) {
-    const QString target = ResolveTarget(txtPath->text());
-    if (target != chosenInDialog_ && QFileInfo::exists(target)) {
-        const QString question = QStringLiteral("The file '") + target +
+    const std::optional<std::string> target = TargetPath(this, txtPath);
+    if (!target) {
+        cmdJoin->setEnabled(true);
+        return;
+    }
+    if (*target != chosenInDialog_ && io::Exists(*target)) {
+        const QString question = QStringLiteral("The file '") + DisplayPath(*target) +
                                  QStringLiteral("' already exists.\nDo you want to replace it?");
         if (CurrentPrompter().Message(this, question, QString(), Prompter::Icon::Question,
                                       Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
@@ -128,7 +137,7 @@ void frmSimpleJoin::StartWith(std::vector<std::string> pieces) {
             return;
         }
     }
-    StartJoin(*runner_, std::move(pieces), target);
+    StartJoin(*runner_, std::move(pieces), *target);
 }
 
 void frmSimpleJoin::JoinCancelled(const QString& note) {

@@ -39,7 +39,7 @@ private:
     void EndProgram();
 
     JobRunner* runner_ = nullptr;
-    QString chosenInDialog_;  // a target the save dialog has already confirmed
+    std::string chosenInDialog_;  // a target the save dialog has already confirmed
 };
 
 }  // namespace brindle::app

@@ -17,6 +17,8 @@
 #include "join/join_state.h"
 #include "shell/job_controls.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -56,6 +58,19 @@ QString ResolveTarget(const QString& text) {
     return QDir(Q(SharedJoinState().JoinFolder)).absoluteFilePath(text);
 }
 
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box) {
+    const std::optional<std::string> path = PathInBox(box);
+    if (!path) {
+        RefuseLostName(window, box->text());
+        box->setFocus();
+        return std::nullopt;
+    }
+    if (path->empty() || path->front() == kPathSeparator) {
+        return path;
+    }
+    return JoinPath(SharedJoinState().JoinFolder, *path);
+}
+
 QString TargetFolder(const QString& target) {
     return target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
 }
@@ -85,9 +100,9 @@ void CheckPieces(QWidget* window, PiecesFound then) {
         [folder = state.JoinFolder, group = state.JoinGroupName] { return PlanJoin(folder, group); }));
 }
 
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target) {
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target) {
     JoinParams params;
-    params.outputPath = target.toStdString();
+    params.outputPath = target;
     params.pieces = std::move(pieces);
     runner.Start(
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });

@@ -35,6 +35,9 @@ QString ChooseTarget(QWidget* parent, const QString& folder);
 
 // A typed target is taken as the user sees it: a relative name lies beside the pieces.
 QString ResolveTarget(const QString& text);
+// The same for a destination box, as bytes. Nothing when its text lost bytes; the refusal has
+// then been shown and the box focused.
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box);
 
 // The folder part of a target, separator included ("/out/" for /out/movie.avi).
 QString TargetFolder(const QString& target);
@@ -49,7 +52,7 @@ using PiecesFound = std::function<void(std::optional<std::vector<std::string>>)>
 void CheckPieces(QWidget* window, PiecesFound then);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const QString& target);
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target);
 
 // "Fail to merge the files.", with the reason under it.
 void ShowJoinFailed(QWidget* window, const QString& reason);

@@ -3,10 +3,12 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
+#include "join/discovery.h"
 #include "join/frm_join.h"
 #include "join/frm_join2.h"
 #include "join/join_state.h"
 #include "shell/navigation.h"
+#include "shell/path_text.h"
 #include "shell/wizard_state.h"
 
 namespace brindle::app {
@@ -15,22 +17,28 @@ void SaveJoinPage1(frmJoin& page) {
     WizardState& saved = SharedWizardState();
     saved.SavedGroupList.clear();
     for (int i = 0; i < page.group->topLevelItemCount(); ++i) {
-        saved.SavedGroupList.push_back(page.group->topLevelItem(i)->text(0).toStdString());
+        const QTreeWidgetItem* item = page.group->topLevelItem(i);
+        // A group keeps its name's bytes; the empty list's line is kept as its text.
+        saved.SavedGroupList.push_back(item->data(0, Qt::UserRole).isNull() ? item->text(0).toStdString()
+                                                                           : ItemBytes(item));
     }
-    saved.SavedJoinPathText = page.txtPath->text().toStdString();
+    saved.SavedJoinPathText = PathInBox(page.txtPath).value_or(page.txtPath->text().toStdString());
     SharedJoinState().JoinFolder = page.File1.Path;
 }
 
 void RestoreJoinPage1(frmJoin& page) {
     const WizardState& saved = SharedWizardState();
     if (!saved.SavedJoinPathText.empty()) {
-        page.txtPath->setText(QString::fromStdString(saved.SavedJoinPathText));
+        ShowPath(page.txtPath, saved.SavedJoinPathText);
     }
     if (!SharedJoinState().JoinFolder.empty()) {
         page.File1.Path = SharedJoinState().JoinFolder;
     }
     for (const std::string& text : saved.SavedGroupList) {
-        new QTreeWidgetItem(page.group, {QString::fromStdString(text)});
+        auto* item = new QTreeWidgetItem(page.group, {DisplayPath(text)});
+        if (text != kNoGroupText) {
+            SetItemBytes(item, text);
+        }
     }
 }
 

@@ -151,13 +151,14 @@ void fileAdd::ShowListed(const FilePicker& picker, int generation) {
     for (const std::string& name : picker_.names()) {
         names.append(QString::fromStdString(name));
     }
-    const auto row = [](const QString& name) {
-        auto* item = new QTreeWidgetItem(QStringList{name});
+    const qsizetype count = names.size();
+    const auto row = [names = std::move(names)](qsizetype i) {
+        auto* item = new QTreeWidgetItem(QStringList{names[i]});
         item->setCheckState(0, Qt::Unchecked);
         return item;
     };
     AddInBatches(
-        list_, std::move(names), row, [this, generation] { return generation == listing_; },
+        list_, count, row, [this, generation] { return generation == listing_; },
         [this] {
             ok_->setEnabled(true);
             list_->setEnabled(true);

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "shell/path_text.h"
+
 namespace brindle::app {
 
 QString StartFolder() {
@@ -63,8 +65,9 @@ void ChooseTreeFolder(QTreeView* tree, const QString& folder) {
 }
 
 QString FolderToList(QTreeView* tree, const QString& folder, const QString& current) {
-    const QDir dir(folder);
-    if (!folder.isEmpty() && dir.exists() && dir.isReadable()) {
+    if (!PathBytes(folder)) {
+        RefuseLostName(tree->window(), folder);
+    } else if (const QDir dir(folder); !folder.isEmpty() && dir.exists() && dir.isReadable()) {
         return folder;
     }
     const QString start = StartFolder();

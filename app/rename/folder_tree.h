@@ -22,7 +22,8 @@ QString StartFolder();
 // The folder a dialog lists when `folder` is chosen: `folder` itself when it can be read;
 // otherwise the start folder, which the tree is then moved to as well, so tree and list never
 // disagree. Empty when the dialog should stay where it is (`current` is already the start
-// folder, or there is none).
+// folder, or there is none). A folder whose name lost bytes on its way into the tree's text is
+// refused with a message (it may stand for another folder); a returned folder never has.
 QString FolderToList(QTreeView* tree, const QString& folder, const QString& current);
 
 }  // namespace brindle::app

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "rename/rename_dialogs.h"
+#include "shell/path_text.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -19,8 +20,8 @@ QString Q(std::string_view text) {
 
 }  // namespace
 
-Form3::Form3(const QString& fileName, QWidget* parent)
-    : QDialog(parent), oldExtension_(QString::fromStdString(OldExtension(fileName.toStdString()))) {
+Form3::Form3(const std::string& fileName, QWidget* parent)
+    : QDialog(parent), oldExtension_(OldExtension(fileName)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Form3"));
 
@@ -37,7 +38,7 @@ Form3::Form3(const QString& fileName, QWidget* parent)
     combo1_->setEditable(true);
     combo1_->setAccessibleName(QStringLiteral("Extension"));
     combo1_->setMinimumWidth(80);
-    combo1_->addItem(oldExtension_);
+    combo1_->addItem(DisplayPath(oldExtension_));
     combo1_->setCurrentIndex(0);
 
     auto* addIt = new QPushButton(QStringLiteral("&Add it"), this);
@@ -67,8 +68,10 @@ Form3::Form3(const QString& fileName, QWidget* parent)
 
 void Form3::AddItClicked() {
     const std::string typed = text1_->text().toStdString();
-    const std::string chosen = combo1_->currentText().toStdString();
-    const std::string old = oldExtension_.toStdString();
+    const QString shown = combo1_->currentText();
+    const std::string& old = oldExtension_;
+    // The old extension as offered keeps its bytes.
+    const std::string chosen = shown == DisplayPath(old) ? old : shown.toStdString();
     switch (CheckNewName(typed, chosen, old)) {
         case NewNameCheck::kEmptyName:
             CurrentPrompter().Message(this, Q(kEnterFileName), {}, Prompter::Icon::None,
@@ -85,7 +88,7 @@ void Form3::AddItClicked() {
         case NewNameCheck::kOk:
             break;
     }
-    newName_ = QString::fromStdString(ComposeNewName(typed, chosen, old));
+    newName_ = ComposeNewName(typed, chosen, old);
     accept();
 }
 

@@ -21,6 +21,7 @@
 #include "rename/form3.h"
 #include "rename/frm_rename2.h"
 #include "rename/row_click.h"
+#include "shell/path_text.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -31,13 +32,13 @@ constexpr int kListTop = 42;
 constexpr int kListHeight = 190;
 
 QString Q(const std::string& text) {
-    return QString::fromStdString(text);
+    return DisplayPath(text);
 }
 
 QTreeWidgetItem* MakeItem(const RenameRow& row) {
     auto* item = new QTreeWidgetItem(
         QStringList{Q(row.fileName), Q(row.newFileName), Q(row.fileSize), Q(row.fileLocation)});
-    item->setData(0, Qt::UserRole, Q(row.key));
+    SetItemBytes(item, row.key);
     item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     return item;
@@ -222,15 +223,21 @@ void frmRename::OpenNewNameDialog(QTreeWidgetItem* item) {
     if (item == nullptr) {
         return;
     }
-    auto* dialog = new Form3(item->text(0), this);
+    // Found again by key, the path's bytes: the row may have moved by the time the dialog is
+    // answered, and two names that are not UTF-8 can look alike.
+    const std::string key = ItemBytes(item);
+    const auto found = std::find_if(list_.rows().begin(), list_.rows().end(),
+                                    [&key](const RenameRow& row) { return row.key == key; });
+    if (found == list_.rows().end()) {
+        return;
+    }
+    auto* dialog = new Form3(found->fileName, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
-    // Found again by key: the row may have moved by the time the dialog is answered.
-    const std::string key = item->data(0, Qt::UserRole).toString().toStdString();
     connect(dialog, &QDialog::accepted, this, [this, dialog, key] {
         for (RenameRow& row : list_.rows()) {
             if (row.key == key) {
-                row.newFileName = dialog->newName().toStdString();
+                row.newFileName = dialog->newName();
                 ShowNewNames();
                 return;
             }

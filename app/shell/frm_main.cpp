@@ -34,10 +34,6 @@ ChromeOptions MainChrome() {
     return options;
 }
 
-std::string Std(const QString& text) {
-    return text.toStdString();
-}
-
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
@@ -99,13 +95,8 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     version->setGeometry(12, kFooterTop + 1, width() - 24, height() - kFooterTop - 2);
 }
 
-void frmMain::Load(const QStringList& arguments, const QString& currentFolder) {
-    std::vector<std::string> words;
-    words.reserve(static_cast<std::size_t>(arguments.size()));
-    for (const QString& argument : arguments) {
-        words.push_back(Std(argument));
-    }
-    const StartDecision decision = DecideStartWindow(words, Std(currentFolder));
+void frmMain::Load(const std::vector<std::string>& arguments, const std::string& currentFolder) {
+    const StartDecision decision = DecideStartWindow(arguments, currentFolder);
 
     QWidget* next = nullptr;
     switch (decision.window) {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QStringList>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "shell/chrome_window.h"
 #include "shell/image_list.h"
@@ -17,8 +18,8 @@ public:
     explicit frmMain(QWidget* parent = nullptr);
 
     // The load step: with a file or "-r" in arguments it opens the matching job window and
-    // closes itself unseen; otherwise it shows itself.
-    void Load(const QStringList& arguments, const QString& currentFolder);
+    // closes itself unseen; otherwise it shows itself. Arguments and folder are bytes.
+    void Load(const std::vector<std::string>& arguments, const std::string& currentFolder);
 
     // Every job picture back to plain.
     void ResetActionImages();

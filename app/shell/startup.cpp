@@ -125,7 +125,7 @@ void ApplyEnvironmentOverrides() {
     }
 }
 
-bool StartUp(const QStringList& arguments, const QString& currentFolder) {
+bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder) {
     RecordInstallation();
     if (!CheckSingleInstance(kInstanceMutexName)) {
         AskRunningInstanceToShow();

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 namespace brindle::app {
 
@@ -26,7 +27,7 @@ void ApplyEnvironmentOverrides();
 
 // The whole start-up: record, guard, first window. Returns false when this process must end
 // at once because another instance runs; that instance is asked to bring its window to the
-// front first.
-bool StartUp(const QStringList& arguments, const QString& currentFolder);
+// front first. Arguments and folder are bytes, as the system gave them.
+bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder);
 
 }  // namespace brindle::app

@@ -11,6 +11,7 @@
 
 #include "shell/frm_main.h"
 #include "shell/navigation.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 #include "split/split_page_chrome.h"
@@ -94,10 +95,16 @@ void frmSplit::Browse() {
         this, QStringLiteral("Choose the file to split"), txtPath_->text(),
         // "*" rather than "*.*": here a name needs no "." to be a file.
         QStringLiteral("All File(*.*) (*)"));
-    if (!file.isEmpty()) {
-        txtPath_->setText(file);
-        RefreshFileInfo();
+    if (file.isEmpty()) {
+        return;
     }
+    const std::optional<std::string> path = PathBytes(file);
+    if (!path) {
+        RefuseLostName(this, file);
+        return;
+    }
+    ShowPath(txtPath_, *path);
+    RefreshFileInfo();
 }
 
 void frmSplit::OptionClicked(int index) {
@@ -112,7 +119,7 @@ void frmSplit::OptionClicked(int index) {
 }
 
 void frmSplit::RefreshFileInfo() {
-    const std::string path = txtPath_->text().toStdString();
+    const std::string path = PathInBox(txtPath_).value_or(std::string());
     if (path.empty()) {
         return;
     }
@@ -123,10 +130,9 @@ void frmSplit::RefreshFileInfo() {
     const std::int64_t length = RegularFileLength(path);
     const bool file = length >= 0;
     const QString values[3] = {
-        file ? QString::fromStdString(GetFileName(path)) : QString(),
+        file ? DisplayPath(GetFileName(path)) : QString(),
         file ? QString::fromStdString(FormatSize(length)) : QString(),
-        file ? QString::fromStdString(GetFolderName(path)) + QLatin1Char(kPathSeparator)
-             : QString(),
+        file ? DisplayPath(JoinPath(GetFolderName(path), "")) : QString(),
     };
     for (int i = 0; i < 3; ++i) {
         QLabel* label = Label5_[static_cast<std::size_t>(i)];
@@ -140,7 +146,7 @@ void frmSplit::RefreshFileInfo() {
 }
 
 void frmSplit::Next() {
-    const std::string path = txtPath_->text().toStdString();
+    const std::string path = PathInBox(txtPath_).value_or(std::string());
     const std::int64_t length = RegularFileLength(path);
     if (length < 0) {
         CurrentPrompter().Error(this, QStringLiteral("Please select a file to split"),

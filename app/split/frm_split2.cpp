@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 #include "split/split_choice.h"
@@ -48,15 +49,19 @@ frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent)
     SetTabChain({browse, txtGP_, previous, next});
 
     // Load step: the source's name without its extension; a name without one keeps itself.
-    txtGP_->setText(
-        QString::fromStdString(StripExtension(GetFileName(SharedSplitState().SplitSourcePath))));
+    txtGP_->setText(DisplayPath(StripExtension(GetFileName(SharedSplitState().SplitSourcePath))));
 }
 
 void frmSplit2::Browse() {
     const QString folder = CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"),
                                                     txtPath_->text());
-    if (!folder.isEmpty()) {
-        txtPath_->setText(folder);
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (const std::optional<std::string> path = PathBytes(folder)) {
+        ShowPath(txtPath_, *path);
+    } else {
+        RefuseLostName(this, folder);
     }
 }
 
@@ -67,7 +72,7 @@ void frmSplit2::Next() {
         Browse();
         return;
     }
-    SharedSplitState().SplitDestFolder = txtPath_->text().toStdString();
+    SharedSplitState().SplitDestFolder = PathInBox(txtPath_).value_or(std::string());
     SharedSplitState().SplitGroupName = txtGP_->text().toStdString();
     GoToSplitPage3(*this);
 }

@@ -1,10 +1,8 @@
 #include "split/split_choice.h"
 
 #include <QComboBox>
-#include <QDate>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -13,6 +11,7 @@
 #include <system_error>
 
 #include "shell/prompter.h"
+#include "shell/short_date.h"
 #include "split/split_engine.h"
 
 namespace brindle::app {
@@ -130,8 +129,7 @@ JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize) {
     params.groupName = state.SplitGroupName;
     params.pieceSize = pieceDataSize;
     params.extension = "qmf";
-    params.splitDate =
-        QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+    params.splitDate = TodayShortDate();
     return [params](Progress& progress) { return SplitFile(params, progress).status; };
 }
 

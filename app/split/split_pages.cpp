@@ -5,6 +5,7 @@
 #include <QRadioButton>
 
 #include "shell/navigation.h"
+#include "shell/path_text.h"
 #include "shell/wizard_state.h"
 #include "split/frm_split.h"
 #include "split/frm_split2.h"
@@ -29,11 +30,23 @@ void SetTextUnlessEmpty(const QWidget& page, const char* name, const std::string
     }
 }
 
+// The path boxes keep their bytes through the saved state.
+std::string Path(const QWidget& page) {
+    const QLineEdit* box = Box(page, "txtPath");
+    return box != nullptr ? PathInBox(box).value_or(std::string()) : std::string();
+}
+
+void SetPathUnlessEmpty(const QWidget& page, const std::string& path) {
+    if (QLineEdit* box = Box(page, "txtPath"); box != nullptr && !path.empty()) {
+        ShowPath(box, path);
+    }
+}
+
 }  // namespace
 
 void SaveSplitPage1(const frmSplit& page) {
     WizardState& saved = SharedWizardState();
-    saved.SavedSourceText = Text(page, "txtPath");
+    saved.SavedSourceText = Path(page);
     for (int i = 0; i < 3; ++i) {
         const auto* option =
             page.findChild<QRadioButton*>(QStringLiteral("optSolution_%1").arg(i));
@@ -52,7 +65,7 @@ void SaveSplitPage1(const frmSplit& page) {
 
 void RestoreSplitPage1(frmSplit& page) {
     const WizardState& saved = SharedWizardState();
-    SetTextUnlessEmpty(page, "txtPath", saved.SavedSourceText);
+    SetPathUnlessEmpty(page, saved.SavedSourceText);
     if (auto* option = page.findChild<QRadioButton*>(
             QStringLiteral("optSolution_%1").arg(saved.SavedSplitMode))) {
         option->click();
@@ -69,14 +82,14 @@ void RestoreSplitPage1(frmSplit& page) {
 void SaveSplitPage2(const frmSplit2& page) {
     WizardState& saved = SharedWizardState();
     saved.SavedGroupText = Text(page, "txtGP");
-    saved.SavedDestText = Text(page, "txtPath");
+    saved.SavedDestText = Path(page);
 }
 
 void RestoreSplitPage2(frmSplit2& page) {
     const WizardState& saved = SharedWizardState();
     SetTextUnlessEmpty(page, "txtGP", saved.SavedGroupText);
-    SetTextUnlessEmpty(page, "txtPath", saved.SavedDestText);
-    SharedSplitState().SplitDestFolder = Text(page, "txtPath");
+    SetPathUnlessEmpty(page, saved.SavedDestText);
+    SharedSplitState().SplitDestFolder = Path(page);
     SharedSplitState().SplitGroupName = Text(page, "txtGP");
 }
 

@@ -271,6 +271,7 @@ const char* VerdictText(PieceVerdict verdict) {
         case PieceVerdict::kMissing: return "missing";
         case PieceVerdict::kForeign: return "from another split";
         case PieceVerdict::kDamaged: return "damaged";
+        case PieceVerdict::kNotRegular: return "not a regular file";
     }
     return "damaged";
 }
@@ -314,7 +315,7 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
         PieceHeader header;
         std::int64_t size = 0;
         if (std::find(present.begin(), present.end(), piece.name) == present.end()) {
-            piece.verdict = PieceVerdict::kMissing;
+            piece.verdict = io::Exists(path) ? PieceVerdict::kNotRegular : PieceVerdict::kMissing;
         } else if (Status read = ReadPieceHeader(path, &header); !read.ok()) {
             piece.verdict = PieceVerdict::kDamaged;
             piece.reason = read.message();

@@ -43,8 +43,10 @@ Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& pi
 Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
 
 // What `brindle verify` finds of each piece of a group.
-enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged };
-const char* VerdictText(PieceVerdict verdict);  // "ok", "missing", "from another split", "damaged"
+enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged, kNotRegular };
+// "ok", "missing", "from another split", "damaged", "not a regular file" (a folder, pipe or
+// device under the piece's name, in the words a join uses for it)
+const char* VerdictText(PieceVerdict verdict);
 
 struct PieceCheck {
     std::string name;

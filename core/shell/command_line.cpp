@@ -12,14 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Absolute(const std::string& path, const std::string& currentFolder) {
-    const fs::path given(path);
-    if (given.is_absolute()) {
-        return given;
-    }
-    return fs::path(currentFolder) / given;
-}
-
 std::string Lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -28,16 +20,53 @@ std::string Lowered(std::string text) {
 
 }  // namespace
 
+std::string AbsolutePath(const std::string& path, const std::string& currentFolder) {
+    if (path.empty()) {
+        return {};
+    }
+    const bool keep = fs::path(path).is_absolute() || currentFolder.empty();
+    const std::string joined = keep ? path : JoinPath(currentFolder, path);
+    std::string tidy;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find(kPathSeparator, start);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string_view step(joined.data() + start, end - start);
+        const bool last = end == joined.size();
+        // A last "." stays: "link/." is the folder the link leads to, "link" the link itself.
+        if (!step.empty() && (step != "." || last)) {
+            if (!tidy.empty() || joined.front() == kPathSeparator) {
+                tidy += kPathSeparator;
+            }
+            tidy += step;
+        } else if (last && step.empty() && !tidy.empty()) {
+            tidy += kPathSeparator;  // a final separator still asks for a folder
+        }
+        start = end + 1;
+    }
+    if (tidy.empty()) {
+        return joined.front() == kPathSeparator ? std::string(1, kPathSeparator) : std::string(".");
+    }
+    return tidy;
+}
+
 std::string LongPathName(const std::string& path, const std::string& currentFolder) {
     if (path.empty()) {
         return {};
     }
-    const fs::path absolute = Absolute(path, currentFolder);
+    const fs::path absolute(AbsolutePath(path, currentFolder));
     std::error_code error;
     if (!fs::exists(absolute, error) || error) {
         return {};
     }
-    return absolute.lexically_normal().string();
+    const fs::path name = absolute.filename();
+    if (name.empty() || name == "." || name == "..") {
+        return fs::canonical(absolute, error).string();
+    }
+    const fs::path folder = fs::canonical(absolute.parent_path(), error);
+    return error ? std::string() : JoinPath(folder.string(), name.string());
 }
 
 StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
@@ -49,7 +78,7 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
     const std::string& last = arguments.back();
     std::string path = LongPathName(last, currentFolder);
     if (path.empty()) {
-        path = Absolute(last, currentFolder).string();
+        path = AbsolutePath(last, currentFolder);
     }
     decision.path = path;
 

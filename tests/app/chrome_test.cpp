@@ -284,7 +284,7 @@ private slots:
 
     void mainWindowWorksFromTheKeyboard() {
         auto* main = new frmMain;
-        main->Load({}, QDir::tempPath());
+        main->Load({}, QDir::tempPath().toStdString());
         QVERIFY(QTest::qWaitForWindowActive(main));
         const QPoint place = main->pos();
         QStringList reached;

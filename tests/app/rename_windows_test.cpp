@@ -148,13 +148,13 @@ private slots:
 
     void newNameDialogAsksBeforeChangingTheExtension() {
         RecordingPrompter prompter;
-        Form3 empty(QStringLiteral("photo.JPG"));
+        Form3 empty("photo.JPG");
         Press(&empty, "Command1");
         QCOMPARE(LastMessage(prompter), QStringLiteral("Please enter the filename."));
         QCOMPARE(empty.result(), int(QDialog::Rejected));
 
         for (const auto answer : {Prompter::Answer::Cancel, Prompter::Answer::Ok}) {
-            Form3 dialog(QStringLiteral("photo.JPG"));
+            Form3 dialog("photo.JPG");
             dialog.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("holiday"));
             dialog.findChild<QComboBox*>(QStringLiteral("Combo1"))->setEditText(QStringLiteral("jpg"));
             prompter.nextAnswer = answer;
@@ -164,14 +164,14 @@ private slots:
             QCOMPARE(LastMessage(prompter), QStringLiteral("File property may be lost. Continue?"));
             const bool ok = answer == Prompter::Answer::Ok;
             QCOMPARE(dialog.result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
-            QCOMPARE(dialog.newName(), ok ? QStringLiteral("holiday.jpg") : QString());
+            QCOMPARE(dialog.newName(), std::string(ok ? "holiday.jpg" : ""));
         }
 
         // A name without a dot has no extension to keep: the typed name alone.
-        Form3 bare(QStringLiteral("README"));
+        Form3 bare("README");
         bare.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("NOTES"));
         Press(&bare, "Command1");
-        QCOMPARE(bare.newName(), QStringLiteral("NOTES"));
+        QCOMPARE(bare.newName(), std::string("NOTES"));
     }
 
     void addDialogsHandOverTheirChoice() {

@@ -126,11 +126,11 @@ private slots:
     }
 
     void startUpRecordsThenRefusesASecondInstance() {
-        QVERIFY(StartUp({}, QStringLiteral("/")));
+        QVERIFY(StartUp({}, "/"));
         QCOMPARE(OpenWindows().size(), 1);
         QCOMPARE(ReadMachineValue(kKey, QStringLiteral("NAME")),
                  QStringLiteral("Tarnwick Brindle"));
-        QVERIFY(!StartUp({QStringLiteral("-r")}, QStringLiteral("/")));
+        QVERIFY(!StartUp({"-r"}, "/"));
         QCOMPARE(OpenWindows().size(), 1);
         QVERIFY(qobject_cast<frmMain*>(OpenWindows().front()) != nullptr);
     }
@@ -179,7 +179,11 @@ private slots:
 
         auto* main = new frmMain;
         const QPointer<frmMain> guard(main);
-        main->Load(arguments, QStringLiteral("/home/me"));
+        std::vector<std::string> words;
+        for (const QString& argument : arguments) {
+            words.push_back(argument.toStdString());
+        }
+        main->Load(words, "/home/me");
 
         const QList<QWidget*> open = OpenWindows();
         QCOMPARE(open.size(), 1);
@@ -202,7 +206,7 @@ private slots:
 
     void mainWindowHoverMovesFromPictureToPicture() {
         frmMain* main = new frmMain;
-        main->Load({}, QStringLiteral("/"));
+        main->Load({}, "/");
         const ImageList& images = main->ImageList1();
         auto* split = main->findChild<ImageControl*>(QStringLiteral("imgAction_0"));
         auto* merge = main->findChild<ImageControl*>(QStringLiteral("imgAction_1"));
@@ -251,7 +255,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, window);
         QPointer<frmMain> main = new frmMain;
-        main->Load({}, QStringLiteral("/"));
+        main->Load({}, "/");
         main->move(123, 77);
         Hover(main->findChild<ImageControl*>(QStringLiteral("imgAction_%1").arg(index)));
         Click(main->findChild<ImageControl*>(QStringLiteral("imgAction_%1").arg(index)));
@@ -265,7 +269,7 @@ private slots:
 
     void mainWindowRightClickOpensNothing() {
         QPointer<frmMain> main = new frmMain;
-        main->Load({}, QStringLiteral("/"));
+        main->Load({}, "/");
         Click(main->findChild<ImageControl*>(QStringLiteral("imgAction_0")), Qt::RightButton);
         QVERIFY(!main.isNull());
         QCOMPARE(OpenWindows(), QList<QWidget*>{main.data()});

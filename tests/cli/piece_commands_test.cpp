@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli.h"
+#include "shell/command_line.h"
 #include "split/piece_format.h"
 #include "support/temp_dir.h"
 
@@ -90,6 +91,12 @@ TEST_F(PieceCommandsTest, RejectionsAndBadArgumentsExitTwoWritingNothing) {
         {{"split", "FILM", "--size", "2", "--unit", "GB"},
          "The size you entered is greater than your original file size."},
         {{"split", "FILM", "--size", "0"}, "The size you entered is too small."},
+        // A size is read whole: the windows' reading of the leading number would cut these.
+        {{"split", "FILM", "--size", "1,5", "--unit", "KB"}, "cannot read the size '1,5'"},
+        {{"split", "FILM", "--size", "5MB", "--unit", "KB"}, "cannot read the size '5MB'"},
+        {{"split", "FILM", "--size=1e3"}, "cannot read the size '1e3'"},
+        {{"split", "FILM", "--size", "10abc"}, "cannot read the size '10abc'"},
+        {{"split", "FILM", "--size", ""}, "cannot read the size ''"},
         {{"split", "FILM", "--floppy"}, "The File size is smaller than the size of floppy."},
         {{"split", "FILM", "--pieces", "2", "--floppy"}, "choose one of"},
         {{"split", "FILM", "--unit", "MB"}, "--unit goes with --size"},
@@ -184,6 +191,38 @@ TEST_F(PieceCommandsTest, RefusesWhatIsNotARegularFileWithoutWaiting) {
     const Outcome join = Brindle({"join", dir.File("film(1).qmf"), "--out", dir.File("copy")});
     EXPECT_EQ(join.code, 1);
     EXPECT_NE(join.err.find("not a regular file: " + dir.File("film(2).qmf002")), std::string::npos) << join.err;
+    const Outcome verify = Brindle({"verify", dir.File("film(1).qmf")});
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("film(2).qmf002: not a regular file\n"), std::string::npos) << verify.out;
+}
+
+// ".." after a symbolic link leads where the system says, not where the text suggests.
+TEST_F(PieceCommandsTest, PathsThroughALinkAndDotDotReachWhatTheSystemReaches) {
+    std::filesystem::create_directory(dir.File("top"));
+    std::filesystem::create_directory(dir.File("deep"));
+    std::filesystem::create_directory_symlink(dir.File("top"), dir.File("deep/lk"));
+    WriteFile(dir.File("deep/film.avi"), "the other film");
+    const std::string via = dir.File("deep/lk/../");
+
+    const Outcome split = Brindle({"split", via + "film.avi", "--pieces", "2"});
+    ASSERT_EQ(split.code, 0) << split.err;
+    EXPECT_TRUE(test::Exists(dir.File("film(2).qmf002")));
+    EXPECT_EQ(test::SortedNames(dir.File("deep")), (std::vector<std::string>{"film.avi", "lk"}));
+    std::filesystem::rename(dir.File("film.avi"), dir.File("original"));
+    const Outcome join = Brindle({"join", via + "film(1).qmf"});
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_TRUE(ReadFile(dir.File("film.avi")) == bytes);
+
+    const Outcome rename = Brindle({"rename", "--name", "moved", via + "film.avi"});
+    ASSERT_EQ(rename.code, 0) << rename.err;
+    EXPECT_TRUE(ReadFile(dir.File("moved.avi")) == bytes);
+    EXPECT_EQ(ReadFile(dir.File("deep/film.avi")), "the other film");
+    // One file given by two spellings is still one file.
+    EXPECT_EQ(Brindle({"rename", "--name", "x", dir.File("original"), via + "original"}).code, 2);
+
+    // The desktop program's start decision reads its argument the same way.
+    EXPECT_EQ(DecideStartWindow({via + "moved.avi"}, "/").splitSourcePath,
+              std::filesystem::canonical(dir.File("moved.avi")).string());
 }
 
 TEST_F(PieceCommandsTest, DefaultOutputNeverReplacesAFileUnlessForced) {

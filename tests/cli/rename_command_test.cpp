@@ -127,6 +127,23 @@ TEST_F(RenameCommandTest, GenerationFailureRenamesNothing) {
     EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes"}));
 }
 
+// The list window passes over a file the rule leaves without a name; asked for by name, it
+// is a failure, found before anything is renamed.
+TEST_F(RenameCommandTest, AFileLeftWithoutANameFailsAndRenamesNothing) {
+    WriteFile(dir.File(".profile"), "hidden");
+    for (const bool dryRun : {false, true}) {
+        std::vector<std::string> args = {"--ext", "", dir.File("a.jpg"), dir.File(".profile")};
+        if (dryRun) {
+            args.insert(args.begin(), "--dry-run");
+        }
+        const Result result = Rename(args);
+        EXPECT_EQ(result.code, kExitFailed) << dryRun;
+        EXPECT_EQ(result.err, "brindle rename: the rule gives no new name to " + dir.File(".profile") + "\n");
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{".profile", "a.jpg", "b.jpg", "notes"}));
+}
+
 TEST_F(RenameCommandTest, BadArgumentsAreUsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
         {"--bogus"},

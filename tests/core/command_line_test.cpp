@@ -113,6 +113,23 @@ TEST(DecideStartWindow, ExistingPathsAreNormalised) {
     EXPECT_EQ(decision.joinGroupName, "data");
 }
 
+TEST(AbsolutePath, DropsOnlyWhatNeverChangesWhereAPathLeads) {
+    const struct {
+        const char* path;
+        const char* current;
+        const char* absolute;
+    } cases[] = {
+        {"a/../b", "/c", "/c/a/../b"},  // ".." after a link leads elsewhere: the system decides
+        {"./a//b/", "/c/", "/c/a/b/"},  // a final separator still asks for a folder
+        {"lk/.", "/c", "/c/lk/."},      // the folder a link leads to, not the link
+        {"/x/./y", "/c", "/x/y"},
+        {"./", "", "."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AbsolutePath(c.path, c.current), c.absolute) << c.path;
+    }
+}
+
 TEST(LongPathName, EmptyForAMissingPath) {
     TempDir dir;
     test::WriteFile(dir.File("here.txt"), "x");
