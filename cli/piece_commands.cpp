@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kSplitHelp =
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
-    "                          [--dest DIR] [--group NAME] [--checksums]\n"
+    "                          [--dest DIR] [--group NAME] [--checksums] [--force]\n"
     "\n"
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR.\n"
     "\n"
@@ -33,7 +33,12 @@ constexpr const char* kSplitHelp =
     "  --group NAME   name of the pieces (default: the file's name without extension)\n"
     "  --checksums    also write NAME.sha256 beside the pieces, in the format of sha256sum:\n"
     "                 `sha256sum -c NAME.sha256` checks them, and brindle join and the\n"
-    "                 join windows refuse a piece that does not match\n";
+    "                 join windows refuse a piece that does not match\n"
+    "  --force        replace what lies at the pieces' names though it is not an earlier\n"
+    "                 split of FILE (another file's pieces, a file that is not a piece, a\n"
+    "                 checksum file brindle did not write); FILE itself is never replaced\n"
+    "\n"
+    "A split of FILE replaces its own earlier pieces, and removes those beyond the new count.\n";
 
 constexpr const char* kJoinHelp =
     "Usage: brindle join PIECE [--out FILE | --force]\n"
@@ -50,10 +55,11 @@ constexpr const char* kVerifyHelp =
     "Usage: brindle verify PIECE\n"
     "\n"
     "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
-    "from one split, their data adding up to the split file's length, and each piece's\n"
-    "checksum where NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
-    "another split, damaged, not a regular file) and a summary; exit 0 only when the group\n"
-    "would join correctly.\n";
+    "from one split, each header fitting its place (its number, the group's piece count,\n"
+    "piece size and length, exactly its share of the data), and each piece's checksum where\n"
+    "the group's own NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
+    "another split, damaged and why, not a regular file) and a summary; exit 0 only when the\n"
+    "group would join correctly.\n";
 
 constexpr const char* kGroupsHelp =
     "Usage: brindle groups DIR\n"
@@ -113,6 +119,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     std::optional<std::string> unit;
     bool floppy = false;
     bool checksums = false;
+    bool force = false;
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!file.empty()) {
@@ -132,6 +139,10 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         }
         if (name == "--checksums") {
             checksums = true;
+            continue;
+        }
+        if (name == "--force") {
+            force = true;
             continue;
         }
         std::optional<std::string>* target = name == "--pieces" ? &pieces
@@ -203,23 +214,22 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     params.groupName = state.SplitGroupName;
     params.pieceSize = state.SplitPieceSize;
     params.splitDate = TodayShortDate();
+    params.checksums = checksums;
+    params.replaceOthers = force;
+    std::optional<SplitClash> clash;
+    if (Status refused = CheckSplitTargets(params, length, &clash); !refused.ok()) {
+        console.err << "brindle split: " << refused.message() << "\n";
+        return kExitUsage;
+    }
+    if (clash && !force) {
+        console.err << "brindle split: " << clash->path << " is already there (" << clash->holds
+                    << "); give --force to replace it\n";
+        return kExitUsage;
+    }
     SplitResult result;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
-        // Hashing the pieces reads as many bytes again as writing them did.
-        const int half = checksums ? progress.Max() / 2 : progress.Max();
-        ProgressSpan writing(progress, 0, half);
-        ProgressSpan hashing(progress, half, progress.Max());
-        result = SplitFile(params, writing);
-        if (result.status.ok() && checksums) {
-            // Written last, and only once every piece is there.
-            result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces, &hashing);
-            if (result.status.cancelled()) {
-                for (const std::string& written : result.pieces) {
-                    (void)io::RemoveFile(written);
-                }
-            }
-        }
+        result = SplitFile(params, progress);
     }
     if (result.status.cancelled()) {
         console.err << "brindle split: stopped; no piece of this split is left\n";
@@ -235,8 +245,12 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     for (const std::string& piece : result.pieces) {
         console.out << piece << "\n";
     }
-    if (checksums) {
-        console.out << ChecksumFilePath(params.destFolder, params.groupName) << "\n";
+    if (!result.checksumFile.empty()) {
+        console.out << result.checksumFile << "\n";
+    }
+    const std::string name = GetFileName(state.SplitSourcePath);
+    if (const std::string stored = StoredSourceName(name); stored.size() < name.size() && name.size() > kSourceNameWidth) {
+        console.err << "brindle split: the name stored in the pieces was shortened to " << stored << "\n";
     }
     return kExitOk;
 }
@@ -324,6 +338,9 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const std::string folder = GetFolderName(path);
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const GroupCheck check = CheckGroup(folder, group);
+    if (!check.checksumNote.empty()) {
+        console.out << check.checksumNote << "\n";
+    }
     if (!check.status.ok()) {
         const std::string first = FirstPiecePath(folder, group);
         const PieceVerdict verdict = check.status.code() == Status::Code::kNotFound ? PieceVerdict::kMissing
@@ -337,7 +354,8 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     }
     int faults = 0;
     for (const PieceCheck& piece : check.pieces) {
-        console.out << piece.name << ": " << VerdictText(piece.verdict) << "\n";
+        console.out << piece.name << ": " << VerdictText(piece.verdict)
+                    << (piece.fault.empty() ? "" : " (" + piece.fault + ")") << "\n";
         if (piece.verdict != PieceVerdict::kOk) {
             ++faults;
             if (!piece.reason.empty()) {
@@ -348,7 +366,7 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const bool lengthsAddUp = check.dataBytes == check.sourceLength;
     if (faults == 0 && lengthsAddUp) {
         console.out << check.pieces.size() << " pieces ok"
-                    << (check.checksumsChecked ? ", checksums match" : ", no checksum file")
+                    << (check.checksumsChecked ? ", checksums match" : check.checksumNote.empty() ? ", no checksum file" : ", checksums not checked")
                     << "; the group joins into " << check.sourceLength << " bytes.\n";
         return kExitOk;
     }

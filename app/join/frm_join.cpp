@@ -15,8 +15,11 @@
 #include "join/join_pages.h"
 #include "join/join_state.h"
 #include "shell/batch_fill.h"
+#include "shell/file_drop.h"
 #include "shell/path_text.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 1 of 2")), parent) {
@@ -59,8 +62,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     auto* picture2 = new QFrame(this);
     picture2->setObjectName(QStringLiteral("Picture2"));
     picture2->setGeometry(248, 128, 208, 172);
-    picture2->setStyleSheet(QStringLiteral(
-        "#Picture2 { background: #ffffff; border: 1px solid #d5dcea; border-radius: 3px; }"));
+    picture2->setFrameShape(QFrame::StyledPanel);
+    SetTone(picture2, Tone::Panel);
     const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
                                  QStringLiteral("Date Of Split")};
     const int captionTops[3] = {10, 72, 120};
@@ -68,11 +71,13 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(captions[i], picture2);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
-        caption->setStyleSheet(QStringLiteral("color: #5b6884;"));
+        SetTone(caption, Tone::Muted);
         caption->setGeometry(12, captionTops[i], 184, 18);
         auto* value = new QLabel(picture2);
         value->setObjectName(QStringLiteral("Label5_%1").arg(i));
-        value->setStyleSheet(QStringLiteral("color: #26324d; font-weight: 600;"));
+        QFont strong = value->font();
+        strong.setWeight(QFont::DemiBold);
+        value->setFont(strong);
         value->setWordWrap(i == 0);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -97,7 +102,7 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     Timer1->start();
 }
 
-void frmJoin::FindGroups() {
+void frmJoin::FindGroups(std::function<void()> then) {
     // A folder of many files, or on a slow disk, is read off the interface thread; choosing
     // another folder or moving on waits until the list is there.
     listing_ = true;
@@ -107,7 +112,7 @@ void frmJoin::FindGroups() {
         control->setEnabled(false);
     }
     auto* watcher = new QFutureWatcher<std::vector<std::string>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, then] {
         watcher->deleteLater();
         auto names = std::make_shared<const std::vector<std::string>>(watcher->result());
         group->clear();
@@ -120,12 +125,15 @@ void frmJoin::FindGroups() {
             SetItemBytes(item, name);
             return item;
         };
-        AddInBatches(group, static_cast<qsizetype>(names->size()), row, [] { return true; }, [this] {
+        AddInBatches(group, static_cast<qsizetype>(names->size()), row, [] { return true; }, [this, then] {
             listing_ = false;
             unsetCursor();
             cmdBrowse_->setEnabled(true);
             group->setEnabled(true);
             Timer1_Timer();
+            if (then) {
+                then();
+            }
             emit listFilled();
         });
     });
@@ -180,6 +188,33 @@ void frmJoin::cmdBrowse_Click() {
     SharedJoinState().JoinFolder = *path;
     File1.Path = SharedJoinState().JoinFolder;
     FindGroups();
+}
+
+void frmJoin::ShowGroupOf(const std::string& piece) {
+    const std::string folder = GetFolderName(piece);
+    ShowPath(txtPath, folder);
+    SharedJoinState().JoinFolder = folder;
+    File1.Path = folder;
+    FindGroups([this, name = GroupNameFromPiece(piece)] {
+        for (int i = 0; i < group->topLevelItemCount(); ++i) {
+            if (QTreeWidgetItem* item = group->topLevelItem(i); ItemBytes(item) == name) {
+                group->setCurrentItem(item);
+                group_ItemClick(item);
+                return;
+            }
+        }
+    });
+}
+
+bool frmJoin::TakesDrop(const QMimeData& drag) const {
+    const std::optional<std::string> file = DroppedFile(drag);
+    return file && IsPieceFile(*file);
+}
+
+void frmJoin::TakeDrop(const QMimeData& drag) {
+    if (const std::optional<std::string> file = DroppedFile(drag); file && IsPieceFile(*file)) {
+        ShowGroupOf(*file);
+    }
 }
 
 void frmJoin::Timer1_Timer() {

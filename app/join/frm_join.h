@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <string>
 
 #include "join/join_controls.h"
 #include "shell/chrome_window.h"
@@ -29,7 +31,8 @@ public:
 
     // Rebuilds the group list from JoinFolder; the details and the selection stay. The
     // folder is read on another thread; the page is busy until listFilled().
-    void FindGroups();
+    // `then` runs once the list is there.
+    void FindGroups(std::function<void()> then = {});
     bool IsListing() const { return listing_; }
 
 signals:
@@ -37,6 +40,12 @@ signals:
 
 public:
     void group_ItemClick(QTreeWidgetItem* item);
+    // Lists the folder of `piece` and chooses its group, as browsing there and clicking it do.
+    void ShowGroupOf(const std::string& piece);
+
+protected:
+    bool TakesDrop(const QMimeData& drag) const override;
+    void TakeDrop(const QMimeData& drag) override;
 
 private:
     void cmdBrowse_Click();

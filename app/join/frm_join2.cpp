@@ -71,6 +71,7 @@ void frmJoin2::cmdBrowse_Click() {
     }
     if (const std::optional<std::string> path = PathBytes(chosen)) {
         ShowPath(txtTarget, *path);
+        chosenInDialog_ = *path;
     } else {
         RefuseLostName(this, chosen);
     }
@@ -78,22 +79,21 @@ void frmJoin2::cmdBrowse_Click() {
 
 void frmJoin2::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    txtTarget->setEnabled(false);  // the target is read once the pieces are found
-    CheckPieces(this, [this](std::optional<std::vector<std::string>> pieces) {
-        txtTarget->setEnabled(true);
-        if (!pieces) {
-            cmdJoin->setEnabled(true);
-            return;
+    pb1->setValue(0);
+    percent->setText(QStringLiteral("0"));
+    ClickJoin(this, *runner_, txtTarget, chosenInDialog_, [this](JoinClick click, const std::string& target) {
+        switch (click) {
+            case JoinClick::kStarted:
+                target_ = DisplayPath(target);
+                break;
+            case JoinClick::kPiecesRefused:
+                cmdJoin->setEnabled(true);
+                break;
+            case JoinClick::kTargetKept:
+                cmdJoin->setEnabled(true);
+                txtTarget->setFocus();
+                break;
         }
-        const std::optional<std::string> target = TargetPath(this, txtTarget);
-        if (!target) {
-            cmdJoin->setEnabled(true);
-            return;
-        }
-        target_ = DisplayPath(*target);
-        pb1->setValue(0);
-        percent->setText(QStringLiteral("0"));
-        StartJoin(*runner_, std::move(*pieces), *target);
     });
 }
 

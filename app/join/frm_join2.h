@@ -32,6 +32,7 @@ private:
 
     JobRunner* runner_ = nullptr;
     QString target_;
+    std::string chosenInDialog_;  // a target the save dialog has already confirmed
 };
 
 }  // namespace brindle::app

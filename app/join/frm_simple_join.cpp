@@ -109,35 +109,20 @@ void frmSimpleJoin::cmdBrowse_Click() {
 
 void frmSimpleJoin::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    txtPath->setEnabled(false);  // the target is read once the pieces are found
-    CheckPieces(this, [this](std::optional<std::vector<std::string>> pieces) {
-        txtPath->setEnabled(true);
-        if (!pieces) {
-            EndProgram();
-            return;
+    ClickJoin(this, *runner_, txtPath, chosenInDialog_, [this](JoinClick click, const std::string&) {
+        switch (click) {
+            case JoinClick::kStarted:
+                break;
+            case JoinClick::kPiecesRefused:
+                EndProgram();
+                break;
+            case JoinClick::kTargetKept:
+                // Back to the window: the user may choose another destination.
+                cmdJoin->setEnabled(true);
+                txtPath->setFocus();
+                break;
         }
-        StartWith(std::move(*pieces));
     });
-}
-
-void frmSimpleJoin::StartWith(std::vector<std::string> pieces) {
-    const std::optional<std::string> target = TargetPath(this, txtPath);
-    if (!target) {
-        cmdJoin->setEnabled(true);
-        return;
-    }
-    if (*target != chosenInDialog_ && io::Exists(*target)) {
-        const QString question = QStringLiteral("The file '") + DisplayPath(*target) +
-                                 QStringLiteral("' already exists.\nDo you want to replace it?");
-        if (CurrentPrompter().Message(this, question, QString(), Prompter::Icon::Question,
-                                      Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
-            // Back to the window: the user may choose another destination.
-            cmdJoin->setEnabled(true);
-            txtPath->setFocus();
-            return;
-        }
-    }
-    StartJoin(*runner_, std::move(pieces), *target);
 }
 
 void frmSimpleJoin::JoinCancelled(const QString& note) {

@@ -35,7 +35,6 @@ private:
     void cmdJoin_Click();
     void JoinFinished(bool ok, const QString& reason);
     void JoinCancelled(const QString& note);
-    void StartWith(std::vector<std::string> pieces);
     void EndProgram();
 
     JobRunner* runner_ = nullptr;

@@ -15,6 +15,7 @@
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
+#include "shell/file_io.h"
 #include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
@@ -23,8 +24,6 @@
 
 namespace brindle::app {
 namespace {
-
-const QColor kInk(0x26, 0x32, 0x4d);
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -100,12 +99,46 @@ void CheckPieces(QWidget* window, PiecesFound then) {
         [folder = state.JoinFolder, group = state.JoinGroupName] { return PlanJoin(folder, group); }));
 }
 
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target) {
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
+               bool replaceExisting) {
     JoinParams params;
     params.outputPath = target;
     params.pieces = std::move(pieces);
+    params.replaceExisting = replaceExisting;
     runner.Start(
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
+}
+
+void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+               const std::string& confirmedInDialog, JoinClicked then) {
+    targetBox->setEnabled(false);  // the target is read once the pieces are found
+    CheckPieces(window, [window, &runner, targetBox, confirmedInDialog, then](
+                            std::optional<std::vector<std::string>> pieces) {
+        targetBox->setEnabled(true);
+        if (!pieces) {
+            then(JoinClick::kPiecesRefused, {});
+            return;
+        }
+        const std::optional<std::string> path = TargetPath(window, targetBox);
+        if (!path) {
+            then(JoinClick::kTargetKept, {});
+            return;
+        }
+        const std::string target = *path;
+        const bool replacing = io::Exists(target);
+        if (replacing && target != confirmedInDialog) {
+            const QString question = QStringLiteral("The file '") + DisplayPath(target) +
+                                     QStringLiteral("' already exists.\nDo you want to replace it?");
+            if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
+                                          Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
+                then(JoinClick::kTargetKept, {});
+                return;
+            }
+        }
+        // A file that turns up at a name that was free is not replaced either.
+        StartJoin(runner, std::move(*pieces), target, replacing);
+        then(JoinClick::kStarted, target);
+    });
 }
 
 void ShowJoinFailed(QWidget* window, const QString& reason) {

@@ -52,7 +52,19 @@ using PiecesFound = std::function<void(std::optional<std::vector<std::string>>)>
 void CheckPieces(QWidget* window, PiecesFound then);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target);
+void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
+               bool replaceExisting);
+
+// A click on either join window's join button: the pieces are found (CheckPieces), the typed
+// target read from `targetBox` (TargetPath), and a file already there is replaced only when
+// the user says Yes (default No) or the save dialog confirmed that very path
+// (`confirmedInDialog`). Then the join starts. The pieces are looked for off the window's
+// thread (the target box waits meanwhile); `then` hears how it went and, once started, the
+// join's output.
+enum class JoinClick { kStarted, kPiecesRefused, kTargetKept };
+using JoinClicked = std::function<void(JoinClick, const std::string& target)>;
+void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+               const std::string& confirmedInDialog, JoinClicked then);
 
 // "Fail to merge the files.", with the reason under it.
 void ShowJoinFailed(QWidget* window, const QString& reason);

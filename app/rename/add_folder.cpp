@@ -1,4 +1,5 @@
 #include "rename/add_folder.h"
+#include "shell/batch_fill.h"
 
 #include <QFutureWatcher>
 #include <QGridLayout>
@@ -9,18 +10,11 @@
 #include <QTreeView>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "rename/folder_tree.h"
-#include "rename/rename_list.h"
-#include "shell/batch_fill.h"
-#include "shell/prompter.h"
-
 namespace brindle::app {
 
-addFolder::addFolder(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("addFolder"));
-    setWindowTitle(QStringLiteral("Add Folder"));
-
-    tree_ = MakeFolderTree(this, QStringLiteral("ft1"));
+addFolder::addFolder(QWidget* parent)
+    : AddDialog(QStringLiteral("addFolder"), QStringLiteral("Add Folder"), QStringLiteral("ft1"),
+                parent) {
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ListView1"));
     list_->setUniformItemSizes(true);
@@ -28,20 +22,14 @@ addFolder::addFolder(QWidget* parent) : QDialog(parent) {
     count_->setObjectName(QStringLiteral("Label1"));
     list_->setAccessibleName(QStringLiteral("Files that will be added"));
 
-    auto* ok = ok_ = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("Command1"));
+    QPushButton* ok = ok_ = MakeButton("Command1", QStringLiteral("&OK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Ca&ncel"), this);
-    cancel->setObjectName(QStringLiteral("Command2"));
-    cancel->setAutoDefault(false);
-    connect(ok, &QPushButton::clicked, this, &addFolder::OkClicked);
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        filestring_ = kCancelled;
-        reject();
-    });
+    QPushButton* cancel = MakeCancelButton("Command2");
+    connect(ok, &QPushButton::clicked, this,
+            [this] { Confirm(picker_.Confirm(), kNoImageInFolder); });
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(tree_, 0, 0);
+    grid->addWidget(tree(), 0, 0);
     grid->addWidget(list_, 0, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -51,25 +39,16 @@ addFolder::addFolder(QWidget* parent) : QDialog(parent) {
     bottom->addWidget(ok);
     bottom->addWidget(cancel);
     grid->addLayout(bottom, 1, 0, 1, 2);
-    resize(620, 400);
 
-    setTabOrder(tree_, list_);
+    setTabOrder(tree(), list_);
     setTabOrder(list_, ok);
     setTabOrder(ok, cancel);
-
-    ShowFolder(StartFolder());
-    ChooseTreeFolder(tree_, folder_);
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this] { ShowFolder(TreeFolder(tree_)); });
-    tree_->setFocus();
+    StartListing();
 }
 
-void addFolder::ShowFolder(const QString& folder) {
-    const QString listed = FolderToList(tree_, folder, folder_);
-    if (listed.isEmpty()) {
-        return;
-    }
-    folder_ = listed;
+bool addFolder::IsListing() const { return !ok_->isEnabled(); }
+
+void addFolder::ListFolder() {
     // One look at every file of a large or slow folder runs off the interface thread; OK
     // waits for the list, and a newer choice of folder wins over an older listing.
     const int generation = ++listing_;
@@ -80,53 +59,31 @@ void addFolder::ShowFolder(const QString& folder) {
     auto* watcher = new QFutureWatcher<Listed>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
-        if (generation == listing_) {
-            ShowListed(watcher->result().first, watcher->result().second, generation);
+        if (generation != listing_) {
+            return;
         }
+        picker_ = watcher->result().first;
+        list_->clear();
+        // The count follows every folder, not only the fallback road.
+        count_->setText(QString::fromStdString(picker_.CountText()));
+        AddInBatches(
+            list_, watcher->result().second, [this, generation] { return generation == listing_; },
+            [this] {
+                ok_->setEnabled(true);
+                list_->setEnabled(true);
+                unsetCursor();
+                emit listed();
+            });
     });
-    watcher->setFuture(QtConcurrent::run([folder = folder_.toStdString()] {
+    watcher->setFuture(QtConcurrent::run([path = folder().toStdString()] {
         Listed found;
-        found.first.Show(folder);
+        found.first.Show(path);
         found.second.reserve(static_cast<qsizetype>(found.first.names().size()));
         for (const std::string& name : found.first.names()) {
             found.second.append(QString::fromStdString(name));
         }
         return found;
     }));
-}
-
-void addFolder::ShowListed(const FolderPicker& picker, const QStringList& names, int generation) {
-    picker_ = picker;
-    list_->clear();
-    // The count follows every folder, not only the fallback road.
-    count_->setText(QString::fromStdString(picker_.CountText()));
-    AddInBatches(
-        list_, names, [this, generation] { return generation == listing_; },
-        [this] {
-            ok_->setEnabled(true);
-            list_->setEnabled(true);
-            unsetCursor();
-            emit listed();
-        });
-}
-
-void addFolder::OkClicked() {
-    const auto chosen = picker_.Confirm();
-    if (!chosen) {
-        CurrentPrompter().Message(this, QString::fromLatin1(kNoImageInFolder.data(),
-                                                             kNoImageInFolder.size()),
-                                  {}, Prompter::Icon::None, Prompter::Buttons::Ok);
-        return;
-    }
-    filestring_ = *chosen;
-    accept();
-}
-
-void addFolder::done(int result) {
-    if (filestring_.empty()) {
-        filestring_ = kCancelled;
-    }
-    QDialog::done(result);
 }
 
 }  // namespace brindle::app

@@ -4,7 +4,6 @@
 #include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -12,19 +11,15 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "rename/folder_tree.h"
-#include "rename/rename_list.h"
 #include "rename/row_click.h"
 #include "shell/batch_fill.h"
-#include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 
-fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("fileAdd"));
-    setWindowTitle(QStringLiteral("Add Files"));
-
-    tree_ = MakeFolderTree(this, QStringLiteral("FolderTreeview1"));
+fileAdd::fileAdd(QWidget* parent)
+    : AddDialog(QStringLiteral("fileAdd"), QStringLiteral("Add Files"),
+                QStringLiteral("FolderTreeview1"), parent) {
     auto* label1 = new QLabel(QStringLiteral("File extension"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     type_ = new QComboBox(this);
@@ -42,17 +37,12 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     list_->setUniformRowHeights(true);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ToggleCheckOnRowClick(list_);
+    SetTone(list_, Tone::CheckList);
 
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    QPushButton* selectAll = button("Command3", QStringLiteral("Select &All"));
-    QPushButton* deselectAll = button("Command2", QStringLiteral("&Deselect All"));
-    QPushButton* ok = ok_ = button("Command1", QStringLiteral("&Ok"));
-    QPushButton* cancel = button("cmdCancel", QStringLiteral("Ca&ncel"));
+    QPushButton* selectAll = MakeButton("Command3", QStringLiteral("Select &All"));
+    QPushButton* deselectAll = MakeButton("Command2", QStringLiteral("&Deselect All"));
+    QPushButton* ok = ok_ = MakeButton("Command1", QStringLiteral("&Ok"));
+    QPushButton* cancel = MakeCancelButton("cmdCancel");
     ok->setDefault(true);
 
     const auto tickAll = [this](Qt::CheckState state) {
@@ -63,10 +53,6 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     connect(selectAll, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Checked); });
     connect(deselectAll, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Unchecked); });
     connect(ok, &QPushButton::clicked, this, &fileAdd::OkClicked);
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        filestring_ = kCancelled;
-        reject();
-    });
 
     auto* right = new QVBoxLayout;
     auto* typeRow = new QHBoxLayout;
@@ -80,7 +66,7 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     ticks->addStretch();
     right->addLayout(ticks);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(tree_, 0, 0);
+    grid->addWidget(tree(), 0, 0);
     grid->addLayout(right, 0, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -89,9 +75,8 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
     confirm->addWidget(ok);
     confirm->addWidget(cancel);
     grid->addLayout(confirm, 1, 0, 1, 2);
-    resize(620, 400);
 
-    setTabOrder(tree_, type_);
+    setTabOrder(tree(), type_);
     setTabOrder(type_, list_);
     setTabOrder(list_, selectAll);
     setTabOrder(selectAll, deselectAll);
@@ -100,26 +85,13 @@ fileAdd::fileAdd(QWidget* parent) : QDialog(parent) {
 
     connect(type_, &QComboBox::currentIndexChanged, this, [this] {
         pattern_ = QString::fromStdString(PatternOfType(type_->currentText().toStdString()));
-        Refill();
+        ListFolder();
     });
-    ShowFolder(StartFolder());
-    ChooseTreeFolder(tree_, folder_);
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this] { ShowFolder(TreeFolder(tree_)); });
-    tree_->setFocus();
+    StartListing();
 }
 
-void fileAdd::ShowFolder(const QString& folder) {
-    const QString listed = FolderToList(tree_, folder, folder_);
-    if (listed.isEmpty()) {
-        return;
-    }
-    folder_ = listed;
-    Refill();
-}
-
-void fileAdd::Refill() {
-    if (folder_.isEmpty()) {
+void fileAdd::ListFolder() {
+    if (folder().isEmpty()) {
         return;
     }
     // One look at every file of a large or slow folder runs off the interface thread; Ok
@@ -128,44 +100,41 @@ void fileAdd::Refill() {
     ok_->setEnabled(false);
     list_->setEnabled(false);
     setCursor(Qt::BusyCursor);
-    auto* watcher = new QFutureWatcher<FilePicker>(this);
+    using Listed = std::pair<FilePicker, QStringList>;
+    auto* watcher = new QFutureWatcher<Listed>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
-        if (generation == listing_) {
-            ShowListed(watcher->result(), generation);
+        if (generation != listing_) {
+            return;
         }
+        picker_ = watcher->result().first;
+        list_->clear();
+        const QStringList names = watcher->result().second;
+        const auto row = [names](qsizetype i) {
+            auto* item = new QTreeWidgetItem(QStringList{names[i]});
+            item->setCheckState(0, Qt::Unchecked);
+            return item;
+        };
+        AddInBatches(
+            list_, names.size(), row, [this, generation] { return generation == listing_; },
+            [this] {
+                ok_->setEnabled(true);
+                list_->setEnabled(true);
+                unsetCursor();
+                emit listed();
+            });
     });
-    watcher->setFuture(
-        QtConcurrent::run([folder = folder_.toStdString(), pattern = pattern_.toStdString()] {
-            FilePicker picker;
-            picker.Show(folder, pattern);
-            return picker;
-        }));
+    watcher->setFuture(QtConcurrent::run([path = folder().toStdString(), pattern = pattern_.toStdString()] {
+        Listed found;
+        found.first.Show(path, pattern);
+        for (const std::string& name : found.first.names()) {
+            found.second.append(QString::fromStdString(name));
+        }
+        return found;
+    }));
 }
 
-void fileAdd::ShowListed(const FilePicker& picker, int generation) {
-    picker_ = picker;
-    list_->clear();
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(picker_.names().size()));
-    for (const std::string& name : picker_.names()) {
-        names.append(QString::fromStdString(name));
-    }
-    const qsizetype count = names.size();
-    const auto row = [names = std::move(names)](qsizetype i) {
-        auto* item = new QTreeWidgetItem(QStringList{names[i]});
-        item->setCheckState(0, Qt::Unchecked);
-        return item;
-    };
-    AddInBatches(
-        list_, count, row, [this, generation] { return generation == listing_; },
-        [this] {
-            ok_->setEnabled(true);
-            list_->setEnabled(true);
-            unsetCursor();
-            emit listed();
-        });
-}
+bool fileAdd::IsListing() const { return !ok_->isEnabled(); }
 
 void fileAdd::OkClicked() {
     picker_.TickAll(false);
@@ -174,22 +143,7 @@ void fileAdd::OkClicked() {
             picker_.ToggleTick(static_cast<std::size_t>(i));
         }
     }
-    const auto chosen = picker_.Confirm();
-    if (!chosen) {
-        CurrentPrompter().Message(this, QString::fromLatin1(kNoFileSelected.data(),
-                                                             kNoFileSelected.size()),
-                                  {}, Prompter::Icon::None, Prompter::Buttons::Ok);
-        return;
-    }
-    filestring_ = *chosen;
-    accept();
-}
-
-void fileAdd::done(int result) {
-    if (filestring_.empty()) {
-        filestring_ = kCancelled;
-    }
-    QDialog::done(result);
+    Confirm(picker_.Confirm(), kNoFileSelected);
 }
 
 }  // namespace brindle::app

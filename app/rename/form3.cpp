@@ -10,6 +10,7 @@
 #include "rename/rename_dialogs.h"
 #include "shell/path_text.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 namespace {
@@ -24,6 +25,7 @@ Form3::Form3(const std::string& fileName, QWidget* parent)
     : QDialog(parent), oldExtension_(OldExtension(fileName)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Form3"));
+    SetTone(this, Tone::Selection);
 
     auto* label1 = new QLabel(QStringLiteral("New File Name"), this);
     label1->setObjectName(QStringLiteral("Label1"));

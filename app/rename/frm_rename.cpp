@@ -15,14 +15,18 @@
 #include <QTreeWidget>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "rename/add_dialog.h"
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"
 #include "rename/file_add.h"
 #include "rename/form3.h"
 #include "rename/frm_rename2.h"
 #include "rename/row_click.h"
+#include "shell/file_drop.h"
+#include "shell/navigation.h"
 #include "shell/path_text.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 namespace {
@@ -94,6 +98,7 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     // Exactly as wide as the four columns together.
     view_->setGeometry((width() - listWidth) / 2, kListTop, listWidth, kListHeight);
     ToggleCheckOnRowClick(view_);
+    SetTone(view_, Tone::CheckList);
     connect(view_, &QTreeWidget::itemChanged, this, &frmRename::ItemChanged);
     // A double-click on empty space finds no item, so nothing opens.
     connect(view_, &QTreeWidget::itemDoubleClicked, this,
@@ -201,6 +206,26 @@ void frmRename::AddFileString(const std::string& filestring, AddSource source) {
     filling_ = false;
 }
 
+bool frmRename::TakesDrop(const QMimeData& drag) const {
+    const std::vector<std::string> paths = DroppedPaths(drag);
+    return !paths.empty() && std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
+        return IsFolder(path) || IsRegularFile(path);
+    });
+}
+
+void frmRename::TakeDrop(const QMimeData& drag) {
+    AddPaths(DroppedPaths(drag));
+}
+
+void frmRename::AddPaths(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        bool folder = false;
+        if (const std::optional<std::string> filestring = DroppedFileString(path, &folder)) {
+            AddFileString(*filestring, folder ? AddSource::kAddFolder : AddSource::kAddFiles);
+        }
+    }
+}
+
 void frmRename::ShowAddDialog(AddSource source) {
     QDialog* dialog = nullptr;
     if (source == AddSource::kAddFiles) {
@@ -253,16 +278,11 @@ void frmRename::ApplyRuleClicked() {
         return;
     }
     editor_ = new frmRename2(this);
-    // Beside the list where the screen has room, else over its right part.
-    QPoint at = pos() + QPoint(width() + 12, 0);
+    // Beside the list, so its columns and buttons stay in view and usable.
     if (const QScreen* screen = this->screen()) {
-        const QRect room = screen->availableGeometry();
-        if (at.x() + editor_->width() > room.right()) {
-            at.setX(std::max(room.left(), room.right() - editor_->width()));
-        }
-        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - editor_->height())));
+        editor_->move(PlaceBeside(frameGeometry(), editor_->frameGeometry().size(),
+                                  screen->availableGeometry(), 12));
     }
-    editor_->move(at);
     editor_->show();
     editor_->activateWindow();
 }

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <string>
+#include <vector>
 
 #include "rename/apply_renames.h"
 #include "rename/rename_list.h"
@@ -26,6 +27,9 @@ public:
     void ShowNewNames();
     // Adds what an add dialog chose: Add Files appends, Add Folder puts the files on top.
     void AddFileString(const std::string& filestring, AddSource source);
+    // Adds files as Add File(s) adds them and folders as Add Folder does (every file in it);
+    // anything else is skipped.
+    void AddPaths(const std::vector<std::string>& paths);
     // The rule editor while it is open.
     frmRename2* RuleEditor() const { return editor_; }
     // True while the renames run (off the interface thread).
@@ -34,6 +38,11 @@ public:
 signals:
     // The renames have run and their message was shown.
     void renamesDone();
+
+protected:
+    // Files are added as Add File(s) adds them, folders as Add Folder does.
+    bool TakesDrop(const QMimeData& drag) const override;
+    void TakeDrop(const QMimeData& drag) override;
 
 private:
     void ShowAddDialog(AddSource source);

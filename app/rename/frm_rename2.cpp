@@ -3,24 +3,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDrag>
-#include <QDropEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QValidator>
 #include <algorithm>
 #include <chrono>
-#include <functional>
 
 #include "rename/frm_rename.h"
+#include "rename/item_strip.h"
 #include "rename/naming_rule.h"
 #include "rename/rule_strip.h"
+#include "shell/form_controls.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 
 namespace brindle::app {
 namespace {
@@ -40,7 +37,6 @@ constexpr int kStripHeight = 36;
 constexpr int kStripLeft = 112;
 constexpr int kFooterTop = 380;
 
-const QString kItemMime = QStringLiteral("application/x-tarnwick-brindle-rule-item");
 const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext"),
                                QStringLiteral("Date"), QStringLiteral("Number")};
 
@@ -70,85 +66,7 @@ public:
     }
 };
 
-// An item label: the left button drags it; Left and Right move it a slot for keyboard users.
-class ItemLabel final : public QLabel {
-public:
-    ItemLabel(const QString& item, QWidget* parent, std::function<void(int)> moveByKey)
-        : QLabel(item, parent), moveByKey_(std::move(moveByKey)) {
-        setAlignment(Qt::AlignCenter);
-        setFocusPolicy(Qt::StrongFocus);
-        setCursor(Qt::OpenHandCursor);
-        setAccessibleDescription(QStringLiteral("Drag, or press Left or Right, to reorder"));
-        setStyleSheet(QStringLiteral(
-            "QLabel { background: #e3ebfb; color: #1f3a73; border: 1px solid #9fb4dd;"
-            " border-radius: 4px; font-size: 12px; }"
-            "QLabel:focus { border: 2px solid #2f5fc4; }"));
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() != Qt::LeftButton) {
-            return;
-        }
-        auto* mime = new QMimeData;
-        mime->setData(kItemMime, text().toUtf8());
-        auto* drag = new QDrag(this);
-        drag->setMimeData(mime);
-        drag->setPixmap(grab());
-        drag->setHotSpot(event->position().toPoint());
-        drag->exec(Qt::MoveAction);
-    }
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
-            moveByKey_(event->key() == Qt::Key_Left ? -1 : 1);
-            return;
-        }
-        QLabel::keyPressEvent(event);
-    }
-
-private:
-    std::function<void(int)> moveByKey_;
-};
-
 }  // namespace
-
-// The strip takes the drops, also those aimed at a label: labels accept none, so Qt hands
-// the drop to the strip at the same point, which is the label's left plus the point within.
-class ItemStrip final : public QFrame {
-public:
-    ItemStrip(QWidget* parent, std::function<void(const QString&, double)> drop)
-        : QFrame(parent), drop_(std::move(drop)) {
-        setAcceptDrops(true);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), QColor(0xff, 0xff, 0xff));
-        painter.setPen(QColor(0x9a, 0xa8, 0xc4));
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-    void dragEnterEvent(QDragEnterEvent* event) override {
-        if (event->mimeData()->hasFormat(kItemMime)) {
-            event->acceptProposedAction();
-        }
-    }
-    void dragMoveEvent(QDragMoveEvent* event) override {
-        if (event->mimeData()->hasFormat(kItemMime)) {
-            event->acceptProposedAction();
-        }
-    }
-    void dropEvent(QDropEvent* event) override {
-        if (!event->mimeData()->hasFormat(kItemMime)) {
-            return;
-        }
-        event->acceptProposedAction();
-        drop_(QString::fromUtf8(event->mimeData()->data(kItemMime)), event->position().x());
-    }
-
-private:
-    std::function<void(const QString&, double)> drop_;
-};
 
 frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     setObjectName(QStringLiteral("frmRename2"));
@@ -228,7 +146,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     named(txtAutoNum_, QStringLiteral("txtAutoNum"), QStringLiteral("Auto Increment Number"));
     txtAutoNum_->setGeometry(240, 180, 80, 24);
     QLabel* hint = label(QStringLiteral("e.g. 3, 02, 004, -05"), QRect(330, 180, 200, 24));
-    hint->setStyleSheet(QStringLiteral("color: #7a879f;"));
+    SetTone(hint, Tone::Muted);
     txtAutoNum_->setAccessibleDescription(hint->text());
 
     // Row 6: the strip with its dividers and item labels.
@@ -240,7 +158,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     for (std::size_t i = 0; i < kStripDividers.size(); ++i) {
         auto* line = new QFrame(strip_);
         line->setObjectName(QStringLiteral("Line1_%1").arg(i));
-        line->setStyleSheet(QStringLiteral("background: #c3cde0;"));
+        SetTone(line, Tone::Divider);
         line->setGeometry(ToPixels(kStripDividers[i]), 4, 1, kStripHeight - 8);
     }
     for (std::size_t i = 0; i < items_.size(); ++i) {
@@ -277,7 +195,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     named(preview_, QStringLiteral("txtNewFileName"), QStringLiteral("New File Name Preview"));
     preview_->setReadOnly(true);
     preview_->setGeometry(16, 336, width() - 32, 28);
-    preview_->setStyleSheet(QStringLiteral("QLineEdit { background: #ffffff; font-size: 14px; }"));
+    preview_->setFont(ScaledFont(preview_->font(), 1.15));
     previewLabel->setBuddy(preview_);
 
     // Row 9: the buttons, in the footer band.

@@ -1,10 +1,13 @@
 #include "shell/artwork.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <cmath>
+
+#include "shell/theme.h"
 
 // The resources sit in a static library, so nothing would pull them in by itself.
 static void InitArtworkResources() {
@@ -20,6 +23,13 @@ void EnsureArtwork() {
 
 QPixmap Artwork(const QString& name, QSize size) {
     EnsureArtwork();
+    // A picture drawn for light surfaces may have a form for dark ones.
+    if (qApp != nullptr && IsDark(QGuiApplication::palette())) {
+        const QString dark = name + QStringLiteral("_dark");
+        if (QFile::exists(QStringLiteral(":/artwork/%1.svg").arg(dark))) {
+            return Artwork(dark, size);
+        }
+    }
     static QHash<QString, QPixmap> cache;
     const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
     const QString key =

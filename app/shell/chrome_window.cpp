@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
 #include "shell/startup.h"
+#include "shell/theme.h"
 #include "shell/title_strip.h"
 
 namespace brindle::app {
@@ -24,11 +28,13 @@ constexpr int kNavigationLefts[3] = {32, 104, 176};
 constexpr int kNavigationTop = 328;
 constexpr int kFooterTop = 316;
 
-const QColor kJobAccents[3] = {QColor(0x0f, 0x76, 0x6e), QColor(0x43, 0x38, 0xca),
-                               QColor(0xb4, 0x53, 0x09)};
-
 const QString kNavigationTags[3] = {QStringLiteral("Split a file"), QStringLiteral("Merge Files"),
                                     QStringLiteral("Batch Renaming")};
+
+// The desktop's window list and screen readers say which window and step this is.
+QString WindowTitle(const QString& subtitle) {
+    return subtitle.isEmpty() ? kProductName : subtitle + QStringLiteral(" - ") + kProductName;
+}
 
 }  // namespace
 
@@ -37,12 +43,13 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     EnsureArtwork();
     ImageControl::InstallAccessibility();
     setAttribute(Qt::WA_DeleteOnClose);
-    // The desktop's window list and screen readers say which window and step this is.
-    setWindowTitle(options.subtitle.isEmpty() ? kProductName
-                                              : options.subtitle + QStringLiteral(" - ") + kProductName);
+    SetTone(this, Tone::Selection);
+    setWindowTitle(WindowTitle(options.subtitle));
     setFixedSize(options.size);
 
+    setAcceptDrops(true);
     auto* strip = new TitleStrip(options.subtitle, this);
+    strip_ = strip;
     strip->setObjectName(options.stripName);
     strip->setGeometry(0, 0, width(), kTitleHeight);
     strip->setAccessibleName(windowTitle());
@@ -68,6 +75,8 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     connect(first, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
     if (options.second == ChromeOptions::SecondImage::Minimise) {
         ImageControl* second = titleImage(image2, QStringLiteral("Minimixed"), 56, QStringLiteral("minimise"));
+        // The tool tip keeps its described text; a screen reader says the word itself.
+        second->setAccessibleName(QStringLiteral("Minimise"));
         connect(second, &ImageControl::clicked, this,
                 [this] { setWindowState(windowState() | Qt::WindowMinimized); });
         chromeControls_.push_back(second);
@@ -93,7 +102,7 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         }
         auto* button = new ImageControl(this);
         button->setObjectName(QStringLiteral("imgButton_%1").arg(i));
-        button->setFocusColour(kJobAccents[i]);
+        button->setFocusJob(i);
         chromeControls_.insert(chromeControls_.begin() + i, button);
         button->setGeometry(QRect(QPoint(kNavigationLefts[i], kNavigationTop), kNavigationSize));
         connect(button, &ImageControl::pointerMoved, this,
@@ -121,12 +130,22 @@ ImageControl* ChromeWindow::NavigationButton(int index) const {
     return navigationButtons_[static_cast<std::size_t>(index)];
 }
 
+void ChromeWindow::SetSubtitle(const QString& subtitle) {
+    options_.subtitle = subtitle;
+    setWindowTitle(WindowTitle(subtitle));
+    strip_->SetSubtitle(subtitle);
+    strip_->setAccessibleName(windowTitle());
+}
+
 void ChromeWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (chromeArranged_) {
         return;
     }
     chromeArranged_ = true;
+    for (QLineEdit* box : findChildren<QLineEdit*>()) {
+        box->installEventFilter(this);
+    }
     // Tab reaches the window's own controls first, then the navigation bar, minimise, close.
     const auto isChrome = [this](QWidget* w) {
         return std::find(chromeControls_.begin(), chromeControls_.end(), w) != chromeControls_.end();
@@ -187,17 +206,66 @@ void ChromeWindow::closeEvent(QCloseEvent* event) {
 }
 
 void ChromeWindow::paintEvent(QPaintEvent*) {
+    const ChromeColours colours = DeriveChrome(palette());
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(0xf5, 0xf7, 0xfb));
+    painter.fillRect(rect(), colours.surface);
     if (options_.footerTop > 0) {
         painter.fillRect(QRect(0, options_.footerTop, width(), height() - options_.footerTop),
-                         QColor(0xe9, 0xed, 0xf5));
-        painter.setPen(QColor(0xd5, 0xdc, 0xea));
+                         colours.footer);
+        painter.setPen(colours.divider);
         painter.drawLine(0, options_.footerTop, width(), options_.footerTop);
     }
-    // Borderless windows need an edge of their own against a light desktop.
-    painter.setPen(QColor(0x9a, 0xa8, 0xc4));
+    // Borderless windows need an edge of their own against the desktop.
+    painter.setPen(colours.edge);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void ChromeWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        // The desktop switched between light and dark: colours that derive from it follow.
+        RefreshTones(this);
+    }
+}
+
+bool ChromeWindow::TakesDrop(const QMimeData&) const {
+    return false;
+}
+
+void ChromeWindow::TakeDrop(const QMimeData&) {}
+
+bool ChromeWindow::HandleDrag(QEvent* event) {
+    auto* drag = static_cast<QDropEvent*>(event);
+    if (!TakesDrop(*drag->mimeData())) {
+        drag->ignore();
+        return true;
+    }
+    drag->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        TakeDrop(*drag->mimeData());
+    }
+    return true;
+}
+
+void ChromeWindow::dragEnterEvent(QDragEnterEvent* event) {
+    HandleDrag(event);
+}
+
+void ChromeWindow::dragMoveEvent(QDragMoveEvent* event) {
+    HandleDrag(event);
+}
+
+void ChromeWindow::dropEvent(QDropEvent* event) {
+    HandleDrag(event);
+}
+
+bool ChromeWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+        static_cast<QDropEvent*>(event)->mimeData()->hasUrls()) {
+        return HandleDrag(event);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ChromeWindow::CloseClicked() {

@@ -8,9 +8,12 @@
 
 #include "shell/image_list.h"
 
+class QMimeData;
+
 namespace brindle::app {
 
 class ImageControl;
+class TitleStrip;
 
 // What chrome a window carries.
 struct ChromeOptions {
@@ -52,11 +55,24 @@ public:
 
     const ImageList& ImageList2() const { return navigationImages_; }
     ImageControl* NavigationButton(int index) const;
+    // The text after the product name in the title strip and the window's title.
+    void SetSubtitle(const QString& subtitle);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+    // Drops from the file manager: a window that takes them says whether it takes what a
+    // drag carries, and takes it. What it refuses gets the no-drop cursor and nothing else:
+    // no question, no message. Text boxes pass such drags to their window.
+    virtual bool TakesDrop(const QMimeData& drag) const;
+    virtual void TakeDrop(const QMimeData& drag);
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // A window whose job runs closes only when the user agrees to stop the job.
     void closeEvent(QCloseEvent* event) override;
 
@@ -65,7 +81,10 @@ private:
     void NavigationPointerMoved(int index);
     void NavigationClicked(int index);
 
+    bool HandleDrag(QEvent* event);
+
     ChromeOptions options_;
+    TitleStrip* strip_ = nullptr;
     ImageList navigationImages_;
     std::array<ImageControl*, 3> navigationButtons_{};
     std::vector<ImageControl*> chromeControls_;  // in their tab order, after the window's own

@@ -13,8 +13,6 @@
 namespace brindle::app {
 namespace {
 
-const QColor kInk(0x26, 0x32, 0x4d);
-
 // An open folder in the program's blue, drawn for each pixel ratio so it stays sharp.
 QPixmap FolderPicture(int size, qreal ratio) {
     QPixmap pixmap(qRound(size * ratio), qRound(size * ratio));
@@ -61,9 +59,6 @@ QLabel* MakeCaption(const QString& text, const QString& name, QWidget* parent) {
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, kInk);
-    label->setPalette(palette);
     return label;
 }
 
@@ -111,8 +106,17 @@ QLabel* MakeHeading(const QString& text, const QString& name, QWidget* parent) {
     QFont font = heading->font();
     font.setBold(true);
     heading->setFont(font);
-    heading->setStyleSheet(QStringLiteral("color: #26324d;"));
     return heading;
+}
+
+QFont ScaledFont(const QFont& font, double factor) {
+    QFont scaled = font;
+    if (font.pointSizeF() > 0) {
+        scaled.setPointSizeF(font.pointSizeF() * factor);
+    } else {
+        scaled.setPixelSize(qRound(font.pixelSize() * factor));
+    }
+    return scaled;
 }
 
 void SetTabChain(std::initializer_list<QWidget*> widgets) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <initializer_list>
 
+class QFont;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -25,6 +26,8 @@ QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName
 // The user's decimal separator for reading and showing numbers; "." where it is not one
 // ASCII character.
 char LocaleDecimalSeparator();
+// The same face, `factor` times as large, whether its size is in points or pixels.
+QFont ScaledFont(const QFont& font, double factor);
 // Tab visits the widgets in the order given.
 void SetTabChain(std::initializer_list<QWidget*> widgets);
 

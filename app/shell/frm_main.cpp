@@ -6,15 +6,21 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+#include "join/frm_join.h"
 #include "join/frm_simple_join.h"
 #include "join/join_state.h"
 #include "rename/frm_rename.h"
 #include "shell/artwork.h"
 #include "shell/command_line.h"
+#include "shell/file_drop.h"
+#include "shell/form_controls.h"
 #include "shell/image_control.h"
 #include "shell/navigation.h"
+#include "shell/paths.h"
+#include "shell/theme.h"
 #include "shell/wizard_state.h"
 #include "split/frm_simple.h"
+#include "split/frm_split.h"
 #include "split/split_state.h"
 
 namespace brindle::app {
@@ -24,8 +30,6 @@ constexpr QSize kActionSize(105, 89);
 constexpr int kActionLefts[3] = {26, 157, 289};
 constexpr int kActionTop = 50;
 constexpr int kFooterTop = 182;
-const QColor kActionAccents[3] = {QColor(0x14, 0xb8, 0xa6), QColor(0x63, 0x66, 0xf1),
-                                  QColor(0xf5, 0x9e, 0x0b)};
 
 ChromeOptions MainChrome() {
     ChromeOptions options;
@@ -45,12 +49,14 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     panel->setGeometry(1, kTitleHeight, width() - 2, kFooterTop - kTitleHeight);
     // Decoration: the pointer passes through to the window's surface.
     panel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    panel->setStyleSheet(QStringLiteral("#Shape1 { background: #ffffff; }"));
+    SetTone(panel, Tone::Panel);
 
     const QString captions[3] = {QStringLiteral("Split file"), QStringLiteral("Merge files"),
                                  QStringLiteral("Batch renaming")};
-    QFont captionFont(QStringLiteral("Times New Roman"));
-    captionFont.setPixelSize(15);
+    // The program's own font: no face of its own, which some desktops would fill with a
+    // serif one.
+    QFont captionFont = font();
+    captionFont.setWeight(QFont::DemiBold);
     for (int i = 0; i < 3; ++i) {
         const QString& key = kJobKeys[i];
         actionImages_.Add(key, Artwork(QStringLiteral("job_") + key, kActionSize));
@@ -64,14 +70,15 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
         connect(action, &ImageControl::pointerMoved, this, [this, i] { ActionPointerMoved(i); });
         connect(action, &ImageControl::clicked, this, [this, i] { OpenJobWindow(i, this); });
         action->setAccessibleName(captions[i]);
-        action->setFocusColour(kActionAccents[i]);
+        action->setFocusJob(i);
         actions_[static_cast<std::size_t>(i)] = action;
 
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label2_%1").arg(i));
         caption->setFont(captionFont);
         caption->setAlignment(Qt::AlignCenter);
-        caption->setStyleSheet(QStringLiteral("color: #26324d;"));
+        // It lies on the panel, in the base colour.
+        caption->setForegroundRole(QPalette::Text);
         caption->setGeometry(kActionLefts[i] - 10, kActionTop + kActionSize.height() + 6,
                              kActionSize.width() + 20, 22);
     }
@@ -84,14 +91,15 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     line->setObjectName(QStringLiteral("Line1"));
     line->setGeometry(1, kFooterTop, width() - 2, 1);
     line->setAttribute(Qt::WA_TransparentForMouseEvents);
-    line->setStyleSheet(QStringLiteral("background: #d5dcea;"));
+    SetTone(line, Tone::Divider);
     line->lower();
 
     auto* version = new QLabel(QStringLiteral("Version " BRINDLE_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
     version->setAttribute(Qt::WA_TransparentForMouseEvents);
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    version->setStyleSheet(QStringLiteral("color: #7a879f; font-size: 11px;"));
+    version->setFont(ScaledFont(version->font(), 0.9));
+    SetTone(version, Tone::Muted);
     version->setGeometry(12, kFooterTop + 1, width() - 24, height() - kFooterTop - 2);
 }
 
@@ -106,9 +114,19 @@ void frmMain::Load(const std::vector<std::string>& arguments, const std::string&
             CentreOnScreen(this);
             show();
             return;
-        case StartWindow::RenameList:
-            next = new frmRename;
+        case StartWindow::RenameList: {
+            // What the file manager's "Rename with" names comes after the switch.
+            auto* list = new frmRename;
+            std::vector<std::string> paths(arguments.begin() + 1, arguments.end());
+            for (std::string& path : paths) {
+                if (!path.empty() && path.front() != kPathSeparator && !currentFolder.empty()) {
+                    path = JoinPath(currentFolder, path);
+                }
+            }
+            list->AddPaths(paths);
+            next = list;
             break;
+        }
         case StartWindow::QuickJoin:
             SharedJoinState().JoinFolder = decision.joinFolder;
             SharedJoinState().JoinGroupName = decision.joinGroupName;
@@ -144,6 +162,22 @@ void frmMain::ActionPointerMoved(int index) {
     }
     ResetActionImages();
     action->setPixmap(actionImages_.Picture(key));
+}
+
+bool frmMain::TakesDrop(const QMimeData& drag) const {
+    return DroppedFile(drag).has_value();
+}
+
+void frmMain::TakeDrop(const QMimeData& drag) {
+    const std::optional<std::string> file = DroppedFile(drag);
+    if (!file) {
+        return;
+    }
+    if (IsPieceFile(*file)) {
+        static_cast<frmJoin*>(OpenJobWindow(1, this))->ShowGroupOf(*file);
+    } else {
+        static_cast<frmSplit*>(OpenJobWindow(0, this))->ChooseFile(*file);
+    }
 }
 
 void frmMain::mouseMoveEvent(QMouseEvent* event) {

@@ -28,6 +28,9 @@ public:
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
+    // A file opens the split wizard with it, a piece the join wizard on its group.
+    bool TakesDrop(const QMimeData& drag) const override;
+    void TakeDrop(const QMimeData& drag) override;
 
 private:
     void ActionPointerMoved(int index);

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "shell/theme.h"
+
 namespace brindle::app {
 
 namespace {
@@ -44,7 +46,7 @@ QAccessibleInterface* AccessibleFactory(const QString& className, QObject* objec
 }  // namespace
 
 ImageControl::ImageControl(QWidget* parent)
-    : QWidget(parent), focusColour_(0x43, 0x38, 0xca) {
+    : QWidget(parent) {
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
@@ -60,6 +62,11 @@ void ImageControl::InstallAccessibility() {
 
 void ImageControl::setFocusColour(const QColor& colour) {
     focusColour_ = colour;
+    update();
+}
+
+void ImageControl::setFocusJob(int job) {
+    focusJob_ = job;
     update();
 }
 
@@ -85,7 +92,10 @@ void ImageControl::paintEvent(QPaintEvent*) {
     if (hasFocus()) {
         // The pictures' own rounded outline, drawn in the accent colour.
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(focusColour_, 2));
+        const QColor ring = focusJob_ >= 0          ? JobAccent(focusJob_, palette())
+                            : focusColour_.isValid() ? focusColour_
+                                                     : palette().color(QPalette::Highlight);
+        painter.setPen(QPen(ring, 2));
         painter.setBrush(Qt::NoBrush);
         const qreal radius = std::min(width(), height()) * 0.2;
         painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), radius, radius);

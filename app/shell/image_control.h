@@ -21,6 +21,8 @@ public:
     void setHoverPixmap(const QPixmap& pixmap);
     // The colour of the ring drawn while the control has the keyboard focus.
     void setFocusColour(const QColor& colour);
+    // The ring takes the job's accent (0 split, 1 merge, 2 rename) for the current palette.
+    void setFocusJob(int job);
 
     // Call once before the first window: gives every ImageControl its button interface.
     static void InstallAccessibility();
@@ -44,6 +46,7 @@ private:
     QPixmap pixmap_;
     QPixmap hoverPixmap_;
     QColor focusColour_;
+    int focusJob_ = -1;
     bool pressed_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "join/frm_join.h"
 #include "shell/job_runner.h"
@@ -21,6 +22,12 @@ bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>&
     if (afterPlace) {
         afterPlace();
     }
+    ShowWithFocus(next);
+    current->close();
+    return true;
+}
+
+void ShowWithFocus(QWidget* next) {
     next->show();
     next->activateWindow();
     // The window's own first control keeps the focus the window set up for it.
@@ -29,8 +36,6 @@ bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>&
     } else {
         next->setFocus();
     }
-    current->close();
-    return true;
 }
 
 QWidget* OpenJobWindow(int index, QWidget* from) {
@@ -50,6 +55,24 @@ QWidget* OpenJobWindow(int index, QWidget* from) {
         default:
             return nullptr;
     }
+}
+
+QPoint PlaceBeside(const QRect& anchor, QSize size, const QRect& room, int gap) {
+    // QRect's right() and bottom() are the last pixels inside, so room ends at right() + 1.
+    const int roomEnd = room.x() + room.width();
+    const int roomBottom = room.y() + room.height();
+    int x = 0;
+    if (anchor.x() + anchor.width() + gap + size.width() <= roomEnd) {
+        x = anchor.x() + anchor.width() + gap;
+    } else if (anchor.x() - gap - size.width() >= room.x()) {
+        x = anchor.x() - gap - size.width();
+    } else if (roomEnd - (anchor.x() + anchor.width()) >= anchor.x() - room.x()) {
+        x = std::max(room.x(), roomEnd - size.width());
+    } else {
+        x = room.x();
+    }
+    const int y = std::max(room.y(), std::min(anchor.y(), roomBottom - size.height()));
+    return {x, y};
 }
 
 void CentreOnScreen(QWidget* window) {

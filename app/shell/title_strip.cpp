@@ -13,6 +13,11 @@ namespace brindle::app {
 TitleStrip::TitleStrip(const QString& subtitle, QWidget* parent)
     : QWidget(parent), subtitle_(subtitle) {}
 
+void TitleStrip::SetSubtitle(const QString& subtitle) {
+    subtitle_ = subtitle;
+    update();
+}
+
 void TitleStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -11,6 +11,7 @@ class TitleStrip : public QWidget {
     Q_OBJECT
 public:
     TitleStrip(const QString& subtitle, QWidget* parent);
+    void SetSubtitle(const QString& subtitle);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -6,8 +6,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "shell/file_drop.h"
 #include "shell/job_controls.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 #include "split/split_state.h"
@@ -15,13 +17,18 @@
 namespace brindle::app {
 namespace {
 
-ChromeOptions Chrome() {
-    ChromeOptions options;
-    options.subtitle = QStringLiteral("Split file");
+QString Subtitle() {
+    QString subtitle = QStringLiteral("Split file");
     const std::string name = GetFileName(SharedSplitState().SplitSourcePath);
     if (!name.empty()) {
-        options.subtitle += QStringLiteral(" · ") + QString::fromStdString(name);
+        subtitle += QStringLiteral(" · ") + DisplayPath(name);
     }
+    return subtitle;
+}
+
+ChromeOptions Chrome() {
+    ChromeOptions options;
+    options.subtitle = Subtitle();
     options.size = QSize(400, 280);
     options.stripName = QStringLiteral("Picture2");
     options.second = ChromeOptions::SecondImage::Close;
@@ -63,6 +70,25 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     connect(runner_, &JobRunner::cancelled, this, &frmSimple::Cancelled);
 }
 
+void frmSimple::ChooseFile(const std::string& path) {
+    SplitState& state = SharedSplitState();
+    state.SplitSourcePath = path;
+    state.SplitDestFolder = GetFolderName(path) + kPathSeparator;
+    state.SplitGroupName = StripExtension(GetFileName(path));
+    SetSubtitle(Subtitle());
+}
+
+bool frmSimple::TakesDrop(const QMimeData& drag) const {
+    // The running split keeps the file it was started on.
+    return !runner_->IsRunning() && DroppedFile(drag).has_value();
+}
+
+void frmSimple::TakeDrop(const QMimeData& drag) {
+    if (const std::optional<std::string> file = DroppedFile(drag)) {
+        ChooseFile(*file);
+    }
+}
+
 void frmSimple::Split() {
     const SplitState& state = SharedSplitState();
     const std::int64_t length = RegularFileLength(state.SplitSourcePath);
@@ -75,8 +101,12 @@ void frmSimple::Split() {
         return;
     }
     const std::int32_t dataSize = PieceDataSize(state, length);
+    bool replaceOthers = false;
+    if (!ConfirmSplitTargets(this, state, dataSize, &replaceOthers)) {
+        return;
+    }
     cmdSplit_->setEnabled(false);
-    runner_->Start(SplitWork(state, dataSize));
+    runner_->Start(SplitWork(state, dataSize, replaceOthers));
 }
 
 void frmSimple::Finished(bool ok, const QString& reason) {

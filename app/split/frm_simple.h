@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "shell/chrome_window.h"
 #include "split/split_choice.h"
 
@@ -18,6 +20,12 @@ public:
     explicit frmSimple(QWidget* parent = nullptr);
 
     const SplitChoiceControls& Choice() const { return choice_; }
+    // Splits `path` instead, beside itself, as if the command line had named it.
+    void ChooseFile(const std::string& path);
+
+protected:
+    bool TakesDrop(const QMimeData& drag) const override;
+    void TakeDrop(const QMimeData& drag) override;
 
 private:
     void Split();

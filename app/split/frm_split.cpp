@@ -9,11 +9,13 @@
 #include <QFileSystemWatcher>
 #include <QToolButton>
 
+#include "shell/file_drop.h"
 #include "shell/frm_main.h"
 #include "shell/navigation.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
+#include "shell/theme.h"
 #include "split/split_page_chrome.h"
 #include "split/split_pages.h"
 
@@ -51,7 +53,7 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
         caption->setGeometry(16, 204 + i * 24, 84, 22);
-        caption->setStyleSheet(QStringLiteral("color: #5a6784;"));
+        SetTone(caption, Tone::Muted);
         auto* value = new QLabel(this);
         value->setObjectName(QStringLiteral("Label5_%1").arg(i));
         value->setGeometry(104, 204 + i * 24, 360, 22);
@@ -103,8 +105,22 @@ void frmSplit::Browse() {
         RefuseLostName(this, file);
         return;
     }
-    ShowPath(txtPath_, *path);
+    ChooseFile(*path);
+}
+
+void frmSplit::ChooseFile(const std::string& path) {
+    ShowPath(txtPath_, path);
     RefreshFileInfo();
+}
+
+bool frmSplit::TakesDrop(const QMimeData& drag) const {
+    return DroppedFile(drag).has_value();
+}
+
+void frmSplit::TakeDrop(const QMimeData& drag) {
+    if (const std::optional<std::string> file = DroppedFile(drag)) {
+        ChooseFile(*file);
+    }
 }
 
 void frmSplit::OptionClicked(int index) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "shell/chrome_window.h"
 #include "split/split_choice.h"
@@ -25,6 +26,12 @@ public:
     // Shows the chosen file's name, size and folder; empty values for a path that names no
     // file.
     void RefreshFileInfo();
+    // Takes `path` as the file to split, as choosing it in the open dialog does.
+    void ChooseFile(const std::string& path);
+
+protected:
+    bool TakesDrop(const QMimeData& drag) const override;
+    void TakeDrop(const QMimeData& drag) override;
 
 private:
     void Browse();

@@ -42,7 +42,6 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     lblinfo_->setGeometry(16, 68, 448, 184);
     lblinfo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblinfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblinfo_->setStyleSheet(QStringLiteral("color: #26324d;"));
     heading->setBuddy(lblinfo_);
 
     progress1_ = new QProgressBar(this);
@@ -100,9 +99,13 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
 }
 
 void frmSplit3::Split() {
+    bool replaceOthers = false;
+    if (!ConfirmSplitTargets(this, SharedSplitState(), pieceDataSize_, &replaceOthers)) {
+        return;
+    }
     cmdSplit_->setEnabled(false);
     destination_ = QString::fromStdString(SharedSplitState().SplitDestFolder);
-    runner_->Start(SplitWork(SharedSplitState(), pieceDataSize_));
+    runner_->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers));
 }
 
 void frmSplit3::Finished(bool ok, const QString& reason) {

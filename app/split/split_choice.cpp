@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "shell/path_text.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
 #include "shell/short_date.h"
 #include "split/split_engine.h"
@@ -122,13 +124,42 @@ std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength) {
     return planned.SplitPieceSize;
 }
 
-JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize) {
+namespace {
+
+SplitParams ParamsFor(const SplitState& state, std::int32_t pieceDataSize) {
     SplitParams params;
     params.sourcePath = state.SplitSourcePath;
     params.destFolder = state.SplitDestFolder;
     params.groupName = state.SplitGroupName;
     params.pieceSize = pieceDataSize;
     params.extension = "qmf";
+    return params;
+}
+
+}  // namespace
+
+bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t pieceDataSize,
+                         bool* replaceOthers) {
+    std::optional<SplitClash> clash;
+    const Status status = CheckSplitTargets(ParamsFor(state, pieceDataSize),
+                                            RegularFileLength(state.SplitSourcePath), &clash);
+    // A split that can never be done fails in the job, on the described failure path.
+    *replaceOthers = status.ok() && clash.has_value();
+    if (!*replaceOthers) {
+        return true;
+    }
+    const QString question =
+        QStringLiteral("The folder '") + DisplayPath(state.SplitDestFolder) +
+        QStringLiteral("' already holds ") + DisplayPath(GetFileName(clash->path)) +
+        QStringLiteral(", ") + DisplayPath(clash->holds) +
+        QStringLiteral(".\nDo you want to replace it?");
+    return CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
+                                     Prompter::Buttons::YesNoDefaultNo) == Prompter::Answer::Yes;
+}
+
+JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers) {
+    SplitParams params = ParamsFor(state, pieceDataSize);
+    params.replaceOthers = replaceOthers;
     params.splitDate = TodayShortDate();
     return [params](Progress& progress) { return SplitFile(params, progress).status; };
 }

@@ -48,8 +48,15 @@ bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& controls,
 // is shown again cuts the same pieces.
 std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength);
 
+// Checks what the split would replace before anything is written: a file that is not the
+// source's own earlier piece (another file's group, a file that is not a piece) is replaced
+// only if the user says Yes (default No). False when the user said No; `replaceOthers` is
+// the user's word for SplitWork.
+bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t pieceDataSize,
+                         bool* replaceOthers);
+
 // The split of the shared state's source into its destination, "qmf" pieces dated today.
-JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize);
+JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers);
 
 inline constexpr auto kFailedSplit = "Fail to split the file";
 

@@ -4,8 +4,11 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "join/discovery.h"
+#include "join/group_checks.h"
+#include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 #include "shell/sha256.h"
@@ -15,6 +18,7 @@ namespace brindle {
 namespace {
 
 constexpr std::size_t kDigestLength = 64;
+constexpr std::string_view kSplitLine = "# Tarnwick Brindle checksums of the split with GroupId ";
 constexpr std::size_t kHashBuffer = std::size_t{1} << 20;
 
 // sha256sum writes a name holding a backslash or a line break escaped, the line marked "\".
@@ -90,6 +94,22 @@ Status SizeOf(const std::string& path, std::int64_t* size) {
     return status.ok() ? file.Size(size) : status;
 }
 
+// The GroupId on a first line this program wrote.
+std::optional<std::int32_t> SplitOfLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    if (line.substr(0, kSplitLine.size()) != kSplitLine) {
+        return std::nullopt;
+    }
+    const std::string_view digits = line.substr(kSplitLine.size());
+    if (digits.empty() || digits.size() > 9 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(std::stol(std::string(digits)));
+}
+
 // Moves `progress` through piece `index` of `count` as it is hashed; each piece takes an
 // equal share of the bar.
 std::function<bool(std::int64_t)> PieceTick(Progress* progress, const std::string& piece,
@@ -152,7 +172,14 @@ Status HashFile(const std::string& path, std::string* hexDigest,
 
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
                          const std::vector<std::string>& piecePaths, Progress* progress) {
-    std::string text;
+    PieceHeader first;
+    if (piecePaths.empty()) {
+        return Status::InvalidArgument("there are no pieces to list");
+    }
+    if (Status status = ReadPieceHeader(piecePaths.front(), &first); !status.ok()) {
+        return status;
+    }
+    std::string text = std::string(kSplitLine) + std::to_string(first.GroupId) + "\n";
     for (std::size_t i = 0; i < piecePaths.size(); ++i) {
         const std::string& piece = piecePaths[i];
         std::string digest;
@@ -162,27 +189,15 @@ Status WriteChecksumFile(const std::string& folder, const std::string& groupName
         }
         text += ChecksumLine(digest, GetFileName(piece));
     }
-    const std::string target = ChecksumFilePath(folder, groupName);
-    io::File out;
-    std::string temporary;
-    Status status = out.CreateTempBeside(target, &temporary);
+    io::AtomicFile out(ChecksumFilePath(folder, groupName));
+    Status status = out.Open();
     if (status.ok()) {
-        status = out.WriteAll(text.data(), text.size());
+        status = out.file().WriteAll(text.data(), text.size());
     }
-    if (status.ok()) {
-        status = out.Close();
-    }
-    if (status.ok()) {
-        status = io::MoveReplacing(temporary, target);
-    }
-    if (!status.ok()) {
-        (void)out.Close();
-        (void)io::RemoveFile(temporary);
-    }
-    return status;
+    return status.ok() ? out.Commit(io::AtomicFile::Move::kReplace) : status;
 }
 
-Status ReadChecksumFile(const std::string& path, ChecksumList* list) {
+Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::optional<std::int32_t>* groupId) {
     if (!io::IsRegularFile(path)) {
         return Status::NotFound("no checksum file: " + path);
     }
@@ -204,6 +219,9 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list) {
         return status;
     }
     list->clear();
+    if (groupId != nullptr) {
+        *groupId = SplitOfLine(std::string_view(text).substr(0, text.find('\n')));
+    }
     std::size_t start = 0;
     int lineNumber = 0;
     while (start < text.size()) {
@@ -214,8 +232,8 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list) {
         ++lineNumber;
         const std::string line = text.substr(start, end - start);
         start = end + 1;
-        if (line.empty()) {
-            continue;
+        if (line.empty() || line.front() == '#') {
+            continue;  // as sha256sum skips comments
         }
         std::string name;
         std::string digest;
@@ -228,16 +246,14 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list) {
     return Status::Ok();
 }
 
-Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths,
-                    Progress* progress) {
-    for (std::size_t i = 0; i < piecePaths.size(); ++i) {
-        const std::string& piece = piecePaths[i];
+Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths) {
+    for (const std::string& piece : piecePaths) {
         const auto entry = list.find(GetFileName(piece));
         if (entry == list.end()) {
             return Status::Corruption("the checksum file does not list " + piece);
         }
         std::string digest;
-        Status status = HashFile(piece, &digest, PieceTick(progress, piece, i, piecePaths.size()));
+        Status status = HashFile(piece, &digest);
         if (!status.ok()) {
             return status;
         }
@@ -248,21 +264,30 @@ Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& pi
     return Status::Ok();
 }
 
-Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths, Progress* progress) {
-    if (piecePaths.empty()) {
-        return Status::Ok();
-    }
-    const std::string& first = piecePaths.front();
-    ChecksumList list;
-    const Status status =
-        ReadChecksumFile(ChecksumFilePath(GetFolderName(first), GroupNameFromPiece(first)), &list);
+Status LoadGroupChecksums(const std::string& folder, const std::string& groupName, std::int32_t groupId,
+                          const std::vector<std::string>& pieceNames, GroupChecksums* checksums) {
+    const std::string path = ChecksumFilePath(folder, groupName);
+    std::optional<std::int32_t> split;
+    const Status status = ReadChecksumFile(path, &checksums->list, &split);
     if (status.code() == Status::Code::kNotFound) {
         return Status::Ok();
     }
     if (!status.ok()) {
         return status;
     }
-    return VerifyPieces(list, piecePaths, progress);
+    const std::string name = GetFileName(path);
+    if (split && *split != groupId) {
+        checksums->note = name + " belongs to another split; not used";
+    } else if (!split && std::none_of(pieceNames.begin(), pieceNames.end(), [&](const std::string& piece) {
+                   return checksums->list.count(piece) != 0;
+               })) {
+        checksums->note = name + " lists none of these pieces; not used";
+    } else {
+        checksums->used = true;
+        return Status::Ok();
+    }
+    checksums->list.clear();
+    return Status::Ok();
 }
 
 const char* VerdictText(PieceVerdict verdict) {
@@ -289,28 +314,30 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
     PieceHeader first;
     const std::string firstPath = FirstPiecePath(folder, groupName);
     check.status = ReadPieceHeader(firstPath, &first);
+    if (check.status.ok()) {
+        check.status = CheckFirstPiece(first, firstPath);
+    }
     if (!check.status.ok()) {
         return check;
     }
-    const std::optional<std::int64_t> length = StoredSourceLength(first);
-    if (!length || first.PieceCount < 1 || first.PieceCount > kMaxPieces) {
-        check.status = Status::Corruption("the first piece's header is damaged: " + firstPath);
-        return check;
-    }
-    check.sourceLength = *length;
+    check.sourceLength = *StoredSourceLength(first);
 
-    ChecksumList list;
-    const Status listed = ReadChecksumFile(ChecksumFilePath(folder, groupName), &list);
-    if (!listed.ok() && listed.code() != Status::Code::kNotFound) {
-        check.status = listed;
+    std::vector<std::string> names;
+    for (int i = 1; i <= first.PieceCount; ++i) {
+        names.push_back(*PieceFileName(groupName, i));
+    }
+    GroupChecksums checksums;
+    check.status = LoadGroupChecksums(folder, groupName, first.GroupId, names, &checksums);
+    if (!check.status.ok()) {
         return check;
     }
-    check.checksumsChecked = listed.ok();
+    check.checksumsChecked = checksums.used;
+    check.checksumNote = checksums.note;
 
     const std::vector<std::string> present = io::FileNamesIn(folder, true);
     for (int i = 1; i <= first.PieceCount; ++i) {
         PieceCheck piece;
-        piece.name = *PieceFileName(groupName, i);
+        piece.name = names[static_cast<std::size_t>(i - 1)];
         const std::string path = JoinPath(folder, piece.name);
         PieceHeader header;
         std::int64_t size = 0;
@@ -325,9 +352,13 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
             piece.verdict = PieceVerdict::kDamaged;
             piece.reason = sized.message();
         } else {
-            check.dataBytes += size - static_cast<std::int64_t>(kHeaderSize);
-            if (check.checksumsChecked) {
-                const Status verified = VerifyPieces(list, {path});
+            const std::int64_t data = size - static_cast<std::int64_t>(kHeaderSize);
+            check.dataBytes += data;
+            piece.fault = PlaceFault(first, header, i, data);
+            if (!piece.fault.empty()) {
+                piece.verdict = PieceVerdict::kDamaged;
+            } else if (check.checksumsChecked) {
+                const Status verified = VerifyPieces(checksums.list, {path});
                 if (!verified.ok()) {
                     piece.verdict = PieceVerdict::kDamaged;
                     piece.reason = verified.message();

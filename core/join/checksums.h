@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,9 @@
 
 // Checksum files beside a group's pieces, in the format of coreutils' sha256sum: one line per
 // piece file, "<64 lowercase hex>  <file name>", so `sha256sum -c G.sha256` checks a group
-// with no program of ours. The pieces themselves are never changed.
+// with no program of ours. The first line is a comment naming the split (sha256sum skips
+// lines that start with "#"), so a file left by an earlier split is never held against the
+// pieces of a later one. The pieces themselves are never changed.
 namespace brindle {
 
 // The file name -> lowercase hex digest entries of one checksum file.
@@ -25,22 +28,32 @@ std::string ChecksumFilePath(const std::string& folder, const std::string& group
 Status HashFile(const std::string& path, std::string* hexDigest,
                 const std::function<bool(std::int64_t)>& tick = {});
 
-// Hashes every piece and writes the group's checksum file atomically: it appears whole, or
-// not at all. With `progress`, the hashing moves it piece by piece and heeds its stop.
+// Hashes every piece and writes the group's checksum file, naming the first piece's GroupId,
+// atomically: it appears whole, or not at all.
+// With `progress`, the hashing moves it piece by piece and heeds its stop.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
                          const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
 
 // NotFound when there is no such file; Corruption when a line is not a checksum line.
-Status ReadChecksumFile(const std::string& path, ChecksumList* list);
+// `groupId`, when given, gets the split the file names on its first line, or nothing for a
+// file this program did not write.
+Status ReadChecksumFile(const std::string& path, ChecksumList* list,
+                        std::optional<std::int32_t>* groupId = nullptr);
+
+// The checksum file beside a group, when it speaks for these pieces: one this program wrote
+// for the split `groupId`, or one it did not write that lists any of them. Another split's
+// file, or one about other files, is left out, and `note` says so in one line.
+struct GroupChecksums {
+    bool used = false;
+    ChecksumList list;
+    std::string note;
+};
+Status LoadGroupChecksums(const std::string& folder, const std::string& groupName, std::int32_t groupId,
+                          const std::vector<std::string>& pieceNames, GroupChecksums* checksums);
 
 // Ok when every piece is listed and its bytes match; otherwise Corruption naming the first
 // piece that is damaged or missing from the list.
-Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths,
-                    Progress* progress = nullptr);
-
-// Checks the pieces against the checksum file of their group when one lies beside the first
-// piece; Ok when there is none.
-Status VerifyPiecesIfListed(const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
+Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths);
 
 // What `brindle verify` finds of each piece of a group.
 enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged, kNotRegular };
@@ -52,6 +65,7 @@ struct PieceCheck {
     std::string name;
     PieceVerdict verdict = PieceVerdict::kOk;
     std::string reason;  // for a damaged piece: why
+    std::string fault;   // a header that does not fit its place, in a few words ("holds piece 3")
 };
 
 struct GroupCheck {
@@ -60,13 +74,14 @@ struct GroupCheck {
     std::int64_t dataBytes = 0;    // of the pieces that are there
     std::int64_t sourceLength = 0;  // as the first piece stores it
     bool checksumsChecked = false;
+    std::string checksumNote;  // why a checksum file beside the group was not used
     // The group would join correctly.
     bool Joinable() const;
 };
 
 // Checks a group without joining it: every piece present by exact name, all from the first
-// piece's split, their data adding up to the stored length, and each piece's checksum where
-// the group's checksum file exists. Every piece is looked at; nothing stops at the first fault.
+// piece's split, each header fitting its place, and each piece's checksum where the group's
+// checksum file speaks for it. Every piece is looked at; nothing stops at the first fault.
 GroupCheck CheckGroup(const std::string& folder, const std::string& groupName);
 
 }  // namespace brindle

@@ -72,7 +72,9 @@ std::string LongPathName(const std::string& path, const std::string& currentFold
 StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
                                 const std::string& currentFolder) {
     StartDecision decision;
-    if (arguments.empty() || arguments.back().empty()) {
+    // "-s" names a file to split even when it is a piece (the file manager's "Split with").
+    const bool splitSwitch = !arguments.empty() && arguments.front() == "-s";
+    if (arguments.empty() || arguments.back().empty() || (splitSwitch && arguments.size() == 1)) {
         return decision;
     }
     const std::string& last = arguments.back();
@@ -93,7 +95,7 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
         dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
     const auto slash = path.rfind(kPathSeparator);
 
-    if (Lowered(extension) == "qmf") {
+    if (Lowered(extension) == "qmf" && !splitSwitch) {
         decision.window = StartWindow::QuickJoin;
         decision.joinFolder = slash == std::string::npos ? std::string() : GetFolderName(path);
         const auto bracket = fileName.rfind('(');

@@ -8,9 +8,9 @@ namespace brindle {
 // The window the desktop program opens first, decided from its arguments.
 enum class StartWindow {
     Main,        // no argument: the main window with its three jobs
-    RenameList,  // first argument "-r"
+    RenameList,  // first argument "-r"; the arguments after it are added to the list
     QuickJoin,   // last argument a first piece file (extension "qmf")
-    QuickSplit,  // any other last argument: the file to split
+    QuickSplit,  // any other last argument, or any after "-s": the file to split
 };
 
 struct StartDecision {

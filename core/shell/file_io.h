@@ -23,13 +23,19 @@ public:
     File& operator=(const File&) = delete;
 
     Status OpenRead(const std::string& path);
-    // Creates a new, uniquely named file in the folder of `target`.
+    // Creates a new, uniquely named file in the folder of `target`. The name is short and
+    // hidden, so any target name the folder allows has a temporary beside it.
     Status CreateTempBeside(const std::string& target, std::string* tempPath);
+    // Gives this file the permission bits of the regular file at `path`, when there is one:
+    // a file that replaces another keeps who may read it.
+    Status TakePermissionsOf(const std::string& path);
 
     Status Size(std::int64_t* size) const;
     // Reads exactly `n` bytes; a short file is an error.
     Status ReadExact(void* buffer, std::size_t n);
     Status WriteAll(const void* buffer, std::size_t n);
+    // Hands what was written to the system, so that reading the file shows it.
+    Status Flush();
     // Flushes what was written to the disk itself, so it survives a power cut.
     Status Sync();
     // Closes and reports any error the close itself brings (a full disk can show up here).
@@ -53,6 +59,23 @@ using CopyTick = std::function<bool(std::int64_t done)>;
 Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
                  const CopyTick& tick = {});
 
+// An exclusive advisory lock on a folder, held until destruction: two splits into one
+// folder take turns instead of interleaving their pieces. Where the file system has no
+// locks the folder is used unlocked; the portable road only makes this program's own
+// splits take turns.
+class FolderLock {
+public:
+    FolderLock() = default;
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    // Waits until no other process holds the folder.
+    Status Lock(const std::string& folder);
+
+private:
+    int fd_ = -1;
+};
+
 // Moves `from` onto `to`, replacing `to` if it exists; both in one folder.
 Status MoveReplacing(const std::string& from, const std::string& to);
 // Moves `from` to `to` only if nothing is at `to`; never replaces.
@@ -75,6 +98,9 @@ namespace testing {
 void SetWriteBudget(std::int64_t bytes);
 // Turns the kernel's copy off, so tests reach the plain read/write road.
 void SetKernelCopy(bool enabled);
+// Makes the kernel's copy fail as some file systems do: with this errno, or by returning 0
+// when it is 0. A negative value lets it work again.
+void SetKernelCopyFault(int error);
 // How many times File::Sync has run in this process.
 int SyncCount();
 }  // namespace testing

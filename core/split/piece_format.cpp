@@ -1,5 +1,7 @@
 #include "split/piece_format.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <limits>
 
@@ -83,8 +85,8 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-// Cuts at the last character boundary that fits `width` bytes, then pads with spaces.
-std::string FitField(std::string_view text, std::size_t width) {
+// The last character boundary of `text` that fits `width` bytes.
+std::size_t FitLength(std::string_view text, std::size_t width) {
     std::size_t end = 0;
     while (end < text.size()) {
         const std::size_t length = std::max<std::size_t>(Utf8SequenceLength(text, end), 1);
@@ -93,7 +95,12 @@ std::string FitField(std::string_view text, std::size_t width) {
         }
         end += length;
     }
-    std::string field(text.substr(0, end));
+    return end;
+}
+
+// Cuts at the last character boundary that fits `width` bytes, then pads with spaces.
+std::string FitField(std::string_view text, std::size_t width) {
+    std::string field(text.substr(0, FitLength(text, width)));
     field.resize(width, ' ');
     return field;
 }
@@ -117,12 +124,41 @@ constexpr std::uint16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The extension a shortened name keeps: from its last ".", with a short inner one before it
+// (".tar.gz"); empty when there is none or it would take most of the field.
+std::string_view KeptExtension(std::string_view name) {
+    constexpr std::size_t kLongest = 32;
+    const auto isShortPart = [](std::string_view part) {
+        return !part.empty() && part.size() <= 4 &&
+               std::all_of(part.begin(), part.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    };
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || name.size() - dot > kLongest) {
+        return {};
+    }
+    const auto inner = name.rfind('.', dot - 1);
+    if (inner != std::string_view::npos && inner > 0 && isShortPart(name.substr(inner + 1, dot - inner - 1))) {
+        return name.substr(inner);
+    }
+    return name.substr(dot);
+}
+
 }  // namespace
 
-void SetSourceName(PieceHeader& header, std::string_view fileName) {
+std::string StoredSourceName(std::string_view fileName) {
     const auto first = fileName.find_first_not_of(' ');
     fileName = first == std::string_view::npos ? std::string_view{} : fileName.substr(first);
-    header.SourceName = FitField(fileName, kSourceNameWidth);
+    if (fileName.size() <= kSourceNameWidth) {
+        return std::string(fileName);
+    }
+    const std::string_view extension = KeptExtension(fileName);
+    const std::string_view start = fileName.substr(0, fileName.size() - extension.size());
+    return std::string(start.substr(0, FitLength(start, kSourceNameWidth - extension.size()))) +
+           std::string(extension);
+}
+
+void SetSourceName(PieceHeader& header, std::string_view fileName) {
+    header.SourceName = FitField(StoredSourceName(fileName), kSourceNameWidth);
 }
 
 void SetSourceLength(PieceHeader& header, std::int64_t length) {
@@ -191,6 +227,8 @@ PieceHeader DecodeHeader(const HeaderBytes& bytes) {
 }
 
 std::string StoredText(std::string_view field) {
+    // A file name ends at a NUL byte wherever it is used, so its reading ends there too.
+    field = field.substr(0, field.find('\0'));
     const auto last = field.find_last_not_of(' ');
     field = last == std::string_view::npos ? std::string_view{} : field.substr(0, last + 1);
     if (IsValidUtf8(field)) {

@@ -17,8 +17,9 @@
 //        8     4 PieceSize     data bytes of a full piece (also stored in the short last one)
 //       12     4 PieceCount    pieces in the group
 //       16     4 SourceLength  length of the file that was split
-//       20   100 SourceName    its name without folder, leading spaces removed, UTF-8 cut at a
-//                              character boundary, space padded
+//       20   100 SourceName    its name without folder, leading spaces removed, UTF-8; a longer
+//                              name keeps its start and its extension, cut at a character
+//                              boundary; space padded
 //      120    36 SplitDate     date of the split as short-date text, space padded
 //      156   100 Reserved      zeros, except for a source above 2,147,483,647 bytes:
 //
@@ -85,16 +86,21 @@ void SetSourceLength(PieceHeader& header, std::int64_t length);
 // negative, fits in 32 bits, or exceeds what 999 pieces can hold).
 std::optional<std::int64_t> StoredSourceLength(const PieceHeader& header);
 
-// Fills the text fields the way a split stores them: leading spaces dropped from the name,
-// both cut to their field width at a UTF-8 character boundary and padded with spaces.
+// The name a split stores for a source file: leading spaces dropped, and a name longer than
+// the field cut at a UTF-8 character boundary before its extension, which it keeps
+// ("aaaa….tar.gz").
+std::string StoredSourceName(std::string_view fileName);
+
+// Fill the text fields the way a split stores them: the name as StoredSourceName gives it,
+// the date cut to its width at a character boundary, both padded with spaces.
 void SetSourceName(PieceHeader& header, std::string_view fileName);
 void SetSplitDate(PieceHeader& header, std::string_view date);
 
 HeaderBytes EncodeHeader(const PieceHeader& header);
 PieceHeader DecodeHeader(const HeaderBytes& bytes);
 
-// A stored text as UTF-8 with its trailing padding removed; bytes that are not valid UTF-8
-// are read as Windows-1252, since pieces may come from other systems.
+// A stored text as UTF-8, up to its first NUL byte and without its trailing padding; bytes
+// that are not valid UTF-8 are read as Windows-1252, since pieces may come from other systems.
 std::string StoredText(std::string_view field);
 
 // "2" -> "002", "45" -> "045"; nothing for numbers that have no three-digit form.

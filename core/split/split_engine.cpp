@@ -1,8 +1,14 @@
 #include "split/split_engine.h"
 
+#include <algorithm>
 #include <limits>
 #include <random>
+#include <set>
+#include <unordered_set>
 
+#include "join/checksums.h"
+#include "join/discovery.h"
+#include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 
@@ -21,36 +27,137 @@ std::optional<int> ProgressStep(int max, std::int64_t parts) {
     return static_cast<int>(step);
 }
 
+// What a split does to its folder besides writing the pieces.
+struct TargetPlan {
+    std::int64_t fullPieces = 0;
+    std::int64_t pieceCount = 0;
+    std::optional<SplitClash> clash;
+    std::vector<std::string> leftovers;  // earlier pieces beyond the new count
+    bool ownChecksumFile = false;        // one this program wrote lies at the group's name
+};
+
+// The header at `path` when the file is a piece: any 256 bytes decode, so the numbers must
+// make sense too.
+std::optional<PieceHeader> PieceAt(const std::string& path) {
+    PieceHeader header;
+    if (!io::IsRegularFile(path) || !ReadPieceHeader(path, &header).ok() || header.PieceIndex < 1 ||
+        header.PieceIndex > header.PieceCount || header.PieceCount > kMaxPieces || header.PieceSize < 1 ||
+        !StoredSourceLength(header)) {
+        return std::nullopt;
+    }
+    return header;
+}
+
+std::string Holds(const PieceHeader& header) {
+    return "piece " + std::to_string(header.PieceIndex) + " of " + std::to_string(header.PieceCount) + " of " +
+           StoredText(header.SourceName);
+}
+
+Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* plan) {
+    if (params.pieceSize < 1) {
+        return Status::InvalidArgument("the piece size must be at least one byte");
+    }
+    if (params.groupName.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+        return Status::InvalidArgument("a group name cannot hold \"/\" or a NUL byte: " + params.groupName);
+    }
+    if (length > kMaxSourceLength) {
+        return Status::InvalidArgument("the file is larger than 999 pieces can hold");
+    }
+    if (params.pieceSize > kMaxPieceFileSize - static_cast<std::int64_t>(kHeaderSize)) {
+        return Status::InvalidArgument("a piece file would be larger than 2,147,483,647 bytes");
+    }
+    plan->fullPieces = length / params.pieceSize;
+    if (plan->fullPieces == 0) {
+        return Status::InvalidArgument("the file is smaller than one piece");
+    }
+    plan->pieceCount = plan->fullPieces + (length % params.pieceSize != 0 ? 1 : 0);
+    if (plan->pieceCount > kMaxPieces) {
+        return Status::InvalidArgument("a group cannot have more than 999 pieces; this split would make " +
+                                       std::to_string(plan->pieceCount));
+    }
+
+    // A re-split of the same file replaces its own pieces; anything else needs the user's word.
+    PieceHeader own;
+    SetSourceName(own, GetFileName(params.sourcePath));
+    const std::string ownName = StoredText(own.SourceName);
+    std::set<std::int32_t> replacedGroups;
+    const auto note = [&](const std::string& path, std::string holds) {
+        if (!plan->clash) {
+            plan->clash = SplitClash{path, std::move(holds)};
+        }
+    };
+    for (int k = 1; k <= plan->pieceCount; ++k) {
+        const std::string name = *PieceFileName(params.groupName, k, params.extension);
+        const std::string path = JoinPath(params.destFolder, name);
+        if (io::SameFile(path, params.sourcePath)) {
+            return Status::InvalidArgument("a piece would replace the file being split: " + name);
+        }
+        if (!io::Exists(path)) {
+            continue;
+        }
+        const std::optional<PieceHeader> piece = PieceAt(path);
+        if (!piece) {
+            note(path, io::IsRegularFile(path) ? "a file that is not a piece" : "not a regular file");
+            continue;
+        }
+        replacedGroups.insert(piece->GroupId);
+        if (StoredText(piece->SourceName) != ownName) {
+            note(path, Holds(*piece));
+        }
+    }
+    // Pieces of the replaced group (or earlier ones of this source) beyond the new count
+    // would be orphans.
+    const std::vector<std::string> listed = io::FileNamesIn(params.destFolder, true);
+    const std::unordered_set<std::string> present(listed.begin(), listed.end());
+    for (int k = static_cast<int>(plan->pieceCount) + 1; k <= kMaxPieces; ++k) {
+        const std::string name = *PieceFileName(params.groupName, k, params.extension);
+        if (present.count(name) == 0) {
+            continue;
+        }
+        const std::string path = JoinPath(params.destFolder, name);
+        const std::optional<PieceHeader> piece = PieceAt(path);
+        if (piece && !io::SameFile(path, params.sourcePath) &&
+            (replacedGroups.count(piece->GroupId) != 0 || StoredText(piece->SourceName) == ownName)) {
+            plan->leftovers.push_back(path);
+        }
+    }
+
+    const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
+    if (io::SameFile(checksumPath, params.sourcePath)) {
+        if (params.checksums) {
+            return Status::InvalidArgument("the checksum file would replace the file being split: " + checksumPath);
+        }
+    } else if (io::Exists(checksumPath)) {
+        ChecksumList list;
+        std::optional<std::int32_t> split;
+        plan->ownChecksumFile = io::IsRegularFile(checksumPath) && ReadChecksumFile(checksumPath, &list, &split).ok() &&
+                                split.has_value();
+        if (params.checksums && !plan->ownChecksumFile) {
+            note(checksumPath, "a checksum file this program did not write");
+        }
+    }
+    return Status::Ok();
+}
+
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
                   std::int64_t dataLength, std::vector<char>& scratch, ByteMeter& meter,
                   bool* replaced) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
-    io::File piece;
-    std::string temporary;
-    Status status = piece.CreateTempBeside(path, &temporary);
-    if (!status.ok()) {
-        return status;
-    }
+    io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
+    Status status = piece.Open();
     const HeaderBytes bytes = EncodeHeader(header);
-    status = piece.WriteAll(bytes.data(), bytes.size());
     if (status.ok()) {
-        status = io::CopyRange(source, piece, dataLength, scratch,
+        status = piece.file().WriteAll(bytes.data(), bytes.size());
+    }
+    if (status.ok()) {
+        status = io::CopyRange(source, piece.file(), dataLength, scratch,
                                [&meter](std::int64_t done) { return meter(done); });
     }
     if (status.ok()) {
-        status = piece.Close();
-    }
-    if (status.ok()) {
         *replaced = *replaced || io::Exists(path);
-        status = io::MoveReplacing(temporary, path);
     }
-    if (!status.ok()) {
-        // A piece cut short would only mislead a later join.
-        (void)piece.Close();
-        (void)io::RemoveFile(temporary);
-    }
-    return status;
+    return status.ok() ? piece.Commit(io::AtomicFile::Move::kReplace) : status;
 }
 
 // A stopped split takes back every piece it wrote; what it replaced cannot come back.
@@ -59,6 +166,7 @@ SplitResult Stopped(SplitResult result, bool replacedEarlier) {
         (void)io::RemoveFile(piece);
     }
     result.pieces.clear();
+    result.checksumFile.clear();
     result.status = Status::Cancelled(
         replacedEarlier ? "Pieces of an earlier split of this file were already replaced, so that "
                           "group is no longer complete; the file itself is unchanged and can be "
@@ -76,10 +184,18 @@ std::int32_t DrawGroupId() {
     return id(generator);
 }
 
+Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, std::optional<SplitClash>* clash) {
+    TargetPlan plan;
+    const Status status = PlanTargets(params, sourceLength, &plan);
+    *clash = plan.clash;
+    return status;
+}
+
 SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     SplitResult result;
-    if (params.pieceSize < 1) {
-        result.status = Status::InvalidArgument("the piece size must be at least one byte");
+    io::FolderLock lock;
+    result.status = lock.Lock(params.destFolder);
+    if (!result.status.ok()) {
         return result;
     }
     io::File source;
@@ -87,59 +203,53 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     if (!result.status.ok()) {
         return result;
     }
+    // The length as the split starts: the file may have grown since the split was planned.
     std::int64_t length = 0;
     result.status = source.Size(&length);
+    TargetPlan plan;
+    if (result.status.ok()) {
+        result.status = PlanTargets(params, length, &plan);
+    }
+    if (result.status.ok() && plan.clash && !params.replaceOthers) {
+        result.status = Status::InvalidArgument(plan.clash->path + " is already there: " + plan.clash->holds);
+    }
     if (!result.status.ok()) {
         return result;
     }
-    if (length > kMaxSourceLength) {
-        result.status = Status::InvalidArgument("the file is larger than 999 pieces can hold");
-        return result;
-    }
-    const std::int64_t fullPieces = length / params.pieceSize;
-    const std::optional<int> step = ProgressStep(progress.Max(), fullPieces);
+    const std::optional<int> step = ProgressStep(progress.Max(), plan.fullPieces);
     if (!step) {
-        result.status = Status::InvalidArgument("the file is smaller than one piece");
+        result.status = Status::InvalidArgument("the progress bar is too short for this many pieces");
         return result;
     }
-    const std::int64_t remainder = length - fullPieces * params.pieceSize;
-    const std::int64_t pieceCount = fullPieces + (remainder != 0 ? 1 : 0);
-
-    // A piece written over the source would destroy what is still to be read.
-    for (std::int64_t k = 1; k <= std::min<std::int64_t>(pieceCount, kMaxPieces); ++k) {
-        const auto name = PieceFileName(params.groupName, static_cast<int>(k), params.extension);
-        if (io::SameFile(JoinPath(params.destFolder, *name), params.sourcePath)) {
-            result.status = Status::InvalidArgument("a piece would replace the file being split: " + *name);
-            return result;
-        }
-    }
+    const std::int64_t remainder = length - plan.fullPieces * params.pieceSize;
 
     PieceHeader header;
     header.PieceSize = params.pieceSize;
-    header.PieceCount = static_cast<std::int32_t>(std::min<std::int64_t>(pieceCount, std::numeric_limits<std::int32_t>::max()));
+    header.PieceCount = static_cast<std::int32_t>(plan.pieceCount);
     SetSourceLength(header, length);
     SetSourceName(header, GetFileName(params.sourcePath));
     SetSplitDate(header, params.splitDate);
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
 
+    // With checksums, hashing the pieces reads as many bytes again as writing them did.
+    const int half = params.checksums ? progress.Max() / 2 : progress.Max();
+    ProgressSpan writing(progress, 0, half);
+    ProgressSpan hashing(progress, half, progress.Max());
+    Progress& bar = params.checksums ? static_cast<Progress&>(writing) : progress;
     std::vector<char> scratch;
     bool replacedEarlier = false;
-    for (std::int64_t k = 1; k <= pieceCount; ++k) {
-        const bool full = k <= fullPieces;
-        const auto name = PieceFileName(params.groupName, static_cast<int>(k), params.extension);
-        if (!name) {
-            result.status = Status::InvalidArgument("a group cannot have more than 999 pieces");
-            return result;
-        }
-        const std::string path = JoinPath(params.destFolder, *name);
+    for (std::int64_t k = 1; k <= plan.pieceCount; ++k) {
+        const bool full = k <= plan.fullPieces;
+        const std::string path =
+            JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
         header.PieceIndex = static_cast<std::int32_t>(k);
         // Inside a piece the bar creeps towards the value it takes at the piece's end; the
         // short last piece moves it towards the end of the job.
-        const int before = progress.Value();
+        const int before = bar.Value();
         const int after = full ? static_cast<int>(static_cast<float>(before) + static_cast<float>(*step))
-                               : progress.Max();
-        ByteMeter meter(progress, full ? params.pieceSize : remainder, after);
-        result.status = progress.StopRequested()
+                               : bar.Max();
+        ByteMeter meter(bar, full ? params.pieceSize : remainder, after);
+        result.status = bar.StopRequested()
                             ? Status::Cancelled()
                             : WritePiece(source, path, header, full ? params.pieceSize : remainder,
                                          scratch, meter, &replacedEarlier);
@@ -151,12 +261,28 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         }
         result.pieces.push_back(path);
         if (full) {
-            progress.SetValue(after);
-            progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
-            progress.Yield();
+            bar.SetValue(after);
+            bar.SetPercentText(PercentText(bar.Value(), bar.Max()));
+            bar.Yield();
         }
     }
     result.status = source.Close();
+    for (const std::string& leftover : plan.leftovers) {
+        if (result.status.ok()) {
+            result.status = io::RemoveFile(leftover);
+        }
+    }
+    const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
+    if (result.status.ok() && params.checksums) {
+        // Written last, and only once every piece is there.
+        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces, &hashing);
+        if (result.status.cancelled()) {
+            return Stopped(std::move(result), replacedEarlier);
+        }
+        result.checksumFile = checksumPath;
+    } else if (result.status.ok() && plan.ownChecksumFile) {
+        result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
+    }
     if (result.status.ok()) {
         progress.SetValue(progress.Max());
         progress.SetPercentText("100");

@@ -19,18 +19,41 @@ struct SplitParams {
     std::string extension = kPieceExtension;
     std::string splitDate;  // short-date text; the caller knows the user's locale
     std::optional<std::int32_t> groupId;  // drawn at random when not given
+    bool checksums = false;  // also write groupName.sha256 beside the pieces
+    // The user said to replace what is not this source's own earlier pieces (another file's
+    // group, a file that is not a piece, a checksum file this program did not write).
+    bool replaceOthers = false;
 };
 
 struct SplitResult {
     Status status;
     std::vector<std::string> pieces;  // every piece written, also when the split failed later
+    std::string checksumFile;         // when one was written
 };
 
-// Cuts the source into piece files in `destFolder`. Progress moves by Max / full pieces
-// after each full piece (3333, 6666, 9999 for three) and by bytes inside each piece, the
-// percent text follows, and both end at Max and "100". Pieces written before a failure stay;
-// nothing is rolled back. A stop the caller asks for (Progress::StopRequested) ends the split
-// as Cancelled and removes every piece this split wrote.
+// A file a split would replace without having been asked to.
+struct SplitClash {
+    std::string path;
+    std::string holds;  // what it is: "piece 1 of 3 of report.txt", "a file that is not a piece"
+};
+
+// Checks, without writing, what a split of a source of `sourceLength` bytes would do to its
+// folder. InvalidArgument for what is never done: more than 999 pieces, a piece file above
+// 2,147,483,647 bytes, a group name holding "/" or NUL, a piece or the checksum file on the
+// source itself. `clash` gets the first file that is replaced only when the user says so;
+// the source's own earlier pieces (their stored name is the source's) are no clash.
+Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, std::optional<SplitClash>* clash);
+
+// Cuts the source into piece files in `destFolder`, holding the folder's lock throughout, so
+// a second split into it waits. Everything CheckSplitTargets checks is checked again on the
+// source's length as the split starts, before the first file is created; a clash fails the
+// split unless `replaceOthers`. The replaced group's pieces beyond the new count and its
+// checksum file go too (the checksum file is written anew when asked for). Progress moves by
+// Max / full pieces after each full piece (3333, 6666, 9999 for three), the percent text
+// follows, and both end at Max and "100"; inside each piece it moves by bytes, and with
+// checksums the hashing takes the second half of the bar. Pieces written before a failure
+// stay; nothing is rolled back. A stop the caller asks for (Progress::StopRequested) ends the
+// split as Cancelled and removes every piece this split wrote.
 SplitResult SplitFile(const SplitParams& params, Progress& progress);
 
 // A fresh group identifier, uniform in 0 to 999,999,999.

@@ -175,6 +175,31 @@ private slots:
         QVERIFY(page->cmdNext->isEnabled());
     }
 
+    // A piece dropped anywhere on the page, its text box too, lists its folder with its group
+    // chosen; anything but a piece is refused without a word.
+    void aDroppedPieceChoosesItsGroup() {
+        QTemporaryDir dir;
+        SplitInThree(dir.path(), QStringLiteral("a"), Bytes(900, 1), 7);
+        SplitInThree(dir.path(), QStringLiteral("b"), Bytes(900, 2), 8);
+        Write(dir.filePath(QStringLiteral("c.txt")), "text");
+        RecordingPrompter prompter;
+        auto* page = new frmJoin;
+        page->show();
+        QVERIFY(!test::DropUrls(page, {test::FileUrl(dir.filePath(QStringLiteral("c.txt")))}));
+        QVERIFY(!test::DropUrls(page->txtPath, {test::FileUrl(dir.path())}));
+        QVERIFY(page->txtPath->text().isEmpty());
+        QVERIFY(test::DropUrls(page->txtPath, {test::FileUrl(dir.filePath(QStringLiteral("b(3).qmf003")))}));
+        QCOMPARE(page->txtPath->text(), dir.path());
+        QTRY_VERIFY(!page->IsListing());
+        QCOMPARE(page->group->topLevelItemCount(), 2);
+        QCOMPARE(page->group->currentItem()->text(0), QStringLiteral("b"));
+        QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
+        QCOMPARE(SharedJoinState().JoinGroupName, std::string("b"));
+        QCOMPARE(SharedJoinState().JoinFolder, dir.path().toStdString());
+        QVERIFY(page->cmdNext->isEnabled());
+        QVERIFY(prompter.calls.isEmpty());
+    }
+
     void nextAndPreviousKeepTheListAndTheTarget() {
         QTemporaryDir dir;
         SplitInThree(dir.path(), QStringLiteral("x|y"), Bytes(900, 3), 9);
@@ -308,7 +333,9 @@ private slots:
         page->cmdJoin->click();
         QTRY_VERIFY(cancel->isEnabled());  // once the pieces are found and the job runs
         cancel->click();
-        QTRY_COMPARE(Texts(prompter.calls), QStringList{QStringLiteral("The join was cancelled.")});
+        // After the question about replacing the typed target (answered Yes).
+        QTRY_COMPARE(Texts(prompter.calls).value(prompter.calls.size() - 1), QStringLiteral("The join was cancelled."));
+        QCOMPARE(prompter.calls.size(), 2);
         QVERIFY(page->isVisible() && page->cmdJoin->isEnabled());
         QCOMPARE(page->pb1->value(), 0);
         QCOMPARE(Read(target), QByteArray("earlier"));
@@ -327,6 +354,42 @@ private slots:
         QVERIFY(quick->isVisible() && quick->cmdJoin->isEnabled());
         QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // A typed target that exists is asked about, as the quick join asks; a path the save
+    // dialog confirmed is not asked about again.
+    void theWizardAsksBeforeATypedTargetReplacesAFile() {
+        QTemporaryDir dir;
+        const QByteArray bytes = Bytes(3000, 7);
+        SplitInThree(dir.path(), QStringLiteral("g"), bytes, 14);
+        SharedJoinState() = {dir.path().toStdString(), "g", "movie.avi"};
+        const QString mine = dir.filePath(QStringLiteral("mine.avi"));
+        Write(mine, "mine");
+        RecordingPrompter prompter;
+        auto* page = new frmJoin2;
+        page->show();
+        page->txtTarget->setText(QStringLiteral("mine.avi"));
+        prompter.nextAnswer = RecordingPrompter::Answer::No;
+        page->cmdJoin->click();
+        QTRY_COMPARE(prompter.calls.size(), 1);
+        QVERIFY(prompter.calls[0].text.contains(mine));
+        QCOMPARE(prompter.calls[0].buttons, Prompter::Buttons::YesNoDefaultNo);
+        QVERIFY(page->cmdJoin->isEnabled());
+        QCOMPARE(JobRunner::RunningJobs(), 0);
+        QCOMPARE(Read(mine), QByteArray("mine"));
+
+        prompter.nextAnswer = RecordingPrompter::Answer::Yes;
+        page->cmdJoin->click();
+        QTRY_VERIFY(page->cmdJoin->isEnabled());
+        QCOMPARE(Read(mine), bytes);
+
+        prompter.calls.clear();
+        prompter.paths = {mine};
+        Browse(page)->click();
+        page->cmdJoin->click();
+        QTRY_VERIFY(page->cmdJoin->isEnabled());
+        QCOMPARE(prompter.calls[1].text,
+                 QStringLiteral("Merge successfully. Do you want to view the folder now?"));
     }
 
     void theQuickJoinProposesAsksAndEndsTheProgram() {

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <fstream>
 
 #include "rename/add_folder.h"
 #include "rename/file_add.h"
@@ -123,6 +125,34 @@ private slots:
         Press(list->findChild<addFolder*>(), "Command2");
         QCOMPARE(Column(view, 0), (QStringList{"z.txt", "a.jpg", "d.jpg"}));
         QCOMPARE(Column(view, 2), (QStringList{"1 KB", "1 KB", "1 KB"}));
+    }
+
+    // Dropped files come in as Add File(s) adds them, a folder as Add Folder does, and a file
+    // already listed is not listed again; anything else is refused without a word.
+    void droppedFilesAndFoldersAreAddedAsTheDialogsAddThem() {
+        QTemporaryDir dir;
+        Write(dir.filePath(QStringLiteral("a.jpg")));
+        QDir(dir.path()).mkdir(QStringLiteral("sub"));
+        Write(dir.filePath(QStringLiteral("sub/x.txt")));
+        Write(dir.filePath(QStringLiteral("sub/y.txt")));
+        RecordingPrompter prompter;
+        auto* list = new frmRename;
+        list->show();
+        const QUrl a = test::FileUrl(dir.filePath(QStringLiteral("a.jpg")));
+        QVERIFY(!test::DropUrls(list, {a, QUrl(QStringLiteral("https://example.org/b.jpg"))}));
+        QVERIFY(!test::DropUrls(list, {test::FileUrl(dir.filePath(QStringLiteral("gone.jpg")))}));
+        QVERIFY(test::DropUrls(list, {a}));
+        QVERIFY(test::DropUrls(list, {a, test::FileUrl(dir.filePath(QStringLiteral("sub")))}));
+        QTreeWidget* view = View(list);
+        QCOMPARE(Column(view, 0), (QStringList{"x.txt", "y.txt", "a.jpg"}));
+        QCOMPARE(Column(view, 3).at(0), dir.filePath(QStringLiteral("sub")));
+
+        // A name that is not UTF-8 comes in with its bytes, as the address escapes them.
+        const std::string latin = dir.path().toStdString() + "/caf\xe9.jpg";
+        QVERIFY(std::ofstream(latin).good());
+        QVERIFY(test::DropUrls(list, {QUrl::fromEncoded(QUrl::fromLocalFile(dir.path()).toEncoded() + "/caf%E9.jpg")}));
+        QCOMPARE(list->List().rows().back().key, latin);
+        QVERIFY(prompter.calls.isEmpty());
     }
 
     void doubleClickOpensTheNewNameDialogOnRowsOnly() {

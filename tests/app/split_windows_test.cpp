@@ -328,6 +328,49 @@ private slots:
         ComparePiecesWithEngine(dir.path(), QStringLiteral("film"), source, 499'744, 3);
     }
 
+    // Another file's pieces under the names: asked once, naming the folder and the group;
+    // No writes nothing, Yes replaces the group and leaves none of its pieces behind.
+    void aSplitAsksBeforeReplacingAnotherFilesPieces() {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + "/";
+        SplitParams other;
+        other.sourcePath = MakeFile(dir.filePath("other.avi"), 3000).toStdString();
+        other.destFolder = folder.toStdString();
+        other.groupName = "film";
+        other.pieceSize = 1000;
+        struct : Progress {
+            int value = 0;
+            int Max() const override { return 10000; }
+            int Value() const override { return value; }
+            void SetValue(int v) override { value = v; }
+        } progress;
+        QVERIFY(SplitFile(other, progress).status.ok());
+        const QByteArray firstPiece = Read(dir.filePath("film(1).qmf"));
+        SplitState& state = SharedSplitState();
+        state.SplitSourcePath = MakeFile(dir.filePath("film.avi"), 5000).toStdString();
+        state.SplitDestFolder = folder.toStdString();
+        state.SplitGroupName = "film";
+        RecordingPrompter prompter;
+        prompter.nextAnswer = Prompter::Answer::No;
+        QPointer<frmSimple> quick = new frmSimple;
+        quick->show();
+        Button(quick, "cmdSplit")->click();
+        QCOMPARE(prompter.calls.size(), 1);
+        QCOMPARE(prompter.calls.at(0).text,
+                 "The folder '" + folder +
+                     "' already holds film(1).qmf, piece 1 of 3 of other.avi.\nDo you want to replace it?");
+        QCOMPARE(prompter.calls.at(0).buttons, Prompter::Buttons::YesNoDefaultNo);
+        QVERIFY(Button(quick, "cmdSplit")->isEnabled());
+        QCOMPARE(Read(dir.filePath("film(1).qmf")), firstPiece);
+
+        prompter.nextAnswer = Prompter::Answer::Yes;
+        Button(quick, "cmdSplit")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(quick.isNull(), kJobWait);
+        QCOMPARE(QFileInfo(dir.filePath("film(1).qmf")).size(), 2500 + 256);
+        QVERIFY(!QFileInfo::exists(dir.filePath("film(3).qmf003")));
+    }
+
+
     // Closing the page mid-split asks first: No keeps the window and its job, Yes stops the
     // job as Cancel does. Coming back while it still takes back its pieces waits for that.
     void closingMidSplitAsksAndYesStopsIt() {
@@ -388,6 +431,70 @@ private slots:
         QCOMPARE(prompter.calls.at(0).text, QStringLiteral("The split was cancelled."));
         QVERIFY(!quick.isNull() && quick->isVisible());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.bin"});
+    }
+
+    // After Next or Previous the page's first control has the focus, never the window itself,
+    // so typing goes where the user expects.
+    void everyPageMoveFocusesAControl_data() {
+        QTest::addColumn<int>("move");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("next to page 2") << 0 << "cmdBrowse";
+        QTest::newRow("next to page 3") << 1 << "cmdPrevious";
+        QTest::newRow("back to page 2") << 2 << "cmdBrowse";
+        QTest::newRow("back to page 1") << 3 << "txtNum";  // the chosen way's own field
+    }
+    void everyPageMoveFocusesAControl() {
+        QFETCH(int, move);
+        QTemporaryDir dir;
+        SharedSplitState().SplitSourcePath = MakeFile(dir.filePath("film.avi"), 1000).toStdString();
+        SharedSplitState().SplitDestFolder = dir.path().toStdString();
+        QWidget* from = nullptr;
+        switch (move) {
+            case 0: from = new frmSplit; break;
+            case 1: case 3: from = new frmSplit2; break;
+            default: from = new frmSplit3; break;
+        }
+        from->show();
+        switch (move) {
+            case 0: GoToSplitPage2(*static_cast<frmSplit*>(from)); break;
+            case 1: GoToSplitPage3(*static_cast<frmSplit2*>(from)); break;
+            case 2: BackToSplitPage2(*static_cast<frmSplit3*>(from)); break;
+            default: BackToSplitPage1(*static_cast<frmSplit2*>(from)); break;
+        }
+        const QList<QWidget*> open = OpenWindows();
+        QCOMPARE(open.size(), 1);
+        QWidget* focus = open.front()->focusWidget();
+        QVERIFY(focus != nullptr && focus != open.front());
+        QFETCH(QString, control);
+        QCOMPARE(focus->objectName(), control);
+    }
+
+    void aDroppedFileFillsPageOneOrReplacesTheQuickSplitsFile() {
+        QTemporaryDir dir;
+        const QString film = MakeFile(dir.filePath("film.avi"), 1000);
+        const QString song = MakeFile(dir.filePath("song.mp3"), 1000);
+        RecordingPrompter prompter;
+        auto* page = new frmSplit;
+        page->show();
+        QVERIFY(!test::DropUrls(page, {test::FileUrl(dir.path())}));
+        QVERIFY(!test::DropUrls(page, {test::FileUrl(film), test::FileUrl(song)}));
+        QVERIFY(test::DropUrls(page, {test::FileUrl(film)}));
+        QCOMPARE(Box(page, "txtPath")->text(), film);
+        QCOMPARE(Get<QLabel>(page, QStringLiteral("Label5_0"))->text(), QStringLiteral("film.avi"));
+        page->close();
+
+        SharedSplitState().SplitSourcePath = film.toStdString();
+        QPointer<frmSimple> quick = new frmSimple;
+        quick->show();
+        QVERIFY(!test::DropUrls(quick, {QUrl(QStringLiteral("https://example.org/song.mp3"))}));
+        QVERIFY(test::DropUrls(quick, {test::FileUrl(song)}));
+        QVERIFY(quick->windowTitle().contains(QStringLiteral("song.mp3")));
+        Button(quick, "cmdSplit")->click();
+        JobRunner::WaitForAll();
+        QTRY_VERIFY(quick.isNull() || !quick->isVisible());
+        QVERIFY(QFile::exists(dir.filePath("song(2).qmf002")));
+        QVERIFY(!QFile::exists(dir.filePath("film(1).qmf")));
+        QVERIFY(prompter.calls.isEmpty());
     }
 };
 

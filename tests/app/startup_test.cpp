@@ -1,4 +1,6 @@
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -159,6 +161,10 @@ private slots:
             << QStringList{QStringLiteral("/work/data(2).qmf002")} << "frmSimple"
             << QStringList{QStringLiteral("/work/data(2).qmf002"), QStringLiteral("/work/"),
                            QStringLiteral("data(2)")};
+        QTest::newRow("split switch on a first piece")
+            << QStringList{QStringLiteral("-s"), QStringLiteral("/work/data(1).qmf")} << "frmSimple"
+            << QStringList{QStringLiteral("/work/data(1).qmf"), QStringLiteral("/work/"),
+                           QStringLiteral("data(1)")};
         QTest::newRow("file to split")
             << QStringList{QStringLiteral("/work/movie.avi")} << "frmSimple"
             << QStringList{QStringLiteral("/work/movie.avi"), QStringLiteral("/work/"),
@@ -202,6 +208,28 @@ private slots:
         const bool mainWindow = window == QLatin1String("frmMain");
         QCOMPARE(SharedWizardState().SavedPieceCount, std::string(mainWindow ? "2" : ""));
         QCOMPARE(SharedWizardState().SavedPieceSize, std::string(mainWindow ? "1" : ""));
+    }
+
+    // "Rename with" of the file manager: the files after the switch are listed, and every
+    // file of a folder; a relative name lies in the current folder.
+    void renameSwitchListsWhatFollowsIt() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+        for (const char* name : {"a.jpg", "sub/x.txt", "sub/y.txt"}) {
+            QFile file(dir.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        auto* main = new frmMain;
+        main->Load({"-r", dir.filePath(QStringLiteral("a.jpg")).toStdString(), "sub", "gone.jpg"},
+                   dir.path().toStdString());
+        const QList<QWidget*> open = OpenWindows();
+        auto* list = open.size() == 1 ? qobject_cast<frmRename*>(open.front()) : nullptr;
+        QVERIFY(list != nullptr);
+        QStringList names;
+        for (const RenameRow& row : list->List().rows()) {
+            names << QString::fromStdString(row.fileName);
+        }
+        QCOMPARE(names, (QStringList{"x.txt", "y.txt", "a.jpg"}));
     }
 
     void mainWindowHoverMovesFromPictureToPicture() {

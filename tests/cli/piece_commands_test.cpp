@@ -184,7 +184,8 @@ TEST_F(PieceCommandsTest, RefusesWhatIsNotARegularFileWithoutWaiting) {
     ::mkfifo(dir.File("film(1).qmf").c_str(), 0600);
     EXPECT_EQ(run("info '" + dir.File("film(1).qmf") + "'"), 1);
     EXPECT_EQ(run("join '" + dir.File("film(1).qmf") + "'"), 1);
-    EXPECT_EQ(run("split '" + dir.File("film.avi") + "'"), 0);
+    EXPECT_EQ(run("split '" + dir.File("film.avi") + "'"), 2);  // not a piece: asked for
+    EXPECT_EQ(run("split '" + dir.File("film.avi") + "' --force"), 0);
     EXPECT_TRUE(std::filesystem::is_regular_file(dir.File("film(2).qmf002")));
     ::unlink(dir.File("film(2).qmf002").c_str());
     ::mkfifo(dir.File("film(2).qmf002").c_str(), 0600);
@@ -259,7 +260,7 @@ void WriteSparseGroup(const TempDir& dir, std::int32_t data) {
 std::vector<std::string> Temporaries(const std::string& folder) {
     std::vector<std::string> found;
     for (const std::string& name : test::SortedNames(folder)) {
-        if (name.rfind(".big.bin.part-", 0) == 0) {
+        if (name.rfind(".brindle-", 0) == 0) {
             found.push_back(name);
         }
     }
@@ -300,6 +301,47 @@ TEST_F(PieceCommandsTest, ChecksumsVerifyWithSha256sumAndStopADamagedPieceAtJoin
     verify = Brindle({"verify", dir.File("out/film(1).qmf")});
     EXPECT_EQ(verify.code, 1);
     EXPECT_NE(verify.out.find("film(1).qmf: ok\nfilm(2).qmf002: from another split\nfilm(3).qmf003: missing\n"),
+              std::string::npos)
+        << verify.out;
+}
+
+// Another file's group is never replaced unasked: the split names what is there.
+TEST_F(PieceCommandsTest, SplitRefusesToReplaceWhatItWasNotAskedTo) {
+    WriteFile(dir.File("report.txt"), test::PatternBytes(50'000));
+    ASSERT_EQ(Brindle({"split", dir.File("report.txt"), "--pieces", "3"}).code, 0);
+    const std::string firstPiece = ReadFile(dir.File("report(1).qmf"));
+    WriteFile(dir.File("report.pdf"), test::PatternBytes(80'000, 2));
+    Outcome split = Brindle({"split", dir.File("report.pdf")});
+    EXPECT_EQ(split.code, 2);
+    EXPECT_EQ(split.err, "brindle split: " + dir.File("report(1).qmf") +
+                             " is already there (piece 1 of 3 of report.txt); give --force to replace it\n");
+    EXPECT_EQ(ReadFile(dir.File("report(1).qmf")), firstPiece);
+    split = Brindle({"split", dir.File("report.pdf"), "--force"});
+    ASSERT_EQ(split.code, 0) << split.err;
+    EXPECT_FALSE(test::Exists(dir.File("report(3).qmf003")));  // no orphan of the old group
+    EXPECT_EQ(Brindle({"join", dir.File("report(1).qmf"), "--out", dir.File("pdf")}).code, 0);
+    EXPECT_TRUE(ReadFile(dir.File("pdf")) == ReadFile(dir.File("report.pdf")));
+
+    EXPECT_EQ(Brindle({"split", dir.File("report.pdf"), "--checksums"}).code, 0);  // its own pieces
+}
+
+TEST_F(PieceCommandsTest, ALongNameIsStoredShortenedWithItsExtensionAndVerifyNamesAMisplacedPiece) {
+    const std::string name = std::string(150, 'a') + ".tar.gz";
+    WriteFile(dir.File(name), bytes);
+    const Outcome split = Brindle({"split", dir.File(name), "--pieces", "3", "--group", "g"});
+    ASSERT_EQ(split.code, 0) << split.err;
+    const std::string stored = std::string(93, 'a') + ".tar.gz";
+    EXPECT_EQ(split.err, "brindle split: the name stored in the pieces was shortened to " + stored + "\n");
+    std::filesystem::remove(dir.File(name));
+    EXPECT_EQ(Brindle({"join", dir.File("g(1).qmf")}).code, 0);
+    EXPECT_TRUE(ReadFile(dir.File(stored)) == bytes);
+
+    std::filesystem::rename(dir.File("g(2).qmf002"), dir.File("aside"));
+    std::filesystem::rename(dir.File("g(3).qmf003"), dir.File("g(2).qmf002"));
+    std::filesystem::rename(dir.File("aside"), dir.File("g(3).qmf003"));
+    const Outcome verify = Brindle({"verify", dir.File("g(1).qmf")});
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("g(2).qmf002: damaged (holds piece 3)\ng(3).qmf003: damaged (holds piece 2)\n"),
               std::string::npos)
         << verify.out;
 }
@@ -362,10 +404,9 @@ int SignalMidCopy(const TempDir& dir, const std::vector<std::string>& args, int 
     bool sent = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!sent && std::chrono::steady_clock::now() < deadline && ::waitpid(pid, &status, WNOHANG) == 0) {
-        for (const std::string& name : test::SortedNames(dir.path())) {
+        for (const std::string& name : Temporaries(dir.path())) {
             std::error_code error;
-            if (name.front() == '.' && name.find(".part-") != std::string::npos &&
-                std::filesystem::file_size(dir.File(name), error) > 4096 && !error) {
+            if (std::filesystem::file_size(dir.File(name), error) > 4096 && !error) {
                 sent = ::kill(pid, signal) == 0;
                 break;
             }

@@ -75,7 +75,8 @@ TEST_F(ChecksumsTest, JoinRefusesADamagedOrUnlistedPieceAndWritesNothing) {
     EXPECT_EQ(test::SortedNames(dir.path()), names);  // and nothing was added
 
     // A list that leaves a piece out is no guarantee either.
-    WriteFile(dir.File("film.sha256"), ReadFile(dir.File("film.sha256")).substr(0, 64 + 2 + 9 + 1));
+    const std::string list = ReadFile(dir.File("film.sha256"));
+    WriteFile(dir.File("film.sha256"), list.substr(0, list.find('\n') + 1 + 64 + 2 + 9 + 1));
     EXPECT_FALSE(JoinPieces({dir.File("other.bin"), pieces}, progress).ok());
     WriteFile(dir.File("film.sha256"), "not a checksum line\n");
     EXPECT_FALSE(JoinPieces({dir.File("other.bin"), pieces}, progress).ok());
@@ -113,6 +114,31 @@ TEST_F(ChecksumsTest, CheckGroupNamesEachPiecesFault) {
     EXPECT_EQ(mixed.pieces[1].verdict, PieceVerdict::kForeign);
     EXPECT_STREQ(VerdictText(mixed.pieces[1].verdict), "from another split");
     EXPECT_FALSE(mixed.Joinable());
+}
+
+// The file names its split: a later split's pieces are never held against an earlier list.
+TEST_F(ChecksumsTest, AChecksumFileOfAnotherSplitIsNeverUsedAndASplitReplacesItsOwn) {
+    const auto pieces = Split("g", 7);
+    ASSERT_TRUE(WriteChecksumFile(dir.path(), "g", pieces).ok());
+    const std::string earlier = ReadFile(dir.File("g.sha256"));
+    EXPECT_EQ(earlier.substr(0, earlier.find('\n')), "# Tarnwick Brindle checksums of the split with GroupId 7");
+
+    Split("g", 8);  // the same file again, without checksums: the old list goes with its pieces
+    EXPECT_FALSE(test::Exists(dir.File("g.sha256")));
+    WriteFile(dir.File("g.sha256"), earlier);  // as left by an older program
+    RecordingProgress progress;
+    ASSERT_TRUE(JoinPieces({dir.File("out.bin"), pieces}, progress).ok());
+    EXPECT_EQ(ReadFile(dir.File("out.bin")), bytes);
+    GroupCheck check = CheckGroup(dir.path(), "g");
+    EXPECT_TRUE(check.Joinable());
+    EXPECT_FALSE(check.checksumsChecked);
+    EXPECT_EQ(check.checksumNote, "g.sha256 belongs to another split; not used");
+
+    // A list of the user's about other files is no list of these pieces either.
+    WriteFile(dir.File("g.sha256"), std::string(64, 'a') + "  g.tar\n");
+    check = CheckGroup(dir.path(), "g");
+    EXPECT_TRUE(check.Joinable());
+    EXPECT_EQ(check.checksumNote, "g.sha256 lists none of these pieces; not used");
 }
 
 }  // namespace

@@ -87,6 +87,14 @@ TEST(DecideStartWindow, RenameSwitchWinsOverAnyFile) {
     EXPECT_EQ(Decide({"/work/movie.avi", "-r"}).window, StartWindow::QuickSplit);
 }
 
+TEST(DecideStartWindow, SplitSwitchSplitsEvenAPiece) {
+    const StartDecision decision = Decide({"-s", "/work/data(1).qmf"});
+    EXPECT_EQ(decision.window, StartWindow::QuickSplit);
+    EXPECT_EQ(decision.splitSourcePath, "/work/data(1).qmf");
+    EXPECT_EQ(decision.splitGroupName, "data(1)");
+    EXPECT_EQ(Decide({"-s"}).window, StartWindow::Main);
+}
+
 TEST(DecideStartWindow, RelativePathsBecomeAbsoluteAgainstTheCurrentFolder) {
     StartDecision decision = Decide({"movie.avi"}, "/home/u");
     EXPECT_EQ(decision.splitSourcePath, "/home/u/movie.avi");

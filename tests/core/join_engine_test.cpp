@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include <sys/stat.h>
 
+#include "join/checksums.h"
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "shell/file_io.h"
@@ -222,13 +225,8 @@ TEST_F(JoinEngineTest, AFullDiskLeavesNoOutputBehind) {
     ExpectOnlyFiles(listed);
 }
 
-TEST_F(JoinEngineTest, OnePieceGroupAndPieceOrderAsGiven) {
+TEST_F(JoinEngineTest, OnePieceGroup) {
     const std::string bytes = test::PatternBytes(400);
-    const auto pieces = SplitAs(bytes, 0, "2", "", "");
-    // Order is the caller's: swapped pieces give swapped data, lengths still add up.
-    ASSERT_TRUE(Join({pieces[1], pieces[0]}, dir.File("swapped")).ok());
-    EXPECT_EQ(ReadFile(dir.File("swapped")), bytes.substr(200) + bytes.substr(0, 200));
-
     WriteFile(dir.File("one.src"), bytes);
     SplitParams params;
     params.sourcePath = dir.File("one.src");
@@ -239,6 +237,129 @@ TEST_F(JoinEngineTest, OnePieceGroupAndPieceOrderAsGiven) {
     ASSERT_TRUE(SplitFile(params, progress).status.ok());
     ASSERT_TRUE(Join({dir.File("one(1).qmf")}, dir.File("one.out")).ok());
     EXPECT_EQ(ReadFile(dir.File("one.out")), bytes);
+}
+
+// Every header against its place, in the join and in verify alike: only a group that joins
+// into the split file's bytes passes.
+TEST_F(JoinEngineTest, PiecesOutOfTheirPlaceAreRefusedByJoinAndNamedByVerify) {
+    const std::string bytes = test::PatternBytes(3000);
+    using Pieces = const std::vector<std::string>&;
+    const auto setField = [](const std::string& path, std::size_t offset, std::int32_t value) {
+        std::string piece = ReadFile(path);
+        for (std::size_t i = 0; i < 4; ++i) {
+            piece[offset + i] = static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF);
+        }
+        WriteFile(path, piece);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Pieces)> change;
+        int badPiece;  // 0: a sound group
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"sound group", [](Pieces) {}, 0, ""},
+        {"pieces 2 and 3 swapped",
+         [](Pieces p) {
+             std::filesystem::rename(p[1], p[0] + ".aside");
+             std::filesystem::rename(p[2], p[1]);
+             std::filesystem::rename(p[0] + ".aside", p[2]);
+         },
+         2, "holds piece 3"},
+        {"piece 2 copied as piece 3",
+         [](Pieces p) {
+             std::filesystem::copy_file(p[1], p[2], std::filesystem::copy_options::overwrite_existing);
+         },
+         3, "holds piece 2"},
+        {"piece 2 ten bytes short, piece 3 ten long",
+         [](Pieces p) {
+             const std::string second = ReadFile(p[1]);
+             WriteFile(p[1], second.substr(0, second.size() - 10));
+             WriteFile(p[2], ReadFile(p[2]) + second.substr(second.size() - 10));
+         },
+         2, "holds 10 bytes too few"},
+        {"piece 3 counts four pieces", [&](Pieces p) { setField(p[2], kPieceCountOffset, 4); }, 3,
+         "says the group has 4 pieces, piece 1 says 3"},
+        {"piece 2 has another piece size", [&](Pieces p) { setField(p[1], kPieceSizeOffset, 999); }, 2,
+         "has another piece size than piece 1"},
+        {"piece 2 has another length", [&](Pieces p) { setField(p[1], kSourceLengthOffset, 3001); }, 2,
+         "has another source length than piece 1"},
+    };
+    for (const Case& c : cases) {
+        const auto pieces = SplitAs(bytes, 0, "3", "", "", "g");
+        c.change(pieces);
+        const Status joined = Join(pieces, dir.File("out"));
+        const GroupCheck check = CheckGroup(dir.path(), "g");
+        ASSERT_EQ(check.pieces.size(), 3u) << c.what;
+        if (c.badPiece == 0) {
+            EXPECT_TRUE(joined.ok()) << joined.message();
+            EXPECT_TRUE(check.Joinable()) << c.what;
+        } else {
+            EXPECT_FALSE(joined.ok()) << c.what;
+            EXPECT_NE(joined.message().find(c.fault), std::string::npos) << c.what << ": " << joined.message();
+            EXPECT_FALSE(test::Exists(dir.File("out"))) << c.what;
+            EXPECT_EQ(check.pieces[static_cast<std::size_t>(c.badPiece - 1)].fault, c.fault) << c.what;
+            EXPECT_FALSE(check.Joinable()) << c.what;
+        }
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+    }
+}
+
+// A checked join hashes the bytes it wrote: a piece changed after the check is caught.
+TEST_F(JoinEngineTest, APieceChangedWhileTheJoinRunsFailsTheCheckedJoin) {
+    const std::string bytes = test::PatternBytes(3000);
+    const auto pieces = SplitAs(bytes, 0, "3", "", "");
+    ASSERT_TRUE(WriteChecksumFile(dir.path(), "g", pieces).ok());
+    struct ChangingProgress final : RecordingProgress {
+        std::string piece;
+        void Yield() override {
+            if (!piece.empty()) {
+                std::string changed = ReadFile(piece);
+                changed[500] = static_cast<char>(changed[500] ^ 1);
+                WriteFile(piece, changed);
+                piece.clear();
+            }
+        }
+    } progress;
+    progress.piece = pieces[2];
+    WriteFile(dir.File("out"), "before");
+    const Status status = JoinPieces({dir.File("out"), pieces}, progress);
+    EXPECT_EQ(status.code(), Status::Code::kCorruption) << status.message();
+    EXPECT_NE(status.message().find("g(3).qmf003"), std::string::npos) << status.message();
+    EXPECT_EQ(ReadFile(dir.File("out")), "before");
+    EXPECT_EQ(test::SortedNames(dir.path()).size(), 5u);  // pieces, checksum file, output
+}
+
+// Where the kernel's copy gives up (another file system, an old kernel, a file system that
+// copies nothing), the plain road carries on.
+TEST_F(JoinEngineTest, FallsBackToPlainCopyingWhereTheKernelCopyGivesUp) {
+    const std::string bytes = test::PatternBytes(3 * io::kCopyBufferSize / 2);
+    const auto pieces = SplitAs(bytes, 0, "2", "", "");
+    for (const int fault : {EXDEV, ENOSYS, EOPNOTSUPP, EINVAL, 0}) {
+        io::testing::SetKernelCopyFault(fault);
+        const Status status = Join(pieces, dir.File("out"));
+        io::testing::SetKernelCopyFault(-1);
+        ASSERT_TRUE(status.ok()) << fault << ": " << status.message();
+        EXPECT_TRUE(ReadFile(dir.File("out")) == bytes) << fault;
+    }
+}
+
+// A replaced file keeps who may read it; any name the folder allows can be written.
+TEST_F(JoinEngineTest, AReplacedOutputKeepsItsPermissionsAndLongNamesWork) {
+    const std::string bytes = test::PatternBytes(700);
+    const auto pieces = SplitAs(bytes, 0, "2", "", "");
+    WriteFile(dir.File("private"), "secret");
+    namespace fs = std::filesystem;
+    fs::permissions(dir.File("private"), fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(Join(pieces, dir.File("private")).ok());
+    EXPECT_EQ(ReadFile(dir.File("private")), bytes);
+    EXPECT_EQ(fs::status(dir.File("private")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+    const std::string longest = dir.File(std::string(251, 'n') + ".bin");
+    const Status status = Join(pieces, longest);
+    ASSERT_TRUE(status.ok()) << status.message();
+    EXPECT_EQ(ReadFile(longest), bytes);
 }
 
 }  // namespace

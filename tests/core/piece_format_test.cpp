@@ -94,6 +94,17 @@ TEST(PieceHeader, NamesAreCutToTheirFieldAtACharacterBoundary) {
 
     SetSourceName(header, "   ");
     EXPECT_EQ(header.SourceName, std::string(100, ' '));
+
+    // A long name keeps its extension, and its start is cut at a character boundary.
+    const std::string start = std::string(92, 'c') + "\xC3\xA9";
+    SetSourceName(header, start + std::string(100, 'd') + ".tar.gz");
+    EXPECT_EQ(header.SourceName, std::string(92, 'c') + ".tar.gz" + " ");
+    SetSourceName(header, std::string(150, 'e') + ".jpeg");
+    EXPECT_EQ(header.SourceName, std::string(95, 'e') + ".jpeg");
+}
+
+TEST(PieceHeader, AStoredNameEndsAtItsFirstNulByteWhereverItIsRead) {
+    EXPECT_EQ(StoredText(std::string("a2\0evil   ", 10)), "a2");
 }
 
 TEST(PieceHeader, StoredTextThatIsNotUtf8IsReadAsWindows1252) {

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <future>
+#include <thread>
+#include <utility>
 
 #include "join/discovery.h"
 #include "shell/file_io.h"
@@ -103,7 +108,8 @@ TEST_F(SplitEngineTest, SplittingAgainReplacesThePiecesWithANewGroup) {
     SplitParams params = Params(dir.File("a.bin"), 40);
     params.groupId.reset();
     ASSERT_TRUE(SplitFile(params, progress).status.ok());
-    test::WriteFile(dir.File("report(1).qmf"), std::string(5000, 'x'));  // longer than a piece
+    // Longer than a piece, but still one of this file's.
+    test::WriteFile(dir.File("report(1).qmf"), ReadFile(dir.File("report(1).qmf")) + std::string(5000, 'x'));
     const std::int32_t first = Header("report(2).qmf002").GroupId;
     RecordingProgress again;
     ASSERT_TRUE(SplitFile(params, again).status.ok());
@@ -113,33 +119,29 @@ TEST_F(SplitEngineTest, SplittingAgainReplacesThePiecesWithANewGroup) {
     EXPECT_GE(Header("report(1).qmf").GroupId, 0);
 }
 
-TEST_F(SplitEngineTest, FailsAtTheThousandthPieceKeepingTheFirst999) {
-    test::WriteFile(dir.File("big.bin"), test::PatternBytes(1332));
-    RecordingProgress progress;
-    const SplitResult result = SplitFile(Params(dir.File("big.bin"), 1), progress);
-    EXPECT_FALSE(result.status.ok());
-    EXPECT_EQ(result.pieces.size(), 999u);
-    EXPECT_TRUE(test::Exists(dir.File("report(999).qmf999")));
-    EXPECT_EQ(test::SortedNames(dir.path()).size(), 1000u);  // the source and 999 pieces
-}
-
 TEST_F(SplitEngineTest, RefusesBadInputWithoutWritingAnything) {
-    test::WriteFile(dir.File("small.bin"), test::PatternBytes(10));
+    test::WriteFile(dir.File("small.bin"), test::PatternBytes(1000));
     struct Case {
         const char* what;
         std::string source;
         std::string dest;
         std::int32_t pieceSize;
+        std::string group = "report";
     };
     const Case cases[] = {
         {"missing source", dir.File("nope.bin"), dir.path(), 4},
         {"missing folder", dir.File("small.bin"), dir.File("no/such"), 4},
         {"zero piece size", dir.File("small.bin"), dir.path(), 0},
-        {"piece larger than the file", dir.File("small.bin"), dir.path(), 11},
+        {"piece larger than the file", dir.File("small.bin"), dir.path(), 1001},
+        {"1000 pieces", dir.File("small.bin"), dir.path(), 1},
+        {"piece file above 2 GB", dir.File("small.bin"), dir.path(), 2'147'483'647 - 255},
+        {"group name aiming elsewhere", dir.File("small.bin"), dir.path(), 100, "../x"},
+        {"group name with a NUL", dir.File("small.bin"), dir.path(), 100, std::string("a\0b", 3)},
     };
     for (const Case& c : cases) {
         SplitParams params = Params(c.source, c.pieceSize);
         params.destFolder = c.dest;
+        params.groupName = c.group;
         RecordingProgress progress;
         const SplitResult result = SplitFile(params, progress);
         EXPECT_FALSE(result.status.ok()) << c.what;
@@ -148,15 +150,109 @@ TEST_F(SplitEngineTest, RefusesBadInputWithoutWritingAnything) {
     }
 }
 
-TEST_F(SplitEngineTest, NeverWritesAPieceOverTheSource) {
+TEST_F(SplitEngineTest, NeverWritesAPieceOrTheChecksumFileOverTheSourceEvenWhenAllowed) {
     const std::string bytes = test::PatternBytes(50);
-    test::WriteFile(dir.File("x(2).qmf002"), bytes);
-    SplitParams params = Params(dir.File("x(2).qmf002"), 20);
-    params.groupName = "x";
+    for (const char* source : {"x(2).qmf002", "x.sha256"}) {
+        test::WriteFile(dir.File(source), bytes);
+        SplitParams params = Params(dir.File(source), 20);
+        params.groupName = "x";
+        params.checksums = true;
+        params.replaceOthers = true;
+        RecordingProgress progress;
+        EXPECT_FALSE(SplitFile(params, progress).status.ok()) << source;
+        EXPECT_EQ(ReadFile(dir.File(source)), bytes) << source;
+        EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{source});
+        std::filesystem::remove(dir.File(source));
+    }
+}
+
+// Another file's group, a file that is no piece or a checksum file of the user's is replaced
+// only when allowed; a replaced group leaves no piece of its own behind.
+TEST_F(SplitEngineTest, ReplacesOnlyTheSourcesOwnPiecesUnlessAllowedAndLeavesNoOrphan) {
+    test::WriteFile(dir.File("report.txt"), test::PatternBytes(150));
+    SplitParams text = Params(dir.File("report.txt"), 50);
+    text.checksums = true;
     RecordingProgress progress;
-    EXPECT_FALSE(SplitFile(params, progress).status.ok());
-    EXPECT_EQ(ReadFile(dir.File("x(2).qmf002")), bytes);
-    EXPECT_FALSE(test::Exists(dir.File("x(1).qmf")));
+    ASSERT_TRUE(SplitFile(text, progress).status.ok());
+    const std::string firstPiece = ReadFile(dir.File("report(1).qmf"));
+
+    test::WriteFile(dir.File("report.pdf"), test::PatternBytes(160, 2));
+    SplitParams pdf = Params(dir.File("report.pdf"), 80);
+    std::optional<SplitClash> clash;
+    ASSERT_TRUE(CheckSplitTargets(pdf, 160, &clash).ok());
+    ASSERT_TRUE(clash.has_value());
+    EXPECT_EQ(clash->path, dir.File("report(1).qmf"));
+    EXPECT_EQ(clash->holds, "piece 1 of 3 of report.txt");
+    EXPECT_FALSE(SplitFile(pdf, progress).status.ok());
+    EXPECT_EQ(ReadFile(dir.File("report(1).qmf")), firstPiece);
+
+    pdf.replaceOthers = true;
+    ASSERT_TRUE(SplitFile(pdf, progress).status.ok());
+    EXPECT_EQ(test::SortedNames(dir.path()),
+              (std::vector<std::string>{"report(1).qmf", "report(2).qmf002", "report.pdf", "report.txt"}));
+
+    // A file that is no piece, then the user's own checksum file.
+    test::WriteFile(dir.File("notes(2).qmf002"), "my notes");
+    test::WriteFile(dir.File("notes.bin"), test::PatternBytes(100));
+    SplitParams notes = Params(dir.File("notes.bin"), 50);
+    notes.groupName = "notes";
+    ASSERT_TRUE(CheckSplitTargets(notes, 100, &clash).ok());
+    EXPECT_EQ(clash->holds, "a file that is not a piece");
+    std::filesystem::remove(dir.File("notes(2).qmf002"));
+    test::WriteFile(dir.File("notes.sha256"), "mine\n");
+    notes.checksums = true;
+    ASSERT_TRUE(CheckSplitTargets(notes, 100, &clash).ok());
+    ASSERT_TRUE(clash.has_value());
+    EXPECT_EQ(clash->path, dir.File("notes.sha256"));
+    EXPECT_FALSE(SplitFile(notes, progress).status.ok());
+    notes.checksums = false;
+    ASSERT_TRUE(SplitFile(notes, progress).status.ok());
+    EXPECT_EQ(ReadFile(dir.File("notes.sha256")), "mine\n");
+
+    // The same file again in fewer pieces: its own pieces need no word, none is left over.
+    notes.pieceSize = 100;
+    ASSERT_TRUE(CheckSplitTargets(notes, 100, &clash).ok());
+    EXPECT_FALSE(clash.has_value());
+    ASSERT_TRUE(SplitFile(notes, progress).status.ok());
+    EXPECT_FALSE(test::Exists(dir.File("notes(2).qmf002")));
+}
+
+// Two splits into one folder take turns: the second, started while the first pauses after
+// its first piece, waits for it, so whichever ends last leaves a whole group.
+TEST_F(SplitEngineTest, TwoSplitsIntoOneFolderNeverInterleave) {
+    test::WriteFile(dir.File("big.bin"), test::PatternBytes(2 << 20));
+    std::promise<void> firstPieceDone;
+    std::promise<void> secondDone;
+    struct PausingProgress final : RecordingProgress {
+        std::function<void()> onYield;
+        void Yield() override {
+            if (onYield) {
+                std::exchange(onYield, nullptr)();
+            }
+        }
+    };
+    const auto split = [&](std::int32_t id, std::function<void()> onYield) {
+        SplitParams params = Params(dir.File("big.bin"), 64 << 10);
+        params.groupId = id;
+        PausingProgress progress;
+        progress.onYield = std::move(onYield);
+        EXPECT_TRUE(SplitFile(params, progress).status.ok());
+    };
+    std::thread first(split, 1, [&] {
+        firstPieceDone.set_value();
+        (void)secondDone.get_future().wait_for(std::chrono::seconds(1));
+    });
+    firstPieceDone.get_future().wait();
+    std::thread second([&] {
+        split(2, nullptr);
+        secondDone.set_value();
+    });
+    first.join();
+    second.join();
+    const std::int32_t id = Header("report(1).qmf").GroupId;
+    for (int k = 2; k <= 32; ++k) {
+        ASSERT_EQ(Header(*PieceFileName("report", k)).GroupId, id) << k;
+    }
 }
 
 TEST_F(SplitEngineTest, AFullDiskLeavesNoHalfWrittenPieceAndKeepsTheEarlierOne) {
@@ -164,7 +260,9 @@ TEST_F(SplitEngineTest, AFullDiskLeavesNoHalfWrittenPieceAndKeepsTheEarlierOne) 
     test::WriteFile(dir.File("report(2).qmf002"), "from an earlier split");
     io::testing::SetWriteBudget(256 + 40 + 256 + 10);  // dies inside the second piece's data
     RecordingProgress progress;
-    const SplitResult result = SplitFile(Params(dir.File("a.bin"), 40), progress);
+    SplitParams params = Params(dir.File("a.bin"), 40);
+    params.replaceOthers = true;
+    const SplitResult result = SplitFile(params, progress);
     io::testing::SetWriteBudget(-1);
     EXPECT_FALSE(result.status.ok());
     EXPECT_EQ(result.pieces, std::vector<std::string>{dir.File("report(1).qmf")});

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a finished build folder and checks what it would install
-# and what it needs. Exit 77 (skipped) where cpack or dpkg-deb is missing.
+# and what it needs. Exit 77 (skipped) where cpack or dpkg-deb is missing, and where a tool
+# that one check needs is missing, after every other check has passed; each check that could
+# not run prints "SKIPPED: " and its reason. `scripts/deps test` installs them all.
 #   deb_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
-command -v cpack >/dev/null && command -v dpkg-deb >/dev/null || { echo "cpack or dpkg-deb missing"; exit 77; }
+command -v cpack >/dev/null && command -v dpkg-deb >/dev/null ||
+  { echo "SKIPPED: the Debian package: cpack or dpkg-deb is not installed"; exit 77; }
+skipped=0
+skip() { echo "SKIPPED: $1: $2 is not installed"; skipped=1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -29,6 +34,8 @@ expected=(
   /usr/share/man/man1/tarnwick-brindle.1.gz
   /usr/share/bash-completion/completions/brindle
 )
+menus=(/usr/share/kio/servicemenus/tarnwick-brindle-{split,merge,rename}.desktop)
+expected+=("${menus[@]}" /usr/share/nemo/actions/tarnwick-brindle-{split,merge,rename}.nemo_action)
 for f in "${expected[@]}"; do
   grep -qxF "$f" <<<"$files" || fail "$f is not in the package"
 done
@@ -51,15 +58,25 @@ dpkg-deb -x "$deb" "$work/root"
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$work/root/usr/share/metainfo/com.tarnwick.brindle.metainfo.xml" ||
     fail "AppStream record"
+else
+  skip "the AppStream record check" appstreamcli
 fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$work/root/usr/share/applications/tarnwick-brindle.desktop" || fail "desktop entry"
+  for menu in "${menus[@]}"; do
+    desktop-file-validate "$work/root$menu" || fail "service menu $menu"
+  done
+else
+  skip "the desktop entry and service menu checks" desktop-file-validate
 fi
 if command -v man >/dev/null; then
   for page in brindle tarnwick-brindle; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l "$work/root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man page $page: $warnings"
   done
+else
+  skip "the man page check" man
 fi
 "$work/root/usr/bin/brindle" --version | grep -q "^brindle " || fail "the packaged brindle does not run"
 echo "ok: $deb"
+[ "$skipped" = 0 ] || exit 77

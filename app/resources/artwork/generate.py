@@ -13,6 +13,8 @@ JOBS = {
     "rename": ("#f59e0b", "#b45309", "#fef3c7"),
 }
 NAVY, NAVY2, SLATE = "#1e2a4a", "#31477a", "#64748b"
+# The plain pictures' forms for dark palettes ("_dark"): a dark tile, the bright accent.
+DARK_TILE, DARK_EDGE, DARK_SLATE = "#262c3a", "#465066", "#aab6cc"
 
 
 def glyph(job, stroke, fill, opacity=1):
@@ -49,6 +51,8 @@ for job, (accent, deep, tint) in JOBS.items():
     # Main window job pictures, 105 by 89.
     write(f"job_{job}", f'''<rect x="2.5" y="2.5" width="100" height="84" rx="14" fill="#f6f8fc" stroke="#dfe5f0"/>
 {placed(job, deep, tint, 52.5 - 26, 44.5 - 26, 1.3)}''', 105, 89)
+    write(f"job_{job}_dark", f'''<rect x="2.5" y="2.5" width="100" height="84" rx="14" fill="{DARK_TILE}" stroke="{DARK_EDGE}"/>
+{placed(job, accent, accent, 52.5 - 26, 44.5 - 26, 1.3, 0.22)}''', 105, 89)
     write(f"job_{job}_over", f'''<defs><linearGradient id="g" x1="0" y1="0" x2="1" y2="1">
 <stop offset="0" stop-color="{accent}"/><stop offset="1" stop-color="{deep}"/></linearGradient></defs>
 <rect x="2.5" y="4" width="100" height="84" rx="14" fill="{deep}" opacity="0.25"/>
@@ -58,6 +62,8 @@ for job, (accent, deep, tint) in JOBS.items():
     nav = lambda stroke, fill, opacity=1: placed(job, stroke, fill, 24.5 - 14.4, 20.5 - 14.4, 0.72, opacity)
     write(f"nav_{job}", f'''<rect x="1.5" y="1.5" width="46" height="38" rx="9" fill="#ffffff" stroke="#cfd7e6"/>
 {nav(SLATE, "#eef2f8")}''', 49, 41)
+    write(f"nav_{job}_dark", f'''<rect x="1.5" y="1.5" width="46" height="38" rx="9" fill="{DARK_TILE}" stroke="{DARK_EDGE}"/>
+{nav(DARK_SLATE, DARK_SLATE, 0.18)}''', 49, 41)
     write(f"nav_{job}_over", f'''<rect x="1.5" y="1.5" width="46" height="38" rx="9" fill="{tint}" stroke="{accent}" stroke-width="1.5"/>
 {nav(deep, "#ffffff")}''', 49, 41)
     write(f"nav_{job}_current", f'''<rect x="1" y="1" width="47" height="39" rx="9" fill="{deep}"/>

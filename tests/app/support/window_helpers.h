@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QList>
 #include <QMouseEvent>
 #include <QPointer>
@@ -46,6 +49,27 @@ inline void Click(QWidget* target, Qt::MouseButton button = Qt::LeftButton) {
     const QPoint centre = target->rect().center();
     SendMouse(target, QEvent::MouseButtonPress, centre, button, button);
     SendMouse(target, QEvent::MouseButtonRelease, centre, button, Qt::NoButton);
+}
+
+// Drags `urls` from a file manager onto `target` and drops them there, as Qt delivers it.
+// True when the target took the drop; false when it refused the drag.
+inline bool DropUrls(QWidget* target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+inline QUrl FileUrl(const QString& path) {
+    return QUrl::fromLocalFile(path);
 }
 
 }  // namespace brindle::app::test

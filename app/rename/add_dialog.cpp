@@ -1,0 +1,97 @@
+#include "rename/add_dialog.h"
+
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTreeView>
+#include <filesystem>
+#include <system_error>
+
+#include "rename/folder_tree.h"
+#include "rename/rename_dialogs.h"
+#include "rename/rename_list.h"
+#include "shell/paths.h"
+#include "shell/prompter.h"
+#include "shell/theme.h"
+
+namespace brindle::app {
+
+AddDialog::AddDialog(const QString& name, const QString& title, const QString& treeName,
+                     QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(name);
+    setWindowTitle(title);
+    SetTone(this, Tone::Selection);
+    tree_ = MakeFolderTree(this, treeName);
+    resize(620, 400);
+}
+
+void AddDialog::StartListing() {
+    ShowFolder(StartFolder());
+    ChooseTreeFolder(tree_, folder_);
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { ShowFolder(TreeFolder(tree_)); });
+    tree_->setFocus();
+}
+
+void AddDialog::ShowFolder(const QString& folder) {
+    const QString listed = FolderToList(tree_, folder, folder_);
+    if (listed.isEmpty()) {
+        return;
+    }
+    folder_ = listed;
+    ListFolder();
+}
+
+void AddDialog::Confirm(const std::optional<std::string>& chosen, std::string_view nothingChosen) {
+    if (!chosen) {
+        CurrentPrompter().Message(
+            this, QString::fromLatin1(nothingChosen.data(), static_cast<qsizetype>(nothingChosen.size())),
+            {}, Prompter::Icon::None, Prompter::Buttons::Ok);
+        return;
+    }
+    filestring_ = *chosen;
+    accept();
+}
+
+QPushButton* AddDialog::MakeButton(const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QPushButton* AddDialog::MakeCancelButton(const char* name) {
+    QPushButton* cancel = MakeButton(name, QStringLiteral("Ca&ncel"));
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        filestring_ = kCancelled;
+        reject();
+    });
+    return cancel;
+}
+
+void AddDialog::done(int result) {
+    if (filestring_.empty()) {
+        filestring_ = kCancelled;
+    }
+    QDialog::done(result);
+}
+
+std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    *isFolder = !error && std::filesystem::is_directory(status);
+    if (*isFolder) {
+        FolderPicker picker;
+        picker.Show(path);
+        return picker.Confirm();
+    }
+    if (error || !std::filesystem::is_regular_file(status)) {
+        return std::nullopt;
+    }
+    std::string text = GetFolderName(path);
+    text += '\0';
+    text += GetFileName(path);
+    return text;
+}
+
+}  // namespace brindle::app

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QPushButton;
+class QTreeView;
+
+namespace brindle::app {
+
+// What the Add Files and Add Folder dialogs share: the folder tree on the left, the folder
+// they list, their result text filestring() and the way they end.
+class AddDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Bytes as the file system gave them, so any file name survives the hand-over.
+    const std::string& filestring() const { return filestring_; }
+    // Lists a folder, as choosing it in the tree does; an unreadable one gives the start
+    // folder instead.
+    void ShowFolder(const QString& folder);
+
+    void done(int result) override;
+
+protected:
+    AddDialog(const QString& name, const QString& title, const QString& treeName, QWidget* parent);
+
+    // Lists folder() anew in the dialog's own list.
+    virtual void ListFolder() = 0;
+    // Call at the end of the subclass's constructor: lists the start folder and follows the
+    // tree from then on.
+    void StartListing();
+    // The chosen text accepts the dialog; nothing shows `nothingChosen` and stays.
+    void Confirm(const std::optional<std::string>& chosen, std::string_view nothingChosen);
+    // A push button that is not the default one unless made so; Cancel ends with "cancel".
+    QPushButton* MakeButton(const char* name, const QString& caption);
+    QPushButton* MakeCancelButton(const char* name);
+
+    const QString& folder() const { return folder_; }
+    QTreeView* tree() const { return tree_; }
+
+private:
+    QTreeView* tree_;
+    QString folder_;
+    std::string filestring_;
+};
+
+// The filestring of a file or folder dropped on the rename list, as the dialogs would
+// give it: Add Files for a file, Add Folder (every file in it) for a folder. Nothing for
+// anything else or a folder without files.
+std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder);
+
+}  // namespace brindle::app

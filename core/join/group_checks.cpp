@@ -1,0 +1,52 @@
+#include "join/group_checks.h"
+
+#include <optional>
+
+namespace brindle {
+namespace {
+
+// Data bytes of piece `number`; the first piece has been checked, so this is 1 or more.
+std::int64_t ExpectedData(const PieceHeader& first, std::int64_t length, int number) {
+    return number < first.PieceCount ? first.PieceSize
+                                     : length - std::int64_t{first.PieceCount - 1} * first.PieceSize;
+}
+
+}  // namespace
+
+Status CheckFirstPiece(const PieceHeader& first, const std::string& path) {
+    const std::optional<std::int64_t> length = StoredSourceLength(first);
+    const std::int64_t count = first.PieceCount;
+    const std::int64_t size = first.PieceSize;
+    if (!length || count < 1 || count > kMaxPieces || size < 1 || (count - 1) * size >= *length ||
+        *length > count * size) {
+        return Status::Corruption("the first piece's header is damaged: " + path);
+    }
+    return Status::Ok();
+}
+
+std::string PlaceFault(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength) {
+    if (piece.PieceIndex != number) {
+        return "holds piece " + std::to_string(piece.PieceIndex);
+    }
+    if (piece.PieceCount != first.PieceCount) {
+        return "says the group has " + std::to_string(piece.PieceCount) + " pieces, piece 1 says " +
+               std::to_string(first.PieceCount);
+    }
+    if (piece.PieceSize != first.PieceSize) {
+        return "has another piece size than piece 1";
+    }
+    const std::optional<std::int64_t> length = StoredSourceLength(piece);
+    if (!length || *length != *StoredSourceLength(first)) {
+        return "has another source length than piece 1";
+    }
+    const std::int64_t expected = ExpectedData(first, *length, number);
+    if (dataLength < expected) {
+        return "holds " + std::to_string(expected - dataLength) + " bytes too few";
+    }
+    if (dataLength > expected) {
+        return "holds " + std::to_string(dataLength - expected) + " bytes too many";
+    }
+    return {};
+}
+
+}  // namespace brindle

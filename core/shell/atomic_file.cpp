@@ -1,0 +1,41 @@
+#include "shell/atomic_file.h"
+
+#include <utility>
+
+namespace brindle::io {
+
+AtomicFile::AtomicFile(std::string target, Flush flush) : target_(std::move(target)), flush_(flush) {}
+
+AtomicFile::~AtomicFile() {
+    if (!temporary_.empty()) {
+        (void)file_.Close();
+        (void)RemoveFile(temporary_);
+    }
+}
+
+Status AtomicFile::Open() {
+    return file_.CreateTempBeside(target_, &temporary_);
+}
+
+Status AtomicFile::Commit(Move move) {
+    Status status;
+    // A new name has nothing to lose, so it does not wait for the disk.
+    if (move == Move::kReplace && IsRegularFile(target_)) {
+        status = file_.TakePermissionsOf(target_);
+        if (status.ok() && flush_ == Flush::kBeforeReplacing) {
+            status = file_.Sync();
+        }
+    }
+    if (status.ok()) {
+        status = file_.Close();
+    }
+    if (status.ok()) {
+        status = move == Move::kReplace ? MoveReplacing(temporary_, target_) : MoveNoReplace(temporary_, target_);
+    }
+    if (status.ok()) {
+        temporary_.clear();
+    }
+    return status;
+}
+
+}  // namespace brindle::io

@@ -1,0 +1,1 @@
+// Only the carrier of the window tests' precompiled headers.
