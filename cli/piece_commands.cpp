@@ -3,9 +3,11 @@
 
 #include "args.h"
 #include "cli.h"
+#include "numbered_commands.h"
 #include "join/checksums.h"
 #include "join/discovery.h"
 #include "join/join_engine.h"
+#include "join/numbered_group.h"
 #include "shell/file_io.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
@@ -20,7 +22,7 @@ namespace {
 
 constexpr const char* kSplitHelp =
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
-    "                          [--dest DIR] [--group NAME] [--checksums] [--force]\n"
+    "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
     "\n"
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR.\n"
     "\n"
@@ -38,6 +40,12 @@ constexpr const char* kSplitHelp =
     "                 split of FILE (another file's pieces, a file that is not a piece, a\n"
     "                 checksum file brindle did not write); FILE itself is never replaced\n"
     "\n"
+    "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most 999) with\n"
+    "                 no header, each exactly SIZE bytes but the last, so that\n"
+    "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
+    "                 them instead of FILE, and --checksums lists them in FILE.sha256. A\n"
+    "                 numbered piece of that name already there refuses the split\n"
+    "\n"
     "A split of FILE replaces its own earlier pieces, and removes those beyond the new count.\n";
 
 constexpr const char* kJoinHelp =
@@ -45,6 +53,8 @@ constexpr const char* kJoinHelp =
     "\n"
     "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
     "split, after checking that every piece is there and that all come from the same split.\n"
+    "Plain numbered pieces NAME.001, NAME.002, ... join into NAME, checked against any .sfv,\n"
+    ".md5, .sha1 or .sha256 file beside them that lists them or NAME.\n"
     "\n"
     "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
     "                 name, beside the pieces)\n"
@@ -59,12 +69,15 @@ constexpr const char* kVerifyHelp =
     "piece size and length, exactly its share of the data), and each piece's checksum where\n"
     "the group's own NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
     "another split, damaged and why, not a regular file) and a summary; exit 0 only when the\n"
-    "group would join correctly.\n";
+    "group would join correctly.\n"
+    "For plain numbered pieces NAME.001, ...: the numbering, the sizes, and the pieces and\n"
+    "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n";
 
 constexpr const char* kGroupsHelp =
     "Usage: brindle groups DIR\n"
     "\n"
-    "Lists the piece groups in DIR: group, stored file name, size and date of the split.\n";
+    "Lists the piece groups in DIR: group, stored file name, size and date of the split;\n"
+    "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n";
 
 constexpr const char* kInfoHelp =
     "Usage: brindle info PIECE\n"
@@ -119,6 +132,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     std::optional<std::string> unit;
     bool floppy = false;
     bool checksums = false;
+    bool raw = false;
     bool force = false;
     while (args.Next()) {
         if (!args.IsOption()) {
@@ -139,6 +153,10 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         }
         if (name == "--checksums") {
             checksums = true;
+            continue;
+        }
+        if (name == "--raw") {
+            raw = true;
             continue;
         }
         if (name == "--force") {
@@ -169,6 +187,9 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
         return Usage(console, "split", "choose one of --pieces, --size and --floppy", kSplitHelp);
+    }
+    if (raw && force) {
+        return Usage(console, "split", "--raw never replaces files; remove the old pieces first", kSplitHelp);
     }
     if (unit && !size) {
         return Usage(console, "split", "--unit goes with --size", kSplitHelp);
@@ -201,6 +222,12 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     const int mode = floppy ? static_cast<int>(SplitMode::kFloppy)
                      : size ? static_cast<int>(SplitMode::kEqualSizes)
                             : static_cast<int>(SplitMode::kPieces);
+    if (raw) {
+        return SplitRawCommand({state.SplitSourcePath, state.SplitDestFolder,
+                                group ? *group : GetFileName(state.SplitSourcePath), mode, pieces.value_or("2"),
+                                size.value_or("1"), unit.value_or(""), checksums},
+                               console);
+    }
     if (auto rejection = CheckSplitChoice(length, mode, pieces.value_or("2"), size.value_or("1"),
                                           unit.value_or(""), state)) {
         console.err << rejection->message << "\n";
@@ -290,6 +317,9 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         return Usage(console, "join", "which group? give one of its pieces", kJoinHelp);
     }
     const std::string path = AbsolutePath(piece);
+    if (IsNumberedPiece(path)) {
+        return JoinNumbered(path, out, force, console);
+    }
     const std::string folder = GetFolderName(path);
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const JoinPlan plan = PlanJoin(folder, group);
@@ -335,6 +365,9 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
         return exit;
     }
     const std::string path = AbsolutePath(*given);
+    if (IsNumberedPiece(path)) {
+        return VerifyNumbered(path, console);
+    }
     const std::string folder = GetFolderName(path);
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const GroupCheck check = CheckGroup(folder, group);
@@ -392,7 +425,7 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
         return kExitUsage;
     }
     const std::vector<std::string> groups = FindGroups(folder);
-    if (groups.empty()) {
+    if (groups.empty() && FindNumberedGroups(folder).empty()) {
         console.out << kNoGroupText << "\n";
         return kExitOk;
     }
@@ -407,6 +440,7 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
         }
         console.out << "\n";
     }
+    ListNumberedGroups(folder, console);
     return kExitOk;
 }
 
@@ -417,6 +451,9 @@ int RunInfo(const std::vector<std::string>& words, Console& console) {
         return exit;
     }
     const std::string path = AbsolutePath(*given);
+    if (IsNumberedPiece(path)) {
+        return InfoNumbered(path, console);
+    }
     PieceHeader header;
     const Status status = ReadPieceHeader(path, &header);
     if (!status.ok()) {

@@ -1,10 +1,13 @@
 #include "join/frm_join.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QFrame>
 #include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -14,8 +17,10 @@
 #include "join/discovery.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "join/numbered_group.h"
 #include "shell/batch_fill.h"
 #include "shell/file_drop.h"
+#include "shell/file_io.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
@@ -137,7 +142,15 @@ void frmJoin::FindGroups(std::function<void()> then) {
             emit listFilled();
         });
     });
-    watcher->setFuture(QtConcurrent::run([folder = File1.Path] { return brindle::FindGroups(folder); }));
+    watcher->setFuture(QtConcurrent::run([folder = File1.Path] {
+        std::vector<std::string> names = brindle::FindGroups(folder);
+        // Plain numbered groups beside them, listed by their first piece.
+        for (const std::string& base : FindNumberedGroups(folder)) {
+            const NumberedGroup found = FindNumberedGroup(folder, base);
+            names.push_back(NumberedPieceName(base, 1, found.digits));
+        }
+        return names;
+    }));
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
@@ -147,6 +160,9 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     JoinState& state = SharedJoinState();
     // The listed name's bytes: two groups may look alike once shown.
     const std::string name = ItemBytes(item);
+    if (ShowNumberedGroup(name)) {
+        return;
+    }
     PieceHeader header;
     if (!ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header).ok()) {
         // Listed through a later piece only, or a first piece that is no piece file.
@@ -156,9 +172,32 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     const GroupDetails details = DescribeGroup(header, LocaleDecimalSeparator());
     state.JoinOriginalName = details.originalName;
     state.JoinGroupName = name;
+    state.JoinNumbered = false;
     ShowDetails(QString::fromStdString(details.originalName),
                 QString::fromStdString(details.sizeText),
                 QString::fromStdString(details.splitDate));
+}
+
+bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
+    JoinState& state = SharedJoinState();
+    const std::optional<NumberedName> parsed = ParseNumberedName(firstPiece);
+    const std::string path = JoinPath(state.JoinFolder, firstPiece);
+    if (!parsed || parsed->number != 1 || !io::IsRegularFile(path)) {
+        return false;
+    }
+    const NumberedGroup found = FindNumberedGroup(state.JoinFolder, parsed->base);
+    state.JoinGroupName = parsed->base;
+    state.JoinOriginalName = parsed->base;
+    state.JoinNumbered = true;
+    // What the group is, as far as its names tell: Merge checks the rest and says why it fails.
+    const QString size = found.Ready()
+                             ? QString::fromStdString(FormatSize(found.totalSize, LocaleDecimalSeparator())) +
+                                   QStringLiteral(", %1 pieces").arg(found.pieces.size())
+                             : found.missingPiece.empty() ? QStringLiteral("cannot be joined")
+                                                          : QString::fromStdString("missing " + found.missingPiece);
+    const QDateTime date = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).lastModified();
+    ShowDetails(DisplayPath(parsed->base), size, QLocale().toString(date.date(), QLocale::ShortFormat));
+    return true;
 }
 
 void frmJoin::ShowDetails(const QString& name, const QString& size, const QString& date) {

@@ -51,6 +51,8 @@ private:
     void cmdBrowse_Click();
     void Timer1_Timer();
     void ShowDetails(const QString& name, const QString& size, const QString& date);
+    // Shows the numbered group whose first piece is `firstPiece`; false when it is none.
+    bool ShowNumberedGroup(const std::string& firstPiece);
 
     std::array<QLabel*, 3> Label5{};
     QTimer* Timer1 = nullptr;

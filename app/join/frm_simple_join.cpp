@@ -78,6 +78,12 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
 void frmSimpleJoin::Form_Load() {
     JoinState& state = SharedJoinState();
     File1.Path = state.JoinFolder;
+    if (state.JoinNumbered) {
+        // NAME.001, ... join into NAME beside them.
+        state.JoinOriginalName = state.JoinGroupName;
+        ShowPath(txtPath, JoinPath(state.JoinFolder, state.JoinGroupName));
+        return;
+    }
     PieceHeader header;
     if (ReadPieceHeader(FirstPiecePath(state.JoinFolder, state.JoinGroupName), &header).ok()) {
         state.JoinOriginalName = StoredText(header.SourceName);

@@ -15,6 +15,7 @@
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
+#include "join/numbered_join.h"
 #include "shell/file_io.h"
 #include "shell/job_controls.h"
 #include "shell/job_runner.h"
@@ -82,25 +83,45 @@ void CheckPieces(QWidget* window, PiecesFound then) {
         watcher->deleteLater();
         window->unsetCursor();
         JoinPlan plan = watcher->result();
-        if (!plan.status.ok()) {
-            ShowJoinFailed(window, QString::fromStdString(plan.status.message()));
-            then(std::nullopt);
-            return;
-        }
         if (!plan.missingPiece.empty()) {
             CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
                                       Prompter::Icon::None, Prompter::Buttons::Ok);
             then(std::nullopt);
             return;
         }
+        if (!plan.status.ok()) {
+            ShowJoinFailed(window, QString::fromStdString(plan.status.message()));
+            then(std::nullopt);
+            return;
+        }
         then(std::move(plan.pieces));
     });
-    watcher->setFuture(QtConcurrent::run(
-        [folder = state.JoinFolder, group = state.JoinGroupName] { return PlanJoin(folder, group); }));
+    watcher->setFuture(QtConcurrent::run([folder = state.JoinFolder, group = state.JoinGroupName,
+                                          numbered = state.JoinNumbered] {
+        if (!numbered) {
+            return PlanJoin(folder, group);
+        }
+        // A plain numbered group is found by its numbers; its answer is put the same way.
+        NumberedGroup found = FindNumberedGroup(folder, group);
+        JoinPlan plan;
+        plan.status = found.status;
+        plan.missingPiece = found.missingPiece;
+        plan.pieces = std::move(found.pieces);
+        return plan;
+    }));
 }
 
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
                bool replaceExisting) {
+    const JoinState& state = SharedJoinState();
+    if (state.JoinNumbered) {
+        // The engine finds the group afresh and checks it, and its checksum files, again.
+        NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, replaceExisting};
+        runner.Start([params = std::move(params)](Progress& progress) {
+            return JoinNumberedPieces(params, progress);
+        });
+        return;
+    }
     JoinParams params;
     params.outputPath = target;
     params.pieces = std::move(pieces);

@@ -130,6 +130,7 @@ void frmMain::Load(const std::vector<std::string>& arguments, const std::string&
         case StartWindow::QuickJoin:
             SharedJoinState().JoinFolder = decision.joinFolder;
             SharedJoinState().JoinGroupName = decision.joinGroupName;
+            SharedJoinState().JoinNumbered = decision.joinNumbered;
             next = new frmSimpleJoin;
             break;
         case StartWindow::QuickSplit:

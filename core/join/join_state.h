@@ -9,6 +9,8 @@ struct JoinState {
     std::string JoinFolder;
     std::string JoinGroupName;
     std::string JoinOriginalName;  // the name stored in the first piece, padding removed
+    // Plain numbered pieces JoinGroupName.001, ... that join into JoinGroupName.
+    bool JoinNumbered = false;
 };
 
 // The one join state of the desktop program, alive until the process ends.

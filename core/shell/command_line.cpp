@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "join/numbered_group.h"
+#include "shell/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -102,6 +104,18 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
         if (bracket != std::string::npos) {
             decision.joinGroupName = fileName.substr(0, bracket);
         }
+        return decision;
+    }
+
+    // A numbered piece whose group starts beside it; any other NAME.123 is a file to split.
+    if (const std::optional<NumberedName> numbered = ParseNumberedName(fileName);
+        numbered && !splitSwitch && slash != std::string::npos &&
+        (numbered->number <= 1 ||
+         io::IsRegularFile(JoinPath(GetFolderName(path), NumberedPieceName(numbered->base, 1, numbered->digits))))) {
+        decision.window = StartWindow::QuickJoin;
+        decision.joinFolder = GetFolderName(path);
+        decision.joinGroupName = numbered->base;
+        decision.joinNumbered = true;
         return decision;
     }
 

@@ -9,7 +9,8 @@ namespace brindle {
 enum class StartWindow {
     Main,        // no argument: the main window with its three jobs
     RenameList,  // first argument "-r"; the arguments after it are added to the list
-    QuickJoin,   // last argument a first piece file (extension "qmf")
+    QuickJoin,   // last argument a first piece file (extension "qmf"), or a piece NAME.NNN
+                 // of a numbered group whose first piece is there
     QuickSplit,  // any other last argument, or any after "-s": the file to split
 };
 
@@ -20,6 +21,7 @@ struct StartDecision {
     // Set for QuickJoin only: what goes into the shared join state.
     std::string joinFolder;
     std::string joinGroupName;
+    bool joinNumbered = false;  // joinGroupName.001, ... join into joinGroupName
 
     // Set for QuickSplit only: what goes into the shared split state.
     std::string splitSourcePath;

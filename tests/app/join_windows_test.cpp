@@ -15,6 +15,8 @@
 #include "join/frm_join2.h"
 #include "join/frm_simple_join.h"
 #include "join/join_state.h"
+#include "shell/digest.h"
+#include "shell/frm_main.h"
 #include "shell/job_runner.h"
 #include "shell/paths.h"
 #include "shell/wizard_state.h"
@@ -443,6 +445,79 @@ private slots:
         QTRY_COMPARE(ending3.count(), 1);
         QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // A numbered piece named on the command line opens the quick join of its whole group,
+    // destination NAME beside the pieces; an .sfv beside them is honoured.
+    void theQuickJoinOfANumberedPiece() {
+        QTemporaryDir dir;
+        const QByteArray bytes = Bytes(2500, 8);
+        QString sfv = QStringLiteral("; crc\n");
+        for (int i = 0; i < 3; ++i) {
+            const QString name = QStringLiteral("clip.mkv.00%1").arg(i + 1);
+            const QByteArray piece = bytes.mid(i * 1000, 1000);
+            Write(dir.filePath(name), piece);
+            Digest crc(DigestKind::kCrc32);
+            crc.Update(piece.data(), static_cast<std::size_t>(piece.size()));
+            sfv += name + QLatin1Char(' ') + QString::fromStdString(crc.HexDigest()) + QLatin1Char('\n');
+        }
+        Write(dir.filePath(QStringLiteral("clip.sfv")), sfv.toUtf8());
+        RecordingPrompter prompter;
+        const QString joined = dir.filePath(QStringLiteral("clip.mkv"));
+        const auto open = [&] {
+            (new frmMain)->Load({dir.filePath(QStringLiteral("clip.mkv.002")).toStdString()}, "/");
+            auto* window = OnlyWindow<frmSimpleJoin>();
+            return window;
+        };
+        frmSimpleJoin* window = open();
+        QVERIFY(window != nullptr);
+        QCOMPARE(window->txtPath->text(), joined);
+        QSignalSpy ending(window, &frmSimpleJoin::programEnding);
+        window->cmdJoin->click();
+        QVERIFY(ending.wait(5000));
+        QCOMPARE(Read(joined), bytes);
+        QVERIFY(prompter.calls.isEmpty());
+
+        // A flipped byte in a piece the .sfv lists: one failure, nothing written.
+        QVERIFY(QFile::remove(joined));
+        QByteArray second = bytes.mid(1000, 1000);
+        second[10] = static_cast<char>(second[10] ^ 1);
+        Write(dir.filePath(QStringLiteral("clip.mkv.002")), second);
+        window = open();
+        QSignalSpy ending2(window, &frmSimpleJoin::programEnding);
+        window->cmdJoin->click();
+        QVERIFY(ending2.wait(5000));
+        QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+    }
+
+    // The wizard lists a numbered group beside the program's own, by its first piece.
+    void theWizardListsAndMergesANumberedGroup() {
+        QTemporaryDir dir;
+        const QByteArray bytes = Bytes(3000, 9);
+        SplitInThree(dir.path(), QStringLiteral("a"), Bytes(3000, 1), 7);
+        Write(dir.filePath(QStringLiteral("b.zip.001")), bytes.left(2000));
+        Write(dir.filePath(QStringLiteral("b.zip.002")), bytes.mid(2000));
+        RecordingPrompter prompter;
+        auto* page = new frmJoin;
+        page->show();
+        prompter.paths = {dir.path()};
+        Browse(page)->click();
+        QTRY_VERIFY(!page->IsListing());
+        QCOMPARE(page->group->topLevelItemCount(), 2);
+        ClickItem(page->group, QStringLiteral("b.zip.001"));
+        QCOMPARE(Label5(page, 0), QStringLiteral("b.zip"));
+        QCOMPARE(Label5(page, 1), QStringLiteral("2.93 KB, 2 pieces"));
+        QVERIFY(!Label5(page, 2).isEmpty());
+        QVERIFY(SharedJoinState().JoinNumbered);
+        page->cmdNext->click();
+        auto* page2 = OnlyWindow<frmJoin2>();
+        QVERIFY(page2 != nullptr);
+        page2->txtTarget->setText(QStringLiteral("b.zip"));
+        prompter.nextAnswer = RecordingPrompter::Answer::No;
+        page2->cmdJoin->click();
+        QTRY_VERIFY(page2->cmdJoin->isEnabled());
+        QCOMPARE(Read(dir.filePath(QStringLiteral("b.zip"))), bytes);
     }
 };
 

@@ -25,6 +25,11 @@ private slots:
         QVERIFY(
             QFile::copy(Packaged(QStringLiteral("tarnwick-brindle.xml")),
                         dataDir_.filePath(QStringLiteral("mime/packages/tarnwick-brindle.xml"))));
+        // The system's types sit in the same folder, so that the weights of globs from both
+        // are weighed against each other as one installed database weighs them (Qt stops at
+        // the first folder that matches a name at all).
+        QFile::copy(QStringLiteral("/usr/share/mime/packages/freedesktop.org.xml"),
+                    dataDir_.filePath(QStringLiteral("mime/packages/freedesktop.org.xml")));
         qputenv("XDG_DATA_DIRS", dataDir_.path().toLocal8Bit() + ":/usr/share");
     }
 
@@ -45,6 +50,21 @@ private slots:
             database
                 .mimeTypeForFile(QStringLiteral("/w/data(2).qmf002"), QMimeDatabase::MatchExtension)
                 .name() != piece);
+    }
+
+    // A numbered first piece is ours, weighed low: a longer pattern of another type wins.
+    void numberedFirstPieceGivesWayToLongerPatterns() {
+        QMimeDatabase database;
+        const auto type = [&](const char* name) {
+            return database.mimeTypeForFile(QString::fromLatin1(name), QMimeDatabase::MatchExtension).name();
+        };
+        const QString numbered = QStringLiteral("application/x-tarnwick-brindle-numbered-piece");
+        QCOMPARE(type("/w/movie.mkv.001"), numbered);
+        QCOMPARE(type("/w/backup.zip.001"), numbered);
+        if (QFile::exists(dataDir_.filePath(QStringLiteral("mime/packages/freedesktop.org.xml")))) {
+            QCOMPARE(type("/w/archive.7z.001"), QStringLiteral("application/x-7z-compressed"));
+        }
+        QVERIFY(type("/w/movie.mkv.002") != numbered);
     }
 
     void desktopEntryOpensAPieceWithTheProgram() {

@@ -24,6 +24,25 @@ TEST(DecideStartWindow, NoArgumentOrAnEmptyLastArgumentKeepsTheMainWindow) {
     }
 }
 
+// Any piece of a numbered group whose first piece is there opens the quick join of NAME;
+// another file that merely ends in digits is still a file to split.
+TEST(DecideStartWindow, NumberedPieceOpensQuickJoinOnlyBesideItsFirstPiece) {
+    TempDir dir;
+    for (const char* name : {"clip.mkv.001", "clip.mkv.002", "log.2024", "v.0002"}) {
+        test::WriteFile(dir.File(name), "x");
+    }
+    StartDecision decision = Decide({dir.File("clip.mkv.002")});
+    EXPECT_EQ(decision.window, StartWindow::QuickJoin);
+    EXPECT_EQ(decision.joinFolder, dir.path());
+    EXPECT_EQ(decision.joinGroupName, "clip.mkv");
+    EXPECT_TRUE(decision.joinNumbered);
+    for (const char* name : {"log.2024", "v.0002"}) {
+        decision = Decide({dir.File(name)});
+        EXPECT_EQ(decision.window, StartWindow::QuickSplit) << name;
+        EXPECT_FALSE(decision.joinNumbered);
+    }
+}
+
 TEST(DecideStartWindow, FirstPieceOpensQuickJoinWithFolderAndGroup) {
     const struct {
         const char* argument;

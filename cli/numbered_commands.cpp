@@ -1,0 +1,184 @@
+#include "numbered_commands.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "args.h"
+#include "join/checksums.h"
+#include "join/numbered_join.h"
+#include "shell/file_io.h"
+#include "shell/paths.h"
+#include "split/raw_split.h"
+#include "terminal_progress.h"
+
+namespace brindle::cli {
+namespace {
+
+std::string BaseOf(const std::string& path) {
+    const std::optional<NumberedName> parsed = ParseNumberedName(GetFileName(path));
+    return parsed ? parsed->base : std::string();
+}
+
+std::string PiecesText(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " piece" : " pieces");
+}
+
+}  // namespace
+
+bool IsNumberedPiece(const std::string& path) { return ParseNumberedName(GetFileName(path)).has_value(); }
+
+int JoinNumbered(const std::string& piecePath, const std::string& out, bool force, Console& console) {
+    const std::string folder = GetFolderName(piecePath);
+    const std::string base = BaseOf(piecePath);
+    const NumberedGroup group = FindNumberedGroup(folder, base);
+    if (!group.missingPiece.empty()) {
+        console.err << "File Missing.\n" << group.status.message() << "\n";
+        return kExitFailed;
+    }
+    if (!group.Ready()) {
+        console.err << "Fail to merge the files.\n" << group.status.message() << "\n";
+        return kExitFailed;
+    }
+    NumberedJoinParams params;
+    params.folder = folder;
+    params.base = base;
+    params.outputPath = out.empty() ? JoinPath(folder, base) : AbsolutePath(out);
+    // NAME comes from the pieces' names, not from the user: it may not replace a file.
+    params.replaceExisting = !out.empty() || force;
+    if (!params.replaceExisting && io::Exists(params.outputPath)) {
+        console.err << "brindle join: " << params.outputPath << " is already there; "
+                    << "give --out FILE, or --force to replace it\n";
+        return kExitUsage;
+    }
+    Status status;
+    {
+        TerminalProgress progress(console.err, console.errIsTerminal);
+        status = JoinNumberedPieces(params, progress);
+    }
+    if (!status.ok()) {
+        console.err << "Fail to merge the files.\n" << status.message() << "\n";
+        return kExitFailed;
+    }
+    console.out << params.outputPath << "\n";
+    return kExitOk;
+}
+
+int VerifyNumbered(const std::string& piecePath, Console& console) {
+    const std::string base = BaseOf(piecePath);
+    const NumberedCheck check = CheckNumberedGroup(GetFolderName(piecePath), base);
+    int faults = 0;
+    for (const NumberedCheckLine& line : check.lines) {
+        console.out << line.name << ": " << line.verdict << (line.fault || line.reason.empty() ? "" : " (" + line.reason + ")")
+                    << "\n";
+        if (line.fault) {
+            ++faults;
+            if (!line.reason.empty()) {
+                console.err << "brindle verify: " << line.reason << "\n";
+            }
+        }
+    }
+    std::string checked = "no checksum file";
+    if (!check.checksumFiles.empty()) {
+        checked = "checked against";
+        for (const std::string& file : check.checksumFiles) {
+            checked += " " + file;
+        }
+    }
+    if (check.unreadLines > 0) {
+        console.err << "brindle verify: " << check.unreadLines << " line(s) of the checksum files are not checksum lines\n";
+    }
+    if (check.joinable) {
+        console.out << check.pieceCount << " numbered pieces ok, " << checked << "; the group joins into "
+                    << check.totalSize << " bytes (" << base << ").\n";
+        return kExitOk;
+    }
+    console.out << faults << " of " << check.lines.size() << " names faulty, " << checked
+                << "; the group cannot be joined.\n";
+    return kExitFailed;
+}
+
+int InfoNumbered(const std::string& piecePath, Console& console) {
+    const std::optional<NumberedName> parsed = ParseNumberedName(GetFileName(piecePath));
+    std::error_code error;
+    const auto size = std::filesystem::file_size(piecePath, error);
+    if (!parsed || error || !io::IsRegularFile(piecePath)) {
+        console.err << "brindle info: not a readable piece file: " << piecePath << "\n";
+        return kExitFailed;
+    }
+    const NumberedGroup group = FindNumberedGroup(GetFolderName(piecePath), parsed->base);
+    console.out << "Numbered piece (no header)\n"
+                << "Number:       " << parsed->number << "\n"
+                << "Piece bytes:  " << size << "\n"
+                << "Joins into:   " << parsed->base << "\n";
+    if (group.Ready()) {
+        console.out << "Group:        " << PiecesText(group.pieces.size()) << ", " << group.totalSize << " bytes ("
+                    << FormatSize(group.totalSize) << ")\n";
+    } else {
+        console.out << "Group:        cannot be joined: " << group.status.message() << "\n";
+    }
+    if (!group.lists.files.empty()) {
+        console.out << "Checksums:    ";
+        for (std::size_t i = 0; i < group.lists.files.size(); ++i) {
+            console.out << (i == 0 ? "" : ", ") << group.lists.files[i];
+        }
+        console.out << "\n";
+    }
+    return kExitOk;
+}
+
+int ListNumberedGroups(const std::string& folder, Console& console) {
+    const std::vector<std::string> bases = FindNumberedGroups(folder);
+    for (const std::string& base : bases) {
+        const NumberedGroup group = FindNumberedGroup(folder, base);
+        console.out << NumberedPieceName(base, 1, group.digits) << "\t" << base << "\t";
+        if (group.Ready()) {
+            console.out << FormatSize(group.totalSize) << "\t" << PiecesText(group.pieces.size());
+        } else {
+            console.out << "(" << group.status.message() << ")";
+        }
+        console.out << "\n";
+    }
+    return static_cast<int>(bases.size());
+}
+
+int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
+    std::error_code error;
+    const auto length = static_cast<std::int64_t>(std::filesystem::file_size(choice.sourcePath, error));
+    std::int64_t pieceSize = 0;
+    if (auto rejection = PlanRawSplit(length, choice.mode, choice.pieces, choice.size, choice.unit, &pieceSize)) {
+        console.err << rejection->message << "\n";
+        return kExitUsage;
+    }
+    const std::string listPath = ChecksumFilePath(choice.destFolder, choice.base);
+    if (choice.checksums && io::Exists(listPath)) {
+        console.err << "brindle split: " << listPath << " is already there\n";
+        return kExitUsage;
+    }
+    RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize};
+    SplitResult result;
+    {
+        TerminalProgress progress(console.err, console.errIsTerminal);
+        result = SplitRaw(params, progress);
+    }
+    if (result.status.ok() && choice.checksums) {
+        result.status = WriteChecksumFile(choice.destFolder, choice.base, result.pieces);
+        if (!result.status.ok()) {
+            for (const std::string& piece : result.pieces) {
+                (void)io::RemoveFile(piece);
+            }
+        }
+    }
+    if (!result.status.ok()) {
+        console.err << "Fail to split the file\n" << result.status.message() << "\n";
+        return result.status.code() == Status::Code::kInvalidArgument ? kExitUsage : kExitFailed;
+    }
+    for (const std::string& piece : result.pieces) {
+        console.out << piece << "\n";
+    }
+    if (choice.checksums) {
+        console.out << listPath << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace brindle::cli

@@ -1,0 +1,207 @@
+#include "join/numbered_group.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "shell/file_io.h"
+#include "shell/paths.h"
+
+namespace brindle {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMostDigits = 9;
+
+struct Entry {
+    std::string name;
+    bool regular = false;
+    std::int64_t size = 0;
+};
+
+// Every name in the folder, pipes and folders included: a piece's name held by something
+// that is not a file is a fault to name, not a gap.
+std::vector<std::string> AllNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    fs::directory_iterator it(folder.empty() ? "." : folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        names.push_back(it->path().filename().string());
+    }
+    return names;
+}
+
+Entry Look(const std::string& folder, const std::string& name) {
+    Entry entry{name, false, 0};
+    std::error_code error;
+    const fs::path path = JoinPath(folder, name);
+    entry.regular = fs::is_regular_file(path, error);
+    if (entry.regular) {
+        const auto size = fs::file_size(path, error);
+        entry.size = error ? 0 : static_cast<std::int64_t>(size);
+    }
+    return entry;
+}
+
+}  // namespace
+
+std::optional<NumberedName> ParseNumberedName(std::string_view fileName) {
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || fileName.find('/') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view digits = fileName.substr(dot + 1);
+    if (digits.size() < kNumberedDigits || digits.size() > kMostDigits ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    NumberedName parsed{std::string(fileName.substr(0, dot)), 0, digits.size()};
+    for (const char c : digits) {
+        parsed.number = parsed.number * 10 + (c - '0');
+    }
+    return parsed;
+}
+
+std::string NumberedPieceName(const std::string& base, std::int64_t number, std::size_t digits) {
+    std::string text = std::to_string(number);
+    if (text.size() < digits) {
+        text.insert(0, digits - text.size(), '0');
+    }
+    return base + "." + text;
+}
+
+Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vector<std::int64_t>& sizes) {
+    if (pieces.empty() || pieces.size() != sizes.size()) {
+        return Status::InvalidArgument("there are no pieces to join");
+    }
+    // The size of a full piece: the largest before the last (the only one, for one piece).
+    const auto beforeLast = sizes.size() == 1 ? sizes.end() : sizes.end() - 1;
+    const std::int64_t full = *std::max_element(sizes.begin(), beforeLast);
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+        if (sizes[i] != full) {
+            // A short piece before the last is most often a download that did not finish.
+            return Status::Corruption("the piece is shorter than the others (" + std::to_string(sizes[i]) +
+                                      " bytes, not " + std::to_string(full) + "): " + pieces[i]);
+        }
+    }
+    if (sizes.back() > full) {
+        return Status::Corruption("the last piece is longer than the others: " + pieces.back());
+    }
+    if (sizes.back() == 0) {
+        return Status::Corruption("the piece is empty: " + pieces.back());
+    }
+    return Status::Ok();
+}
+
+NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& base) {
+    NumberedGroup group;
+    group.folder = folder;
+    group.base = base;
+    // The width the group writes its numbers in is that of its lowest number (001 or 0001);
+    // numbers past it simply grow (999, 1000).
+    std::vector<NumberedName> found;
+    for (const std::string& name : AllNamesIn(folder)) {
+        std::optional<NumberedName> parsed = ParseNumberedName(name);
+        if (parsed && parsed->base == base) {
+            found.push_back(std::move(*parsed));
+        }
+    }
+    std::size_t width = kMostDigits;
+    for (const NumberedName& name : found) {
+        if (name.number <= 1) {
+            width = std::min(width, name.digits);
+        }
+    }
+    if (width == kMostDigits) {
+        for (const NumberedName& name : found) {
+            width = std::min(width, name.digits);
+        }
+    }
+    if (found.empty()) {
+        width = kNumberedDigits;
+    }
+    std::map<std::int64_t, std::string> numbered;
+    for (const NumberedName& name : found) {
+        const std::string canonical = NumberedPieceName(base, name.number, width);
+        if (canonical == NumberedPieceName(base, name.number, name.digits)) {
+            numbered.emplace(name.number, canonical);
+        }
+    }
+    std::vector<std::string> names = {base};
+    for (const auto& [number, name] : numbered) {
+        names.push_back(name);
+    }
+    group.lists = ReadChecksumLists(folder, names);
+    std::int64_t last = numbered.empty() ? 1 : std::max<std::int64_t>(numbered.rbegin()->first, 1);
+    // A piece the checksum file lists past the last one here is missing too: without it the
+    // join would be short.
+    for (const auto& [name, expected] : group.lists.entries) {
+        const std::optional<NumberedName> listed = ParseNumberedName(name);
+        if (listed && listed->base == base && NumberedPieceName(base, listed->number, width) == name) {
+            last = std::max(last, listed->number);
+        }
+    }
+    std::int64_t first = 1;
+    if (numbered.count(0) != 0 && numbered.count(1) != 0) {
+        const Entry zero = Look(folder, numbered[0]);
+        const Entry one = Look(folder, numbered[1]);
+        if (zero.regular && one.regular && zero.size >= one.size) {
+            first = 0;
+        } else {
+            group.leftOut = numbered[0];
+        }
+    } else if (numbered.count(0) != 0) {
+        group.leftOut = numbered[0];
+    }
+    group.digits = width;
+    // Gaps are named up to a bound, so a stray high number costs little.
+    constexpr int kMostGapsNamed = 1000;
+    int gaps = 0;
+    for (std::int64_t n = first; n <= last && gaps < kMostGapsNamed; ++n) {
+        NumberedSlot slot;
+        slot.name = NumberedPieceName(base, n, width);
+        slot.present = numbered.count(n) != 0;
+        gaps += slot.present ? 0 : 1;
+        if (slot.present) {
+            const Entry entry = Look(folder, slot.name);
+            slot.regular = entry.regular;
+            slot.size = entry.size;
+        }
+        group.numbers.push_back(std::move(slot));
+    }
+    for (const NumberedSlot& slot : group.numbers) {
+        if (!slot.present) {
+            group.missingPiece = slot.name;
+            group.status = Status::NotFound("missing " + slot.name);
+            return group;
+        }
+        if (!slot.regular) {
+            group.status = Status::InvalidArgument("not a regular file: " + JoinPath(folder, slot.name));
+            return group;
+        }
+    }
+    for (const NumberedSlot& slot : group.numbers) {
+        group.pieces.push_back(JoinPath(folder, slot.name));
+        group.sizes.push_back(slot.size);
+        group.totalSize += slot.size;
+    }
+    group.status = CheckNumberedSizes(group.pieces, group.sizes);
+    return group;
+}
+
+std::vector<std::string> FindNumberedGroups(const std::string& folder) {
+    std::vector<std::string> groups;
+    for (const std::string& name : io::FileNamesIn(folder, true)) {
+        const std::optional<NumberedName> parsed = ParseNumberedName(name);
+        if (parsed && parsed->number == 1 &&
+            std::find(groups.begin(), groups.end(), parsed->base) == groups.end()) {
+            groups.push_back(parsed->base);
+        }
+    }
+    std::sort(groups.begin(), groups.end());
+    return groups;
+}
+
+}  // namespace brindle

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "join/checksum_lists.h"
+#include "shell/status.h"
+
+// Plain numbered pieces as other tools and downloads bring them: NAME.001, NAME.002, ...
+// with no header, laid end to end they are the file NAME. Some tools start at NAME.000, and
+// some write a small NAME.000 that only describes the split.
+namespace brindle {
+
+inline constexpr std::size_t kNumberedDigits = 3;
+// Three digits number at most 999 pieces; a split never writes more.
+inline constexpr int kMaxNumberedPieces = 999;
+
+struct NumberedName {
+    std::string base;            // NAME, also the joined file's name
+    std::int64_t number = 0;
+    std::size_t digits = 0;      // as written, leading zeros included
+};
+
+// "movie.mkv.003" -> {"movie.mkv", 3, 3}; nothing unless the name is NAME.NNN with a
+// non-empty NAME and three to nine digits.
+std::optional<NumberedName> ParseNumberedName(std::string_view fileName);
+
+// NAME.NNN with the number written in at least `digits` digits.
+std::string NumberedPieceName(const std::string& base, std::int64_t number,
+                              std::size_t digits = kNumberedDigits);
+
+// One number of a group's run, from its first to its highest number present.
+struct NumberedSlot {
+    std::string name;
+    bool present = false;  // something of this name is there
+    bool regular = false;  // and it is a regular file (or a link to one)
+    std::int64_t size = 0;
+};
+
+struct NumberedGroup {
+    Status status;                    // not ok: the group would not join; the message names why
+    std::string missingPiece;         // a gap in the numbers: the first piece not there
+    std::string folder;
+    std::string base;
+    std::size_t digits = kNumberedDigits;  // of its lowest number
+    std::vector<NumberedSlot> numbers;
+    std::vector<std::string> pieces;  // paths, in order; empty unless every slot holds a file
+    std::vector<std::int64_t> sizes;
+    std::int64_t totalSize = 0;
+    std::string leftOut;              // a NAME.000 smaller than a piece: not part of the group
+    ChecksumLists lists;              // the checksum files beside it that list its names
+    bool Ready() const { return status.ok(); }
+};
+
+// The group NAME in `folder`: every NAME.NNN from 001 (or a full-size 000) to the highest
+// number present or listed in a checksum file beside it, each a regular file, all but the
+// last of one size and the last no larger.
+NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& base);
+
+// The names (NAME) of the numbered groups in `folder` whose first piece is there,
+// alphabetically.
+std::vector<std::string> FindNumberedGroups(const std::string& folder);
+
+// All but the last of one size, the last no larger and not empty. Names the piece at fault.
+Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vector<std::int64_t>& sizes);
+
+}  // namespace brindle

@@ -1,0 +1,205 @@
+#include "join/numbered_join.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "shell/atomic_file.h"
+#include "shell/file_io.h"
+#include "shell/paths.h"
+
+namespace brindle {
+namespace {
+
+Status CopyNumberedPieces(const NumberedGroup& group, io::File& output, int step, Progress& progress) {
+    std::vector<char> scratch;
+    for (std::size_t i = 0; i < group.pieces.size(); ++i) {
+        io::File piece;
+        Status status = piece.OpenRead(group.pieces[i]);
+        std::int64_t size = 0;
+        if (status.ok()) {
+            status = piece.Size(&size);
+        }
+        // Join only what was checked: a piece still being downloaded may have grown.
+        if (status.ok() && size != group.sizes[i]) {
+            status = Status::Corruption("the piece changed during the join: " + group.pieces[i]);
+        }
+        if (status.ok()) {
+            status = io::CopyRange(piece, output, size, scratch);
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        (void)piece.Close();
+        progress.Yield();
+        progress.SetValue(progress.Value() + step);
+        progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+    }
+    return Status::Ok();
+}
+
+// The joined bytes against every checksum file that lists NAME.
+Status CheckJoined(const NumberedGroup& group, const std::string& written) {
+    const std::vector<DigestKind> kinds = KindsListed(group.lists, group.base);
+    if (kinds.empty()) {
+        return Status::Ok();
+    }
+    std::map<DigestKind, std::string> computed;
+    const Status status = HashFileAll(written, kinds, &computed);
+    return status.ok() ? CompareListed(group.lists, group.base, "the joined file " + group.base, computed)
+                       : status;
+}
+
+}  // namespace
+
+Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) {
+    if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
+        return Status::InvalidArgument("no file to write was given");
+    }
+    const NumberedGroup group = FindNumberedGroup(params.folder, params.base);
+    if (!group.Ready()) {
+        return group.status;
+    }
+    for (const std::string& piece : group.pieces) {
+        if (piece == params.outputPath || io::SameFile(piece, params.outputPath)) {
+            return Status::InvalidArgument("the joined file would replace one of its pieces: " + piece);
+        }
+    }
+    if (!params.replaceExisting && io::Exists(params.outputPath)) {
+        return Status::InvalidArgument("a file is already there: " + params.outputPath);
+    }
+    for (std::size_t i = 0; i < group.pieces.size(); ++i) {
+        const Status status = CheckListed(group.lists, group.numbers[i].name, group.pieces[i]);
+        if (!status.ok()) {
+            return status;
+        }
+    }
+
+    const int step = progress.Max() / static_cast<int>(group.pieces.size());
+    io::AtomicFile output(params.outputPath);
+    Status status = output.Open();
+    if (status.ok()) {
+        status = CopyNumberedPieces(group, output.file(), step, progress);
+    }
+    // The bytes are checked as they were written, so they must be out of our buffers first.
+    if (status.ok() && group.lists.Lists(group.base)) {
+        status = output.file().Flush();
+        if (status.ok()) {
+            status = CheckJoined(group, output.temporaryPath());
+        }
+    }
+    if (status.ok()) {
+        status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace
+                                                      : io::AtomicFile::Move::kNoReplace);
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    progress.SetValue(progress.Max());
+    progress.SetPercentText("100");
+    return Status::Ok();
+}
+
+NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& base) {
+    NumberedCheck check;
+    const NumberedGroup group = FindNumberedGroup(folder, base);
+    check.checksumFiles = group.lists.files;
+    check.unreadLines = group.lists.badLines;
+    check.totalSize = group.totalSize;
+    check.pieceCount = static_cast<int>(group.numbers.size());
+
+    const auto& numbers = group.numbers;
+    const bool allThere = std::all_of(numbers.begin(), numbers.end(),
+                                      [](const NumberedSlot& slot) { return slot.present && slot.regular; });
+    std::int64_t full = 0;
+    for (std::size_t i = 0; i + 1 < numbers.size() || (numbers.size() == 1 && i == 0); ++i) {
+        full = std::max(full, numbers[i].size);
+    }
+    // The joined bytes are hashed from the pieces in order, in the same reads as the pieces.
+    std::vector<std::unique_ptr<Digest>> joined;
+    if (allThere) {
+        for (const DigestKind kind : KindsListed(group.lists, base)) {
+            joined.push_back(std::make_unique<Digest>(kind));
+        }
+    }
+    bool joinedReadable = allThere;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const NumberedSlot& slot = numbers[i];
+        NumberedCheckLine line{slot.name, "ok", {}, false};
+        const bool last = i + 1 == numbers.size();
+        if (!slot.present) {
+            line = {slot.name, "missing", {}, true};
+        } else if (!slot.regular) {
+            line = {slot.name, "not a regular file", {}, true};
+        } else if (!last && slot.size != full) {
+            line = {slot.name, "shorter than the others", std::to_string(slot.size) + " bytes, not " + std::to_string(full), true};
+        } else if (last && (slot.size > full || slot.size == 0)) {
+            line = {slot.name, slot.size == 0 ? "empty" : "longer than the others", {}, true};
+        }
+        if (slot.present && slot.regular) {
+            std::vector<std::unique_ptr<Digest>> own;
+            std::vector<Digest*> feed;
+            for (const DigestKind kind : KindsListed(group.lists, slot.name)) {
+                own.push_back(std::make_unique<Digest>(kind));
+                feed.push_back(own.back().get());
+            }
+            for (auto& digest : joined) {
+                feed.push_back(digest.get());
+            }
+            if (!feed.empty()) {
+                const std::string path = JoinPath(folder, slot.name);
+                Status status = FeedFile(path, feed);
+                std::map<DigestKind, std::string> computed;
+                for (auto& digest : own) {
+                    computed[digest->kind()] = digest->HexDigest();
+                }
+                if (status.ok()) {
+                    status = CompareListed(group.lists, slot.name, path, computed);
+                } else {
+                    joinedReadable = false;
+                }
+                if (!status.ok() && !line.fault) {
+                    line = {slot.name, "damaged", status.message(), true};
+                }
+            }
+        }
+        check.lines.push_back(std::move(line));
+    }
+    if (!group.leftOut.empty()) {
+        check.lines.push_back({group.leftOut, "not a piece", "smaller than " + NumberedPieceName(base, 1, group.digits), false});
+    }
+    if (group.lists.Lists(base)) {
+        NumberedCheckLine line{base + " (joined)", "ok", {}, false};
+        std::map<DigestKind, std::string> computed;
+        for (auto& digest : joined) {
+            computed[digest->kind()] = digest->HexDigest();
+        }
+        if (!joinedReadable) {
+            line.verdict = "not checked";
+            line.reason = "the pieces are not all there";
+        } else if (const Status status = CompareListed(group.lists, base, "the joined file " + base, computed);
+                   !status.ok()) {
+            line = {line.name, "damaged", status.message(), true};
+        }
+        check.lines.push_back(std::move(line));
+    }
+    // Listed but absent, and not one of this group's pieces (those are named above).
+    const std::vector<std::string> present = io::FileNamesIn(folder, true);
+    std::string previous;
+    for (const auto& entry : group.lists.entries) {
+        const std::string& name = entry.first;
+        const Expected& expected = entry.second;
+        const bool slotted =
+            std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& n) { return n.name == name; });
+        if (name == previous || name == base || slotted ||
+            std::find(present.begin(), present.end(), name) != present.end()) {
+            continue;
+        }
+        previous = name;
+        check.lines.push_back({name, "listed in " + expected.listFile + ", not there", {}, false});
+    }
+    check.joinable = group.Ready() &&
+                     std::none_of(check.lines.begin(), check.lines.end(), [](const NumberedCheckLine& l) { return l.fault; });
+    return check;
+}
+
+}  // namespace brindle

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "join/numbered_group.h"
+#include "shell/progress.h"
+#include "shell/status.h"
+
+namespace brindle {
+
+struct NumberedJoinParams {
+    std::string outputPath;
+    std::string folder;  // of the pieces
+    std::string base;    // NAME of NAME.001
+    // False for a name the user did not choose: a file already there is then never replaced.
+    bool replaceExisting = true;
+};
+
+// Joins plain numbered pieces into one file, as the program's own pieces are joined: the
+// group is found afresh and its numbering and sizes are checked first (all but the last of one size, the last no larger), then every piece
+// against the checksum files beside it that list it; the output is written beside its
+// target and moved into place only when complete and, where a checksum file lists NAME,
+// only when the written bytes match it. A failed join leaves nothing behind. Progress moves
+// by Max / pieces after each piece and ends at Max and "100".
+Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress);
+
+// What `brindle verify` finds in a numbered group, one line per name.
+struct NumberedCheckLine {
+    std::string name;
+    std::string verdict;  // "ok", "missing", "damaged", "not a piece", ...
+    std::string reason;   // why, for a fault
+    bool fault = false;
+};
+
+struct NumberedCheck {
+    std::vector<NumberedCheckLine> lines;
+    std::vector<std::string> checksumFiles;  // used
+    int unreadLines = 0;                     // lines of those files that are no checksum lines
+    std::int64_t totalSize = 0;
+    int pieceCount = 0;
+    bool joinable = false;
+};
+
+// Checks a numbered group without joining it: the numbering, the sizes, each piece and the
+// joined bytes (hashed from the pieces in order) against every checksum file that lists
+// them, and names every listed file that is not there.
+NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& base);
+
+}  // namespace brindle

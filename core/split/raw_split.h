@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "shell/progress.h"
+#include "split/split_engine.h"
+#include "split/split_planning.h"
+
+// Splitting into plain numbered pieces, FILE.001, FILE.002, ... with no header, for people
+// without this program: `cat FILE.[0-9][0-9][0-9] > FILE` puts them back together.
+namespace brindle {
+
+// Checks a choice as CheckSplitChoice does, with the same texts, for pieces that are all data:
+// a size is the size of each piece, and three digits allow at most 999 pieces. On success
+// `*pieceSize` holds the bytes of every piece but the last.
+std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex, std::string_view numberText,
+                                      std::string_view sizeText, std::string_view unitText,
+                                      std::int64_t* pieceSize, char decimalSeparator = '.');
+
+struct RawSplitParams {
+    std::string sourcePath;
+    std::string destFolder;
+    std::string base;  // the pieces are base.001, base.002, ...
+    std::int64_t pieceSize = 0;
+};
+
+// Writes the pieces, each exactly pieceSize bytes but the last. Refused before anything is
+// written when any numbered piece of `base` is already in the folder (an old group's extra
+// pieces would otherwise join onto the new one). Each piece is written beside its name and
+// moved there whole; on a failure every piece written is removed again. Progress moves by
+// Max / pieces after each piece and ends at Max and "100".
+SplitResult SplitRaw(const RawSplitParams& params, Progress& progress);
+
+}  // namespace brindle
