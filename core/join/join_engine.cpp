@@ -89,13 +89,16 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         if (now.dataLength != infos[i].dataLength || now.bytes != infos[i].bytes) {
             return Status::Corruption("the piece changed during the join: " + pieces[i]);
         }
-        status = io::CopyRange(file, output, now.dataLength, scratch);
+        const int before = progress.Value();
+        ByteMeter meter(progress, now.dataLength, before + step);
+        status = io::CopyRange(file, output, now.dataLength, scratch,
+                               [&meter](std::int64_t done) { return meter(done); });
         if (!status.ok()) {
             return status;
         }
         (void)file.Close();
         progress.Yield();
-        progress.SetValue(progress.Value() + step);
+        progress.SetValue(before + step);
         progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
     }
     return Status::Ok();
@@ -105,20 +108,28 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
 // range of the output), against the checksum file: a piece changed while it was copied is
 // caught here, before the output takes its place.
 Status VerifyWritten(const std::string& output, const std::vector<std::string>& pieces,
-                     const std::vector<PieceInfo>& infos, const ChecksumList& list) {
+                     const std::vector<PieceInfo>& infos, const ChecksumList& list, Progress& progress) {
     io::File file;
     Status status = file.OpenRead(output);
     std::vector<char> buffer;
     for (std::size_t i = 0; status.ok() && i < pieces.size(); ++i) {
         Sha256 hash;
         hash.Update(infos[i].bytes.data(), infos[i].bytes.size());
+        const int end = static_cast<int>(static_cast<std::int64_t>(progress.Max()) * static_cast<std::int64_t>(i + 1) /
+                                         static_cast<std::int64_t>(pieces.size()));
+        ByteMeter meter(progress, infos[i].dataLength, end);
         for (std::int64_t left = infos[i].dataLength; status.ok() && left > 0;) {
             const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, io::kCopyBufferSize));
             buffer.resize(chunk);
             status = file.ReadExact(buffer.data(), chunk);
             hash.Update(buffer.data(), chunk);
             left -= static_cast<std::int64_t>(chunk);
+            if (status.ok() && !meter(infos[i].dataLength - left)) {
+                status = Status::Cancelled();
+            }
         }
+        progress.SetValue(end);
+        progress.SetPercentText(PercentText(end, progress.Max()));
         if (status.ok() && hash.HexDigest() != list.at(GetFileName(pieces[i]))) {
             status = Status::Corruption("the piece is damaged (its checksum does not match): " + pieces[i]);
         }
@@ -169,16 +180,30 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         return status;
     }
 
+    // Hashing what was written is part of the work: it takes the end of the bar, in
+    // proportion to the bytes it reads.
+    std::int64_t dataBytes = 0;
+    for (const PieceInfo& info : infos) {
+        dataBytes += info.dataLength;
+    }
+    const int copyTo = checksums.used && dataBytes > 0 ? progress.Max() / 2 : progress.Max();
+    ProgressSpan copying(progress, 0, copyTo);
+    ProgressSpan hashing(progress, copyTo, progress.Max());
+
     io::AtomicFile output(params.outputPath);
     status = output.Open();
     if (status.ok()) {
-        status = CopyPieces(params.pieces, infos, output.file(), static_cast<int>(step), progress);
+        status = CopyPieces(params.pieces, infos, output.file(), static_cast<int>(step),
+                            checksums.used ? static_cast<Progress&>(copying) : progress);
     }
     if (status.ok() && checksums.used) {
         status = output.file().Flush();
     }
     if (status.ok() && checksums.used) {
-        status = VerifyWritten(output.temporaryPath(), params.pieces, infos, checksums.list);
+        status = VerifyWritten(output.temporaryPath(), params.pieces, infos, checksums.list, hashing);
+    }
+    if (status.ok() && progress.StopRequested()) {
+        status = Status::Cancelled();  // asked in the last moment: still nothing published
     }
     if (status.ok()) {
         status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace

@@ -140,7 +140,8 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
 }
 
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
-                  std::int64_t dataLength, std::vector<char>& scratch) {
+                  std::int64_t dataLength, std::vector<char>& scratch, ByteMeter& meter,
+                  bool* replaced) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
     io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
@@ -150,9 +151,28 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
         status = piece.file().WriteAll(bytes.data(), bytes.size());
     }
     if (status.ok()) {
-        status = io::CopyRange(source, piece.file(), dataLength, scratch);
+        status = io::CopyRange(source, piece.file(), dataLength, scratch,
+                               [&meter](std::int64_t done) { return meter(done); });
+    }
+    if (status.ok()) {
+        *replaced = *replaced || io::Exists(path);
     }
     return status.ok() ? piece.Commit(io::AtomicFile::Move::kReplace) : status;
+}
+
+// A stopped split takes back every piece it wrote; what it replaced cannot come back.
+SplitResult Stopped(SplitResult result, bool replacedEarlier) {
+    for (const std::string& piece : result.pieces) {
+        (void)io::RemoveFile(piece);
+    }
+    result.pieces.clear();
+    result.checksumFile.clear();
+    result.status = Status::Cancelled(
+        replacedEarlier ? "Pieces of an earlier split of this file were already replaced, so that "
+                          "group is no longer complete; the file itself is unchanged and can be "
+                          "split again."
+                        : "");
+    return result;
 }
 
 }  // namespace
@@ -211,22 +231,39 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     SetSplitDate(header, params.splitDate);
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
 
+    // With checksums, hashing the pieces reads as many bytes again as writing them did.
+    const int half = params.checksums ? progress.Max() / 2 : progress.Max();
+    ProgressSpan writing(progress, 0, half);
+    ProgressSpan hashing(progress, half, progress.Max());
+    Progress& bar = params.checksums ? static_cast<Progress&>(writing) : progress;
     std::vector<char> scratch;
+    bool replacedEarlier = false;
     for (std::int64_t k = 1; k <= plan.pieceCount; ++k) {
         const bool full = k <= plan.fullPieces;
         const std::string path =
             JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
         header.PieceIndex = static_cast<std::int32_t>(k);
-        result.status = WritePiece(source, path, header, full ? params.pieceSize : remainder, scratch);
+        // Inside a piece the bar creeps towards the value it takes at the piece's end; the
+        // short last piece moves it towards the end of the job.
+        const int before = bar.Value();
+        const int after = full ? static_cast<int>(static_cast<float>(before) + static_cast<float>(*step))
+                               : bar.Max();
+        ByteMeter meter(bar, full ? params.pieceSize : remainder, after);
+        result.status = bar.StopRequested()
+                            ? Status::Cancelled()
+                            : WritePiece(source, path, header, full ? params.pieceSize : remainder,
+                                         scratch, meter, &replacedEarlier);
+        if (result.status.cancelled()) {
+            return Stopped(std::move(result), replacedEarlier);
+        }
         if (!result.status.ok()) {
             return result;
         }
         result.pieces.push_back(path);
         if (full) {
-            const float moved = static_cast<float>(progress.Value()) + static_cast<float>(*step);
-            progress.SetValue(static_cast<int>(moved));
-            progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
-            progress.Yield();
+            bar.SetValue(after);
+            bar.SetPercentText(PercentText(bar.Value(), bar.Max()));
+            bar.Yield();
         }
     }
     result.status = source.Close();
@@ -238,7 +275,10 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (result.status.ok() && params.checksums) {
         // Written last, and only once every piece is there.
-        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces);
+        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces, &hashing);
+        if (result.status.cancelled()) {
+            return Stopped(std::move(result), replacedEarlier);
+        }
         result.checksumFile = checksumPath;
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
