@@ -5,10 +5,14 @@
 #include <iostream>
 
 #include "cli.h"
+#include "stop_signal.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args.front() == "split" || args.front() == "join")) {
+        brindle::cli::CatchStopSignals();
+    }
     brindle::cli::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
     return brindle::cli::Run(args, console);
 }

@@ -14,6 +14,7 @@
 #include "shell/short_date.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
+#include "stop_signal.h"
 #include "terminal_progress.h"
 
 namespace brindle::cli {
@@ -257,6 +258,13 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         TerminalProgress progress(console.err, console.errIsTerminal);
         result = SplitFile(params, progress);
     }
+    if (result.status.cancelled()) {
+        console.err << "brindle split: stopped; no piece of this split is left\n";
+        if (!result.status.message().empty()) {
+            console.err << result.status.message() << "\n";
+        }
+        return StoppedExitCode();
+    }
     if (!result.status.ok()) {
         console.err << "Fail to split the file\n" << result.status.message() << "\n";
         return kExitFailed;
@@ -337,6 +345,10 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
         status = JoinPieces(params, progress);
+    }
+    if (status.cancelled()) {
+        console.err << "brindle join: stopped; nothing was written\n";
+        return StoppedExitCode();
     }
     if (!status.ok()) {
         console.err << "Fail to merge the files.\n" << status.message() << "\n";

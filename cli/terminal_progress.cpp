@@ -3,6 +3,8 @@
 #include <ostream>
 #include <string>
 
+#include "stop_signal.h"
+
 namespace brindle::cli {
 
 TerminalProgress::~TerminalProgress() {
@@ -10,6 +12,8 @@ TerminalProgress::~TerminalProgress() {
         out_ << "\n" << std::flush;
     }
 }
+
+bool TerminalProgress::StopRequested() const { return CaughtSignal() != 0; }
 
 void TerminalProgress::SetValue(int value) {
     value_ = value;

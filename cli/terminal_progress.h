@@ -14,6 +14,8 @@ public:
     int Max() const override { return 10000; }
     int Value() const override { return value_; }
     void SetValue(int value) override;
+    // A stop signal the command caught (Ctrl-C, SIGTERM, SIGHUP).
+    bool StopRequested() const override;
 
 private:
     std::ostream& out_;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,11 +12,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "join/discovery.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
 #include "join/numbered_group.h"
+#include "shell/batch_fill.h"
 #include "shell/file_drop.h"
 #include "shell/file_io.h"
 #include "shell/path_text.h"
@@ -31,7 +34,7 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     label1->setGeometry(24, 44, 300, 20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
     txtPath->setGeometry(24, 66, 396, 28);
-    QToolButton* cmdBrowse =
+    QToolButton* cmdBrowse = cmdBrowse_ =
         MakeBrowseButton(QStringLiteral("Choose the folder of the pieces"), this);
     cmdBrowse->setGeometry(426, 66, 30, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
@@ -104,20 +107,50 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     Timer1->start();
 }
 
-void frmJoin::FindGroups() {
-    group->clear();
-    for (const std::string& name : brindle::FindGroups(File1.Path)) {
-        SetItemBytes(new QTreeWidgetItem(group, {DisplayPath(name)}), name);
+void frmJoin::FindGroups(std::function<void()> then) {
+    // A folder of many files, or on a slow disk, is read off the interface thread; choosing
+    // another folder or moving on waits until the list is there.
+    listing_ = true;
+    setCursor(Qt::BusyCursor);
+    for (QWidget* control : {static_cast<QWidget*>(cmdBrowse_), static_cast<QWidget*>(group),
+                             static_cast<QWidget*>(cmdNext)}) {
+        control->setEnabled(false);
     }
-    // Plain numbered groups beside them, listed by their first piece.
-    for (const std::string& base : FindNumberedGroups(File1.Path)) {
-        const NumberedGroup found = FindNumberedGroup(File1.Path, base);
-        const std::string first = NumberedPieceName(base, 1, found.digits);
-        SetItemBytes(new QTreeWidgetItem(group, {DisplayPath(first)}), first);
-    }
-    if (group->topLevelItemCount() == 0) {
-        new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
-    }
+    auto* watcher = new QFutureWatcher<std::vector<std::string>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, then] {
+        watcher->deleteLater();
+        auto names = std::make_shared<const std::vector<std::string>>(watcher->result());
+        group->clear();
+        if (names->empty()) {
+            new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
+        }
+        const auto row = [names](qsizetype i) {
+            const std::string& name = (*names)[static_cast<std::size_t>(i)];
+            auto* item = new QTreeWidgetItem(QStringList{DisplayPath(name)});
+            SetItemBytes(item, name);
+            return item;
+        };
+        AddInBatches(group, static_cast<qsizetype>(names->size()), row, [] { return true; }, [this, then] {
+            listing_ = false;
+            unsetCursor();
+            cmdBrowse_->setEnabled(true);
+            group->setEnabled(true);
+            Timer1_Timer();
+            if (then) {
+                then();
+            }
+            emit listFilled();
+        });
+    });
+    watcher->setFuture(QtConcurrent::run([folder = File1.Path] {
+        std::vector<std::string> names = brindle::FindGroups(folder);
+        // Plain numbered groups beside them, listed by their first piece.
+        for (const std::string& base : FindNumberedGroups(folder)) {
+            const NumberedGroup found = FindNumberedGroup(folder, base);
+            names.push_back(NumberedPieceName(base, 1, found.digits));
+        }
+        return names;
+    }));
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
@@ -201,15 +234,15 @@ void frmJoin::ShowGroupOf(const std::string& piece) {
     ShowPath(txtPath, folder);
     SharedJoinState().JoinFolder = folder;
     File1.Path = folder;
-    FindGroups();
-    const std::string name = GroupNameFromPiece(piece);
-    for (int i = 0; i < group->topLevelItemCount(); ++i) {
-        if (QTreeWidgetItem* item = group->topLevelItem(i); ItemBytes(item) == name) {
-            group->setCurrentItem(item);
-            group_ItemClick(item);
-            return;
+    FindGroups([this, name = GroupNameFromPiece(piece)] {
+        for (int i = 0; i < group->topLevelItemCount(); ++i) {
+            if (QTreeWidgetItem* item = group->topLevelItem(i); ItemBytes(item) == name) {
+                group->setCurrentItem(item);
+                group_ItemClick(item);
+                return;
+            }
         }
-    }
+    });
 }
 
 bool frmJoin::TakesDrop(const QMimeData& drag) const {
@@ -224,7 +257,7 @@ void frmJoin::TakeDrop(const QMimeData& drag) {
 }
 
 void frmJoin::Timer1_Timer() {
-    cmdNext->setEnabled(!Label5[0]->text().isEmpty());
+    cmdNext->setEnabled(!listing_ && !Label5[0]->text().isEmpty());
 }
 
 }  // namespace brindle::app

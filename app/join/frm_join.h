@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "join/join_controls.h"
@@ -28,8 +29,16 @@ public:
     QPushButton* cmdNext = nullptr;
     FileList File1;
 
-    // Rebuilds the group list from JoinFolder; the details and the selection stay.
-    void FindGroups();
+    // Rebuilds the group list from JoinFolder; the details and the selection stay. The
+    // folder is read on another thread; the page is busy until listFilled().
+    // `then` runs once the list is there.
+    void FindGroups(std::function<void()> then = {});
+    bool IsListing() const { return listing_; }
+
+signals:
+    void listFilled();
+
+public:
     void group_ItemClick(QTreeWidgetItem* item);
     // Lists the folder of `piece` and chooses its group, as browsing there and clicking it do.
     void ShowGroupOf(const std::string& piece);
@@ -47,6 +56,8 @@ private:
 
     std::array<QLabel*, 3> Label5{};
     QTimer* Timer1 = nullptr;
+    QToolButton* cmdBrowse_ = nullptr;
+    bool listing_ = false;
 };
 
 }  // namespace brindle::app

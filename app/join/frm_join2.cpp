@@ -8,6 +8,7 @@
 
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/prompter.h"
@@ -27,15 +28,15 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
     QLabel* label2 = MakeCaption(QStringLiteral("Progress"), QStringLiteral("Label2"), this);
     label2->setGeometry(24, 118, 300, 20);
     pb1 = MakeProgressBar(QStringLiteral("pb1"), label2->text(), this);
-    pb1->setGeometry(24, 142, 380, 20);
+    pb1->setGeometry(24, 142, 292, 20);
     label2->setBuddy(pb1);
     percent = new QLabel(QStringLiteral("0"), this);
     percent->setObjectName(QStringLiteral("percent"));
     percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    percent->setGeometry(408, 142, 32, 20);
+    percent->setGeometry(318, 142, 32, 20);
     auto* label3 = new QLabel(QStringLiteral("%"), this);
     label3->setObjectName(QStringLiteral("Label3"));
-    label3->setGeometry(442, 142, 16, 20);
+    label3->setGeometry(352, 142, 16, 20);
 
     auto* cmdPrevious =
         MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
@@ -52,8 +53,11 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
     setTabOrder(cmdPrevious, cmdJoin);
 
     runner_ = new JobRunner(this);
+    runner_->setProperty("job", QStringLiteral("join"));
     runner_->Drive(pb1, percent);
-    connect(runner_, &JobRunner::finished, this, [this](bool ok) { JoinFinished(ok); });
+    connect(runner_, &JobRunner::finished, this, &frmJoin2::JoinFinished);
+    connect(runner_, &JobRunner::cancelled, this, &frmJoin2::JoinCancelled);
+    MakeCancelButton(this, runner_, QRect(376, 138, 80, 28));
 }
 
 void frmJoin2::cmdBrowse_Click() {
@@ -77,22 +81,23 @@ void frmJoin2::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
     pb1->setValue(0);
     percent->setText(QStringLiteral("0"));
-    std::string target;
-    switch (ClickJoin(this, *runner_, txtTarget, chosenInDialog_, &target)) {
-        case JoinClick::kStarted:
-            target_ = DisplayPath(target);
-            break;
-        case JoinClick::kPiecesRefused:
-            cmdJoin->setEnabled(true);
-            break;
-        case JoinClick::kTargetKept:
-            cmdJoin->setEnabled(true);
-            txtTarget->setFocus();
-            break;
-    }
+    ClickJoin(this, *runner_, txtTarget, chosenInDialog_, [this](JoinClick click, const std::string& target) {
+        switch (click) {
+            case JoinClick::kStarted:
+                target_ = DisplayPath(target);
+                break;
+            case JoinClick::kPiecesRefused:
+                cmdJoin->setEnabled(true);
+                break;
+            case JoinClick::kTargetKept:
+                cmdJoin->setEnabled(true);
+                txtTarget->setFocus();
+                break;
+        }
+    });
 }
 
-void frmJoin2::JoinFinished(bool ok) {
+void frmJoin2::JoinFinished(bool ok, const QString& reason) {
     if (ok) {
         pb1->setValue(pb1->minimum());
         percent->setText(QStringLiteral("0"));
@@ -108,9 +113,13 @@ void frmJoin2::JoinFinished(bool ok) {
         }
     } else {
         // The engine left no output and touched no earlier file: nothing to delete here.
-        ShowJoinFailed(this);
+        ShowJoinFailed(this, reason);
     }
     cmdJoin->setEnabled(true);
+}
+
+void frmJoin2::JoinCancelled(const QString& note) {
+    ShowJoinCancelled(this, pb1, percent, cmdJoin, note);
 }
 
 }  // namespace brindle::app

@@ -27,7 +27,8 @@ public:
 private:
     void cmdBrowse_Click();
     void cmdJoin_Click();
-    void JoinFinished(bool ok);
+    void JoinFinished(bool ok, const QString& reason);
+    void JoinCancelled(const QString& note);
 
     JobRunner* runner_ = nullptr;
     QString target_;

@@ -9,6 +9,8 @@
 
 #include "join/discovery.h"
 #include "join/join_state.h"
+#include "shell/file_io.h"
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -44,15 +46,15 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
 
     ProgressBar1 =
         MakeProgressBar(QStringLiteral("ProgressBar1"), QStringLiteral("Progress"), this);
-    ProgressBar1->setGeometry(20, 118, 318, 20);
+    ProgressBar1->setGeometry(20, 118, 230, 20);
     Label2 = new QLabel(QStringLiteral("0"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setAccessibleName(QStringLiteral("Percent done"));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label2->setGeometry(342, 118, 28, 20);
+    Label2->setGeometry(252, 118, 28, 20);
     auto* unit = new QLabel(QStringLiteral("%"), this);
     unit->setObjectName(QStringLiteral("lblPercentUnit"));
-    unit->setGeometry(372, 118, 14, 20);
+    unit->setGeometry(282, 118, 14, 20);
 
     cmdJoin = MakeButton(QStringLiteral("&Join"), QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
@@ -64,8 +66,11 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     setTabOrder(ProgressBar1, cmdJoin);
 
     runner_ = new JobRunner(this);
+    runner_->setProperty("job", QStringLiteral("join"));
     runner_->Drive(ProgressBar1, Label2);
-    connect(runner_, &JobRunner::finished, this, [this](bool ok) { JoinFinished(ok); });
+    connect(runner_, &JobRunner::finished, this, &frmSimpleJoin::JoinFinished);
+    connect(runner_, &JobRunner::cancelled, this, &frmSimpleJoin::JoinCancelled);
+    MakeCancelButton(this, runner_, QRect(300, 114, 80, 28));
 
     Form_Load();
 }
@@ -110,28 +115,34 @@ void frmSimpleJoin::cmdBrowse_Click() {
 
 void frmSimpleJoin::cmdJoin_Click() {
     cmdJoin->setEnabled(false);
-    std::string target;
-    switch (ClickJoin(this, *runner_, txtPath, chosenInDialog_, &target)) {
-        case JoinClick::kStarted:
-            break;
-        case JoinClick::kPiecesRefused:
-            EndProgram();
-            break;
-        case JoinClick::kTargetKept:
-            // Back to the window: the user may choose another destination.
-            cmdJoin->setEnabled(true);
-            txtPath->setFocus();
-            break;
-    }
+    ClickJoin(this, *runner_, txtPath, chosenInDialog_, [this](JoinClick click, const std::string&) {
+        switch (click) {
+            case JoinClick::kStarted:
+                break;
+            case JoinClick::kPiecesRefused:
+                EndProgram();
+                break;
+            case JoinClick::kTargetKept:
+                // Back to the window: the user may choose another destination.
+                cmdJoin->setEnabled(true);
+                txtPath->setFocus();
+                break;
+        }
+    });
 }
 
-void frmSimpleJoin::JoinFinished(bool ok) {
+void frmSimpleJoin::JoinCancelled(const QString& note) {
+    // Stopped by the user: the window stays for another try rather than ending the program.
+    ShowJoinCancelled(this, ProgressBar1, Label2, cmdJoin, note);
+}
+
+void frmSimpleJoin::JoinFinished(bool ok, const QString& reason) {
     if (ok) {
         ProgressBar1->setValue(ProgressBar1->minimum());
         Label2->setText(QStringLiteral("0"));
     } else {
         // The engine left no output and touched no earlier file: nothing to delete here.
-        ShowJoinFailed(this);
+        ShowJoinFailed(this, reason);
     }
     EndProgram();
 }

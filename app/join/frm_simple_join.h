@@ -33,7 +33,8 @@ private:
     void Form_Load();
     void cmdBrowse_Click();
     void cmdJoin_Click();
-    void JoinFinished(bool ok);
+    void JoinFinished(bool ok, const QString& reason);
+    void JoinCancelled(const QString& note);
     void EndProgram();
 
     JobRunner* runner_ = nullptr;

@@ -1,6 +1,7 @@
 #include "join/join_controls.h"
 
 #include <QDir>
+#include <QFutureWatcher>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,12 +10,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
 #include "join/numbered_join.h"
 #include "shell/file_io.h"
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -72,32 +75,40 @@ QString TargetFolder(const QString& target) {
     return target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-std::optional<std::vector<std::string>> CheckPieces(QWidget* window) {
+void CheckPieces(QWidget* window, PiecesFound then) {
     const JoinState& state = SharedJoinState();
-    if (state.JoinNumbered) {
-        NumberedGroup group = FindNumberedGroup(state.JoinFolder, state.JoinGroupName);
-        if (!group.missingPiece.empty()) {
+    auto* watcher = new QFutureWatcher<JoinPlan>(window);
+    window->setCursor(Qt::BusyCursor);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, window, [window, watcher, then] {
+        watcher->deleteLater();
+        window->unsetCursor();
+        JoinPlan plan = watcher->result();
+        if (!plan.missingPiece.empty()) {
             CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
                                       Prompter::Icon::None, Prompter::Buttons::Ok);
-            return std::nullopt;
+            then(std::nullopt);
+            return;
         }
-        if (!group.Ready()) {
-            ShowJoinFailed(window);
-            return std::nullopt;
+        if (!plan.status.ok()) {
+            ShowJoinFailed(window, QString::fromStdString(plan.status.message()));
+            then(std::nullopt);
+            return;
         }
-        return std::move(group.pieces);
-    }
-    JoinPlan plan = PlanJoin(state.JoinFolder, state.JoinGroupName);
-    if (!plan.status.ok()) {
-        ShowJoinFailed(window);
-        return std::nullopt;
-    }
-    if (!plan.missingPiece.empty()) {
-        CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
-                                  Prompter::Icon::None, Prompter::Buttons::Ok);
-        return std::nullopt;
-    }
-    return std::move(plan.pieces);
+        then(std::move(plan.pieces));
+    });
+    watcher->setFuture(QtConcurrent::run([folder = state.JoinFolder, group = state.JoinGroupName,
+                                          numbered = state.JoinNumbered] {
+        if (!numbered) {
+            return PlanJoin(folder, group);
+        }
+        // A plain numbered group is found by its numbers; its answer is put the same way.
+        NumberedGroup found = FindNumberedGroup(folder, group);
+        JoinPlan plan;
+        plan.status = found.status;
+        plan.missingPiece = found.missingPiece;
+        plan.pieces = std::move(found.pieces);
+        return plan;
+    }));
 }
 
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
@@ -119,34 +130,49 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
 }
 
-JoinClick ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
-                    const std::string& confirmedInDialog, std::string* target) {
-    std::optional<std::vector<std::string>> pieces = CheckPieces(window);
-    if (!pieces) {
-        return JoinClick::kPiecesRefused;
-    }
-    const std::optional<std::string> path = TargetPath(window, targetBox);
-    if (!path) {
-        return JoinClick::kTargetKept;
-    }
-    *target = *path;
-    const bool replacing = io::Exists(*target);
-    if (replacing && *target != confirmedInDialog) {
-        const QString question = QStringLiteral("The file '") + DisplayPath(*target) +
-                                 QStringLiteral("' already exists.\nDo you want to replace it?");
-        if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
-                                      Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
-            return JoinClick::kTargetKept;
+void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+               const std::string& confirmedInDialog, JoinClicked then) {
+    targetBox->setEnabled(false);  // the target is read once the pieces are found
+    CheckPieces(window, [window, &runner, targetBox, confirmedInDialog, then](
+                            std::optional<std::vector<std::string>> pieces) {
+        targetBox->setEnabled(true);
+        if (!pieces) {
+            then(JoinClick::kPiecesRefused, {});
+            return;
         }
-    }
-    // A file that turns up at a name that was free is not replaced either.
-    StartJoin(runner, std::move(*pieces), *target, replacing);
-    return JoinClick::kStarted;
+        const std::optional<std::string> path = TargetPath(window, targetBox);
+        if (!path) {
+            then(JoinClick::kTargetKept, {});
+            return;
+        }
+        const std::string target = *path;
+        const bool replacing = io::Exists(target);
+        if (replacing && target != confirmedInDialog) {
+            const QString question = QStringLiteral("The file '") + DisplayPath(target) +
+                                     QStringLiteral("' already exists.\nDo you want to replace it?");
+            if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
+                                          Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
+                then(JoinClick::kTargetKept, {});
+                return;
+            }
+        }
+        // A file that turns up at a name that was free is not replaced either.
+        StartJoin(runner, std::move(*pieces), target, replacing);
+        then(JoinClick::kStarted, target);
+    });
 }
 
-void ShowJoinFailed(QWidget* window) {
-    CurrentPrompter().Error(window, QStringLiteral("Fail to merge the files."),
-                            QStringLiteral("Error"));
+void ShowJoinFailed(QWidget* window, const QString& reason) {
+    CurrentPrompter().Failure(window, QStringLiteral("Fail to merge the files."), reason,
+                              QStringLiteral("Error"));
+}
+
+void ShowJoinCancelled(QWidget* window, QProgressBar* bar, QLabel* percent, QPushButton* start,
+                       const QString& note) {
+    bar->setValue(bar->minimum());
+    percent->setText(QStringLiteral("0"));
+    start->setEnabled(true);
+    ShowCancelled(window, QStringLiteral("The join was cancelled."), note);
 }
 
 }  // namespace brindle::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,10 +42,14 @@ std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box);
 // The folder part of a target, separator included ("/out/" for /out/movie.avi).
 QString TargetFolder(const QString& target);
 
+using PiecesFound = std::function<void(std::optional<std::vector<std::string>>)>;
+
 // The pieces of the shared join state's group, in order, found by exact name from the count
-// in the first piece. Nothing when a piece is missing ("File Missing." was shown) or the
-// first piece cannot be read ("Fail to merge the files." was shown).
-std::optional<std::vector<std::string>> CheckPieces(QWidget* window);
+// in the first piece, handed to `then` on the interface thread: the folder is listed on
+// another thread, the window showing that it is busy meanwhile. Nothing when a piece is
+// missing ("File Missing." was shown) or the first piece cannot be read ("Fail to merge the
+// files." was shown). `then` is not called once the window is gone.
+void CheckPieces(QWidget* window, PiecesFound then);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
@@ -53,11 +58,19 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
 // A click on either join window's join button: the pieces are found (CheckPieces), the typed
 // target read from `targetBox` (TargetPath), and a file already there is replaced only when
 // the user says Yes (default No) or the save dialog confirmed that very path
-// (`confirmedInDialog`). Then the join starts and `target` holds its output.
+// (`confirmedInDialog`). Then the join starts. The pieces are looked for off the window's
+// thread (the target box waits meanwhile); `then` hears how it went and, once started, the
+// join's output.
 enum class JoinClick { kStarted, kPiecesRefused, kTargetKept };
-JoinClick ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
-                    const std::string& confirmedInDialog, std::string* target);
+using JoinClicked = std::function<void(JoinClick, const std::string& target)>;
+void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+               const std::string& confirmedInDialog, JoinClicked then);
 
-void ShowJoinFailed(QWidget* window);
+// "Fail to merge the files.", with the reason under it.
+void ShowJoinFailed(QWidget* window, const QString& reason);
+
+// "The join was cancelled." and what the window does after it: ready to join again.
+void ShowJoinCancelled(QWidget* window, QProgressBar* bar, QLabel* percent, QPushButton* start,
+                       const QString& note);
 
 }  // namespace brindle::app

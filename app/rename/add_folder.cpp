@@ -1,11 +1,14 @@
 #include "rename/add_folder.h"
+#include "shell/batch_fill.h"
 
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeView>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace brindle::app {
 
@@ -19,7 +22,7 @@ addFolder::addFolder(QWidget* parent)
     count_->setObjectName(QStringLiteral("Label1"));
     list_->setAccessibleName(QStringLiteral("Files that will be added"));
 
-    QPushButton* ok = MakeButton("Command1", QStringLiteral("&OK"));
+    QPushButton* ok = ok_ = MakeButton("Command1", QStringLiteral("&OK"));
     ok->setDefault(true);
     QPushButton* cancel = MakeCancelButton("Command2");
     connect(ok, &QPushButton::clicked, this,
@@ -43,17 +46,44 @@ addFolder::addFolder(QWidget* parent)
     StartListing();
 }
 
+bool addFolder::IsListing() const { return !ok_->isEnabled(); }
+
 void addFolder::ListFolder() {
-    picker_.Show(folder().toStdString());
-    list_->clear();
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(picker_.names().size()));
-    for (const std::string& name : picker_.names()) {
-        names.append(QString::fromStdString(name));
-    }
-    list_->addItems(names);
-    // The count follows every folder, not only the fallback road.
-    count_->setText(QString::fromStdString(picker_.CountText()));
+    // One look at every file of a large or slow folder runs off the interface thread; OK
+    // waits for the list, and a newer choice of folder wins over an older listing.
+    const int generation = ++listing_;
+    ok_->setEnabled(false);
+    list_->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    using Listed = std::pair<FolderPicker, QStringList>;
+    auto* watcher = new QFutureWatcher<Listed>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != listing_) {
+            return;
+        }
+        picker_ = watcher->result().first;
+        list_->clear();
+        // The count follows every folder, not only the fallback road.
+        count_->setText(QString::fromStdString(picker_.CountText()));
+        AddInBatches(
+            list_, watcher->result().second, [this, generation] { return generation == listing_; },
+            [this] {
+                ok_->setEnabled(true);
+                list_->setEnabled(true);
+                unsetCursor();
+                emit listed();
+            });
+    });
+    watcher->setFuture(QtConcurrent::run([path = folder().toStdString()] {
+        Listed found;
+        found.first.Show(path);
+        found.second.reserve(static_cast<qsizetype>(found.first.names().size()));
+        for (const std::string& name : found.first.names()) {
+            found.second.append(QString::fromStdString(name));
+        }
+        return found;
+    }));
 }
 
 }  // namespace brindle::app

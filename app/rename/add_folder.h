@@ -4,6 +4,7 @@
 #include "rename/rename_dialogs.h"
 
 class QLabel;
+class QPushButton;
 class QListWidget;
 
 namespace brindle::app {
@@ -15,12 +16,21 @@ class addFolder : public AddDialog {
 public:
     explicit addFolder(QWidget* parent = nullptr);
 
+    // True while a folder is being listed (off the interface thread).
+    bool IsListing() const;
+
+signals:
+    // The chosen folder's files are in the list.
+    void listed();
+
 private:
     void ListFolder() override;
 
     FolderPicker picker_;
     QListWidget* list_;
     QLabel* count_;
+    QPushButton* ok_ = nullptr;
+    int listing_ = 0;
 };
 
 }  // namespace brindle::app

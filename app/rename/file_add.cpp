@@ -1,6 +1,7 @@
 #include "rename/file_add.h"
 
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,8 +9,10 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "rename/row_click.h"
+#include "shell/batch_fill.h"
 #include "shell/theme.h"
 
 namespace brindle::app {
@@ -38,7 +41,7 @@ fileAdd::fileAdd(QWidget* parent)
 
     QPushButton* selectAll = MakeButton("Command3", QStringLiteral("Select &All"));
     QPushButton* deselectAll = MakeButton("Command2", QStringLiteral("&Deselect All"));
-    QPushButton* ok = MakeButton("Command1", QStringLiteral("&Ok"));
+    QPushButton* ok = ok_ = MakeButton("Command1", QStringLiteral("&Ok"));
     QPushButton* cancel = MakeCancelButton("cmdCancel");
     ok->setDefault(true);
 
@@ -91,17 +94,47 @@ void fileAdd::ListFolder() {
     if (folder().isEmpty()) {
         return;
     }
-    picker_.Show(folder().toStdString(), pattern_.toStdString());
-    list_->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(picker_.names().size()));
-    for (const std::string& name : picker_.names()) {
-        auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(name)});
-        item->setCheckState(0, Qt::Unchecked);
-        items.append(item);
-    }
-    list_->addTopLevelItems(items);
+    // One look at every file of a large or slow folder runs off the interface thread; Ok
+    // waits for the list, and a newer folder or type wins over an older listing.
+    const int generation = ++listing_;
+    ok_->setEnabled(false);
+    list_->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    using Listed = std::pair<FilePicker, QStringList>;
+    auto* watcher = new QFutureWatcher<Listed>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != listing_) {
+            return;
+        }
+        picker_ = watcher->result().first;
+        list_->clear();
+        const QStringList names = watcher->result().second;
+        const auto row = [names](qsizetype i) {
+            auto* item = new QTreeWidgetItem(QStringList{names[i]});
+            item->setCheckState(0, Qt::Unchecked);
+            return item;
+        };
+        AddInBatches(
+            list_, names.size(), row, [this, generation] { return generation == listing_; },
+            [this] {
+                ok_->setEnabled(true);
+                list_->setEnabled(true);
+                unsetCursor();
+                emit listed();
+            });
+    });
+    watcher->setFuture(QtConcurrent::run([path = folder().toStdString(), pattern = pattern_.toStdString()] {
+        Listed found;
+        found.first.Show(path, pattern);
+        for (const std::string& name : found.first.names()) {
+            found.second.append(QString::fromStdString(name));
+        }
+        return found;
+    }));
 }
+
+bool fileAdd::IsListing() const { return !ok_->isEnabled(); }
 
 void fileAdd::OkClicked() {
     picker_.TickAll(false);

@@ -4,6 +4,7 @@
 #include "rename/rename_dialogs.h"
 
 class QComboBox;
+class QPushButton;
 class QTreeWidget;
 
 namespace brindle::app {
@@ -15,6 +16,13 @@ class fileAdd : public AddDialog {
 public:
     explicit fileAdd(QWidget* parent = nullptr);
 
+    // True while a folder is being listed (off the interface thread).
+    bool IsListing() const;
+
+signals:
+    // The chosen folder's files are in the list.
+    void listed();
+
 private:
     void ListFolder() override;
     void OkClicked();
@@ -23,6 +31,8 @@ private:
     QString pattern_ = QStringLiteral("*.*");
     QComboBox* type_;
     QTreeWidget* list_;
+    QPushButton* ok_ = nullptr;
+    int listing_ = 0;
 };
 
 }  // namespace brindle::app

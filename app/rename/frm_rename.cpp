@@ -1,6 +1,7 @@
 #include "rename/frm_rename.h"
 
 #include <QFont>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <algorithm>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "rename/add_dialog.h"
 #include "rename/add_folder.h"
@@ -123,7 +125,7 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     undo_ = button("cmdUndo", QStringLiteral("Undo Rename"));
     renameFiles_ = renameFiles;
 
-    auto* buttons = new QWidget(this);
+    auto* buttons = buttons_ = new QWidget(this);
     auto* grid = new QGridLayout(buttons);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(8);
@@ -296,7 +298,33 @@ void frmRename::ApplyRuleClicked() {
 }
 
 void frmRename::RenameFilesClicked() {
-    const RenameOutcome outcome = RenameAndRecord(list_.rows());
+    // Thousands of renames on a slow or network disk run off the interface thread; the list
+    // and everything that could change it wait until they are done.
+    SetBusy(true);
+    auto* watcher = new QFutureWatcher<RenameOutcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        SetBusy(false);
+        RenamesDone(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([rows = list_.rows()] { return RenameAndRecord(rows); }));
+}
+
+void frmRename::SetBusy(bool busy) {
+    busy_ = busy;
+    buttons_->setEnabled(!busy);
+    view_->setEnabled(!busy);
+    if (editor_ != nullptr) {
+        editor_->setEnabled(!busy);
+    }
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void frmRename::RenamesDone(const RenameOutcome& outcome) {
     if (!outcome.ok()) {
         // Show the user where it stopped.
         if (QTreeWidgetItem* item = view_->topLevelItem(static_cast<int>(outcome.failedRow))) {
@@ -308,6 +336,7 @@ void frmRename::RenameFilesClicked() {
     const std::string_view message = outcome.message();
     CurrentPrompter().Message(this, QString::fromLatin1(message.data(), message.size()), {},
                               Prompter::Icon::None, Prompter::Buttons::Ok);
+    emit renamesDone();
 }
 
 void frmRename::RefreshUndo() {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "rename/apply_renames.h"
 #include "rename/rename_list.h"
 #include "rename/frm_rename2.h"
 #include "shell/chrome_window.h"
@@ -33,6 +34,12 @@ public:
     void AddPaths(const std::vector<std::string>& paths);
     // The rule editor while it is open.
     frmRename2* RuleEditor() const { return editor_; }
+    // True while the renames run (off the interface thread).
+    bool IsBusy() const { return busy_; }
+
+signals:
+    // The renames have run and their message was shown.
+    void renamesDone();
 
 protected:
     // Files are added as Add File(s) adds them, folders as Add Folder does.
@@ -50,6 +57,8 @@ private:
     // "Undo Rename" is enabled exactly while there is a run to undo.
     void RefreshUndo();
     void changeEvent(QEvent* event) override;
+    void SetBusy(bool busy);
+    void RenamesDone(const RenameOutcome& outcome);
     // Makes the view show list_ anew, keeping the scroll position.
     void Rebuild();
     void SetChecks(bool checked);
@@ -57,11 +66,13 @@ private:
 
     RenameList list_;
     QTreeWidget* view_;
+    QWidget* buttons_ = nullptr;
     QPointer<frmRename2> editor_;
     QPushButton* renameFiles_ = nullptr;
     QPushButton* undo_ = nullptr;
     JobRunner* undoRunner_ = nullptr;
     bool filling_ = false;
+    bool busy_ = false;
 };
 
 }  // namespace brindle::app

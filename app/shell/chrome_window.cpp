@@ -1,6 +1,7 @@
 #include "shell/chrome_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include "shell/artwork.h"
 #include "shell/frm_main.h"
 #include "shell/image_control.h"
+#include "shell/job_runner.h"
 #include "shell/navigation.h"
 #include "shell/startup.h"
 #include "shell/theme.h"
@@ -173,6 +175,15 @@ void ChromeWindow::showEvent(QShowEvent* event) {
 }
 
 void ChromeWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape stops a running job, as its Cancel button does.
+    if (event->key() == Qt::Key_Escape) {
+        auto* cancel = findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+        if (cancel != nullptr && cancel->isEnabled() && cancel->isVisible()) {
+            event->accept();
+            cancel->click();
+            return;
+        }
+    }
     // Enter in a text box moves the page on, as in a dialog: the default button takes it.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         for (QPushButton* button : findChildren<QPushButton*>()) {
@@ -184,6 +195,14 @@ void ChromeWindow::keyPressEvent(QKeyEvent* event) {
         }
     }
     QWidget::keyPressEvent(event);
+}
+
+void ChromeWindow::closeEvent(QCloseEvent* event) {
+    if (!MayLeaveWindow(this)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void ChromeWindow::paintEvent(QPaintEvent*) {
@@ -250,8 +269,7 @@ bool ChromeWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ChromeWindow::CloseClicked() {
-    close();
-    if (!options_.closesMainWindow) {
+    if (!close() || !options_.closesMainWindow) {
         return;
     }
     for (QWidget* widget : QApplication::topLevelWidgets()) {

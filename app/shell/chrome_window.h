@@ -73,6 +73,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A window whose job runs closes only when the user agrees to stop the job.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CloseClicked();

@@ -4,12 +4,12 @@
 #include <QEventLoopLocker>
 #include <QLabel>
 #include <QMutex>
-#include <QPointer>
 #include <QProgressBar>
 #include <QThread>
 #include <QWaitCondition>
-#include <atomic>
-#include <memory>
+#include <QWidget>
+
+#include "shell/prompter.h"
 
 namespace brindle::app {
 namespace {
@@ -20,11 +20,12 @@ int g_runningJobs = 0;
 
 constexpr int kBarMax = 10000;
 
-// Lives on the worker thread's side; its signals reach the runner queued, and stop
-// reaching it once the runner is gone.
+// Created for one job and moved to its thread, where it emits and where it dies; its
+// signals reach the runner queued, and stop reaching it once the runner is gone.
 class WorkerProgress final : public QObject, public Progress {
     Q_OBJECT
 public:
+    explicit WorkerProgress(std::shared_ptr<std::atomic<bool>> stop) : stop_(std::move(stop)) {}
     int Max() const override { return kBarMax; }
     int Value() const override { return value_; }
     void SetValue(int value) override {
@@ -34,58 +35,75 @@ public:
     void SetPercentText(const std::string& text) override {
         emit percentChanged(QString::fromStdString(text));
     }
+    bool StopRequested() const override { return stop_->load(); }
 
 signals:
     void valueChanged(int value);
     void percentChanged(const QString& text);
-    void done(bool ok, const QString& reason);
+    void done(int code, const QString& message);
 
 private:
     int value_ = 0;
+    std::shared_ptr<std::atomic<bool>> stop_;
 };
 
 }  // namespace
 
 JobRunner::JobRunner(QObject* parent) : QObject(parent) {}
 
+JobRunner& JobRunner::Jobs() {
+    static JobRunner* jobs = new JobRunner(QCoreApplication::instance());
+    return *jobs;
+}
+
 bool JobRunner::Start(Work work) {
     if (running_) {
         return false;
     }
     running_ = true;
+    stop_ = std::make_shared<std::atomic<bool>>(false);
     {
         QMutexLocker lock(&g_jobsMutex);
         ++g_runningJobs;
     }
+    (void)Jobs();  // made on this thread, before any job can end
 
-    auto progress = std::make_shared<WorkerProgress>();
+    auto progress = std::make_unique<WorkerProgress>(stop_);
     connect(progress.get(), &WorkerProgress::valueChanged, this, &JobRunner::progressChanged,
             Qt::QueuedConnection);
     connect(progress.get(), &WorkerProgress::percentChanged, this, &JobRunner::percentChanged,
             Qt::QueuedConnection);
     connect(progress.get(), &WorkerProgress::done, this,
-            [this](bool ok, const QString& reason) {
-                running_ = false;
-                emit finished(ok, reason);
+            [this](int code, const QString& message) {
+                Ended(code == 0 ? Status::Ok()
+                                : code == static_cast<int>(Status::Code::kStopped)
+                                      ? Status::Cancelled(message.toStdString())
+                                      : Status::IoError(message.toStdString()));
             },
             Qt::QueuedConnection);
 
     // Holds the program open (quit on last window closed waits) until the job has ended.
     auto* keepAlive = new QEventLoopLocker;
-    QThread* thread = QThread::create([progress, work = std::move(work)] {
+    WorkerProgress* raw = progress.release();
+    QThread* thread = QThread::create([raw, work = std::move(work)] {
+        const std::unique_ptr<WorkerProgress> owned(raw);  // dies here, on its own thread
         Status status;
         try {
-            status = work(*progress);
+            status = work(*owned);
         } catch (const std::exception& error) {
             status = Status::IoError(error.what());
         }
-        emit progress->done(status.ok(), QString::fromStdString(status.message()));
+        emit owned->done(static_cast<int>(status.code()), QString::fromStdString(status.message()));
     });
+    raw->moveToThread(thread);
     // The thread object is no child of the window: closing the window must not destroy a
     // running thread.
     connect(thread, &QThread::finished, thread, [thread, keepAlive] {
         thread->deleteLater();
         delete keepAlive;
+        if (RunningJobs() == 0) {
+            emit Jobs().allEnded();
+        }
     });
     connect(thread, &QThread::finished, thread, [] {
         QMutexLocker lock(&g_jobsMutex);
@@ -93,7 +111,24 @@ bool JobRunner::Start(Work work) {
         g_jobsEnded.wakeAll();
     }, Qt::DirectConnection);
     thread->start();
+    emit runningChanged(true);
     return true;
+}
+
+void JobRunner::Cancel() {
+    if (running_ && stop_) {
+        stop_->store(true);
+    }
+}
+
+void JobRunner::Ended(const Status& status) {
+    running_ = false;
+    emit runningChanged(false);
+    if (status.cancelled()) {
+        emit cancelled(QString::fromStdString(status.message()));
+    } else {
+        emit finished(status.ok(), QString::fromStdString(status.message()));
+    }
 }
 
 void JobRunner::Drive(QProgressBar* bar, QLabel* percent) {
@@ -120,6 +155,29 @@ void JobRunner::WaitForAll() {
     // Let the finished threads' clean-up run.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
+}
+
+bool MayLeaveWindow(QWidget* window) {
+    if (window == nullptr) {
+        return true;
+    }
+    JobRunner* running = nullptr;
+    for (JobRunner* runner : window->findChildren<JobRunner*>()) {
+        if (runner->IsRunning() && !runner->IsCancelling()) {
+            running = runner;
+        }
+    }
+    if (running == nullptr) {
+        return true;
+    }
+    const QString kind = running->property("job").toString();
+    const QString question = kind == QLatin1String("join") ? QStringLiteral("A join is running. Stop it?")
+                                                           : QStringLiteral("A split is running. Stop it?");
+    if (!CurrentPrompter().Question(window, question)) {
+        return false;
+    }
+    running->Cancel();
+    return true;
 }
 
 }  // namespace brindle::app

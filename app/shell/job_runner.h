@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "shell/progress.h"
 #include "shell/status.h"
@@ -27,6 +29,9 @@ public:
     // False, and nothing started, while this runner's previous job still runs.
     bool Start(Work work);
     bool IsRunning() const { return running_; }
+    // Asks the running job to stop; it ends as cancelled, leaving nothing of its own.
+    void Cancel();
+    bool IsCancelling() const { return running_ && stop_ && stop_->load(); }
 
     // Moves `bar` (0 to 10000) and, when given, `percent` with the job's progress.
     void Drive(QProgressBar* bar, QLabel* percent = nullptr);
@@ -35,14 +40,29 @@ public:
     static int RunningJobs();
     // Blocks until every job has ended; for the end of main and for tests.
     static void WaitForAll();
+    // Emits allEnded() on the interface thread each time the last running job has ended.
+    static JobRunner& Jobs();
 
 signals:
+    void runningChanged(bool running);
     void progressChanged(int value);
     void percentChanged(const QString& text);
+    // The job ended by itself: done, or failed with the reason in plain words.
     void finished(bool ok, const QString& reason);
+    // The job ended because Cancel asked it to; `note` tells what could not be taken back.
+    void cancelled(const QString& note);
+    void allEnded();
 
 private:
+    void Ended(const Status& status);
+
     bool running_ = false;
+    std::shared_ptr<std::atomic<bool>> stop_;
 };
+
+// Asks, when `window` has a job running, whether to stop it ("A split is running. Stop it?"
+// or the join's). Yes cancels the job and returns true; No returns false and the window and
+// its job stay. True at once when nothing runs.
+bool MayLeaveWindow(QWidget* window);
 
 }  // namespace brindle::app

@@ -6,19 +6,25 @@
 #include <algorithm>
 
 #include "join/frm_join.h"
+#include "shell/job_runner.h"
 #include "rename/frm_rename.h"
 #include "split/frm_split.h"
 #include "split/split_pages.h"
 
 namespace brindle::app {
 
-void ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace) {
+bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace) {
+    if (!MayLeaveWindow(current)) {
+        delete next;
+        return false;
+    }
     next->move(current->pos());
     if (afterPlace) {
         afterPlace();
     }
     ShowWithFocus(next);
     current->close();
+    return true;
 }
 
 void ShowWithFocus(QWidget* next) {
@@ -36,18 +42,15 @@ QWidget* OpenJobWindow(int index, QWidget* from) {
     switch (index) {
         case 0: {
             auto* page = new frmSplit;
-            ReplaceWindow(from, page, [page] { RestoreSplitPage1(*page); });
-            return page;
+            return ReplaceWindow(from, page, [page] { RestoreSplitPage1(*page); }) ? page : nullptr;
         }
         case 1: {
             auto* page = new frmJoin;
-            ReplaceWindow(from, page);
-            return page;
+            return ReplaceWindow(from, page) ? page : nullptr;
         }
         case 2: {
             auto* list = new frmRename;
-            ReplaceWindow(from, list);
-            return list;
+            return ReplaceWindow(from, list) ? list : nullptr;
         }
         default:
             return nullptr;

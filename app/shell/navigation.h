@@ -11,14 +11,17 @@ namespace brindle::app {
 
 // Every move between windows: place next at current's screen position, run afterPlace
 // (a page restore), show next, give it the focus, close current (which deletes it).
-void ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace = {});
+// When current has a job running, the user is asked first whether to stop it; on No, next
+// is discarded, current stays, and the result is false.
+bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace = {});
 
 // Shows a window, activates it and leaves the focus on the control inside it that the window
 // chose (its first one), never on the window itself.
 void ShowWithFocus(QWidget* next);
 
 // Creates a job's first window: 0 the split wizard (restored from the saved state),
-// 1 the join wizard, 2 the rename list; then replaces from with it. Returns the new window.
+// 1 the join wizard, 2 the rename list; then replaces from with it. Returns the new window,
+// or nullptr when the user chose to stay.
 QWidget* OpenJobWindow(int index, QWidget* from);
 
 // Where a window of `size` opens beside `anchor` within `room` (the screen's available area),

@@ -36,6 +36,13 @@ public:
         }
         return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
+    void Failure(QWidget* parent, const QString& text, const QString& reason,
+                 const QString& title) override {
+        QMessageBox box(QMessageBox::Critical, title.isEmpty() ? kProductName : title, text,
+                        QMessageBox::Ok, parent);
+        box.setInformativeText(reason);
+        box.exec();
+    }
     QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override {
         return QFileDialog::getOpenFileName(parent, caption, folder, filter);

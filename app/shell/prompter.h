@@ -37,6 +37,12 @@ public:
     void Error(QWidget* parent, const QString& text, const QString& title = {}) {
         Message(parent, text, title, Icon::Error, Buttons::Ok);
     }
+    // An error box whose fixed `text` comes first, with `reason`, in plain words, under it.
+    virtual void Failure(QWidget* parent, const QString& text, const QString& reason,
+                         const QString& title = {}) {
+        Message(parent, reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason, title,
+                Icon::Error, Buttons::Ok);
+    }
     bool Question(QWidget* parent, const QString& text, const QString& title = {}) {
         return Message(parent, text, title, Icon::Question, Buttons::YesNo) == Answer::Yes;
     }

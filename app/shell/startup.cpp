@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -25,6 +28,60 @@ QString LockFolder() {
     }
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     return folder.isEmpty() ? QDir::tempPath() : folder;
+}
+
+// Where the running instance listens for a second start, beside its lock.
+QString ShowRequestName() {
+    return LockFolder() + QLatin1Char('/') + kInstanceMutexName + QStringLiteral(".socket");
+}
+
+std::unique_ptr<QLocalServer>& ShowRequests() {
+    static std::unique_ptr<QLocalServer> server;
+    return server;
+}
+
+// The window the user works in comes to the front: a dialog open over it first.
+void RaiseCurrentWindow() {
+    QWidget* window = QApplication::activeModalWidget();
+    if (window == nullptr) {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->isWindow()) {
+                window = widget;
+                break;
+            }
+        }
+    }
+    if (window != nullptr) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->raise();
+        window->activateWindow();
+    }
+}
+
+void ListenForSecondStarts() {
+    auto server = std::make_unique<QLocalServer>();
+    QLocalServer::removeServer(ShowRequestName());  // one left by a killed instance
+    if (!server->listen(ShowRequestName())) {
+        return;  // a second start then only ends, as it always did
+    }
+    QObject::connect(server.get(), &QLocalServer::newConnection, server.get(), [raw = server.get()] {
+        while (QLocalSocket* socket = raw->nextPendingConnection()) {
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            RaiseCurrentWindow();
+        }
+    });
+    ShowRequests() = std::move(server);
+}
+
+// Tells the running instance to show itself; it does not wait for long.
+void AskRunningInstanceToShow() {
+    QLocalSocket socket;
+    socket.connectToServer(ShowRequestName());
+    if (socket.waitForConnected(1000)) {
+        socket.write("show\n");
+        socket.waitForBytesWritten(1000);
+        socket.disconnectFromServer();
+    }
 }
 
 }  // namespace
@@ -56,6 +113,7 @@ bool CheckSingleInstance(const QString& mutexName) {
 }
 
 void ReleaseSingleInstance() {
+    ShowRequests().reset();
     InstanceLock().reset();
 }
 
@@ -70,8 +128,10 @@ void ApplyEnvironmentOverrides() {
 bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder) {
     RecordInstallation();
     if (!CheckSingleInstance(kInstanceMutexName)) {
+        AskRunningInstanceToShow();
         return false;
     }
+    ListenForSecondStarts();
     auto* main = new frmMain;
     main->Load(arguments, currentFolder);
     return true;

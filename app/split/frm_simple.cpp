@@ -7,6 +7,7 @@
 #include <QRadioButton>
 
 #include "shell/file_drop.h"
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -51,7 +52,7 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     ProgressBar1_->setRange(0, 10000);
     ProgressBar1_->setValue(0);
     ProgressBar1_->setTextVisible(false);
-    ProgressBar1_->setGeometry(20, 160, 360, 18);
+    ProgressBar1_->setGeometry(20, 160, 272, 18);
 
     cmdSplit_ = MakeButton(QStringLiteral("Split"), "cmdSplit", this);
     cmdSplit_->setGeometry(284, 234, 96, 30);
@@ -62,8 +63,11 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
                  choice_.cboType, choice_.optSolution[2], cmdSplit_});
 
     runner_ = new JobRunner(this);
+    runner_->setProperty("job", QStringLiteral("split"));
     runner_->Drive(ProgressBar1_);
-    connect(runner_, &JobRunner::finished, this, [this](bool ok) { Finished(ok); });
+    MakeCancelButton(this, runner_, QRect(300, 155, 80, 28));
+    connect(runner_, &JobRunner::finished, this, &frmSimple::Finished);
+    connect(runner_, &JobRunner::cancelled, this, &frmSimple::Cancelled);
 }
 
 void frmSimple::ChooseFile(const std::string& path) {
@@ -105,14 +109,20 @@ void frmSimple::Split() {
     runner_->Start(SplitWork(state, dataSize, replaceOthers));
 }
 
-void frmSimple::Finished(bool ok) {
+void frmSimple::Finished(bool ok, const QString& reason) {
     if (!ok) {
-        CurrentPrompter().Error(this, QString::fromLatin1(kFailedSplit), QStringLiteral("Error"));
+        CurrentPrompter().Failure(this, QString::fromLatin1(kFailedSplit), reason, QStringLiteral("Error"));
         return;
     }
     ProgressBar1_->setValue(ProgressBar1_->minimum());
     cmdSplit_->setEnabled(true);
     close();
+}
+
+void frmSimple::Cancelled(const QString& note) {
+    ProgressBar1_->setValue(ProgressBar1_->minimum());
+    cmdSplit_->setEnabled(true);
+    ShowCancelled(this, QStringLiteral("The split was cancelled."), note);
 }
 
 }  // namespace brindle::app

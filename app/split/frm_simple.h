@@ -29,7 +29,8 @@ protected:
 
 private:
     void Split();
-    void Finished(bool ok);
+    void Finished(bool ok, const QString& reason);
+    void Cancelled(const QString& note);
 
     SplitChoiceControls choice_;
     QProgressBar* ProgressBar1_ = nullptr;

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
-#include <QTimer>
+#include <QFileSystemWatcher>
 #include <QToolButton>
 
 #include "shell/file_drop.h"
@@ -73,11 +73,23 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
                  choice_.txtSize, choice_.cboType, choice_.optSolution[2], cmdPrevious_,
                  cmdNext_});
 
-    Timer1_ = new QTimer(this);
-    Timer1_->setObjectName(QStringLiteral("Timer1"));
-    Timer1_->setInterval(500);
-    connect(Timer1_, &QTimer::timeout, this, &frmSplit::RefreshFileInfo);
-    Timer1_->start();
+    // The details follow the file as it changes, appears or goes, told by the system
+    // rather than read again on a timer.
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &frmSplit::RefreshFileInfo);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &frmSplit::RefreshFileInfo);
+    connect(txtPath_, &QLineEdit::textChanged, this, [this](const QString& path) {
+        if (const QStringList watched = watcher_->files() + watcher_->directories(); !watched.isEmpty()) {
+            watcher_->removePaths(watched);
+        }
+        if (!path.isEmpty()) {
+            watcher_->addPath(QString::fromStdString(GetFolderName(path.toStdString())));
+            if (RegularFileLength(path.toStdString()) >= 0) {
+                watcher_->addPath(path);
+            }
+        }
+        RefreshFileInfo();
+    });
 }
 
 void frmSplit::Browse() {
@@ -126,6 +138,10 @@ void frmSplit::RefreshFileInfo() {
     const std::string path = PathInBox(txtPath_).value_or(std::string());
     if (path.empty()) {
         return;
+    }
+    // A file replaced by a new one (as editors save) drops out of the watch: watch it again.
+    if (!watcher_->files().contains(txtPath_->text()) && RegularFileLength(path) >= 0) {
+        watcher_->addPath(txtPath_->text());
     }
     const std::int64_t length = RegularFileLength(path);
     const bool file = length >= 0;

@@ -9,7 +9,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
+class QFileSystemWatcher;
 class QToolButton;
 
 namespace brindle::app {
@@ -43,7 +43,7 @@ private:
     QToolButton* cmdBrowse_ = nullptr;
     SplitChoiceControls choice_;
     std::array<QLabel*, 3> Label5_{};
-    QTimer* Timer1_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
     QPushButton* cmdPrevious_ = nullptr;
     QPushButton* cmdNext_ = nullptr;
 };

@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/prompter.h"
 #include "split/split_choice.h"
@@ -50,7 +50,7 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     progress1_->setRange(0, 10000);
     progress1_->setValue(0);
     progress1_->setTextVisible(false);
-    progress1_->setGeometry(16, 258, 448, 18);
+    progress1_->setGeometry(16, 258, 360, 18);
 
     percent_ = new QLabel(QStringLiteral("0"), this);
     percent_->setObjectName(QStringLiteral("percent"));
@@ -71,23 +71,20 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     connect(cmdSplit_, &QPushButton::clicked, this, &frmSplit3::Split);
     setTabOrder(previous, cmdSplit_);
 
-    // A split left running by an earlier visit may still be writing these very pieces; two
-    // writers on one file would interleave their bytes.
+    // A split left running (or still taking back its pieces) from an earlier visit may be
+    // writing these very pieces; two writers on one file would interleave their bytes.
     if (JobRunner::RunningJobs() > 0) {
         cmdSplit_->setEnabled(false);
-        auto* waiting = new QTimer(this);
-        connect(waiting, &QTimer::timeout, this, [this, waiting] {
-            if (JobRunner::RunningJobs() == 0) {
-                waiting->deleteLater();
-                cmdSplit_->setEnabled(true);
-            }
-        });
-        waiting->start(100);
+        connect(&JobRunner::Jobs(), &JobRunner::allEnded, cmdSplit_,
+                [this] { cmdSplit_->setEnabled(!runner_->IsRunning()); });
     }
 
     runner_ = new JobRunner(this);
+    runner_->setProperty("job", QStringLiteral("split"));
     runner_->Drive(progress1_, percent_);
-    connect(runner_, &JobRunner::finished, this, [this](bool ok) { Finished(ok); });
+    MakeCancelButton(this, runner_, QRect(384, 253, 80, 28));
+    connect(runner_, &JobRunner::finished, this, &frmSplit3::Finished);
+    connect(runner_, &JobRunner::cancelled, this, &frmSplit3::Cancelled);
 
     // Load step: the pieces of the recorded choice, and their summary.
     const SplitState& state = SharedSplitState();
@@ -111,9 +108,9 @@ void frmSplit3::Split() {
     runner_->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers));
 }
 
-void frmSplit3::Finished(bool ok) {
+void frmSplit3::Finished(bool ok, const QString& reason) {
     if (!ok) {
-        CurrentPrompter().Error(this, QString::fromLatin1(kFailedSplit), QStringLiteral("Error"));
+        CurrentPrompter().Failure(this, QString::fromLatin1(kFailedSplit), reason, QStringLiteral("Error"));
         return;
     }
     progress1_->setValue(progress1_->minimum());
@@ -125,6 +122,13 @@ void frmSplit3::Finished(bool ok) {
     }
     progress1_->setValue(0);
     percent_->setText(QStringLiteral("0"));
+}
+
+void frmSplit3::Cancelled(const QString& note) {
+    progress1_->setValue(0);
+    percent_->setText(QStringLiteral("0"));
+    cmdSplit_->setEnabled(true);
+    ShowCancelled(this, QStringLiteral("The split was cancelled."), note);
 }
 
 }  // namespace brindle::app

@@ -25,7 +25,8 @@ public:
 
 private:
     void Split();
-    void Finished(bool ok);
+    void Finished(bool ok, const QString& reason);
+    void Cancelled(const QString& note);
 
     std::int32_t pieceDataSize_ = 0;
     QString destination_;

@@ -42,15 +42,6 @@ void SetPathUnlessEmpty(const QWidget& page, const std::string& path) {
     }
 }
 
-// Place next where current is, show it with the focus; the caller's steps come between.
-void Place(QWidget& current, QWidget& next) {
-    next.move(current.pos());
-}
-
-void Show(QWidget& next) {
-    ShowWithFocus(&next);
-}
-
 }  // namespace
 
 void SaveSplitPage1(const frmSplit& page) {
@@ -104,35 +95,25 @@ void RestoreSplitPage2(frmSplit2& page) {
 
 void GoToSplitPage2(frmSplit& from) {
     auto* next = new frmSplit2;
-    Place(from, *next);
-    RestoreSplitPage2(*next);
-    Show(*next);
-    SaveSplitPage1(from);
-    from.close();
+    ReplaceWindow(&from, next, [&from, next] {
+        RestoreSplitPage2(*next);
+        SaveSplitPage1(from);
+    });
 }
 
 void GoToSplitPage3(frmSplit2& from) {
     auto* next = new frmSplit3;
-    Place(from, *next);
-    Show(*next);
-    SaveSplitPage2(from);
-    from.close();
+    ReplaceWindow(&from, next, [&from] { SaveSplitPage2(from); });
 }
 
 void BackToSplitPage1(frmSplit2& from) {
     auto* next = new frmSplit;
-    Place(from, *next);
-    Show(*next);
-    RestoreSplitPage1(*next);
-    from.close();
+    ReplaceWindow(&from, next, [next] { RestoreSplitPage1(*next); });
 }
 
 void BackToSplitPage2(frmSplit3& from) {
     auto* next = new frmSplit2;
-    Place(from, *next);
-    Show(*next);
-    RestoreSplitPage2(*next);
-    from.close();
+    ReplaceWindow(&from, next, [next] { RestoreSplitPage2(*next); });
 }
 
 }  // namespace brindle::app

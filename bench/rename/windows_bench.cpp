@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -71,6 +72,11 @@ int main(int argc, char** argv) {
         add.push_back(Timed([&] {
             addFolder dialog(list);
             dialog.ShowFolder(dir.path());
+            if (dialog.IsListing()) {  // the listing runs off the window's thread
+                QEventLoop listed;
+                QObject::connect(&dialog, &addFolder::listed, &listed, &QEventLoop::quit);
+                listed.exec();
+            }
             dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
             list->AddFileString(dialog.filestring(), AddSource::kAddFolder);
         }));
@@ -80,7 +86,12 @@ int main(int argc, char** argv) {
         editor->findChild<QCheckBox*>(QStringLiteral("chkNum"))->click();
         editor->findChild<QLineEdit*>(QStringLiteral("txtAutoNum"))->setText(QStringLiteral("holiday-00001"));
         apply.push_back(Timed([&] { editor->findChild<QPushButton*>(QStringLiteral("cmdApply"))->click(); }));
-        rename.push_back(Timed([&] { list->findChild<QPushButton*>(QStringLiteral("Command4"))->click(); }));
+        rename.push_back(Timed([&] {
+            QEventLoop done;  // the renames run off the window's thread
+            QObject::connect(list, &frmRename::renamesDone, &done, &QEventLoop::quit);
+            list->findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+            done.exec();
+        }));
         if (!QFile::exists(dir.filePath(QStringLiteral("IMG_%1holiday-%2.JPG").arg(files - 1, 5, 10, QChar('0')).arg(files, 5, 10, QChar('0'))))) {
             std::fprintf(stderr, "the last file was not renamed\n");
             return 1;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <memory>
 #include <string_view>
 
 #include "join/discovery.h"
@@ -133,13 +135,36 @@ Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>
     return Status::Ok();
 }
 
+// Moves `progress` through piece `index` of `count` as it is hashed; each piece takes an
+// equal share of the bar.
+std::function<bool(std::int64_t)> PieceTick(Progress* progress, const std::string& piece,
+                                            std::size_t index, std::size_t count) {
+    if (progress == nullptr) {
+        return {};
+    }
+    std::error_code error;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(piece, error));
+    const auto end = static_cast<int>(static_cast<std::int64_t>(progress->Max()) *
+                                      static_cast<std::int64_t>(index + 1) /
+                                      static_cast<std::int64_t>(count));
+    auto meter = std::make_shared<ByteMeter>(*progress, error ? 0 : size, end);
+    return [meter, progress, size, end](std::int64_t done) {
+        if (done >= size) {
+            progress->SetValue(end);
+            progress->SetPercentText(PercentText(end, progress->Max()));
+        }
+        return (*meter)(done);
+    };
+}
+
 }  // namespace
 
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName) {
     return JoinPath(folder, groupName + ".sha256");
 }
 
-Status HashFile(const std::string& path, std::string* hexDigest) {
+Status HashFile(const std::string& path, std::string* hexDigest,
+                const std::function<bool(std::int64_t)>& tick) {
     io::File file;
     Status status = file.OpenRead(path);
     if (!status.ok()) {
@@ -151,6 +176,7 @@ Status HashFile(const std::string& path, std::string* hexDigest) {
         return status;
     }
     Sha256 hash;
+    std::int64_t done = 0;
     std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer)));
     while (left > 0) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer));
@@ -160,13 +186,17 @@ Status HashFile(const std::string& path, std::string* hexDigest) {
         }
         hash.Update(buffer.data(), chunk);
         left -= static_cast<std::int64_t>(chunk);
+        done += static_cast<std::int64_t>(chunk);
+        if (tick && !tick(done)) {
+            return Status::Cancelled();
+        }
     }
     *hexDigest = hash.HexDigest();
     return Status::Ok();
 }
 
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths) {
+                         const std::vector<std::string>& piecePaths, Progress* progress) {
     PieceHeader first;
     if (piecePaths.empty()) {
         return Status::InvalidArgument("there are no pieces to list");
@@ -174,9 +204,22 @@ Status WriteChecksumFile(const std::string& folder, const std::string& groupName
     if (Status status = ReadPieceHeader(piecePaths.front(), &first); !status.ok()) {
         return status;
     }
-    std::vector<std::string> digests;
-    Status status = HashFiles(piecePaths, &digests);
-    return status.ok() ? WriteChecksumFile(folder, groupName, first.GroupId, piecePaths, digests) : status;
+    std::string text = std::string(kSplitLine) + std::to_string(first.GroupId) + "\n";
+    for (std::size_t i = 0; i < piecePaths.size(); ++i) {
+        const std::string& piece = piecePaths[i];
+        std::string digest;
+        Status status = HashFile(piece, &digest, PieceTick(progress, piece, i, piecePaths.size()));
+        if (!status.ok()) {
+            return status;
+        }
+        text += ChecksumLine(digest, GetFileName(piece));
+    }
+    io::AtomicFile out(ChecksumFilePath(folder, groupName));
+    Status status = out.Open();
+    if (status.ok()) {
+        status = out.file().WriteAll(text.data(), text.size());
+    }
+    return status.ok() ? out.Commit(io::AtomicFile::Move::kReplace) : status;
 }
 
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,

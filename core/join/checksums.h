@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "shell/progress.h"
 #include "shell/status.h"
 
 // Checksum files beside a group's pieces, in the format of coreutils' sha256sum: one line per
@@ -21,13 +23,16 @@ using ChecksumList = std::map<std::string, std::string>;
 // folder/G.sha256
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName);
 
-// SHA-256 of a whole file, in lowercase hex.
-Status HashFile(const std::string& path, std::string* hexDigest);
+// SHA-256 of a whole file, in lowercase hex. `tick` hears the bytes read so far and may stop
+// the hashing (Cancelled).
+Status HashFile(const std::string& path, std::string* hexDigest,
+                const std::function<bool(std::int64_t)>& tick = {});
 
 // Hashes every piece and writes the group's checksum file, naming the first piece's GroupId,
 // atomically: it appears whole, or not at all.
+// With `progress`, the hashing moves it piece by piece and heeds its stop.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths);
+                         const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
 // The same from digests already taken, one per piece, for the split `groupId`.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,
                          const std::vector<std::string>& piecePaths, const std::vector<std::string>& digests);

@@ -17,12 +17,13 @@ std::string GroupNameFromPiece(std::string_view pieceName) {
 
 std::vector<std::string> FindGroups(const std::string& folder) {
     std::vector<std::string> groups;
+    std::unordered_set<std::string> seen;  // one look-up per file, not one per group found
     for (const std::string& name : ListFiles(folder, "*.*")) {
         if (GetExtensionLetters(name) != kPieceExtension) {
             continue;
         }
         std::string group = GroupNameFromPiece(name);
-        if (std::find(groups.begin(), groups.end(), group) == groups.end()) {
+        if (seen.insert(group).second) {
             groups.push_back(std::move(group));
         }
     }

@@ -75,18 +75,15 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
     return Status::Ok();
 }
 
-// With `checks`, each piece's range of the output is hashed (the header that was checked,
+// With `hashing`, each piece's range of the output is hashed (the header that was checked,
 // then the bytes as written) on a worker while the next piece is copied; a piece changed
 // while it was copied is caught before the output takes its place.
 Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
-                  io::AtomicFile& output, const ChecksumList* checks, int step, Progress& progress) {
+                  io::AtomicFile& output, const ChecksumList& checks, HashPool* hashing, int step,
+                  Progress& progress) {
     std::vector<char> scratch;
-    std::optional<HashPool> hashing;
-    if (checks != nullptr) {
-        hashing.emplace();
-    }
     std::int64_t offset = 0;
-    for (std::size_t i = 0; i < pieces.size() && !(hashing && hashing->Failed()); ++i) {
+    for (std::size_t i = 0; i < pieces.size() && !(hashing != nullptr && hashing->Failed()); ++i) {
         io::File file;
         PieceInfo now;
         Status status = ReadPiece(file, pieces[i], &now);
@@ -97,8 +94,11 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         if (now.dataLength != infos[i].dataLength || now.bytes != infos[i].bytes) {
             return Status::Corruption("the piece changed during the join: " + pieces[i]);
         }
-        status = io::CopyRange(file, output.file(), now.dataLength, scratch);
-        if (status.ok() && hashing) {
+        const int before = progress.Value();
+        ByteMeter meter(progress, now.dataLength, before + step);
+        status = io::CopyRange(file, output.file(), now.dataLength, scratch,
+                               [&meter](std::int64_t done) { return meter(done); });
+        if (status.ok() && hashing != nullptr) {
             io::File written;
             status = output.file().Flush();
             if (status.ok()) {
@@ -106,7 +106,7 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
             }
             if (status.ok()) {
                 hashing->Add(std::move(written), std::string(infos[i].bytes.begin(), infos[i].bytes.end()), offset,
-                            now.dataLength, checks->at(GetFileName(pieces[i])), pieces[i]);
+                             now.dataLength, checks.at(GetFileName(pieces[i])), pieces[i]);
             }
         }
         if (!status.ok()) {
@@ -115,14 +115,10 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         offset += now.dataLength;
         (void)file.Close();
         progress.Yield();
-        progress.SetValue(progress.Value() + step);
+        progress.SetValue(before + step);
         progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
     }
-    if (!hashing) {
-        return Status::Ok();
-    }
-    hashing->Wait();
-    return hashing->FirstFailure();
+    return Status::Ok();
 }
 
 }  // namespace
@@ -168,11 +164,41 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         return status;
     }
 
+    // Hashing what was written is part of the work: it takes the end of the bar, in
+    // proportion to the bytes it reads.
+    std::int64_t dataBytes = 0;
+    for (const PieceInfo& info : infos) {
+        dataBytes += info.dataLength;
+    }
+    const int copyTo = checksums.used && dataBytes > 0 ? progress.Max() / 2 : progress.Max();
+    ProgressSpan copying(progress, 0, copyTo);
+    ProgressSpan hashing(progress, copyTo, progress.Max());
+
     io::AtomicFile output(params.outputPath);
     status = output.Open();
     if (status.ok()) {
-        status = CopyPieces(params.pieces, infos, output, checksums.used ? &checksums.list : nullptr,
-                            static_cast<int>(step), progress);
+        // Declared after the output, so its workers are done before the temporary goes.
+        std::optional<HashPool> pool;
+        if (checksums.used) {
+            pool.emplace();
+        }
+        status = CopyPieces(params.pieces, infos, output, checksums.list, pool ? &*pool : nullptr,
+                            static_cast<int>(step), checksums.used ? static_cast<Progress&>(copying) : progress);
+        if (pool) {
+            if (!status.ok()) {
+                pool->Stop();
+            }
+            ByteMeter meter(hashing, dataBytes, hashing.Max());
+            if (!pool->Wait([&meter](std::int64_t done) { return meter(done); }) && status.ok()) {
+                status = Status::Cancelled();
+            }
+            if (status.ok()) {
+                status = pool->FirstFailure();
+            }
+        }
+    }
+    if (status.ok() && progress.StopRequested()) {
+        status = Status::Cancelled();  // asked in the last moment: still nothing published
     }
     if (status.ok()) {
         status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace

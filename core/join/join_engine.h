@@ -23,7 +23,10 @@ struct JoinParams {
 // piece, it must list every piece before anything is written, and the bytes written must
 // match it before the output takes its place. A file that is replaced keeps its permissions
 // and gets its new bytes flushed to disk first, so a power cut cannot leave it empty.
-// Progress moves by Max / pieces after each piece and ends at Max and "100".
+// Progress moves by Max / pieces after each piece, by bytes inside a piece, and ends at Max
+// and "100"; hashing what was written takes the second half of the bar when there is a
+// checksum file. A stop the caller asks for (Progress::StopRequested) ends the join as
+// Cancelled with no output.
 Status JoinPieces(const JoinParams& params, Progress& progress);
 
 }  // namespace brindle

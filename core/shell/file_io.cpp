@@ -222,10 +222,17 @@ Status File::Close() {
     return Status::Ok();
 }
 
-Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch) {
+Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
+                 const CopyTick& tick) {
     if (!TakeBudget(static_cast<std::size_t>(n))) {
         return ErrnoStatus("cannot write", out.path_, ENOSPC);
     }
+    std::int64_t done = 0;
+    const auto told = [&](std::int64_t moved) {
+        n -= moved;
+        done += moved;
+        return !tick || tick(done);
+    };
 #if defined(__linux__) && defined(SYS_copy_file_range)
     // The kernel copies (or shares extents) without the bytes passing through us.
     bool kernelCopies = g_kernelCopy.load();
@@ -248,8 +255,9 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
         }
     }
 #endif
+    const std::int64_t most = tick ? kTickChunk : std::int64_t{1} << 30;
     while (n > 0 && kernelCopies) {
-        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, std::int64_t{1} << 30));
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, most));
         const int fault = g_kernelCopyFault.load();
         if (fault > 0) {
             errno = fault;
@@ -257,7 +265,9 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
         const ssize_t copied =
             fault >= 0 ? (fault == 0 ? 0 : -1) : ::copy_file_range(in.fd_, nullptr, out.fd_, nullptr, chunk, 0);
         if (copied > 0) {
-            n -= copied;
+            if (!told(copied)) {
+                return Status::Cancelled();
+            }
             continue;
         }
         if (copied == 0) {
@@ -304,7 +314,9 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
             data += put;
             left -= static_cast<std::size_t>(put);
         }
-        n -= got;
+        if (!told(got)) {
+            return Status::Cancelled();
+        }
     }
     return Status::Ok();
 }
@@ -514,10 +526,12 @@ Status File::Close() {
     return result == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, errno);
 }
 
-Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch) {
+Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
+                 const CopyTick& tick) {
     if (scratch.size() < kCopyBufferSize) {
         scratch.resize(kCopyBufferSize);
     }
+    std::int64_t done = 0;
     while (n > 0) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(scratch.size())));
         Status status = in.ReadExact(scratch.data(), chunk);
@@ -528,6 +542,10 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
             return status;
         }
         n -= static_cast<std::int64_t>(chunk);
+        done += static_cast<std::int64_t>(chunk);
+        if (tick && !tick(done)) {
+            return Status::Cancelled();
+        }
     }
     return Status::Ok();
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,15 +44,22 @@ public:
     Status Close();
 
 private:
-    friend Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch);
+    friend Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
+                            const std::function<bool(std::int64_t)>& tick);
     int fd_ = -1;                  // POSIX descriptor
     std::FILE* stream_ = nullptr;  // the portable road
     std::string path_;
 };
 
+// Told the bytes copied so far after every chunk; returning false stops the copy.
+using CopyTick = std::function<bool(std::int64_t done)>;
+
 // Copies `n` bytes from the current position of `in` to the current position of `out`.
-// `scratch` is the bounded buffer used where the kernel cannot copy by itself.
-Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch);
+// `scratch` is the bounded buffer used where the kernel cannot copy by itself. With a
+// `tick`, chunks are at most kTickChunk, so a stop is heeded within a fraction of a second;
+// a stopped copy returns Cancelled.
+Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
+                 const CopyTick& tick = {});
 
 // An exclusive advisory lock on a folder, held until destruction: two splits into one
 // folder take turns instead of interleaving their pieces. Where the file system has no
@@ -84,6 +92,7 @@ bool Exists(const std::string& path);
 std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
 
 inline constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
+inline constexpr std::int64_t kTickChunk = std::int64_t{8} << 20;
 
 namespace testing {
 // Makes writes fail with "No space left on device" once this many more bytes have been

@@ -1,6 +1,7 @@
 #include "shell/hash_pool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -51,6 +52,7 @@ HashPool::HashPool(unsigned threads) {
 }
 
 HashPool::~HashPool() {
+    stop_.store(true);
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -91,6 +93,26 @@ void HashPool::Wait() {
     changed_.wait(lock, [this] { return unfinished_ == 0; });
 }
 
+bool HashPool::Wait(const std::function<bool(std::int64_t hashed)>& tick) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::int64_t seen = -1;
+    while (unfinished_ != 0 || seen != hashed_.load()) {
+        changed_.wait_for(lock, std::chrono::milliseconds(50),
+                          [&] { return unfinished_ == 0 || seen != hashed_.load(); });
+        seen = hashed_.load();
+        lock.unlock();
+        const bool go = !stop_.load() && tick(seen);
+        lock.lock();
+        if (!go) {
+            Stop();
+        }
+    }
+    lock.unlock();
+    return !stop_.load();
+}
+
+void HashPool::Stop() { stop_.store(true); }
+
 bool HashPool::Failed() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return failed_;
@@ -128,7 +150,7 @@ void HashPool::Work() {
     }
 }
 
-HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) const {
+HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
     BeforeHash(job.number);
     Result result;
     std::int64_t left = job.length;
@@ -148,12 +170,14 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) const {
                                                                    io::kCopyBufferSize)));
     while (left > 0) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, io::kCopyBufferSize));
-        result.status = job.file.ReadExact(buffer.data(), chunk);
+        result.status = stop_.load() ? Status::Cancelled() : job.file.ReadExact(buffer.data(), chunk);
         if (!result.status.ok()) {
             return result;
         }
         hash.Update(buffer.data(), chunk);
         left -= static_cast<std::int64_t>(chunk);
+        hashed_ += static_cast<std::int64_t>(chunk);
+        changed_.notify_all();  // a waiting caller moves its bar
     }
     result.digest = hash.HexDigest();
     if (!job.expected.empty() && result.digest != job.expected) {

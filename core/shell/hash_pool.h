@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,11 @@ public:
                     std::string expected = {}, std::string name = {});
     // Waits for every job queued so far.
     void Wait();
+    // The same, calling `tick` with the bytes hashed so far every few dozen milliseconds, on
+    // the caller's thread; when it returns false the jobs stop and Wait returns false.
+    bool Wait(const std::function<bool(std::int64_t hashed)>& tick);
+    // Makes the jobs not yet finished fail as Cancelled, soon.
+    void Stop();
     // True once any job has failed: the caller can stop copying what is already lost.
     bool Failed() const;
     // After Wait: the first job's failure, in the order they were queued.
@@ -57,7 +63,7 @@ private:
         std::string digest;
     };
     void Work();
-    Result Run(Job& job, std::vector<char>& buffer) const;
+    Result Run(Job& job, std::vector<char>& buffer);
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -66,6 +72,8 @@ private:
     std::size_t unfinished_ = 0;
     bool failed_ = false;
     bool stopping_ = false;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::int64_t> hashed_{0};  // file bytes, over every job
     std::vector<std::thread> threads_;
 };
 

@@ -11,4 +11,33 @@ std::string PercentText(int value, int max) {
     return std::to_string(RoundHalfEven(static_cast<double>(value) / max * 100.0));
 }
 
+ByteMeter::ByteMeter(Progress& progress, std::int64_t bytes, int endValue)
+    : progress_(progress), bytes_(bytes), start_(progress.Value()), end_(endValue) {}
+
+bool ByteMeter::operator()(std::int64_t done) {
+    // The end of the stretch is the caller's to show, with the value the job describes.
+    if (done < bytes_ && end_ > start_) {
+        const auto value = static_cast<int>(start_ + (end_ - start_) * done / bytes_);
+        if (value > progress_.Value()) {
+            progress_.SetValue(value);
+            progress_.SetPercentText(PercentText(value, progress_.Max()));
+        }
+    }
+    return !progress_.StopRequested();
+}
+
+void ProgressSpan::SetValue(int value) {
+    value_ = value;
+    const int max = Max();
+    const std::int64_t scaled =
+        max > 0 ? from_ + static_cast<std::int64_t>(to_ - from_) * value / max : from_;
+    outer_.SetValue(static_cast<int>(scaled));
+}
+
+void ProgressSpan::SetPercentText(const std::string& text) {
+    // The percentage is of the whole job, not of this part.
+    (void)text;
+    outer_.SetPercentText(PercentText(outer_.Value(), outer_.Max()));
+}
+
 }  // namespace brindle

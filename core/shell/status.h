@@ -8,7 +8,7 @@ namespace brindle {
 // The outcome of a fallible operation: what went wrong, in words a caller can show or log.
 class Status {
 public:
-    enum class Code { kOk, kNotFound, kIoError, kInvalidArgument, kCorruption, kMismatch };
+    enum class Code { kOk, kNotFound, kIoError, kInvalidArgument, kCorruption, kMismatch, kStopped };
 
     Status() = default;
     static Status Ok() { return {}; }
@@ -17,8 +17,11 @@ public:
     static Status InvalidArgument(std::string m) { return {Code::kInvalidArgument, std::move(m)}; }
     static Status Corruption(std::string m) { return {Code::kCorruption, std::move(m)}; }
     static Status Mismatch(std::string m) { return {Code::kMismatch, std::move(m)}; }
+    // The user asked the job to stop; the message, when there is one, says what is left.
+    static Status Cancelled(std::string m = {}) { return {Code::kStopped, std::move(m)}; }
 
     bool ok() const { return code_ == Code::kOk; }
+    bool cancelled() const { return code_ == Code::kStopped; }
     Code code() const { return code_; }
     const std::string& message() const { return message_; }
 

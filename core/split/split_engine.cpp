@@ -143,7 +143,8 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
 // With `hashing`, the piece as written is hashed on a worker while the next one is copied; the
 // descriptor opened before the move reads the very file that took the piece's name.
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
-                  std::int64_t dataLength, std::vector<char>& scratch, HashPool* hashing) {
+                  std::int64_t dataLength, std::vector<char>& scratch, ByteMeter& meter,
+                  bool* replaced, HashPool* hashing) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
     io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
@@ -153,7 +154,11 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
         status = piece.file().WriteAll(bytes.data(), bytes.size());
     }
     if (status.ok()) {
-        status = io::CopyRange(source, piece.file(), dataLength, scratch);
+        status = io::CopyRange(source, piece.file(), dataLength, scratch,
+                               [&meter](std::int64_t done) { return meter(done); });
+    }
+    if (status.ok()) {
+        *replaced = *replaced || io::Exists(path);
     }
     io::File written;
     if (status.ok() && hashing != nullptr) {
@@ -170,6 +175,21 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
         hashing->Add(std::move(written), {}, 0, static_cast<std::int64_t>(bytes.size()) + dataLength);
     }
     return status;
+}
+
+// A stopped split takes back every piece it wrote; what it replaced cannot come back.
+SplitResult Stopped(SplitResult result, bool replacedEarlier) {
+    for (const std::string& piece : result.pieces) {
+        (void)io::RemoveFile(piece);
+    }
+    result.pieces.clear();
+    result.checksumFile.clear();
+    result.status = Status::Cancelled(
+        replacedEarlier ? "Pieces of an earlier split of this file were already replaced, so that "
+                          "group is no longer complete; the file itself is unchanged and can be "
+                          "split again."
+                        : "");
+    return result;
 }
 
 }  // namespace
@@ -228,38 +248,58 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     SetSplitDate(header, params.splitDate);
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
 
+    // With checksums, hashing the pieces reads as many bytes again as writing them did.
+    const int half = params.checksums ? progress.Max() / 2 : progress.Max();
+    ProgressSpan writing(progress, 0, half);
+    ProgressSpan hashing(progress, half, progress.Max());
+    Progress& bar = params.checksums ? static_cast<Progress&>(writing) : progress;
     std::vector<char> scratch;
-    std::optional<HashPool> hashing;
+    std::optional<HashPool> pool;
     if (params.checksums) {
-        hashing.emplace();
+        pool.emplace();
     }
-    for (std::int64_t k = 1; k <= plan.pieceCount && !(hashing && hashing->Failed()); ++k) {
+    bool replacedEarlier = false;
+    for (std::int64_t k = 1; k <= plan.pieceCount && !(pool && pool->Failed()); ++k) {
         const bool full = k <= plan.fullPieces;
         const std::string path =
             JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
         header.PieceIndex = static_cast<std::int32_t>(k);
-        result.status = WritePiece(source, path, header, full ? params.pieceSize : remainder, scratch,
-                                   hashing ? &*hashing : nullptr);
+        // Inside a piece the bar creeps towards the value it takes at the piece's end; the
+        // short last piece moves it towards the end of the job.
+        const int before = bar.Value();
+        const int after = full ? static_cast<int>(static_cast<float>(before) + static_cast<float>(*step))
+                               : bar.Max();
+        ByteMeter meter(bar, full ? params.pieceSize : remainder, after);
+        result.status = bar.StopRequested()
+                            ? Status::Cancelled()
+                            : WritePiece(source, path, header, full ? params.pieceSize : remainder,
+                                         scratch, meter, &replacedEarlier, pool ? &*pool : nullptr);
+        if (result.status.cancelled()) {
+            return Stopped(std::move(result), replacedEarlier);
+        }
         if (!result.status.ok()) {
             return result;
         }
         result.pieces.push_back(path);
         if (full) {
-            const float moved = static_cast<float>(progress.Value()) + static_cast<float>(*step);
-            progress.SetValue(static_cast<int>(moved));
-            progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
-            progress.Yield();
+            bar.SetValue(after);
+            bar.SetPercentText(PercentText(bar.Value(), bar.Max()));
+            bar.Yield();
         }
     }
     result.status = source.Close();
     std::vector<std::string> digests;
-    if (hashing) {
-        hashing->Wait();
-        if (const Status failure = hashing->FirstFailure(); !failure.ok()) {
+    if (pool) {
+        // What is left to hash once the last piece is written takes the rest of the bar.
+        ByteMeter meter(hashing, length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount, hashing.Max());
+        if (!pool->Wait([&meter](std::int64_t done) { return meter(done); })) {
+            return Stopped(std::move(result), replacedEarlier);
+        }
+        if (const Status failure = pool->FirstFailure(); !failure.ok()) {
             result.status = failure;
         }
         for (std::size_t i = 0; i < result.pieces.size(); ++i) {
-            digests.push_back(hashing->digest(i));
+            digests.push_back(pool->digest(i));
         }
     }
     for (const std::string& leftover : plan.leftovers) {

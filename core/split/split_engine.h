@@ -50,8 +50,10 @@ Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, s
 // split unless `replaceOthers`. The replaced group's pieces beyond the new count and its
 // checksum file go too (the checksum file is written anew when asked for). Progress moves by
 // Max / full pieces after each full piece (3333, 6666, 9999 for three), the percent text
-// follows, and both end at Max and "100". Pieces written before a failure stay; nothing is
-// rolled back.
+// follows, and both end at Max and "100"; inside each piece it moves by bytes, and with
+// checksums the hashing takes the second half of the bar. Pieces written before a failure
+// stay; nothing is rolled back. A stop the caller asks for (Progress::StopRequested) ends the
+// split as Cancelled and removes every piece this split wrote.
 SplitResult SplitFile(const SplitParams& params, Progress& progress);
 
 // A fresh group identifier, uniform in 0 to 999,999,999.

@@ -109,6 +109,7 @@ private slots:
         Press(list, "Command1");
         auto* add = list->findChild<fileAdd*>();
         add->ShowFolder(dir.path());
+        QTRY_VERIFY(!add->IsListing());
         auto* files = add->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
         for (int i = 0; i < files->topLevelItemCount(); ++i) {
             if (files->topLevelItem(i)->text(0).endsWith(QLatin1String(".bin"))) {
@@ -127,6 +128,7 @@ private slots:
         dialog->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("moved"));
         Press(dialog, "Command1");
         Press(list, "Command4");
+        QTRY_VERIFY(!list->IsBusy());
         QCOMPARE(prompter.calls.last().text, QStringLiteral("Process Finish."));
         QVERIFY(Read(JoinPath(folder, "moved.bin")) == content);
         QCOMPARE(Read(JoinPath(folder, kLookAlike)), std::string("the look-alike"));

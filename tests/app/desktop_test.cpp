@@ -221,6 +221,7 @@ private slots:
             {"join 1", [piece] {
                  auto* page = new frmJoin;
                  page->ShowGroupOf(piece);
+                 (void)QTest::qWaitFor([page] { return !page->IsListing(); });  // listed off-thread
                  return page;
              }},
             {"join 2", [] { return new frmJoin2; }},
@@ -235,8 +236,16 @@ private slots:
                  list->show();
                  return new frmRename2(list);
              }},
-            {"add files", [] { return new fileAdd; }},
-            {"add folder", [] { return new addFolder; }},
+            {"add files", [] {
+                 auto* dialog = new fileAdd;
+                 (void)QTest::qWaitFor([dialog] { return !dialog->IsListing(); });
+                 return dialog;
+             }},
+            {"add folder", [] {
+                 auto* dialog = new addFolder;
+                 (void)QTest::qWaitFor([dialog] { return !dialog->IsListing(); });
+                 return dialog;
+             }},
             {"new name", [] { return new Form3("a.jpg"); }},
         };
         QStringList failures;
@@ -328,6 +337,7 @@ private slots:
         auto* join = open.size() == 1 ? qobject_cast<frmJoin*>(open.front()) : nullptr;
         QVERIFY(join != nullptr);
         QCOMPARE(join->txtPath->text(), home_.path());
+        QTRY_VERIFY(!join->IsListing());
         QVERIFY(join->group->currentItem() != nullptr);
         QCOMPARE(join->group->currentItem()->text(0), QStringLiteral("b"));
         QVERIFY(join->cmdNext->isEnabled());

@@ -70,6 +70,25 @@ void SplitInThree(const QString& folder, const QString& group, const QByteArray&
             .status.ok());
 }
 
+// Two 1 GiB pieces of holes under sound headers: a join long enough to be stopped mid-way.
+void SparseGroup(const QString& folder) {
+    constexpr std::int32_t kData = 1 << 30;
+    for (int k = 1; k <= 2; ++k) {
+        PieceHeader header;
+        header.GroupId = 4242;
+        header.PieceIndex = k;
+        header.PieceSize = kData;
+        header.PieceCount = 2;
+        SetSourceLength(header, std::int64_t{2} * kData);
+        SetSourceName(header, "big.bin");
+        const HeaderBytes bytes = EncodeHeader(header);
+        QFile piece(folder + QLatin1Char('/') + QString::fromStdString(*PieceFileName("big", k)));
+        QVERIFY(piece.open(QIODevice::WriteOnly));
+        piece.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        QVERIFY(piece.resize(qint64(kHeaderSize) + kData));
+    }
+}
+
 QString Label5(QWidget* page, int index) {
     return page->findChild<QLabel*>(QStringLiteral("Label5_%1").arg(index))->text();
 }
@@ -126,6 +145,8 @@ private slots:
         page->show();
         prompter.paths = {dir.path()};
         Browse(page)->click();
+        QVERIFY(page->IsListing());  // the folder is read off the window's thread
+        QTRY_VERIFY(!page->IsListing());
         QCOMPARE(prompter.calls[0].text, QStringLiteral("Please Select a Folder"));
         QCOMPARE(page->group->topLevelItemCount(), 2);
         QCOMPARE(page->group->topLevelItem(0)->text(0), QStringLiteral("a"));
@@ -149,6 +170,7 @@ private slots:
         QTemporaryDir empty;
         prompter.paths = {empty.path()};
         Browse(page)->click();
+        QTRY_VERIFY(!page->IsListing());
         ClickItem(page->group, QStringLiteral("No File Group Available"));
         QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
         QCOMPARE(SharedJoinState().JoinGroupName, std::string("a"));
@@ -170,6 +192,7 @@ private slots:
         QVERIFY(page->txtPath->text().isEmpty());
         QVERIFY(test::DropUrls(page->txtPath, {test::FileUrl(dir.filePath(QStringLiteral("b(3).qmf003")))}));
         QCOMPARE(page->txtPath->text(), dir.path());
+        QTRY_VERIFY(!page->IsListing());
         QCOMPARE(page->group->topLevelItemCount(), 2);
         QCOMPARE(page->group->currentItem()->text(0), QStringLiteral("b"));
         QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
@@ -188,6 +211,7 @@ private slots:
         page1->show();
         prompter.paths = {dir.path()};
         Browse(page1)->click();
+        QTRY_VERIFY(!page1->IsListing());
         ClickItem(page1->group, QStringLiteral("x|y"));
         page1->cmdNext->click();
         auto* page2 = OnlyWindow<frmJoin2>();
@@ -260,6 +284,9 @@ private slots:
         merge();
         QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
         QCOMPARE(prompter.calls[0].title, QStringLiteral("Error"));
+        // Under the fixed text, the reason the command gives too.
+        QCOMPARE(prompter.calls[0].reason,
+                 QStringLiteral("the piece comes from another split: ") + third);
         QVERIFY(QFile::remove(third));
         Write(third, thirdBytes);
         page->txtTarget->clear();
@@ -290,6 +317,47 @@ private slots:
         QCOMPARE(Read(dir.filePath(QStringLiteral("joined.avi"))), bytes);
     }
 
+    // Cancel (or Escape) stops a join in either window: no output, the file that was there
+    // kept, the window open and ready to merge again.
+    void cancelStopsAJoinAndLeavesNothing() {
+        QTemporaryDir dir;
+        QTemporaryDir out;
+        SparseGroup(dir.path());
+        SharedJoinState() = {dir.path().toStdString(), "big", "big.bin"};
+        const QString target = out.filePath(QStringLiteral("big.bin"));
+        Write(target, "earlier");
+        RecordingPrompter prompter;
+        auto* page = new frmJoin2;
+        page->show();
+        page->txtTarget->setText(target);
+        auto* cancel = page->findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+        QVERIFY(!cancel->isEnabled());
+        page->cmdJoin->click();
+        QTRY_VERIFY(cancel->isEnabled());  // once the pieces are found and the job runs
+        cancel->click();
+        // After the question about replacing the typed target (answered Yes).
+        QTRY_COMPARE(Texts(prompter.calls).value(prompter.calls.size() - 1), QStringLiteral("The join was cancelled."));
+        QCOMPARE(prompter.calls.size(), 2);
+        QVERIFY(page->isVisible() && page->cmdJoin->isEnabled());
+        QCOMPARE(page->pb1->value(), 0);
+        QCOMPARE(Read(target), QByteArray("earlier"));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.bin"});
+        page->close();
+
+        QVERIFY(QFile::remove(target));
+        prompter.calls.clear();
+        auto* quick = new frmSimpleJoin;
+        quick->show();
+        quick->txtPath->setText(target);
+        quick->cmdJoin->click();
+        QTRY_VERIFY(quick->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled());
+        QTest::keyClick(quick, Qt::Key_Escape);
+        QTRY_COMPARE(Texts(prompter.calls), QStringList{QStringLiteral("The join was cancelled.")});
+        QVERIFY(quick->isVisible() && quick->cmdJoin->isEnabled());
+        QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
     // A typed target that exists is asked about, as the quick join asks; a path the save
     // dialog confirmed is not asked about again.
     void theWizardAsksBeforeATypedTargetReplacesAFile() {
@@ -305,7 +373,7 @@ private slots:
         page->txtTarget->setText(QStringLiteral("mine.avi"));
         prompter.nextAnswer = RecordingPrompter::Answer::No;
         page->cmdJoin->click();
-        QCOMPARE(prompter.calls.size(), 1);
+        QTRY_COMPARE(prompter.calls.size(), 1);
         QVERIFY(prompter.calls[0].text.contains(mine));
         QCOMPARE(prompter.calls[0].buttons, Prompter::Buttons::YesNoDefaultNo);
         QVERIFY(page->cmdJoin->isEnabled());
@@ -354,7 +422,7 @@ private slots:
         QSignalSpy ending2(window, &frmSimpleJoin::programEnding);
         prompter.nextAnswer = RecordingPrompter::Answer::No;
         window->cmdJoin->click();
-        QCOMPARE(prompter.calls.size(), 1);
+        QTRY_COMPARE(prompter.calls.size(), 1);
         QVERIFY(prompter.calls[0].text.contains(proposed));
         QCOMPARE(prompter.calls[0].buttons, Prompter::Buttons::YesNoDefaultNo);
         QVERIFY(window->cmdJoin->isEnabled());
@@ -374,7 +442,7 @@ private slots:
         QSignalSpy ending3(window, &frmSimpleJoin::programEnding);
         prompter.calls.clear();
         window->cmdJoin->click();
-        QCOMPARE(ending3.count(), 1);
+        QTRY_COMPARE(ending3.count(), 1);
         QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
@@ -435,6 +503,7 @@ private slots:
         page->show();
         prompter.paths = {dir.path()};
         Browse(page)->click();
+        QTRY_VERIFY(!page->IsListing());
         QCOMPARE(page->group->topLevelItemCount(), 2);
         ClickItem(page->group, QStringLiteral("b.zip.001"));
         QCOMPARE(Label5(page, 0), QStringLiteral("b.zip"));

@@ -97,6 +97,7 @@ private slots:
             auto* dialog = list->findChild<fileAdd*>();
             QVERIFY(dialog != nullptr && dialog->isVisible());
             dialog->ShowFolder(dir.path());
+            QTRY_VERIFY(!dialog->IsListing());
             auto* files = View(dialog);
             for (int i = 0; i < files->topLevelItemCount(); ++i) {
                 if (ticks.contains(files->topLevelItem(i)->text(0))) {
@@ -124,6 +125,7 @@ private slots:
         Press(list, "cmdAddFolder");
         auto* folder = list->findChild<addFolder*>();
         folder->ShowFolder(other.path());
+        QTRY_VERIFY(!folder->IsListing());
         Press(folder, "Command1");
         Press(list, "cmdAddFolder");
         Press(list->findChild<addFolder*>(), "Command2");
@@ -219,6 +221,7 @@ private slots:
         fileAdd files;
         files.show();
         files.ShowFolder(dir.path());
+        QTRY_VERIFY(!files.IsListing());
         QTreeWidget* list = View(&files);
         QCOMPARE(Column(list, 0), (QStringList{"a.jpg", "b.gif", "c.jpg"}));
         Press(&files, "Command1");
@@ -227,9 +230,11 @@ private slots:
         auto* type = files.findChild<QComboBox*>(QStringLiteral("cboType"));
         Press(&files, "Command3");
         type->setCurrentText(QStringLiteral("GIF Files(*.gif)"));
+        QTRY_VERIFY(!files.IsListing());
         QCOMPARE(Column(list, 0), QStringList{"b.gif"});
         QCOMPARE(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
         type->setCurrentIndex(0);
+        QTRY_VERIFY(!files.IsListing());
         ClickRow(list, 0);
         ClickRow(list, 2);
         Press(&files, "Command1");
@@ -248,11 +253,13 @@ private slots:
         addFolder folder;
         auto* count = folder.findChild<QLabel*>(QStringLiteral("Label1"));
         folder.ShowFolder(empty.path());
+        QTRY_VERIFY(!folder.IsListing());
         QCOMPARE(count->text(), QStringLiteral("0 File(s)"));
         Press(&folder, "Command1");
         QCOMPARE(LastMessage(prompter), QStringLiteral("There is no image inside the folder."));
         QVERIFY(folder.filestring().empty());
         folder.ShowFolder(dir.path());
+        QTRY_VERIFY(!folder.IsListing());
         QCOMPARE(count->text(), QStringLiteral("3 File(s)"));
         Press(&folder, "Command1");
         QCOMPARE(folder.filestring(),
@@ -361,6 +368,8 @@ private slots:
 
         list->List().rows()[1].newFileName = "B.txt";
         Press(list, "Command4");
+        QVERIFY(list->IsBusy());  // the renames run off the window's thread
+        QTRY_VERIFY(!list->IsBusy());
         QCOMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
         QVERIFY(QFile::exists(dir.filePath("X(01).txt")));
         QVERIFY(QFile::exists(dir.filePath("b.txt")));

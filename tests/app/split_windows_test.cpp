@@ -58,6 +58,23 @@ QString MakeFile(const QString& path, qint64 size) {
     return path;
 }
 
+// A 512 MiB file of holes, recorded as the split's source in 1 MiB pieces beside it: long
+// enough to be stopped mid-way, quick to make.
+QString SparseSource(const QTemporaryDir& dir, const char* name) {
+    const QString source = dir.filePath(QLatin1String(name));
+    QFile file(source);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(512) << 20)) {
+        qFatal("cannot create %s", qPrintable(source));
+    }
+    SplitState& state = SharedSplitState();
+    state.SplitSourcePath = source.toStdString();
+    state.SplitDestFolder = dir.path().toStdString();
+    state.SplitGroupName = "big";
+    state.SplitBySize = true;
+    state.SplitPieceSize = 1 << 20;
+    return source;
+}
+
 QByteArray Read(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -353,30 +370,27 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir.filePath("film(3).qmf003")));
     }
 
-    // Closing the page mid-split: the job finishes every piece, and nobody hears of it.
-    void closingMidSplitLetsTheJobFinish() {
+
+    // Closing the page mid-split asks first: No keeps the window and its job, Yes stops the
+    // job as Cancel does. Coming back while it still takes back its pieces waits for that.
+    void closingMidSplitAsksAndYesStopsIt() {
         QTemporaryDir dir;
-        const QString source = dir.filePath("big.bin");
-        {
-            QFile file(source);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.resize(qint64(512) << 20));
-        }
-        SplitState& state = SharedSplitState();
-        state.SplitSourcePath = source.toStdString();
-        state.SplitDestFolder = dir.path().toStdString();
-        state.SplitGroupName = "big";
-        state.SplitBySize = true;
-        state.SplitPieceSize = 1 << 20;
+        const QString source = SparseSource(dir, "big.bin");
         RecordingPrompter prompter;
         QPointer<frmSplit3> page = new frmSplit3;
         page->show();
         Button(page, "cmdSplit")->click();
         QVERIFY(JobRunner::RunningJobs() == 1);
-        page->close();
+        prompter.nextAnswer = Prompter::Answer::No;
+        QVERIFY(!page->close());
+        QCOMPARE(prompter.calls.size(), 1);
+        QCOMPARE(prompter.calls.at(0).text, QStringLiteral("A split is running. Stop it?"));
+        QVERIFY(page->isVisible() && page->Runner()->IsRunning());
+
+        prompter.nextAnswer = Prompter::Answer::Yes;
+        QVERIFY(page->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(page.isNull());
-        // Coming back while it still writes: no second split over the same pieces.
         auto* again = new frmSplit3;
         again->show();
         if (JobRunner::RunningJobs() > 0) {
@@ -384,12 +398,39 @@ private slots:
         }
         JobRunner::WaitForAll();
         QTRY_VERIFY(Button(again, "cmdSplit")->isEnabled());
-        QVERIFY(prompter.calls.isEmpty());
-        const qint64 data = (1 << 20) - 256;
-        const int pieces = static_cast<int>(((qint64(512) << 20) + data - 1) / data);
-        QCOMPARE(QDir(dir.path()).entryList({"big(*"}, QDir::Files).size(), pieces);
-        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("big(%1).qmf%1").arg(pieces))).size(),
-                 (qint64(512) << 20) - (pieces - 1) * data + 256);
+        QCOMPARE(prompter.calls.size(), 2);  // nobody hears of the stopped job afterwards
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.bin"});
+    }
+
+    // Cancel (and Escape) stop a running split in either window: nothing of it is left, the
+    // window says so and stays, ready for another split.
+    void cancelStopsASplitAndLeavesNothing() {
+        QTemporaryDir dir;
+        SparseSource(dir, "big.bin");
+        RecordingPrompter prompter;
+        auto* page = new frmSplit3;
+        page->show();
+        Button(page, "cmdSplit")->click();
+        QVERIFY(Button(page, "cmdCancel")->isEnabled());
+        Button(page, "cmdCancel")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 1, kJobWait);
+        QCOMPARE(prompter.calls.at(0).text, QStringLiteral("The split was cancelled."));
+        QVERIFY(page->isVisible() && Button(page, "cmdSplit")->isEnabled());
+        QVERIFY(!Button(page, "cmdCancel")->isEnabled());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.bin"});
+        page->close();
+
+        prompter.calls.clear();
+        QPointer<frmSimple> quick = new frmSimple;
+        quick->show();
+        Option(quick, 1)->click();
+        Box(quick, "txtSize")->setText(QStringLiteral("1048576"));
+        Button(quick, "cmdSplit")->click();
+        QTest::keyClick(quick, Qt::Key_Escape);
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 1, kJobWait);
+        QCOMPARE(prompter.calls.at(0).text, QStringLiteral("The split was cancelled."));
+        QVERIFY(!quick.isNull() && quick->isVisible());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.bin"});
     }
 
     // After Next or Previous the page's first control has the focus, never the window itself,

@@ -387,6 +387,60 @@ TEST(BrindleProgram, AJoinKilledMidCopyKeepsEveryFileAndTheNextJoinWorks) {
               (std::vector<std::string>{left[0], "big(1).qmf", "big(2).qmf002", "big.bin"}));
 }
 
+// Runs the real command and sends it `signal` once a hidden temporary beside its output holds
+// bytes, so the copy is under way; returns the wait status.
+int SignalMidCopy(const TempDir& dir, const std::vector<std::string>& args, int signal) {
+    const std::string program = BRINDLE_CLI_PATH;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    bool sent = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!sent && std::chrono::steady_clock::now() < deadline && ::waitpid(pid, &status, WNOHANG) == 0) {
+        for (const std::string& name : Temporaries(dir.path())) {
+            std::error_code error;
+            if (std::filesystem::file_size(dir.File(name), error) > 4096 && !error) {
+                sent = ::kill(pid, signal) == 0;
+                break;
+            }
+        }
+    }
+    if (sent) {
+        ::waitpid(pid, &status, 0);
+    }
+    return sent ? status : -1;
+}
+
+// Ctrl-C and SIGTERM take back what the run wrote: no temporary, no piece, no output, and
+// every file that was there stays as it was.
+TEST(BrindleProgram, InterruptedSplitAndJoinLeaveNothingAndExitWith128PlusTheSignal) {
+    TempDir dir;
+    constexpr std::int32_t kData = 160 << 20;
+    WriteSparseGroup(dir, kData);
+    WriteFile(dir.File("big.bin"), "the file the join would replace");
+    const int join = SignalMidCopy(dir, {"join", dir.File("big(1).qmf"), "--out", dir.File("big.bin")}, SIGINT);
+    ASSERT_TRUE(WIFEXITED(join)) << "the join ended before the signal, or died of it";
+    EXPECT_EQ(WEXITSTATUS(join), 130);
+    EXPECT_EQ(ReadFile(dir.File("big.bin")), "the file the join would replace");
+    EXPECT_EQ(test::SortedNames(dir.path()), (std::vector<std::string>{"big(1).qmf", "big(2).qmf002", "big.bin"}));
+
+    std::filesystem::remove(dir.File("big.bin"));
+    std::filesystem::rename(dir.File("big(1).qmf"), dir.File("source.bin"));
+    std::filesystem::remove(dir.File("big(2).qmf002"));
+    std::filesystem::resize_file(dir.File("source.bin"), 2u * kData);
+    const int split = SignalMidCopy(dir, {"split", dir.File("source.bin"), "--pieces", "3", "--checksums"}, SIGTERM);
+    ASSERT_TRUE(WIFEXITED(split)) << "the split ended before the signal, or died of it";
+    EXPECT_EQ(WEXITSTATUS(split), 143);
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"source.bin"});
+}
+
 TEST(BrindleProgram, RunsFromTheShellWithRelativePathsAndHelp) {
     TempDir dir;
     WriteFile(dir.File("a b.bin"), test::PatternBytes(5000));

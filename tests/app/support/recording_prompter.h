@@ -17,6 +17,7 @@ public:
         QString title;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
+        QString reason;  // what a failure box says under its text
     };
 
     RecordingPrompter() { SetPrompter(this); }
@@ -30,8 +31,11 @@ public:
 
     Answer Message(QWidget*, const QString& text, const QString& title, Icon icon,
                    Buttons buttons) override {
-        calls.append({QStringLiteral("message"), text, title, icon, buttons});
+        calls.append({QStringLiteral("message"), text, title, icon, buttons, {}});
         return buttons == Buttons::Ok ? Answer::Ok : nextAnswer;
+    }
+    void Failure(QWidget*, const QString& text, const QString& reason, const QString& title) override {
+        calls.append({QStringLiteral("message"), text, title, Icon::Error, Buttons::Ok, reason});
     }
     QString OpenFile(QWidget*, const QString& caption, const QString&, const QString&) override {
         return Dialog(QStringLiteral("open"), caption);
@@ -43,12 +47,12 @@ public:
         return Dialog(QStringLiteral("folder"), caption);
     }
     void ShowFolder(const QString& folder) override {
-        calls.append({QStringLiteral("show folder"), folder, {}, Icon::None, Buttons::Ok});
+        calls.append({QStringLiteral("show folder"), folder, {}, Icon::None, Buttons::Ok, {}});
     }
 
 private:
     QString Dialog(const QString& kind, const QString& caption) {
-        calls.append({kind, caption, {}, Icon::None, Buttons::Ok});
+        calls.append({kind, caption, {}, Icon::None, Buttons::Ok, {}});
         return paths.isEmpty() ? QString() : paths.takeFirst();
     }
 };

@@ -1,0 +1,202 @@
+// The longest event-loop gap while long folder and rename work runs from a window: (a) the
+// join wizard lists a folder of 100,000 files in 20,000 groups, (b) the Add Folder dialog
+// lists 100,000 files, (c) the rename list renames 10,000 files. A 5 ms timer ticks on the
+// interface thread; the gap is the longest time between two ticks. Beside it, the time the
+// whole step takes in the window and the time the same core work takes called directly, the
+// way the windows used to call it on their own thread.
+//
+//   event_gap_bench [rounds] [folder]     (QT_QPA_PLATFORM=offscreen is fine)
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "join/discovery.h"
+#include "join/frm_join.h"
+#include "rename/add_folder.h"
+#include "rename/apply_renames.h"
+#include "rename/frm_rename.h"
+#include "rename/rename_dialogs.h"
+#include "shell/prompter.h"
+
+using namespace brindle;
+using namespace brindle::app;
+
+namespace {
+
+class SilentPrompter final : public Prompter {
+public:
+    Answer Message(QWidget*, const QString&, const QString&, Icon, Buttons) override { return Answer::Ok; }
+    QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString SaveFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString Folder(QWidget*, const QString&, const QString&) override { return {}; }
+    void ShowFolder(const QString&) override {}
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double Ms(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e6; }
+
+struct Measured {
+    double gapMs = 0;
+    double totalMs = 0;
+};
+
+// Starts `step` from the event loop and runs the loop until `done` is emitted, noting the
+// longest time between two ticks of the timer.
+template <typename Sender, typename Signal>
+Measured Watch(const std::function<void()>& step, Sender* sender, Signal done) {
+    QEventLoop loop;
+    QObject::connect(sender, done, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    double last = 0;
+    double longest = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const double now = Ms(clock);
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    clock.start();
+    ticker.start();
+    QTimer::singleShot(0, step);
+    loop.exec();
+    const double end = Ms(clock);
+    longest = std::max(longest, end - last);
+    return {longest, end};
+}
+
+void MakeFiles(const QString& folder, int count, const std::function<QString(int)>& name) {
+    for (int i = 0; i < count; ++i) {
+        QFile file(folder + QLatin1Char('/') + name(i));
+        (void)file.open(QIODevice::WriteOnly);
+    }
+}
+
+void Report(const char* what, const std::vector<Measured>& runs, const std::vector<double>& direct) {
+    std::vector<double> gaps;
+    std::vector<double> totals;
+    for (const Measured& m : runs) {
+        gaps.push_back(m.gapMs);
+        totals.push_back(m.totalMs);
+    }
+    std::printf("%-34s %9.1f %9.1f %9.1f\n", what, Median(gaps), Median(totals), Median(direct));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
+    const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath();
+    SilentPrompter prompter;
+    SetPrompter(&prompter);
+
+    QTemporaryDir groups(base + QStringLiteral("/brindle-gap-groups-XXXXXX"));
+    MakeFiles(groups.path(), 100000, [](int i) {
+        const int group = i / 5;
+        const int piece = i % 5 + 1;
+        return QStringLiteral("g%1(%2).qmf").arg(group, 5, 10, QChar('0')).arg(piece == 1 ? QString() : QStringLiteral("%1").arg(piece, 3, 10, QChar('0')));
+    });
+    QTemporaryDir plain(base + QStringLiteral("/brindle-gap-files-XXXXXX"));
+    MakeFiles(plain.path(), 100000, [](int i) { return QStringLiteral("IMG_%1.JPG").arg(i, 6, 10, QChar('0')); });
+
+    std::vector<Measured> join, folder, rename;
+    std::vector<double> joinDirect, folderDirect, renameDirect;
+    for (int round = 0; round < rounds; ++round) {
+        {
+            auto* page = new frmJoin;
+            page->show();
+            QCoreApplication::processEvents();
+            page->File1.Path = groups.path().toStdString();
+            join.push_back(Watch([page] { page->FindGroups(); }, page, &frmJoin::listFilled));
+            if (page->group->topLevelItemCount() != 20000) {
+                std::fprintf(stderr, "the join wizard found %d groups\n", page->group->topLevelItemCount());
+                return 1;
+            }
+            page->close();
+            QCoreApplication::processEvents();
+            QElapsedTimer timer;
+            timer.start();
+            (void)brindle::FindGroups(groups.path().toStdString());
+            joinDirect.push_back(Ms(timer));
+        }
+        {
+            addFolder dialog;
+            QEventLoop settle;  // the dialog lists the home folder first
+            if (dialog.IsListing()) {
+                QObject::connect(&dialog, &addFolder::listed, &settle, &QEventLoop::quit);
+                settle.exec();
+            }
+            folder.push_back(Watch([&dialog, &plain] { dialog.ShowFolder(plain.path()); }, &dialog, &addFolder::listed));
+            QElapsedTimer timer;
+            timer.start();
+            FolderPicker picker;
+            picker.Show(plain.path().toStdString());
+            folderDirect.push_back(Ms(timer));
+            if (picker.names().size() != 100000) {
+                std::fprintf(stderr, "the Add Folder dialog found %zu files\n", picker.names().size());
+                return 1;
+            }
+        }
+        {
+            QTemporaryDir dir(base + QStringLiteral("/brindle-gap-rename-XXXXXX"));
+            MakeFiles(dir.path(), 10000, [](int i) { return QStringLiteral("IMG_%1.JPG").arg(i, 5, 10, QChar('0')); });
+            auto* list = new frmRename;
+            list->show();
+            std::string filestring = dir.path().toStdString();
+            filestring.push_back('\0');
+            for (int i = 0; i < 10000; ++i) {
+                filestring += QStringLiteral("IMG_%1.JPG").arg(i, 5, 10, QChar('0')).toStdString();
+                filestring.push_back('\0');
+            }
+            list->AddFileString(filestring, AddSource::kAddFolder);
+            for (RenameRow& row : list->List().rows()) {
+                row.newFileName = "a-" + row.fileName;
+            }
+            rename.push_back(Watch([list] { list->findChild<QPushButton*>(QStringLiteral("Command4"))->click(); },
+                                   list, &frmRename::renamesDone));
+            if (!QFile::exists(dir.filePath(QStringLiteral("a-IMG_09999.JPG")))) {
+                std::fprintf(stderr, "the last file was not renamed\n");
+                return 1;
+            }
+            // The same renames called directly, back to the old names.
+            std::vector<RenameRow> back = list->List().rows();
+            for (RenameRow& row : back) {
+                row.key = row.fileLocation + "/" + row.newFileName;
+                row.newFileName = row.fileName;
+            }
+            QElapsedTimer timer;
+            timer.start();
+            const RenameOutcome outcome = RenameListedFiles(back);
+            renameDirect.push_back(Ms(timer));
+            if (!outcome.ok()) {
+                std::fprintf(stderr, "renaming back failed: %s\n", outcome.error.message().c_str());
+                return 1;
+            }
+            list->close();
+            QCoreApplication::processEvents();
+        }
+    }
+    std::printf("medians of %d rounds, ms      longest gap  in window    direct\n", rounds);
+    Report("join wizard, 100,000 files/20,000 groups", join, joinDirect);
+    Report("Add Folder, 100,000 files", folder, folderDirect);
+    Report("rename list, 10,000 renames", rename, renameDirect);
+    SetPrompter(nullptr);
+    return 0;
+}

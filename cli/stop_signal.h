@@ -1,0 +1,13 @@
+#pragma once
+
+namespace brindle::cli {
+
+// Ctrl-C, SIGTERM and SIGHUP during a split or join are only noted here; the job heeds them
+// between chunks, takes back what it wrote, and the command exits with 128 + the number.
+void CatchStopSignals();
+// The signal that asked to stop; 0 while none came.
+int CaughtSignal();
+// What the command exits with after a stop.
+int StoppedExitCode();
+
+}  // namespace brindle::cli

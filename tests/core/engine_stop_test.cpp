@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "join/checksums.h"
+#include "join/join_engine.h"
+#include "shell/file_io.h"
+#include "split/split_engine.h"
+#include "support/recording_progress.h"
+#include "support/temp_dir.h"
+
+namespace brindle {
+namespace {
+
+using test::RecordingProgress;
+using test::TempDir;
+
+// Asks to stop once the bar has moved `moves` times.
+class StoppingProgress final : public RecordingProgress {
+public:
+    explicit StoppingProgress(std::size_t moves) : moves_(moves) {}
+    bool StopRequested() const override { return values.size() >= moves_; }
+
+private:
+    std::size_t moves_;
+};
+
+constexpr std::int32_t kPiece = 12 << 20;  // more than one chunk of either copy road
+
+class EngineStopTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        io::testing::SetKernelCopy(GetParam());
+        test::WriteFile(dir.File("film.avi"), test::PatternBytes(2 * kPiece));
+    }
+    void TearDown() override { io::testing::SetKernelCopy(true); }
+
+    SplitParams Split() const {
+        SplitParams params;
+        params.sourcePath = dir.File("film.avi");
+        params.destFolder = dir.path();
+        params.groupName = "film";
+        params.pieceSize = kPiece;
+        params.splitDate = "8.12.2026";
+        return params;
+    }
+    JoinParams Join() const {
+        JoinParams params;
+        params.outputPath = dir.File("copy.avi");
+        params.pieces = {dir.File("film(1).qmf"), dir.File("film(2).qmf002")};
+        return params;
+    }
+
+    TempDir dir;
+};
+
+// Inside each piece the bar creeps on; the values at each piece's end stay the described ones.
+void ExpectMovesInsidePieces(const RecordingProgress& progress) {
+    const std::vector<int>& v = progress.values;
+    EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+    EXPECT_NE(std::find(v.begin(), v.end(), 5000), v.end());
+    EXPECT_EQ(v.back(), 10000);
+    EXPECT_TRUE(std::any_of(v.begin(), v.end(), [](int x) { return x > 0 && x < 5000; }));
+    EXPECT_EQ(progress.percents.back(), "100");
+}
+
+TEST_P(EngineStopTest, ProgressMovesInsideEachPieceOfASplitAndAJoin) {
+    RecordingProgress split;
+    ASSERT_TRUE(SplitFile(Split(), split).status.ok());
+    ExpectMovesInsidePieces(split);
+    RecordingProgress join;
+    ASSERT_TRUE(JoinPieces(Join(), join).ok());
+    ExpectMovesInsidePieces(join);
+
+    // Hashing against a checksum file is part of the work: the bar moves before any copying.
+    ASSERT_TRUE(WriteChecksumFile(dir.path(), "film", Join().pieces).ok());
+    std::filesystem::remove(dir.File("copy.avi"));
+    RecordingProgress checked;
+    ASSERT_TRUE(JoinPieces(Join(), checked).ok());
+    EXPECT_TRUE(std::is_sorted(checked.values.begin(), checked.values.end()));
+    EXPECT_GT(checked.values.size(), join.values.size() + 4);
+    EXPECT_EQ(checked.values.back(), 10000);
+}
+
+TEST_P(EngineStopTest, AStoppedSplitOrJoinLeavesNothingOfItsOwn) {
+    StoppingProgress splitStop(1);
+    const SplitResult stopped = SplitFile(Split(), splitStop);
+    EXPECT_TRUE(stopped.status.cancelled()) << stopped.status.message();
+    EXPECT_TRUE(stopped.status.message().empty());
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"film.avi"});
+
+    // A stopped re-split takes back its own pieces; the earlier piece it already replaced
+    // cannot come back, and it says so.
+    RecordingProgress first;
+    ASSERT_TRUE(SplitFile(Split(), first).status.ok());
+    const auto firstEnd = std::find(first.values.begin(), first.values.end(), 5000) - first.values.begin();
+    StoppingProgress late(static_cast<std::size_t>(firstEnd) + 2);  // inside piece 2
+    const SplitResult again = SplitFile(Split(), late);
+    EXPECT_TRUE(again.status.cancelled());
+    EXPECT_NE(again.status.message().find("earlier split"), std::string::npos);
+    EXPECT_EQ(test::SortedNames(dir.path()), (std::vector<std::string>{"film(2).qmf002", "film.avi"}));
+
+    ASSERT_TRUE(SplitFile(Split(), first).status.ok());
+    test::WriteFile(dir.File("copy.avi"), "kept");
+    StoppingProgress joinStop(1);
+    EXPECT_TRUE(JoinPieces(Join(), joinStop).cancelled());
+    EXPECT_EQ(test::ReadFile(dir.File("copy.avi")), "kept");
+    EXPECT_EQ(test::SortedNames(dir.path()),
+              (std::vector<std::string>{"copy.avi", "film(1).qmf", "film(2).qmf002", "film.avi"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCopyRoads, EngineStopTest, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "KernelCopy" : "PlainCopy"; });
+
+}  // namespace
+}  // namespace brindle
