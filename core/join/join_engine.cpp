@@ -121,6 +121,40 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
     return Status::Ok();
 }
 
+// The copy moves the first half of the bar and the hashing behind it the second, both at
+// once: the bar shows their sum, which only grows.
+class CopyAndHashBar final : public Progress {
+public:
+    CopyAndHashBar(Progress& outer, const HashPool& pool, std::int64_t bytes)
+        : outer_(outer), pool_(pool), bytes_(bytes) {}
+    int Max() const override { return outer_.Max(); }
+    int Value() const override { return copied_; }
+    void SetValue(int value) override {
+        copied_ = value;
+        Show();
+    }
+    void Yield() override { outer_.Yield(); }
+    bool StopRequested() const override { return outer_.StopRequested(); }
+    bool Show() {
+        const std::int64_t max = outer_.Max();
+        const std::int64_t hashed = std::min(pool_.HashedBytes(), bytes_);
+        const auto value = static_cast<int>(copied_ / 2 + (bytes_ > 0 ? (max - max / 2) * hashed / bytes_ : 0));
+        if (value > shown_) {
+            shown_ = value;
+            outer_.SetValue(value);
+            outer_.SetPercentText(PercentText(value, outer_.Max()));
+        }
+        return !outer_.StopRequested();
+    }
+
+private:
+    Progress& outer_;
+    const HashPool& pool_;
+    std::int64_t bytes_;
+    int copied_ = 0;
+    int shown_ = 0;
+};
+
 }  // namespace
 
 Status JoinPieces(const JoinParams& params, Progress& progress) {
@@ -164,15 +198,11 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         return status;
     }
 
-    // Hashing what was written is part of the work: it takes the end of the bar, in
-    // proportion to the bytes it reads.
+    // Hashing what was written is part of the work: half the bar, moving beside the copy.
     std::int64_t dataBytes = 0;
     for (const PieceInfo& info : infos) {
         dataBytes += info.dataLength;
     }
-    const int copyTo = checksums.used && dataBytes > 0 ? progress.Max() / 2 : progress.Max();
-    ProgressSpan copying(progress, 0, copyTo);
-    ProgressSpan hashing(progress, copyTo, progress.Max());
 
     io::AtomicFile output(params.outputPath);
     status = output.Open();
@@ -182,14 +212,17 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         if (checksums.used) {
             pool.emplace();
         }
+        std::optional<CopyAndHashBar> bar;
+        if (pool) {
+            bar.emplace(progress, *pool, dataBytes);
+        }
         status = CopyPieces(params.pieces, infos, output, checksums.list, pool ? &*pool : nullptr,
-                            static_cast<int>(step), checksums.used ? static_cast<Progress&>(copying) : progress);
+                            static_cast<int>(step), bar ? static_cast<Progress&>(*bar) : progress);
         if (pool) {
             if (!status.ok()) {
                 pool->Stop();
             }
-            ByteMeter meter(hashing, dataBytes, hashing.Max());
-            if (!pool->Wait([&meter](std::int64_t done) { return meter(done); }) && status.ok()) {
+            if (!pool->Wait([&bar](std::int64_t) { return bar->Show(); }) && status.ok()) {
                 status = Status::Cancelled();
             }
             if (status.ok()) {

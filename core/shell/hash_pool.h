@@ -37,6 +37,8 @@ public:
     // The same, calling `tick` with the bytes hashed so far every few dozen milliseconds, on
     // the caller's thread; when it returns false the jobs stop and Wait returns false.
     bool Wait(const std::function<bool(std::int64_t hashed)>& tick);
+    // File bytes hashed so far, over every job.
+    std::int64_t HashedBytes() const { return hashed_.load(); }
     // Makes the jobs not yet finished fail as Cancelled, soon.
     void Stop();
     // True once any job has failed: the caller can stop copying what is already lost.
