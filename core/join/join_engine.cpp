@@ -8,8 +8,8 @@
 #include "join/group_checks.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
-#include "shell/hash_pool.h"
 #include "shell/paths.h"
+#include "shell/sha256.h"
 #include "split/piece_format.h"
 
 namespace brindle {
@@ -75,15 +75,10 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
     return Status::Ok();
 }
 
-// With `hashing`, each piece's range of the output is hashed (the header that was checked,
-// then the bytes as written) on a worker while the next piece is copied; a piece changed
-// while it was copied is caught before the output takes its place.
 Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
-                  io::AtomicFile& output, const ChecksumList& checks, HashPool* hashing, int step,
-                  Progress& progress) {
+                  io::File& output, int step, Progress& progress) {
     std::vector<char> scratch;
-    std::int64_t offset = 0;
-    for (std::size_t i = 0; i < pieces.size() && !(hashing != nullptr && hashing->Failed()); ++i) {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
         io::File file;
         PieceInfo now;
         Status status = ReadPiece(file, pieces[i], &now);
@@ -96,23 +91,11 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         }
         const int before = progress.Value();
         ByteMeter meter(progress, now.dataLength, before + step);
-        status = io::CopyRange(file, output.file(), now.dataLength, scratch,
+        status = io::CopyRange(file, output, now.dataLength, scratch,
                                [&meter](std::int64_t done) { return meter(done); });
-        if (status.ok() && hashing != nullptr) {
-            io::File written;
-            status = output.file().Flush();
-            if (status.ok()) {
-                status = written.OpenRead(output.temporaryPath());
-            }
-            if (status.ok()) {
-                hashing->Add(std::move(written), std::string(infos[i].bytes.begin(), infos[i].bytes.end()), offset,
-                             now.dataLength, checks.at(GetFileName(pieces[i])), pieces[i]);
-            }
-        }
         if (!status.ok()) {
             return status;
         }
-        offset += now.dataLength;
         (void)file.Close();
         progress.Yield();
         progress.SetValue(before + step);
@@ -121,39 +104,38 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
     return Status::Ok();
 }
 
-// The copy moves the first half of the bar and the hashing behind it the second, both at
-// once: the bar shows their sum, which only grows.
-class CopyAndHashBar final : public Progress {
-public:
-    CopyAndHashBar(Progress& outer, const HashPool& pool, std::int64_t bytes)
-        : outer_(outer), pool_(pool), bytes_(bytes) {}
-    int Max() const override { return outer_.Max(); }
-    int Value() const override { return copied_; }
-    void SetValue(int value) override {
-        copied_ = value;
-        Show();
-    }
-    void Yield() override { outer_.Yield(); }
-    bool StopRequested() const override { return outer_.StopRequested(); }
-    bool Show() {
-        const std::int64_t max = outer_.Max();
-        const std::int64_t hashed = std::min(pool_.HashedBytes(), bytes_);
-        const auto value = static_cast<int>(copied_ / 2 + (bytes_ > 0 ? (max - max / 2) * hashed / bytes_ : 0));
-        if (value > shown_) {
-            shown_ = value;
-            outer_.SetValue(value);
-            outer_.SetPercentText(PercentText(value, outer_.Max()));
+// Hashes what was written, piece by piece (the header that was checked, then the piece's
+// range of the output), against the checksum file: a piece changed while it was copied is
+// caught here, before the output takes its place.
+Status VerifyWritten(const std::string& output, const std::vector<std::string>& pieces,
+                     const std::vector<PieceInfo>& infos, const ChecksumList& list, Progress& progress) {
+    io::File file;
+    Status status = file.OpenRead(output);
+    std::vector<char> buffer;
+    for (std::size_t i = 0; status.ok() && i < pieces.size(); ++i) {
+        Sha256 hash;
+        hash.Update(infos[i].bytes.data(), infos[i].bytes.size());
+        const int end = static_cast<int>(static_cast<std::int64_t>(progress.Max()) * static_cast<std::int64_t>(i + 1) /
+                                         static_cast<std::int64_t>(pieces.size()));
+        ByteMeter meter(progress, infos[i].dataLength, end);
+        for (std::int64_t left = infos[i].dataLength; status.ok() && left > 0;) {
+            const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, io::kCopyBufferSize));
+            buffer.resize(chunk);
+            status = file.ReadExact(buffer.data(), chunk);
+            hash.Update(buffer.data(), chunk);
+            left -= static_cast<std::int64_t>(chunk);
+            if (status.ok() && !meter(infos[i].dataLength - left)) {
+                status = Status::Cancelled();
+            }
         }
-        return !outer_.StopRequested();
+        progress.SetValue(end);
+        progress.SetPercentText(PercentText(end, progress.Max()));
+        if (status.ok() && hash.HexDigest() != list.at(GetFileName(pieces[i]))) {
+            status = Status::Corruption("the piece is damaged (its checksum does not match): " + pieces[i]);
+        }
     }
-
-private:
-    Progress& outer_;
-    const HashPool& pool_;
-    std::int64_t bytes_;
-    int copied_ = 0;
-    int shown_ = 0;
-};
+    return status;
+}
 
 }  // namespace
 
@@ -198,37 +180,27 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         return status;
     }
 
-    // Hashing what was written is part of the work: half the bar, moving beside the copy.
+    // Hashing what was written is part of the work: it takes the end of the bar, in
+    // proportion to the bytes it reads.
     std::int64_t dataBytes = 0;
     for (const PieceInfo& info : infos) {
         dataBytes += info.dataLength;
     }
+    const int copyTo = checksums.used && dataBytes > 0 ? progress.Max() / 2 : progress.Max();
+    ProgressSpan copying(progress, 0, copyTo);
+    ProgressSpan hashing(progress, copyTo, progress.Max());
 
     io::AtomicFile output(params.outputPath);
     status = output.Open();
     if (status.ok()) {
-        // Declared after the output, so its workers are done before the temporary goes.
-        std::optional<HashPool> pool;
-        if (checksums.used) {
-            pool.emplace();
-        }
-        std::optional<CopyAndHashBar> bar;
-        if (pool) {
-            bar.emplace(progress, *pool, dataBytes);
-        }
-        status = CopyPieces(params.pieces, infos, output, checksums.list, pool ? &*pool : nullptr,
-                            static_cast<int>(step), bar ? static_cast<Progress&>(*bar) : progress);
-        if (pool) {
-            if (!status.ok()) {
-                pool->Stop();
-            }
-            if (!pool->Wait([&bar](std::int64_t) { return bar->Show(); }) && status.ok()) {
-                status = Status::Cancelled();
-            }
-            if (status.ok()) {
-                status = pool->FirstFailure();
-            }
-        }
+        status = CopyPieces(params.pieces, infos, output.file(), static_cast<int>(step),
+                            checksums.used ? static_cast<Progress&>(copying) : progress);
+    }
+    if (status.ok() && checksums.used) {
+        status = output.file().Flush();
+    }
+    if (status.ok() && checksums.used) {
+        status = VerifyWritten(output.temporaryPath(), params.pieces, infos, checksums.list, hashing);
     }
     if (status.ok() && progress.StopRequested()) {
         status = Status::Cancelled();  // asked in the last moment: still nothing published
