@@ -405,6 +405,7 @@ private slots:
         list->List().rows()[0].newFileName = "1.txt";
         list->List().rows()[1].newFileName = "2.txt";
         Press(list, "Command4");
+        QTRY_VERIFY(!list->IsBusy());
         QCOMPARE(LastMessage(prompter), QStringLiteral("Process Finish."));
         QVERIFY(Button(list, "cmdUndo")->isEnabled());
         // The list now names the files by their new names only.
