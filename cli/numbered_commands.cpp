@@ -9,6 +9,7 @@
 #include "shell/file_io.h"
 #include "shell/paths.h"
 #include "split/raw_split.h"
+#include "stop_signal.h"
 #include "terminal_progress.h"
 
 namespace brindle::cli {
@@ -54,6 +55,10 @@ int JoinNumbered(const std::string& piecePath, const std::string& out, bool forc
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
         status = JoinNumberedPieces(params, progress);
+    }
+    if (status.cancelled()) {
+        console.err << "brindle join: stopped; nothing was written\n";
+        return StoppedExitCode();
     }
     if (!status.ok()) {
         console.err << "Fail to merge the files.\n" << status.message() << "\n";
@@ -167,6 +172,10 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
                 (void)io::RemoveFile(piece);
             }
         }
+    }
+    if (result.status.cancelled()) {
+        console.err << "brindle split: stopped; no piece of this split is left\n";
+        return StoppedExitCode();
     }
     if (!result.status.ok()) {
         console.err << "Fail to split the file\n" << result.status.message() << "\n";

@@ -334,8 +334,8 @@ void frmRename::RenamesDone(const RenameOutcome& outcome) {
     }
     RefreshUndo();
     const std::string_view message = outcome.message();
-    CurrentPrompter().Message(this, QString::fromLatin1(message.data(), message.size()), {},
-                              Prompter::Icon::None, Prompter::Buttons::Ok);
+    CurrentPrompter().Failure(this, QString::fromLatin1(message.data(), message.size()),
+                              QString::fromStdString(outcome.error.message()), {}, Prompter::Icon::None);
     emit renamesDone();
 }
 
@@ -376,8 +376,18 @@ void frmRename::UndoClicked() {
         }
         Rebuild();
         const std::string_view message = outcome->ok() ? kRenameFinished : kRenameFailed;
-        CurrentPrompter().Message(this, QString::fromLatin1(message.data(), message.size()), {},
-                                  Prompter::Icon::None, Prompter::Buttons::Ok);
+        // Under the fixed text, each file that was left alone and why.
+        QStringList reasons;
+        for (const UndoStep& step : outcome->steps) {
+            if (!step.skipped.empty()) {
+                reasons << QString::fromStdString(step.from + " -> " + step.to + ": " + step.skipped);
+            }
+        }
+        if (!outcome->error.ok()) {
+            reasons << QString::fromStdString(outcome->error.message());
+        }
+        CurrentPrompter().Failure(this, QString::fromLatin1(message.data(), message.size()),
+                                  reasons.join(QLatin1Char('\n')), {}, Prompter::Icon::None);
     });
 }
 

@@ -36,9 +36,9 @@ public:
         }
         return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
-    void Failure(QWidget* parent, const QString& text, const QString& reason,
-                 const QString& title) override {
-        QMessageBox box(QMessageBox::Critical, title.isEmpty() ? kProductName : title, text,
+    void Failure(QWidget* parent, const QString& text, const QString& reason, const QString& title,
+                 Icon icon) override {
+        QMessageBox box(ToQt(icon), title.isEmpty() ? kProductName : title, text,
                         QMessageBox::Ok, parent);
         box.setInformativeText(reason);
         box.exec();

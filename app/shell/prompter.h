@@ -39,9 +39,9 @@ public:
     }
     // An error box whose fixed `text` comes first, with `reason`, in plain words, under it.
     virtual void Failure(QWidget* parent, const QString& text, const QString& reason,
-                         const QString& title = {}) {
+                         const QString& title = {}, Icon icon = Icon::Error) {
         Message(parent, reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason, title,
-                Icon::Error, Buttons::Ok);
+                icon, Buttons::Ok);
     }
     bool Question(QWidget* parent, const QString& text, const QString& title = {}) {
         return Message(parent, text, title, Icon::Question, Buttons::YesNo) == Answer::Yes;

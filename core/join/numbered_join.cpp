@@ -23,15 +23,18 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::File& output, int step
         if (status.ok() && size != group.sizes[i]) {
             status = Status::Corruption("the piece changed during the join: " + group.pieces[i]);
         }
+        const int before = progress.Value();
         if (status.ok()) {
-            status = io::CopyRange(piece, output, size, scratch);
+            ByteMeter meter(progress, size, before + step);
+            status = io::CopyRange(piece, output, size, scratch,
+                                   [&meter](std::int64_t done) { return meter(done); });
         }
         if (!status.ok()) {
             return status;
         }
         (void)piece.Close();
         progress.Yield();
-        progress.SetValue(progress.Value() + step);
+        progress.SetValue(before + step);
         progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
     }
     return Status::Ok();

@@ -22,8 +22,8 @@ struct NumberedJoinParams {
 // group is found afresh and its numbering and sizes are checked first (all but the last of one size, the last no larger), then every piece
 // against the checksum files beside it that list it; the output is written beside its
 // target and moved into place only when complete and, where a checksum file lists NAME,
-// only when the written bytes match it. A failed join leaves nothing behind. Progress moves
-// by Max / pieces after each piece and ends at Max and "100".
+// only when the written bytes match it. A failed or stopped join leaves nothing behind.
+// Progress moves inside each piece, stands at Max / pieces after each one and ends at Max.
 Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress);
 
 // What `brindle verify` finds in a numbered group, one line per name.

@@ -17,12 +17,13 @@ Rejection TooSmall() {
     return {"The size you entered is too small.", "Size Invalid", MessageIcon::kError, FocusField::kSize};
 }
 
-Status WriteRawPiece(io::File& source, const std::string& path, std::int64_t length, std::vector<char>& scratch) {
+Status WriteRawPiece(io::File& source, const std::string& path, std::int64_t length, std::vector<char>& scratch,
+                     const io::CopyTick& tick) {
     // The bytes are still in the source, so the disk is not waited for.
     io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
     Status status = piece.Open();
     if (status.ok()) {
-        status = io::CopyRange(source, piece.file(), length, scratch);
+        status = io::CopyRange(source, piece.file(), length, scratch, tick);
     }
     return status.ok() ? piece.Commit(io::AtomicFile::Move::kNoReplace) : status;
 }
@@ -115,12 +116,16 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     std::int64_t left = length;
     for (int i = 1; i <= count && result.status.ok(); ++i) {
         const std::string path = JoinPath(params.destFolder, NumberedPieceName(params.base, i));
-        result.status = WriteRawPiece(source, path, std::min(left, params.pieceSize), scratch);
+        const std::int64_t pieceLength = std::min(left, params.pieceSize);
+        const int before = progress.Value();
+        ByteMeter meter(progress, pieceLength, before + step);
+        result.status = WriteRawPiece(source, path, pieceLength, scratch,
+                                      [&meter](std::int64_t done) { return meter(done); });
         if (result.status.ok()) {
             result.pieces.push_back(path);
-            left -= std::min(left, params.pieceSize);
+            left -= pieceLength;
             progress.Yield();
-            progress.SetValue(progress.Value() + step);
+            progress.SetValue(before + step);
             progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
         }
     }

@@ -371,6 +371,8 @@ private slots:
         QVERIFY(list->IsBusy());  // the renames run off the window's thread
         QTRY_VERIFY(!list->IsBusy());
         QCOMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
+        QVERIFY2(prompter.calls.last().reason.contains(QStringLiteral("B.txt")), qPrintable(prompter.calls.last().reason));
+        QCOMPARE(prompter.calls.last().icon, Prompter::Icon::None);
         QVERIFY(QFile::exists(dir.filePath("X(01).txt")));
         QVERIFY(QFile::exists(dir.filePath("b.txt")));
         QVERIFY(QFile::exists(dir.filePath("c.txt")));
@@ -419,6 +421,7 @@ private slots:
         Write(dir.filePath("c.txt"), "taken again");
         Press(list, "cmdUndo");
         QTRY_COMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
+        QVERIFY2(prompter.calls.last().reason.contains(QStringLiteral("3.txt")), qPrintable(prompter.calls.last().reason));
         QVERIFY(QFile::exists(dir.filePath("3.txt")));
 
         Press(list, "cmdUndo");

@@ -5,7 +5,9 @@
 
 #include "join/checksums.h"
 #include "join/join_engine.h"
+#include "join/numbered_join.h"
 #include "shell/file_io.h"
+#include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
@@ -108,6 +110,25 @@ TEST_P(EngineStopTest, AStoppedSplitOrJoinLeavesNothingOfItsOwn) {
     EXPECT_EQ(test::ReadFile(dir.File("copy.avi")), "kept");
     EXPECT_EQ(test::SortedNames(dir.path()),
               (std::vector<std::string>{"copy.avi", "film(1).qmf", "film(2).qmf002", "film.avi"}));
+}
+
+TEST_P(EngineStopTest, PlainNumberedPiecesMoveTheBarAndStopLeavingNothing) {
+    const RawSplitParams raw{dir.File("film.avi"), dir.path(), "film.avi", kPiece};
+    StoppingProgress splitStop(1);
+    EXPECT_TRUE(SplitRaw(raw, splitStop).status.cancelled());
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"film.avi"});
+
+    RecordingProgress split;
+    ASSERT_TRUE(SplitRaw(raw, split).status.ok());
+    ExpectMovesInsidePieces(split);
+    const NumberedJoinParams join{dir.File("copy.avi"), dir.path(), "film.avi"};
+    StoppingProgress joinStop(1);
+    EXPECT_TRUE(JoinNumberedPieces(join, joinStop).cancelled());
+    EXPECT_EQ(test::SortedNames(dir.path()),
+              (std::vector<std::string>{"film.avi", "film.avi.001", "film.avi.002"}));
+    RecordingProgress joined;
+    ASSERT_TRUE(JoinNumberedPieces(join, joined).ok());
+    ExpectMovesInsidePieces(joined);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCopyRoads, EngineStopTest, ::testing::Bool(),

@@ -34,8 +34,9 @@ public:
         calls.append({QStringLiteral("message"), text, title, icon, buttons, {}});
         return buttons == Buttons::Ok ? Answer::Ok : nextAnswer;
     }
-    void Failure(QWidget*, const QString& text, const QString& reason, const QString& title) override {
-        calls.append({QStringLiteral("message"), text, title, Icon::Error, Buttons::Ok, reason});
+    void Failure(QWidget*, const QString& text, const QString& reason, const QString& title,
+                 Icon icon) override {
+        calls.append({QStringLiteral("message"), text, title, icon, Buttons::Ok, reason});
     }
     QString OpenFile(QWidget*, const QString& caption, const QString&, const QString&) override {
         return Dialog(QStringLiteral("open"), caption);
