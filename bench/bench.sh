@@ -6,7 +6,9 @@
 # Printed per pair: the median times, the median of the per-round ratios (brindle / tool;
 # at most 1.0 is the goal), their spread, the same ratio for CPU time (user + system, which a
 # busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR picks the scratch
-# folder (default: a new folder under /var/tmp); it needs about 14 GiB.
+# folder (default: a new folder under /var/tmp); it needs about 14 GiB. BENCH_ONLY=checksums
+# times only what checksums cost (split --checksums, checked join, verify against
+# `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in the README.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
@@ -19,6 +21,7 @@ work=${BENCH_DIR:-$(mktemp -d /var/tmp/brindle-bench.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 runs=${RUNS:-9}
+only=${BENCH_ONLY:-}
 declare -A times ratios cpuratios peak
 last=0
 lastcpu=0
@@ -75,6 +78,7 @@ csplit="\"$brindle\" split \"$w/source.bin\" --size 100 --unit MB --dest \"$w/c\
 bjoin="\"$brindle\" join \"$w/jb/source(1).qmf\" --out \"$w/join.bin\""
 for round in $(seq "$runs"); do
   echo "round $round of $runs"
+  if [ "$only" != checksums ]; then
   pair split "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
                       gsplit "rm -f \"$w\"/g/*" "split -b 104857600 \"$w/source.bin\" \"$w/g/x\""
   pair join-cat "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin" \
@@ -83,18 +87,23 @@ for round in $(seq "$runs"); do
                         cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
   pair split-cp "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
                          cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
-  # What checksums cost: the same split and join with and without the .sha256 file.
+  fi
+  # What checksums cost: the same split and join with and without the .sha256 file, and a
+  # verify of the group against sha256sum checking its checksum file.
   pair split-sums "$round" csplit "rm -f \"$w\"/c/*" "$csplit" \
                            bsplit "rm -f \"$w\"/b/*" "$bsplit"
   pair join-sums "$round" cjoin "rm -f \"$w/joinc.bin\"" \
                           "\"$brindle\" join \"$w/jc/source(1).qmf\" --out \"$w/joinc.bin\"" \
                           bjoin "rm -f \"$w/join.bin\"" "$bjoin"
+  pair verify-sums "$round" bverify : "\"$brindle\" verify \"$w/jc/source(1).qmf\"" \
+                            sha256sum : "cd \"$w/jc\" && sha256sum -c --quiet source.sha256"
 done
 cmp -s "$work/source.bin" "$work/joinc.bin" || { echo "CHECKED JOIN OUTPUT DIFFERS"; exit 1; }
 cmp -s "$work/source.bin" "$work/join.bin" || { echo "JOIN OUTPUT DIFFERS"; exit 1; }
 rm -rf "$work/g" "$work/b" "$work/c" "$work/jg" "$work/jb" "$work/jc" "$work/copy.bin" "$work/cat.bin" \
        "$work/join.bin" "$work/joinc.bin"
 
+if [ "$only" != checksums ]; then
 echo "Making a file of 2 GiB - 1 byte for 1 GiB pieces ..."
 head -c 2147483647 <(cat "$work/source.bin" "$work/source.bin") > "$work/big.bin"
 rm -f "$work/source.bin"
@@ -120,6 +129,7 @@ for round in $(seq "${RUNS_LARGE:-3}"); do
 done
 cmp -s "$work/huge.bin" "$work/huge.out" || { echo "4 GIB JOIN OUTPUT DIFFERS"; exit 1; }
 rm -rf "$work/hb" "$work/hg" "$work/huge.out" "$work/huge.cat" "$work/huge.bin"
+fi
 
 row() { printf '%-31s %7s %7s %7s %12s %7s %10s\n' "$@"; }
 show() {  # show LABEL PAIR A B
@@ -129,12 +139,22 @@ show() {  # show LABEL PAIR A B
 }
 printf '\n1 GiB of random bytes, %s rounds per pair; seconds (medians), ratio brindle / tool\n' "$runs"
 row "pair" brindle tool ratio "ratio range" "cpu" "peak MiB"
-show "split vs split -b 104857600" split bsplit gsplit
-show "split vs cp of the source" split-cp bsplit cp
-show "join vs cat of split's pieces" join-cat bjoin cat
-show "join vs cp of the source" join-cp bjoin cp
+if [ "$only" != checksums ]; then
+  show "split vs split -b 104857600" split bsplit gsplit
+  show "split vs cp of the source" split-cp bsplit cp
+  show "join vs cat of split's pieces" join-cat bjoin cat
+  show "join vs cp of the source" join-cp bjoin cp
+fi
 show "split --checksums vs split" split-sums csplit bsplit
 show "join checking .sha256 vs join" join-sums cjoin bjoin
+show "verify vs sha256sum -c" verify-sums bverify sha256sum
+# The ratio of the median times, beside the median of the per-round ratios above.
+for p in "split-sums csplit bsplit" "join-sums cjoin bjoin" "verify-sums bverify sha256sum"; do
+  set -- $p
+  printf '%-31s %s\n' "$1 (median / median)" \
+    "$(ratio "$(median_of "${times[$2]}")" "$(median_of "${times[$3]}")")"
+done
+[ "$only" = checksums ] && exit 0
 printf '\n2 GiB - 1 byte in 1 GiB pieces, one run each\n'
 row "brindle split" "${times[bigsplit]# }" "" "" "" "" "$(mib bigsplit)"
 row "brindle join of those 2 pieces" "${times[bigjoin]# }" "" "" "" "" "$(mib bigjoin)"

@@ -10,6 +10,7 @@
 #include "join/group_checks.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
+#include "shell/hash_pool.h"
 #include "shell/paths.h"
 #include "shell/sha256.h"
 #include "split/piece_format.h"
@@ -110,6 +111,30 @@ std::optional<std::int32_t> SplitOfLine(std::string_view line) {
     return static_cast<std::int32_t>(std::stol(std::string(digits)));
 }
 
+// Hashes whole files, several at once; with `expected`, a digest that differs is a failure.
+Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>* digests,
+                 const std::vector<std::string>* expected = nullptr) {
+    HashPool hashing;
+    Status status;
+    for (std::size_t i = 0; status.ok() && i < paths.size(); ++i) {
+        io::File file;
+        status = file.OpenRead(paths[i]);
+        if (status.ok()) {
+            hashing.Add(std::move(file), {}, 0, -1, expected != nullptr ? (*expected)[i] : std::string(), paths[i]);
+        }
+    }
+    hashing.Wait();
+    const Status failure = hashing.FirstFailure();
+    if (!status.ok() || !failure.ok()) {
+        return !failure.ok() ? failure : status;
+    }
+    digests->clear();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        digests->push_back(hashing.digest(i));
+    }
+    return Status::Ok();
+}
+
 // Moves `progress` through piece `index` of `count` as it is hashed; each piece takes an
 // equal share of the bar.
 std::function<bool(std::int64_t)> PieceTick(Progress* progress, const std::string& piece,
@@ -197,6 +222,20 @@ Status WriteChecksumFile(const std::string& folder, const std::string& groupName
     return status.ok() ? out.Commit(io::AtomicFile::Move::kReplace) : status;
 }
 
+Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,
+                         const std::vector<std::string>& piecePaths, const std::vector<std::string>& digests) {
+    std::string text = std::string(kSplitLine) + std::to_string(groupId) + "\n";
+    for (std::size_t i = 0; i < piecePaths.size(); ++i) {
+        text += ChecksumLine(digests.at(i), GetFileName(piecePaths[i]));
+    }
+    io::AtomicFile out(ChecksumFilePath(folder, groupName));
+    Status status = out.Open();
+    if (status.ok()) {
+        status = out.file().WriteAll(text.data(), text.size());
+    }
+    return status.ok() ? out.Commit(io::AtomicFile::Move::kReplace) : status;
+}
+
 Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::optional<std::int32_t>* groupId) {
     if (!io::IsRegularFile(path)) {
         return Status::NotFound("no checksum file: " + path);
@@ -247,21 +286,16 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
 }
 
 Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths) {
+    std::vector<std::string> expected;
     for (const std::string& piece : piecePaths) {
         const auto entry = list.find(GetFileName(piece));
         if (entry == list.end()) {
             return Status::Corruption("the checksum file does not list " + piece);
         }
-        std::string digest;
-        Status status = HashFile(piece, &digest);
-        if (!status.ok()) {
-            return status;
-        }
-        if (digest != entry->second) {
-            return Status::Corruption("the piece is damaged (its checksum does not match): " + piece);
-        }
+        expected.push_back(entry->second);
     }
-    return Status::Ok();
+    std::vector<std::string> digests;
+    return HashFiles(piecePaths, &digests, &expected);
 }
 
 Status LoadGroupChecksums(const std::string& folder, const std::string& groupName, std::int32_t groupId,
@@ -335,6 +369,8 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
     check.checksumNote = checksums.note;
 
     const std::vector<std::string> present = io::FileNamesIn(folder, true);
+    HashPool hashing;  // the pieces are hashed side by side while the rest are looked at
+    std::vector<std::pair<std::size_t, std::size_t>> hashed;  // piece, job
     for (int i = 1; i <= first.PieceCount; ++i) {
         PieceCheck piece;
         piece.name = names[static_cast<std::size_t>(i - 1)];
@@ -358,14 +394,28 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
             if (!piece.fault.empty()) {
                 piece.verdict = PieceVerdict::kDamaged;
             } else if (check.checksumsChecked) {
-                const Status verified = VerifyPieces(checksums.list, {path});
-                if (!verified.ok()) {
+                const auto entry = checksums.list.find(piece.name);
+                io::File file;
+                Status opened = entry == checksums.list.end()
+                                    ? Status::Corruption("the checksum file does not list " + path)
+                                    : file.OpenRead(path);
+                if (opened.ok()) {
+                    hashed.emplace_back(check.pieces.size(),
+                                        hashing.Add(std::move(file), {}, 0, -1, entry->second, path));
+                } else {
                     piece.verdict = PieceVerdict::kDamaged;
-                    piece.reason = verified.message();
+                    piece.reason = opened.message();
                 }
             }
         }
         check.pieces.push_back(std::move(piece));
+    }
+    hashing.Wait();
+    for (const auto& [index, job] : hashed) {
+        if (!hashing.status(job).ok()) {
+            check.pieces[index].verdict = PieceVerdict::kDamaged;
+            check.pieces[index].reason = hashing.status(job).message();
+        }
     }
     return check;
 }

@@ -33,6 +33,9 @@ Status HashFile(const std::string& path, std::string* hexDigest,
 // With `progress`, the hashing moves it piece by piece and heeds its stop.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
                          const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
+// The same from digests already taken, one per piece, for the split `groupId`.
+Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,
+                         const std::vector<std::string>& piecePaths, const std::vector<std::string>& digests);
 
 // NotFound when there is no such file; Corruption when a line is not a checksum line.
 // `groupId`, when given, gets the split the file names on its first line, or nothing for a

@@ -172,6 +172,13 @@ Status File::ReadExact(void* buffer, std::size_t n) {
     return Status::Ok();
 }
 
+Status File::Seek(std::int64_t offset) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return ErrnoStatus("cannot read", path_, errno);
+    }
+    return Status::Ok();
+}
+
 Status File::WriteAll(const void* buffer, std::size_t n) {
     if (!TakeBudget(n)) {
         return ErrnoStatus("cannot write", path_, ENOSPC);
@@ -484,6 +491,13 @@ Status File::ReadExact(void* buffer, std::size_t n) {
     }
     return std::ferror(stream_) ? ErrnoStatus("cannot read", path_, errno)
                                 : Status::Corruption("unexpected end of " + path_);
+}
+
+Status File::Seek(std::int64_t offset) {
+    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) != 0) {
+        return ErrnoStatus("cannot read", path_, errno);
+    }
+    return Status::Ok();
 }
 
 Status File::WriteAll(const void* buffer, std::size_t n) {

@@ -33,6 +33,8 @@ public:
     Status Size(std::int64_t* size) const;
     // Reads exactly `n` bytes; a short file is an error.
     Status ReadExact(void* buffer, std::size_t n);
+    // Moves to `offset` bytes from the start, where the next read begins.
+    Status Seek(std::int64_t offset);
     Status WriteAll(const void* buffer, std::size_t n);
     // Hands what was written to the system, so that reading the file shows it.
     Status Flush();

@@ -10,6 +10,7 @@
 #include "join/discovery.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
+#include "shell/hash_pool.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -139,9 +140,11 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     return Status::Ok();
 }
 
+// With `hashing`, the piece as written is hashed on a worker while the next one is copied; the
+// descriptor opened before the move reads the very file that took the piece's name.
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
                   std::int64_t dataLength, std::vector<char>& scratch, ByteMeter& meter,
-                  bool* replaced) {
+                  bool* replaced, HashPool* hashing) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
     io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
@@ -157,7 +160,21 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     if (status.ok()) {
         *replaced = *replaced || io::Exists(path);
     }
-    return status.ok() ? piece.Commit(io::AtomicFile::Move::kReplace) : status;
+    io::File written;
+    if (status.ok() && hashing != nullptr) {
+        status = piece.file().Flush();
+        if (status.ok()) {
+            status = written.OpenRead(piece.temporaryPath());
+        }
+    }
+    if (status.ok()) {
+        status = piece.Commit(io::AtomicFile::Move::kReplace);
+    }
+    if (status.ok() && hashing != nullptr) {
+        // The length as written: the portable road can only ask the name, which has moved.
+        hashing->Add(std::move(written), {}, 0, static_cast<std::int64_t>(bytes.size()) + dataLength);
+    }
+    return status;
 }
 
 // A stopped split takes back every piece it wrote; what it replaced cannot come back.
@@ -237,8 +254,12 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     ProgressSpan hashing(progress, half, progress.Max());
     Progress& bar = params.checksums ? static_cast<Progress&>(writing) : progress;
     std::vector<char> scratch;
+    std::optional<HashPool> pool;
+    if (params.checksums) {
+        pool.emplace();
+    }
     bool replacedEarlier = false;
-    for (std::int64_t k = 1; k <= plan.pieceCount; ++k) {
+    for (std::int64_t k = 1; k <= plan.pieceCount && !(pool && pool->Failed()); ++k) {
         const bool full = k <= plan.fullPieces;
         const std::string path =
             JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
@@ -252,7 +273,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         result.status = bar.StopRequested()
                             ? Status::Cancelled()
                             : WritePiece(source, path, header, full ? params.pieceSize : remainder,
-                                         scratch, meter, &replacedEarlier);
+                                         scratch, meter, &replacedEarlier, pool ? &*pool : nullptr);
         if (result.status.cancelled()) {
             return Stopped(std::move(result), replacedEarlier);
         }
@@ -267,6 +288,20 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         }
     }
     result.status = source.Close();
+    std::vector<std::string> digests;
+    if (pool) {
+        // What is left to hash once the last piece is written takes the rest of the bar.
+        ByteMeter meter(hashing, length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount, hashing.Max());
+        if (!pool->Wait([&meter](std::int64_t done) { return meter(done); })) {
+            return Stopped(std::move(result), replacedEarlier);
+        }
+        if (const Status failure = pool->FirstFailure(); !failure.ok()) {
+            result.status = failure;
+        }
+        for (std::size_t i = 0; i < result.pieces.size(); ++i) {
+            digests.push_back(pool->digest(i));
+        }
+    }
     for (const std::string& leftover : plan.leftovers) {
         if (result.status.ok()) {
             result.status = io::RemoveFile(leftover);
@@ -275,10 +310,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (result.status.ok() && params.checksums) {
         // Written last, and only once every piece is there.
-        result.status = WriteChecksumFile(params.destFolder, params.groupName, result.pieces, &hashing);
-        if (result.status.cancelled()) {
-            return Stopped(std::move(result), replacedEarlier);
-        }
+        result.status = WriteChecksumFile(params.destFolder, params.groupName, header.GroupId, result.pieces, digests);
         result.checksumFile = checksumPath;
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone

@@ -1,0 +1,189 @@
+#include "shell/hash_pool.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+#include <utility>
+
+#include "shell/sha256.h"
+
+namespace brindle {
+namespace {
+
+// Jobs queued ahead of the workers; each holds an open file, never a buffer.
+constexpr std::size_t kMaxWaiting = 8;
+constexpr unsigned kMaxThreads = 4;
+
+std::mutex g_hookMutex;
+std::function<void(std::size_t)> g_beforeHash;
+
+void BeforeHash(std::size_t job) {
+    std::function<void(std::size_t)> hook;
+    {
+        const std::lock_guard<std::mutex> lock(g_hookMutex);
+        hook = g_beforeHash;
+    }
+    if (hook) {
+        hook(job);
+    }
+}
+
+}  // namespace
+
+namespace io::testing {
+void SetBeforeHash(std::function<void(std::size_t job)> hook) {
+    const std::lock_guard<std::mutex> lock(g_hookMutex);
+    g_beforeHash = std::move(hook);
+}
+}  // namespace io::testing
+
+unsigned HashPool::DefaultThreads() {
+    return std::clamp(std::thread::hardware_concurrency(), 1U, kMaxThreads);
+}
+
+HashPool::HashPool(unsigned threads) {
+    for (unsigned i = 0; i < threads; ++i) {
+        try {
+            threads_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            break;  // fewer workers, or none: Add then hashes on the caller's thread
+        }
+    }
+}
+
+HashPool::~HashPool() {
+    stop_.store(true);
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        unfinished_ -= waiting_.size();
+        waiting_.clear();
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) {
+        thread.join();
+    }
+}
+
+std::size_t HashPool::Add(io::File file, std::string prefix, std::int64_t offset, std::int64_t length,
+                          std::string expected, std::string name) {
+    Job job{0, std::move(file), std::move(prefix), offset, length, std::move(expected), std::move(name)};
+    std::unique_lock<std::mutex> lock(mutex_);
+    job.number = results_.size();
+    results_.emplace_back();
+    if (threads_.empty()) {
+        lock.unlock();
+        std::vector<char> buffer;
+        Result result = Run(job, buffer);
+        lock.lock();
+        failed_ = failed_ || !result.status.ok();
+        results_[job.number] = std::move(result);
+        return job.number;
+    }
+    const std::size_t number = job.number;
+    changed_.wait(lock, [this] { return waiting_.size() < kMaxWaiting; });
+    ++unfinished_;
+    waiting_.push_back(std::move(job));
+    changed_.notify_all();
+    return number;
+}
+
+void HashPool::Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return unfinished_ == 0; });
+}
+
+bool HashPool::Wait(const std::function<bool(std::int64_t hashed)>& tick) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::int64_t seen = -1;
+    while (unfinished_ != 0 || seen != hashed_.load()) {
+        changed_.wait_for(lock, std::chrono::milliseconds(50),
+                          [&] { return unfinished_ == 0 || seen != hashed_.load(); });
+        seen = hashed_.load();
+        lock.unlock();
+        const bool go = !stop_.load() && tick(seen);
+        lock.lock();
+        if (!go) {
+            Stop();
+        }
+    }
+    lock.unlock();
+    return !stop_.load();
+}
+
+void HashPool::Stop() { stop_.store(true); }
+
+bool HashPool::Failed() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+}
+
+Status HashPool::FirstFailure() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const Result& result : results_) {
+        if (!result.status.ok()) {
+            return result.status;
+        }
+    }
+    return Status::Ok();
+}
+
+void HashPool::Work() {
+    std::vector<char> buffer;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+        if (waiting_.empty()) {
+            return;
+        }
+        Job job = std::move(waiting_.front());
+        waiting_.pop_front();
+        changed_.notify_all();  // room for one more
+        lock.unlock();
+        Result result = Run(job, buffer);
+        (void)job.file.Close();
+        lock.lock();
+        failed_ = failed_ || !result.status.ok();
+        results_[job.number] = std::move(result);
+        --unfinished_;
+        changed_.notify_all();
+    }
+}
+
+HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
+    BeforeHash(job.number);
+    Result result;
+    std::int64_t left = job.length;
+    if (left < 0) {
+        result.status = job.file.Size(&left);
+        left -= job.offset;
+    }
+    if (result.status.ok() && job.offset != 0) {
+        result.status = job.file.Seek(job.offset);
+    }
+    if (!result.status.ok()) {
+        return result;
+    }
+    Sha256 hash;
+    hash.Update(job.prefix.data(), job.prefix.size());
+    buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(std::max<std::int64_t>(left, 0),
+                                                                   io::kCopyBufferSize)));
+    while (left > 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, io::kCopyBufferSize));
+        result.status = stop_.load() ? Status::Cancelled() : job.file.ReadExact(buffer.data(), chunk);
+        if (!result.status.ok()) {
+            return result;
+        }
+        hash.Update(buffer.data(), chunk);
+        left -= static_cast<std::int64_t>(chunk);
+        hashed_ += static_cast<std::int64_t>(chunk);
+        changed_.notify_all();  // a waiting caller moves its bar
+    }
+    result.digest = hash.HexDigest();
+    if (!job.expected.empty() && result.digest != job.expected) {
+        result.status = Status::Corruption("the piece is damaged (its checksum does not match): " + job.name);
+    }
+    return result;
+}
+
+}  // namespace brindle
