@@ -46,26 +46,8 @@ int JoinNumbered(const std::string& piecePath, const std::string& out, bool forc
     params.outputPath = out.empty() ? JoinPath(folder, base) : AbsolutePath(out);
     // NAME comes from the pieces' names, not from the user: it may not replace a file.
     params.replaceExisting = !out.empty() || force;
-    if (!params.replaceExisting && io::Exists(params.outputPath)) {
-        console.err << "brindle join: " << params.outputPath << " is already there; "
-                    << "give --out FILE, or --force to replace it\n";
-        return kExitUsage;
-    }
-    Status status;
-    {
-        TerminalProgress progress(console.err, console.errIsTerminal);
-        status = JoinNumberedPieces(params, progress);
-    }
-    if (status.cancelled()) {
-        console.err << "brindle join: stopped; nothing was written\n";
-        return StoppedExitCode();
-    }
-    if (!status.ok()) {
-        console.err << "Fail to merge the files.\n" << status.message() << "\n";
-        return kExitFailed;
-    }
-    console.out << params.outputPath << "\n";
-    return kExitOk;
+    return RunJoinJob(params.outputPath, params.replaceExisting, console,
+                      [&params](Progress& progress) { return JoinNumberedPieces(params, progress); });
 }
 
 int VerifyNumbered(const std::string& piecePath, Console& console) {

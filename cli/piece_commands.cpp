@@ -336,26 +336,8 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     params.pieces = plan.pieces;
     // The stored name comes from the pieces, not from the user: it may not replace a file.
     params.replaceExisting = !out.empty() || force;
-    if (!params.replaceExisting && io::Exists(params.outputPath)) {
-        console.err << "brindle join: " << params.outputPath << " is already there; "
-                    << "give --out FILE, or --force to replace it\n";
-        return kExitUsage;
-    }
-    Status status;
-    {
-        TerminalProgress progress(console.err, console.errIsTerminal);
-        status = JoinPieces(params, progress);
-    }
-    if (status.cancelled()) {
-        console.err << "brindle join: stopped; nothing was written\n";
-        return StoppedExitCode();
-    }
-    if (!status.ok()) {
-        console.err << "Fail to merge the files.\n" << status.message() << "\n";
-        return kExitFailed;
-    }
-    console.out << params.outputPath << "\n";
-    return kExitOk;
+    return RunJoinJob(params.outputPath, params.replaceExisting, console,
+                      [&params](Progress& progress) { return JoinPieces(params, progress); });
 }
 
 int RunVerify(const std::vector<std::string>& words, Console& console) {

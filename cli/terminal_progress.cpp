@@ -3,6 +3,7 @@
 #include <ostream>
 #include <string>
 
+#include "shell/file_io.h"
 #include "stop_signal.h"
 
 namespace brindle::cli {
@@ -25,6 +26,30 @@ void TerminalProgress::SetValue(int value) {
     out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] "
          << value_ * 100 / Max() << "%" << std::flush;
     drawn_ = true;
+}
+
+int RunJoinJob(const std::string& outputPath, bool replaceExisting, Console& console,
+               const std::function<Status(Progress&)>& join) {
+    if (!replaceExisting && io::Exists(outputPath)) {
+        console.err << "brindle join: " << outputPath << " is already there; "
+                    << "give --out FILE, or --force to replace it\n";
+        return kExitUsage;
+    }
+    Status status;
+    {
+        TerminalProgress progress(console.err, console.errIsTerminal);
+        status = join(progress);
+    }
+    if (status.cancelled()) {
+        console.err << "brindle join: stopped; nothing was written\n";
+        return StoppedExitCode();
+    }
+    if (!status.ok()) {
+        console.err << "Fail to merge the files.\n" << status.message() << "\n";
+        return kExitFailed;
+    }
+    console.out << outputPath << "\n";
+    return kExitOk;
 }
 
 }  // namespace brindle::cli

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <string>
 
+#include "cli.h"
 #include "shell/progress.h"
+#include "shell/status.h"
 
 namespace brindle::cli {
 
@@ -23,5 +27,11 @@ private:
     bool drawn_ = false;
     int value_ = 0;
 };
+
+// Runs a join under the bar and reports it as every join of the command does: an output
+// that may not be replaced and is there already is refused (exit 2), a stop exits 128 +
+// the signal, a failure gives its reason, and success prints the output's path.
+int RunJoinJob(const std::string& outputPath, bool replaceExisting, Console& console,
+               const std::function<Status(Progress&)>& join);
 
 }  // namespace brindle::cli

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "join/checksums.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 
@@ -41,27 +42,6 @@ void ForEachLine(std::string_view text, Fn line) {
         }
         line(one);
     }
-}
-
-// md5sum and its kin escape a name holding "\" or a line break and mark the line with "\".
-bool Unescape(std::string_view text, std::string* out) {
-    out->clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            *out += text[i];
-            continue;
-        }
-        if (++i == text.size()) {
-            return false;
-        }
-        switch (text[i]) {
-            case '\\': *out += '\\'; break;
-            case 'n': *out += '\n'; break;
-            case 'r': *out += '\r'; break;
-            default: return false;
-        }
-    }
-    return true;
 }
 
 std::optional<DigestKind> KindOfListFile(const std::string& name) {
@@ -139,7 +119,7 @@ std::vector<ListedName> ParseHashList(std::string_view text, DigestKind kind, in
             return;
         }
         ListedName entry{std::string(line.substr(length + 2)), Lowered(line.substr(0, length))};
-        if (escaped && !Unescape(line.substr(length + 2), &entry.name)) {
+        if (escaped && !UnescapeListedName(line.substr(length + 2), &entry.name)) {
             ++*badLines;
             return;
         }

@@ -42,26 +42,6 @@ std::string ChecksumLine(const std::string& digest, const std::string& name) {
     return "\\" + digest + "  " + escaped + "\n";
 }
 
-bool Unescape(const std::string& text, std::string* out) {
-    out->clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            *out += text[i];
-            continue;
-        }
-        if (++i == text.size()) {
-            return false;
-        }
-        switch (text[i]) {
-            case '\\': *out += '\\'; break;
-            case 'n': *out += '\n'; break;
-            case 'r': *out += '\r'; break;
-            default: return false;
-        }
-    }
-    return true;
-}
-
 bool ParseLine(std::string line, std::string* name, std::string* digest) {
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
@@ -86,7 +66,7 @@ bool ParseLine(std::string line, std::string* name, std::string* digest) {
         *name = rest;
         return true;
     }
-    return Unescape(rest, name);
+    return UnescapeListedName(rest, name);
 }
 
 Status SizeOf(const std::string& path, std::int64_t* size) {
@@ -158,6 +138,26 @@ std::function<bool(std::int64_t)> PieceTick(Progress* progress, const std::strin
 }
 
 }  // namespace
+
+bool UnescapeListedName(std::string_view text, std::string* out) {
+    out->clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            *out += text[i];
+            continue;
+        }
+        if (++i == text.size()) {
+            return false;
+        }
+        switch (text[i]) {
+            case '\\': *out += '\\'; break;
+            case 'n': *out += '\n'; break;
+            case 'r': *out += '\r'; break;
+            default: return false;
+        }
+    }
+    return true;
+}
 
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName) {
     return JoinPath(folder, groupName + ".sha256");

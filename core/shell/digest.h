@@ -15,7 +15,7 @@ const char* DigestName(DigestKind kind);
 // Hex digits of a digest of this kind: 8, 32, 40, 64.
 std::size_t DigestHexLength(DigestKind kind);
 
-// One running digest. CRC-32 comes from zlib, the others from libcrypto, as SHA-256 does.
+// One running digest. CRC-32 comes from zlib, the others from libcrypto.
 class Digest {
 public:
     explicit Digest(DigestKind kind);
