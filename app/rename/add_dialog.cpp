@@ -25,7 +25,9 @@ AddDialog::AddDialog(const QString& name, const QString& title, const QString& t
     resize(620, 400);
 }
 
-void AddDialog::StartListing() {
+void AddDialog::StartListing(QPushButton* ok, QWidget* list) {
+    listOk_ = ok;
+    listView_ = list;
     ShowFolder(StartFolder());
     ChooseTreeFolder(tree_, folder_);
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -40,6 +42,31 @@ void AddDialog::ShowFolder(const QString& folder) {
     }
     folder_ = listed;
     ListFolder();
+}
+
+bool AddDialog::IsListing() const { return !listOk_->isEnabled(); }
+
+int AddDialog::BeginListing() {
+    listOk_->setEnabled(false);
+    listView_->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    return ++listing_;
+}
+
+void AddDialog::EndListing() {
+    listOk_->setEnabled(true);
+    listView_->setEnabled(true);
+    unsetCursor();
+    emit listed();
+}
+
+QStringList AddDialog::DisplayNames(const std::vector<std::string>& names) {
+    QStringList shown;
+    shown.reserve(static_cast<qsizetype>(names.size()));
+    for (const std::string& name : names) {
+        shown.append(QString::fromStdString(name));
+    }
+    return shown;
 }
 
 void AddDialog::Confirm(const std::optional<std::string>& chosen, std::string_view nothingChosen) {

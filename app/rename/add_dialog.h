@@ -2,9 +2,11 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QPushButton;
 class QTreeView;
@@ -21,8 +23,14 @@ public:
     // Lists a folder, as choosing it in the tree does; an unreadable one gives the start
     // folder instead.
     void ShowFolder(const QString& folder);
+    // True while a folder is being listed (off the interface thread).
+    bool IsListing() const;
 
     void done(int result) override;
+
+signals:
+    // The chosen folder's files are in the list.
+    void listed();
 
 protected:
     AddDialog(const QString& name, const QString& title, const QString& treeName, QWidget* parent);
@@ -30,8 +38,14 @@ protected:
     // Lists folder() anew in the dialog's own list.
     virtual void ListFolder() = 0;
     // Call at the end of the subclass's constructor: lists the start folder and follows the
-    // tree from then on.
-    void StartListing();
+    // tree from then on. `ok` and `list` wait while a folder is listed.
+    void StartListing(QPushButton* ok, QWidget* list);
+    // One look at every file of a large or slow folder runs off the interface thread: a
+    // listing holds OK and the list until EndListing, and a newer one wins over an older.
+    int BeginListing();
+    bool IsCurrentListing(int generation) const { return generation == listing_; }
+    void EndListing();
+    static QStringList DisplayNames(const std::vector<std::string>& names);
     // The chosen text accepts the dialog; nothing shows `nothingChosen` and stays.
     void Confirm(const std::optional<std::string>& chosen, std::string_view nothingChosen);
     // A push button that is not the default one unless made so; Cancel ends with "cancel".
@@ -45,6 +59,9 @@ private:
     QTreeView* tree_;
     QString folder_;
     std::string filestring_;
+    QPushButton* listOk_ = nullptr;
+    QWidget* listView_ = nullptr;
+    int listing_ = 0;
 };
 
 // The filestring of a file or folder dropped on the rename list, as the dialogs would

@@ -43,23 +43,16 @@ addFolder::addFolder(QWidget* parent)
     setTabOrder(tree(), list_);
     setTabOrder(list_, ok);
     setTabOrder(ok, cancel);
-    StartListing();
+    StartListing(ok_, list_);
 }
 
-bool addFolder::IsListing() const { return !ok_->isEnabled(); }
-
 void addFolder::ListFolder() {
-    // One look at every file of a large or slow folder runs off the interface thread; OK
-    // waits for the list, and a newer choice of folder wins over an older listing.
-    const int generation = ++listing_;
-    ok_->setEnabled(false);
-    list_->setEnabled(false);
-    setCursor(Qt::BusyCursor);
+    const int generation = BeginListing();
     using Listed = std::pair<FolderPicker, QStringList>;
     auto* watcher = new QFutureWatcher<Listed>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
-        if (generation != listing_) {
+        if (!IsCurrentListing(generation)) {
             return;
         }
         picker_ = watcher->result().first;
@@ -67,21 +60,13 @@ void addFolder::ListFolder() {
         // The count follows every folder, not only the fallback road.
         count_->setText(QString::fromStdString(picker_.CountText()));
         AddInBatches(
-            list_, watcher->result().second, [this, generation] { return generation == listing_; },
-            [this] {
-                ok_->setEnabled(true);
-                list_->setEnabled(true);
-                unsetCursor();
-                emit listed();
-            });
+            list_, watcher->result().second, [this, generation] { return IsCurrentListing(generation); },
+            [this] { EndListing(); });
     });
     watcher->setFuture(QtConcurrent::run([path = folder().toStdString()] {
         Listed found;
         found.first.Show(path);
-        found.second.reserve(static_cast<qsizetype>(found.first.names().size()));
-        for (const std::string& name : found.first.names()) {
-            found.second.append(QString::fromStdString(name));
-        }
+        found.second = DisplayNames(found.first.names());
         return found;
     }));
 }

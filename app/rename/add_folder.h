@@ -16,13 +16,6 @@ class addFolder : public AddDialog {
 public:
     explicit addFolder(QWidget* parent = nullptr);
 
-    // True while a folder is being listed (off the interface thread).
-    bool IsListing() const;
-
-signals:
-    // The chosen folder's files are in the list.
-    void listed();
-
 private:
     void ListFolder() override;
 
@@ -30,7 +23,6 @@ private:
     QListWidget* list_;
     QLabel* count_;
     QPushButton* ok_ = nullptr;
-    int listing_ = 0;
 };
 
 }  // namespace brindle::app

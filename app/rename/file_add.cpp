@@ -87,24 +87,19 @@ fileAdd::fileAdd(QWidget* parent)
         pattern_ = QString::fromStdString(PatternOfType(type_->currentText().toStdString()));
         ListFolder();
     });
-    StartListing();
+    StartListing(ok_, list_);
 }
 
 void fileAdd::ListFolder() {
     if (folder().isEmpty()) {
         return;
     }
-    // One look at every file of a large or slow folder runs off the interface thread; Ok
-    // waits for the list, and a newer folder or type wins over an older listing.
-    const int generation = ++listing_;
-    ok_->setEnabled(false);
-    list_->setEnabled(false);
-    setCursor(Qt::BusyCursor);
+    const int generation = BeginListing();
     using Listed = std::pair<FilePicker, QStringList>;
     auto* watcher = new QFutureWatcher<Listed>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
-        if (generation != listing_) {
+        if (!IsCurrentListing(generation)) {
             return;
         }
         picker_ = watcher->result().first;
@@ -116,25 +111,16 @@ void fileAdd::ListFolder() {
             return item;
         };
         AddInBatches(
-            list_, names.size(), row, [this, generation] { return generation == listing_; },
-            [this] {
-                ok_->setEnabled(true);
-                list_->setEnabled(true);
-                unsetCursor();
-                emit listed();
-            });
+            list_, names.size(), row, [this, generation] { return IsCurrentListing(generation); },
+            [this] { EndListing(); });
     });
     watcher->setFuture(QtConcurrent::run([path = folder().toStdString(), pattern = pattern_.toStdString()] {
         Listed found;
         found.first.Show(path, pattern);
-        for (const std::string& name : found.first.names()) {
-            found.second.append(QString::fromStdString(name));
-        }
+        found.second = DisplayNames(found.first.names());
         return found;
     }));
 }
-
-bool fileAdd::IsListing() const { return !ok_->isEnabled(); }
 
 void fileAdd::OkClicked() {
     picker_.TickAll(false);

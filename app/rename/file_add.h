@@ -16,13 +16,6 @@ class fileAdd : public AddDialog {
 public:
     explicit fileAdd(QWidget* parent = nullptr);
 
-    // True while a folder is being listed (off the interface thread).
-    bool IsListing() const;
-
-signals:
-    // The chosen folder's files are in the list.
-    void listed();
-
 private:
     void ListFolder() override;
     void OkClicked();
@@ -32,7 +25,6 @@ private:
     QComboBox* type_;
     QTreeWidget* list_;
     QPushButton* ok_ = nullptr;
-    int listing_ = 0;
 };
 
 }  // namespace brindle::app
