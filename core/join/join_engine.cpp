@@ -9,7 +9,7 @@
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
-#include "shell/sha256.h"
+#include "shell/hash_pool.h"
 #include "split/piece_format.h"
 
 namespace brindle {
@@ -75,23 +75,51 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
     return Status::Ok();
 }
 
+// A checked join's one bar: the bytes copied and the bytes hashed behind the copy, over
+// twice the data, so it moves evenly whichever of the two runs ahead.
+class CheckedBar {
+public:
+    CheckedBar(Progress& progress, const HashPool& pool, std::int64_t dataBytes)
+        : progress_(progress), pool_(pool), total_(2 * dataBytes) {}
+    bool Show(std::int64_t copied) {
+        const auto value = static_cast<int>(static_cast<std::int64_t>(progress_.Max()) *
+                                            (copied + pool_.HashedBytes()) / total_);
+        if (value > progress_.Value() && value < progress_.Max()) {
+            progress_.SetValue(value);
+            progress_.SetPercentText(PercentText(value, progress_.Max()));
+        }
+        return !progress_.StopRequested();
+    }
+
+private:
+    Progress& progress_;
+    const HashPool& pool_;
+    std::int64_t total_;
+};
+
+// Opens a piece again just before its copy: it may have changed since it was checked, and
+// only what was checked is joined.
+Status ReopenChecked(io::File& file, const std::string& path, const PieceInfo& checked) {
+    PieceInfo now;
+    const Status status = ReadPiece(file, path, &now);
+    if (status.ok() && (now.dataLength != checked.dataLength || now.bytes != checked.bytes)) {
+        return Status::Corruption("the piece changed during the join: " + path);
+    }
+    return status;
+}
+
 Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
                   io::File& output, int step, Progress& progress) {
     std::vector<char> scratch;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         io::File file;
-        PieceInfo now;
-        Status status = ReadPiece(file, pieces[i], &now);
+        Status status = ReopenChecked(file, pieces[i], infos[i]);
         if (!status.ok()) {
             return status;
         }
-        // The piece may have changed since it was checked; join only what was checked.
-        if (now.dataLength != infos[i].dataLength || now.bytes != infos[i].bytes) {
-            return Status::Corruption("the piece changed during the join: " + pieces[i]);
-        }
         const int before = progress.Value();
-        ByteMeter meter(progress, now.dataLength, before + step);
-        status = io::CopyRange(file, output, now.dataLength, scratch,
+        ByteMeter meter(progress, infos[i].dataLength, before + step);
+        status = io::CopyRange(file, output, infos[i].dataLength, scratch,
                                [&meter](std::int64_t done) { return meter(done); });
         if (!status.ok()) {
             return status;
@@ -104,35 +132,53 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
     return Status::Ok();
 }
 
-// Hashes what was written, piece by piece (the header that was checked, then the piece's
-// range of the output), against the checksum file: a piece changed while it was copied is
-// caught here, before the output takes its place.
-Status VerifyWritten(const std::string& output, const std::vector<std::string>& pieces,
-                     const std::vector<PieceInfo>& infos, const ChecksumList& list, Progress& progress) {
-    io::File file;
-    Status status = file.OpenRead(output);
-    std::vector<char> buffer;
-    for (std::size_t i = 0; status.ok() && i < pieces.size(); ++i) {
-        Sha256 hash;
-        hash.Update(infos[i].bytes.data(), infos[i].bytes.size());
-        const int end = static_cast<int>(static_cast<std::int64_t>(progress.Max()) * static_cast<std::int64_t>(i + 1) /
-                                         static_cast<std::int64_t>(pieces.size()));
-        ByteMeter meter(progress, infos[i].dataLength, end);
-        for (std::int64_t left = infos[i].dataLength; status.ok() && left > 0;) {
-            const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, io::kCopyBufferSize));
-            buffer.resize(chunk);
-            status = file.ReadExact(buffer.data(), chunk);
-            hash.Update(buffer.data(), chunk);
-            left -= static_cast<std::int64_t>(chunk);
-            if (status.ok() && !meter(infos[i].dataLength - left)) {
-                status = Status::Cancelled();
-            }
+// Copies like CopyPieces, and hashes what was written behind the copy: once a piece is in
+// the output, a worker hashes its checked header and its range read back from the output
+// against the checksum file, while the next piece is copied. A piece changed while it was
+// copied is caught before the output takes its place, and a mismatch stops the copy.
+Status CopyAndHashPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
+                         io::AtomicFile& output, const ChecksumList& list, Progress& progress) {
+    std::int64_t dataBytes = 0;
+    for (const PieceInfo& info : infos) {
+        dataBytes += info.dataLength;
+    }
+    HashPool pool;
+    CheckedBar bar(progress, pool, dataBytes);
+    std::vector<char> scratch;
+    std::int64_t copied = 0;
+    Status status;
+    for (std::size_t i = 0; status.ok() && i < pieces.size() && !pool.Failed(); ++i) {
+        io::File file;
+        status = ReopenChecked(file, pieces[i], infos[i]);
+        if (status.ok()) {
+            status = io::CopyRange(file, output.file(), infos[i].dataLength, scratch, [&](std::int64_t done) {
+                return !pool.Failed() && bar.Show(copied + done);
+            });
         }
-        progress.SetValue(end);
-        progress.SetPercentText(PercentText(end, progress.Max()));
-        if (status.ok() && hash.HexDigest() != list.at(GetFileName(pieces[i]))) {
-            status = Status::Corruption("the piece is damaged (its checksum does not match): " + pieces[i]);
+        (void)file.Close();
+        io::File written;
+        if (status.ok()) {
+            status = output.file().Flush();
         }
+        if (status.ok()) {
+            status = written.OpenRead(output.temporaryPath());
+        }
+        if (status.ok()) {
+            const std::string header(infos[i].bytes.begin(), infos[i].bytes.end());
+            pool.Add(std::move(written), header, copied, infos[i].dataLength, list.at(GetFileName(pieces[i])),
+                     pieces[i]);
+            copied += infos[i].dataLength;
+            progress.Yield();
+        }
+    }
+    if (status.cancelled() && !progress.StopRequested()) {
+        status = Status::Ok();  // the copy stopped for a mismatch, told below
+    }
+    if (status.ok() && !pool.Wait([&](std::int64_t) { return bar.Show(copied); })) {
+        status = Status::Cancelled();
+    }
+    if (status.ok()) {
+        status = pool.FirstFailure();
     }
     return status;
 }
@@ -180,27 +226,12 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         return status;
     }
 
-    // Hashing what was written is part of the work: it takes the end of the bar, in
-    // proportion to the bytes it reads.
-    std::int64_t dataBytes = 0;
-    for (const PieceInfo& info : infos) {
-        dataBytes += info.dataLength;
-    }
-    const int copyTo = checksums.used && dataBytes > 0 ? progress.Max() / 2 : progress.Max();
-    ProgressSpan copying(progress, 0, copyTo);
-    ProgressSpan hashing(progress, copyTo, progress.Max());
-
     io::AtomicFile output(params.outputPath);
     status = output.Open();
-    if (status.ok()) {
-        status = CopyPieces(params.pieces, infos, output.file(), static_cast<int>(step),
-                            checksums.used ? static_cast<Progress&>(copying) : progress);
-    }
     if (status.ok() && checksums.used) {
-        status = output.file().Flush();
-    }
-    if (status.ok() && checksums.used) {
-        status = VerifyWritten(output.temporaryPath(), params.pieces, infos, checksums.list, hashing);
+        status = CopyAndHashPieces(params.pieces, infos, output, checksums.list, progress);
+    } else if (status.ok()) {
+        status = CopyPieces(params.pieces, infos, output.file(), static_cast<int>(step), progress);
     }
     if (status.ok() && progress.StopRequested()) {
         status = Status::Cancelled();  // asked in the last moment: still nothing published

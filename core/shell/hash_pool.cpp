@@ -15,25 +15,25 @@ constexpr std::size_t kMaxWaiting = 8;
 constexpr unsigned kMaxThreads = 4;
 
 std::mutex g_hookMutex;
-std::function<void(std::size_t)> g_beforeHash;
+std::function<void(std::size_t, const Status&)> g_afterHash;
 
-void BeforeHash(std::size_t job) {
-    std::function<void(std::size_t)> hook;
+void AfterHash(std::size_t job, const Status& status) {
+    std::function<void(std::size_t, const Status&)> hook;
     {
         const std::lock_guard<std::mutex> lock(g_hookMutex);
-        hook = g_beforeHash;
+        hook = g_afterHash;
     }
     if (hook) {
-        hook(job);
+        hook(job, status);
     }
 }
 
 }  // namespace
 
 namespace io::testing {
-void SetBeforeHash(std::function<void(std::size_t job)> hook) {
+void SetAfterHash(std::function<void(std::size_t job, const Status& status)> hook) {
     const std::lock_guard<std::mutex> lock(g_hookMutex);
-    g_beforeHash = std::move(hook);
+    g_afterHash = std::move(hook);
 }
 }  // namespace io::testing
 
@@ -75,9 +75,12 @@ std::size_t HashPool::Add(io::File file, std::string prefix, std::int64_t offset
         lock.unlock();
         std::vector<char> buffer;
         Result result = Run(job, buffer);
+        const Status status = result.status;
         lock.lock();
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
+        lock.unlock();
+        AfterHash(job.number, status);
         return job.number;
     }
     const std::size_t number = job.number;
@@ -142,16 +145,19 @@ void HashPool::Work() {
         lock.unlock();
         Result result = Run(job, buffer);
         (void)job.file.Close();
+        const Status status = result.status;
         lock.lock();
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
         --unfinished_;
         changed_.notify_all();
+        lock.unlock();
+        AfterHash(job.number, status);
+        lock.lock();
     }
 }
 
 HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
-    BeforeHash(job.number);
     Result result;
     std::int64_t left = job.length;
     if (left < 0) {

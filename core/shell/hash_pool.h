@@ -80,8 +80,9 @@ private:
 };
 
 namespace io::testing {
-// Runs before each hashing job reads its range (job number), on the worker's thread.
-void SetBeforeHash(std::function<void(std::size_t job)> hook);
+// Runs once each hashing job's result is recorded (Failed() already tells it), on the
+// thread that hashed it.
+void SetAfterHash(std::function<void(std::size_t job, const Status& status)> hook);
 }  // namespace io::testing
 
 }  // namespace brindle

@@ -75,14 +75,17 @@ TEST_P(EngineStopTest, ProgressMovesInsideEachPieceOfASplitAndAJoin) {
     ASSERT_TRUE(JoinPieces(Join(), join).ok());
     ExpectMovesInsidePieces(join);
 
-    // Hashing against a checksum file is part of the work: the bar moves before any copying.
+    // Hashing what was written, behind the copy, is part of the work: one bar for both, moving
+    // all along and full only once the output is in place.
     ASSERT_TRUE(WriteChecksumFile(dir.path(), "film", Join().pieces).ok());
     std::filesystem::remove(dir.File("copy.avi"));
     RecordingProgress checked;
     ASSERT_TRUE(JoinPieces(Join(), checked).ok());
-    EXPECT_TRUE(std::is_sorted(checked.values.begin(), checked.values.end()));
-    EXPECT_GT(checked.values.size(), join.values.size() + 4);
-    EXPECT_EQ(checked.values.back(), 10000);
+    const std::vector<int>& v = checked.values;
+    EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+    EXPECT_GE(std::count_if(v.begin(), v.end(), [](int x) { return x > 0 && x < 10000; }), 4);
+    EXPECT_EQ(std::count(v.begin(), v.end(), 10000), 1);
+    EXPECT_EQ(v.back(), 10000);
 }
 
 TEST_P(EngineStopTest, AStoppedSplitOrJoinLeavesNothingOfItsOwn) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 
 #include <sys/stat.h>
 
@@ -10,6 +13,7 @@
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "shell/file_io.h"
+#include "shell/hash_pool.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
 #include "support/recording_progress.h"
@@ -329,6 +333,46 @@ TEST_F(JoinEngineTest, APieceChangedWhileTheJoinRunsFailsTheCheckedJoin) {
     EXPECT_NE(status.message().find("g(3).qmf003"), std::string::npos) << status.message();
     EXPECT_EQ(ReadFile(dir.File("out")), "before");
     EXPECT_EQ(test::SortedNames(dir.path()).size(), 5u);  // pieces, checksum file, output
+}
+
+// A mismatch the hashing behind the copy finds stops the copy there, and nothing takes the
+// output's place.
+TEST_F(JoinEngineTest, AMismatchFoundBehindTheCopyStopsItAndLeavesNothing) {
+    const auto pieces = SplitAs(test::PatternBytes(4000), 0, "4", "", "");
+    ASSERT_TRUE(WriteChecksumFile(dir.path(), "g", pieces).ok());
+    std::string damaged = ReadFile(pieces[0]);
+    damaged[300] = static_cast<char>(damaged[300] ^ 1);
+    WriteFile(pieces[0], damaged);
+
+    std::mutex mutex;
+    std::condition_variable told;
+    bool firstHashed = false;
+    io::testing::SetAfterHash([&](std::size_t job, const Status&) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        firstHashed = firstHashed || job == 0;
+        told.notify_all();
+    });
+    // The copy waits after its first piece until that piece's hash is in.
+    struct WaitingProgress final : RecordingProgress {
+        std::function<void()> wait;
+        void Yield() override {
+            ++yields;
+            wait();
+        }
+    } progress;
+    progress.wait = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        told.wait_for(lock, std::chrono::seconds(20), [&] { return firstHashed; });
+    };
+    WriteFile(dir.File("out"), "before");
+    const auto names = test::SortedNames(dir.path());
+    const Status status = JoinPieces({dir.File("out"), pieces}, progress);
+    io::testing::SetAfterHash({});
+    EXPECT_EQ(status.code(), Status::Code::kCorruption) << status.message();
+    EXPECT_NE(status.message().find("g(1).qmf"), std::string::npos) << status.message();
+    EXPECT_EQ(progress.yields, 1);  // no later piece was copied
+    EXPECT_EQ(ReadFile(dir.File("out")), "before");
+    ExpectOnlyFiles(names);
 }
 
 // Where the kernel's copy gives up (another file system, an old kernel, a file system that
