@@ -141,19 +141,11 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         console.err << "brindle split: " << listPath << " is already there\n";
         return kExitUsage;
     }
-    RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize};
+    RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize, choice.checksums};
     SplitResult result;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
         result = SplitRaw(params, progress);
-    }
-    if (result.status.ok() && choice.checksums) {
-        result.status = WriteChecksumFile(choice.destFolder, choice.base, result.pieces);
-        if (!result.status.ok()) {
-            for (const std::string& piece : result.pieces) {
-                (void)io::RemoveFile(piece);
-            }
-        }
     }
     if (result.status.cancelled()) {
         console.err << "brindle split: stopped; no piece of this split is left\n";

@@ -75,28 +75,6 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
     return Status::Ok();
 }
 
-// A checked join's one bar: the bytes copied and the bytes hashed behind the copy, over
-// twice the data, so it moves evenly whichever of the two runs ahead.
-class CheckedBar {
-public:
-    CheckedBar(Progress& progress, const HashPool& pool, std::int64_t dataBytes)
-        : progress_(progress), pool_(pool), total_(2 * dataBytes) {}
-    bool Show(std::int64_t copied) {
-        const auto value = static_cast<int>(static_cast<std::int64_t>(progress_.Max()) *
-                                            (copied + pool_.HashedBytes()) / total_);
-        if (value > progress_.Value() && value < progress_.Max()) {
-            progress_.SetValue(value);
-            progress_.SetPercentText(PercentText(value, progress_.Max()));
-        }
-        return !progress_.StopRequested();
-    }
-
-private:
-    Progress& progress_;
-    const HashPool& pool_;
-    std::int64_t total_;
-};
-
 // Opens a piece again just before its copy: it may have changed since it was checked, and
 // only what was checked is joined.
 Status ReopenChecked(io::File& file, const std::string& path, const PieceInfo& checked) {
@@ -143,16 +121,16 @@ Status CopyAndHashPieces(const std::vector<std::string>& pieces, const std::vect
         dataBytes += info.dataLength;
     }
     HashPool pool;
-    CheckedBar bar(progress, pool, dataBytes);
+    CopyHashBar bar(progress, 2 * dataBytes, {&pool});
     std::vector<char> scratch;
     std::int64_t copied = 0;
     Status status;
-    for (std::size_t i = 0; status.ok() && i < pieces.size() && !pool.Failed(); ++i) {
+    for (std::size_t i = 0; status.ok() && i < pieces.size(); ++i) {
         io::File file;
         status = ReopenChecked(file, pieces[i], infos[i]);
         if (status.ok()) {
             status = io::CopyRange(file, output.file(), infos[i].dataLength, scratch, [&](std::int64_t done) {
-                return !pool.Failed() && bar.Show(copied + done);
+                return bar.Copied(copied + done);
             });
         }
         (void)file.Close();
@@ -171,16 +149,7 @@ Status CopyAndHashPieces(const std::vector<std::string>& pieces, const std::vect
             progress.Yield();
         }
     }
-    if (status.cancelled() && !progress.StopRequested()) {
-        status = Status::Ok();  // the copy stopped for a mismatch, told below
-    }
-    if (status.ok() && !pool.Wait([&](std::int64_t) { return bar.Show(copied); })) {
-        status = Status::Cancelled();
-    }
-    if (status.ok()) {
-        status = pool.FirstFailure();
-    }
-    return status;
+    return bar.Finish(status, copied);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "join/numbered_join.h"
 
 #include <algorithm>
+#include <deque>
+#include <map>
 #include <memory>
 
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
+#include "shell/hash_pool.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -40,16 +43,94 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::File& output, int step
     return Status::Ok();
 }
 
-// The joined bytes against every checksum file that lists NAME.
-Status CheckJoined(const NumberedGroup& group, const std::string& written) {
-    const std::vector<DigestKind> kinds = KindsListed(group.lists, group.base);
-    if (kinds.empty()) {
-        return Status::Ok();
+std::vector<std::unique_ptr<Digest>> MakeDigests(const std::vector<DigestKind>& kinds) {
+    std::vector<std::unique_ptr<Digest>> digests;
+    for (const DigestKind kind : kinds) {
+        digests.push_back(std::make_unique<Digest>(kind));
     }
+    return digests;
+}
+
+std::vector<Digest*> Borrowed(const std::vector<std::unique_ptr<Digest>>& digests) {
+    std::vector<Digest*> borrowed;
+    for (const auto& digest : digests) {
+        borrowed.push_back(digest.get());
+    }
+    return borrowed;
+}
+
+std::map<DigestKind, std::string> HexDigests(const std::vector<std::unique_ptr<Digest>>& digests) {
     std::map<DigestKind, std::string> computed;
-    const Status status = HashFileAll(written, kinds, &computed);
-    return status.ok() ? CompareListed(group.lists, group.base, "the joined file " + group.base, computed)
-                       : status;
+    for (const auto& digest : digests) {
+        computed[digest->kind()] = digest->HexDigest();
+    }
+    return computed;
+}
+
+// Copies like CopyNumberedPieces, and checks what was written behind the copy: once a piece
+// is in the output, workers hash its range read back from the output against every list
+// that names the piece, side by side, and one more worker feeds the ranges in order to the
+// digests of NAME that lists expect. A mismatch stops the copy; nothing is published.
+Status CopyAndCheckNumbered(const NumberedGroup& group, io::AtomicFile& output, Progress& progress) {
+    const std::vector<std::unique_ptr<Digest>> whole = MakeDigests(KindsListed(group.lists, group.base));
+    std::deque<std::vector<std::unique_ptr<Digest>>> own;  // each listed piece's, until the hashing ends
+    std::int64_t total = 0;
+    for (std::size_t i = 0; i < group.pieces.size(); ++i) {
+        const bool listed = !KindsListed(group.lists, group.numbers[i].name).empty();
+        total += group.sizes[i] * (1 + (listed ? 1 : 0) + (whole.empty() ? 0 : 1));
+    }
+    HashPool pieces;
+    HashPool ordered(whole.empty() ? 0 : 1);
+    CopyHashBar bar(progress, total, {&pieces, &ordered});
+    std::vector<char> scratch;
+    std::int64_t copied = 0;
+    Status status;
+    for (std::size_t i = 0; status.ok() && i < group.pieces.size(); ++i) {
+        const std::string& path = group.pieces[i];
+        io::File piece;
+        status = piece.OpenRead(path);
+        std::int64_t size = 0;
+        if (status.ok()) {
+            status = piece.Size(&size);
+        }
+        if (status.ok() && size != group.sizes[i]) {
+            status = Status::Corruption("the piece changed during the join: " + path);
+        }
+        if (status.ok()) {
+            status = io::CopyRange(piece, output.file(), size, scratch,
+                                   [&](std::int64_t done) { return bar.Copied(copied + done); });
+        }
+        (void)piece.Close();
+        if (status.ok()) {
+            status = output.file().Flush();
+        }
+        const std::vector<DigestKind> kinds = KindsListed(group.lists, group.numbers[i].name);
+        io::File written;
+        if (status.ok() && !kinds.empty()) {
+            status = written.OpenRead(output.temporaryPath());
+        }
+        if (status.ok() && !kinds.empty()) {
+            const auto* mine = &own.emplace_back(MakeDigests(kinds));
+            pieces.Feed(std::move(written), copied, size, Borrowed(*mine), [&group, i, mine] {
+                return CompareListed(group.lists, group.numbers[i].name, group.pieces[i], HexDigests(*mine));
+            });
+        }
+        if (status.ok() && !whole.empty()) {
+            status = written.OpenRead(output.temporaryPath());
+            if (status.ok()) {
+                ordered.Feed(std::move(written), copied, size, Borrowed(whole));
+            }
+        }
+        if (status.ok()) {
+            copied += size;
+            progress.Yield();
+        }
+    }
+    status = bar.Finish(status, copied);
+    if (status.ok() && !whole.empty()) {
+        status = CompareListed(group.lists, group.base, "the joined file " + group.base, HexDigests(whole));
+    }
+    return status;
 }
 
 }  // namespace
@@ -70,25 +151,16 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     if (!params.replaceExisting && io::Exists(params.outputPath)) {
         return Status::InvalidArgument("a file is already there: " + params.outputPath);
     }
-    for (std::size_t i = 0; i < group.pieces.size(); ++i) {
-        const Status status = CheckListed(group.lists, group.numbers[i].name, group.pieces[i]);
-        if (!status.ok()) {
-            return status;
-        }
-    }
-
     const int step = progress.Max() / static_cast<int>(group.pieces.size());
     io::AtomicFile output(params.outputPath);
     Status status = output.Open();
-    if (status.ok()) {
+    const bool checked = std::any_of(group.numbers.begin(), group.numbers.end(),
+                                     [&group](const NumberedSlot& slot) { return group.lists.Lists(slot.name); }) ||
+                         group.lists.Lists(group.base);
+    if (status.ok() && checked) {
+        status = CopyAndCheckNumbered(group, output, progress);
+    } else if (status.ok()) {
         status = CopyNumberedPieces(group, output.file(), step, progress);
-    }
-    // The bytes are checked as they were written, so they must be out of our buffers first.
-    if (status.ok() && group.lists.Lists(group.base)) {
-        status = output.file().Flush();
-        if (status.ok()) {
-            status = CheckJoined(group, output.temporaryPath());
-        }
     }
     if (status.ok()) {
         status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace

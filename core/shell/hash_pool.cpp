@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -67,7 +68,16 @@ HashPool::~HashPool() {
 
 std::size_t HashPool::Add(io::File file, std::string prefix, std::int64_t offset, std::int64_t length,
                           std::string expected, std::string name) {
-    Job job{0, std::move(file), std::move(prefix), offset, length, std::move(expected), std::move(name)};
+    return Queue(Job{0, std::move(file), std::move(prefix), offset, length, std::move(expected), std::move(name),
+                     true, {}, {}});
+}
+
+std::size_t HashPool::Feed(io::File file, std::int64_t offset, std::int64_t length, std::vector<Digest*> digests,
+                           std::function<Status()> check) {
+    return Queue(Job{0, std::move(file), {}, offset, length, {}, {}, false, std::move(digests), std::move(check)});
+}
+
+std::size_t HashPool::Queue(Job job) {
     std::unique_lock<std::mutex> lock(mutex_);
     job.number = results_.size();
     results_.emplace_back();
@@ -170,8 +180,14 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
     if (!result.status.ok()) {
         return result;
     }
-    Sha256 hash;
-    hash.Update(job.prefix.data(), job.prefix.size());
+    std::optional<Sha256> own;
+    std::vector<Digest*> feed = job.digests;
+    if (job.ownDigest) {
+        feed.push_back(&own.emplace());
+    }
+    for (Digest* digest : feed) {
+        digest->Update(job.prefix.data(), job.prefix.size());
+    }
     buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(std::max<std::int64_t>(left, 0),
                                                                    io::kCopyBufferSize)));
     while (left > 0) {
@@ -180,16 +196,60 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
         if (!result.status.ok()) {
             return result;
         }
-        hash.Update(buffer.data(), chunk);
+        for (Digest* digest : feed) {
+            digest->Update(buffer.data(), chunk);
+        }
         left -= static_cast<std::int64_t>(chunk);
         hashed_ += static_cast<std::int64_t>(chunk);
         changed_.notify_all();  // a waiting caller moves its bar
     }
-    result.digest = hash.HexDigest();
-    if (!job.expected.empty() && result.digest != job.expected) {
-        result.status = Status::Corruption("the piece is damaged (its checksum does not match): " + job.name);
+    if (own) {
+        result.digest = own->HexDigest();
+        if (!job.expected.empty() && result.digest != job.expected) {
+            result.status = Status::Corruption("the piece is damaged (its checksum does not match): " + job.name);
+        }
+    }
+    if (result.status.ok() && job.check) {
+        result.status = job.check();
     }
     return result;
+}
+
+bool CopyHashBar::Show(std::int64_t copied) {
+    std::int64_t done = copied;
+    for (const HashPool* pool : pools_) {
+        done += pool->HashedBytes();
+    }
+    const auto value = static_cast<int>(static_cast<std::int64_t>(progress_.Max()) * std::min(done, total_) / total_);
+    if (value > progress_.Value() && value < progress_.Max()) {
+        progress_.SetValue(value);
+        progress_.SetPercentText(PercentText(value, progress_.Max()));
+    }
+    return !progress_.StopRequested();
+}
+
+bool CopyHashBar::HashFailed() const {
+    return std::any_of(pools_.begin(), pools_.end(), [](const HashPool* pool) { return pool->Failed(); });
+}
+
+bool CopyHashBar::Copied(std::int64_t copied) { return !HashFailed() && Show(copied); }
+
+Status CopyHashBar::Finish(Status copy, std::int64_t copied) {
+    if (copy.cancelled() && !progress_.StopRequested() && HashFailed()) {
+        copy = Status::Ok();  // the failed hash is the reason, told below
+    }
+    // Every job runs to its end, so the failure told is the first piece's, not a job cut short.
+    for (HashPool* pool : pools_) {
+        if (copy.ok() && !pool->Wait([&](std::int64_t) { return Show(copied); })) {
+            copy = Status::Cancelled();
+        }
+    }
+    for (const HashPool* pool : pools_) {
+        if (copy.ok()) {
+            copy = pool->FirstFailure();
+        }
+    }
+    return copy;
 }
 
 }  // namespace brindle

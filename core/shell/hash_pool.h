@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -11,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "shell/digest.h"
 #include "shell/file_io.h"
+#include "shell/progress.h"
 #include "shell/status.h"
 
 namespace brindle {
@@ -32,6 +35,12 @@ public:
     // with Corruption naming `name`. Returns the job's number, counting from 0.
     std::size_t Add(io::File file, std::string prefix, std::int64_t offset, std::int64_t length,
                     std::string expected = {}, std::string name = {});
+    // Queues feeding `length` bytes of `file` from `offset` to each of `digests`, which the
+    // caller keeps until Wait; then `check`, when given, is the job's outcome. A pool of one
+    // thread runs its jobs in the order they were queued, so consecutive ranges can feed one
+    // digest of a whole file.
+    std::size_t Feed(io::File file, std::int64_t offset, std::int64_t length, std::vector<Digest*> digests,
+                     std::function<Status()> check = {});
     // Waits for every job queued so far.
     void Wait();
     // The same, calling `tick` with the bytes hashed so far every few dozen milliseconds, on
@@ -59,11 +68,15 @@ private:
         std::int64_t length = 0;
         std::string expected;
         std::string name;
+        bool ownDigest = true;  // SHA-256 of the range, kept as the job's digest
+        std::vector<Digest*> digests;
+        std::function<Status()> check;
     };
     struct Result {
         Status status;
         std::string digest;
     };
+    std::size_t Queue(Job job);
     void Work();
     Result Run(Job& job, std::vector<char>& buffer);
 
@@ -77,6 +90,28 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<std::int64_t> hashed_{0};  // file bytes, over every job
     std::vector<std::thread> threads_;
+};
+
+// One bar for a copy and the hashing queued behind it: the bytes copied plus the bytes the
+// pools hashed, over all there is to do, so it moves evenly whichever of the two runs ahead.
+// It is full only when the caller sets it so, once the result is in place.
+class CopyHashBar {
+public:
+    CopyHashBar(Progress& progress, std::int64_t totalBytes, std::vector<HashPool*> pools)
+        : progress_(progress), total_(std::max<std::int64_t>(totalBytes, 1)), pools_(std::move(pools)) {}
+    // The copy's tick: false once a hash has failed or the caller asked to stop.
+    bool Copied(std::int64_t copied);
+    // Once the copy is over: waits for the hashing with the bar moving, and returns the first
+    // failure, the copy's own unless a failed hash is what stopped it.
+    Status Finish(Status copy, std::int64_t copied);
+
+private:
+    bool Show(std::int64_t copied);
+    bool HashFailed() const;
+
+    Progress& progress_;
+    std::int64_t total_;
+    std::vector<HashPool*> pools_;
 };
 
 namespace io::testing {

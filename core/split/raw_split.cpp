@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "join/checksums.h"
 #include "join/numbered_group.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
+#include "shell/hash_pool.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 
@@ -17,13 +19,21 @@ Rejection TooSmall() {
     return {"The size you entered is too small.", "Size Invalid", MessageIcon::kError, FocusField::kSize};
 }
 
+// With `written`, it is opened on the piece as written before the move, so hashing it reads
+// the very file that took the piece's name.
 Status WriteRawPiece(io::File& source, const std::string& path, std::int64_t length, std::vector<char>& scratch,
-                     const io::CopyTick& tick) {
+                     const io::CopyTick& tick, io::File* written) {
     // The bytes are still in the source, so the disk is not waited for.
     io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
     Status status = piece.Open();
     if (status.ok()) {
         status = io::CopyRange(source, piece.file(), length, scratch, tick);
+    }
+    if (status.ok() && written != nullptr) {
+        status = piece.file().Flush();
+        if (status.ok()) {
+            status = written->OpenRead(piece.temporaryPath());
+        }
     }
     return status.ok() ? piece.Commit(io::AtomicFile::Move::kNoReplace) : status;
 }
@@ -112,22 +122,46 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
         return result;
     }
     const int step = progress.Max() / count;
+    // With checksums each piece is hashed on a worker while the next is written, and the one
+    // bar counts both; the checksum file is written last.
+    HashPool pool(params.checksums ? HashPool::DefaultThreads() : 0);
+    CopyHashBar bar(progress, 2 * length, {&pool});
     std::vector<char> scratch;
     std::int64_t left = length;
     for (int i = 1; i <= count && result.status.ok(); ++i) {
         const std::string path = JoinPath(params.destFolder, NumberedPieceName(params.base, i));
         const std::int64_t pieceLength = std::min(left, params.pieceSize);
-        const int before = progress.Value();
-        ByteMeter meter(progress, pieceLength, before + step);
-        result.status = WriteRawPiece(source, path, pieceLength, scratch,
-                                      [&meter](std::int64_t done) { return meter(done); });
+        const std::int64_t before = length - left;
+        const int value = progress.Value();
+        ByteMeter meter(progress, pieceLength, value + step);
+        io::File written;
+        result.status = WriteRawPiece(
+            source, path, pieceLength, scratch,
+            [&](std::int64_t done) { return params.checksums ? bar.Copied(before + done) : meter(done); },
+            params.checksums ? &written : nullptr);
         if (result.status.ok()) {
             result.pieces.push_back(path);
             left -= pieceLength;
+            if (params.checksums) {
+                pool.Add(std::move(written), {}, 0, pieceLength);
+            }
             progress.Yield();
-            progress.SetValue(before + step);
-            progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+            if (!params.checksums) {
+                progress.SetValue(value + step);
+                progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+            }
         }
+    }
+    if (params.checksums) {
+        result.status = bar.Finish(result.status, length - left);
+    }
+    if (result.status.ok() && params.checksums) {
+        std::vector<std::string> digests;
+        for (std::size_t i = 0; i < result.pieces.size(); ++i) {
+            digests.push_back(pool.digest(i));
+        }
+        result.checksumFile = ChecksumFilePath(params.destFolder, params.base);
+        result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), result.pieces, digests);
     }
     if (!result.status.ok()) {
         // Half a group would only mislead a later join.
@@ -135,6 +169,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
             (void)io::RemoveFile(piece);
         }
         result.pieces.clear();
+        result.checksumFile.clear();
         return result;
     }
     progress.SetValue(progress.Max());

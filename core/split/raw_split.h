@@ -25,13 +25,15 @@ struct RawSplitParams {
     std::string destFolder;
     std::string base;  // the pieces are base.001, base.002, ...
     std::int64_t pieceSize = 0;
+    bool checksums = false;  // also BASE.sha256 listing every piece, written last
 };
 
 // Writes the pieces, each exactly pieceSize bytes but the last. Refused before anything is
 // written when any numbered piece of `base` is already in the folder (an old group's extra
 // pieces would otherwise join onto the new one). Each piece is written beside its name and
 // moved there whole; on a failure every piece written is removed again. Progress moves by
-// Max / pieces after each piece and ends at Max and "100".
+// Max / pieces after each piece (with checksums, by the bytes written and hashed) and ends
+// at Max and "100".
 SplitResult SplitRaw(const RawSplitParams& params, Progress& progress);
 
 }  // namespace brindle

@@ -50,6 +50,11 @@ TEST(NumberedCommandsTest, SplitRawRebuildsWithCatAndJoinsBackChecked) {
     EXPECT_EQ(ReadFile(dir.File("joined")), bytes);
     const Outcome groups = Brindle({"groups", dir.path()});
     EXPECT_EQ(groups.out, "a b.iso.001\ta b.iso\t244.14 KB\t3 pieces\n");
+
+    // Pieces shorter than a header are listed too: nothing reads them as this program's pieces.
+    WriteFile(dir.File("tiny"), test::PatternBytes(300));
+    ASSERT_EQ(Brindle({"split", dir.File("tiny"), "--raw", "--pieces", "2", "--checksums"}).code, 0);
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && sha256sum --quiet -c tiny.sha256").c_str()), 0);
 }
 
 TEST(NumberedCommandsTest, SplitRawRefusesBeforeWritingAnything) {

@@ -120,6 +120,11 @@ TEST_P(EngineStopTest, PlainNumberedPiecesMoveTheBarAndStopLeavingNothing) {
     StoppingProgress splitStop(1);
     EXPECT_TRUE(SplitRaw(raw, splitStop).status.cancelled());
     EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"film.avi"});
+    RawSplitParams checkedRaw = raw;
+    checkedRaw.checksums = true;
+    StoppingProgress checkedSplitStop(2);
+    EXPECT_TRUE(SplitRaw(checkedRaw, checkedSplitStop).status.cancelled());
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"film.avi"});
 
     RecordingProgress split;
     ASSERT_TRUE(SplitRaw(raw, split).status.ok());
@@ -132,6 +137,19 @@ TEST_P(EngineStopTest, PlainNumberedPiecesMoveTheBarAndStopLeavingNothing) {
     RecordingProgress joined;
     ASSERT_TRUE(JoinNumberedPieces(join, joined).ok());
     ExpectMovesInsidePieces(joined);
+
+    // Checked behind the copy, it still stops leaving nothing, and its bar still moves.
+    std::filesystem::remove(dir.File("copy.avi"));
+    ASSERT_TRUE(WriteChecksumFile(dir.path(), "film.avi", {dir.File("film.avi.001"), dir.File("film.avi.002")}).ok());
+    StoppingProgress checkedStop(2);
+    EXPECT_TRUE(JoinNumberedPieces(join, checkedStop).cancelled());
+    EXPECT_FALSE(test::Exists(dir.File("copy.avi")));
+    EXPECT_EQ(test::SortedNames(dir.path()).size(), 4u);  // the source, two pieces, their list
+    RecordingProgress checked;
+    ASSERT_TRUE(JoinNumberedPieces(join, checked).ok());
+    EXPECT_TRUE(std::is_sorted(checked.values.begin(), checked.values.end()));
+    EXPECT_GE(std::count_if(checked.values.begin(), checked.values.end(), [](int x) { return x > 0 && x < 10000; }), 4);
+    EXPECT_EQ(checked.values.back(), 10000);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCopyRoads, EngineStopTest, ::testing::Bool(),
