@@ -8,7 +8,8 @@
 # busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR picks the scratch
 # folder (default: a new folder under /var/tmp); it needs about 14 GiB. BENCH_ONLY=checksums
 # times only what checksums cost (split --checksums, checked join, verify against
-# `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in the README.
+# `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in the README. BENCH_VERBOSE=1
+# prints every timed run, to see which rounds a busy machine disturbed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
@@ -39,6 +40,7 @@ timed() {
   last=${fields[0]}
   lastcpu=$(awk -v u="${fields[1]}" -v s="${fields[2]}" 'BEGIN { print u + s }')
   times[$name]="${times[$name]:-} $last"
+  [ -n "${BENCH_VERBOSE:-}" ] && echo "  $name $last s, cpu $lastcpu s"
   local mem=${fields[3]}
   [ "$mem" -gt "${peak[$name]:-0}" ] && peak[$name]=$mem
   return 0

@@ -4,7 +4,8 @@
 #   bench/numbered_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # Pairs alternate which command goes first, every timed run starts after a `sync`, and the
 # table shows medians of RUNS rounds (default 5) and of the per-round ratios. BENCH_DIR picks
-# the scratch folder (default: a new folder under /var/tmp); it needs about 6 GiB.
+# the scratch folder (default: a new folder under /var/tmp); it needs about 7 GiB.
+# BENCH_VERBOSE=1 prints every timed run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
@@ -34,6 +35,7 @@ timed() {
   last=${fields[0]}
   lastcpu=$(awk -v u="${fields[1]}" -v s="${fields[2]}" 'BEGIN { print u + s }')
   times[$name]="${times[$name]:-} $last"
+  [ -n "${BENCH_VERBOSE:-}" ] && echo "  $name $last s, cpu $lastcpu s"
   local mem=${fields[3]}
   [ "$mem" -gt "${peak[$name]:-0}" ] && peak[$name]=$mem
   return 0
@@ -60,7 +62,7 @@ mib() { awk -v k="${peak[$1]}" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 echo "Making 1 GiB of random bytes in $work ..."
 head -c 1073741824 /dev/urandom > "$work/source.bin"
-mkdir -p "$work/p" "$work/ps" "$work/pm" "$work/r" "$work/g"
+mkdir -p "$work/p" "$work/ps" "$work/pm" "$work/r" "$work/rc" "$work/g"
 "$brindle" split "$work/source.bin" --raw --size 100 --unit MB --dest "$work/p" >/dev/null
 cp "$work"/p/source.bin.* "$work/ps/" && cp "$work"/p/source.bin.* "$work/pm/"
 (cd "$work/ps" && for f in source.bin.*; do
@@ -85,6 +87,10 @@ for round in $(seq "$runs"); do
   pair split-raw "$round" rsplit "rm -f \"$w\"/r/*" \
                           "\"$brindle\" split \"$w/source.bin\" --raw --size 100 --unit MB --dest \"$w/r\"" \
                           gsplit "rm -f \"$w\"/g/*" "split -b 104857600 \"$w/source.bin\" \"$w/g/x\""
+  pair split-raw-sums "$round" rcsplit "rm -f \"$w\"/rc/*" \
+                          "\"$brindle\" split \"$w/source.bin\" --raw --size 100 --unit MB --dest \"$w/rc\" --checksums" \
+                          rsplit "rm -f \"$w\"/r/*" \
+                          "\"$brindle\" split \"$w/source.bin\" --raw --size 100 --unit MB --dest \"$w/r\""
 done
 for out in join joins joinm; do
   cmp -s "$work/source.bin" "$work/$out.bin" || { echo "$out OUTPUT DIFFERS"; exit 1; }
@@ -103,3 +109,4 @@ show "join vs cp of the source" join-cp njoin cp
 show "join checking .sfv vs join" join-sfv sjoin njoin
 show "join checking .sha256 vs join" join-sha mjoin njoin
 show "split --raw vs split -b 104857600" split-raw rsplit gsplit
+show "split --raw --checksums vs --raw" split-raw-sums rcsplit rsplit

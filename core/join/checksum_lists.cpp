@@ -177,23 +177,6 @@ Status FeedFile(const std::string& path, const std::vector<Digest*>& digests) {
     return status;
 }
 
-Status HashFileAll(const std::string& path, const std::vector<DigestKind>& kinds,
-                   std::map<DigestKind, std::string>* hexDigests) {
-    std::vector<std::unique_ptr<Digest>> owned;
-    std::vector<Digest*> digests;
-    for (const DigestKind kind : kinds) {
-        owned.push_back(std::make_unique<Digest>(kind));
-        digests.push_back(owned.back().get());
-    }
-    const Status status = FeedFile(path, digests);
-    if (status.ok()) {
-        for (Digest* digest : digests) {
-            (*hexDigests)[digest->kind()] = digest->HexDigest();
-        }
-    }
-    return status;
-}
-
 std::vector<DigestKind> KindsListed(const ChecksumLists& lists, const std::string& name) {
     std::vector<DigestKind> kinds;
     const auto [begin, end] = lists.entries.equal_range(name);
@@ -216,16 +199,6 @@ Status CompareListed(const ChecksumLists& lists, const std::string& name, const 
         }
     }
     return Status::Ok();
-}
-
-Status CheckListed(const ChecksumLists& lists, const std::string& name, const std::string& path) {
-    const std::vector<DigestKind> kinds = KindsListed(lists, name);
-    if (kinds.empty()) {
-        return Status::Ok();
-    }
-    std::map<DigestKind, std::string> computed;
-    const Status status = HashFileAll(path, kinds, &computed);
-    return status.ok() ? CompareListed(lists, name, path, computed) : status;
 }
 
 }  // namespace brindle

@@ -43,10 +43,6 @@ struct ChecksumLists {
 // *.sha256 in `folder`, keeping the files that list one of `names`.
 ChecksumLists ReadChecksumLists(const std::string& folder, const std::vector<std::string>& names);
 
-// The digests that `lists` expects of `name`, computed from one read of `path`; Ok when all
-// match or none is listed, Corruption naming the file and the list otherwise.
-Status CheckListed(const ChecksumLists& lists, const std::string& name, const std::string& path);
-
 // The kinds of digest `lists` expects of `name`, each once.
 std::vector<DigestKind> KindsListed(const ChecksumLists& lists, const std::string& name);
 
@@ -57,9 +53,5 @@ Status CompareListed(const ChecksumLists& lists, const std::string& name, const 
 
 // Feeds one whole file to every digest of `digests`, in one read.
 Status FeedFile(const std::string& path, const std::vector<Digest*>& digests);
-
-// Digest of each kind of `kinds` over one whole file, in one read.
-Status HashFileAll(const std::string& path, const std::vector<DigestKind>& kinds,
-                   std::map<DigestKind, std::string>* hexDigests);
 
 }  // namespace brindle
