@@ -79,7 +79,8 @@ Status CopyAndCheckNumbered(const NumberedGroup& group, io::AtomicFile& output, 
         const bool listed = !KindsListed(group.lists, group.numbers[i].name).empty();
         total += group.sizes[i] * (1 + (listed ? 1 : 0) + (whole.empty() ? 0 : 1));
     }
-    HashPool pieces;
+    // The digests of NAME run on one worker, range after range, and take longest: leave it a core.
+    HashPool pieces(whole.empty() ? HashPool::DefaultThreads() : std::max(1U, HashPool::DefaultThreads() - 1));
     HashPool ordered(whole.empty() ? 0 : 1);
     CopyHashBar bar(progress, total, {&pieces, &ordered});
     std::vector<char> scratch;
