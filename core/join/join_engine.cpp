@@ -121,6 +121,7 @@ Status CopyAndHashPieces(const std::vector<std::string>& pieces, const std::vect
         dataBytes += info.dataLength;
     }
     HashPool pool;
+    pool.ShareCoresWithCopy();
     CopyHashBar bar(progress, 2 * dataBytes, {&pool});
     std::vector<char> scratch;
     std::int64_t copied = 0;

@@ -82,6 +82,7 @@ Status CopyAndCheckNumbered(const NumberedGroup& group, io::AtomicFile& output, 
     // The digests of NAME run on one worker, range after range, and take longest: leave it a core.
     HashPool pieces(whole.empty() ? HashPool::DefaultThreads() : std::max(1U, HashPool::DefaultThreads() - 1));
     HashPool ordered(whole.empty() ? 0 : 1);
+    pieces.ShareCoresWithCopy();
     CopyHashBar bar(progress, total, {&pieces, &ordered});
     std::vector<char> scratch;
     std::int64_t copied = 0;

@@ -50,6 +50,18 @@ HashPool::HashPool(unsigned threads) {
             break;  // fewer workers, or none: Add then hashes on the caller's thread
         }
     }
+    LiftLimit();
+}
+
+void HashPool::ShareCoresWithCopy() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    limit_ = std::max<std::size_t>(threads_.size(), 2) - 1;
+}
+
+void HashPool::LiftLimit() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    limit_ = threads_.size();
+    changed_.notify_all();
 }
 
 HashPool::~HashPool() {
@@ -102,11 +114,13 @@ std::size_t HashPool::Queue(Job job) {
 }
 
 void HashPool::Wait() {
+    LiftLimit();
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return unfinished_ == 0; });
 }
 
 bool HashPool::Wait(const std::function<bool(std::int64_t hashed)>& tick) {
+    LiftLimit();
     std::unique_lock<std::mutex> lock(mutex_);
     std::int64_t seen = -1;
     while (unfinished_ != 0 || seen != hashed_.load()) {
@@ -145,12 +159,13 @@ void HashPool::Work() {
     std::vector<char> buffer;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+        changed_.wait(lock, [this] { return stopping_ || (!waiting_.empty() && running_ < limit_); });
         if (waiting_.empty()) {
             return;
         }
         Job job = std::move(waiting_.front());
         waiting_.pop_front();
+        ++running_;
         changed_.notify_all();  // room for one more
         lock.unlock();
         Result result = Run(job, buffer);
@@ -160,6 +175,7 @@ void HashPool::Work() {
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
         --unfinished_;
+        --running_;
         changed_.notify_all();
         lock.unlock();
         AfterHash(job.number, status);

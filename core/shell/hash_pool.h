@@ -41,6 +41,10 @@ public:
     // digest of a whole file.
     std::size_t Feed(io::File file, std::int64_t offset, std::int64_t length, std::vector<Digest*> digests,
                      std::function<Status()> check = {});
+    // Until Wait, runs one job fewer at a time than there are workers, so the copy the jobs
+    // follow keeps a core to itself instead of being slowed by them; Wait gives the backlog
+    // every worker.
+    void ShareCoresWithCopy();
     // Waits for every job queued so far.
     void Wait();
     // The same, calling `tick` with the bytes hashed so far every few dozen milliseconds, on
@@ -77,6 +81,7 @@ private:
         std::string digest;
     };
     std::size_t Queue(Job job);
+    void LiftLimit();
     void Work();
     Result Run(Job& job, std::vector<char>& buffer);
 
@@ -85,6 +90,8 @@ private:
     std::deque<Job> waiting_;
     std::deque<Result> results_;  // stable references while jobs are added
     std::size_t unfinished_ = 0;
+    std::size_t running_ = 0;
+    std::size_t limit_ = 0;  // jobs run at once
     bool failed_ = false;
     bool stopping_ = false;
     std::atomic<bool> stop_{false};

@@ -125,6 +125,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     // With checksums each piece is hashed on a worker while the next is written, and the one
     // bar counts both; the checksum file is written last.
     HashPool pool(params.checksums ? HashPool::DefaultThreads() : 0);
+    pool.ShareCoresWithCopy();
     CopyHashBar bar(progress, 2 * length, {&pool});
     std::vector<char> scratch;
     std::int64_t left = length;

@@ -257,6 +257,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     std::optional<HashPool> pool;
     if (params.checksums) {
         pool.emplace();
+        pool->ShareCoresWithCopy();
     }
     bool replacedEarlier = false;
     for (std::int64_t k = 1; k <= plan.pieceCount && !(pool && pool->Failed()); ++k) {
