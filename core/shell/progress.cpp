@@ -26,18 +26,4 @@ bool ByteMeter::operator()(std::int64_t done) {
     return !progress_.StopRequested();
 }
 
-void ProgressSpan::SetValue(int value) {
-    value_ = value;
-    const int max = Max();
-    const std::int64_t scaled =
-        max > 0 ? from_ + static_cast<std::int64_t>(to_ - from_) * value / max : from_;
-    outer_.SetValue(static_cast<int>(scaled));
-}
-
-void ProgressSpan::SetPercentText(const std::string& text) {
-    // The percentage is of the whole job, not of this part.
-    (void)text;
-    outer_.SetPercentText(PercentText(outer_.Value(), outer_.Max()));
-}
-
 }  // namespace brindle

@@ -38,23 +38,4 @@ private:
     int end_;
 };
 
-// A part of another bar: its own 0 to Max lands on `from` to `to` of `outer`, so a job of
-// several stages (hashing, then copying) moves one bar from start to end.
-class ProgressSpan final : public Progress {
-public:
-    ProgressSpan(Progress& outer, int from, int to) : outer_(outer), from_(from), to_(to) {}
-    int Max() const override { return outer_.Max(); }
-    int Value() const override { return value_; }
-    void SetValue(int value) override;
-    void SetPercentText(const std::string& text) override;
-    void Yield() override { outer_.Yield(); }
-    bool StopRequested() const override { return outer_.StopRequested(); }
-
-private:
-    Progress& outer_;
-    int from_;
-    int to_;
-    int value_ = 0;
-};
-
 }  // namespace brindle

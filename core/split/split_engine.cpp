@@ -143,7 +143,7 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
 // With `hashing`, the piece as written is hashed on a worker while the next one is copied; the
 // descriptor opened before the move reads the very file that took the piece's name.
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
-                  std::int64_t dataLength, std::vector<char>& scratch, ByteMeter& meter,
+                  std::int64_t dataLength, std::vector<char>& scratch, const io::CopyTick& tick,
                   bool* replaced, HashPool* hashing) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
@@ -154,8 +154,7 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
         status = piece.file().WriteAll(bytes.data(), bytes.size());
     }
     if (status.ok()) {
-        status = io::CopyRange(source, piece.file(), dataLength, scratch,
-                               [&meter](std::int64_t done) { return meter(done); });
+        status = io::CopyRange(source, piece.file(), dataLength, scratch, tick);
     }
     if (status.ok()) {
         *replaced = *replaced || io::Exists(path);
@@ -248,60 +247,65 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     SetSplitDate(header, params.splitDate);
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
 
-    // With checksums, hashing the pieces reads as many bytes again as writing them did.
-    const int half = params.checksums ? progress.Max() / 2 : progress.Max();
-    ProgressSpan writing(progress, 0, half);
-    ProgressSpan hashing(progress, half, progress.Max());
-    Progress& bar = params.checksums ? static_cast<Progress&>(writing) : progress;
+    // With checksums each piece file is hashed on a worker while the next is written, and the
+    // one bar counts the bytes written and the bytes hashed together.
     std::vector<char> scratch;
     std::optional<HashPool> pool;
+    std::optional<CopyHashBar> both;
     if (params.checksums) {
         pool.emplace();
         pool->ShareCoresWithCopy();
+        both.emplace(progress, 2 * (length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount),
+                     std::vector<HashPool*>{&*pool});
     }
     bool replacedEarlier = false;
-    for (std::int64_t k = 1; k <= plan.pieceCount && !(pool && pool->Failed()); ++k) {
+    std::int64_t written = 0;  // piece file bytes, headers included
+    for (std::int64_t k = 1; k <= plan.pieceCount && result.status.ok(); ++k) {
         const bool full = k <= plan.fullPieces;
+        const std::int64_t dataLength = full ? params.pieceSize : remainder;
         const std::string path =
             JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
         header.PieceIndex = static_cast<std::int32_t>(k);
         // Inside a piece the bar creeps towards the value it takes at the piece's end; the
         // short last piece moves it towards the end of the job.
-        const int before = bar.Value();
+        const int before = progress.Value();
         const int after = full ? static_cast<int>(static_cast<float>(before) + static_cast<float>(*step))
-                               : bar.Max();
-        ByteMeter meter(bar, full ? params.pieceSize : remainder, after);
-        result.status = bar.StopRequested()
+                               : progress.Max();
+        ByteMeter meter(progress, dataLength, after);
+        const io::CopyTick tick = [&](std::int64_t done) {
+            return both ? both->Copied(written + static_cast<std::int64_t>(kHeaderSize) + done) : meter(done);
+        };
+        result.status = progress.StopRequested()
                             ? Status::Cancelled()
-                            : WritePiece(source, path, header, full ? params.pieceSize : remainder,
-                                         scratch, meter, &replacedEarlier, pool ? &*pool : nullptr);
-        if (result.status.cancelled()) {
-            return Stopped(std::move(result), replacedEarlier);
-        }
+                            : WritePiece(source, path, header, dataLength, scratch, tick, &replacedEarlier,
+                                         pool ? &*pool : nullptr);
         if (!result.status.ok()) {
-            return result;
+            break;
         }
         result.pieces.push_back(path);
-        if (full) {
-            bar.SetValue(after);
-            bar.SetPercentText(PercentText(bar.Value(), bar.Max()));
-            bar.Yield();
+        written += static_cast<std::int64_t>(kHeaderSize) + dataLength;
+        if (full && !both) {
+            progress.SetValue(after);
+            progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
         }
+        if (full || both) {
+            progress.Yield();
+        }
+    }
+    if (both) {
+        // A hash that failed and so stopped the writing is told as itself.
+        result.status = both->Finish(result.status, written);
+    }
+    if (result.status.cancelled()) {
+        return Stopped(std::move(result), replacedEarlier);
+    }
+    if (!result.status.ok()) {
+        return result;
     }
     result.status = source.Close();
     std::vector<std::string> digests;
-    if (pool) {
-        // What is left to hash once the last piece is written takes the rest of the bar.
-        ByteMeter meter(hashing, length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount, hashing.Max());
-        if (!pool->Wait([&meter](std::int64_t done) { return meter(done); })) {
-            return Stopped(std::move(result), replacedEarlier);
-        }
-        if (const Status failure = pool->FirstFailure(); !failure.ok()) {
-            result.status = failure;
-        }
-        for (std::size_t i = 0; i < result.pieces.size(); ++i) {
-            digests.push_back(pool->digest(i));
-        }
+    for (std::size_t i = 0; pool && i < result.pieces.size(); ++i) {
+        digests.push_back(pool->digest(i));
     }
     for (const std::string& leftover : plan.leftovers) {
         if (result.status.ok()) {

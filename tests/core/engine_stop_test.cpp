@@ -67,6 +67,16 @@ void ExpectMovesInsidePieces(const RecordingProgress& progress) {
     EXPECT_EQ(progress.percents.back(), "100");
 }
 
+// Writing and the hashing behind it share one bar: it moves all along and is full only once
+// the result is in place.
+void ExpectOneBarForCopyAndHash(const RecordingProgress& progress) {
+    const std::vector<int>& v = progress.values;
+    EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+    EXPECT_GE(std::count_if(v.begin(), v.end(), [](int x) { return x > 0 && x < 10000; }), 4);
+    EXPECT_EQ(std::count(v.begin(), v.end(), 10000), 1);
+    EXPECT_EQ(v.back(), 10000);
+}
+
 TEST_P(EngineStopTest, ProgressMovesInsideEachPieceOfASplitAndAJoin) {
     RecordingProgress split;
     ASSERT_TRUE(SplitFile(Split(), split).status.ok());
@@ -75,17 +85,16 @@ TEST_P(EngineStopTest, ProgressMovesInsideEachPieceOfASplitAndAJoin) {
     ASSERT_TRUE(JoinPieces(Join(), join).ok());
     ExpectMovesInsidePieces(join);
 
-    // Hashing what was written, behind the copy, is part of the work: one bar for both, moving
-    // all along and full only once the output is in place.
-    ASSERT_TRUE(WriteChecksumFile(dir.path(), "film", Join().pieces).ok());
+    // With checksums, for both.
+    SplitParams checkedSplit = Split();
+    checkedSplit.checksums = true;
+    RecordingProgress hashedSplit;
+    ASSERT_TRUE(SplitFile(checkedSplit, hashedSplit).status.ok());
+    ExpectOneBarForCopyAndHash(hashedSplit);
     std::filesystem::remove(dir.File("copy.avi"));
     RecordingProgress checked;
     ASSERT_TRUE(JoinPieces(Join(), checked).ok());
-    const std::vector<int>& v = checked.values;
-    EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
-    EXPECT_GE(std::count_if(v.begin(), v.end(), [](int x) { return x > 0 && x < 10000; }), 4);
-    EXPECT_EQ(std::count(v.begin(), v.end(), 10000), 1);
-    EXPECT_EQ(v.back(), 10000);
+    ExpectOneBarForCopyAndHash(checked);
 }
 
 TEST_P(EngineStopTest, AStoppedSplitOrJoinLeavesNothingOfItsOwn) {
@@ -93,6 +102,11 @@ TEST_P(EngineStopTest, AStoppedSplitOrJoinLeavesNothingOfItsOwn) {
     const SplitResult stopped = SplitFile(Split(), splitStop);
     EXPECT_TRUE(stopped.status.cancelled()) << stopped.status.message();
     EXPECT_TRUE(stopped.status.message().empty());
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"film.avi"});
+    SplitParams checkedSplit = Split();
+    checkedSplit.checksums = true;
+    StoppingProgress checkedStop(3);
+    EXPECT_TRUE(SplitFile(checkedSplit, checkedStop).status.cancelled());
     EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"film.avi"});
 
     // A stopped re-split takes back its own pieces; the earlier piece it already replaced
@@ -147,9 +161,7 @@ TEST_P(EngineStopTest, PlainNumberedPiecesMoveTheBarAndStopLeavingNothing) {
     EXPECT_EQ(test::SortedNames(dir.path()).size(), 4u);  // the source, two pieces, their list
     RecordingProgress checked;
     ASSERT_TRUE(JoinNumberedPieces(join, checked).ok());
-    EXPECT_TRUE(std::is_sorted(checked.values.begin(), checked.values.end()));
-    EXPECT_GE(std::count_if(checked.values.begin(), checked.values.end(), [](int x) { return x > 0 && x < 10000; }), 4);
-    EXPECT_EQ(checked.values.back(), 10000);
+    ExpectOneBarForCopyAndHash(checked);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCopyRoads, EngineStopTest, ::testing::Bool(),
