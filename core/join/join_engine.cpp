@@ -86,71 +86,56 @@ Status ReopenChecked(io::File& file, const std::string& path, const PieceInfo& c
     return status;
 }
 
+// Copies the pieces into the output. With a checksum list, what was written is hashed behind
+// the copy: once a piece is in the output, a worker hashes its checked header and its range
+// read back from the output while the next piece is copied, so a piece changed during the
+// copy is caught before the output takes its place; a mismatch stops the copy.
 Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
-                  io::File& output, int step, Progress& progress) {
-    std::vector<char> scratch;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        io::File file;
-        Status status = ReopenChecked(file, pieces[i], infos[i]);
-        if (!status.ok()) {
-            return status;
+                  io::AtomicFile& output, const ChecksumList* list, int step, Progress& progress) {
+    std::optional<HashPool> pool;
+    std::optional<CopyHashBar> both;
+    if (list != nullptr) {
+        std::int64_t dataBytes = 0;
+        for (const PieceInfo& info : infos) {
+            dataBytes += info.dataLength;
         }
-        const int before = progress.Value();
-        ByteMeter meter(progress, infos[i].dataLength, before + step);
-        status = io::CopyRange(file, output, infos[i].dataLength, scratch,
-                               [&meter](std::int64_t done) { return meter(done); });
-        if (!status.ok()) {
-            return status;
-        }
-        (void)file.Close();
-        progress.Yield();
-        progress.SetValue(before + step);
-        progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+        pool.emplace();
+        pool->ShareCoresWithCopy();
+        both.emplace(progress, 2 * dataBytes, std::vector<HashPool*>{&*pool});
     }
-    return Status::Ok();
-}
-
-// Copies like CopyPieces, and hashes what was written behind the copy: once a piece is in
-// the output, a worker hashes its checked header and its range read back from the output
-// against the checksum file, while the next piece is copied. A piece changed while it was
-// copied is caught before the output takes its place, and a mismatch stops the copy.
-Status CopyAndHashPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
-                         io::AtomicFile& output, const ChecksumList& list, Progress& progress) {
-    std::int64_t dataBytes = 0;
-    for (const PieceInfo& info : infos) {
-        dataBytes += info.dataLength;
-    }
-    HashPool pool;
-    pool.ShareCoresWithCopy();
-    CopyHashBar bar(progress, 2 * dataBytes, {&pool});
     std::vector<char> scratch;
     std::int64_t copied = 0;
     Status status;
     for (std::size_t i = 0; status.ok() && i < pieces.size(); ++i) {
+        const std::int64_t length = infos[i].dataLength;
+        const int before = progress.Value();
+        ByteMeter meter(progress, length, before + step);
         io::File file;
         status = ReopenChecked(file, pieces[i], infos[i]);
         if (status.ok()) {
-            status = io::CopyRange(file, output.file(), infos[i].dataLength, scratch, [&](std::int64_t done) {
-                return bar.Copied(copied + done);
+            status = io::CopyRange(file, output.file(), length, scratch, [&](std::int64_t done) {
+                return both ? both->Copied(copied + done) : meter(done);
             });
         }
         (void)file.Close();
         io::File written;
-        if (status.ok()) {
-            status = output.file().Flush();
+        if (status.ok() && pool) {
+            status = output.OpenWritten(&written);
         }
-        if (status.ok()) {
-            status = written.OpenRead(output.temporaryPath());
-        }
-        if (status.ok()) {
+        if (status.ok() && pool) {
             const std::string header(infos[i].bytes.begin(), infos[i].bytes.end());
-            pool.Add(std::move(written), header, copied, infos[i].dataLength, list.at(GetFileName(pieces[i])),
-                     pieces[i]);
-            copied += infos[i].dataLength;
+            pool->Add(std::move(written), header, copied, length, list->at(GetFileName(pieces[i])), pieces[i]);
+        }
+        if (status.ok()) {
+            copied += length;
             progress.Yield();
+            if (!both) {
+                progress.SetValue(before + step);
+                progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+            }
         }
     }
-    return bar.Finish(status, copied);
+    return both ? both->Finish(status, copied) : status;
 }
 
 }  // namespace
@@ -198,10 +183,9 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
 
     io::AtomicFile output(params.outputPath);
     status = output.Open();
-    if (status.ok() && checksums.used) {
-        status = CopyAndHashPieces(params.pieces, infos, output, checksums.list, progress);
-    } else if (status.ok()) {
-        status = CopyPieces(params.pieces, infos, output.file(), static_cast<int>(step), progress);
+    if (status.ok()) {
+        status = CopyPieces(params.pieces, infos, output, checksums.used ? &checksums.list : nullptr,
+                            static_cast<int>(step), progress);
     }
     if (status.ok() && progress.StopRequested()) {
         status = Status::Cancelled();  // asked in the last moment: still nothing published

@@ -4,6 +4,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
@@ -12,36 +13,6 @@
 
 namespace brindle {
 namespace {
-
-Status CopyNumberedPieces(const NumberedGroup& group, io::File& output, int step, Progress& progress) {
-    std::vector<char> scratch;
-    for (std::size_t i = 0; i < group.pieces.size(); ++i) {
-        io::File piece;
-        Status status = piece.OpenRead(group.pieces[i]);
-        std::int64_t size = 0;
-        if (status.ok()) {
-            status = piece.Size(&size);
-        }
-        // Join only what was checked: a piece still being downloaded may have grown.
-        if (status.ok() && size != group.sizes[i]) {
-            status = Status::Corruption("the piece changed during the join: " + group.pieces[i]);
-        }
-        const int before = progress.Value();
-        if (status.ok()) {
-            ByteMeter meter(progress, size, before + step);
-            status = io::CopyRange(piece, output, size, scratch,
-                                   [&meter](std::int64_t done) { return meter(done); });
-        }
-        if (!status.ok()) {
-            return status;
-        }
-        (void)piece.Close();
-        progress.Yield();
-        progress.SetValue(before + step);
-        progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
-    }
-    return Status::Ok();
-}
 
 std::vector<std::unique_ptr<Digest>> MakeDigests(const std::vector<DigestKind>& kinds) {
     std::vector<std::unique_ptr<Digest>> digests;
@@ -67,49 +38,59 @@ std::map<DigestKind, std::string> HexDigests(const std::vector<std::unique_ptr<D
     return computed;
 }
 
-// Copies like CopyNumberedPieces, and checks what was written behind the copy: once a piece
-// is in the output, workers hash its range read back from the output against every list
-// that names the piece, side by side, and one more worker feeds the ranges in order to the
-// digests of NAME that lists expect. A mismatch stops the copy; nothing is published.
-Status CopyAndCheckNumbered(const NumberedGroup& group, io::AtomicFile& output, Progress& progress) {
+// Copies the pieces into the output. Where checksum lists name them, what was written is
+// checked behind the copy: once a piece is in the output, workers hash its range read back
+// from the output against every list that names the piece, side by side, and one more worker
+// feeds the ranges in order to the digests of NAME that lists expect. A mismatch stops the
+// copy; nothing is published.
+Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, int step, Progress& progress) {
     const std::vector<std::unique_ptr<Digest>> whole = MakeDigests(KindsListed(group.lists, group.base));
     std::deque<std::vector<std::unique_ptr<Digest>>> own;  // each listed piece's, until the hashing ends
-    std::int64_t total = 0;
+    std::int64_t copyBytes = 0;
+    std::int64_t hashBytes = 0;
     for (std::size_t i = 0; i < group.pieces.size(); ++i) {
-        const bool listed = !KindsListed(group.lists, group.numbers[i].name).empty();
-        total += group.sizes[i] * (1 + (listed ? 1 : 0) + (whole.empty() ? 0 : 1));
+        const bool listed = group.lists.Lists(group.numbers[i].name);
+        copyBytes += group.sizes[i];
+        hashBytes += group.sizes[i] * ((listed ? 1 : 0) + (whole.empty() ? 0 : 1));
     }
     // The digests of NAME run on one worker, range after range, and take longest: leave it a core.
-    HashPool pieces(whole.empty() ? HashPool::DefaultThreads() : std::max(1U, HashPool::DefaultThreads() - 1));
+    const unsigned cores = HashPool::DefaultThreads();
+    const unsigned sideBySide = whole.empty() ? cores : std::max(1U, cores - 1);
+    HashPool pieces(hashBytes > 0 ? sideBySide : 0);
     HashPool ordered(whole.empty() ? 0 : 1);
     pieces.ShareCoresWithCopy();
-    CopyHashBar bar(progress, total, {&pieces, &ordered});
+    std::optional<CopyHashBar> both;
+    if (hashBytes > 0) {
+        both.emplace(progress, copyBytes + hashBytes, std::vector<HashPool*>{&pieces, &ordered});
+    }
     std::vector<char> scratch;
     std::int64_t copied = 0;
     Status status;
     for (std::size_t i = 0; status.ok() && i < group.pieces.size(); ++i) {
         const std::string& path = group.pieces[i];
+        const std::int64_t size = group.sizes[i];
+        const int before = progress.Value();
+        ByteMeter meter(progress, size, before + step);
         io::File piece;
         status = piece.OpenRead(path);
-        std::int64_t size = 0;
+        std::int64_t now = 0;
         if (status.ok()) {
-            status = piece.Size(&size);
+            status = piece.Size(&now);
         }
-        if (status.ok() && size != group.sizes[i]) {
+        // Join only what was checked: a piece still being downloaded may have grown.
+        if (status.ok() && now != size) {
             status = Status::Corruption("the piece changed during the join: " + path);
         }
         if (status.ok()) {
-            status = io::CopyRange(piece, output.file(), size, scratch,
-                                   [&](std::int64_t done) { return bar.Copied(copied + done); });
+            status = io::CopyRange(piece, output.file(), size, scratch, [&](std::int64_t done) {
+                return both ? both->Copied(copied + done) : meter(done);
+            });
         }
         (void)piece.Close();
-        if (status.ok()) {
-            status = output.file().Flush();
-        }
         const std::vector<DigestKind> kinds = KindsListed(group.lists, group.numbers[i].name);
         io::File written;
         if (status.ok() && !kinds.empty()) {
-            status = written.OpenRead(output.temporaryPath());
+            status = output.OpenWritten(&written);
         }
         if (status.ok() && !kinds.empty()) {
             const auto* mine = &own.emplace_back(MakeDigests(kinds));
@@ -118,7 +99,7 @@ Status CopyAndCheckNumbered(const NumberedGroup& group, io::AtomicFile& output, 
             });
         }
         if (status.ok() && !whole.empty()) {
-            status = written.OpenRead(output.temporaryPath());
+            status = output.OpenWritten(&written);
             if (status.ok()) {
                 ordered.Feed(std::move(written), copied, size, Borrowed(whole));
             }
@@ -126,9 +107,15 @@ Status CopyAndCheckNumbered(const NumberedGroup& group, io::AtomicFile& output, 
         if (status.ok()) {
             copied += size;
             progress.Yield();
+            if (!both) {
+                progress.SetValue(before + step);
+                progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+            }
         }
     }
-    status = bar.Finish(status, copied);
+    if (both) {
+        status = both->Finish(status, copied);
+    }
     if (status.ok() && !whole.empty()) {
         status = CompareListed(group.lists, group.base, "the joined file " + group.base, HexDigests(whole));
     }
@@ -156,13 +143,8 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     const int step = progress.Max() / static_cast<int>(group.pieces.size());
     io::AtomicFile output(params.outputPath);
     Status status = output.Open();
-    const bool checked = std::any_of(group.numbers.begin(), group.numbers.end(),
-                                     [&group](const NumberedSlot& slot) { return group.lists.Lists(slot.name); }) ||
-                         group.lists.Lists(group.base);
-    if (status.ok() && checked) {
-        status = CopyAndCheckNumbered(group, output, progress);
-    } else if (status.ok()) {
-        status = CopyNumberedPieces(group, output.file(), step, progress);
+    if (status.ok()) {
+        status = CopyNumberedPieces(group, output, step, progress);
     }
     if (status.ok()) {
         status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace
@@ -192,12 +174,8 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         full = std::max(full, numbers[i].size);
     }
     // The joined bytes are hashed from the pieces in order, in the same reads as the pieces.
-    std::vector<std::unique_ptr<Digest>> joined;
-    if (allThere) {
-        for (const DigestKind kind : KindsListed(group.lists, base)) {
-            joined.push_back(std::make_unique<Digest>(kind));
-        }
-    }
+    const std::vector<std::unique_ptr<Digest>> joined =
+        MakeDigests(allThere ? KindsListed(group.lists, base) : std::vector<DigestKind>{});
     bool joinedReadable = allThere;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         const NumberedSlot& slot = numbers[i];
@@ -213,24 +191,15 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
             line = {slot.name, slot.size == 0 ? "empty" : "longer than the others", {}, true};
         }
         if (slot.present && slot.regular) {
-            std::vector<std::unique_ptr<Digest>> own;
-            std::vector<Digest*> feed;
-            for (const DigestKind kind : KindsListed(group.lists, slot.name)) {
-                own.push_back(std::make_unique<Digest>(kind));
-                feed.push_back(own.back().get());
-            }
-            for (auto& digest : joined) {
-                feed.push_back(digest.get());
-            }
+            const std::vector<std::unique_ptr<Digest>> own = MakeDigests(KindsListed(group.lists, slot.name));
+            std::vector<Digest*> feed = Borrowed(own);
+            const std::vector<Digest*> alsoJoined = Borrowed(joined);
+            feed.insert(feed.end(), alsoJoined.begin(), alsoJoined.end());
             if (!feed.empty()) {
                 const std::string path = JoinPath(folder, slot.name);
                 Status status = FeedFile(path, feed);
-                std::map<DigestKind, std::string> computed;
-                for (auto& digest : own) {
-                    computed[digest->kind()] = digest->HexDigest();
-                }
                 if (status.ok()) {
-                    status = CompareListed(group.lists, slot.name, path, computed);
+                    status = CompareListed(group.lists, slot.name, path, HexDigests(own));
                 } else {
                     joinedReadable = false;
                 }
@@ -246,10 +215,7 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     }
     if (group.lists.Lists(base)) {
         NumberedCheckLine line{base + " (joined)", "ok", {}, false};
-        std::map<DigestKind, std::string> computed;
-        for (auto& digest : joined) {
-            computed[digest->kind()] = digest->HexDigest();
-        }
+        const std::map<DigestKind, std::string> computed = HexDigests(joined);
         if (!joinedReadable) {
             line.verdict = "not checked";
             line.reason = "the pieces are not all there";

@@ -17,6 +17,11 @@ Status AtomicFile::Open() {
     return file_.CreateTempBeside(target_, &temporary_);
 }
 
+Status AtomicFile::OpenWritten(File* reader) {
+    const Status status = file_.Flush();
+    return status.ok() ? reader->OpenRead(temporary_) : status;
+}
+
 Status AtomicFile::Commit(Move move) {
     Status status;
     // A new name has nothing to lose, so it does not wait for the disk.

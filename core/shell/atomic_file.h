@@ -27,7 +27,9 @@ public:
     // Creates the temporary.
     Status Open();
     File& file() { return file_; }
-    const std::string& temporaryPath() const { return temporary_; }
+    // Hands what was written so far to the system and opens `reader` on the temporary, so
+    // the bytes can be read back (hashed) while more are written, and after the move.
+    Status OpenWritten(File* reader);
 
     // Closes the temporary and moves it onto the target: replacing what is there, or only
     // if nothing is. On failure the temporary is gone and the target as it was.

@@ -30,10 +30,7 @@ Status WriteRawPiece(io::File& source, const std::string& path, std::int64_t len
         status = io::CopyRange(source, piece.file(), length, scratch, tick);
     }
     if (status.ok() && written != nullptr) {
-        status = piece.file().Flush();
-        if (status.ok()) {
-            status = written->OpenRead(piece.temporaryPath());
-        }
+        status = piece.OpenWritten(written);
     }
     return status.ok() ? piece.Commit(io::AtomicFile::Move::kNoReplace) : status;
 }

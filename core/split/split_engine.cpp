@@ -161,10 +161,7 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     }
     io::File written;
     if (status.ok() && hashing != nullptr) {
-        status = piece.file().Flush();
-        if (status.ok()) {
-            status = written.OpenRead(piece.temporaryPath());
-        }
+        status = piece.OpenWritten(&written);
     }
     if (status.ok()) {
         status = piece.Commit(io::AtomicFile::Move::kReplace);
