@@ -44,6 +44,7 @@ namespace brindle::app {
 namespace {
 
 using test::CloseAllWindows;
+using test::QuietProgress;
 
 QPalette DarkPalette() {
     // Colours of a common dark desktop style; the rest as Qt derives them.
@@ -182,12 +183,7 @@ private slots:
             QFile file(home_.filePath(QLatin1String(name)));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0123456789") == 10);
         }
-        struct : Progress {
-            int value = 0;
-            int Max() const override { return 10000; }
-            int Value() const override { return value; }
-            void SetValue(int v) override { value = v; }
-        } progress;
+        QuietProgress progress;
         const std::string home = home_.path().toStdString();
         QVERIFY(SplitFile({home + "/b.txt", home, "b", 5, "qmf", "03/04/2025", 7}, progress).status.ok());
         piece_ = home_.filePath(QStringLiteral("b(1).qmf"));

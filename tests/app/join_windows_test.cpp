@@ -29,14 +29,8 @@ namespace {
 
 using test::CloseAllWindows;
 using test::OpenWindows;
+using test::QuietProgress;
 using test::RecordingPrompter;
-
-struct QuietProgress final : Progress {
-    int value = 0;
-    int Max() const override { return 10000; }
-    int Value() const override { return value; }
-    void SetValue(int v) override { value = v; }
-};
 
 QByteArray Bytes(int n, int seed) {
     QByteArray bytes(n, '\0');

@@ -28,6 +28,7 @@ namespace {
 
 using test::CloseAllWindows;
 using test::OpenWindows;
+using test::QuietProgress;
 using test::RecordingPrompter;
 constexpr int kJobWait = 30000;
 
@@ -96,12 +97,7 @@ void ComparePiecesWithEngine(const QString& folder, const QString& group, const 
     params.destFolder = engineDir.path().toStdString();
     params.groupName = group.toStdString();
     params.pieceSize = pieceSize;
-    struct : Progress {
-        int value = 0;
-        int Max() const override { return 10000; }
-        int Value() const override { return value; }
-        void SetValue(int v) override { value = v; }
-    } progress;
+    QuietProgress progress;
     QVERIFY(SplitFile(params, progress).status.ok());
     QCOMPARE(QDir(folder).entryList({group + QStringLiteral("(*")}, QDir::Files).size(), count);
     QCOMPARE(QDir(engineDir.path()).entryList(QDir::Files).size(), count);
@@ -338,12 +334,7 @@ private slots:
         other.destFolder = folder.toStdString();
         other.groupName = "film";
         other.pieceSize = 1000;
-        struct : Progress {
-            int value = 0;
-            int Max() const override { return 10000; }
-            int Value() const override { return value; }
-            void SetValue(int v) override { value = v; }
-        } progress;
+        QuietProgress progress;
         QVERIFY(SplitFile(other, progress).status.ok());
         const QByteArray firstPiece = Read(dir.filePath("film(1).qmf"));
         SplitState& state = SharedSplitState();

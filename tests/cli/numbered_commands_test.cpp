@@ -1,32 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 
-#include "cli.h"
+#include "support/run_brindle.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
 namespace {
 
+using test::Brindle;
+using test::Outcome;
 using test::ReadFile;
 using test::SortedNames;
 using test::TempDir;
 using test::WriteFile;
-
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Outcome Brindle(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    cli::Console console{out, err, false};
-    const int code = cli::Run(args, console);
-    return {code, out.str(), err.str()};
-}
 
 TEST(NumberedCommandsTest, SplitRawRebuildsWithCatAndJoinsBackChecked) {
     TempDir dir;

@@ -9,34 +9,21 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
-#include "cli.h"
 #include "shell/command_line.h"
 #include "split/piece_format.h"
+#include "support/run_brindle.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
 namespace {
 
+using test::Brindle;
+using test::Outcome;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Outcome Brindle(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    cli::Console console{out, err, false};
-    const int code = cli::Run(args, console);
-    return {code, out.str(), err.str()};
-}
 
 class PieceCommandsTest : public ::testing::Test {
 protected:

@@ -10,8 +10,17 @@
 #include <QWidget>
 
 #include "shell/chrome_window.h"
+#include "shell/progress.h"
 
 namespace brindle::app::test {
+
+// A bar nobody watches, for the engine calls that set a test up.
+struct QuietProgress final : Progress {
+    int value = 0;
+    int Max() const override { return 10000; }
+    int Value() const override { return value; }
+    void SetValue(int v) override { value = v; }
+};
 
 // The program's windows that are open now; deferred deletions are run first.
 inline QList<QWidget*> OpenWindows() {
