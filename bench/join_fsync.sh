@@ -6,12 +6,8 @@
 #   bench/join_fsync.sh [BUILD_DIR]   SIZE_MB (default 512), PAIRS (default 7), BENCH_DIR
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-release}
-if [ ! -x "$build/cli/brindle" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" --target brindle
-fi
-brindle=$build/cli/brindle
+source "$root/bench/lib.sh"
+use_brindle "${1:-}"
 work=${BENCH_DIR:-$(mktemp -d /var/tmp/brindle-fsync.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
@@ -32,7 +28,7 @@ run() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-new_times=() replace_times=() ratios=()
+new_times=() replace_times=() pair_ratios=()
 for ((i = 0; i < pairs; i++)); do
   if ((i % 2 == 0)); then
     n=$(run new); r=$(run replace)
@@ -40,10 +36,10 @@ for ((i = 0; i < pairs; i++)); do
     r=$(run replace); n=$(run new)
   fi
   new_times+=("$n") replace_times+=("$r")
-  ratios+=("$(awk -v r="$r" -v n="$n" 'BEGIN { printf "%.2f", (n > 0 ? r / n : 0) }')")
+  pair_ratios+=("$(awk -v r="$r" -v n="$n" 'BEGIN { printf "%.2f", (n > 0 ? r / n : 0) }')")
   echo "pair $((i + 1)): new ${n}s, replace ${r}s"
 done
 echo "join of ${size_mb} MiB, ${pairs} pairs:"
 echo "  into a new name:         median $(printf '%s\n' "${new_times[@]}" | median)s"
 echo "  replacing a file (sync): median $(printf '%s\n' "${replace_times[@]}" | median)s"
-echo "  replace / new:           median $(printf '%s\n' "${ratios[@]}" | median)"
+echo "  replace / new:           median $(printf '%s\n' "${pair_ratios[@]}" | median)"

@@ -3,62 +3,17 @@
 # of the source, what an .sfv or .sha256 beside them costs, and split --raw against GNU split.
 #   bench/numbered_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # Pairs alternate which command goes first, every timed run starts after a `sync`, and the
-# table shows medians of RUNS rounds (default 5) and of the per-round ratios. BENCH_DIR picks
+# table shows medians of RUNS rounds (default 9) and of the per-round ratios. BENCH_DIR picks
 # the scratch folder (default: a new folder under /var/tmp); it needs about 7 GiB.
 # BENCH_VERBOSE=1 prints every timed run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-release}
-if [ ! -x "$build/cli/brindle" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" --target brindle
-fi
-brindle=$build/cli/brindle
+source "$root/bench/lib.sh"
+use_brindle "${1:-}"
 work=${BENCH_DIR:-$(mktemp -d /var/tmp/brindle-bench.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 runs=${RUNS:-9}
-declare -A times ratios cpuratios peak
-last=0
-lastcpu=0
-
-# Runs one command after its set-up and a sync; keeps its wall seconds in `last` and in
-# times[name], its CPU seconds in `lastcpu`, and its largest peak RSS (KiB) in peak[name].
-timed() {
-  local name=$1 setup=$2; shift 2
-  eval "$setup"
-  sync
-  local line
-  line=$( { /usr/bin/time -f "%e %U %S %M" "$@" >/dev/null; } 2>&1 | tail -n 1)
-  local fields
-  read -r -a fields <<<"$line"
-  last=${fields[0]}
-  lastcpu=$(awk -v u="${fields[1]}" -v s="${fields[2]}" 'BEGIN { print u + s }')
-  times[$name]="${times[$name]:-} $last"
-  [ -n "${BENCH_VERBOSE:-}" ] && echo "  $name $last s, cpu $lastcpu s"
-  local mem=${fields[3]}
-  [ "$mem" -gt "${peak[$name]:-0}" ] && peak[$name]=$mem
-  return 0
-}
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) b = 0.01; printf "%.3f", a / b }'; }
-
-# pair NAME ROUND  A_NAME A_SETUP A_COMMAND  B_NAME B_SETUP B_COMMAND
-# A_COMMAND and B_COMMAND are one word each (a shell text for `sh -c` where it needs more).
-pair() {
-  local name=$1 round=$2 an=$3 as=$4 ac=$5 bn=$6 bs=$7 bc=$8 ta tb ca cb
-  if [ $((round % 2)) -eq 1 ]; then
-    timed "$an" "$as" sh -c "$ac"; ta=$last; ca=$lastcpu
-    timed "$bn" "$bs" sh -c "$bc"; tb=$last; cb=$lastcpu
-  else
-    timed "$bn" "$bs" sh -c "$bc"; tb=$last; cb=$lastcpu
-    timed "$an" "$as" sh -c "$ac"; ta=$last; ca=$lastcpu
-  fi
-  ratios[$name]="${ratios[$name]:-} $(ratio "$ta" "$tb")"
-  cpuratios[$name]="${cpuratios[$name]:-} $(ratio "$ca" "$cb")"
-}
-median_of() { printf '%s\n' $1 | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-spread_of() { printf '%s\n' $1 | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", lo, hi }'; }
-mib() { awk -v k="${peak[$1]}" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 echo "Making 1 GiB of random bytes in $work ..."
 head -c 1073741824 /dev/urandom > "$work/source.bin"
@@ -96,12 +51,7 @@ for out in join joins joinm; do
   cmp -s "$work/source.bin" "$work/$out.bin" || { echo "$out OUTPUT DIFFERS"; exit 1; }
 done
 
-row() { printf '%-34s %7s %7s %7s %12s %7s %10s\n' "$@"; }
-show() {  # show LABEL PAIR A B
-  row "$1" "$(median_of "${times[$3]}")" "$(median_of "${times[$4]}")" \
-      "$(median_of "${ratios[$2]}")" "$(spread_of "${ratios[$2]}")" \
-      "$(median_of "${cpuratios[$2]}")" "$(mib "$3") / $(mib "$4")"
-}
+LABEL_WIDTH=34
 printf '\n1 GiB in 11 numbered pieces of 100 MiB, %s rounds per pair; seconds (medians)\n' "$runs"
 row "pair" first second ratio "ratio range" "cpu" "peak MiB"
 show "join vs cat of the pieces" join-cat njoin cat
