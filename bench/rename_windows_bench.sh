@@ -9,7 +9,7 @@ build=$(realpath -m "${1:-$root/build-release}")
 cmake --build "$build" --target brindle_app -j 2 >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-g++ -O2 -std=c++20 -fPIC -I"$root/app" -I"$root/core" -DBRINDLE_VERSION='"bench"' \
+g++ -O2 -std=c++20 -fPIC -I"$root/app" -I"$root/core" -I"$root/bench" -DBRINDLE_VERSION='"bench"' \
   "$root/bench/rename/windows_bench.cpp" "$build/app/libbrindle_app.a" \
   "$build/core/libbrindle_core.a" $(pkg-config --cflags --libs Qt6Widgets Qt6Svg exiv2) -lcrypto -pthread \
   -o "$work/windows_bench"

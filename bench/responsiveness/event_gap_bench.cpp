@@ -28,25 +28,15 @@
 #include "rename/frm_rename.h"
 #include "rename/rename_dialogs.h"
 #include "shell/prompter.h"
+#include "window_bench.h"
 
 using namespace brindle;
 using namespace brindle::app;
 
 namespace {
 
-class SilentPrompter final : public Prompter {
-public:
-    Answer Message(QWidget*, const QString&, const QString&, Icon, Buttons) override { return Answer::Ok; }
-    QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString SaveFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString Folder(QWidget*, const QString&, const QString&) override { return {}; }
-    void ShowFolder(const QString&) override {}
-};
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
+using bench::SilentPrompter;
 
 double Ms(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e6; }
 
