@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QFutureWatcher>
 #include <QString>
 #include <QStringList>
+#include <QtConcurrent/QtConcurrentRun>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +48,13 @@ protected:
     int BeginListing();
     bool IsCurrentListing(int generation) const { return generation == listing_; }
     void EndListing();
+    // One listing: `pick` makes the picker over folder()'s files off the interface thread;
+    // `show` gets it, its names as shown and a test that this listing is still the newest,
+    // on the interface thread, unless a newer one began meanwhile. `show` ends the listing
+    // (EndListing, perhaps after filling the list in batches).
+    template <typename Picker>
+    void ListOffThread(std::function<Picker()> pick,
+                       std::function<void(const Picker&, const QStringList&, std::function<bool()>)> show);
     static QStringList DisplayNames(const std::vector<std::string>& names);
     // The chosen text accepts the dialog; nothing shows `nothingChosen` and stays.
     void Confirm(const std::optional<std::string>& chosen, std::string_view nothingChosen);
@@ -63,6 +73,26 @@ private:
     QWidget* listView_ = nullptr;
     int listing_ = 0;
 };
+
+template <typename Picker>
+void AddDialog::ListOffThread(std::function<Picker()> pick,
+                              std::function<void(const Picker&, const QStringList&, std::function<bool()>)> show) {
+    const int generation = BeginListing();
+    using Listed = std::pair<Picker, QStringList>;
+    auto* watcher = new QFutureWatcher<Listed>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, show] {
+        watcher->deleteLater();
+        if (IsCurrentListing(generation)) {
+            const Listed& found = watcher->result();
+            show(found.first, found.second, [this, generation] { return IsCurrentListing(generation); });
+        }
+    });
+    watcher->setFuture(QtConcurrent::run([pick] {
+        Listed found{pick(), {}};
+        found.second = DisplayNames(found.first.names());
+        return found;
+    }));
+}
 
 // The filestring of a file or folder dropped on the rename list, as the dialogs would
 // give it: Add Files for a file, Add Folder (every file in it) for a folder. Nothing for

@@ -1,14 +1,12 @@
 #include "rename/add_folder.h"
 #include "shell/batch_fill.h"
 
-#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeView>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace brindle::app {
 
@@ -47,28 +45,19 @@ addFolder::addFolder(QWidget* parent)
 }
 
 void addFolder::ListFolder() {
-    const int generation = BeginListing();
-    using Listed = std::pair<FolderPicker, QStringList>;
-    auto* watcher = new QFutureWatcher<Listed>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
-        watcher->deleteLater();
-        if (!IsCurrentListing(generation)) {
-            return;
-        }
-        picker_ = watcher->result().first;
-        list_->clear();
-        // The count follows every folder, not only the fallback road.
-        count_->setText(QString::fromStdString(picker_.CountText()));
-        AddInBatches(
-            list_, watcher->result().second, [this, generation] { return IsCurrentListing(generation); },
-            [this] { EndListing(); });
-    });
-    watcher->setFuture(QtConcurrent::run([path = folder().toStdString()] {
-        Listed found;
-        found.first.Show(path);
-        found.second = DisplayNames(found.first.names());
-        return found;
-    }));
+    ListOffThread<FolderPicker>(
+        [path = folder().toStdString()] {
+            FolderPicker picker;
+            picker.Show(path);
+            return picker;
+        },
+        [this](const FolderPicker& picker, const QStringList& names, std::function<bool()> current) {
+            picker_ = picker;
+            list_->clear();
+            // The count follows every folder, not only the fallback road.
+            count_->setText(QString::fromStdString(picker_.CountText()));
+            AddInBatches(list_, names, std::move(current), [this] { EndListing(); });
+        });
 }
 
 }  // namespace brindle::app

@@ -1,7 +1,6 @@
 #include "rename/file_add.h"
 
 #include <QComboBox>
-#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,7 +8,6 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "rename/row_click.h"
 #include "shell/batch_fill.h"
@@ -94,32 +92,22 @@ void fileAdd::ListFolder() {
     if (folder().isEmpty()) {
         return;
     }
-    const int generation = BeginListing();
-    using Listed = std::pair<FilePicker, QStringList>;
-    auto* watcher = new QFutureWatcher<Listed>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
-        watcher->deleteLater();
-        if (!IsCurrentListing(generation)) {
-            return;
-        }
-        picker_ = watcher->result().first;
-        list_->clear();
-        const QStringList names = watcher->result().second;
-        const auto row = [names](qsizetype i) {
-            auto* item = new QTreeWidgetItem(QStringList{names[i]});
-            item->setCheckState(0, Qt::Unchecked);
-            return item;
-        };
-        AddInBatches(
-            list_, names.size(), row, [this, generation] { return IsCurrentListing(generation); },
-            [this] { EndListing(); });
-    });
-    watcher->setFuture(QtConcurrent::run([path = folder().toStdString(), pattern = pattern_.toStdString()] {
-        Listed found;
-        found.first.Show(path, pattern);
-        found.second = DisplayNames(found.first.names());
-        return found;
-    }));
+    ListOffThread<FilePicker>(
+        [path = folder().toStdString(), pattern = pattern_.toStdString()] {
+            FilePicker picker;
+            picker.Show(path, pattern);
+            return picker;
+        },
+        [this](const FilePicker& picker, const QStringList& names, std::function<bool()> current) {
+            picker_ = picker;
+            list_->clear();
+            const auto row = [names](qsizetype i) {
+                auto* item = new QTreeWidgetItem(QStringList{names[i]});
+                item->setCheckState(0, Qt::Unchecked);
+                return item;
+            };
+            AddInBatches(list_, names.size(), row, std::move(current), [this] { EndListing(); });
+        });
 }
 
 void fileAdd::OkClicked() {
