@@ -61,19 +61,8 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
 }
 
 void frmJoin2::cmdBrowse_Click() {
-    const QString current = txtTarget->text();
-    const QString folder = current.contains(QLatin1Char('/'))
-                               ? TargetFolder(ResolveTarget(current))
-                               : QString::fromStdString(SharedJoinState().JoinFolder);
-    const QString chosen = ChooseTarget(this, folder);
-    if (chosen.isEmpty()) {
-        return;
-    }
-    if (const std::optional<std::string> path = PathBytes(chosen)) {
-        ShowPath(txtTarget, *path);
+    if (const std::optional<std::string> path = ChooseTarget(this, txtTarget)) {
         chosenInDialog_ = *path;
-    } else {
-        RefuseLostName(this, chosen);
     }
 }
 

@@ -97,19 +97,8 @@ void frmSimpleJoin::Form_Load() {
 }
 
 void frmSimpleJoin::cmdBrowse_Click() {
-    const QString current = ResolveTarget(txtPath->text());
-    const QString folder = current.contains(QLatin1Char('/'))
-                               ? TargetFolder(current)
-                               : QString::fromStdString(SharedJoinState().JoinFolder);
-    const QString chosen = ChooseTarget(this, folder);
-    if (chosen.isEmpty()) {
-        return;
-    }
-    if (const std::optional<std::string> path = PathBytes(chosen)) {
-        ShowPath(txtPath, *path);
+    if (const std::optional<std::string> path = ChooseTarget(this, txtPath)) {
         chosenInDialog_ = *path;
-    } else {
-        RefuseLostName(this, chosen);
     }
 }
 

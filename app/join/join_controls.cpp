@@ -41,14 +41,26 @@ QString TargetFilter(const QString& originalName) {
     return extension + QStringLiteral(" File(*.") + extension + QStringLiteral(")");
 }
 
-QString ChooseTarget(QWidget* parent, const QString& folder) {
+std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box) {
     const JoinState& state = SharedJoinState();
+    const QString current = ResolveTarget(box->text());
+    const QString folder = current.contains(QLatin1Char('/')) ? TargetFolder(current) : Q(state.JoinFolder);
     const QString original = Q(state.JoinOriginalName);
     PieceHeader stored;
     stored.SourceName = state.JoinOriginalName;
     const QString preset = Q(SafeOriginalName(stored, state.JoinGroupName));
-    return CurrentPrompter().SaveFile(parent, QStringLiteral("Save As"),
-                                      QDir(folder).filePath(preset), TargetFilter(original));
+    const QString chosen = CurrentPrompter().SaveFile(parent, QStringLiteral("Save As"),
+                                                      QDir(folder).filePath(preset), TargetFilter(original));
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> path = PathBytes(chosen);
+    if (path) {
+        ShowPath(box, *path);
+    } else {
+        RefuseLostName(parent, chosen);
+    }
+    return path;
 }
 
 QString ResolveTarget(const QString& text) {

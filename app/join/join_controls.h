@@ -29,9 +29,11 @@ struct FileList {
 // name standing in for the extension when it has no ".". Empty for an empty name.
 QString TargetFilter(const QString& originalName);
 
-// Shows the save dialog for the joined file, preset to the stored name in `folder`. Returns
-// the chosen path, or empty text when the user cancelled. The dialog confirms a replacement.
-QString ChooseTarget(QWidget* parent, const QString& folder);
+// Shows the save dialog for the joined file, preset to the stored name in the folder of the
+// target `box` names (else the group's folder). The chosen path is shown in `box` and
+// returned as bytes; nothing when the user cancelled or the answer lost bytes (refused with
+// a message). The dialog confirms a replacement.
+std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box);
 
 // A typed target is taken as the user sees it: a relative name lies beside the pieces.
 QString ResolveTarget(const QString& text);
