@@ -14,9 +14,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/bench/lib.sh"
 use_brindle "${1:-}"
-work=${BENCH_DIR:-$(mktemp -d /var/tmp/brindle-bench.XXXXXX)}
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+use_work brindle-bench
 runs=${RUNS:-9}
 only=${BENCH_ONLY:-}
 

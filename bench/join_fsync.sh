@@ -8,9 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/bench/lib.sh"
 use_brindle "${1:-}"
-work=${BENCH_DIR:-$(mktemp -d /var/tmp/brindle-fsync.XXXXXX)}
-mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+use_work brindle-fsync
 size_mb=${SIZE_MB:-512}
 pairs=${PAIRS:-7}
 

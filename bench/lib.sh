@@ -10,6 +10,14 @@ use_brindle() {
   brindle=$build/cli/brindle
 }
 
+# Sets $work to BENCH_DIR, or to a new folder under /var/tmp named after PREFIX; it is
+# removed when the script ends.
+use_work() {
+  work=${BENCH_DIR:-$(mktemp -d "/var/tmp/$1.XXXXXX")}
+  mkdir -p "$work"
+  trap 'rm -rf "$work"' EXIT
+}
+
 declare -A times ratios cpuratios peak
 last=0
 lastcpu=0

@@ -187,19 +187,20 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
         status = CopyPieces(params.pieces, infos, output, checksums.used ? &checksums.list : nullptr,
                             static_cast<int>(step), progress);
     }
-    if (status.ok() && progress.StopRequested()) {
-        status = Status::Cancelled();  // asked in the last moment: still nothing published
+    return status.ok() ? PublishJoined(output, params.replaceExisting, progress) : status;
+}
+
+Status PublishJoined(io::AtomicFile& output, bool replaceExisting, Progress& progress) {
+    if (progress.StopRequested()) {
+        return Status::Cancelled();  // asked in the last moment: still nothing published
     }
+    const Status status =
+        output.Commit(replaceExisting ? io::AtomicFile::Move::kReplace : io::AtomicFile::Move::kNoReplace);
     if (status.ok()) {
-        status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace
-                                                      : io::AtomicFile::Move::kNoReplace);
+        progress.SetValue(progress.Max());
+        progress.SetPercentText("100");
     }
-    if (!status.ok()) {
-        return status;
-    }
-    progress.SetValue(progress.Max());
-    progress.SetPercentText("100");
-    return Status::Ok();
+    return status;
 }
 
 }  // namespace brindle

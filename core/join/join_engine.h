@@ -8,6 +8,10 @@
 
 namespace brindle {
 
+namespace io {
+class AtomicFile;
+}
+
 struct JoinParams {
     std::string outputPath;
     std::vector<std::string> pieces;  // in the order their data is laid end to end
@@ -20,13 +24,17 @@ struct JoinParams {
 // SourceLength, exactly its share of the data). The output is written beside the target and
 // moved onto it only when complete, so a failed join leaves no output and never touches a
 // file that was there before. When the group's own checksum file lies beside the first
-// piece, it must list every piece before anything is written, and the bytes written must
-// match it before the output takes its place. A file that is replaced keeps its permissions
-// and gets its new bytes flushed to disk first, so a power cut cannot leave it empty.
-// Progress moves by Max / pieces after each piece, by bytes inside a piece, and ends at Max
-// and "100"; hashing what was written takes the second half of the bar when there is a
-// checksum file. A stop the caller asks for (Progress::StopRequested) ends the join as
+// piece, it must list every piece before anything is written, and the bytes written, hashed
+// behind the copy, must match it before the output takes its place. A file that is replaced
+// keeps its permissions and gets its new bytes flushed to disk first, so a power cut cannot
+// leave it empty. Progress moves by Max / pieces after each piece, by bytes inside a piece,
+// and ends at Max and "100"; with a checksum file it counts the bytes written and the bytes
+// hashed together. A stop the caller asks for (Progress::StopRequested) ends the join as
 // Cancelled with no output.
 Status JoinPieces(const JoinParams& params, Progress& progress);
+
+// The end of a join: the finished output moves into place (replacing a file there only with
+// `replaceExisting`) unless a stop was asked at the last moment, and the bar is filled.
+Status PublishJoined(io::AtomicFile& output, bool replaceExisting, Progress& progress);
 
 }  // namespace brindle

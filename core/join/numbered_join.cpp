@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "join/join_engine.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/hash_pool.h"
@@ -146,16 +147,7 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     if (status.ok()) {
         status = CopyNumberedPieces(group, output, step, progress);
     }
-    if (status.ok()) {
-        status = output.Commit(params.replaceExisting ? io::AtomicFile::Move::kReplace
-                                                      : io::AtomicFile::Move::kNoReplace);
-    }
-    if (!status.ok()) {
-        return status;
-    }
-    progress.SetValue(progress.Max());
-    progress.SetPercentText("100");
-    return Status::Ok();
+    return status.ok() ? PublishJoined(output, params.replaceExisting, progress) : status;
 }
 
 NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& base) {

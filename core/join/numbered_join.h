@@ -19,11 +19,12 @@ struct NumberedJoinParams {
 };
 
 // Joins plain numbered pieces into one file, as the program's own pieces are joined: the
-// group is found afresh and its numbering and sizes are checked first (all but the last of one size, the last no larger), then every piece
-// against the checksum files beside it that list it; the output is written beside its
-// target and moved into place only when complete and, where a checksum file lists NAME,
-// only when the written bytes match it. A failed or stopped join leaves nothing behind.
-// Progress moves inside each piece, stands at Max / pieces after each one and ends at Max.
+// group is found afresh and its numbering and sizes are checked first (all but the last of
+// one size, the last no larger). The output is written beside its target and moved into
+// place only when complete and, where checksum files list the pieces or NAME, only when the
+// written bytes (hashed behind the copy) match them. A failed or stopped join leaves nothing
+// behind. Progress moves inside each piece, stands at Max / pieces after each one and ends
+// at Max; with checksums it counts the bytes written and the bytes hashed together.
 Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress);
 
 // What `brindle verify` finds in a numbered group, one line per name.
