@@ -108,10 +108,7 @@ Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>
     if (!status.ok() || !failure.ok()) {
         return !failure.ok() ? failure : status;
     }
-    digests->clear();
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        digests->push_back(hashing.digest(i));
-    }
+    *digests = hashing.digests();
     return Status::Ok();
 }
 

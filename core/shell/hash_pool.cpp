@@ -140,6 +140,15 @@ bool HashPool::Wait(const std::function<bool(std::int64_t hashed)>& tick) {
 
 void HashPool::Stop() { stop_.store(true); }
 
+std::vector<std::string> HashPool::digests() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> all;
+    for (const Result& result : results_) {
+        all.push_back(result.digest);
+    }
+    return all;
+}
+
 bool HashPool::Failed() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return failed_;

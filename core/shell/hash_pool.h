@@ -59,7 +59,8 @@ public:
     // After Wait: the first job's failure, in the order they were queued.
     Status FirstFailure() const;
     const Status& status(std::size_t job) const { return results_[job].status; }
-    const std::string& digest(std::size_t job) const { return results_[job].digest; }
+    // After Wait: every job's digest, in the order they were queued.
+    std::vector<std::string> digests() const;
 
     static unsigned DefaultThreads();
 

@@ -154,12 +154,9 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
         result.status = bar.Finish(result.status, length - left);
     }
     if (result.status.ok() && params.checksums) {
-        std::vector<std::string> digests;
-        for (std::size_t i = 0; i < result.pieces.size(); ++i) {
-            digests.push_back(pool.digest(i));
-        }
         result.checksumFile = ChecksumFilePath(params.destFolder, params.base);
-        result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), result.pieces, digests);
+        result.status =
+            WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), result.pieces, pool.digests());
     }
     if (!result.status.ok()) {
         // Half a group would only mislead a later join.

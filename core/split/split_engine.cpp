@@ -300,10 +300,6 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         return result;
     }
     result.status = source.Close();
-    std::vector<std::string> digests;
-    for (std::size_t i = 0; pool && i < result.pieces.size(); ++i) {
-        digests.push_back(pool->digest(i));
-    }
     for (const std::string& leftover : plan.leftovers) {
         if (result.status.ok()) {
             result.status = io::RemoveFile(leftover);
@@ -312,7 +308,8 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (result.status.ok() && params.checksums) {
         // Written last, and only once every piece is there.
-        result.status = WriteChecksumFile(params.destFolder, params.groupName, header.GroupId, result.pieces, digests);
+        result.status = WriteChecksumFile(params.destFolder, params.groupName, header.GroupId, result.pieces,
+                                          pool->digests());
         result.checksumFile = checksumPath;
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
