@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <memory>
 #include <string_view>
 
 #include "join/discovery.h"
@@ -12,7 +10,6 @@
 #include "shell/file_io.h"
 #include "shell/hash_pool.h"
 #include "shell/paths.h"
-#include "shell/sha256.h"
 #include "split/piece_format.h"
 
 namespace brindle {
@@ -20,7 +17,6 @@ namespace {
 
 constexpr std::size_t kDigestLength = 64;
 constexpr std::string_view kSplitLine = "# Tarnwick Brindle checksums of the split with GroupId ";
-constexpr std::size_t kHashBuffer = std::size_t{1} << 20;
 
 // sha256sum writes a name holding a backslash or a line break escaped, the line marked "\".
 std::string ChecksumLine(const std::string& digest, const std::string& name) {
@@ -91,16 +87,15 @@ std::optional<std::int32_t> SplitOfLine(std::string_view line) {
     return static_cast<std::int32_t>(std::stol(std::string(digits)));
 }
 
-// Hashes whole files, several at once; with `expected`, a digest that differs is a failure.
-Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>* digests,
-                 const std::vector<std::string>* expected = nullptr) {
+// Hashes whole files, several at once.
+Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>* digests) {
     HashPool hashing;
     Status status;
     for (std::size_t i = 0; status.ok() && i < paths.size(); ++i) {
         io::File file;
         status = file.OpenRead(paths[i]);
         if (status.ok()) {
-            hashing.Add(std::move(file), {}, 0, -1, expected != nullptr ? (*expected)[i] : std::string(), paths[i]);
+            hashing.Add(std::move(file), {}, 0, -1);
         }
     }
     hashing.Wait();
@@ -110,28 +105,6 @@ Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>
     }
     *digests = hashing.digests();
     return Status::Ok();
-}
-
-// Moves `progress` through piece `index` of `count` as it is hashed; each piece takes an
-// equal share of the bar.
-std::function<bool(std::int64_t)> PieceTick(Progress* progress, const std::string& piece,
-                                            std::size_t index, std::size_t count) {
-    if (progress == nullptr) {
-        return {};
-    }
-    std::error_code error;
-    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(piece, error));
-    const auto end = static_cast<int>(static_cast<std::int64_t>(progress->Max()) *
-                                      static_cast<std::int64_t>(index + 1) /
-                                      static_cast<std::int64_t>(count));
-    auto meter = std::make_shared<ByteMeter>(*progress, error ? 0 : size, end);
-    return [meter, progress, size, end](std::int64_t done) {
-        if (done >= size) {
-            progress->SetValue(end);
-            progress->SetPercentText(PercentText(end, progress->Max()));
-        }
-        return (*meter)(done);
-    };
 }
 
 }  // namespace
@@ -160,63 +133,18 @@ std::string ChecksumFilePath(const std::string& folder, const std::string& group
     return JoinPath(folder, groupName + ".sha256");
 }
 
-Status HashFile(const std::string& path, std::string* hexDigest,
-                const std::function<bool(std::int64_t)>& tick) {
-    io::File file;
-    Status status = file.OpenRead(path);
-    if (!status.ok()) {
-        return status;
-    }
-    std::int64_t left = 0;
-    status = file.Size(&left);
-    if (!status.ok()) {
-        return status;
-    }
-    Sha256 hash;
-    std::int64_t done = 0;
-    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer)));
-    while (left > 0) {
-        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, kHashBuffer));
-        status = file.ReadExact(buffer.data(), chunk);
-        if (!status.ok()) {
-            return status;
-        }
-        hash.Update(buffer.data(), chunk);
-        left -= static_cast<std::int64_t>(chunk);
-        done += static_cast<std::int64_t>(chunk);
-        if (tick && !tick(done)) {
-            return Status::Cancelled();
-        }
-    }
-    *hexDigest = hash.HexDigest();
-    return Status::Ok();
-}
-
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths, Progress* progress) {
+                         const std::vector<std::string>& piecePaths) {
     PieceHeader first;
     if (piecePaths.empty()) {
         return Status::InvalidArgument("there are no pieces to list");
     }
-    if (Status status = ReadPieceHeader(piecePaths.front(), &first); !status.ok()) {
-        return status;
-    }
-    std::string text = std::string(kSplitLine) + std::to_string(first.GroupId) + "\n";
-    for (std::size_t i = 0; i < piecePaths.size(); ++i) {
-        const std::string& piece = piecePaths[i];
-        std::string digest;
-        Status status = HashFile(piece, &digest, PieceTick(progress, piece, i, piecePaths.size()));
-        if (!status.ok()) {
-            return status;
-        }
-        text += ChecksumLine(digest, GetFileName(piece));
-    }
-    io::AtomicFile out(ChecksumFilePath(folder, groupName));
-    Status status = out.Open();
+    std::vector<std::string> digests;
+    Status status = ReadPieceHeader(piecePaths.front(), &first);
     if (status.ok()) {
-        status = out.file().WriteAll(text.data(), text.size());
+        status = HashFiles(piecePaths, &digests);
     }
-    return status.ok() ? out.Commit(io::AtomicFile::Move::kReplace) : status;
+    return status.ok() ? WriteChecksumFile(folder, groupName, first.GroupId, piecePaths, digests) : status;
 }
 
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,
@@ -280,19 +208,6 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
         (*list)[name] = digest;
     }
     return Status::Ok();
-}
-
-Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths) {
-    std::vector<std::string> expected;
-    for (const std::string& piece : piecePaths) {
-        const auto entry = list.find(GetFileName(piece));
-        if (entry == list.end()) {
-            return Status::Corruption("the checksum file does not list " + piece);
-        }
-        expected.push_back(entry->second);
-    }
-    std::vector<std::string> digests;
-    return HashFiles(piecePaths, &digests, &expected);
 }
 
 Status LoadGroupChecksums(const std::string& folder, const std::string& groupName, std::int32_t groupId,

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "shell/progress.h"
 #include "shell/status.h"
 
 // Checksum files beside a group's pieces, in the format of coreutils' sha256sum: one line per
@@ -28,16 +26,10 @@ bool UnescapeListedName(std::string_view text, std::string* out);
 // folder/G.sha256
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName);
 
-// SHA-256 of a whole file, in lowercase hex. `tick` hears the bytes read so far and may stop
-// the hashing (Cancelled).
-Status HashFile(const std::string& path, std::string* hexDigest,
-                const std::function<bool(std::int64_t)>& tick = {});
-
-// Hashes every piece and writes the group's checksum file, naming the first piece's GroupId,
-// atomically: it appears whole, or not at all.
-// With `progress`, the hashing moves it piece by piece and heeds its stop.
+// Hashes every piece (side by side) and writes the group's checksum file, naming the first
+// piece's GroupId, atomically: it appears whole, or not at all.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths, Progress* progress = nullptr);
+                         const std::vector<std::string>& piecePaths);
 // The same from digests already taken, one per piece, for the split `groupId`.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,
                          const std::vector<std::string>& piecePaths, const std::vector<std::string>& digests);
@@ -58,10 +50,6 @@ struct GroupChecksums {
 };
 Status LoadGroupChecksums(const std::string& folder, const std::string& groupName, std::int32_t groupId,
                           const std::vector<std::string>& pieceNames, GroupChecksums* checksums);
-
-// Ok when every piece is listed and its bytes match; otherwise Corruption naming the first
-// piece that is damaged or missing from the list.
-Status VerifyPieces(const ChecksumList& list, const std::vector<std::string>& piecePaths);
 
 // What `brindle verify` finds of each piece of a group.
 enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged, kNotRegular };
