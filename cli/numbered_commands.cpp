@@ -114,10 +114,9 @@ int InfoNumbered(const std::string& piecePath, Console& console) {
 }
 
 int ListNumberedGroups(const std::string& folder, Console& console) {
-    const std::vector<std::string> bases = FindNumberedGroups(folder);
-    for (const std::string& base : bases) {
-        const NumberedGroup group = FindNumberedGroup(folder, base);
-        console.out << NumberedPieceName(base, 1, group.digits) << "\t" << base << "\t";
+    const std::vector<NumberedGroup> groups = FindAllNumberedGroups(folder);
+    for (const NumberedGroup& group : groups) {
+        console.out << NumberedPieceName(group.base, 1, group.digits) << "\t" << group.base << "\t";
         if (group.Ready()) {
             console.out << FormatSize(group.totalSize) << "\t" << PiecesText(group.pieces.size());
         } else {
@@ -125,7 +124,7 @@ int ListNumberedGroups(const std::string& folder, Console& console) {
         }
         console.out << "\n";
     }
-    return static_cast<int>(bases.size());
+    return static_cast<int>(groups.size());
 }
 
 int SplitRawCommand(const RawSplitChoice& choice, Console& console) {

@@ -145,10 +145,8 @@ void frmJoin::FindGroups(std::function<void()> then) {
     watcher->setFuture(QtConcurrent::run([folder = File1.Path] {
         std::vector<std::string> names = brindle::FindGroups(folder);
         // Plain numbered groups beside them, listed by their first piece.
-        for (const std::string& base : FindNumberedGroups(folder)) {
-            const NumberedGroup found = FindNumberedGroup(folder, base);
-            names.push_back(NumberedPieceName(base, 1, found.digits));
-        }
+        const std::vector<std::string> numbered = FirstNumberedPieces(folder);
+        names.insert(names.end(), numbered.begin(), numbered.end());
         return names;
     }));
 }

@@ -1,11 +1,13 @@
 #include "join/checksum_lists.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <memory>
 #include <optional>
 
 #include "join/checksums.h"
+#include "join/linked_files.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 
@@ -15,6 +17,8 @@ namespace {
 // A checksum list is text of a few lines per file; anything larger is not one.
 constexpr std::int64_t kLargestList = std::int64_t{4} << 20;
 constexpr std::size_t kHashBuffer = std::size_t{1} << 20;
+
+std::atomic<int> g_listFilesRead{0};
 
 bool IsHex(std::string_view text) {
     return !text.empty() &&
@@ -33,6 +37,7 @@ bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 // Calls `line` for each line without its ending ("\n" or "\r\n").
 template <typename Fn>
 void ForEachLine(std::string_view text, Fn line) {
+    text = WithoutByteOrderMark(text);
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view one = text.substr(0, end);
@@ -58,6 +63,7 @@ std::optional<DigestKind> KindOfListFile(const std::string& name) {
 }
 
 Status ReadSmallFile(const std::string& path, std::string* text) {
+    ++g_listFilesRead;
     io::File file;
     Status status = file.OpenRead(path);
     std::int64_t size = 0;
@@ -72,6 +78,12 @@ Status ReadSmallFile(const std::string& path, std::string* text) {
         status = file.ReadExact(text->data(), text->size());
     }
     return status;
+}
+
+// The first line of `file` whose name is not before `name` (the lines are in name order).
+std::vector<ListedName>::const_iterator FirstFrom(const ListFile& file, std::string_view name) {
+    return std::lower_bound(file.listed.begin(), file.listed.end(), name,
+                            [](const ListedName& line, std::string_view key) { return line.name < key; });
 }
 
 }  // namespace
@@ -92,6 +104,7 @@ std::vector<ListedName> ParseSfv(std::string_view text, int* badLines) {
         while (!name.empty() && IsSpace(name.back())) {
             name.remove_suffix(1);
         }
+        name = WithoutDotSlash(name);
         if (name.empty() || crc.size() != 8 || !IsHex(crc)) {
             ++*badLines;
             return;
@@ -123,37 +136,106 @@ std::vector<ListedName> ParseHashList(std::string_view text, DigestKind kind, in
             ++*badLines;
             return;
         }
+        entry.name = std::string(WithoutDotSlash(entry.name));
+        if (entry.name.empty()) {
+            ++*badLines;
+            return;
+        }
         listed.push_back(std::move(entry));
     });
     return listed;
 }
 
-ChecksumLists ReadChecksumLists(const std::string& folder, const std::vector<std::string>& names) {
-    ChecksumLists lists;
-    std::vector<std::string> files = io::FileNamesIn(folder, true);
-    std::sort(files.begin(), files.end());
-    for (const std::string& file : files) {
-        const std::optional<DigestKind> kind = KindOfListFile(file);
+FolderLists ReadFolderLists(const std::string& folder) {
+    FolderLists all;
+    std::vector<std::string> names = io::FileNamesIn(folder, true);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::optional<DigestKind> kind = KindOfListFile(name);
+        if (!kind) {
+            continue;
+        }
+        const std::string path = JoinPath(folder, name);
+        if (!CheckLinkInFolder(path).ok()) {
+            all.refused.push_back(name);
+            continue;
+        }
         std::string text;
-        if (!kind || !ReadSmallFile(JoinPath(folder, file), &text).ok()) {
+        if (!ReadSmallFile(path, &text).ok()) {
             continue;
         }
-        int bad = 0;
-        const std::vector<ListedName> listed =
-            *kind == DigestKind::kCrc32 ? ParseSfv(text, &bad) : ParseHashList(text, *kind, &bad);
-        const bool ours = std::any_of(listed.begin(), listed.end(), [&](const ListedName& entry) {
-            return std::find(names.begin(), names.end(), entry.name) != names.end();
-        });
-        if (!ours) {
-            continue;
+        auto file = std::make_shared<ListFile>();
+        file->name = name;
+        file->kind = *kind;
+        file->listed = *kind == DigestKind::kCrc32 ? ParseSfv(text, &file->badLines)
+                                                   : ParseHashList(text, *kind, &file->badLines);
+        std::stable_sort(file->listed.begin(), file->listed.end(),
+                         [](const ListedName& a, const ListedName& b) { return a.name < b.name; });
+        const std::size_t index = all.files.size();
+        for (std::size_t i = 0; i < file->listed.size(); ++i) {
+            if (i == 0 || file->listed[i].name != file->listed[i - 1].name) {
+                all.filesListing[file->listed[i].name].push_back(index);
+            }
         }
-        lists.files.push_back(file);
-        lists.badLines += bad;
-        for (const ListedName& entry : listed) {
-            lists.entries.emplace(entry.name, Expected{*kind, entry.hex, file});
+        all.files.push_back(std::move(file));
+    }
+    return all;
+}
+
+ChecksumLists ListsNaming(const FolderLists& all, const std::vector<std::string>& names) {
+    std::vector<std::size_t> indexes;
+    for (const std::string& name : names) {
+        const auto found = all.filesListing.find(name);
+        if (found != all.filesListing.end()) {
+            indexes.insert(indexes.end(), found->second.begin(), found->second.end());
         }
     }
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    ChecksumLists lists;
+    lists.refused = all.refused;
+    for (const std::size_t index : indexes) {
+        const std::shared_ptr<const ListFile>& file = all.files[index];
+        lists.files.push_back(file->name);
+        lists.used.push_back(file);
+        lists.badLines += file->badLines;
+    }
     return lists;
+}
+
+ChecksumLists ReadChecksumLists(const std::string& folder, const std::vector<std::string>& names) {
+    return ListsNaming(ReadFolderLists(folder), names);
+}
+
+std::vector<Expected> ChecksumLists::Find(const std::string& name) const {
+    std::vector<Expected> expected;
+    for (const auto& file : used) {
+        for (auto it = FirstFrom(*file, name); it != file->listed.end() && it->name == name; ++it) {
+            expected.push_back({file->kind, it->hex, file->name});
+        }
+    }
+    return expected;
+}
+
+std::map<std::string, std::string> ChecksumLists::Names() const {
+    std::map<std::string, std::string> names;
+    for (const auto& file : used) {
+        for (const ListedName& entry : file->listed) {
+            names.emplace(entry.name, file->name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> ChecksumLists::NamesStarting(std::string_view prefix) const {
+    std::vector<std::string> names;
+    for (const auto& file : used) {
+        for (auto it = FirstFrom(*file, prefix);
+             it != file->listed.end() && std::string_view(it->name).substr(0, prefix.size()) == prefix; ++it) {
+            names.push_back(it->name);
+        }
+    }
+    return names;
 }
 
 Status FeedFile(const std::string& path, const std::vector<Digest*>& digests) {
@@ -179,10 +261,9 @@ Status FeedFile(const std::string& path, const std::vector<Digest*>& digests) {
 
 std::vector<DigestKind> KindsListed(const ChecksumLists& lists, const std::string& name) {
     std::vector<DigestKind> kinds;
-    const auto [begin, end] = lists.entries.equal_range(name);
-    for (auto it = begin; it != end; ++it) {
-        if (std::find(kinds.begin(), kinds.end(), it->second.kind) == kinds.end()) {
-            kinds.push_back(it->second.kind);
+    for (const Expected& expected : lists.Find(name)) {
+        if (std::find(kinds.begin(), kinds.end(), expected.kind) == kinds.end()) {
+            kinds.push_back(expected.kind);
         }
     }
     return kinds;
@@ -190,15 +271,27 @@ std::vector<DigestKind> KindsListed(const ChecksumLists& lists, const std::strin
 
 Status CompareListed(const ChecksumLists& lists, const std::string& name, const std::string& path,
                      const std::map<DigestKind, std::string>& computed) {
-    const auto [begin, end] = lists.entries.equal_range(name);
-    for (auto it = begin; it != end; ++it) {
-        const auto found = computed.find(it->second.kind);
-        if (found == computed.end() || found->second != it->second.hex) {
-            return Status::Corruption(path + " is damaged: its " + DigestName(it->second.kind) +
-                                      " does not match " + it->second.listFile);
+    for (const Expected& expected : lists.Find(name)) {
+        const auto found = computed.find(expected.kind);
+        if (found == computed.end() || found->second != expected.hex) {
+            return Status::Corruption(path + " is damaged: its " + DigestName(expected.kind) + " does not match " +
+                                      expected.listFile);
         }
     }
     return Status::Ok();
 }
+
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    return text.substr(0, kMark.size()) == kMark ? text.substr(kMark.size()) : text;
+}
+
+std::string_view WithoutDotSlash(std::string_view name) {
+    return name.substr(0, 2) == "./" ? name.substr(2) : name;
+}
+
+namespace testing {
+int ListFilesRead() { return g_listFilesRead.load(); }
+}  // namespace testing
 
 }  // namespace brindle

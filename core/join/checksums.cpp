@@ -4,8 +4,10 @@
 #include <cctype>
 #include <string_view>
 
+#include "join/checksum_lists.h"
 #include "join/discovery.h"
 #include "join/group_checks.h"
+#include "join/linked_files.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/hash_pool.h"
@@ -60,9 +62,11 @@ bool ParseLine(std::string line, std::string* name, std::string* digest) {
     const std::string rest = line.substr(kDigestLength + 2);
     if (!escaped) {
         *name = rest;
-        return true;
+    } else if (!UnescapeListedName(rest, name)) {
+        return false;
     }
-    return UnescapeListedName(rest, name);
+    *name = std::string(WithoutDotSlash(*name));
+    return !name->empty();
 }
 
 Status SizeOf(const std::string& path, std::int64_t* size) {
@@ -166,7 +170,10 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
         return Status::NotFound("no checksum file: " + path);
     }
     io::File file;
-    Status status = file.OpenRead(path);
+    Status status = CheckLinkInFolder(path);
+    if (status.ok()) {
+        status = file.OpenRead(path);
+    }
     std::int64_t size = 0;
     if (status.ok()) {
         status = file.Size(&size);
@@ -182,6 +189,7 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
     if (!status.ok()) {
         return status;
     }
+    text = std::string(WithoutByteOrderMark(text));
     list->clear();
     if (groupId != nullptr) {
         *groupId = SplitOfLine(std::string_view(text).substr(0, text.find('\n')));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "join/linked_files.h"
 #include "shell/file_io.h"
 #include "shell/file_list.h"
 #include "shell/paths.h"
@@ -36,7 +37,10 @@ std::string FirstPiecePath(const std::string& folder, const std::string& groupNa
 
 Status ReadPieceHeader(const std::string& path, PieceHeader* header) {
     io::File file;
-    Status status = file.OpenRead(path);
+    Status status = CheckLinkInFolder(path);
+    if (status.ok()) {
+        status = file.OpenRead(path);
+    }
     if (!status.ok()) {
         return status;
     }

@@ -6,6 +6,7 @@
 #include "join/checksums.h"
 #include "join/discovery.h"
 #include "join/group_checks.h"
+#include "join/linked_files.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
@@ -22,7 +23,10 @@ struct PieceInfo {
 };
 
 Status ReadPiece(io::File& file, const std::string& path, PieceInfo* info) {
-    Status status = file.OpenRead(path);
+    Status status = CheckLinkInFolder(path);
+    if (status.ok()) {
+        status = file.OpenRead(path);
+    }
     if (!status.ok()) {
         return status;
     }

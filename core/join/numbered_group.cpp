@@ -5,7 +5,7 @@
 #include <map>
 #include <system_error>
 
-#include "shell/file_io.h"
+#include "join/linked_files.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -18,23 +18,60 @@ constexpr std::size_t kMostDigits = 9;
 struct Entry {
     std::string name;
     bool regular = false;
+    bool outside = false;
     std::int64_t size = 0;
 };
 
-// Every name in the folder, pipes and folders included: a piece's name held by something
-// that is not a file is a fault to name, not a gap.
-std::vector<std::string> AllNamesIn(const std::string& folder) {
-    std::vector<std::string> names;
+// The numbered names of a folder, from one listing: every group of a listing is found from it.
+struct FolderNames {
+    // By NAME, pipes and folders included: a piece's name held by something that is not a
+    // file is a fault to name, not a gap.
+    std::map<std::string, std::vector<NumberedName>> byBase;
+    std::vector<std::string> firsts;  // the NAMEs whose number 1 is a regular file, alphabetically
+};
+
+FolderNames NumberedNamesIn(const std::string& folder) {
+    FolderNames names;
     std::error_code error;
     fs::directory_iterator it(folder.empty() ? "." : folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        names.push_back(it->path().filename().string());
+        std::optional<NumberedName> parsed = ParseNumberedName(it->path().filename().string());
+        if (!parsed) {
+            continue;
+        }
+        std::error_code typeError;
+        if (parsed->number == 1 && it->is_regular_file(typeError)) {
+            names.firsts.push_back(parsed->base);
+        }
+        names.byBase[parsed->base].push_back(std::move(*parsed));
     }
+    std::sort(names.firsts.begin(), names.firsts.end());
+    names.firsts.erase(std::unique(names.firsts.begin(), names.firsts.end()), names.firsts.end());
     return names;
 }
 
+// The width a group writes its numbers in is that of its lowest number (001 or 0001);
+// numbers past it simply grow (999, 1000).
+std::size_t WidthOf(const std::vector<NumberedName>& found) {
+    if (found.empty()) {
+        return kNumberedDigits;
+    }
+    std::size_t width = kMostDigits;
+    for (const NumberedName& name : found) {
+        if (name.number <= 1) {
+            width = std::min(width, name.digits);
+        }
+    }
+    if (width == kMostDigits) {
+        for (const NumberedName& name : found) {
+            width = std::min(width, name.digits);
+        }
+    }
+    return width;
+}
+
 Entry Look(const std::string& folder, const std::string& name) {
-    Entry entry{name, false, 0};
+    Entry entry{name, false, false, 0};
     std::error_code error;
     const fs::path path = JoinPath(folder, name);
     entry.regular = fs::is_regular_file(path, error);
@@ -42,7 +79,92 @@ Entry Look(const std::string& folder, const std::string& name) {
         const auto size = fs::file_size(path, error);
         entry.size = error ? 0 : static_cast<std::int64_t>(size);
     }
+    entry.outside = !CheckLinkInFolder(path.string()).ok();
     return entry;
+}
+
+NumberedGroup FindIn(const std::string& folder, const std::string& base, const std::vector<NumberedName>& found,
+                     const FolderLists& lists) {
+    NumberedGroup group;
+    group.folder = folder;
+    group.base = base;
+    const std::size_t width = WidthOf(found);
+    std::map<std::int64_t, std::string> numbered;
+    for (const NumberedName& name : found) {
+        const std::string canonical = NumberedPieceName(base, name.number, width);
+        if (canonical == NumberedPieceName(base, name.number, name.digits)) {
+            numbered.emplace(name.number, canonical);
+        }
+    }
+    std::vector<std::string> names = {base};
+    for (const auto& [number, name] : numbered) {
+        names.push_back(name);
+    }
+    group.lists = ListsNaming(lists, names);
+    std::int64_t last = numbered.empty() ? 1 : std::max<std::int64_t>(numbered.rbegin()->first, 1);
+    // A piece the checksum file lists past the last one here is missing too: without it the
+    // join would be short.
+    for (const std::string& name : group.lists.NamesStarting(base + ".")) {
+        const std::optional<NumberedName> listed = ParseNumberedName(name);
+        if (listed && listed->base == base && NumberedPieceName(base, listed->number, width) == name) {
+            last = std::max(last, listed->number);
+        }
+    }
+    std::int64_t first = 1;
+    if (numbered.count(0) != 0 && numbered.count(1) != 0) {
+        const Entry zero = Look(folder, numbered[0]);
+        const Entry one = Look(folder, numbered[1]);
+        if (zero.regular && one.regular && zero.size >= one.size) {
+            first = 0;
+        } else {
+            group.leftOut = numbered[0];
+        }
+    } else if (numbered.count(0) != 0) {
+        group.leftOut = numbered[0];
+    }
+    group.digits = width;
+    // Gaps are named up to a bound, so a stray high number costs little.
+    constexpr int kMostGapsNamed = 1000;
+    int gaps = 0;
+    for (std::int64_t n = first; n <= last && gaps < kMostGapsNamed; ++n) {
+        NumberedSlot slot;
+        slot.name = NumberedPieceName(base, n, width);
+        slot.present = numbered.count(n) != 0;
+        gaps += slot.present ? 0 : 1;
+        if (slot.present) {
+            const Entry entry = Look(folder, slot.name);
+            slot.regular = entry.regular;
+            slot.outside = entry.outside;
+            slot.size = entry.size;
+        }
+        group.numbers.push_back(std::move(slot));
+    }
+    if (!group.lists.refused.empty()) {
+        group.status = CheckLinkInFolder(JoinPath(folder, group.lists.refused.front()));
+        return group;
+    }
+    for (const NumberedSlot& slot : group.numbers) {
+        if (!slot.present) {
+            group.missingPiece = slot.name;
+            group.status = Status::NotFound("missing " + slot.name);
+            return group;
+        }
+        if (!slot.regular) {
+            group.status = Status::InvalidArgument("not a regular file: " + JoinPath(folder, slot.name));
+            return group;
+        }
+        if (slot.outside) {
+            group.status = CheckLinkInFolder(JoinPath(folder, slot.name));
+            return group;
+        }
+    }
+    for (const NumberedSlot& slot : group.numbers) {
+        group.pieces.push_back(JoinPath(folder, slot.name));
+        group.sizes.push_back(slot.size);
+        group.totalSize += slot.size;
+    }
+    group.status = CheckNumberedSizes(group.pieces, group.sizes);
+    return group;
 }
 
 }  // namespace
@@ -96,112 +218,29 @@ Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vec
 }
 
 NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& base) {
-    NumberedGroup group;
-    group.folder = folder;
-    group.base = base;
-    // The width the group writes its numbers in is that of its lowest number (001 or 0001);
-    // numbers past it simply grow (999, 1000).
-    std::vector<NumberedName> found;
-    for (const std::string& name : AllNamesIn(folder)) {
-        std::optional<NumberedName> parsed = ParseNumberedName(name);
-        if (parsed && parsed->base == base) {
-            found.push_back(std::move(*parsed));
-        }
-    }
-    std::size_t width = kMostDigits;
-    for (const NumberedName& name : found) {
-        if (name.number <= 1) {
-            width = std::min(width, name.digits);
-        }
-    }
-    if (width == kMostDigits) {
-        for (const NumberedName& name : found) {
-            width = std::min(width, name.digits);
-        }
-    }
-    if (found.empty()) {
-        width = kNumberedDigits;
-    }
-    std::map<std::int64_t, std::string> numbered;
-    for (const NumberedName& name : found) {
-        const std::string canonical = NumberedPieceName(base, name.number, width);
-        if (canonical == NumberedPieceName(base, name.number, name.digits)) {
-            numbered.emplace(name.number, canonical);
-        }
-    }
-    std::vector<std::string> names = {base};
-    for (const auto& [number, name] : numbered) {
-        names.push_back(name);
-    }
-    group.lists = ReadChecksumLists(folder, names);
-    std::int64_t last = numbered.empty() ? 1 : std::max<std::int64_t>(numbered.rbegin()->first, 1);
-    // A piece the checksum file lists past the last one here is missing too: without it the
-    // join would be short.
-    for (const auto& [name, expected] : group.lists.entries) {
-        const std::optional<NumberedName> listed = ParseNumberedName(name);
-        if (listed && listed->base == base && NumberedPieceName(base, listed->number, width) == name) {
-            last = std::max(last, listed->number);
-        }
-    }
-    std::int64_t first = 1;
-    if (numbered.count(0) != 0 && numbered.count(1) != 0) {
-        const Entry zero = Look(folder, numbered[0]);
-        const Entry one = Look(folder, numbered[1]);
-        if (zero.regular && one.regular && zero.size >= one.size) {
-            first = 0;
-        } else {
-            group.leftOut = numbered[0];
-        }
-    } else if (numbered.count(0) != 0) {
-        group.leftOut = numbered[0];
-    }
-    group.digits = width;
-    // Gaps are named up to a bound, so a stray high number costs little.
-    constexpr int kMostGapsNamed = 1000;
-    int gaps = 0;
-    for (std::int64_t n = first; n <= last && gaps < kMostGapsNamed; ++n) {
-        NumberedSlot slot;
-        slot.name = NumberedPieceName(base, n, width);
-        slot.present = numbered.count(n) != 0;
-        gaps += slot.present ? 0 : 1;
-        if (slot.present) {
-            const Entry entry = Look(folder, slot.name);
-            slot.regular = entry.regular;
-            slot.size = entry.size;
-        }
-        group.numbers.push_back(std::move(slot));
-    }
-    for (const NumberedSlot& slot : group.numbers) {
-        if (!slot.present) {
-            group.missingPiece = slot.name;
-            group.status = Status::NotFound("missing " + slot.name);
-            return group;
-        }
-        if (!slot.regular) {
-            group.status = Status::InvalidArgument("not a regular file: " + JoinPath(folder, slot.name));
-            return group;
-        }
-    }
-    for (const NumberedSlot& slot : group.numbers) {
-        group.pieces.push_back(JoinPath(folder, slot.name));
-        group.sizes.push_back(slot.size);
-        group.totalSize += slot.size;
-    }
-    group.status = CheckNumberedSizes(group.pieces, group.sizes);
-    return group;
+    FolderNames names = NumberedNamesIn(folder);
+    return FindIn(folder, base, names.byBase[base], ReadFolderLists(folder));
 }
 
-std::vector<std::string> FindNumberedGroups(const std::string& folder) {
-    std::vector<std::string> groups;
-    for (const std::string& name : io::FileNamesIn(folder, true)) {
-        const std::optional<NumberedName> parsed = ParseNumberedName(name);
-        if (parsed && parsed->number == 1 &&
-            std::find(groups.begin(), groups.end(), parsed->base) == groups.end()) {
-            groups.push_back(parsed->base);
-        }
+std::vector<std::string> FindNumberedGroups(const std::string& folder) { return NumberedNamesIn(folder).firsts; }
+
+std::vector<NumberedGroup> FindAllNumberedGroups(const std::string& folder) {
+    FolderNames names = NumberedNamesIn(folder);
+    const FolderLists lists = ReadFolderLists(folder);
+    std::vector<NumberedGroup> groups;
+    for (const std::string& base : names.firsts) {
+        groups.push_back(FindIn(folder, base, names.byBase[base], lists));
     }
-    std::sort(groups.begin(), groups.end());
     return groups;
+}
+
+std::vector<std::string> FirstNumberedPieces(const std::string& folder) {
+    FolderNames names = NumberedNamesIn(folder);
+    std::vector<std::string> firsts;
+    for (const std::string& base : names.firsts) {
+        firsts.push_back(NumberedPieceName(base, 1, WidthOf(names.byBase[base])));
+    }
+    return firsts;
 }
 
 }  // namespace brindle

@@ -37,6 +37,7 @@ struct NumberedSlot {
     std::string name;
     bool present = false;  // something of this name is there
     bool regular = false;  // and it is a regular file (or a link to one)
+    bool outside = false;  // a symbolic link to a file outside the folder: refused
     std::int64_t size = 0;
 };
 
@@ -56,13 +57,22 @@ struct NumberedGroup {
 };
 
 // The group NAME in `folder`: every NAME.NNN from 001 (or a full-size 000) to the highest
-// number present or listed in a checksum file beside it, each a regular file, all but the
-// last of one size and the last no larger.
+// number present or listed in a checksum file beside it, each a regular file (or a link to
+// one in the same folder), all but the last of one size and the last no larger. A checksum
+// file beside it that links outside the folder refuses the group too.
 NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& base);
 
 // The names (NAME) of the numbered groups in `folder` whose first piece is there,
 // alphabetically.
 std::vector<std::string> FindNumberedGroups(const std::string& folder);
+
+// Those groups, found from one listing of the folder that reads each checksum file once,
+// however many groups there are.
+std::vector<NumberedGroup> FindAllNumberedGroups(const std::string& folder);
+
+// Their first pieces' names (NAME.001, or NAME.0001 for a group numbered so), from the names
+// alone: nothing is read.
+std::vector<std::string> FirstNumberedPieces(const std::string& folder);
 
 // All but the last of one size, the last no larger and not empty. Names the piece at fault.
 Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vector<std::int64_t>& sizes);

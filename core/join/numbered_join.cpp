@@ -5,8 +5,10 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 
 #include "join/join_engine.h"
+#include "join/linked_files.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/hash_pool.h"
@@ -14,6 +16,8 @@
 
 namespace brindle {
 namespace {
+
+constexpr const char* kLinkedOut = "a link to a file outside its folder";
 
 std::vector<std::unique_ptr<Digest>> MakeDigests(const std::vector<DigestKind>& kinds) {
     std::vector<std::unique_ptr<Digest>> digests;
@@ -73,7 +77,10 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
         const int before = progress.Value();
         ByteMeter meter(progress, size, before + step);
         io::File piece;
-        status = piece.OpenRead(path);
+        status = CheckLinkInFolder(path);
+        if (status.ok()) {
+            status = piece.OpenRead(path);
+        }
         std::int64_t now = 0;
         if (status.ok()) {
             status = piece.Size(&now);
@@ -159,8 +166,8 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     check.pieceCount = static_cast<int>(group.numbers.size());
 
     const auto& numbers = group.numbers;
-    const bool allThere = std::all_of(numbers.begin(), numbers.end(),
-                                      [](const NumberedSlot& slot) { return slot.present && slot.regular; });
+    const auto readable = [](const NumberedSlot& slot) { return slot.present && slot.regular && !slot.outside; };
+    const bool allThere = std::all_of(numbers.begin(), numbers.end(), readable);
     std::int64_t full = 0;
     for (std::size_t i = 0; i + 1 < numbers.size() || (numbers.size() == 1 && i == 0); ++i) {
         full = std::max(full, numbers[i].size);
@@ -177,12 +184,14 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
             line = {slot.name, "missing", {}, true};
         } else if (!slot.regular) {
             line = {slot.name, "not a regular file", {}, true};
+        } else if (slot.outside) {
+            line = {slot.name, kLinkedOut, {}, true};
         } else if (!last && slot.size != full) {
             line = {slot.name, "shorter than the others", std::to_string(slot.size) + " bytes, not " + std::to_string(full), true};
         } else if (last && (slot.size > full || slot.size == 0)) {
             line = {slot.name, slot.size == 0 ? "empty" : "longer than the others", {}, true};
         }
-        if (slot.present && slot.regular) {
+        if (readable(slot)) {
             const std::vector<std::unique_ptr<Digest>> own = MakeDigests(KindsListed(group.lists, slot.name));
             std::vector<Digest*> feed = Borrowed(own);
             const std::vector<Digest*> alsoJoined = Borrowed(joined);
@@ -217,20 +226,19 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         }
         check.lines.push_back(std::move(line));
     }
+    for (const std::string& list : group.lists.refused) {
+        check.lines.push_back({list, kLinkedOut, {}, true});
+    }
     // Listed but absent, and not one of this group's pieces (those are named above).
-    const std::vector<std::string> present = io::FileNamesIn(folder, true);
-    std::string previous;
-    for (const auto& entry : group.lists.entries) {
-        const std::string& name = entry.first;
-        const Expected& expected = entry.second;
+    const std::vector<std::string> files = io::FileNamesIn(folder, true);
+    const std::unordered_set<std::string> present(files.begin(), files.end());
+    for (const auto& [name, listFile] : group.lists.Names()) {
         const bool slotted =
             std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& n) { return n.name == name; });
-        if (name == previous || name == base || slotted ||
-            std::find(present.begin(), present.end(), name) != present.end()) {
+        if (name == base || slotted || present.count(name) != 0) {
             continue;
         }
-        previous = name;
-        check.lines.push_back({name, "listed in " + expected.listFile + ", not there", {}, false});
+        check.lines.push_back({name, "listed in " + listFile + ", not there", {}, false});
     }
     check.joinable = group.Ready() &&
                      std::none_of(check.lines.begin(), check.lines.end(), [](const NumberedCheckLine& l) { return l.fault; });
