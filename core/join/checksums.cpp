@@ -251,6 +251,7 @@ const char* VerdictText(PieceVerdict verdict) {
         case PieceVerdict::kForeign: return "from another split";
         case PieceVerdict::kDamaged: return "damaged";
         case PieceVerdict::kNotRegular: return "not a regular file";
+        case PieceVerdict::kLinkedOut: return "a link to a file outside its folder";
     }
     return "damaged";
 }
@@ -299,6 +300,9 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
         std::int64_t size = 0;
         if (std::find(present.begin(), present.end(), piece.name) == present.end()) {
             piece.verdict = io::Exists(path) ? PieceVerdict::kNotRegular : PieceVerdict::kMissing;
+        } else if (Status linked = CheckLinkInFolder(path); !linked.ok()) {
+            piece.verdict = PieceVerdict::kLinkedOut;
+            piece.reason = linked.message();
         } else if (Status read = ReadPieceHeader(path, &header); !read.ok()) {
             piece.verdict = PieceVerdict::kDamaged;
             piece.reason = read.message();

@@ -52,9 +52,10 @@ Status LoadGroupChecksums(const std::string& folder, const std::string& groupNam
                           const std::vector<std::string>& pieceNames, GroupChecksums* checksums);
 
 // What `brindle verify` finds of each piece of a group.
-enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged, kNotRegular };
+enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged, kNotRegular, kLinkedOut };
 // "ok", "missing", "from another split", "damaged", "not a regular file" (a folder, pipe or
-// device under the piece's name, in the words a join uses for it)
+// device under the piece's name, in the words a join uses for it), "a link to a file outside
+// its folder"
 const char* VerdictText(PieceVerdict verdict);
 
 struct PieceCheck {

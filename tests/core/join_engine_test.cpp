@@ -335,6 +335,27 @@ TEST_F(JoinEngineTest, APieceChangedWhileTheJoinRunsFailsTheCheckedJoin) {
     EXPECT_EQ(test::SortedNames(dir.path()).size(), 5u);  // pieces, checksum file, output
 }
 
+// Without a checksum file only the header read again before each copy tells a piece that
+// changed since the check: its data is as it was, so the join would otherwise succeed.
+TEST_F(JoinEngineTest, AHeaderChangedBetweenTheCheckAndTheCopyIsRefused) {
+    const auto pieces = SplitAs(test::PatternBytes(3000), 0, "3", "", "");
+    struct ChangingProgress final : RecordingProgress {
+        std::string piece;
+        void Yield() override {
+            if (!piece.empty()) {
+                std::string changed = ReadFile(piece);
+                changed[kSplitDateOffset] = static_cast<char>(changed[kSplitDateOffset] ^ 1);
+                WriteFile(piece, changed);
+                piece.clear();
+            }
+        }
+    } progress;
+    progress.piece = pieces[1];
+    const Status status = JoinPieces({dir.File("out"), pieces}, progress);
+    EXPECT_EQ(status.message(), "the piece changed during the join: " + pieces[1]);
+    EXPECT_FALSE(test::Exists(dir.File("out")));
+}
+
 // A mismatch the hashing behind the copy finds stops the copy there, and nothing takes the
 // output's place.
 TEST_F(JoinEngineTest, AMismatchFoundBehindTheCopyStopsItAndLeavesNothing) {

@@ -7,6 +7,7 @@
 #include "join/numbered_join.h"
 #include "shell/digest.h"
 #include "support/recording_progress.h"
+#include "support/run_brindle.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
@@ -157,6 +158,46 @@ TEST_F(NumberedJoinTest, Sha256OfTheJoinedFileIsCheckedBeforeItIsMovedIntoPlace)
         << status.message();
     EXPECT_EQ(SortedNames(dir.path()), before);  // no output, no temporary file
     EXPECT_FALSE(CheckNumberedGroup(dir.path(), "m.mkv").joinable);
+}
+
+// With no list beside them only the size taken again at each piece's open tells a piece
+// that grew since the check; the join would otherwise copy its first bytes and succeed.
+TEST_F(NumberedJoinTest, APieceThatGrowsDuringTheJoinIsRefused) {
+    struct GrowingProgress final : test::RecordingProgress {
+        std::string piece;
+        void Yield() override {
+            if (!piece.empty()) {
+                WriteFile(piece, ReadFile(piece) + "more");
+                piece.clear();
+            }
+        }
+    } progress;
+    progress.piece = dir.File("m.mkv.002");
+    const Status status = JoinNumberedPieces({dir.File("m.mkv"), dir.path(), "m.mkv", false}, progress);
+    EXPECT_EQ(status.message(), "the piece changed during the join: " + dir.File("m.mkv.002"));
+    EXPECT_FALSE(test::Exists(dir.File("m.mkv")));
+}
+
+// A listing reads each checksum file of the folder once, however many groups it finds, and
+// the wizard's list of first pieces reads none.
+TEST(NumberedGroupTest, AListingReadsEachListOnce) {
+    TempDir dir;
+    for (const char* name : {"a.001", "b.001", "b.002", "c.0001"}) {
+        WriteFile(dir.File(name), "1234");
+    }
+    WriteFile(dir.File("all.sfv"), "a.001 00000000\nb.001 00000000\nb.003 00000000\n");
+    WriteFile(dir.File("c.md5"), std::string(32, '0') + "  c.0001\n");
+    const int before = testing::ListFilesRead();
+    const std::vector<NumberedGroup> groups = FindAllNumberedGroups(dir.path());
+    EXPECT_EQ(testing::ListFilesRead() - before, 2);
+    ASSERT_EQ(groups.size(), 3u);
+    EXPECT_EQ(groups[0].lists.files, std::vector<std::string>{"all.sfv"});
+    EXPECT_EQ(groups[1].missingPiece, "b.003");
+    EXPECT_EQ(groups[2].lists.files, std::vector<std::string>{"c.md5"});
+    EXPECT_EQ(FirstNumberedPieces(dir.path()), (std::vector<std::string>{"a.001", "b.001", "c.0001"}));
+    EXPECT_EQ(testing::ListFilesRead() - before, 2);
+    EXPECT_EQ(test::Brindle({"groups", dir.path()}).code, 0);
+    EXPECT_EQ(testing::ListFilesRead() - before, 4);
 }
 
 TEST_F(NumberedJoinTest, AFileUnderTheNameIsNeverReplacedUnasked) {
