@@ -83,6 +83,60 @@ Entry Look(const std::string& folder, const std::string& name) {
     return entry;
 }
 
+}  // namespace
+
+std::optional<NumberedName> ParseNumberedName(std::string_view fileName) {
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || fileName.find('/') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view digits = fileName.substr(dot + 1);
+    if (digits.size() < kNumberedDigits || digits.size() > kMostDigits ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    NumberedName parsed{std::string(fileName.substr(0, dot)), 0, digits.size()};
+    for (const char c : digits) {
+        parsed.number = parsed.number * 10 + (c - '0');
+    }
+    return parsed;
+}
+
+std::string NumberedPieceName(const std::string& base, std::int64_t number, std::size_t digits) {
+    std::string text = std::to_string(number);
+    if (text.size() < digits) {
+        text.insert(0, digits - text.size(), '0');
+    }
+    return base + "." + text;
+}
+
+Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vector<std::int64_t>& sizes) {
+    if (pieces.empty() || pieces.size() != sizes.size()) {
+        return Status::InvalidArgument("there are no pieces to join");
+    }
+    // The size of a full piece: the largest before the last (the only one, for one piece).
+    const auto beforeLast = sizes.size() == 1 ? sizes.end() : sizes.end() - 1;
+    const std::int64_t full = *std::max_element(sizes.begin(), beforeLast);
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+        if (sizes[i] != full) {
+            // A short piece before the last is most often a download that did not finish.
+            return Status::Corruption("the piece is shorter than the others (" + std::to_string(sizes[i]) +
+                                      " bytes, not " + std::to_string(full) + "): " + pieces[i]);
+        }
+    }
+    if (sizes.back() > full) {
+        return Status::Corruption("the last piece is longer than the others: " + pieces.back());
+    }
+    if (sizes.back() == 0) {
+        return Status::Corruption("the piece is empty: " + pieces.back());
+    }
+    return Status::Ok();
+}
+
+namespace {
+
+// The group NAME from what the caller read of its folder: the names numbered NAME.NNN, and
+// the folder's checksum lists.
 NumberedGroup FindIn(const std::string& folder, const std::string& base, const std::vector<NumberedName>& found,
                      const FolderLists& lists) {
     NumberedGroup group;
@@ -168,54 +222,6 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
 }
 
 }  // namespace
-
-std::optional<NumberedName> ParseNumberedName(std::string_view fileName) {
-    const auto dot = fileName.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || fileName.find('/') != std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::string_view digits = fileName.substr(dot + 1);
-    if (digits.size() < kNumberedDigits || digits.size() > kMostDigits ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    NumberedName parsed{std::string(fileName.substr(0, dot)), 0, digits.size()};
-    for (const char c : digits) {
-        parsed.number = parsed.number * 10 + (c - '0');
-    }
-    return parsed;
-}
-
-std::string NumberedPieceName(const std::string& base, std::int64_t number, std::size_t digits) {
-    std::string text = std::to_string(number);
-    if (text.size() < digits) {
-        text.insert(0, digits - text.size(), '0');
-    }
-    return base + "." + text;
-}
-
-Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vector<std::int64_t>& sizes) {
-    if (pieces.empty() || pieces.size() != sizes.size()) {
-        return Status::InvalidArgument("there are no pieces to join");
-    }
-    // The size of a full piece: the largest before the last (the only one, for one piece).
-    const auto beforeLast = sizes.size() == 1 ? sizes.end() : sizes.end() - 1;
-    const std::int64_t full = *std::max_element(sizes.begin(), beforeLast);
-    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
-        if (sizes[i] != full) {
-            // A short piece before the last is most often a download that did not finish.
-            return Status::Corruption("the piece is shorter than the others (" + std::to_string(sizes[i]) +
-                                      " bytes, not " + std::to_string(full) + "): " + pieces[i]);
-        }
-    }
-    if (sizes.back() > full) {
-        return Status::Corruption("the last piece is longer than the others: " + pieces.back());
-    }
-    if (sizes.back() == 0) {
-        return Status::Corruption("the piece is empty: " + pieces.back());
-    }
-    return Status::Ok();
-}
 
 NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& base) {
     FolderNames names = NumberedNamesIn(folder);

@@ -185,7 +185,7 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         } else if (!slot.regular) {
             line = {slot.name, "not a regular file", {}, true};
         } else if (slot.outside) {
-            line = {slot.name, kLinkedOut, CheckLinkInFolder(JoinPath(folder, slot.name)).message(), true};
+            line = {slot.name, kLinkedOut, kLinkedOut + (": " + JoinPath(folder, slot.name)), true};
         } else if (!last && slot.size != full) {
             line = {slot.name, "shorter than the others", std::to_string(slot.size) + " bytes, not " + std::to_string(full), true};
         } else if (last && (slot.size > full || slot.size == 0)) {
@@ -227,7 +227,7 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         check.lines.push_back(std::move(line));
     }
     for (const std::string& list : group.lists.refused) {
-        check.lines.push_back({list, kLinkedOut, CheckLinkInFolder(JoinPath(folder, list)).message(), true});
+        check.lines.push_back({list, kLinkedOut, kLinkedOut + (": " + JoinPath(folder, list)), true});
     }
     // Listed but absent, and not one of this group's pieces (those are named above).
     const std::vector<std::string> files = io::FileNamesIn(folder, true);
