@@ -216,15 +216,16 @@ void frmJoin::ShowDetails(const QString& name, const QString& size, const QStrin
 }
 
 void frmJoin::cmdBrowse_Click() {
-    const QString start = txtPath->text().isEmpty()
-                              ? QString::fromStdString(SharedJoinState().JoinFolder)
-                              : txtPath->text();
-    const QString folder =
-        CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"), start);
+    const std::string offered = txtPath->text().isEmpty()
+                                    ? SharedJoinState().JoinFolder
+                                    : PathInBox(txtPath).value_or(std::string());
+    const QString folder = CurrentPrompter().Folder(
+        this, QStringLiteral("Please Select a Folder"),
+        txtPath->text().isEmpty() ? DisplayPath(offered) : txtPath->text());
     if (folder.isEmpty()) {
         return;
     }
-    const std::optional<std::string> path = PathBytes(folder);
+    const std::optional<std::string> path = DialogPathBytes(folder, offered);
     if (!path) {
         RefuseLostName(this, folder);
         return;
