@@ -141,6 +141,7 @@ private slots:
         QVERIFY(Read(JoinPath(folder, "moved.bin")) == content);
         QCOMPARE(Read(JoinPath(folder, kLookAlike)), std::string("the look-alike"));
     }
+
     // The wizards hand such a name from page to page as bytes: the split's group name made
     // from the source's, through Previous and Next; the join's target chosen in the dialog of
     // a folder so named, through Previous and Next.
@@ -182,7 +183,10 @@ private slots:
         join1->cmdNext->click();
         auto* join2 = Opened<frmJoin2>();
         QVERIFY(join2 != nullptr);
-        prompter.paths << DisplayPath(JoinPath(folder, "joined.bin"));
+        // Only what was offered keeps its bytes: another name that lost them is refused.
+        prompter.paths << DisplayPath(JoinPath(folder, "x\xff.bin")) << DisplayPath(JoinPath(folder, "joined.bin"));
+        join2->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
+        QCOMPARE(prompter.calls.last().title, QStringLiteral("Name Not Readable"));
         join2->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
         Press(join2, "cmdPrevious");
         join1 = Opened<frmJoin>();
