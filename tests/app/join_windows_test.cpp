@@ -575,6 +575,7 @@ private slots:
         QCOMPARE(instanceFiles(), QStringList());
         // Only here, where the process lives on, does the window hear of it.
         QTRY_COMPARE(Texts(prompter.calls), QStringList{QStringLiteral("The join was cancelled.")});
+        SetStopExit([](int) {});
         qunsetenv("BRINDLE_RUNTIME_DIR");
     }
 };
