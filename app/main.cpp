@@ -8,6 +8,7 @@
 #include "shell/artwork.h"
 #include "shell/job_runner.h"
 #include "shell/startup.h"
+#include "shell/stop_signals.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -17,6 +18,7 @@ int main(int argc, char* argv[]) {
     brindle::app::EnsureArtwork();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/app_icon.svg")));
     brindle::app::ApplyEnvironmentOverrides();
+    brindle::app::EndOnStopSignals();
 
     // The arguments' own bytes (Qt has taken out its options by now): a name that is not UTF-8
     // would not survive QApplication::arguments().

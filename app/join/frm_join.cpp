@@ -111,14 +111,20 @@ void frmJoin::FindGroups(std::function<void()> then) {
     // A folder of many files, or on a slow disk, is read off the interface thread; choosing
     // another folder or moving on waits until the list is there.
     listing_ = true;
+    // A newer listing (another folder chosen, a piece dropped) supersedes this one.
+    const int generation = ++listingGeneration_;
+    const auto current = [this, generation] { return generation == listingGeneration_; };
     setCursor(Qt::BusyCursor);
     for (QWidget* control : {static_cast<QWidget*>(cmdBrowse_), static_cast<QWidget*>(group),
                              static_cast<QWidget*>(cmdNext)}) {
         control->setEnabled(false);
     }
     auto* watcher = new QFutureWatcher<std::vector<std::string>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, then] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, then, current] {
         watcher->deleteLater();
+        if (!current()) {
+            return;
+        }
         auto names = std::make_shared<const std::vector<std::string>>(watcher->result());
         group->clear();
         if (names->empty()) {
@@ -130,7 +136,7 @@ void frmJoin::FindGroups(std::function<void()> then) {
             SetItemBytes(item, name);
             return item;
         };
-        AddInBatches(group, static_cast<qsizetype>(names->size()), row, [] { return true; }, [this, then] {
+        AddInBatches(group, static_cast<qsizetype>(names->size()), row, current, [this, then] {
             listing_ = false;
             unsetCursor();
             cmdBrowse_->setEnabled(true);
@@ -208,15 +214,16 @@ void frmJoin::ShowDetails(const QString& name, const QString& size, const QStrin
 }
 
 void frmJoin::cmdBrowse_Click() {
-    const QString start = txtPath->text().isEmpty()
-                              ? QString::fromStdString(SharedJoinState().JoinFolder)
-                              : txtPath->text();
-    const QString folder =
-        CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"), start);
+    const std::string offered = txtPath->text().isEmpty()
+                                    ? SharedJoinState().JoinFolder
+                                    : PathInBox(txtPath).value_or(std::string());
+    const QString folder = CurrentPrompter().Folder(
+        this, QStringLiteral("Please Select a Folder"),
+        txtPath->text().isEmpty() ? DisplayPath(offered) : txtPath->text());
     if (folder.isEmpty()) {
         return;
     }
-    const std::optional<std::string> path = PathBytes(folder);
+    const std::optional<std::string> path = DialogPathBytes(folder, offered);
     if (!path) {
         RefuseLostName(this, folder);
         return;

@@ -58,6 +58,7 @@ private:
     QTimer* Timer1 = nullptr;
     QToolButton* cmdBrowse_ = nullptr;
     bool listing_ = false;
+    int listingGeneration_ = 0;
 };
 
 }  // namespace brindle::app

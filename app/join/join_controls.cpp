@@ -43,18 +43,21 @@ QString TargetFilter(const QString& originalName) {
 
 std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box) {
     const JoinState& state = SharedJoinState();
-    const QString current = ResolveTarget(box->text());
-    const QString folder = current.contains(QLatin1Char('/')) ? TargetFolder(current) : Q(state.JoinFolder);
-    const QString original = Q(state.JoinOriginalName);
+    // The dialog opens where the box's target lies, else beside the pieces, offering the stored
+    // name; the answer keeps the bytes of what was offered.
+    std::string folder = state.JoinFolder;
+    if (const std::optional<std::string> current = PathInBox(box); current && !current->empty()) {
+        folder = GetFolderName(current->front() == kPathSeparator ? *current : JoinPath(state.JoinFolder, *current));
+    }
     PieceHeader stored;
     stored.SourceName = state.JoinOriginalName;
-    const QString preset = Q(SafeOriginalName(stored, state.JoinGroupName));
-    const QString chosen = CurrentPrompter().SaveFile(parent, QStringLiteral("Save As"),
-                                                      QDir(folder).filePath(preset), TargetFilter(original));
+    const std::string offered = JoinPath(folder, SafeOriginalName(stored, state.JoinGroupName));
+    const QString chosen = CurrentPrompter().SaveFile(parent, QStringLiteral("Save As"), DisplayPath(offered),
+                                                      TargetFilter(DisplayPath(state.JoinOriginalName)));
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
-    const std::optional<std::string> path = PathBytes(chosen);
+    const std::optional<std::string> path = DialogPathBytes(chosen, offered);
     if (path) {
         ShowPath(box, *path);
     } else {

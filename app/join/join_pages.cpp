@@ -43,13 +43,15 @@ void RestoreJoinPage1(frmJoin& page) {
 }
 
 void SaveJoinPage2(frmJoin2& page) {
-    SharedWizardState().SavedTargetText = page.txtTarget->text().toStdString();
+    // The target's bytes: one chosen in the dialog need not be UTF-8.
+    SharedWizardState().SavedTargetText =
+        PathInBox(page.txtTarget).value_or(page.txtTarget->text().toStdString());
 }
 
 void RestoreJoinPage2(frmJoin2& page) {
     const std::string& target = SharedWizardState().SavedTargetText;
     if (!target.empty()) {
-        page.txtTarget->setText(QString::fromStdString(target));
+        ShowPath(page.txtTarget, target);
     }
 }
 

@@ -174,10 +174,13 @@ void frmMain::TakeDrop(const QMimeData& drag) {
     if (!file) {
         return;
     }
+    // No window when the user chose to stay.
     if (IsPieceFile(*file)) {
-        static_cast<frmJoin*>(OpenJobWindow(1, this))->ShowGroupOf(*file);
-    } else {
-        static_cast<frmSplit*>(OpenJobWindow(0, this))->ChooseFile(*file);
+        if (auto* join = static_cast<frmJoin*>(OpenJobWindow(1, this))) {
+            join->ShowGroupOf(*file);
+        }
+    } else if (auto* split = static_cast<frmSplit*>(OpenJobWindow(0, this))) {
+        split->ChooseFile(*file);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QWaitCondition>
 #include <QWidget>
+#include <vector>
 
 #include "shell/prompter.h"
 
@@ -17,6 +18,8 @@ namespace {
 QMutex g_jobsMutex;
 QWaitCondition g_jobsEnded;
 int g_runningJobs = 0;
+// The stop flag of each running job, for StopAll.
+std::vector<std::shared_ptr<std::atomic<bool>>> g_stops;
 
 constexpr int kBarMax = 10000;
 
@@ -65,6 +68,7 @@ bool JobRunner::Start(Work work) {
     {
         QMutexLocker lock(&g_jobsMutex);
         ++g_runningJobs;
+        g_stops.push_back(stop_);
     }
     (void)Jobs();  // made on this thread, before any job can end
 
@@ -105,8 +109,9 @@ bool JobRunner::Start(Work work) {
             emit Jobs().allEnded();
         }
     });
-    connect(thread, &QThread::finished, thread, [] {
+    connect(thread, &QThread::finished, thread, [stop = stop_] {
         QMutexLocker lock(&g_jobsMutex);
+        std::erase(g_stops, stop);
         --g_runningJobs;
         g_jobsEnded.wakeAll();
     }, Qt::DirectConnection);
@@ -155,6 +160,16 @@ void JobRunner::WaitForAll() {
     // Let the finished threads' clean-up run.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
+}
+
+void JobRunner::StopAll() {
+    QMutexLocker lock(&g_jobsMutex);
+    for (const auto& stop : g_stops) {
+        stop->store(true);
+    }
+    while (g_runningJobs > 0) {
+        g_jobsEnded.wait(&g_jobsMutex);
+    }
 }
 
 bool MayLeaveWindow(QWidget* window) {

@@ -40,6 +40,9 @@ public:
     static int RunningJobs();
     // Blocks until every job has ended; for the end of main and for tests.
     static void WaitForAll();
+    // Asks every running job to stop and blocks until each has ended and taken back what it
+    // wrote. Delivers no event meanwhile: the program is ending, nobody is told.
+    static void StopAll();
     // Emits allEnded() on the interface thread each time the last running job has ended.
     static JobRunner& Jobs();
 

@@ -5,6 +5,7 @@
 #include <QTreeWidgetItem>
 #include <QVariant>
 
+#include "shell/paths.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -27,6 +28,26 @@ std::optional<std::string> PathBytes(const QString& text) {
         return std::nullopt;
     }
     return text.toStdString();
+}
+
+std::optional<std::string> DialogPathBytes(const QString& chosen, const std::string& offered) {
+    for (const std::string& known : {offered, GetFolderName(offered)}) {
+        if (known.empty()) {
+            continue;
+        }
+        QString shown = DisplayPath(known);
+        if (chosen == shown) {
+            return known;
+        }
+        if (!shown.endsWith(QLatin1Char(kPathSeparator))) {
+            shown += QLatin1Char(kPathSeparator);
+        }
+        if (chosen.startsWith(shown)) {
+            const std::optional<std::string> rest = PathBytes(chosen.mid(shown.size()));
+            return rest ? std::optional(JoinPath(known, *rest)) : std::nullopt;
+        }
+    }
+    return PathBytes(chosen);
 }
 
 void ShowPath(QLineEdit* box, const std::string& bytes) {

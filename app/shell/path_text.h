@@ -22,6 +22,12 @@ QString DisplayPath(std::string_view bytes);
 // file.
 std::optional<std::string> PathBytes(const QString& text);
 
+// The bytes of a file or folder dialog's answer, the dialog having been opened at `offered`
+// (bytes). An answer that shows as `offered` or its folder, or as a path inside either, keeps
+// their bytes: a name that is not UTF-8 can be chosen as it was offered. Any other answer is
+// read as PathBytes reads text.
+std::optional<std::string> DialogPathBytes(const QString& chosen, const std::string& offered);
+
 // A text box showing a path keeps the path's bytes beside its text. They stand while the box
 // shows exactly their display text; once the text is edited, the text itself is read.
 void ShowPath(QLineEdit* box, const std::string& bytes);

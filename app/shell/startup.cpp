@@ -2,13 +2,24 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringList>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "shell/frm_main.h"
 #include "shell/registry.h"
@@ -21,18 +32,15 @@ std::unique_ptr<QLockFile>& InstanceLock() {
     return lock;
 }
 
-QString LockFolder() {
-    const QString runtime = qEnvironmentVariable("BRINDLE_RUNTIME_DIR");
-    if (!runtime.isEmpty()) {
-        return runtime;
-    }
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return folder.isEmpty() ? QDir::tempPath() : folder;
+// The folder of the lock and socket in use; empty while there is no guard.
+QString& InstanceFolderInUse() {
+    static QString folder;
+    return folder;
 }
 
 // Where the running instance listens for a second start, beside its lock.
 QString ShowRequestName() {
-    return LockFolder() + QLatin1Char('/') + kInstanceMutexName + QStringLiteral(".socket");
+    return InstanceFolderInUse() + QLatin1Char('/') + kInstanceMutexName + QStringLiteral(".socket");
 }
 
 std::unique_ptr<QLocalServer>& ShowRequests() {
@@ -59,6 +67,9 @@ void RaiseCurrentWindow() {
 }
 
 void ListenForSecondStarts() {
+    if (InstanceFolderInUse().isEmpty()) {
+        return;
+    }
     auto server = std::make_unique<QLocalServer>();
     QLocalServer::removeServer(ShowRequestName());  // one left by a killed instance
     if (!server->listen(ShowRequestName())) {
@@ -75,6 +86,9 @@ void ListenForSecondStarts() {
 
 // Tells the running instance to show itself; it does not wait for long.
 void AskRunningInstanceToShow() {
+    if (InstanceFolderInUse().isEmpty()) {
+        return;
+    }
     QLocalSocket socket;
     socket.connectToServer(ShowRequestName());
     if (socket.waitForConnected(1000)) {
@@ -85,6 +99,75 @@ void AskRunningInstanceToShow() {
 }
 
 }  // namespace
+
+bool IsPrivateFolder(const QString& path, bool create, QString* why) {
+#if defined(__unix__) || defined(__APPLE__)
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (create && ::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+        *why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (::lstat(native.constData(), &info) != 0) {
+        *why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // Whoever else may enter it could put a lock or socket there first, or read ours.
+    const char* fault = S_ISLNK(info.st_mode)          ? "is a symbolic link"
+                        : !S_ISDIR(info.st_mode)       ? "is not a folder"
+                        : info.st_uid != ::geteuid()   ? "belongs to another user"
+                        : (info.st_mode & 077) != 0    ? "is open to other users"
+                                                       : nullptr;
+    if (fault != nullptr) {
+        *why = path + QLatin1Char(' ') + QLatin1String(fault);
+        return false;
+    }
+    return true;
+#else
+    (void)create;
+    *why = path + QStringLiteral(": its owner cannot be checked here");
+    return false;
+#endif
+}
+
+QString InstanceFolder(QString* why) {
+    const QString forced = qEnvironmentVariable("BRINDLE_RUNTIME_DIR");
+    if (!forced.isEmpty()) {
+        return IsPrivateFolder(forced, false, why) ? forced : QString();
+    }
+    // Qt's runtime folder is private by rule, but it may be missing or refused; then a
+    // folder of the user's own, never a shared one under a fixed name.
+    struct Candidate {
+        QString path;
+        bool create;
+    };
+    QString uid;
+#if defined(__unix__) || defined(__APPLE__)
+    uid = QString::number(::geteuid());
+#endif
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const Candidate candidates[] = {
+        {QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation), false},
+        {QDir::tempPath() + QStringLiteral("/tarnwick-brindle-") + uid, true},
+        {cache.isEmpty() ? QString() : cache + QStringLiteral("/tarnwick-brindle"), true},
+    };
+    QStringList reasons;
+    for (const Candidate& candidate : candidates) {
+        QString reason;
+        if (candidate.path.isEmpty()) {
+            continue;
+        }
+        if (candidate.create) {
+            QDir().mkpath(QFileInfo(candidate.path).path());
+        }
+        if (IsPrivateFolder(candidate.path, candidate.create, &reason)) {
+            return candidate.path;
+        }
+        reasons << reason;
+    }
+    *why = reasons.isEmpty() ? QStringLiteral("no runtime folder") : reasons.join(QStringLiteral("; "));
+    return {};
+}
 
 void RecordInstallation() {
     const QString values[][2] = {
@@ -100,7 +183,17 @@ void RecordInstallation() {
 }
 
 bool CheckSingleInstance(const QString& mutexName) {
-    auto lock = std::make_unique<QLockFile>(LockFolder() + QLatin1Char('/') + mutexName +
+    QString why;
+    const QString folder = InstanceFolder(&why);
+    InstanceFolderInUse() = folder;
+    if (folder.isEmpty()) {
+        std::fprintf(stderr,
+                     "tarnwick-brindle: no private folder for the single-instance lock (%s); "
+                     "starting without it, so another start opens another window\n",
+                     why.toLocal8Bit().constData());
+        return true;
+    }
+    auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + mutexName +
                                             QStringLiteral(".lock"));
     // Only a dead owner makes a lock stale; age alone must not, the first instance may run
     // for days.
@@ -115,6 +208,7 @@ bool CheckSingleInstance(const QString& mutexName) {
 void ReleaseSingleInstance() {
     ShowRequests().reset();
     InstanceLock().reset();
+    InstanceFolderInUse().clear();
 }
 
 void ApplyEnvironmentOverrides() {

@@ -100,7 +100,8 @@ void frmSplit::Browse() {
     if (file.isEmpty()) {
         return;
     }
-    const std::optional<std::string> path = PathBytes(file);
+    // The file shown, or one beside it, keeps its bytes when chosen again.
+    const std::optional<std::string> path = DialogPathBytes(file, PathInBox(txtPath_).value_or(std::string()));
     if (!path) {
         RefuseLostName(this, file);
         return;

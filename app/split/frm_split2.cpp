@@ -49,16 +49,22 @@ frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent)
     SetTabChain({browse, txtGP_, previous, next});
 
     // Load step: the source's name without its extension; a name without one keeps itself.
-    txtGP_->setText(DisplayPath(StripExtension(GetFileName(SharedSplitState().SplitSourcePath))));
+    // Its bytes are kept: a source name that is not UTF-8 names its pieces as it is.
+    ShowPath(txtGP_, StripExtension(GetFileName(SharedSplitState().SplitSourcePath)));
 }
 
 void frmSplit2::Browse() {
+    // Offered: the folder shown, else the source's own.
+    std::string offered = PathInBox(txtPath_).value_or(std::string());
+    if (offered.empty() && !SharedSplitState().SplitSourcePath.empty()) {
+        offered = GetFolderName(SharedSplitState().SplitSourcePath);
+    }
     const QString folder = CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"),
-                                                    txtPath_->text());
+                                                    DisplayPath(offered));
     if (folder.isEmpty()) {
         return;
     }
-    if (const std::optional<std::string> path = PathBytes(folder)) {
+    if (const std::optional<std::string> path = DialogPathBytes(folder, offered)) {
         ShowPath(txtPath_, *path);
     } else {
         RefuseLostName(this, folder);
@@ -72,8 +78,14 @@ void frmSplit2::Next() {
         Browse();
         return;
     }
+    const std::optional<std::string> group = PathInBox(txtGP_);
+    if (!group) {
+        RefuseLostName(this, txtGP_->text());
+        txtGP_->setFocus();
+        return;
+    }
     SharedSplitState().SplitDestFolder = PathInBox(txtPath_).value_or(std::string());
-    SharedSplitState().SplitGroupName = txtGP_->text().toStdString();
+    SharedSplitState().SplitGroupName = *group;
     GoToSplitPage3(*this);
 }
 

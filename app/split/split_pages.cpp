@@ -36,10 +36,16 @@ std::string Path(const QWidget& page) {
     return box != nullptr ? PathInBox(box).value_or(std::string()) : std::string();
 }
 
-void SetPathUnlessEmpty(const QWidget& page, const std::string& path) {
-    if (QLineEdit* box = Box(page, "txtPath"); box != nullptr && !path.empty()) {
+void SetPathUnlessEmpty(const QWidget& page, const std::string& path, const char* name = "txtPath") {
+    if (QLineEdit* box = Box(page, name); box != nullptr && !path.empty()) {
         ShowPath(box, path);
     }
+}
+
+// The group name's bytes too; a text that lost bytes is kept as typed.
+std::string GroupBytes(const QWidget& page) {
+    const QLineEdit* box = Box(page, "txtGP");
+    return box != nullptr ? PathInBox(box).value_or(box->text().toStdString()) : std::string();
 }
 
 }  // namespace
@@ -81,16 +87,16 @@ void RestoreSplitPage1(frmSplit& page) {
 
 void SaveSplitPage2(const frmSplit2& page) {
     WizardState& saved = SharedWizardState();
-    saved.SavedGroupText = Text(page, "txtGP");
+    saved.SavedGroupText = GroupBytes(page);
     saved.SavedDestText = Path(page);
 }
 
 void RestoreSplitPage2(frmSplit2& page) {
     const WizardState& saved = SharedWizardState();
-    SetTextUnlessEmpty(page, "txtGP", saved.SavedGroupText);
+    SetPathUnlessEmpty(page, saved.SavedGroupText, "txtGP");
     SetPathUnlessEmpty(page, saved.SavedDestText);
     SharedSplitState().SplitDestFolder = Path(page);
-    SharedSplitState().SplitGroupName = Text(page, "txtGP");
+    SharedSplitState().SplitGroupName = GroupBytes(page);
 }
 
 void GoToSplitPage2(frmSplit& from) {

@@ -2,21 +2,29 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "join/frm_join.h"
+#include "join/frm_join2.h"
 #include "join/frm_simple_join.h"
 #include "rename/file_add.h"
 #include "rename/form3.h"
 #include "rename/frm_rename.h"
 #include "shell/frm_main.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
+#include "shell/wizard_state.h"
 #include "split/frm_simple.h"
 #include "split/frm_split.h"
+#include "split/frm_split2.h"
+#include "split/frm_split3.h"
 #include "support/recording_prompter.h"
 #include "support/window_helpers.h"
 
@@ -132,6 +140,67 @@ private slots:
         QCOMPARE(prompter.calls.last().text, QStringLiteral("Process Finish."));
         QVERIFY(Read(JoinPath(folder, "moved.bin")) == content);
         QCOMPARE(Read(JoinPath(folder, kLookAlike)), std::string("the look-alike"));
+    }
+
+    // The wizards hand such a name from page to page as bytes: the split's group name made
+    // from the source's, through Previous and Next; the join's target chosen in the dialog of
+    // a folder so named, through Previous and Next.
+    void theWizardsKeepTheBytesFromPageToPage() {
+        QTemporaryDir dir;
+        const std::string folder = JoinPath(dir.path().toStdString(), "d\xe9");
+        QVERIFY(std::filesystem::create_directory(folder));
+        const std::string content(3000, 'x');
+        Write(JoinPath(folder, kLatin), content);
+        RecordingPrompter prompter;
+        prompter.nextAnswer = Prompter::Answer::No;
+        SharedWizardState() = {};
+        SharedWizardState().SetStartValues();
+
+        auto* split1 = new frmSplit;
+        split1->show();
+        split1->ChooseFile(JoinPath(folder, kLatin));
+        Press(split1, "cmdNext");
+        auto* split2 = Opened<frmSplit2>();
+        QVERIFY(split2 != nullptr);
+        prompter.paths << DisplayPath(folder);  // the folder dialog's answer, as shown
+        Press(split2, "cmdNext");               // asks for the destination, then stays
+        Press(split2, "cmdNext");
+        QVERIFY(Opened<frmSplit3>() != nullptr);
+        Press(Opened<frmSplit3>(), "cmdPrevious");
+        Press(Opened<frmSplit2>(), "cmdNext");
+        QVERIFY(Opened<frmSplit3>() != nullptr);
+        Press(Opened<frmSplit3>(), "cmdSplit");
+        QTRY_VERIFY_WITH_TIMEOUT(!prompter.calls.isEmpty() && prompter.calls.last().title == QStringLiteral("Completed"),
+                                 kJobWait);
+        const std::string first = JoinPath(folder, "caf\xe9(1).qmf");
+        QCOMPARE(Read(first).size(), std::size_t{1500 + 256});
+        CloseAllWindows();
+
+        auto* join1 = new frmJoin;
+        join1->show();
+        join1->ShowGroupOf(first);
+        QTRY_VERIFY(join1->cmdNext->isEnabled());
+        join1->cmdNext->click();
+        auto* join2 = Opened<frmJoin2>();
+        QVERIFY(join2 != nullptr);
+        // Only what was offered keeps its bytes: another name that lost them is refused.
+        prompter.paths << DisplayPath(JoinPath(folder, "x\xff.bin")) << DisplayPath(JoinPath(folder, "joined.bin"));
+        join2->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
+        QCOMPARE(prompter.calls.last().title, QStringLiteral("Name Not Readable"));
+        join2->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
+        Press(join2, "cmdPrevious");
+        join1 = Opened<frmJoin>();
+        QVERIFY(join1 != nullptr);
+        join1->group->setCurrentItem(join1->group->topLevelItem(0));
+        join1->cmdNext->click();
+        join2 = Opened<frmJoin2>();
+        QVERIFY(join2 != nullptr);
+        prompter.calls.clear();
+        join2->cmdJoin->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!prompter.calls.isEmpty(), kJobWait);
+        QCOMPARE(prompter.calls.first().text, QStringLiteral("Merge successfully. Do you want to view the folder now?"));
+        QVERIFY(Read(JoinPath(folder, "joined.bin")) == content);
+        std::filesystem::remove_all(folder);  // QTemporaryDir cannot name what is in it
     }
 };
 

@@ -4,11 +4,14 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+#include <csignal>
 
 #include "join/checksums.h"
 #include "join/frm_join.h"
@@ -19,6 +22,8 @@
 #include "shell/frm_main.h"
 #include "shell/job_runner.h"
 #include "shell/paths.h"
+#include "shell/startup.h"
+#include "shell/stop_signals.h"
 #include "shell/wizard_state.h"
 #include "split/split_engine.h"
 #include "support/recording_prompter.h"
@@ -512,6 +517,66 @@ private slots:
         page2->cmdJoin->click();
         QTRY_VERIFY(page2->cmdJoin->isEnabled());
         QCOMPARE(Read(dir.filePath(QStringLiteral("b.zip"))), bytes);
+    }
+    // A piece dropped while a large folder is still listed: the newer listing wins, however
+    // the two end.
+    void aNewerListingSupersedesAnOlderOne() {
+        QTemporaryDir many;
+        for (int i = 0; i < 2500; ++i) {
+            Write(many.filePath(QStringLiteral("g%1(1).qmf").arg(i)), {});
+        }
+        QTemporaryDir dir;
+        SplitInThree(dir.path(), QStringLiteral("b"), Bytes(900, 1), 7);
+        auto* page = new frmJoin;
+        page->show();
+        QSignalSpy filled(page, &frmJoin::listFilled);
+        page->ShowGroupOf(many.filePath(QStringLiteral("g0(1).qmf")).toStdString());
+        page->ShowGroupOf(dir.filePath(QStringLiteral("b(2).qmf002")).toStdString());
+        QTRY_VERIFY(!page->IsListing());
+        QThreadPool::globalInstance()->waitForDone();
+        QTest::qWait(200);  // room for what is left of the older listing to land
+        QCOMPARE(filled.size(), 1);
+        QCOMPARE(page->group->topLevelItemCount(), 1);
+        QCOMPARE(page->group->currentItem()->text(0), QStringLiteral("b"));
+        QCOMPARE(SharedJoinState().JoinGroupName, std::string("b"));
+        QCOMPARE(page->txtPath->text(), dir.path());
+    }
+
+    // SIGTERM, as at log-out, mid-join: the join stops and takes its temporary back, the
+    // instance lock and socket go, and the program ends with 143.
+    void aStopSignalEndsTheProgramLeavingNothing() {
+        QTemporaryDir settings;
+        QTemporaryDir runtime;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settings.path());
+        qputenv("BRINDLE_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        const auto instanceFiles = [&runtime] {
+            return QDir(runtime.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        QTemporaryDir dir;
+        QTemporaryDir out;
+        SparseGroup(dir.path());
+        SharedJoinState() = {dir.path().toStdString(), "big", "big.bin"};
+        RecordingPrompter prompter;
+        QVERIFY(StartUp({}, "/"));
+        QCOMPARE(instanceFiles().size(), 2);
+        auto* page = new frmJoin2;
+        page->show();
+        page->txtTarget->setText(out.filePath(QStringLiteral("big.bin")));
+        page->cmdJoin->click();
+        QTRY_VERIFY(!QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+        int exitCode = 0;
+        SetStopExit([&exitCode](int code) { exitCode = code; });
+        EndOnStopSignals();
+        std::raise(SIGTERM);
+        QTRY_COMPARE(exitCode, 143);
+        QCOMPARE(JobRunner::RunningJobs(), 0);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(instanceFiles(), QStringList());
+        // Only here, where the process lives on, does the window hear of it.
+        QTRY_COMPARE(Texts(prompter.calls), QStringList{QStringLiteral("The join was cancelled.")});
+        SetStopExit([](int) {});
+        qunsetenv("BRINDLE_RUNTIME_DIR");
     }
 };
 

@@ -2,6 +2,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <signal.h>
 
 // Runs the real program: the first instance holds the lock, a second one ends silently.
 class SingleInstanceTest : public QObject {
@@ -78,6 +79,21 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(third.state(), QProcess::Running);
         Stop(third);
+    }
+    // A log-out's SIGTERM or SIGHUP ends the program with 128 + the signal, its lock and
+    // socket gone.
+    void aStopSignalEndsTheProgramAndItsInstanceFiles() {
+        for (const int number : {SIGTERM, SIGHUP}) {
+            QProcess program;
+            Start(program);
+            QTRY_COMPARE_WITH_TIMEOUT(LockOwner(), program.processId(), 20000);
+            ::kill(static_cast<pid_t>(program.processId()), number);
+            QVERIFY(program.waitForFinished(20000));
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 128 + number);
+            QCOMPARE(QDir(runtimeDir_.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList());
+        }
     }
 };
 

@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "join/frm_simple_join.h"
 #include "join/join_state.h"
@@ -125,6 +127,62 @@ private slots:
         QVERIFY(!CheckSingleInstance(kInstanceMutexName));
         ReleaseSingleInstance();
         QVERIFY(CheckSingleInstance(kInstanceMutexName));
+    }
+
+    // The lock and socket go only to a folder no one else can enter: the runtime folder, else
+    // one of the user's own made for them. A shared, foreign or linked folder is refused, and
+    // with none left the program goes without the guard.
+    void theInstanceFolderIsPrivateOrThereIsNone() {
+        QTemporaryDir shared;  // as /tmp: open to all
+        QTemporaryDir cache;
+        QTemporaryDir mine;
+        QVERIFY(QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777)));
+        const QString made = shared.filePath(QStringLiteral("tarnwick-brindle-%1").arg(::geteuid()));
+        const QString cached = cache.filePath(QStringLiteral("tarnwick-brindle"));
+        const QString link = mine.filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(mine.path(), link));
+        const QByteArray runtime = qgetenv("BRINDLE_RUNTIME_DIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", shared.path().toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+        // Qt's own fallback, refused: its name is taken by a file.
+        QFile taken(shared.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name)));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+
+        QString why;
+        struct Case {
+            QString forced;
+            QString expected;
+        };
+        const Case cases[] = {
+            {runtime, runtime},
+            {shared.path(), {}},
+            {link, {}},
+            {{}, made},    // made, 0700, in the shared folder
+            {{}, made},    // and used again
+        };
+        for (const Case& test : cases) {
+            qputenv("BRINDLE_RUNTIME_DIR", test.forced.toLocal8Bit());
+            QCOMPARE(InstanceFolder(&why), test.expected);
+        }
+        QCOMPARE(QFileInfo(made).permissions() & 0x0077, QFileDevice::Permissions());
+        // Someone else's folder (or one open to others) under that name is passed over.
+        QVERIFY(QFile::setPermissions(made, QFileDevice::Permissions(0x7777)));
+        QCOMPARE(InstanceFolder(&why), cached);
+        if (::geteuid() == 0) {
+            QVERIFY(::chown(QFile::encodeName(cached).constData(), 65534, 65534) == 0);
+            QCOMPARE(InstanceFolder(&why), QString());
+            QVERIFY2(why.contains(QStringLiteral("belongs to another user")), qPrintable(why));
+            QVERIFY(why.contains(QStringLiteral("is open to other users")));
+        }
+        // Without a folder the program still starts, unguarded.
+        qputenv("BRINDLE_RUNTIME_DIR", shared.path().toLocal8Bit());
+        QVERIFY(CheckSingleInstance(kInstanceMutexName));
+        QVERIFY(CheckSingleInstance(kInstanceMutexName));
+        QVERIFY(QDir(shared.path()).entryList({QStringLiteral("Hollowmere*")}, QDir::AllEntries | QDir::System).isEmpty());
+        qputenv("BRINDLE_RUNTIME_DIR", runtime);
+        qunsetenv("TMPDIR");
+        qunsetenv("XDG_CACHE_HOME");
     }
 
     void startUpRecordsThenRefusesASecondInstance() {
