@@ -12,6 +12,7 @@
 
 #include "join/discovery.h"
 #include "shell/file_io.h"
+#include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
@@ -316,6 +317,9 @@ TEST_F(SplitEngineTest, AStopEndsTheWaitForTheFolderLock) {
     test::WriteFile(dir.File("a.bin"), test::PatternBytes(100));
     const std::function<Status(Progress&)> splits[] = {
         [&](Progress& progress) { return SplitFile(Params(dir.File("a.bin"), 40), progress).status; },
+        [&](Progress& progress) {
+            return SplitRaw(RawSplitParams{dir.File("a.bin"), dir.path(), "a.bin", 40}, progress).status;
+        },
     };
     for (const auto& split : splits) {
         auto holder = std::make_unique<io::FolderLock>();
