@@ -34,7 +34,7 @@ int Run(const std::vector<std::string>& args, Console& console) {
         return kExitOk;
     }
     if (command == "--version") {
-        console.out << "brindle 1.1.0\n";
+        console.out << "brindle " BRINDLE_VERSION "\n";
         return kExitOk;
     }
     if (command == "split") return RunSplit(rest, console);

@@ -135,11 +135,6 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         console.err << rejection->message << "\n";
         return kExitUsage;
     }
-    const std::string listPath = ChecksumFilePath(choice.destFolder, choice.base);
-    if (choice.checksums && io::Exists(listPath)) {
-        console.err << "brindle split: " << listPath << " is already there\n";
-        return kExitUsage;
-    }
     RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize, choice.checksums};
     SplitResult result;
     {
@@ -150,15 +145,20 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         console.err << "brindle split: stopped; no piece of this split is left\n";
         return StoppedExitCode();
     }
+    if (result.status.code() == Status::Code::kInvalidArgument) {
+        // Refused before anything was written.
+        console.err << "brindle split: " << result.status.message() << "\n";
+        return kExitUsage;
+    }
     if (!result.status.ok()) {
         console.err << "Fail to split the file\n" << result.status.message() << "\n";
-        return result.status.code() == Status::Code::kInvalidArgument ? kExitUsage : kExitFailed;
+        return kExitFailed;
     }
     for (const std::string& piece : result.pieces) {
         console.out << piece << "\n";
     }
-    if (choice.checksums) {
-        console.out << listPath << "\n";
+    if (!result.checksumFile.empty()) {
+        console.out << result.checksumFile << "\n";
     }
     return kExitOk;
 }

@@ -44,9 +44,12 @@ constexpr const char* kSplitHelp =
     "                 no header, each exactly SIZE bytes but the last, so that\n"
     "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
     "                 them instead of FILE, and --checksums lists them in FILE.sha256. A\n"
-    "                 numbered piece of that name already there refuses the split\n"
+    "                 numbered piece of that name already there refuses the split. The\n"
+    "                 pieces are written hidden and named only once all are written, so\n"
+    "                 a split killed half-way leaves no group that joins\n"
     "\n"
-    "A split of FILE replaces its own earlier pieces, and removes those beyond the new count.\n";
+    "A split of FILE replaces its own earlier pieces, and removes those beyond the new count.\n"
+    "A split that fails or is stopped removes every piece it wrote.\n";
 
 constexpr const char* kJoinHelp =
     "Usage: brindle join PIECE [--out FILE | --force]\n"

@@ -63,7 +63,8 @@ GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator)
 }
 
 std::string SafeOriginalName(const PieceHeader& firstPiece, const std::string& groupName) {
-    std::string name = GetFileName(StoredText(firstPiece.SourceName));
+    // The bytes as stored: a name that is not UTF-8 comes back as itself, not as its reading.
+    std::string name = GetFileName(StoredBytes(firstPiece.SourceName));
     if (name.empty() || name == "." || name == "..") {
         name = groupName.empty() ? std::string("joined") : groupName;
     }

@@ -31,8 +31,8 @@ struct GroupDetails {
 };
 GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator = '.');
 
-// The name to give the joined file by default: the stored name, reduced to a plain file name
-// so that a crafted piece cannot aim the output at another folder.
+// The name to give the joined file by default: the stored name's bytes, reduced to a plain
+// file name so that a crafted piece cannot aim the output at another folder.
 std::string SafeOriginalName(const PieceHeader& firstPiece, const std::string& groupName);
 
 // The ordered piece list of a group, found by exact name from the count in its first piece.

@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "shell/paths.h"
 
@@ -22,8 +24,13 @@
 #else
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <limits>
 #include <mutex>
 #include <random>
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/types.h>  // off_t, for fseeko
+#endif
 #endif
 
 namespace brindle::io {
@@ -33,6 +40,9 @@ std::atomic<std::int64_t> g_writeBudget{-1};
 std::atomic<bool> g_kernelCopy{true};
 std::atomic<int> g_kernelCopyFault{-1};
 std::atomic<int> g_syncCount{0};
+
+// How often a wait for a folder lock looks whether it should stop.
+constexpr std::chrono::milliseconds kLockPoll{50};
 
 // Takes `n` bytes from the test budget; false once it is spent.
 bool TakeBudget(std::size_t n) {
@@ -131,6 +141,13 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
         error = errno;
     }
     return ErrnoStatus("cannot create a file in", folder, error);
+}
+
+Status File::CreateNew(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return fd_ >= 0 ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
 }
 
 Status File::TakePermissionsOf(const std::string& path) {
@@ -327,13 +344,23 @@ FolderLock::~FolderLock() {
     }
 }
 
-Status FolderLock::Lock(const std::string& folder) {
+Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped) {
     fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) {
         return ErrnoStatus("cannot open the folder", folder, errno);
     }
-    while (::flock(fd_, LOCK_EX) != 0) {
+    // Polled, not waited on: a blocking flock sleeps through Ctrl-C and a window's Cancel.
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EWOULDBLOCK) {
+            if (stopped && stopped()) {
+                ::close(fd_);
+                fd_ = -1;
+                return Status::Cancelled();
+            }
+            std::this_thread::sleep_for(kLockPoll);
             continue;
         }
         if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) {
@@ -342,6 +369,11 @@ Status FolderLock::Lock(const std::string& folder) {
         return ErrnoStatus("cannot lock the folder", folder, errno);
     }
     return Status::Ok();
+}
+
+std::optional<std::int64_t> NameLimit(const std::string& folder) {
+    const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? std::optional<std::int64_t>(limit) : std::nullopt;
 }
 
 Status MoveReplacing(const std::string& from, const std::string& to) {
@@ -464,6 +496,13 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     return ErrnoStatus("cannot create a file in", folder, errno);
 }
 
+Status File::CreateNew(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    stream_ = std::fopen(path.c_str(), "wbx");
+    return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
+}
+
 Status File::TakePermissionsOf(const std::string& path) {
     std::error_code error;
     const auto existing = std::filesystem::status(path, error);
@@ -494,7 +533,21 @@ Status File::ReadExact(void* buffer, std::size_t n) {
 }
 
 Status File::Seek(std::int64_t offset) {
-    if (std::fseek(stream_, static_cast<long>(offset), SEEK_SET) != 0) {
+    // fseek's long is 32 bits on some systems; the wide seeks are not in the C library.
+#if defined(_WIN32)
+    const int result = ::_fseeki64(stream_, offset, SEEK_SET);
+#elif defined(__unix__) || defined(__APPLE__)
+    if (offset > std::numeric_limits<off_t>::max()) {
+        return ErrnoStatus("cannot read", path_, EOVERFLOW);
+    }
+    const int result = ::fseeko(stream_, static_cast<off_t>(offset), SEEK_SET);
+#else
+    if (offset > std::numeric_limits<long>::max()) {
+        return ErrnoStatus("cannot read", path_, EOVERFLOW);
+    }
+    const int result = std::fseek(stream_, static_cast<long>(offset), SEEK_SET);
+#endif
+    if (result != 0) {
         return ErrnoStatus("cannot read", path_, errno);
     }
     return Status::Ok();
@@ -551,7 +604,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
 }
 
 namespace {
-std::mutex g_folderLock;
+std::timed_mutex g_folderLock;
 }  // namespace
 
 FolderLock::~FolderLock() {
@@ -561,15 +614,21 @@ FolderLock::~FolderLock() {
 }
 
 // The C and C++ libraries lock no files: splits of this program take turns, whatever folder.
-Status FolderLock::Lock(const std::string& folder) {
+Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped) {
     std::error_code error;
     if (!std::filesystem::is_directory(folder.empty() ? "." : folder, error)) {
         return Status::NotFound("no such folder: " + folder);
     }
-    g_folderLock.lock();
+    while (!g_folderLock.try_lock_for(kLockPoll)) {
+        if (stopped && stopped()) {
+            return Status::Cancelled();
+        }
+    }
     fd_ = 0;
     return Status::Ok();
 }
+
+std::optional<std::int64_t> NameLimit(const std::string& /*folder*/) { return std::nullopt; }
 
 Status MoveReplacing(const std::string& from, const std::string& to) {
     std::error_code error;

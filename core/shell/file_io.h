@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     // Creates a new, uniquely named file in the folder of `target`. The name is short and
     // hidden, so any target name the folder allows has a temporary beside it.
     Status CreateTempBeside(const std::string& target, std::string* tempPath);
+    // Creates a new file at `path` for writing; fails when anything is already there.
+    Status CreateNew(const std::string& path);
     // Gives this file the permission bits of the regular file at `path`, when there is one:
     // a file that replaces another keeps who may read it.
     Status TakePermissionsOf(const std::string& path);
@@ -71,12 +74,16 @@ public:
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
-    // Waits until no other process holds the folder.
-    Status Lock(const std::string& folder);
+    // Waits until no other process holds the folder. While it waits, `stopped` is asked a few
+    // times a second; when it says yes, the wait ends as Cancelled with nothing held.
+    Status Lock(const std::string& folder, const std::function<bool()>& stopped = {});
 
 private:
     int fd_ = -1;
 };
+
+// The longest file name `folder` takes, in bytes; nothing when the system does not say.
+std::optional<std::int64_t> NameLimit(const std::string& folder);
 
 // Moves `from` onto `to`, replacing `to` if it exists; both in one folder.
 Status MoveReplacing(const std::string& from, const std::string& to);

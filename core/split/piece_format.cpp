@@ -153,8 +153,10 @@ std::string StoredSourceName(std::string_view fileName) {
     }
     const std::string_view extension = KeptExtension(fileName);
     const std::string_view start = fileName.substr(0, fileName.size() - extension.size());
-    return std::string(start.substr(0, FitLength(start, kSourceNameWidth - extension.size()))) +
-           std::string(extension);
+    const std::size_t room = kSourceNameWidth - extension.size();
+    // Bytes that are not UTF-8 have no characters to keep whole.
+    const std::size_t kept = IsValidUtf8(fileName) ? FitLength(start, room) : room;
+    return std::string(start.substr(0, kept)) + std::string(extension);
 }
 
 void SetSourceName(PieceHeader& header, std::string_view fileName) {
@@ -226,16 +228,20 @@ PieceHeader DecodeHeader(const HeaderBytes& bytes) {
     return header;
 }
 
-std::string StoredText(std::string_view field) {
+std::string StoredBytes(std::string_view field) {
     // A file name ends at a NUL byte wherever it is used, so its reading ends there too.
     field = field.substr(0, field.find('\0'));
     const auto last = field.find_last_not_of(' ');
-    field = last == std::string_view::npos ? std::string_view{} : field.substr(0, last + 1);
-    if (IsValidUtf8(field)) {
-        return std::string(field);
+    return std::string(last == std::string_view::npos ? std::string_view{} : field.substr(0, last + 1));
+}
+
+std::string StoredText(std::string_view field) {
+    const std::string bytes = StoredBytes(field);
+    if (IsValidUtf8(bytes)) {
+        return bytes;
     }
     std::string text;
-    for (const char c : field) {
+    for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80 && byte < 0xA0) {
             AppendUtf8(text, kCp1252High[byte - 0x80]);

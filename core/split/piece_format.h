@@ -17,9 +17,9 @@
 //        8     4 PieceSize     data bytes of a full piece (also stored in the short last one)
 //       12     4 PieceCount    pieces in the group
 //       16     4 SourceLength  length of the file that was split
-//       20   100 SourceName    its name without folder, leading spaces removed, UTF-8; a longer
-//                              name keeps its start and its extension, cut at a character
-//                              boundary; space padded
+//       20   100 SourceName    its name without folder as its bytes, leading spaces removed; a
+//                              longer name keeps its start and its extension, cut at a UTF-8
+//                              character boundary when the name is UTF-8; space padded
 //      120    36 SplitDate     date of the split as short-date text, space padded
 //      156   100 Reserved      zeros, except for a source above 2,147,483,647 bytes:
 //
@@ -86,9 +86,9 @@ void SetSourceLength(PieceHeader& header, std::int64_t length);
 // negative, fits in 32 bits, or exceeds what 999 pieces can hold).
 std::optional<std::int64_t> StoredSourceLength(const PieceHeader& header);
 
-// The name a split stores for a source file: leading spaces dropped, and a name longer than
-// the field cut at a UTF-8 character boundary before its extension, which it keeps
-// ("aaaa….tar.gz").
+// The name a split stores for a source file, as bytes: leading spaces dropped, and a name
+// longer than the field cut before its extension, which it keeps ("aaaa….tar.gz"); a UTF-8
+// name is cut at a character boundary, any other name where the bytes run out.
 std::string StoredSourceName(std::string_view fileName);
 
 // Fill the text fields the way a split stores them: the name as StoredSourceName gives it,
@@ -99,7 +99,11 @@ void SetSplitDate(PieceHeader& header, std::string_view date);
 HeaderBytes EncodeHeader(const PieceHeader& header);
 PieceHeader DecodeHeader(const HeaderBytes& bytes);
 
-// A stored text as UTF-8, up to its first NUL byte and without its trailing padding; bytes
+// A stored text's own bytes, up to its first NUL byte and without its trailing padding: what
+// a file name is given back as.
+std::string StoredBytes(std::string_view field);
+
+// A stored text as UTF-8 for showing, up to its first NUL byte and without its trailing padding; bytes
 // that are not valid UTF-8 are read as Windows-1252, since pieces may come from other systems.
 std::string StoredText(std::string_view field);
 

@@ -4,7 +4,6 @@
 
 #include "join/checksums.h"
 #include "join/numbered_group.h"
-#include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/hash_pool.h"
 #include "shell/numbers.h"
@@ -19,23 +18,74 @@ Rejection TooSmall() {
     return {"The size you entered is too small.", "Size Invalid", MessageIcon::kError, FocusField::kSize};
 }
 
-// With `written`, it is opened on the piece as written before the move, so hashing it reads
-// the very file that took the piece's name.
+constexpr std::string_view kTemporarySuffix = ".brindle-part";
+
+// Piece `number` while the split runs: hidden, and not a numbered name, so no join, listing
+// or `cat NAME.[0-9][0-9][0-9]` takes it for a piece.
+std::string TemporaryName(const std::string& base, int number) {
+    return "." + NumberedPieceName(base, number) + std::string(kTemporarySuffix);
+}
+
+// Such a temporary of `base`, left by a split of it that was killed.
+bool IsTemporaryOf(std::string_view name, const std::string& base) {
+    if (name.size() <= kTemporarySuffix.size() + 1 || name.front() != '.' ||
+        name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) {
+        return false;
+    }
+    const std::optional<NumberedName> parsed =
+        ParseNumberedName(name.substr(1, name.size() - 1 - kTemporarySuffix.size()));
+    return parsed && parsed->base == base && parsed->digits == kNumberedDigits;
+}
+
+// A list this program wrote for plain numbered pieces of `base`.
+bool IsOwnList(const std::string& path, const std::string& base) {
+    ChecksumList list;
+    std::optional<std::int32_t> split;
+    if (!io::IsRegularFile(path) || !ReadChecksumFile(path, &list, &split).ok() || !split) {
+        return false;
+    }
+    return std::all_of(list.begin(), list.end(), [&base](const auto& entry) {
+        const std::optional<NumberedName> parsed = ParseNumberedName(entry.first);
+        return parsed && parsed->base == base;
+    });
+}
+
+// Writes a new file at `path`, removed again when anything fails. With `written`, that is
+// then opened on it, for hashing.
 Status WriteRawPiece(io::File& source, const std::string& path, std::int64_t length, std::vector<char>& scratch,
                      const io::CopyTick& tick, io::File* written) {
     // The bytes are still in the source, so the disk is not waited for.
-    io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
-    Status status = piece.Open();
+    io::File piece;
+    Status status = piece.CreateNew(path);
+    if (!status.ok()) {
+        return status;
+    }
+    status = io::CopyRange(source, piece, length, scratch, tick);
+    const Status closed = piece.Close();  // a full disk may show only here
     if (status.ok()) {
-        status = io::CopyRange(source, piece.file(), length, scratch, tick);
+        status = closed;
     }
     if (status.ok() && written != nullptr) {
-        status = piece.OpenWritten(written);
+        status = written->OpenRead(path);
     }
-    return status.ok() ? piece.Commit(io::AtomicFile::Move::kNoReplace) : status;
+    if (!status.ok()) {
+        (void)io::RemoveFile(path);
+    }
+    return status;
 }
 
 }  // namespace
+
+Status CheckRawBase(std::string_view base) {
+    if (base.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+        return Status::InvalidArgument("a group name cannot hold \"/\" or a NUL byte: " + std::string(base));
+    }
+    if (base.empty() || base == "." || base == "..") {
+        return Status::InvalidArgument("plain numbered pieces cannot be named \"" + std::string(base) +
+                                       "\": their names would be hidden or odd");
+    }
+    return Status::Ok();
+}
 
 std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex, std::string_view numberText,
                                       std::string_view sizeText, std::string_view unitText,
@@ -86,9 +136,18 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
 
 SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     SplitResult result;
+    result.status = CheckRawBase(params.base);
+    if (!result.status.ok()) {
+        return result;
+    }
+    // Splits into one folder take turns, so none removes the temporaries of a running one.
+    io::FolderLock lock;
+    result.status = lock.Lock(params.destFolder, [&progress] { return progress.StopRequested(); });
     io::File source;
     std::int64_t length = 0;
-    result.status = source.OpenRead(params.sourcePath);
+    if (result.status.ok()) {
+        result.status = source.OpenRead(params.sourcePath);
+    }
     if (result.status.ok()) {
         result.status = source.Size(&length);
     }
@@ -100,11 +159,19 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
         return result;
     }
     const auto count = static_cast<int>(CeilDiv(length, params.pieceSize));
+    // The last temporary is the longest name written.
+    result.status = CheckNameFits(params.destFolder, TemporaryName(params.base, count));
+    if (!result.status.ok()) {
+        return result;
+    }
     std::vector<std::string> taken;
+    std::vector<std::string> stale;
     for (const std::string& name : io::FileNamesIn(params.destFolder, true)) {
         const std::optional<NumberedName> parsed = ParseNumberedName(name);
         if (parsed && parsed->base == params.base) {
             taken.push_back(name);
+        } else if (IsTemporaryOf(name, params.base)) {
+            stale.push_back(JoinPath(params.destFolder, name));
         }
     }
     for (int i = 1; i <= count && taken.empty(); ++i) {
@@ -118,6 +185,17 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
                                                 JoinPath(params.destFolder, taken.front()));
         return result;
     }
+    // An earlier split's own list speaks for pieces that are gone: it is replaced, or removed.
+    const std::string listPath = ChecksumFilePath(params.destFolder, params.base);
+    const bool ownList = io::Exists(listPath) && IsOwnList(listPath, params.base);
+    if (params.checksums && io::Exists(listPath) && !ownList) {
+        result.status = Status::InvalidArgument(listPath + " is already there, and this program did not write it");
+        return result;
+    }
+    for (const std::string& path : stale) {
+        (void)io::RemoveFile(path);
+    }
+
     const int step = progress.Max() / count;
     // With checksums each piece is hashed on a worker while the next is written, and the one
     // bar counts both; the checksum file is written last.
@@ -125,9 +203,10 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     pool.ShareCoresWithCopy();
     CopyHashBar bar(progress, 2 * length, {&pool});
     std::vector<char> scratch;
+    std::vector<std::string> temporaries;
     std::int64_t left = length;
     for (int i = 1; i <= count && result.status.ok(); ++i) {
-        const std::string path = JoinPath(params.destFolder, NumberedPieceName(params.base, i));
+        const std::string path = JoinPath(params.destFolder, TemporaryName(params.base, i));
         const std::int64_t pieceLength = std::min(left, params.pieceSize);
         const std::int64_t before = length - left;
         const int value = progress.Value();
@@ -138,7 +217,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
             [&](std::int64_t done) { return params.checksums ? bar.Copied(before + done) : meter(done); },
             params.checksums ? &written : nullptr);
         if (result.status.ok()) {
-            result.pieces.push_back(path);
+            temporaries.push_back(path);
             left -= pieceLength;
             if (params.checksums) {
                 pool.Add(std::move(written), {}, 0, pieceLength);
@@ -153,20 +232,39 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     if (params.checksums) {
         result.status = bar.Finish(result.status, length - left);
     }
+    if (result.status.ok() && progress.StopRequested()) {
+        result.status = Status::Cancelled();
+    }
+    if (result.status.ok() && ownList) {
+        result.status = io::RemoveFile(listPath);
+    }
+    // Plain pieces carry no count: until .001 has its name, nothing of this group joins, so
+    // a split killed at any moment leaves no shorter group that would.
+    std::vector<std::string> pieces(static_cast<std::size_t>(count));
+    for (int i = count; i >= 1 && result.status.ok(); --i) {
+        const std::string path = JoinPath(params.destFolder, NumberedPieceName(params.base, i));
+        result.status = io::MoveNoReplace(temporaries[static_cast<std::size_t>(i - 1)], path);
+        if (result.status.ok()) {
+            pieces[static_cast<std::size_t>(i - 1)] = path;
+        }
+    }
     if (result.status.ok() && params.checksums) {
-        result.checksumFile = ChecksumFilePath(params.destFolder, params.base);
-        result.status =
-            WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), result.pieces, pool.digests());
+        result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), pieces, pool.digests());
     }
     if (!result.status.ok()) {
         // Half a group would only mislead a later join.
-        for (const std::string& piece : result.pieces) {
-            (void)io::RemoveFile(piece);
+        for (const std::string& path : temporaries) {
+            (void)io::RemoveFile(path);
         }
-        result.pieces.clear();
-        result.checksumFile.clear();
+        for (const std::string& path : pieces) {
+            if (!path.empty()) {
+                (void)io::RemoveFile(path);
+            }
+        }
         return result;
     }
+    result.pieces = std::move(pieces);
+    result.checksumFile = params.checksums ? listPath : std::string();
     progress.SetValue(progress.Max());
     progress.SetPercentText("100");
     return result;

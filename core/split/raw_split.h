@@ -20,6 +20,10 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
                                       std::string_view sizeText, std::string_view unitText,
                                       std::int64_t* pieceSize, char decimalSeparator = '.');
 
+// InvalidArgument for a name plain numbered pieces cannot have: one holding "/" or NUL, as
+// for the program's own pieces, and "", "." and "..", which would give hidden or odd names.
+Status CheckRawBase(std::string_view base);
+
 struct RawSplitParams {
     std::string sourcePath;
     std::string destFolder;
@@ -28,12 +32,17 @@ struct RawSplitParams {
     bool checksums = false;  // also BASE.sha256 listing every piece, written last
 };
 
-// Writes the pieces, each exactly pieceSize bytes but the last. Refused before anything is
-// written when any numbered piece of `base` is already in the folder (an old group's extra
-// pieces would otherwise join onto the new one). Each piece is written beside its name and
-// moved there whole; on a failure every piece written is removed again. Progress moves by
-// Max / pieces after each piece (with checksums, by the bytes written and hashed) and ends
-// at Max and "100".
+// Writes the pieces, each exactly pieceSize bytes but the last, holding the folder's lock as
+// SplitFile does. Refused before anything is written when the base name is refused, when any
+// numbered piece of `base` is already in the folder (an old group's extra pieces would
+// otherwise join onto the new one), or, with checksums, when a BASE.sha256 this program did
+// not write is there; an earlier BASE.sha256 of its own is replaced, or removed without
+// checksums. The pieces are written under hidden names (.BASE.001.brindle-part, ...) and
+// named only once all are written, from the last down to BASE.001, then the list: a split
+// killed at any moment leaves no group that joins, and a later split of `base` removes its
+// hidden files. On a failure or a stop (Cancelled) every file written is removed again.
+// Progress moves by Max / pieces after each piece (with checksums, by the bytes written and
+// hashed) and ends at Max and "100".
 SplitResult SplitRaw(const RawSplitParams& params, Progress& progress);
 
 }  // namespace brindle

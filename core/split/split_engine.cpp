@@ -76,11 +76,21 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         return Status::InvalidArgument("a group cannot have more than 999 pieces; this split would make " +
                                        std::to_string(plan->pieceCount));
     }
+    // The last piece has the longest name, and the checksum file's may be as long.
+    Status fits = CheckNameFits(
+        params.destFolder, *PieceFileName(params.groupName, static_cast<int>(plan->pieceCount), params.extension));
+    if (fits.ok() && params.checksums) {
+        fits = CheckNameFits(params.destFolder, GetFileName(ChecksumFilePath(params.destFolder, params.groupName)));
+    }
+    if (!fits.ok()) {
+        return fits;
+    }
 
     // A re-split of the same file replaces its own pieces; anything else needs the user's word.
+    // Names compare as bytes: "caf\xE9" in Latin-1 is another file than "café" in UTF-8.
     PieceHeader own;
     SetSourceName(own, GetFileName(params.sourcePath));
-    const std::string ownName = StoredText(own.SourceName);
+    const std::string ownName = StoredBytes(own.SourceName);
     std::set<std::int32_t> replacedGroups;
     const auto note = [&](const std::string& path, std::string holds) {
         if (!plan->clash) {
@@ -102,7 +112,7 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
             continue;
         }
         replacedGroups.insert(piece->GroupId);
-        if (StoredText(piece->SourceName) != ownName) {
+        if (StoredBytes(piece->SourceName) != ownName) {
             note(path, Holds(*piece));
         }
     }
@@ -118,7 +128,7 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         const std::string path = JoinPath(params.destFolder, name);
         const std::optional<PieceHeader> piece = PieceAt(path);
         if (piece && !io::SameFile(path, params.sourcePath) &&
-            (replacedGroups.count(piece->GroupId) != 0 || StoredText(piece->SourceName) == ownName)) {
+            (replacedGroups.count(piece->GroupId) != 0 || StoredBytes(piece->SourceName) == ownName)) {
             plan->leftovers.push_back(path);
         }
     }
@@ -173,18 +183,23 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     return status;
 }
 
-// A stopped split takes back every piece it wrote; what it replaced cannot come back.
-SplitResult Stopped(SplitResult result, bool replacedEarlier) {
+// A split that stops or fails takes back every piece it wrote; what it replaced cannot come
+// back, and it says so.
+SplitResult TakeBack(SplitResult result, bool replacedEarlier) {
     for (const std::string& piece : result.pieces) {
         (void)io::RemoveFile(piece);
     }
     result.pieces.clear();
     result.checksumFile.clear();
-    result.status = Status::Cancelled(
-        replacedEarlier ? "Pieces of an earlier split of this file were already replaced, so that "
-                          "group is no longer complete; the file itself is unchanged and can be "
-                          "split again."
-                        : "");
+    const std::string note = replacedEarlier ? "Pieces of an earlier split of this file were already replaced, so "
+                                               "that group is no longer complete; the file itself is unchanged "
+                                               "and can be split again."
+                                             : "";
+    if (result.status.cancelled()) {
+        result.status = Status::Cancelled(note);
+    } else if (!note.empty()) {
+        result.status = Status::IoError(result.status.message() + "\n" + note);
+    }
     return result;
 }
 
@@ -197,6 +212,15 @@ std::int32_t DrawGroupId() {
     return id(generator);
 }
 
+Status CheckNameFits(const std::string& folder, const std::string& name) {
+    const std::optional<std::int64_t> limit = io::NameLimit(folder);
+    if (limit && static_cast<std::int64_t>(name.size()) > *limit) {
+        return Status::InvalidArgument("the name " + name + " is longer than the folder allows (" +
+                                       std::to_string(*limit) + " bytes)");
+    }
+    return Status::Ok();
+}
+
 Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, std::optional<SplitClash>* clash) {
     TargetPlan plan;
     const Status status = PlanTargets(params, sourceLength, &plan);
@@ -207,7 +231,7 @@ Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, s
 SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     SplitResult result;
     io::FolderLock lock;
-    result.status = lock.Lock(params.destFolder);
+    result.status = lock.Lock(params.destFolder, [&progress] { return progress.StopRequested(); });
     if (!result.status.ok()) {
         return result;
     }
@@ -293,16 +317,14 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         // A hash that failed and so stopped the writing is told as itself.
         result.status = both->Finish(result.status, written);
     }
-    if (result.status.cancelled()) {
-        return Stopped(std::move(result), replacedEarlier);
-    }
     if (!result.status.ok()) {
-        return result;
+        return TakeBack(std::move(result), replacedEarlier);
     }
     result.status = source.Close();
     for (const std::string& leftover : plan.leftovers) {
         if (result.status.ok()) {
             result.status = io::RemoveFile(leftover);
+            replacedEarlier = true;
         }
     }
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
@@ -314,10 +336,11 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
     }
-    if (result.status.ok()) {
-        progress.SetValue(progress.Max());
-        progress.SetPercentText("100");
+    if (!result.status.ok()) {
+        return TakeBack(std::move(result), replacedEarlier);
     }
+    progress.SetValue(progress.Max());
+    progress.SetPercentText("100");
     return result;
 }
 

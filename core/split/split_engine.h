@@ -27,7 +27,7 @@ struct SplitParams {
 
 struct SplitResult {
     Status status;
-    std::vector<std::string> pieces;  // every piece written, also when the split failed later
+    std::vector<std::string> pieces;  // every piece written; none when the split failed
     std::string checksumFile;         // when one was written
 };
 
@@ -37,23 +37,26 @@ struct SplitClash {
     std::string holds;  // what it is: "piece 1 of 3 of report.txt", "a file that is not a piece"
 };
 
+// InvalidArgument when `name` is longer than the file names `folder` takes.
+Status CheckNameFits(const std::string& folder, const std::string& name);
+
 // Checks, without writing, what a split of a source of `sourceLength` bytes would do to its
 // folder. InvalidArgument for what is never done: more than 999 pieces, a piece file above
 // 2,147,483,647 bytes, a group name holding "/" or NUL, a piece or the checksum file on the
-// source itself. `clash` gets the first file that is replaced only when the user says so;
+// source itself, a last piece (or checksum file) whose name the folder cannot take. `clash` gets the first file that is replaced only when the user says so;
 // the source's own earlier pieces (their stored name is the source's) are no clash.
 Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, std::optional<SplitClash>* clash);
 
 // Cuts the source into piece files in `destFolder`, holding the folder's lock throughout, so
-// a second split into it waits. Everything CheckSplitTargets checks is checked again on the
+// a second split into it waits; a stop asked while it waits ends the wait as Cancelled. Everything CheckSplitTargets checks is checked again on the
 // source's length as the split starts, before the first file is created; a clash fails the
 // split unless `replaceOthers`. The replaced group's pieces beyond the new count and its
 // checksum file go too (the checksum file is written anew when asked for). Progress moves by
 // Max / full pieces after each full piece (3333, 6666, 9999 for three), the percent text
 // follows, and both end at Max and "100"; inside each piece it moves by bytes, and with
-// checksums the hashing takes the second half of the bar. Pieces written before a failure
-// stay; nothing is rolled back. A stop the caller asks for (Progress::StopRequested) ends the
-// split as Cancelled and removes every piece this split wrote.
+// checksums the hashing takes the second half of the bar. A failure, or a stop the caller
+// asks for (Progress::StopRequested, then Cancelled), removes every piece this split wrote;
+// when pieces of an earlier group were already replaced, the message says so.
 SplitResult SplitFile(const SplitParams& params, Progress& progress);
 
 // A fresh group identifier, uniform in 0 to 999,999,999.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/run_brindle.h"
 #include "support/temp_dir.h"
@@ -63,6 +64,28 @@ TEST(NumberedCommandsTest, SplitRawRefusesBeforeWritingAnything) {
         EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
         EXPECT_EQ(SortedNames(dir.path()), before);
     }
+}
+
+// Plain numbered pieces are named BASE.001, ...: a base that is a path or no plain name
+// would write elsewhere or hidden.
+TEST(NumberedCommandsTest, SplitRawRefusesGroupNamesThatAreNoPlainName) {
+    TempDir dir;
+    WriteFile(dir.File("f"), test::PatternBytes(5000));
+    std::filesystem::create_directory(dir.File("dest"));
+    const std::pair<std::string, const char*> refused[] = {
+        {"../escaped", "cannot hold \"/\""}, {"a/b", "cannot hold \"/\""},
+        {std::string("a\0b", 3), "NUL"},     {"", "cannot be named"},
+        {".", "cannot be named"},            {"..", "cannot be named"},
+    };
+    for (const auto& [group, message] : refused) {
+        const Outcome outcome =
+            Brindle({"split", dir.File("f"), "--raw", "--pieces", "2", "--dest", dir.File("dest"), "--group", group});
+        EXPECT_EQ(outcome.code, 2) << group;
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+        EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"dest", "f"})) << group;
+        EXPECT_TRUE(SortedNames(dir.File("dest")).empty()) << group;
+    }
+    EXPECT_EQ(Brindle({"split", dir.File("f"), "--raw", "--dest", dir.File("dest"), "--group", ".x"}).code, 0);
 }
 
 TEST(NumberedCommandsTest, VerifyNamesAGapAndADescriptionFile) {

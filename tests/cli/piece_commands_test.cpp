@@ -312,6 +312,19 @@ TEST_F(PieceCommandsTest, SplitRefusesToReplaceWhatItWasNotAskedTo) {
     EXPECT_EQ(Brindle({"split", dir.File("report.pdf"), "--checksums"}).code, 0);  // its own pieces
 }
 
+// The stored name is given back as the bytes it was, not as its Windows-1252 reading.
+TEST_F(PieceCommandsTest, ANameThatIsNotUtf8JoinsBackUnderItsOwnBytes) {
+    const std::string latin1 = dir.File("caf\xE9.bin");
+    WriteFile(latin1, bytes);
+    ASSERT_EQ(Brindle({"split", latin1, "--pieces", "2"}).code, 0);
+    std::filesystem::remove(latin1);
+    const Outcome join = Brindle({"join", dir.File("caf\xE9(1).qmf")});
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_EQ(join.out, latin1 + "\n");
+    EXPECT_EQ(ReadFile(latin1), bytes);
+    EXPECT_FALSE(test::Exists(dir.File("caf\xC3\xA9.bin")));
+}
+
 TEST_F(PieceCommandsTest, ALongNameIsStoredShortenedWithItsExtensionAndVerifyNamesAMisplacedPiece) {
     const std::string name = std::string(150, 'a') + ".tar.gz";
     WriteFile(dir.File(name), bytes);

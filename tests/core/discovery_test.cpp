@@ -64,6 +64,7 @@ TEST(SafeOriginalName, KeepsTheOutputBesideThePieces) {
     PieceHeader header;
     const std::pair<const char*, const char*> cases[] = {
         {"movie.avi", "movie.avi"}, {"../../etc/passwd", "passwd"}, {"..", "grp"}, {"", "grp"}, {"dir/", "grp"},
+        {"caf\xE9.bin", "caf\xE9.bin"},  // its own bytes, not the Windows-1252 reading
     };
     for (const auto& [stored, expected] : cases) {
         SetSourceName(header, stored);

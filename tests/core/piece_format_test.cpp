@@ -101,6 +101,10 @@ TEST(PieceHeader, NamesAreCutToTheirFieldAtACharacterBoundary) {
     EXPECT_EQ(header.SourceName, std::string(92, 'c') + ".tar.gz" + " ");
     SetSourceName(header, std::string(150, 'e') + ".jpeg");
     EXPECT_EQ(header.SourceName, std::string(95, 'e') + ".jpeg");
+
+    // A name that is not UTF-8 has no characters to keep whole: its bytes are cut.
+    SetSourceName(header, "\xE9" + std::string(94, 'f') + "\xC3\xA9" + std::string(20, 'g') + ".txt");
+    EXPECT_EQ(header.SourceName, "\xE9" + std::string(94, 'f') + "\xC3" + ".txt");
 }
 
 TEST(PieceHeader, AStoredNameEndsAtItsFirstNulByteWhereverItIsRead) {

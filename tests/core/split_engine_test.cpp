@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <memory>
 #include <thread>
 #include <utility>
 
 #include "join/discovery.h"
 #include "shell/file_io.h"
+#include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
@@ -255,20 +258,82 @@ TEST_F(SplitEngineTest, TwoSplitsIntoOneFolderNeverInterleave) {
     }
 }
 
-TEST_F(SplitEngineTest, AFullDiskLeavesNoHalfWrittenPieceAndKeepsTheEarlierOne) {
+TEST_F(SplitEngineTest, AFailedSplitTakesBackItsPiecesAndSaysWhatItDidToAnEarlierGroup) {
     test::WriteFile(dir.File("a.bin"), test::PatternBytes(100));
     test::WriteFile(dir.File("report(2).qmf002"), "from an earlier split");
     io::testing::SetWriteBudget(256 + 40 + 256 + 10);  // dies inside the second piece's data
     RecordingProgress progress;
     SplitParams params = Params(dir.File("a.bin"), 40);
     params.replaceOthers = true;
-    const SplitResult result = SplitFile(params, progress);
+    SplitResult result = SplitFile(params, progress);
     io::testing::SetWriteBudget(-1);
     EXPECT_FALSE(result.status.ok());
-    EXPECT_EQ(result.pieces, std::vector<std::string>{dir.File("report(1).qmf")});
+    EXPECT_TRUE(result.pieces.empty());
+    EXPECT_EQ(result.status.message().find("earlier split"), std::string::npos);
     EXPECT_EQ(ReadFile(dir.File("report(2).qmf002")), "from an earlier split");
+    EXPECT_EQ(test::SortedNames(dir.path()), (std::vector<std::string>{"a.bin", "report(2).qmf002"}));
+
+    // A re-split that dies after replacing the earlier group's first piece.
+    ASSERT_TRUE(SplitFile(params, progress).status.ok());
+    io::testing::SetWriteBudget(256 + 40 + 256 + 10);
+    result = SplitFile(params, progress);
+    io::testing::SetWriteBudget(-1);
+    EXPECT_FALSE(result.status.ok());
+    EXPECT_NE(result.status.message().find("earlier split"), std::string::npos) << result.status.message();
     EXPECT_EQ(test::SortedNames(dir.path()),
-              (std::vector<std::string>{"a.bin", "report(1).qmf", "report(2).qmf002"}));
+              (std::vector<std::string>{"a.bin", "report(2).qmf002", "report(3).qmf003"}));
+}
+
+// A group name the folder takes for piece 1 but not for the last piece is refused before a
+// file is created.
+TEST_F(SplitEngineTest, ALastPieceNameTooLongForTheFolderIsRefusedUpFront) {
+    const std::optional<std::int64_t> limit = io::NameLimit(dir.path());
+    if (!limit) {
+        GTEST_SKIP() << "the system tells no name limit";
+    }
+    test::WriteFile(dir.File("a.bin"), test::PatternBytes(100));
+    SplitParams params = Params(dir.File("a.bin"), 50);
+    params.groupName = std::string(static_cast<std::size_t>(*limit) - 8, 'n');  // "(1).qmf" fits
+    std::optional<SplitClash> clash;
+    EXPECT_EQ(CheckSplitTargets(params, 100, &clash).code(), Status::Code::kInvalidArgument);
+    RecordingProgress progress;
+    const SplitResult result = SplitFile(params, progress);
+    EXPECT_EQ(result.status.code(), Status::Code::kInvalidArgument);
+    EXPECT_NE(result.status.message().find("longer than the folder allows"), std::string::npos);
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"a.bin"});
+    params.groupName.resize(static_cast<std::size_t>(*limit) - 10);  // "(2).qmf002" fits too
+    EXPECT_TRUE(SplitFile(params, progress).status.ok());
+}
+
+// Asks to stop on its third question.
+class StopOnThirdAsk final : public RecordingProgress {
+public:
+    bool StopRequested() const override { return ++asked >= 3; }
+    mutable std::atomic<int> asked{0};
+};
+
+// A split waiting for another to leave the folder ends its wait on a stop, writing nothing.
+TEST_F(SplitEngineTest, AStopEndsTheWaitForTheFolderLock) {
+    test::WriteFile(dir.File("a.bin"), test::PatternBytes(100));
+    const std::function<Status(Progress&)> splits[] = {
+        [&](Progress& progress) { return SplitFile(Params(dir.File("a.bin"), 40), progress).status; },
+        [&](Progress& progress) {
+            return SplitRaw(RawSplitParams{dir.File("a.bin"), dir.path(), "a.bin", 40}, progress).status;
+        },
+    };
+    for (const auto& split : splits) {
+        auto holder = std::make_unique<io::FolderLock>();
+        ASSERT_TRUE(holder->Lock(dir.path()).ok());
+        StopOnThirdAsk progress;
+        auto waiting = std::async(std::launch::async, [&] { return split(progress); });
+        // Should it wait on regardless, let it go rather than hang the test.
+        if (waiting.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            holder.reset();
+        }
+        EXPECT_TRUE(waiting.get().cancelled());
+        EXPECT_EQ(progress.asked.load(), 3);
+        EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"a.bin"});
+    }
 }
 
 }  // namespace
