@@ -174,7 +174,7 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
         return;
     }
     const GroupDetails details = DescribeGroup(header, LocaleDecimalSeparator());
-    state.JoinOriginalName = details.originalName;
+    state.JoinOriginalName = StoredBytes(header.SourceName);
     state.JoinGroupName = name;
     state.JoinNumbered = false;
     ShowDetails(QString::fromStdString(details.originalName),

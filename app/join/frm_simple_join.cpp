@@ -86,7 +86,7 @@ void frmSimpleJoin::Form_Load() {
     }
     PieceHeader header;
     if (ReadPieceHeader(FirstPiecePath(state.JoinFolder, state.JoinGroupName), &header).ok()) {
-        state.JoinOriginalName = StoredText(header.SourceName);
+        state.JoinOriginalName = StoredBytes(header.SourceName);
     } else {
         // Not a piece file after all: propose the group's name, and Join will say it failed.
         header = PieceHeader{};

@@ -145,7 +145,7 @@ private slots:
 
     // The wizards hand such a name from page to page as bytes: the split's group name made
     // from the source's, through Previous and Next; the join's target chosen in the dialog of
-    // a folder so named, through Previous and Next.
+    // a folder so named, through Previous and Next, the stored name it offers included.
     void theWizardsKeepTheBytesFromPageToPage() {
         QTemporaryDir dir;
         const std::string folder = JoinPath(dir.path().toStdString(), "d\xe9");
@@ -184,10 +184,13 @@ private slots:
         join1->cmdNext->click();
         auto* join2 = Opened<frmJoin2>();
         QVERIFY(join2 != nullptr);
+        std::filesystem::remove(JoinPath(folder, kLatin));  // so that the stored name is free
         // Only what was offered keeps its bytes: another name that lost them is refused.
-        prompter.paths << DisplayPath(JoinPath(folder, "x\xff.bin")) << DisplayPath(JoinPath(folder, "joined.bin"));
+        prompter.paths << DisplayPath(JoinPath(folder, "x\xff.bin")) << DisplayPath(JoinPath(folder, "joined.bin"))
+                       << DisplayPath(JoinPath(folder, kLatin));  // the stored name it offers, as shown
         join2->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
         QCOMPARE(prompter.calls.last().title, QStringLiteral("Name Not Readable"));
+        join2->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
         join2->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
         Press(join2, "cmdPrevious");
         join1 = Opened<frmJoin>();
@@ -200,7 +203,7 @@ private slots:
         join2->cmdJoin->click();
         QTRY_VERIFY_WITH_TIMEOUT(!prompter.calls.isEmpty(), kJobWait);
         QCOMPARE(prompter.calls.first().text, QStringLiteral("Merge successfully. Do you want to view the folder now?"));
-        QVERIFY(Read(JoinPath(folder, "joined.bin")) == content);
+        QVERIFY(Read(JoinPath(folder, kLatin)) == content);
         std::filesystem::remove_all(folder);  // QTemporaryDir cannot name what is in it
     }
 };
