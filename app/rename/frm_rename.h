@@ -34,7 +34,7 @@ public:
     void AddPaths(const std::vector<std::string>& paths);
     // The rule editor while it is open.
     frmRename2* RuleEditor() const { return editor_; }
-    // True while the renames run (off the interface thread).
+    // True while the renames run (off the interface thread), until their outcome is shown.
     bool IsBusy() const { return busy_; }
 
 signals:
@@ -59,6 +59,7 @@ private:
     void changeEvent(QEvent* event) override;
     void SetBusy(bool busy);
     void RenamesDone(const RenameOutcome& outcome);
+    void UndoDone(const UndoOutcome& outcome);
     // Makes the view show list_ anew, keeping the scroll position.
     void Rebuild();
     void SetChecks(bool checked);
@@ -70,6 +71,7 @@ private:
     QPointer<frmRename2> editor_;
     QPushButton* renameFiles_ = nullptr;
     QPushButton* undo_ = nullptr;
+    JobRunner* renameRunner_ = nullptr;
     JobRunner* undoRunner_ = nullptr;
     bool filling_ = false;
     bool busy_ = false;

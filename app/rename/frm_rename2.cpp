@@ -238,6 +238,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     dateFrom_->setEnabled(false);
     txtAutoNum_->setEnabled(false);
     dateReader_ = new JobRunner(this);
+    dateReader_->setProperty("job", QStringLiteral("dates"));
 
     connect(chkExt_, &QCheckBox::toggled, this, [this](bool on) {
         txtExt_->setEnabled(on);
@@ -454,8 +455,10 @@ void frmRename2::ApplyClicked() {
     }
     auto dates = std::make_shared<FileDates>();
     const bool started = dateReader_->Start(
-        [dates, keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress&) {
-            const auto read = ReadFileDates(source, keys, stop.get());
+        [dates, keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress& progress) {
+            const auto read = ReadFileDates(source, keys, [&stop, &progress] {
+                return stop->load() || progress.StopRequested();
+            });
             for (std::size_t i = 0; i < keys.size(); ++i) {
                 dates->emplace(keys[i], read[i]);
             }

@@ -150,9 +150,6 @@ Status StoppableFolderLock::Lock(const std::string& folder, const std::function<
     }
     bool told = false;
     for (;;) {
-        if (stopped && stopped()) {
-            return Status::Cancelled();
-        }
         if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
             return Status::Ok();
         }
@@ -160,11 +157,11 @@ Status StoppableFolderLock::Lock(const std::string& folder, const std::function<
         if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
             return Status::Ok();  // a file system without locks
         }
-        if (error == EINTR) {
-            continue;
-        }
-        if (error != EWOULDBLOCK) {
+        if (error != EWOULDBLOCK && error != EINTR) {
             return Errno("cannot lock the folder", folder, error);
+        }
+        if (stopped && stopped()) {
+            return Status::Cancelled();
         }
         if (!told && waiting) {
             waiting();
@@ -315,12 +312,12 @@ Status StoppableFolderLock::Lock(const std::string& folder, const std::function<
     }
     bool told = false;
     for (;;) {
-        if (stopped && stopped()) {
-            return Status::Cancelled();
-        }
         if (g_folderTurn.try_lock()) {
             fd_ = 0;
             return Status::Ok();
+        }
+        if (stopped && stopped()) {
+            return Status::Cancelled();
         }
         if (!told && waiting) {
             waiting();

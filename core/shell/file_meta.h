@@ -47,7 +47,7 @@ public:
     StoppableFolderLock(const StoppableFolderLock&) = delete;
     StoppableFolderLock& operator=(const StoppableFolderLock&) = delete;
     // `waiting` is told once, when another holds the folder; Cancelled once `stopped` says
-    // so before the lock is had.
+    // so while another holds it (so an always-true `stopped` only tries).
     Status Lock(const std::string& folder, const std::function<void()>& waiting,
                 const std::function<bool()>& stopped);
 

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <fstream>
+#include <optional>
 
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"
@@ -20,6 +21,8 @@
 #include "rename/form3.h"
 #include "rename/frm_rename.h"
 #include "rename/frm_rename2.h"
+#include "rename/rename_journal.h"
+#include "shell/job_runner.h"
 #include "support/recording_prompter.h"
 #include "support/tiny_jpeg.h"
 #include "support/window_helpers.h"
@@ -419,18 +422,105 @@ private slots:
         std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.txt")), "c.txt", "3.txt", "", Bytes(dir.path())}};
         QVERIFY(RenameAndRecord(command).ok());
         Write(dir.filePath("c.txt"), "taken again");
+        const QString retry = QStringLiteral("Some files could not be renamed back. Try again later?");
         Press(list, "cmdUndo");
-        QTRY_COMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
-        QVERIFY2(prompter.calls.last().reason.contains(QStringLiteral("3.txt")), qPrintable(prompter.calls.last().reason));
+        QTRY_COMPARE(LastMessage(prompter), retry);
+        const auto failed = prompter.calls[prompter.calls.size() - 2];
+        QCOMPARE(failed.text, QStringLiteral("Fail to rename some files."));
+        QVERIFY2(failed.reason.contains(QStringLiteral("3.txt")), qPrintable(failed.reason));
         QVERIFY(QFile::exists(dir.filePath("3.txt")));
 
+        // Yes kept the run: the next undo tries 3.txt again, and No forgets it.
+        prompter.nextAnswer = Prompter::Answer::No;
+        QTRY_VERIFY(Button(list, "cmdUndo")->isEnabled());
         Press(list, "cmdUndo");
-        QTRY_COMPARE(prompter.calls.size(), 3);
+        QTRY_COMPARE(prompter.calls.size(), 5);
+        QCOMPARE(LastMessage(prompter), retry);
+        QVERIFY(QFile::exists(dir.filePath("3.txt")));
+        prompter.nextAnswer = Prompter::Answer::Yes;
+
+        QTRY_VERIFY(Button(list, "cmdUndo")->isEnabled());
+        Press(list, "cmdUndo");
+        QTRY_COMPARE(prompter.calls.size(), 6);
         QCOMPARE(LastMessage(prompter), QStringLiteral("Process Finish."));
         QVERIFY(QFile::exists(dir.filePath("a.txt")) && QFile::exists(dir.filePath("b.txt")));
         QCOMPARE(Column(View(list), 0), (QStringList{"a.txt", "b.txt"}));
         QCOMPARE(list->List().rows()[1].key, Bytes(dir.filePath("b.txt")));
-        QVERIFY(!Button(list, "cmdUndo")->isEnabled());
+        QTRY_VERIFY(!Button(list, "cmdUndo")->isEnabled());
+    }
+
+    // Leaving the list asks about the job it runs; Yes stops it after the current file,
+    // keeps what is done and tells how much that is, with the window gone.
+    void leavingTheListAsksAboutItsOwnJobAndYesKeepsWhatIsDone() {
+        RecordingPrompter prompter;
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        QTemporaryDir dir;
+        for (const char* name : {"a.jpg", "b.jpg"}) {
+            Write(dir.filePath(QLatin1String(name)), QByteArray::fromStdString(brindle::test::TinyJpeg("2019:07:14 09:30:00")));
+        }
+        const auto listOf = [&dir](const QStringList& names) {
+            auto* list = new frmRename;
+            list->show();
+            list->AddFileString(Bytes(dir.path()) + '\0' + Bytes(names.join(QLatin1Char('\0'))), AddSource::kAddFiles);
+            list->List().CheckAll();
+            return list;
+        };
+        // Its outcome reaches a window only through the event loop, so the job still
+        // counts as running when the window is left at once.
+        const auto leave = [&prompter](frmRename* list, const QString& question, const QString& told) {
+            const qsizetype before = prompter.calls.size();
+            list->close();
+            QCOMPARE(prompter.calls.value(before).text, question);
+            JobRunner::WaitForAll();
+            QTRY_VERIFY(prompter.calls.size() > before + 1);
+            QVERIFY2(prompter.calls.last().text.startsWith(told), qPrintable(prompter.calls.last().text));
+        };
+
+        frmRename* list = listOf({"a.jpg", "b.jpg"});
+        Press(list, "cmdSetting");
+        list->RuleEditor()->findChild<QCheckBox*>(QStringLiteral("chkDate"))->click();
+        list->RuleEditor()->findChild<QComboBox*>(QStringLiteral("cboDateFrom"))->setCurrentText(QStringLiteral("photo taken"));
+        Press(list->RuleEditor(), "cmdApply");
+        list->close();
+        QCOMPARE(LastMessage(prompter), QStringLiteral("Dates are being read. Stop it?"));
+        JobRunner::WaitForAll();
+
+        // Another rename holds the journals: the run waits its turn, and Yes ends the wait.
+        std::optional<JournalTurn> other;
+        QVERIFY(other.emplace().Take(DefaultJournalFolder(), {}).ok());
+        list = listOf({"a.jpg", "b.jpg"});
+        list->List().rows()[0].newFileName = "1.jpg";
+        list->List().rows()[1].newFileName = "2.jpg";
+        Press(list, "Command4");
+        leave(list, QStringLiteral("A rename is running. Stop it?"), QStringLiteral("The rename was stopped."));
+        QVERIFY(prompter.calls.last().text.contains(QStringLiteral("0 file(s) were renamed")));
+        QVERIFY(QFile::exists(dir.filePath("a.jpg")) && !HasRunToUndo(DefaultJournalFolder()));
+        other.reset();
+
+        // Left at once without a wait: whatever was renamed is what it says, and stays undoable.
+        list = listOf({"a.jpg", "b.jpg"});
+        list->List().rows()[0].newFileName = "1.jpg";
+        list->List().rows()[1].newFileName = "2.jpg";
+        Press(list, "Command4");
+        leave(list, QStringLiteral("A rename is running. Stop it?"), QString());
+        const int renamed = int(QFile::exists(dir.filePath("1.jpg"))) + int(QFile::exists(dir.filePath("2.jpg")));
+        const QString said = prompter.calls.last().text;
+        QVERIFY2(renamed == 2 ? said == QStringLiteral("Process Finish.")
+                              : said.contains(QStringLiteral("%1 file(s) were renamed").arg(renamed)),
+                 qPrintable(said));
+        QCOMPARE(HasRunToUndo(DefaultJournalFolder()), renamed > 0);
+
+        // An undo that waits its turn is stopped with its run kept.
+        Write(dir.filePath("c.jpg"));
+        std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.jpg")), "c.jpg", "3.jpg", "", Bytes(dir.path())}};
+        QVERIFY(RenameAndRecord(command).ok());
+        QVERIFY(other.emplace().Take(DefaultJournalFolder(), {}).ok());
+        list = listOf({});
+        Press(list, "cmdUndo");
+        leave(list, QStringLiteral("An undo is running. Stop it?"), QStringLiteral("The undo was stopped."));
+        QVERIFY(HasRunToUndo(DefaultJournalFolder()));
+        QVERIFY(QFile::exists(dir.filePath("3.jpg")));
     }
 
     void fileDatesDisableTheStepAndAreReadOffTheInterfaceThread() {

@@ -267,6 +267,24 @@ TEST_F(RenameJournalTest, RunsAndUndosTakeTurnsAndAStopEndsTheWaitWithNothingDon
     EXPECT_EQ(Names(), (std::vector<std::string>{"a", "b"}));
 }
 
+TEST_F(RenameJournalTest, AStopEndsARunOrAnUndoAfterTheCurrentFileAndKeepsWhatIsDone) {
+    int polls = 0;
+    const RunControl stopAfterTwo{{}, [&polls] { return ++polls > 2; }};
+    std::vector<RenameRow> rows = {Row("a", "x"), Row("b", "y"), Row("c", "z")};
+    const RenameOutcome run = RenameAndRecord(rows, state.path(), stopAfterTwo);
+    EXPECT_TRUE(run.stopped);
+    EXPECT_EQ(run.renamed, 2u);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"c", "x", "y"}));
+
+    polls = 1;  // one more file, then stop
+    const UndoOutcome undo = UndoLastRun(state.path(), false, stopAfterTwo);
+    EXPECT_TRUE(undo.stopped && undo.kept);
+    EXPECT_EQ(undo.UndoneCount(), 1u);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"b", "c", "x"}));
+    EXPECT_TRUE(UndoLastRun(state.path(), false).ok());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a", "b", "c"}));
+}
+
 // Every write to the journal can fail: a rename whose line is not written is not made, and
 // one made whose outcome is not written is still undone.
 TEST_F(RenameJournalTest, AFailedJournalWriteNeverLeavesARenameUndoCannotRevert) {
