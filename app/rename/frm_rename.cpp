@@ -209,8 +209,17 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     undoRunner_->setProperty("job", QStringLiteral("undo"));
     for (JobRunner* runner : {renameRunner_, undoRunner_}) {
         connect(runner, &JobRunner::percentChanged, view_, &QWidget::setToolTip);
-        connect(runner, &JobRunner::runningChanged, this, [this] { RefreshUndo(); });
+        connect(runner, &JobRunner::runningChanged, view_, [this] { view_->setToolTip({}); });
     }
+    // The buttons follow the jobs themselves, which end just after their outcome is shown.
+    connect(renameRunner_, &JobRunner::runningChanged, this, [this](bool running) {
+        SetBusy(running);
+        RefreshUndo();
+    });
+    connect(undoRunner_, &JobRunner::runningChanged, this, [this](bool running) {
+        renameFiles_->setEnabled(!running);
+        RefreshUndo();
+    });
     RefreshUndo();
     view_->setFocus();
 }
@@ -334,26 +343,21 @@ void frmRename::ApplyRuleClicked() {
 void frmRename::RenameFilesClicked() {
     // Thousands of renames on a slow or network disk run off the interface thread; the list
     // and everything that could change it wait until they are done.
-    const bool started = renameRunner_->Start([rows = list_.rows(), window = QPointer(this)](Progress& progress) {
+    renameRunner_->Start([rows = list_.rows(), window = QPointer(this)](Progress& progress) {
         const RenameOutcome outcome = RenameAndRecord(rows, {}, WindowControl(progress));
         ReportOnInterfaceThread(window, [outcome](frmRename* list) {
-            if (list == nullptr) {
+            if (list != nullptr) {
+                list->RenamesDone(outcome);
+            } else {
                 ShowRenameOutcome(nullptr, outcome);
-                return;
             }
-            list->SetBusy(false);
-            list->RenamesDone(outcome);
         });
         return Status::Ok();
     });
-    if (started) {
-        SetBusy(true);
-    }
 }
 
 void frmRename::SetBusy(bool busy) {
     busy_ = busy;
-    view_->setToolTip({});
     buttons_->setEnabled(!busy);
     view_->setEnabled(!busy);
     if (editor_ != nullptr) {
@@ -380,8 +384,7 @@ void frmRename::RenamesDone(const RenameOutcome& outcome) {
 }
 
 void frmRename::RefreshUndo() {
-    undo_->setEnabled(!undoRunner_->IsRunning() && !renameRunner_->IsRunning() &&
-                      HasRunToUndo(DefaultJournalFolder()));
+    undo_->setEnabled(!undoRunner_->IsRunning() && HasRunToUndo(DefaultJournalFolder()));
 }
 
 void frmRename::changeEvent(QEvent* event) {
@@ -393,7 +396,7 @@ void frmRename::changeEvent(QEvent* event) {
 }
 
 void frmRename::UndoClicked() {
-    const bool started = undoRunner_->Start([folder = DefaultJournalFolder(), window = QPointer(this)](Progress& progress) {
+    undoRunner_->Start([folder = DefaultJournalFolder(), window = QPointer(this)](Progress& progress) {
         const UndoOutcome outcome = UndoLastRun(folder, false, WindowControl(progress));
         ReportOnInterfaceThread(window, [outcome](frmRename* list) {
             if (list != nullptr) {
@@ -406,16 +409,9 @@ void frmRename::UndoClicked() {
         });
         return Status::Ok();
     });
-    if (started) {
-        view_->setToolTip({});
-        undo_->setEnabled(false);
-        renameFiles_->setEnabled(false);
-    }
 }
 
 void frmRename::UndoDone(const UndoOutcome& outcome) {
-    view_->setToolTip({});
-    renameFiles_->setEnabled(true);
     for (const UndoStep& step : outcome.steps) {
         if (step.skipped.empty()) {
             list_.FollowRename(step.from, step.to);

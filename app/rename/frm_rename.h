@@ -34,7 +34,7 @@ public:
     void AddPaths(const std::vector<std::string>& paths);
     // The rule editor while it is open.
     frmRename2* RuleEditor() const { return editor_; }
-    // True while the renames run (off the interface thread), until their outcome is shown.
+    // True while the renames run (off the interface thread).
     bool IsBusy() const { return busy_; }
 
 signals:
