@@ -13,7 +13,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <fstream>
-#include <optional>
 
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"
@@ -449,66 +448,50 @@ private slots:
         QVERIFY(!Button(list, "cmdUndo")->isEnabled());
     }
 
-    // Leaving the list asks about the job it runs; Yes stops it after the current file,
-    // keeps what is done and tells how much that is, with the window gone.
+    // Leaving the list asks about the job it runs; Yes stops it after the current file and
+    // keeps what is done, told with the window gone. A job's outcome reaches its window only
+    // through the event loop, so the job still counts as running when the window is left
+    // at once; another rename holding the journals keeps a run or undo waiting its turn.
     void leavingTheListAsksAboutItsOwnJobAndYesKeepsWhatIsDone() {
         RecordingPrompter prompter;
         QTemporaryDir state;
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
         QTemporaryDir dir;
-        for (const char* name : {"a.jpg", "b.jpg"}) {
-            Write(dir.filePath(QLatin1String(name)), QByteArray::fromStdString(brindle::test::TinyJpeg("2019:07:14 09:30:00")));
-        }
-        const auto listOf = [&dir](const QStringList& names) {
-            auto* list = new frmRename;
-            list->show();
-            list->AddFileString(Bytes(dir.path()) + '\0' + Bytes(names.join(QLatin1Char('\0'))), AddSource::kAddFiles);
-            list->List().CheckAll();
-            return list;
-        };
-        // Its outcome reaches a window only through the event loop, so the job still
-        // counts as running when the window is left at once.
-        const auto leave = [&prompter](frmRename* list, const QString& question, const QString& told) {
-            const qsizetype before = prompter.calls.size();
-            list->close();
-            QCOMPARE(prompter.calls.value(before).text, question);
-            JobRunner::WaitForAll();
-            QTRY_VERIFY(prompter.calls.size() > before + 1);
-            QVERIFY2(prompter.calls.last().text.startsWith(told), qPrintable(prompter.calls.last().text));
-        };
-
-        frmRename* list = listOf({"a.jpg", "b.jpg"});
-        Press(list, "cmdSetting");
-        list->RuleEditor()->findChild<QCheckBox*>(QStringLiteral("chkDate"))->click();
-        list->RuleEditor()->findChild<QComboBox*>(QStringLiteral("cboDateFrom"))->setCurrentText(QStringLiteral("photo taken"));
-        Press(list->RuleEditor(), "cmdApply");
-        list->close();
-        QCOMPARE(LastMessage(prompter), QStringLiteral("Dates are being read. Stop it?"));
-        JobRunner::WaitForAll();
-
-        // Another rename holds the journals: the run waits its turn, and Yes ends the wait.
-        std::optional<JournalTurn> other;
-        QVERIFY(other.emplace().Take(DefaultJournalFolder(), {}).ok());
-        list = listOf({"a.jpg", "b.jpg"});
-        list->List().rows()[0].newFileName = "1.jpg";
-        list->List().rows()[1].newFileName = "2.jpg";
-        Press(list, "Command4");
-        leave(list, QStringLiteral("A rename is running. Stop it?"), QStringLiteral("The rename was stopped."));
-        QVERIFY(prompter.calls.last().text.contains(QStringLiteral("0 file(s) were renamed")));
-        QVERIFY(QFile::exists(dir.filePath("a.jpg")) && !HasRunToUndo(DefaultJournalFolder()));
-
-        // An undo that waits its turn is stopped with its run kept.
+        Write(dir.filePath("a.jpg"), QByteArray::fromStdString(brindle::test::TinyJpeg("2019:07:14 09:30:00")));
         Write(dir.filePath("c.jpg"));
         std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.jpg")), "c.jpg", "3.jpg", "", Bytes(dir.path())}};
-        other.reset();
         QVERIFY(RenameAndRecord(command).ok());
-        QVERIFY(other.emplace().Take(DefaultJournalFolder(), {}).ok());
-        list = listOf({});
-        Press(list, "cmdUndo");
-        leave(list, QStringLiteral("An undo is running. Stop it?"), QStringLiteral("The undo was stopped."));
-        QVERIFY(HasRunToUndo(DefaultJournalFolder()));
-        QVERIFY(QFile::exists(dir.filePath("3.jpg")));
-        other.reset();
+        JournalTurn other;
+        QVERIFY(other.Take(DefaultJournalFolder(), {}).ok());
+
+        const struct {
+            const char* button;
+            QString question, told;
+        } cases[] = {
+            {"cmdApply", QStringLiteral("Dates are being read. Stop it?"), QString()},
+            {"Command4", QStringLiteral("A rename is running. Stop it?"),
+             QStringLiteral("The rename was stopped.\n\n0 file(s) were renamed; Undo Rename renames them back.")},
+            {"cmdUndo", QStringLiteral("An undo is running. Stop it?"),
+             QStringLiteral("The undo was stopped.\n\n0 file(s) were renamed back; Undo Rename renames the rest back.")},
+        };
+        for (const auto& c : cases) {
+            auto* list = new frmRename;
+            list->show();
+            list->AddFileString(Bytes(dir.path()) + std::string("\0a.jpg", 6), AddSource::kAddFiles);
+            list->List().CheckAll();
+            list->List().rows()[0].newFileName = "1.jpg";
+            Press(list, "cmdSetting");
+            list->RuleEditor()->findChild<QCheckBox*>(QStringLiteral("chkDate"))->click();
+            list->RuleEditor()->findChild<QComboBox*>(QStringLiteral("cboDateFrom"))->setCurrentText(QStringLiteral("photo taken"));
+            Press(c.button == std::string("cmdApply") ? static_cast<QWidget*>(list->RuleEditor()) : list, c.button);
+            const qsizetype before = prompter.calls.size();
+            list->close();
+            QCOMPARE(prompter.calls.value(before).text, c.question);
+            JobRunner::WaitForAll();
+            QCOMPARE(prompter.calls.value(before + 1).text, c.told);
+        }
+        QVERIFY(QFile::exists(dir.filePath("a.jpg")) && QFile::exists(dir.filePath("3.jpg")));
+        QVERIFY(HasRunToUndo(DefaultJournalFolder()));  // the undo stopped keeps its run
     }
 
     void fileDatesDisableTheStepAndAreReadOffTheInterfaceThread() {
