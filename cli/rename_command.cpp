@@ -17,20 +17,22 @@
 #include "shell/command_line.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
+#include "stop_signal.h"
 
 namespace brindle::cli {
 namespace {
 
 constexpr const char* kRenameUsage =
     "Usage: brindle rename [OPTIONS] FILE...\n"
-    "       brindle rename --undo [--dry-run]\n"
+    "       brindle rename --undo [--dry-run | --forget]\n"
     "\n"
     "Gives the files new names by one rule, in the order given, each in its own folder.\n"
     "A name is built from five slots with a separator after each of the first four. By\n"
     "default slot 0 holds the file name (FileName) and slot 1 the extension (Ext); --date\n"
     "and --number go between them, in that order, unless --order places them. No existing\n"
     "file is ever replaced; the run stops at the first file that cannot be renamed,\n"
-    "keeping the renames done before it.\n"
+    "or on Ctrl-C after the current file, keeping the renames done before it. Rename\n"
+    "runs and undos take turns: one waits while another is under way.\n"
     "\n"
     "Options:\n"
     "  --name TEXT          replace each base name with TEXT\n"
@@ -55,11 +57,15 @@ constexpr const char* kRenameUsage =
     "  --dry-run            print \"old -> new\" for each file and rename nothing\n"
     "  --preview            print the rule's sample name\n"
     "  --undo               revert the most recent rename run (of this command or the\n"
-    "                       desktop program), last rename first; a second --undo\n"
-    "                       reverts the run before. A file is never replaced: a name\n"
-    "                       taken again, or another file under the new name, is\n"
-    "                       skipped and named (exit 1); with --dry-run, only show\n"
-    "                       \"new -> old\" for what it would revert\n"
+    "                       desktop program), last rename first. A file is never\n"
+    "                       replaced: a name taken again, or another file under the\n"
+    "                       new name, is skipped and named (exit 1), and the run\n"
+    "                       stays the one to undo, with only what is left, until\n"
+    "                       every step is undone; then --undo reverts the run\n"
+    "                       before. With --dry-run, only show \"new -> old\" for what\n"
+    "                       it would revert\n"
+    "  --forget             with --undo: drop the run --undo would revert, renaming\n"
+    "                       nothing\n"
     "  -h, --help           show this help\n"
     "\n"
     "Prints \"Process Finish.\" when every file was renamed. Exit status: 0 done,\n"
@@ -73,6 +79,7 @@ struct Request {
     bool preview = false;
     bool help = false;
     bool undo = false;
+    bool forget = false;
     std::optional<std::string> order;
     std::vector<std::string> files;
 };
@@ -265,17 +272,26 @@ Request Parse(const std::vector<std::string>& words) {
         } else if (arg == "--undo") {
             flag();
             request.undo = true;
+        } else if (arg == "--forget") {
+            flag();
+            request.forget = true;
         } else {
             throw UsageError("unknown option '" + arg + "'");
         }
     }
     if (request.undo) {
         for (const std::string& word : words) {
-            if (word != "--undo" && word != "--dry-run") {
-                throw UsageError("--undo takes only --dry-run, not '" + word + "'");
+            if (word != "--undo" && word != "--dry-run" && word != "--forget") {
+                throw UsageError("--undo takes only --dry-run or --forget, not '" + word + "'");
             }
         }
+        if (request.forget && request.dryRun) {
+            throw UsageError("--forget renames nothing: it takes no --dry-run");
+        }
         return request;
+    }
+    if (request.forget) {
+        throw UsageError("--forget goes with --undo");
     }
     if (rule.DateFrom != DateSource::kChosen && rule.DateMode != DateMode::kNone) {
         throw UsageError("--date-mode moves one chosen date; --date-from gives each file its own");
@@ -337,10 +353,34 @@ std::string ShownNewPath(const std::string& given, const std::string& newName) {
     return slash == std::string::npos ? newName : given.substr(0, slash + 1) + newName;
 }
 
-int RunUndo(bool dryRun, Console& console) {
-    const UndoOutcome outcome = UndoLastRun(DefaultJournalFolder(), dryRun);
-    if (!outcome.error.ok()) {
+// Ctrl-C ends a wait for another rename or undo, or stops after the current file.
+RunControl CommandControl(Console& console) {
+    return {[&console] { console.err << "brindle rename: waiting for another rename to finish" << std::endl; },
+            [] { return CaughtSignal() != 0; }};
+}
+
+constexpr const char* kRetry =
+    "run 'brindle rename --undo' again to retry it, or 'brindle rename --undo --forget' to drop it";
+
+int RunUndo(bool dryRun, bool forget, Console& console) {
+    if (forget) {
+        const Status status = ForgetLastRun(DefaultJournalFolder(), CommandControl(console));
+        if (status.cancelled()) {
+            return StoppedExitCode();
+        }
+        if (!status.ok()) {
+            console.err << "brindle rename: " << status.message() << "\n";
+            return kExitFailed;
+        }
+        console.out << "The last rename run is forgotten; its files keep their names.\n";
+        return kExitOk;
+    }
+    const UndoOutcome outcome = UndoLastRun(DefaultJournalFolder(), dryRun, CommandControl(console));
+    if (!outcome.error.ok() && !outcome.error.cancelled()) {
         console.err << "brindle rename: " << outcome.error.message() << "\n";
+        if (outcome.error.code() == Status::Code::kCorruption) {
+            console.err << "brindle rename: nothing was renamed; 'brindle rename --undo --forget' drops that run\n";
+        }
         return kExitFailed;
     }
     if (outcome.nothingToUndo) {
@@ -354,11 +394,18 @@ int RunUndo(bool dryRun, Console& console) {
             console.out << step.from << " -> " << step.to << "\n";
         }
     }
+    if (outcome.stopped) {
+        console.err << "brindle rename: stopped with " << outcome.UndoneCount()
+                    << " file(s) renamed back; the rest stays to undo: " << kRetry << "\n";
+        return StoppedExitCode();
+    }
     if (dryRun) {
         return outcome.ok() ? kExitOk : kExitFailed;
     }
     if (!outcome.ok()) {
-        console.err << kRenameFailed << "\n";
+        console.err << kRenameFailed << "\n"
+                    << "brindle rename: " << outcome.SkippedCount()
+                    << " file(s) not renamed back, so the run is kept: " << kRetry << "\n";
         return kExitFailed;
     }
     console.out << kRenameFinished << "\n";
@@ -377,7 +424,7 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
             return kExitOk;
         }
         if (request.undo) {
-            return RunUndo(request.dryRun, console);
+            return RunUndo(request.dryRun, request.forget, console);
         }
         rows = RowsFor(request.files);
     } catch (const UsageError& error) {
@@ -427,7 +474,12 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
         }
         return kExitOk;
     }
-    const RenameOutcome outcome = RenameAndRecord(rows);
+    const RenameOutcome outcome = RenameAndRecord(rows, {}, CommandControl(console));
+    if (outcome.stopped) {
+        console.err << "brindle rename: stopped with " << outcome.renamed << " file(s) renamed"
+                    << (outcome.renamed > 0 ? " ('brindle rename --undo' reverts them)\n" : "\n");
+        return StoppedExitCode();
+    }
     if (!outcome.ok()) {
         console.err << outcome.message() << "\n"
                     << "brindle rename: " << outcome.error.message() << "\n";

@@ -1,7 +1,7 @@
 #include "rename/frm_rename.h"
 
+#include <QCoreApplication>
 #include <QFont>
-#include <QFutureWatcher>
 #include <QGridLayout>
 #include <algorithm>
 #include <functional>
@@ -14,7 +14,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTreeWidget>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "rename/add_dialog.h"
 #include "rename/add_folder.h"
@@ -25,6 +24,7 @@
 #include "rename/rename_journal.h"
 #include "rename/row_click.h"
 #include "shell/file_drop.h"
+#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
 #include "shell/path_text.h"
@@ -73,6 +73,33 @@ private:
     QTreeWidget* view_;
     std::function<void(QTreeWidgetItem*)> open_;
 };
+
+// A rename or undo of the window's heeds the window's stop and says when it waits its turn.
+RunControl WindowControl(Progress& progress) {
+    return {[&progress] { progress.SetPercentText("waiting for another rename to finish"); },
+            [&progress] { return progress.StopRequested(); }};
+}
+
+// Hands a job's outcome to `window` on the interface thread, in one step so it cannot miss
+// the window going; a window left while its job ran is gone by then, and the outcome is
+// told without it.
+template <typename Report>
+void ReportOnInterfaceThread(QPointer<frmRename> window, Report report) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [window, report = std::move(report)] { report(window.data()); },
+        Qt::QueuedConnection);
+}
+
+void ShowRenameOutcome(QWidget* parent, const RenameOutcome& outcome) {
+    if (outcome.stopped) {
+        ShowCancelled(parent, QStringLiteral("The rename was stopped."),
+                      QStringLiteral("%1 file(s) were renamed; Undo Rename renames them back.").arg(outcome.renamed));
+        return;
+    }
+    const std::string_view message = outcome.message();
+    CurrentPrompter().Failure(parent, QString::fromLatin1(message.data(), message.size()),
+                              QString::fromStdString(outcome.error.message()), {}, Prompter::Icon::None);
+}
 
 }  // namespace
 
@@ -176,7 +203,23 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     connect(applyRule, &QPushButton::clicked, this, &frmRename::ApplyRuleClicked);
     connect(renameFiles, &QPushButton::clicked, this, &frmRename::RenameFilesClicked);
     connect(undo_, &QPushButton::clicked, this, &frmRename::UndoClicked);
+    renameRunner_ = new JobRunner(this);
+    renameRunner_->setProperty("job", QStringLiteral("rename"));
     undoRunner_ = new JobRunner(this);
+    undoRunner_->setProperty("job", QStringLiteral("undo"));
+    for (JobRunner* runner : {renameRunner_, undoRunner_}) {
+        connect(runner, &JobRunner::percentChanged, view_, &QWidget::setToolTip);
+        connect(runner, &JobRunner::runningChanged, view_, [this] { view_->setToolTip({}); });
+    }
+    // The buttons follow the jobs themselves, which end just after their outcome is shown.
+    connect(renameRunner_, &JobRunner::runningChanged, this, [this](bool running) {
+        SetBusy(running);
+        RefreshUndo();
+    });
+    connect(undoRunner_, &JobRunner::runningChanged, this, [this](bool running) {
+        renameFiles_->setEnabled(!running);
+        RefreshUndo();
+    });
     RefreshUndo();
     view_->setFocus();
 }
@@ -300,14 +343,17 @@ void frmRename::ApplyRuleClicked() {
 void frmRename::RenameFilesClicked() {
     // Thousands of renames on a slow or network disk run off the interface thread; the list
     // and everything that could change it wait until they are done.
-    SetBusy(true);
-    auto* watcher = new QFutureWatcher<RenameOutcome>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        SetBusy(false);
-        RenamesDone(watcher->result());
+    renameRunner_->Start([rows = list_.rows(), window = QPointer(this)](Progress& progress) {
+        const RenameOutcome outcome = RenameAndRecord(rows, {}, WindowControl(progress));
+        ReportOnInterfaceThread(window, [outcome](frmRename* list) {
+            if (list != nullptr) {
+                list->RenamesDone(outcome);
+            } else {
+                ShowRenameOutcome(nullptr, outcome);
+            }
+        });
+        return Status::Ok();
     });
-    watcher->setFuture(QtConcurrent::run([rows = list_.rows()] { return RenameAndRecord(rows); }));
 }
 
 void frmRename::SetBusy(bool busy) {
@@ -333,9 +379,7 @@ void frmRename::RenamesDone(const RenameOutcome& outcome) {
         }
     }
     RefreshUndo();
-    const std::string_view message = outcome.message();
-    CurrentPrompter().Failure(this, QString::fromLatin1(message.data(), message.size()),
-                              QString::fromStdString(outcome.error.message()), {}, Prompter::Icon::None);
+    ShowRenameOutcome(this, outcome);
     emit renamesDone();
 }
 
@@ -352,43 +396,59 @@ void frmRename::changeEvent(QEvent* event) {
 }
 
 void frmRename::UndoClicked() {
-    auto outcome = std::make_shared<UndoOutcome>();
-    const bool started = undoRunner_->Start([outcome, folder = DefaultJournalFolder()](Progress&) {
-        *outcome = UndoLastRun(folder, false);
+    undoRunner_->Start([folder = DefaultJournalFolder(), window = QPointer(this)](Progress& progress) {
+        const UndoOutcome outcome = UndoLastRun(folder, false, WindowControl(progress));
+        ReportOnInterfaceThread(window, [outcome](frmRename* list) {
+            if (list != nullptr) {
+                list->UndoDone(outcome);
+            } else if (outcome.stopped) {
+                ShowCancelled(nullptr, QStringLiteral("The undo was stopped."),
+                              QStringLiteral("%1 file(s) were renamed back; Undo Rename renames the rest back.")
+                                  .arg(outcome.UndoneCount()));
+            }
+        });
         return Status::Ok();
     });
-    if (!started) {
-        return;
+}
+
+void frmRename::UndoDone(const UndoOutcome& outcome) {
+    for (const UndoStep& step : outcome.steps) {
+        if (step.skipped.empty()) {
+            list_.FollowRename(step.from, step.to);
+        }
     }
-    undo_->setEnabled(false);
-    renameFiles_->setEnabled(false);
-    connect(undoRunner_, &JobRunner::finished, this, [this, outcome] {
-        disconnect(undoRunner_, &JobRunner::finished, this, nullptr);
-        renameFiles_->setEnabled(true);
-        RefreshUndo();
-        if (outcome->nothingToUndo) {
-            return;
-        }
-        for (const UndoStep& step : outcome->steps) {
-            if (step.skipped.empty()) {
-                list_.FollowRename(step.from, step.to);
-            }
-        }
+    if (!outcome.steps.empty()) {
         Rebuild();
-        const std::string_view message = outcome->ok() ? kRenameFinished : kRenameFailed;
+    }
+    if (outcome.stopped) {
+        ShowCancelled(this, QStringLiteral("The undo was stopped."),
+                      QStringLiteral("%1 file(s) were renamed back; Undo Rename renames the rest back.")
+                          .arg(outcome.UndoneCount()));
+    } else if (!outcome.nothingToUndo) {
+        const std::string_view message = outcome.ok() ? kRenameFinished : kRenameFailed;
         // Under the fixed text, each file that was left alone and why.
         QStringList reasons;
-        for (const UndoStep& step : outcome->steps) {
+        for (const UndoStep& step : outcome.steps) {
             if (!step.skipped.empty()) {
                 reasons << QString::fromStdString(step.from + " -> " + step.to + ": " + step.skipped);
             }
         }
-        if (!outcome->error.ok()) {
-            reasons << QString::fromStdString(outcome->error.message());
+        if (!outcome.error.ok()) {
+            reasons << QString::fromStdString(outcome.error.message());
         }
         CurrentPrompter().Failure(this, QString::fromLatin1(message.data(), message.size()),
                                   reasons.join(QLatin1Char('\n')), {}, Prompter::Icon::None);
-    });
+        if (outcome.kept && outcome.error.ok() &&
+            !CurrentPrompter().Question(this, QStringLiteral("Some files could not be renamed back. Try again later?"))) {
+            // Asked on this thread, so only tried: a rename under way now keeps the run.
+            const Status forgot = ForgetLastRun(DefaultJournalFolder(), {{}, [] { return true; }});
+            if (!forgot.ok()) {
+                CurrentPrompter().Failure(this, QString::fromLatin1(kRenameFailed.data(), kRenameFailed.size()),
+                                          QString::fromStdString(forgot.message()), {}, Prompter::Icon::None);
+            }
+        }
+    }
+    RefreshUndo();
 }
 
 void frmRename::Rebuild() {

@@ -59,6 +59,7 @@ private:
     void changeEvent(QEvent* event) override;
     void SetBusy(bool busy);
     void RenamesDone(const RenameOutcome& outcome);
+    void UndoDone(const UndoOutcome& outcome);
     // Makes the view show list_ anew, keeping the scroll position.
     void Rebuild();
     void SetChecks(bool checked);
@@ -70,6 +71,7 @@ private:
     QPointer<frmRename2> editor_;
     QPushButton* renameFiles_ = nullptr;
     QPushButton* undo_ = nullptr;
+    JobRunner* renameRunner_ = nullptr;
     JobRunner* undoRunner_ = nullptr;
     bool filling_ = false;
     bool busy_ = false;

@@ -238,6 +238,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     dateFrom_->setEnabled(false);
     txtAutoNum_->setEnabled(false);
     dateReader_ = new JobRunner(this);
+    dateReader_->setProperty("job", QStringLiteral("dates"));
 
     connect(chkExt_, &QCheckBox::toggled, this, [this](bool on) {
         txtExt_->setEnabled(on);
@@ -453,9 +454,13 @@ void frmRename2::ApplyClicked() {
         }
     }
     auto dates = std::make_shared<FileDates>();
+    auto cut = std::make_shared<std::atomic<bool>>(false);  // stopped before every date was read
     const bool started = dateReader_->Start(
-        [dates, keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress&) {
-            const auto read = ReadFileDates(source, keys, stop.get());
+        [dates, cut, keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress& progress) {
+            const auto read = ReadFileDates(source, keys, [&stop, &progress] {
+                return stop->load() || progress.StopRequested();
+            });
+            cut->store(progress.StopRequested());
             for (std::size_t i = 0; i < keys.size(); ++i) {
                 dates->emplace(keys[i], read[i]);
             }
@@ -466,9 +471,12 @@ void frmRename2::ApplyClicked() {
     }
     apply_->setEnabled(false);
     // The rule as it was when Apply was pressed, whatever changes meanwhile.
-    connect(dateReader_, &JobRunner::finished, this, [this, dates, applied = rule] {
+    connect(dateReader_, &JobRunner::finished, this, [this, dates, cut, applied = rule] {
         disconnect(dateReader_, &JobRunner::finished, this, nullptr);
         apply_->setEnabled(true);
+        if (cut->load()) {
+            return;
+        }
         if (auto* owner = qobject_cast<frmRename*>(parentWidget())) {
             Generate(owner, applied, dates.get());
         }

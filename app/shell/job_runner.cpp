@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoopLocker>
+#include <QHash>
 #include <QLabel>
 #include <QMutex>
 #include <QProgressBar>
@@ -176,22 +177,29 @@ bool MayLeaveWindow(QWidget* window) {
     if (window == nullptr) {
         return true;
     }
-    JobRunner* running = nullptr;
+    QList<JobRunner*> running;
     for (JobRunner* runner : window->findChildren<JobRunner*>()) {
         if (runner->IsRunning() && !runner->IsCancelling()) {
-            running = runner;
+            running.append(runner);
         }
     }
-    if (running == nullptr) {
+    if (running.isEmpty()) {
         return true;
     }
-    const QString kind = running->property("job").toString();
-    const QString question = kind == QLatin1String("join") ? QStringLiteral("A join is running. Stop it?")
-                                                           : QStringLiteral("A split is running. Stop it?");
+    static const QHash<QString, QString> questions = {
+        {QStringLiteral("join"), QStringLiteral("A join is running. Stop it?")},
+        {QStringLiteral("rename"), QStringLiteral("A rename is running. Stop it?")},
+        {QStringLiteral("undo"), QStringLiteral("An undo is running. Stop it?")},
+        {QStringLiteral("dates"), QStringLiteral("Dates are being read. Stop it?")},
+    };
+    const QString question = questions.value(running.last()->property("job").toString(),
+                                             QStringLiteral("A split is running. Stop it?"));
     if (!CurrentPrompter().Question(window, question)) {
         return false;
     }
-    running->Cancel();
+    for (JobRunner* runner : running) {
+        runner->Cancel();
+    }
     return true;
 }
 

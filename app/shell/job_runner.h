@@ -63,9 +63,10 @@ private:
     std::shared_ptr<std::atomic<bool>> stop_;
 };
 
-// Asks, when `window` has a job running, whether to stop it ("A split is running. Stop it?"
-// or the join's). Yes cancels the job and returns true; No returns false and the window and
-// its job stay. True at once when nothing runs.
+// Asks, when `window` has a job running, whether to stop it, in the words of the runner's
+// "job" property: "split" (the default), "join", "rename", "undo" or "dates". Yes cancels
+// the window's jobs and returns true; No returns false and the window and its jobs stay.
+// True at once when nothing runs.
 bool MayLeaveWindow(QWidget* window);
 
 }  // namespace brindle::app

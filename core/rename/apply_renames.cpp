@@ -16,12 +16,19 @@ Status CheckNewFileName(std::string_view name) {
     return Status::Ok();
 }
 
-RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal) {
+RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal,
+                                const RunControl& control) {
     RenameOutcome outcome;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const RenameRow& row = rows[i];
         if (row.fileLocation.empty() || row.newFileName.empty()) {
             continue;
+        }
+        if (control.Stopped()) {
+            outcome.stopped = true;
+            outcome.failedRow = i;
+            outcome.error = Status::Cancelled("stopped with " + std::to_string(outcome.renamed) + " of the files renamed");
+            return outcome;
         }
         Status status = CheckNewFileName(row.newFileName);
         if (status.ok() && journal != nullptr) {
@@ -53,22 +60,31 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* 
     return outcome;
 }
 
-RenameOutcome RenameAndRecord(std::span<const RenameRow> rows, const std::string& journalFolder) {
+RenameOutcome RenameAndRecord(std::span<const RenameRow> rows, const std::string& journalFolder,
+                              const RunControl& control) {
     const bool anything = std::any_of(rows.begin(), rows.end(), [](const RenameRow& row) {
         return !row.fileLocation.empty() && !row.newFileName.empty();
     });
     if (!anything) {
         return {};
     }
+    const std::string folder = journalFolder.empty() ? DefaultJournalFolder() : journalFolder;
+    JournalTurn turn;
     RenameJournal journal;
-    Status status = journal.Begin(journalFolder.empty() ? DefaultJournalFolder() : journalFolder);
+    Status status = turn.Take(folder, control);
+    if (status.ok()) {
+        status = journal.Begin(folder);
+    }
     if (!status.ok()) {
+        (void)journal.Finish();
         RenameOutcome outcome;
-        outcome.error = Status::IoError("cannot record the renames for undo, so nothing was renamed: " +
-                                        status.message());
+        outcome.stopped = status.cancelled();
+        outcome.error = outcome.stopped ? status
+                                        : Status::IoError("cannot record the renames for undo, so nothing was renamed: " +
+                                                          status.message());
         return outcome;
     }
-    RenameOutcome outcome = RenameListedFiles(rows, &journal);
+    RenameOutcome outcome = RenameListedFiles(rows, &journal, control);
     status = journal.Finish();
     if (outcome.ok() && !status.ok()) {
         outcome.error = status;

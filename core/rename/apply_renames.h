@@ -15,6 +15,7 @@ inline constexpr std::string_view kRenameFailed = "Fail to rename some files.";
 
 struct RenameOutcome {
     std::size_t renamed = 0;
+    bool stopped = false;       // stopped before every file was renamed; the renames made stay
     std::size_t failedRow = 0;  // meaningful only when !error.ok()
     Status error;
 
@@ -24,15 +25,18 @@ struct RenameOutcome {
 };
 
 // Renames, in list order, every row that has a location and a new name, checked or not,
-// within its folder and never onto an existing file. Stops at the first failure; what was
-// renamed before it stays renamed. The rows themselves are not changed. With a journal,
-// every rename is recorded in it as it is made, and a rename that cannot be recorded is
-// not made.
-RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal = nullptr);
+// within its folder and never onto an existing file. Stops at the first failure, or before
+// the next file once `control` says stop; what was renamed before stays renamed. The rows
+// themselves are not changed. With a journal, every rename is recorded in it as it is made,
+// and a rename that cannot be recorded is not made.
+RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal = nullptr,
+                                const RunControl& control = {});
 
 // A run of the front ends: RenameListedFiles with a new journal in `journalFolder`
-// (DefaultJournalFolder() when empty), so that the run can be undone.
-RenameOutcome RenameAndRecord(std::span<const RenameRow> rows, const std::string& journalFolder = {});
+// (DefaultJournalFolder() when empty), so that the run can be undone. It waits while
+// another run or undo holds the journals.
+RenameOutcome RenameAndRecord(std::span<const RenameRow> rows, const std::string& journalFolder = {},
+                              const RunControl& control = {});
 
 // Refuses names that would leave the folder or name no file: empty, ".", "..", or with "/".
 Status CheckNewFileName(std::string_view name);

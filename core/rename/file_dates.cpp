@@ -1,6 +1,7 @@
 #include "rename/file_dates.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "shell/exif.h"
@@ -48,12 +49,12 @@ std::optional<std::chrono::year_month_day> FileDate(DateSource source, const std
 }
 
 std::vector<std::optional<std::chrono::year_month_day>> ReadFileDates(
-    DateSource source, std::span<const std::string> paths, const std::atomic<bool>* stop) {
+    DateSource source, std::span<const std::string> paths, const std::function<bool()>& stopped) {
     std::vector<std::optional<std::chrono::year_month_day>> dates(paths.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
         for (;;) {
-            if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            if (stopped && stopped()) {
                 return;
             }
             const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);

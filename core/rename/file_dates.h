@@ -1,7 +1,7 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,9 +26,10 @@ std::optional<std::chrono::year_month_day> ParseExifDate(std::string_view text);
 std::optional<std::chrono::year_month_day> FileDate(DateSource source, const std::string& path);
 
 // The dates of many files, read on a few threads at once: element i is the date of
-// paths[i]. When `stop` becomes true, the files not read yet get no date.
+// paths[i]. Once `stopped` says so (it is asked from the reading threads), the files not
+// read yet get no date.
 std::vector<std::optional<std::chrono::year_month_day>> ReadFileDates(
     DateSource source, std::span<const std::string> paths,
-    const std::atomic<bool>* stop = nullptr);
+    const std::function<bool()>& stopped = {});
 
 }  // namespace brindle

@@ -6,13 +6,18 @@
 #include <optional>
 #include <string_view>
 
+#include "rename/apply_renames.h"
+#include "shell/atomic_file.h"
 #include "shell/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {
 namespace {
 
-constexpr std::string_view kHeader = "tarnwick-brindle rename journal 1\n";
+constexpr std::string_view kHeader = "tarnwick-brindle rename journal 2\n";
+// Written before renames carried a stamp: their files are known by the inode alone.
+constexpr std::string_view kFirstHeader = "tarnwick-brindle rename journal 1\n";
+constexpr std::string_view kNoStamp = "-";
 constexpr std::string_view kPrefix = "run-";
 constexpr std::string_view kSuffix = ".journal";
 constexpr std::size_t kNumberWidth = 10;
@@ -92,30 +97,49 @@ std::vector<std::string> Journals(const std::string& folder) {
 
 struct Entry {
     io::FileId file;
+    std::string before;  // the stamp before the rename, kNoStamp when not recorded
+    std::string after;   // the stamp after it, once confirmed
     std::string folder;
     std::string oldName;
     std::string newName;
     bool confirmed = false;  // its outcome line says it was renamed
 };
 
-// The renames a journal records as done or possibly done, in the order they were made.
+std::string Stamp(const std::string& path) {
+    return io::StampOf(path).value_or(std::string(kNoStamp));
+}
+
+bool IsStamp(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c > 0x20 && c < 0x7F; });
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t from = 0;
+    while (from <= line.size()) {
+        const auto space = line.find(' ', from);
+        fields.push_back(line.substr(from, space == std::string_view::npos ? line.size() - from : space - from));
+        from = space == std::string_view::npos ? line.size() + 1 : space + 1;
+    }
+    return fields;
+}
+
+// The renames a journal records as done or possibly done, in the order they were made. A
+// journal that others could have written, or whose names lead out of their folder, is
+// refused whole.
 Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
-    io::File file;
-    Status status = file.OpenRead(path);
-    std::int64_t size = 0;
-    if (status.ok()) {
-        status = file.Size(&size);
-    }
-    std::string text(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)), '\0');
-    if (status.ok()) {
-        status = file.ReadExact(text.data(), text.size());
-    }
+    std::string text;
+    Status status = io::ReadPrivateFile(path, &text);
     if (!status.ok()) {
         return status;
     }
-    if (!text.starts_with(kHeader)) {
+    const bool stamped = text.starts_with(kHeader);
+    if (!stamped && !text.starts_with(kFirstHeader)) {
         return Status::Corruption("not a rename journal: " + path);
     }
+    const auto damaged = [&path](const std::string& why) {
+        return Status::Corruption("damaged rename journal " + path + ": " + why);
+    };
     std::string_view rest = std::string_view(text).substr(kHeader.size());
     bool pending = false;  // the last entry has no outcome yet
     for (;;) {
@@ -123,59 +147,105 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
         if (end == std::string_view::npos) {
             break;  // an unfinished last line: the run stopped while writing it
         }
-        const std::string_view line = rest.substr(0, end);
+        const std::vector<std::string_view> fields = Fields(rest.substr(0, end));
         rest.remove_prefix(end + 1);
-        if (line == "D" || line == "F") {
-            if (!pending) {
-                return Status::Corruption("damaged rename journal: " + path);
+        if (fields[0] == "D" || fields[0] == "F") {
+            const std::size_t wanted = fields[0] == "D" && stamped ? 2 : 1;
+            if (!pending || fields.size() != wanted || (wanted == 2 && !IsStamp(fields[1]))) {
+                return damaged("an outcome without its rename");
             }
-            if (line == "D") {
+            if (fields[0] == "D") {
                 entries->back().confirmed = true;
+                entries->back().after = std::string(stamped ? fields[1] : kNoStamp);
             } else {
                 entries->pop_back();
             }
             pending = false;
             continue;
         }
-        std::vector<std::string_view> fields;
-        std::size_t from = 0;
-        while (from <= line.size()) {
-            const auto space = line.find(' ', from);
-            fields.push_back(line.substr(from, space == std::string_view::npos ? line.size() - from : space - from));
-            from = space == std::string_view::npos ? line.size() + 1 : space + 1;
+        const std::size_t names = stamped ? 4 : 3;  // where the folder's field is
+        if (pending || fields[0] != "T" || fields.size() != names + 3 || (stamped && !IsStamp(fields[3]))) {
+            return damaged("a line it cannot read");
         }
-        Entry entry;
-        const auto device = fields.size() == 6 ? ReadNumber(fields[1]) : std::nullopt;
-        const auto inode = fields.size() == 6 ? ReadNumber(fields[2]) : std::nullopt;
-        const auto folder = fields.size() == 6 ? Unescape(fields[3]) : std::nullopt;
-        const auto oldName = fields.size() == 6 ? Unescape(fields[4]) : std::nullopt;
-        const auto newName = fields.size() == 6 ? Unescape(fields[5]) : std::nullopt;
-        if (pending || fields[0] != "T" || !device || !inode || !folder || !oldName || !newName) {
-            return Status::Corruption("damaged rename journal: " + path);
+        const auto device = ReadNumber(fields[1]);
+        const auto inode = ReadNumber(fields[2]);
+        const auto folder = Unescape(fields[names]);
+        const auto oldName = Unescape(fields[names + 1]);
+        const auto newName = Unescape(fields[names + 2]);
+        if (!device || !inode || !folder || !oldName || !newName) {
+            return damaged("a line it cannot read");
         }
-        entries->push_back({{*device, *inode}, *folder, *oldName, *newName, false});
+        // Undo renames within the recorded folder only, whatever a line says.
+        if (!std::filesystem::path(*folder).is_absolute() || folder->find('\0') != std::string::npos) {
+            return damaged("not an absolute folder: " + *folder);
+        }
+        for (const std::string* name : {&*oldName, &*newName}) {
+            if (!CheckNewFileName(*name).ok()) {
+                return damaged("a recorded name that is not a file name in its folder: \"" + *name + "\"");
+            }
+        }
+        entries->push_back({{*device, *inode}, std::string(stamped ? fields[3] : kNoStamp), std::string(kNoStamp),
+                            *folder, *oldName, *newName, false});
         pending = true;
     }
     return Status::Ok();
+}
+
+std::string Line(const Entry& entry) {
+    std::string line = "T " + std::to_string(entry.file.device) + " " + std::to_string(entry.file.inode) + " " +
+                       entry.before + " " + Escape(entry.folder) + " " + Escape(entry.oldName) + " " +
+                       Escape(entry.newName) + "\n";
+    if (entry.confirmed) {
+        line += "D " + entry.after + "\n";
+    }
+    return line;
+}
+
+// Leaves in the journal at `path` only the entries marked in `left`.
+Status Rewrite(const std::string& path, const std::vector<Entry>& entries, const std::vector<bool>& left) {
+    std::string text(kHeader);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (left[i]) {
+            text += Line(entries[i]);
+        }
+    }
+    io::AtomicFile file(path);
+    Status status = file.Open();
+    if (status.ok()) {
+        status = file.file().WriteAll(text.data(), text.size());
+    }
+    if (status.ok()) {
+        status = file.Commit(io::AtomicFile::Move::kReplace);
+    }
+    return status;
+}
+
+// Whether `path` still leads to the file the entry renamed: the same inode (where known)
+// and, where recorded, the same stamp, so a new file that took a freed inode is not it.
+bool IsRecordedFile(const Entry& entry, const std::string& path, const io::FileId& id) {
+    if (io::IdentitiesKnown() && id != entry.file) {
+        return false;
+    }
+    const std::string& stamp = entry.confirmed ? entry.after : entry.before;
+    return stamp == kNoStamp || Stamp(path) == stamp;
 }
 
 // What undoing one rename would meet; empty when it can go ahead, "-" when there is
 // nothing to do for it (it never happened, or it is undone already).
 std::string Obstacle(const Entry& entry, const std::string& from, const std::string& to) {
     const auto atNew = io::IdentityOf(from);
-    const bool known = io::IdentitiesKnown();
     if (!atNew) {
         const auto atOld = io::IdentityOf(to);
-        if ((atOld && known && *atOld == entry.file) || !entry.confirmed) {
+        if ((atOld && io::IdentitiesKnown() && IsRecordedFile(entry, to, *atOld)) || !entry.confirmed) {
             return "-";
         }
         return "it is no longer there";
     }
-    if (known && *atNew != entry.file) {
+    if (!IsRecordedFile(entry, from, *atNew)) {
         return entry.confirmed ? "another file has that name now" : "-";
     }
     const auto atOld = io::IdentityOf(to);
-    if (atOld && !(known && *atOld == *atNew)) {
+    if (atOld && !(io::IdentitiesKnown() && *atOld == *atNew)) {
         return "the name " + GetFileName(to) + " is taken";
     }
     return {};
@@ -197,11 +267,28 @@ std::string DefaultJournalFolder() {
     return JoinPath(JoinPath(base, "tarnwick-brindle"), "renames");
 }
 
+Status JournalTurn::Take(const std::string& folder, const RunControl& control) {
+    if (folder.empty()) {
+        return Status::NotFound("no state folder (neither XDG_STATE_HOME nor HOME is set)");
+    }
+    Status status = io::MakePrivateFolder(folder);
+    if (status.ok()) {
+        status = io::CheckPrivateFolder(folder);
+    }
+    if (status.ok()) {
+        status = lock_.Lock(folder, control.waiting, control.stopped);
+    }
+    return status;
+}
+
 Status RenameJournal::Begin(const std::string& folder) {
     if (folder.empty()) {
         return Status::NotFound("no state folder (neither XDG_STATE_HOME nor HOME is set)");
     }
     Status status = io::MakePrivateFolder(folder);
+    if (status.ok()) {
+        status = io::CheckPrivateFolder(folder);
+    }
     if (!status.ok()) {
         return status;
     }
@@ -224,7 +311,7 @@ Status RenameJournal::Begin(const std::string& folder) {
         status = file_.Create(path);
         if (status.ok()) {
             status = file_.Append(kHeader);
-            open_ = status.ok();
+            open_ = true;  // Finish removes it, written or not
             return status;
         }
     }
@@ -237,14 +324,15 @@ Status RenameJournal::Attempt(const std::string& folder, const std::string& oldN
     if (!std::filesystem::path(folder).is_absolute()) {
         return Status::InvalidArgument("not an absolute folder: " + folder);
     }
-    std::string line = "T " + std::to_string(file.device) + " " + std::to_string(file.inode) + " " +
-                       Escape(folder) + " " + Escape(oldName) + " " + Escape(newName) + "\n";
-    return file_.Append(line);
+    pending_ = JoinPath(folder, newName);
+    const Entry entry{file, Stamp(JoinPath(folder, oldName)), {}, folder, oldName, newName, false};
+    return file_.Append(Line(entry));
 }
 
 Status RenameJournal::Outcome(bool renamed) {
     renamed_ += renamed ? 1 : 0;
-    return file_.Append(renamed ? "D\n" : "F\n");
+    // Taken after the rename, which changes the file's change time but not its stamp.
+    return file_.Append(renamed ? "D " + Stamp(pending_) + "\n" : std::string("F\n"));
 }
 
 Status RenameJournal::Finish() {
@@ -268,9 +356,19 @@ bool HasRunToUndo(const std::string& folder) {
     return !folder.empty() && !Journals(folder).empty();
 }
 
-UndoOutcome UndoLastRun(const std::string& folder, bool dryRun) {
+UndoOutcome UndoLastRun(const std::string& folder, bool dryRun, const RunControl& control) {
     UndoOutcome outcome;
-    std::vector<std::string> journals = folder.empty() ? std::vector<std::string>() : Journals(folder);
+    if (folder.empty() || !io::Exists(folder)) {
+        outcome.nothingToUndo = true;
+        return outcome;
+    }
+    JournalTurn turn;
+    outcome.error = turn.Take(folder, control);
+    if (!outcome.error.ok()) {
+        outcome.stopped = outcome.error.cancelled();
+        return outcome;
+    }
+    std::vector<std::string> journals = Journals(folder);
     // A run that left nothing to revert (cut short before its first rename) is passed over.
     while (!journals.empty()) {
         const std::string path = JoinPath(folder, journals.back());
@@ -280,9 +378,17 @@ UndoOutcome UndoLastRun(const std::string& folder, bool dryRun) {
         if (!outcome.error.ok()) {
             return outcome;
         }
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            UndoStep step{JoinPath(it->folder, it->newName), JoinPath(it->folder, it->oldName), {}};
-            step.skipped = Obstacle(*it, step.from, step.to);
+        std::vector<bool> left(entries.size(), false);
+        for (std::size_t i = entries.size(); i-- > 0;) {
+            if (control.Stopped()) {
+                // Stopped after the current file: the rest stays to undo.
+                outcome.stopped = true;
+                std::fill(left.begin(), left.begin() + static_cast<std::ptrdiff_t>(i) + 1, true);
+                break;
+            }
+            const Entry& entry = entries[i];
+            UndoStep step{JoinPath(entry.folder, entry.newName), JoinPath(entry.folder, entry.oldName), {}};
+            step.skipped = Obstacle(entry, step.from, step.to);
             if (step.skipped == "-") {
                 continue;
             }
@@ -292,19 +398,34 @@ UndoOutcome UndoLastRun(const std::string& folder, bool dryRun) {
                     step.skipped = moved.message();
                 }
             }
+            left[i] = !step.skipped.empty();
             outcome.steps.push_back(std::move(step));
         }
         if (!dryRun) {
-            outcome.error = io::RemoveFile(path);
+            outcome.kept = std::find(left.begin(), left.end(), true) != left.end();
+            outcome.error = outcome.kept ? Rewrite(path, entries, left) : io::RemoveFile(path);
         }
         const bool renamedSomething = std::any_of(entries.begin(), entries.end(),
                                                   [](const Entry& e) { return e.confirmed; });
-        if (!outcome.steps.empty() || renamedSomething || !outcome.error.ok()) {
+        if (!outcome.steps.empty() || renamedSomething || outcome.stopped || !outcome.error.ok()) {
             return outcome;
         }
     }
     outcome.nothingToUndo = true;
     return outcome;
+}
+
+Status ForgetLastRun(const std::string& folder, const RunControl& control) {
+    if (!HasRunToUndo(folder)) {
+        return Status::NotFound("nothing left to undo");
+    }
+    JournalTurn turn;
+    Status status = turn.Take(folder, control);
+    const std::vector<std::string> journals = Journals(folder);
+    if (status.ok() && journals.empty()) {
+        status = Status::NotFound("nothing left to undo");
+    }
+    return status.ok() ? io::RemoveFile(JoinPath(folder, journals.back())) : status;
 }
 
 }  // namespace brindle

@@ -70,6 +70,8 @@ Status ErrnoStatus(const std::string& what, const std::string& path, int error) 
 
 }  // namespace
 
+bool WriteAllowed(std::size_t n) { return TakeBudget(n); }
+
 namespace testing {
 void SetWriteBudget(std::int64_t bytes) { g_writeBudget.store(bytes); }
 void SetKernelCopy(bool enabled) { g_kernelCopy.store(enabled); }

@@ -98,6 +98,10 @@ bool Exists(const std::string& path);
 // The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.
 std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
 
+// False once the tests' write budget (testing::SetWriteBudget) cannot pay for `n` more
+// bytes: writers beside this file's own ask it before each write, so a full disk reaches them.
+bool WriteAllowed(std::size_t n);
+
 inline constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
 inline constexpr std::int64_t kTickChunk = std::int64_t{8} << 20;
 

@@ -6,9 +6,13 @@
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+#include <thread>
+
+#include "shell/file_io.h"
 
 #if !defined(BRINDLE_PORTABLE_IO) && (defined(__unix__) || defined(__APPLE__))
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #define BRINDLE_POSIX_IO 1
@@ -44,6 +48,9 @@ std::optional<std::chrono::year_month_day> LocalDay(std::time_t when) {
     return day.ok() ? std::optional(day) : std::nullopt;
 }
 
+// How often a lock held by another is tried again.
+constexpr auto kLockRetry = std::chrono::milliseconds(100);
+
 }  // namespace
 
 #if defined(BRINDLE_POSIX_IO)
@@ -57,6 +64,112 @@ std::optional<FileId> IdentityOf(const std::string& path) {
 }
 
 bool IdentitiesKnown() { return true; }
+
+std::optional<std::string> StampOf(const std::string& path) {
+#if defined(STATX_BTIME)
+    struct statx sx {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &sx) == 0) {
+        if ((sx.stx_mask & STATX_BTIME) != 0) {
+            return "b" + std::to_string(sx.stx_btime.tv_sec) + "." + std::to_string(sx.stx_btime.tv_nsec);
+        }
+    } else if (errno != ENOSYS) {
+        return std::nullopt;
+    }
+#endif
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return "m" + std::to_string(st.st_size) + "." + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
+}
+
+namespace {
+
+Status CheckPrivate(const struct stat& st, const std::string& path, bool folder) {
+    if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) {
+        return Status::IoError(std::string(folder ? "not a folder: " : "not a regular file: ") + path);
+    }
+    if (st.st_uid != ::geteuid()) {
+        return Status::IoError("not yours, so not used: " + path);
+    }
+    if ((st.st_mode & 077) != 0) {
+        return Status::IoError(std::string("others may use it, so not used (it must have mode ") +
+                               (folder ? "0700" : "0600") + "): " + path);
+    }
+    return Status::Ok();
+}
+
+}  // namespace
+
+Status ReadPrivateFile(const std::string& path, std::string* text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ELOOP ? Status::IoError("a link, so not used: " + path) : Errno("cannot open", path, errno);
+    }
+    struct stat st {};
+    Status status = ::fstat(fd, &st) == 0 ? CheckPrivate(st, path, false) : Errno("cannot read", path, errno);
+    text->clear();
+    char buffer[1 << 14];
+    while (status.ok()) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            status = Errno("cannot read", path, errno);
+        } else if (got == 0) {
+            break;
+        } else {
+            text->append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    return status;
+}
+
+Status CheckPrivateFolder(const std::string& folder) {
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) {
+        return Errno("cannot use the folder", folder, errno);
+    }
+    return CheckPrivate(st, folder, true);
+}
+
+StoppableFolderLock::~StoppableFolderLock() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // releases the lock
+    }
+}
+
+Status StoppableFolderLock::Lock(const std::string& folder, const std::function<void()>& waiting,
+                                 const std::function<bool()>& stopped) {
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ < 0) {
+        return Errno("cannot open the folder", folder, errno);
+    }
+    bool told = false;
+    for (;;) {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+            return Status::Ok();
+        }
+        const int error = errno;
+        if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
+            return Status::Ok();  // a file system without locks
+        }
+        if (error != EWOULDBLOCK && error != EINTR) {
+            return Errno("cannot lock the folder", folder, error);
+        }
+        if (stopped && stopped()) {
+            return Status::Cancelled();
+        }
+        if (!told && waiting) {
+            waiting();
+        }
+        told = true;
+        std::this_thread::sleep_for(kLockRetry);
+    }
+}
 
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path) {
     struct stat st {};
@@ -79,6 +192,9 @@ Status AppendFile::Create(const std::string& path) {
 }
 
 Status AppendFile::Append(std::string_view record) {
+    if (!WriteAllowed(record.size())) {
+        return Errno("cannot write", path_, ENOSPC);
+    }
     while (!record.empty()) {
         const ssize_t put = ::write(fd_, record.data(), record.size());
         if (put < 0) {
@@ -139,6 +255,78 @@ std::optional<FileId> IdentityOf(const std::string& path) {
 
 bool IdentitiesKnown() { return false; }
 
+std::optional<std::string> StampOf(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    const auto written = std::filesystem::last_write_time(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return "m" + std::to_string(size) + "." + std::to_string(written.time_since_epoch().count());
+}
+
+// The C and C++ libraries tell no owner: the folder made private is trusted.
+Status ReadPrivateFile(const std::string& path, std::string* text) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error))) {
+        return Status::IoError("not a regular file: " + path);
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return Errno("cannot open", path, errno);
+    }
+    text->clear();
+    char buffer[1 << 14];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text->append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return failed ? Status::IoError("cannot read " + path) : Status::Ok();
+}
+
+Status CheckPrivateFolder(const std::string& folder) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(folder, error))) {
+        return Status::IoError("not a folder: " + folder);
+    }
+    return Status::Ok();
+}
+
+namespace {
+std::mutex g_folderTurn;
+}  // namespace
+
+StoppableFolderLock::~StoppableFolderLock() {
+    if (fd_ >= 0) {
+        g_folderTurn.unlock();
+    }
+}
+
+Status StoppableFolderLock::Lock(const std::string& folder, const std::function<void()>& waiting,
+                                 const std::function<bool()>& stopped) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        return Status::NotFound("no such folder: " + folder);
+    }
+    bool told = false;
+    for (;;) {
+        if (g_folderTurn.try_lock()) {
+            fd_ = 0;
+            return Status::Ok();
+        }
+        if (stopped && stopped()) {
+            return Status::Cancelled();
+        }
+        if (!told && waiting) {
+            waiting();
+        }
+        told = true;
+        std::this_thread::sleep_for(kLockRetry);
+    }
+}
+
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path) {
     std::error_code error;
     const auto written = std::filesystem::last_write_time(path, error);
@@ -167,6 +355,9 @@ Status AppendFile::Create(const std::string& path) {
 
 Status AppendFile::Append(std::string_view record) {
     auto* file = static_cast<std::FILE*>(stream_);
+    if (!WriteAllowed(record.size())) {
+        return Errno("cannot write", path_, ENOSPC);
+    }
     if (std::fwrite(record.data(), 1, record.size(), file) != record.size() || std::fflush(file) != 0) {
         return Errno("cannot write", path_, errno);
     }

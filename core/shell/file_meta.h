@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,36 @@ struct FileId {
 std::optional<FileId> IdentityOf(const std::string& path);
 // False on the portable road, which cannot tell two files apart: every FileId is then zero.
 bool IdentitiesKnown();
+
+// What tells the file at `path` (not followed) from a later one that took its inode number:
+// its birth time where the file system keeps one, else its size and modification time. A
+// rename changes neither. One word of printable ASCII; nothing when nothing is there.
+std::optional<std::string> StampOf(const std::string& path);
+
+// Reads the whole of a regular file of the user's own that no one else may read or write;
+// anything else (a link, another owner, access for others) is refused unread.
+Status ReadPrivateFile(const std::string& path, std::string* text);
+// Refuses anything at `folder` but a folder of the user's own that only the user may use.
+Status CheckPrivateFolder(const std::string& folder);
+
+// An exclusive lock on a folder whose wait a caller can end: tried again a few times a
+// second, so a stop is heard between tries. Held until destruction. Where the file system
+// has no locks the folder is used unlocked; the portable road only makes the threads of
+// this process take turns.
+class StoppableFolderLock {
+public:
+    StoppableFolderLock() = default;
+    ~StoppableFolderLock();
+    StoppableFolderLock(const StoppableFolderLock&) = delete;
+    StoppableFolderLock& operator=(const StoppableFolderLock&) = delete;
+    // `waiting` is told once, when another holds the folder; Cancelled once `stopped` says
+    // so while another holds it (so an always-true `stopped` only tries).
+    Status Lock(const std::string& folder, const std::function<void()>& waiting,
+                const std::function<bool()>& stopped);
+
+private:
+    int fd_ = -1;
+};
 
 // The calendar day, in local time, of the file's last modification; links are followed.
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path);

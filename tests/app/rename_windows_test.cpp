@@ -20,6 +20,8 @@
 #include "rename/form3.h"
 #include "rename/frm_rename.h"
 #include "rename/frm_rename2.h"
+#include "rename/rename_journal.h"
+#include "shell/job_runner.h"
 #include "support/recording_prompter.h"
 #include "support/tiny_jpeg.h"
 #include "support/window_helpers.h"
@@ -419,18 +421,77 @@ private slots:
         std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.txt")), "c.txt", "3.txt", "", Bytes(dir.path())}};
         QVERIFY(RenameAndRecord(command).ok());
         Write(dir.filePath("c.txt"), "taken again");
+        const QString retry = QStringLiteral("Some files could not be renamed back. Try again later?");
         Press(list, "cmdUndo");
-        QTRY_COMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
-        QVERIFY2(prompter.calls.last().reason.contains(QStringLiteral("3.txt")), qPrintable(prompter.calls.last().reason));
+        QTRY_COMPARE(LastMessage(prompter), retry);
+        const auto failed = prompter.calls[prompter.calls.size() - 2];
+        QCOMPARE(failed.text, QStringLiteral("Fail to rename some files."));
+        QVERIFY2(failed.reason.contains(QStringLiteral("3.txt")), qPrintable(failed.reason));
         QVERIFY(QFile::exists(dir.filePath("3.txt")));
 
+        // Yes kept the run: the next undo tries 3.txt again, and No forgets it.
+        prompter.nextAnswer = Prompter::Answer::No;
+        QTRY_VERIFY(Button(list, "cmdUndo")->isEnabled());
         Press(list, "cmdUndo");
-        QTRY_COMPARE(prompter.calls.size(), 3);
+        QTRY_COMPARE(prompter.calls.size(), 5);
+        QCOMPARE(LastMessage(prompter), retry);
+        QVERIFY(QFile::exists(dir.filePath("3.txt")));
+        prompter.nextAnswer = Prompter::Answer::Yes;
+        QTRY_VERIFY(Button(list, "cmdUndo")->isEnabled());
+        Press(list, "cmdUndo");
+        QTRY_COMPARE(prompter.calls.size(), 6);
         QCOMPARE(LastMessage(prompter), QStringLiteral("Process Finish."));
         QVERIFY(QFile::exists(dir.filePath("a.txt")) && QFile::exists(dir.filePath("b.txt")));
         QCOMPARE(Column(View(list), 0), (QStringList{"a.txt", "b.txt"}));
         QCOMPARE(list->List().rows()[1].key, Bytes(dir.filePath("b.txt")));
+        QTRY_VERIFY(Button(list, "Command4")->isEnabled());  // the undo has ended
         QVERIFY(!Button(list, "cmdUndo")->isEnabled());
+    }
+
+    // Leaving the list asks about the job it runs; Yes stops it after the current file and
+    // keeps what is done, told with the window gone. A job's outcome reaches its window only
+    // through the event loop, so the job still counts as running when the window is left
+    // at once; another rename holding the journals keeps a run or undo waiting its turn.
+    void leavingTheListAsksAboutItsOwnJobAndYesKeepsWhatIsDone() {
+        RecordingPrompter prompter;
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        QTemporaryDir dir;
+        Write(dir.filePath("a.jpg"), QByteArray::fromStdString(brindle::test::TinyJpeg("2019:07:14 09:30:00")));
+        Write(dir.filePath("c.jpg"));
+        std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.jpg")), "c.jpg", "3.jpg", "", Bytes(dir.path())}};
+        QVERIFY(RenameAndRecord(command).ok());
+        JournalTurn other;
+        QVERIFY(other.Take(DefaultJournalFolder(), {}).ok());
+
+        const struct {
+            const char* button;
+            QString question, told;
+        } cases[] = {
+            {"cmdApply", QStringLiteral("Dates are being read. Stop it?"), QString()},
+            {"Command4", QStringLiteral("A rename is running. Stop it?"),
+             QStringLiteral("The rename was stopped.\n\n0 file(s) were renamed; Undo Rename renames them back.")},
+            {"cmdUndo", QStringLiteral("An undo is running. Stop it?"),
+             QStringLiteral("The undo was stopped.\n\n0 file(s) were renamed back; Undo Rename renames the rest back.")},
+        };
+        for (const auto& c : cases) {
+            auto* list = new frmRename;
+            list->show();
+            list->AddFileString(Bytes(dir.path()) + std::string("\0a.jpg", 6), AddSource::kAddFiles);
+            list->List().CheckAll();
+            list->List().rows()[0].newFileName = "1.jpg";
+            Press(list, "cmdSetting");
+            list->RuleEditor()->findChild<QCheckBox*>(QStringLiteral("chkDate"))->click();
+            list->RuleEditor()->findChild<QComboBox*>(QStringLiteral("cboDateFrom"))->setCurrentText(QStringLiteral("photo taken"));
+            Press(c.button == std::string("cmdApply") ? static_cast<QWidget*>(list->RuleEditor()) : list, c.button);
+            const qsizetype before = prompter.calls.size();
+            list->close();
+            QCOMPARE(prompter.calls.value(before).text, c.question);
+            JobRunner::WaitForAll();
+            QCOMPARE(prompter.calls.value(before + 1).text, c.told);
+        }
+        QVERIFY(QFile::exists(dir.filePath("a.jpg")) && QFile::exists(dir.filePath("3.jpg")));
+        QVERIFY(HasRunToUndo(DefaultJournalFolder()));  // the undo stopped keeps its run
     }
 
     void fileDatesDisableTheStepAndAreReadOffTheInterfaceThread() {

@@ -168,6 +168,7 @@ TEST_F(RenameCommandTest, BadArgumentsAreUsageErrors) {
         {"--date-from", "ctime"},
         {"--date-from", "mtime", "--date-mode", "increment"},
         {"--undo"},  // no files with --undo
+        {"--forget"},
     };
     for (const auto& args : cases) {
         const Result result = Rename(With(args));
@@ -237,15 +238,24 @@ TEST_F(RenameUndoTest, UndoRevertsTheLastRunAndSaysWhenNothingIsLeft) {
     EXPECT_EQ(result.err, "brindle rename: nothing left to undo\n");
 }
 
-TEST_F(RenameUndoTest, UndoNamesWhatItSkipsAndFails) {
+TEST_F(RenameUndoTest, UndoNamesWhatItSkipsKeepsTheRunAndSaysHowToRetry) {
     ASSERT_EQ(Rename(With({"--name", "x", "--number", "1"})).code, kExitOk);
     WriteFile(dir.File("b.jpg"), "taken again");
-    const Result result = Rename({"--undo"});
+    Result result = Rename({"--undo"});
     EXPECT_EQ(result.code, kExitFailed);
     EXPECT_EQ(result.err, "not undone: " + dir.File("x2.jpg") + " -> " + dir.File("b.jpg") +
-                              " (the name b.jpg is taken)\nFail to rename some files.\n");
+                              " (the name b.jpg is taken)\nFail to rename some files.\n"
+                              "brindle rename: 1 file(s) not renamed back, so the run is kept: run "
+                              "'brindle rename --undo' again to retry it, or 'brindle rename --undo "
+                              "--forget' to drop it\n");
     EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes", "x2.jpg"}));
     EXPECT_EQ(ReadFile(dir.File("b.jpg")), "taken again");
+
+    // Forgetting the kept run renames nothing.
+    result = Rename({"--undo", "--forget"});
+    EXPECT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes", "x2.jpg"}));
+    EXPECT_EQ(Rename({"--undo"}).err, "brindle rename: nothing left to undo\n");
 }
 
 TEST_F(RenameUndoTest, DateFromFilesAddsTheDateSlot) {

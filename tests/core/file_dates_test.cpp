@@ -108,5 +108,25 @@ TEST(ParseExifDateTest, TakesOnlyRealDates) {
     }
 }
 
+// A crafted segment length would lead the reader through the whole file; a photo's date
+// lies in its head, so the head is all that is read, and a real photo keeps its date.
+TEST_F(FileDatesTest, PhotosAreReadNoFurtherThanTheirHead) {
+    const std::string tail(std::size_t{8} << 20, '\0');
+    const struct {
+        std::string bytes;
+        std::optional<year_month_day> date;
+    } cases[] = {
+        {std::string("\xFF\xD8\xFF\xE1\xFF\xFF", 6) + tail, std::nullopt},
+        {TinyJpeg("2019:07:14 09:30:00") + tail, 2019y / July / 14},
+    };
+    for (const auto& c : cases) {
+        WriteFile(dir.File("p.jpg"), c.bytes);
+        const std::uint64_t before = testing::PhotoBytesRead();
+        const auto stamp = ExifDateTimeOriginal(dir.File("p.jpg"));
+        EXPECT_EQ(stamp ? ParseExifDate(*stamp) : std::nullopt, c.date);
+        EXPECT_LE(testing::PhotoBytesRead() - before, kExifReadLimit);
+    }
+}
+
 }  // namespace
 }  // namespace brindle
