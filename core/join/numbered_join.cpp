@@ -232,7 +232,8 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     // Listed but absent, and not one of this group's pieces (those are named above).
     const std::vector<std::string> files = io::FileNamesIn(folder, true);
     const std::unordered_set<std::string> present(files.begin(), files.end());
-    for (const auto& [name, listFile] : group.lists.Names()) {
+    for (const auto& [listed, listFile] : group.lists.Names()) {
+        const std::string& name = listed;  // clang before 16 cannot capture a structured binding
         const bool slotted =
             std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& n) { return n.name == name; });
         if (name == base || slotted || present.count(name) != 0) {
