@@ -22,7 +22,9 @@ void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = NoteSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a blocked read or write returns and the job looks
+    // No restart: a blocked read or write returns at the signal, so the job sees the stop
+    // without waiting for a slow disk.
+    action.sa_flags = 0;
     for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
         ::sigaction(number, &action, nullptr);
     }
