@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFrame>
-#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,7 +11,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "join/discovery.h"
 #include "join/join_pages.h"
@@ -21,6 +19,7 @@
 #include "shell/batch_fill.h"
 #include "shell/file_drop.h"
 #include "shell/file_io.h"
+#include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
@@ -29,6 +28,7 @@
 namespace brindle::app {
 frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 1 of 2")), parent) {
     setObjectName(QStringLiteral("frmJoin"));
+    lister_ = new JobRunner(JobKind::kJoin, this);
 
     QLabel* label1 = MakeCaption(QStringLiteral("Group Location"), QStringLiteral("Label1"), this);
     label1->setGeometry(24, 44, 300, 20);
@@ -111,50 +111,44 @@ void frmJoin::FindGroups(std::function<void()> then) {
     // A folder of many files, or on a slow disk, is read off the interface thread; choosing
     // another folder or moving on waits until the list is there.
     listing_ = true;
-    // A newer listing (another folder chosen, a piece dropped) supersedes this one.
-    const int generation = ++listingGeneration_;
-    const auto current = [this, generation] { return generation == listingGeneration_; };
     setCursor(Qt::BusyCursor);
     for (QWidget* control : {static_cast<QWidget*>(cmdBrowse_), static_cast<QWidget*>(group),
                              static_cast<QWidget*>(cmdNext)}) {
         control->setEnabled(false);
     }
-    auto* watcher = new QFutureWatcher<std::vector<std::string>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, then, current] {
-        watcher->deleteLater();
-        if (!current()) {
-            return;
-        }
-        auto names = std::make_shared<const std::vector<std::string>>(watcher->result());
-        group->clear();
-        if (names->empty()) {
-            new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
-        }
-        const auto row = [names](qsizetype i) {
-            const std::string& name = (*names)[static_cast<std::size_t>(i)];
-            auto* item = new QTreeWidgetItem(QStringList{DisplayPath(name)});
-            SetItemBytes(item, name);
-            return item;
-        };
-        AddInBatches(group, static_cast<qsizetype>(names->size()), row, current, [this, then] {
-            listing_ = false;
-            unsetCursor();
-            cmdBrowse_->setEnabled(true);
-            group->setEnabled(true);
-            Timer1_Timer();
-            if (then) {
-                then();
+    // A newer listing (another folder chosen, a piece dropped) supersedes this one.
+    lister_->List<std::vector<std::string>>(
+        [folder = File1.Path] {
+            std::vector<std::string> names = brindle::FindGroups(folder);
+            // Plain numbered groups beside them, listed by their first piece.
+            const std::vector<std::string> numbered = FirstNumberedPieces(folder);
+            names.insert(names.end(), numbered.begin(), numbered.end());
+            return names;
+        },
+        [this, then](const std::vector<std::string>& found, std::function<bool()> current) {
+            auto names = std::make_shared<const std::vector<std::string>>(found);
+            group->clear();
+            if (names->empty()) {
+                new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
             }
-            emit listFilled();
+            const auto row = [names](qsizetype i) {
+                const std::string& name = (*names)[static_cast<std::size_t>(i)];
+                auto* item = new QTreeWidgetItem(QStringList{DisplayPath(name)});
+                SetItemBytes(item, name);
+                return item;
+            };
+            AddInBatches(group, static_cast<qsizetype>(names->size()), row, std::move(current), [this, then] {
+                listing_ = false;
+                unsetCursor();
+                cmdBrowse_->setEnabled(true);
+                group->setEnabled(true);
+                Timer1_Timer();
+                if (then) {
+                    then();
+                }
+                emit listFilled();
+            });
         });
-    });
-    watcher->setFuture(QtConcurrent::run([folder = File1.Path] {
-        std::vector<std::string> names = brindle::FindGroups(folder);
-        // Plain numbered groups beside them, listed by their first piece.
-        const std::vector<std::string> numbered = FirstNumberedPieces(folder);
-        names.insert(names.end(), numbered.begin(), numbered.end());
-        return names;
-    }));
 }
 
 void frmJoin::group_ItemClick(QTreeWidgetItem* item) {

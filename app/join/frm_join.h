@@ -57,8 +57,8 @@ private:
     std::array<QLabel*, 3> Label5{};
     QTimer* Timer1 = nullptr;
     QToolButton* cmdBrowse_ = nullptr;
+    JobRunner* lister_ = nullptr;  // the folder's listings
     bool listing_ = false;
-    int listingGeneration_ = 0;
 };
 
 }  // namespace brindle::app

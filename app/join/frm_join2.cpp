@@ -8,8 +8,7 @@
 
 #include "join/join_pages.h"
 #include "join/join_state.h"
-#include "shell/job_controls.h"
-#include "shell/job_runner.h"
+#include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/prompter.h"
 
@@ -27,16 +26,14 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
 
     QLabel* label2 = MakeCaption(QStringLiteral("Progress"), QStringLiteral("Label2"), this);
     label2->setGeometry(24, 118, 300, 20);
-    pb1 = MakeProgressBar(QStringLiteral("pb1"), label2->text(), this);
-    pb1->setGeometry(24, 142, 292, 20);
+    auto* panel = new JobPanel(JobKind::kJoin,
+                               {QStringLiteral("pb1"), QStringLiteral("percent"), QStringLiteral("Label3")}, this);
+    panel->setGeometry(24, 138, 432, 28);
+    runner_ = panel->Runner();
+    pb1 = panel->Bar();
+    percent = panel->Percent();
     label2->setBuddy(pb1);
-    percent = new QLabel(QStringLiteral("0"), this);
-    percent->setObjectName(QStringLiteral("percent"));
-    percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    percent->setGeometry(318, 142, 32, 20);
-    auto* label3 = new QLabel(QStringLiteral("%"), this);
-    label3->setObjectName(QStringLiteral("Label3"));
-    label3->setGeometry(352, 142, 16, 20);
+    connect(runner_, &JobRunner::finished, this, &frmJoin2::JoinFinished);
 
     auto* cmdPrevious =
         MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
@@ -46,18 +43,12 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
     cmdJoin->setDefault(true);
     cmdJoin->setGeometry(368, 334, 88, 30);
     connect(cmdJoin, &QPushButton::clicked, this, &frmJoin2::cmdJoin_Click);
+    panel->SetStartButton(cmdJoin);
 
     setTabOrder(txtTarget, cmdBrowse);
     setTabOrder(cmdBrowse, pb1);
     setTabOrder(pb1, cmdPrevious);
     setTabOrder(cmdPrevious, cmdJoin);
-
-    runner_ = new JobRunner(this);
-    runner_->setProperty("job", QStringLiteral("join"));
-    runner_->Drive(pb1, percent);
-    connect(runner_, &JobRunner::finished, this, &frmJoin2::JoinFinished);
-    connect(runner_, &JobRunner::cancelled, this, &frmJoin2::JoinCancelled);
-    MakeCancelButton(this, runner_, QRect(376, 138, 80, 28));
 }
 
 void frmJoin2::cmdBrowse_Click() {
@@ -105,10 +96,6 @@ void frmJoin2::JoinFinished(bool ok, const QString& reason) {
         ShowJoinFailed(this, reason);
     }
     cmdJoin->setEnabled(true);
-}
-
-void frmJoin2::JoinCancelled(const QString& note) {
-    ShowJoinCancelled(this, pb1, percent, cmdJoin, note);
 }
 
 }  // namespace brindle::app

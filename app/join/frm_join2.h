@@ -19,7 +19,7 @@ public:
     explicit frmJoin2(QWidget* parent = nullptr);
 
     QLineEdit* txtTarget = nullptr;
-    QProgressBar* pb1 = nullptr;
+    QProgressBar* pb1 = nullptr;  // with percent and Cancel, the window's job panel
     QLabel* percent = nullptr;
     QPushButton* cmdJoin = nullptr;
     FileList File1;
@@ -28,7 +28,6 @@ private:
     void cmdBrowse_Click();
     void cmdJoin_Click();
     void JoinFinished(bool ok, const QString& reason);
-    void JoinCancelled(const QString& note);
 
     JobRunner* runner_ = nullptr;
     QString target_;

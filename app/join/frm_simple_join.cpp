@@ -10,8 +10,7 @@
 #include "join/discovery.h"
 #include "join/join_state.h"
 #include "shell/file_io.h"
-#include "shell/job_controls.h"
-#include "shell/job_runner.h"
+#include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
@@ -44,33 +43,25 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     cmdBrowse->setGeometry(346, 66, 34, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmSimpleJoin::cmdBrowse_Click);
 
-    ProgressBar1 =
-        MakeProgressBar(QStringLiteral("ProgressBar1"), QStringLiteral("Progress"), this);
-    ProgressBar1->setGeometry(20, 118, 230, 20);
-    Label2 = new QLabel(QStringLiteral("0"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setAccessibleName(QStringLiteral("Percent done"));
-    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label2->setGeometry(252, 118, 28, 20);
-    auto* unit = new QLabel(QStringLiteral("%"), this);
-    unit->setObjectName(QStringLiteral("lblPercentUnit"));
-    unit->setGeometry(282, 118, 14, 20);
+    auto* panel = new JobPanel(
+        JobKind::kJoin, {QStringLiteral("ProgressBar1"), QStringLiteral("Label2"), QStringLiteral("lblPercentUnit")},
+        this);
+    panel->setGeometry(20, 114, 360, 28);
+    runner_ = panel->Runner();
+    ProgressBar1 = panel->Bar();
+    Label2 = panel->Percent();
+    connect(runner_, &JobRunner::finished, this, &frmSimpleJoin::JoinFinished);
 
     cmdJoin = MakeButton(QStringLiteral("&Join"), QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
     cmdJoin->setGeometry(292, kFooterTop + 10, 88, 30);
     connect(cmdJoin, &QPushButton::clicked, this, &frmSimpleJoin::cmdJoin_Click);
+    // Stopped by the user: the window stays for another try rather than ending the program.
+    panel->SetStartButton(cmdJoin);
 
     setTabOrder(txtPath, cmdBrowse);
     setTabOrder(cmdBrowse, ProgressBar1);
     setTabOrder(ProgressBar1, cmdJoin);
-
-    runner_ = new JobRunner(this);
-    runner_->setProperty("job", QStringLiteral("join"));
-    runner_->Drive(ProgressBar1, Label2);
-    connect(runner_, &JobRunner::finished, this, &frmSimpleJoin::JoinFinished);
-    connect(runner_, &JobRunner::cancelled, this, &frmSimpleJoin::JoinCancelled);
-    MakeCancelButton(this, runner_, QRect(300, 114, 80, 28));
 
     Form_Load();
 }
@@ -118,11 +109,6 @@ void frmSimpleJoin::cmdJoin_Click() {
                 break;
         }
     });
-}
-
-void frmSimpleJoin::JoinCancelled(const QString& note) {
-    // Stopped by the user: the window stays for another try rather than ending the program.
-    ShowJoinCancelled(this, ProgressBar1, Label2, cmdJoin, note);
 }
 
 void frmSimpleJoin::JoinFinished(bool ok, const QString& reason) {

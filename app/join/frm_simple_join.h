@@ -21,7 +21,7 @@ public:
 
     QLineEdit* txtPath = nullptr;
     QPushButton* cmdJoin = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;  // with Label2 and Cancel, the window's job panel
     QLabel* Label2 = nullptr;
     FileList File1;
 
@@ -34,7 +34,6 @@ private:
     void cmdBrowse_Click();
     void cmdJoin_Click();
     void JoinFinished(bool ok, const QString& reason);
-    void JoinCancelled(const QString& note);
     void EndProgram();
 
     JobRunner* runner_ = nullptr;

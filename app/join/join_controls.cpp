@@ -1,23 +1,19 @@
 #include "join/join_controls.h"
 
 #include <QDir>
-#include <QFutureWatcher>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "join/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
 #include "join/numbered_join.h"
 #include "shell/file_io.h"
-#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -90,14 +86,11 @@ QString TargetFolder(const QString& target) {
     return target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-void CheckPieces(QWidget* window, PiecesFound then) {
+void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then) {
     const JoinState& state = SharedJoinState();
-    auto* watcher = new QFutureWatcher<JoinPlan>(window);
     window->setCursor(Qt::BusyCursor);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, window, [window, watcher, then] {
-        watcher->deleteLater();
+    const auto show = [window, then](const JoinPlan& plan, const std::function<bool()>&) {
         window->unsetCursor();
-        JoinPlan plan = watcher->result();
         if (!plan.missingPiece.empty()) {
             CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
                                       Prompter::Icon::None, Prompter::Buttons::Ok);
@@ -109,10 +102,9 @@ void CheckPieces(QWidget* window, PiecesFound then) {
             then(std::nullopt);
             return;
         }
-        then(std::move(plan.pieces));
-    });
-    watcher->setFuture(QtConcurrent::run([folder = state.JoinFolder, group = state.JoinGroupName,
-                                          numbered = state.JoinNumbered] {
+        then(plan.pieces);
+    };
+    runner.List<JoinPlan>([folder = state.JoinFolder, group = state.JoinGroupName, numbered = state.JoinNumbered] {
         if (!numbered) {
             return PlanJoin(folder, group);
         }
@@ -123,7 +115,7 @@ void CheckPieces(QWidget* window, PiecesFound then) {
         plan.missingPiece = found.missingPiece;
         plan.pieces = std::move(found.pieces);
         return plan;
-    }));
+    }, show);
 }
 
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
@@ -148,7 +140,7 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
 void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
                const std::string& confirmedInDialog, JoinClicked then) {
     targetBox->setEnabled(false);  // the target is read once the pieces are found
-    CheckPieces(window, [window, &runner, targetBox, confirmedInDialog, then](
+    CheckPieces(window, runner, [window, &runner, targetBox, confirmedInDialog, then](
                             std::optional<std::vector<std::string>> pieces) {
         targetBox->setEnabled(true);
         if (!pieces) {
@@ -180,14 +172,6 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
 void ShowJoinFailed(QWidget* window, const QString& reason) {
     CurrentPrompter().Failure(window, QStringLiteral("Fail to merge the files."), reason,
                               QStringLiteral("Error"));
-}
-
-void ShowJoinCancelled(QWidget* window, QProgressBar* bar, QLabel* percent, QPushButton* start,
-                       const QString& note) {
-    bar->setValue(bar->minimum());
-    percent->setText(QStringLiteral("0"));
-    start->setEnabled(true);
-    ShowCancelled(window, QStringLiteral("The join was cancelled."), note);
 }
 
 }  // namespace brindle::app

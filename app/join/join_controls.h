@@ -8,10 +8,7 @@
 
 #include "shell/form_controls.h"
 
-class QLabel;
 class QLineEdit;
-class QProgressBar;
-class QPushButton;
 class QToolButton;
 class QWidget;
 
@@ -50,8 +47,9 @@ using PiecesFound = std::function<void(std::optional<std::vector<std::string>>)>
 // in the first piece, handed to `then` on the interface thread: the folder is listed on
 // another thread, the window showing that it is busy meanwhile. Nothing when a piece is
 // missing ("File Missing." was shown) or the first piece cannot be read ("Fail to merge the
-// files." was shown). `then` is not called once the window is gone.
-void CheckPieces(QWidget* window, PiecesFound then);
+// files." was shown). The folder is listed through the window's `runner`; `then` is not
+// called once the window is gone.
+void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
 void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
@@ -70,9 +68,5 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
 
 // "Fail to merge the files.", with the reason under it.
 void ShowJoinFailed(QWidget* window, const QString& reason);
-
-// "The join was cancelled." and what the window does after it: ready to join again.
-void ShowJoinCancelled(QWidget* window, QProgressBar* bar, QLabel* percent, QPushButton* start,
-                       const QString& note);
 
 }  // namespace brindle::app

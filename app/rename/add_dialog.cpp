@@ -17,7 +17,7 @@ namespace brindle::app {
 
 AddDialog::AddDialog(const QString& name, const QString& title, const QString& treeName,
                      QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), lister_(new JobRunner(JobKind::kRename, this)) {
     setObjectName(name);
     setWindowTitle(title);
     SetTone(this, Tone::Selection);
@@ -46,11 +46,10 @@ void AddDialog::ShowFolder(const QString& folder) {
 
 bool AddDialog::IsListing() const { return !listOk_->isEnabled(); }
 
-int AddDialog::BeginListing() {
+void AddDialog::BeginListing() {
     listOk_->setEnabled(false);
     listView_->setEnabled(false);
     setCursor(Qt::BusyCursor);
-    return ++listing_;
 }
 
 void AddDialog::EndListing() {

@@ -1,15 +1,15 @@
 #pragma once
 
 #include <QDialog>
-#include <QFutureWatcher>
 #include <QString>
 #include <QStringList>
-#include <QtConcurrent/QtConcurrentRun>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "shell/job_runner.h"
 
 class QPushButton;
 class QTreeView;
@@ -45,8 +45,7 @@ protected:
     void StartListing(QPushButton* ok, QWidget* list);
     // One look at every file of a large or slow folder runs off the interface thread: a
     // listing holds OK and the list until EndListing, and a newer one wins over an older.
-    int BeginListing();
-    bool IsCurrentListing(int generation) const { return generation == listing_; }
+    void BeginListing();
     void EndListing();
     // One listing: `pick` makes the picker over folder()'s files off the interface thread;
     // `show` gets it, its names as shown and a test that this listing is still the newest,
@@ -71,27 +70,23 @@ private:
     std::string filestring_;
     QPushButton* listOk_ = nullptr;
     QWidget* listView_ = nullptr;
-    int listing_ = 0;
+    JobRunner* lister_;
 };
 
 template <typename Picker>
 void AddDialog::ListOffThread(std::function<Picker()> pick,
                               std::function<void(const Picker&, const QStringList&, std::function<bool()>)> show) {
-    const int generation = BeginListing();
+    BeginListing();
     using Listed = std::pair<Picker, QStringList>;
-    auto* watcher = new QFutureWatcher<Listed>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, show] {
-        watcher->deleteLater();
-        if (IsCurrentListing(generation)) {
-            const Listed& found = watcher->result();
-            show(found.first, found.second, [this, generation] { return IsCurrentListing(generation); });
-        }
-    });
-    watcher->setFuture(QtConcurrent::run([pick] {
-        Listed found{pick(), {}};
-        found.second = DisplayNames(found.first.names());
-        return found;
-    }));
+    lister_->List<Listed>(
+        [pick] {
+            Listed found{pick(), {}};
+            found.second = DisplayNames(found.first.names());
+            return found;
+        },
+        [show](const Listed& found, std::function<bool()> current) {
+            show(found.first, found.second, std::move(current));
+        });
 }
 
 // The filestring of a file or folder dropped on the rename list, as the dialogs would

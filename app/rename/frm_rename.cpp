@@ -24,7 +24,6 @@
 #include "rename/rename_journal.h"
 #include "rename/row_click.h"
 #include "shell/file_drop.h"
-#include "shell/job_controls.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
 #include "shell/path_text.h"
@@ -203,10 +202,8 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     connect(applyRule, &QPushButton::clicked, this, &frmRename::ApplyRuleClicked);
     connect(renameFiles, &QPushButton::clicked, this, &frmRename::RenameFilesClicked);
     connect(undo_, &QPushButton::clicked, this, &frmRename::UndoClicked);
-    renameRunner_ = new JobRunner(this);
-    renameRunner_->setProperty("job", QStringLiteral("rename"));
-    undoRunner_ = new JobRunner(this);
-    undoRunner_->setProperty("job", QStringLiteral("undo"));
+    renameRunner_ = new JobRunner(JobKind::kRename, this);
+    undoRunner_ = new JobRunner(JobKind::kUndo, this);
     for (JobRunner* runner : {renameRunner_, undoRunner_}) {
         connect(runner, &JobRunner::percentChanged, view_, &QWidget::setToolTip);
         connect(runner, &JobRunner::runningChanged, view_, [this] { view_->setToolTip({}); });

@@ -237,8 +237,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     cboMode_->setEnabled(false);
     dateFrom_->setEnabled(false);
     txtAutoNum_->setEnabled(false);
-    dateReader_ = new JobRunner(this);
-    dateReader_->setProperty("job", QStringLiteral("dates"));
+    dateReader_ = new JobRunner(JobKind::kDates, this);
 
     connect(chkExt_, &QCheckBox::toggled, this, [this](bool on) {
         txtExt_->setEnabled(on);

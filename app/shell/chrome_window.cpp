@@ -11,7 +11,6 @@
 #include <algorithm>
 
 #include "shell/artwork.h"
-#include "shell/frm_main.h"
 #include "shell/image_control.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
@@ -273,8 +272,8 @@ void ChromeWindow::CloseClicked() {
         return;
     }
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<frmMain*>(widget) != nullptr) {
-            widget->close();
+        if (auto* window = qobject_cast<ChromeWindow*>(widget); window != nullptr && window->options_.mainWindow) {
+            window->close();
         }
     }
 }

@@ -24,6 +24,7 @@ struct ChromeOptions {
     QString stripName = QStringLiteral("Picture5");
     SecondImage second = SecondImage::Minimise;
     bool closesMainWindow = false;
+    bool mainWindow = false;  // the program's main window, which closesMainWindow closes
     bool navigation = false;
     int currentButton = -1;  // with navigation: 0 split, 1 merge, 2 rename, -1 none
     int footerTop = 0;       // top of the darker bottom band; 0 for none (the bar brings one)

@@ -6,7 +6,6 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -86,18 +85,6 @@ QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* pa
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     return button;
-}
-
-QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent) {
-    auto* bar = new QProgressBar(parent);
-    bar->setObjectName(name);
-    bar->setRange(0, 10000);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    bar->setAccessibleName(accessibleName);
-    // Reachable by Tab so a screen reader user can read how far the join is.
-    bar->setFocusPolicy(Qt::TabFocus);
-    return bar;
 }
 
 QLabel* MakeHeading(const QString& text, const QString& name, QWidget* parent) {

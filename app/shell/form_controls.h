@@ -6,7 +6,6 @@
 class QFont;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QToolButton;
 class QWidget;
@@ -21,8 +20,6 @@ QLineEdit* MakeTextBox(const QString& name, QLabel* caption, QWidget* parent);
 // The picture button "cmdBrowse" beside a path box; `tip` is its tool tip and accessible name.
 QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
 QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent);
-// 0 to 10000, reachable by Tab so a screen reader user can read how far a job is.
-QProgressBar* MakeProgressBar(const QString& name, const QString& accessibleName, QWidget* parent);
 // The user's decimal separator for reading and showing numbers; "." where it is not one
 // ASCII character.
 char LocaleDecimalSeparator();

@@ -34,6 +34,7 @@ constexpr int kFooterTop = 182;
 ChromeOptions MainChrome() {
     ChromeOptions options;
     options.size = QSize(420, 210);
+    options.mainWindow = true;
     options.footerTop = kFooterTop;
     return options;
 }

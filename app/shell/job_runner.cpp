@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoopLocker>
-#include <QHash>
 #include <QLabel>
 #include <QMutex>
 #include <QProgressBar>
@@ -22,15 +21,13 @@ int g_runningJobs = 0;
 // The stop flag of each running job, for StopAll.
 std::vector<std::shared_ptr<std::atomic<bool>>> g_stops;
 
-constexpr int kBarMax = 10000;
-
 // Created for one job and moved to its thread, where it emits and where it dies; its
 // signals reach the runner queued, and stop reaching it once the runner is gone.
 class WorkerProgress final : public QObject, public Progress {
     Q_OBJECT
 public:
     explicit WorkerProgress(std::shared_ptr<std::atomic<bool>> stop) : stop_(std::move(stop)) {}
-    int Max() const override { return kBarMax; }
+    int Max() const override { return JobRunner::kBarMax; }
     int Value() const override { return value_; }
     void SetValue(int value) override {
         value_ = value;
@@ -51,12 +48,28 @@ private:
     std::shared_ptr<std::atomic<bool>> stop_;
 };
 
+QString Question(JobKind kind) {
+    switch (kind) {
+        case JobKind::kJoin:
+            return QStringLiteral("A join is running. Stop it?");
+        case JobKind::kRename:
+            return QStringLiteral("A rename is running. Stop it?");
+        case JobKind::kUndo:
+            return QStringLiteral("An undo is running. Stop it?");
+        case JobKind::kDates:
+            return QStringLiteral("Dates are being read. Stop it?");
+        case JobKind::kSplit:
+            break;
+    }
+    return QStringLiteral("A split is running. Stop it?");
+}
+
 }  // namespace
 
-JobRunner::JobRunner(QObject* parent) : QObject(parent) {}
+JobRunner::JobRunner(JobKind kind, QObject* parent) : QObject(parent), kind_(kind) {}
 
 JobRunner& JobRunner::Jobs() {
-    static JobRunner* jobs = new JobRunner(QCoreApplication::instance());
+    static JobRunner* jobs = new JobRunner(JobKind::kSplit, QCoreApplication::instance());
     return *jobs;
 }
 
@@ -186,21 +199,17 @@ bool MayLeaveWindow(QWidget* window) {
     if (running.isEmpty()) {
         return true;
     }
-    static const QHash<QString, QString> questions = {
-        {QStringLiteral("join"), QStringLiteral("A join is running. Stop it?")},
-        {QStringLiteral("rename"), QStringLiteral("A rename is running. Stop it?")},
-        {QStringLiteral("undo"), QStringLiteral("An undo is running. Stop it?")},
-        {QStringLiteral("dates"), QStringLiteral("Dates are being read. Stop it?")},
-    };
-    const QString question = questions.value(running.last()->property("job").toString(),
-                                             QStringLiteral("A split is running. Stop it?"));
-    if (!CurrentPrompter().Question(window, question)) {
+    if (!CurrentPrompter().Question(window, Question(running.last()->Kind()))) {
         return false;
     }
     for (JobRunner* runner : running) {
         runner->Cancel();
     }
     return true;
+}
+
+void ShowCancelled(QWidget* window, const QString& text, const QString& note) {
+    CurrentPrompter().Information(window, note.isEmpty() ? text : text + QStringLiteral("\n\n") + note);
 }
 
 }  // namespace brindle::app

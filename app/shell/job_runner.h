@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -11,11 +14,16 @@
 
 class QLabel;
 class QProgressBar;
+class QWidget;
 
 namespace brindle::app {
 
-// Runs one split or join on a worker thread and hands its progress to the window through
-// queued signals; the job never touches a widget.
+// What a window's job does; it picks the question asked when the window is left mid-job.
+enum class JobKind { kSplit, kJoin, kRename, kUndo, kDates };
+
+// Runs every job a window starts: one split, join, rename, undo or date reading at a time on
+// a worker thread, handing its progress to the window through queued signals (the job never
+// touches a widget), and the window's folder listings.
 //
 // The job outlives its runner: a window closed mid-job only stops hearing from it, and the
 // program does not quit before every job has ended, so no piece or output is cut short.
@@ -24,7 +32,9 @@ class JobRunner : public QObject {
 public:
     using Work = std::function<Status(Progress&)>;
 
-    explicit JobRunner(QObject* parent = nullptr);
+    explicit JobRunner(JobKind kind, QObject* parent = nullptr);
+
+    JobKind Kind() const { return kind_; }
 
     // False, and nothing started, while this runner's previous job still runs.
     bool Start(Work work);
@@ -33,8 +43,17 @@ public:
     void Cancel();
     bool IsCancelling() const { return running_ && stop_ && stop_->load(); }
 
-    // Moves `bar` (0 to 10000) and, when given, `percent` with the job's progress.
+    // Moves `bar` (0 to kBarMax) and, when given, `percent` with the job's progress.
     void Drive(QProgressBar* bar, QLabel* percent = nullptr);
+    static constexpr int kBarMax = 10000;
+
+    // A listing: `read` runs off the interface thread and `show` gets what it found here,
+    // with a test that stays true until a newer listing of this runner begins (for a list
+    // filled in batches). A newer listing supersedes an older one still running, whose answer
+    // is dropped, as every answer is once the runner is gone. A listing writes nothing, so it
+    // is no job: nobody is asked about it and nothing waits for it.
+    template <typename Found>
+    void List(std::function<Found()> read, std::function<void(const Found&, std::function<bool()>)> show);
 
     // Jobs of the whole program that have not ended yet.
     static int RunningJobs();
@@ -59,14 +78,32 @@ signals:
 private:
     void Ended(const Status& status);
 
+    JobKind kind_;
     bool running_ = false;
     std::shared_ptr<std::atomic<bool>> stop_;
+    int listing_ = 0;  // the newest listing
 };
 
-// Asks, when `window` has a job running, whether to stop it, in the words of the runner's
-// "job" property: "split" (the default), "join", "rename", "undo" or "dates". Yes cancels
-// the window's jobs and returns true; No returns false and the window and its jobs stay.
-// True at once when nothing runs.
+template <typename Found>
+void JobRunner::List(std::function<Found()> read, std::function<void(const Found&, std::function<bool()>)> show) {
+    const int listing = ++listing_;
+    auto* watcher = new QFutureWatcher<Found>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, listing, show = std::move(show)] {
+        watcher->deleteLater();
+        if (listing == listing_) {
+            show(watcher->result(),
+                 [runner = QPointer<JobRunner>(this), listing] { return runner && runner->listing_ == listing; });
+        }
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(read)));
+}
+
+// Asks, when `window` has a job running, whether to stop it, in the words of the job's kind.
+// Yes cancels the window's jobs and returns true; No returns false and the window and its
+// jobs stay. True at once when nothing runs.
 bool MayLeaveWindow(QWidget* window);
+
+// "The split was cancelled." and the like, with what could not be taken back under it.
+void ShowCancelled(QWidget* window, const QString& text, const QString& note);
 
 }  // namespace brindle::app

@@ -2,13 +2,11 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "shell/file_drop.h"
-#include "shell/job_controls.h"
-#include "shell/job_runner.h"
+#include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
@@ -46,14 +44,6 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     choice_.cboType->setCurrentIndex(-1);
     choice_.cboType->setPlaceholderText(QStringLiteral("bytes"));
 
-    ProgressBar1_ = new QProgressBar(this);
-    ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1_->setAccessibleName(QStringLiteral("Split progress"));
-    ProgressBar1_->setRange(0, 10000);
-    ProgressBar1_->setValue(0);
-    ProgressBar1_->setTextVisible(false);
-    ProgressBar1_->setGeometry(20, 160, 272, 18);
-
     cmdSplit_ = MakeButton(QStringLiteral("Split"), "cmdSplit", this);
     cmdSplit_->setGeometry(284, 234, 96, 30);
     cmdSplit_->setDefault(true);
@@ -62,12 +52,10 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     SetTabChain({choice_.optSolution[0], choice_.txtNum, choice_.optSolution[1], choice_.txtSize,
                  choice_.cboType, choice_.optSolution[2], cmdSplit_});
 
-    runner_ = new JobRunner(this);
-    runner_->setProperty("job", QStringLiteral("split"));
-    runner_->Drive(ProgressBar1_);
-    MakeCancelButton(this, runner_, QRect(300, 155, 80, 28));
-    connect(runner_, &JobRunner::finished, this, &frmSimple::Finished);
-    connect(runner_, &JobRunner::cancelled, this, &frmSimple::Cancelled);
+    panel_ = new JobPanel(JobKind::kSplit, {QStringLiteral("ProgressBar1")}, this);
+    panel_->setGeometry(20, 155, 360, 28);
+    panel_->SetStartButton(cmdSplit_);
+    connect(panel_->Runner(), &JobRunner::finished, this, &frmSimple::Finished);
 }
 
 void frmSimple::ChooseFile(const std::string& path) {
@@ -80,7 +68,7 @@ void frmSimple::ChooseFile(const std::string& path) {
 
 bool frmSimple::TakesDrop(const QMimeData& drag) const {
     // The running split keeps the file it was started on.
-    return !runner_->IsRunning() && DroppedFile(drag).has_value();
+    return !panel_->Runner()->IsRunning() && DroppedFile(drag).has_value();
 }
 
 void frmSimple::TakeDrop(const QMimeData& drag) {
@@ -106,7 +94,7 @@ void frmSimple::Split() {
         return;
     }
     cmdSplit_->setEnabled(false);
-    runner_->Start(SplitWork(state, dataSize, replaceOthers));
+    panel_->Runner()->Start(SplitWork(state, dataSize, replaceOthers));
 }
 
 void frmSimple::Finished(bool ok, const QString& reason) {
@@ -114,15 +102,9 @@ void frmSimple::Finished(bool ok, const QString& reason) {
         CurrentPrompter().Failure(this, QString::fromLatin1(kFailedSplit), reason, QStringLiteral("Error"));
         return;
     }
-    ProgressBar1_->setValue(ProgressBar1_->minimum());
+    panel_->Reset();
     cmdSplit_->setEnabled(true);
     close();
-}
-
-void frmSimple::Cancelled(const QString& note) {
-    ProgressBar1_->setValue(ProgressBar1_->minimum());
-    cmdSplit_->setEnabled(true);
-    ShowCancelled(this, QStringLiteral("The split was cancelled."), note);
 }
 
 }  // namespace brindle::app

@@ -5,12 +5,11 @@
 #include "shell/chrome_window.h"
 #include "split/split_choice.h"
 
-class QProgressBar;
 class QPushButton;
 
 namespace brindle::app {
 
-class JobRunner;
+class JobPanel;
 
 // The quick split of a file named on the command line: the pieces go beside it, and the
 // window closes itself once they are all written.
@@ -30,12 +29,10 @@ protected:
 private:
     void Split();
     void Finished(bool ok, const QString& reason);
-    void Cancelled(const QString& note);
 
     SplitChoiceControls choice_;
-    QProgressBar* ProgressBar1_ = nullptr;
     QPushButton* cmdSplit_ = nullptr;
-    JobRunner* runner_ = nullptr;
+    JobPanel* panel_ = nullptr;  // ProgressBar1 and Cancel
 };
 
 }  // namespace brindle::app

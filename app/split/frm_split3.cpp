@@ -5,8 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "shell/job_controls.h"
-#include "shell/job_runner.h"
+#include "shell/job_panel.h"
 #include "shell/prompter.h"
 #include "split/split_choice.h"
 #include "split/split_page_chrome.h"
@@ -44,25 +43,6 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     lblinfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     heading->setBuddy(lblinfo_);
 
-    progress1_ = new QProgressBar(this);
-    progress1_->setObjectName(QStringLiteral("progress1"));
-    progress1_->setAccessibleName(QStringLiteral("Split progress"));
-    progress1_->setRange(0, 10000);
-    progress1_->setValue(0);
-    progress1_->setTextVisible(false);
-    progress1_->setGeometry(16, 258, 360, 18);
-
-    percent_ = new QLabel(QStringLiteral("0"), this);
-    percent_->setObjectName(QStringLiteral("percent"));
-    percent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    percent_->setGeometry(16, 282, 32, 22);
-    auto* sign = new QLabel(QStringLiteral("%"), this);
-    sign->setObjectName(QStringLiteral("Label4"));
-    sign->setGeometry(50, 282, 16, 22);
-    auto* complete = new QLabel(QStringLiteral("Complete"), this);
-    complete->setObjectName(QStringLiteral("Label2"));
-    complete->setGeometry(68, 282, 120, 22);
-
     auto* previous = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
     cmdSplit_ = MakeButton(QStringLiteral("&Split"), "cmdSplit", this);
     PlaceFooterButtons(previous, cmdSplit_);
@@ -71,20 +51,21 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     connect(cmdSplit_, &QPushButton::clicked, this, &frmSplit3::Split);
     setTabOrder(previous, cmdSplit_);
 
+    panel_ = new JobPanel(JobKind::kSplit,
+                          {QStringLiteral("progress1"), QStringLiteral("percent"), QStringLiteral("Label4"),
+                           QStringLiteral("Label2")},
+                          this);
+    panel_->setGeometry(16, 253, 448, 28);
+    panel_->SetStartButton(cmdSplit_);
+    connect(panel_->Runner(), &JobRunner::finished, this, &frmSplit3::Finished);
+
     // A split left running (or still taking back its pieces) from an earlier visit may be
     // writing these very pieces; two writers on one file would interleave their bytes.
     if (JobRunner::RunningJobs() > 0) {
         cmdSplit_->setEnabled(false);
         connect(&JobRunner::Jobs(), &JobRunner::allEnded, cmdSplit_,
-                [this] { cmdSplit_->setEnabled(!runner_->IsRunning()); });
+                [this] { cmdSplit_->setEnabled(!panel_->Runner()->IsRunning()); });
     }
-
-    runner_ = new JobRunner(this);
-    runner_->setProperty("job", QStringLiteral("split"));
-    runner_->Drive(progress1_, percent_);
-    MakeCancelButton(this, runner_, QRect(384, 253, 80, 28));
-    connect(runner_, &JobRunner::finished, this, &frmSplit3::Finished);
-    connect(runner_, &JobRunner::cancelled, this, &frmSplit3::Cancelled);
 
     // Load step: the pieces of the recorded choice, and their summary.
     const SplitState& state = SharedSplitState();
@@ -98,6 +79,10 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     lblinfo_->setAccessibleName(summary);
 }
 
+const JobRunner* frmSplit3::Runner() const {
+    return panel_->Runner();
+}
+
 void frmSplit3::Split() {
     bool replaceOthers = false;
     if (!ConfirmSplitTargets(this, SharedSplitState(), pieceDataSize_, &replaceOthers)) {
@@ -105,7 +90,7 @@ void frmSplit3::Split() {
     }
     cmdSplit_->setEnabled(false);
     destination_ = QString::fromStdString(SharedSplitState().SplitDestFolder);
-    runner_->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers));
+    panel_->Runner()->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers));
 }
 
 void frmSplit3::Finished(bool ok, const QString& reason) {
@@ -113,22 +98,14 @@ void frmSplit3::Finished(bool ok, const QString& reason) {
         CurrentPrompter().Failure(this, QString::fromLatin1(kFailedSplit), reason, QStringLiteral("Error"));
         return;
     }
-    progress1_->setValue(progress1_->minimum());
+    panel_->Bar()->setValue(panel_->Bar()->minimum());
     cmdSplit_->setEnabled(true);
     if (CurrentPrompter().Question(this,
                                    QStringLiteral("Split Completed.Would you like to view the files?"),
                                    QStringLiteral("Completed"))) {
         CurrentPrompter().ShowFolder(destination_);
     }
-    progress1_->setValue(0);
-    percent_->setText(QStringLiteral("0"));
-}
-
-void frmSplit3::Cancelled(const QString& note) {
-    progress1_->setValue(0);
-    percent_->setText(QStringLiteral("0"));
-    cmdSplit_->setEnabled(true);
-    ShowCancelled(this, QStringLiteral("The split was cancelled."), note);
+    panel_->Reset();
 }
 
 }  // namespace brindle::app

@@ -6,11 +6,11 @@
 #include "shell/chrome_window.h"
 
 class QLabel;
-class QProgressBar;
 class QPushButton;
 
 namespace brindle::app {
 
+class JobPanel;
 class JobRunner;
 
 // The split wizard's last page: the summary and the split itself.
@@ -21,20 +21,17 @@ public:
 
     // Data bytes per piece this page cuts, worked out from the recorded choice at load.
     std::int32_t PieceDataSize() const { return pieceDataSize_; }
-    const JobRunner* Runner() const { return runner_; }
+    const JobRunner* Runner() const;
 
 private:
     void Split();
     void Finished(bool ok, const QString& reason);
-    void Cancelled(const QString& note);
 
     std::int32_t pieceDataSize_ = 0;
     QString destination_;
     QLabel* lblinfo_ = nullptr;
-    QProgressBar* progress1_ = nullptr;
-    QLabel* percent_ = nullptr;
     QPushButton* cmdSplit_ = nullptr;
-    JobRunner* runner_ = nullptr;
+    JobPanel* panel_ = nullptr;  // progress1, percent and Cancel
 };
 
 }  // namespace brindle::app

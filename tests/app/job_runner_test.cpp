@@ -20,7 +20,7 @@ private slots:
     void progressReachesTheWindowOnItsOwnThread() {
         QProgressBar bar;
         QLabel percent;
-        JobRunner runner;
+        JobRunner runner(JobKind::kSplit);
         runner.Drive(&bar, &percent);
         Qt::HANDLE worker = nullptr;
         QSignalSpy finished(&runner, &JobRunner::finished);
@@ -47,7 +47,7 @@ private slots:
         auto ended = std::make_shared<std::atomic<bool>>(false);
         auto* window = new QWidget;
         window->setAttribute(Qt::WA_DeleteOnClose);
-        auto* runner = new JobRunner(window);
+        auto* runner = new JobRunner(JobKind::kSplit, window);
         bool heard = false;
         connect(runner, &JobRunner::finished, this, [&heard] { heard = true; });
         runner->Start([ended](Progress& progress) {

@@ -1,0 +1,81 @@
+#include "shell/job_panel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace brindle::app {
+namespace {
+
+QLabel* AddLabel(const QString& text, const QString& name, int width, QHBoxLayout* row, QWidget* panel) {
+    auto* label = new QLabel(text, panel);
+    label->setObjectName(name);
+    label->setFixedWidth(width);
+    row->addWidget(label);
+    return label;
+}
+
+}  // namespace
+
+JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
+    : QWidget(window), runner_(new JobRunner(kind, this)), bar_(new QProgressBar(this)) {
+    setObjectName(QStringLiteral("jobPanel"));
+    const bool join = kind == JobKind::kJoin;
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+
+    bar_->setObjectName(names.bar);
+    bar_->setAccessibleName(join ? QStringLiteral("Join progress") : QStringLiteral("Split progress"));
+    bar_->setValue(0);
+    bar_->setTextVisible(false);
+    bar_->setFixedHeight(20);
+    // Reachable by Tab so a screen reader user can read how far the job is.
+    bar_->setFocusPolicy(Qt::TabFocus);
+    row->addWidget(bar_, 1);
+    if (!names.percent.isEmpty()) {
+        percent_ = AddLabel(QStringLiteral("0"), names.percent, 32, row, this);
+        percent_->setAccessibleName(QStringLiteral("Percent done"));
+        percent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        AddLabel(QStringLiteral("%"), names.unit, 16, row, this);
+        if (!names.complete.isEmpty()) {
+            AddLabel(QStringLiteral("Complete"), names.complete, 64, row, this);
+        }
+    }
+    runner_->Drive(bar_, percent_);
+
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    cancel->setAccessibleName(QStringLiteral("Cancel"));
+    cancel->setToolTip(QStringLiteral("Stop the job (Esc)"));
+    cancel->setAutoDefault(false);
+    cancel->setFixedSize(80, 28);
+    cancel->setEnabled(false);
+    row->addSpacing(6);
+    row->addWidget(cancel);
+    connect(cancel, &QPushButton::clicked, runner_, [this, cancel] {
+        runner_->Cancel();
+        cancel->setEnabled(false);  // heard; the job ends within a moment
+    });
+    connect(runner_, &JobRunner::runningChanged, cancel, &QPushButton::setEnabled);
+
+    connect(runner_, &JobRunner::cancelled, this, [this, join](const QString& note) {
+        Reset();
+        if (start_ != nullptr) {
+            start_->setEnabled(true);
+        }
+        ShowCancelled(this->window(),
+                      join ? QStringLiteral("The join was cancelled.") : QStringLiteral("The split was cancelled."),
+                      note);
+    });
+}
+
+void JobPanel::Reset() {
+    bar_->setValue(bar_->minimum());
+    if (percent_ != nullptr) {
+        percent_->setText(QStringLiteral("0"));
+    }
+}
+
+}  // namespace brindle::app
