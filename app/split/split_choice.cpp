@@ -22,22 +22,6 @@ namespace {
 constexpr int kRowHeight = 28;
 constexpr int kFieldLeft = 232;
 
-Prompter::Icon ToIcon(MessageIcon icon) {
-    switch (icon) {
-        case MessageIcon::kError:
-            return Prompter::Icon::Error;
-        case MessageIcon::kWarning:
-            return Prompter::Icon::Warning;
-        case MessageIcon::kInformation:
-            return Prompter::Icon::Information;
-        case MessageIcon::kQuestion:
-            return Prompter::Icon::Question;
-        case MessageIcon::kNone:
-            break;
-    }
-    return Prompter::Icon::None;
-}
-
 }  // namespace
 
 int SplitChoiceControls::ChosenIndex() const {
@@ -102,20 +86,51 @@ bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& c,
         CheckSplitChoice(sourceLength, c.ChosenIndex(), c.txtNum->text().toStdString(),
                          c.txtSize->text().toStdString(), c.cboType->currentText().toStdString(),
                          SharedSplitState(), LocaleDecimalSeparator());
-    if (!rejection) {
-        return true;
+    if (rejection) {
+        ShowRejection(window, c, *rejection);
     }
-    CurrentPrompter().Message(window, QString::fromStdString(rejection->message),
-                              QString::fromStdString(rejection->title), ToIcon(rejection->icon),
-                              Prompter::Buttons::Ok);
-    QLineEdit* field = rejection->focus == FocusField::kNumber ? c.txtNum
-                       : rejection->focus == FocusField::kSize ? c.txtSize
-                                                               : nullptr;
+    return !rejection;
+}
+
+void ShowRejection(QWidget* window, const SplitChoiceControls& c, const Rejection& rejection) {
+    QString title = QStringLiteral("Invalid size");
+    Prompter::Icon icon = Prompter::Icon::Error;
+    QLineEdit* field = nullptr;
+    switch (rejection.problem) {
+        case SplitProblem::kPieceCount:
+            title = QStringLiteral("Invalid number");
+            field = c.txtNum;
+            break;
+        case SplitProblem::kEmptyFile:
+            title = QStringLiteral("No splitting required");
+            icon = Prompter::Icon::Information;
+            field = c.txtNum;
+            break;
+        case SplitProblem::kPiecesOver2GB:
+            field = c.txtNum;
+            break;
+        case SplitProblem::kFileTooLarge:
+            title = QStringLiteral("File too large");
+            break;
+        case SplitProblem::kSmallerThanFloppy:
+            title = QStringLiteral("No splitting required");
+            icon = Prompter::Icon::Information;
+            break;
+        case SplitProblem::kTooLargeForFloppy:
+            break;
+        case SplitProblem::kSizeTooSmall:
+            title = QStringLiteral("Size Invalid");
+            field = c.txtSize;
+            break;
+        case SplitProblem::kSizeOverFile:
+            field = c.txtSize;
+            break;
+    }
+    CurrentPrompter().Message(window, QString::fromStdString(rejection.message), title, icon, Prompter::Buttons::Ok);
     if (field != nullptr) {
         field->setFocus();
         field->selectAll();
     }
-    return false;
 }
 
 std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength) {

@@ -43,6 +43,9 @@ std::int64_t RegularFileLength(const std::string& path);
 // is shown and its field focused with its text selected; then false.
 bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& controls,
                          std::int64_t sourceLength);
+// Shows why a choice was refused in a message box with the problem's title and icon, and
+// focuses the field that holds the problem, its whole text selected.
+void ShowRejection(QWidget* window, const SplitChoiceControls& controls, const Rejection& rejection);
 
 // Data bytes per piece for the recorded choice. The state is left as it is, so a page that
 // is shown again cuts the same pieces.

@@ -15,7 +15,7 @@ namespace {
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
 Rejection TooSmall() {
-    return {"The size you entered is too small.", "Size Invalid", MessageIcon::kError, FocusField::kSize};
+    return {SplitProblem::kSizeTooSmall, "The size you entered is too small."};
 }
 
 constexpr std::string_view kTemporarySuffix = ".brindle-part";
@@ -94,12 +94,11 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
     if (mode == SplitMode::kPieces) {
         const NumberReading number = ReadNumber(numberText, decimalSeparator);
         if (!number.numeric || number.value < kMinPieces || number.value > kMaxNumberedPieces) {
-            return Rejection{"You must enter a number between 2 and " + std::to_string(kMaxNumberedPieces) + ".",
-                             "Invalid number", MessageIcon::kError, FocusField::kNumber};
+            return Rejection{SplitProblem::kPieceCount,
+                             "You must enter a number between 2 and " + std::to_string(kMaxNumberedPieces) + "."};
         }
         if (sourceLength <= 0) {
-            return Rejection{"The file is empty.", "No splitting required", MessageIcon::kInformation,
-                             FocusField::kNumber};
+            return Rejection{SplitProblem::kEmptyFile, "The file is empty."};
         }
         *pieceSize = CeilDiv(sourceLength, RoundHalfEven(number.value));
         return std::nullopt;
@@ -107,12 +106,10 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
     std::int64_t size = kFloppyPieceFileSize;
     if (mode == SplitMode::kFloppy) {
         if (sourceLength <= kFloppyPieceFileSize) {
-            return Rejection{"The File size is smaller than the size of floppy.", "No splitting required",
-                             MessageIcon::kInformation, FocusField::kNone};
+            return Rejection{SplitProblem::kSmallerThanFloppy, "The File size is smaller than the size of floppy."};
         }
         if (CeilDiv(sourceLength, size) > kMaxNumberedPieces) {
-            return Rejection{"The file is too large for floppy-sized pieces.", "Invalid size",
-                             MessageIcon::kError, FocusField::kNone};
+            return Rejection{SplitProblem::kTooLargeForFloppy, "The file is too large for floppy-sized pieces."};
         }
         *pieceSize = size;
         return std::nullopt;
@@ -123,8 +120,7 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
         return TooSmall();
     }
     if (units > sourceLength / unitBytes + 1 || units * unitBytes > sourceLength) {
-        return Rejection{"The size you entered is greater than your original file size.", "Invalid size",
-                         MessageIcon::kError, FocusField::kSize};
+        return Rejection{SplitProblem::kSizeOverFile, "The size you entered is greater than your original file size."};
     }
     size = units * unitBytes;
     if (CeilDiv(sourceLength, size) > kMaxNumberedPieces) {

@@ -10,12 +10,11 @@ namespace {
 constexpr std::int64_t kHeader = static_cast<std::int64_t>(kHeaderSize);
 
 Rejection TooSmall() {
-    return {"The size you entered is too small.", "Size Invalid", MessageIcon::kError, FocusField::kSize};
+    return {SplitProblem::kSizeTooSmall, "The size you entered is too small."};
 }
 
 Rejection GreaterThanSource() {
-    return {"The size you entered is greater than your original file size.", "Invalid size",
-            MessageIcon::kError, FocusField::kSize};
+    return {SplitProblem::kSizeOverFile, "The size you entered is greater than your original file size."};
 }
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
@@ -36,24 +35,21 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
                                           char decimalSeparator) {
     // Pieces hold at most 2,147,483,647 bytes each, and there are at most 999 of them.
     if (sourceLength > kLargestSplittable) {
-        return Rejection{"The file is larger than 2 TB and cannot be split.", "File too large",
-                         MessageIcon::kError, FocusField::kNone};
+        return Rejection{SplitProblem::kFileTooLarge, "The file is larger than 2 TB and cannot be split."};
     }
     const auto mode = static_cast<SplitMode>(choiceIndex);
     if (mode == SplitMode::kPieces) {
         const NumberReading number = ReadNumber(numberText, decimalSeparator);
         if (!number.numeric || number.value < kMinPieces || number.value > kMaxPieces) {
-            return Rejection{"You must enter a number between 2 and " + std::to_string(kMaxPieces) + ".",
-                             "Invalid number", MessageIcon::kError, FocusField::kNumber};
+            return Rejection{SplitProblem::kPieceCount,
+                             "You must enter a number between 2 and " + std::to_string(kMaxPieces) + "."};
         }
         if (sourceLength <= 0) {
-            return Rejection{"The file is empty.", "No splitting required", MessageIcon::kInformation,
-                             FocusField::kNumber};
+            return Rejection{SplitProblem::kEmptyFile, "The file is empty."};
         }
         const auto count = static_cast<std::int32_t>(RoundHalfEven(number.value));
         if (CeilDiv(sourceLength, count) + kHeader > kMaxPieceFileSize) {
-            return Rejection{"Each piece would be larger than 2 GB. Choose more pieces.", "Invalid size",
-                             MessageIcon::kError, FocusField::kNumber};
+            return Rejection{SplitProblem::kPiecesOver2GB, "Each piece would be larger than 2 GB. Choose more pieces."};
         }
         state.SplitBySize = false;
         state.SplitPieceCount = count;
@@ -62,12 +58,10 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
 
     if (mode == SplitMode::kFloppy) {
         if (sourceLength <= kFloppyPieceFileSize) {
-            return Rejection{"The File size is smaller than the size of floppy.", "No splitting required",
-                             MessageIcon::kInformation, FocusField::kNone};
+            return Rejection{SplitProblem::kSmallerThanFloppy, "The File size is smaller than the size of floppy."};
         }
         if (CeilDiv(sourceLength, kFloppyPieceFileSize - kHeader) > kMaxPieces) {
-            return Rejection{"The file is too large for floppy-sized pieces.", "Invalid size",
-                             MessageIcon::kError, FocusField::kNone};
+            return Rejection{SplitProblem::kTooLargeForFloppy, "The file is too large for floppy-sized pieces."};
         }
         state.SplitBySize = true;
         state.SplitPieceSize = static_cast<std::int32_t>(kFloppyPieceFileSize);

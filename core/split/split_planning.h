@@ -13,15 +13,23 @@ namespace brindle {
 // The three ways to split, as indexed by the option buttons.
 enum class SplitMode { kPieces = 0, kEqualSizes = 1, kFloppy = 2 };
 
-enum class MessageIcon { kNone, kError, kWarning, kInformation, kQuestion };
-enum class FocusField { kNone, kNumber, kSize };
+// What is wrong with a split choice; the number of pieces is wrong in the first three, the
+// size in the last two, the file itself in the others.
+enum class SplitProblem {
+    kPieceCount,         // no number between 2 and the limit
+    kEmptyFile,          // nothing to split into pieces
+    kPiecesOver2GB,      // so few pieces that each would be over the largest piece file
+    kFileTooLarge,       // more than the limit of the largest pieces could hold
+    kSmallerThanFloppy,  // fits in one floppy-sized piece
+    kTooLargeForFloppy,  // would take more floppy-sized pieces than the limit
+    kSizeTooSmall,       // no size, or so small the pieces would be more than the limit
+    kSizeOverFile,       // a piece larger than the file
+};
 
-// Why a split choice cannot go ahead, in the words of the message box that says so.
+// Why a split choice cannot go ahead: the problem, and the message that tells the user.
 struct Rejection {
+    SplitProblem problem;
     std::string message;
-    std::string title;
-    MessageIcon icon = MessageIcon::kError;
-    FocusField focus = FocusField::kNone;  // gets the focus with its whole text selected
 };
 
 inline constexpr std::int64_t kFloppyPieceFileSize = 1'457'664;

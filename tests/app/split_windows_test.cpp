@@ -16,6 +16,7 @@
 #include "split/frm_split.h"
 #include "split/frm_split2.h"
 #include "split/frm_split3.h"
+#include "split/split_choice.h"
 #include "split/split_engine.h"
 #include "split/split_pages.h"
 #include "split/split_planning.h"
@@ -197,6 +198,45 @@ private slots:
         } else {
             QCOMPARE(page->focusWidget(), Box(page, qPrintable(focus)));
             QVERIFY(Box(page, qPrintable(focus))->hasSelectedText());
+        }
+    }
+
+    // Each refusal of a split choice in its message box's title and icon, with the field that
+    // holds the problem focused and selected.
+    void rejectionsShowTheirTitleIconAndField() {
+        struct Case {
+            SplitProblem problem;
+            const char* title;
+            Prompter::Icon icon;
+            const char* focus;  // "" for none
+        };
+        const Case cases[] = {
+            {SplitProblem::kPieceCount, "Invalid number", Prompter::Icon::Error, "txtNum"},
+            {SplitProblem::kEmptyFile, "No splitting required", Prompter::Icon::Information, "txtNum"},
+            {SplitProblem::kPiecesOver2GB, "Invalid size", Prompter::Icon::Error, "txtNum"},
+            {SplitProblem::kFileTooLarge, "File too large", Prompter::Icon::Error, ""},
+            {SplitProblem::kSmallerThanFloppy, "No splitting required", Prompter::Icon::Information, ""},
+            {SplitProblem::kTooLargeForFloppy, "Invalid size", Prompter::Icon::Error, ""},
+            {SplitProblem::kSizeTooSmall, "Size Invalid", Prompter::Icon::Error, "txtSize"},
+            {SplitProblem::kSizeOverFile, "Invalid size", Prompter::Icon::Error, "txtSize"},
+        };
+        for (const Case& c : cases) {
+            RecordingPrompter prompter;
+            auto* quick = new frmSimple;
+            quick->show();
+            Button(quick, "cmdSplit")->setFocus();
+            ShowRejection(quick, quick->Choice(), {c.problem, "why"});
+            QCOMPARE(prompter.calls.size(), 1);
+            QCOMPARE(prompter.calls.at(0).text, QStringLiteral("why"));
+            QCOMPARE(prompter.calls.at(0).title, QLatin1String(c.title));
+            QCOMPARE(prompter.calls.at(0).icon, c.icon);
+            if (*c.focus == '\0') {
+                QCOMPARE(quick->focusWidget(), Button(quick, "cmdSplit"));
+            } else {
+                QCOMPARE(quick->focusWidget(), Box(quick, c.focus));
+                QVERIFY(Box(quick, c.focus)->hasSelectedText());
+            }
+            quick->close();
         }
     }
 

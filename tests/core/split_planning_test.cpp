@@ -60,50 +60,39 @@ TEST(CheckSplitChoice, RejectsWithExactMessagesAndLeavesTheStateAlone) {
     struct Case {
         Choice choice;
         const char* message;
-        const char* title;
-        MessageIcon icon;
-        FocusField focus;
+        SplitProblem problem;
     };
     const char* kNumber = "You must enter a number between 2 and 999.";
     const char* kSmall = "The size you entered is too small.";
     const char* kGreater = "The size you entered is greater than your original file size.";
     const Case cases[] = {
-        {{"one piece", 100, 0, "1", "", ""}, kNumber, "Invalid number", MessageIcon::kError, FocusField::kNumber},
-        {{"1.9 pieces", 100, 0, "1.9", "", ""}, kNumber, "Invalid number", MessageIcon::kError, FocusField::kNumber},
-        {{"letters", 100, 0, "abc", "", ""}, kNumber, "Invalid number", MessageIcon::kError, FocusField::kNumber},
-        {{"1000 pieces", 100, 0, "1000", "", ""}, kNumber, "Invalid number", MessageIcon::kError, FocusField::kNumber},
-        {{"empty count", 100, 0, "", "", ""}, kNumber, "Invalid number", MessageIcon::kError, FocusField::kNumber},
-        {{"2x is not numeric", 100, 0, "2x", "", ""}, kNumber, "Invalid number", MessageIcon::kError, FocusField::kNumber},
-        {{"empty file", 0, 0, "2", "", ""}, "The file is empty.", "No splitting required",
-         MessageIcon::kInformation, FocusField::kNumber},
+        {{"one piece", 100, 0, "1", "", ""}, kNumber, SplitProblem::kPieceCount},
+        {{"1.9 pieces", 100, 0, "1.9", "", ""}, kNumber, SplitProblem::kPieceCount},
+        {{"letters", 100, 0, "abc", "", ""}, kNumber, SplitProblem::kPieceCount},
+        {{"1000 pieces", 100, 0, "1000", "", ""}, kNumber, SplitProblem::kPieceCount},
+        {{"empty count", 100, 0, "", "", ""}, kNumber, SplitProblem::kPieceCount},
+        {{"2x is not numeric", 100, 0, "2x", "", ""}, kNumber, SplitProblem::kPieceCount},
+        {{"empty file", 0, 0, "2", "", ""}, "The file is empty.", SplitProblem::kEmptyFile},
         {{"floppy at exactly one floppy", 1'457'664, 2, "", "", ""},
-         "The File size is smaller than the size of floppy.", "No splitting required",
-         MessageIcon::kInformation, FocusField::kNone},
+         "The File size is smaller than the size of floppy.", SplitProblem::kSmallerThanFloppy},
         {{"floppy over 999 pieces", 1'455'950'593, 2, "", "", ""},
-         "The file is too large for floppy-sized pieces.", "Invalid size", MessageIcon::kError, FocusField::kNone},
-        {{"size above the file", 1000, 1, "", "1001", ""}, kGreater, "Invalid size", MessageIcon::kError, FocusField::kSize},
-        {{"512,000,000 bytes", 600'000, 1, "", "500000", "KB"}, kGreater, "Invalid size", MessageIcon::kError,
-         FocusField::kSize},
-        {{"2 GB overflows", 2'000'000'000, 1, "", "2", "GB"}, kGreater, "Invalid size", MessageIcon::kError,
-         FocusField::kSize},
-        {{"zero size", 1000, 1, "", "0", "KB"}, kSmall, "Size Invalid", MessageIcon::kError, FocusField::kSize},
-        {{"empty size", 1000, 1, "", "", "KB"}, kSmall, "Size Invalid", MessageIcon::kError, FocusField::kSize},
-        {{"0.4 rounds to 0", 1000, 1, "", "0.4", "KB"}, kSmall, "Size Invalid", MessageIcon::kError, FocusField::kSize},
-        {{"negative size", 1000, 1, "", "-5", "KB"}, kSmall, "Size Invalid", MessageIcon::kError, FocusField::kSize},
-        {{"header-only pieces", 1000, 1, "", "256", ""}, kSmall, "Size Invalid", MessageIcon::kError, FocusField::kSize},
-        {{"over 999 by size", 1'000'000, 1, "", "1000", ""}, kSmall, "Size Invalid", MessageIcon::kError,
-         FocusField::kSize},
-        {{"999 MB in 1 MB", 999 * 1048576LL, 1, "", "1", "MB"}, kSmall, "Size Invalid", MessageIcon::kError,
-         FocusField::kSize},
+         "The file is too large for floppy-sized pieces.", SplitProblem::kTooLargeForFloppy},
+        {{"size above the file", 1000, 1, "", "1001", ""}, kGreater, SplitProblem::kSizeOverFile},
+        {{"512,000,000 bytes", 600'000, 1, "", "500000", "KB"}, kGreater, SplitProblem::kSizeOverFile},
+        {{"2 GB overflows", 2'000'000'000, 1, "", "2", "GB"}, kGreater, SplitProblem::kSizeOverFile},
+        {{"zero size", 1000, 1, "", "0", "KB"}, kSmall, SplitProblem::kSizeTooSmall},
+        {{"empty size", 1000, 1, "", "", "KB"}, kSmall, SplitProblem::kSizeTooSmall},
+        {{"0.4 rounds to 0", 1000, 1, "", "0.4", "KB"}, kSmall, SplitProblem::kSizeTooSmall},
+        {{"negative size", 1000, 1, "", "-5", "KB"}, kSmall, SplitProblem::kSizeTooSmall},
+        {{"header-only pieces", 1000, 1, "", "256", ""}, kSmall, SplitProblem::kSizeTooSmall},
+        {{"over 999 by size", 1'000'000, 1, "", "1000", ""}, kSmall, SplitProblem::kSizeTooSmall},
+        {{"999 MB in 1 MB", 999 * 1048576LL, 1, "", "1", "MB"}, kSmall, SplitProblem::kSizeTooSmall},
         {{"2 pieces just over 2 GB each", 4'294'967'000LL, 0, "2", "", ""},
-         "Each piece would be larger than 2 GB. Choose more pieces.", "Invalid size", MessageIcon::kError,
-         FocusField::kNumber},
+         "Each piece would be larger than 2 GB. Choose more pieces.", SplitProblem::kPiecesOver2GB},
         {{"2 pieces of 5 GB", 5'000'000'000LL, 0, "2", "", ""},
-         "Each piece would be larger than 2 GB. Choose more pieces.", "Invalid size", MessageIcon::kError,
-         FocusField::kNumber},
+         "Each piece would be larger than 2 GB. Choose more pieces.", SplitProblem::kPiecesOver2GB},
         {{"beyond 999 pieces of 2 GB", kMaxSourceLength + 1, 0, "999", "", ""},
-         "The file is larger than 2 TB and cannot be split.", "File too large", MessageIcon::kError,
-         FocusField::kNone},
+         "The file is larger than 2 TB and cannot be split.", SplitProblem::kFileTooLarge},
     };
     for (const Case& c : cases) {
         SplitState state;
@@ -114,9 +103,7 @@ TEST(CheckSplitChoice, RejectsWithExactMessagesAndLeavesTheStateAlone) {
                                                 c.choice.size, c.choice.unit, state);
         ASSERT_TRUE(rejection) << c.choice.what;
         EXPECT_EQ(rejection->message, c.message) << c.choice.what;
-        EXPECT_EQ(rejection->title, c.title) << c.choice.what;
-        EXPECT_EQ(rejection->icon, c.icon) << c.choice.what;
-        EXPECT_EQ(rejection->focus, c.focus) << c.choice.what;
+        EXPECT_EQ(rejection->problem, c.problem) << c.choice.what;
         EXPECT_EQ(state.SplitPieceCount, 7) << c.choice.what;
         EXPECT_EQ(state.SplitPieceSize, 77) << c.choice.what;
         EXPECT_EQ(state.SplitBySize, c.choice.mode == 0) << c.choice.what;
