@@ -91,26 +91,6 @@ std::optional<std::int32_t> SplitOfLine(std::string_view line) {
     return static_cast<std::int32_t>(std::stol(std::string(digits)));
 }
 
-// Hashes whole files, several at once.
-Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>* digests) {
-    HashPool hashing;
-    Status status;
-    for (std::size_t i = 0; status.ok() && i < paths.size(); ++i) {
-        io::File file;
-        status = file.OpenRead(paths[i]);
-        if (status.ok()) {
-            hashing.Add(std::move(file), {}, 0, -1);
-        }
-    }
-    hashing.Wait();
-    const Status failure = hashing.FirstFailure();
-    if (!status.ok() || !failure.ok()) {
-        return !failure.ok() ? failure : status;
-    }
-    *digests = hashing.digests();
-    return Status::Ok();
-}
-
 }  // namespace
 
 bool UnescapeListedName(std::string_view text, std::string* out) {
@@ -135,20 +115,6 @@ bool UnescapeListedName(std::string_view text, std::string* out) {
 
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName) {
     return JoinPath(folder, groupName + ".sha256");
-}
-
-Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths) {
-    PieceHeader first;
-    if (piecePaths.empty()) {
-        return Status::InvalidArgument("there are no pieces to list");
-    }
-    std::vector<std::string> digests;
-    Status status = ReadPieceHeader(piecePaths.front(), &first);
-    if (status.ok()) {
-        status = HashFiles(piecePaths, &digests);
-    }
-    return status.ok() ? WriteChecksumFile(folder, groupName, first.GroupId, piecePaths, digests) : status;
 }
 
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,

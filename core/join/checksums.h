@@ -26,11 +26,8 @@ bool UnescapeListedName(std::string_view text, std::string* out);
 // folder/G.sha256
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName);
 
-// Hashes every piece (side by side) and writes the group's checksum file, naming the first
-// piece's GroupId, atomically: it appears whole, or not at all.
-Status WriteChecksumFile(const std::string& folder, const std::string& groupName,
-                         const std::vector<std::string>& piecePaths);
-// The same from digests already taken, one per piece, for the split `groupId`.
+// Writes the group's checksum file from digests already taken, one per piece, for the split
+// `groupId`, atomically: it appears whole, or not at all.
 Status WriteChecksumFile(const std::string& folder, const std::string& groupName, std::int32_t groupId,
                          const std::vector<std::string>& piecePaths, const std::vector<std::string>& digests);
 

@@ -26,6 +26,7 @@
 #include "shell/stop_signals.h"
 #include "shell/wizard_state.h"
 #include "split/split_engine.h"
+#include "support/checksum_files.h"
 #include "support/recording_prompter.h"
 #include "support/window_helpers.h"
 
@@ -297,7 +298,7 @@ private slots:
 
         // A checksum file beside the pieces stops a piece with one flipped byte.
         page->txtTarget->setText(target);
-        QVERIFY(WriteChecksumFile(dir.path().toStdString(), "g",
+        QVERIFY(brindle::test::WriteChecksumFile(dir.path().toStdString(), "g",
                                   {dir.filePath("g(1).qmf").toStdString(), dir.filePath("g(2).qmf002").toStdString(),
                                    third.toStdString()})
                     .ok());

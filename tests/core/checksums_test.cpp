@@ -6,6 +6,7 @@
 #include "join/checksums.h"
 #include "join/join_engine.h"
 #include "split/split_engine.h"
+#include "support/checksum_files.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
 
@@ -16,6 +17,7 @@ using test::ReadFile;
 using test::RecordingProgress;
 using test::TempDir;
 using test::WriteFile;
+using test::WriteChecksumFile;
 
 class ChecksumsTest : public ::testing::Test {
 protected:

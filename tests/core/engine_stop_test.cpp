@@ -9,6 +9,7 @@
 #include "shell/file_io.h"
 #include "split/raw_split.h"
 #include "split/split_engine.h"
+#include "support/checksum_files.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
 
@@ -17,6 +18,7 @@ namespace {
 
 using test::RecordingProgress;
 using test::TempDir;
+using test::WriteChecksumFile;
 
 // Asks to stop once the bar has moved `moves` times.
 class StoppingProgress final : public RecordingProgress {

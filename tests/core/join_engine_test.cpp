@@ -16,6 +16,7 @@
 #include "shell/hash_pool.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
+#include "support/checksum_files.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
 
@@ -26,6 +27,7 @@ using test::ReadFile;
 using test::RecordingProgress;
 using test::TempDir;
 using test::WriteFile;
+using test::WriteChecksumFile;
 
 class JoinEngineTest : public ::testing::Test {
 protected:
