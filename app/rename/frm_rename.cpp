@@ -26,6 +26,7 @@
 #include "shell/file_drop.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
+#include "shell/numbers.h"
 #include "shell/path_text.h"
 #include "shell/prompter.h"
 #include "shell/theme.h"
@@ -43,7 +44,7 @@ QString Q(const std::string& text) {
 
 QTreeWidgetItem* MakeItem(const RenameRow& row) {
     auto* item = new QTreeWidgetItem(
-        QStringList{Q(row.fileName), Q(row.newFileName), Q(row.fileSize), Q(row.fileLocation)});
+        QStringList{Q(row.fileName), Q(row.newFileName), SizeText(row.fileBytes), Q(row.fileLocation)});
     SetItemBytes(item, row.key);
     item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
@@ -101,6 +102,14 @@ void ShowRenameOutcome(QWidget* parent, const RenameOutcome& outcome) {
 }
 
 }  // namespace
+
+QString SizeText(std::optional<std::int64_t> bytes) {
+    if (!bytes) {
+        return {};
+    }
+    return QString::number(std::max<std::int64_t>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1)) +
+           QStringLiteral(" KB");
+}
 
 frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringLiteral("Batch Renaming"), QSize(640, 384)), parent) {
     setObjectName(QStringLiteral("frmRename"));

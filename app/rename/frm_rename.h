@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,10 @@ class QTreeWidgetItem;
 namespace brindle::app {
 
 class JobRunner;
+
+// The "File Size" column: "3 KB", whole kilobytes, halves to even, never below 1; empty for a
+// file that could not be measured.
+QString SizeText(std::optional<std::int64_t> bytes);
 
 // The rename list: the files to rename with their new names, the buttons that fill and
 // trim it, and the road to the rule editor and the renaming itself.

@@ -4,18 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "shell/numbers.h"
 #include "shell/paths.h"
 
 namespace brindle {
-
-std::string SizeText(std::int64_t bytes) {
-    std::int64_t kb = RoundHalfEven(static_cast<double>(bytes) / 1024.0);
-    if (kb <= 0) {
-        kb = 1;
-    }
-    return std::to_string(kb) + " KB";
-}
 
 std::optional<FileChoice> ReadFileString(std::string_view filestring, AddSource source) {
     if (filestring == kCancelled) {
@@ -62,7 +53,7 @@ std::size_t RenameList::Add(const FileChoice& choice, AddSource source) {
         const auto bytes = std::filesystem::file_size(row.key, error);
         // A file that cannot be measured is still listed, with no size.
         if (!error) {
-            row.fileSize = SizeText(static_cast<std::int64_t>(bytes));
+            row.fileBytes = static_cast<std::int64_t>(bytes);
         }
         row.fileLocation = choice.folder;
         added.push_back(std::move(row));

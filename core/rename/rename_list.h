@@ -14,9 +14,6 @@ namespace brindle {
 
 inline constexpr std::string_view kCancelled = "cancel";
 
-// "3 KB": whole kilobytes, halves to even, never below 1.
-std::string SizeText(std::int64_t bytes);
-
 // Which dialog wrote a `filestring`: the Add Folder one ends its text with a NUL.
 enum class AddSource { kAddFiles, kAddFolder };
 

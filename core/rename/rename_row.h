@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace brindle {
@@ -10,7 +12,7 @@ struct RenameRow {
     std::string key;           // the file's full path when the row was added
     std::string fileName;      // "File Name": the current name, without folder
     std::string newFileName;   // "New File Name": empty until a rule or the dialog fills it
-    std::string fileSize;      // "File Size": whole kilobytes and " KB"
+    std::optional<std::int64_t> fileBytes;  // "File Size"; none for a file that could not be measured
     std::string fileLocation;  // "File Location": the folder
 };
 

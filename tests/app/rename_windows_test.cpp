@@ -21,6 +21,7 @@
 #include "rename/frm_rename.h"
 #include "rename/frm_rename2.h"
 #include "rename/rename_journal.h"
+#include "rename/rule_strip.h"
 #include "shell/job_runner.h"
 #include "support/recording_prompter.h"
 #include "support/tiny_jpeg.h"
@@ -81,6 +82,39 @@ class RenameWindowsTest : public QObject {
 
 private slots:
     void cleanup() { CloseAllWindows(); }
+
+    void stripDropsFindTheirSlot() {
+        struct Case {
+            double x;
+            int slot;
+        };
+        // Each divider belongs to the slot on its right; drops past the edges land in the outer
+        // slots; a drop half a twip short of a divider rounds to even.
+        const Case cases[] = {{-40, 0},   {0, 0},       {1199, 0},   {1199.5, 1}, {1198.5, 0},
+                              {1200, 1},  {2399, 1},    {2400, 2},   {3839, 2},   {3840, 3},
+                              {5159, 3},  {5160, 4},    {6374, 4},   {9000, 4}};
+        for (const Case& c : cases) {
+            QCOMPARE(SlotAtPosition(DropPosition(c.x)), c.slot);
+        }
+    }
+
+    void stripLabelsCentreInUnequalSlots() {
+        QCOMPARE(CentredLabelLeft(0, 1000), 100);
+        QCOMPARE(CentredLabelLeft(2, 1000), 2620);  // 2400 + (1440 - 1000) / 2
+        QCOMPARE(CentredLabelLeft(4, 1000), 5267);  // the last slot ends at 6375, not a divider
+        QCOMPARE(CentredLabelLeft(4, 1215), 5160);  // a label as wide as its slot fills it
+    }
+
+    void sizeColumnIsWholeKilobytesHalvesToEvenAtLeastOne() {
+        const std::pair<std::optional<std::int64_t>, const char*> cases[] = {
+            {0, "1 KB"},       {511, "1 KB"},     {512, "1 KB"},      {1536, "2 KB"},
+            {2560, "2 KB"},    {2600, "3 KB"},    {3584, "4 KB"},     {-10, "1 KB"},
+            {std::int64_t{5} << 30, "5242880 KB"}, {std::nullopt, ""},
+        };
+        for (const auto& [bytes, text] : cases) {
+            QCOMPARE(SizeText(bytes), QLatin1String(text));
+        }
+    }
 
     void listAddsRemovesAndTogglesRows() {
         QTemporaryDir dir;
@@ -418,7 +452,7 @@ private slots:
         list->AddFileString(Bytes(dir.path()) + std::string("\0""1.txt\0""2.txt", 12), AddSource::kAddFiles);
 
         // A later run of the command's, whose new name is then taken again.
-        std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.txt")), "c.txt", "3.txt", "", Bytes(dir.path())}};
+        std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.txt")), "c.txt", "3.txt", {}, Bytes(dir.path())}};
         QVERIFY(RenameAndRecord(command).ok());
         Write(dir.filePath("c.txt"), "taken again");
         const QString retry = QStringLiteral("Some files could not be renamed back. Try again later?");
@@ -459,7 +493,7 @@ private slots:
         QTemporaryDir dir;
         Write(dir.filePath("a.jpg"), QByteArray::fromStdString(brindle::test::TinyJpeg("2019:07:14 09:30:00")));
         Write(dir.filePath("c.jpg"));
-        std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.jpg")), "c.jpg", "3.jpg", "", Bytes(dir.path())}};
+        std::vector<RenameRow> command = {{true, Bytes(dir.filePath("c.jpg")), "c.jpg", "3.jpg", {}, Bytes(dir.path())}};
         QVERIFY(RenameAndRecord(command).ok());
         JournalTurn other;
         QVERIFY(other.Take(DefaultJournalFolder(), {}).ok());

@@ -24,7 +24,7 @@ protected:
     // Writes each file with its own name as content, so a swap or overwrite shows.
     RenameRow Row(const std::string& name, const std::string& newName, bool checked = true) {
         WriteFile(dir.File(name), "content of " + name);
-        return RenameRow{checked, dir.File(name), name, newName, "1 KB", dir.path()};
+        return RenameRow{checked, dir.File(name), name, newName, 1024, dir.path()};
     }
 
     void ExpectContent(const std::string& name, const std::string& original) {
@@ -37,7 +37,7 @@ protected:
 TEST_F(ApplyRenamesTest, RenamesEveryRowWithANewNameCheckedOrNot) {
     std::vector<RenameRow> rows = {Row("a.txt", "1.txt"), Row("b.txt", ""),
                                    Row("c.txt", "3.txt", false)};
-    rows.push_back(RenameRow{true, dir.File("x"), "x", "y", "", ""});  // no location: skipped
+    rows.push_back(RenameRow{true, dir.File("x"), "x", "y", {}, ""});  // no location: skipped
     const RenameOutcome outcome = RenameListedFiles(rows);
     EXPECT_TRUE(outcome.ok()) << outcome.error.message();
     EXPECT_EQ(outcome.message(), "Process Finish.");

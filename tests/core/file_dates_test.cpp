@@ -89,9 +89,9 @@ TEST_F(FileDatesTest, GenerationUsesEachFilesOwnDateWithFormatAndSeparator) {
     rule.DateFormat = "DMYY";
     rule.DateSeparator = "-";
     rule.Separators[0] = "_";
-    std::vector<RenameRow> rows = {{true, dir.File("a.jpg"), "a.jpg", "", "", dir.path()},
-                                   {true, dir.File("b.jpg"), "b.jpg", "", "", dir.path()},
-                                   {true, dir.File("gone.jpg"), "gone.jpg", "", "", dir.path()}};
+    std::vector<RenameRow> rows = {{true, dir.File("a.jpg"), "a.jpg", "", {}, dir.path()},
+                                   {true, dir.File("b.jpg"), "b.jpg", "", {}, dir.path()},
+                                   {true, dir.File("gone.jpg"), "gone.jpg", "", {}, dir.path()}};
     std::string why;
     EXPECT_FALSE(GenerateNewNames(rule, rows, &why));  // a file without any date fails
     EXPECT_EQ(rows[0].newFileName, "a_14-7-19.jpg");

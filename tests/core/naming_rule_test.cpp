@@ -25,7 +25,7 @@ std::vector<RenameRow> Rows(std::initializer_list<std::pair<const char*, bool>> 
 std::vector<RenameRow> Checked(std::initializer_list<const char*> names) {
     std::vector<RenameRow> rows;
     for (const char* name : names) {
-        rows.push_back(RenameRow{true, "", name, "", "", ""});
+        rows.push_back(RenameRow{true, "", name, "", {}, ""});
     }
     return rows;
 }
@@ -236,7 +236,7 @@ TEST(GenerateNewNames, SeparatorsFollowEverySlotEvenEmptyOnes) {
 TEST(GenerateNewNames, ManyRowsPastA16BitCount) {
     NamingRule rule = InitialNamingRule(k5March2026);
     rule.FileNameText = "x";
-    std::vector<RenameRow> rows(40000, RenameRow{true, "", "f.txt", "", "", ""});
+    std::vector<RenameRow> rows(40000, RenameRow{true, "", "f.txt", "", {}, ""});
     EXPECT_TRUE(GenerateNewNames(rule, rows));
     EXPECT_EQ(rows.back().newFileName, "x.txt");
 }

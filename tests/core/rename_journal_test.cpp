@@ -27,7 +27,7 @@ protected:
     // Each file holds its own first name, so a swap or a replaced file shows.
     RenameRow Row(const std::string& name, const std::string& newName) {
         WriteFile(dir.File(name), "was " + name);
-        return RenameRow{true, dir.File(name), name, newName, "1 KB", dir.path()};
+        return RenameRow{true, dir.File(name), name, newName, 1024, dir.path()};
     }
     std::vector<std::string> Names() const { return SortedNames(dir.path()); }
 
@@ -52,7 +52,7 @@ TEST_F(RenameJournalTest, UndoRevertsRunsNewestFirstAndThenHasNothingLeft) {
     const std::string odd = "odd name%\n\xFF.jpg";
     std::vector<RenameRow> first = {Row("a.jpg", "1.jpg"), Row(odd, "2.jpg")};
     ASSERT_TRUE(RenameAndRecord(first, state.path()).ok());
-    std::vector<RenameRow> second = {{true, dir.File("1.jpg"), "1.jpg", "one.jpg", "", dir.path()}};
+    std::vector<RenameRow> second = {{true, dir.File("1.jpg"), "1.jpg", "one.jpg", {}, dir.path()}};
     ASSERT_TRUE(RenameAndRecord(second, state.path()).ok());
     ASSERT_EQ(Names(), (std::vector<std::string>{"2.jpg", "one.jpg"}));
 
@@ -262,7 +262,7 @@ TEST_F(RenameJournalTest, AFailedJournalWriteNeverLeavesARenameUndoCannotRevert)
         TempDir files;
         TempDir journals;
         WriteFile(files.File("a"), "was a");
-        std::vector<RenameRow> rows = {{true, files.File("a"), "a", "x", "", files.path()}};
+        std::vector<RenameRow> rows = {{true, files.File("a"), "a", "x", {}, files.path()}};
         io::testing::SetWriteBudget(budget);
         const RenameOutcome outcome = RenameAndRecord(rows, journals.path());
         io::testing::SetWriteBudget(-1);

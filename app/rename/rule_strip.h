@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace brindle {
+namespace brindle::app {
 
 // The rule editor's item strip, in twips (1/1440 inch). The windows scale these to pixels
 // in one place; every position below is in twips.
@@ -29,4 +29,4 @@ int DropPosition(double x);
 // The left edge that centres a label of this width in the slot.
 int CentredLabelLeft(int slot, int labelWidth);
 
-}  // namespace brindle
+}  // namespace brindle::app

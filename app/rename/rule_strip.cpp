@@ -4,7 +4,7 @@
 
 #include "shell/numbers.h"
 
-namespace brindle {
+namespace brindle::app {
 
 SlotSpan SlotSpanOf(int slot) {
     slot = std::clamp(slot, 0, static_cast<int>(kStripDividers.size()));
@@ -27,4 +27,4 @@ int CentredLabelLeft(int slot, int labelWidth) {
     return span.left + (span.right - span.left - labelWidth) / 2;
 }
 
-}  // namespace brindle
+}  // namespace brindle::app
