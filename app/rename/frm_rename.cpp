@@ -1,6 +1,5 @@
 #include "rename/frm_rename.h"
 
-#include <QCoreApplication>
 #include <QFont>
 #include <QGridLayout>
 #include <algorithm>
@@ -78,16 +77,6 @@ private:
 RunControl WindowControl(Progress& progress) {
     return {[&progress] { progress.SetPercentText("waiting for another rename to finish"); },
             [&progress] { return progress.StopRequested(); }};
-}
-
-// Hands a job's outcome to `window` on the interface thread, in one step so it cannot miss
-// the window going; a window left while its job ran is gone by then, and the outcome is
-// told without it.
-template <typename Report>
-void ReportOnInterfaceThread(QPointer<frmRename> window, Report report) {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [window, report = std::move(report)] { report(window.data()); },
-        Qt::QueuedConnection);
 }
 
 void ShowRenameOutcome(QWidget* parent, const RenameOutcome& outcome) {
@@ -349,17 +338,15 @@ void frmRename::ApplyRuleClicked() {
 void frmRename::RenameFilesClicked() {
     // Thousands of renames on a slow or network disk run off the interface thread; the list
     // and everything that could change it wait until they are done.
-    renameRunner_->Start([rows = list_.rows(), window = QPointer(this)](Progress& progress) {
-        const RenameOutcome outcome = RenameAndRecord(rows, {}, WindowControl(progress));
-        ReportOnInterfaceThread(window, [outcome](frmRename* list) {
+    renameRunner_->Start<RenameOutcome>(
+        [rows = list_.rows()](Progress& progress) { return RenameAndRecord(rows, {}, WindowControl(progress)); },
+        [list = QPointer(this)](const RenameOutcome& outcome) {
             if (list != nullptr) {
                 list->RenamesDone(outcome);
             } else {
                 ShowRenameOutcome(nullptr, outcome);
             }
         });
-        return Status::Ok();
-    });
 }
 
 void frmRename::SetBusy(bool busy) {
@@ -402,9 +389,11 @@ void frmRename::changeEvent(QEvent* event) {
 }
 
 void frmRename::UndoClicked() {
-    undoRunner_->Start([folder = DefaultJournalFolder(), window = QPointer(this)](Progress& progress) {
-        const UndoOutcome outcome = UndoLastRun(folder, false, WindowControl(progress));
-        ReportOnInterfaceThread(window, [outcome](frmRename* list) {
+    undoRunner_->Start<UndoOutcome>(
+        [folder = DefaultJournalFolder()](Progress& progress) {
+            return UndoLastRun(folder, false, WindowControl(progress));
+        },
+        [list = QPointer(this)](const UndoOutcome& outcome) {
             if (list != nullptr) {
                 list->UndoDone(outcome);
             } else if (outcome.stopped) {
@@ -413,8 +402,6 @@ void frmRename::UndoClicked() {
                                   .arg(outcome.UndoneCount()));
             }
         });
-        return Status::Ok();
-    });
 }
 
 void frmRename::UndoDone(const UndoOutcome& outcome) {

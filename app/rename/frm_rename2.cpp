@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QValidator>
 #include <algorithm>
@@ -452,34 +453,32 @@ void frmRename2::ApplyClicked() {
             keys.push_back(row.key);
         }
     }
-    auto dates = std::make_shared<FileDates>();
-    auto cut = std::make_shared<std::atomic<bool>>(false);  // stopped before every date was read
-    const bool started = dateReader_->Start(
-        [dates, cut, keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress& progress) {
+    // The rule as it was when Apply was pressed, whatever changes meanwhile.
+    const bool started = dateReader_->Start<ReadDates>(
+        [keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress& progress) {
             const auto read = ReadFileDates(source, keys, [&stop, &progress] {
                 return stop->load() || progress.StopRequested();
             });
-            cut->store(progress.StopRequested());
+            ReadDates found;
+            found.cut = progress.StopRequested();
             for (std::size_t i = 0; i < keys.size(); ++i) {
-                dates->emplace(keys[i], read[i]);
+                found.dates.emplace(keys[i], read[i]);
             }
-            return Status::Ok();
+            return found;
+        },
+        [editor = QPointer(this), applied = rule](const ReadDates& found) {
+            if (editor == nullptr) {
+                return;
+            }
+            editor->apply_->setEnabled(true);
+            auto* owner = qobject_cast<frmRename*>(editor->parentWidget());
+            if (!found.cut && owner != nullptr) {
+                editor->Generate(owner, applied, &found.dates);
+            }
         });
-    if (!started) {
-        return;
+    if (started) {
+        apply_->setEnabled(false);
     }
-    apply_->setEnabled(false);
-    // The rule as it was when Apply was pressed, whatever changes meanwhile.
-    connect(dateReader_, &JobRunner::finished, this, [this, dates, cut, applied = rule] {
-        disconnect(dateReader_, &JobRunner::finished, this, nullptr);
-        apply_->setEnabled(true);
-        if (cut->load()) {
-            return;
-        }
-        if (auto* owner = qobject_cast<frmRename*>(parentWidget())) {
-            Generate(owner, applied, dates.get());
-        }
-    });
 }
 
 void frmRename2::Generate(frmRename* list, const NamingRule& rule, const FileDates* dates) {

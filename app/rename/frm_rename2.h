@@ -52,6 +52,10 @@ private:
     // Generates the names, with the files' own dates read beforehand off this thread.
     using FileDates = std::unordered_map<std::string, std::optional<std::chrono::year_month_day>>;
     void Generate(frmRename* list, const NamingRule& rule, const FileDates* dates);
+    struct ReadDates {
+        FileDates dates;
+        bool cut = false;  // stopped before every date was read
+    };
     void MoveByKey(const QString& item, int direction);
 
     QCheckBox* chkExt_;

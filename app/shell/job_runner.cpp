@@ -74,6 +74,10 @@ JobRunner& JobRunner::Jobs() {
 }
 
 bool JobRunner::Start(Work work) {
+    return Launch(std::move(work), {});
+}
+
+bool JobRunner::Launch(Work work, std::function<void()> afterEnd) {
     if (running_) {
         return false;
     }
@@ -103,7 +107,7 @@ bool JobRunner::Start(Work work) {
     // Holds the program open (quit on last window closed waits) until the job has ended.
     auto* keepAlive = new QEventLoopLocker;
     WorkerProgress* raw = progress.release();
-    QThread* thread = QThread::create([raw, work = std::move(work)] {
+    QThread* thread = QThread::create([raw, work = std::move(work), afterEnd = std::move(afterEnd)] {
         const std::unique_ptr<WorkerProgress> owned(raw);  // dies here, on its own thread
         Status status;
         try {
@@ -112,6 +116,10 @@ bool JobRunner::Start(Work work) {
             status = Status::IoError(error.what());
         }
         emit owned->done(static_cast<int>(status.code()), QString::fromStdString(status.message()));
+        if (afterEnd) {
+            // Queued after `done`, so it runs once the runner has heard the end.
+            QMetaObject::invokeMethod(QCoreApplication::instance(), afterEnd, Qt::QueuedConnection);
+        }
     });
     raw->moveToThread(thread);
     // The thread object is no child of the window: closing the window must not destroy a

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "shell/progress.h"
 #include "shell/status.h"
@@ -38,6 +39,12 @@ public:
 
     // False, and nothing started, while this runner's previous job still runs.
     bool Start(Work work);
+    // A job with an answer, stopped or not: `then` gets it on the interface thread just after
+    // the runner has heard the job end, even when the runner is gone by then, so a window
+    // left mid-job still tells how far its job got (a `then` that needs the window holds a
+    // QPointer to it).
+    template <typename Answer>
+    bool Start(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then);
     bool IsRunning() const { return running_; }
     // Asks the running job to stop; it ends as cancelled, leaving nothing of its own.
     void Cancel();
@@ -76,6 +83,8 @@ signals:
     void allEnded();
 
 private:
+    // Start, with `afterEnd` run on the interface thread once the job has ended.
+    bool Launch(Work work, std::function<void()> afterEnd);
     void Ended(const Status& status);
 
     JobKind kind_;
@@ -83,6 +92,21 @@ private:
     std::shared_ptr<std::atomic<bool>> stop_;
     int listing_ = 0;  // the newest listing
 };
+
+template <typename Answer>
+bool JobRunner::Start(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then) {
+    auto answer = std::make_shared<std::optional<Answer>>();
+    return Launch(
+        [work = std::move(work), answer](Progress& progress) {
+            answer->emplace(work(progress));
+            return Status::Ok();
+        },
+        [answer, then = std::move(then)] {
+            if (*answer) {
+                then(**answer);
+            }
+        });
+}
 
 template <typename Found>
 void JobRunner::List(std::function<Found()> read, std::function<void(const Found&, std::function<bool()>)> show) {
