@@ -26,14 +26,13 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
 
     QLabel* label2 = MakeCaption(QStringLiteral("Progress"), QStringLiteral("Label2"), this);
     label2->setGeometry(24, 118, 300, 20);
-    auto* panel = new JobPanel(JobKind::kJoin,
+    panel_ = new JobPanel(JobKind::kJoin,
                                {QStringLiteral("pb1"), QStringLiteral("percent"), QStringLiteral("Label3")}, this);
-    panel->setGeometry(24, 138, 432, 28);
-    runner_ = panel->Runner();
-    pb1 = panel->Bar();
-    percent = panel->Percent();
+    panel_->setGeometry(24, 138, 432, 28);
+    pb1 = panel_->Bar();
+    percent = panel_->Percent();
     label2->setBuddy(pb1);
-    connect(runner_, &JobRunner::finished, this, &frmJoin2::JoinFinished);
+    connect(panel_->Runner(), &JobRunner::finished, this, &frmJoin2::JoinFinished);
 
     auto* cmdPrevious =
         MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
@@ -43,7 +42,7 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
     cmdJoin->setDefault(true);
     cmdJoin->setGeometry(368, 334, 88, 30);
     connect(cmdJoin, &QPushButton::clicked, this, &frmJoin2::cmdJoin_Click);
-    panel->SetStartButton(cmdJoin);
+    panel_->SetStartButton(cmdJoin);
 
     setTabOrder(txtTarget, cmdBrowse);
     setTabOrder(cmdBrowse, pb1);
@@ -58,29 +57,20 @@ void frmJoin2::cmdBrowse_Click() {
 }
 
 void frmJoin2::cmdJoin_Click() {
-    cmdJoin->setEnabled(false);
-    pb1->setValue(0);
-    percent->setText(QStringLiteral("0"));
-    ClickJoin(this, *runner_, txtTarget, chosenInDialog_, [this](JoinClick click, const std::string& target) {
-        switch (click) {
-            case JoinClick::kStarted:
-                target_ = DisplayPath(target);
-                break;
-            case JoinClick::kPiecesRefused:
-                cmdJoin->setEnabled(true);
-                break;
-            case JoinClick::kTargetKept:
-                cmdJoin->setEnabled(true);
-                txtTarget->setFocus();
-                break;
-        }
-    });
+    panel_->Reset();
+    ClickJoin(this, *panel_->Runner(), txtTarget, cmdJoin, chosenInDialog_,
+              [this](JoinClick click, const std::string& target) {
+                  if (click == JoinClick::kStarted) {
+                      target_ = DisplayPath(target);
+                  } else {
+                      cmdJoin->setEnabled(true);
+                  }
+              });
 }
 
 void frmJoin2::JoinFinished(bool ok, const QString& reason) {
     if (ok) {
-        pb1->setValue(pb1->minimum());
-        percent->setText(QStringLiteral("0"));
+        panel_->Reset();
         const QString folder = TargetFolder(target_);
         const QString title = QStringLiteral("Merge Completed");
         if (CurrentPrompter().Question(

@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace brindle::app {
 
-class JobRunner;
+class JobPanel;
 
 // The join wizard's second page: the file to create, the presence check and the join.
 class frmJoin2 : public ChromeWindow {
@@ -29,7 +29,7 @@ private:
     void cmdJoin_Click();
     void JoinFinished(bool ok, const QString& reason);
 
-    JobRunner* runner_ = nullptr;
+    JobPanel* panel_ = nullptr;
     QString target_;
     std::string chosenInDialog_;  // a target the save dialog has already confirmed
 };

@@ -43,21 +43,20 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     cmdBrowse->setGeometry(346, 66, 34, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmSimpleJoin::cmdBrowse_Click);
 
-    auto* panel = new JobPanel(
+    panel_ = new JobPanel(
         JobKind::kJoin, {QStringLiteral("ProgressBar1"), QStringLiteral("Label2"), QStringLiteral("lblPercentUnit")},
         this);
-    panel->setGeometry(20, 114, 360, 28);
-    runner_ = panel->Runner();
-    ProgressBar1 = panel->Bar();
-    Label2 = panel->Percent();
-    connect(runner_, &JobRunner::finished, this, &frmSimpleJoin::JoinFinished);
+    panel_->setGeometry(20, 114, 360, 28);
+    ProgressBar1 = panel_->Bar();
+    Label2 = panel_->Percent();
+    connect(panel_->Runner(), &JobRunner::finished, this, &frmSimpleJoin::JoinFinished);
 
     cmdJoin = MakeButton(QStringLiteral("&Join"), QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
     cmdJoin->setGeometry(292, kFooterTop + 10, 88, 30);
     connect(cmdJoin, &QPushButton::clicked, this, &frmSimpleJoin::cmdJoin_Click);
     // Stopped by the user: the window stays for another try rather than ending the program.
-    panel->SetStartButton(cmdJoin);
+    panel_->SetStartButton(cmdJoin);
 
     setTabOrder(txtPath, cmdBrowse);
     setTabOrder(cmdBrowse, ProgressBar1);
@@ -94,27 +93,16 @@ void frmSimpleJoin::cmdBrowse_Click() {
 }
 
 void frmSimpleJoin::cmdJoin_Click() {
-    cmdJoin->setEnabled(false);
-    ClickJoin(this, *runner_, txtPath, chosenInDialog_, [this](JoinClick click, const std::string&) {
-        switch (click) {
-            case JoinClick::kStarted:
-                break;
-            case JoinClick::kPiecesRefused:
-                EndProgram();
-                break;
-            case JoinClick::kTargetKept:
-                // Back to the window: the user may choose another destination.
-                cmdJoin->setEnabled(true);
-                txtPath->setFocus();
-                break;
+    ClickJoin(this, *panel_->Runner(), txtPath, cmdJoin, chosenInDialog_, [this](JoinClick click, const std::string&) {
+        if (click == JoinClick::kPiecesRefused) {
+            EndProgram();
         }
     });
 }
 
 void frmSimpleJoin::JoinFinished(bool ok, const QString& reason) {
     if (ok) {
-        ProgressBar1->setValue(ProgressBar1->minimum());
-        Label2->setText(QStringLiteral("0"));
+        panel_->Reset();
     } else {
         // The engine left no output and touched no earlier file: nothing to delete here.
         ShowJoinFailed(this, reason);

@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace brindle::app {
 
-class JobRunner;
+class JobPanel;
 
 // The quick join of the piece group named on the command line: one attempt, then the
 // program ends.
@@ -36,7 +36,7 @@ private:
     void JoinFinished(bool ok, const QString& reason);
     void EndProgram();
 
-    JobRunner* runner_ = nullptr;
+    JobPanel* panel_ = nullptr;
     std::string chosenInDialog_;  // a target the save dialog has already confirmed
 };
 

@@ -137,11 +137,16 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
 }
 
-void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushButton* start,
                const std::string& confirmedInDialog, JoinClicked then) {
+    start->setEnabled(false);
     targetBox->setEnabled(false);  // the target is read once the pieces are found
-    CheckPieces(window, runner, [window, &runner, targetBox, confirmedInDialog, then](
-                            std::optional<std::vector<std::string>> pieces) {
+    const auto keepTarget = [start, targetBox] {
+        start->setEnabled(true);
+        targetBox->setFocus();
+    };
+    CheckPieces(window, runner, [window, &runner, targetBox, confirmedInDialog, then, keepTarget](
+                                    std::optional<std::vector<std::string>> pieces) {
         targetBox->setEnabled(true);
         if (!pieces) {
             then(JoinClick::kPiecesRefused, {});
@@ -149,7 +154,7 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
         }
         const std::optional<std::string> path = TargetPath(window, targetBox);
         if (!path) {
-            then(JoinClick::kTargetKept, {});
+            keepTarget();
             return;
         }
         const std::string target = *path;
@@ -159,7 +164,7 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
                                      QStringLiteral("' already exists.\nDo you want to replace it?");
             if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
                                           Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
-                then(JoinClick::kTargetKept, {});
+                keepTarget();
                 return;
             }
         }

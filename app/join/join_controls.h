@@ -9,6 +9,7 @@
 #include "shell/form_controls.h"
 
 class QLineEdit;
+class QPushButton;
 class QToolButton;
 class QWidget;
 
@@ -59,11 +60,13 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
 // target read from `targetBox` (TargetPath), and a file already there is replaced only when
 // the user says Yes (default No) or the save dialog confirmed that very path
 // (`confirmedInDialog`). Then the join starts. The pieces are looked for off the window's
-// thread (the target box waits meanwhile); `then` hears how it went and, once started, the
-// join's output.
-enum class JoinClick { kStarted, kPiecesRefused, kTargetKept };
+// thread (the target box waits meanwhile). `start`, the button clicked, stays down; when the
+// user keeps the file that is there, it comes back and the focus goes to the target box, to
+// choose another. `then` hears that the join started, with its output, or that the pieces
+// were refused.
+enum class JoinClick { kStarted, kPiecesRefused };
 using JoinClicked = std::function<void(JoinClick, const std::string& target)>;
-void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox,
+void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushButton* start,
                const std::string& confirmedInDialog, JoinClicked then);
 
 // "Fail to merge the files.", with the reason under it.
