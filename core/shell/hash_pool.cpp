@@ -98,6 +98,7 @@ std::size_t HashPool::Queue(Job job) {
         std::vector<char> buffer;
         Result result = Run(job, buffer);
         const Status status = result.status;
+        result.done = true;
         lock.lock();
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
@@ -111,6 +112,12 @@ std::size_t HashPool::Queue(Job job) {
     waiting_.push_back(std::move(job));
     changed_.notify_all();
     return number;
+}
+
+Status HashPool::WaitFor(std::size_t job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return results_[job].done; });
+    return results_[job].status;
 }
 
 void HashPool::Wait() {
@@ -180,6 +187,7 @@ void HashPool::Work() {
         Result result = Run(job, buffer);
         (void)job.file.Close();
         const Status status = result.status;
+        result.done = true;
         lock.lock();
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
@@ -241,6 +249,9 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
 }
 
 bool CopyHashBar::Show(std::int64_t copied) {
+    if (moves_ == Moves::kByCopy) {
+        return !progress_.StopRequested();
+    }
     std::int64_t done = copied;
     for (const HashPool* pool : pools_) {
         done += pool->HashedBytes();

@@ -45,6 +45,8 @@ public:
     // follow keeps a core to itself instead of being slowed by them; Wait gives the backlog
     // every worker.
     void ShareCoresWithCopy();
+    // Waits for job `job` alone, and gives its outcome.
+    Status WaitFor(std::size_t job);
     // Waits for every job queued so far.
     void Wait();
     // The same, calling `tick` with the bytes hashed so far every few dozen milliseconds, on
@@ -80,6 +82,7 @@ private:
     struct Result {
         Status status;
         std::string digest;
+        bool done = false;
     };
     std::size_t Queue(Job job);
     void LiftLimit();
@@ -102,11 +105,16 @@ private:
 
 // One bar for a copy and the hashing queued behind it: the bytes copied plus the bytes the
 // pools hashed, over all there is to do, so it moves evenly whichever of the two runs ahead.
-// It is full only when the caller sets it so, once the result is in place.
+// It is full only when the caller sets it so, once the result is in place. Where the hashing
+// costs too little to show, the caller moves the bar by the copy alone (kByCopy) and this only
+// stops the copy once a hash has failed.
 class CopyHashBar {
 public:
-    CopyHashBar(Progress& progress, std::int64_t totalBytes, std::vector<HashPool*> pools)
-        : progress_(progress), total_(std::max<std::int64_t>(totalBytes, 1)), pools_(std::move(pools)) {}
+    enum class Moves { kByBoth, kByCopy };
+    CopyHashBar(Progress& progress, std::int64_t totalBytes, std::vector<HashPool*> pools,
+                Moves moves = Moves::kByBoth)
+        : progress_(progress), total_(std::max<std::int64_t>(totalBytes, 1)), pools_(std::move(pools)),
+          moves_(moves) {}
     // The copy's tick: false once a hash has failed or the caller asked to stop.
     bool Copied(std::int64_t copied);
     // Once the copy is over: waits for the hashing with the bar moving, and returns the first
@@ -120,6 +128,7 @@ private:
     Progress& progress_;
     std::int64_t total_;
     std::vector<HashPool*> pools_;
+    Moves moves_;
 };
 
 namespace io::testing {

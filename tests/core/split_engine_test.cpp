@@ -273,9 +273,10 @@ TEST_F(SplitEngineTest, AFailedSplitTakesBackItsPiecesAndSaysWhatItDidToAnEarlie
     EXPECT_EQ(ReadFile(dir.File("report(2).qmf002")), "from an earlier split");
     EXPECT_EQ(test::SortedNames(dir.path()), (std::vector<std::string>{"a.bin", "report(2).qmf002"}));
 
-    // A re-split that dies after replacing the earlier group's first piece.
+    // A re-split that dies after replacing the earlier group's first piece: a piece gets its
+    // name, and its hash, once the next one is written.
     ASSERT_TRUE(SplitFile(params, progress).status.ok());
-    io::testing::SetWriteBudget(256 + 40 + 256 + 10);
+    io::testing::SetWriteBudget(2 * (256 + 40) + kDataHashWidth + 256 + 10);
     result = SplitFile(params, progress);
     io::testing::SetWriteBudget(-1);
     EXPECT_FALSE(result.status.ok());
