@@ -292,6 +292,33 @@ TEST_F(PieceCommandsTest, ChecksumsVerifyWithSha256sumAndStopADamagedPieceAtJoin
         << verify.out;
 }
 
+// Without --checksums the hash in each header stops a flipped byte; --no-data-check writes
+// the headers earlier writers wrote, which verify says carry no data check.
+TEST_F(PieceCommandsTest, TheHeadersHashStopsAFlippedByteAndNoDataCheckLeavesItOut) {
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "3"}).code, 0);
+    std::string second = ReadFile(dir.File("film(2).qmf002"));
+    second[5000] = static_cast<char>(second[5000] ^ 0x20);
+    WriteFile(dir.File("film(2).qmf002"), second);
+    const std::string damaged = "film(2).qmf002: damaged (its data does not match its header's hash)\n";
+    const Outcome join = Brindle({"join", dir.File("film(1).qmf"), "--out", dir.File("joined")});
+    EXPECT_EQ(join.code, 1);
+    EXPECT_EQ(join.err, "Fail to merge the files.\n" + damaged);
+    EXPECT_FALSE(test::Exists(dir.File("joined")));
+    Outcome verify = Brindle({"verify", dir.File("film(1).qmf")});
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("film(1).qmf: ok\n" + damaged + "film(3).qmf003: ok\n"), std::string::npos)
+        << verify.out;
+
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "3", "--no-data-check"}).code, 0);
+    EXPECT_EQ(ReadFile(dir.File("film(2).qmf002")).substr(kReservedOffset, kReservedWidth),
+              std::string(kReservedWidth, '\0'));
+    verify = Brindle({"verify", dir.File("film(1).qmf")});
+    EXPECT_EQ(verify.code, 0);
+    EXPECT_EQ(verify.out.substr(0, verify.out.find("film(1)")), "no data check in these pieces\n");
+    EXPECT_NE(verify.out.find("3 pieces ok, no checksum file"), std::string::npos) << verify.out;
+    EXPECT_EQ(Brindle({"split", dir.File("film.avi"), "--raw", "--no-data-check"}).code, 2);
+}
+
 // Another file's group is never replaced unasked: the split names what is there.
 TEST_F(PieceCommandsTest, SplitRefusesToReplaceWhatItWasNotAskedTo) {
     WriteFile(dir.File("report.txt"), test::PatternBytes(50'000));
