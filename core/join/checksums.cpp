@@ -101,7 +101,7 @@ Status HashFiles(const std::vector<std::string>& paths, std::vector<std::string>
         io::File file;
         status = file.OpenRead(paths[i]);
         if (status.ok()) {
-            hashing.Add(std::move(file), {}, 0, -1);
+            hashing.Add(std::move(file), 0, -1);
         }
     }
     hashing.Wait();

@@ -234,7 +234,7 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     const std::unordered_set<std::string> present(files.begin(), files.end());
     for (const auto& [name, listFile] : group.lists.Names()) {
         const bool slotted =
-            std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& n) { return n.name == name; });
+            std::any_of(numbers.begin(), numbers.end(), [&listed = name](const NumberedSlot& n) { return n.name == listed; });
         if (name == base || slotted || present.count(name) != 0) {
             continue;
         }

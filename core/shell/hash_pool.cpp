@@ -78,15 +78,13 @@ HashPool::~HashPool() {
     }
 }
 
-std::size_t HashPool::Add(io::File file, std::string prefix, std::int64_t offset, std::int64_t length,
-                          std::string expected, std::string name) {
-    return Queue(Job{0, std::move(file), std::move(prefix), offset, length, std::move(expected), std::move(name),
-                     true, {}, {}});
+std::size_t HashPool::Add(io::File file, std::int64_t offset, std::int64_t length) {
+    return Queue(Job{0, std::move(file), offset, length, true, {}, {}});
 }
 
 std::size_t HashPool::Feed(io::File file, std::int64_t offset, std::int64_t length, std::vector<Digest*> digests,
                            std::function<Status()> check) {
-    return Queue(Job{0, std::move(file), {}, offset, length, {}, {}, false, std::move(digests), std::move(check)});
+    return Queue(Job{0, std::move(file), offset, length, false, std::move(digests), std::move(check)});
 }
 
 std::size_t HashPool::Queue(Job job) {
@@ -218,9 +216,6 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
     if (job.ownDigest) {
         feed.push_back(&own.emplace());
     }
-    for (Digest* digest : feed) {
-        digest->Update(job.prefix.data(), job.prefix.size());
-    }
     buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(std::max<std::int64_t>(left, 0),
                                                                    io::kCopyBufferSize)));
     while (left > 0) {
@@ -238,9 +233,6 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
     }
     if (own) {
         result.digest = own->HexDigest();
-        if (!job.expected.empty() && result.digest != job.expected) {
-            result.status = Status::Corruption("the piece is damaged (its checksum does not match): " + job.name);
-        }
     }
     if (result.status.ok() && job.check) {
         result.status = job.check();

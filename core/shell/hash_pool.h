@@ -30,11 +30,9 @@ public:
     HashPool(const HashPool&) = delete;
     HashPool& operator=(const HashPool&) = delete;
 
-    // Queues SHA-256 of `prefix` followed by `length` bytes of `file` from `offset` (to its
-    // end when `length` is negative). With `expected`, a different digest makes the job fail
-    // with Corruption naming `name`. Returns the job's number, counting from 0.
-    std::size_t Add(io::File file, std::string prefix, std::int64_t offset, std::int64_t length,
-                    std::string expected = {}, std::string name = {});
+    // Queues SHA-256 of `length` bytes of `file` from `offset` (to its end when `length` is
+    // negative), kept as the job's digest. Returns the job's number, counting from 0.
+    std::size_t Add(io::File file, std::int64_t offset, std::int64_t length);
     // Queues feeding `length` bytes of `file` from `offset` to each of `digests`, which the
     // caller keeps until Wait; then `check`, when given, is the job's outcome. A pool of one
     // thread runs its jobs in the order they were queued, so consecutive ranges can feed one
@@ -70,11 +68,8 @@ private:
     struct Job {
         std::size_t number = 0;
         io::File file;
-        std::string prefix;
         std::int64_t offset = 0;
         std::int64_t length = 0;
-        std::string expected;
-        std::string name;
         bool ownDigest = true;  // SHA-256 of the range, kept as the job's digest
         std::vector<Digest*> digests;
         std::function<Status()> check;

@@ -216,7 +216,7 @@ Status NamePiece(WrittenPiece& piece, HashPool* hashing, bool checksums, bool* r
     }
     if (status.ok() && checksums) {
         // The length as written: the portable road can only ask the name, which has moved.
-        checksumJobs->push_back(hashing->Add(std::move(written), {}, 0, piece.fileLength));
+        checksumJobs->push_back(hashing->Add(std::move(written), 0, piece.fileLength));
     }
     return status;
 }
