@@ -475,6 +475,18 @@ int RunInfo(const std::vector<std::string>& words, Console& console) {
         std::string text = std::to_string(*length) + " (" + FormatSize(*length) + ")";
         return h.LargeSourceLength ? text + ", stored after the large-length marker" : text;
     };
+    const auto DataHashText = [](const PieceHeader& h) {
+        if (!h.DataHash) {
+            return std::string("none (no data check)");
+        }
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (const unsigned char byte : *h.DataHash) {
+            hex += kHex[byte >> 4];
+            hex += kHex[byte & 0x0F];
+        }
+        return hex + " (XXH3-128)";
+    };
     console.out << "GroupId:      " << header.GroupId << "\n"
                 << "PieceIndex:   " << header.PieceIndex << "\n"
                 << "PieceSize:    " << header.PieceSize << "\n"
@@ -482,6 +494,7 @@ int RunInfo(const std::vector<std::string>& words, Console& console) {
                 << "SourceLength: " << SourceLengthText(header) << "\n"
                 << "SourceName:   " << StoredText(header.SourceName) << "\n"
                 << "SplitDate:    " << StoredText(header.SplitDate) << "\n"
+                << "DataHash:     " << DataHashText(header) << "\n"
                 << "Data bytes:   " << size - static_cast<std::int64_t>(kHeaderSize) << "\n";
     return kExitOk;
 }

@@ -148,6 +148,13 @@ TEST_F(PieceCommandsTest, GroupsAndInfoDescribeThePieces) {
     EXPECT_NE(info.out.find("PieceCount:   4\n"), std::string::npos);
     EXPECT_NE(info.out.find("SourceLength: 100000 (97.66 KB)\n"), std::string::npos);
     EXPECT_NE(info.out.find("SourceName:   film.avi\n"), std::string::npos);
+    const std::string piece = ReadFile(dir.File("film(4).qmf004"));
+    std::string hash;
+    for (std::size_t i = kDataHashOffset; i < kDataHashOffset + kDataHashWidth; ++i) {
+        hash += "0123456789abcdef"[static_cast<unsigned char>(piece[i]) >> 4];
+        hash += "0123456789abcdef"[static_cast<unsigned char>(piece[i]) & 0x0F];
+    }
+    EXPECT_NE(info.out.find("DataHash:     " + hash + " (XXH3-128)\n"), std::string::npos) << info.out;
     EXPECT_EQ(Brindle({"info", dir.File("film.avi")}).code, 0);  // any file of 256+ bytes reads
     EXPECT_EQ(Brindle({"info", dir.File("lost(2).qmf002")}).code, 1);
 }
