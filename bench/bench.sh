@@ -8,8 +8,11 @@
 # busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR picks the scratch
 # folder (default: a new folder under /var/tmp); it needs about 14 GiB. BENCH_ONLY=checksums
 # times only what checksums cost (split --checksums, checked join, verify against
-# `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in the README. BENCH_VERBOSE=1
-# prints every timed run, to see which rounds a busy machine disturbed.
+# `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in the README.
+# BENCH_ONLY=datacheck times what the hash in every header costs: this build's split and join
+# against those of an earlier build that writes and checks none (BASE_BRINDLE, default
+# /tmp/brindle-base), and verify against `xxhsum -H2` (Debian's xxhash) of the same pieces.
+# BENCH_VERBOSE=1 prints every timed run, to see which rounds a busy machine disturbed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/bench/lib.sh"
@@ -20,6 +23,41 @@ only=${BENCH_ONLY:-}
 
 echo "Making 1 GiB of random bytes in $work ..."
 head -c 1073741824 /dev/urandom > "$work/source.bin"
+
+if [ "$only" = datacheck ]; then
+  base=${BASE_BRINDLE:-/tmp/brindle-base}
+  [ -x "$base" ] || { echo "no earlier build at $base (set BASE_BRINDLE)" >&2; exit 2; }
+  command -v xxhsum >/dev/null || { echo "xxhsum is missing: apt-get install xxhash" >&2; exit 2; }
+  w=$work
+  mkdir -p "$w/new" "$w/old" "$w/jnew" "$w/jold"
+  "$brindle" split "$w/source.bin" --size 100 --unit MB --dest "$w/jnew" >/dev/null
+  "$base" split "$w/source.bin" --size 100 --unit MB --dest "$w/jold" >/dev/null
+  for round in $(seq "$runs"); do
+    echo "round $round of $runs"
+    pair split-dc "$round" nsplit "rm -f \"$w\"/new/*" \
+                  "\"$brindle\" split \"$w/source.bin\" --size 100 --unit MB --dest \"$w/new\"" \
+                  osplit "rm -f \"$w\"/old/*" \
+                  "\"$base\" split \"$w/source.bin\" --size 100 --unit MB --dest \"$w/old\""
+    pair join-dc "$round" njoin "rm -f \"$w/new.bin\"" \
+                 "\"$brindle\" join \"$w/jnew/source(1).qmf\" --out \"$w/new.bin\"" \
+                 ojoin "rm -f \"$w/old.bin\"" \
+                 "\"$base\" join \"$w/jold/source(1).qmf\" --out \"$w/old.bin\""
+    pair verify-dc "$round" nverify : "\"$brindle\" verify \"$w/jnew/source(1).qmf\"" \
+                   xxhsum : "xxhsum -H2 \"$w\"/jnew/source* 2>/dev/null"
+  done
+  cmp -s "$w/source.bin" "$w/new.bin" || { echo "JOIN OUTPUT DIFFERS"; exit 1; }
+  printf '\n1 GiB of random bytes, 100 MB pieces, %s rounds per pair; seconds (medians)\n' "$runs"
+  LABEL_WIDTH=35 row "pair" new tool ratio "ratio range" "cpu" "peak MiB"
+  LABEL_WIDTH=35 show "split with the hash vs split before" split-dc nsplit osplit
+  LABEL_WIDTH=35 show "join checking it vs join before" join-dc njoin ojoin
+  LABEL_WIDTH=35 show "verify vs xxhsum -H2" verify-dc nverify xxhsum
+  for p in "split-dc nsplit osplit" "join-dc njoin ojoin" "verify-dc nverify xxhsum"; do
+    set -- $p
+    printf '%-35s %s\n' "$1 (median / median)" \
+      "$(ratio "$(median_of "${times[$2]}")" "$(median_of "${times[$3]}")")"
+  done
+  exit 0
+fi
 mkdir -p "$work/b" "$work/g" "$work/jb" "$work/jg"
 split -b 104857600 "$work/source.bin" "$work/jg/x"
 "$brindle" split "$work/source.bin" --size 100 --unit MB --dest "$work/jb" >/dev/null

@@ -23,8 +23,10 @@ namespace {
 constexpr const char* kSplitHelp =
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
     "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
+    "                          [--no-data-check]\n"
     "\n"
-    "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR.\n"
+    "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
+    "carries a hash of its data, which every join and verify checks.\n"
     "\n"
     "  --pieces N     split into N pieces, 2 to 999 (default: 2)\n"
     "  --size SIZE    split into piece files of SIZE each, header included (a number such\n"
@@ -39,6 +41,9 @@ constexpr const char* kSplitHelp =
     "  --force        replace what lies at the pieces' names though it is not an earlier\n"
     "                 split of FILE (another file's pieces, a file that is not a piece, a\n"
     "                 checksum file brindle did not write); FILE itself is never replaced\n"
+    "  --no-data-check  leave the hash out of the headers (their reserved bytes stay zero,\n"
+    "                 as earlier writers of the format left them); a join then cannot tell\n"
+    "                 a damaged piece unless --checksums is given\n"
     "\n"
     "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most 999) with\n"
     "                 no header, each exactly SIZE bytes but the last, so that\n"
@@ -69,10 +74,12 @@ constexpr const char* kVerifyHelp =
     "\n"
     "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
     "from one split, each header fitting its place (its number, the group's piece count,\n"
-    "piece size and length, exactly its share of the data), and each piece's checksum where\n"
-    "the group's own NAME.sha256 lies beside them. One line per piece (ok, missing, from\n"
-    "another split, damaged and why, not a regular file) and a summary; exit 0 only when the\n"
-    "group would join correctly.\n"
+    "piece size and length, exactly its share of the data), each piece's data against the\n"
+    "hash in its header, and each piece's checksum where the group's own NAME.sha256 lies\n"
+    "beside them. Pieces whose headers carry no hash (an earlier writer's) are said to have\n"
+    "no data check; a group that mixes both is not one split. One line per piece (ok,\n"
+    "missing, from another split, damaged and why, not a regular file) and a summary; exit 0\n"
+    "only when the group would join correctly.\n"
     "For plain numbered pieces NAME.001, ...: the numbering, the sizes, and the pieces and\n"
     "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n";
 
@@ -137,6 +144,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     bool checksums = false;
     bool raw = false;
     bool force = false;
+    bool noDataCheck = false;
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!file.empty()) {
@@ -166,6 +174,10 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
             force = true;
             continue;
         }
+        if (name == "--no-data-check") {
+            noDataCheck = true;
+            continue;
+        }
         std::optional<std::string>* target = name == "--pieces" ? &pieces
                                              : name == "--size" ? &size
                                              : name == "--unit" ? &unit
@@ -193,6 +205,9 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     if (raw && force) {
         return Usage(console, "split", "--raw never replaces files; remove the old pieces first", kSplitHelp);
+    }
+    if (raw && noDataCheck) {
+        return Usage(console, "split", "--raw pieces have no header to carry a data check", kSplitHelp);
     }
     if (unit && !size) {
         return Usage(console, "split", "--unit goes with --size", kSplitHelp);
@@ -246,6 +261,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     params.splitDate = TodayShortDate();
     params.checksums = checksums;
     params.replaceOthers = force;
+    params.dataCheck = !noDataCheck;
     std::optional<SplitClash> clash;
     if (Status refused = CheckSplitTargets(params, length, &clash); !refused.ok()) {
         console.err << "brindle split: " << refused.message() << "\n";
@@ -359,6 +375,9 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     if (!check.checksumNote.empty()) {
         console.out << check.checksumNote << "\n";
     }
+    if (!check.dataCheckNote.empty()) {
+        console.out << check.dataCheckNote << "\n";
+    }
     if (!check.status.ok()) {
         const std::string first = FirstPiecePath(folder, group);
         const PieceVerdict verdict = check.status.code() == Status::Code::kNotFound ? PieceVerdict::kMissing
@@ -384,6 +403,7 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const bool lengthsAddUp = check.dataBytes == check.sourceLength;
     if (faults == 0 && lengthsAddUp) {
         console.out << check.pieces.size() << " pieces ok"
+                    << (check.dataCheckNote.empty() ? ", data checks match" : "")
                     << (check.checksumsChecked ? ", checksums match" : check.checksumNote.empty() ? ", no checksum file" : ", checksums not checked")
                     << "; the group joins into " << check.sourceLength << " bytes.\n";
         return kExitOk;
@@ -455,6 +475,18 @@ int RunInfo(const std::vector<std::string>& words, Console& console) {
         std::string text = std::to_string(*length) + " (" + FormatSize(*length) + ")";
         return h.LargeSourceLength ? text + ", stored after the large-length marker" : text;
     };
+    const auto DataHashText = [](const PieceHeader& h) {
+        if (!h.DataHash) {
+            return std::string("none (no data check)");
+        }
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (const unsigned char byte : *h.DataHash) {
+            hex += kHex[byte >> 4];
+            hex += kHex[byte & 0x0F];
+        }
+        return hex + " (XXH3-128)";
+    };
     console.out << "GroupId:      " << header.GroupId << "\n"
                 << "PieceIndex:   " << header.PieceIndex << "\n"
                 << "PieceSize:    " << header.PieceSize << "\n"
@@ -462,6 +494,7 @@ int RunInfo(const std::vector<std::string>& words, Console& console) {
                 << "SourceLength: " << SourceLengthText(header) << "\n"
                 << "SourceName:   " << StoredText(header.SourceName) << "\n"
                 << "SplitDate:    " << StoredText(header.SplitDate) << "\n"
+                << "DataHash:     " << DataHashText(header) << "\n"
                 << "Data bytes:   " << size - static_cast<std::int64_t>(kHeaderSize) << "\n";
     return kExitOk;
 }

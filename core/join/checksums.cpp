@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
+#include <memory>
 #include <string_view>
 
 #include "join/checksum_lists.h"
@@ -256,8 +258,11 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
     check.checksumNote = checksums.note;
 
     const std::vector<std::string> present = io::FileNamesIn(folder, true);
+    std::deque<std::unique_ptr<PieceHashes>> checks;  // outlive the pool that feeds them
     HashPool hashing;  // the pieces are hashed side by side while the rest are looked at
-    std::vector<std::pair<std::size_t, std::size_t>> hashed;  // piece, job
+    std::vector<std::pair<std::size_t, std::size_t>> hashed;  // piece, job; one per entry of `checks`
+    std::vector<std::size_t> withoutHash;  // pieces in their place that carry no data hash
+    bool anyHash = false;
     for (int i = 1; i <= first.PieceCount; ++i) {
         PieceCheck piece;
         piece.name = names[static_cast<std::size_t>(i - 1)];
@@ -280,18 +285,32 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
         } else {
             const std::int64_t data = size - static_cast<std::int64_t>(kHeaderSize);
             check.dataBytes += data;
+            anyHash = anyHash || header.DataHash.has_value();
             piece.fault = PlaceFault(first, header, i, data);
+            if (piece.fault.empty() && !header.DataHash) {
+                withoutHash.push_back(check.pieces.size());
+            }
             if (!piece.fault.empty()) {
                 piece.verdict = PieceVerdict::kDamaged;
-            } else if (check.checksumsChecked) {
+            } else if (header.DataHash || check.checksumsChecked) {
+                // One read of the data feeds both hashes.
                 const auto entry = checksums.list.find(piece.name);
                 io::File file;
-                Status opened = entry == checksums.list.end()
+                HeaderBytes bytes{};
+                Status opened = check.checksumsChecked && entry == checksums.list.end()
                                     ? Status::Corruption("the checksum file does not list " + path)
                                     : file.OpenRead(path);
                 if (opened.ok()) {
+                    opened = file.ReadExact(bytes.data(), bytes.size());
+                }
+                if (opened.ok()) {
+                    PieceHashes* hashes = checks
+                                              .emplace_back(std::make_unique<PieceHashes>(
+                                                  bytes, check.checksumsChecked ? &entry->second : nullptr))
+                                              .get();
                     hashed.emplace_back(check.pieces.size(),
-                                        hashing.Add(std::move(file), {}, 0, -1, entry->second, path));
+                                        hashing.Feed(std::move(file), static_cast<std::int64_t>(kHeaderSize), data,
+                                                     hashes->digests(), [hashes, path] { return hashes->Check(path); }));
                 } else {
                     piece.verdict = PieceVerdict::kDamaged;
                     piece.reason = opened.message();
@@ -301,10 +320,25 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
         check.pieces.push_back(std::move(piece));
     }
     hashing.Wait();
-    for (const auto& [index, job] : hashed) {
+    for (std::size_t k = 0; k < hashed.size(); ++k) {
+        const auto [index, job] = hashed[k];
         if (!hashing.status(job).ok()) {
             check.pieces[index].verdict = PieceVerdict::kDamaged;
-            check.pieces[index].reason = hashing.status(job).message();
+            if (checks[k]->dataMismatch()) {
+                check.pieces[index].fault = kDataHashFault;
+            } else {
+                check.pieces[index].reason = hashing.status(job).message();
+            }
+        }
+    }
+    // One split writes the data hash into every piece or into none.
+    if (!anyHash) {
+        check.dataCheckNote = "no data check in these pieces";
+    }
+    for (const std::size_t index : withoutHash) {
+        if (anyHash && check.pieces[index].verdict == PieceVerdict::kOk) {
+            check.pieces[index].verdict = PieceVerdict::kForeign;
+            check.pieces[index].fault = "carries no data check, unlike the other pieces";
         }
     }
     return check;

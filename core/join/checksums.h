@@ -69,13 +69,17 @@ struct GroupCheck {
     std::int64_t sourceLength = 0;  // as the first piece stores it
     bool checksumsChecked = false;
     std::string checksumNote;  // why a checksum file beside the group was not used
+    // "no data check in these pieces" when none carries the hash of its data.
+    std::string dataCheckNote;
     // The group would join correctly.
     bool Joinable() const;
 };
 
 // Checks a group without joining it: every piece present by exact name, all from the first
-// piece's split, each header fitting its place, and each piece's checksum where the group's
-// checksum file speaks for it. Every piece is looked at; nothing stops at the first fault.
+// piece's split, each header fitting its place, each piece's data against its header's
+// hash, and each piece's checksum where the group's checksum file speaks for it (both in one
+// read). In a group where some pieces carry the hash, one that does not is from another
+// split. Every piece is looked at; nothing stops at the first fault.
 GroupCheck CheckGroup(const std::string& folder, const std::string& groupName);
 
 }  // namespace brindle

@@ -2,6 +2,10 @@
 
 #include <optional>
 
+#include "shell/paths.h"
+#include "shell/sha256.h"
+#include "shell/xxh3.h"
+
 namespace brindle {
 namespace {
 
@@ -47,6 +51,41 @@ std::string PlaceFault(const PieceHeader& first, const PieceHeader& piece, int n
         return "holds " + std::to_string(dataLength - expected) + " bytes too many";
     }
     return {};
+}
+
+PieceHashes::PieceHashes(const HeaderBytes& header, const std::string* sha256) {
+    const PieceHeader decoded = DecodeHeader(header);
+    if (decoded.DataHash) {
+        data_ = std::make_unique<Xxh3>();
+        data_->Update(header.data(), kHashedHeaderLength);
+        stored_.assign(decoded.DataHash->begin(), decoded.DataHash->end());
+    }
+    if (sha256 != nullptr) {
+        sha256_ = std::make_unique<Sha256>();
+        sha256_->Update(header.data(), header.size());
+        expected_ = *sha256;
+    }
+}
+
+std::vector<Digest*> PieceHashes::digests() const {
+    std::vector<Digest*> all;
+    for (Digest* digest : {data_.get(), sha256_.get()}) {
+        if (digest != nullptr) {
+            all.push_back(digest);
+        }
+    }
+    return all;
+}
+
+Status PieceHashes::Check(const std::string& path) {
+    if (data_ && data_->RawDigest() != stored_) {
+        dataMismatch_ = true;
+        return Status::Corruption(GetFileName(path) + ": damaged (" + kDataHashFault + ")");
+    }
+    if (sha256_ && sha256_->HexDigest() != expected_) {
+        return Status::Corruption("the piece is damaged (its checksum does not match): " + path);
+    }
+    return Status::Ok();
 }
 
 }  // namespace brindle

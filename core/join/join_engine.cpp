@@ -1,6 +1,8 @@
 #include "join/join_engine.h"
 
+#include <deque>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "join/checksums.h"
@@ -67,7 +69,8 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
             }
         }
         const PieceHeader& first = infos->empty() ? info.header : infos->front().header;
-        if (info.header.GroupId != first.GroupId) {
+        // One split writes the data hash into every piece or into none.
+        if (info.header.GroupId != first.GroupId || info.header.DataHash.has_value() != first.DataHash.has_value()) {
             return Status::Mismatch("the piece comes from another split: " + path);
         }
         const std::string fault = PlaceFault(first, info.header, static_cast<int>(infos->size()) + 1, info.dataLength);
@@ -90,22 +93,26 @@ Status ReopenChecked(io::File& file, const std::string& path, const PieceInfo& c
     return status;
 }
 
-// Copies the pieces into the output. With a checksum list, what was written is hashed behind
-// the copy: once a piece is in the output, a worker hashes its checked header and its range
-// read back from the output while the next piece is copied, so a piece changed during the
-// copy is caught before the output takes its place; a mismatch stops the copy.
+// Copies the pieces into the output, and checks what was written behind the copy: once a
+// piece is in the output, a worker reads its range back while the next piece is copied and
+// hashes it after the checked header, for the header's data hash and, with a checksum list,
+// for SHA-256 in the same pass. So a piece changed during the copy is caught before the
+// output takes its place; a mismatch stops the copy.
 Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
                   io::AtomicFile& output, const ChecksumList* list, int step, Progress& progress) {
+    const bool dataChecks = infos.front().header.DataHash.has_value();
+    std::deque<std::unique_ptr<PieceHashes>> checks;  // outlive the pool that feeds them
     std::optional<HashPool> pool;
     std::optional<CopyHashBar> both;
-    if (list != nullptr) {
+    if (list != nullptr || dataChecks) {
         std::int64_t dataBytes = 0;
         for (const PieceInfo& info : infos) {
             dataBytes += info.dataLength;
         }
         pool.emplace();
         pool->ShareCoresWithCopy();
-        both.emplace(progress, 2 * dataBytes, std::vector<HashPool*>{&*pool});
+        both.emplace(progress, 2 * dataBytes, std::vector<HashPool*>{&*pool},
+                     list != nullptr ? CopyHashBar::Moves::kByBoth : CopyHashBar::Moves::kByCopy);
     }
     std::vector<char> scratch;
     std::int64_t copied = 0;
@@ -118,7 +125,7 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         status = ReopenChecked(file, pieces[i], infos[i]);
         if (status.ok()) {
             status = io::CopyRange(file, output.file(), length, scratch, [&](std::int64_t done) {
-                return both ? both->Copied(copied + done) : meter(done);
+                return both ? both->Copied(copied + done) && (list != nullptr || meter(done)) : meter(done);
             });
         }
         (void)file.Close();
@@ -127,13 +134,15 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
             status = output.OpenWritten(&written);
         }
         if (status.ok() && pool) {
-            const std::string header(infos[i].bytes.begin(), infos[i].bytes.end());
-            pool->Add(std::move(written), header, copied, length, list->at(GetFileName(pieces[i])), pieces[i]);
+            const std::string* sha256 = list != nullptr ? &list->at(GetFileName(pieces[i])) : nullptr;
+            PieceHashes* hashes = checks.emplace_back(std::make_unique<PieceHashes>(infos[i].bytes, sha256)).get();
+            pool->Feed(std::move(written), copied, length, hashes->digests(),
+                       [hashes, path = pieces[i]] { return hashes->Check(path); });
         }
         if (status.ok()) {
             copied += length;
             progress.Yield();
-            if (!both) {
+            if (list == nullptr) {
                 progress.SetValue(before + step);
                 progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
             }

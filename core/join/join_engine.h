@@ -23,9 +23,12 @@ struct JoinParams {
 // one GroupId and each fits its place (its PieceIndex, the group's PieceCount, PieceSize and
 // SourceLength, exactly its share of the data). The output is written beside the target and
 // moved onto it only when complete, so a failed join leaves no output and never touches a
-// file that was there before. When the group's own checksum file lies beside the first
-// piece, it must list every piece before anything is written, and the bytes written, hashed
-// behind the copy, must match it before the output takes its place. A file that is replaced
+// file that was there before. Pieces whose headers carry a data hash (all of the group's or
+// none: a mix is refused as pieces of another split) are checked against it, on the bytes
+// written, hashed behind the copy, before the output takes its place; a mismatch names the
+// piece ("NAME: damaged (its data does not match its header's hash)"). When the group's own
+// checksum file lies beside the first piece, it must list every piece before anything is
+// written, and the bytes written must match it too, hashed in the same pass. A file that is replaced
 // keeps its permissions and gets its new bytes flushed to disk first, so a power cut cannot
 // leave it empty. Progress moves by Max / pieces after each piece, by bytes inside a piece,
 // and ends at Max and "100"; with a checksum file it counts the bytes written and the bytes

@@ -217,6 +217,26 @@ Status File::WriteAll(const void* buffer, std::size_t n) {
     return Status::Ok();
 }
 
+Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
+    if (!TakeBudget(n)) {
+        return ErrnoStatus("cannot write", path_, ENOSPC);
+    }
+    const auto* in = static_cast<const char*>(data);
+    while (n > 0) {
+        const ssize_t put = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot write", path_, errno);
+        }
+        in += put;
+        offset += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return Status::Ok();
+}
+
 Status File::Flush() { return Status::Ok(); }  // write(2) keeps nothing back
 
 Status File::Sync() {
@@ -560,6 +580,18 @@ Status File::WriteAll(const void* buffer, std::size_t n) {
         return ErrnoStatus("cannot write", path_, ENOSPC);
     }
     return Status::Ok();
+}
+
+Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
+    Status status = Seek(offset);
+    if (status.ok()) {
+        status = WriteAll(data, n);
+    }
+    // Back to the end, where the next write goes (the stream's own seek flushes what it holds).
+    if (std::fseek(stream_, 0, SEEK_END) != 0 && status.ok()) {
+        status = ErrnoStatus("cannot write", path_, errno);
+    }
+    return status;
 }
 
 Status File::Flush() {

@@ -39,6 +39,8 @@ public:
     // Moves to `offset` bytes from the start, where the next read begins.
     Status Seek(std::int64_t offset);
     Status WriteAll(const void* buffer, std::size_t n);
+    // Writes `n` bytes at `offset` of a file written so far, leaving the next write where it was.
+    Status WriteAt(std::int64_t offset, const void* data, std::size_t n);
     // Hands what was written to the system, so that reading the file shows it.
     Status Flush();
     // Flushes what was written to the disk itself, so it survives a power cut.

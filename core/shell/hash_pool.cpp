@@ -78,15 +78,13 @@ HashPool::~HashPool() {
     }
 }
 
-std::size_t HashPool::Add(io::File file, std::string prefix, std::int64_t offset, std::int64_t length,
-                          std::string expected, std::string name) {
-    return Queue(Job{0, std::move(file), std::move(prefix), offset, length, std::move(expected), std::move(name),
-                     true, {}, {}});
+std::size_t HashPool::Add(io::File file, std::int64_t offset, std::int64_t length) {
+    return Queue(Job{0, std::move(file), offset, length, true, {}, {}});
 }
 
 std::size_t HashPool::Feed(io::File file, std::int64_t offset, std::int64_t length, std::vector<Digest*> digests,
                            std::function<Status()> check) {
-    return Queue(Job{0, std::move(file), {}, offset, length, {}, {}, false, std::move(digests), std::move(check)});
+    return Queue(Job{0, std::move(file), offset, length, false, std::move(digests), std::move(check)});
 }
 
 std::size_t HashPool::Queue(Job job) {
@@ -98,6 +96,7 @@ std::size_t HashPool::Queue(Job job) {
         std::vector<char> buffer;
         Result result = Run(job, buffer);
         const Status status = result.status;
+        result.done = true;
         lock.lock();
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
@@ -111,6 +110,12 @@ std::size_t HashPool::Queue(Job job) {
     waiting_.push_back(std::move(job));
     changed_.notify_all();
     return number;
+}
+
+Status HashPool::WaitFor(std::size_t job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return results_[job].done; });
+    return results_[job].status;
 }
 
 void HashPool::Wait() {
@@ -180,6 +185,7 @@ void HashPool::Work() {
         Result result = Run(job, buffer);
         (void)job.file.Close();
         const Status status = result.status;
+        result.done = true;
         lock.lock();
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
@@ -210,9 +216,6 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
     if (job.ownDigest) {
         feed.push_back(&own.emplace());
     }
-    for (Digest* digest : feed) {
-        digest->Update(job.prefix.data(), job.prefix.size());
-    }
     buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(std::max<std::int64_t>(left, 0),
                                                                    io::kCopyBufferSize)));
     while (left > 0) {
@@ -230,9 +233,6 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
     }
     if (own) {
         result.digest = own->HexDigest();
-        if (!job.expected.empty() && result.digest != job.expected) {
-            result.status = Status::Corruption("the piece is damaged (its checksum does not match): " + job.name);
-        }
     }
     if (result.status.ok() && job.check) {
         result.status = job.check();
@@ -241,6 +241,9 @@ HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {
 }
 
 bool CopyHashBar::Show(std::int64_t copied) {
+    if (moves_ == Moves::kByCopy) {
+        return !progress_.StopRequested();
+    }
     std::int64_t done = copied;
     for (const HashPool* pool : pools_) {
         done += pool->HashedBytes();

@@ -30,11 +30,9 @@ public:
     HashPool(const HashPool&) = delete;
     HashPool& operator=(const HashPool&) = delete;
 
-    // Queues SHA-256 of `prefix` followed by `length` bytes of `file` from `offset` (to its
-    // end when `length` is negative). With `expected`, a different digest makes the job fail
-    // with Corruption naming `name`. Returns the job's number, counting from 0.
-    std::size_t Add(io::File file, std::string prefix, std::int64_t offset, std::int64_t length,
-                    std::string expected = {}, std::string name = {});
+    // Queues SHA-256 of `length` bytes of `file` from `offset` (to its end when `length` is
+    // negative), kept as the job's digest. Returns the job's number, counting from 0.
+    std::size_t Add(io::File file, std::int64_t offset, std::int64_t length);
     // Queues feeding `length` bytes of `file` from `offset` to each of `digests`, which the
     // caller keeps until Wait; then `check`, when given, is the job's outcome. A pool of one
     // thread runs its jobs in the order they were queued, so consecutive ranges can feed one
@@ -45,6 +43,8 @@ public:
     // follow keeps a core to itself instead of being slowed by them; Wait gives the backlog
     // every worker.
     void ShareCoresWithCopy();
+    // Waits for job `job` alone, and gives its outcome.
+    Status WaitFor(std::size_t job);
     // Waits for every job queued so far.
     void Wait();
     // The same, calling `tick` with the bytes hashed so far every few dozen milliseconds, on
@@ -68,11 +68,8 @@ private:
     struct Job {
         std::size_t number = 0;
         io::File file;
-        std::string prefix;
         std::int64_t offset = 0;
         std::int64_t length = 0;
-        std::string expected;
-        std::string name;
         bool ownDigest = true;  // SHA-256 of the range, kept as the job's digest
         std::vector<Digest*> digests;
         std::function<Status()> check;
@@ -80,6 +77,7 @@ private:
     struct Result {
         Status status;
         std::string digest;
+        bool done = false;
     };
     std::size_t Queue(Job job);
     void LiftLimit();
@@ -102,11 +100,16 @@ private:
 
 // One bar for a copy and the hashing queued behind it: the bytes copied plus the bytes the
 // pools hashed, over all there is to do, so it moves evenly whichever of the two runs ahead.
-// It is full only when the caller sets it so, once the result is in place.
+// It is full only when the caller sets it so, once the result is in place. Where the hashing
+// costs too little to show, the caller moves the bar by the copy alone (kByCopy) and this only
+// stops the copy once a hash has failed.
 class CopyHashBar {
 public:
-    CopyHashBar(Progress& progress, std::int64_t totalBytes, std::vector<HashPool*> pools)
-        : progress_(progress), total_(std::max<std::int64_t>(totalBytes, 1)), pools_(std::move(pools)) {}
+    enum class Moves { kByBoth, kByCopy };
+    CopyHashBar(Progress& progress, std::int64_t totalBytes, std::vector<HashPool*> pools,
+                Moves moves = Moves::kByBoth)
+        : progress_(progress), total_(std::max<std::int64_t>(totalBytes, 1)), pools_(std::move(pools)),
+          moves_(moves) {}
     // The copy's tick: false once a hash has failed or the caller asked to stop.
     bool Copied(std::int64_t copied);
     // Once the copy is over: waits for the hashing with the bar moving, and returns the first
@@ -120,6 +123,7 @@ private:
     Progress& progress_;
     std::int64_t total_;
     std::vector<HashPool*> pools_;
+    Moves moves_;
 };
 
 namespace io::testing {

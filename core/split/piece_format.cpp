@@ -208,6 +208,10 @@ HeaderBytes EncodeHeader(const PieceHeader& header) {
                     kLargeLengthMarker.size());
         PutInt64(bytes, kLargeSourceLengthOffset, *header.LargeSourceLength);
     }
+    if (header.DataHash) {
+        std::memcpy(bytes.data() + kDataHashMarkerOffset, kDataHashMarker.data(), kDataHashMarker.size());
+        std::memcpy(bytes.data() + kDataHashOffset, header.DataHash->data(), kDataHashWidth);
+    }
     return bytes;  // the rest of Reserved stays zero
 }
 
@@ -224,6 +228,10 @@ PieceHeader DecodeHeader(const HeaderBytes& bytes) {
     if (std::memcmp(bytes.data() + kLargeLengthMarkerOffset, kLargeLengthMarker.data(),
                     kLargeLengthMarker.size()) == 0) {
         header.LargeSourceLength = GetInt64(bytes, kLargeSourceLengthOffset);
+    }
+    if (std::memcmp(bytes.data() + kDataHashMarkerOffset, kDataHashMarker.data(), kDataHashMarker.size()) == 0) {
+        auto& hash = header.DataHash.emplace();
+        std::memcpy(hash.data(), bytes.data() + kDataHashOffset, kDataHashWidth);
     }
     return header;
 }

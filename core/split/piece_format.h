@@ -21,7 +21,7 @@
 //                              longer name keeps its start and its extension, cut at a UTF-8
 //                              character boundary when the name is UTF-8; space padded
 //      120    36 SplitDate     date of the split as short-date text, space padded
-//      156   100 Reserved      zeros, except for a source above 2,147,483,647 bytes:
+//      156   100 Reserved      zeros, except for the large length and the data hash below
 //
 // Sources above 2 GB. SourceLength cannot hold their length, so it holds -1 (no real length
 // is negative, so no reader mistakes it), and Reserved begins with the 4-byte marker "BL64"
@@ -33,6 +33,16 @@
 // Every piece stays at most 2,147,483,647 bytes, so PieceSize keeps its 32-bit meaning, and a
 // reader that knows only the 32-bit length still joins such a group by GroupId and file
 // lengths. A -1 without the marker, or a marker with an impossible length, is a damaged header.
+//
+// The data hash. Each piece this program writes checks itself: after the large-length
+// fields (zero when unused) Reserved holds a marker and the XXH3-128 hash (seed 0) of the
+// header's bytes 0 to 167 followed by all of the piece's data, in XXH3's canonical
+// (big-endian) form; the rest stays zero. Pieces of an earlier writer have no marker and are
+// joined unchecked; a split asked for none writes Reserved as zeros.
+//
+//      168     4 DataHashMarker  'B' 'X' '3' 'H'
+//      172    16 DataHash        the hash
+//      188    68                 zeros
 //
 // Names: piece 1 is G(1).qmf; piece k from 2 to 999 is G(k).qmf followed by k as three digits
 // (report(2).qmf002, report(12).qmf012). There is no name for piece 1000.
@@ -54,6 +64,12 @@ inline constexpr std::size_t kLargeLengthMarkerOffset = 156;
 inline constexpr std::size_t kLargeSourceLengthOffset = 160;
 inline constexpr std::array<unsigned char, 4> kLargeLengthMarker = {'B', 'L', '6', '4'};
 inline constexpr std::int32_t kLargeLengthFlag = -1;  // SourceLength of a large source
+inline constexpr std::size_t kDataHashMarkerOffset = 168;
+inline constexpr std::size_t kDataHashOffset = 172;
+inline constexpr std::size_t kDataHashWidth = 16;
+inline constexpr std::array<unsigned char, 4> kDataHashMarker = {'B', 'X', '3', 'H'};
+// The header bytes the data hash covers, before the piece's data: all up to its marker.
+inline constexpr std::size_t kHashedHeaderLength = kDataHashMarkerOffset;
 
 inline constexpr int kMaxPieces = 999;
 inline constexpr std::int32_t kMaxGroupId = 999'999'999;
@@ -64,6 +80,7 @@ inline constexpr std::int64_t kMaxSourceLength =
     kMaxPieces * (kMaxPieceFileSize - static_cast<std::int64_t>(kHeaderSize));
 
 using HeaderBytes = std::array<unsigned char, kHeaderSize>;
+using DataHashBytes = std::array<unsigned char, kDataHashWidth>;
 
 struct PieceHeader {
     std::int32_t GroupId = 0;
@@ -75,6 +92,8 @@ struct PieceHeader {
     std::string SplitDate;   // as stored: exactly 36 bytes once encoded
     // The Reserved bytes' length of a source above 2 GB, when they carry the marker.
     std::optional<std::int64_t> LargeSourceLength;
+    // The hash of the piece's data, when Reserved carries its marker.
+    std::optional<DataHashBytes> DataHash;
 };
 
 // Stores a source length: in SourceLength up to 2,147,483,647 bytes, above that as -1 plus

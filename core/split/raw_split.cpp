@@ -216,7 +216,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
             temporaries.push_back(path);
             left -= pieceLength;
             if (params.checksums) {
-                pool.Add(std::move(written), {}, 0, pieceLength);
+                pool.Add(std::move(written), 0, pieceLength);
             }
             progress.Yield();
             if (!params.checksums) {

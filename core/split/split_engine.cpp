@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <random>
 #include <set>
 #include <unordered_set>
@@ -12,6 +13,7 @@
 #include "shell/file_io.h"
 #include "shell/hash_pool.h"
 #include "shell/paths.h"
+#include "shell/xxh3.h"
 
 namespace brindle {
 namespace {
@@ -150,35 +152,71 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     return Status::Ok();
 }
 
-// With `hashing`, the piece as written is hashed on a worker while the next one is copied; the
-// descriptor opened before the move reads the very file that took the piece's name.
-Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header,
-                  std::int64_t dataLength, std::vector<char>& scratch, const io::CopyTick& tick,
-                  bool* replaced, HashPool* hashing) {
+// A piece written under its temporary name, waiting for its data hash before it gets its own.
+struct WrittenPiece {
+    std::unique_ptr<io::AtomicFile> file;
+    std::string path;
+    std::int64_t fileLength = 0;
+    std::unique_ptr<Xxh3> hash;  // fed on a worker; none without a data check
+    std::size_t job = 0;
+};
+
+// Writes the header and the data under a temporary name; with a data check the bytes as
+// written are hashed on a worker while the caller copies the next piece.
+Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header, std::int64_t dataLength,
+                  std::vector<char>& scratch, const io::CopyTick& tick, HashPool* hashing, WrittenPiece* piece) {
     // Written beside its name and moved there whole: a split stopped at any moment leaves
     // each earlier file as it was, and a pipe or device at the name is never opened.
-    io::AtomicFile piece(path, io::AtomicFile::Flush::kNever);
-    Status status = piece.Open();
+    piece->file = std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever);
+    piece->path = path;
+    piece->fileLength = static_cast<std::int64_t>(kHeaderSize) + dataLength;
+    Status status = piece->file->Open();
     const HeaderBytes bytes = EncodeHeader(header);
     if (status.ok()) {
-        status = piece.file().WriteAll(bytes.data(), bytes.size());
+        status = piece->file->file().WriteAll(bytes.data(), bytes.size());
     }
     if (status.ok()) {
-        status = io::CopyRange(source, piece.file(), dataLength, scratch, tick);
-    }
-    if (status.ok()) {
-        *replaced = *replaced || io::Exists(path);
+        status = io::CopyRange(source, piece->file->file(), dataLength, scratch, tick);
     }
     io::File written;
-    if (status.ok() && hashing != nullptr) {
-        status = piece.OpenWritten(&written);
+    if (status.ok() && header.DataHash) {
+        status = piece->file->OpenWritten(&written);
+    }
+    if (status.ok() && header.DataHash) {
+        piece->hash = std::make_unique<Xxh3>();
+        piece->hash->Update(bytes.data(), kHashedHeaderLength);
+        piece->job = hashing->Feed(std::move(written), static_cast<std::int64_t>(kHeaderSize), dataLength,
+                                   {piece->hash.get()});
+    }
+    return status;
+}
+
+// Puts the data hash into the header and gives the piece its name. With `checksums` the
+// piece as named is queued for its SHA-256; the descriptor opened before the move reads the
+// very file that took the name.
+Status NamePiece(WrittenPiece& piece, HashPool* hashing, bool checksums, bool* replaced,
+                 std::vector<std::size_t>* checksumJobs) {
+    Status status;
+    if (piece.hash) {
+        status = hashing->WaitFor(piece.job);
+        const std::string hash = status.ok() ? piece.hash->RawDigest() : std::string();
+        if (status.ok()) {
+            status = piece.file->file().WriteAt(static_cast<std::int64_t>(kDataHashOffset), hash.data(), hash.size());
+        }
     }
     if (status.ok()) {
-        status = piece.Commit(io::AtomicFile::Move::kReplace);
+        *replaced = *replaced || io::Exists(piece.path);
     }
-    if (status.ok() && hashing != nullptr) {
+    io::File written;
+    if (status.ok() && checksums) {
+        status = piece.file->OpenWritten(&written);
+    }
+    if (status.ok()) {
+        status = piece.file->Commit(io::AtomicFile::Move::kReplace);
+    }
+    if (status.ok() && checksums) {
         // The length as written: the portable road can only ask the name, which has moved.
-        hashing->Add(std::move(written), {}, 0, static_cast<std::int64_t>(bytes.size()) + dataLength);
+        checksumJobs->push_back(hashing->Add(std::move(written), 0, piece.fileLength));
     }
     return status;
 }
@@ -267,19 +305,39 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     SetSourceName(header, GetFileName(params.sourcePath));
     SetSplitDate(header, params.splitDate);
     header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
+    if (params.dataCheck) {
+        header.DataHash.emplace();  // the marker now, the hash once the data is written
+    }
 
-    // With checksums each piece file is hashed on a worker while the next is written, and the
-    // one bar counts the bytes written and the bytes hashed together.
+    // Hashes are taken on a worker while the next piece is written. With checksums the one
+    // bar counts the bytes written and the bytes hashed together; the data hash alone costs
+    // too little to show.
     std::vector<char> scratch;
+    // The piece written last is named once the next one is written, so its hash runs
+    // meanwhile. Both outlive the pool, whose workers may be feeding their digests.
+    WrittenPiece pending;
+    WrittenPiece next;
+    bool replacedEarlier = false;
     std::optional<HashPool> pool;
     std::optional<CopyHashBar> both;
-    if (params.checksums) {
+    if (params.checksums || params.dataCheck) {
         pool.emplace();
         pool->ShareCoresWithCopy();
-        both.emplace(progress, 2 * (length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount),
-                     std::vector<HashPool*>{&*pool});
     }
-    bool replacedEarlier = false;
+    if (params.checksums) {
+        const std::int64_t fileBytes = length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount;
+        both.emplace(progress, 2 * fileBytes + (params.dataCheck ? length : 0), std::vector<HashPool*>{&*pool});
+    }
+    std::vector<std::size_t> checksumJobs;
+    const auto namePending = [&] {
+        const Status named = NamePiece(pending, pool ? &*pool : nullptr, params.checksums, &replacedEarlier,
+                                       &checksumJobs);
+        if (named.ok()) {
+            result.pieces.push_back(pending.path);
+        }
+        pending = {};
+        return named;
+    };
     std::int64_t written = 0;  // piece file bytes, headers included
     for (std::int64_t k = 1; k <= plan.pieceCount && result.status.ok(); ++k) {
         const bool full = k <= plan.fullPieces;
@@ -298,12 +356,16 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         };
         result.status = progress.StopRequested()
                             ? Status::Cancelled()
-                            : WritePiece(source, path, header, dataLength, scratch, tick, &replacedEarlier,
-                                         pool ? &*pool : nullptr);
+                            : WritePiece(source, path, header, dataLength, scratch, tick, pool ? &*pool : nullptr,
+                                         &next);
+        if (result.status.ok() && pending.file) {
+            result.status = namePending();
+        }
         if (!result.status.ok()) {
             break;
         }
-        result.pieces.push_back(path);
+        pending = std::move(next);
+        next = {};
         written += static_cast<std::int64_t>(kHeaderSize) + dataLength;
         if (full && !both) {
             progress.SetValue(after);
@@ -312,6 +374,9 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
         if (full || both) {
             progress.Yield();
         }
+    }
+    if (result.status.ok() && pending.file) {
+        result.status = namePending();
     }
     if (both) {
         // A hash that failed and so stopped the writing is told as itself.
@@ -330,8 +395,13 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (result.status.ok() && params.checksums) {
         // Written last, and only once every piece is there.
+        const std::vector<std::string> digests = pool->digests();
+        std::vector<std::string> pieceDigests;
+        for (const std::size_t job : checksumJobs) {
+            pieceDigests.push_back(digests[job]);
+        }
         result.status = WriteChecksumFile(params.destFolder, params.groupName, header.GroupId, result.pieces,
-                                          pool->digests());
+                                          pieceDigests);
         result.checksumFile = checksumPath;
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone

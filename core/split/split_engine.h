@@ -23,6 +23,9 @@ struct SplitParams {
     // The user said to replace what is not this source's own earlier pieces (another file's
     // group, a file that is not a piece, a checksum file this program did not write).
     bool replaceOthers = false;
+    // Each piece's header carries the hash of its data, which every join checks; without it
+    // Reserved stays zero, byte for byte the format earlier writers knew.
+    bool dataCheck = true;
 };
 
 struct SplitResult {
@@ -56,7 +59,9 @@ Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, s
 // follows, and both end at Max and "100"; inside each piece it moves by bytes, and with
 // checksums the hashing takes the second half of the bar. A failure, or a stop the caller
 // asks for (Progress::StopRequested, then Cancelled), removes every piece this split wrote;
-// when pieces of an earlier group were already replaced, the message says so.
+// when pieces of an earlier group were already replaced, the message says so. Each piece's
+// data hash is taken from the temporary piece on a worker while the next one is copied, and
+// written into its header before the piece gets its name.
 SplitResult SplitFile(const SplitParams& params, Progress& progress);
 
 // A fresh group identifier, uniform in 0 to 999,999,999.

@@ -447,6 +447,28 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
+    // A piece whose data no longer matches its header's hash: the quick join refuses, names
+    // the piece under the fixed text, and writes nothing.
+    void theQuickJoinRefusesADamagedPieceAndNamesIt() {
+        QTemporaryDir dir;
+        SplitInThree(dir.path(), QStringLiteral("movie"), Bytes(3000, 4), 14);
+        const QString second = dir.filePath(QStringLiteral("movie(2).qmf002"));
+        QByteArray damaged = Read(second);
+        damaged[700] = static_cast<char>(damaged[700] ^ 1);
+        Write(second, damaged);
+        SharedJoinState() = {dir.path().toStdString(), "movie", ""};
+        RecordingPrompter prompter;
+        auto* window = new frmSimpleJoin;
+        window->show();
+        QSignalSpy ending(window, &frmSimpleJoin::programEnding);
+        window->cmdJoin->click();
+        QVERIFY(ending.wait(5000));
+        QCOMPARE(Texts(prompter.calls), QStringList({QStringLiteral("Fail to merge the files.")}));
+        QCOMPARE(prompter.calls[0].reason,
+                 QStringLiteral("movie(2).qmf002: damaged (its data does not match its header's hash)"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
     // A numbered piece named on the command line opens the quick join of its whole group,
     // destination NAME beside the pieces; an .sfv beside them is honoured.
     void theQuickJoinOfANumberedPiece() {

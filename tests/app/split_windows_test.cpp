@@ -110,8 +110,13 @@ void ComparePiecesWithEngine(const QString& folder, const QString& group, const 
         QByteArray engine = Read(engineDir.path() + "/" + name);
         QCOMPARE(mine.left(4), firstId);
         QCOMPARE(mine.size(), engine.size());
-        mine.replace(120, 36, QByteArray(36, ' ')).replace(0, 4, QByteArray(4, 0));
-        engine.replace(120, 36, QByteArray(36, ' ')).replace(0, 4, QByteArray(4, 0));
+        // The GroupId, the date and the data hash that covers them differ.
+        const auto common = [](QByteArray& piece) {
+            piece.replace(120, 36, QByteArray(36, ' ')).replace(0, 4, QByteArray(4, 0));
+            piece.replace(qsizetype(kDataHashOffset), qsizetype(kDataHashWidth), QByteArray(kDataHashWidth, 0));
+        };
+        common(mine);
+        common(engine);
         QVERIFY2(mine == engine, qPrintable(name));
     }
 }

@@ -292,6 +292,25 @@ TEST_F(PieceCommandsTest, ChecksumsVerifyWithSha256sumAndStopADamagedPieceAtJoin
         << verify.out;
 }
 
+// verify names a piece whose data does not match its header's hash, and says once of pieces
+// split with --no-data-check that they carry none.
+TEST_F(PieceCommandsTest, VerifyNamesADamagedPieceAndSaysWhenPiecesCarryNoDataCheck) {
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "3"}).code, 0);
+    std::string second = ReadFile(dir.File("film(2).qmf002"));
+    second[5000] = static_cast<char>(second[5000] ^ 0x20);
+    WriteFile(dir.File("film(2).qmf002"), second);
+    Outcome verify = Brindle({"verify", dir.File("film(1).qmf")});
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("film(2).qmf002: damaged (its data does not match its header's hash)\n"),
+              std::string::npos) << verify.out;
+
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "3", "--no-data-check"}).code, 0);
+    verify = Brindle({"verify", dir.File("film(1).qmf")});
+    EXPECT_EQ(verify.code, 0);
+    EXPECT_EQ(verify.out.substr(0, verify.out.find("film(1)")), "no data check in these pieces\n");
+    EXPECT_EQ(Brindle({"split", dir.File("film.avi"), "--raw", "--no-data-check"}).code, 2);
+}
+
 // Another file's group is never replaced unasked: the split names what is there.
 TEST_F(PieceCommandsTest, SplitRefusesToReplaceWhatItWasNotAskedTo) {
     WriteFile(dir.File("report.txt"), test::PatternBytes(50'000));

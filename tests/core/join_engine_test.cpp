@@ -14,6 +14,7 @@
 #include "join/join_engine.h"
 #include "shell/file_io.h"
 #include "shell/hash_pool.h"
+#include "shell/paths.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
 #include "support/checksum_files.h"
@@ -427,6 +428,110 @@ TEST_F(JoinEngineTest, AReplacedOutputKeepsItsPermissionsAndLongNamesWork) {
     const Status status = Join(pieces, longest);
     ASSERT_TRUE(status.ok()) << status.message();
     EXPECT_EQ(ReadFile(longest), bytes);
+}
+
+
+// Each piece's header carries the hash of its data: any damaged byte of a piece the program
+// wrote is refused by the join, which names the piece, and named by verify; a piece without
+// the hash among pieces with it is another split's; pieces of an earlier writer (no hash
+// anywhere) join unchecked.
+TEST_F(JoinEngineTest, EveryDamagedByteIsRefusedByTheJoinAndNamedByVerify) {
+    const std::string bytes = test::PatternBytes(3000);
+    using Pieces = const std::vector<std::string>&;
+    const auto change = [](const std::string& path, std::size_t offset, const std::string& with) {
+        std::string piece = ReadFile(path);
+        piece.replace(offset, with.size(), with);
+        WriteFile(path, piece);
+    };
+    const auto flip = [](const std::string& path, std::size_t offset) {
+        std::string piece = ReadFile(path);
+        piece[offset] = static_cast<char>(piece[offset] ^ 0x10);
+        WriteFile(path, piece);
+    };
+    const std::string hashFault = "its data does not match its header's hash";
+    struct Case {
+        const char* what;
+        std::function<void(Pieces)> damage;
+        int badPiece;  // 0: the group joins
+        PieceVerdict verdict;
+        std::string fault;        // what verify says of the piece
+        std::string joinMessage;  // what the join says, the piece's name standing for NAME
+        bool dataCheck = true;
+        bool checksums = false;
+    };
+    const Case cases[] = {
+        {"a flipped byte in piece 1", [&](Pieces p) { flip(p[0], 256 + 7); }, 1, PieceVerdict::kDamaged, hashFault,
+         "NAME: damaged (" + hashFault + ")"},
+        {"a flipped byte in piece 2", [&](Pieces p) { flip(p[1], 256 + 500); }, 2, PieceVerdict::kDamaged,
+         hashFault, "NAME: damaged (" + hashFault + ")"},
+        {"the last byte of the last piece", [&](Pieces p) { flip(p[2], 256 + 999); }, 3, PieceVerdict::kDamaged,
+         hashFault, "NAME: damaged (" + hashFault + ")"},
+        {"piece 2's data replaced whole", [&](Pieces p) { change(p[1], 256, std::string(1000, 'x')); }, 2,
+         PieceVerdict::kDamaged, hashFault, "NAME: damaged (" + hashFault + ")"},
+        {"a damaged header field", [&](Pieces p) { flip(p[2], kSplitDateOffset + 2); }, 3, PieceVerdict::kDamaged,
+         hashFault, "NAME: damaged (" + hashFault + ")"},
+        {"a hash field zeroed", [&](Pieces p) { change(p[1], kDataHashOffset, std::string(kDataHashWidth, '\0')); },
+         2, PieceVerdict::kDamaged, hashFault, "NAME: damaged (" + hashFault + ")"},
+        {"piece 3 without the hash",
+         [&](Pieces p) { change(p[2], kDataHashMarkerOffset, std::string(4 + kDataHashWidth, '\0')); }, 3,
+         PieceVerdict::kForeign, "carries no data check, unlike the other pieces",
+         "the piece comes from another split: PATH"},
+        // Past the hash only the checksum file can tell; with both, both are checked.
+        {"a byte after the hash, with a checksum file", [&](Pieces p) { flip(p[1], 200); }, 2,
+         PieceVerdict::kDamaged, "", "the piece is damaged (its checksum does not match): PATH", true, true},
+        {"an earlier writer's pieces", [](Pieces) {}, 0, PieceVerdict::kOk, "", "", false},
+        {"an earlier writer's damaged piece, with a checksum file", [&](Pieces p) { flip(p[1], 700); }, 2,
+         PieceVerdict::kDamaged, "", "the piece is damaged (its checksum does not match): PATH", false, true},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir.File("g.src"), bytes);
+        SplitParams params;
+        params.sourcePath = dir.File("g.src");
+        params.destFolder = dir.path();
+        params.groupName = "g";
+        params.pieceSize = 1000;
+        params.dataCheck = c.dataCheck;
+        params.checksums = c.checksums;
+        RecordingProgress progress;
+        const SplitResult split = SplitFile(params, progress);
+        ASSERT_TRUE(split.status.ok()) << split.status.message();
+        std::filesystem::remove(params.sourcePath);
+        const std::vector<std::string>& pieces = split.pieces;
+        ASSERT_EQ(pieces.size(), 3u);
+        c.damage(pieces);
+
+        const Status joined = Join(pieces, dir.File("out"));
+        const GroupCheck check = CheckGroup(dir.path(), "g");
+        ASSERT_EQ(check.pieces.size(), 3u) << c.what;
+        EXPECT_EQ(check.dataCheckNote, c.dataCheck ? "" : "no data check in these pieces") << c.what;
+        if (c.badPiece == 0) {
+            EXPECT_TRUE(joined.ok()) << c.what << ": " << joined.message();
+            EXPECT_TRUE(ReadFile(dir.File("out")) == bytes) << c.what;
+            EXPECT_TRUE(check.Joinable()) << c.what;
+        } else {
+            const std::string& bad = pieces[static_cast<std::size_t>(c.badPiece - 1)];
+            std::string message = c.joinMessage;
+            for (const auto& [mark, by] : {std::pair<std::string, std::string>{"NAME", GetFileName(bad)},
+                                           {"PATH", bad}}) {
+                if (const auto at = message.find(mark); at != std::string::npos) {
+                    message.replace(at, mark.size(), by);
+                }
+            }
+            EXPECT_EQ(joined.message(), message) << c.what;
+            EXPECT_FALSE(test::Exists(dir.File("out"))) << c.what;
+            const PieceCheck& named = check.pieces[static_cast<std::size_t>(c.badPiece - 1)];
+            EXPECT_EQ(named.verdict, c.verdict) << c.what;
+            EXPECT_EQ(named.fault, c.fault) << c.what;
+            EXPECT_FALSE(check.Joinable()) << c.what;
+            for (std::size_t i = 0; i < check.pieces.size(); ++i) {
+                if (static_cast<int>(i) + 1 != c.badPiece) {
+                    EXPECT_EQ(check.pieces[i].verdict, PieceVerdict::kOk) << c.what << ", piece " << i + 1;
+                }
+            }
+        }
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+    }
 }
 
 }  // namespace

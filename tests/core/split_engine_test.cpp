@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <xxhash.h>
 
 #include <algorithm>
 #include <atomic>
@@ -273,15 +274,42 @@ TEST_F(SplitEngineTest, AFailedSplitTakesBackItsPiecesAndSaysWhatItDidToAnEarlie
     EXPECT_EQ(ReadFile(dir.File("report(2).qmf002")), "from an earlier split");
     EXPECT_EQ(test::SortedNames(dir.path()), (std::vector<std::string>{"a.bin", "report(2).qmf002"}));
 
-    // A re-split that dies after replacing the earlier group's first piece.
+    // A re-split that dies after replacing the earlier group's first piece: a piece gets its
+    // name, and its hash, once the next one is written.
     ASSERT_TRUE(SplitFile(params, progress).status.ok());
-    io::testing::SetWriteBudget(256 + 40 + 256 + 10);
+    io::testing::SetWriteBudget(2 * (256 + 40) + kDataHashWidth + 256 + 10);
     result = SplitFile(params, progress);
     io::testing::SetWriteBudget(-1);
     EXPECT_FALSE(result.status.ok());
     EXPECT_NE(result.status.message().find("earlier split"), std::string::npos) << result.status.message();
     EXPECT_EQ(test::SortedNames(dir.path()),
               (std::vector<std::string>{"a.bin", "report(2).qmf002", "report(3).qmf003"}));
+}
+
+// Every piece's Reserved holds the marker and XXH3-128 of header bytes 0 to 167 and its data,
+// canonical, then zeros; without a data check Reserved stays zero, as earlier writers left it.
+TEST_F(SplitEngineTest, EachPieceCarriesTheHashOfItsHeaderAndDataUnlessAskedNotTo) {
+    const std::string bytes = test::PatternBytes(2 * io::kCopyBufferSize + 5);
+    test::WriteFile(dir.File("a.bin"), bytes);
+    for (const bool dataCheck : {true, false}) {
+        RecordingProgress progress;
+        SplitParams params = Params(dir.File("a.bin"), static_cast<std::int32_t>(io::kCopyBufferSize + 1));
+        params.dataCheck = dataCheck;
+        const SplitResult result = SplitFile(params, progress);
+        ASSERT_TRUE(result.status.ok()) << result.status.message();
+        ASSERT_EQ(result.pieces.size(), 3u);
+        for (const std::string& path : result.pieces) {
+            const std::string piece = ReadFile(path);
+            std::string hashed = piece.substr(0, 168) + piece.substr(kHeaderSize);
+            XXH128_canonical_t canonical;
+            XXH128_canonicalFromHash(&canonical, XXH3_128bits(hashed.data(), hashed.size()));
+            const std::string hash(reinterpret_cast<const char*>(canonical.digest), sizeof(canonical.digest));
+            const std::string reserved = piece.substr(156, 100);
+            EXPECT_EQ(reserved, dataCheck ? std::string(12, '\0') + "BX3H" + hash + std::string(68, '\0')
+                                          : std::string(100, '\0'))
+                << path;
+        }
+    }
 }
 
 // A group name the folder takes for piece 1 but not for the last piece is refused before a
