@@ -235,7 +235,7 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
     for (const auto& [listed, listFile] : group.lists.Names()) {
         const std::string& name = listed;  // clang before 16 cannot capture a structured binding
         const bool slotted =
-            std::any_of(numbers.begin(), numbers.end(), [&listed = name](const NumberedSlot& n) { return n.name == listed; });
+            std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& n) { return n.name == name; });
         if (name == base || slotted || present.count(name) != 0) {
             continue;
         }
