@@ -1,23 +1,21 @@
 #include "join/linked_files.h"
 
-#include <filesystem>
-#include <system_error>
+#include "shell/file_io.h"
+#include "shell/paths.h"
 
 namespace brindle {
 
 Status CheckLinkInFolder(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path link(path);
-    if (!fs::is_symlink(fs::symlink_status(link, error))) {
+    if (!io::IsSymlink(path)) {
         return Status::Ok();
     }
-    const fs::path target = fs::canonical(link, error);
-    if (error) {
+    const std::optional<std::string> target = io::ResolvedPath(path);
+    if (!target) {
         return Status::Ok();  // a dangling link: the open says so
     }
-    const fs::path folder = fs::canonical(link.has_parent_path() ? link.parent_path() : fs::path("."), error);
-    if (error || target.parent_path() != folder) {
+    const bool bare = path.find(kPathSeparator) == std::string::npos;
+    const std::optional<std::string> folder = io::ResolvedPath(bare ? std::string(".") : GetFolderName(path));
+    if (!folder || GetFolderName(*target) != *folder) {
         return Status::InvalidArgument("a link to a file outside its folder: " + path);
     }
     return Status::Ok();
