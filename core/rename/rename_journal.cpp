@@ -253,7 +253,10 @@ std::string Obstacle(const Entry& entry, const std::string& from, const std::str
     }
     bool recorded = false;
     if (!atNew) {
-        if (atOld && io::IdentitiesKnown()) {
+        // Already back under its old name: told by the inode, or, where the system gives
+        // none, by the recorded stamp alone.
+        const std::string& stamp = entry.confirmed ? entry.after : entry.before;
+        if (atOld && (io::IdentitiesKnown() || stamp != kNoStamp)) {
             if (const Status looked = IsRecordedFile(entry, to, *atOld, &recorded); !looked.ok()) {
                 return looked.message();
             }
