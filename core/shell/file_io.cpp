@@ -38,29 +38,27 @@
 namespace brindle::io {
 namespace {
 
-std::atomic<std::int64_t> g_writeBudget{-1};
-std::atomic<bool> g_kernelCopy{true};
-std::atomic<int> g_kernelCopyFault{-1};
-std::atomic<int> g_syncCount{0};
 std::atomic<testing::FaultPlan*> g_faultPlan{nullptr};
+
+std::atomic<int> g_syncCount{0};
 
 // How often a wait for a folder lock looks whether it should stop.
 constexpr std::chrono::milliseconds kLockPoll{50};
 
-// Takes `n` bytes from the test budget; false once it is spent.
+// Takes `n` bytes from a test's write limit; false once it is spent.
 bool TakeBudget(std::size_t n) {
-    std::int64_t budget = g_writeBudget.load();
-    while (budget >= 0) {
-        const auto want = static_cast<std::int64_t>(n);
-        if (budget < want) {
-            g_writeBudget.store(0);
-            return false;
-        }
-        if (g_writeBudget.compare_exchange_weak(budget, budget - want)) {
-            return true;
-        }
-    }
-    return true;
+    testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr || plan->Spend(n);
+}
+
+bool KernelCopyOn() {
+    const testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr || plan->KernelCopy();
+}
+
+int KernelCopyFault() {
+    const testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr ? -1 : plan->KernelCopyFault();
 }
 
 Status ErrnoStatus(const std::string& what, const std::string& path, int error) {
@@ -107,6 +105,9 @@ struct FaultPlan::State {
     int failAt = 0;
     int error = 0;
     int crashAt = 0;
+    std::int64_t writeLimit = -1;
+    bool kernelCopy = true;
+    int kernelCopyFault = -1;
 };
 
 FaultPlan::FaultPlan() : state_(new State) {
@@ -130,6 +131,44 @@ void FaultPlan::FailCall(int n, int error) {
 void FaultPlan::CrashAtCall(int n) {
     const std::lock_guard lock(state_->mutex);
     state_->crashAt = static_cast<int>(state_->calls.size()) + n;
+}
+
+void FaultPlan::LimitWrites(std::int64_t bytes) {
+    const std::lock_guard lock(state_->mutex);
+    state_->writeLimit = bytes;
+}
+
+void FaultPlan::UseKernelCopy(bool enabled) {
+    const std::lock_guard lock(state_->mutex);
+    state_->kernelCopy = enabled;
+}
+
+void FaultPlan::FailKernelCopy(int error) {
+    const std::lock_guard lock(state_->mutex);
+    state_->kernelCopyFault = error;
+}
+
+bool FaultPlan::Spend(std::size_t n) {
+    const std::lock_guard lock(state_->mutex);
+    if (state_->writeLimit < 0) {
+        return true;
+    }
+    if (state_->writeLimit < static_cast<std::int64_t>(n)) {
+        state_->writeLimit = 0;
+        return false;
+    }
+    state_->writeLimit -= static_cast<std::int64_t>(n);
+    return true;
+}
+
+bool FaultPlan::KernelCopy() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->kernelCopy;
+}
+
+int FaultPlan::KernelCopyFault() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->kernelCopyFault;
 }
 
 void FaultPlan::Reset() {
@@ -160,9 +199,6 @@ int FaultPlan::Hit(Call call) {
     return n == state_->failAt ? state_->error : 0;
 }
 
-void SetWriteBudget(std::int64_t bytes) { g_writeBudget.store(bytes); }
-void SetKernelCopy(bool enabled) { g_kernelCopy.store(enabled); }
-void SetKernelCopyFault(int error) { g_kernelCopyFault.store(error); }
 int SyncCount() { return g_syncCount.load(); }
 }  // namespace testing
 
@@ -376,7 +412,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
     };
 #if defined(__linux__) && defined(SYS_copy_file_range)
     // The kernel copies (or shares extents) without the bytes passing through us.
-    bool kernelCopies = g_kernelCopy.load();
+    bool kernelCopies = KernelCopyOn();
 #if defined(FICLONERANGE)
     // Where the file system shares blocks and the range fits its blocks (plain numbered
     // pieces do, from offset 0), the output takes the piece's blocks and nothing is copied.
@@ -399,7 +435,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
     const std::int64_t most = tick ? kTickChunk : std::int64_t{1} << 30;
     while (n > 0 && kernelCopies) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, most));
-        const int fault = g_kernelCopyFault.load();
+        const int fault = KernelCopyFault();
         if (fault > 0) {
             errno = fault;
         }

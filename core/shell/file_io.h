@@ -118,7 +118,7 @@ bool IsSymlink(const std::string& path);
 // `path` with every link and "." or ".." resolved; nothing when it does not lead anywhere.
 std::optional<std::string> ResolvedPath(const std::string& path);
 
-// False once the tests' write budget (testing::SetWriteBudget) cannot pay for `n` more
+// False once a test's write limit (testing::FaultPlan::LimitWrites) cannot pay for `n` more
 // bytes: writers beside this file's own ask it before each write, so a full disk reaches them.
 bool WriteAllowed(std::size_t n);
 
@@ -145,6 +145,14 @@ public:
 
     // Call `n` (counting from 1 from now) fails with `error`, once; the calls after it go ahead.
     void FailCall(int n, int error);
+    // Writes fail with "No space left on device" once this many more bytes have been written;
+    // a negative limit means none. A full disk.
+    void LimitWrites(std::int64_t bytes);
+    // Turns the kernel's copy off, so the plain read/write road is taken.
+    void UseKernelCopy(bool enabled);
+    // Makes the kernel's copy fail as some file systems do: with this errno, or by returning 0
+    // when it is 0. A negative value lets it work again.
+    void FailKernelCopy(int error);
     // Call `n` ends the process with kCrashExit before it reaches the system: no destructor,
     // no clean-up runs.
     void CrashAtCall(int n);
@@ -156,21 +164,17 @@ public:
 
     static constexpr int kCrashExit = 86;
 
-private:
-    friend int io::FaultPoint(Call call);
+    // The seam's side: a call made, `n` bytes to write, and the kernel copy's state.
     int Hit(Call call);
+    bool Spend(std::size_t n);
+    bool KernelCopy() const;
+    int KernelCopyFault() const;
+
+private:
     struct State;
     State* state_;
 };
 
-// Makes writes fail with "No space left on device" once this many more bytes have been
-// written; a negative budget means no limit. For tests that need a full disk.
-void SetWriteBudget(std::int64_t bytes);
-// Turns the kernel's copy off, so tests reach the plain read/write road.
-void SetKernelCopy(bool enabled);
-// Makes the kernel's copy fail as some file systems do: with this errno, or by returning 0
-// when it is 0. A negative value lets it work again.
-void SetKernelCopyFault(int error);
 // How many times File::Sync has run in this process.
 int SyncCount();
 }  // namespace testing
