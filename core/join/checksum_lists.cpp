@@ -157,8 +157,12 @@ FolderLists ReadFolderLists(const std::string& folder) {
             continue;
         }
         const std::string path = JoinPath(folder, name);
-        if (!CheckLinkInFolder(path).ok()) {
-            all.refused.push_back(name);
+        if (const Status linked = CheckLinkInFolder(path); !linked.ok()) {
+            if (linked.code() == Status::Code::kIoError) {
+                all.unread.emplace_back(name, linked);
+            } else {
+                all.refused.push_back(name);
+            }
             continue;
         }
         std::string text;

@@ -310,7 +310,7 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
         if (std::find(present.begin(), present.end(), piece.name) == present.end()) {
             piece.verdict = io::Exists(path) ? PieceVerdict::kNotRegular : PieceVerdict::kMissing;
         } else if (Status linked = CheckLinkInFolder(path); !linked.ok()) {
-            piece.verdict = PieceVerdict::kLinkedOut;
+            piece.verdict = linked.code() == Status::Code::kIoError ? PieceVerdict::kDamaged : PieceVerdict::kLinkedOut;
             piece.reason = linked.message();
         } else if (Status read = ReadPieceHeader(path, &header); !read.ok()) {
             piece.verdict = PieceVerdict::kDamaged;

@@ -48,6 +48,12 @@ FolderNames NumberedNamesIn(const std::string& folder) {
     return names;
 }
 
+// Refused as CheckLinkInFolder refused it, even when asked again a moment later.
+Status OutsideLink(const std::string& path) {
+    const Status status = CheckLinkInFolder(path);
+    return status.ok() ? Status::InvalidArgument("a link to a file outside its folder: " + path) : status;
+}
+
 // The width a group writes its numbers in is that of its lowest number (001 or 0001);
 // numbers past it simply grow (999, 1000).
 std::size_t WidthOf(const std::vector<NumberedName>& found) {
@@ -81,7 +87,11 @@ Entry Look(const std::string& folder, const std::string& name) {
             entry.looked = file.Size(&entry.size);
         }
     }
-    entry.outside = !CheckLinkInFolder(path).ok();
+    const Status linked = CheckLinkInFolder(path);
+    entry.outside = linked.code() == Status::Code::kInvalidArgument;
+    if (entry.looked.ok() && !entry.outside) {
+        entry.looked = linked;
+    }
     return entry;
 }
 
@@ -200,7 +210,7 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
         group.numbers.push_back(std::move(slot));
     }
     if (!group.lists.refused.empty()) {
-        group.status = CheckLinkInFolder(JoinPath(folder, group.lists.refused.front()));
+        group.status = OutsideLink(JoinPath(folder, group.lists.refused.front()));
         return group;
     }
     if (!group.lists.unread.ok() || !looked.ok()) {
@@ -218,7 +228,7 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
             return group;
         }
         if (slot.outside) {
-            group.status = CheckLinkInFolder(JoinPath(folder, slot.name));
+            group.status = OutsideLink(JoinPath(folder, slot.name));
             return group;
         }
     }

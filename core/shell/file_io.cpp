@@ -942,21 +942,39 @@ std::optional<std::int64_t> FileSize(const std::string& path) {
     return error ? std::nullopt : std::optional<std::int64_t>(static_cast<std::int64_t>(size));
 }
 
-bool IsSymlink(const std::string& path) {
-    if (FaultPoint(Call::kStat) != 0) {
-        return false;
+Status IsSymlink(const std::string& path, bool* link) {
+    *link = false;
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot look at", path, fault);
     }
     std::error_code error;
-    return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (error && status.type() != std::filesystem::file_type::not_found) {
+        return ErrnoStatus("cannot look at", path, error.value());
+    }
+    *link = std::filesystem::is_symlink(status);
+    return Status::Ok();
+}
+
+Status Resolve(const std::string& path, std::optional<std::string>* resolved) {
+    resolved->reset();
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot look at", path, fault);
+    }
+    std::error_code error;
+    std::string canonical = std::filesystem::canonical(path, error).string();
+    if (error) {
+        const bool nowhere = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory ||
+                             error == std::errc::too_many_symbolic_link_levels;
+        return nowhere ? Status::Ok() : ErrnoStatus("cannot look at", path, error.value());
+    }
+    *resolved = std::move(canonical);
+    return Status::Ok();
 }
 
 std::optional<std::string> ResolvedPath(const std::string& path) {
-    if (FaultPoint(Call::kStat) != 0) {
-        return std::nullopt;
-    }
-    std::error_code error;
-    std::string resolved = std::filesystem::canonical(path, error).string();
-    return error ? std::nullopt : std::optional<std::string>(std::move(resolved));
+    std::optional<std::string> resolved;
+    return Resolve(path, &resolved).ok() ? resolved : std::nullopt;
 }
 
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {

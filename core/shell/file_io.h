@@ -113,10 +113,12 @@ struct FolderEntry {
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
 // The length of the file at `path` (a link is followed); nothing when it cannot be told.
 std::optional<std::int64_t> FileSize(const std::string& path);
-// True when `path` itself is a symbolic link.
-bool IsSymlink(const std::string& path);
+// Whether `path` itself is a symbolic link; fails when the system cannot tell.
+Status IsSymlink(const std::string& path, bool* link);
 // `path` with every link and "." or ".." resolved; nothing when it does not lead anywhere.
 std::optional<std::string> ResolvedPath(const std::string& path);
+// The same, failing when the system cannot tell (rather than saying it leads nowhere).
+Status Resolve(const std::string& path, std::optional<std::string>* resolved);
 
 // False once a test's write limit (testing::FaultPlan::LimitWrites) cannot pay for `n` more
 // bytes: writers beside this file's own ask it before each write, so a full disk reaches them.
