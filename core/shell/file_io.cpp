@@ -51,12 +51,12 @@ bool TakeBudget(std::size_t n) {
     return plan == nullptr || plan->Spend(n);
 }
 
-bool KernelCopyOn() {
+[[maybe_unused]] bool KernelCopyOn() {
     const testing::FaultPlan* plan = g_faultPlan.load();
     return plan == nullptr || plan->KernelCopy();
 }
 
-int KernelCopyFault() {
+[[maybe_unused]] int KernelCopyFault() {
     const testing::FaultPlan* plan = g_faultPlan.load();
     return plan == nullptr ? -1 : plan->KernelCopyFault();
 }
