@@ -110,7 +110,7 @@ struct FaultPlan::State {
     int kernelCopyFault = -1;
 };
 
-FaultPlan::FaultPlan() : state_(new State) {
+FaultPlan::FaultPlan() : state_(std::make_unique<State>()) {
     FaultPlan* none = nullptr;
     if (!g_faultPlan.compare_exchange_strong(none, this)) {
         std::abort();  // two plans would count each other's calls
@@ -119,7 +119,6 @@ FaultPlan::FaultPlan() : state_(new State) {
 
 FaultPlan::~FaultPlan() {
     g_faultPlan.store(nullptr);
-    delete state_;
 }
 
 void FaultPlan::FailCall(int n, int error) {
@@ -169,13 +168,6 @@ bool FaultPlan::KernelCopy() const {
 int FaultPlan::KernelCopyFault() const {
     const std::lock_guard lock(state_->mutex);
     return state_->kernelCopyFault;
-}
-
-void FaultPlan::Reset() {
-    const std::lock_guard lock(state_->mutex);
-    state_->calls.clear();
-    state_->failAt = 0;
-    state_->crashAt = 0;
 }
 
 int FaultPlan::Calls() const {

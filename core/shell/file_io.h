@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -128,7 +129,9 @@ inline constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
 inline constexpr std::int64_t kTickChunk = std::int64_t{8} << 20;
 
 // The kinds of call the seam makes to the system.
-enum class Call { kOpen, kCreate, kRead, kWrite, kCopy, kFlush, kClose, kStat, kList, kRename, kRemove, kTruncate, kLock };
+enum class Call {
+    kOpen, kCreate, kRead, kWrite, kCopy, kFlush, kClose, kStat, kList, kRename, kRemove, kTruncate, kLock
+};
 const char* CallName(Call call);
 
 // Every call of the seam passes here first: 0 lets it go ahead, anything else is the errno it
@@ -158,8 +161,6 @@ public:
     // Call `n` ends the process with kCrashExit before it reaches the system: no destructor,
     // no clean-up runs.
     void CrashAtCall(int n);
-    // Starts the count again, with no fault planned.
-    void Reset();
     int Calls() const;
     // What call `n` was; kOpen when there was none.
     Call CallAt(int n) const;
@@ -174,7 +175,7 @@ public:
 
 private:
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
 };
 
 // How many times File::Sync has run in this process.

@@ -101,7 +101,8 @@ Status HoldsSourceBytes(io::File& source, std::int64_t offset, std::int64_t leng
         if (status.ok()) {
             status = piece.ReadExact(theirs.data(), chunk);
         }
-        if (status.ok() && !std::equal(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(chunk), theirs.begin())) {
+        const auto end = mine.begin() + static_cast<std::ptrdiff_t>(chunk);
+        if (status.ok() && !std::equal(mine.begin(), end, theirs.begin())) {
             return source.Seek(0);
         }
         left -= static_cast<std::int64_t>(chunk);

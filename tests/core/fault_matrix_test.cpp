@@ -377,8 +377,8 @@ private:
     bool MayWrite(const std::string& name) const {
         switch (job_.kind) {
             case Kind::kSplit:
-                return name == "data.sha256" || name == *PieceFileName("data", 1) || name == *PieceFileName("data", 2) ||
-                       name == *PieceFileName("data", 3);
+                return name == "data.sha256" || name == *PieceFileName("data", 1) ||
+                       name == *PieceFileName("data", 2) || name == *PieceFileName("data", 3);
             case Kind::kRawSplit:
                 return name == "data.bin.001" || name == "data.bin.002" || name == "data.bin.003" ||
                        name == "data.bin.sha256";
