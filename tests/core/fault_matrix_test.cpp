@@ -1,6 +1,7 @@
 // Every job of the core with each of its file calls failing in turn, and with the process
 // ending at each of them as SIGKILL would end it: nothing the user had is lost, nothing
-// reports success that is not, and nothing joinable is left by a run that failed.
+// reports success that is not, and nothing joinable is left by a run that failed. A new job
+// (or a new kind of file a job writes) is one more line of the table.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -46,9 +47,11 @@ struct Job {
     const char* name;
     Kind kind;
     bool checksums = false;  // split: write a list; join and verify: the group has one
-    bool earlier = false;    // split: an earlier split of the file lies there; join: the output exists
+    // split: an earlier split of the file lies there; join: the output exists; numbered join:
+    // the list names the joined file too
+    bool earlier = false;
     bool damaged = false;    // join and verify: piece 2's data differs from what its list says
-    std::optional<DigestKind> list = std::nullopt;  // numbered jobs: the other tool's list beside the pieces
+    std::optional<DigestKind> list = std::nullopt;  // numbered jobs: another tool's list
 };
 
 const Job kJobs[] = {
