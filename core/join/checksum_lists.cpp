@@ -148,7 +148,8 @@ std::vector<ListedName> ParseHashList(std::string_view text, DigestKind kind, in
 
 FolderLists ReadFolderLists(const std::string& folder) {
     FolderLists all;
-    std::vector<std::string> names = io::FileNamesIn(folder, true);
+    std::vector<std::string> names;
+    all.listing = io::ListFileNames(folder, true, &names);
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         const std::optional<DigestKind> kind = KindOfListFile(name);
@@ -156,12 +157,20 @@ FolderLists ReadFolderLists(const std::string& folder) {
             continue;
         }
         const std::string path = JoinPath(folder, name);
-        if (!CheckLinkInFolder(path).ok()) {
-            all.refused.push_back(name);
+        if (const Status linked = CheckLinkInFolder(path); !linked.ok()) {
+            if (linked.code() == Status::Code::kIoError) {
+                all.unread.emplace_back(name, linked);
+            } else {
+                all.refused.push_back(name);
+            }
             continue;
         }
         std::string text;
-        if (!ReadSmallFile(path, &text).ok()) {
+        if (const Status read = ReadSmallFile(path, &text); !read.ok()) {
+            // One too large to be a list is none; one the disk would not give is unknown.
+            if (read.code() == Status::Code::kIoError) {
+                all.unread.emplace_back(name, read);
+            }
             continue;
         }
         auto file = std::make_shared<ListFile>();
@@ -194,6 +203,16 @@ ChecksumLists ListsNaming(const FolderLists& all, const std::vector<std::string>
     indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
     ChecksumLists lists;
     lists.refused = all.refused;
+    lists.unread = all.listing;
+    for (const auto& [list, status] : all.unread) {
+        const std::string stem = list.substr(0, list.rfind('.'));
+        const bool mayName = std::any_of(names.begin(), names.end(), [&stem](const std::string& name) {
+            return name == stem || name.starts_with(stem + ".");
+        });
+        if (mayName && lists.unread.ok()) {
+            lists.unread = status;
+        }
+    }
     for (const std::size_t index : indexes) {
         const std::shared_ptr<const ListFile>& file = all.files[index];
         lists.files.push_back(file->name);

@@ -47,6 +47,9 @@ struct FolderLists {
     // Lists that are symbolic links to a file outside the folder: never read, and held
     // against every group beside them, since no one can tell whose they are.
     std::vector<std::string> refused;
+    // A folder that could not be listed, or lists that could not be read (by name), with why.
+    Status listing;
+    std::vector<std::pair<std::string, Status>> unread;
 };
 FolderLists ReadFolderLists(const std::string& folder);
 
@@ -63,6 +66,10 @@ struct ChecksumLists {
     std::vector<std::shared_ptr<const ListFile>> used;       // the same files
     std::vector<std::string> refused;                        // see FolderLists
     int badLines = 0;                                        // in the files used
+    // Not ok when the folder could not be listed or a list that may speak for these names
+    // (its name is one of them, or starts one of them, before its extension) could not be
+    // read: their checks cannot be skipped.
+    Status unread;
     bool Lists(const std::string& name) const { return !Find(name).empty(); }
     // What the files expect of `name`, in the files' order.
     std::vector<Expected> Find(const std::string& name) const;

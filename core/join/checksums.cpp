@@ -134,11 +134,16 @@ Status WriteChecksumFile(const std::string& folder, const std::string& groupName
 }
 
 Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::optional<std::int32_t>* groupId) {
-    if (!io::IsRegularFile(path)) {
+    // A file that could not be looked at is no absent one: the check it holds would be skipped.
+    io::FileType type = io::FileType::kNone;
+    Status status = io::TypeAt(path, &type);
+    if (status.ok() && type != io::FileType::kRegular) {
         return Status::NotFound("no checksum file: " + path);
     }
     io::File file;
-    Status status = CheckLinkInFolder(path);
+    if (status.ok()) {
+        status = CheckLinkInFolder(path);
+    }
     if (status.ok()) {
         status = file.OpenRead(path);
     }
@@ -257,7 +262,11 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
     check.checksumsChecked = checksums.used;
     check.checksumNote = checksums.note;
 
-    const std::vector<std::string> present = io::FileNamesIn(folder, true);
+    std::vector<std::string> present;
+    check.status = io::ListFileNames(folder, true, &present);
+    if (!check.status.ok()) {
+        return check;
+    }
     std::deque<std::unique_ptr<PieceHashes>> checks;  // outlive the pool that feeds them
     HashPool hashing;  // the pieces are hashed side by side while the rest are looked at
     std::vector<std::pair<std::size_t, std::size_t>> hashed;  // piece, job; one per entry of `checks`
@@ -272,7 +281,7 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
         if (std::find(present.begin(), present.end(), piece.name) == present.end()) {
             piece.verdict = io::Exists(path) ? PieceVerdict::kNotRegular : PieceVerdict::kMissing;
         } else if (Status linked = CheckLinkInFolder(path); !linked.ok()) {
-            piece.verdict = PieceVerdict::kLinkedOut;
+            piece.verdict = linked.code() == Status::Code::kIoError ? PieceVerdict::kDamaged : PieceVerdict::kLinkedOut;
             piece.reason = linked.message();
         } else if (Status read = ReadPieceHeader(path, &header); !read.ok()) {
             piece.verdict = PieceVerdict::kDamaged;

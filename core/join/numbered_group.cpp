@@ -1,21 +1,19 @@
 #include "join/numbered_group.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
-#include <system_error>
 
 #include "join/linked_files.h"
+#include "shell/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::size_t kMostDigits = 9;
 
 struct Entry {
+    Status looked;  // not ok when the system could not tell what is there
     std::string name;
     bool regular = false;
     bool outside = false;
@@ -28,19 +26,19 @@ struct FolderNames {
     // file is a fault to name, not a gap.
     std::map<std::string, std::vector<NumberedName>> byBase;
     std::vector<std::string> firsts;  // the NAMEs whose number 1 is a regular file, alphabetically
+    Status status;                    // of the listing
 };
 
 FolderNames NumberedNamesIn(const std::string& folder) {
     FolderNames names;
-    std::error_code error;
-    fs::directory_iterator it(folder.empty() ? "." : folder, error);
-    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        std::optional<NumberedName> parsed = ParseNumberedName(it->path().filename().string());
+    std::vector<io::FolderEntry> entries;
+    names.status = io::ListFolder(folder, &entries);
+    for (const io::FolderEntry& entry : entries) {
+        std::optional<NumberedName> parsed = ParseNumberedName(entry.name);
         if (!parsed) {
             continue;
         }
-        std::error_code typeError;
-        if (parsed->number == 1 && it->is_regular_file(typeError)) {
+        if (parsed->number == 1 && entry.regular) {
             names.firsts.push_back(parsed->base);
         }
         names.byBase[parsed->base].push_back(std::move(*parsed));
@@ -48,6 +46,12 @@ FolderNames NumberedNamesIn(const std::string& folder) {
     std::sort(names.firsts.begin(), names.firsts.end());
     names.firsts.erase(std::unique(names.firsts.begin(), names.firsts.end()), names.firsts.end());
     return names;
+}
+
+// Refused as CheckLinkInFolder refused it, even when asked again a moment later.
+Status OutsideLink(const std::string& path) {
+    const Status status = CheckLinkInFolder(path);
+    return status.ok() ? Status::InvalidArgument("a link to a file outside its folder: " + path) : status;
 }
 
 // The width a group writes its numbers in is that of its lowest number (001 or 0001);
@@ -71,15 +75,23 @@ std::size_t WidthOf(const std::vector<NumberedName>& found) {
 }
 
 Entry Look(const std::string& folder, const std::string& name) {
-    Entry entry{name, false, false, 0};
-    std::error_code error;
-    const fs::path path = JoinPath(folder, name);
-    entry.regular = fs::is_regular_file(path, error);
-    if (entry.regular) {
-        const auto size = fs::file_size(path, error);
-        entry.size = error ? 0 : static_cast<std::int64_t>(size);
+    Entry entry{Status::Ok(), name, false, false, 0};
+    const std::string path = JoinPath(folder, name);
+    io::FileType type = io::FileType::kNone;
+    entry.looked = io::TypeAt(path, &type);
+    entry.regular = type == io::FileType::kRegular;
+    if (entry.looked.ok() && entry.regular) {
+        io::File file;
+        entry.looked = file.OpenRead(path);
+        if (entry.looked.ok()) {
+            entry.looked = file.Size(&entry.size);
+        }
     }
-    entry.outside = !CheckLinkInFolder(path.string()).ok();
+    const Status linked = CheckLinkInFolder(path);
+    entry.outside = linked.code() == Status::Code::kInvalidArgument;
+    if (entry.looked.ok() && !entry.outside) {
+        entry.looked = linked;
+    }
     return entry;
 }
 
@@ -180,6 +192,7 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
     // Gaps are named up to a bound, so a stray high number costs little.
     constexpr int kMostGapsNamed = 1000;
     int gaps = 0;
+    Status looked;
     for (std::int64_t n = first; n <= last && gaps < kMostGapsNamed; ++n) {
         NumberedSlot slot;
         slot.name = NumberedPieceName(base, n, width);
@@ -187,6 +200,9 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
         gaps += slot.present ? 0 : 1;
         if (slot.present) {
             const Entry entry = Look(folder, slot.name);
+            if (looked.ok()) {
+                looked = entry.looked;
+            }
             slot.regular = entry.regular;
             slot.outside = entry.outside;
             slot.size = entry.size;
@@ -194,7 +210,11 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
         group.numbers.push_back(std::move(slot));
     }
     if (!group.lists.refused.empty()) {
-        group.status = CheckLinkInFolder(JoinPath(folder, group.lists.refused.front()));
+        group.status = OutsideLink(JoinPath(folder, group.lists.refused.front()));
+        return group;
+    }
+    if (!group.lists.unread.ok() || !looked.ok()) {
+        group.status = looked.ok() ? group.lists.unread : looked;
         return group;
     }
     for (const NumberedSlot& slot : group.numbers) {
@@ -208,7 +228,7 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
             return group;
         }
         if (slot.outside) {
-            group.status = CheckLinkInFolder(JoinPath(folder, slot.name));
+            group.status = OutsideLink(JoinPath(folder, slot.name));
             return group;
         }
     }
@@ -225,6 +245,13 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
 
 NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& base) {
     FolderNames names = NumberedNamesIn(folder);
+    if (!names.status.ok()) {
+        NumberedGroup group;
+        group.folder = folder;
+        group.base = base;
+        group.status = names.status;
+        return group;
+    }
     return FindIn(folder, base, names.byBase[base], ReadFolderLists(folder));
 }
 

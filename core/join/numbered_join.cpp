@@ -226,6 +226,10 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         }
         check.lines.push_back(std::move(line));
     }
+    // The disk would not tell what is there, or give a list that may speak for the group.
+    if (group.status.code() == Status::Code::kIoError) {
+        check.lines.push_back({base, "not checked", group.status.message(), true});
+    }
     for (const std::string& list : group.lists.refused) {
         check.lines.push_back({list, kLinkedOut, kLinkedOut + (": " + JoinPath(folder, list)), true});
     }

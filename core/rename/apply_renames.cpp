@@ -32,9 +32,12 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* 
         }
         Status status = CheckNewFileName(row.newFileName);
         if (status.ok() && journal != nullptr) {
-            const auto file = io::IdentityOf(row.key);
-            status = file ? journal->Attempt(row.fileLocation, GetFileName(row.key), row.newFileName, *file)
-                          : Status::NotFound("cannot rename " + row.key + ": no such file");
+            std::optional<io::FileId> file;
+            status = io::LookUpIdentity(row.key, &file);
+            if (status.ok()) {
+                status = file ? journal->Attempt(row.fileLocation, GetFileName(row.key), row.newFileName, *file)
+                              : Status::NotFound("cannot rename " + row.key + ": no such file");
+            }
             if (file && !status.ok()) {
                 status = Status::IoError("cannot record the rename for undo: " + status.message());
             }

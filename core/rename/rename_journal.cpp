@@ -81,18 +81,20 @@ std::optional<std::uint64_t> ReadNumber(std::string_view text) {
     return value;
 }
 
-// The journals of `folder`, oldest first.
-std::vector<std::string> Journals(const std::string& folder) {
-    std::vector<std::string> names;
-    for (std::string& name : io::FileNamesIn(folder)) {
+// The journals of `folder`, oldest first. A folder that cannot be listed is no empty one: the
+// newest run would be taken for none.
+Status Journals(const std::string& folder, std::vector<std::string>* names) {
+    std::vector<std::string> all;
+    const Status status = io::ListFileNames(folder, false, &all);
+    for (std::string& name : all) {
         if (name.size() == kPrefix.size() + kNumberWidth + kSuffix.size() &&
             name.starts_with(kPrefix) && name.ends_with(kSuffix) &&
             ReadNumber(std::string_view(name).substr(kPrefix.size(), kNumberWidth))) {
-            names.push_back(std::move(name));
+            names->push_back(std::move(name));
         }
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(names->begin(), names->end());
+    return status;
 }
 
 struct Entry {
@@ -132,6 +134,10 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
     Status status = io::ReadPrivateFile(path, &text);
     if (!status.ok()) {
         return status;
+    }
+    // Killed between creating the journal and writing its first line: no rename was made.
+    if (text.size() < kHeader.size() && kHeader.starts_with(text)) {
+        return Status::Ok();
     }
     const bool stamped = text.starts_with(kHeader);
     if (!stamped && !text.starts_with(kFirstHeader)) {
@@ -222,29 +228,47 @@ Status Rewrite(const std::string& path, const std::vector<Entry>& entries, const
 
 // Whether `path` still leads to the file the entry renamed: the same inode (where known)
 // and, where recorded, the same stamp, so a new file that took a freed inode is not it.
-bool IsRecordedFile(const Entry& entry, const std::string& path, const io::FileId& id) {
+// Fails when the system cannot tell.
+Status IsRecordedFile(const Entry& entry, const std::string& path, const io::FileId& id, bool* recorded) {
+    *recorded = false;
     if (io::IdentitiesKnown() && id != entry.file) {
-        return false;
+        return Status::Ok();
     }
     const std::string& stamp = entry.confirmed ? entry.after : entry.before;
-    return stamp == kNoStamp || Stamp(path) == stamp;
+    std::optional<std::string> now;
+    const Status status = stamp == kNoStamp ? Status::Ok() : io::LookUpStamp(path, &now);
+    *recorded = status.ok() && (stamp == kNoStamp || now == stamp);
+    return status;
 }
 
 // What undoing one rename would meet; empty when it can go ahead, "-" when there is
 // nothing to do for it (it never happened, or it is undone already).
 std::string Obstacle(const Entry& entry, const std::string& from, const std::string& to) {
-    const auto atNew = io::IdentityOf(from);
-    if (!atNew) {
-        const auto atOld = io::IdentityOf(to);
-        if ((atOld && io::IdentitiesKnown() && IsRecordedFile(entry, to, *atOld)) || !entry.confirmed) {
-            return "-";
+    std::optional<io::FileId> atNew;
+    std::optional<io::FileId> atOld;
+    for (const Status& looked : {io::LookUpIdentity(from, &atNew), io::LookUpIdentity(to, &atOld)}) {
+        if (!looked.ok()) {
+            return looked.message();  // kept, to be tried again
         }
-        return "it is no longer there";
     }
-    if (!IsRecordedFile(entry, from, *atNew)) {
+    bool recorded = false;
+    if (!atNew) {
+        // Already back under its old name: told by the inode, or, where the system gives
+        // none, by the recorded stamp alone.
+        const std::string& stamp = entry.confirmed ? entry.after : entry.before;
+        if (atOld && (io::IdentitiesKnown() || stamp != kNoStamp)) {
+            if (const Status looked = IsRecordedFile(entry, to, *atOld, &recorded); !looked.ok()) {
+                return looked.message();
+            }
+        }
+        return recorded || !entry.confirmed ? "-" : "it is no longer there";
+    }
+    if (const Status looked = IsRecordedFile(entry, from, *atNew, &recorded); !looked.ok()) {
+        return looked.message();
+    }
+    if (!recorded) {
         return entry.confirmed ? "another file has that name now" : "-";
     }
-    const auto atOld = io::IdentityOf(to);
     if (atOld && !(io::IdentitiesKnown() && *atOld == *atNew)) {
         return "the name " + GetFileName(to) + " is taken";
     }
@@ -292,7 +316,11 @@ Status RenameJournal::Begin(const std::string& folder) {
     if (!status.ok()) {
         return status;
     }
-    std::vector<std::string> journals = Journals(folder);
+    std::vector<std::string> journals;
+    status = Journals(folder, &journals);
+    if (!status.ok()) {
+        return status;
+    }
     std::uint64_t number = 1;
     if (!journals.empty()) {
         number = *ReadNumber(std::string_view(journals.back()).substr(kPrefix.size(), kNumberWidth)) + 1;
@@ -353,22 +381,31 @@ std::size_t UndoOutcome::SkippedCount() const {
 }
 
 bool HasRunToUndo(const std::string& folder) {
-    return !folder.empty() && !Journals(folder).empty();
+    std::vector<std::string> journals;
+    return !folder.empty() && Journals(folder, &journals).ok() && !journals.empty();
 }
 
 UndoOutcome UndoLastRun(const std::string& folder, bool dryRun, const RunControl& control) {
     UndoOutcome outcome;
-    if (folder.empty() || !io::Exists(folder)) {
+    io::FileType type = io::FileType::kNone;
+    outcome.error = folder.empty() ? Status::Ok() : io::TypeAt(folder, &type);
+    if (outcome.error.ok() && type == io::FileType::kNone) {
         outcome.nothingToUndo = true;
         return outcome;
     }
     JournalTurn turn;
-    outcome.error = turn.Take(folder, control);
+    if (outcome.error.ok()) {
+        outcome.error = turn.Take(folder, control);
+    }
     if (!outcome.error.ok()) {
         outcome.stopped = outcome.error.cancelled();
         return outcome;
     }
-    std::vector<std::string> journals = Journals(folder);
+    std::vector<std::string> journals;
+    outcome.error = Journals(folder, &journals);
+    if (!outcome.error.ok()) {
+        return outcome;
+    }
     // A run that left nothing to revert (cut short before its first rename) is passed over.
     while (!journals.empty()) {
         const std::string path = JoinPath(folder, journals.back());
@@ -416,12 +453,19 @@ UndoOutcome UndoLastRun(const std::string& folder, bool dryRun, const RunControl
 }
 
 Status ForgetLastRun(const std::string& folder, const RunControl& control) {
-    if (!HasRunToUndo(folder)) {
+    io::FileType type = io::FileType::kNone;
+    Status status = folder.empty() ? Status::Ok() : io::TypeAt(folder, &type);
+    if (status.ok() && type == io::FileType::kNone) {
         return Status::NotFound("nothing left to undo");
     }
     JournalTurn turn;
-    Status status = turn.Take(folder, control);
-    const std::vector<std::string> journals = Journals(folder);
+    if (status.ok()) {
+        status = turn.Take(folder, control);
+    }
+    std::vector<std::string> journals;
+    if (status.ok()) {
+        status = Journals(folder, &journals);
+    }
     if (status.ok() && journals.empty()) {
         status = Status::NotFound("nothing left to undo");
     }

@@ -1,9 +1,8 @@
 #include "rename/rename_list.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
+#include "shell/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -49,11 +48,9 @@ std::size_t RenameList::Add(const FileChoice& choice, AddSource source) {
             continue;
         }
         row.fileName = name;
-        std::error_code error;
-        const auto bytes = std::filesystem::file_size(row.key, error);
         // A file that cannot be measured is still listed, with no size.
-        if (!error) {
-            row.fileBytes = static_cast<std::int64_t>(bytes);
+        if (const std::optional<std::int64_t> bytes = io::FileSize(row.key)) {
+            row.fileBytes = *bytes;
         }
         row.fileLocation = choice.folder;
         added.push_back(std::move(row));

@@ -24,8 +24,13 @@ Status AtomicFile::OpenWritten(File* reader) {
 
 Status AtomicFile::Commit(Move move) {
     Status status;
-    // A new name has nothing to lose, so it does not wait for the disk.
-    if (move == Move::kReplace && IsRegularFile(target_)) {
+    // A new name has nothing to lose, so it does not wait for the disk; a target the system
+    // cannot look at is not taken for a new name.
+    FileType type = FileType::kNone;
+    if (move == Move::kReplace) {
+        status = TypeAt(target_, &type);
+    }
+    if (status.ok() && type == FileType::kRegular) {
         status = file_.TakePermissionsOf(target_);
         if (status.ok() && flush_ == Flush::kBeforeReplacing) {
             status = file_.Sync();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <system_error>
 
 #include "join/numbered_group.h"
 #include "shell/file_io.h"
@@ -59,16 +58,16 @@ std::string LongPathName(const std::string& path, const std::string& currentFold
         return {};
     }
     const fs::path absolute(AbsolutePath(path, currentFolder));
-    std::error_code error;
-    if (!fs::exists(absolute, error) || error) {
+    const std::optional<std::string> resolved = io::ResolvedPath(absolute.string());
+    if (!resolved) {
         return {};
     }
     const fs::path name = absolute.filename();
     if (name.empty() || name == "." || name == "..") {
-        return fs::canonical(absolute, error).string();
+        return *resolved;
     }
-    const fs::path folder = fs::canonical(absolute.parent_path(), error);
-    return error ? std::string() : JoinPath(folder.string(), name.string());
+    const std::optional<std::string> folder = io::ResolvedPath(absolute.parent_path().string());
+    return folder ? JoinPath(*folder, name.string()) : std::string();
 }
 
 StartDecision DecideStartWindow(const std::vector<std::string>& arguments,

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -36,28 +38,27 @@
 namespace brindle::io {
 namespace {
 
-std::atomic<std::int64_t> g_writeBudget{-1};
-std::atomic<bool> g_kernelCopy{true};
-std::atomic<int> g_kernelCopyFault{-1};
+std::atomic<testing::FaultPlan*> g_faultPlan{nullptr};
+
 std::atomic<int> g_syncCount{0};
 
 // How often a wait for a folder lock looks whether it should stop.
 constexpr std::chrono::milliseconds kLockPoll{50};
 
-// Takes `n` bytes from the test budget; false once it is spent.
+// Takes `n` bytes from a test's write limit; false once it is spent.
 bool TakeBudget(std::size_t n) {
-    std::int64_t budget = g_writeBudget.load();
-    while (budget >= 0) {
-        const auto want = static_cast<std::int64_t>(n);
-        if (budget < want) {
-            g_writeBudget.store(0);
-            return false;
-        }
-        if (g_writeBudget.compare_exchange_weak(budget, budget - want)) {
-            return true;
-        }
-    }
-    return true;
+    testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr || plan->Spend(n);
+}
+
+[[maybe_unused]] bool KernelCopyOn() {
+    const testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr || plan->KernelCopy();
+}
+
+[[maybe_unused]] int KernelCopyFault() {
+    const testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr ? -1 : plan->KernelCopyFault();
 }
 
 Status ErrnoStatus(const std::string& what, const std::string& path, int error) {
@@ -72,10 +73,124 @@ Status ErrnoStatus(const std::string& what, const std::string& path, int error) 
 
 bool WriteAllowed(std::size_t n) { return TakeBudget(n); }
 
+const char* CallName(Call call) {
+    switch (call) {
+        case Call::kOpen: return "open";
+        case Call::kCreate: return "create";
+        case Call::kRead: return "read";
+        case Call::kWrite: return "write";
+        case Call::kCopy: return "copy";
+        case Call::kFlush: return "flush";
+        case Call::kClose: return "close";
+        case Call::kStat: return "stat";
+        case Call::kList: return "list";
+        case Call::kRename: return "rename";
+        case Call::kRemove: return "remove";
+        case Call::kTruncate: return "truncate";
+        case Call::kLock: return "lock";
+    }
+    return "call";
+}
+
+int FaultPoint(Call call) {
+    testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr ? 0 : plan->Hit(call);
+}
+
 namespace testing {
-void SetWriteBudget(std::int64_t bytes) { g_writeBudget.store(bytes); }
-void SetKernelCopy(bool enabled) { g_kernelCopy.store(enabled); }
-void SetKernelCopyFault(int error) { g_kernelCopyFault.store(error); }
+
+struct FaultPlan::State {
+    mutable std::mutex mutex;
+    std::vector<Call> calls;
+    int failAt = 0;
+    int error = 0;
+    int crashAt = 0;
+    std::int64_t writeLimit = -1;
+    bool kernelCopy = true;
+    int kernelCopyFault = -1;
+};
+
+FaultPlan::FaultPlan() : state_(std::make_unique<State>()) {
+    FaultPlan* none = nullptr;
+    if (!g_faultPlan.compare_exchange_strong(none, this)) {
+        std::abort();  // two plans would count each other's calls
+    }
+}
+
+FaultPlan::~FaultPlan() {
+    g_faultPlan.store(nullptr);
+}
+
+void FaultPlan::FailCall(int n, int error) {
+    const std::lock_guard lock(state_->mutex);
+    state_->failAt = static_cast<int>(state_->calls.size()) + n;
+    state_->error = error;
+}
+
+void FaultPlan::CrashAtCall(int n) {
+    const std::lock_guard lock(state_->mutex);
+    state_->crashAt = static_cast<int>(state_->calls.size()) + n;
+}
+
+void FaultPlan::LimitWrites(std::int64_t bytes) {
+    const std::lock_guard lock(state_->mutex);
+    state_->writeLimit = bytes;
+}
+
+void FaultPlan::UseKernelCopy(bool enabled) {
+    const std::lock_guard lock(state_->mutex);
+    state_->kernelCopy = enabled;
+}
+
+void FaultPlan::FailKernelCopy(int error) {
+    const std::lock_guard lock(state_->mutex);
+    state_->kernelCopyFault = error;
+}
+
+bool FaultPlan::Spend(std::size_t n) {
+    const std::lock_guard lock(state_->mutex);
+    if (state_->writeLimit < 0) {
+        return true;
+    }
+    if (state_->writeLimit < static_cast<std::int64_t>(n)) {
+        state_->writeLimit = 0;
+        return false;
+    }
+    state_->writeLimit -= static_cast<std::int64_t>(n);
+    return true;
+}
+
+bool FaultPlan::KernelCopy() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->kernelCopy;
+}
+
+int FaultPlan::KernelCopyFault() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->kernelCopyFault;
+}
+
+int FaultPlan::Calls() const {
+    const std::lock_guard lock(state_->mutex);
+    return static_cast<int>(state_->calls.size());
+}
+
+Call FaultPlan::CallAt(int n) const {
+    const std::lock_guard lock(state_->mutex);
+    return n >= 1 && n <= static_cast<int>(state_->calls.size()) ? state_->calls[static_cast<std::size_t>(n - 1)]
+                                                                   : Call::kOpen;
+}
+
+int FaultPlan::Hit(Call call) {
+    const std::lock_guard lock(state_->mutex);
+    state_->calls.push_back(call);
+    const int n = static_cast<int>(state_->calls.size());
+    if (n == state_->crashAt) {
+        std::_Exit(kCrashExit);
+    }
+    return n == state_->failAt ? state_->error : 0;
+}
+
 int SyncCount() { return g_syncCount.load(); }
 }  // namespace testing
 
@@ -103,6 +218,9 @@ File& File::operator=(File&& other) noexcept {
 Status File::OpenRead(const std::string& path) {
     (void)Close();
     path_ = path;
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus("cannot open", path, fault);
+    }
     // Non-blocking, so a named pipe in place of a piece is refused instead of waiting
     // forever for a writer; a regular file reads the same either way.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -125,6 +243,9 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     (void)Close();
     const auto slash = target.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return ErrnoStatus("cannot create a file in", folder, fault);
+    }
     const std::string stem = (folder == "." ? std::string("./") : folder) + ".brindle-";
     // Not mkstemp: its 0600 would need the umask read back (process-wide, racy with other
     // threads) to give the finished file ordinary permissions. O_EXCL with 0666 lets the
@@ -148,11 +269,17 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
 Status File::CreateNew(const std::string& path) {
     (void)Close();
     path_ = path;
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return ErrnoStatus("cannot create", path, fault);
+    }
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     return fd_ >= 0 ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
 }
 
 Status File::TakePermissionsOf(const std::string& path) {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot set the permissions of", path_, fault);
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return Status::Ok();
@@ -164,6 +291,9 @@ Status File::TakePermissionsOf(const std::string& path) {
 }
 
 Status File::Size(std::int64_t* size) const {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot read the length of", path_, fault);
+    }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
         return ErrnoStatus("cannot read the length of", path_, errno);
@@ -173,6 +303,9 @@ Status File::Size(std::int64_t* size) const {
 }
 
 Status File::ReadExact(void* buffer, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kRead)) {
+        return ErrnoStatus("cannot read", path_, fault);
+    }
     auto* out = static_cast<char*>(buffer);
     while (n > 0) {
         const ssize_t got = ::read(fd_, out, n);
@@ -192,6 +325,9 @@ Status File::ReadExact(void* buffer, std::size_t n) {
 }
 
 Status File::Seek(std::int64_t offset) {
+    if (const int fault = FaultPoint(Call::kRead)) {
+        return ErrnoStatus("cannot read", path_, fault);
+    }
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
         return ErrnoStatus("cannot read", path_, errno);
     }
@@ -199,6 +335,9 @@ Status File::Seek(std::int64_t offset) {
 }
 
 Status File::WriteAll(const void* buffer, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kWrite)) {
+        return ErrnoStatus("cannot write", path_, fault);
+    }
     if (!TakeBudget(n)) {
         return ErrnoStatus("cannot write", path_, ENOSPC);
     }
@@ -218,6 +357,9 @@ Status File::WriteAll(const void* buffer, std::size_t n) {
 }
 
 Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kWrite)) {
+        return ErrnoStatus("cannot write", path_, fault);
+    }
     if (!TakeBudget(n)) {
         return ErrnoStatus("cannot write", path_, ENOSPC);
     }
@@ -237,10 +379,17 @@ Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
     return Status::Ok();
 }
 
-Status File::Flush() { return Status::Ok(); }  // write(2) keeps nothing back
+Status File::Flush() {
+    // write(2) keeps nothing back, but the call is a point where a test may fail it.
+    const int fault = FaultPoint(Call::kFlush);
+    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot write", path_, fault);
+}
 
 Status File::Sync() {
     ++g_syncCount;
+    if (const int fault = FaultPoint(Call::kFlush)) {
+        return ErrnoStatus("cannot flush to disk", path_, fault);
+    }
     while (::fsync(fd_) != 0) {
         if (errno != EINTR) {
             return ErrnoStatus("cannot flush to disk", path_, errno);
@@ -253,16 +402,20 @@ Status File::Close() {
     if (fd_ < 0) {
         return Status::Ok();
     }
+    const int fault = FaultPoint(Call::kClose);
     const int result = ::close(fd_);
     fd_ = -1;
     if (result != 0 && errno != EINTR) {
         return ErrnoStatus("cannot close", path_, errno);
     }
-    return Status::Ok();
+    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, fault);
 }
 
 Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
                  const CopyTick& tick) {
+    if (const int fault = FaultPoint(Call::kCopy)) {
+        return ErrnoStatus("cannot copy to", out.path_, fault);
+    }
     if (!TakeBudget(static_cast<std::size_t>(n))) {
         return ErrnoStatus("cannot write", out.path_, ENOSPC);
     }
@@ -274,7 +427,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
     };
 #if defined(__linux__) && defined(SYS_copy_file_range)
     // The kernel copies (or shares extents) without the bytes passing through us.
-    bool kernelCopies = g_kernelCopy.load();
+    bool kernelCopies = KernelCopyOn();
 #if defined(FICLONERANGE)
     // Where the file system shares blocks and the range fits its blocks (plain numbered
     // pieces do, from offset 0), the output takes the piece's blocks and nothing is copied.
@@ -297,7 +450,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
     const std::int64_t most = tick ? kTickChunk : std::int64_t{1} << 30;
     while (n > 0 && kernelCopies) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, most));
-        const int fault = g_kernelCopyFault.load();
+        const int fault = KernelCopyFault();
         if (fault > 0) {
             errno = fault;
         }
@@ -367,6 +520,9 @@ FolderLock::~FolderLock() {
 }
 
 Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped) {
+    if (const int fault = FaultPoint(Call::kLock)) {
+        return ErrnoStatus("cannot lock the folder", folder, fault);
+    }
     fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) {
         return ErrnoStatus("cannot open the folder", folder, errno);
@@ -394,11 +550,17 @@ Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& 
 }
 
 std::optional<std::int64_t> NameLimit(const std::string& folder) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return std::nullopt;
+    }
     const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
     return limit > 0 ? std::optional<std::int64_t>(limit) : std::nullopt;
 }
 
 Status MoveReplacing(const std::string& from, const std::string& to) {
+    if (const int fault = FaultPoint(Call::kRename)) {
+        return ErrnoStatus("cannot move onto", to, fault);
+    }
     if (::rename(from.c_str(), to.c_str()) != 0) {
         return ErrnoStatus("cannot move onto", to, errno);
     }
@@ -464,6 +626,9 @@ Status MoveNoReplace(const std::string& from, const std::string& to) {
     if (name.empty() || name == "." || name == "..") {
         return Status::InvalidArgument("not a file name: " + to);
     }
+    if (const int fault = FaultPoint(Call::kRename)) {
+        return ErrnoStatus("cannot rename to", to, fault);
+    }
     const int error = MoveOnceNoReplace(from, to);
     if (error == 0) {
         return Status::Ok();
@@ -475,6 +640,9 @@ Status MoveNoReplace(const std::string& from, const std::string& to) {
 }
 
 Status RemoveFile(const std::string& path) {
+    if (const int fault = FaultPoint(Call::kRemove)) {
+        return ErrnoStatus("cannot delete", path, fault);
+    }
     if (::unlink(path.c_str()) != 0) {
         return ErrnoStatus("cannot delete", path, errno);
     }
@@ -482,6 +650,9 @@ Status RemoveFile(const std::string& path) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return false;
+    }
     struct stat sa {};
     struct stat sb {};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
@@ -494,9 +665,13 @@ bool SameFile(const std::string& a, const std::string& b) {
 Status File::OpenRead(const std::string& path) {
     (void)Close();
     path_ = path;
-    if (!IsRegularFile(path)) {
-        return std::filesystem::exists(path) ? Status::InvalidArgument("not a regular file: " + path)
-                                             : ErrnoStatus("cannot open", path, ENOENT);
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus("cannot open", path, fault);
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::filesystem::exists(path, error) ? Status::InvalidArgument("not a regular file: " + path)
+                                                    : ErrnoStatus("cannot open", path, ENOENT);
     }
     stream_ = std::fopen(path.c_str(), "rb");
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot open", path, errno);
@@ -506,6 +681,9 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     (void)Close();
     const auto slash = target.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return ErrnoStatus("cannot create a file in", folder, fault);
+    }
     std::random_device seed;
     for (int attempt = 0; attempt < 100; ++attempt) {
         path_ = folder + ".brindle-" + std::to_string(seed()) + ".part";
@@ -521,11 +699,17 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
 Status File::CreateNew(const std::string& path) {
     (void)Close();
     path_ = path;
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return ErrnoStatus("cannot create", path, fault);
+    }
     stream_ = std::fopen(path.c_str(), "wbx");
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
 }
 
 Status File::TakePermissionsOf(const std::string& path) {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot set the permissions of", path_, fault);
+    }
     std::error_code error;
     const auto existing = std::filesystem::status(path, error);
     if (error || !std::filesystem::is_regular_file(existing)) {
@@ -536,6 +720,9 @@ Status File::TakePermissionsOf(const std::string& path) {
 }
 
 Status File::Size(std::int64_t* size) const {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot read the length of", path_, fault);
+    }
     std::error_code error;
     const auto length = std::filesystem::file_size(path_, error);
     if (error) {
@@ -546,6 +733,9 @@ Status File::Size(std::int64_t* size) const {
 }
 
 Status File::ReadExact(void* buffer, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kRead)) {
+        return ErrnoStatus("cannot read", path_, fault);
+    }
     const std::size_t got = std::fread(buffer, 1, n, stream_);
     if (got == n) {
         return Status::Ok();
@@ -555,6 +745,9 @@ Status File::ReadExact(void* buffer, std::size_t n) {
 }
 
 Status File::Seek(std::int64_t offset) {
+    if (const int fault = FaultPoint(Call::kRead)) {
+        return ErrnoStatus("cannot read", path_, fault);
+    }
     // fseek's long is 32 bits on some systems; the wide seeks are not in the C library.
 #if defined(_WIN32)
     const int result = ::_fseeki64(stream_, offset, SEEK_SET);
@@ -576,6 +769,9 @@ Status File::Seek(std::int64_t offset) {
 }
 
 Status File::WriteAll(const void* buffer, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kWrite)) {
+        return ErrnoStatus("cannot write", path_, fault);
+    }
     if (!TakeBudget(n) || std::fwrite(buffer, 1, n, stream_) != n) {
         return ErrnoStatus("cannot write", path_, ENOSPC);
     }
@@ -595,11 +791,17 @@ Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
 }
 
 Status File::Flush() {
+    if (const int fault = FaultPoint(Call::kFlush)) {
+        return ErrnoStatus("cannot write", path_, fault);
+    }
     return std::fflush(stream_) == 0 ? Status::Ok() : ErrnoStatus("cannot write", path_, errno);
 }
 
 Status File::Sync() {
     ++g_syncCount;
+    if (const int fault = FaultPoint(Call::kFlush)) {
+        return ErrnoStatus("cannot flush to disk", path_, fault);
+    }
     // The C library can only hand the bytes to the system; that is as far as this road goes.
     return std::fflush(stream_) == 0 ? Status::Ok() : ErrnoStatus("cannot flush", path_, errno);
 }
@@ -608,13 +810,20 @@ Status File::Close() {
     if (stream_ == nullptr) {
         return Status::Ok();
     }
+    const int fault = FaultPoint(Call::kClose);
     const int result = std::fclose(stream_);
     stream_ = nullptr;
-    return result == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, errno);
+    if (result != 0) {
+        return ErrnoStatus("cannot close", path_, errno);
+    }
+    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, fault);
 }
 
 Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
                  const CopyTick& tick) {
+    if (const int fault = FaultPoint(Call::kCopy)) {
+        return ErrnoStatus("cannot copy to", out.path_, fault);
+    }
     if (scratch.size() < kCopyBufferSize) {
         scratch.resize(kCopyBufferSize);
     }
@@ -649,6 +858,9 @@ FolderLock::~FolderLock() {
 
 // The C and C++ libraries lock no files: splits of this program take turns, whatever folder.
 Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped) {
+    if (const int fault = FaultPoint(Call::kLock)) {
+        return ErrnoStatus("cannot lock the folder", folder, fault);
+    }
     std::error_code error;
     if (!std::filesystem::is_directory(folder.empty() ? "." : folder, error)) {
         return Status::NotFound("no such folder: " + folder);
@@ -665,6 +877,9 @@ Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& 
 std::optional<std::int64_t> NameLimit(const std::string& /*folder*/) { return std::nullopt; }
 
 Status MoveReplacing(const std::string& from, const std::string& to) {
+    if (const int fault = FaultPoint(Call::kRename)) {
+        return ErrnoStatus("cannot move onto", to, fault);
+    }
     std::error_code error;
     std::filesystem::rename(from, to, error);
     return error ? Status::IoError("cannot move onto " + to + ": " + error.message()) : Status::Ok();
@@ -674,6 +889,9 @@ Status MoveNoReplace(const std::string& from, const std::string& to) {
     const std::string name = GetFileName(to);
     if (name.empty() || name == "." || name == "..") {
         return Status::InvalidArgument("not a file name: " + to);
+    }
+    if (const int fault = FaultPoint(Call::kRename)) {
+        return ErrnoStatus("cannot rename to", to, fault);
     }
     // Without an atomic no-replace move the check and the move are two steps; a case-only
     // change is let through since the "existing" file is the one being renamed.
@@ -692,6 +910,9 @@ Status MoveNoReplace(const std::string& from, const std::string& to) {
 }
 
 Status RemoveFile(const std::string& path) {
+    if (const int fault = FaultPoint(Call::kRemove)) {
+        return ErrnoStatus("cannot delete", path, fault);
+    }
     std::error_code error;
     if (!std::filesystem::remove(path, error)) {
         return Status::IoError("cannot delete " + path + ": " + (error ? error.message() : "no such file"));
@@ -700,37 +921,117 @@ Status RemoveFile(const std::string& path) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return false;
+    }
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 #endif
 
-bool IsRegularFile(const std::string& path) {
+Status TypeAt(const std::string& path, FileType* type) {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot look at", path, fault);
+    }
     std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        *type = FileType::kNone;
+        return Status::Ok();
+    }
+    if (error) {
+        return ErrnoStatus("cannot look at", path, error.value());
+    }
+    *type = std::filesystem::is_regular_file(status) ? FileType::kRegular : FileType::kOther;
+    return Status::Ok();
+}
+
+bool IsRegularFile(const std::string& path) {
+    FileType type = FileType::kNone;
+    return TypeAt(path, &type).ok() && type == FileType::kRegular;
 }
 
 bool Exists(const std::string& path) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return false;
+    }
     std::error_code error;
     return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
-std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden) {
-    std::vector<std::string> names;
+std::optional<std::int64_t> FileSize(const std::string& path) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return std::nullopt;
+    }
     std::error_code error;
-    std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error);
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? std::nullopt : std::optional<std::int64_t>(static_cast<std::int64_t>(size));
+}
+
+Status IsSymlink(const std::string& path, bool* link) {
+    *link = false;
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot look at", path, fault);
+    }
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (error && status.type() != std::filesystem::file_type::not_found) {
+        return ErrnoStatus("cannot look at", path, error.value());
+    }
+    *link = std::filesystem::is_symlink(status);
+    return Status::Ok();
+}
+
+Status Resolve(const std::string& path, std::optional<std::string>* resolved) {
+    resolved->reset();
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot look at", path, fault);
+    }
+    std::error_code error;
+    std::string canonical = std::filesystem::canonical(path, error).string();
+    if (error) {
+        const bool nowhere = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory ||
+                             error == std::errc::too_many_symbolic_link_levels;
+        return nowhere ? Status::Ok() : ErrnoStatus("cannot look at", path, error.value());
+    }
+    *resolved = std::move(canonical);
+    return Status::Ok();
+}
+
+std::optional<std::string> ResolvedPath(const std::string& path) {
+    std::optional<std::string> resolved;
+    return Resolve(path, &resolved).ok() ? resolved : std::nullopt;
+}
+
+Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
+    const std::string where = folder.empty() ? std::string(".") : folder;
+    if (const int fault = FaultPoint(Call::kList)) {
+        return ErrnoStatus("cannot list the folder", where, fault);
+    }
+    std::error_code error;
+    std::filesystem::directory_iterator it(where, error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         std::error_code typeError;
-        if (!it->is_regular_file(typeError)) {
-            continue;
-        }
-        std::string name = it->path().filename().string();
-        if (!includeHidden && !name.empty() && name.front() == '.') {
-            continue;
-        }
-        names.push_back(std::move(name));
+        entries->push_back({it->path().filename().string(), it->is_regular_file(typeError)});
     }
+    return error ? ErrnoStatus("cannot list the folder", where, error.value()) : Status::Ok();
+}
+
+Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<std::string>* names) {
+    std::vector<FolderEntry> entries;
+    const Status status = ListFolder(folder, &entries);
+    for (FolderEntry& entry : entries) {
+        if (entry.regular && (includeHidden || entry.name.empty() || entry.name.front() != '.')) {
+            names->push_back(std::move(entry.name));
+        }
+    }
+    return status;
+}
+
+std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden) {
+    std::vector<std::string> names;
+    (void)ListFileNames(folder, includeHidden, &names);
     return names;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -95,27 +96,90 @@ Status RemoveFile(const std::string& path);
 // True when both paths exist and name the same file.
 bool SameFile(const std::string& a, const std::string& b);
 bool IsRegularFile(const std::string& path);
+enum class FileType { kNone, kRegular, kOther };
+// What is at `path`, a link followed: kNone when nothing is. Fails only when the system
+// cannot tell, so a caller never takes an unreadable disk for an empty one.
+Status TypeAt(const std::string& path, FileType* type);
 // True when anything at all, even a dangling link, is at `path`.
 bool Exists(const std::string& path);
 // The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.
 std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
+// The same, for callers that must not take a folder that could not be read for an empty one.
+Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<std::string>* names);
 
-// False once the tests' write budget (testing::SetWriteBudget) cannot pay for `n` more
+// One entry of a folder, whatever it is; `regular` follows a link.
+struct FolderEntry {
+    std::string name;
+    bool regular = false;
+};
+// Everything directly in `folder`, hidden entries included.
+Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
+// The length of the file at `path` (a link is followed); nothing when it cannot be told.
+std::optional<std::int64_t> FileSize(const std::string& path);
+// Whether `path` itself is a symbolic link; fails when the system cannot tell.
+Status IsSymlink(const std::string& path, bool* link);
+// `path` with every link and "." or ".." resolved; nothing when it does not lead anywhere.
+std::optional<std::string> ResolvedPath(const std::string& path);
+// The same, failing when the system cannot tell (rather than saying it leads nowhere).
+Status Resolve(const std::string& path, std::optional<std::string>* resolved);
+
+// False once a test's write limit (testing::FaultPlan::LimitWrites) cannot pay for `n` more
 // bytes: writers beside this file's own ask it before each write, so a full disk reaches them.
 bool WriteAllowed(std::size_t n);
 
 inline constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
 inline constexpr std::int64_t kTickChunk = std::int64_t{8} << 20;
 
+// The kinds of call the seam makes to the system.
+enum class Call {
+    kOpen, kCreate, kRead, kWrite, kCopy, kFlush, kClose, kStat, kList, kRename, kRemove, kTruncate, kLock
+};
+const char* CallName(Call call);
+
+// Every call of the seam passes here first: 0 lets it go ahead, anything else is the errno it
+// fails with. Only a test's FaultPlan ever says no.
+int FaultPoint(Call call);
+
 namespace testing {
-// Makes writes fail with "No space left on device" once this many more bytes have been
-// written; a negative budget means no limit. For tests that need a full disk.
-void SetWriteBudget(std::int64_t bytes);
-// Turns the kernel's copy off, so tests reach the plain read/write road.
-void SetKernelCopy(bool enabled);
-// Makes the kernel's copy fail as some file systems do: with this errno, or by returning 0
-// when it is 0. A negative value lets it work again.
-void SetKernelCopyFault(int error);
+// A test's hold on the seam, from construction to destruction: it counts the calls made and
+// fails one of them, or ends the process there as SIGKILL would. One at a time.
+class FaultPlan {
+public:
+    FaultPlan();
+    ~FaultPlan();
+    FaultPlan(const FaultPlan&) = delete;
+    FaultPlan& operator=(const FaultPlan&) = delete;
+
+    // Call `n` (counting from 1 from now) fails with `error`, once; the calls after it go ahead.
+    void FailCall(int n, int error);
+    // Writes fail with "No space left on device" once this many more bytes have been written;
+    // a negative limit means none. A full disk.
+    void LimitWrites(std::int64_t bytes);
+    // Turns the kernel's copy off, so the plain read/write road is taken.
+    void UseKernelCopy(bool enabled);
+    // Makes the kernel's copy fail as some file systems do: with this errno, or by returning 0
+    // when it is 0. A negative value lets it work again.
+    void FailKernelCopy(int error);
+    // Call `n` ends the process with kCrashExit before it reaches the system: no destructor,
+    // no clean-up runs.
+    void CrashAtCall(int n);
+    int Calls() const;
+    // What call `n` was; kOpen when there was none.
+    Call CallAt(int n) const;
+
+    static constexpr int kCrashExit = 86;
+
+    // The seam's side: a call made, `n` bytes to write, and the kernel copy's state.
+    int Hit(Call call);
+    bool Spend(std::size_t n);
+    bool KernelCopy() const;
+    int KernelCopyFault() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // How many times File::Sync has run in this process.
 int SyncCount();
 }  // namespace testing

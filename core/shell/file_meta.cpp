@@ -53,35 +53,59 @@ constexpr auto kLockRetry = std::chrono::milliseconds(100);
 
 }  // namespace
 
+std::optional<FileId> IdentityOf(const std::string& path) {
+    std::optional<FileId> id;
+    return LookUpIdentity(path, &id).ok() ? id : std::nullopt;
+}
+
+std::optional<std::string> StampOf(const std::string& path) {
+    std::optional<std::string> stamp;
+    return LookUpStamp(path, &stamp).ok() ? stamp : std::nullopt;
+}
+
 #if defined(BRINDLE_POSIX_IO)
 
-std::optional<FileId> IdentityOf(const std::string& path) {
+Status LookUpIdentity(const std::string& path, std::optional<FileId>* id) {
+    id->reset();
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return Errno("cannot look at", path, fault);
+    }
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
-        return std::nullopt;
+        return errno == ENOENT || errno == ENOTDIR ? Status::Ok() : Errno("cannot look at", path, errno);
     }
-    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    *id = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return Status::Ok();
 }
 
 bool IdentitiesKnown() { return true; }
 
-std::optional<std::string> StampOf(const std::string& path) {
+Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp) {
+    stamp->reset();
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return Errno("cannot look at", path, fault);
+    }
+    const auto failed = [&path](int error) {
+        return error == ENOENT || error == ENOTDIR ? Status::Ok() : Errno("cannot look at", path, error);
+    };
 #if defined(STATX_BTIME)
     struct statx sx {};
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &sx) == 0) {
         if ((sx.stx_mask & STATX_BTIME) != 0) {
-            return "b" + std::to_string(sx.stx_btime.tv_sec) + "." + std::to_string(sx.stx_btime.tv_nsec);
+            *stamp = "b" + std::to_string(sx.stx_btime.tv_sec) + "." + std::to_string(sx.stx_btime.tv_nsec);
+            return Status::Ok();
         }
     } else if (errno != ENOSYS) {
-        return std::nullopt;
+        return failed(errno);
     }
 #endif
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
-        return std::nullopt;
+        return failed(errno);
     }
-    return "m" + std::to_string(st.st_size) + "." + std::to_string(st.st_mtim.tv_sec) + "." +
-           std::to_string(st.st_mtim.tv_nsec);
+    *stamp = "m" + std::to_string(st.st_size) + "." + std::to_string(st.st_mtim.tv_sec) + "." +
+             std::to_string(st.st_mtim.tv_nsec);
+    return Status::Ok();
 }
 
 namespace {
@@ -103,6 +127,9 @@ Status CheckPrivate(const struct stat& st, const std::string& path, bool folder)
 }  // namespace
 
 Status ReadPrivateFile(const std::string& path, std::string* text) {
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return Errno("cannot open", path, fault);
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno == ELOOP ? Status::IoError("a link, so not used: " + path) : Errno("cannot open", path, errno);
@@ -111,6 +138,9 @@ Status ReadPrivateFile(const std::string& path, std::string* text) {
     Status status = ::fstat(fd, &st) == 0 ? CheckPrivate(st, path, false) : Errno("cannot read", path, errno);
     text->clear();
     char buffer[1 << 14];
+    if (const int fault = status.ok() ? FaultPoint(Call::kRead) : 0) {
+        status = Errno("cannot read", path, fault);
+    }
     while (status.ok()) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) {
@@ -129,6 +159,9 @@ Status ReadPrivateFile(const std::string& path, std::string* text) {
 }
 
 Status CheckPrivateFolder(const std::string& folder) {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return Errno("cannot use the folder", folder, fault);
+    }
     struct stat st {};
     if (::lstat(folder.c_str(), &st) != 0) {
         return Errno("cannot use the folder", folder, errno);
@@ -144,6 +177,9 @@ StoppableFolderLock::~StoppableFolderLock() {
 
 Status StoppableFolderLock::Lock(const std::string& folder, const std::function<void()>& waiting,
                                  const std::function<bool()>& stopped) {
+    if (const int fault = FaultPoint(Call::kLock)) {
+        return Errno("cannot lock the folder", folder, fault);
+    }
     fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0) {
         return Errno("cannot open the folder", folder, errno);
@@ -172,6 +208,9 @@ Status StoppableFolderLock::Lock(const std::string& folder, const std::function<
 }
 
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return std::nullopt;
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return std::nullopt;
@@ -187,11 +226,17 @@ AppendFile::~AppendFile() {
 
 Status AppendFile::Create(const std::string& path) {
     path_ = path;
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return Errno("cannot create", path, fault);
+    }
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
     return fd_ >= 0 ? Status::Ok() : Errno("cannot create", path, errno);
 }
 
 Status AppendFile::Append(std::string_view record) {
+    if (const int fault = FaultPoint(Call::kWrite)) {
+        return Errno("cannot write", path_, fault);
+    }
     if (!WriteAllowed(record.size())) {
         return Errno("cannot write", path_, ENOSPC);
     }
@@ -212,17 +257,26 @@ Status AppendFile::Close() {
     if (fd_ < 0) {
         return Status::Ok();
     }
-    const bool synced = ::fsync(fd_) == 0;
-    const int syncError = errno;
+    const int syncFault = FaultPoint(Call::kFlush);
+    const bool synced = syncFault == 0 && ::fsync(fd_) == 0;
+    const int syncError = syncFault != 0 ? syncFault : errno;
+    const int closeFault = FaultPoint(Call::kClose);
     const bool closed = ::close(fd_) == 0;
+    const int closeError = errno;
     fd_ = -1;
     if (!synced) {
         return Errno("cannot flush to disk", path_, syncError);
     }
-    return closed || errno == EINTR ? Status::Ok() : Errno("cannot close", path_, errno);
+    if (closeFault != 0) {
+        return Errno("cannot close", path_, closeFault);
+    }
+    return closed || closeError == EINTR ? Status::Ok() : Errno("cannot close", path_, closeError);
 }
 
 Status MakePrivateFolder(const std::string& folder) {
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return Errno("cannot create the folder", folder, fault);
+    }
     std::string partial;
     std::size_t from = 0;
     while (from <= folder.size()) {
@@ -245,28 +299,51 @@ Status MakePrivateFolder(const std::string& folder) {
 
 #else  // portable road
 
-std::optional<FileId> IdentityOf(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
-        return std::nullopt;
+Status LookUpIdentity(const std::string& path, std::optional<FileId>* id) {
+    id->reset();
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return Errno("cannot look at", path, fault);
     }
-    return FileId{};
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return Status::Ok();
+    }
+    if (error) {
+        return Errno("cannot look at", path, error.value());
+    }
+    *id = FileId{};
+    return Status::Ok();
 }
 
 bool IdentitiesKnown() { return false; }
 
-std::optional<std::string> StampOf(const std::string& path) {
+Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp) {
+    stamp->reset();
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return Errno("cannot look at", path, fault);
+    }
     std::error_code error;
+    if (std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found) {
+        return Status::Ok();
+    }
     const auto size = std::filesystem::file_size(path, error);
+    if (error) {
+        return Errno("cannot look at", path, error.value());
+    }
     const auto written = std::filesystem::last_write_time(path, error);
     if (error) {
-        return std::nullopt;
+        return Errno("cannot look at", path, error.value());
     }
-    return "m" + std::to_string(size) + "." + std::to_string(written.time_since_epoch().count());
+    *stamp = "m" + std::to_string(size) + "." + std::to_string(written.time_since_epoch().count());
+    return Status::Ok();
 }
 
 // The C and C++ libraries tell no owner: the folder made private is trusted.
 Status ReadPrivateFile(const std::string& path, std::string* text) {
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return Errno("cannot open", path, fault);
+    }
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error))) {
         return Status::IoError("not a regular file: " + path);
@@ -276,6 +353,10 @@ Status ReadPrivateFile(const std::string& path, std::string* text) {
         return Errno("cannot open", path, errno);
     }
     text->clear();
+    if (const int fault = FaultPoint(Call::kRead)) {
+        std::fclose(file);
+        return Errno("cannot read", path, fault);
+    }
     char buffer[1 << 14];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
@@ -287,6 +368,9 @@ Status ReadPrivateFile(const std::string& path, std::string* text) {
 }
 
 Status CheckPrivateFolder(const std::string& folder) {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return Errno("cannot use the folder", folder, fault);
+    }
     std::error_code error;
     if (!std::filesystem::is_directory(std::filesystem::symlink_status(folder, error))) {
         return Status::IoError("not a folder: " + folder);
@@ -306,6 +390,9 @@ StoppableFolderLock::~StoppableFolderLock() {
 
 Status StoppableFolderLock::Lock(const std::string& folder, const std::function<void()>& waiting,
                                  const std::function<bool()>& stopped) {
+    if (const int fault = FaultPoint(Call::kLock)) {
+        return Errno("cannot lock the folder", folder, fault);
+    }
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
         return Status::NotFound("no such folder: " + folder);
@@ -328,6 +415,9 @@ Status StoppableFolderLock::Lock(const std::string& folder, const std::function<
 }
 
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return std::nullopt;
+    }
     std::error_code error;
     const auto written = std::filesystem::last_write_time(path, error);
     if (error) {
@@ -345,6 +435,9 @@ AppendFile::~AppendFile() {
 
 Status AppendFile::Create(const std::string& path) {
     path_ = path;
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return Errno("cannot create", path, fault);
+    }
     std::FILE* file = std::fopen(path.c_str(), "wbx");
     if (file == nullptr) {
         return Errno("cannot create", path, errno);
@@ -355,6 +448,9 @@ Status AppendFile::Create(const std::string& path) {
 
 Status AppendFile::Append(std::string_view record) {
     auto* file = static_cast<std::FILE*>(stream_);
+    if (const int fault = FaultPoint(Call::kWrite)) {
+        return Errno("cannot write", path_, fault);
+    }
     if (!WriteAllowed(record.size())) {
         return Errno("cannot write", path_, ENOSPC);
     }
@@ -368,12 +464,19 @@ Status AppendFile::Close() {
     if (stream_ == nullptr) {
         return Status::Ok();
     }
+    const int fault = FaultPoint(Call::kClose);
     const bool closed = std::fclose(static_cast<std::FILE*>(stream_)) == 0;
     stream_ = nullptr;
-    return closed ? Status::Ok() : Errno("cannot close", path_, errno);
+    if (!closed) {
+        return Errno("cannot close", path_, errno);
+    }
+    return fault == 0 ? Status::Ok() : Errno("cannot close", path_, fault);
 }
 
 Status MakePrivateFolder(const std::string& folder) {
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return Errno("cannot create the folder", folder, fault);
+    }
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder, error)) {

@@ -22,6 +22,8 @@ struct FileId {
 
 // The file at `path` itself (a symbolic link is not followed); nothing when nothing is there.
 std::optional<FileId> IdentityOf(const std::string& path);
+// The same, failing when the system cannot tell (rather than saying nothing is there).
+Status LookUpIdentity(const std::string& path, std::optional<FileId>* id);
 // False on the portable road, which cannot tell two files apart: every FileId is then zero.
 bool IdentitiesKnown();
 
@@ -29,6 +31,8 @@ bool IdentitiesKnown();
 // its birth time where the file system keeps one, else its size and modification time. A
 // rename changes neither. One word of printable ASCII; nothing when nothing is there.
 std::optional<std::string> StampOf(const std::string& path);
+// The same, failing when the system cannot tell (rather than saying nothing is there).
+Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp);
 
 // Reads the whole of a regular file of the user's own that no one else may read or write;
 // anything else (a link, another owner, access for others) is refused unread.

@@ -37,17 +37,20 @@ bool IsTemporaryOf(std::string_view name, const std::string& base) {
     return parsed && parsed->base == base && parsed->digits == kNumberedDigits;
 }
 
-// A list this program wrote for plain numbered pieces of `base`.
-bool IsOwnList(const std::string& path, const std::string& base) {
+// Whether a list this program wrote for plain numbered pieces of `base` is at `path`; fails
+// when the disk does not tell.
+Status IsOwnList(const std::string& path, const std::string& base, bool* own) {
     ChecksumList list;
     std::optional<std::int32_t> split;
-    if (!io::IsRegularFile(path) || !ReadChecksumFile(path, &list, &split).ok() || !split) {
-        return false;
+    const Status status = ReadChecksumFile(path, &list, &split);
+    if (status.code() == Status::Code::kIoError) {
+        return status;
     }
-    return std::all_of(list.begin(), list.end(), [&base](const auto& entry) {
+    *own = status.ok() && split && std::all_of(list.begin(), list.end(), [&base](const auto& entry) {
         const std::optional<NumberedName> parsed = ParseNumberedName(entry.first);
         return parsed && parsed->base == base;
     });
+    return Status::Ok();
 }
 
 // Writes a new file at `path`, removed again when anything fails. With `written`, that is
@@ -71,6 +74,43 @@ Status WriteRawPiece(io::File& source, const std::string& path, std::int64_t len
     if (!status.ok()) {
         (void)io::RemoveFile(path);
     }
+    return status;
+}
+
+// Whether `path` holds exactly the `length` bytes of `source` from `offset`, as a split of it
+// killed while it named its pieces leaves them: replacing such a piece loses nothing.
+Status HoldsSourceBytes(io::File& source, std::int64_t offset, std::int64_t length, const std::string& path,
+                        bool* same) {
+    *same = false;
+    io::File piece;
+    std::int64_t size = 0;
+    Status status = piece.OpenRead(path);
+    if (status.ok()) {
+        status = piece.Size(&size);
+    }
+    if (!status.ok() || size != length) {
+        return status.code() == Status::Code::kIoError ? status : Status::Ok();
+    }
+    status = source.Seek(offset);
+    constexpr std::int64_t kChunk = 64 << 10;
+    std::vector<char> mine(kChunk);
+    std::vector<char> theirs(kChunk);
+    for (std::int64_t left = length; status.ok() && left > 0;) {
+        const auto chunk = static_cast<std::size_t>(std::min(left, kChunk));
+        status = source.ReadExact(mine.data(), chunk);
+        if (status.ok()) {
+            status = piece.ReadExact(theirs.data(), chunk);
+        }
+        const auto end = mine.begin() + static_cast<std::ptrdiff_t>(chunk);
+        if (status.ok() && !std::equal(mine.begin(), end, theirs.begin())) {
+            return source.Seek(0);
+        }
+        left -= static_cast<std::int64_t>(chunk);
+    }
+    if (status.ok()) {
+        status = source.Seek(0);
+    }
+    *same = status.ok();
     return status;
 }
 
@@ -162,7 +202,17 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     }
     std::vector<std::string> taken;
     std::vector<std::string> stale;
-    for (const std::string& name : io::FileNamesIn(params.destFolder, true)) {
+    std::vector<io::FolderEntry> entries;
+    // A folder that cannot be listed could hide an old group's higher pieces.
+    result.status = io::ListFolder(params.destFolder, &entries);
+    if (!result.status.ok()) {
+        return result;
+    }
+    for (const io::FolderEntry& entry : entries) {
+        if (!entry.regular) {
+            continue;
+        }
+        const std::string& name = entry.name;
         const std::optional<NumberedName> parsed = ParseNumberedName(name);
         if (parsed && parsed->base == params.base) {
             taken.push_back(name);
@@ -175,6 +225,23 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
             taken.push_back(NumberedPieceName(params.base, i));
         }
     }
+    // What this split would write there anyway is no clash.
+    std::vector<bool> same(static_cast<std::size_t>(count) + 1, false);
+    std::erase_if(taken, [&](const std::string& name) {
+        const std::optional<NumberedName> parsed = ParseNumberedName(name);
+        if (!result.status.ok() || !parsed || parsed->digits != kNumberedDigits || parsed->number > count) {
+            return false;
+        }
+        const std::int64_t offset = (parsed->number - 1) * params.pieceSize;
+        bool identical = false;
+        result.status = HoldsSourceBytes(source, offset, std::min(params.pieceSize, length - offset),
+                                         JoinPath(params.destFolder, name), &identical);
+        same[static_cast<std::size_t>(parsed->number)] = identical;
+        return identical;
+    });
+    if (!result.status.ok()) {
+        return result;
+    }
     if (!taken.empty()) {
         std::sort(taken.begin(), taken.end());
         result.status = Status::InvalidArgument("a numbered piece is already there: " +
@@ -183,8 +250,15 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     }
     // An earlier split's own list speaks for pieces that are gone: it is replaced, or removed.
     const std::string listPath = ChecksumFilePath(params.destFolder, params.base);
-    const bool ownList = io::Exists(listPath) && IsOwnList(listPath, params.base);
-    if (params.checksums && io::Exists(listPath) && !ownList) {
+    const bool listThere = std::any_of(entries.begin(), entries.end(), [&](const io::FolderEntry& entry) {
+        return entry.name == GetFileName(listPath);
+    });
+    bool ownList = false;
+    result.status = listThere ? IsOwnList(listPath, params.base, &ownList) : Status::Ok();
+    if (!result.status.ok()) {
+        return result;
+    }
+    if (params.checksums && listThere && !ownList) {
         result.status = Status::InvalidArgument(listPath + " is already there, and this program did not write it");
         return result;
     }
@@ -239,7 +313,9 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     std::vector<std::string> pieces(static_cast<std::size_t>(count));
     for (int i = count; i >= 1 && result.status.ok(); --i) {
         const std::string path = JoinPath(params.destFolder, NumberedPieceName(params.base, i));
-        result.status = io::MoveNoReplace(temporaries[static_cast<std::size_t>(i - 1)], path);
+        const std::string& temporary = temporaries[static_cast<std::size_t>(i - 1)];
+        result.status = same[static_cast<std::size_t>(i)] ? io::MoveReplacing(temporary, path)
+                                                          : io::MoveNoReplace(temporary, path);
         if (result.status.ok()) {
             pieces[static_cast<std::size_t>(i - 1)] = path;
         }

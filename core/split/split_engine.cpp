@@ -11,6 +11,7 @@
 #include "join/discovery.h"
 #include "shell/atomic_file.h"
 #include "shell/file_io.h"
+#include "shell/file_meta.h"
 #include "shell/hash_pool.h"
 #include "shell/paths.h"
 #include "shell/xxh3.h"
@@ -40,15 +41,32 @@ struct TargetPlan {
 };
 
 // The header at `path` when the file is a piece: any 256 bytes decode, so the numbers must
-// make sense too.
-std::optional<PieceHeader> PieceAt(const std::string& path) {
-    PieceHeader header;
-    if (!io::IsRegularFile(path) || !ReadPieceHeader(path, &header).ok() || header.PieceIndex < 1 ||
-        header.PieceIndex > header.PieceCount || header.PieceCount > kMaxPieces || header.PieceSize < 1 ||
-        !StoredSourceLength(header)) {
-        return std::nullopt;
+// make sense too. Fails only when the disk does not tell: a file that could not be read is
+// not taken for one that is no piece, nor for none.
+Status PieceAt(const std::string& path, std::optional<PieceHeader>* piece, io::FileType* type) {
+    piece->reset();
+    Status status = io::TypeAt(path, type);
+    if (!status.ok() || *type != io::FileType::kRegular) {
+        return status;
     }
-    return header;
+    PieceHeader header;
+    status = ReadPieceHeader(path, &header);
+    if (status.code() == Status::Code::kIoError) {
+        return status;
+    }
+    if (status.ok() && header.PieceIndex >= 1 && header.PieceIndex <= header.PieceCount &&
+        header.PieceCount <= kMaxPieces && header.PieceSize >= 1 && StoredSourceLength(header)) {
+        *piece = header;
+    }
+    return Status::Ok();
+}
+
+// Whether anything, even a dangling link, is at `path`; fails when the system cannot tell.
+Status AnythingAt(const std::string& path, bool* there) {
+    std::optional<io::FileId> id;
+    const Status status = io::LookUpIdentity(path, &id);
+    *there = id.has_value();
+    return status;
 }
 
 std::string Holds(const PieceHeader& header) {
@@ -105,12 +123,22 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         if (io::SameFile(path, params.sourcePath)) {
             return Status::InvalidArgument("a piece would replace the file being split: " + name);
         }
-        if (!io::Exists(path)) {
+        bool there = false;
+        Status status = AnythingAt(path, &there);
+        if (!status.ok()) {
+            return status;
+        }
+        if (!there) {
             continue;
         }
-        const std::optional<PieceHeader> piece = PieceAt(path);
+        std::optional<PieceHeader> piece;
+        io::FileType type = io::FileType::kNone;
+        status = PieceAt(path, &piece, &type);
+        if (!status.ok()) {
+            return status;
+        }
         if (!piece) {
-            note(path, io::IsRegularFile(path) ? "a file that is not a piece" : "not a regular file");
+            note(path, type == io::FileType::kRegular ? "a file that is not a piece" : "not a regular file");
             continue;
         }
         replacedGroups.insert(piece->GroupId);
@@ -120,7 +148,11 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     }
     // Pieces of the replaced group (or earlier ones of this source) beyond the new count
     // would be orphans.
-    const std::vector<std::string> listed = io::FileNamesIn(params.destFolder, true);
+    std::vector<std::string> listed;
+    Status status = io::ListFileNames(params.destFolder, true, &listed);
+    if (!status.ok()) {
+        return status;
+    }
     const std::unordered_set<std::string> present(listed.begin(), listed.end());
     for (int k = static_cast<int>(plan->pieceCount) + 1; k <= kMaxPieces; ++k) {
         const std::string name = *PieceFileName(params.groupName, k, params.extension);
@@ -128,7 +160,12 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
             continue;
         }
         const std::string path = JoinPath(params.destFolder, name);
-        const std::optional<PieceHeader> piece = PieceAt(path);
+        std::optional<PieceHeader> piece;
+        io::FileType type = io::FileType::kNone;
+        status = PieceAt(path, &piece, &type);
+        if (!status.ok()) {
+            return status;
+        }
         if (piece && !io::SameFile(path, params.sourcePath) &&
             (replacedGroups.count(piece->GroupId) != 0 || StoredBytes(piece->SourceName) == ownName)) {
             plan->leftovers.push_back(path);
@@ -140,11 +177,21 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         if (params.checksums) {
             return Status::InvalidArgument("the checksum file would replace the file being split: " + checksumPath);
         }
-    } else if (io::Exists(checksumPath)) {
+        return Status::Ok();
+    }
+    bool there = false;
+    status = AnythingAt(checksumPath, &there);
+    if (!status.ok()) {
+        return status;
+    }
+    if (there) {
         ChecksumList list;
         std::optional<std::int32_t> split;
-        plan->ownChecksumFile = io::IsRegularFile(checksumPath) && ReadChecksumFile(checksumPath, &list, &split).ok() &&
-                                split.has_value();
+        status = ReadChecksumFile(checksumPath, &list, &split);
+        if (status.code() == Status::Code::kIoError) {
+            return status;
+        }
+        plan->ownChecksumFile = status.ok() && split.has_value();
         if (params.checksums && !plan->ownChecksumFile) {
             note(checksumPath, "a checksum file this program did not write");
         }

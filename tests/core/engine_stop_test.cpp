@@ -35,10 +35,10 @@ constexpr std::int32_t kPiece = 12 << 20;  // more than one chunk of either copy
 class EngineStopTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        io::testing::SetKernelCopy(GetParam());
+        plan.UseKernelCopy(GetParam());
         test::WriteFile(dir.File("film.avi"), test::PatternBytes(2 * kPiece));
     }
-    void TearDown() override { io::testing::SetKernelCopy(true); }
+    io::testing::FaultPlan plan;
 
     SplitParams Split() const {
         SplitParams params;

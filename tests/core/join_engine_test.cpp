@@ -97,11 +97,11 @@ TEST_F(JoinEngineTest, RoundTripsByteForByteInEveryMode) {
 }
 
 TEST_F(JoinEngineTest, RoundTripsThroughThePlainCopyWithPiecesLargerThanItsBuffer) {
-    io::testing::SetKernelCopy(false);
+    io::testing::FaultPlan plan;
+    plan.UseKernelCopy(false);
     const std::string bytes = test::PatternBytes(5 * io::kCopyBufferSize / 2 + 7);
     const auto pieces = SplitAs(bytes, 0, "2", "", "");
     const Status status = Join(pieces, dir.File("joined.bin"));
-    io::testing::SetKernelCopy(true);
     ASSERT_TRUE(status.ok()) << status.message();
     EXPECT_TRUE(ReadFile(dir.File("joined.bin")) == bytes);
     EXPECT_TRUE(ReadFile(pieces[1]).substr(256) == bytes.substr(bytes.size() / 2 + 1));
@@ -224,9 +224,10 @@ TEST_F(JoinEngineTest, AFullDiskLeavesNoOutputBehind) {
     const auto pieces = SplitAs(test::PatternBytes(3000), 0, "3", "", "");
     WriteFile(dir.File("target"), "old");
     const auto listed = test::SortedNames(dir.path());
-    io::testing::SetWriteBudget(1500);
+    io::testing::FaultPlan plan;
+    plan.LimitWrites(1500);
     const Status status = Join(pieces, dir.File("target"));
-    io::testing::SetWriteBudget(-1);
+    plan.LimitWrites(-1);
     EXPECT_FALSE(status.ok());
     EXPECT_EQ(ReadFile(dir.File("target")), "old");
     ExpectOnlyFiles(listed);
@@ -405,9 +406,9 @@ TEST_F(JoinEngineTest, FallsBackToPlainCopyingWhereTheKernelCopyGivesUp) {
     const std::string bytes = test::PatternBytes(3 * io::kCopyBufferSize / 2);
     const auto pieces = SplitAs(bytes, 0, "2", "", "");
     for (const int fault : {EXDEV, ENOSYS, EOPNOTSUPP, EINVAL, 0}) {
-        io::testing::SetKernelCopyFault(fault);
+        io::testing::FaultPlan plan;
+        plan.FailKernelCopy(fault);
         const Status status = Join(pieces, dir.File("out"));
-        io::testing::SetKernelCopyFault(-1);
         ASSERT_TRUE(status.ok()) << fault << ": " << status.message();
         EXPECT_TRUE(ReadFile(dir.File("out")) == bytes) << fault;
     }

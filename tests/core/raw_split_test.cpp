@@ -23,7 +23,6 @@ constexpr std::int64_t kPiece = 1000;
 class RawSplitTest : public ::testing::Test {
 protected:
     void SetUp() override { test::WriteFile(dir.File("film.avi"), test::PatternBytes(3 * kPiece - 10)); }
-    void TearDown() override { io::testing::SetWriteBudget(-1); }
 
     RawSplitParams Params(bool checksums = false) const {
         return {dir.File("film.avi"), dir.path(), "film.avi", kPiece, checksums};
@@ -74,10 +73,11 @@ TEST_F(RawSplitTest, ALateFailureTakesBackEveryFileItWrote) {
         {3 * kPiece - 10, true},  // every piece, but not their list
     };
     for (const auto& c : cases) {
-        io::testing::SetWriteBudget(c.budget);
+        io::testing::FaultPlan plan;
+        plan.LimitWrites(c.budget);
         RecordingProgress progress;
         const SplitResult result = SplitRaw(Params(c.checksums), progress);
-        io::testing::SetWriteBudget(-1);
+        plan.LimitWrites(-1);
         EXPECT_FALSE(result.status.ok()) << c.budget;
         EXPECT_TRUE(result.pieces.empty());
         EXPECT_EQ(SortedNames(dir.path()), std::vector<std::string>{"film.avi"}) << c.budget;

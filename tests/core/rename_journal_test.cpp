@@ -263,9 +263,10 @@ TEST_F(RenameJournalTest, AFailedJournalWriteNeverLeavesARenameUndoCannotRevert)
         TempDir journals;
         WriteFile(files.File("a"), "was a");
         std::vector<RenameRow> rows = {{true, files.File("a"), "a", "x", {}, files.path()}};
-        io::testing::SetWriteBudget(budget);
+        io::testing::FaultPlan plan;
+        plan.LimitWrites(budget);
         const RenameOutcome outcome = RenameAndRecord(rows, journals.path());
-        io::testing::SetWriteBudget(-1);
+        plan.LimitWrites(-1);
         saw[outcome.ok() ? 2 : outcome.renamed] = true;
         if (!outcome.ok()) {
             EXPECT_NE(outcome.error.message().find("No space left"), std::string::npos) << outcome.error.message();

@@ -262,12 +262,13 @@ TEST_F(SplitEngineTest, TwoSplitsIntoOneFolderNeverInterleave) {
 TEST_F(SplitEngineTest, AFailedSplitTakesBackItsPiecesAndSaysWhatItDidToAnEarlierGroup) {
     test::WriteFile(dir.File("a.bin"), test::PatternBytes(100));
     test::WriteFile(dir.File("report(2).qmf002"), "from an earlier split");
-    io::testing::SetWriteBudget(256 + 40 + 256 + 10);  // dies inside the second piece's data
+    io::testing::FaultPlan plan;
+    plan.LimitWrites(256 + 40 + 256 + 10);  // dies inside the second piece's data
     RecordingProgress progress;
     SplitParams params = Params(dir.File("a.bin"), 40);
     params.replaceOthers = true;
     SplitResult result = SplitFile(params, progress);
-    io::testing::SetWriteBudget(-1);
+    plan.LimitWrites(-1);
     EXPECT_FALSE(result.status.ok());
     EXPECT_TRUE(result.pieces.empty());
     EXPECT_EQ(result.status.message().find("earlier split"), std::string::npos);
@@ -277,9 +278,9 @@ TEST_F(SplitEngineTest, AFailedSplitTakesBackItsPiecesAndSaysWhatItDidToAnEarlie
     // A re-split that dies after replacing the earlier group's first piece: a piece gets its
     // name, and its hash, once the next one is written.
     ASSERT_TRUE(SplitFile(params, progress).status.ok());
-    io::testing::SetWriteBudget(2 * (256 + 40) + kDataHashWidth + 256 + 10);
+    plan.LimitWrites(2 * (256 + 40) + kDataHashWidth + 256 + 10);
     result = SplitFile(params, progress);
-    io::testing::SetWriteBudget(-1);
+    plan.LimitWrites(-1);
     EXPECT_FALSE(result.status.ok());
     EXPECT_NE(result.status.message().find("earlier split"), std::string::npos) << result.status.message();
     EXPECT_EQ(test::SortedNames(dir.path()),

@@ -7,10 +7,13 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <unistd.h>
+
 namespace brindle::test {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "brindle-test-XXXXXX").string();
+TempDir::TempDir(const std::string& under) {
+    const std::filesystem::path base = under.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(under);
+    std::string pattern = (base / "brindle-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
@@ -40,6 +43,12 @@ std::string ReadFile(const std::string& path) {
 bool Exists(const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+std::string MemoryFolder() {
+    std::error_code error;
+    const bool shared = std::filesystem::is_directory("/dev/shm", error) && ::access("/dev/shm", W_OK) == 0;
+    return shared ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string();
 }
 
 std::string PatternBytes(std::size_t n, std::uint32_t seed) {
