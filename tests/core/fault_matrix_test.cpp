@@ -50,7 +50,7 @@ struct Job {
     // split: an earlier split of the file lies there; join: the output exists; numbered join:
     // the list names the joined file too
     bool earlier = false;
-    bool damaged = false;    // join and verify: piece 2's data differs from what its list says
+    bool damaged = false;    // join and verify: piece 2's data differs from its hash and its list
     std::optional<DigestKind> list = std::nullopt;  // numbered jobs: another tool's list
 };
 
@@ -63,6 +63,7 @@ const Job kJobs[] = {
     {"join", Kind::kJoin},
     {"join_replacing", Kind::kJoin, false, true},
     {"checked_join", Kind::kJoin, true},
+    {"join_damaged", Kind::kJoin, false, false, true},  // caught by the pieces' own hash
     {"checked_join_damaged", Kind::kJoin, true, false, true},
     {"numbered_join_sfv", Kind::kNumberedJoin, false, false, false, DigestKind::kCrc32},
     {"numbered_join_md5", Kind::kNumberedJoin, false, false, false, DigestKind::kMd5},
@@ -70,7 +71,8 @@ const Job kJobs[] = {
     {"numbered_join_sha256", Kind::kNumberedJoin, false, true, false, DigestKind::kSha256},
     {"numbered_join_sfv_damaged", Kind::kNumberedJoin, false, false, true, DigestKind::kCrc32},
     {"verify", Kind::kVerify, true},
-    {"verify_damaged", Kind::kVerify, true, false, true},
+    {"verify_damaged", Kind::kVerify, false, false, true},
+    {"verify_damaged_listed", Kind::kVerify, true, false, true},
     {"numbered_verify_md5_damaged", Kind::kNumberedVerify, false, false, true, DigestKind::kMd5},
     {"rename", Kind::kRename},
     {"undo", Kind::kUndo},
