@@ -4,9 +4,9 @@
 #include <ostream>
 
 #include "args.h"
-#include "join/checksums.h"
+#include "checks/checksums.h"
 #include "join/numbered_join.h"
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 #include "split/raw_split.h"
 #include "stop_signal.h"

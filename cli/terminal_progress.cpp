@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "stop_signal.h"
 
 namespace brindle::cli {

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "join/join_state.h"
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"

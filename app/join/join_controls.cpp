@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
 #include "join/numbered_join.h"
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"

@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "join/frm_join.h"
 #include "join/frm_join2.h"
 #include "join/join_state.h"

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "shell/paths.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 namespace brindle::app {
 

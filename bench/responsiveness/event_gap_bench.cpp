@@ -21,7 +21,7 @@
 #include <functional>
 #include <vector>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "join/frm_join.h"
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"

@@ -5,15 +5,15 @@
 #include <memory>
 #include <optional>
 
-#include "join/checksums.h"
-#include "join/discovery.h"
-#include "join/group_checks.h"
-#include "join/linked_files.h"
-#include "shell/atomic_file.h"
-#include "shell/file_io.h"
+#include "checks/checksums.h"
+#include "format/discovery.h"
+#include "checks/group_checks.h"
+#include "checks/linked_files.h"
+#include "io/atomic_file.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
-#include "shell/hash_pool.h"
-#include "split/piece_format.h"
+#include "checks/hash_pool.h"
+#include "format/piece_format.h"
 
 namespace brindle {
 namespace {

@@ -8,10 +8,10 @@
 #include <unordered_set>
 
 #include "join/join_engine.h"
-#include "join/linked_files.h"
-#include "shell/atomic_file.h"
-#include "shell/file_io.h"
-#include "shell/hash_pool.h"
+#include "checks/linked_files.h"
+#include "io/atomic_file.h"
+#include "io/file_io.h"
+#include "checks/hash_pool.h"
 #include "shell/paths.h"
 
 namespace brindle {

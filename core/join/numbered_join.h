@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "join/numbered_group.h"
+#include "format/numbered_group.h"
 #include "shell/progress.h"
 #include "shell/status.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {

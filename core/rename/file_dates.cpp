@@ -4,8 +4,8 @@
 #include <atomic>
 #include <thread>
 
-#include "shell/exif.h"
-#include "shell/file_meta.h"
+#include "io/exif.h"
+#include "io/file_meta.h"
 
 namespace brindle {
 

@@ -1,6 +1,6 @@
 #include "rename/rename_dialogs.h"
 
-#include "shell/file_list.h"
+#include "io/file_list.h"
 
 namespace brindle {
 

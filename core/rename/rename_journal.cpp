@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "rename/apply_renames.h"
-#include "shell/atomic_file.h"
-#include "shell/file_io.h"
+#include "io/atomic_file.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {

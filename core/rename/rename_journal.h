@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/file_meta.h"
+#include "io/file_meta.h"
 #include "shell/status.h"
 
 namespace brindle {

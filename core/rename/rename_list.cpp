@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {

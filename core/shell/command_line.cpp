@@ -4,8 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
-#include "join/numbered_group.h"
-#include "shell/file_io.h"
+#include "format/numbered_group.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "join/checksums.h"
-#include "join/numbered_group.h"
-#include "shell/file_io.h"
-#include "shell/hash_pool.h"
+#include "checks/checksums.h"
+#include "format/numbered_group.h"
+#include "io/file_io.h"
+#include "checks/hash_pool.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 

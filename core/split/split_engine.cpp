@@ -7,14 +7,14 @@
 #include <set>
 #include <unordered_set>
 
-#include "join/checksums.h"
-#include "join/discovery.h"
-#include "shell/atomic_file.h"
-#include "shell/file_io.h"
-#include "shell/file_meta.h"
-#include "shell/hash_pool.h"
+#include "checks/checksums.h"
+#include "format/discovery.h"
+#include "io/atomic_file.h"
+#include "io/file_io.h"
+#include "io/file_meta.h"
+#include "checks/hash_pool.h"
 #include "shell/paths.h"
-#include "shell/xxh3.h"
+#include "checks/xxh3.h"
 
 namespace brindle {
 namespace {

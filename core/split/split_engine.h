@@ -7,7 +7,7 @@
 
 #include "shell/progress.h"
 #include "shell/status.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 namespace brindle {
 

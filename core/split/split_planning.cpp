@@ -2,7 +2,7 @@
 
 #include "shell/numbers.h"
 #include "shell/paths.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 namespace brindle {
 namespace {

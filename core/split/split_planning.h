@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 #include "split/split_state.h"
 
 namespace brindle {

@@ -13,12 +13,12 @@
 #include <QtTest>
 #include <csignal>
 
-#include "join/checksums.h"
+#include "checks/checksums.h"
 #include "join/frm_join.h"
 #include "join/frm_join2.h"
 #include "join/frm_simple_join.h"
 #include "join/join_state.h"
-#include "shell/digest.h"
+#include "checks/digest.h"
 #include "shell/frm_main.h"
 #include "shell/job_runner.h"
 #include "shell/paths.h"

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "shell/command_line.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 #include "support/run_brindle.h"
 #include "support/temp_dir.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "rename/apply_renames.h"
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "support/temp_dir.h"
 
 namespace brindle {

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "join/checksum_lists.h"
-#include "join/checksums.h"
+#include "checks/checksum_lists.h"
+#include "checks/checksums.h"
 #include "support/temp_dir.h"
 
 namespace brindle {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "support/temp_dir.h"
 
 namespace brindle {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "join/checksums.h"
+#include "checks/checksums.h"
 #include "join/join_engine.h"
 #include "join/numbered_join.h"
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/checksum_files.h"

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "join/checksums.h"
-#include "join/discovery.h"
+#include "checks/checksums.h"
+#include "format/discovery.h"
 #include "join/join_engine.h"
 #include "join/numbered_join.h"
 #include "rename/apply_renames.h"
 #include "rename/rename_journal.h"
-#include "shell/digest.h"
-#include "shell/file_io.h"
-#include "split/piece_format.h"
+#include "checks/digest.h"
+#include "io/file_io.h"
+#include "format/piece_format.h"
 #include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/recording_progress.h"

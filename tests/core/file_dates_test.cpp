@@ -9,7 +9,7 @@
 
 #include "rename/file_dates.h"
 #include "rename/naming_rule.h"
-#include "shell/exif.h"
+#include "io/exif.h"
 #include "support/temp_dir.h"
 #include "support/tiny_jpeg.h"
 

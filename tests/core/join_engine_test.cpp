@@ -9,11 +9,11 @@
 
 #include <sys/stat.h>
 
-#include "join/checksums.h"
-#include "join/discovery.h"
+#include "checks/checksums.h"
+#include "format/discovery.h"
 #include "join/join_engine.h"
-#include "shell/file_io.h"
-#include "shell/hash_pool.h"
+#include "io/file_io.h"
+#include "checks/hash_pool.h"
 #include "shell/paths.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"

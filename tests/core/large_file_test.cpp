@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "join/join_engine.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"

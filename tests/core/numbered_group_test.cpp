@@ -5,7 +5,7 @@
 #include <map>
 
 #include "join/numbered_join.h"
-#include "shell/digest.h"
+#include "checks/digest.h"
 #include "support/recording_progress.h"
 #include "support/run_brindle.h"
 #include "support/temp_dir.h"

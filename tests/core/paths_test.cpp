@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/file_list.h"
+#include "io/file_list.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "support/temp_dir.h"

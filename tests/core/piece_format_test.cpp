@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 namespace brindle {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "join/checksums.h"
-#include "join/numbered_group.h"
-#include "shell/file_io.h"
+#include "checks/checksums.h"
+#include "format/numbered_group.h"
+#include "io/file_io.h"
 #include "split/raw_split.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"

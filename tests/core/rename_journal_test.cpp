@@ -11,7 +11,7 @@
 
 #include "rename/apply_renames.h"
 #include "rename/rename_journal.h"
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "support/temp_dir.h"
 
 namespace brindle {

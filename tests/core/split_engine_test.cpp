@@ -11,8 +11,8 @@
 #include <thread>
 #include <utility>
 
-#include "join/discovery.h"
-#include "shell/file_io.h"
+#include "format/discovery.h"
+#include "io/file_io.h"
 #include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/recording_progress.h"

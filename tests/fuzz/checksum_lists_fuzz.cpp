@@ -8,8 +8,8 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "join/checksum_lists.h"
-#include "join/numbered_group.h"
+#include "checks/checksum_lists.h"
+#include "format/numbered_group.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "rename/file_dates.h"
-#include "shell/exif.h"
+#include "io/exif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (const auto stamp = brindle::ExifDateTimeOriginal(data, size)) {

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <string>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "join/join_engine.h"
 #include "shell/paths.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 namespace {
 

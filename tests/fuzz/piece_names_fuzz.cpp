@@ -7,9 +7,9 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "join/discovery.h"
+#include "format/discovery.h"
 #include "shell/paths.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "join/checksums.h"
-#include "join/discovery.h"
-#include "shell/digest.h"
-#include "split/piece_format.h"
+#include "checks/checksums.h"
+#include "format/discovery.h"
+#include "checks/digest.h"
+#include "format/piece_format.h"
 
 namespace brindle::test {
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "shell/digest.h"
+#include "checks/digest.h"
 #include "shell/status.h"
 
 // Checksum files that come with downloaded pieces, written by other tools: .sfv files of

@@ -1,4 +1,4 @@
-#include "shell/file_meta.h"
+#include "io/file_meta.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 
 #if !defined(BRINDLE_PORTABLE_IO) && (defined(__unix__) || defined(__APPLE__))
 #include <fcntl.h>

@@ -1,10 +1,10 @@
-#include "join/numbered_group.h"
+#include "format/numbered_group.h"
 
 #include <algorithm>
 #include <map>
 
-#include "join/linked_files.h"
-#include "shell/file_io.h"
+#include "checks/linked_files.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -1,8 +1,8 @@
-#include "shell/file_list.h"
+#include "io/file_list.h"
 
 #include <algorithm>
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 
 namespace brindle {
 namespace {

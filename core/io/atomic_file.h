@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "shell/status.h"
 
 namespace brindle::io {

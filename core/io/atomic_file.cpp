@@ -1,4 +1,4 @@
-#include "shell/atomic_file.h"
+#include "io/atomic_file.h"
 
 #include <utility>
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "join/checksum_lists.h"
+#include "checks/checksum_lists.h"
 #include "shell/status.h"
 
 // Plain numbered pieces as other tools and downloads bring them: NAME.001, NAME.002, ...

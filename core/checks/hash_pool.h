@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "shell/digest.h"
-#include "shell/file_io.h"
+#include "checks/digest.h"
+#include "io/file_io.h"
 #include "shell/progress.h"
 #include "shell/status.h"
 

@@ -1,10 +1,10 @@
-#include "join/group_checks.h"
+#include "checks/group_checks.h"
 
 #include <optional>
 
 #include "shell/paths.h"
-#include "shell/sha256.h"
-#include "shell/xxh3.h"
+#include "checks/sha256.h"
+#include "checks/xxh3.h"
 
 namespace brindle {
 namespace {

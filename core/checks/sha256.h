@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/digest.h"
+#include "checks/digest.h"
 
 namespace brindle {
 

@@ -1,4 +1,4 @@
-#include "shell/exif.h"
+#include "io/exif.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 
 // The library's headers still use std::auto_ptr.
 #pragma GCC diagnostic push

@@ -1,11 +1,11 @@
-#include "join/discovery.h"
+#include "format/discovery.h"
 
 #include <algorithm>
 #include <unordered_set>
 
-#include "join/linked_files.h"
-#include "shell/file_io.h"
-#include "shell/file_list.h"
+#include "checks/linked_files.h"
+#include "io/file_io.h"
+#include "io/file_list.h"
 #include "shell/paths.h"
 
 namespace brindle {

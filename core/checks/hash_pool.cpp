@@ -1,4 +1,4 @@
-#include "shell/hash_pool.h"
+#include "checks/hash_pool.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "shell/sha256.h"
+#include "checks/sha256.h"
 
 namespace brindle {
 namespace {

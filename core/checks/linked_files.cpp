@@ -1,6 +1,6 @@
-#include "join/linked_files.h"
+#include "checks/linked_files.h"
 
-#include "shell/file_io.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -1,4 +1,4 @@
-#include "shell/digest.h"
+#include "checks/digest.h"
 
 #include <openssl/evp.h>
 #include <xxhash.h>

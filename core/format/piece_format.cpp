@@ -1,4 +1,4 @@
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "join/checksum_lists.h"
+#include "checks/checksum_lists.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
-#include "join/checksums.h"
-#include "join/linked_files.h"
-#include "shell/file_io.h"
+#include "checks/checksums.h"
+#include "checks/linked_files.h"
+#include "io/file_io.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -1,4 +1,4 @@
-#include "join/checksums.h"
+#include "checks/checksums.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,15 +6,15 @@
 #include <memory>
 #include <string_view>
 
-#include "join/checksum_lists.h"
-#include "join/discovery.h"
-#include "join/group_checks.h"
-#include "join/linked_files.h"
-#include "shell/atomic_file.h"
-#include "shell/file_io.h"
-#include "shell/hash_pool.h"
+#include "checks/checksum_lists.h"
+#include "format/discovery.h"
+#include "checks/group_checks.h"
+#include "checks/linked_files.h"
+#include "io/atomic_file.h"
+#include "io/file_io.h"
+#include "checks/hash_pool.h"
 #include "shell/paths.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 namespace brindle {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/digest.h"
+#include "checks/digest.h"
 #include "shell/status.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 // What every header of a group holds, checked piece by piece before a join writes anything
 // and by `brindle verify`, so that pieces under each other's names, copies and pieces cut

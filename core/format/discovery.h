@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "shell/status.h"
-#include "split/piece_format.h"
+#include "format/piece_format.h"
 
 namespace brindle {
 
