@@ -60,13 +60,6 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : brindle::AbsolutePath(path, current.string());
 }
 
-std::string Lowered(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
 std::chrono::year_month_day Today() {
     const std::tm local = LocalNow();
     return std::chrono::year_month_day{std::chrono::year{local.tm_year + 1900},

@@ -36,9 +36,6 @@ private:
 // A path made absolute against the current folder, as typed otherwise (".." included).
 std::string AbsolutePath(const std::string& path);
 
-// ASCII letters lowered; option values are compared this way.
-std::string Lowered(std::string_view text);
-
 // Today in local time.
 std::chrono::year_month_day Today();
 

@@ -5,8 +5,8 @@
 
 #include "args.h"
 #include "checks/checksums.h"
-#include "join/numbered_join.h"
 #include "io/file_io.h"
+#include "join/numbered_join.h"
 #include "shell/paths.h"
 #include "split/raw_split.h"
 #include "stop_signal.h"

@@ -6,9 +6,10 @@
 #include "numbered_commands.h"
 #include "checks/checksums.h"
 #include "format/discovery.h"
-#include "join/join_engine.h"
 #include "format/numbered_group.h"
+#include "format/piece_format.h"
 #include "io/file_io.h"
+#include "join/join_engine.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "shell/short_date.h"
@@ -20,7 +21,10 @@
 namespace brindle::cli {
 namespace {
 
-constexpr const char* kSplitHelp =
+// The piece limit in the help is the one the split enforces.
+std::string SplitHelp() {
+    const std::string most = std::to_string(kMaxPieces);
+    return
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
     "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
     "                          [--no-data-check]\n"
@@ -28,7 +32,7 @@ constexpr const char* kSplitHelp =
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
     "carries a hash of its data, which every join and verify checks.\n"
     "\n"
-    "  --pieces N     split into N pieces, 2 to 999 (default: 2)\n"
+    "  --pieces N     split into N pieces, 2 to " + most + " (default: 2)\n"
     "  --size SIZE    split into piece files of SIZE each, header included (a number such\n"
     "                 as 1.5, read whole)\n"
     "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
@@ -45,7 +49,7 @@ constexpr const char* kSplitHelp =
     "                 as earlier writers of the format left them); a join then cannot tell\n"
     "                 a damaged piece unless --checksums is given\n"
     "\n"
-    "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most 999) with\n"
+    "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most " + most + ") with\n"
     "                 no header, each exactly SIZE bytes but the last, so that\n"
     "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
     "                 them instead of FILE, and --checksums lists them in FILE.sha256. A\n"
@@ -55,6 +59,7 @@ constexpr const char* kSplitHelp =
     "\n"
     "A split of FILE replaces its own earlier pieces, and removes those beyond the new count.\n"
     "A split that fails or is stopped removes every piece it wrote.\n";
+}
 
 constexpr const char* kJoinHelp =
     "Usage: brindle join PIECE [--out FILE | --force]\n"
@@ -94,7 +99,7 @@ constexpr const char* kInfoHelp =
     "\n"
     "Shows every field of the header of one piece file.\n";
 
-int Usage(Console& console, const std::string& command, const std::string& problem, const char* help) {
+int Usage(Console& console, const std::string& command, const std::string& problem, const std::string& help) {
     console.err << "brindle " << command << ": " << problem << "\n\n" << help;
     return kExitUsage;
 }
@@ -148,14 +153,14 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!file.empty()) {
-                return Usage(console, "split", "give one file to split", kSplitHelp);
+                return Usage(console, "split", "give one file to split", SplitHelp());
             }
             file = args.Word();
             continue;
         }
         const std::string name = args.Name();
         if (IsHelp(name)) {
-            console.out << kSplitHelp;
+            console.out << SplitHelp();
             return kExitOk;
         }
         if (name == "--floppy") {
@@ -185,11 +190,11 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
                                                                  : nullptr;
         std::optional<std::string> value;
         if (target == nullptr && name != "--dest") {
-            return Usage(console, "split", "unknown option " + name, kSplitHelp);
+            return Usage(console, "split", "unknown option " + name, SplitHelp());
         }
         value = args.Value();
         if (!value) {
-            return Usage(console, "split", name + " needs a value", kSplitHelp);
+            return Usage(console, "split", name + " needs a value", SplitHelp());
         }
         if (target != nullptr) {
             *target = *value;
@@ -198,27 +203,27 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         }
     }
     if (file.empty()) {
-        return Usage(console, "split", "which file?", kSplitHelp);
+        return Usage(console, "split", "which file?", SplitHelp());
     }
     if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
-        return Usage(console, "split", "choose one of --pieces, --size and --floppy", kSplitHelp);
+        return Usage(console, "split", "choose one of --pieces, --size and --floppy", SplitHelp());
     }
     if (raw && force) {
-        return Usage(console, "split", "--raw never replaces files; remove the old pieces first", kSplitHelp);
+        return Usage(console, "split", "--raw never replaces files; remove the old pieces first", SplitHelp());
     }
     if (raw && noDataCheck) {
-        return Usage(console, "split", "--raw pieces have no header to carry a data check", kSplitHelp);
+        return Usage(console, "split", "--raw pieces have no header to carry a data check", SplitHelp());
     }
     if (unit && !size) {
-        return Usage(console, "split", "--unit goes with --size", kSplitHelp);
+        return Usage(console, "split", "--unit goes with --size", SplitHelp());
     }
     if (unit && *unit != "KB" && *unit != "MB" && *unit != "GB") {
-        return Usage(console, "split", "the unit is KB, MB or GB", kSplitHelp);
+        return Usage(console, "split", "the unit is KB, MB or GB", SplitHelp());
     }
     // The windows read the leading number of a text; a script's "5MB" or "1,5" is a mistake.
     if (size && !IsNumeric(*size)) {
         return Usage(console, "split", "cannot read the size '" + *size + "': give a number such as 1.5",
-                     kSplitHelp);
+                     SplitHelp());
     }
 
     SplitState state;

@@ -15,7 +15,7 @@ class TerminalProgress : public Progress {
 public:
     TerminalProgress(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
     ~TerminalProgress() override;
-    int Max() const override { return 10000; }
+    int Max() const override { return kBarMax; }
     int Value() const override { return value_; }
     void SetValue(int value) override;
     // A stop signal the command caught (Ctrl-C, SIGTERM, SIGHUP).

@@ -13,12 +13,12 @@
 #include <QTreeWidget>
 
 #include "format/discovery.h"
+#include "format/numbered_group.h"
+#include "io/file_io.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
-#include "format/numbered_group.h"
 #include "shell/batch_fill.h"
 #include "shell/file_drop.h"
-#include "io/file_io.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"

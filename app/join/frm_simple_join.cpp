@@ -8,8 +8,8 @@
 #include <QToolButton>
 
 #include "format/discovery.h"
-#include "join/join_state.h"
 #include "io/file_io.h"
+#include "join/join_state.h"
 #include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"

@@ -10,10 +10,10 @@
 #include <QToolButton>
 
 #include "format/discovery.h"
+#include "io/file_io.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
 #include "join/numbered_join.h"
-#include "io/file_io.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"

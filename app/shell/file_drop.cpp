@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "shell/paths.h"
 #include "format/piece_format.h"
+#include "shell/paths.h"
 
 namespace brindle::app {
 

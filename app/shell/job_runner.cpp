@@ -27,7 +27,7 @@ class WorkerProgress final : public QObject, public Progress {
     Q_OBJECT
 public:
     explicit WorkerProgress(std::shared_ptr<std::atomic<bool>> stop) : stop_(std::move(stop)) {}
-    int Max() const override { return JobRunner::kBarMax; }
+    int Max() const override { return kBarMax; }
     int Value() const override { return value_; }
     void SetValue(int value) override {
         value_ = value;

@@ -52,7 +52,6 @@ public:
 
     // Moves `bar` (0 to kBarMax) and, when given, `percent` with the job's progress.
     void Drive(QProgressBar* bar, QLabel* percent = nullptr);
-    static constexpr int kBarMax = 10000;
 
     // A listing: `read` runs off the interface thread and `show` gets what it found here,
     // with a test that stays true until a newer listing of this runner begins (for a list

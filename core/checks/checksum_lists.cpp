@@ -25,13 +25,6 @@ bool IsHex(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
 
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
 // Calls `line` for each line without its ending ("\n" or "\r\n").
@@ -62,22 +55,9 @@ std::optional<DigestKind> KindOfListFile(const std::string& name) {
     return std::nullopt;
 }
 
-Status ReadSmallFile(const std::string& path, std::string* text) {
+Status ReadListFile(const std::string& path, std::string* text) {
     ++g_listFilesRead;
-    io::File file;
-    Status status = file.OpenRead(path);
-    std::int64_t size = 0;
-    if (status.ok()) {
-        status = file.Size(&size);
-    }
-    if (status.ok() && size > kLargestList) {
-        return Status::Corruption("too large to be a checksum file: " + path);
-    }
-    if (status.ok()) {
-        text->assign(static_cast<std::size_t>(size), '\0');
-        status = file.ReadExact(text->data(), text->size());
-    }
-    return status;
+    return io::ReadSmallFile(path, kLargestList, "too large to be a checksum file: ", text);
 }
 
 // The first line of `file` whose name is not before `name` (the lines are in name order).
@@ -166,7 +146,7 @@ FolderLists ReadFolderLists(const std::string& folder) {
             continue;
         }
         std::string text;
-        if (const Status read = ReadSmallFile(path, &text); !read.ok()) {
+        if (const Status read = ReadListFile(path, &text); !read.ok()) {
             // One too large to be a list is none; one the disk would not give is unknown.
             if (read.code() == Status::Code::kIoError) {
                 all.unread.emplace_back(name, read);

@@ -7,14 +7,14 @@
 #include <string_view>
 
 #include "checks/checksum_lists.h"
-#include "format/discovery.h"
 #include "checks/group_checks.h"
+#include "checks/hash_pool.h"
 #include "checks/linked_files.h"
+#include "format/discovery.h"
+#include "format/piece_format.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
-#include "checks/hash_pool.h"
 #include "shell/paths.h"
-#include "format/piece_format.h"
 
 namespace brindle {
 namespace {
@@ -140,24 +140,14 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
     if (status.ok() && type != io::FileType::kRegular) {
         return Status::NotFound("no checksum file: " + path);
     }
-    io::File file;
     if (status.ok()) {
         status = CheckLinkInFolder(path);
     }
+    // A checksum line is under 4 KiB and a group has at most kMaxPieces pieces.
+    std::string text;
     if (status.ok()) {
-        status = file.OpenRead(path);
-    }
-    std::int64_t size = 0;
-    if (status.ok()) {
-        status = file.Size(&size);
-    }
-    // A checksum line is under 4 KiB and a group has at most 999 pieces.
-    if (status.ok() && size > 999 * 4096) {
-        status = Status::Corruption("the checksum file is too large to be one: " + path);
-    }
-    std::string text(static_cast<std::size_t>(status.ok() ? size : 0), '\0');
-    if (status.ok()) {
-        status = file.ReadExact(text.data(), text.size());
+        status = io::ReadSmallFile(path, std::int64_t{kMaxPieces} * 4096,
+                                   "the checksum file is too large to be one: ", &text);
     }
     if (!status.ok()) {
         return status;

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "shell/paths.h"
 #include "checks/sha256.h"
 #include "checks/xxh3.h"
+#include "shell/paths.h"
 
 namespace brindle {
 namespace {

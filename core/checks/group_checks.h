@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "checks/digest.h"
-#include "shell/status.h"
 #include "format/piece_format.h"
+#include "shell/status.h"
 
 // What every header of a group holds, checked piece by piece before a join writes anything
 // and by `brindle verify`, so that pieces under each other's names, copies and pieces cut

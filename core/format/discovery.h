@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/status.h"
 #include "format/piece_format.h"
+#include "shell/status.h"
 
 namespace brindle {
 

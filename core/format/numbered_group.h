@@ -14,9 +14,8 @@
 // some write a small NAME.000 that only describes the split.
 namespace brindle {
 
+// Three digits number at most kMaxPieces pieces; a split never writes more.
 inline constexpr std::size_t kNumberedDigits = 3;
-// Three digits number at most 999 pieces; a split never writes more.
-inline constexpr int kMaxNumberedPieces = 999;
 
 struct NumberedName {
     std::string base;            // NAME, also the joined file's name

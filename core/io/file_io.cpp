@@ -61,6 +61,19 @@ bool TakeBudget(std::size_t n) {
     return plan == nullptr ? -1 : plan->KernelCopyFault();
 }
 
+// A hidden name beside the others in `folder` (empty, or ending in a separator) for a file
+// that lives only until it is moved on: `kind`, then a number that changes with each call,
+// so a taken name is tried again under the next one.
+std::string TemporaryName(const std::string& folder, std::string_view kind) {
+    static std::atomic<unsigned> counter{0};
+#if defined(BRINDLE_POSIX_IO)
+    const unsigned salt = static_cast<unsigned>(::getpid()) * 2654435761u;
+#else
+    const unsigned salt = std::random_device{}();
+#endif
+    return folder + ".brindle-" + std::string(kind) + std::to_string(salt + counter++);
+}
+
 Status ErrnoStatus(const std::string& what, const std::string& path, int error) {
     std::string message = what + " " + path + ": " + std::strerror(error);
     if (error == ENOENT) {
@@ -246,15 +259,13 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     if (const int fault = FaultPoint(Call::kCreate)) {
         return ErrnoStatus("cannot create a file in", folder, fault);
     }
-    const std::string stem = (folder == "." ? std::string("./") : folder) + ".brindle-";
+    const std::string stem = folder == "." ? std::string("./") : folder;
     // Not mkstemp: its 0600 would need the umask read back (process-wide, racy with other
     // threads) to give the finished file ordinary permissions. O_EXCL with 0666 lets the
     // umask apply by itself.
-    static std::atomic<unsigned> counter{0};
-    const unsigned salt = static_cast<unsigned>(::getpid()) * 2654435761u;
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        std::string candidate = stem + std::to_string(salt + counter++) + ".part";
+        std::string candidate = TemporaryName(stem, "") + ".part";
         fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             path_ = std::move(candidate);
@@ -519,14 +530,17 @@ FolderLock::~FolderLock() {
     }
 }
 
-Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped) {
+Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped,
+                        const std::function<void()>& waiting, Links links) {
     if (const int fault = FaultPoint(Call::kLock)) {
         return ErrnoStatus("cannot lock the folder", folder, fault);
     }
-    fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int noFollow = links == Links::kRefuse ? O_NOFOLLOW : 0;
+    fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | noFollow);
     if (fd_ < 0) {
         return ErrnoStatus("cannot open the folder", folder, errno);
     }
+    bool told = false;
     // Polled, not waited on: a blocking flock sleeps through Ctrl-C and a window's Cancel.
     while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) {
@@ -538,6 +552,10 @@ Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& 
                 fd_ = -1;
                 return Status::Cancelled();
             }
+            if (!told && waiting) {
+                waiting();
+            }
+            told = true;
             std::this_thread::sleep_for(kLockPoll);
             continue;
         }
@@ -598,12 +616,10 @@ int MoveOnceNoReplace(const std::string& from, const std::string& to) {
 Status MoveThroughFreeName(const std::string& from, const std::string& to) {
     const auto slash = from.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? std::string() : from.substr(0, slash + 1);
-    static std::atomic<unsigned> counter{0};
-    const unsigned salt = static_cast<unsigned>(::getpid()) * 2654435761u;
     std::string aside;
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        aside = folder + ".brindle-renaming-" + std::to_string(salt + counter++);
+        aside = TemporaryName(folder, "renaming-");
         error = MoveOnceNoReplace(from, aside);
     }
     if (error != 0) {
@@ -684,9 +700,8 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     if (const int fault = FaultPoint(Call::kCreate)) {
         return ErrnoStatus("cannot create a file in", folder, fault);
     }
-    std::random_device seed;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path_ = folder + ".brindle-" + std::to_string(seed()) + ".part";
+        path_ = TemporaryName(folder, "") + ".part";
         stream_ = std::fopen(path_.c_str(), "wbx");  // fails when the name is taken
         if (stream_ != nullptr) {
             *tempPath = path_;
@@ -856,8 +871,9 @@ FolderLock::~FolderLock() {
     }
 }
 
-// The C and C++ libraries lock no files: splits of this program take turns, whatever folder.
-Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped) {
+// The C and C++ libraries lock no files: locks of this program take turns, whatever folder.
+Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped,
+                        const std::function<void()>& waiting, Links /*links*/) {
     if (const int fault = FaultPoint(Call::kLock)) {
         return ErrnoStatus("cannot lock the folder", folder, fault);
     }
@@ -865,10 +881,15 @@ Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& 
     if (!std::filesystem::is_directory(folder.empty() ? "." : folder, error)) {
         return Status::NotFound("no such folder: " + folder);
     }
+    bool told = false;
     while (!g_folderLock.try_lock_for(kLockPoll)) {
         if (stopped && stopped()) {
             return Status::Cancelled();
         }
+        if (!told && waiting) {
+            waiting();
+        }
+        told = true;
     }
     fd_ = 0;
     return Status::Ok();
@@ -929,6 +950,24 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 #endif
+
+Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_view tooLarge,
+                     std::string* text) {
+    File file;
+    Status status = file.OpenRead(path);
+    std::int64_t size = 0;
+    if (status.ok()) {
+        status = file.Size(&size);
+    }
+    if (status.ok() && size > largest) {
+        return Status::Corruption(std::string(tooLarge) + path);
+    }
+    if (status.ok()) {
+        text->assign(static_cast<std::size_t>(size), '\0');
+        status = file.ReadExact(text->data(), text->size());
+    }
+    return status;
+}
 
 Status TypeAt(const std::string& path, FileType* type) {
     if (const int fault = FaultPoint(Call::kStat)) {

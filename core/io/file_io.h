@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "shell/status.h"
@@ -68,18 +69,23 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
                  const CopyTick& tick = {});
 
 // An exclusive advisory lock on a folder, held until destruction: two splits into one
-// folder take turns instead of interleaving their pieces. Where the file system has no
-// locks the folder is used unlocked; the portable road only makes this program's own
-// splits take turns.
+// folder take turns instead of interleaving their pieces, and two renames take turns on
+// their journal. Where the file system has no locks the folder is used unlocked; the
+// portable road only makes this program's own locks take turns.
 class FolderLock {
 public:
+    // Whether a link at the folder's path may stand for the folder (a private folder's may not).
+    enum class Links { kFollow, kRefuse };
+
     FolderLock() = default;
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
     // Waits until no other process holds the folder. While it waits, `stopped` is asked a few
-    // times a second; when it says yes, the wait ends as Cancelled with nothing held.
-    Status Lock(const std::string& folder, const std::function<bool()>& stopped = {});
+    // times a second; when it says yes, the wait ends as Cancelled with nothing held (so an
+    // always-true `stopped` only tries). `waiting` is told once, when another holds the folder.
+    Status Lock(const std::string& folder, const std::function<bool()>& stopped = {},
+                const std::function<void()>& waiting = {}, Links links = Links::kFollow);
 
 private:
     int fd_ = -1;
@@ -102,6 +108,10 @@ enum class FileType { kNone, kRegular, kOther };
 Status TypeAt(const std::string& path, FileType* type);
 // True when anything at all, even a dangling link, is at `path`.
 bool Exists(const std::string& path);
+// Reads the whole of the file at `path`. One larger than `largest` bytes is refused unread,
+// as Corruption with `tooLarge` and the path for its message.
+Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_view tooLarge,
+                     std::string* text);
 // The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.
 std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
 // The same, for callers that must not take a folder that could not be read for an empty one.

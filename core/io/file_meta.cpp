@@ -6,7 +6,6 @@
 #include <ctime>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 
 #include "io/file_io.h"
 
@@ -47,9 +46,6 @@ std::optional<std::chrono::year_month_day> LocalDay(std::time_t when) {
                                           std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
     return day.ok() ? std::optional(day) : std::nullopt;
 }
-
-// How often a lock held by another is tried again.
-constexpr auto kLockRetry = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -167,44 +163,6 @@ Status CheckPrivateFolder(const std::string& folder) {
         return Errno("cannot use the folder", folder, errno);
     }
     return CheckPrivate(st, folder, true);
-}
-
-StoppableFolderLock::~StoppableFolderLock() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // releases the lock
-    }
-}
-
-Status StoppableFolderLock::Lock(const std::string& folder, const std::function<void()>& waiting,
-                                 const std::function<bool()>& stopped) {
-    if (const int fault = FaultPoint(Call::kLock)) {
-        return Errno("cannot lock the folder", folder, fault);
-    }
-    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd_ < 0) {
-        return Errno("cannot open the folder", folder, errno);
-    }
-    bool told = false;
-    for (;;) {
-        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-            return Status::Ok();
-        }
-        const int error = errno;
-        if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
-            return Status::Ok();  // a file system without locks
-        }
-        if (error != EWOULDBLOCK && error != EINTR) {
-            return Errno("cannot lock the folder", folder, error);
-        }
-        if (stopped && stopped()) {
-            return Status::Cancelled();
-        }
-        if (!told && waiting) {
-            waiting();
-        }
-        told = true;
-        std::this_thread::sleep_for(kLockRetry);
-    }
 }
 
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path) {
@@ -376,42 +334,6 @@ Status CheckPrivateFolder(const std::string& folder) {
         return Status::IoError("not a folder: " + folder);
     }
     return Status::Ok();
-}
-
-namespace {
-std::mutex g_folderTurn;
-}  // namespace
-
-StoppableFolderLock::~StoppableFolderLock() {
-    if (fd_ >= 0) {
-        g_folderTurn.unlock();
-    }
-}
-
-Status StoppableFolderLock::Lock(const std::string& folder, const std::function<void()>& waiting,
-                                 const std::function<bool()>& stopped) {
-    if (const int fault = FaultPoint(Call::kLock)) {
-        return Errno("cannot lock the folder", folder, fault);
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
-        return Status::NotFound("no such folder: " + folder);
-    }
-    bool told = false;
-    for (;;) {
-        if (g_folderTurn.try_lock()) {
-            fd_ = 0;
-            return Status::Ok();
-        }
-        if (stopped && stopped()) {
-            return Status::Cancelled();
-        }
-        if (!told && waiting) {
-            waiting();
-        }
-        told = true;
-        std::this_thread::sleep_for(kLockRetry);
-    }
 }
 
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path) {

@@ -40,25 +40,6 @@ Status ReadPrivateFile(const std::string& path, std::string* text);
 // Refuses anything at `folder` but a folder of the user's own that only the user may use.
 Status CheckPrivateFolder(const std::string& folder);
 
-// An exclusive lock on a folder whose wait a caller can end: tried again a few times a
-// second, so a stop is heard between tries. Held until destruction. Where the file system
-// has no locks the folder is used unlocked; the portable road only makes the threads of
-// this process take turns.
-class StoppableFolderLock {
-public:
-    StoppableFolderLock() = default;
-    ~StoppableFolderLock();
-    StoppableFolderLock(const StoppableFolderLock&) = delete;
-    StoppableFolderLock& operator=(const StoppableFolderLock&) = delete;
-    // `waiting` is told once, when another holds the folder; Cancelled once `stopped` says
-    // so while another holds it (so an always-true `stopped` only tries).
-    Status Lock(const std::string& folder, const std::function<void()>& waiting,
-                const std::function<bool()>& stopped);
-
-private:
-    int fd_ = -1;
-};
-
 // The calendar day, in local time, of the file's last modification; links are followed.
 std::optional<std::chrono::year_month_day> ModifiedLocalDate(const std::string& path);
 

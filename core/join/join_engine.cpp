@@ -6,14 +6,14 @@
 #include <optional>
 
 #include "checks/checksums.h"
-#include "format/discovery.h"
 #include "checks/group_checks.h"
+#include "checks/hash_pool.h"
 #include "checks/linked_files.h"
+#include "format/discovery.h"
+#include "format/piece_format.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
 #include "shell/paths.h"
-#include "checks/hash_pool.h"
-#include "format/piece_format.h"
 
 namespace brindle {
 namespace {

@@ -7,11 +7,11 @@
 #include <optional>
 #include <unordered_set>
 
-#include "join/join_engine.h"
+#include "checks/hash_pool.h"
 #include "checks/linked_files.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
-#include "checks/hash_pool.h"
+#include "join/join_engine.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string_view>
 
-#include "rename/apply_renames.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
+#include "rename/apply_renames.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -300,7 +300,7 @@ Status JournalTurn::Take(const std::string& folder, const RunControl& control) {
         status = io::CheckPrivateFolder(folder);
     }
     if (status.ok()) {
-        status = lock_.Lock(folder, control.waiting, control.stopped);
+        status = lock_.Lock(folder, control.stopped, control.waiting, io::FolderLock::Links::kRefuse);
     }
     return status;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "io/file_io.h"
 #include "io/file_meta.h"
 #include "shell/status.h"
 
@@ -30,7 +31,7 @@ public:
     Status Take(const std::string& folder, const RunControl& control);
 
 private:
-    io::StoppableFolderLock lock_;
+    io::FolderLock lock_;
 };
 
 // The record of one rename run, one file per run, written as the run goes: each rename is

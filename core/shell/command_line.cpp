@@ -13,12 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 }  // namespace
 
 std::string AbsolutePath(const std::string& path, const std::string& currentFolder) {

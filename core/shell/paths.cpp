@@ -1,5 +1,8 @@
 #include "shell/paths.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace brindle {
 
 std::string GetFileName(std::string_view path) {
@@ -70,6 +73,13 @@ std::string RemoveDigits(std::string_view text) {
         }
     }
     return kept;
+}
+
+std::string Lowered(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
 }
 
 std::string GetExtensionLetters(std::string_view path) {

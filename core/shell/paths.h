@@ -23,6 +23,10 @@ std::string FormatSize(std::int64_t bytes, char decimalSeparator = '.');
 
 std::string RemoveDigits(std::string_view text);
 
+// The text with its letters lowered, one byte at a time: extensions and option values are
+// compared this way.
+std::string Lowered(std::string_view text);
+
 // The extension's letters: the text after the last "." without its digits
 // ("qmf" for both a(1).qmf and a(2).qmf002); the whole text when there is no ".".
 std::string GetExtensionLetters(std::string_view path);

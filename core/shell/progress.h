@@ -5,6 +5,9 @@
 
 namespace brindle {
 
+// Every bar's maximum, in windows and on the terminal: a step is a hundredth of a percent.
+inline constexpr int kBarMax = 10000;
+
 // What the split and join engines drive: a bar with a maximum and a value, an optional
 // percentage text, a hook that lets the caller's event loop run between pieces, and the
 // caller's wish to stop, which the engines heed between chunks of a few MiB.

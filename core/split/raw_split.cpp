@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "checks/checksums.h"
-#include "format/numbered_group.h"
-#include "io/file_io.h"
 #include "checks/hash_pool.h"
+#include "format/numbered_group.h"
+#include "format/piece_format.h"
+#include "io/file_io.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 
@@ -133,9 +134,9 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
     const auto mode = static_cast<SplitMode>(choiceIndex);
     if (mode == SplitMode::kPieces) {
         const NumberReading number = ReadNumber(numberText, decimalSeparator);
-        if (!number.numeric || number.value < kMinPieces || number.value > kMaxNumberedPieces) {
+        if (!number.numeric || number.value < kMinPieces || number.value > kMaxPieces) {
             return Rejection{SplitProblem::kPieceCount,
-                             "You must enter a number between 2 and " + std::to_string(kMaxNumberedPieces) + "."};
+                             "You must enter a number between 2 and " + std::to_string(kMaxPieces) + "."};
         }
         if (sourceLength <= 0) {
             return Rejection{SplitProblem::kEmptyFile, "The file is empty."};
@@ -148,7 +149,7 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
         if (sourceLength <= kFloppyPieceFileSize) {
             return Rejection{SplitProblem::kSmallerThanFloppy, "The File size is smaller than the size of floppy."};
         }
-        if (CeilDiv(sourceLength, size) > kMaxNumberedPieces) {
+        if (CeilDiv(sourceLength, size) > kMaxPieces) {
             return Rejection{SplitProblem::kTooLargeForFloppy, "The file is too large for floppy-sized pieces."};
         }
         *pieceSize = size;
@@ -163,7 +164,7 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
         return Rejection{SplitProblem::kSizeOverFile, "The size you entered is greater than your original file size."};
     }
     size = units * unitBytes;
-    if (CeilDiv(sourceLength, size) > kMaxNumberedPieces) {
+    if (CeilDiv(sourceLength, size) > kMaxPieces) {
         return TooSmall();
     }
     *pieceSize = size;
@@ -190,8 +191,9 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     if (!result.status.ok()) {
         return result;
     }
-    if (params.pieceSize <= 0 || length <= 0 || CeilDiv(length, params.pieceSize) > kMaxNumberedPieces) {
-        result.status = Status::InvalidArgument("the pieces would not number from 001 to at most 999");
+    if (params.pieceSize <= 0 || length <= 0 || CeilDiv(length, params.pieceSize) > kMaxPieces) {
+        result.status = Status::InvalidArgument("the pieces would not number from 001 to at most " +
+                                                std::to_string(kMaxPieces));
         return result;
     }
     const auto count = static_cast<int>(CeilDiv(length, params.pieceSize));

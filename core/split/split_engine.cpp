@@ -8,13 +8,13 @@
 #include <unordered_set>
 
 #include "checks/checksums.h"
+#include "checks/hash_pool.h"
+#include "checks/xxh3.h"
 #include "format/discovery.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
 #include "io/file_meta.h"
-#include "checks/hash_pool.h"
 #include "shell/paths.h"
-#include "checks/xxh3.h"
 
 namespace brindle {
 namespace {
@@ -82,7 +82,7 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         return Status::InvalidArgument("a group name cannot hold \"/\" or a NUL byte: " + params.groupName);
     }
     if (length > kMaxSourceLength) {
-        return Status::InvalidArgument("the file is larger than 999 pieces can hold");
+        return Status::InvalidArgument("the file is larger than " + std::to_string(kMaxPieces) + " pieces can hold");
     }
     if (params.pieceSize > kMaxPieceFileSize - static_cast<std::int64_t>(kHeaderSize)) {
         return Status::InvalidArgument("a piece file would be larger than 2,147,483,647 bytes");

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "format/piece_format.h"
 #include "shell/progress.h"
 #include "shell/status.h"
-#include "format/piece_format.h"
 
 namespace brindle {
 

@@ -1,8 +1,8 @@
 #include "split/split_planning.h"
 
+#include "format/piece_format.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
-#include "format/piece_format.h"
 
 namespace brindle {
 namespace {

@@ -14,11 +14,11 @@
 #include <csignal>
 
 #include "checks/checksums.h"
+#include "checks/digest.h"
 #include "join/frm_join.h"
 #include "join/frm_join2.h"
 #include "join/frm_simple_join.h"
 #include "join/join_state.h"
-#include "checks/digest.h"
 #include "shell/frm_main.h"
 #include "shell/job_runner.h"
 #include "shell/paths.h"

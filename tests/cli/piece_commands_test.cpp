@@ -11,8 +11,8 @@
 #include <fstream>
 #include <thread>
 
-#include "shell/command_line.h"
 #include "format/piece_format.h"
+#include "shell/command_line.h"
 #include "support/run_brindle.h"
 #include "support/temp_dir.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "rename/apply_renames.h"
 #include "io/file_io.h"
+#include "rename/apply_renames.h"
 #include "support/temp_dir.h"
 
 namespace brindle {

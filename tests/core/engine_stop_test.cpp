@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "checks/checksums.h"
+#include "io/file_io.h"
 #include "join/join_engine.h"
 #include "join/numbered_join.h"
-#include "io/file_io.h"
 #include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/checksum_files.h"

@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "checks/checksums.h"
+#include "checks/digest.h"
 #include "format/discovery.h"
+#include "format/piece_format.h"
+#include "io/file_io.h"
 #include "join/join_engine.h"
 #include "join/numbered_join.h"
 #include "rename/apply_renames.h"
 #include "rename/rename_journal.h"
-#include "checks/digest.h"
-#include "io/file_io.h"
-#include "format/piece_format.h"
 #include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/recording_progress.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "io/exif.h"
 #include "rename/file_dates.h"
 #include "rename/naming_rule.h"
-#include "io/exif.h"
 #include "support/temp_dir.h"
 #include "support/tiny_jpeg.h"
 

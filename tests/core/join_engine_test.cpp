@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 
 #include "checks/checksums.h"
-#include "format/discovery.h"
-#include "join/join_engine.h"
-#include "io/file_io.h"
 #include "checks/hash_pool.h"
+#include "format/discovery.h"
+#include "io/file_io.h"
+#include "join/join_engine.h"
 #include "shell/paths.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <map>
 
-#include "join/numbered_join.h"
 #include "checks/digest.h"
+#include "join/numbered_join.h"
 #include "support/recording_progress.h"
 #include "support/run_brindle.h"
 #include "support/temp_dir.h"

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "io/file_io.h"
 #include "rename/apply_renames.h"
 #include "rename/rename_journal.h"
-#include "io/file_io.h"
 #include "support/temp_dir.h"
 
 namespace brindle {

@@ -2,8 +2,8 @@
 // fault, and the date reading behind it takes whatever text comes back.
 #include <cstdint>
 
-#include "rename/file_dates.h"
 #include "io/exif.h"
+#include "rename/file_dates.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (const auto stamp = brindle::ExifDateTimeOriginal(data, size)) {

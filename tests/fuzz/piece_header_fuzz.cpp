@@ -11,9 +11,9 @@
 #include <string>
 
 #include "format/discovery.h"
+#include "format/piece_format.h"
 #include "join/join_engine.h"
 #include "shell/paths.h"
-#include "format/piece_format.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "format/discovery.h"
-#include "shell/paths.h"
 #include "format/piece_format.h"
+#include "shell/paths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);

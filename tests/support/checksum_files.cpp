@@ -4,8 +4,8 @@
 #include <iterator>
 
 #include "checks/checksums.h"
-#include "format/discovery.h"
 #include "checks/digest.h"
+#include "format/discovery.h"
 #include "format/piece_format.h"
 
 namespace brindle::test {
