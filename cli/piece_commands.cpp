@@ -258,11 +258,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     ComputePieceDataSize(length, state);
 
-    SplitParams params;
-    params.sourcePath = state.SplitSourcePath;
-    params.destFolder = state.SplitDestFolder;
-    params.groupName = state.SplitGroupName;
-    params.pieceSize = state.SplitPieceSize;
+    SplitParams params = PlanSplit(state, state.SplitPieceSize);
     params.splitDate = TodayShortDate();
     params.checksums = checksums;
     params.replaceOthers = force;

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "io/file_io.h"
+#include "join/join_engine.h"
 #include "stop_signal.h"
 
 namespace brindle::cli {
@@ -30,7 +30,7 @@ void TerminalProgress::SetValue(int value) {
 
 int RunJoinJob(const std::string& outputPath, bool replaceExisting, Console& console,
                const std::function<Status(Progress&)>& join) {
-    if (!replaceExisting && io::Exists(outputPath)) {
+    if (!CheckJoinTarget({}, outputPath, replaceExisting).ok()) {
         console.err << "brindle join: " << outputPath << " is already there; "
                     << "give --out FILE, or --force to replace it\n";
         return kExitUsage;

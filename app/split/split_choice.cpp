@@ -139,24 +139,10 @@ std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength) {
     return planned.SplitPieceSize;
 }
 
-namespace {
-
-SplitParams ParamsFor(const SplitState& state, std::int32_t pieceDataSize) {
-    SplitParams params;
-    params.sourcePath = state.SplitSourcePath;
-    params.destFolder = state.SplitDestFolder;
-    params.groupName = state.SplitGroupName;
-    params.pieceSize = pieceDataSize;
-    params.extension = "qmf";
-    return params;
-}
-
-}  // namespace
-
 bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t pieceDataSize,
                          bool* replaceOthers) {
     std::optional<SplitClash> clash;
-    const Status status = CheckSplitTargets(ParamsFor(state, pieceDataSize),
+    const Status status = CheckSplitTargets(PlanSplit(state, pieceDataSize),
                                             RegularFileLength(state.SplitSourcePath), &clash);
     // A split that can never be done fails in the job, on the described failure path.
     *replaceOthers = status.ok() && clash.has_value();
@@ -173,7 +159,7 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
 }
 
 JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers) {
-    SplitParams params = ParamsFor(state, pieceDataSize);
+    SplitParams params = PlanSplit(state, pieceDataSize);
     params.replaceOthers = replaceOthers;
     params.splitDate = TodayShortDate();
     return [params](Progress& progress) { return SplitFile(params, progress).status; };

@@ -94,6 +94,25 @@ std::vector<ListedName> ParseSfv(std::string_view text, int* badLines) {
     return listed;
 }
 
+bool ParseHashLine(std::string_view line, std::size_t hexLength, ListedName* entry) {
+    const bool escaped = !line.empty() && line.front() == '\\';
+    if (escaped) {
+        line.remove_prefix(1);
+    }
+    // "<hex>  <name>" in text mode, "<hex> *<name>" in binary mode.
+    if (line.size() < hexLength + 3 || !IsHex(line.substr(0, hexLength)) || line[hexLength] != ' ' ||
+        (line[hexLength + 1] != ' ' && line[hexLength + 1] != '*')) {
+        return false;
+    }
+    entry->hex = Lowered(line.substr(0, hexLength));
+    entry->name = std::string(line.substr(hexLength + 2));
+    if (escaped && !UnescapeListedName(line.substr(hexLength + 2), &entry->name)) {
+        return false;
+    }
+    entry->name = std::string(WithoutDotSlash(entry->name));
+    return !entry->name.empty();
+}
+
 std::vector<ListedName> ParseHashList(std::string_view text, DigestKind kind, int* badLines) {
     const std::size_t length = DigestHexLength(kind);
     std::vector<ListedName> listed;
@@ -101,23 +120,8 @@ std::vector<ListedName> ParseHashList(std::string_view text, DigestKind kind, in
         if (line.empty() || line.front() == '#') {
             return;
         }
-        const bool escaped = line.front() == '\\';
-        if (escaped) {
-            line.remove_prefix(1);
-        }
-        // "<hex>  <name>" in text mode, "<hex> *<name>" in binary mode.
-        if (line.size() < length + 3 || !IsHex(line.substr(0, length)) || line[length] != ' ' ||
-            (line[length + 1] != ' ' && line[length + 1] != '*')) {
-            ++*badLines;
-            return;
-        }
-        ListedName entry{std::string(line.substr(length + 2)), Lowered(line.substr(0, length))};
-        if (escaped && !UnescapeListedName(line.substr(length + 2), &entry.name)) {
-            ++*badLines;
-            return;
-        }
-        entry.name = std::string(WithoutDotSlash(entry.name));
-        if (entry.name.empty()) {
+        ListedName entry;
+        if (!ParseHashLine(line, length, &entry)) {
             ++*badLines;
             return;
         }

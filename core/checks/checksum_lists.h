@@ -27,6 +27,11 @@ struct ListedName {
 std::vector<ListedName> ParseSfv(std::string_view text, int* badLines);
 std::vector<ListedName> ParseHashList(std::string_view text, DigestKind kind, int* badLines);
 
+// One line of the `HASH  name` form (md5sum, sha256sum and their kin; "*name" in binary mode,
+// a leading "\\" for an escaped name), its line end already cut off; `hexLength` is the
+// digest's. False for anything else.
+bool ParseHashLine(std::string_view line, std::size_t hexLength, ListedName* entry);
+
 // A UTF-8 byte-order mark at the start of `text` is dropped; editors on other systems save one.
 std::string_view WithoutByteOrderMark(std::string_view text);
 // "./NAME" is NAME; any other name is returned as it is.

@@ -42,35 +42,6 @@ std::string ChecksumLine(const std::string& digest, const std::string& name) {
     return "\\" + digest + "  " + escaped + "\n";
 }
 
-bool ParseLine(std::string line, std::string* name, std::string* digest) {
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    const bool escaped = !line.empty() && line.front() == '\\';
-    if (escaped) {
-        line.erase(0, 1);
-    }
-    // "<digest>  <name>" in text mode, "<digest> *<name>" in binary mode.
-    if (line.size() < kDigestLength + 3 || line[kDigestLength] != ' ' ||
-        (line[kDigestLength + 1] != ' ' && line[kDigestLength + 1] != '*')) {
-        return false;
-    }
-    *digest = line.substr(0, kDigestLength);
-    if (!std::all_of(digest->begin(), digest->end(), [](unsigned char c) { return std::isxdigit(c); })) {
-        return false;
-    }
-    std::transform(digest->begin(), digest->end(), digest->begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const std::string rest = line.substr(kDigestLength + 2);
-    if (!escaped) {
-        *name = rest;
-    } else if (!UnescapeListedName(rest, name)) {
-        return false;
-    }
-    *name = std::string(WithoutDotSlash(*name));
-    return !name->empty();
-}
-
 Status SizeOf(const std::string& path, std::int64_t* size) {
     io::File file;
     Status status = file.OpenRead(path);
@@ -165,18 +136,20 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
             end = text.size();
         }
         ++lineNumber;
-        const std::string line = text.substr(start, end - start);
+        std::string_view line = std::string_view(text).substr(start, end - start);
         start = end + 1;
         if (line.empty() || line.front() == '#') {
             continue;  // as sha256sum skips comments
         }
-        std::string name;
-        std::string digest;
-        if (!ParseLine(line, &name, &digest)) {
+        if (line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        ListedName entry;
+        if (!ParseHashLine(line, kDigestLength, &entry)) {
             return Status::Corruption("line " + std::to_string(lineNumber) + " of " + path +
                                       " is not a checksum line");
         }
-        (*list)[name] = digest;
+        (*list)[entry.name] = entry.hex;
     }
     return Status::Ok();
 }

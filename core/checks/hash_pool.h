@@ -115,6 +115,7 @@ public:
     // Once the copy is over: waits for the hashing with the bar moving, and returns the first
     // failure, the copy's own unless a failed hash is what stopped it.
     Status Finish(Status copy, std::int64_t copied);
+    Moves moves() const { return moves_; }
 
 private:
     bool Show(std::int64_t copied);

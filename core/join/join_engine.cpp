@@ -114,41 +114,27 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         both.emplace(progress, 2 * dataBytes, std::vector<HashPool*>{&*pool},
                      list != nullptr ? CopyHashBar::Moves::kByBoth : CopyHashBar::Moves::kByCopy);
     }
-    std::vector<char> scratch;
-    std::int64_t copied = 0;
-    Status status;
-    for (std::size_t i = 0; status.ok() && i < pieces.size(); ++i) {
-        const std::int64_t length = infos[i].dataLength;
-        const int before = progress.Value();
-        ByteMeter meter(progress, length, before + step);
-        io::File file;
-        status = ReopenChecked(file, pieces[i], infos[i]);
-        if (status.ok()) {
-            status = io::CopyRange(file, output.file(), length, scratch, [&](std::int64_t done) {
-                return both ? both->Copied(copied + done) && (list != nullptr || meter(done)) : meter(done);
-            });
+    std::vector<std::int64_t> sizes;
+    for (const PieceInfo& info : infos) {
+        sizes.push_back(info.dataLength);
+    }
+    PieceCopy each;
+    each.open = [&](std::size_t i, io::File& file) { return ReopenChecked(file, pieces[i], infos[i]); };
+    each.written = [&](std::size_t i, std::int64_t offset) {
+        if (!pool) {
+            return Status::Ok();
         }
-        (void)file.Close();
         io::File written;
-        if (status.ok() && pool) {
-            status = output.OpenWritten(&written);
-        }
-        if (status.ok() && pool) {
+        const Status opened = output.OpenWritten(&written);
+        if (opened.ok()) {
             const std::string* sha256 = list != nullptr ? &list->at(GetFileName(pieces[i])) : nullptr;
             PieceHashes* hashes = checks.emplace_back(std::make_unique<PieceHashes>(infos[i].bytes, sha256)).get();
-            pool->Feed(std::move(written), copied, length, hashes->digests(),
+            pool->Feed(std::move(written), offset, sizes[i], hashes->digests(),
                        [hashes, path = pieces[i]] { return hashes->Check(path); });
         }
-        if (status.ok()) {
-            copied += length;
-            progress.Yield();
-            if (list == nullptr) {
-                progress.SetValue(before + step);
-                progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
-            }
-        }
-    }
-    return both ? both->Finish(status, copied) : status;
+        return opened;
+    };
+    return CopyPieceByPiece(sizes, output, step, progress, both ? &*both : nullptr, each);
 }
 
 }  // namespace
@@ -164,16 +150,12 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
         return Status::InvalidArgument("no file to write was given");
     }
-    for (const std::string& piece : params.pieces) {
-        if (piece == params.outputPath || io::SameFile(piece, params.outputPath)) {
-            return Status::InvalidArgument("the joined file would replace one of its pieces: " + piece);
-        }
-    }
-    if (!params.replaceExisting && io::Exists(params.outputPath)) {
-        return Status::InvalidArgument("a file is already there: " + params.outputPath);
+    Status status = CheckJoinTarget(params.pieces, params.outputPath, params.replaceExisting);
+    if (!status.ok()) {
+        return status;
     }
     std::vector<PieceInfo> infos;
-    Status status = CheckPieces(params.pieces, &infos);
+    status = CheckPieces(params.pieces, &infos);
     if (!status.ok()) {
         return status;
     }
@@ -201,6 +183,53 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
                             static_cast<int>(step), progress);
     }
     return status.ok() ? PublishJoined(output, params.replaceExisting, progress) : status;
+}
+
+Status CopyPieceByPiece(const std::vector<std::int64_t>& sizes, io::AtomicFile& output, int step,
+                        Progress& progress, CopyHashBar* both, const PieceCopy& each) {
+    // Where the hashing is cheap the copy alone moves the bar; `both` then only stops it.
+    const bool meterMoves = both == nullptr || both->moves() == CopyHashBar::Moves::kByCopy;
+    std::vector<char> scratch;
+    std::int64_t copied = 0;
+    Status status;
+    for (std::size_t i = 0; status.ok() && i < sizes.size(); ++i) {
+        const std::int64_t size = sizes[i];
+        const int before = progress.Value();
+        ByteMeter meter(progress, size, before + step);
+        io::File piece;
+        status = each.open(i, piece);
+        if (status.ok()) {
+            status = io::CopyRange(piece, output.file(), size, scratch, [&](std::int64_t done) {
+                return both != nullptr ? both->Copied(copied + done) && (!meterMoves || meter(done)) : meter(done);
+            });
+        }
+        (void)piece.Close();
+        if (status.ok()) {
+            status = each.written(i, copied);
+        }
+        if (status.ok()) {
+            copied += size;
+            progress.Yield();
+            if (meterMoves) {
+                progress.SetValue(before + step);
+                progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
+            }
+        }
+    }
+    return both != nullptr ? both->Finish(status, copied) : status;
+}
+
+Status CheckJoinTarget(const std::vector<std::string>& pieces, const std::string& outputPath,
+                       bool replaceExisting) {
+    for (const std::string& piece : pieces) {
+        if (piece == outputPath || io::SameFile(piece, outputPath)) {
+            return Status::InvalidArgument("the joined file would replace one of its pieces: " + piece);
+        }
+    }
+    if (!replaceExisting && io::Exists(outputPath)) {
+        return Status::InvalidArgument("a file is already there: " + outputPath);
+    }
+    return Status::Ok();
 }
 
 Status PublishJoined(io::AtomicFile& output, bool replaceExisting, Progress& progress) {

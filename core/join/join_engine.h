@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +13,9 @@ namespace brindle {
 
 namespace io {
 class AtomicFile;
-}
+class File;
+}  // namespace io
+class CopyHashBar;
 
 struct JoinParams {
     std::string outputPath;
@@ -39,5 +44,22 @@ Status JoinPieces(const JoinParams& params, Progress& progress);
 // The end of a join: the finished output moves into place (replacing a file there only with
 // `replaceExisting`) unless a stop was asked at the last moment, and the bar is filled.
 Status PublishJoined(io::AtomicFile& output, bool replaceExisting, Progress& progress);
+
+// The copy both engines run, piece after piece: `open` opens piece `i` (refusing one that is
+// no longer what was checked), its `sizes[i]` bytes go onto the end of `output`, and
+// `written` is told where they landed, to queue their hashing. The bar moves by `step` a
+// piece and by bytes inside one, unless `both` moves it by copy and hashing together; with
+// `both` the result is its Finish.
+struct PieceCopy {
+    std::function<Status(std::size_t i, io::File& piece)> open;
+    std::function<Status(std::size_t i, std::int64_t offset)> written;
+};
+Status CopyPieceByPiece(const std::vector<std::int64_t>& sizes, io::AtomicFile& output, int step,
+                        Progress& progress, CopyHashBar* both, const PieceCopy& each);
+
+// What both engines ask before they write: the output may not be one of `pieces`, nor,
+// unless `replaceExisting`, a file already there.
+Status CheckJoinTarget(const std::vector<std::string>& pieces, const std::string& outputPath,
+                       bool replaceExisting);
 
 }  // namespace brindle

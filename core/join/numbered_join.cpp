@@ -68,16 +68,10 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
     if (hashBytes > 0) {
         both.emplace(progress, copyBytes + hashBytes, std::vector<HashPool*>{&pieces, &ordered});
     }
-    std::vector<char> scratch;
-    std::int64_t copied = 0;
-    Status status;
-    for (std::size_t i = 0; status.ok() && i < group.pieces.size(); ++i) {
+    PieceCopy each;
+    each.open = [&](std::size_t i, io::File& piece) {
         const std::string& path = group.pieces[i];
-        const std::int64_t size = group.sizes[i];
-        const int before = progress.Value();
-        ByteMeter meter(progress, size, before + step);
-        io::File piece;
-        status = CheckLinkInFolder(path);
+        Status status = CheckLinkInFolder(path);
         if (status.ok()) {
             status = piece.OpenRead(path);
         }
@@ -86,44 +80,34 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
             status = piece.Size(&now);
         }
         // Join only what was checked: a piece still being downloaded may have grown.
-        if (status.ok() && now != size) {
+        if (status.ok() && now != group.sizes[i]) {
             status = Status::Corruption("the piece changed during the join: " + path);
         }
-        if (status.ok()) {
-            status = io::CopyRange(piece, output.file(), size, scratch, [&](std::int64_t done) {
-                return both ? both->Copied(copied + done) : meter(done);
-            });
-        }
-        (void)piece.Close();
+        return status;
+    };
+    each.written = [&](std::size_t i, std::int64_t offset) {
+        const std::int64_t size = group.sizes[i];
         const std::vector<DigestKind> kinds = KindsListed(group.lists, group.numbers[i].name);
         io::File written;
-        if (status.ok() && !kinds.empty()) {
+        Status status;
+        if (!kinds.empty()) {
             status = output.OpenWritten(&written);
         }
         if (status.ok() && !kinds.empty()) {
             const auto* mine = &own.emplace_back(MakeDigests(kinds));
-            pieces.Feed(std::move(written), copied, size, Borrowed(*mine), [&group, i, mine] {
+            pieces.Feed(std::move(written), offset, size, Borrowed(*mine), [&group, i, mine] {
                 return CompareListed(group.lists, group.numbers[i].name, group.pieces[i], HexDigests(*mine));
             });
         }
         if (status.ok() && !whole.empty()) {
             status = output.OpenWritten(&written);
             if (status.ok()) {
-                ordered.Feed(std::move(written), copied, size, Borrowed(whole));
+                ordered.Feed(std::move(written), offset, size, Borrowed(whole));
             }
         }
-        if (status.ok()) {
-            copied += size;
-            progress.Yield();
-            if (!both) {
-                progress.SetValue(before + step);
-                progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
-            }
-        }
-    }
-    if (both) {
-        status = both->Finish(status, copied);
-    }
+        return status;
+    };
+    Status status = CopyPieceByPiece(group.sizes, output, step, progress, both ? &*both : nullptr, each);
     if (status.ok() && !whole.empty()) {
         status = CompareListed(group.lists, group.base, "the joined file " + group.base, HexDigests(whole));
     }
@@ -140,17 +124,13 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     if (!group.Ready()) {
         return group.status;
     }
-    for (const std::string& piece : group.pieces) {
-        if (piece == params.outputPath || io::SameFile(piece, params.outputPath)) {
-            return Status::InvalidArgument("the joined file would replace one of its pieces: " + piece);
-        }
-    }
-    if (!params.replaceExisting && io::Exists(params.outputPath)) {
-        return Status::InvalidArgument("a file is already there: " + params.outputPath);
+    Status status = CheckJoinTarget(group.pieces, params.outputPath, params.replaceExisting);
+    if (!status.ok()) {
+        return status;
     }
     const int step = progress.Max() / static_cast<int>(group.pieces.size());
     io::AtomicFile output(params.outputPath);
-    Status status = output.Open();
+    status = output.Open();
     if (status.ok()) {
         status = CopyNumberedPieces(group, output, step, progress);
     }

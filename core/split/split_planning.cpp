@@ -90,6 +90,16 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
     return std::nullopt;
 }
 
+SplitParams PlanSplit(const SplitState& state, std::int32_t pieceDataSize) {
+    SplitParams params;
+    params.sourcePath = state.SplitSourcePath;
+    params.destFolder = state.SplitDestFolder;
+    params.groupName = state.SplitGroupName;
+    params.pieceSize = pieceDataSize;
+    params.extension = kPieceExtension;
+    return params;
+}
+
 void ComputePieceDataSize(std::int64_t sourceLength, SplitState& state) {
     if (state.SplitBySize) {
         state.SplitPieceSize -= static_cast<std::int32_t>(kHeader);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "format/piece_format.h"
+#include "split/split_engine.h"
 #include "split/split_state.h"
 
 namespace brindle {
@@ -50,6 +51,11 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
 
 // Turns the recorded choice into data bytes per piece (SplitPieceSize).
 void ComputePieceDataSize(std::int64_t sourceLength, SplitState& state);
+
+// The split the windows and the command run for `state`'s source, folder and group, with
+// full pieces of `pieceDataSize` data bytes (what ComputePieceDataSize gave). The caller adds
+// the date and the switches its user chose.
+SplitParams PlanSplit(const SplitState& state, std::int32_t pieceDataSize);
 
 // The review text of a planned split, one line per fact, sizes as piece file sizes.
 std::string BuildSplitSummary(const SplitState& state, std::int64_t sourceLength,
