@@ -15,9 +15,6 @@ namespace {
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
-Rejection TooSmall() {
-    return {SplitProblem::kSizeTooSmall, "The size you entered is too small."};
-}
 
 constexpr std::string_view kTemporarySuffix = ".brindle-part";
 
@@ -133,39 +130,31 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
                                       std::int64_t* pieceSize, char decimalSeparator) {
     const auto mode = static_cast<SplitMode>(choiceIndex);
     if (mode == SplitMode::kPieces) {
-        const NumberReading number = ReadNumber(numberText, decimalSeparator);
-        if (!number.numeric || number.value < kMinPieces || number.value > kMaxPieces) {
-            return Rejection{SplitProblem::kPieceCount,
-                             "You must enter a number between 2 and " + std::to_string(kMaxPieces) + "."};
+        std::int64_t count = 0;
+        if (auto rejection = CheckPieceCount(sourceLength, numberText, decimalSeparator, &count)) {
+            return rejection;
         }
-        if (sourceLength <= 0) {
-            return Rejection{SplitProblem::kEmptyFile, "The file is empty."};
-        }
-        *pieceSize = CeilDiv(sourceLength, RoundHalfEven(number.value));
+        *pieceSize = CeilDiv(sourceLength, count);
         return std::nullopt;
     }
-    std::int64_t size = kFloppyPieceFileSize;
     if (mode == SplitMode::kFloppy) {
-        if (sourceLength <= kFloppyPieceFileSize) {
-            return Rejection{SplitProblem::kSmallerThanFloppy, "The File size is smaller than the size of floppy."};
+        if (auto rejection = CheckFloppyPieces(sourceLength, 0)) {
+            return rejection;
         }
-        if (CeilDiv(sourceLength, size) > kMaxPieces) {
-            return Rejection{SplitProblem::kTooLargeForFloppy, "The file is too large for floppy-sized pieces."};
-        }
-        *pieceSize = size;
+        *pieceSize = kFloppyPieceFileSize;
         return std::nullopt;
     }
     const std::int64_t units = RoundHalfEven(NumberValue(sizeText, decimalSeparator));
     const std::int64_t unitBytes = UnitBytes(unitText);
     if (units <= 0 || unitBytes <= 0) {
-        return TooSmall();
+        return SizeTooSmall();
     }
     if (units > sourceLength / unitBytes + 1 || units * unitBytes > sourceLength) {
-        return Rejection{SplitProblem::kSizeOverFile, "The size you entered is greater than your original file size."};
+        return SizeOverFile();
     }
-    size = units * unitBytes;
+    const std::int64_t size = units * unitBytes;
     if (CeilDiv(sourceLength, size) > kMaxPieces) {
-        return TooSmall();
+        return SizeTooSmall();
     }
     *pieceSize = size;
     return std::nullopt;

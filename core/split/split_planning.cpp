@@ -9,17 +9,41 @@ namespace {
 
 constexpr std::int64_t kHeader = static_cast<std::int64_t>(kHeaderSize);
 
-Rejection TooSmall() {
-    return {SplitProblem::kSizeTooSmall, "The size you entered is too small."};
-}
-
-Rejection GreaterThanSource() {
-    return {SplitProblem::kSizeOverFile, "The size you entered is greater than your original file size."};
-}
-
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
 }  // namespace
+
+Rejection SizeTooSmall() {
+    return {SplitProblem::kSizeTooSmall, "The size you entered is too small."};
+}
+
+Rejection SizeOverFile() {
+    return {SplitProblem::kSizeOverFile, "The size you entered is greater than your original file size."};
+}
+
+std::optional<Rejection> CheckPieceCount(std::int64_t sourceLength, std::string_view numberText,
+                                         char decimalSeparator, std::int64_t* count) {
+    const NumberReading number = ReadNumber(numberText, decimalSeparator);
+    if (!number.numeric || number.value < kMinPieces || number.value > kMaxPieces) {
+        return Rejection{SplitProblem::kPieceCount,
+                         "You must enter a number between 2 and " + std::to_string(kMaxPieces) + "."};
+    }
+    if (sourceLength <= 0) {
+        return Rejection{SplitProblem::kEmptyFile, "The file is empty."};
+    }
+    *count = RoundHalfEven(number.value);
+    return std::nullopt;
+}
+
+std::optional<Rejection> CheckFloppyPieces(std::int64_t sourceLength, std::int64_t header) {
+    if (sourceLength <= kFloppyPieceFileSize) {
+        return Rejection{SplitProblem::kSmallerThanFloppy, "The File size is smaller than the size of floppy."};
+    }
+    if (CeilDiv(sourceLength, kFloppyPieceFileSize - header) > kMaxPieces) {
+        return Rejection{SplitProblem::kTooLargeForFloppy, "The file is too large for floppy-sized pieces."};
+    }
+    return std::nullopt;
+}
 
 std::int64_t UnitBytes(std::string_view unitText) {
     if (unitText == "KB") return 1024;
@@ -39,15 +63,11 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
     }
     const auto mode = static_cast<SplitMode>(choiceIndex);
     if (mode == SplitMode::kPieces) {
-        const NumberReading number = ReadNumber(numberText, decimalSeparator);
-        if (!number.numeric || number.value < kMinPieces || number.value > kMaxPieces) {
-            return Rejection{SplitProblem::kPieceCount,
-                             "You must enter a number between 2 and " + std::to_string(kMaxPieces) + "."};
+        std::int64_t rounded = 0;
+        if (auto rejection = CheckPieceCount(sourceLength, numberText, decimalSeparator, &rounded)) {
+            return rejection;
         }
-        if (sourceLength <= 0) {
-            return Rejection{SplitProblem::kEmptyFile, "The file is empty."};
-        }
-        const auto count = static_cast<std::int32_t>(RoundHalfEven(number.value));
+        const auto count = static_cast<std::int32_t>(rounded);
         if (CeilDiv(sourceLength, count) + kHeader > kMaxPieceFileSize) {
             return Rejection{SplitProblem::kPiecesOver2GB, "Each piece would be larger than 2 GB. Choose more pieces."};
         }
@@ -57,11 +77,8 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
     }
 
     if (mode == SplitMode::kFloppy) {
-        if (sourceLength <= kFloppyPieceFileSize) {
-            return Rejection{SplitProblem::kSmallerThanFloppy, "The File size is smaller than the size of floppy."};
-        }
-        if (CeilDiv(sourceLength, kFloppyPieceFileSize - kHeader) > kMaxPieces) {
-            return Rejection{SplitProblem::kTooLargeForFloppy, "The file is too large for floppy-sized pieces."};
+        if (auto rejection = CheckFloppyPieces(sourceLength, kHeader)) {
+            return rejection;
         }
         state.SplitBySize = true;
         state.SplitPieceSize = static_cast<std::int32_t>(kFloppyPieceFileSize);
@@ -72,18 +89,18 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
     const std::int64_t units = RoundHalfEven(NumberValue(sizeText, decimalSeparator));
     const std::int64_t unitBytes = UnitBytes(unitText);
     if (units <= 0 || unitBytes <= 0) {
-        return TooSmall();
+        return SizeTooSmall();
     }
     if (units > kMaxPieceFileSize / unitBytes) {
-        return GreaterThanSource();
+        return SizeOverFile();
     }
     const std::int64_t pieceFileSize = units * unitBytes;
     if (pieceFileSize > sourceLength) {
-        return GreaterThanSource();
+        return SizeOverFile();
     }
     if (pieceFileSize <= kHeader || sourceLength / pieceFileSize > kMaxPieces ||
         CeilDiv(sourceLength, pieceFileSize - kHeader) > kMaxPieces) {
-        return TooSmall();
+        return SizeTooSmall();
     }
     state.SplitBySize = true;
     state.SplitPieceSize = static_cast<std::int32_t>(pieceFileSize);

@@ -41,6 +41,17 @@ inline constexpr std::int64_t kLargestSplittable = kMaxSourceLength;
 // Bytes per unit of "KB", "MB", "GB" and of no unit (1); 0 for anything else.
 std::int64_t UnitBytes(std::string_view unitText);
 
+// The checks that a split into this program's pieces and one into plain numbered pieces
+// share, with the same texts. A count of pieces: a number from 2 to kMaxPieces, of a file
+// that is not empty; on success `*count` holds it, rounded.
+std::optional<Rejection> CheckPieceCount(std::int64_t sourceLength, std::string_view numberText,
+                                         char decimalSeparator, std::int64_t* count);
+// Floppy-sized piece files, each `header` bytes before its data: a file larger than one, in
+// at most kMaxPieces of them.
+std::optional<Rejection> CheckFloppyPieces(std::int64_t sourceLength, std::int64_t header);
+Rejection SizeTooSmall();
+Rejection SizeOverFile();
+
 // Checks a split choice against a source of `sourceLength` bytes. On success it records the
 // choice in `state` (SplitBySize, SplitPieceCount or SplitPieceSize as a piece file size);
 // on a rejection `state` is left exactly as it was.
