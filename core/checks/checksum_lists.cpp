@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "checks/checksums.h"
-#include "checks/linked_files.h"
 #include "io/file_io.h"
+#include "io/linked_files.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "checks/linked_files.h"
 #include "io/file_io.h"
 #include "io/file_list.h"
+#include "io/linked_files.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "checks/linked_files.h"
 #include "io/file_io.h"
+#include "io/linked_files.h"
 #include "shell/paths.h"
 
 namespace brindle {

@@ -8,11 +8,11 @@
 #include "checks/checksums.h"
 #include "checks/group_checks.h"
 #include "checks/hash_pool.h"
-#include "checks/linked_files.h"
 #include "format/discovery.h"
 #include "format/piece_format.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
+#include "io/linked_files.h"
 #include "shell/paths.h"
 
 namespace brindle {

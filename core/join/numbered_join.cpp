@@ -8,9 +8,9 @@
 #include <unordered_set>
 
 #include "checks/hash_pool.h"
-#include "checks/linked_files.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
+#include "io/linked_files.h"
 #include "join/join_engine.h"
 #include "shell/paths.h"
 

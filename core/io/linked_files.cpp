@@ -1,4 +1,4 @@
-#include "checks/linked_files.h"
+#include "io/linked_files.h"
 
 #include "io/file_io.h"
 #include "shell/paths.h"
