@@ -1,0 +1,468 @@
+#include "io/file_road.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "shell/paths.h"
+
+#if defined(BRINDLE_POSIX_IO)
+
+namespace brindle::io {
+
+Status File::OpenRead(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus("cannot open", path, fault);
+    }
+    // Non-blocking, so a named pipe in place of a piece is refused instead of waiting
+    // forever for a writer; a regular file reads the same either way.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        return ErrnoStatus("cannot open", path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        (void)Close();
+        return Status::InvalidArgument("not a regular file: " + path);
+    }
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) {
+        (void)::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return Status::Ok();
+}
+
+Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
+    (void)Close();
+    const auto slash = target.rfind(kPathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return ErrnoStatus("cannot create a file in", folder, fault);
+    }
+    const std::string stem = folder == "." ? std::string("./") : folder;
+    // Not mkstemp: its 0600 would need the umask read back (process-wide, racy with other
+    // threads) to give the finished file ordinary permissions. O_EXCL with 0666 lets the
+    // umask apply by itself.
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        std::string candidate = TemporaryName(stem, "") + ".part";
+        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            path_ = std::move(candidate);
+            *tempPath = path_;
+            return Status::Ok();
+        }
+        error = errno;
+    }
+    return ErrnoStatus("cannot create a file in", folder, error);
+}
+
+Status File::CreateNew(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    if (const int fault = FaultPoint(Call::kCreate)) {
+        return ErrnoStatus("cannot create", path, fault);
+    }
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return fd_ >= 0 ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
+}
+
+Status File::TakePermissionsOf(const std::string& path) {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot set the permissions of", path_, fault);
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return Status::Ok();
+    }
+    if (::fchmod(fd_, st.st_mode & 0777) != 0) {
+        return ErrnoStatus("cannot set the permissions of", path_, errno);
+    }
+    return Status::Ok();
+}
+
+Status File::Size(std::int64_t* size) const {
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus("cannot read the length of", path_, fault);
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        return ErrnoStatus("cannot read the length of", path_, errno);
+    }
+    *size = static_cast<std::int64_t>(st.st_size);
+    return Status::Ok();
+}
+
+Status File::ReadExact(void* buffer, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kRead)) {
+        return ErrnoStatus("cannot read", path_, fault);
+    }
+    auto* out = static_cast<char*>(buffer);
+    while (n > 0) {
+        const ssize_t got = ::read(fd_, out, n);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot read", path_, errno);
+        }
+        if (got == 0) {
+            return Status::Corruption("unexpected end of " + path_);
+        }
+        out += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return Status::Ok();
+}
+
+Status File::Seek(std::int64_t offset) {
+    if (const int fault = FaultPoint(Call::kRead)) {
+        return ErrnoStatus("cannot read", path_, fault);
+    }
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return ErrnoStatus("cannot read", path_, errno);
+    }
+    return Status::Ok();
+}
+
+Status File::WriteAll(const void* buffer, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kWrite)) {
+        return ErrnoStatus("cannot write", path_, fault);
+    }
+    if (!TakeBudget(n)) {
+        return ErrnoStatus("cannot write", path_, ENOSPC);
+    }
+    const auto* in = static_cast<const char*>(buffer);
+    while (n > 0) {
+        const ssize_t put = ::write(fd_, in, n);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot write", path_, errno);
+        }
+        in += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return Status::Ok();
+}
+
+Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
+    if (const int fault = FaultPoint(Call::kWrite)) {
+        return ErrnoStatus("cannot write", path_, fault);
+    }
+    if (!TakeBudget(n)) {
+        return ErrnoStatus("cannot write", path_, ENOSPC);
+    }
+    const auto* in = static_cast<const char*>(data);
+    while (n > 0) {
+        const ssize_t put = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot write", path_, errno);
+        }
+        in += put;
+        offset += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return Status::Ok();
+}
+
+Status File::Flush() {
+    // write(2) keeps nothing back, but the call is a point where a test may fail it.
+    const int fault = FaultPoint(Call::kFlush);
+    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot write", path_, fault);
+}
+
+Status File::Sync() {
+    ++g_syncCount;
+    if (const int fault = FaultPoint(Call::kFlush)) {
+        return ErrnoStatus("cannot flush to disk", path_, fault);
+    }
+    while (::fsync(fd_) != 0) {
+        if (errno != EINTR) {
+            return ErrnoStatus("cannot flush to disk", path_, errno);
+        }
+    }
+    return Status::Ok();
+}
+
+Status File::Close() {
+    if (fd_ < 0) {
+        return Status::Ok();
+    }
+    const int fault = FaultPoint(Call::kClose);
+    const int result = ::close(fd_);
+    fd_ = -1;
+    if (result != 0 && errno != EINTR) {
+        return ErrnoStatus("cannot close", path_, errno);
+    }
+    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, fault);
+}
+
+Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
+                 const CopyTick& tick) {
+    if (const int fault = FaultPoint(Call::kCopy)) {
+        return ErrnoStatus("cannot copy to", out.path_, fault);
+    }
+    if (!TakeBudget(static_cast<std::size_t>(n))) {
+        return ErrnoStatus("cannot write", out.path_, ENOSPC);
+    }
+    std::int64_t done = 0;
+    const auto told = [&](std::int64_t moved) {
+        n -= moved;
+        done += moved;
+        return !tick || tick(done);
+    };
+#if defined(__linux__) && defined(SYS_copy_file_range)
+    // The kernel copies (or shares extents) without the bytes passing through us.
+    bool kernelCopies = KernelCopyOn();
+#if defined(FICLONERANGE)
+    // Where the file system shares blocks and the range fits its blocks (plain numbered
+    // pieces do, from offset 0), the output takes the piece's blocks and nothing is copied.
+    if (kernelCopies && n > 0) {
+        const off_t from = ::lseek(in.fd_, 0, SEEK_CUR);
+        const off_t to = ::lseek(out.fd_, 0, SEEK_CUR);
+        file_clone_range range{};
+        range.src_fd = in.fd_;
+        range.src_offset = static_cast<std::uint64_t>(from);
+        range.src_length = static_cast<std::uint64_t>(n);
+        range.dest_offset = static_cast<std::uint64_t>(to);
+        if (from >= 0 && to >= 0 && ::ioctl(out.fd_, FICLONERANGE, &range) == 0) {
+            if (::lseek(in.fd_, from + n, SEEK_SET) < 0 || ::lseek(out.fd_, to + n, SEEK_SET) < 0) {
+                return ErrnoStatus("cannot copy to", out.path_, errno);
+            }
+            return Status::Ok();
+        }
+    }
+#endif
+    const std::int64_t most = tick ? kTickChunk : std::int64_t{1} << 30;
+    while (n > 0 && kernelCopies) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, most));
+        const int fault = KernelCopyFault();
+        if (fault > 0) {
+            errno = fault;
+        }
+        const ssize_t copied =
+            fault >= 0 ? (fault == 0 ? 0 : -1) : ::copy_file_range(in.fd_, nullptr, out.fd_, nullptr, chunk, 0);
+        if (copied > 0) {
+            if (!told(copied)) {
+                return Status::Cancelled();
+            }
+            continue;
+        }
+        if (copied == 0) {
+            // Some file systems copy nothing before the end; the plain road tells a real end.
+            kernelCopies = false;
+            continue;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+            errno == EPERM || errno == ETXTBSY) {
+            kernelCopies = false;  // this pair of files needs the plain road
+        } else {
+            return ErrnoStatus("cannot copy to", out.path_, errno);
+        }
+    }
+#endif
+    if (n > 0 && scratch.size() < kCopyBufferSize) {
+        scratch.resize(kCopyBufferSize);
+    }
+    while (n > 0) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(scratch.size())));
+        const ssize_t got = ::read(in.fd_, scratch.data(), chunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoStatus("cannot read", in.path_, errno);
+        }
+        if (got == 0) {
+            return Status::Corruption("unexpected end of " + in.path_);
+        }
+        const char* data = scratch.data();
+        std::size_t left = static_cast<std::size_t>(got);
+        while (left > 0) {
+            const ssize_t put = ::write(out.fd_, data, left);
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return ErrnoStatus("cannot write", out.path_, errno);
+            }
+            data += put;
+            left -= static_cast<std::size_t>(put);
+        }
+        if (!told(got)) {
+            return Status::Cancelled();
+        }
+    }
+    return Status::Ok();
+}
+
+FolderLock::~FolderLock() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // releases the lock
+    }
+}
+
+Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped,
+                        const std::function<void()>& waiting, Links links) {
+    if (const int fault = FaultPoint(Call::kLock)) {
+        return ErrnoStatus("cannot lock the folder", folder, fault);
+    }
+    const int noFollow = links == Links::kRefuse ? O_NOFOLLOW : 0;
+    fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | noFollow);
+    if (fd_ < 0) {
+        return ErrnoStatus("cannot open the folder", folder, errno);
+    }
+    bool told = false;
+    // Polled, not waited on: a blocking flock sleeps through Ctrl-C and a window's Cancel.
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EWOULDBLOCK) {
+            if (stopped && stopped()) {
+                ::close(fd_);
+                fd_ = -1;
+                return Status::Cancelled();
+            }
+            if (!told && waiting) {
+                waiting();
+            }
+            told = true;
+            std::this_thread::sleep_for(kLockPoll);
+            continue;
+        }
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) {
+            return Status::Ok();  // a file system without locks
+        }
+        return ErrnoStatus("cannot lock the folder", folder, errno);
+    }
+    return Status::Ok();
+}
+
+std::optional<std::int64_t> NameLimit(const std::string& folder) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return std::nullopt;
+    }
+    const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? std::optional<std::int64_t>(limit) : std::nullopt;
+}
+
+Status MoveReplacing(const std::string& from, const std::string& to) {
+    if (const int fault = FaultPoint(Call::kRename)) {
+        return ErrnoStatus("cannot move onto", to, fault);
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return ErrnoStatus("cannot move onto", to, errno);
+    }
+    return Status::Ok();
+}
+
+namespace {
+
+// One move that never replaces: renameat2 where the file system has it, else a hard link
+// (which fails when the target exists) and an unlink. Returns 0 or the errno.
+int MoveOnceNoReplace(const std::string& from, const std::string& to) {
+#if defined(__linux__) && defined(SYS_renameat2)
+    constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kNoReplace) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        return errno;
+    }
+#endif
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return errno;
+    }
+    if (::unlink(from.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        return error;
+    }
+    return 0;
+}
+
+// `to` names the file `from` itself: a folder that ignores letter case (photo.JPG to
+// photo.jpg), the same path, or another hard link. Moving aside to a free name first lets
+// the first two through, while a real second link still blocks the second step.
+Status MoveThroughFreeName(const std::string& from, const std::string& to) {
+    const auto slash = from.rfind(kPathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string() : from.substr(0, slash + 1);
+    std::string aside;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        aside = TemporaryName(folder, "renaming-");
+        error = MoveOnceNoReplace(from, aside);
+    }
+    if (error != 0) {
+        return ErrnoStatus("cannot rename", from, error);
+    }
+    error = MoveOnceNoReplace(aside, to);
+    if (error == 0) {
+        return Status::Ok();
+    }
+    if (MoveOnceNoReplace(aside, from) != 0) {
+        return ErrnoStatus("cannot rename to " + to + " and the file was left at", aside, error);
+    }
+    return ErrnoStatus("cannot rename to", to, error);
+}
+
+}  // namespace
+
+Status MoveNoReplace(const std::string& from, const std::string& to) {
+    const std::string name = GetFileName(to);
+    if (name.empty() || name == "." || name == "..") {
+        return Status::InvalidArgument("not a file name: " + to);
+    }
+    if (const int fault = FaultPoint(Call::kRename)) {
+        return ErrnoStatus("cannot rename to", to, fault);
+    }
+    const int error = MoveOnceNoReplace(from, to);
+    if (error == 0) {
+        return Status::Ok();
+    }
+    if (error == EEXIST && SameFile(from, to)) {
+        return MoveThroughFreeName(from, to);
+    }
+    return ErrnoStatus("cannot rename to", to, error);
+}
+
+Status RemoveFile(const std::string& path) {
+    if (const int fault = FaultPoint(Call::kRemove)) {
+        return ErrnoStatus("cannot delete", path, fault);
+    }
+    if (::unlink(path.c_str()) != 0) {
+        return ErrnoStatus("cannot delete", path, errno);
+    }
+    return Status::Ok();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (FaultPoint(Call::kStat) != 0) {
+        return false;
+    }
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace brindle::io
+
+#endif
