@@ -55,7 +55,7 @@ void addFolder::ListFolder() {
             picker_ = picker;
             list_->clear();
             // The count follows every folder, not only the fallback road.
-            count_->setText(QString::fromStdString(picker_.CountText()));
+            count_->setText(QStringLiteral("%1 File(s)").arg(picker_.names().size()));
             AddInBatches(list_, names, std::move(current), [this] { EndListing(); });
         });
 }

@@ -71,8 +71,6 @@ void FolderPicker::Show(const std::string& folder) {
     names_ = ListFiles(folder, "*.*");
 }
 
-std::string FolderPicker::CountText() const { return std::to_string(names_.size()) + " File(s)"; }
-
 std::optional<std::string> FolderPicker::Confirm() const {
     if (names_.empty()) {
         return std::nullopt;

@@ -62,8 +62,6 @@ public:
     void Show(const std::string& folder);
     const std::string& folder() const { return folder_; }
     const std::vector<std::string>& names() const { return names_; }
-    // "3 File(s)"
-    std::string CountText() const;
     // The folder, then NUL and a name for every file, and a closing NUL; nothing for a
     // folder without files.
     std::optional<std::string> Confirm() const;
