@@ -63,27 +63,6 @@ TEST_F(RawSplitTest, NoPieceHasItsNameUntilEveryPieceIsWritten) {
     EXPECT_TRUE(FindNumberedGroup(dir.path(), "film.avi").Ready());
 }
 
-// Whether a piece fails or the list after every piece was named, nothing is left.
-TEST_F(RawSplitTest, ALateFailureTakesBackEveryFileItWrote) {
-    const struct {
-        std::int64_t budget;
-        bool checksums;
-    } cases[] = {
-        {2 * kPiece + 5, false},  // inside the last piece
-        {3 * kPiece - 10, true},  // every piece, but not their list
-    };
-    for (const auto& c : cases) {
-        io::testing::FaultPlan plan;
-        plan.LimitWrites(c.budget);
-        RecordingProgress progress;
-        const SplitResult result = SplitRaw(Params(c.checksums), progress);
-        plan.LimitWrites(-1);
-        EXPECT_FALSE(result.status.ok()) << c.budget;
-        EXPECT_TRUE(result.pieces.empty());
-        EXPECT_EQ(SortedNames(dir.path()), std::vector<std::string>{"film.avi"}) << c.budget;
-    }
-}
-
 TEST_F(RawSplitTest, AnEarlierListOfItsOwnIsReplacedOrRemovedAnotherToolsIsNot) {
     RecordingProgress progress;
     ASSERT_TRUE(SplitRaw(Params(true), progress).status.ok());
