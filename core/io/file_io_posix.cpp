@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -133,49 +134,40 @@ Status File::Seek(std::int64_t offset) {
     return Status::Ok();
 }
 
-Status File::WriteAll(const void* buffer, std::size_t n) {
+namespace {
+
+// Writes all `n` bytes, at `offset` when one is given, else where the file stands.
+Status PutAll(int fd, const std::string& path, const void* data, std::size_t n, std::optional<std::int64_t> offset) {
     if (const int fault = FaultPoint(Call::kWrite)) {
-        return ErrnoStatus("cannot write", path_, fault);
+        return ErrnoStatus("cannot write", path, fault);
     }
     if (!TakeBudget(n)) {
-        return ErrnoStatus("cannot write", path_, ENOSPC);
+        return ErrnoStatus("cannot write", path, ENOSPC);
     }
-    const auto* in = static_cast<const char*>(buffer);
+    const auto* in = static_cast<const char*>(data);
     while (n > 0) {
-        const ssize_t put = ::write(fd_, in, n);
+        const ssize_t put = offset ? ::pwrite(fd, in, n, static_cast<off_t>(*offset)) : ::write(fd, in, n);
         if (put < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return ErrnoStatus("cannot write", path_, errno);
+            return ErrnoStatus("cannot write", path, errno);
         }
         in += put;
+        if (offset) {
+            *offset += put;
+        }
         n -= static_cast<std::size_t>(put);
     }
     return Status::Ok();
 }
 
+}  // namespace
+
+Status File::WriteAll(const void* buffer, std::size_t n) { return PutAll(fd_, path_, buffer, n, std::nullopt); }
+
 Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
-    if (const int fault = FaultPoint(Call::kWrite)) {
-        return ErrnoStatus("cannot write", path_, fault);
-    }
-    if (!TakeBudget(n)) {
-        return ErrnoStatus("cannot write", path_, ENOSPC);
-    }
-    const auto* in = static_cast<const char*>(data);
-    while (n > 0) {
-        const ssize_t put = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return ErrnoStatus("cannot write", path_, errno);
-        }
-        in += put;
-        offset += put;
-        n -= static_cast<std::size_t>(put);
-    }
-    return Status::Ok();
+    return PutAll(fd_, path_, data, n, offset);
 }
 
 Status File::Flush() {
