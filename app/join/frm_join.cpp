@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "format/discovery.h"
 #include "format/numbered_group.h"
@@ -30,18 +32,33 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     setObjectName(QStringLiteral("frmJoin"));
     lister_ = new JobRunner(JobKind::kJoin, this);
 
+    QVBoxLayout* body = Body();
+    body->setContentsMargins(24, 12, 24, 16);
+    body->setSpacing(0);
     QLabel* label1 = MakeCaption(QStringLiteral("Group Location"), QStringLiteral("Label1"), this);
-    label1->setGeometry(24, 44, 300, 20);
+    label1->setMinimumHeight(20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
-    txtPath->setGeometry(24, 66, 396, 28);
+    txtPath->setMinimumHeight(28);
     QToolButton* cmdBrowse = cmdBrowse_ =
         MakeBrowseButton(QStringLiteral("Choose the folder of the pieces"), this);
-    cmdBrowse->setGeometry(426, 66, 30, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
+    body->addWidget(label1);
+    body->addSpacing(2);
+    body->addLayout(PathRow(txtPath, cmdBrowse, 6));
+    body->addSpacing(12);
 
+    // The group list and the information panel share the width, each under its caption.
+    auto* columns = new QGridLayout;
+    columns->setHorizontalSpacing(16);
+    columns->setVerticalSpacing(2);
+    columns->setColumnStretch(0, 1);
+    columns->setColumnStretch(1, 1);
+    columns->setRowStretch(1, 1);
+    body->addLayout(columns, 1);
     QLabel* label2 =
         MakeCaption(QStringLiteral("File Group Found"), QStringLiteral("Label2"), this);
-    label2->setGeometry(24, 106, 208, 20);
+    label2->setMinimumHeight(20);
+    columns->addWidget(label2, 0, 0);
     group = new QTreeWidget(this);
     group->setObjectName(QStringLiteral("group"));
     group->setAccessibleName(label2->text());
@@ -50,7 +67,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     group->setRootIsDecorated(false);
     group->setUniformRowHeights(true);
     group->setSelectionMode(QAbstractItemView::SingleSelection);
-    group->setGeometry(24, 128, 208, 172);
+    group->setMinimumSize(1, 1);
+    columns->addWidget(group, 1, 0);
     label2->setBuddy(group);
     // A click, or choosing with the keyboard, shows the group's details.
     connect(group, &QTreeWidget::itemClicked, this,
@@ -63,21 +81,26 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     });
 
     QLabel* label3 = MakeCaption(QStringLiteral("Information"), QStringLiteral("Label3"), this);
-    label3->setGeometry(248, 106, 208, 20);
+    label3->setMinimumHeight(20);
+    columns->addWidget(label3, 0, 1);
     auto* picture2 = new QFrame(this);
     picture2->setObjectName(QStringLiteral("Picture2"));
-    picture2->setGeometry(248, 128, 208, 172);
     picture2->setFrameShape(QFrame::StyledPanel);
     SetTone(picture2, Tone::Panel);
+    columns->addWidget(picture2, 1, 1);
+    auto* details = new QVBoxLayout(picture2);
+    details->setContentsMargins(12, 10, 12, 10);
+    details->setSpacing(0);
     const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
                                  QStringLiteral("Date Of Split")};
-    const int captionTops[3] = {10, 72, 120};
+    const int gapsBefore[3] = {0, 8, 10};
     const int valueHeights[3] = {36, 20, 20};
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(captions[i], picture2);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
         SetTone(caption, Tone::Muted);
-        caption->setGeometry(12, captionTops[i], 184, 18);
+        details->addSpacing(gapsBefore[i]);
+        details->addWidget(caption);
         auto* value = new QLabel(picture2);
         value->setObjectName(QStringLiteral("Label5_%1").arg(i));
         QFont strong = value->font();
@@ -86,13 +109,15 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
         value->setWordWrap(i == 0);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        value->setGeometry(12, captionTops[i] + 18, 184, valueHeights[i]);
+        value->setMinimumHeight(valueHeights[i]);
+        details->addWidget(value);
         Label5[static_cast<std::size_t>(i)] = value;
     }
+    details->addStretch(1);
 
     cmdNext = MakeButton(QStringLiteral("&Next"), QStringLiteral("cmdNext"), this);
     cmdNext->setDefault(true);
-    cmdNext->setGeometry(368, 334, 88, 30);
+    AddFooterButtons({cmdNext}, QSize(88, 30), 24);
     cmdNext->setEnabled(false);
     connect(cmdNext, &QPushButton::clicked, this, [this] { JoinNext(*this); });
 

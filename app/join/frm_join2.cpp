@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "join/join_pages.h"
 #include "join/join_state.h"
@@ -16,19 +17,28 @@ namespace brindle::app {
 frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 2 of 2")), parent) {
     setObjectName(QStringLiteral("frmJoin2"));
 
+    QVBoxLayout* body = Body();
+    body->setContentsMargins(24, 12, 24, 8);
+    body->setSpacing(0);
     QLabel* label1 = MakeCaption(QStringLiteral("Destination"), QStringLiteral("Label1"), this);
-    label1->setGeometry(24, 44, 300, 20);
+    label1->setMinimumHeight(20);
     txtTarget = MakeTextBox(QStringLiteral("txtTarget"), label1, this);
-    txtTarget->setGeometry(24, 66, 396, 28);
+    txtTarget->setMinimumHeight(28);
     QToolButton* cmdBrowse = MakeBrowseButton(QStringLiteral("Choose the file to create"), this);
-    cmdBrowse->setGeometry(426, 66, 30, 28);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin2::cmdBrowse_Click);
+    body->addWidget(label1);
+    body->addSpacing(2);
+    body->addLayout(PathRow(txtTarget, cmdBrowse, 6));
+    body->addSpacing(24);
 
     QLabel* label2 = MakeCaption(QStringLiteral("Progress"), QStringLiteral("Label2"), this);
-    label2->setGeometry(24, 118, 300, 20);
+    label2->setMinimumHeight(20);
     panel_ = new JobPanel(JobKind::kJoin,
                                {QStringLiteral("pb1"), QStringLiteral("percent"), QStringLiteral("Label3")}, this);
-    panel_->setGeometry(24, 138, 432, 28);
+    panel_->setMinimumHeight(28);
+    body->addWidget(label2);
+    body->addWidget(panel_);
+    body->addStretch(1);
     pb1 = panel_->Bar();
     percent = panel_->Percent();
     label2->setBuddy(pb1);
@@ -36,11 +46,10 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
 
     auto* cmdPrevious =
         MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
-    cmdPrevious->setGeometry(272, 334, 88, 30);
     connect(cmdPrevious, &QPushButton::clicked, this, [this] { JoinPrevious(*this); });
     cmdJoin = MakeButton(QStringLiteral("&Merge"), QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
-    cmdJoin->setGeometry(368, 334, 88, 30);
+    AddFooterButtons({cmdPrevious, cmdJoin}, QSize(88, 30), 24);
     connect(cmdJoin, &QPushButton::clicked, this, &frmJoin2::cmdJoin_Click);
     panel_->SetStartButton(cmdJoin);
 

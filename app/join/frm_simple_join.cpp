@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "format/discovery.h"
 #include "io/file_io.h"
@@ -35,25 +36,34 @@ ChromeOptions Chrome() {
 frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     setObjectName(QStringLiteral("frmSimpleJoin"));
 
+    QVBoxLayout* body = Body();
+    body->setContentsMargins(20, 12, 20, 8);
+    body->setSpacing(0);
     QLabel* label1 = MakeCaption(QStringLiteral("Destination"), QStringLiteral("Label1"), this);
-    label1->setGeometry(20, 44, 300, 20);
+    label1->setMinimumHeight(20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
-    txtPath->setGeometry(20, 66, 318, 28);
+    txtPath->setMinimumHeight(28);
     QToolButton* cmdBrowse = MakeBrowseButton(QStringLiteral("Choose the file to create"), this);
-    cmdBrowse->setGeometry(346, 66, 34, 28);
+    cmdBrowse->setMinimumWidth(34);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmSimpleJoin::cmdBrowse_Click);
+    body->addWidget(label1);
+    body->addSpacing(2);
+    body->addLayout(PathRow(txtPath, cmdBrowse, 8));
+    body->addSpacing(20);
 
     panel_ = new JobPanel(
         JobKind::kJoin, {QStringLiteral("ProgressBar1"), QStringLiteral("Label2"), QStringLiteral("lblPercentUnit")},
         this);
-    panel_->setGeometry(20, 114, 360, 28);
+    panel_->setMinimumHeight(28);
+    body->addWidget(panel_);
+    body->addStretch(1);
     ProgressBar1 = panel_->Bar();
     Label2 = panel_->Percent();
     connect(panel_->Runner(), &JobRunner::finished, this, &frmSimpleJoin::JoinFinished);
 
     cmdJoin = MakeButton(QStringLiteral("&Join"), QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
-    cmdJoin->setGeometry(292, kFooterTop + 10, 88, 30);
+    AddFooterButtons({cmdJoin}, QSize(88, 30), 20);
     connect(cmdJoin, &QPushButton::clicked, this, &frmSimpleJoin::cmdJoin_Click);
     // Stopped by the user: the window stays for another try rather than ending the program.
     panel_->SetStartButton(cmdJoin);

@@ -328,7 +328,7 @@ void frmRename::ApplyRuleClicked() {
     editor_ = new frmRename2(this);
     // Beside the list, so its columns and buttons stay in view and usable.
     if (const QScreen* screen = this->screen()) {
-        editor_->move(PlaceBeside(frameGeometry(), editor_->frameGeometry().size(),
+        editor_->move(PlaceBeside(window()->frameGeometry(), editor_->frameGeometry().size(),
                                   screen->availableGeometry(), 12));
     }
     editor_->show();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -21,11 +22,12 @@
 namespace brindle::app {
 namespace {
 
-// Navigation bar geometry: 49 by 41 pixels, lefts 32, 104, 176, top 328.
+// Navigation bar: 49 by 41 pixels, 23 apart, 32 from the left and 12 below the band's top.
 constexpr QSize kNavigationSize(49, 41);
-constexpr int kNavigationLefts[3] = {32, 104, 176};
-constexpr int kNavigationTop = 328;
+constexpr int kNavigationGap = 23;
 constexpr int kFooterTop = 316;
+constexpr QMargins kNavigationMargins(32, 12, 12, 15);
+constexpr int kFooterButtonGap = 8;
 
 const QString kNavigationTags[3] = {QStringLiteral("Split a file"), QStringLiteral("Merge Files"),
                                     QStringLiteral("Batch Renaming")};
@@ -37,61 +39,133 @@ QString WindowTitle(const QString& subtitle) {
 
 }  // namespace
 
+// The top-level window of a page without a parent. It is as large as its page and follows
+// the page's title; it outlives the page only while handing over to the next one.
+class PageHost final : public QWidget {
+public:
+    PageHost() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+    }
+    ~PageHost() override {
+        if (page_ != nullptr) {
+            page_->host_ = nullptr;  // the page goes with this window's children
+        }
+    }
+
+    void Show(ChromeWindow* page) {
+        page_ = page;
+        page->host_ = this;
+        layout()->addWidget(page);
+        setWindowTitle(page->windowTitle());
+    }
+    ChromeWindow* Page() const { return page_; }
+    void Release() { page_ = nullptr; }
+
+    bool closing = false;  // its page is closing already
+
+protected:
+    // Closed by the desktop or the program: the page decides, as its own Close would.
+    void closeEvent(QCloseEvent* event) override {
+        if (page_ == nullptr || closing) {
+            return;
+        }
+        closing = true;
+        const bool closed = page_->close();
+        closing = false;
+        if (!closed) {
+            event->ignore();
+        }
+    }
+
+private:
+    ChromeWindow* page_ = nullptr;
+};
+
 ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), options_(options) {
+    : QWidget(parent != nullptr ? parent : new PageHost,
+              parent != nullptr ? Qt::Window | Qt::FramelessWindowHint : Qt::FramelessWindowHint),
+      options_(options) {
     EnsureArtwork();
     ImageControl::InstallAccessibility();
     setAttribute(Qt::WA_DeleteOnClose);
     SetTone(this, Tone::Selection);
     setWindowTitle(WindowTitle(options.subtitle));
-    setFixedSize(options.size);
+    if (parent == nullptr) {
+        static_cast<PageHost*>(parentWidget())->Show(this);
+    }
+    resize(options.size);
 
     setAcceptDrops(true);
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    // Never smaller than the content: longer captions or a larger font make the window grow.
+    root->setSizeConstraint(QLayout::SetMinimumSize);
     auto* strip = new TitleStrip(options.subtitle, this);
     strip_ = strip;
     strip->setObjectName(options.stripName);
-    strip->setGeometry(0, 0, width(), kTitleHeight);
+    strip->setFixedHeight(kTitleHeight);
     strip->setAccessibleName(windowTitle());
+    root->addWidget(strip);
+    body_ = new QVBoxLayout;
+    root->addLayout(body_, 1);
+    footer_ = new QWidget(this);
+    footer_->setObjectName(QStringLiteral("footer"));
+    // The pointer moving over the band reaches the window's surface, as it did before the
+    // band had a widget of its own.
+    footer_->setMouseTracking(true);
+    footerRow_ = new QHBoxLayout(footer_);
+    footerRow_->setSpacing(0);
+    footerRow_->setContentsMargins(12, 0, 12, 0);
+    root->addWidget(footer_);
+    if (options_.navigation && options_.footerTop == 0) {
+        options_.footerTop = kFooterTop;
+    }
+    if (options_.footerTop > 0) {
+        footer_->setMinimumHeight(options.size.height() - options_.footerTop);
+    } else {
+        footer_->hide();
+    }
 
     // The title strip's images, counted from its right edge.
-    const auto titleImage = [&](const QString& name, const QString& tip, int right,
-                                const QString& art) {
+    const auto titleImage = [&](const QString& name, const QString& tip, const QString& art) {
         auto* image = new ImageControl(strip);
         image->setObjectName(name);
         image->setToolTip(tip);
         image->setAccessibleName(tip);
         image->setFocusColour(Qt::white);
-        image->setGeometry(width() - right, 6, 20, 20);
+        image->setFixedSize(20, 20);
         image->setPixmap(Artwork(art, image->size()));
         image->setHoverPixmap(Artwork(art + QStringLiteral("_over"), image->size()));
+        strip->AddImage(image);
         return image;
     };
     const QString image1 = QStringLiteral("Image1");
     const QString image2 = QStringLiteral("Image2");
     const QString closeTip = QStringLiteral("Close");
     const QString closeArt = QStringLiteral("close");
-    ImageControl* first = titleImage(image1, closeTip, 30, closeArt);
-    connect(first, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
     if (options.second == ChromeOptions::SecondImage::Minimise) {
-        ImageControl* second = titleImage(image2, QStringLiteral("Minimixed"), 56, QStringLiteral("minimise"));
+        ImageControl* second = titleImage(image2, QStringLiteral("Minimixed"), QStringLiteral("minimise"));
         // The tool tip keeps its described text; a screen reader says the word itself.
         second->setAccessibleName(QStringLiteral("Minimise"));
         connect(second, &ImageControl::clicked, this,
-                [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+                [this] { window()->setWindowState(window()->windowState() | Qt::WindowMinimized); });
         chromeControls_.push_back(second);
     } else if (options.second == ChromeOptions::SecondImage::Close) {
-        ImageControl* second = titleImage(image2, closeTip, 56, closeArt);
+        ImageControl* second = titleImage(image2, closeTip, closeArt);
         connect(second, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
         chromeControls_.push_back(second);
     }
+    ImageControl* first = titleImage(image1, closeTip, closeArt);
+    connect(first, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
     chromeControls_.push_back(first);
 
     if (!options.navigation) {
         return;
     }
-    if (options_.footerTop == 0) {
-        options_.footerTop = kFooterTop;
-    }
+    footerRow_->setContentsMargins(kNavigationMargins);
     for (int i = 0; i < 3; ++i) {
         const QString& key = kJobKeys[i];
         for (const QString& form : {QString(), QStringLiteral("over"), QStringLiteral("current")}) {
@@ -99,11 +173,15 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
                 QStringLiteral("nav_") + key + (form.isEmpty() ? QString() : "_" + form);
             navigationImages_.Add(key + form, Artwork(name, kNavigationSize), kNavigationTags[i]);
         }
-        auto* button = new ImageControl(this);
+        auto* button = new ImageControl(footer_);
         button->setObjectName(QStringLiteral("imgButton_%1").arg(i));
         button->setFocusJob(i);
         chromeControls_.insert(chromeControls_.begin() + i, button);
-        button->setGeometry(QRect(QPoint(kNavigationLefts[i], kNavigationTop), kNavigationSize));
+        button->setFixedSize(kNavigationSize);
+        if (i > 0) {
+            footerRow_->addSpacing(kNavigationGap);
+        }
+        footerRow_->addWidget(button, 0, Qt::AlignVCenter);
         connect(button, &ImageControl::pointerMoved, this,
                 [this, i] { NavigationPointerMoved(i); });
         connect(button, &ImageControl::clicked, this, [this, i] { NavigationClicked(i); });
@@ -122,6 +200,69 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     }
 }
 
+ChromeWindow::~ChromeWindow() {
+    if (PageHost* host = host_; host != nullptr) {
+        // The page's window ends with it; the page must not be among its children then.
+        host_ = nullptr;
+        host->Release();
+        setParent(nullptr);
+        delete host;
+    }
+}
+
+QSize ChromeWindow::sizeHint() const {
+    return options_.size.expandedTo(minimumSizeHint());
+}
+
+void ChromeWindow::AddFooterButtons(std::initializer_list<QPushButton*> buttons, QSize least,
+                                    int right) {
+    QMargins margins = footerRow_->contentsMargins();
+    margins.setRight(right);
+    footerRow_->setContentsMargins(margins);
+    footerRow_->addStretch(1);
+    bool first = true;
+    for (QPushButton* button : buttons) {
+        if (!first) {
+            footerRow_->addSpacing(kFooterButtonGap);
+        }
+        first = false;
+        button->setMinimumSize(least);
+        footerRow_->addWidget(button, 0, Qt::AlignVCenter);
+    }
+}
+
+bool ChromeWindow::HandOver(ChromeWindow& next) {
+    PageHost* host = host_;
+    if (host == nullptr || next.host_ == nullptr || next.host_ == host) {
+        return false;
+    }
+    PageHost* spare = next.host_;
+    spare->Release();
+    next.setParent(host, next.windowFlags());
+    delete spare;
+    host->layout()->removeWidget(this);
+    host_ = nullptr;
+    host->Release();
+    host->Show(&next);
+    host->layout()->activate();
+    return true;
+}
+
+ChromeWindow* ChromeWindow::PageIn(QWidget* topLevel) {
+    if (auto* page = qobject_cast<ChromeWindow*>(topLevel)) {
+        return page;
+    }
+    auto* host = dynamic_cast<PageHost*>(topLevel);
+    return host != nullptr ? host->Page() : nullptr;
+}
+
+void ChromeWindow::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    if (visible && host_ != nullptr && !host_->isVisible()) {
+        host_->show();
+    }
+}
+
 ImageControl* ChromeWindow::NavigationButton(int index) const {
     if (index < 0 || index > 2) {
         return nullptr;
@@ -134,6 +275,9 @@ void ChromeWindow::SetSubtitle(const QString& subtitle) {
     setWindowTitle(WindowTitle(subtitle));
     strip_->SetSubtitle(subtitle);
     strip_->setAccessibleName(windowTitle());
+    if (host_ != nullptr) {
+        host_->setWindowTitle(windowTitle());
+    }
 }
 
 void ChromeWindow::showEvent(QShowEvent* event) {
@@ -202,17 +346,22 @@ void ChromeWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+    if (host_ != nullptr && !host_->closing) {
+        host_->closing = true;
+        host_->close();
+        host_->closing = false;
+    }
 }
 
 void ChromeWindow::paintEvent(QPaintEvent*) {
     const ChromeColours colours = DeriveChrome(palette());
     QPainter painter(this);
     painter.fillRect(rect(), colours.surface);
-    if (options_.footerTop > 0) {
-        painter.fillRect(QRect(0, options_.footerTop, width(), height() - options_.footerTop),
-                         colours.footer);
+    if (footer_->isVisibleTo(this)) {
+        const int top = footer_->y();
+        painter.fillRect(QRect(0, top, width(), height() - top), colours.footer);
         painter.setPen(colours.divider);
-        painter.drawLine(0, options_.footerTop, width(), options_.footerTop);
+        painter.drawLine(0, top, width(), top);
     }
     // Borderless windows need an edge of their own against the desktop.
     painter.setPen(colours.edge);
@@ -272,7 +421,7 @@ void ChromeWindow::CloseClicked() {
         return;
     }
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<ChromeWindow*>(widget); window != nullptr && window->options_.mainWindow) {
+        if (ChromeWindow* window = PageIn(widget); window != nullptr && window->options_.mainWindow) {
             window->close();
         }
     }

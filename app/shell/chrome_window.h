@@ -4,15 +4,20 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <initializer_list>
 #include <vector>
 
 #include "shell/image_list.h"
 
+class QHBoxLayout;
 class QMimeData;
+class QPushButton;
+class QVBoxLayout;
 
 namespace brindle::app {
 
 class ImageControl;
+class PageHost;
 class TitleStrip;
 
 // What chrome a window carries.
@@ -20,7 +25,7 @@ struct ChromeOptions {
     enum class SecondImage { None, Minimise, Close };
 
     QString subtitle;  // shown in the title strip after the product name
-    QSize size;
+    QSize size;        // at the default font; the window grows when its content needs more
     QString stripName = QStringLiteral("Picture5");
     SecondImage second = SecondImage::Minimise;
     bool closesMainWindow = false;
@@ -45,21 +50,45 @@ inline constexpr int kTitleHeight = 32;
 inline const QString kJobKeys[3] = {QStringLiteral("split"), QStringLiteral("merge"),
                                     QStringLiteral("rename")};
 
-// A borderless, fixed-size window with a draggable title strip, Close ("Image1") and
-// minimise ("Image2") images and, on the job windows, the three-button navigation bar
-// ("imgButton_0" to "imgButton_2" with the pictures of "ImageList2").
-// Closing deletes the window.
+// A borderless window with a draggable title strip, Close ("Image1") and minimise ("Image2")
+// images and, on the job windows, the three-button navigation bar ("imgButton_0" to
+// "imgButton_2" with the pictures of "ImageList2"). Its controls sit in layouts, so it is as
+// large as its content needs and never smaller than its default size.
+// Without a parent it is a page of its own top-level window: moving to another window swaps
+// the page inside that window (ReplaceWindow), which stays where it is. Closing the page
+// closes its window; closing deletes the page.
 class ChromeWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ChromeWindow(const ChromeOptions& options, QWidget* parent = nullptr);
+    ~ChromeWindow() override;
+
+    QSize sizeHint() const override;
+    // Showing the page shows its window.
+    void setVisible(bool visible) override;
 
     const ImageList& ImageList2() const { return navigationImages_; }
     ImageControl* NavigationButton(int index) const;
     // The text after the product name in the title strip and the window's title.
     void SetSubtitle(const QString& subtitle);
 
+    // Puts `next` in this page's place in its top-level window, which keeps its position and
+    // takes next's title. This page leaves the window, still open; the caller closes it.
+    // False when this page has no window of its own to hand over.
+    bool HandOver(ChromeWindow& next);
+
+    // The program's page shown in a top-level widget, or nullptr for another kind of window.
+    static ChromeWindow* PageIn(QWidget* topLevel);
+
 protected:
+    // The window's own controls go here, between the title strip and the footer band.
+    QVBoxLayout* Body() const { return body_; }
+    // The footer band's row: the navigation bar comes first where the window has one.
+    QHBoxLayout* Footer() const { return footerRow_; }
+    // The page's buttons at the right of the footer row, in this order, `right` pixels from
+    // the window's edge and never smaller than `least` (their default look).
+    void AddFooterButtons(std::initializer_list<QPushButton*> buttons, QSize least, int right);
+
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -84,8 +113,13 @@ private:
 
     bool HandleDrag(QEvent* event);
 
+    friend class PageHost;
     ChromeOptions options_;
+    PageHost* host_ = nullptr;  // the top-level window this page is shown in, if its own
     TitleStrip* strip_ = nullptr;
+    QVBoxLayout* body_ = nullptr;
+    QWidget* footer_ = nullptr;
+    QHBoxLayout* footerRow_ = nullptr;
     ImageList navigationImages_;
     std::array<ImageControl*, 3> navigationButtons_{};
     std::vector<ImageControl*> chromeControls_;  // in their tab order, after the window's own

@@ -1,5 +1,6 @@
 #include "shell/form_controls.h"
 
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,7 +79,18 @@ QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent) {
     button->setAccessibleName(tip);
     button->setFocusPolicy(Qt::StrongFocus);
     button->setCursor(Qt::PointingHandCursor);
+    // As tall as the box beside it, a little wider than square.
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    button->setMinimumWidth(30);
     return button;
+}
+
+QHBoxLayout* PathRow(QLineEdit* box, QToolButton* browse, int gap) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(gap);
+    row->addWidget(box, 1);
+    row->addWidget(browse);
+    return row;
 }
 
 QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent) {

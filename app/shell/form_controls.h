@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 class QFont;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,6 +20,8 @@ QLabel* MakeHeading(const QString& text, const QString& name, QWidget* parent);
 QLineEdit* MakeTextBox(const QString& name, QLabel* caption, QWidget* parent);
 // The picture button "cmdBrowse" beside a path box; `tip` is its tool tip and accessible name.
 QToolButton* MakeBrowseButton(const QString& tip, QWidget* parent);
+// A path box and its browse button side by side, `gap` pixels apart, of one height.
+QHBoxLayout* PathRow(QLineEdit* box, QToolButton* browse, int gap);
 QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* parent);
 // The user's decimal separator for reading and showing numbers; "." where it is not one
 // ASCII character.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFont>
 #include <QFrame>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -27,8 +28,6 @@ namespace brindle::app {
 namespace {
 
 constexpr QSize kActionSize(105, 89);
-constexpr int kActionLefts[3] = {26, 157, 289};
-constexpr int kActionTop = 50;
 constexpr int kFooterTop = 182;
 
 ChromeOptions MainChrome() {
@@ -45,12 +44,21 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     setObjectName(QStringLiteral("frmMain"));
     setMouseTracking(true);
 
+    // The panel lies under the pictures and captions, in the same cell of the body's grid.
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(1, 0, 1, 0);
+    Body()->addLayout(grid, 1);
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Shape1"));
-    panel->setGeometry(1, kTitleHeight, width() - 2, kFooterTop - kTitleHeight);
     // Decoration: the pointer passes through to the window's surface.
     panel->setAttribute(Qt::WA_TransparentForMouseEvents);
     SetTone(panel, Tone::Panel);
+    grid->addWidget(panel, 0, 0);
+    auto* actionsGrid = new QGridLayout;
+    actionsGrid->setContentsMargins(15, 18, 15, 15);
+    actionsGrid->setHorizontalSpacing(6);
+    actionsGrid->setVerticalSpacing(6);
+    grid->addLayout(actionsGrid, 0, 0);
 
     const QString captions[3] = {QStringLiteral("Split file"), QStringLiteral("Merge files"),
                                  QStringLiteral("Batch renaming")};
@@ -67,12 +75,13 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
 
         auto* action = new ImageControl(this);
         action->setObjectName(QStringLiteral("imgAction_%1").arg(i));
-        action->setGeometry(QRect(QPoint(kActionLefts[i], kActionTop), kActionSize));
+        action->setFixedSize(kActionSize);
         connect(action, &ImageControl::pointerMoved, this, [this, i] { ActionPointerMoved(i); });
         connect(action, &ImageControl::clicked, this, [this, i] { OpenJobWindow(i, this); });
         action->setAccessibleName(captions[i]);
         action->setFocusJob(i);
         actions_[static_cast<std::size_t>(i)] = action;
+        actionsGrid->addWidget(action, 0, i, Qt::AlignHCenter);
 
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label2_%1").arg(i));
@@ -80,9 +89,10 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
         caption->setAlignment(Qt::AlignCenter);
         // It lies on the panel, in the base colour.
         caption->setForegroundRole(QPalette::Text);
-        caption->setGeometry(kActionLefts[i] - 10, kActionTop + kActionSize.height() + 6,
-                             kActionSize.width() + 20, 22);
+        actionsGrid->addWidget(caption, 1, i);
+        actionsGrid->setColumnStretch(i, 1);
     }
+    actionsGrid->setRowStretch(1, 1);
 
     setTabOrder(actions_[0], actions_[1]);
     setTabOrder(actions_[1], actions_[2]);
@@ -90,10 +100,10 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
 
     auto* line = new QFrame(this);
     line->setObjectName(QStringLiteral("Line1"));
-    line->setGeometry(1, kFooterTop, width() - 2, 1);
+    line->setFixedHeight(1);
     line->setAttribute(Qt::WA_TransparentForMouseEvents);
     SetTone(line, Tone::Divider);
-    line->lower();
+    Body()->addWidget(line);
 
     auto* version = new QLabel(QStringLiteral("Version " BRINDLE_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
@@ -101,7 +111,7 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     version->setFont(ScaledFont(version->font(), 0.9));
     SetTone(version, Tone::Muted);
-    version->setGeometry(12, kFooterTop + 1, width() - 24, height() - kFooterTop - 2);
+    Footer()->addWidget(version, 1);
 }
 
 void frmMain::Load(const std::vector<std::string>& arguments, const std::string& currentFolder) {

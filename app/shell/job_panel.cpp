@@ -8,10 +8,9 @@
 namespace brindle::app {
 namespace {
 
-QLabel* AddLabel(const QString& text, const QString& name, int width, QHBoxLayout* row, QWidget* panel) {
+QLabel* AddLabel(const QString& text, const QString& name, QHBoxLayout* row, QWidget* panel) {
     auto* label = new QLabel(text, panel);
     label->setObjectName(name);
-    label->setFixedWidth(width);
     row->addWidget(label);
     return label;
 }
@@ -35,12 +34,15 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
     bar_->setFocusPolicy(Qt::TabFocus);
     row->addWidget(bar_, 1);
     if (!names.percent.isEmpty()) {
-        percent_ = AddLabel(QStringLiteral("0"), names.percent, 32, row, this);
+        percent_ = AddLabel(QStringLiteral("0"), names.percent, row, this);
         percent_->setAccessibleName(QStringLiteral("Percent done"));
         percent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        AddLabel(QStringLiteral("%"), names.unit, 16, row, this);
+        // Room for "100" from the start, so the row does not shift as the job runs.
+        percent_->setMinimumWidth(percent_->fontMetrics().horizontalAdvance(QStringLiteral("1000")));
+        AddLabel(QStringLiteral("%"), names.unit, row, this);
         if (!names.complete.isEmpty()) {
-            AddLabel(QStringLiteral("Complete"), names.complete, 64, row, this);
+            row->addSpacing(4);
+            AddLabel(QStringLiteral("Complete"), names.complete, row, this);
         }
     }
     runner_->Drive(bar_, percent_);
@@ -50,7 +52,7 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
     cancel->setAccessibleName(QStringLiteral("Cancel"));
     cancel->setToolTip(QStringLiteral("Stop the job (Esc)"));
     cancel->setAutoDefault(false);
-    cancel->setFixedSize(80, 28);
+    cancel->setMinimumSize(80, 28);
     cancel->setEnabled(false);
     row->addSpacing(6);
     row->addWidget(cancel);

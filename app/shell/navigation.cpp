@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "join/frm_join.h"
+#include "shell/chrome_window.h"
 #include "shell/job_runner.h"
 #include "rename/frm_rename.h"
 #include "split/frm_split.h"
@@ -18,7 +19,13 @@ bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>&
         delete next;
         return false;
     }
-    next->move(current->pos());
+    // The page changes inside the window, which stays where it is on every platform, even
+    // where the program cannot place windows (Wayland).
+    auto* from = qobject_cast<ChromeWindow*>(current);
+    auto* to = qobject_cast<ChromeWindow*>(next);
+    if (from == nullptr || to == nullptr || !from->HandOver(*to)) {
+        next->window()->move(current->window()->pos());
+    }
     if (afterPlace) {
         afterPlace();
     }
@@ -77,9 +84,10 @@ QPoint PlaceBeside(const QRect& anchor, QSize size, const QRect& room, int gap) 
 
 void CentreOnScreen(QWidget* window) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = window->frameGeometry();
+        QWidget* top = window->window();
+        QRect frame = top->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
+        top->move(frame.topLeft());
     }
 }
 

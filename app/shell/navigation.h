@@ -9,8 +9,9 @@ class QWidget;
 
 namespace brindle::app {
 
-// Every move between windows: place next at current's screen position, run afterPlace
-// (a page restore), show next, give it the focus, close current (which deletes it).
+// Every move between windows: next takes current's place in its top-level window (which
+// stays where it is), afterPlace runs (a page restore), next is shown with the focus on its
+// first control, and current is closed (which deletes it).
 // When current has a job running, the user is asked first whether to stop it; on No, next
 // is discarded, current stays, and the result is false.
 bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace = {});

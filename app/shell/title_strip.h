@@ -12,6 +12,9 @@ class TitleStrip : public QWidget {
 public:
     TitleStrip(const QString& subtitle, QWidget* parent);
     void SetSubtitle(const QString& subtitle);
+    // The strip's pictures line up at its right end, in the order added.
+    void AddImage(QWidget* image);
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -20,6 +23,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    QFont TitleFont() const;
+
     QString subtitle_;
     // Set when the platform cannot move the window itself (no window manager, offscreen).
     bool dragging_ = false;

@@ -1,9 +1,11 @@
 #include "split/frm_simple.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 #include "shell/file_drop.h"
 #include "shell/job_panel.h"
@@ -40,12 +42,17 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     setObjectName(QStringLiteral("frmSimple"));
 
     // The options here only choose; every field stays usable and the focus stays put.
-    choice_ = SplitChoiceControls::Build(this, 20, 56, QStringLiteral("Split into"));
+    QVBoxLayout* body = Body();
+    body->setContentsMargins(20, 24, 20, 37);
+    body->setSpacing(0);
+    auto* choiceGrid = new QGridLayout;
+    body->addLayout(choiceGrid);
+    choice_ = SplitChoiceControls::Build(this, choiceGrid, 212, QStringLiteral("Split into"));
     choice_.cboType->setCurrentIndex(-1);
     choice_.cboType->setPlaceholderText(QStringLiteral("bytes"));
 
     cmdSplit_ = MakeButton(QStringLiteral("Split"), "cmdSplit", this);
-    cmdSplit_->setGeometry(284, 234, 96, 30);
+    AddFooterButtons({cmdSplit_}, QSize(96, 30), 20);
     cmdSplit_->setDefault(true);
     connect(cmdSplit_, &QPushButton::clicked, this, &frmSimple::Split);
 
@@ -53,7 +60,9 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
                  choice_.cboType, choice_.optSolution[2], cmdSplit_});
 
     panel_ = new JobPanel(JobKind::kSplit, {QStringLiteral("ProgressBar1")}, this);
-    panel_->setGeometry(20, 155, 360, 28);
+    panel_->setMinimumHeight(28);
+    body->addStretch(1);
+    body->addWidget(panel_);
     panel_->SetStartButton(cmdSplit_);
     connect(panel_->Runner(), &JobRunner::finished, this, &frmSimple::Finished);
 }

@@ -7,6 +7,8 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QFileSystemWatcher>
+#include <QGridLayout>
+#include <QVBoxLayout>
 #include <QToolButton>
 
 #include "shell/file_drop.h"
@@ -30,13 +32,19 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     txtPath_->setPlaceholderText(QStringLiteral("Choose the file to split"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
-    txtPath_->setGeometry(16, 46, 410, 26);
+    txtPath_->setMinimumHeight(26);
 
     cmdBrowse_ = MakeBrowseButton(QStringLiteral("Choose the file to split"), this);
-    cmdBrowse_->setGeometry(432, 46, 32, 26);
     connect(cmdBrowse_, &QToolButton::clicked, this, &frmSplit::Browse);
+    QVBoxLayout* body = Body();
+    body->setContentsMargins(16, 14, 16, 8);
+    body->setSpacing(0);
+    body->addLayout(PathRow(txtPath_, cmdBrowse_, 6));
+    body->addSpacing(14);
 
-    choice_ = SplitChoiceControls::Build(this, 16, 86, QStringLiteral("Split into pieces"));
+    auto* choiceGrid = new QGridLayout;
+    body->addLayout(choiceGrid);
+    choice_ = SplitChoiceControls::Build(this, choiceGrid, 216, QStringLiteral("Split into pieces"));
     choice_.cboType->setCurrentIndex(0);
     for (int i = 0; i < 3; ++i) {
         connect(choice_.optSolution[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
@@ -45,26 +53,39 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     // The designed start: the number of pieces is the choice.
     OptionClicked(0);
 
+    body->addSpacing(12);
     auto* heading = MakeHeading(QStringLiteral("Information"), "Label2", this);
-    heading->setGeometry(16, 178, 448, 22);
+    heading->setMinimumHeight(22);
+    body->addWidget(heading);
+    body->addSpacing(4);
+    auto* info = new QGridLayout;
+    info->setHorizontalSpacing(4);
+    info->setVerticalSpacing(2);
+    info->setColumnMinimumWidth(0, 84);
+    info->setColumnStretch(1, 1);
+    body->addLayout(info);
+    body->addStretch(1);
     const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
                                  QStringLiteral("File Path")};
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
-        caption->setGeometry(16, 204 + i * 24, 84, 22);
+        caption->setMinimumHeight(22);
         SetTone(caption, Tone::Muted);
+        info->addWidget(caption, i, 0);
         auto* value = new QLabel(this);
         value->setObjectName(QStringLiteral("Label5_%1").arg(i));
-        value->setGeometry(104, 204 + i * 24, 360, 22);
+        // A long name is shortened to the room the window has; it never widens the window.
+        value->setMinimumWidth(1);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        info->addWidget(value, i, 1);
         caption->setBuddy(value);
         Label5_[static_cast<std::size_t>(i)] = value;
     }
 
     cmdPrevious_ = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
     cmdNext_ = MakeButton(QStringLiteral("&Next"), "cmdNext", this);
-    PlaceFooterButtons(cmdPrevious_, cmdNext_);
+    AddFooterButtons({cmdPrevious_, cmdNext_}, QSize(96, 30), 12);
     cmdNext_->setDefault(true);
     connect(cmdPrevious_, &QPushButton::clicked, this, &frmSplit::Previous);
     connect(cmdNext_, &QPushButton::clicked, this, &frmSplit::Next);
@@ -140,6 +161,8 @@ void frmSplit::RefreshFileInfo() {
     if (path.empty()) {
         return;
     }
+    // The values are shortened to their labels' widths, which the layout sets.
+    layout()->activate();
     // A file replaced by a new one (as editors save) drops out of the watch: watch it again.
     if (!watcher_->files().contains(txtPath_->text()) && RegularFileLength(path) >= 0) {
         watcher_->addPath(txtPath_->text());

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -18,31 +19,41 @@ namespace brindle::app {
 frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent) {
     setObjectName(QStringLiteral("frmSplit2"));
 
+    QVBoxLayout* body = Body();
+    body->setContentsMargins(16, 18, 16, 8);
+    body->setSpacing(0);
     auto* destination = MakeHeading(QStringLiteral("Select Destination"), "Label1", this);
-    destination->setGeometry(16, 50, 448, 22);
+    destination->setMinimumHeight(22);
     txtPath_ = new QLineEdit(this);
     txtPath_->setObjectName(QStringLiteral("txtPath"));
     txtPath_->setAccessibleName(destination->text());
     txtPath_->setPlaceholderText(QStringLiteral("Choose the folder for the pieces"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
-    txtPath_->setGeometry(16, 76, 410, 26);
+    txtPath_->setMinimumHeight(26);
     destination->setBuddy(txtPath_);
     auto* browse = MakeBrowseButton(QStringLiteral("Choose the folder for the pieces"), this);
-    browse->setGeometry(432, 76, 32, 26);
     connect(browse, &QToolButton::clicked, this, &frmSplit2::Browse);
+    body->addWidget(destination);
+    body->addSpacing(4);
+    body->addLayout(PathRow(txtPath_, browse, 6));
+    body->addSpacing(22);
 
     auto* group = MakeHeading(QStringLiteral("Name Of the group of files"), "Label2", this);
-    group->setGeometry(16, 124, 448, 22);
+    group->setMinimumHeight(22);
     txtGP_ = new QLineEdit(this);
     txtGP_->setObjectName(QStringLiteral("txtGP"));
     txtGP_->setAccessibleName(group->text());
-    txtGP_->setGeometry(16, 150, 448, 26);
+    txtGP_->setMinimumHeight(26);
     group->setBuddy(txtGP_);
+    body->addWidget(group);
+    body->addSpacing(4);
+    body->addWidget(txtGP_);
+    body->addStretch(1);
 
     auto* previous = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
     auto* next = MakeButton(QStringLiteral("&Next"), "cmdNext", this);
-    PlaceFooterButtons(previous, next);
+    AddFooterButtons({previous, next}, QSize(96, 30), 12);
     next->setDefault(true);
     connect(previous, &QPushButton::clicked, this, [this] { BackToSplitPage1(*this); });
     connect(next, &QPushButton::clicked, this, &frmSplit2::Next);

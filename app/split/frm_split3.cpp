@@ -1,6 +1,7 @@
 #include "split/frm_split3.h"
 
 #include <QLabel>
+#include <QVBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
@@ -34,18 +35,25 @@ QString FitLines(const QString& text, const QLabel& label) {
 frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent) {
     setObjectName(QStringLiteral("frmSplit3"));
 
+    QVBoxLayout* body = Body();
+    body->setContentsMargins(16, 12, 16, 35);
+    body->setSpacing(0);
     auto* heading = MakeHeading(QStringLiteral("Information"), "Label1", this);
-    heading->setGeometry(16, 44, 448, 22);
+    heading->setMinimumHeight(22);
+    body->addWidget(heading);
+    body->addSpacing(2);
     lblinfo_ = new QLabel(this);
     lblinfo_->setObjectName(QStringLiteral("lblinfo"));
-    lblinfo_->setGeometry(16, 68, 448, 184);
+    // Long lines are shortened to the room the window has; they never widen it.
+    lblinfo_->setMinimumWidth(1);
     lblinfo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    body->addWidget(lblinfo_, 1);
     lblinfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     heading->setBuddy(lblinfo_);
 
     auto* previous = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
     cmdSplit_ = MakeButton(QStringLiteral("&Split"), "cmdSplit", this);
-    PlaceFooterButtons(previous, cmdSplit_);
+    AddFooterButtons({previous, cmdSplit_}, QSize(96, 30), 12);
     cmdSplit_->setDefault(true);
     connect(previous, &QPushButton::clicked, this, [this] { BackToSplitPage2(*this); });
     connect(cmdSplit_, &QPushButton::clicked, this, &frmSplit3::Split);
@@ -55,7 +63,9 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
                           {QStringLiteral("progress1"), QStringLiteral("percent"), QStringLiteral("Label4"),
                            QStringLiteral("Label2")},
                           this);
-    panel_->setGeometry(16, 253, 448, 28);
+    panel_->setMinimumHeight(28);
+    body->addSpacing(1);
+    body->addWidget(panel_);
     panel_->SetStartButton(cmdSplit_);
     connect(panel_->Runner(), &JobRunner::finished, this, &frmSplit3::Finished);
 
@@ -74,6 +84,7 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     SplitState planned = state;
     planned.SplitPieceSize = pieceDataSize_;
     const QString summary = QString::fromStdString(BuildSplitSummary(planned, length));
+    layout()->activate();  // the label's width, to shorten lines to
     lblinfo_->setText(FitLines(summary, *lblinfo_));
     lblinfo_->setToolTip(lblinfo_->text() == summary ? QString() : summary);
     lblinfo_->setAccessibleName(summary);

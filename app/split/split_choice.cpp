@@ -1,6 +1,7 @@
 #include "split/split_choice.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,8 +20,9 @@
 namespace brindle::app {
 namespace {
 
-constexpr int kRowHeight = 28;
-constexpr int kFieldLeft = 232;
+constexpr int kRowHeight = 24;
+constexpr int kRowGap = 4;
+constexpr int kFieldGap = 8;
 
 }  // namespace
 
@@ -33,37 +35,49 @@ int SplitChoiceControls::ChosenIndex() const {
     return -1;
 }
 
-SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, int left, int top,
+SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, QGridLayout* grid, int fieldIndent,
                                                const QString& firstCaption) {
     SplitChoiceControls c;
+    grid->setVerticalSpacing(kRowGap);
+    grid->setHorizontalSpacing(kFieldGap);
     const QString captions[3] = {firstCaption, QStringLiteral("Split into equal sizes"),
                                  QStringLiteral("Split into Floppy size (1.44MB)")};
     for (int i = 0; i < 3; ++i) {
         auto* option = new QRadioButton(captions[i], parent);
         option->setObjectName(QStringLiteral("optSolution_%1").arg(i));
-        option->setGeometry(left, top + i * kRowHeight, i == 2 ? 300 : kFieldLeft - left - 6, 24);
         c.optSolution[static_cast<std::size_t>(i)] = option;
+        grid->setRowMinimumHeight(i, kRowHeight);
     }
     c.optSolution[0]->setChecked(true);
+    // The floppy option has no field and may run on under the fields' columns.
+    grid->addWidget(c.optSolution[0], 0, 0);
+    grid->addWidget(c.optSolution[1], 1, 0);
+    grid->addWidget(c.optSolution[2], 2, 0, 1, 4);
+    grid->setColumnMinimumWidth(0, fieldIndent - kFieldGap);
 
+    // Eight digits' room: a count or a size, not a sentence.
+    const int fieldWidth = parent->fontMetrics().horizontalAdvance(QStringLiteral("00000000"));
     c.txtNum = new QLineEdit(QStringLiteral("2"), parent);
     c.txtNum->setObjectName(QStringLiteral("txtNum"));
     c.txtNum->setAccessibleName(QStringLiteral("Number of pieces"));
-    c.txtNum->setGeometry(kFieldLeft, top, 64, 24);
+    c.txtNum->setFixedWidth(fieldWidth);
+    grid->addWidget(c.txtNum, 0, 1);
     c.Label3 = new QLabel(QStringLiteral("pieces"), parent);
     c.Label3->setObjectName(QStringLiteral("Label3"));
-    c.Label3->setGeometry(kFieldLeft + 72, top, 80, 24);
     c.Label3->setBuddy(c.txtNum);
+    grid->addWidget(c.Label3, 0, 2);
 
     c.txtSize = new QLineEdit(QStringLiteral("1"), parent);
     c.txtSize->setObjectName(QStringLiteral("txtSize"));
     c.txtSize->setAccessibleName(QStringLiteral("Size of each piece file"));
-    c.txtSize->setGeometry(kFieldLeft, top + kRowHeight, 64, 24);
+    c.txtSize->setFixedWidth(fieldWidth);
+    grid->addWidget(c.txtSize, 1, 1);
     c.cboType = new QComboBox(parent);
     c.cboType->setObjectName(QStringLiteral("cboType"));
     c.cboType->setAccessibleName(QStringLiteral("Unit of the size"));
     c.cboType->addItems({QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")});
-    c.cboType->setGeometry(kFieldLeft + 72, top + kRowHeight, 72, 24);
+    grid->addWidget(c.cboType, 1, 2, Qt::AlignLeft);
+    grid->setColumnStretch(3, 1);
     return c;
 }
 
@@ -165,9 +179,5 @@ JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, b
     return [params](Progress& progress) { return SplitFile(params, progress).status; };
 }
 
-void PlaceFooterButtons(QPushButton* previous, QPushButton* forward) {
-    previous->setGeometry(268, 334, 96, 30);
-    forward->setGeometry(372, 334, 96, 30);
-}
 
 }  // namespace brindle::app

@@ -12,6 +12,7 @@
 #include "split/split_state.h"
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -31,8 +32,9 @@ struct SplitChoiceControls {
 
     // Lowest index whose option is chosen; -1 when none is.
     int ChosenIndex() const;
-    // The rows start at `top`; the first option reads `firstCaption`.
-    static SplitChoiceControls Build(QWidget* parent, int left, int top,
+    // The three rows go in `grid`, their fields starting at least `fieldIndent` pixels right
+    // of the options (the default look); the first option reads `firstCaption`.
+    static SplitChoiceControls Build(QWidget* parent, QGridLayout* grid, int fieldIndent,
                                      const QString& firstCaption);
 };
 
@@ -62,8 +64,5 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
 JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers);
 
 inline constexpr auto kFailedSplit = "Fail to split the file";
-
-// Previous and the page's forward button at the right of the navigation bar's band.
-void PlaceFooterButtons(QPushButton* previous, QPushButton* forward);
 
 }  // namespace brindle::app

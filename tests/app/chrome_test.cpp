@@ -32,6 +32,8 @@ using test::Click;
 using test::CloseAllWindows;
 using test::Hover;
 using test::OpenWindows;
+using test::MoveWindow;
+using test::WindowPos;
 using test::SendMouse;
 
 template <typename Window>
@@ -152,7 +154,7 @@ private slots:
         test::RecordingPrompter prompter;
         QPointer<ChromeWindow> source = make();
         source->show();
-        source->move(211, 143);
+        MoveWindow(source, QPoint(211, 143));
         Hover(Button(source, target));
         Click(Button(source, target));
 
@@ -160,7 +162,7 @@ private slots:
         QVERIFY(source.isNull());
         QCOMPARE(open.size(), 1);
         QCOMPARE(open.front()->objectName(), QLatin1String(kTargets[target]));
-        QCOMPARE(open.front()->pos(), QPoint(211, 143));
+        QCOMPARE(WindowPos(open.front()), QPoint(211, 143));
         QVERIFY(prompter.calls.isEmpty());
     }
 
@@ -218,7 +220,7 @@ private slots:
         auto* minimise = list->findChild<QWidget*>(QStringLiteral("Image2"));
         QCOMPARE(minimise->toolTip(), QStringLiteral("Minimixed"));
         Click(minimise);
-        QVERIFY(list->isMinimized());
+        QVERIFY(list->window()->isMinimized());
     }
 
     void quickSplitsSecondImageClosesToo() {
@@ -288,7 +290,7 @@ private slots:
         auto* main = new frmMain;
         main->Load({}, QDir::tempPath().toStdString());
         QVERIFY(QTest::qWaitForWindowActive(main));
-        const QPoint place = main->pos();
+        const QPoint place = WindowPos(main);
         QStringList reached;
         for (int i = 0; i < 5; ++i) {
             QWidget* focus = QApplication::focusWidget();
@@ -306,7 +308,7 @@ private slots:
         const QList<QWidget*> open = OpenWindows();
         QCOMPARE(open.size(), 1);
         QCOMPARE(open.first()->objectName(), QStringLiteral("frmJoin"));
-        QCOMPARE(open.first()->pos(), place);
+        QCOMPARE(WindowPos(open.first()), place);
     }
 
     void enterInATextBoxPressesThePagesDefaultButton() {
@@ -321,7 +323,7 @@ private slots:
     void titleStripDragsWithTheLeftButtonOnly() {
         frmSimple* window = new frmSimple;
         window->show();
-        window->move(200, 150);
+        MoveWindow(window, QPoint(200, 150));
         QWidget* strip = window->findChild<QWidget*>(QStringLiteral("Picture2"));
 
         SendMouse(strip, QEvent::MouseButtonPress, QPoint(100, 10), Qt::RightButton,
@@ -329,12 +331,12 @@ private slots:
         SendMouse(strip, QEvent::MouseMove, QPoint(160, 40), Qt::NoButton, Qt::RightButton);
         SendMouse(strip, QEvent::MouseButtonRelease, QPoint(160, 40), Qt::RightButton,
                   Qt::NoButton);
-        QCOMPARE(window->pos(), QPoint(200, 150));
+        QCOMPARE(WindowPos(window), QPoint(200, 150));
 
         SendMouse(strip, QEvent::MouseButtonPress, QPoint(100, 10), Qt::LeftButton, Qt::LeftButton);
         SendMouse(strip, QEvent::MouseMove, QPoint(160, 40), Qt::NoButton, Qt::LeftButton);
         SendMouse(strip, QEvent::MouseButtonRelease, QPoint(160, 40), Qt::LeftButton, Qt::NoButton);
-        QCOMPARE(window->pos(), QPoint(260, 180));
+        QCOMPARE(WindowPos(window), QPoint(260, 180));
     }
 };
 

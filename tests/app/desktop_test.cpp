@@ -297,13 +297,13 @@ private slots:
 
         // The real window, on whatever screen the platform has.
         auto* list = new frmRename;
-        list->move(0, 0);
+        test::MoveWindow(list, QPoint(0, 0));
         list->show();
         list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
         frmRename2* rules = list->RuleEditor();
         QVERIFY(rules != nullptr && rules->isVisible());
         const QRect room = list->screen()->availableGeometry();
-        QCOMPARE(rules->pos(), PlaceBeside(list->frameGeometry(), rules->size(), room, 12));
+        QCOMPARE(rules->pos(), PlaceBeside(list->window()->frameGeometry(), rules->size(), room, 12));
         QVERIFY(room.contains(rules->frameGeometry()) || rules->width() > room.width());
     }
 

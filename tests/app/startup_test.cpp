@@ -342,7 +342,7 @@ private slots:
         QFETCH(QString, window);
         QPointer<frmMain> main = new frmMain;
         main->Load({}, "/");
-        main->move(123, 77);
+        test::MoveWindow(main, QPoint(123, 77));
         Hover(main->findChild<ImageControl*>(QStringLiteral("imgAction_%1").arg(index)));
         Click(main->findChild<ImageControl*>(QStringLiteral("imgAction_%1").arg(index)));
 
@@ -350,7 +350,7 @@ private slots:
         QVERIFY(main.isNull());
         QCOMPARE(open.size(), 1);
         QCOMPARE(open.front()->objectName(), window);
-        QCOMPARE(open.front()->pos(), QPoint(123, 77));
+        QCOMPARE(test::WindowPos(open.front()), QPoint(123, 77));
     }
 
     void mainWindowRightClickOpensNothing() {

@@ -68,6 +68,9 @@ inline QStringList FitProblems(QWidget* root) {
         if (caption.isEmpty()) continue;
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
             if (label->textFormat() == Qt::RichText || Qt::mightBeRichText(caption)) continue;
+            // Text the user can select is a value (a name, a summary) that the window
+            // shortens to its room, not a caption.
+            if (label->textInteractionFlags() & Qt::TextSelectableByMouse) continue;
             const QRect room = label->contentsRect();
             if (label->wordWrap()) {
                 const int needed = label->heightForWidth(label->width());

@@ -22,22 +22,32 @@ struct QuietProgress final : Progress {
     void SetValue(int v) override { value = v; }
 };
 
-// The program's windows that are open now; deferred deletions are run first.
+// The program's windows that are open now (each top-level window's page); deferred
+// deletions are run first.
 inline QList<QWidget*> OpenWindows() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QList<QWidget*> open;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<ChromeWindow*>(widget) != nullptr && widget->isVisible()) {
-            open.append(widget);
+        if (ChromeWindow* page = ChromeWindow::PageIn(widget); page != nullptr && page->isVisible()) {
+            open.append(page);
         }
     }
     return open;
 }
 
+// Where a page's top-level window is on the screen, and moving it there.
+inline QPoint WindowPos(const QWidget* page) {
+    return page->window()->pos();
+}
+
+inline void MoveWindow(QWidget* page, QPoint to) {
+    page->window()->move(to);
+}
+
 inline void CloseAllWindows() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<ChromeWindow*>(widget) != nullptr) {
-            widget->close();  // deletes on close, hidden ones included
+        if (ChromeWindow* page = ChromeWindow::PageIn(widget)) {
+            page->close();  // deletes on close, hidden ones included
         }
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
