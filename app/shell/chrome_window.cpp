@@ -129,7 +129,7 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         footer_->hide();
     }
 
-    // The title strip's images, counted from its right edge.
+    // The title strip's images, left to right at its right end.
     const auto titleImage = [&](const QString& name, const QString& tip, const QString& art) {
         auto* image = new ImageControl(strip);
         image->setObjectName(name);
