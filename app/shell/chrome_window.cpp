@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "shell/artwork.h"
@@ -44,24 +46,43 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     SetTone(this, Tone::Selection);
     setWindowTitle(WindowTitle(options.subtitle));
-    setFixedSize(options.size);
+    resize(options.size);
 
     setAcceptDrops(true);
     auto* strip = new TitleStrip(options.subtitle, this);
     strip_ = strip;
     strip->setObjectName(options.stripName);
-    strip->setGeometry(0, 0, width(), kTitleHeight);
+    strip->setFixedHeight(kTitleHeight);
     strip->setAccessibleName(windowTitle());
+    auto* images = new QHBoxLayout(strip);
+    images->setContentsMargins(0, 6, 10, 6);
+    images->setSpacing(6);
+    images->addStretch();
+
+    // Strip, body, footer: the window is as large as its content needs.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->setSizeConstraint(QLayout::SetMinimumSize);
+    outer->addWidget(strip);
+    body_ = new QVBoxLayout;
+    body_->setContentsMargins(16, 10, 16, 10);
+    outer->addLayout(body_, 1);
+    outer->addStretch();  // keeps the footer at the bottom while the body is empty
+    footer_ = new QWidget(this);
+    footerRow_ = new QHBoxLayout(footer_);
+    footerRow_->setContentsMargins(16, 8, 16, 8);
+    outer->addWidget(footer_);
 
     // The title strip's images, counted from its right edge.
-    const auto titleImage = [&](const QString& name, const QString& tip, int right,
+    const auto titleImage = [&](const QString& name, const QString& tip,
                                 const QString& art) {
         auto* image = new ImageControl(strip);
         image->setObjectName(name);
         image->setToolTip(tip);
         image->setAccessibleName(tip);
         image->setFocusColour(Qt::white);
-        image->setGeometry(width() - right, 6, 20, 20);
+        image->setFixedSize(20, 20);
         image->setPixmap(Artwork(art, image->size()));
         image->setHoverPixmap(Artwork(art + QStringLiteral("_over"), image->size()));
         return image;
@@ -70,28 +91,42 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     const QString image2 = QStringLiteral("Image2");
     const QString closeTip = QStringLiteral("Close");
     const QString closeArt = QStringLiteral("close");
-    ImageControl* first = titleImage(image1, closeTip, 30, closeArt);
+    ImageControl* first = titleImage(image1, closeTip, closeArt);
+    ImageControl* secondImage = nullptr;
     connect(first, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
     if (options.second == ChromeOptions::SecondImage::Minimise) {
-        ImageControl* second = titleImage(image2, QStringLiteral("Minimixed"), 56, QStringLiteral("minimise"));
+        ImageControl* second = titleImage(image2, QStringLiteral("Minimixed"), QStringLiteral("minimise"));
         // The tool tip keeps its described text; a screen reader says the word itself.
         second->setAccessibleName(QStringLiteral("Minimise"));
         connect(second, &ImageControl::clicked, this,
                 [this] { setWindowState(windowState() | Qt::WindowMinimized); });
         chromeControls_.push_back(second);
+        secondImage = second;
     } else if (options.second == ChromeOptions::SecondImage::Close) {
-        ImageControl* second = titleImage(image2, closeTip, 56, closeArt);
+        ImageControl* second = titleImage(image2, closeTip, closeArt);
         connect(second, &ImageControl::clicked, this, &ChromeWindow::CloseClicked);
         chromeControls_.push_back(second);
+        secondImage = second;
     }
+    if (secondImage != nullptr) {
+        images->addWidget(secondImage);
+    }
+    images->addWidget(first);
     chromeControls_.push_back(first);
 
-    if (!options.navigation) {
-        return;
-    }
-    if (options_.footerTop == 0) {
+    if (options_.navigation && options_.footerTop == 0) {
         options_.footerTop = kFooterTop;
     }
+    footer_->setVisible(options_.footerTop > 0);
+    if (options_.footerTop > 0) {
+        footer_->setMinimumHeight(options.size.height() - options_.footerTop);
+    }
+    if (!options.navigation) {
+        footerRow_->addStretch();
+        return;
+    }
+    footerRow_->setContentsMargins(kNavigationLefts[0], kNavigationTop - kFooterTop, 16, 8);
+    footerRow_->setSpacing(kNavigationLefts[1] - kNavigationLefts[0] - kNavigationSize.width());
     for (int i = 0; i < 3; ++i) {
         const QString& key = kJobKeys[i];
         for (const QString& form : {QString(), QStringLiteral("over"), QStringLiteral("current")}) {
@@ -103,12 +138,15 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         button->setObjectName(QStringLiteral("imgButton_%1").arg(i));
         button->setFocusJob(i);
         chromeControls_.insert(chromeControls_.begin() + i, button);
-        button->setGeometry(QRect(QPoint(kNavigationLefts[i], kNavigationTop), kNavigationSize));
+        button->setFixedSize(kNavigationSize);
+        footerRow_->addWidget(button, 0, Qt::AlignTop);
         connect(button, &ImageControl::pointerMoved, this,
                 [this, i] { NavigationPointerMoved(i); });
         connect(button, &ImageControl::clicked, this, [this, i] { NavigationClicked(i); });
         navigationButtons_[static_cast<std::size_t>(i)] = button;
     }
+
+    footerRow_->addStretch();
 
     // Load-time set-up of a page with the bar.
     RefreshNavigationBar(*this);
@@ -119,6 +157,12 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         if (!navigationImages_.Shows(current, key)) {
             current->setPixmap(navigationImages_.Picture(key));
         }
+    }
+}
+
+void ChromeWindow::AddFooterButtons(std::initializer_list<QPushButton*> buttons) {
+    for (QPushButton* button : buttons) {
+        footerRow_->addWidget(button);
     }
 }
 
@@ -208,11 +252,11 @@ void ChromeWindow::paintEvent(QPaintEvent*) {
     const ChromeColours colours = DeriveChrome(palette());
     QPainter painter(this);
     painter.fillRect(rect(), colours.surface);
-    if (options_.footerTop > 0) {
-        painter.fillRect(QRect(0, options_.footerTop, width(), height() - options_.footerTop),
-                         colours.footer);
+    if (footer_->isVisible()) {
+        const int top = footer_->y();
+        painter.fillRect(QRect(0, top, width(), height() - top), colours.footer);
         painter.setPen(colours.divider);
-        painter.drawLine(0, options_.footerTop, width(), options_.footerTop);
+        painter.drawLine(0, top, width(), top);
     }
     // Borderless windows need an edge of their own against the desktop.
     painter.setPen(colours.edge);

@@ -4,11 +4,15 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <initializer_list>
 #include <vector>
 
 #include "shell/image_list.h"
 
+class QHBoxLayout;
 class QMimeData;
+class QPushButton;
+class QVBoxLayout;
 
 namespace brindle::app {
 
@@ -20,7 +24,7 @@ struct ChromeOptions {
     enum class SecondImage { None, Minimise, Close };
 
     QString subtitle;  // shown in the title strip after the product name
-    QSize size;
+    QSize size;        // at the default font; the window grows when its content needs more
     QString stripName = QStringLiteral("Picture5");
     SecondImage second = SecondImage::Minimise;
     bool closesMainWindow = false;
@@ -60,6 +64,13 @@ public:
     void SetSubtitle(const QString& subtitle);
 
 protected:
+    // The window's own controls go here, between the title strip and the footer band.
+    QVBoxLayout* Body() const { return body_; }
+    // The footer band's row: the navigation bar comes first where the window has one.
+    QHBoxLayout* Footer() const { return footerRow_; }
+    // The page's buttons at the right of the footer row, in this order.
+    void AddFooterButtons(std::initializer_list<QPushButton*> buttons);
+
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -86,6 +97,9 @@ private:
 
     ChromeOptions options_;
     TitleStrip* strip_ = nullptr;
+    QVBoxLayout* body_ = nullptr;
+    QWidget* footer_ = nullptr;
+    QHBoxLayout* footerRow_ = nullptr;
     ImageList navigationImages_;
     std::array<ImageControl*, 3> navigationButtons_{};
     std::vector<ImageControl*> chromeControls_;  // in their tab order, after the window's own
