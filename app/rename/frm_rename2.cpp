@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,7 +35,7 @@ ChromeOptions Chrome() {
     ChromeOptions options;
     options.subtitle = QStringLiteral("Rename Rule");
     // Narrow enough to stand beside the 640-pixel list on a 1280-pixel screen.
-    options.size = QSize(560, 424);
+    options.size = QSize(580, 424);
     options.second = ChromeOptions::SecondImage::None;
     options.footerTop = 380;
     return options;
@@ -137,7 +138,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     named(txtNum_, QStringLiteral("txtNum"), QStringLiteral("Step"));
     txtNum_->setValidator(new StepValidator(txtNum_));
     // Room for a 16-bit step with its sign.
-    txtNum_->setMinimumWidth(txtNum_->fontMetrics().horizontalAdvance(QStringLiteral("-000000")));
+    txtNum_->setMinimumWidth(txtNum_->fontMetrics().horizontalAdvance(QStringLiteral("-00000")));
     txtNum_->setMaximumWidth(txtNum_->minimumWidth() * 2);
     by_->setBuddy(txtNum_);
     combo2_ = new QComboBox(this);
@@ -150,11 +151,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     dateRow->addSpacing(12);
     dateRow->addWidget(sepLabel);
     dateRow->addWidget(cbosep_);
-    dateRow->addSpacing(12);
-    dateRow->addWidget(dateFromLabel);
-    dateRow->addWidget(dateFrom_);
     dateRow->addStretch();
     QHBoxLayout* stepRow = indented({picker_, cboMode_, by_, txtNum_, combo2_});
+    QHBoxLayout* sourceRow = indented({dateFromLabel, dateFrom_});
 
     // Row 5: the counter.
     chkNum_ = new QCheckBox(QStringLiteral("Add Auto Increment Number"), this);
@@ -200,13 +199,16 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     }
     addSeparator->setBuddy(separators_[0]);
     auto* separatorRow = new SeparatorRow(strip_, separators_, this);
-    auto* orderGrid = new QGridLayout;
-    orderGrid->setVerticalSpacing(8);
-    orderGrid->addWidget(order, 0, 0);
-    orderGrid->addWidget(strip_, 0, 1, Qt::AlignLeft);
-    orderGrid->addWidget(addSeparator, 1, 0);
-    orderGrid->addWidget(separatorRow, 1, 1, Qt::AlignLeft);
-    orderGrid->setColumnStretch(1, 1);
+    // The captions stand left of the strip and the boxes at the default font, and above them
+    // where a larger font widens the strip, so that the editor still fits beside the list.
+    auto* orderForm = new QFormLayout;
+    orderForm->setRowWrapPolicy(strip_->PixelsPerTwip() > 1.0 / 15.0 ? QFormLayout::WrapAllRows
+                                                                     : QFormLayout::DontWrapRows);
+    orderForm->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    orderForm->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    orderForm->setVerticalSpacing(8);
+    orderForm->addRow(order, strip_);
+    orderForm->addRow(addSeparator, separatorRow);
 
     // Row 8: the preview.
     QLabel* previewLabel = label(QStringLiteral("New File Name Preview"));
@@ -222,10 +224,11 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
     body->addSpacing(10);
     body->addLayout(dateRow);
     body->addLayout(stepRow);
+    body->addLayout(sourceRow);
     body->addSpacing(10);
     body->addLayout(numberRow);
     body->addSpacing(16);
-    body->addLayout(orderGrid);
+    body->addLayout(orderForm);
     body->addSpacing(12);
     body->addWidget(previewLabel);
     body->addWidget(preview_);
@@ -318,6 +321,14 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
 
 frmRename2::~frmRename2() {
     stopReading_->store(true);
+}
+
+void frmRename2::Dock() {
+    setWindowFlags(Qt::Widget);
+    // The list's margin serves the editor's right edge too.
+    QMargins margins = Body()->contentsMargins();
+    margins.setRight(0);
+    Body()->setContentsMargins(margins);
 }
 
 void frmRename2::ReadExtension() {

@@ -33,6 +33,8 @@ public:
     explicit frmRename2(frmRename* list = nullptr);
     ~frmRename2() override;
 
+    // Makes the editor a part of the list's window instead of a window of its own.
+    void Dock();
     // Drops an item label at x pixels on the strip, as a drag and drop does.
     void DropItem(const QString& item, double stripX);
 

@@ -109,11 +109,11 @@ int ItemStrip::LabelHeight() const {
 }
 
 QSize ItemStrip::sizeHint() const {
-    // Every caption with room for a character on each side, in the narrowest label.
+    // Every caption with room for half a character on each side.
     double scale = 1.0 / kTwipsPerPixel;
     for (const QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
         const QFontMetrics metrics = label->fontMetrics();
-        const int needed = metrics.size(Qt::TextSingleLine, label->text()).width() + 2 * metrics.averageCharWidth();
+        const int needed = metrics.size(Qt::TextSingleLine, label->text()).width() + metrics.averageCharWidth();
         scale = std::max(scale, needed / static_cast<double>(kLabelWidth));
     }
     return {static_cast<int>(std::ceil(kStripWidth * scale)), LabelHeight() + 2 * kStripMargin};

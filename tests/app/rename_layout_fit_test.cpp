@@ -1,0 +1,185 @@
+#include <QHeaderView>
+#include <QLayout>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "rename/add_folder.h"
+#include "rename/file_add.h"
+#include "rename/form3.h"
+#include "rename/frm_rename.h"
+#include "rename/frm_rename2.h"
+#include "support/layout_fit.h"
+#include "support/window_helpers.h"
+
+namespace brindle::app {
+namespace {
+
+// The application font at `points` while it lives, the desktop's own afterwards.
+class FontAt {
+public:
+    explicit FontAt(double points) : old_(QApplication::font()) {
+        QFont font = old_;
+        if (points > 0) {
+            font.setPointSizeF(points);
+        }
+        QApplication::setFont(font);
+    }
+    ~FontAt() { QApplication::setFont(old_); }
+
+private:
+    QFont old_;
+};
+
+// The list with its rule editor open, as "Apply R&ule" opens it.
+frmRename* ListWithEditor() {
+    auto* list = new frmRename;
+    list->move(0, 0);
+    list->show();
+    list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
+    QCoreApplication::processEvents();
+    return list;
+}
+
+QRect InWindow(const QWidget* widget) {
+    return {widget->mapTo(widget->window(), QPoint(0, 0)), widget->size()};
+}
+
+}  // namespace
+
+class RenameLayoutFitTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { test::CloseAllWindows(); }
+
+    void everyCaptionFits_data() {
+        QTest::addColumn<double>("points");
+        QTest::addColumn<double>("longer");
+        QTest::newRow("default font") << 0.0 << 0.0;
+        QTest::newRow("13 pt") << 13.0 << 0.0;
+        QTest::newRow("captions 40% longer") << 0.0 << 0.4;
+        QTest::newRow("13 pt, captions 40% longer") << 13.0 << 0.4;
+    }
+
+    void everyCaptionFits() {
+        QFETCH(double, points);
+        QFETCH(double, longer);
+        const FontAt font(points);
+        using Make = std::function<QWidget*()>;
+        const std::pair<const char*, Make> windows[] = {
+            {"frmRename", [] { return new frmRename; }},
+            {"frmRename2", [] { return new frmRename2; }},
+            {"list with its editor", [] { return ListWithEditor(); }},
+            {"Form3", [] { return new Form3("photo.JPG"); }},
+            {"fileAdd", [] { return new fileAdd; }},
+            {"addFolder", [] { return new addFolder; }},
+        };
+        for (const auto& [name, make] : windows) {
+            std::unique_ptr<QWidget> window(make());
+            window->setAttribute(Qt::WA_DeleteOnClose, false);
+            window->show();
+            QWidget* editor = nullptr;
+            if (auto* list = qobject_cast<frmRename*>(window.get())) {
+                editor = list->RuleEditor();
+            }
+            if (longer > 0) {
+                test::LengthenCaptions(window.get(), longer);
+                if (editor != nullptr && editor->isWindow()) {
+                    test::LengthenCaptions(editor, longer);
+                }
+            }
+            QStringList problems = test::FitProblems(window.get());
+            if (editor != nullptr && editor->isWindow()) {
+                problems << test::FitProblems(editor);
+            }
+            QVERIFY2(problems.isEmpty(), qPrintable(name + QStringLiteral(": ") + problems.join(QLatin1Char('\n'))));
+        }
+    }
+
+    void theEditorStandsBesideOrDocksNeverOver() {
+        const QRect screen(0, 0, 1280, 800);
+        const QSize editor(580, 424);
+        const struct {
+            const char* name;
+            QRect list;
+            QRect room;
+            bool placesWindows;
+            bool docked;
+            QPoint listAt;
+            QPoint editorAt;
+        } cases[] = {
+            {"room on the right", {0, 100, 640, 384}, screen, true, false, {0, 100}, {652, 100}},
+            {"room on the left", {630, 100, 640, 384}, screen, true, false, {630, 100}, {38, 100}},
+            {"centred: the pair moves", {320, 208, 640, 384}, screen, true, false, {48, 208}, {700, 208}},
+            {"no window placing", {0, 100, 640, 384}, screen, false, true, {0, 100}, {}},
+            {"too narrow a screen", {0, 0, 640, 384}, {0, 0, 1024, 768}, true, true, {0, 0}, {}},
+        };
+        for (const auto& c : cases) {
+            const EditorPlace place = PlaceRuleEditor(c.list, editor, c.room, c.placesWindows);
+            QVERIFY2(place.docked == c.docked, c.name);
+            QVERIFY2(place.list == c.listAt, c.name);
+            if (!c.docked) {
+                QVERIFY2(place.editor == c.editorAt, c.name);
+                const QRect list(place.list, c.list.size());
+                QVERIFY2(!list.intersects(QRect(place.editor, editor)), c.name);
+                QVERIFY2(c.room.contains(list) && c.room.contains(QRect(place.editor, editor)), c.name);
+            }
+        }
+    }
+
+    // Run on the platform's screen: the offscreen one (800 by 600) docks the editor, the
+    // 1280 by 800 one of the second run places it beside the list.
+    void theOpenEditorLeavesTheNamesAndPreviewInView_data() {
+        QTest::addColumn<double>("points");
+        QTest::newRow("default font") << 0.0;
+        QTest::newRow("13 pt") << 13.0;
+    }
+
+    void theOpenEditorLeavesTheNamesAndPreviewInView() {
+        QFETCH(double, points);
+        const FontAt font(points);
+        auto* list = new frmRename;
+        list->move(0, 0);
+        list->show();
+        const QSize alone = list->size();
+        const QRect room = list->screen()->availableGeometry();
+        frmRename2 probe;  // the editor as a window of its own
+        probe.layout()->activate();
+        list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
+        QCoreApplication::processEvents();
+        frmRename2* editor = list->RuleEditor();
+        QVERIFY(editor != nullptr && editor->isVisible());
+
+        const bool pairFits = alone.width() + kEditorGap + probe.width() <= room.width();
+        QCOMPARE(list->EditorDocked(), !pairFits);
+        QCOMPARE(editor->isWindow(), pairFits);
+        auto* view = list->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+        auto* preview = editor->findChild<QWidget*>(QStringLiteral("txtNewFileName"));
+        const QRect names(view->viewport()->mapToGlobal(QPoint(view->header()->sectionViewportPosition(1), 0)),
+                          QSize(view->header()->sectionSize(1), view->viewport()->height()));
+        const QRect listArea(view->mapToGlobal(QPoint(0, 0)), view->size());
+        const QRect editorArea(editor->mapToGlobal(QPoint(0, 0)), editor->size());
+        // The New File Name column is wholly in the list's view, and the editor is clear of it.
+        QVERIFY(listArea.contains(names));
+        QVERIFY(!editorArea.intersects(QRect(list->mapToGlobal(QPoint(0, 0)), list->size())) ||
+                list->EditorDocked());
+        QVERIFY(!editorArea.intersects(listArea));
+        QVERIFY(editor->window()->rect().contains(InWindow(preview)));
+        if (pairFits) {
+            QVERIFY(room.contains(editor->frameGeometry()));
+        }
+
+        // Closing a docked editor gives the list its size back.
+        editor->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(list->size(), alone);
+    }
+};
+
+}  // namespace brindle::app
+
+QTEST_MAIN(brindle::app::RenameLayoutFitTest)
+#include "rename_layout_fit_test.moc"
