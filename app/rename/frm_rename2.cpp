@@ -60,7 +60,7 @@ public:
 
 }  // namespace
 
-frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
+frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(list) {
     setObjectName(QStringLiteral("frmRename2"));
     NamingRule& rule = SharedNamingRule();
 
@@ -471,7 +471,7 @@ void frmRename2::MoveByKey(const QString& item, int direction) {
 }
 
 void frmRename2::ApplyClicked() {
-    auto* list = qobject_cast<frmRename*>(parentWidget());
+    frmRename* list = list_;
     if (list == nullptr || list->List().CheckedCount() == 0) {
         CurrentPrompter().Message(this, QStringLiteral("No file selected."), {},
                                   Prompter::Icon::None, Prompter::Buttons::Ok);
@@ -507,7 +507,7 @@ void frmRename2::ApplyClicked() {
                 return;
             }
             editor->apply_->setEnabled(true);
-            auto* owner = qobject_cast<frmRename*>(editor->parentWidget());
+            frmRename* owner = editor->list_;
             if (!found.cut && owner != nullptr) {
                 editor->Generate(owner, applied, &found.dates);
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <atomic>
@@ -60,6 +61,8 @@ private:
     };
     void MoveByKey(const QString& item, int direction);
 
+    // The list it works on, wherever the editor stands (docked, it sits deeper in the list).
+    QPointer<frmRename> list_;
     QCheckBox* chkExt_;
     QLineEdit* txtExt_;
     QCheckBox* chkPrefix_;

@@ -131,7 +131,7 @@ private slots:
     }
 
     // Run on the platform's screen: the offscreen one (800 by 600) docks the editor, the
-    // 1280 by 800 one of the second run places it beside the list.
+    // 1280 by 800 one of the second run places it beside the list, Wayland docks it.
     void theOpenEditorLeavesTheNamesAndPreviewInView_data() {
         QTest::addColumn<double>("points");
         QTest::newRow("default font") << 0.0;
@@ -153,7 +153,9 @@ private slots:
         frmRename2* editor = list->RuleEditor();
         QVERIFY(editor != nullptr && editor->isVisible());
 
-        const bool pairFits = alone.width() + kEditorGap + probe.width() <= room.width();
+        // Wayland lets no program place its windows.
+        const bool pairFits = alone.width() + kEditorGap + probe.width() <= room.width() &&
+                              !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
         QCOMPARE(list->EditorDocked(), !pairFits);
         QCOMPARE(editor->isWindow(), pairFits);
         auto* view = list->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
