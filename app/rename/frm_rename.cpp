@@ -186,7 +186,6 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     auto* column = new QVBoxLayout;
     column->setSpacing(14);
     column->addWidget(view_, 1, Qt::AlignHCenter);
-    listColumn_ = column;
     column->addWidget(buttons);
     dock_ = new QHBoxLayout;
     dock_->setSpacing(kEditorGap);
@@ -368,24 +367,18 @@ void frmRename::ApplyRuleClicked() {
 void frmRename::DockEditor() {
     QWidget* window = this->window();
     undockedSize_ = window->size();
+    const int listWidth = view_->width();
     editor_->Dock();
     dock_->addWidget(editor_, 0, Qt::AlignTop);
-    // The list may give up its last columns, never File Name and New File Name.
-    const int listWidth = view_->width();
-    view_->setMinimumWidth(namesWidth_);
-    listColumn_->setAlignment(view_, Qt::Alignment());
+    // The list gives up its last columns as far as the screen needs, never File Name and
+    // New File Name; the window grows to hold both.
     const QScreen* screen = window->screen();
-    const int roomWidth = screen != nullptr ? screen->availableGeometry().width() : QWIDGETSIZE_MAX;
-    if (window->layout() != nullptr) {
-        window->layout()->activate();
-    }
-    window->resize(std::max(window->minimumWidth(),
-                            std::min(roomWidth, undockedSize_.width() + kEditorGap + editor_->width())),
-                   window->height());
+    const int room = screen != nullptr ? screen->availableGeometry().width() : QWIDGETSIZE_MAX;
+    const int over = undockedSize_.width() + kEditorGap + editor_->sizeHint().width() - room;
+    view_->setFixedWidth(std::clamp(listWidth - std::max(over, 0), std::min(namesWidth_, listWidth), listWidth));
     // The window takes its size back when the editor goes.
     undock_ = connect(editor_, &QObject::destroyed, this, [this, window, listWidth] {
         view_->setFixedWidth(listWidth);
-        listColumn_->setAlignment(view_, Qt::AlignHCenter);
         if (window->layout() != nullptr) {
             window->layout()->activate();
         }

@@ -16,7 +16,6 @@
 #include "shell/chrome_window.h"
 
 class QHBoxLayout;
-class QVBoxLayout;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -98,7 +97,6 @@ private:
     QTreeWidget* view_;
     QWidget* buttons_ = nullptr;
     QHBoxLayout* dock_ = nullptr;  // the list's column, then the docked editor
-    QVBoxLayout* listColumn_ = nullptr;  // the list above its buttons
     int namesWidth_ = 0;                 // the list's File Name and New File Name columns
     QSize undockedSize_;
     QMetaObject::Connection undock_;

@@ -239,10 +239,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     auto* apply = apply_ = new QPushButton(QStringLiteral("&Apply"), this);
     apply->setObjectName(QStringLiteral("cmdApply"));
-    for (QPushButton* button : {cancel, apply}) {
-        button->setMinimumWidth(96);
-    }
-    AddFooterButtons({cancel, apply});
+    AddFooterButtons({cancel, apply}, QSize(96, 28), 16);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(apply, &QPushButton::clicked, this, &frmRename2::ApplyClicked);
 
@@ -325,9 +322,9 @@ frmRename2::~frmRename2() {
 
 void frmRename2::Dock() {
     setWindowFlags(Qt::Widget);
-    // The list's margin serves the editor's right edge too.
+    // The list's margin beside it serves the editor too: half its own is enough.
     QMargins margins = Body()->contentsMargins();
-    margins.setRight(0);
+    margins.setRight(margins.right() / 2);
     Body()->setContentsMargins(margins);
 }
 

@@ -160,8 +160,14 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     }
 }
 
-void ChromeWindow::AddFooterButtons(std::initializer_list<QPushButton*> buttons) {
+void ChromeWindow::AddFooterButtons(std::initializer_list<QPushButton*> buttons, QSize least,
+                                    int right) {
+    QMargins margins = footerRow_->contentsMargins();
+    margins.setRight(right);
+    footerRow_->setContentsMargins(margins);
     for (QPushButton* button : buttons) {
+        // A longer caption still widens the button.
+        button->setMinimumSize(least.expandedTo(button->sizeHint()));
         footerRow_->addWidget(button);
     }
 }

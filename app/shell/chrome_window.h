@@ -68,8 +68,9 @@ protected:
     QVBoxLayout* Body() const { return body_; }
     // The footer band's row: the navigation bar comes first where the window has one.
     QHBoxLayout* Footer() const { return footerRow_; }
-    // The page's buttons at the right of the footer row, in this order.
-    void AddFooterButtons(std::initializer_list<QPushButton*> buttons);
+    // The page's buttons at the right of the footer row, in this order, `right` pixels from
+    // the window's edge and never smaller than `least` (their default look).
+    void AddFooterButtons(std::initializer_list<QPushButton*> buttons, QSize least, int right);
 
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
