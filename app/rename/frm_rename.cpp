@@ -379,8 +379,11 @@ void frmRename::DockEditor() {
     // The window takes its size back when the editor goes.
     undock_ = connect(editor_, &QObject::destroyed, this, [this, window, listWidth] {
         view_->setFixedWidth(listWidth);
-        if (window->layout() != nullptr) {
-            window->layout()->activate();
+        // This page first, then the window that holds it.
+        for (QWidget* widget : {static_cast<QWidget*>(this), window}) {
+            if (widget->layout() != nullptr) {
+                widget->layout()->activate();
+            }
         }
         window->resize(undockedSize_.expandedTo(window->minimumSize()));
     });

@@ -300,7 +300,7 @@ private slots:
         auto* list = new frmRename;
         list->move(0, 0);
         list->show();
-        const QRect before = list->frameGeometry();
+        const QRect before = list->window()->frameGeometry();
         list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
         frmRename2* rules = list->RuleEditor();
         QVERIFY(rules != nullptr && rules->isVisible());

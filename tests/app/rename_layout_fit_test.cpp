@@ -37,7 +37,7 @@ private:
 // The list with its rule editor open, as "Apply R&ule" opens it.
 frmRename* ListWithEditor() {
     auto* list = new frmRename;
-    list->move(0, 0);
+    list->window()->move(0, 0);
     list->show();
     list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
     QCoreApplication::processEvents();
@@ -142,9 +142,9 @@ private slots:
         QFETCH(double, points);
         const FontAt font(points);
         auto* list = new frmRename;
-        list->move(0, 0);
+        list->window()->move(0, 0);
         list->show();
-        const QSize alone = list->size();
+        const QSize alone = list->window()->size();
         const QRect room = list->screen()->availableGeometry();
         frmRename2 probe;  // the editor as a window of its own
         probe.layout()->activate();
@@ -177,7 +177,8 @@ private slots:
         // Closing a docked editor gives the list its size back.
         editor->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(list->size(), alone);
+        QCoreApplication::processEvents();
+        QCOMPARE(list->window()->size(), alone);
     }
 };
 
