@@ -12,6 +12,8 @@
 #include "rename/form3.h"
 #include "rename/frm_rename.h"
 #include "rename/frm_rename2.h"
+#include "rename/item_strip.h"
+#include "rename/rule_strip.h"
 #include "support/layout_fit.h"
 #include "support/window_helpers.h"
 
@@ -97,6 +99,31 @@ private slots:
             }
             QVERIFY2(problems.isEmpty(), qPrintable(name + QStringLiteral(": ") + problems.join(QLatin1Char('\n'))));
         }
+    }
+
+    // A larger font widens the strip; labels, separator boxes and drops keep its proportions.
+    void theStripKeepsItsProportionsAtALargerFont() {
+        const FontAt font(13);
+        frmRename2 editor;
+        editor.show();
+        auto* strip = editor.findChild<ItemStrip*>(QStringLiteral("Picture1"));
+        const double scale = strip->width() / static_cast<double>(kStripWidth);
+        QVERIFY(scale > 1.0 / 15.0);
+        // Ext in slot 1, centred between 1200 and 2400 twips.
+        const QRect ext = editor.findChild<QLabel*>(QStringLiteral("lblItem_1"))->geometry();
+        QVERIFY(qAbs(ext.x() + ext.width() / 2.0 - 1800 * scale) <= 1.0);
+        // The third box under the third divider.
+        auto* box = editor.findChild<QLineEdit*>(QStringLiteral("Text1_2"));
+        const double boxCentre =
+            box->mapTo(&editor, QPoint(0, 0)).x() + box->width() / 2.0 - strip->mapTo(&editor, QPoint(0, 0)).x();
+        QVERIFY2(qAbs(boxCentre - kStripDividers[2] * scale) <= 1.0, qPrintable(QString::number(boxCentre)));
+
+        for (int i = 0; i < 4; ++i) {
+            editor.findChild<QLineEdit*>(QStringLiteral("Text1_%1").arg(i))->setText(QString(QChar('a' + i)));
+        }
+        editor.DropItem(QStringLiteral("FileName"), 4500 * scale);  // the middle of slot 3
+        QCOMPARE(editor.findChild<QLineEdit*>(QStringLiteral("txtNewFileName"))->text(),
+                 QStringLiteral("a.###bcOriginal FileNamed"));
     }
 
     void theEditorStandsBesideOrDocksNeverOver() {
