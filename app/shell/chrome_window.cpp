@@ -70,6 +70,8 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     outer->addLayout(body_, 1);
     outer->addStretch();  // keeps the footer at the bottom while the body is empty
     footer_ = new QWidget(this);
+    // The pointer moving over the band reaches the window's surface.
+    footer_->setMouseTracking(true);
     footerRow_ = new QHBoxLayout(footer_);
     footerRow_->setContentsMargins(16, 8, 16, 8);
     outer->addWidget(footer_);
