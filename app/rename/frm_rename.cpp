@@ -2,6 +2,9 @@
 
 #include <QFont>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <QLayout>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -34,7 +37,6 @@ namespace brindle::app {
 namespace {
 
 constexpr int kColumnWidths[4] = {168, 168, 72, 184};
-constexpr int kListTop = 42;
 constexpr int kListHeight = 176;  // leaves room for Undo Rename under Rename Files
 
 QString Q(const std::string& text) {
@@ -118,12 +120,19 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     int listWidth = 2 * view_->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QFontMetrics headerMetrics = view_->header()->fontMetrics();
     for (int column = 0; column < 4; ++column) {
-        view_->setColumnWidth(column, kColumnWidths[column]);
-        listWidth += kColumnWidths[column];
+        // A larger font or a longer heading widens its column.
+        const int width = std::max(kColumnWidths[column],
+                                   headerMetrics.horizontalAdvance(view_->headerItem()->text(column)) +
+                                       4 * headerMetrics.averageCharWidth());
+        view_->setColumnWidth(column, width);
+        listWidth += width;
     }
     // Exactly as wide as the four columns together.
-    view_->setGeometry((width() - listWidth) / 2, kListTop, listWidth, kListHeight);
+    view_->setFixedWidth(listWidth);
+    view_->setMinimumHeight(kListHeight / 2);
+    namesWidth_ = listWidth - view_->columnWidth(2) - view_->columnWidth(3);
     ToggleCheckOnRowClick(view_);
     SetTone(view_, Tone::CheckList);
     connect(view_, &QTreeWidget::itemChanged, this, &frmRename::ItemChanged);
@@ -145,7 +154,6 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     QPushButton* selectAll = button("cmdSelectAll", QStringLiteral("Select All"));
     QPushButton* deselect = button("Deselect", QStringLiteral("Deselect All"));
     QPushButton* renameFiles = button("Command4", QStringLiteral("&Rename Files"));
-    renameFiles->setMinimumHeight(46);
     undo_ = button("cmdUndo", QStringLiteral("Undo Rename"));
     renameFiles_ = renameFiles;
 
@@ -164,15 +172,26 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
     grid->setColumnStretch(5, 1);
     grid->addWidget(renameFiles, 0, 6);
     grid->addWidget(undo_, 1, 6);
-    for (QPushButton* b : {addFolderButton, addFiles, remove, clear, applyRule, selectAll,
-                           deselect, renameFiles, undo_}) {
-        b->setMinimumWidth(88);
+    for (const int column : {0, 1, 2, 3, 4, 6}) {
+        // Never narrower than at the default font; wider for a longer caption.
+        grid->setColumnMinimumWidth(column, 88);
     }
     QFont strong = renameFiles->font();
     strong.setBold(true);
     renameFiles->setFont(strong);
-    buttons->setGeometry(view_->x(), kListTop + kListHeight + 14, view_->width(), 80);
-    buttons->raise();
+    // Rename Files stands out: nearly as tall as two buttons.
+    renameFiles->setMinimumHeight(renameFiles->sizeHint().height() * 5 / 3);
+
+    // The list above its buttons, centred; the docked editor comes beside them.
+    auto* column = new QVBoxLayout;
+    column->setSpacing(14);
+    column->addWidget(view_, 1, Qt::AlignHCenter);
+    column->addWidget(buttons);
+    dock_ = new QHBoxLayout;
+    dock_->setSpacing(kEditorGap);
+    dock_->addLayout(column);
+    Body()->setContentsMargins(16, 10, 16, 4);
+    Body()->addLayout(dock_);
 
     setTabOrder(view_, addFolderButton);
     setTabOrder(addFolderButton, addFiles);
@@ -326,13 +345,72 @@ void frmRename::ApplyRuleClicked() {
         return;
     }
     editor_ = new frmRename2(this);
-    // Beside the list, so its columns and buttons stay in view and usable.
-    if (const QScreen* screen = this->screen()) {
-        editor_->move(PlaceBeside(window()->frameGeometry(), editor_->frameGeometry().size(),
-                                  screen->availableGeometry(), 12));
+    editor_->layout()->activate();  // its size for the font and captions it has
+    QWidget* window = this->window();
+    const QScreen* screen = window->screen();
+    const bool placesWindows = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const EditorPlace place =
+        screen == nullptr ? EditorPlace{!placesWindows, window->pos(), window->pos()}
+                          : PlaceRuleEditor(window->frameGeometry(), editor_->frameGeometry().size(),
+                                            screen->availableGeometry(), placesWindows);
+    if (place.docked) {
+        DockEditor();
+    } else {
+        // Beside the list, so its columns and buttons stay in view and usable.
+        window->move(window->pos() + place.list - window->frameGeometry().topLeft());
+        editor_->move(place.editor);
     }
     editor_->show();
     editor_->activateWindow();
+}
+
+void frmRename::DockEditor() {
+    QWidget* window = this->window();
+    undockedSize_ = window->size();
+    const int listWidth = view_->width();
+    editor_->Dock();
+    dock_->addWidget(editor_, 0, Qt::AlignTop);
+    // The list gives up its last columns as far as the screen needs, never File Name and
+    // New File Name; the window grows to hold both.
+    const QScreen* screen = window->screen();
+    const int room = screen != nullptr ? screen->availableGeometry().width() : QWIDGETSIZE_MAX;
+    const int over = undockedSize_.width() + kEditorGap + editor_->sizeHint().width() - room;
+    view_->setFixedWidth(std::clamp(listWidth - std::max(over, 0), std::min(namesWidth_, listWidth), listWidth));
+    // The window takes its size back when the editor goes.
+    undock_ = connect(editor_, &QObject::destroyed, this, [this, window, listWidth] {
+        view_->setFixedWidth(listWidth);
+        // This page first, then the window that holds it.
+        for (QWidget* widget : {static_cast<QWidget*>(this), window}) {
+            if (widget->layout() != nullptr) {
+                widget->layout()->activate();
+            }
+        }
+        window->resize(undockedSize_.expandedTo(window->minimumSize()));
+    });
+}
+
+frmRename::~frmRename() {
+    // The window is going too: nothing to give back.
+    disconnect(undock_);
+}
+
+bool frmRename::EditorDocked() const {
+    return editor_ != nullptr && !editor_->isWindow();
+}
+
+EditorPlace PlaceRuleEditor(const QRect& list, QSize editor, const QRect& room, bool placesWindows) {
+    const int pairWidth = list.width() + kEditorGap + editor.width();
+    if (!placesWindows || pairWidth > room.width()) {
+        return {true, list.topLeft(), {}};
+    }
+    QRect moved = list;
+    QPoint at = PlaceBeside(moved, editor, room, kEditorGap);
+    if (QRect(at, editor).intersects(moved)) {
+        // No room on either side where the list stands: the pair moves as little as it must.
+        moved.moveLeft(std::clamp(moved.x(), room.x(), room.x() + room.width() - pairWidth));
+        at = PlaceBeside(moved, editor, room, kEditorGap);
+    }
+    return {false, moved.topLeft(), at};
 }
 
 void frmRename::RenameFilesClicked() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QPoint>
 #include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -12,6 +15,7 @@
 #include "rename/frm_rename2.h"
 #include "shell/chrome_window.h"
 
+class QHBoxLayout;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -24,12 +28,25 @@ class JobRunner;
 // file that could not be measured.
 QString SizeText(std::optional<std::int64_t> bytes);
 
+// Where the rule editor opens: docked beside the list inside the list's window where the
+// platform cannot place windows or `room` cannot hold both side by side; otherwise beside the
+// list, and where it would cover the list as it stands, the pair moves so both fit.
+struct EditorPlace {
+    bool docked = false;
+    QPoint list;    // the list window's top left
+    QPoint editor;  // the editor's top left when not docked
+};
+EditorPlace PlaceRuleEditor(const QRect& list, QSize editor, const QRect& room, bool placesWindows);
+// The gap between the list and the editor beside it.
+inline constexpr int kEditorGap = 12;
+
 // The rename list: the files to rename with their new names, the buttons that fill and
 // trim it, and the road to the rule editor and the renaming itself.
 class frmRename : public ChromeWindow {
     Q_OBJECT
 public:
     explicit frmRename(QWidget* parent = nullptr);
+    ~frmRename() override;
 
     RenameList& List() { return list_; }
     // Shows every row's New File Name again, after the rule editor wrote them.
@@ -41,6 +58,8 @@ public:
     void AddPaths(const std::vector<std::string>& paths);
     // The rule editor while it is open.
     frmRename2* RuleEditor() const { return editor_; }
+    // True while the rule editor stands inside this window.
+    bool EditorDocked() const;
     // True while the renames run (off the interface thread).
     bool IsBusy() const { return busy_; }
 
@@ -57,6 +76,8 @@ private:
     void ShowAddDialog(AddSource source);
     void OpenNewNameDialog(QTreeWidgetItem* item);
     void ApplyRuleClicked();
+    // Puts the new editor inside this window, beside the list, until it closes.
+    void DockEditor();
     void RenameFilesClicked();
     // Reverts the last rename run of this program, the list's or the command's, off the
     // interface thread.
@@ -75,6 +96,10 @@ private:
     RenameList list_;
     QTreeWidget* view_;
     QWidget* buttons_ = nullptr;
+    QHBoxLayout* dock_ = nullptr;  // the list's column, then the docked editor
+    int namesWidth_ = 0;                 // the list's File Name and New File Name columns
+    QSize undockedSize_;
+    QMetaObject::Connection undock_;
     QPointer<frmRename2> editor_;
     QPushButton* renameFiles_ = nullptr;
     QPushButton* undo_ = nullptr;

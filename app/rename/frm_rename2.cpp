@@ -3,11 +3,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QFrame>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
 #include <chrono>
@@ -24,30 +28,16 @@
 namespace brindle::app {
 namespace {
 
-// The one place where the strip's twips become pixels.
-constexpr double kTwipsPerPixel = 15.0;
-int ToPixels(int twips) {
-    return qRound(twips / kTwipsPerPixel);
-}
-double ToTwips(double pixels) {
-    return pixels * kTwipsPerPixel;
-}
-
-constexpr int kLabelWidth = 1020;  // twips
-constexpr int kLabelHeight = 24;
-constexpr int kStripHeight = 36;
-constexpr int kStripLeft = 112;
-constexpr int kFooterTop = 380;
-
 const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext"),
                                QStringLiteral("Date"), QStringLiteral("Number")};
 
 ChromeOptions Chrome() {
     ChromeOptions options;
     options.subtitle = QStringLiteral("Rename Rule");
-    options.size = QSize(660, 424);
+    // Narrow enough to stand beside the 640-pixel list on a 1280-pixel screen.
+    options.size = QSize(580, 424);
     options.second = ChromeOptions::SecondImage::None;
-    options.footerTop = kFooterTop;
+    options.footerTop = 380;
     return options;
 }
 
@@ -70,7 +60,7 @@ public:
 
 }  // namespace
 
-frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
+frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(list) {
     setObjectName(QStringLiteral("frmRename2"));
     NamingRule& rule = SharedNamingRule();
 
@@ -80,115 +70,126 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
             widget->setAccessibleName(accessible);
         }
     };
-    const auto label = [this](const QString& text, const QRect& at) {
-        auto* l = new QLabel(text, this);
-        l->setGeometry(at);
-        return l;
+    const auto label = [this](const QString& text) { return new QLabel(text, this); };
+    // A text box under its check box lines up with the check box's caption.
+    const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                       style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    const auto indented = [indent](std::initializer_list<QWidget*> widgets) {
+        auto* row = new QHBoxLayout;
+        row->addSpacing(indent);
+        for (QWidget* widget : widgets) {
+            row->addWidget(widget);
+        }
+        row->addStretch();
+        return row;
     };
 
     // Rows 1 and 2: the extension and the file name.
     chkExt_ = new QCheckBox(QStringLiteral("Change Extension"), this);
     named(chkExt_, QStringLiteral("chkExt"));
-    chkExt_->setGeometry(16, 44, 240, 22);
     txtExt_ = new QLineEdit(this);
     named(txtExt_, QStringLiteral("txtExt"), QStringLiteral("Change Extension"));
-    txtExt_->setGeometry(36, 68, 220, 24);
     chkPrefix_ = new QCheckBox(QStringLiteral("Prefix File Name"), this);
     named(chkPrefix_, QStringLiteral("chkPrefix"));
-    chkPrefix_->setGeometry(288, 44, 240, 22);
     txtPrefix_ = new QLineEdit(this);
     named(txtPrefix_, QStringLiteral("txtPrefix"), QStringLiteral("Prefix File Name"));
-    txtPrefix_->setGeometry(308, 68, 236, 24);
+    auto* names = new QGridLayout;
+    names->setVerticalSpacing(2);
+    names->setHorizontalSpacing(32);
+    names->addWidget(chkExt_, 0, 0);
+    names->addLayout(indented({txtExt_}), 1, 0);
+    names->addWidget(chkPrefix_, 0, 1);
+    names->addLayout(indented({txtPrefix_}), 1, 1);
+    names->setColumnStretch(0, 1);
+    names->setColumnStretch(1, 1);
 
     // Rows 3 and 4: the date.
     chkDate_ = new QCheckBox(QStringLiteral("Add Date"), this);
     named(chkDate_, QStringLiteral("chkDate"));
-    chkDate_->setGeometry(16, 108, 110, 24);
     cboFormat_ = new QComboBox(this);
     named(cboFormat_, QStringLiteral("cboFormat"), QStringLiteral("Date format"));
     for (std::string_view format : kDateFormats) {
         cboFormat_->addItem(Q(format));
     }
-    cboFormat_->setGeometry(136, 108, 120, 24);
-    QLabel* sepLabel = label(QStringLiteral("Separator"), QRect(276, 108, 70, 24));
+    QLabel* sepLabel = label(QStringLiteral("Separator"));
     cbosep_ = new QComboBox(this);
     named(cbosep_, QStringLiteral("cbosep"), QStringLiteral("Date separator"));
     cbosep_->addItems({QStringLiteral("None"), QStringLiteral("-")});
-    cbosep_->setGeometry(350, 108, 80, 24);
     sepLabel->setBuddy(cbosep_);
+    QLabel* dateFromLabel = label(QStringLiteral("Date:"));
+    dateFrom_ = new QComboBox(this);
+    named(dateFrom_, QStringLiteral("cboDateFrom"), QStringLiteral("Date from"));
+    dateFrom_->addItems({QStringLiteral("chosen"), QStringLiteral("file modified"),
+                         QStringLiteral("photo taken")});
+    dateFromLabel->setBuddy(dateFrom_);
 
     picker_ = new QDateEdit(QDate::currentDate(), this);
     named(picker_, QStringLiteral("DTPicker1"), QStringLiteral("Date"));
     picker_->setCalendarPopup(true);
     picker_->setMinimumDate(QDate(100, 1, 1));
     picker_->setMaximumDate(QDate(9999, 12, 31));
-    picker_->setGeometry(36, 140, 120, 24);
     cboMode_ = new QComboBox(this);
     named(cboMode_, QStringLiteral("cboMode"), QStringLiteral("Date change"));
     cboMode_->addItems({QStringLiteral("Increment"), QStringLiteral("Decrement"),
                         QStringLiteral("None")});
-    cboMode_->setGeometry(164, 140, 104, 24);
-    by_ = label(QStringLiteral("BY"), QRect(280, 140, 22, 24));
+    by_ = label(QStringLiteral("BY"));
     by_->setObjectName(QStringLiteral("lblBy"));
     txtNum_ = new QLineEdit(QStringLiteral("1"), this);
     named(txtNum_, QStringLiteral("txtNum"), QStringLiteral("Step"));
     txtNum_->setValidator(new StepValidator(txtNum_));
-    txtNum_->setGeometry(304, 140, 56, 24);
+    // Room for a 16-bit step with its sign.
+    txtNum_->setMinimumWidth(txtNum_->fontMetrics().horizontalAdvance(QStringLiteral("-00000")));
+    txtNum_->setMaximumWidth(txtNum_->minimumWidth() * 2);
     by_->setBuddy(txtNum_);
     combo2_ = new QComboBox(this);
     named(combo2_, QStringLiteral("Combo2"), QStringLiteral("Step unit"));
     combo2_->addItems({QStringLiteral("Day"), QStringLiteral("Month"), QStringLiteral("Year")});
-    combo2_->setGeometry(368, 140, 84, 24);
-    QLabel* dateFromLabel = label(QStringLiteral("Date:"), QRect(470, 140, 36, 24));
-    dateFrom_ = new QComboBox(this);
-    named(dateFrom_, QStringLiteral("cboDateFrom"), QStringLiteral("Date from"));
-    dateFrom_->addItems({QStringLiteral("chosen"), QStringLiteral("file modified"),
-                         QStringLiteral("photo taken")});
-    dateFrom_->setGeometry(508, 140, 128, 24);
-    dateFromLabel->setBuddy(dateFrom_);
+
+    auto* dateRow = new QHBoxLayout;
+    dateRow->addWidget(chkDate_);
+    dateRow->addWidget(cboFormat_);
+    dateRow->addSpacing(12);
+    dateRow->addWidget(sepLabel);
+    dateRow->addWidget(cbosep_);
+    dateRow->addStretch();
+    QHBoxLayout* stepRow = indented({picker_, cboMode_, by_, txtNum_, combo2_});
+    QHBoxLayout* sourceRow = indented({dateFromLabel, dateFrom_});
 
     // Row 5: the counter.
     chkNum_ = new QCheckBox(QStringLiteral("Add Auto Increment Number"), this);
     named(chkNum_, QStringLiteral("chkNum"));
-    chkNum_->setGeometry(16, 180, 220, 24);
     txtAutoNum_ = new QLineEdit(this);
     named(txtAutoNum_, QStringLiteral("txtAutoNum"), QStringLiteral("Auto Increment Number"));
-    txtAutoNum_->setGeometry(240, 180, 80, 24);
-    QLabel* hint = label(QStringLiteral("e.g. 3, 02, 004, -05"), QRect(330, 180, 200, 24));
+    QLabel* hint = label(QStringLiteral("e.g. 3, 02, 004, -05"));
     SetTone(hint, Tone::Muted);
     txtAutoNum_->setAccessibleDescription(hint->text());
+    txtAutoNum_->setMaximumWidth(txtAutoNum_->fontMetrics().horizontalAdvance(QStringLiteral("(0000000)")));
+    auto* numberRow = new QHBoxLayout;
+    numberRow->addWidget(chkNum_);
+    numberRow->addWidget(txtAutoNum_);
+    numberRow->addWidget(hint);
+    numberRow->addStretch();
 
     // Row 6: the strip with its dividers and item labels.
-    QLabel* order = label(QStringLiteral("Order"), QRect(16, 226, 90, kStripHeight));
+    QLabel* order = label(QStringLiteral("Order"));
     strip_ = new ItemStrip(this, [this](const QString& item, double x) { DropItem(item, x); });
     named(strip_, QStringLiteral("Picture1"), QStringLiteral("Order"));
-    strip_->setGeometry(kStripLeft, 226, ToPixels(kStripWidth), kStripHeight);
     order->setBuddy(strip_);
-    for (std::size_t i = 0; i < kStripDividers.size(); ++i) {
-        auto* line = new QFrame(strip_);
-        line->setObjectName(QStringLiteral("Line1_%1").arg(i));
-        SetTone(line, Tone::Divider);
-        line->setGeometry(ToPixels(kStripDividers[i]), 4, 1, kStripHeight - 8);
-    }
     for (std::size_t i = 0; i < items_.size(); ++i) {
         const QString item = kItemNames[i];
         auto* l = new ItemLabel(item, strip_, [this, item](int direction) {
             MoveByKey(item, direction);
         });
         l->setObjectName(QStringLiteral("lblItem_%1").arg(i));
-        l->setGeometry(0, (kStripHeight - kLabelHeight) / 2, ToPixels(kLabelWidth), kLabelHeight);
         items_[i] = l;
     }
 
     // Row 7: the separators, each under the divider between its two slots.
-    QLabel* addSeparator = label(QStringLiteral("Add Separator"), QRect(16, 270, 94, 24));
+    QLabel* addSeparator = label(QStringLiteral("Add Separator"));
     for (std::size_t i = 0; i < separators_.size(); ++i) {
         auto* box = new QLineEdit(this);
         named(box, QStringLiteral("Text1_%1").arg(i),
               QStringLiteral("Separator %1, between slots %1 and %2").arg(i + 1).arg(i + 2));
-        constexpr int kBoxWidth = 56;
-        box->setGeometry(kStripLeft + ToPixels(kStripDividers[i]) - kBoxWidth / 2, 270, kBoxWidth,
-                         24);
         box->setAlignment(Qt::AlignCenter);
         connect(box, &QLineEdit::textChanged, this, [this, i](const QString& text) {
             SharedNamingRule().Separators[i] = Std(text);
@@ -197,23 +198,48 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
         separators_[i] = box;
     }
     addSeparator->setBuddy(separators_[0]);
+    auto* separatorRow = new SeparatorRow(strip_, separators_, this);
+    // The captions stand left of the strip and the boxes at the default font, and above them
+    // where a larger font widens the strip, so that the editor still fits beside the list.
+    auto* orderForm = new QFormLayout;
+    orderForm->setRowWrapPolicy(strip_->PixelsPerTwip() > 1.0 / 15.0 ? QFormLayout::WrapAllRows
+                                                                     : QFormLayout::DontWrapRows);
+    orderForm->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    orderForm->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    orderForm->setVerticalSpacing(8);
+    orderForm->addRow(order, strip_);
+    orderForm->addRow(addSeparator, separatorRow);
 
     // Row 8: the preview.
-    QLabel* previewLabel = label(QStringLiteral("New File Name Preview"), QRect(16, 314, 300, 20));
+    QLabel* previewLabel = label(QStringLiteral("New File Name Preview"));
     preview_ = new QLineEdit(this);
     named(preview_, QStringLiteral("txtNewFileName"), QStringLiteral("New File Name Preview"));
     preview_->setReadOnly(true);
-    preview_->setGeometry(16, 336, width() - 32, 28);
     preview_->setFont(ScaledFont(preview_->font(), 1.15));
     previewLabel->setBuddy(preview_);
+
+    QVBoxLayout* body = Body();
+    body->setSpacing(6);
+    body->addLayout(names);
+    body->addSpacing(10);
+    body->addLayout(dateRow);
+    body->addLayout(stepRow);
+    body->addLayout(sourceRow);
+    body->addSpacing(10);
+    body->addLayout(numberRow);
+    body->addSpacing(16);
+    body->addLayout(orderForm);
+    body->addSpacing(12);
+    body->addWidget(previewLabel);
+    body->addWidget(preview_);
+    body->addStretch();
 
     // Row 9: the buttons, in the footer band.
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
-    cancel->setGeometry(width() - 16 - 96 - 8 - 96, kFooterTop + 8, 96, 28);
     auto* apply = apply_ = new QPushButton(QStringLiteral("&Apply"), this);
     apply->setObjectName(QStringLiteral("cmdApply"));
-    apply->setGeometry(width() - 16 - 96, kFooterTop + 8, 96, 28);
+    AddFooterButtons({cancel, apply}, QSize(96, 28), 16);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(apply, &QPushButton::clicked, this, &frmRename2::ApplyClicked);
 
@@ -292,6 +318,14 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list) {
 
 frmRename2::~frmRename2() {
     stopReading_->store(true);
+}
+
+void frmRename2::Dock() {
+    setWindowFlags(Qt::Widget);
+    // The list's margin beside it serves the editor too: half its own is enough.
+    QMargins margins = Body()->contentsMargins();
+    margins.setRight(margins.right() / 2);
+    Body()->setContentsMargins(margins);
 }
 
 void frmRename2::ReadExtension() {
@@ -390,9 +424,8 @@ void frmRename2::PlaceLabels() {
     for (std::size_t i = 0; i < items_.size(); ++i) {
         const int slot = SlotOf(rule, Std(kItemNames[i]));
         QLabel* l = items_[i];
-        l->setVisible(slot >= 0);
+        strip_->Place(l, slot);
         if (slot >= 0) {
-            l->move(ToPixels(CentredLabelLeft(slot, kLabelWidth)), l->y());
             bySlot.emplace_back(slot, l);
         }
     }
@@ -416,7 +449,7 @@ void frmRename2::DropItem(const QString& item, double stripX) {
     if (SlotOf(rule, name) < 0) {
         return;
     }
-    MoveItemToSlot(rule, name, SlotAtPosition(DropPosition(ToTwips(stripX))));
+    MoveItemToSlot(rule, name, SlotAtPosition(DropPosition(stripX / strip_->PixelsPerTwip())));
     PlaceLabels();
     RefreshPreview();
 }
@@ -435,7 +468,7 @@ void frmRename2::MoveByKey(const QString& item, int direction) {
 }
 
 void frmRename2::ApplyClicked() {
-    auto* list = qobject_cast<frmRename*>(parentWidget());
+    frmRename* list = list_;
     if (list == nullptr || list->List().CheckedCount() == 0) {
         CurrentPrompter().Message(this, QStringLiteral("No file selected."), {},
                                   Prompter::Icon::None, Prompter::Buttons::Ok);
@@ -471,7 +504,7 @@ void frmRename2::ApplyClicked() {
                 return;
             }
             editor->apply_->setEnabled(true);
-            auto* owner = qobject_cast<frmRename*>(editor->parentWidget());
+            frmRename* owner = editor->list_;
             if (!found.cut && owner != nullptr) {
                 editor->Generate(owner, applied, &found.dates);
             }

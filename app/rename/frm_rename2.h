@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <atomic>
@@ -33,6 +34,8 @@ public:
     explicit frmRename2(frmRename* list = nullptr);
     ~frmRename2() override;
 
+    // Makes the editor a part of the list's window instead of a window of its own.
+    void Dock();
     // Drops an item label at x pixels on the strip, as a drag and drop does.
     void DropItem(const QString& item, double stripX);
 
@@ -58,6 +61,8 @@ private:
     };
     void MoveByKey(const QString& item, int direction);
 
+    // The list it works on, wherever the editor stands (docked, it sits deeper in the list).
+    QPointer<frmRename> list_;
     QCheckBox* chkExt_;
     QLineEdit* txtExt_;
     QCheckBox* chkPrefix_;

@@ -226,7 +226,7 @@ void ChromeWindow::AddFooterButtons(std::initializer_list<QPushButton*> buttons,
             footerRow_->addSpacing(kFooterButtonGap);
         }
         first = false;
-        button->setMinimumSize(least);
+        button->setMinimumSize(least.expandedTo(button->sizeHint()));
         footerRow_->addWidget(button, 0, Qt::AlignVCenter);
     }
 }

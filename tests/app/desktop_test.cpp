@@ -295,16 +295,22 @@ private slots:
             QVERIFY(screen.contains(QRect(at, editor)));
         }
 
-        // The real window, on whatever screen the platform has.
+        // The real window, on whatever screen the platform has: beside where the pair fits,
+        // docked inside the list's window where it does not.
         auto* list = new frmRename;
         test::MoveWindow(list, QPoint(0, 0));
         list->show();
+        const QRect before = list->window()->frameGeometry();
         list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
         frmRename2* rules = list->RuleEditor();
         QVERIFY(rules != nullptr && rules->isVisible());
         const QRect room = list->screen()->availableGeometry();
-        QCOMPARE(rules->pos(), PlaceBeside(list->window()->frameGeometry(), rules->size(), room, 12));
-        QVERIFY(room.contains(rules->frameGeometry()) || rules->width() > room.width());
+        const EditorPlace place = PlaceRuleEditor(before, rules->size(), room, true);
+        QCOMPARE(list->EditorDocked(), place.docked);
+        if (!place.docked) {
+            QCOMPARE(rules->pos(), place.editor);
+            QVERIFY(room.contains(rules->frameGeometry()));
+        }
     }
 
     void aFileDroppedOnTheMainWindowStartsItsJob() {

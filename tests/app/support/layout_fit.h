@@ -63,6 +63,8 @@ inline QStringList FitProblems(QWidget* root) {
     QList<QWidget*> controls;
     for (QWidget* widget : widgets) {
         if (!widget->isVisibleTo(root) || widget->width() <= 0) continue;
+        // A window of its own (a dialog or editor the root opened) is checked on its own.
+        if (widget->window() != root->window()) continue;
         if (IsControl(widget)) controls.append(widget);
         const QString caption = CaptionOf(widget);
         if (caption.isEmpty()) continue;
