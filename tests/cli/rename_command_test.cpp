@@ -37,6 +37,9 @@ Result Rename(std::vector<std::string> args) {
 class RenameCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Its own journal and lock: a rename of another test running beside it would
+        // otherwise make this one wait and say so.
+        ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
         for (const char* name : {"a.jpg", "b.jpg", "notes"}) {
             WriteFile(dir.File(name), name);
         }
@@ -54,6 +57,7 @@ protected:
     }
 
     TempDir dir;
+    TempDir state;
 };
 
 TEST_F(RenameCommandTest, DryRunShowsNamesAndRenamesNothing) {
@@ -212,14 +216,7 @@ TEST_F(RenameCommandTest, ProgramTakesRelativePathsAndFilesAfterTheMarker) {
               (std::vector<std::string>{"-dash.md", "a.jpg", "b.jpg", "notes.md"}));
 }
 
-class RenameUndoTest : public RenameCommandTest {
-protected:
-    void SetUp() override {
-        RenameCommandTest::SetUp();
-        ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
-    }
-    TempDir state;
-};
+class RenameUndoTest : public RenameCommandTest {};
 
 TEST_F(RenameUndoTest, UndoRevertsTheLastRunAndSaysWhenNothingIsLeft) {
     ASSERT_EQ(Rename(With({"--name", "x", "--number", "1"})).code, kExitOk);
