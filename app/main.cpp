@@ -11,6 +11,7 @@
 #include "shell/job_runner.h"
 #include "shell/startup.h"
 #include "shell/stop_signals.h"
+#include "shell/theme.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tarnwick-brindle"));
     brindle::app::EnsureArtwork();
+    brindle::app::UseReadableStyle();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/app_icon.svg")));
     brindle::app::ApplyEnvironmentOverrides();
     brindle::app::EndOnStopSignals();
