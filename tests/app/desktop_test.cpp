@@ -82,13 +82,26 @@ QPalette HighContrastPalette() {
     return contrast;
 }
 
-// The colour that covers most of `area` in the rendered window: what lies behind the text.
-QColor Behind(const QImage& image, const QRect& area) {
+// The colour most pixels of the band `inner`..`outer` have, and the one that differs most
+// from `against` there.
+struct Band {
+    QColor most;
+    QColor farthest;
+};
+Band BandOf(const QImage& image, const QRect& outer, const QRect& inner, const QColor& against) {
     QHash<QRgb, int> counts;
-    const QRect inside = area.intersected(image.rect());
+    QColor farthest = against;
+    const QRect inside = outer.intersected(image.rect());
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         for (int x = inside.left(); x <= inside.right(); ++x) {
-            ++counts[image.pixel(x, y) | 0xff000000u];
+            if (inner.contains(x, y)) {
+                continue;
+            }
+            const QColor pixel = QColor::fromRgb(image.pixel(x, y) | 0xff000000u);
+            ++counts[pixel.rgb()];
+            if (against.isValid() && ContrastRatio(pixel, against) > ContrastRatio(farthest, against)) {
+                farthest = pixel;
+            }
         }
     }
     QRgb best = 0;
@@ -99,7 +112,12 @@ QColor Behind(const QImage& image, const QRect& area) {
             best = it.key();
         }
     }
-    return QColor::fromRgb(best);
+    return {QColor::fromRgb(best), farthest};
+}
+
+// The colour that covers most of `area` in the rendered window: what lies behind the text.
+QColor Behind(const QImage& image, const QRect& area) {
+    return BandOf(image, area, QRect(), QColor()).most;
 }
 
 struct Shown {
@@ -183,39 +201,6 @@ struct Window {
     std::function<QWidget*()> open;
 };
 
-// The colour most pixels of the band `inner`..`outer` have, and the one that differs most
-// from `against` there.
-struct Band {
-    QColor most;
-    QColor farthest;
-};
-Band BandOf(const QImage& image, const QRect& outer, const QRect& inner, const QColor& against) {
-    QHash<QRgb, int> counts;
-    QColor farthest = against;
-    const QRect inside = outer.intersected(image.rect());
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x) {
-            if (inner.contains(x, y)) {
-                continue;
-            }
-            const QColor pixel = QColor::fromRgb(image.pixel(x, y) | 0xff000000u);
-            ++counts[pixel.rgb()];
-            if (ContrastRatio(pixel, against) > ContrastRatio(farthest, against)) {
-                farthest = pixel;
-            }
-        }
-    }
-    QRgb best = 0;
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            best = it.key();
-        }
-    }
-    return {QColor::fromRgb(best), farthest};
-}
-
 // Each control's outline against what lies around it, and its state (a check mark, a radio
 // dot, the progress bar's filled part) against the control's own fill: the lower of the two.
 QList<QPair<QString, double>> OutlinesOf(QWidget* window, const QImage& image) {
@@ -227,7 +212,7 @@ QList<QPair<QString, double>> OutlinesOf(QWidget* window, const QImage& image) {
         double worst = ContrastRatio(edge, around);
         if (stateShown) {
             const QRect inside = box.adjusted(3, 3, -3, -3);
-            const QColor fill = BandOf(image, inside, QRect(), QColor()).most;
+            const QColor fill = Behind(image, inside);
             worst = std::min(worst, ContrastRatio(BandOf(image, inside, QRect(), fill).farthest, fill));
         }
         found.append({widget->objectName() + QLatin1Char(' ') + QLatin1String(widget->metaObject()->className()), worst});
@@ -255,8 +240,8 @@ QList<QPair<QString, double>> OutlinesOf(QWidget* window, const QImage& image) {
             measure(bar, bar->rect(), false);
             // The filled half against the empty half.
             const QRect box(bar->mapTo(window, QPoint(0, 0)), bar->size());
-            const QColor filled = BandOf(image, QRect(box.left() + 4, box.top() + 3, 6, box.height() - 6), QRect(), QColor()).most;
-            const QColor empty = BandOf(image, QRect(box.right() - 10, box.top() + 3, 6, box.height() - 6), QRect(), QColor()).most;
+            const QColor filled = Behind(image, QRect(box.left() + 4, box.top() + 3, 6, box.height() - 6));
+            const QColor empty = Behind(image, QRect(box.right() - 10, box.top() + 3, 6, box.height() - 6));
             found.append({bar->objectName() + QStringLiteral(" filled part"), ContrastRatio(filled, empty)});
         }
     }

@@ -50,17 +50,6 @@ private:
         return taken.at(0).at(0).value<QWidget*>();
     }
 
-    template <typename Window>
-    static QList<Window*> Open() {
-        QList<Window*> found;
-        for (QWidget* window : OpenWindows()) {
-            if (auto* one = qobject_cast<Window*>(window)) {
-                found.append(one);
-            }
-        }
-        return found;
-    }
-
 private slots:
     void initTestCase() {
         folder_ = dir_.path().toStdString();
@@ -113,7 +102,7 @@ private slots:
         list->show();
         QWidget* taken = Hand({"-r", "b.txt", folder_ + "/movie(1).qmf", "a.txt"}, folder_);
         QCOMPARE(taken, list);
-        QCOMPARE(Open<frmRename>().size(), 1);
+        QCOMPARE(OpenWindows(), QList<QWidget*>{list});
         QCOMPARE(list->List().rows().size(), std::size_t{3});
         QVERIFY(list->List().Contains(folder_ + "/b.txt"));
     }
