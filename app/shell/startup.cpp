@@ -38,7 +38,7 @@ QString& InstanceFolderInUse() {
 }
 
 // Where the running instance listens for a second start, beside its lock.
-QString ShowRequestName() {
+QString HandOverSocketName() {
     return InstanceFolderInUse() + QLatin1Char('/') + kInstanceMutexName + QStringLiteral(".socket");
 }
 
@@ -53,7 +53,7 @@ void ListenForSecondStarts() {
     }
     auto handOver = std::make_unique<HandOver>();
     // Without it a second start only ends, its request lost, as before there was one.
-    if (handOver->Listen(ShowRequestName())) {
+    if (handOver->Listen(HandOverSocketName())) {
         SecondStarts() = std::move(handOver);
     }
 }
@@ -185,7 +185,7 @@ bool StartUp(const std::vector<std::string>& arguments, const std::string& curre
         if (!InstanceFolderInUse().isEmpty()) {
             // The desktop's token lets the running program come to the front in our stead.
             QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
-            SendRequest(ShowRequestName(), {arguments, currentFolder, token});
+            SendRequest(HandOverSocketName(), {arguments, currentFolder, token});
         }
         return false;
     }
