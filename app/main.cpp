@@ -50,7 +50,9 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("tarnwick-brindle"));
     brindle::app::EnsureArtwork();
     brindle::app::UseReadableStyle();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/app_icon.svg")));
+    // The installed theme has a drawing of its own for 16 pixels, which title bars use.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarnwick-brindle"),
+                                                 QIcon(QStringLiteral(":/artwork/app_icon.svg"))));
     brindle::app::ApplyEnvironmentOverrides();
     brindle::app::EndOnStopSignals();
 
