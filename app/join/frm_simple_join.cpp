@@ -11,6 +11,7 @@
 #include "format/discovery.h"
 #include "io/file_io.h"
 #include "join/join_state.h"
+#include "shell/hand_over.h"
 #include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -124,7 +125,9 @@ void frmSimpleJoin::EndProgram() {
     cmdJoin->setEnabled(true);
     emit programEnding();
     close();
-    QCoreApplication::quit();
+    if (!property(kHandedOverProperty).toBool()) {
+        QCoreApplication::quit();
+    }
 }
 
 }  // namespace brindle::app

@@ -15,6 +15,7 @@
 #include "shell/command_line.h"
 #include "shell/file_drop.h"
 #include "shell/form_controls.h"
+#include "shell/hand_over.h"
 #include "shell/image_control.h"
 #include "shell/navigation.h"
 #include "shell/paths.h"
@@ -117,40 +118,14 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
 void frmMain::Load(const std::vector<std::string>& arguments, const std::string& currentFolder) {
     const StartDecision decision = DecideStartWindow(arguments, currentFolder);
 
-    QWidget* next = nullptr;
-    switch (decision.window) {
-        case StartWindow::Main:
-            ResetActionImages();
-            SharedWizardState().SetStartValues();
-            CentreOnScreen(this);
-            show();
-            return;
-        case StartWindow::RenameList: {
-            // What the file manager's "Rename with" names comes after the switch.
-            auto* list = new frmRename;
-            std::vector<std::string> paths(arguments.begin() + 1, arguments.end());
-            for (std::string& path : paths) {
-                if (!path.empty() && path.front() != kPathSeparator && !currentFolder.empty()) {
-                    path = JoinPath(currentFolder, path);
-                }
-            }
-            list->AddPaths(paths);
-            next = list;
-            break;
-        }
-        case StartWindow::QuickJoin:
-            SharedJoinState().JoinFolder = decision.joinFolder;
-            SharedJoinState().JoinGroupName = decision.joinGroupName;
-            SharedJoinState().JoinNumbered = decision.joinNumbered;
-            next = new frmSimpleJoin;
-            break;
-        case StartWindow::QuickSplit:
-            SharedSplitState().SplitSourcePath = decision.splitSourcePath;
-            SharedSplitState().SplitDestFolder = decision.splitDestFolder;
-            SharedSplitState().SplitGroupName = decision.splitGroupName;
-            next = new frmSimple;
-            break;
+    if (decision.window == StartWindow::Main) {
+        ResetActionImages();
+        SharedWizardState().SetStartValues();
+        CentreOnScreen(this);
+        show();
+        return;
     }
+    QWidget* next = CreateRequestedWindow(decision, arguments, currentFolder);
     CentreOnScreen(next);
     next->show();
     next->activateWindow();

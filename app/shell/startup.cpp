@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QApplication>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -22,6 +20,7 @@
 #endif
 
 #include "shell/frm_main.h"
+#include "shell/hand_over.h"
 #include "shell/registry.h"
 
 namespace brindle::app {
@@ -39,62 +38,23 @@ QString& InstanceFolderInUse() {
 }
 
 // Where the running instance listens for a second start, beside its lock.
-QString ShowRequestName() {
+QString HandOverSocketName() {
     return InstanceFolderInUse() + QLatin1Char('/') + kInstanceMutexName + QStringLiteral(".socket");
 }
 
-std::unique_ptr<QLocalServer>& ShowRequests() {
-    static std::unique_ptr<QLocalServer> server;
-    return server;
-}
-
-// The window the user works in comes to the front: a dialog open over it first.
-void RaiseCurrentWindow() {
-    QWidget* window = QApplication::activeModalWidget();
-    if (window == nullptr) {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->isVisible() && widget->isWindow()) {
-                window = widget;
-                break;
-            }
-        }
-    }
-    if (window != nullptr) {
-        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-        window->raise();
-        window->activateWindow();
-    }
+std::unique_ptr<HandOver>& SecondStarts() {
+    static std::unique_ptr<HandOver> handOver;
+    return handOver;
 }
 
 void ListenForSecondStarts() {
     if (InstanceFolderInUse().isEmpty()) {
         return;
     }
-    auto server = std::make_unique<QLocalServer>();
-    QLocalServer::removeServer(ShowRequestName());  // one left by a killed instance
-    if (!server->listen(ShowRequestName())) {
-        return;  // a second start then only ends, as it always did
-    }
-    QObject::connect(server.get(), &QLocalServer::newConnection, server.get(), [raw = server.get()] {
-        while (QLocalSocket* socket = raw->nextPendingConnection()) {
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            RaiseCurrentWindow();
-        }
-    });
-    ShowRequests() = std::move(server);
-}
-
-// Tells the running instance to show itself; it does not wait for long.
-void AskRunningInstanceToShow() {
-    if (InstanceFolderInUse().isEmpty()) {
-        return;
-    }
-    QLocalSocket socket;
-    socket.connectToServer(ShowRequestName());
-    if (socket.waitForConnected(1000)) {
-        socket.write("show\n");
-        socket.waitForBytesWritten(1000);
-        socket.disconnectFromServer();
+    auto handOver = std::make_unique<HandOver>();
+    // Without it a second start only ends, its request lost, as before there was one.
+    if (handOver->Listen(HandOverSocketName())) {
+        SecondStarts() = std::move(handOver);
     }
 }
 
@@ -206,7 +166,7 @@ bool CheckSingleInstance(const QString& mutexName) {
 }
 
 void ReleaseSingleInstance() {
-    ShowRequests().reset();
+    SecondStarts().reset();
     InstanceLock().reset();
     InstanceFolderInUse().clear();
 }
@@ -222,7 +182,11 @@ void ApplyEnvironmentOverrides() {
 bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder) {
     RecordInstallation();
     if (!CheckSingleInstance(kInstanceMutexName)) {
-        AskRunningInstanceToShow();
+        if (!InstanceFolderInUse().isEmpty()) {
+            // The desktop's token lets the running program come to the front in our stead.
+            QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+            SendRequest(HandOverSocketName(), {arguments, currentFolder, token});
+        }
         return false;
     }
     ListenForSecondStarts();

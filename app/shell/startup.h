@@ -37,8 +37,8 @@ void ReleaseSingleInstance();
 void ApplyEnvironmentOverrides();
 
 // The whole start-up: record, guard, first window. Returns false when this process must end
-// at once because another instance runs; that instance is asked to bring its window to the
-// front first. Arguments and folder are bytes, as the system gave them.
+// at once because another instance runs; that instance is handed the request first.
+// Arguments (options already read) and folder are bytes, as the system gave them.
 bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder);
 
 }  // namespace brindle::app

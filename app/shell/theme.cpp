@@ -1,6 +1,7 @@
 #include "shell/theme.h"
 
 #include <QApplication>
+#include <QStyleOption>
 #include <QVariant>
 #include <QWidget>
 #include <algorithm>
@@ -64,6 +65,84 @@ void Apply(QWidget* widget, Tone tone, const QPalette& from) {
     widget->setPalette(palette);
 }
 
+// Fusion draws an outline as the window colour darkened by 140 (and some 10% lighter again
+// around indicators); this window colour makes that outline ControlOutline's, with room for
+// the lighter form.
+QColor FusionWindowFor(const QPalette& palette) {
+    return ControlOutline(palette).lighter(140);
+}
+
+// Fusion rings a focused control in the highlight darkened by 125, no lighter than 160; this
+// highlight, moved toward the text as far as needed, makes that ring read at 3:1 and more.
+QColor FusionFocusFor(const QPalette& palette) {
+    const QColor highlight = palette.color(QPalette::Highlight);
+    const QColor window = palette.color(QPalette::Window);
+    const auto ring = [](const QColor& from) {
+        QColor drawn = from.darker(125);
+        if (drawn.value() > 160) {
+            drawn.setHsl(drawn.hue(), drawn.saturation(), 160);
+        }
+        return drawn;
+    };
+    QColor focus = highlight;
+    for (int step = 1; step <= 20 && ContrastRatio(ring(focus), window) < 3.5; ++step) {
+        focus = Mix(highlight, palette.color(QPalette::WindowText), step * 0.05);
+    }
+    return focus;
+}
+
+// Gives an option the window and highlight colours of readable outlines for one drawing, then its own back.
+// The option is changed in place, not copied: a copy of its base part would lose the kind
+// (button, combo box ...) that the style reads from it. Each caller made its option itself.
+class ReadableOutline {
+public:
+    explicit ReadableOutline(const QStyleOption* option)
+        // A part drawn inside a control (a combo box's frame) has the control's colours
+        // already: a second change would derive from the changed window.
+        : option_(inside_ ? nullptr : const_cast<QStyleOption*>(option)), saved_(option->palette) {
+        if (option_ == nullptr) {
+            return;
+        }
+        inside_ = true;
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            QPalette one = saved_;
+            one.setCurrentColorGroup(group);
+            option_->palette.setColor(group, QPalette::Window, FusionWindowFor(one));
+            option_->palette.setColor(group, QPalette::Highlight, FusionFocusFor(one));
+        }
+    }
+    ~ReadableOutline() {
+        if (option_ != nullptr) {
+            option_->palette = saved_;
+            inside_ = false;
+        }
+    }
+    ReadableOutline(const ReadableOutline&) = delete;
+    ReadableOutline& operator=(const ReadableOutline&) = delete;
+
+private:
+    static inline thread_local bool inside_ = false;
+    QStyleOption* option_;
+    QPalette saved_;
+};
+
+bool HasOutline(QStyle::PrimitiveElement element) {
+    switch (element) {
+        case QStyle::PE_IndicatorCheckBox:
+        case QStyle::PE_IndicatorRadioButton:
+        case QStyle::PE_IndicatorItemViewItemCheck:
+        case QStyle::PE_PanelLineEdit:
+        case QStyle::PE_FrameLineEdit:
+        case QStyle::PE_PanelButtonCommand:
+        case QStyle::PE_PanelButtonTool:
+        case QStyle::PE_FrameGroupBox:
+        case QStyle::PE_Frame:
+            return true;
+        default:
+            return false;
+    }
+}
+
 QPalette SourcePalette(const QWidget* widget) {
     const QWidget* parent = widget->parentWidget();
     return parent != nullptr && !widget->isWindow() ? parent->palette() : QApplication::palette(widget);
@@ -111,6 +190,63 @@ QColor MutedText(const QPalette& palette) {
         muted = next;
     }
     return muted;
+}
+
+QColor ControlOutline(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    const QColor base = palette.color(QPalette::Base);
+    const QColor ink = palette.color(QPalette::WindowText);
+    // Well above 3:1: a round indicator's thin ring is drawn smoothed, its pixels part
+    // outline and part background.
+    QColor outline = ink;
+    for (int step = 1; step <= 20; ++step) {
+        const QColor next = Mix(ink, window, step * 0.05);
+        if (ContrastRatio(next, window) < 4.5 || ContrastRatio(next, base) < 4.5) {
+            break;
+        }
+        outline = next;
+    }
+    return outline;
+}
+
+ReadableStyle::ReadableStyle(const QString& baseKey)
+    : QProxyStyle(baseKey), fusion_(baseStyle()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0) {}
+
+void ReadableStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
+                                  QPainter* painter, const QWidget* widget) const {
+    if (fusion_ && option != nullptr && HasOutline(element)) {
+        const ReadableOutline readable(option);
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        return;
+    }
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+}
+
+void ReadableStyle::drawControl(ControlElement element, const QStyleOption* option,
+                                QPainter* painter, const QWidget* widget) const {
+    if (fusion_ && option != nullptr && element == CE_ProgressBarGroove) {
+        const ReadableOutline readable(option);
+        QProxyStyle::drawControl(element, option, painter, widget);
+        return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
+void ReadableStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                       QPainter* painter, const QWidget* widget) const {
+    // A combo box and a spin box draw their frames inside, from their own options.
+    if (fusion_ && option != nullptr && (control == CC_ComboBox || control == CC_SpinBox)) {
+        const ReadableOutline readable(option);
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        return;
+    }
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+}
+
+void UseReadableStyle() {
+    if (qobject_cast<ReadableStyle*>(QApplication::style()) == nullptr) {
+        QApplication::setStyle(new ReadableStyle(QApplication::style()->name()));
+    }
 }
 
 QColor JobAccent(int job, const QPalette& palette) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPalette>
+#include <QProxyStyle>
 
 class QWidget;
 
@@ -35,6 +36,33 @@ QColor JobAccent(int job, const QPalette& palette);
 
 // The palette's highlight, moved away from the highlighted text until the two read at 4.5:1.
 QColor ReadableHighlight(const QPalette& palette, QPalette::ColorGroup group);
+
+// The outline of a control (check box, radio button, text box, button, progress bar): the
+// window's text moved toward the window's colour as far as 4.5:1 against the window and the
+// base allows, whichever palette the desktop gives; thin or smoothed rings stay above 3:1.
+QColor ControlOutline(const QPalette& palette);
+
+// The desktop's style, with every control's outline drawn in ControlOutline. Fusion derives
+// outlines from the window colour, which under a black or white window leaves them as dark
+// or as light as the window itself; other styles draw their own, and are left alone.
+class ReadableStyle : public QProxyStyle {
+    Q_OBJECT
+public:
+    explicit ReadableStyle(const QString& baseKey);
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget = nullptr) const override;
+
+private:
+    bool fusion_;
+};
+
+// Puts the application's style under ReadableStyle once.
+void UseReadableStyle();
 
 // How a widget takes its colours from its window's palette; set once, kept in step when
 // the palette changes (ChromeWindow calls RefreshTones for itself and its children).

@@ -13,7 +13,61 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr const char* kProgramUsage =
+    "Usage: tarnwick-brindle [FILE]\n"
+    "       tarnwick-brindle -s FILE\n"
+    "       tarnwick-brindle -r [PATH...]\n"
+    "\n"
+    "Split a file into numbered pieces, merge them back, and rename files in batches.\n"
+    "\n"
+    "  (none)        open the main window with its three jobs\n"
+    "  FILE          merge the group of FILE when it is a first piece (NAME(1).qmf),\n"
+    "                otherwise open the quick split window for FILE\n"
+    "  -s FILE       open the quick split window for FILE, even a piece\n"
+    "  -r [PATH...]  open the batch renaming list with these files and folders\n"
+    "  -h, --help    show this help and end\n"
+    "  --version     show the version and end\n"
+    "  --            end of the options: a name after it may begin with '-'\n"
+    "\n"
+    "While the program runs, a second start hands its request to the running one.\n";
+
+bool IsOption(const std::string& word) {
+    return word.size() > 1 && word.front() == '-';
+}
+
 }  // namespace
+
+const char* ProgramUsage() {
+    return kProgramUsage;
+}
+
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
+    ProgramOptions options;
+    bool named = false;  // past "--"
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (!named && word == "--") {
+            named = true;
+        } else if (named) {
+            options.arguments.push_back(IsOption(word) ? "./" + word : word);
+        } else if (word == "-h" || word == "--help") {
+            return {ProgramRequest::kHelp, {}, {}};
+        } else if (word == "--version") {
+            return {ProgramRequest::kVersion, {}, {}};
+        } else if (IsOption(word) && !(i == 0 && (word == "-r" || word == "-s"))) {
+            // Not at once: a later --help still answers.
+            if (options.problem.empty()) {
+                options.problem = word;
+            }
+        } else {
+            options.arguments.push_back(word);
+        }
+    }
+    if (!options.problem.empty()) {
+        return {ProgramRequest::kUnknownOption, {}, options.problem};
+    }
+    return options;
+}
 
 std::string AbsolutePath(const std::string& path, const std::string& currentFolder) {
     if (path.empty()) {

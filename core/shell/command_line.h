@@ -29,6 +29,29 @@ struct StartDecision {
     std::string splitGroupName;
 };
 
+// What the desktop program's own options ask for, before any window opens.
+enum class ProgramRequest {
+    kStart,          // open a window for `arguments`
+    kHelp,           // "-h" or "--help": print ProgramUsage() and end
+    kVersion,        // "--version": print the version and end
+    kUnknownOption,  // an option the program does not know, in `problem`
+};
+
+struct ProgramOptions {
+    ProgramRequest request = ProgramRequest::kStart;
+    // For kStart: what DecideStartWindow reads. "--" is gone, and a name after it that
+    // begins with "-" is given as "./-name", so no switch can be read into it.
+    std::vector<std::string> arguments;
+    std::string problem;
+};
+
+// Options count up to "--": "-r" and "-s" only as the first argument, "-h", "--help" and
+// "--version" anywhere. "-" alone is a name. arguments excludes the program's own name.
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments);
+
+// The text of --help.
+const char* ProgramUsage();
+
 // `path` made absolute against `currentFolder`, and otherwise as given: "." steps and doubled
 // separators go, but ".." stays for the system to resolve, since after a symbolic link it
 // leads somewhere else than the text suggests.

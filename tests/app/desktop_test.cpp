@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -64,13 +65,43 @@ QPalette DarkPalette() {
     return dark;
 }
 
-// The colour that covers most of `area` in the rendered window: what lies behind the text.
-QColor Behind(const QImage& image, const QRect& area) {
+// Black, white and yellow, as the desktops' high-contrast themes give them.
+QPalette HighContrastPalette() {
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    const QColor yellow(0xff, 0xff, 0x00);
+    QPalette contrast(white, black, black, black, black, white, white, black, black);
+    contrast.setColor(QPalette::Highlight, yellow);
+    contrast.setColor(QPalette::HighlightedText, black);
+    contrast.setColor(QPalette::PlaceholderText, yellow);
+    contrast.setColor(QPalette::ToolTipBase, black);
+    contrast.setColor(QPalette::ToolTipText, yellow);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        contrast.setColor(QPalette::Disabled, role, yellow);
+    }
+    return contrast;
+}
+
+// The colour most pixels of the band `inner`..`outer` have, and the one that differs most
+// from `against` there.
+struct Band {
+    QColor most;
+    QColor farthest;
+};
+Band BandOf(const QImage& image, const QRect& outer, const QRect& inner, const QColor& against) {
     QHash<QRgb, int> counts;
-    const QRect inside = area.intersected(image.rect());
+    QColor farthest = against;
+    const QRect inside = outer.intersected(image.rect());
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         for (int x = inside.left(); x <= inside.right(); ++x) {
-            ++counts[image.pixel(x, y) | 0xff000000u];
+            if (inner.contains(x, y)) {
+                continue;
+            }
+            const QColor pixel = QColor::fromRgb(image.pixel(x, y) | 0xff000000u);
+            ++counts[pixel.rgb()];
+            if (against.isValid() && ContrastRatio(pixel, against) > ContrastRatio(farthest, against)) {
+                farthest = pixel;
+            }
         }
     }
     QRgb best = 0;
@@ -81,7 +112,12 @@ QColor Behind(const QImage& image, const QRect& area) {
             best = it.key();
         }
     }
-    return QColor::fromRgb(best);
+    return {QColor::fromRgb(best), farthest};
+}
+
+// The colour that covers most of `area` in the rendered window: what lies behind the text.
+QColor Behind(const QImage& image, const QRect& area) {
+    return BandOf(image, area, QRect(), QColor()).most;
 }
 
 struct Shown {
@@ -165,6 +201,53 @@ struct Window {
     std::function<QWidget*()> open;
 };
 
+// Each control's outline against what lies around it, and its state (a check mark, a radio
+// dot, the progress bar's filled part) against the control's own fill: the lower of the two.
+QList<QPair<QString, double>> OutlinesOf(QWidget* window, const QImage& image) {
+    QList<QPair<QString, double>> found;
+    const auto measure = [&](const QWidget* widget, const QRect& local, bool stateShown) {
+        const QRect box(widget->mapTo(window, local.topLeft()), local.size());
+        const QColor around = BandOf(image, box.adjusted(-3, -3, 3, 3), box, QColor()).most;
+        const QColor edge = BandOf(image, box, box.adjusted(2, 2, -2, -2), around).farthest;
+        double worst = ContrastRatio(edge, around);
+        if (stateShown) {
+            const QRect inside = box.adjusted(3, 3, -3, -3);
+            const QColor fill = Behind(image, inside);
+            worst = std::min(worst, ContrastRatio(BandOf(image, inside, QRect(), fill).farthest, fill));
+        }
+        found.append({widget->objectName() + QLatin1Char(' ') + QLatin1String(widget->metaObject()->className()), worst});
+    };
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        // A control that cannot be used need not stand out, as with texts.
+        if (!w->isVisibleTo(window) || !w->isEnabled()) {
+            continue;
+        }
+        if (auto* check = qobject_cast<QCheckBox*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(check);
+            measure(check, check->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, check),
+                    check->isChecked());
+        } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(radio);
+            measure(radio, radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio),
+                    radio->isChecked());
+        } else if (qobject_cast<QAbstractSpinBox*>(w) != nullptr ||
+                   (qobject_cast<QLineEdit*>(w) != nullptr && qobject_cast<QComboBox*>(w->parentWidget()) == nullptr &&
+                    qobject_cast<QAbstractSpinBox*>(w->parentWidget()) == nullptr)) {
+            measure(w, w->rect(), false);
+        } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
+            measure(bar, bar->rect(), false);
+            // The filled half against the empty half.
+            const QRect box(bar->mapTo(window, QPoint(0, 0)), bar->size());
+            const QColor filled = Behind(image, QRect(box.left() + 4, box.top() + 3, 6, box.height() - 6));
+            const QColor empty = Behind(image, QRect(box.right() - 10, box.top() + 3, 6, box.height() - 6));
+            found.append({bar->objectName() + QStringLiteral(" filled part"), ContrastRatio(filled, empty)});
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
 class DesktopTest : public QObject {
@@ -174,37 +257,11 @@ private:
     QTemporaryDir home_;
     QString piece_;
 
-private slots:
-    void initTestCase() {
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-        // The add dialogs list the home folder.
-        qputenv("HOME", home_.path().toLocal8Bit());
-        for (const char* name : {"a.jpg", "b.txt"}) {
-            QFile file(home_.filePath(QLatin1String(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0123456789") == 10);
-        }
-        QuietProgress progress;
-        const std::string home = home_.path().toStdString();
-        QVERIFY(SplitFile({home + "/b.txt", home, "b", 5, "qmf", "03/04/2025", 7}, progress).status.ok());
-        piece_ = home_.filePath(QStringLiteral("b(1).qmf"));
-    }
-    void cleanup() {
-        CloseAllWindows();
-        QApplication::setPalette(QApplication::style()->standardPalette());
-    }
-
-    void everyTextStandsOutFromWhatLiesBehindIt_data() {
-        QTest::addColumn<QPalette>("palette");
-        QTest::newRow("light") << QApplication::style()->standardPalette();
-        QTest::newRow("dark") << DarkPalette();
-    }
-    void everyTextStandsOutFromWhatLiesBehindIt() {
-        QFETCH(QPalette, palette);
-        QApplication::setPalette(palette);
-        test::RecordingPrompter prompter;
+    // Every window of the program, filled as a user would find it.
+    QList<Window> Windows() const {
         const std::string piece = piece_.toStdString();
         const std::vector<std::string> files = {home_.filePath(QStringLiteral("a.jpg")).toStdString()};
-        const Window windows[] = {
+        return {
             {"main", [] { return new frmMain; }},
             {"split 1", [piece] {
                  auto* page = new frmSplit;
@@ -244,6 +301,39 @@ private slots:
              }},
             {"new name", [] { return new Form3("a.jpg"); }},
         };
+    }
+
+private slots:
+    void initTestCase() {
+        // As the program runs it: the desktop's style, here Fusion, with readable outlines.
+        QApplication::setStyle(new ReadableStyle(QStringLiteral("Fusion")));
+        // The add dialogs list the home folder.
+        qputenv("HOME", home_.path().toLocal8Bit());
+        for (const char* name : {"a.jpg", "b.txt"}) {
+            QFile file(home_.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0123456789") == 10);
+        }
+        QuietProgress progress;
+        const std::string home = home_.path().toStdString();
+        QVERIFY(SplitFile({home + "/b.txt", home, "b", 5, "qmf", "03/04/2025", 7}, progress).status.ok());
+        piece_ = home_.filePath(QStringLiteral("b(1).qmf"));
+    }
+    void cleanup() {
+        CloseAllWindows();
+        QApplication::setPalette(QApplication::style()->standardPalette());
+    }
+
+    void everyTextStandsOutFromWhatLiesBehindIt_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QTest::newRow("dark") << DarkPalette();
+        QTest::newRow("high contrast") << HighContrastPalette();
+    }
+    void everyTextStandsOutFromWhatLiesBehindIt() {
+        QFETCH(QPalette, palette);
+        QApplication::setPalette(palette);
+        test::RecordingPrompter prompter;
+        const QList<Window> windows = Windows();
         QStringList failures;
         int measured = 0;
         for (const Window& window : windows) {
@@ -274,6 +364,42 @@ private slots:
             CloseAllWindows();
         }
         QVERIFY(measured > 100);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+    }
+
+    // Outlines of check boxes, radio buttons, text boxes and progress bars, and what shows
+    // their state, at 3:1 or more in every palette; Fusion alone leaves them at the window's
+    // own colour under black or white.
+    void everyControlStandsOutFromWhatLiesBehindIt_data() { everyTextStandsOutFromWhatLiesBehindIt_data(); }
+    void everyControlStandsOutFromWhatLiesBehindIt() {
+        QFETCH(QPalette, palette);
+        QApplication::setPalette(palette);
+        test::RecordingPrompter prompter;
+        QStringList failures;
+        int measured = 0;
+        for (const Window& window : Windows()) {
+            QWidget* shown = window.open();
+            shown->setAttribute(Qt::WA_DeleteOnClose);
+            for (QProgressBar* bar : shown->findChildren<QProgressBar*>()) {
+                bar->setValue((bar->minimum() + bar->maximum()) / 2);
+                bar->setTextVisible(false);
+            }
+            for (QCheckBox* check : shown->findChildren<QCheckBox*>()) {
+                check->setChecked(true);
+            }
+            shown->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            const QImage image = shown->grab().toImage();
+            for (const auto& [what, ratio] : OutlinesOf(shown, image)) {
+                ++measured;
+                if (ratio < 3) {
+                    failures << QStringLiteral("%1: %2 = %3:1").arg(QLatin1String(window.name), what).arg(ratio, 0, 'f', 2);
+                }
+            }
+            shown->close();
+            CloseAllWindows();
+        }
+        QVERIFY(measured > 20);
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
     }
 

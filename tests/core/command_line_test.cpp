@@ -188,3 +188,48 @@ TEST(WizardState, StartValuesAreTheDesignedDefaultsAndKeepTheJoinTexts) {
 
 }  // namespace
 }  // namespace brindle
+
+namespace brindle {
+namespace {
+
+// Each row: the words given, what they ask for, and the arguments a window would get.
+TEST(ParseProgramOptions, AnswersItsOwnOptionsAndKeepsEveryNameReachable) {
+    struct Row {
+        std::vector<std::string> given;
+        ProgramRequest request;
+        std::vector<std::string> arguments;
+    };
+    const Row rows[] = {
+        {{}, ProgramRequest::kStart, {}},
+        {{"--version"}, ProgramRequest::kVersion, {}},
+        {{"-h"}, ProgramRequest::kHelp, {}},
+        {{"/w/a.avi", "--help"}, ProgramRequest::kHelp, {}},
+        {{"-x", "--help"}, ProgramRequest::kHelp, {}},
+        {{"-r", "/w/a", "-", "b"}, ProgramRequest::kStart, {"-r", "/w/a", "-", "b"}},
+        {{"-s", "/w/a(1).qmf"}, ProgramRequest::kStart, {"-s", "/w/a(1).qmf"}},
+        {{"--", "--version"}, ProgramRequest::kStart, {"./--version"}},
+        {{"--", "-r"}, ProgramRequest::kStart, {"./-r"}},
+        {{"-r", "--", "-a", "b", "--"}, ProgramRequest::kStart, {"-r", "./-a", "b", "./--"}},
+        {{"./-name"}, ProgramRequest::kStart, {"./-name"}},
+        {{"/w/a", "-r"}, ProgramRequest::kUnknownOption, {}},
+        {{"-s", "-s", "x"}, ProgramRequest::kUnknownOption, {}},
+    };
+    for (const Row& row : rows) {
+        const ProgramOptions options = ParseProgramOptions(row.given);
+        const std::string label = ::testing::PrintToString(row.given);
+        EXPECT_EQ(options.request, row.request) << label;
+        EXPECT_EQ(options.arguments, row.arguments) << label;
+    }
+    EXPECT_EQ(ParseProgramOptions({"a", "--fast", "-q"}).problem, "--fast");
+}
+
+// "./-r" after "--" is a file of that name, never the switch.
+TEST(ParseProgramOptions, ANameAfterTheEndOfOptionsIsAFileToSplit) {
+    const StartDecision decision =
+        DecideStartWindow(ParseProgramOptions({"--", "-r"}).arguments, "/home/u");
+    EXPECT_EQ(decision.window, StartWindow::QuickSplit);
+    EXPECT_EQ(decision.splitSourcePath, "/home/u/-r");
+}
+
+}  // namespace
+}  // namespace brindle

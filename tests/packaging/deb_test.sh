@@ -33,7 +33,16 @@ expected=(
   /usr/share/man/man1/brindle.1.gz
   /usr/share/man/man1/tarnwick-brindle.1.gz
   /usr/share/bash-completion/completions/brindle
+  /usr/share/bash-completion/completions/tarnwick-brindle
+  /usr/share/doc/tarnwick-brindle/changelog.Debian.gz
+  /usr/share/doc/tarnwick-brindle/copyright
+  /usr/share/lintian/overrides/tarnwick-brindle
 )
+sizes=(16 24 32 48 64 128 256)
+for size in "${sizes[@]}"; do
+  expected+=(/usr/share/icons/hicolor/${size}x${size}/apps/tarnwick-brindle.png
+             /usr/share/icons/hicolor/${size}x${size}/mimetypes/application-x-tarnwick-brindle-piece.png)
+done
 menus=(/usr/share/kio/servicemenus/tarnwick-brindle-{split,merge,rename}.desktop)
 expected+=("${menus[@]}" /usr/share/nemo/actions/tarnwick-brindle-{split,merge,rename}.nemo_action)
 for f in "${expected[@]}"; do
@@ -78,5 +87,56 @@ else
   skip "the man page check" man
 fi
 "$work/root/usr/bin/brindle" --version | grep -q "^brindle " || fail "the packaged brindle does not run"
+"$work/root/usr/bin/tarnwick-brindle" --version | grep -qx "tarnwick-brindle [0-9.]*" ||
+  fail "the packaged tarnwick-brindle does not answer --version"
+# The maintainer scripts write the installation record on configure, naming the installed
+# folder, and take it away on purge; run here on a stand-in for /etc.
+dpkg-deb -e "$deb" "$work/control"
+etc="$work/etc"
+record="$etc/xdg/Tarnwick/Tarnwick Brindle.conf"
+for script in postinst postrm; do
+  [ -x "$work/control/$script" ] || fail "no $script"
+  sed "s|/etc/|$etc/|g" "$work/control/$script" >"$work/$script"
+done
+mkdir -p "$(dirname "$record")"
+printf '[General]\nPATH=/usr/local/bin\n' >"$record"  # left by an install elsewhere
+sh -e "$work/postinst" configure
+version=$("$work/root/usr/bin/tarnwick-brindle" --version | awk '{ print $2 }')
+printf '[General]\nNAME=Tarnwick Brindle\nVERSION=%s\nPATH=/usr/bin\n' "$version" | cmp -s - "$record" ||
+  fail "the installation record: $(cat "$record")"
+sh -e "$work/postrm" remove
+[ -f "$record" ] || fail "remove took the installation record away"
+sh -e "$work/postrm" purge
+[ ! -e "$etc/xdg/Tarnwick" ] || fail "purge left $(ls -A "$etc/xdg/Tarnwick")"
+
+# Each PNG icon is drawn at the size its folder names.
+if command -v file >/dev/null; then
+  for png in $(grep '\.png$' <<<"$files"); do
+    size=$(sed -E 's|.*/([0-9]+)x[0-9]+/.*|\1|' <<<"$png")
+    file -b "$work/root$png" | grep -q "^PNG image data, $size x $size, 8-bit/color RGBA" ||
+      fail "$png: $(file -b "$work/root$png")"
+  done
+else
+  skip "the icon size check" file
+fi
+if command -v readelf >/dev/null; then
+  for program in brindle tarnwick-brindle; do
+    if readelf -S "$work/root/usr/bin/$program" | grep -qF ' .comment'; then
+      fail "$program keeps its .comment section"
+    fi
+  done
+else
+  skip "the .comment check" readelf
+fi
+
+# Debian's own checks: no error and no warning (the informational tags, hardening among them,
+# are shown and must be gone too).
+if command -v lintian >/dev/null; then
+  tags=$(lintian --info --display-info --suppress-tags-from-file /dev/null "$deb" 2>&1 || true)
+  echo "$tags"
+  if grep -E '^[EWI]: ' <<<"$tags"; then fail "lintian"; fi
+else
+  skip "the lintian check" lintian
+fi
 echo "ok: $deb"
 [ "$skipped" = 0 ] || exit 77

@@ -1,0 +1,393 @@
+#include "shell/hand_over.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDataStream>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+
+#include "join/frm_simple_join.h"
+#include "join/join_state.h"
+#include "rename/frm_rename.h"
+#include "shell/frm_main.h"
+#include "shell/job_runner.h"
+#include "shell/navigation.h"
+#include "shell/paths.h"
+#include "shell/wizard_state.h"
+#include "split/frm_simple.h"
+#include "split/split_state.h"
+
+namespace brindle::app {
+namespace {
+
+constexpr quint32 kRequestMark = 0x54424831;  // "TBH1"
+// Far beyond any file manager's selection; a longer count is no request.
+constexpr quint32 kMostArguments = 1u << 20;
+constexpr int kGap = 12;
+
+QByteArray Bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Text(const QByteArray& bytes) {
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The job values every split and join window reads from the shared state, kept per window
+// while two windows work side by side, so each finds its own when the user turns to it.
+struct JobValues {
+    SplitState split;
+    JoinState join;
+    WizardState wizard;
+};
+
+class JobValueKeeper : public QObject {
+public:
+    static JobValueKeeper& Instance() {
+        static auto* keeper = new JobValueKeeper;
+        return *keeper;
+    }
+
+    // `owner` holds the shared values as they are now.
+    void Keep(QWidget* owner) {
+        if (owner == nullptr) {
+            return;
+        }
+        if (!installed_) {
+            qApp->installEventFilter(this);
+            installed_ = true;
+        }
+        if (!kept_.contains(owner)) {
+            connect(owner, &QObject::destroyed, this, [this, owner] { kept_.remove(owner); });
+        }
+        kept_.insert(owner, {SharedSplitState(), SharedJoinState(), SharedWizardState()});
+        active_ = owner;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+            Turn(Owner(static_cast<QWidget*>(watched)));
+        }
+        return false;
+    }
+
+private:
+    // A dialog's values are those of the window it belongs to.
+    static QWidget* Owner(QWidget* widget) {
+        QWidget* window = widget->window();
+        while (window->parentWidget() != nullptr) {
+            window = window->parentWidget()->window();
+        }
+        return window;
+    }
+
+    void Turn(QWidget* owner) {
+        if (owner == active_) {
+            return;
+        }
+        if (active_) {
+            Keep(active_);
+        }
+        // A page that took a closed one's place carries its values on.
+        if (const auto found = kept_.constFind(owner); found != kept_.constEnd()) {
+            SharedSplitState() = found->split;
+            SharedJoinState() = found->join;
+            SharedWizardState() = found->wizard;
+        }
+        active_ = owner;
+    }
+
+    bool installed_ = false;
+    QPointer<QWidget> active_;
+    QHash<QWidget*, JobValues> kept_;
+};
+
+// The window the user works in: the active one, else the first visible main window.
+QWidget* CurrentWindow() {
+    if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->parentWidget() == nullptr) {
+        return active;
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget->parentWidget() == nullptr &&
+            qobject_cast<QMessageBox*>(widget) == nullptr) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+frmRename* OpenRenameList() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* list = qobject_cast<frmRename*>(widget); list != nullptr && list->isVisible()) {
+            return list;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> RenamePaths(const std::vector<std::string>& arguments,
+                                     const std::string& currentFolder) {
+    std::vector<std::string> paths(arguments.begin() + 1, arguments.end());
+    for (std::string& path : paths) {
+        if (!path.empty() && path.front() != kPathSeparator && !currentFolder.empty()) {
+            path = JoinPath(currentFolder, path);
+        }
+    }
+    return paths;
+}
+
+// Said while a job runs; gone once the request has been taken.
+QPointer<QMessageBox>& WaitNotice() {
+    static QPointer<QMessageBox> notice;
+    return notice;
+}
+
+void ShowWaitNotice(QWidget* over) {
+    if (WaitNotice()) {
+        return;
+    }
+    auto* notice = new QMessageBox(QMessageBox::Information, QApplication::applicationName(),
+                                   QStringLiteral("A job is running. What was opened with Tarnwick Brindle "
+                                                  "follows as soon as it has ended."),
+                                   QMessageBox::Ok, over);
+    notice->setObjectName(QStringLiteral("handOverNotice"));
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setWindowModality(Qt::NonModal);
+    notice->show();
+    WaitNotice() = notice;
+}
+
+}  // namespace
+
+QByteArray EncodeRequest(const HandOverRequest& request) {
+    QByteArray body;
+    QDataStream out(&body, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << Bytes(request.currentFolder) << request.activationToken
+        << static_cast<quint32>(request.arguments.size());
+    for (const std::string& argument : request.arguments) {
+        out << Bytes(argument);
+    }
+    QByteArray whole;
+    QDataStream frame(&whole, QIODevice::WriteOnly);
+    frame << kRequestMark << body;
+    return whole;
+}
+
+std::optional<HandOverRequest> TakeRequest(QByteArray& buffer, bool* broken) {
+    *broken = false;
+    QDataStream frame(buffer);
+    quint32 mark = 0;
+    QByteArray body;
+    frame >> mark;
+    if (frame.status() != QDataStream::Ok) {
+        return std::nullopt;
+    }
+    if (mark != kRequestMark) {
+        *broken = true;
+        return std::nullopt;
+    }
+    frame >> body;
+    if (frame.status() != QDataStream::Ok) {
+        return std::nullopt;  // the rest is still on its way
+    }
+    buffer.remove(0, static_cast<qsizetype>(frame.device()->pos()));
+
+    QDataStream in(body);
+    in.setVersion(QDataStream::Qt_6_0);
+    HandOverRequest request;
+    QByteArray folder;
+    quint32 count = 0;
+    in >> folder >> request.activationToken >> count;
+    request.currentFolder = Text(folder);
+    for (quint32 i = 0; i < count && i < kMostArguments && in.status() == QDataStream::Ok; ++i) {
+        QByteArray argument;
+        in >> argument;
+        request.arguments.push_back(Text(argument));
+    }
+    if (in.status() != QDataStream::Ok || count > kMostArguments || !in.atEnd()) {
+        *broken = true;
+        return std::nullopt;
+    }
+    return request;
+}
+
+bool SendRequest(const QString& socketName, const HandOverRequest& request) {
+    QLocalSocket socket;
+    socket.connectToServer(socketName);
+    if (!socket.waitForConnected(2000)) {
+        return false;
+    }
+    socket.write(EncodeRequest(request));
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(5000)) {
+            return false;
+        }
+    }
+    socket.disconnectFromServer();
+    return true;
+}
+
+QWidget* CreateRequestedWindow(const StartDecision& decision, const std::vector<std::string>& arguments,
+                               const std::string& currentFolder) {
+    switch (decision.window) {
+        case StartWindow::Main:
+            return nullptr;
+        case StartWindow::RenameList: {
+            auto* list = new frmRename;
+            list->AddPaths(RenamePaths(arguments, currentFolder));
+            return list;
+        }
+        case StartWindow::QuickJoin:
+            SharedJoinState().JoinFolder = decision.joinFolder;
+            SharedJoinState().JoinGroupName = decision.joinGroupName;
+            SharedJoinState().JoinNumbered = decision.joinNumbered;
+            return new frmSimpleJoin;
+        case StartWindow::QuickSplit:
+            SharedSplitState().SplitSourcePath = decision.splitSourcePath;
+            SharedSplitState().SplitDestFolder = decision.splitDestFolder;
+            SharedSplitState().SplitGroupName = decision.splitGroupName;
+            return new frmSimple;
+    }
+    return nullptr;
+}
+
+bool HoldsWork(const QWidget* window) {
+    if (window == nullptr || qobject_cast<const frmMain*>(window) != nullptr) {
+        return false;
+    }
+    for (const QLineEdit* box : window->findChildren<QLineEdit*>()) {
+        if (box->isVisibleTo(window) && !box->text().isEmpty()) {
+            return true;
+        }
+    }
+    for (const QAbstractItemView* view : window->findChildren<QAbstractItemView*>()) {
+        if (view->isVisibleTo(window) && view->model() != nullptr &&
+            view->model()->rowCount(view->rootIndex()) > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void BringToFront(QWidget* window, const QByteArray& activationToken) {
+    if (window == nullptr) {
+        return;
+    }
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    // Qt's Wayland shell hands this token to the compositor's activation on the next request.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+    }
+    window->activateWindow();
+}
+
+HandOver::HandOver(QObject* parent) : QObject(parent) {
+    connect(&JobRunner::Jobs(), &JobRunner::allEnded, this, &HandOver::TakeWaiting);
+}
+
+HandOver::~HandOver() = default;
+
+bool HandOver::Listen(const QString& socketName) {
+    auto server = std::make_unique<QLocalServer>();
+    QLocalServer::removeServer(socketName);  // one left by a killed instance
+    if (!server->listen(socketName)) {
+        return false;
+    }
+    connect(server.get(), &QLocalServer::newConnection, this, [this, raw = server.get()] {
+        while (QLocalSocket* socket = raw->nextPendingConnection()) {
+            auto buffer = std::make_shared<QByteArray>();
+            const auto read = [this, socket, buffer] {
+                buffer->append(socket->readAll());
+                bool broken = false;
+                while (std::optional<HandOverRequest> request = TakeRequest(*buffer, &broken)) {
+                    Take(*request);
+                }
+                if (broken) {
+                    socket->abort();
+                }
+            };
+            connect(socket, &QLocalSocket::readyRead, this, read);
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            read();  // what came with the connection
+        }
+    });
+    server_ = std::move(server);
+    return true;
+}
+
+void HandOver::Take(const HandOverRequest& request) {
+    waiting_.push_back(request);
+    if (JobRunner::RunningJobs() > 0) {
+        ShowWaitNotice(CurrentWindow());
+        return;
+    }
+    TakeWaiting();
+}
+
+void HandOver::TakeWaiting() {
+    if (JobRunner::RunningJobs() > 0) {
+        return;
+    }
+    if (WaitNotice()) {
+        WaitNotice()->close();
+    }
+    std::vector<HandOverRequest> requests;
+    requests.swap(waiting_);
+    for (const HandOverRequest& request : requests) {
+        emit taken(CarryOut(request));
+    }
+}
+
+QWidget* HandOver::CarryOut(const HandOverRequest& request) {
+    const StartDecision decision = DecideStartWindow(request.arguments, request.currentFolder);
+    QWidget* current = CurrentWindow();
+    if (decision.window == StartWindow::Main && current != nullptr) {
+        BringToFront(current, request.activationToken);
+        return current;
+    }
+    if (decision.window == StartWindow::RenameList) {
+        if (frmRename* list = OpenRenameList(); list != nullptr && !list->IsBusy()) {
+            list->AddPaths(RenamePaths(request.arguments, request.currentFolder));
+            BringToFront(list, request.activationToken);
+            return list;
+        }
+    }
+    const bool beside = HoldsWork(current);
+    if (beside) {
+        JobValueKeeper::Instance().Keep(current);
+    }
+    QWidget* next = CreateRequestedWindow(decision, request.arguments, request.currentFolder);
+    if (next == nullptr) {
+        next = new frmMain;
+        static_cast<frmMain*>(next)->Load({}, request.currentFolder);
+        return next;
+    }
+    // Its attempt ends this window only: the program may hold other work.
+    next->setProperty(kHandedOverProperty, true);
+    if (beside) {
+        JobValueKeeper::Instance().Keep(next);
+        QScreen* screen = current->screen();
+        const QRect room = screen != nullptr ? screen->availableGeometry() : current->frameGeometry();
+        next->move(PlaceBeside(current->frameGeometry(), next->frameGeometry().size(), room, kGap));
+        ShowWithFocus(next);
+    } else if (current != nullptr) {
+        ReplaceWindow(current, next);
+    } else {
+        CentreOnScreen(next);
+        ShowWithFocus(next);
+    }
+    BringToFront(next, request.activationToken);
+    return next;
+}
+
+}  // namespace brindle::app
