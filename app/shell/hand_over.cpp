@@ -5,6 +5,7 @@
 #include <QDataStream>
 #include <QGuiApplication>
 #include <QHash>
+#include <QLayout>
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -15,6 +16,7 @@
 #include "join/frm_simple_join.h"
 #include "join/join_state.h"
 #include "rename/frm_rename.h"
+#include "shell/chrome_window.h"
 #include "shell/frm_main.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
@@ -25,6 +27,12 @@
 
 namespace brindle::app {
 namespace {
+
+// The page a top-level window shows, or the window itself when it holds no page.
+QWidget* PageOf(QWidget* topLevel) {
+    QWidget* page = ChromeWindow::PageIn(topLevel);
+    return page != nullptr ? page : topLevel;
+}
 
 constexpr quint32 kRequestMark = 0x54424831;  // "TBH1"
 // Far beyond any file manager's selection; a longer count is no request.
@@ -85,7 +93,7 @@ private:
         while (window->parentWidget() != nullptr) {
             window = window->parentWidget()->window();
         }
-        return window;
+        return PageOf(window);
     }
 
     void Turn(QWidget* owner) {
@@ -109,15 +117,15 @@ private:
     QHash<QWidget*, JobValues> kept_;
 };
 
-// The window the user works in: the active one, else the first visible main window.
+// The window the user works in (the page it shows): the active one, else the first visible.
 QWidget* CurrentWindow() {
     if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->parentWidget() == nullptr) {
-        return active;
+        return PageOf(active);
     }
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->isVisible() && widget->parentWidget() == nullptr &&
             qobject_cast<QMessageBox*>(widget) == nullptr) {
-            return widget;
+            return PageOf(widget);
         }
     }
     return nullptr;
@@ -125,7 +133,7 @@ QWidget* CurrentWindow() {
 
 frmRename* OpenRenameList() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* list = qobject_cast<frmRename*>(widget); list != nullptr && list->isVisible()) {
+        if (auto* list = qobject_cast<frmRename*>(PageOf(widget)); list != nullptr && list->isVisible()) {
             return list;
         }
     }
@@ -277,10 +285,11 @@ bool HoldsWork(const QWidget* window) {
     return false;
 }
 
-void BringToFront(QWidget* window, const QByteArray& activationToken) {
-    if (window == nullptr) {
+void BringToFront(QWidget* page, const QByteArray& activationToken) {
+    if (page == nullptr) {
         return;
     }
+    QWidget* window = page->window();
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window->show();
     window->raise();
@@ -376,9 +385,13 @@ QWidget* HandOver::CarryOut(const HandOverRequest& request) {
     next->setProperty(kHandedOverProperty, true);
     if (beside) {
         JobValueKeeper::Instance().Keep(next);
-        QScreen* screen = current->screen();
-        const QRect room = screen != nullptr ? screen->availableGeometry() : current->frameGeometry();
-        next->move(PlaceBeside(current->frameGeometry(), next->frameGeometry().size(), room, kGap));
+        QWidget* anchor = current->window();
+        QScreen* screen = anchor->screen();
+        const QRect room = screen != nullptr ? screen->availableGeometry() : anchor->frameGeometry();
+        if (QLayout* layout = next->window()->layout()) {
+            layout->activate();  // its real size, before it is placed by it
+        }
+        next->window()->move(PlaceBeside(anchor->frameGeometry(), next->window()->frameGeometry().size(), room, kGap));
         ShowWithFocus(next);
     } else if (current != nullptr) {
         ReplaceWindow(current, next);
