@@ -219,6 +219,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     previewLabel->setBuddy(preview_);
 
     QVBoxLayout* body = Body();
+    body->setContentsMargins(16, 10, 16, 10);
     body->setSpacing(6);
     body->addLayout(names);
     body->addSpacing(10);
