@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ Status RemoveOwnRecoveryFiles(const std::string& folder, const std::string& name
 
 enum class FileState { kOk, kMissing, kDamaged };
 
+struct Found;
+
 struct FileCheck {
     std::string path;
     FileState state = FileState::kOk;
@@ -80,6 +83,8 @@ struct Check {
     int blocksNeeded = 0;          // damaged or missing blocks
     int blocksAvailable = 0;       // intact recovery blocks
     std::int64_t blockSize = 0;
+    // What a rebuild needs of this check: which blocks are bad, which recovery blocks intact.
+    std::shared_ptr<const Found> found;
 
     bool CanRebuild() const { return usable && faultyFiles > 0 && blocksNeeded <= blocksAvailable; }
     // Recovery data lacking for a rebuild, in blocks and bytes (0 when it can be done).
