@@ -73,7 +73,7 @@ TEST(RecoveryPlanTest, BlocksFollowTheLargestFileAndTheLimit) {
     EXPECT_EQ(shortLast.recoveryBlocks, kBlocksPerPiece + 1);
     EXPECT_EQ(shortLast.rebuildableFiles, 1);
     // Blocks grow past the limit, in whole words; 1% of anything is at least one block.
-    const Plan many = PlanFor(std::vector<std::int64_t>(999, (1 << 20) + 2), 1);
+    const Plan many = PlanFor(std::vector<std::int64_t>(5000, (1 << 20) + 2), 1);
     EXPECT_LE(many.sourceBlocks, kMaxBlocks);
     EXPECT_GT(many.sourceBlocks, kMaxBlocks / 2);
     EXPECT_EQ(many.blockSize % 4, 0);
