@@ -142,7 +142,6 @@ Status RunCoding(const Coding& coding) {
         const auto readBatch = [&](std::size_t first, std::vector<Buffer>& buffers) {
             Status status;
             for (std::size_t b = 0; b < batch && first + b < coding.inputs && status.ok(); ++b) {
-                std::memset(buffers[b].get(), 0, n);
                 status = coding.read(first + b, offset, buffers[b].get(), n);
             }
             return status;

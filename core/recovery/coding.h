@@ -19,8 +19,8 @@ struct Coding {
     std::size_t outputs = 0;
     // coefficients[output * inputs + input]
     std::vector<Gf> coefficients;
-    // Reads `n` bytes of input `input` from `offset` within its block into `buffer`; the
-    // bytes past the input's end are left as they are (zero).
+    // Fills `buffer` with `n` bytes of input `input` from `offset` within its block, zeros
+    // past the input's end.
     std::function<Status(std::size_t input, std::int64_t offset, unsigned char* buffer, std::size_t n)> read;
     // Extra work on an input's bytes, run beside the arithmetic: `lanes` separate jobs each
     // given the lane number (hashing). Empty when none.
