@@ -319,9 +319,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
             pieces[static_cast<std::size_t>(i - 1)] = path;
         }
     }
-    if (result.status.ok() && params.checksums) {
-        result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), pieces, pool.digests());
-    }
+    // The recovery files before the list, which comes last.
     if (result.status.ok() && recovery) {
         recovery::WriteResult recoveryFiles =
             recovery::WriteRecoveryFiles(pieces, params.destFolder, params.base, params.recoveryPercent, recoveryBar);
@@ -332,7 +330,14 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         std::vector<std::string> others;
         result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.base, pieces, &others);
     }
+    if (result.status.ok() && params.checksums) {
+        result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), pieces, pool.digests());
+    }
     if (!result.status.ok()) {
+        for (const std::string& recoveryFile : result.recoveryFiles) {
+            (void)io::RemoveFile(recoveryFile);
+        }
+        result.recoveryFiles.clear();
         // Half a group would only mislead a later join.
         for (const std::string& path : temporaries) {
             (void)io::RemoveFile(path);

@@ -455,6 +455,18 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
             replacedEarlier = true;
         }
     }
+    // Recovery files of the earlier split speak for pieces that are gone: replaced or removed,
+    // before the checksum file, which comes last.
+    if (result.status.ok() && recovery) {
+        recovery::WriteResult recoveryFiles =
+            recovery::WriteRecoveryFiles(result.pieces, params.destFolder, params.groupName, params.recoveryPercent, recoveryBar);
+        result.status = recoveryFiles.status;
+        result.recoveryFiles = std::move(recoveryFiles.files);
+        result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+    } else if (result.status.ok()) {
+        std::vector<std::string> others;
+        result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.groupName, result.pieces, &others);
+    }
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (result.status.ok() && params.checksums) {
         // Written last, and only once every piece is there.
@@ -469,18 +481,11 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
     }
-    // Recovery files of the earlier split speak for pieces that are gone too.
-    if (result.status.ok() && recovery) {
-        recovery::WriteResult recoveryFiles =
-            recovery::WriteRecoveryFiles(result.pieces, params.destFolder, params.groupName, params.recoveryPercent, recoveryBar);
-        result.status = recoveryFiles.status;
-        result.recoveryFiles = std::move(recoveryFiles.files);
-        result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
-    } else if (result.status.ok()) {
-        std::vector<std::string> others;
-        result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.groupName, result.pieces, &others);
-    }
     if (!result.status.ok()) {
+        for (const std::string& recoveryFile : result.recoveryFiles) {
+            (void)io::RemoveFile(recoveryFile);
+        }
+        result.recoveryFiles.clear();
         return TakeBack(std::move(result), replacedEarlier);
     }
     whole.SetValue(whole.Max());
