@@ -7,6 +7,7 @@
 #include "checks/checksums.h"
 #include "io/file_io.h"
 #include "join/numbered_join.h"
+#include "recovery_commands.h"
 #include "shell/paths.h"
 #include "split/raw_split.h"
 #include "stop_signal.h"
@@ -31,6 +32,10 @@ bool IsNumberedPiece(const std::string& path) { return ParseNumberedName(GetFile
 int JoinNumbered(const std::string& piecePath, const std::string& out, bool force, Console& console) {
     const std::string folder = GetFolderName(piecePath);
     const std::string base = BaseOf(piecePath);
+    // Where recovery files lie beside the pieces they are the pieces' check, and their cure.
+    if (const GroupRef ref{folder, base, true}; HasRecoveryFiles(ref)) {
+        return JoinWithRecovery(ref, out, force, console);
+    }
     const NumberedGroup group = FindNumberedGroup(folder, base);
     if (!group.missingPiece.empty()) {
         console.err << "File Missing.\n" << group.status.message() << "\n";
@@ -74,14 +79,16 @@ int VerifyNumbered(const std::string& piecePath, Console& console) {
     if (check.unreadLines > 0) {
         console.err << "brindle verify: " << check.unreadLines << " line(s) of the checksum files are not checksum lines\n";
     }
+    const GroupRef ref{GetFolderName(piecePath), base, true};
+    const bool recovery = HasRecoveryFiles(ref);
     if (check.joinable) {
         console.out << check.pieceCount << " numbered pieces ok, " << checked << "; the group joins into "
                     << check.totalSize << " bytes (" << base << ").\n";
-        return kExitOk;
+        return recovery ? ReportRecovery(ref, 0, console) : kExitOk;
     }
     console.out << faults << " of " << check.lines.size() << " names faulty, " << checked
-                << "; the group cannot be joined.\n";
-    return kExitFailed;
+                << "; the group cannot be joined" << (recovery ? " as it is" : "") << ".\n";
+    return recovery ? ReportRecovery(ref, faults, console) : kExitFailed;
 }
 
 int InfoNumbered(const std::string& piecePath, Console& console) {
@@ -135,7 +142,8 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         console.err << rejection->message << "\n";
         return kExitUsage;
     }
-    RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize, choice.checksums};
+    RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize, choice.checksums,
+                          choice.recoveryPercent};
     SplitResult result;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
@@ -159,6 +167,12 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
     }
     if (!result.checksumFile.empty()) {
         console.out << result.checksumFile << "\n";
+    }
+    for (const std::string& file : result.recoveryFiles) {
+        console.out << file << "\n";
+    }
+    if (!result.recoveryFiles.empty()) {
+        console.err << RebuildableText(result.rebuildablePieces) << "\n";
     }
     return kExitOk;
 }

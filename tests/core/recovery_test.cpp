@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "io/file_io.h"
+#include "recovery/galois.h"
+#include "recovery/par2_packets.h"
+#include "recovery/recovery.h"
+#include "support/recording_progress.h"
+#include "support/temp_dir.h"
+#include "split/split_engine.h"
+
+namespace brindle::recovery {
+namespace {
+
+using test::PatternBytes;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+bool HavePar2() { return std::system("par2 --version >/dev/null 2>&1") == 0; }
+
+int Shell(const std::string& command) { return std::system(("cd / && " + command + " >/dev/null 2>&1").c_str()); }
+
+// Files data.001... of the given sizes, each with its own bytes.
+std::vector<std::string> MakeFiles(const TempDir& dir, const std::vector<std::size_t>& sizes) {
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::string name = "data.00" + std::to_string(i + 1);
+        files.push_back(dir.File(name.size() > 8 ? "data.0" + std::to_string(i + 1) : name));
+        WriteFile(files.back(), PatternBytes(sizes[i], static_cast<std::uint32_t>(i + 7)));
+    }
+    return files;
+}
+
+void FlipByte(const std::string& path, std::size_t at) {
+    std::string bytes = ReadFile(path);
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+    WriteFile(path, bytes);
+}
+
+Input InputFor(const TempDir& dir, const std::vector<std::string>& files) { return {dir.path(), "data", files, {}, false}; }
+
+TEST(GaloisTest, RegionMultiplyMatchesThePlainReferenceAtAnyLengthAndPlace) {
+    std::mt19937 random(5);
+    std::vector<unsigned char> source(70000);
+    for (unsigned char& byte : source) {
+        byte = static_cast<unsigned char>(random());
+    }
+    // Lengths that leave odd tails after the SIMD lines; places equal or unequal against 16 bytes.
+    for (const std::size_t length : {2UL, 30UL, 64UL, 998UL, 4096UL, 65538UL}) {
+        for (const std::size_t srcShift : {0UL, 2UL, 6UL}) {
+            for (const std::size_t destShift : {0UL, 2UL}) {
+                const auto c = static_cast<Gf>(random() | 1);
+                std::vector<unsigned char> fast(length + 64, 0x5A);
+                std::vector<unsigned char> plain = fast;
+                MulAddRegion(c, source.data() + srcShift, fast.data() + destShift, length);
+                MulAddRegionPlain(c, source.data() + srcShift, plain.data() + destShift, length);
+                ASSERT_EQ(fast, plain) << "length " << length << " shifts " << srcShift << "/" << destShift;
+            }
+        }
+    }
+    // The field is PAR2's: 2^16 wraps to x^12 + x^3 + x + 1.
+    EXPECT_EQ(GfMul(0x8000, 2), 0x100B);
+    EXPECT_EQ(GfMul(GfDiv(1234, 777), 777), 1234);
+    EXPECT_EQ(GfPow(2, 16), GfExp2(16));
+}
+
+TEST(RecoveryPlanTest, BlocksFollowTheLargestFileAndTheLimit) {
+    const Plan plan = PlanFor(std::vector<std::int64_t>(20, 1024), 10);
+    EXPECT_EQ(plan.blockSize, 1024 / kBlocksPerPiece);
+    EXPECT_EQ(plan.sourceBlocks, 20 * kBlocksPerPiece);
+    EXPECT_EQ(plan.recoveryBlocks, 2 * kBlocksPerPiece);
+    EXPECT_EQ(plan.rebuildableFiles, 2);
+    // Counted from the largest file: one fits, the block left over does not make another.
+    const Plan shortLast = PlanFor({1024, 1024, 100}, 50);
+    EXPECT_EQ(shortLast.sourceBlocks, 2 * kBlocksPerPiece + 1);
+    EXPECT_EQ(shortLast.recoveryBlocks, kBlocksPerPiece + 1);
+    EXPECT_EQ(shortLast.rebuildableFiles, 1);
+    // Blocks grow past the limit, in whole words; 1% of anything is at least one block.
+    const Plan many = PlanFor(std::vector<std::int64_t>(5000, (1 << 20) + 2), 1);
+    EXPECT_LE(many.sourceBlocks, kMaxBlocks);
+    EXPECT_GT(many.sourceBlocks, kMaxBlocks / 2);
+    EXPECT_EQ(many.blockSize % 4, 0);
+    EXPECT_EQ(PlanFor({10}, 1).recoveryBlocks, 1);
+}
+
+class RecoveryFiles : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::vector<std::string> files = MakeFiles(dir, {40000, 40000, 40000, 40000, 40000, 40000, 40000, 40000, 40000, 12345});
+    std::vector<std::string> originals = [this] {
+        std::vector<std::string> bytes;
+        for (const std::string& file : files) {
+            bytes.push_back(ReadFile(file));
+        }
+        return bytes;
+    }();
+
+    WriteResult Write(int percent) {
+        test::RecordingProgress progress;
+        return WriteRecoveryFiles(files, dir.path(), "data", percent, progress);
+    }
+    Check CheckNow(std::vector<bool> trusted = {}) {
+        test::RecordingProgress progress;
+        Input input = InputFor(dir, files);
+        input.trusted = std::move(trusted);
+        return CheckFiles(input, progress);
+    }
+    void RebuildAndCompare() {
+        const Check check = CheckNow();
+        ASSERT_TRUE(check.CanRebuild()) << Summary(check);
+        test::RecordingProgress progress;
+        Rebuilt rebuilt = RebuildFiles(InputFor(dir, files), check, progress);
+        ASSERT_TRUE(rebuilt.status.ok()) << rebuilt.status.message();
+        ASSERT_TRUE(rebuilt.PutInPlace(files).ok());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(ReadFile(files[i]), originals[i]) << files[i];
+        }
+    }
+};
+
+TEST_F(RecoveryFiles, ThePar2ToolVerifiesAndRepairsWhatIsWritten) {
+    if (!HavePar2()) {
+        GTEST_SKIP() << "par2 is not installed";
+    }
+    const WriteResult written = Write(20);
+    ASSERT_TRUE(written.status.ok()) << written.status.message();
+    ASSERT_GE(written.files.size(), 2U);
+    EXPECT_EQ(written.files.front(), dir.File("data.par2"));
+    EXPECT_EQ(Shell("par2 verify -q " + written.files.front()), 0);
+    std::remove(files[3].c_str());
+    std::remove(files[9].c_str());
+    ASSERT_EQ(Shell("par2 repair -q " + written.files.front()), 0);
+    EXPECT_EQ(ReadFile(files[3]), originals[3]);
+    EXPECT_EQ(ReadFile(files[9]), originals[9]);
+}
+
+TEST_F(RecoveryFiles, WhatThePar2ToolWritesIsRebuiltByUs) {
+    if (!HavePar2()) {
+        GTEST_SKIP() << "par2 is not installed";
+    }
+    ASSERT_EQ(Shell("cd " + dir.path() + " && par2 create -q -s4000 -r12 data.par2 data.0*"), 0);
+    std::remove(files[0].c_str());
+    RebuildAndCompare();
+}
+
+class MemorySource : public par2::Source {
+public:
+    explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    Status ReadAt(std::int64_t offset, void* buffer, std::size_t n) override {
+        std::memcpy(buffer, bytes_.data() + offset, n);
+        return Status::Ok();
+    }
+
+private:
+    std::string bytes_;
+};
+
+TEST(Par2PacketsTest, IntactPacketsAreFoundAroundDamageAndAcrossTheReadWindow) {
+    const par2::Md5 set = par2::Md5Of("set");
+    par2::FileEntry file;
+    file.name = "a.bin";
+    file.length = 10;
+    file.id = par2::FileId(file.headMd5, file.length, file.name);
+    file.slices = {{par2::Md5Of("x"), 0x12345678}};
+    const std::string main = par2::Packet(set, par2::kMainType, par2::MainBody(12, {file.id}));
+    std::string damaged = par2::Packet(set, par2::kFileDescType, par2::FileDescBody(file));
+    damaged[damaged.size() - 1] ^= 1;
+    // The file's description only after a damaged copy of it, garbage, and a run of bytes that
+    // puts the last packet's magic across the reader's 1 MiB window.
+    const std::string garbage(1000, 'P');
+    std::string bytes = main + damaged + garbage;
+    bytes += std::string((1 << 20) - bytes.size() - 3, '\0');
+    bytes += par2::Packet(set, par2::kFileDescType, par2::FileDescBody(file));
+    bytes += par2::Packet(set, par2::kIfscType, par2::IfscBody(file));
+    MemorySource source(bytes);
+    par2::Scan scan;
+    ASSERT_TRUE(par2::ScanPackets(source, 0, &scan).ok());
+    EXPECT_EQ(scan.damagedPackets, 1);
+    const par2::Set* found = par2::CompleteSet(scan);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->sliceSize, 12U);
+    const par2::FileEntry& entry = found->files.at(file.id);
+    EXPECT_EQ(entry.name, "a.bin");
+    ASSERT_EQ(entry.slices.size(), 1U);
+    EXPECT_EQ(entry.slices[0].crc, 0x12345678U);
+}
+
+// Stops once the bar has moved `moves` times.
+class StoppingProgress : public test::RecordingProgress {
+public:
+    explicit StoppingProgress(std::size_t moves) : moves_(moves) {}
+    bool StopRequested() const override { return values.size() >= moves_; }
+
+private:
+    std::size_t moves_;
+};
+
+TEST_F(RecoveryFiles, AStopLeavesNoRecoveryFileAndNoTemporary) {
+    for (const std::size_t moves : {0UL, 3UL}) {
+        StoppingProgress progress(moves);
+        const WriteResult written = WriteRecoveryFiles(files, dir.path(), "data", 30, progress);
+        EXPECT_TRUE(written.status.cancelled()) << written.status.message();
+        for (const std::string& name : test::SortedNames(dir.path())) {
+            EXPECT_TRUE(name.starts_with("data.0")) << "left: " << name;
+        }
+    }
+    ASSERT_TRUE(Write(30).status.ok());
+    std::remove(files[2].c_str());
+    const Check check = CheckNow();
+    StoppingProgress progress(2);
+    Rebuilt rebuilt = RebuildFiles(InputFor(dir, files), check, progress);
+    EXPECT_TRUE(rebuilt.status.cancelled());
+    EXPECT_TRUE(rebuilt.entries().empty());
+    for (const std::string& name : test::SortedNames(dir.path())) {
+        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
+    }
+}
+
+TEST_F(RecoveryFiles, ADamagedRecoveryBlockIsNeverUsedAndAnyVolumeStandsAlone) {
+    const WriteResult written = Write(25);
+    ASSERT_TRUE(written.status.ok());
+    // The description alone goes; a byte of the first volume's recovery data flips.
+    std::remove(written.files[0].c_str());
+    std::string volume = ReadFile(written.files[1]);
+    volume[100] ^= 1;
+    WriteFile(written.files[1], volume);
+    std::remove(files[9].c_str());  // the short last file: one block
+    FlipByte(files[4], 20000);        // one block of another
+    const Check check = CheckNow();
+    EXPECT_TRUE(check.usable) << check.note;
+    EXPECT_EQ(check.blocksNeeded, check.files[9].blocks + 1);
+    EXPECT_EQ(check.blocksAvailable, written.plan.recoveryBlocks - 1);
+    EXPECT_EQ(check.files[4].state, FileState::kDamaged);
+    EXPECT_EQ(check.files[4].badBlocks, 1);
+    EXPECT_EQ(check.files[9].state, FileState::kMissing);
+    RebuildAndCompare();
+}
+
+TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefused) {
+    ASSERT_TRUE(Write(20).status.ok());
+    // Damaged after its own check vouched for it: the check takes it on trust (it counts no
+    // bad block), and the rebuild it then feeds comes out wrong, is caught, and is not kept.
+    FlipByte(files[1], 30000);
+    const std::string vouched = ReadFile(files[1]);
+    std::remove(files[6].c_str());
+    Input input = InputFor(dir, files);
+    input.trusted.assign(files.size(), true);
+    input.trusted[6] = false;
+    test::RecordingProgress progress;
+    const Check check = CheckFiles(input, progress);
+    EXPECT_EQ(check.faultyFiles, 1);
+    EXPECT_EQ(check.files[1].state, FileState::kOk);
+    Rebuilt rebuilt = RebuildFiles(input, check, progress);
+    EXPECT_NE(rebuilt.status.message().find("data.007 does not match the recovery files"), std::string::npos)
+        << rebuilt.status.message();
+    EXPECT_TRUE(rebuilt.entries().empty());
+    EXPECT_EQ(ReadFile(files[1]), vouched);
+    for (const std::string& name : test::SortedNames(dir.path())) {
+        EXPECT_NE(name, "data.007");
+        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
+    }
+}
+
+TEST(RecoverySplitTest, TheBarShowsPiecesThenRecoveryAndEndsFull) {
+    TempDir dir;
+    WriteFile(dir.File("src.bin"), PatternBytes(300000, 4));
+    SplitParams params;
+    params.sourcePath = dir.File("src.bin");
+    params.destFolder = dir.path();
+    params.groupName = "src";
+    params.pieceSize = 100000;
+    params.splitDate = "12/8/26";
+    params.recoveryPercent = 34;
+    test::RecordingProgress progress;
+    const SplitResult result = SplitFile(params, progress);
+    ASSERT_TRUE(result.status.ok()) << result.status.message();
+    EXPECT_EQ(result.rebuildablePieces, 1);
+    ASSERT_GE(result.recoveryFiles.size(), 2U);
+    EXPECT_EQ(result.recoveryFiles.front(), dir.File("src.par2"));
+    ASSERT_FALSE(progress.values.empty());
+    EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
+    EXPECT_EQ(progress.values.back(), progress.Max());
+    // The pieces move the first half; the recovery files fill the rest.
+    const auto half = std::find_if(progress.values.begin(), progress.values.end(),
+                                   [&progress](int value) { return value > progress.Max() / 2; });
+    ASSERT_NE(half, progress.values.end());
+    EXPECT_GE(*(half - 1), progress.Max() / 2 - 2);
+    EXPECT_LT(*half, progress.Max());
+}
+
+}  // namespace
+}  // namespace brindle::recovery
