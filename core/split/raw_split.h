@@ -30,6 +30,7 @@ struct RawSplitParams {
     std::string base;  // the pieces are base.001, base.002, ...
     std::int64_t pieceSize = 0;
     bool checksums = false;  // also BASE.sha256 listing every piece, written last
+    int recoveryPercent = 0;  // as SplitParams::recoveryPercent, after the list
 };
 
 // Writes the pieces, each exactly pieceSize bytes but the last, holding the folder's lock as

@@ -26,12 +26,17 @@ struct SplitParams {
     // Each piece's header carries the hash of its data, which every join checks; without it
     // Reserved stays zero, byte for byte the format earlier writers knew.
     bool dataCheck = true;
+    // Percent (1..100) of the group's size written as PAR2 recovery data beside the pieces
+    // once all are named; 0 for none, which removes this source's earlier recovery files.
+    int recoveryPercent = 0;
 };
 
 struct SplitResult {
     Status status;
     std::vector<std::string> pieces;  // every piece written; none when the split failed
     std::string checksumFile;         // when one was written
+    std::vector<std::string> recoveryFiles;  // NAME.par2 first, when asked for
+    int rebuildablePieces = 0;               // lost pieces the recovery files can rebuild
 };
 
 // A file a split would replace without having been asked to.

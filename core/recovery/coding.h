@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "recovery/galois.h"
+#include "shell/status.h"
+
+// One pass of Reed-Solomon work: every output block is a sum of every input block times a
+// constant. Encoding (recovery blocks from the files) and rebuilding (lost blocks from the
+// rest and the recovery blocks) are both this.
+namespace brindle::recovery {
+
+struct Coding {
+    std::int64_t blockSize = 0;
+    std::size_t inputs = 0;
+    std::size_t outputs = 0;
+    // coefficients[output * inputs + input]
+    std::vector<Gf> coefficients;
+    // Reads `n` bytes of input `input` from `offset` within its block into `buffer`; the
+    // bytes past the input's end are left as they are (zero).
+    std::function<Status(std::size_t input, std::int64_t offset, unsigned char* buffer, std::size_t n)> read;
+    // Extra work on an input's bytes, run beside the arithmetic: `lanes` separate jobs each
+    // given the lane number (hashing). Empty when none.
+    int lanes = 0;
+    std::function<void(int lane, std::size_t input, std::int64_t offset, const unsigned char* data, std::size_t n)> look;
+    // Called once a stretch of every output is complete: outputs[k] holds `n` bytes of
+    // output k from `offset` within its block.
+    std::function<Status(std::int64_t offset, const std::vector<unsigned char*>& outputs, std::size_t n)> done;
+    // Told the input bytes handled so far; false stops the work (Cancelled).
+    std::function<bool(std::int64_t bytes)> tick;
+};
+
+// The bytes of output held at once, whatever the block size: the stretch of each block done
+// per pass shrinks so that all outputs' stretches fit.
+inline constexpr std::int64_t kOutputMemory = std::int64_t{256} << 20;
+
+// How many passes over the inputs a coding takes.
+int Passes(std::int64_t blockSize, std::size_t outputs);
+
+// Runs the coding on every processor: the arithmetic of each input is cut in stretches, one
+// per worker, while the next input is read.
+Status RunCoding(const Coding& coding);
+
+}  // namespace brindle::recovery

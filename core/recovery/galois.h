@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Arithmetic in GF(2^16) with the polynomial x^16 + x^12 + x^3 + x + 1 (0x1100B), the field
+// of PAR2's Reed-Solomon code. Regions are runs of 16-bit little-endian words.
+namespace brindle::recovery {
+
+using Gf = std::uint16_t;
+
+Gf GfMul(Gf a, Gf b);
+// a / b for b not 0.
+Gf GfDiv(Gf a, Gf b);
+// 2 to the power `n`.
+Gf GfExp2(std::uint32_t n);
+// a to the power `n`.
+Gf GfPow(Gf a, std::uint32_t n);
+
+// dest[i] ^= c * src[i] over `bytes` bytes (even). The region multiply of a SIMD library,
+// chosen for the processor at run time; src and dest must not overlap.
+void MulAddRegion(Gf c, const void* src, void* dest, std::size_t bytes);
+// The same word by word, through the log tables: the reference the fast one is held to.
+void MulAddRegionPlain(Gf c, const void* src, void* dest, std::size_t bytes);
+
+}  // namespace brindle::recovery

@@ -1,0 +1,943 @@
+#include "recovery/recovery.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <numeric>
+#include <optional>
+
+#include "checks/digest.h"
+#include "format/discovery.h"
+#include "format/numbered_group.h"
+#include "io/atomic_file.h"
+#include "io/file_io.h"
+#include "recovery/coding.h"
+#include "recovery/galois.h"
+#include "recovery/par2_packets.h"
+#include "shell/paths.h"
+
+namespace brindle::recovery {
+
+using par2::Md5;
+
+// What a check found, kept for the rebuild.
+struct Found {
+    std::vector<std::string> recoveryFiles;
+    par2::Set set;
+    std::vector<std::size_t> order;              // Input::files in the main packet's order
+    std::vector<std::vector<bool>> badSlices;    // per Input::files entry
+    std::vector<const par2::FileEntry*> entries;  // per Input::files entry, into set
+};
+
+namespace {
+
+constexpr const char* kCreator = "Tarnwick Brindle";
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+std::int64_t Blocks(std::int64_t size, std::int64_t blockSize) { return (size + blockSize - 1) / blockSize; }
+
+// The exponents of the constants PAR2 gives input blocks: 2^n for the n that share no
+// factor with 65535, in order.
+const std::vector<std::uint32_t>& ConstantLogs() {
+    static const std::vector<std::uint32_t> logs = [] {
+        std::vector<std::uint32_t> found;
+        for (std::uint32_t n = 1; n < 65535; ++n) {
+            if (n % 3 != 0 && n % 5 != 0 && n % 17 != 0 && n % 257 != 0) {
+                found.push_back(n);
+            }
+        }
+        return found;
+    }();
+    return logs;
+}
+
+Gf InputConstantPower(std::size_t input, std::uint32_t exponent) {
+    const std::uint64_t log = static_cast<std::uint64_t>(ConstantLogs()[input]) * exponent;
+    return GfExp2(static_cast<std::uint32_t>(log % 65535));
+}
+
+Md5 ToMd5(const std::string& raw) {
+    Md5 md5{};
+    std::memcpy(md5.data(), raw.data(), std::min(raw.size(), md5.size()));
+    return md5;
+}
+
+std::uint32_t Crc(Digest& digest) {
+    const std::string raw = digest.RawDigest();  // most significant byte first
+    std::uint32_t crc = 0;
+    for (const char byte : raw) {
+        crc = (crc << 8) | static_cast<unsigned char>(byte);
+    }
+    return crc;
+}
+
+// Reads through the seam, keeping the one file it last opened.
+class Reader {
+public:
+    Status ReadAt(const std::string& path, std::int64_t offset, void* buffer, std::size_t n) {
+        if (path != path_) {
+            file_ = io::File();
+            path_.clear();
+            if (Status status = file_.OpenRead(path); !status.ok()) {
+                return status;
+            }
+            path_ = path;
+        }
+        Status status = file_.Seek(offset);
+        return status.ok() ? file_.ReadExact(buffer, n) : status;
+    }
+
+private:
+    io::File file_;
+    std::string path_;
+};
+
+class FileSource : public par2::Source {
+public:
+    FileSource(std::string path, std::int64_t size) : path_(std::move(path)), size_(size) {}
+    std::int64_t Size() const override { return size_; }
+    Status ReadAt(std::int64_t offset, void* buffer, std::size_t n) override {
+        return reader_.ReadAt(path_, offset, buffer, n);
+    }
+
+private:
+    std::string path_;
+    std::int64_t size_;
+    Reader reader_;
+};
+
+Status ScanFiles(const std::vector<std::string>& paths, par2::Scan* scan, Progress& progress) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        io::File file;
+        std::int64_t size = 0;
+        Status status = file.OpenRead(paths[i]);
+        if (status.ok()) {
+            status = file.Size(&size);
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        FileSource source(paths[i], size);
+        status = par2::ScanPackets(source, i, scan, [&progress] { return progress.StopRequested(); });
+        if (!status.ok()) {
+            return status;
+        }
+    }
+    return Status::Ok();
+}
+
+// The name a group's files share: "report" for report(3).qmf003, "data.bin" for data.bin.007.
+std::string Family(const std::string& fileName) {
+    if (const auto numbered = ParseNumberedName(fileName)) {
+        return "#" + numbered->base;
+    }
+    const std::string group = GroupNameFromPiece(fileName);
+    return group.empty() ? "=" + fileName : "(" + group;
+}
+
+bool Ours(const par2::Scan& scan, const std::vector<std::string>& files) {
+    if (scan.sets.empty()) {
+        return false;
+    }
+    std::vector<std::string> families;
+    for (const std::string& path : files) {
+        families.push_back(Family(GetFileName(path)));
+    }
+    for (const auto& [id, set] : scan.sets) {
+        for (const auto& [fileId, entry] : set.files) {
+            if (!entry.name.empty() && std::find(families.begin(), families.end(), Family(entry.name)) == families.end()) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+class NoProgress : public Progress {
+public:
+    int Max() const override { return 1; }
+    int Value() const override { return 0; }
+    void SetValue(int) override {}
+};
+
+// The earlier recovery files of `name` that a new set replaces, or an error naming one that
+// belongs to other files.
+Status OwnFiles(const std::string& folder, const std::string& name, const std::vector<std::string>& files,
+                std::vector<std::string>* own, std::vector<std::string>* kept) {
+    NoProgress quiet;
+    for (const std::string& path : FindRecoveryFiles(folder, name)) {
+        par2::Scan scan;
+        const Status status = ScanFiles({path}, &scan, quiet);
+        if (status.ok() && Ours(scan, files)) {
+            own->push_back(path);
+        } else if (kept != nullptr) {
+            kept->push_back(path);
+        } else {
+            return Status::InvalidArgument(path + " is already there: recovery data of other files");
+        }
+    }
+    return Status::Ok();
+}
+
+std::string VolumeName(const std::string& name, int first, int count, int width) {
+    const auto padded = [width](int number) {
+        std::string text = std::to_string(number);
+        return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(text.size()))), '0') + text;
+    };
+    return name + ".vol" + padded(first) + "+" + padded(count) + ".par2";
+}
+
+Status WriteZeros(io::File& file, std::int64_t n) {
+    static const std::vector<char> zeros(kChunk, 0);
+    for (std::int64_t done = 0; done < n;) {
+        const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
+        if (Status status = file.WriteAll(zeros.data(), step); !status.ok()) {
+            return status;
+        }
+        done += static_cast<std::int64_t>(step);
+    }
+    return Status::Ok();
+}
+
+// The inverse of a square matrix in GF(2^16), or nothing when it has none.
+std::optional<std::vector<Gf>> Inverse(std::vector<Gf> a, std::size_t n) {
+    std::vector<Gf> inverse(n * n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        inverse[i * n + i] = 1;
+    }
+    for (std::size_t column = 0; column < n; ++column) {
+        std::size_t pivot = column;
+        while (pivot < n && a[pivot * n + column] == 0) {
+            ++pivot;
+        }
+        if (pivot == n) {
+            return std::nullopt;
+        }
+        for (std::size_t j = 0; j < n; ++j) {
+            std::swap(a[pivot * n + j], a[column * n + j]);
+            std::swap(inverse[pivot * n + j], inverse[column * n + j]);
+        }
+        const Gf scale = GfDiv(1, a[column * n + column]);
+        for (std::size_t j = 0; j < n; ++j) {
+            a[column * n + j] = GfMul(a[column * n + j], scale);
+            inverse[column * n + j] = GfMul(inverse[column * n + j], scale);
+        }
+        for (std::size_t row = 0; row < n; ++row) {
+            const Gf factor = a[row * n + column];
+            if (row == column || factor == 0) {
+                continue;
+            }
+            for (std::size_t j = 0; j < n; ++j) {
+                a[row * n + j] = static_cast<Gf>(a[row * n + j] ^ GfMul(factor, a[column * n + j]));
+                inverse[row * n + j] = static_cast<Gf>(inverse[row * n + j] ^ GfMul(factor, inverse[column * n + j]));
+            }
+        }
+    }
+    return inverse;
+}
+
+std::string Plural(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
+}  // namespace
+
+Plan PlanFor(const std::vector<std::int64_t>& fileSizes, int percent) {
+    Plan plan;
+    const std::int64_t largest = fileSizes.empty() ? 0 : *std::max_element(fileSizes.begin(), fileSizes.end());
+    std::int64_t blockSize = std::max<std::int64_t>(4, (largest + kBlocksPerPiece - 1) / kBlocksPerPiece);
+    blockSize = (blockSize + 3) / 4 * 4;
+    const auto count = [&fileSizes](std::int64_t size) {
+        std::int64_t blocks = 0;
+        for (const std::int64_t file : fileSizes) {
+            blocks += Blocks(file, size);
+        }
+        return blocks;
+    };
+    while (count(blockSize) > kMaxBlocks) {
+        blockSize *= 2;
+    }
+    plan.blockSize = blockSize;
+    plan.sourceBlocks = static_cast<int>(count(blockSize));
+    percent = std::clamp(percent, kMinPercent, kMaxPercent);
+    plan.recoveryBlocks = std::max(1, static_cast<int>((static_cast<std::int64_t>(plan.sourceBlocks) * percent + 99) / 100));
+    std::vector<std::int64_t> blocks;
+    for (const std::int64_t file : fileSizes) {
+        blocks.push_back(Blocks(file, blockSize));
+    }
+    std::sort(blocks.rbegin(), blocks.rend());
+    std::int64_t left = plan.recoveryBlocks;
+    for (const std::int64_t file : blocks) {
+        if (file > left) {
+            break;
+        }
+        left -= file;
+        ++plan.rebuildableFiles;
+    }
+    return plan;
+}
+
+std::string IndexPath(const std::string& folder, const std::string& name) { return JoinPath(folder, name + ".par2"); }
+
+std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name) {
+    std::vector<std::string> found;
+    const std::string volume = name + ".vol";
+    for (const std::string& file : io::FileNamesIn(folder)) {
+        const bool par2 = file.size() > 5 && file.compare(file.size() - 5, 5, ".par2") == 0;
+        if (par2 && (file == name + ".par2" || file.compare(0, volume.size(), volume) == 0)) {
+            found.push_back(JoinPath(folder, file));
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+        return std::make_pair(a.size(), a) < std::make_pair(b.size(), b);  // NAME.par2 first
+    });
+    return found;
+}
+
+Status RemoveOwnRecoveryFiles(const std::string& folder, const std::string& name, const std::vector<std::string>& files,
+                              std::vector<std::string>* kept) {
+    std::vector<std::string> own;
+    std::vector<std::string> others;
+    Status status = OwnFiles(folder, name, files, &own, &others);
+    for (const std::string& path : own) {
+        if (status.ok()) {
+            status = io::RemoveFile(path);
+        }
+    }
+    if (kept != nullptr) {
+        *kept = others;
+    }
+    return status;
+}
+
+WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std::string& folder,
+                               const std::string& name, int percent, Progress& progress) {
+    WriteResult result;
+    std::vector<std::string> earlier;
+    result.status = OwnFiles(folder, name, files, &earlier, nullptr);
+    // The files' sizes and heads, then the set's description.
+    std::vector<par2::FileEntry> entries(files.size());
+    std::vector<std::int64_t> sizes(files.size());
+    for (std::size_t f = 0; f < files.size() && result.status.ok(); ++f) {
+        io::File file;
+        result.status = file.OpenRead(files[f]);
+        if (result.status.ok()) {
+            result.status = file.Size(&sizes[f]);
+        }
+        std::string head(static_cast<std::size_t>(std::min<std::int64_t>(sizes[f], par2::kHeadBytes)), '\0');
+        if (result.status.ok()) {
+            result.status = file.ReadExact(head.data(), head.size());
+        }
+        entries[f].name = GetFileName(files[f]);
+        entries[f].length = static_cast<std::uint64_t>(sizes[f]);
+        entries[f].headMd5 = par2::Md5Of(head);
+        entries[f].id = par2::FileId(entries[f].headMd5, entries[f].length, entries[f].name);
+    }
+    if (!result.status.ok()) {
+        return result;
+    }
+    const Plan plan = PlanFor(sizes, percent);
+    result.plan = plan;
+    std::vector<std::size_t> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&entries](std::size_t a, std::size_t b) { return par2::IdBefore(entries[a].id, entries[b].id); });
+    std::vector<Md5> ids;
+    for (const std::size_t f : order) {
+        ids.push_back(entries[f].id);
+    }
+    const std::string mainBody = par2::MainBody(static_cast<std::uint64_t>(plan.blockSize), ids);
+    const Md5 setId = par2::Md5Of(mainBody);
+
+    // Input blocks in the set's order.
+    struct Slice {
+        std::size_t file;
+        std::int64_t index;
+    };
+    std::vector<Slice> slices;
+    for (const std::size_t f : order) {
+        for (std::int64_t s = 0; s < Blocks(sizes[f], plan.blockSize); ++s) {
+            slices.push_back({f, s});
+        }
+    }
+    const std::size_t recoveryBlocks = static_cast<std::size_t>(plan.recoveryBlocks);
+
+    // The files: NAME.par2 with the description alone, then volumes of 1, 2, 4... blocks, at
+    // most one largest file's worth each, every one with the description too.
+    const int perVolume = static_cast<int>(std::max<std::int64_t>(1, Blocks(*std::max_element(sizes.begin(), sizes.end()), plan.blockSize)));
+    struct Volume {
+        std::string path;
+        int first;
+        int count;
+    };
+    std::vector<Volume> volumes;
+    const int width = std::max(2, static_cast<int>(std::to_string(plan.recoveryBlocks).size()));
+    for (int first = 0, count = 1; first < plan.recoveryBlocks; first += count, count = std::min(count * 2, perVolume)) {
+        count = std::min(count, plan.recoveryBlocks - first);
+        volumes.push_back({JoinPath(folder, VolumeName(name, first, count, width)), first, count});
+        if (count == plan.recoveryBlocks - first) {
+            break;
+        }
+    }
+    // The description's packets, complete once the files are hashed.
+    std::vector<std::unique_ptr<Digest>> fileMd5(files.size());
+    std::vector<std::unique_ptr<Digest>> sliceMd5(slices.size());
+    std::vector<std::unique_ptr<Digest>> sliceCrc(slices.size());
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        fileMd5[f] = std::make_unique<Digest>(DigestKind::kMd5);
+        entries[f].slices.resize(static_cast<std::size_t>(Blocks(sizes[f], plan.blockSize)));
+    }
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        sliceMd5[i] = std::make_unique<Digest>(DigestKind::kMd5);
+        sliceCrc[i] = std::make_unique<Digest>(DigestKind::kCrc32);
+    }
+    const int passes = Passes(plan.blockSize, recoveryBlocks);
+    const std::int64_t totalBytes = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0});
+    const std::int64_t work = static_cast<std::int64_t>(passes) * static_cast<std::int64_t>(slices.size()) * plan.blockSize +
+                              (passes > 1 ? totalBytes : 0);
+    ByteMeter meter(progress, std::max<std::int64_t>(work, 1), progress.Max());
+    std::int64_t before = 0;
+    Reader reader;
+    if (passes > 1) {
+        // The whole-file hashes need the files in order, which passes over stretches are not.
+        std::vector<char> buffer(kChunk);
+        for (std::size_t f = 0; f < files.size() && result.status.ok(); ++f) {
+            for (std::int64_t done = 0; done < sizes[f] && result.status.ok();) {
+                const auto n = static_cast<std::size_t>(std::min<std::int64_t>(sizes[f] - done, static_cast<std::int64_t>(kChunk)));
+                result.status = reader.ReadAt(files[f], done, buffer.data(), n);
+                fileMd5[f]->Update(buffer.data(), n);
+                done += static_cast<std::int64_t>(n);
+                if (result.status.ok() && !meter(before + done)) {
+                    result.status = Status::Cancelled();
+                }
+            }
+            before += sizes[f];
+        }
+    }
+    // Temporaries, laid out whole (recovery data as zeros) so the data can go in by stretches.
+    std::vector<std::unique_ptr<io::AtomicFile>> outputs;
+    std::vector<std::int64_t> dataOffset(recoveryBlocks);
+    const auto open = [&](const std::string& path) {
+        outputs.push_back(std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever));
+        return outputs.back()->Open();
+    };
+    if (result.status.ok()) {
+        result.status = open(IndexPath(folder, name));
+    }
+    for (const Volume& volume : volumes) {
+        if (!result.status.ok()) {
+            break;
+        }
+        result.status = open(volume.path);
+        std::int64_t at = 0;
+        for (int k = volume.first; k < volume.first + volume.count && result.status.ok(); ++k) {
+            const std::string header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize), {});
+            result.status = outputs.back()->file().WriteAll(header.data(), header.size());
+            dataOffset[static_cast<std::size_t>(k)] = at + static_cast<std::int64_t>(header.size());
+            at += static_cast<std::int64_t>(header.size()) + plan.blockSize;
+            if (result.status.ok()) {
+                result.status = WriteZeros(outputs.back()->file(), plan.blockSize);
+            }
+        }
+    }
+    std::vector<std::unique_ptr<Digest>> packetMd5(recoveryBlocks);
+    for (std::size_t k = 0; k < recoveryBlocks; ++k) {
+        packetMd5[k] = std::make_unique<Digest>(DigestKind::kMd5);
+        const std::string prefix = par2::RecoveryHashPrefix(setId, static_cast<std::uint32_t>(k));
+        packetMd5[k]->Update(prefix.data(), prefix.size());
+    }
+    const auto volumeOf = [&volumes](std::size_t k) {
+        std::size_t v = 0;
+        while (v + 1 < volumes.size() && static_cast<std::size_t>(volumes[v + 1].first) <= k) {
+            ++v;
+        }
+        return v + 1;  // outputs[0] is NAME.par2
+    };
+    if (result.status.ok()) {
+        Coding coding;
+        coding.blockSize = plan.blockSize;
+        coding.inputs = slices.size();
+        coding.outputs = recoveryBlocks;
+        coding.coefficients.resize(coding.inputs * coding.outputs);
+        for (std::size_t k = 0; k < coding.outputs; ++k) {
+            for (std::size_t i = 0; i < coding.inputs; ++i) {
+                coding.coefficients[k * coding.inputs + i] = InputConstantPower(i, static_cast<std::uint32_t>(k));
+            }
+        }
+        coding.read = [&](std::size_t input, std::int64_t offset, unsigned char* buffer, std::size_t n) {
+            const Slice& slice = slices[input];
+            const std::int64_t start = slice.index * plan.blockSize + offset;
+            const std::int64_t there = std::min<std::int64_t>(static_cast<std::int64_t>(n), sizes[slice.file] - start);
+            return there <= 0 ? Status::Ok() : reader.ReadAt(files[slice.file], start, buffer, static_cast<std::size_t>(there));
+        };
+        coding.lanes = passes == 1 ? 2 : 1;
+        coding.look = [&](int lane, std::size_t input, std::int64_t offset, const unsigned char* data, std::size_t n) {
+            const Slice& slice = slices[input];
+            if (lane == 0) {
+                sliceMd5[input]->Update(data, n);
+                sliceCrc[input]->Update(data, n);
+            } else {
+                const std::int64_t start = slice.index * plan.blockSize + offset;
+                const std::int64_t there = std::min<std::int64_t>(static_cast<std::int64_t>(n), sizes[slice.file] - start);
+                fileMd5[slice.file]->Update(data, static_cast<std::size_t>(std::max<std::int64_t>(there, 0)));
+            }
+        };
+        coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
+            Status status;
+            for (std::size_t k = 0; k < recoveryBlocks && status.ok(); ++k) {
+                packetMd5[k]->Update(data[k], n);
+                status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] + offset, data[k], n);
+            }
+            return status;
+        };
+        coding.tick = [&](std::int64_t bytes) { return meter(before + bytes); };
+        result.status = RunCoding(coding);
+    }
+    // The description, now that every hash is known.
+    std::string description = par2::Packet(setId, par2::kMainType, mainBody);
+    description += par2::Packet(setId, par2::kCreatorType, par2::CreatorBody(kCreator));
+    if (result.status.ok()) {
+        for (std::size_t i = 0; i < slices.size(); ++i) {
+            par2::SliceCheck& check = entries[slices[i].file].slices[static_cast<std::size_t>(slices[i].index)];
+            check.md5 = ToMd5(sliceMd5[i]->RawDigest());
+            check.crc = Crc(*sliceCrc[i]);
+        }
+        for (const std::size_t f : order) {
+            entries[f].md5 = ToMd5(fileMd5[f]->RawDigest());
+            description += par2::Packet(setId, par2::kFileDescType, par2::FileDescBody(entries[f]));
+            description += par2::Packet(setId, par2::kIfscType, par2::IfscBody(entries[f]));
+        }
+        result.status = outputs[0]->file().WriteAll(description.data(), description.size());
+    }
+    for (std::size_t k = 0; k < recoveryBlocks && result.status.ok(); ++k) {
+        const std::string header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize),
+                                                        ToMd5(packetMd5[k]->RawDigest()));
+        result.status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] - static_cast<std::int64_t>(header.size()), header.data(), header.size());
+    }
+    for (std::size_t v = 1; v < outputs.size() && result.status.ok(); ++v) {
+        result.status = outputs[v]->file().WriteAll(description.data(), description.size());
+    }
+    if (result.status.ok() && progress.StopRequested()) {
+        result.status = Status::Cancelled();
+    }
+    // Named only once all are written; an earlier set's files that are not replaced go.
+    std::vector<std::string> named;
+    for (std::size_t v = 0; v < outputs.size() && result.status.ok(); ++v) {
+        const std::string target = v == 0 ? IndexPath(folder, name) : volumes[v - 1].path;
+        result.status = outputs[v]->Commit(io::AtomicFile::Move::kReplace);
+        if (result.status.ok()) {
+            named.push_back(target);
+        }
+    }
+    for (const std::string& path : earlier) {
+        if (result.status.ok() && std::find(named.begin(), named.end(), path) == named.end()) {
+            result.status = io::RemoveFile(path);
+        }
+    }
+    if (!result.status.ok()) {
+        for (const std::string& path : named) {
+            (void)io::RemoveFile(path);
+        }
+        return result;
+    }
+    result.files = named;
+    return result;
+}
+
+Check CheckFiles(const Input& input, Progress& progress) {
+    Check check;
+    check.files.resize(input.files.size());
+    for (std::size_t f = 0; f < input.files.size(); ++f) {
+        check.files[f].path = input.files[f];
+        if (!io::IsRegularFile(input.files[f])) {
+            check.files[f].state = FileState::kMissing;
+        }
+    }
+    const auto countFaulty = [&check] {
+        check.faultyFiles = static_cast<int>(std::count_if(check.files.begin(), check.files.end(),
+                                                           [](const FileCheck& file) { return file.state != FileState::kOk; }));
+    };
+    check.recoveryFiles = FindRecoveryFiles(input.folder, input.name);
+    check.present = !check.recoveryFiles.empty();
+    countFaulty();
+    if (!check.present) {
+        return check;
+    }
+    auto found = std::make_shared<Found>();
+    found->recoveryFiles = check.recoveryFiles;
+    par2::Scan scan;
+    check.status = ScanFiles(check.recoveryFiles, &scan, progress);
+    if (!check.status.ok()) {
+        return check;
+    }
+    const par2::Set* set = par2::CompleteSet(scan);
+    const std::string shown = GetFileName(check.recoveryFiles.front());
+    if (set == nullptr) {
+        check.note = "the recovery files " + shown + " are damaged and cannot be used";
+        return check;
+    }
+    found->set = *set;
+    const par2::Set& ours = found->set;
+    check.blockSize = static_cast<std::int64_t>(ours.sliceSize);
+    std::map<std::string, const par2::FileEntry*> byName;
+    for (const Md5& id : ours.recoveryIds) {
+        byName[ours.files.at(id).name] = &ours.files.at(id);
+    }
+    const std::string another = "the recovery files " + shown + " describe another split; they are not used";
+    if (byName.size() != input.files.size()) {
+        check.note = another;
+        return check;
+    }
+    found->entries.resize(input.files.size());
+    found->badSlices.resize(input.files.size());
+    for (std::size_t f = 0; f < input.files.size(); ++f) {
+        const auto entry = byName.find(GetFileName(input.files[f]));
+        if (entry == byName.end()) {
+            check.note = another;
+            return check;
+        }
+        found->entries[f] = entry->second;
+    }
+    for (const Md5& id : ours.recoveryIds) {
+        for (std::size_t f = 0; f < input.files.size(); ++f) {
+            if (found->entries[f]->id == id) {
+                found->order.push_back(f);
+            }
+        }
+    }
+    // Sizes to read, for the bar.
+    std::int64_t toRead = 0;
+    for (std::size_t f = 0; f < input.files.size(); ++f) {
+        const bool trusted = f < input.trusted.size() && input.trusted[f];
+        if (!trusted && check.files[f].state != FileState::kMissing) {
+            toRead += static_cast<std::int64_t>(found->entries[f]->length);
+        }
+    }
+    ByteMeter meter(progress, std::max<std::int64_t>(toRead, 1), progress.Max());
+    std::int64_t read = 0;
+    const std::int64_t blockSize = check.blockSize;
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(blockSize, static_cast<std::int64_t>(kChunk))));
+    for (std::size_t f = 0; f < input.files.size(); ++f) {
+        const par2::FileEntry& entry = *found->entries[f];
+        FileCheck& file = check.files[f];
+        const auto slices = static_cast<std::size_t>(Blocks(static_cast<std::int64_t>(entry.length), blockSize));
+        file.blocks = static_cast<int>(slices);
+        std::vector<bool>& bad = found->badSlices[f];
+        bad.assign(slices, false);
+        if (file.state == FileState::kMissing) {
+            bad.assign(slices, true);
+            file.badBlocks = static_cast<int>(slices);
+            continue;
+        }
+        io::File in;
+        std::int64_t size = 0;
+        check.status = in.OpenRead(file.path);
+        if (check.status.ok()) {
+            check.status = in.Size(&size);
+        }
+        if (!check.status.ok()) {
+            return check;
+        }
+        const bool trusted = f < input.trusted.size() && input.trusted[f];
+        if (trusted) {
+            // Its own hash vouches for its bytes; its head tells whether this set is its.
+            std::string head(static_cast<std::size_t>(std::min<std::int64_t>(size, par2::kHeadBytes)), '\0');
+            check.status = in.ReadExact(head.data(), head.size());
+            if (!check.status.ok()) {
+                return check;
+            }
+            if (static_cast<std::uint64_t>(size) != entry.length || par2::Md5Of(head) != entry.headMd5) {
+                check.note = another;
+                return check;
+            }
+            continue;
+        }
+        for (std::size_t s = 0; s < slices; ++s) {
+            const std::int64_t start = static_cast<std::int64_t>(s) * blockSize;
+            const std::int64_t there = std::clamp<std::int64_t>(size - start, 0, blockSize);
+            Digest md5(DigestKind::kMd5);
+            Digest crc(DigestKind::kCrc32);
+            std::int64_t done = 0;
+            while (done < blockSize) {
+                const auto n = static_cast<std::size_t>(std::min<std::int64_t>(blockSize - done, static_cast<std::int64_t>(buffer.size())));
+                const std::int64_t real = std::clamp<std::int64_t>(there - done, 0, static_cast<std::int64_t>(n));
+                std::fill(buffer.begin() + real, buffer.begin() + static_cast<std::ptrdiff_t>(n), 0);
+                if (real > 0) {
+                    check.status = in.ReadExact(buffer.data(), static_cast<std::size_t>(real));
+                    if (!check.status.ok()) {
+                        return check;
+                    }
+                }
+                md5.Update(buffer.data(), n);
+                crc.Update(buffer.data(), n);
+                done += static_cast<std::int64_t>(n);
+                read += real;
+                if (!meter(read)) {
+                    check.status = Status::Cancelled();
+                    return check;
+                }
+            }
+            // A slice past the file's end, or holding bytes beyond its stored length, is lost.
+            const bool whole = there == std::min<std::int64_t>(blockSize, static_cast<std::int64_t>(entry.length) - start);
+            bad[s] = !whole || ToMd5(md5.RawDigest()) != entry.slices[s].md5 || Crc(crc) != entry.slices[s].crc;
+            file.badBlocks += bad[s] ? 1 : 0;
+        }
+        if (file.badBlocks > 0 || static_cast<std::uint64_t>(size) != entry.length) {
+            file.state = FileState::kDamaged;
+        }
+    }
+    check.usable = true;
+    for (const FileCheck& file : check.files) {
+        check.blocksNeeded += file.badBlocks;
+    }
+    for (const auto& [exponent, block] : ours.blocks) {
+        if (block.bytes == ours.sliceSize && exponent < 65535) {
+            ++check.blocksAvailable;
+        }
+    }
+    countFaulty();
+    check.found = found;
+    return check;
+}
+
+std::string Summary(const Check& check) {
+    if (check.faultyFiles == 0) {
+        return {};
+    }
+    std::string text = Plural(check.faultyFiles, "piece", "pieces") + " damaged or missing";
+    if (!check.present) {
+        return text + "; there are no recovery files to rebuild " + (check.faultyFiles == 1 ? "it" : "them");
+    }
+    if (!check.usable) {
+        return text + "; " + check.note;
+    }
+    if (check.CanRebuild()) {
+        return text + "; the recovery files can rebuild " + (check.faultyFiles == 1 ? "it" : "them");
+    }
+    return text + "; the recovery files cannot rebuild " + (check.faultyFiles == 1 ? "it" : "them") + ": " +
+           Plural(check.blocksNeeded, "block is", "blocks are") + " needed and " +
+           Plural(check.blocksAvailable, "recovery block is", "recovery blocks are") + " there, " +
+           Plural(check.BlocksShort(), "block", "blocks") + " (" + FormatSize(check.BytesShort()) +
+           ") of recovery data missing";
+}
+
+Rebuilt::~Rebuilt() { RemoveAll(); }
+
+Rebuilt::Rebuilt(Rebuilt&& other) noexcept : status(std::move(other.status)), entries_(std::move(other.entries_)) {
+    other.entries_.clear();
+}
+
+Rebuilt& Rebuilt::operator=(Rebuilt&& other) noexcept {
+    if (this != &other) {
+        RemoveAll();
+        status = std::move(other.status);
+        entries_ = std::move(other.entries_);
+        other.entries_.clear();
+    }
+    return *this;
+}
+
+void Rebuilt::Add(std::size_t index, std::string temporary) { entries_.push_back({index, std::move(temporary)}); }
+
+void Rebuilt::RemoveAll() {
+    for (const Entry& entry : entries_) {
+        (void)io::RemoveFile(entry.temporary);
+    }
+    entries_.clear();
+}
+
+std::vector<std::string> Rebuilt::Substituted(const std::vector<std::string>& files) const {
+    std::vector<std::string> result = files;
+    for (const Entry& entry : entries_) {
+        if (entry.index < result.size()) {
+            result[entry.index] = entry.temporary;
+        }
+    }
+    return result;
+}
+
+Status Rebuilt::PutInPlace(const std::vector<std::string>& files) {
+    Status moved;
+    std::vector<Entry> left;
+    for (const Entry& entry : entries_) {
+        if (!moved.ok() || entry.index >= files.size()) {
+            left.push_back(entry);
+            continue;
+        }
+        const std::string& target = files[entry.index];
+        const std::string aside = target + ".damaged";
+        const bool there = io::Exists(target);
+        if (there) {
+            moved = io::MoveNoReplace(target, aside);
+        }
+        if (moved.ok()) {
+            moved = io::MoveNoReplace(entry.temporary, target);
+            if (!moved.ok() && there) {
+                (void)io::MoveNoReplace(aside, target);
+            }
+        }
+        if (moved.ok() && there) {
+            moved = io::RemoveFile(aside);
+        }
+        if (!moved.ok()) {
+            left.push_back(entry);
+        }
+    }
+    entries_ = left;
+    return moved;
+}
+
+Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress) {
+    Rebuilt rebuilt;
+    if (!check.CanRebuild() || !check.found) {
+        rebuilt.status = Status::InvalidArgument(Summary(check));
+        return rebuilt;
+    }
+    const Found& found = *check.found;
+    const par2::Set& set = found.set;
+    const std::int64_t blockSize = static_cast<std::int64_t>(set.sliceSize);
+    // Every input block of the set in its order: which are lost, which are there.
+    struct Slice {
+        std::size_t file;
+        std::int64_t index;
+        std::size_t global;
+    };
+    std::vector<Slice> lost;
+    std::vector<Slice> kept;
+    std::size_t global = 0;
+    for (const std::size_t f : found.order) {
+        for (std::size_t s = 0; s < found.badSlices[f].size(); ++s, ++global) {
+            (found.badSlices[f][s] ? lost : kept).push_back({f, static_cast<std::int64_t>(s), global});
+        }
+    }
+    std::vector<const par2::RecoveryBlock*> blocks;
+    for (const auto& [exponent, block] : set.blocks) {
+        if (blocks.size() < lost.size() && block.bytes == set.sliceSize && exponent < 65535) {
+            blocks.push_back(&block);
+        }
+    }
+    const std::size_t m = lost.size();
+    // recovery[r] = sum over kept of c^e * data + sum over lost of c^e * x: solve for x.
+    std::vector<Gf> matrix(m * m);
+    for (std::size_t r = 0; r < m; ++r) {
+        for (std::size_t k = 0; k < m; ++k) {
+            matrix[r * m + k] = InputConstantPower(lost[k].global, blocks[r]->exponent);
+        }
+    }
+    const std::optional<std::vector<Gf>> inverse = Inverse(matrix, m);
+    if (!inverse) {
+        rebuilt.status = Status::Corruption("the recovery blocks at hand cannot rebuild these blocks");
+        return rebuilt;
+    }
+    Coding coding;
+    coding.blockSize = blockSize;
+    coding.inputs = kept.size() + m;
+    coding.outputs = m;
+    coding.coefficients.assign(coding.inputs * coding.outputs, 0);
+    std::vector<Gf> powers(m);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        for (std::size_t r = 0; r < m; ++r) {
+            powers[r] = InputConstantPower(kept[i].global, blocks[r]->exponent);
+        }
+        for (std::size_t k = 0; k < m; ++k) {
+            Gf sum = 0;
+            for (std::size_t r = 0; r < m; ++r) {
+                sum = static_cast<Gf>(sum ^ GfMul((*inverse)[k * m + r], powers[r]));
+            }
+            coding.coefficients[k * coding.inputs + i] = sum;
+        }
+    }
+    for (std::size_t k = 0; k < m; ++k) {
+        for (std::size_t r = 0; r < m; ++r) {
+            coding.coefficients[k * coding.inputs + kept.size() + r] = (*inverse)[k * m + r];
+        }
+    }
+    // The temporaries: the good blocks copied, the lost ones zero until they are rebuilt.
+    std::vector<io::File> temporaries(input.files.size());
+    std::vector<std::vector<unsigned char>> scratch(1, std::vector<unsigned char>(kChunk));
+    Reader reader;
+    for (std::size_t f = 0; f < input.files.size() && rebuilt.status.ok(); ++f) {
+        if (check.files[f].state == FileState::kOk) {
+            continue;
+        }
+        std::string temporary;
+        rebuilt.status = temporaries[f].CreateTempBeside(input.files[f], &temporary);
+        if (!rebuilt.status.ok()) {
+            break;
+        }
+        rebuilt.Add(f, temporary);
+        const auto length = static_cast<std::int64_t>(found.entries[f]->length);
+        for (std::size_t s = 0; s < found.badSlices[f].size() && rebuilt.status.ok(); ++s) {
+            const std::int64_t start = static_cast<std::int64_t>(s) * blockSize;
+            const std::int64_t n = std::min(blockSize, length - start);
+            if (found.badSlices[f][s]) {
+                rebuilt.status = WriteZeros(temporaries[f], n);
+                continue;
+            }
+            for (std::int64_t done = 0; done < n && rebuilt.status.ok();) {
+                const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
+                rebuilt.status = reader.ReadAt(input.files[f], start + done, scratch[0].data(), step);
+                if (rebuilt.status.ok()) {
+                    rebuilt.status = temporaries[f].WriteAll(scratch[0].data(), step);
+                }
+                done += static_cast<std::int64_t>(step);
+            }
+        }
+    }
+    const int passes = Passes(blockSize, m);
+    ByteMeter meter(progress, std::max<std::int64_t>(static_cast<std::int64_t>(passes) * static_cast<std::int64_t>(coding.inputs) * blockSize, 1),
+                    progress.Max());
+    if (rebuilt.status.ok()) {
+        coding.read = [&](std::size_t i, std::int64_t offset, unsigned char* buffer, std::size_t n) {
+            if (i >= kept.size()) {
+                const par2::RecoveryBlock& block = *blocks[i - kept.size()];
+                return reader.ReadAt(found.recoveryFiles[block.source], block.offset + offset, buffer, n);
+            }
+            const Slice& slice = kept[i];
+            const std::int64_t start = slice.index * blockSize + offset;
+            const std::int64_t there =
+                std::min<std::int64_t>(static_cast<std::int64_t>(n), static_cast<std::int64_t>(found.entries[slice.file]->length) - start);
+            return there <= 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
+        };
+        coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
+            Status status;
+            for (std::size_t k = 0; k < m && status.ok(); ++k) {
+                const Slice& slice = lost[k];
+                const std::int64_t start = slice.index * blockSize + offset;
+                const std::int64_t there =
+                    std::min<std::int64_t>(static_cast<std::int64_t>(n), static_cast<std::int64_t>(found.entries[slice.file]->length) - start);
+                if (there > 0) {
+                    status = temporaries[slice.file].WriteAt(start, data[k], static_cast<std::size_t>(there));
+                }
+            }
+            return status;
+        };
+        coding.tick = [&meter](std::int64_t bytes) { return meter(bytes); };
+        rebuilt.status = RunCoding(coding);
+    }
+    // Each rebuilt file must be the one the recovery set describes.
+    for (const Rebuilt::Entry& entry : rebuilt.entries()) {
+        if (!rebuilt.status.ok()) {
+            break;
+        }
+        rebuilt.status = temporaries[entry.index].Close();
+        Digest md5(DigestKind::kMd5);
+        const auto length = static_cast<std::int64_t>(found.entries[entry.index]->length);
+        for (std::int64_t done = 0; done < length && rebuilt.status.ok();) {
+            const auto step = static_cast<std::size_t>(std::min<std::int64_t>(length - done, static_cast<std::int64_t>(kChunk)));
+            rebuilt.status = reader.ReadAt(entry.temporary, done, scratch[0].data(), step);
+            md5.Update(scratch[0].data(), step);
+            done += static_cast<std::int64_t>(step);
+        }
+        if (rebuilt.status.ok() && ToMd5(md5.RawDigest()) != found.entries[entry.index]->md5) {
+            rebuilt.status = Status::Corruption("the rebuilt " + GetFileName(input.files[entry.index]) +
+                                                " does not match the recovery files");
+        }
+    }
+    if (!rebuilt.status.ok()) {
+        temporaries.clear();
+        reader = Reader();
+        rebuilt.RemoveAll();
+    }
+    return rebuilt;
+}
+
+}  // namespace brindle::recovery

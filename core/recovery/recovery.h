@@ -1,0 +1,146 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/progress.h"
+#include "shell/status.h"
+
+// Recovery data for a group of files, in PAR2 2.0 recovery files beside them: NAME.par2 (the
+// description of the set) and NAME.volNN+MM.par2 (MM recovery blocks from number NN on). Any
+// lost or damaged files of the set, up to as many blocks as the recovery files hold, are
+// rebuilt from the files that are left.
+//
+// The block size. Every file is cut into whole blocks (its last one padded with zeros). The
+// largest file is cut into kBlocksPerPiece blocks, so one lost piece costs that many
+// recovery blocks, and the group holds at most kMaxBlocks blocks, above which the block
+// grows; a block is a multiple of 4 bytes.
+namespace brindle::recovery {
+
+inline constexpr int kBlocksPerPiece = 4;
+inline constexpr int kMaxBlocks = 32768;
+inline constexpr int kMinPercent = 1;
+inline constexpr int kMaxPercent = 100;
+
+struct Plan {
+    std::int64_t blockSize = 0;
+    int sourceBlocks = 0;      // blocks of all the files together
+    int recoveryBlocks = 0;    // blocks of recovery data
+    int rebuildableFiles = 0;  // lost files (the largest ones) the recovery data can rebuild
+};
+
+// The block size and the number of recovery blocks for `percent` of files of these sizes.
+Plan PlanFor(const std::vector<std::int64_t>& fileSizes, int percent);
+
+// NAME.par2 in `folder`, the file a recovery set is known by.
+std::string IndexPath(const std::string& folder, const std::string& name);
+// Every recovery file of `name` in `folder`: NAME.par2 and NAME.vol*.par2, sorted.
+std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name);
+
+struct WriteResult {
+    Status status;
+    Plan plan;
+    std::vector<std::string> files;  // the recovery files written, NAME.par2 first
+};
+
+// Writes the recovery files of `files` (full paths, all in `folder`) as NAME.par2 and its
+// volumes, `percent` (1..100) of their size. Each is written to a temporary and named only
+// when all are complete; a failure or a stop (Progress::StopRequested, then Cancelled)
+// leaves none of them. Earlier recovery files of `name` that describe only files named like
+// `files` are replaced or removed; others make the write fail before anything is written.
+// The bar moves from its value to its Max.
+WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std::string& folder,
+                               const std::string& name, int percent, Progress& progress);
+
+// Removes NAME.par2 and NAME.vol*.par2 in `folder` when they describe files named only like
+// `files` (an earlier split of the same source); others stay and `kept` says which.
+Status RemoveOwnRecoveryFiles(const std::string& folder, const std::string& name,
+                              const std::vector<std::string>& files, std::vector<std::string>* kept);
+
+enum class FileState { kOk, kMissing, kDamaged };
+
+struct Found;
+
+struct FileCheck {
+    std::string path;
+    FileState state = FileState::kOk;
+    int blocks = 0;     // the file's blocks
+    int badBlocks = 0;  // of them, the ones to rebuild
+};
+
+// What the recovery files beside a group can do for it.
+struct Check {
+    Status status;         // not ok only when the recovery files could not be read at all
+    bool present = false;  // recovery files lie there
+    bool usable = false;   // and describe exactly these files
+    std::string note;      // why they are not used, for showing
+    std::vector<std::string> recoveryFiles;
+    std::vector<FileCheck> files;  // one per file asked about, in order
+    int faultyFiles = 0;           // missing or damaged
+    int blocksNeeded = 0;          // damaged or missing blocks
+    int blocksAvailable = 0;       // intact recovery blocks
+    std::int64_t blockSize = 0;
+    // What a rebuild needs of this check: which blocks are bad, which recovery blocks intact.
+    std::shared_ptr<const Found> found;
+
+    bool CanRebuild() const { return usable && faultyFiles > 0 && blocksNeeded <= blocksAvailable; }
+    // Recovery data lacking for a rebuild, in blocks and bytes (0 when it can be done).
+    int BlocksShort() const { return blocksNeeded > blocksAvailable ? blocksNeeded - blocksAvailable : 0; }
+    std::int64_t BytesShort() const { return static_cast<std::int64_t>(BlocksShort()) * blockSize; }
+};
+
+struct Input {
+    std::string folder;               // where NAME.par2 and its volumes are
+    std::string name;                 // NAME
+    std::vector<std::string> files;   // full paths of the group's files, in order
+    // Files already known intact (a piece whose own header hash matched): only their first
+    // 16 KiB and length are compared with the recovery files, and they are never rebuilt.
+    std::vector<bool> trusted;
+};
+
+// Finds the missing and damaged files and blocks. Reads every file not trusted; the bar
+// moves from its value to its Max by bytes read. A stop ends it as Cancelled.
+Check CheckFiles(const Input& input, Progress& progress);
+
+// "2 pieces damaged or missing; the recovery files can rebuild them", or why they cannot.
+std::string Summary(const Check& check);
+
+// The rebuilt files, as temporaries beside the ones they stand for. Each has been checked
+// against the recovery files (its length, the MD5 of the whole file). The temporaries that
+// are neither taken nor kept are removed when this goes.
+class Rebuilt {
+public:
+    Rebuilt() = default;
+    ~Rebuilt();
+    Rebuilt(Rebuilt&& other) noexcept;
+    Rebuilt& operator=(Rebuilt&& other) noexcept;
+    Rebuilt(const Rebuilt&) = delete;
+    Rebuilt& operator=(const Rebuilt&) = delete;
+
+    struct Entry {
+        std::size_t index = 0;   // of the file in Input::files
+        std::string temporary;   // where its rebuilt bytes are
+    };
+    Status status;
+    const std::vector<Entry>& entries() const { return entries_; }
+    // Input::files with each rebuilt file replaced by its temporary: what a join reads.
+    std::vector<std::string> Substituted(const std::vector<std::string>& files) const;
+    // Moves every rebuilt file onto its own name. A damaged file there first moves to
+    // NAME.damaged, and is removed once the rebuilt one has its name.
+    Status PutInPlace(const std::vector<std::string>& files);
+    void Add(std::size_t index, std::string temporary);
+    void RemoveAll();
+
+private:
+    std::vector<Entry> entries_;
+};
+
+// Rebuilds the faulty files of `check` (which must CanRebuild) into temporaries. The user's
+// files are only read. The bar moves from its value to its Max; a stop or failure leaves no
+// temporary.
+Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress);
+
+}  // namespace brindle::recovery
