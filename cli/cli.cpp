@@ -16,6 +16,7 @@ constexpr const char* kUsage =
     "  groups DIR     list the piece groups found in DIR\n"
     "  info PIECE     show the header of one piece file\n"
     "  verify PIECE   check the group PIECE belongs to without joining it\n"
+    "  repair PIECE   rebuild the group's missing or damaged pieces from its recovery files\n"
     "  rename FILE... give files new names by a rule\n"
     "\n"
     "Run 'brindle COMMAND --help' for the options of a command.\n";
@@ -42,6 +43,7 @@ int Run(const std::vector<std::string>& args, Console& console) {
     if (command == "groups") return RunGroups(rest, console);
     if (command == "info") return RunInfo(rest, console);
     if (command == "verify") return RunVerify(rest, console);
+    if (command == "repair") return RunRepair(rest, console);
     if (command == "rename") return RunRename(rest, console);
     console.err << "brindle: unknown command '" << command << "'\n\n" << kUsage;
     return kExitUsage;

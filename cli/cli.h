@@ -26,6 +26,7 @@ int RunJoin(const std::vector<std::string>& args, Console& console);
 int RunGroups(const std::vector<std::string>& args, Console& console);
 int RunInfo(const std::vector<std::string>& args, Console& console);
 int RunVerify(const std::vector<std::string>& args, Console& console);
+int RunRepair(const std::vector<std::string>& args, Console& console);
 int RunRename(const std::vector<std::string>& args, Console& console);
 
 }  // namespace brindle::cli

@@ -7,6 +7,7 @@
 #include "checks/checksums.h"
 #include "io/file_io.h"
 #include "join/numbered_join.h"
+#include "recovery_commands.h"
 #include "shell/paths.h"
 #include "split/raw_split.h"
 #include "stop_signal.h"
@@ -74,14 +75,16 @@ int VerifyNumbered(const std::string& piecePath, Console& console) {
     if (check.unreadLines > 0) {
         console.err << "brindle verify: " << check.unreadLines << " line(s) of the checksum files are not checksum lines\n";
     }
+    const GroupRef ref{GetFolderName(piecePath), base, true};
+    const bool recovery = HasRecoveryFiles(ref);
     if (check.joinable) {
         console.out << check.pieceCount << " numbered pieces ok, " << checked << "; the group joins into "
                     << check.totalSize << " bytes (" << base << ").\n";
-        return kExitOk;
+        return recovery ? ReportRecovery(ref, 0, console) : kExitOk;
     }
     console.out << faults << " of " << check.lines.size() << " names faulty, " << checked
-                << "; the group cannot be joined.\n";
-    return kExitFailed;
+                << "; the group cannot be joined" << (recovery ? " as it is" : "") << ".\n";
+    return recovery ? ReportRecovery(ref, faults, console) : kExitFailed;
 }
 
 int InfoNumbered(const std::string& piecePath, Console& console) {
@@ -135,7 +138,8 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         console.err << rejection->message << "\n";
         return kExitUsage;
     }
-    RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize, choice.checksums};
+    RawSplitParams params{choice.sourcePath, choice.destFolder, choice.base, pieceSize, choice.checksums,
+                          choice.recoveryPercent};
     SplitResult result;
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
@@ -159,6 +163,12 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
     }
     if (!result.checksumFile.empty()) {
         console.out << result.checksumFile << "\n";
+    }
+    for (const std::string& file : result.recoveryFiles) {
+        console.out << file << "\n";
+    }
+    if (!result.recoveryFiles.empty()) {
+        console.err << RebuildableText(result.rebuildablePieces) << "\n";
     }
     return kExitOk;
 }

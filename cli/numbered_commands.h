@@ -27,6 +27,7 @@ struct RawSplitChoice {
     std::string size = "1";
     std::string unit;
     bool checksums = false;
+    int recoveryPercent = 0;
 };
 int SplitRawCommand(const RawSplitChoice& choice, Console& console);
 

@@ -4,6 +4,8 @@
 #include "args.h"
 #include "cli.h"
 #include "numbered_commands.h"
+#include "recovery_commands.h"
+#include "recovery/recovery.h"
 #include "checks/checksums.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
@@ -27,7 +29,7 @@ std::string SplitHelp() {
     return
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
     "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
-    "                          [--no-data-check]\n"
+    "                          [--no-data-check] [--recovery PERCENT]\n"
     "\n"
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
     "carries a hash of its data, which every join and verify checks.\n"
@@ -49,6 +51,12 @@ std::string SplitHelp() {
     "                 as earlier writers of the format left them); a join then cannot tell\n"
     "                 a damaged piece unless --checksums is given\n"
     "\n"
+    "  --recovery PERCENT  also write PAR2 recovery files NAME.par2 and NAME.volNN+MM.par2\n"
+    "                 holding PERCENT (1 to 100) of the pieces' size: brindle join and\n"
+    "                 brindle repair (and the par2 tool) rebuild lost or damaged pieces\n"
+    "                 from them, up to as many as the split says. Each piece is cut into\n"
+    "                 " + std::to_string(recovery::kBlocksPerPiece) + " blocks (more pieces than " + std::to_string(recovery::kMaxBlocks / recovery::kBlocksPerPiece) + " make the blocks larger), so a\n"
+    "                 lost piece costs " + std::to_string(recovery::kBlocksPerPiece) + " recovery blocks and a damaged spot one\n"
     "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most " + most + ") with\n"
     "                 no header, each exactly SIZE bytes but the last, so that\n"
     "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
@@ -57,7 +65,8 @@ std::string SplitHelp() {
     "                 pieces are written hidden and named only once all are written, so\n"
     "                 a split killed half-way leaves no group that joins\n"
     "\n"
-    "A split of FILE replaces its own earlier pieces, and removes those beyond the new count.\n"
+    "A split of FILE replaces its own earlier pieces, and removes those beyond the new count,\n"
+    "and its earlier recovery files (it refuses recovery files of other files at NAME.par2).\n"
     "A split that fails or is stopped removes every piece it wrote.\n";
 }
 
@@ -72,7 +81,12 @@ constexpr const char* kJoinHelp =
     "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
     "                 name, beside the pieces)\n"
     "  --force        replace a file of the stored name beside the pieces; without it\n"
-    "                 such a file is left alone and the join refused\n";
+    "                 such a file is left alone and the join refused\n"
+    "\n"
+    "Where recovery files NAME.par2 (and NAME.volNN+MM.par2) lie beside the pieces, missing\n"
+    "and damaged pieces are rebuilt from them into temporaries, checked, and joined in their\n"
+    "places; the pieces themselves are left as they are (brindle repair rebuilds them). With\n"
+    "too much damage the join is refused, saying how much recovery data is missing.\n";
 
 constexpr const char* kVerifyHelp =
     "Usage: brindle verify PIECE\n"
@@ -86,7 +100,10 @@ constexpr const char* kVerifyHelp =
     "missing, from another split, damaged and why, not a regular file) and a summary; exit 0\n"
     "only when the group would join correctly.\n"
     "For plain numbered pieces NAME.001, ...: the numbering, the sizes, and the pieces and\n"
-    "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n";
+    "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n"
+    "Where recovery files NAME.par2 lie beside the group, one more line says whether they\n"
+    "can rebuild the missing and damaged pieces (\"2 pieces damaged or missing; the recovery\n"
+    "files can rebuild them\"), or that they describe another split.\n";
 
 constexpr const char* kGroupsHelp =
     "Usage: brindle groups DIR\n"
@@ -150,6 +167,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     bool raw = false;
     bool force = false;
     bool noDataCheck = false;
+    std::optional<std::string> recoveryText;
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!file.empty()) {
@@ -187,6 +205,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
                                              : name == "--size" ? &size
                                              : name == "--unit" ? &unit
                                              : name == "--group" ? &group
+                                             : name == "--recovery" ? &recoveryText
                                                                  : nullptr;
         std::optional<std::string> value;
         if (target == nullptr && name != "--dest") {
@@ -216,6 +235,15 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     if (unit && !size) {
         return Usage(console, "split", "--unit goes with --size", SplitHelp());
+    }
+    int recoveryPercent = 0;
+    if (recoveryText) {
+        const std::string& text = *recoveryText;
+        const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
+        recoveryPercent = digits ? std::stoi(text) : 0;
+        if (recoveryPercent < recovery::kMinPercent || recoveryPercent > recovery::kMaxPercent) {
+            return Usage(console, "split", "--recovery takes a percentage from 1 to 100", SplitHelp());
+        }
     }
     if (unit && *unit != "KB" && *unit != "MB" && *unit != "GB") {
         return Usage(console, "split", "the unit is KB, MB or GB", SplitHelp());
@@ -248,7 +276,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     if (raw) {
         return SplitRawCommand({state.SplitSourcePath, state.SplitDestFolder,
                                 group ? *group : GetFileName(state.SplitSourcePath), mode, pieces.value_or("2"),
-                                size.value_or("1"), unit.value_or(""), checksums},
+                                size.value_or("1"), unit.value_or(""), checksums, recoveryPercent},
                                console);
     }
     if (auto rejection = CheckSplitChoice(length, mode, pieces.value_or("2"), size.value_or("1"),
@@ -263,6 +291,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     params.checksums = checksums;
     params.replaceOthers = force;
     params.dataCheck = !noDataCheck;
+    params.recoveryPercent = recoveryPercent;
     std::optional<SplitClash> clash;
     if (Status refused = CheckSplitTargets(params, length, &clash); !refused.ok()) {
         console.err << "brindle split: " << refused.message() << "\n";
@@ -294,6 +323,12 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     if (!result.checksumFile.empty()) {
         console.out << result.checksumFile << "\n";
+    }
+    for (const std::string& written : result.recoveryFiles) {
+        console.out << written << "\n";
+    }
+    if (!result.recoveryFiles.empty()) {
+        console.err << RebuildableText(result.rebuildablePieces) << "\n";
     }
     const std::string name = GetFileName(state.SplitSourcePath);
     if (const std::string stored = StoredSourceName(name); stored.size() < name.size() && name.size() > kSourceNameWidth) {
@@ -343,6 +378,13 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     const std::string folder = GetFolderName(path);
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const JoinPlan plan = PlanJoin(folder, group);
+    // With recovery files beside it, a group that would not join as it is is rebuilt first.
+    if (const GroupRef ref{folder, group, false}; HasRecoveryFiles(ref)) {
+        GroupCheck check = CheckGroup(folder, group);
+        if (!plan.Ready() || !check.Joinable()) {
+            return JoinWithRecovery(ref, out, force, console, &check);
+        }
+    }
     if (!plan.status.ok()) {
         console.err << "Fail to merge the files.\n" << plan.status.message() << "\n";
         return kExitFailed;
@@ -387,6 +429,10 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
                                          : PieceVerdict::kDamaged;
         console.out << *PieceFileName(group, 1) << ": " << VerdictText(verdict) << "\n";
         console.err << "brindle verify: " << check.status.message() << "\n";
+        if (const GroupRef ref{folder, group, false}; HasRecoveryFiles(ref)) {
+            console.out << "The group cannot be joined as it is.\n";
+            return ReportRecovery(ref, 1, console, &check);
+        }
         console.out << "The group cannot be joined.\n";
         return kExitFailed;
     }
@@ -407,12 +453,17 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
                     << (check.dataCheckNote.empty() ? ", data checks match" : "")
                     << (check.checksumsChecked ? ", checksums match" : check.checksumNote.empty() ? ", no checksum file" : ", checksums not checked")
                     << "; the group joins into " << check.sourceLength << " bytes.\n";
-        return kExitOk;
+        const GroupRef ref{folder, group, false};
+        return HasRecoveryFiles(ref) ? ReportRecovery(ref, 0, console, &check) : kExitOk;
     }
     console.out << faults << " of " << check.pieces.size() << " pieces faulty";
     if (faults == 0) {
         console.out << "; the pieces hold " << check.dataBytes << " bytes, the split file had "
                     << check.sourceLength;
+    }
+    if (const GroupRef ref{folder, group, false}; HasRecoveryFiles(ref)) {
+        console.out << "; the group cannot be joined as it is.\n";
+        return ReportRecovery(ref, faults, console, &check);
     }
     console.out << "; the group cannot be joined.\n";
     return kExitFailed;

@@ -98,8 +98,8 @@ Status ReopenChecked(io::File& file, const std::string& path, const PieceInfo& c
 // hashes it after the checked header, for the header's data hash and, with a checksum list,
 // for SHA-256 in the same pass. So a piece changed during the copy is caught before the
 // output takes its place; a mismatch stops the copy.
-Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<PieceInfo>& infos,
-                  io::AtomicFile& output, const ChecksumList* list, int step, Progress& progress) {
+Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<std::string>& names,
+                  const std::vector<PieceInfo>& infos, io::AtomicFile& output, const ChecksumList* list, int step, Progress& progress) {
     const bool dataChecks = infos.front().header.DataHash.has_value();
     std::deque<std::unique_ptr<PieceHashes>> checks;  // outlive the pool that feeds them
     std::optional<HashPool> pool;
@@ -127,7 +127,7 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<Piec
         io::File written;
         const Status opened = output.OpenWritten(&written);
         if (opened.ok()) {
-            const std::string* sha256 = list != nullptr ? &list->at(GetFileName(pieces[i])) : nullptr;
+            const std::string* sha256 = list != nullptr ? &list->at(names[i]) : nullptr;
             PieceHashes* hashes = checks.emplace_back(std::make_unique<PieceHashes>(infos[i].bytes, sha256)).get();
             pool->Feed(std::move(written), offset, sizes[i], hashes->digests(),
                        [hashes, path = pieces[i]] { return hashes->Check(path); });
@@ -154,8 +154,10 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     if (!status.ok()) {
         return status;
     }
+    const std::vector<std::string>& sources =
+        params.readFrom.size() == params.pieces.size() ? params.readFrom : params.pieces;
     std::vector<PieceInfo> infos;
-    status = CheckPieces(params.pieces, &infos);
+    status = CheckPieces(sources, &infos);
     if (!status.ok()) {
         return status;
     }
@@ -179,7 +181,7 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     io::AtomicFile output(params.outputPath);
     status = output.Open();
     if (status.ok()) {
-        status = CopyPieces(params.pieces, infos, output, checksums.used ? &checksums.list : nullptr,
+        status = CopyPieces(sources, names, infos, output, checksums.used ? &checksums.list : nullptr,
                             static_cast<int>(step), progress);
     }
     return status.ok() ? PublishJoined(output, params.replaceExisting, progress) : status;

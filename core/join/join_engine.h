@@ -22,6 +22,9 @@ struct JoinParams {
     std::vector<std::string> pieces;  // in the order their data is laid end to end
     // False for a name the user did not choose: a file already there is then never replaced.
     bool replaceExisting = true;
+    // When given, one per piece: the file its bytes are read from (a piece rebuilt from
+    // recovery files, in a temporary), checked as that piece; names and lists stay the pieces'.
+    std::vector<std::string> readFrom;
 };
 
 // Rebuilds the split file from its pieces. Every header is checked first: all pieces share

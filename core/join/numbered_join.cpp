@@ -120,7 +120,22 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
         return Status::InvalidArgument("no file to write was given");
     }
-    const NumberedGroup group = FindNumberedGroup(params.folder, params.base);
+    NumberedGroup group = FindNumberedGroup(params.folder, params.base);
+    if (!params.pieces.empty() && params.readFrom.size() == params.pieces.size()) {
+        group.numbers.clear();
+        group.sizes.clear();
+        for (std::size_t i = 0; i < params.pieces.size(); ++i) {
+            NumberedSlot slot;
+            slot.name = GetFileName(params.pieces[i]);
+            slot.present = slot.regular = true;
+            const std::optional<std::int64_t> size = io::FileSize(params.readFrom[i]);
+            slot.size = size.value_or(0);
+            group.numbers.push_back(slot);
+            group.sizes.push_back(slot.size);
+        }
+        group.pieces = params.readFrom;
+        group.status = CheckNumberedSizes(params.pieces, group.sizes);
+    }
     if (!group.Ready()) {
         return group.status;
     }

@@ -12,6 +12,7 @@ namespace brindle::recovery {
 namespace {
 
 constexpr std::size_t kAlign = 64;
+constexpr std::int64_t kBatchMemory = std::int64_t{16} << 20;
 
 struct AlignedDelete {
     void operator()(unsigned char* p) const { ::operator delete[](p, std::align_val_t(kAlign)); }
@@ -120,42 +121,69 @@ Status RunCoding(const Coding& coding) {
         outputs.push_back(MakeBuffer(static_cast<std::size_t>(stretch)));
         outputPointers.push_back(outputs.back().get());
     }
-    Buffer inputs[2] = {MakeBuffer(static_cast<std::size_t>(stretch)), MakeBuffer(static_cast<std::size_t>(stretch))};
+    // Inputs go in batches: the workers meet once a batch, not once an input, so a worker
+    // the system holds back a moment delays less; the next batch is read meanwhile.
+    const std::size_t batch = static_cast<std::size_t>(std::clamp<std::int64_t>(kBatchMemory / stretch, 1, 16));
+    std::vector<Buffer> batches[2];
+    for (auto& buffers : batches) {
+        for (std::size_t b = 0; b < batch; ++b) {
+            buffers.push_back(MakeBuffer(static_cast<std::size_t>(stretch)));
+        }
+    }
     std::int64_t handled = 0;
     for (std::int64_t offset = 0; offset < coding.blockSize; offset += stretch) {
         const auto n = static_cast<std::size_t>(std::min(stretch, coding.blockSize - offset));
         for (Buffer& output : outputs) {
             std::memset(output.get(), 0, n);
         }
-        // The arithmetic of one input in parts of whole 64-byte lines, a few per worker.
+        // The arithmetic of a batch in parts of whole 64-byte lines, a few per worker.
         const std::size_t parts = std::min<std::size_t>(threads * 2, std::max<std::size_t>(1, n / (64 * 1024)));
         const std::size_t partBytes = (n / parts + kAlign - 1) / kAlign * kAlign;
-        const auto readInto = [&](std::size_t input, unsigned char* buffer) {
-            std::memset(buffer, 0, n);
-            return coding.read(input, offset, buffer, n);
+        const auto readBatch = [&](std::size_t first, std::vector<Buffer>& buffers) {
+            Status status;
+            for (std::size_t b = 0; b < batch && first + b < coding.inputs && status.ok(); ++b) {
+                std::memset(buffers[b].get(), 0, n);
+                status = coding.read(first + b, offset, buffers[b].get(), n);
+            }
+            return status;
         };
-        Status status = coding.inputs > 0 ? readInto(0, inputs[0].get()) : Status::Ok();
-        for (std::size_t i = 0; i < coding.inputs && status.ok(); ++i) {
-            unsigned char* data = inputs[i % 2].get();
-            crew.Start(parts + static_cast<std::size_t>(coding.lanes), [&, i, data](std::size_t task) {
-                if (task >= parts) {
-                    coding.look(static_cast<int>(task - parts), i, offset, data, n);
+        Status status = readBatch(0, batches[0]);
+        for (std::size_t first = 0, round = 0; first < coding.inputs && status.ok(); first += batch, ++round) {
+            const std::vector<Buffer>& data = batches[round % 2];
+            const std::size_t count = std::min(batch, coding.inputs - first);
+            const std::size_t lanes = static_cast<std::size_t>(coding.lanes) * count;
+            const std::size_t hashes = lanes + (coding.inOrder ? 1 : 0);
+            // The hashes first: each is one long task, the arithmetic many shorter ones.
+            crew.Start(hashes + parts, [&, first, count, lanes, hashes](std::size_t task) {
+                if (task == lanes && coding.inOrder) {
+                    for (std::size_t b = 0; b < count; ++b) {
+                        coding.look(coding.lanes, first + b, offset, data[b].get(), n);
+                    }
                     return;
                 }
-                const std::size_t from = task * partBytes;
+                if (task < lanes) {
+                    const std::size_t b = task / static_cast<std::size_t>(coding.lanes);
+                    coding.look(static_cast<int>(task % static_cast<std::size_t>(coding.lanes)), first + b, offset,
+                                data[b].get(), n);
+                    return;
+                }
+                const std::size_t from = (task - hashes) * partBytes;
                 if (from >= n) {
                     return;
                 }
                 const std::size_t bytes = std::min(partBytes, n - from);
-                for (std::size_t k = 0; k < coding.outputs; ++k) {
-                    MulAddRegion(coding.coefficients[k * coding.inputs + i], data + from, outputPointers[k] + from, bytes);
+                for (std::size_t b = 0; b < count; ++b) {
+                    for (std::size_t k = 0; k < coding.outputs; ++k) {
+                        MulAddRegion(coding.coefficients[k * coding.inputs + first + b], data[b].get() + from,
+                                     outputPointers[k] + from, bytes);
+                    }
                 }
             });
-            if (i + 1 < coding.inputs) {
-                status = readInto(i + 1, inputs[(i + 1) % 2].get());
+            if (first + batch < coding.inputs) {
+                status = readBatch(first + batch, batches[(round + 1) % 2]);
             }
             crew.Wait();
-            handled += static_cast<std::int64_t>(n);
+            handled += static_cast<std::int64_t>(n * count);
             if (status.ok() && coding.tick && !coding.tick(handled)) {
                 status = Status::Cancelled();
             }

@@ -25,6 +25,9 @@ struct Coding {
     // Extra work on an input's bytes, run beside the arithmetic: `lanes` separate jobs each
     // given the lane number (hashing). Empty when none.
     int lanes = 0;
+    // With `inOrder`, one lane more (number `lanes`) sees the inputs one after another, in
+    // order: for hashes that run across inputs.
+    bool inOrder = false;
     std::function<void(int lane, std::size_t input, std::int64_t offset, const unsigned char* data, std::size_t n)> look;
     // Called once a stretch of every output is complete: outputs[k] holds `n` bytes of
     // output k from `offset` within its block.
@@ -40,8 +43,9 @@ inline constexpr std::int64_t kOutputMemory = std::int64_t{256} << 20;
 // How many passes over the inputs a coding takes.
 int Passes(std::int64_t blockSize, std::size_t outputs);
 
-// Runs the coding on every processor: the arithmetic of each input is cut in stretches, one
-// per worker, while the next input is read.
+// Runs the coding on every processor: the arithmetic of a batch of inputs is cut in
+// stretches, a few per worker, beside the inputs' hashes, while the next batch is read. The
+// memory held is the outputs' stretches and two batches of at most 16 MiB each.
 Status RunCoding(const Coding& coding);
 
 }  // namespace brindle::recovery

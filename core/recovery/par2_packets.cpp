@@ -184,7 +184,8 @@ std::string RecoveryHeader(const Md5& setId, std::uint32_t exponent, std::uint64
     return header;
 }
 
-Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const std::function<bool()>& stopped) {
+Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const std::function<bool()>& stopped,
+                   bool hashRecovery) {
     const std::int64_t size = source.Size();
     constexpr std::size_t kWindow = std::size_t{1} << 20;
     constexpr std::int64_t kSmallBody = std::int64_t{1} << 20;  // read whole; larger ones stream
@@ -238,6 +239,10 @@ Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const st
         std::memcpy(type.data(), header + 48, type.size());
         const auto bodyBytes = static_cast<std::int64_t>(length - kHeaderBytes);
         const bool recovery = type == kRecoveryType;
+        if (recovery && !hashRecovery) {
+            pos += static_cast<std::int64_t>(length);
+            continue;
+        }
         Digest digest(DigestKind::kMd5);
         digest.Update(header + 32, 32);
         bool kept = !recovery && bodyBytes <= kSmallBody;

@@ -96,7 +96,10 @@ struct Scan {
 // Adds every intact packet of `source` to `scan`, stepping over damaged ones and anything
 // between packets. The work is bounded by a small multiple of the file's size whatever its
 // bytes say. `stopped` is asked between packets; a stop returns Cancelled.
-Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const std::function<bool()>& stopped = {});
+// Without `hashRecovery` recovery packets are taken by their length unhashed: enough to
+// learn what a set describes.
+Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const std::function<bool()>& stopped = {},
+                   bool hashRecovery = true);
 
 // The set a group's files are described by: the one with a main packet and every file's
 // description and checksums, the largest when several are. Nothing when none is complete.

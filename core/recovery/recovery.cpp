@@ -6,6 +6,7 @@
 #include <numeric>
 #include <optional>
 
+#include "checks/checksums.h"
 #include "checks/digest.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
@@ -106,7 +107,7 @@ private:
     Reader reader_;
 };
 
-Status ScanFiles(const std::vector<std::string>& paths, par2::Scan* scan, Progress& progress) {
+Status ScanFiles(const std::vector<std::string>& paths, par2::Scan* scan, Progress& progress, bool hashRecovery = true) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
         io::File file;
         std::int64_t size = 0;
@@ -118,7 +119,7 @@ Status ScanFiles(const std::vector<std::string>& paths, par2::Scan* scan, Progre
             return status;
         }
         FileSource source(paths[i], size);
-        status = par2::ScanPackets(source, i, scan, [&progress] { return progress.StopRequested(); });
+        status = par2::ScanPackets(source, i, scan, [&progress] { return progress.StopRequested(); }, hashRecovery);
         if (!status.ok()) {
             return status;
         }
@@ -167,7 +168,7 @@ Status OwnFiles(const std::string& folder, const std::string& name, const std::v
     NoProgress quiet;
     for (const std::string& path : FindRecoveryFiles(folder, name)) {
         par2::Scan scan;
-        const Status status = ScanFiles({path}, &scan, quiet);
+        const Status status = ScanFiles({path}, &scan, quiet, false);
         if (status.ok() && Ours(scan, files)) {
             own->push_back(path);
         } else if (kept != nullptr) {
@@ -290,6 +291,11 @@ std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std:
         return std::make_pair(a.size(), a) < std::make_pair(b.size(), b);  // NAME.par2 first
     });
     return found;
+}
+
+Status CheckRecoveryTargets(const std::string& folder, const std::string& name, const std::vector<std::string>& files) {
+    std::vector<std::string> own;
+    return OwnFiles(folder, name, files, &own, nullptr);
 }
 
 Status RemoveOwnRecoveryFiles(const std::string& folder, const std::string& name, const std::vector<std::string>& files,
@@ -468,11 +474,15 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
             const std::int64_t there = std::min<std::int64_t>(static_cast<std::int64_t>(n), sizes[slice.file] - start);
             return there <= 0 ? Status::Ok() : reader.ReadAt(files[slice.file], start, buffer, static_cast<std::size_t>(there));
         };
-        coding.lanes = passes == 1 ? 2 : 1;
+        // The hashes run beside the arithmetic, each on its own worker: the block's MD5, its
+        // CRC-32 and, in a single pass, the file's MD5.
+        coding.lanes = 2;
+        coding.inOrder = passes == 1;
         coding.look = [&](int lane, std::size_t input, std::int64_t offset, const unsigned char* data, std::size_t n) {
             const Slice& slice = slices[input];
             if (lane == 0) {
                 sliceMd5[input]->Update(data, n);
+            } else if (lane == 1) {
                 sliceCrc[input]->Update(data, n);
             } else {
                 const std::int64_t start = slice.index * plan.blockSize + offset;
@@ -540,6 +550,57 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
     }
     result.files = named;
     return result;
+}
+
+std::vector<std::string> DescribedNames(const std::string& folder, const std::string& name) {
+    par2::Scan scan;
+    for (const std::string& path : FindRecoveryFiles(folder, name)) {
+        std::optional<std::int64_t> size = io::FileSize(path);
+        if (!size) {
+            continue;
+        }
+        FileSource source(path, *size);
+        (void)par2::ScanPackets(source, 0, &scan, {}, false);
+    }
+    std::vector<std::string> names;
+    const par2::Set* set = par2::CompleteSet(scan);
+    if (set != nullptr) {
+        for (const Md5& id : set->recoveryIds) {
+            names.push_back(set->files.at(id).name);
+        }
+    }
+    return names;
+}
+
+Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check) {
+    Input input{folder, group, {}, {}};
+    const std::size_t count = check.status.ok() ? check.pieces.size() : DescribedNames(folder, group).size();
+    for (std::size_t k = 1; k <= count; ++k) {
+        const std::optional<std::string> piece = PieceFileName(group, static_cast<int>(k));
+        if (!piece) {
+            break;
+        }
+        input.files.push_back(JoinPath(folder, *piece));
+        input.trusted.push_back(check.status.ok() && check.dataCheckNote.empty() &&
+                                check.pieces[k - 1].verdict == PieceVerdict::kOk);
+    }
+    return input;
+}
+
+Input NumberedGroupInput(const std::string& folder, const std::string& base) {
+    Input input{folder, base, {}, {}};
+    std::vector<std::pair<std::int64_t, std::string>> numbered;
+    for (const std::string& name : DescribedNames(folder, base)) {
+        const auto parsed = ParseNumberedName(name);
+        if (parsed && parsed->base == base) {
+            numbered.emplace_back(parsed->number, name);
+        }
+    }
+    std::sort(numbered.begin(), numbered.end());
+    for (const auto& [number, name] : numbered) {
+        input.files.push_back(JoinPath(folder, name));
+    }
+    return input;
 }
 
 Check CheckFiles(const Input& input, Progress& progress) {

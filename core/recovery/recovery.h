@@ -18,9 +18,13 @@
 // largest file is cut into kBlocksPerPiece blocks, so one lost piece costs that many
 // recovery blocks, and the group holds at most kMaxBlocks blocks, above which the block
 // grows; a block is a multiple of 4 bytes.
+namespace brindle {
+struct GroupCheck;
+}
+
 namespace brindle::recovery {
 
-inline constexpr int kBlocksPerPiece = 4;
+inline constexpr int kBlocksPerPiece = 8;
 inline constexpr int kMaxBlocks = 32768;
 inline constexpr int kMinPercent = 1;
 inline constexpr int kMaxPercent = 100;
@@ -54,6 +58,10 @@ struct WriteResult {
 // The bar moves from its value to its Max.
 WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std::string& folder,
                                const std::string& name, int percent, Progress& progress);
+
+// InvalidArgument, naming the file, when recovery files of `name` in `folder` describe
+// other files than ones named like `files`: a split asked for recovery data refuses them.
+Status CheckRecoveryTargets(const std::string& folder, const std::string& name, const std::vector<std::string>& files);
 
 // Removes NAME.par2 and NAME.vol*.par2 in `folder` when they describe files named only like
 // `files` (an earlier split of the same source); others stay and `kept` says which.
@@ -100,6 +108,18 @@ struct Input {
     // 16 KiB and length are compared with the recovery files, and they are never rebuilt.
     std::vector<bool> trusted;
 };
+
+// The files the recovery set NAME.par2 (and its volumes) in `folder` describes, by name in
+// its own order; empty when there is none that can be read.
+std::vector<std::string> DescribedNames(const std::string& folder, const std::string& name);
+
+// The input for a group of this program's pieces G(1).qmf... with G.par2: every piece of the
+// group (as many as `check` found, or the recovery files describe when its first piece is
+// not sound), those `check` found ok with their data hash trusted.
+Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check);
+// The same for numbered pieces NAME.001... with NAME.par2: the pieces the recovery files
+// describe, none trusted.
+Input NumberedGroupInput(const std::string& folder, const std::string& base);
 
 // Finds the missing and damaged files and blocks. Reads every file not trusted; the bar
 // moves from its value to its Max by bytes read. A stop ends it as Cancelled.

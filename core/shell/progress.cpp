@@ -1,5 +1,7 @@
 #include "shell/progress.h"
 
+#include <algorithm>
+
 #include "shell/numbers.h"
 
 namespace brindle {
@@ -24,6 +26,16 @@ bool ByteMeter::operator()(std::int64_t done) {
         }
     }
     return !progress_.StopRequested();
+}
+
+void PartOfBar::SetValue(int value) {
+    value_ = value;
+    const std::int64_t span = to_ - from_;
+    whole_.SetValue(from_ + static_cast<int>(span * value / std::max(1, Max())));
+}
+
+void PartOfBar::SetPercentText(const std::string& /*text*/) {
+    whole_.SetPercentText(PercentText(whole_.Value(), whole_.Max()));
 }
 
 }  // namespace brindle

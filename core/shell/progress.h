@@ -41,4 +41,23 @@ private:
     int end_;
 };
 
+// A stretch of another bar, for a job of several stages: this bar's 0 to Max moves the
+// other from `from` to `to`; a stop asked there is asked here.
+class PartOfBar : public Progress {
+public:
+    PartOfBar(Progress& whole, int from, int to) : whole_(whole), from_(from), to_(to) {}
+    int Max() const override { return whole_.Max(); }
+    int Value() const override { return value_; }
+    void SetValue(int value) override;
+    void SetPercentText(const std::string& text) override;
+    void Yield() override { whole_.Yield(); }
+    bool StopRequested() const override { return whole_.StopRequested(); }
+
+private:
+    Progress& whole_;
+    int from_;
+    int to_;
+    int value_ = 0;
+};
+
 }  // namespace brindle

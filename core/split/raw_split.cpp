@@ -7,6 +7,7 @@
 #include "format/numbered_group.h"
 #include "format/piece_format.h"
 #include "io/file_io.h"
+#include "recovery/recovery.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 
@@ -160,7 +161,11 @@ std::optional<Rejection> PlanRawSplit(std::int64_t sourceLength, int choiceIndex
     return std::nullopt;
 }
 
-SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
+SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
+    const bool recovery = params.recoveryPercent > 0;
+    PartOfBar piecesBar(whole, 0, whole.Max() / 2);
+    PartOfBar recoveryBar(whole, whole.Max() / 2, whole.Max());
+    Progress& progress = recovery ? piecesBar : whole;
     SplitResult result;
     result.status = CheckRawBase(params.base);
     if (!result.status.ok()) {
@@ -188,6 +193,9 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     const auto count = static_cast<int>(CeilDiv(length, params.pieceSize));
     // The last temporary is the longest name written.
     result.status = CheckNameFits(params.destFolder, TemporaryName(params.base, count));
+    if (result.status.ok() && recovery) {
+        result.status = recovery::CheckRecoveryTargets(params.destFolder, params.base, {NumberedPieceName(params.base, 1)});
+    }
     if (!result.status.ok()) {
         return result;
     }
@@ -314,6 +322,16 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     if (result.status.ok() && params.checksums) {
         result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), pieces, pool.digests());
     }
+    if (result.status.ok() && recovery) {
+        recovery::WriteResult recoveryFiles =
+            recovery::WriteRecoveryFiles(pieces, params.destFolder, params.base, params.recoveryPercent, recoveryBar);
+        result.status = recoveryFiles.status;
+        result.recoveryFiles = std::move(recoveryFiles.files);
+        result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+    } else if (result.status.ok()) {
+        std::vector<std::string> others;
+        result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.base, pieces, &others);
+    }
     if (!result.status.ok()) {
         // Half a group would only mislead a later join.
         for (const std::string& path : temporaries) {
@@ -328,8 +346,8 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& progress) {
     }
     result.pieces = std::move(pieces);
     result.checksumFile = params.checksums ? listPath : std::string();
-    progress.SetValue(progress.Max());
-    progress.SetPercentText("100");
+    whole.SetValue(whole.Max());
+    whole.SetPercentText("100");
     return result;
 }
 

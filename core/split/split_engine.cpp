@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "checks/checksums.h"
+#include "recovery/recovery.h"
 #include "checks/hash_pool.h"
 #include "checks/xxh3.h"
 #include "format/discovery.h"
@@ -313,7 +314,12 @@ Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, s
     return status;
 }
 
-SplitResult SplitFile(const SplitParams& params, Progress& progress) {
+SplitResult SplitFile(const SplitParams& params, Progress& whole) {
+    // With recovery data the pieces take the first half of the bar, the recovery files the rest.
+    const bool recovery = params.recoveryPercent > 0;
+    PartOfBar piecesBar(whole, 0, whole.Max() / 2);
+    PartOfBar recoveryBar(whole, whole.Max() / 2, whole.Max());
+    Progress& progress = recovery ? piecesBar : whole;
     SplitResult result;
     io::FolderLock lock;
     result.status = lock.Lock(params.destFolder, [&progress] { return progress.StopRequested(); });
@@ -337,6 +343,16 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     }
     if (!result.status.ok()) {
         return result;
+    }
+    if (recovery) {
+        std::vector<std::string> names;
+        for (std::int64_t k = 1; k <= plan.pieceCount; ++k) {
+            names.push_back(*PieceFileName(params.groupName, static_cast<int>(k), params.extension));
+        }
+        result.status = recovery::CheckRecoveryTargets(params.destFolder, params.groupName, names);
+        if (!result.status.ok()) {
+            return result;
+        }
     }
     const std::optional<int> step = ProgressStep(progress.Max(), plan.fullPieces);
     if (!step) {
@@ -453,11 +469,22 @@ SplitResult SplitFile(const SplitParams& params, Progress& progress) {
     } else if (result.status.ok() && plan.ownChecksumFile) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
     }
+    // Recovery files of the earlier split speak for pieces that are gone too.
+    if (result.status.ok() && recovery) {
+        recovery::WriteResult recoveryFiles =
+            recovery::WriteRecoveryFiles(result.pieces, params.destFolder, params.groupName, params.recoveryPercent, recoveryBar);
+        result.status = recoveryFiles.status;
+        result.recoveryFiles = std::move(recoveryFiles.files);
+        result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+    } else if (result.status.ok()) {
+        std::vector<std::string> others;
+        result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.groupName, result.pieces, &others);
+    }
     if (!result.status.ok()) {
         return TakeBack(std::move(result), replacedEarlier);
     }
-    progress.SetValue(progress.Max());
-    progress.SetPercentText("100");
+    whole.SetValue(whole.Max());
+    whole.SetPercentText("100");
     return result;
 }
 

@@ -62,19 +62,22 @@ TEST(GaloisTest, RegionMultiplyMatchesThePlainReferenceAtAnyLengthAndPlace) {
 }
 
 TEST(RecoveryPlanTest, BlocksFollowTheLargestFileAndTheLimit) {
-    const Plan plan = PlanFor(std::vector<std::int64_t>(20, 1000), 10);
-    EXPECT_EQ(plan.blockSize, 252);  // 1000 / 4 rounded up to whole words
-    EXPECT_EQ(plan.sourceBlocks, 80);
-    EXPECT_EQ(plan.recoveryBlocks, 8);
+    const Plan plan = PlanFor(std::vector<std::int64_t>(20, 1024), 10);
+    EXPECT_EQ(plan.blockSize, 1024 / kBlocksPerPiece);
+    EXPECT_EQ(plan.sourceBlocks, 20 * kBlocksPerPiece);
+    EXPECT_EQ(plan.recoveryBlocks, 2 * kBlocksPerPiece);
     EXPECT_EQ(plan.rebuildableFiles, 2);
-    // A short last file needs fewer blocks, so more of it fits.
-    const Plan shortLast = PlanFor({1000, 1000, 100}, 34);
-    EXPECT_EQ(shortLast.sourceBlocks, 9);
-    EXPECT_EQ(shortLast.recoveryBlocks, 4);
-    EXPECT_EQ(shortLast.rebuildableFiles, 1);  // counted from the largest: 4 blocks, then none left
-    const Plan many = PlanFor(std::vector<std::int64_t>(999, 1 << 20), 1);
+    // Counted from the largest file: one fits, the block left over does not make another.
+    const Plan shortLast = PlanFor({1024, 1024, 100}, 50);
+    EXPECT_EQ(shortLast.sourceBlocks, 2 * kBlocksPerPiece + 1);
+    EXPECT_EQ(shortLast.recoveryBlocks, kBlocksPerPiece + 1);
+    EXPECT_EQ(shortLast.rebuildableFiles, 1);
+    // Blocks grow past the limit, in whole words; 1% of anything is at least one block.
+    const Plan many = PlanFor(std::vector<std::int64_t>(5000, (1 << 20) + 2), 1);
     EXPECT_LE(many.sourceBlocks, kMaxBlocks);
+    EXPECT_GT(many.sourceBlocks, kMaxBlocks / 2);
     EXPECT_EQ(many.blockSize % 4, 0);
+    EXPECT_EQ(PlanFor({10}, 1).recoveryBlocks, 1);
 }
 
 class RecoveryFiles : public ::testing::Test {

@@ -1,0 +1,241 @@
+#include "recovery_commands.h"
+
+#include <ostream>
+
+#include "args.h"
+#include "checks/checksums.h"
+#include "format/discovery.h"
+#include "format/numbered_group.h"
+#include "join/join_engine.h"
+#include "join/numbered_join.h"
+#include "recovery/recovery.h"
+#include "shell/paths.h"
+#include "stop_signal.h"
+#include "terminal_progress.h"
+
+namespace brindle::cli {
+namespace {
+
+constexpr const char* kRepairHelp =
+    "Usage: brindle repair PIECE\n"
+    "\n"
+    "Rebuilds the missing and damaged pieces of the group PIECE belongs to (any piece of it,\n"
+    "or NAME.001 of plain numbered pieces) in place, from the recovery files NAME.par2 and\n"
+    "NAME.volNN+MM.par2 beside them, as brindle split --recovery or par2 writes them. A\n"
+    "damaged piece is kept as PIECE.damaged until the rebuilt one, checked against the\n"
+    "recovery files, has its name. Pieces whose own data check matches are never rewritten.\n"
+    "With too much damage nothing is changed and the message says how much recovery data\n"
+    "is missing.\n";
+
+recovery::Input InputFor(const GroupRef& group, const GroupCheck* known) {
+    if (group.numbered) {
+        return recovery::NumberedGroupInput(group.folder, group.name);
+    }
+    if (known != nullptr) {
+        return recovery::PieceGroupInput(group.folder, group.name, *known);
+    }
+    return recovery::PieceGroupInput(group.folder, group.name, CheckGroup(group.folder, group.name));
+}
+
+// The recovery files' check under a bar; false, with the command's answer in `*exit`, when
+// there is nothing more to do.
+bool CheckUnderBar(const recovery::Input& input, const std::string& command, Console& console,
+                   recovery::Check* check, int* exit) {
+    {
+        TerminalProgress progress(console.err, console.errIsTerminal);
+        *check = recovery::CheckFiles(input, progress);
+    }
+    if (check->status.cancelled()) {
+        console.err << "brindle " << command << ": stopped; nothing was changed\n";
+        *exit = StoppedExitCode();
+        return false;
+    }
+    if (!check->status.ok()) {
+        console.err << "brindle " << command << ": " << check->status.message() << "\n";
+        *exit = kExitFailed;
+        return false;
+    }
+    return true;
+}
+
+recovery::Rebuilt RebuildUnderBar(const recovery::Input& input, const recovery::Check& check, Console& console) {
+    TerminalProgress progress(console.err, console.errIsTerminal);
+    return recovery::RebuildFiles(input, check, progress);
+}
+
+int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, Console& console) {
+    if (rebuilt.status.cancelled()) {
+        console.err << "brindle " << command << ": stopped; nothing was changed\n";
+        return StoppedExitCode();
+    }
+    console.err << "brindle " << command << ": " << rebuilt.status.message() << "\n";
+    return kExitFailed;
+}
+
+}  // namespace
+
+std::string RebuildableText(int pieces) {
+    if (pieces == 0) {
+        return "The recovery files can rebuild damaged blocks, but no whole lost piece: give a larger --recovery.";
+    }
+    return "The recovery files can rebuild up to " + std::to_string(pieces) + (pieces == 1 ? " lost piece." : " lost pieces.");
+}
+
+bool HasRecoveryFiles(const GroupRef& group) { return !recovery::FindRecoveryFiles(group.folder, group.name).empty(); }
+
+int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
+                     const GroupCheck* known) {
+    const recovery::Input input = InputFor(group, known);
+    if (input.files.empty()) {
+        console.err << "Fail to merge the files.\nthe recovery files " << recovery::IndexPath(group.folder, group.name)
+                    << " cannot be read\n";
+        return kExitFailed;
+    }
+    recovery::Check check;
+    int exit = kExitOk;
+    if (!CheckUnderBar(input, "join", console, &check, &exit)) {
+        return exit;
+    }
+    if (!check.note.empty()) {
+        console.err << "brindle join: " << check.note << "\n";
+    }
+    recovery::Rebuilt rebuilt;
+    if (check.faultyFiles > 0) {
+        if (!check.CanRebuild()) {
+            console.err << "Fail to merge the files.\n" << recovery::Summary(check) << "\n";
+            return kExitFailed;
+        }
+        console.err << "brindle join: " << recovery::Summary(check) << "; rebuilding\n";
+        rebuilt = RebuildUnderBar(input, check, console);
+        if (!rebuilt.status.ok()) {
+            return RebuildFailed(rebuilt, "join", console);
+        }
+    }
+    const std::vector<std::string> readFrom = rebuilt.Substituted(input.files);
+    const bool replace = !out.empty() || force;
+    if (group.numbered) {
+        NumberedJoinParams params;
+        params.folder = group.folder;
+        params.base = group.name;
+        params.outputPath = out.empty() ? JoinPath(group.folder, group.name) : AbsolutePath(out);
+        params.replaceExisting = replace;
+        params.pieces = input.files;
+        params.readFrom = readFrom;
+        return RunJoinJob(params.outputPath, replace, console,
+                          [&params](Progress& progress) { return JoinNumberedPieces(params, progress); });
+    }
+    PieceHeader first;
+    if (Status read = ReadPieceHeader(readFrom.front(), &first); !read.ok()) {
+        console.err << "Fail to merge the files.\n" << read.message() << "\n";
+        return kExitFailed;
+    }
+    JoinParams params;
+    params.outputPath = out.empty() ? JoinPath(group.folder, SafeOriginalName(first, group.name)) : AbsolutePath(out);
+    params.pieces = input.files;
+    params.readFrom = readFrom;
+    params.replaceExisting = replace;
+    return RunJoinJob(params.outputPath, replace, console,
+                      [&params](Progress& progress) { return JoinPieces(params, progress); });
+}
+
+int ReportRecovery(const GroupRef& group, int faults, Console& console, const GroupCheck* known) {
+    const recovery::Input input = InputFor(group, known);
+    const int failed = faults > 0 ? kExitFailed : kExitOk;
+    if (input.files.empty()) {
+        console.out << "The recovery files " << GetFileName(recovery::IndexPath(group.folder, group.name))
+                    << " cannot be read.\n";
+        return failed;
+    }
+    recovery::Check check;
+    int exit = kExitOk;
+    if (!CheckUnderBar(input, "verify", console, &check, &exit)) {
+        return exit == kExitFailed ? kExitFailed : exit;
+    }
+    if (check.faultyFiles > 0) {
+        for (const recovery::FileCheck& file : check.files) {
+            if (file.state != recovery::FileState::kOk) {
+                console.out << GetFileName(file.path) << ": "
+                            << (file.state == recovery::FileState::kMissing ? "missing" : "damaged") << " ("
+                            << file.badBlocks << " of " << file.blocks << " recovery blocks to rebuild)\n";
+            }
+        }
+        console.out << recovery::Summary(check) << "\n";
+        return kExitFailed;
+    }
+    if (!check.usable) {
+        console.out << "Recovery files: " << check.note << ".\n";
+        return failed;
+    }
+    console.out << "Recovery files: " << check.blocksAvailable << " recovery blocks of " << check.blockSize
+                << " bytes, describing these pieces.\n";
+    return failed;
+}
+
+int RunRepair(const std::vector<std::string>& words, Console& console) {
+    Args args(words);
+    std::string piece;
+    while (args.Next()) {
+        if (args.IsOption() && (args.Name() == "--help" || args.Name() == "-h")) {
+            console.out << kRepairHelp;
+            return kExitOk;
+        }
+        if (args.IsOption() || !piece.empty()) {
+            console.err << "brindle repair: " << (args.IsOption() ? "unknown option " + args.Name() : "give one piece of the group")
+                        << "\n\n" << kRepairHelp;
+            return kExitUsage;
+        }
+        piece = args.Word();
+    }
+    if (piece.empty()) {
+        console.err << "brindle repair: which group? give one of its pieces\n\n" << kRepairHelp;
+        return kExitUsage;
+    }
+    const std::string path = AbsolutePath(piece);
+    GroupRef group{GetFolderName(path), GroupNameFromPiece(GetFileName(path)), false};
+    if (const auto numbered = ParseNumberedName(GetFileName(path))) {
+        group = {GetFolderName(path), numbered->base, true};
+    }
+    if (group.name.empty() || !HasRecoveryFiles(group)) {
+        console.err << "brindle repair: there are no recovery files beside the group ("
+                    << recovery::IndexPath(group.folder, group.name.empty() ? GetFileName(path) : group.name) << ")\n";
+        return kExitFailed;
+    }
+    const recovery::Input input = InputFor(group, nullptr);
+    recovery::Check check;
+    int exit = kExitOk;
+    if (input.files.empty() || !CheckUnderBar(input, "repair", console, &check, &exit)) {
+        if (input.files.empty()) {
+            console.err << "brindle repair: the recovery files " << recovery::IndexPath(group.folder, group.name)
+                        << " cannot be read\n";
+            return kExitFailed;
+        }
+        return exit;
+    }
+    if (!check.usable) {
+        console.err << "brindle repair: " << check.note << "\n";
+        return kExitFailed;
+    }
+    if (check.faultyFiles == 0) {
+        console.out << "Nothing to repair: every piece matches the recovery files.\n";
+        return kExitOk;
+    }
+    if (!check.CanRebuild()) {
+        console.err << "brindle repair: " << recovery::Summary(check) << "; nothing was changed\n";
+        return kExitFailed;
+    }
+    recovery::Rebuilt rebuilt = RebuildUnderBar(input, check, console);
+    if (!rebuilt.status.ok()) {
+        return RebuildFailed(rebuilt, "repair", console);
+    }
+    const std::vector<recovery::Rebuilt::Entry> entries = rebuilt.entries();
+    if (Status placed = rebuilt.PutInPlace(input.files); !placed.ok()) {
+        console.err << "brindle repair: " << placed.message() << "\n";
+        return kExitFailed;
+    }
+    for (const recovery::Rebuilt::Entry& entry : entries) {
+        console.out << input.files[entry.index] << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace brindle::cli

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "cli.h"
+
+namespace brindle {
+struct GroupCheck;
+}
+
+// The commands' side of recovery files (NAME.par2 and its volumes beside a group).
+namespace brindle::cli {
+
+// A group the commands look at: this program's pieces G(1).qmf... or numbered NAME.001...
+struct GroupRef {
+    std::string folder;
+    std::string name;  // G, or NAME
+    bool numbered = false;
+};
+
+// True when recovery files lie beside the group.
+bool HasRecoveryFiles(const GroupRef& group);
+
+// What a split with recovery data says: "The recovery files can rebuild up to 2 lost pieces."
+std::string RebuildableText(int pieces);
+
+// Joins a group that has recovery files: what is missing or damaged is rebuilt into
+// temporaries, which are joined in the pieces' places; the user's pieces are only read.
+// Too much damage refuses the join with how much recovery data is missing.
+// `known` is the group's check when the caller has one (pieces of this program).
+int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
+                     const GroupCheck* known = nullptr);
+
+// The verify line about the recovery files, after the pieces' own lines: what they can do
+// for the faulty pieces, or that they describe another split. Exit code for the verify.
+int ReportRecovery(const GroupRef& group, int faults, Console& console, const GroupCheck* known = nullptr);
+
+}  // namespace brindle::cli
