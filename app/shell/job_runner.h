@@ -45,6 +45,11 @@ public:
     // QPointer to it).
     template <typename Answer>
     bool Start(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then);
+    // The first stage of a longer job, with an answer as above: its end goes to `then` alone,
+    // which starts the next stage, and is no finished(); a stop is still cancelled(), and then
+    // `then` is not called.
+    template <typename Answer>
+    bool Stage(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then);
     bool IsRunning() const { return running_; }
     // Asks the running job to stop; it ends as cancelled, leaving nothing of its own.
     void Cancel();
@@ -83,11 +88,12 @@ signals:
 
 private:
     // Start, with `afterEnd` run on the interface thread once the job has ended.
-    bool Launch(Work work, std::function<void()> afterEnd);
+    bool Launch(Work work, std::function<void()> afterEnd, bool reportEnd = true);
     void Ended(const Status& status);
 
     JobKind kind_;
     bool running_ = false;
+    bool reportEnd_ = true;  // the running job's end is a finished()
     std::shared_ptr<std::atomic<bool>> stop_;
     int listing_ = 0;  // the newest listing
 };
@@ -105,6 +111,26 @@ bool JobRunner::Start(std::function<Answer(Progress&)> work, std::function<void(
                 then(**answer);
             }
         });
+}
+
+template <typename Answer>
+bool JobRunner::Stage(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then) {
+    auto answer = std::make_shared<std::optional<Answer>>();
+    return Launch(
+        [work = std::move(work), answer](Progress& progress) {
+            answer->emplace(work(progress));
+            if (progress.StopRequested()) {
+                answer->reset();
+                return Status::Cancelled();
+            }
+            return Status::Ok();
+        },
+        [answer, then = std::move(then)] {
+            if (*answer) {
+                then(**answer);
+            }
+        },
+        false);
 }
 
 template <typename Found>
