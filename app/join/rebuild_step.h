@@ -15,8 +15,10 @@ class JobRunner;
 bool HasRecoveryFiles(const std::string& folder, const std::string& group);
 
 // The join of the shared join state's group when recovery files lie beside it; `pieces` are
-// those found, empty when one is missing. The pieces are first checked against the recovery
-// files, a stage of the join on `runner` (the first third of the bar; Cancel stops it). When
+// those found, empty when one is missing or unsound. First a stage of the join on `runner`
+// checks the pieces: the program's own by their headers' hashes (a group that would join as
+// it is needs nothing more), then what is not sound against the recovery files (the first
+// third of the bar; Cancel stops it). When
 // some are missing or damaged and the recovery files can rebuild them, the user is asked once
 // (default Yes): they are rebuilt into temporaries beside them, which the join reads in their
 // place, the user's pieces only read. When the recovery files cannot, the join is refused with

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -154,6 +155,7 @@ private slots:
                                                                     "rebuild them")),
                  qPrintable(prompter.calls[0].reason));
         QVERIFY(prompter.calls[0].reason.endsWith(QStringLiteral("of recovery data missing")));
+        QCOMPARE(page->pb1->value(), 0);
         QVERIFY(Names(out.path()).isEmpty());
 
         // Thirty percent rebuilds one piece; No leaves it missing.
