@@ -32,6 +32,10 @@ bool IsNumberedPiece(const std::string& path) { return ParseNumberedName(GetFile
 int JoinNumbered(const std::string& piecePath, const std::string& out, bool force, Console& console) {
     const std::string folder = GetFolderName(piecePath);
     const std::string base = BaseOf(piecePath);
+    // Where recovery files lie beside the pieces they are the pieces' check, and their cure.
+    if (const GroupRef ref{folder, base, true}; HasRecoveryFiles(ref)) {
+        return JoinWithRecovery(ref, out, force, console);
+    }
     const NumberedGroup group = FindNumberedGroup(folder, base);
     if (!group.missingPiece.empty()) {
         console.err << "File Missing.\n" << group.status.message() << "\n";

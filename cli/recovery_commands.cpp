@@ -22,8 +22,9 @@ constexpr const char* kRepairHelp =
     "Rebuilds the missing and damaged pieces of the group PIECE belongs to (any piece of it,\n"
     "or NAME.001 of plain numbered pieces) in place, from the recovery files NAME.par2 and\n"
     "NAME.volNN+MM.par2 beside them, as brindle split --recovery or par2 writes them. A\n"
-    "damaged piece is kept as PIECE.damaged until the rebuilt one, checked against the\n"
-    "recovery files, has its name. Pieces whose own data check matches are never rewritten.\n"
+    "damaged piece stands aside, hidden as .brindle-damaged-PIECE, until the rebuilt one,\n"
+    "checked against the recovery files, has its name. Pieces whose own data check matches\n"
+    "are never rewritten.\n"
     "With too much damage nothing is changed and the message says how much recovery data\n"
     "is missing.\n";
 

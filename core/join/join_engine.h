@@ -24,7 +24,7 @@ struct JoinParams {
     bool replaceExisting = true;
     // When given, one per piece: the file its bytes are read from (a piece rebuilt from
     // recovery files, in a temporary), checked as that piece; names and lists stay the pieces'.
-    std::vector<std::string> readFrom;
+    std::vector<std::string> readFrom = {};
 };
 
 // Rebuilds the split file from its pieces. Every header is checked first: all pieces share

@@ -19,8 +19,8 @@ struct NumberedJoinParams {
     // When given, the group's pieces in order, and the file each one's bytes are read from
     // (a piece rebuilt from recovery files, in a temporary): the group is then these, its
     // numbering and sizes checked, and listed checksums still matched by the pieces' names.
-    std::vector<std::string> pieces;
-    std::vector<std::string> readFrom;
+    std::vector<std::string> pieces = {};
+    std::vector<std::string> readFrom = {};
 };
 
 // Joins plain numbered pieces into one file, as the program's own pieces are joined: the

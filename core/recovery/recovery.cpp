@@ -33,9 +33,29 @@ struct Found {
 namespace {
 
 constexpr const char* kCreator = "Tarnwick Brindle";
+// A damaged file stands aside under this hidden name while the rebuilt one takes its place.
+constexpr const char* kAsidePrefix = ".brindle-damaged-";
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 std::int64_t Blocks(std::int64_t size, std::int64_t blockSize) { return (size + blockSize - 1) / blockSize; }
+
+// NAME.par2 and NAME.vol*.par2 in `folder`, failing when it cannot be listed.
+Status ListRecoveryFiles(const std::string& folder, const std::string& name, std::vector<std::string>* found) {
+    std::vector<std::string> names;
+    const Status status = io::ListFileNames(folder, false, &names);
+    const std::string volume = name + ".vol";
+    for (const std::string& file : names) {
+        const bool par2 = file.size() > 5 && file.compare(file.size() - 5, 5, ".par2") == 0;
+        if (par2 && (file == name + ".par2" || file.compare(0, volume.size(), volume) == 0)) {
+            found->push_back(JoinPath(folder, file));
+        }
+    }
+    std::sort(found->begin(), found->end(), [](const std::string& a, const std::string& b) {
+        return std::make_pair(a.size(), a) < std::make_pair(b.size(), b);  // NAME.par2 first
+    });
+    return status;
+}
+
 
 // The exponents of the constants PAR2 gives input blocks: 2^n for the n that share no
 // factor with 65535, in order.
@@ -166,10 +186,17 @@ public:
 Status OwnFiles(const std::string& folder, const std::string& name, const std::vector<std::string>& files,
                 std::vector<std::string>* own, std::vector<std::string>* kept) {
     NoProgress quiet;
-    for (const std::string& path : FindRecoveryFiles(folder, name)) {
+    std::vector<std::string> found;
+    if (Status listed = ListRecoveryFiles(folder, name, &found); !listed.ok()) {
+        return listed;
+    }
+    for (const std::string& path : found) {
         par2::Scan scan;
         const Status status = ScanFiles({path}, &scan, quiet, false);
-        if (status.ok() && Ours(scan, files)) {
+        if (!status.ok()) {
+            return status;
+        }
+        if (Ours(scan, files)) {
             own->push_back(path);
         } else if (kept != nullptr) {
             kept->push_back(path);
@@ -280,16 +307,7 @@ std::string IndexPath(const std::string& folder, const std::string& name) { retu
 
 std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name) {
     std::vector<std::string> found;
-    const std::string volume = name + ".vol";
-    for (const std::string& file : io::FileNamesIn(folder)) {
-        const bool par2 = file.size() > 5 && file.compare(file.size() - 5, 5, ".par2") == 0;
-        if (par2 && (file == name + ".par2" || file.compare(0, volume.size(), volume) == 0)) {
-            found.push_back(JoinPath(folder, file));
-        }
-    }
-    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
-        return std::make_pair(a.size(), a) < std::make_pair(b.size(), b);  // NAME.par2 first
-    });
+    (void)ListRecoveryFiles(folder, name, &found);
     return found;
 }
 
@@ -608,7 +626,12 @@ Check CheckFiles(const Input& input, Progress& progress) {
     check.files.resize(input.files.size());
     for (std::size_t f = 0; f < input.files.size(); ++f) {
         check.files[f].path = input.files[f];
-        if (!io::IsRegularFile(input.files[f])) {
+        io::FileType type = io::FileType::kNone;
+        check.status = io::TypeAt(input.files[f], &type);
+        if (!check.status.ok()) {
+            return check;
+        }
+        if (type != io::FileType::kRegular) {
             check.files[f].state = FileState::kMissing;
         }
     }
@@ -616,7 +639,10 @@ Check CheckFiles(const Input& input, Progress& progress) {
         check.faultyFiles = static_cast<int>(std::count_if(check.files.begin(), check.files.end(),
                                                            [](const FileCheck& file) { return file.state != FileState::kOk; }));
     };
-    check.recoveryFiles = FindRecoveryFiles(input.folder, input.name);
+    check.status = ListRecoveryFiles(input.folder, input.name, &check.recoveryFiles);
+    if (!check.status.ok()) {
+        return check;
+    }
     check.present = !check.recoveryFiles.empty();
     countFaulty();
     if (!check.present) {
@@ -824,8 +850,10 @@ Status Rebuilt::PutInPlace(const std::vector<std::string>& files) {
             continue;
         }
         const std::string& target = files[entry.index];
-        const std::string aside = target + ".damaged";
-        const bool there = io::Exists(target);
+        const std::string aside = JoinPath(GetFolderName(target), kAsidePrefix + GetFileName(target));
+        io::FileType type = io::FileType::kNone;
+        moved = io::TypeAt(target, &type);
+        const bool there = moved.ok() && type != io::FileType::kNone;
         if (there) {
             moved = io::MoveNoReplace(target, aside);
         }

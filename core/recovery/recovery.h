@@ -148,8 +148,8 @@ public:
     const std::vector<Entry>& entries() const { return entries_; }
     // Input::files with each rebuilt file replaced by its temporary: what a join reads.
     std::vector<std::string> Substituted(const std::vector<std::string>& files) const;
-    // Moves every rebuilt file onto its own name. A damaged file there first moves to
-    // NAME.damaged, and is removed once the rebuilt one has its name.
+    // Moves every rebuilt file onto its own name. A damaged file there first moves aside,
+    // hidden as .brindle-damaged-NAME, and is removed once the rebuilt one has its name.
     Status PutInPlace(const std::vector<std::string>& files);
     void Add(std::size_t index, std::string temporary);
     void RemoveAll();

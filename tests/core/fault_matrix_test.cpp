@@ -23,6 +23,7 @@
 #include "io/file_io.h"
 #include "join/join_engine.h"
 #include "join/numbered_join.h"
+#include "recovery/recovery.h"
 #include "rename/apply_renames.h"
 #include "rename/rename_journal.h"
 #include "split/raw_split.h"
@@ -41,7 +42,7 @@ constexpr std::size_t kSourceLength = 5000;
 constexpr std::int32_t kPieceSize = 2000;  // three pieces
 const std::vector<std::string> kRenamed = {"a.txt", "b.txt", "c.txt"};
 
-enum class Kind { kSplit, kRawSplit, kJoin, kNumberedJoin, kVerify, kNumberedVerify, kRename, kUndo, kForget };
+enum class Kind { kSplit, kRawSplit, kJoin, kNumberedJoin, kVerify, kNumberedVerify, kRepair, kRename, kUndo, kForget };
 
 struct Job {
     const char* name;
@@ -52,6 +53,8 @@ struct Job {
     bool earlier = false;
     bool damaged = false;    // join and verify: piece 2's data differs from its hash and its list
     std::optional<DigestKind> list = std::nullopt;  // numbered jobs: another tool's list
+    bool recovery = false;  // split: with recovery files; join and repair: the group has them
+    bool lost = false;      // join: piece 2 is gone; repair: its data is damaged, both rebuilt
 };
 
 const Job kJobs[] = {
@@ -74,6 +77,10 @@ const Job kJobs[] = {
     {"verify_damaged", Kind::kVerify, false, false, true},
     {"verify_damaged_listed", Kind::kVerify, true, false, true},
     {"numbered_verify_md5_damaged", Kind::kNumberedVerify, false, false, true, DigestKind::kMd5},
+    {"split_recovery", Kind::kSplit, false, false, false, std::nullopt, true},
+    {"resplit_recovery", Kind::kSplit, false, true, false, std::nullopt, true},
+    {"join_rebuilding", Kind::kJoin, false, false, false, std::nullopt, true, true},
+    {"repair", Kind::kRepair, false, false, false, std::nullopt, true, true},
     {"rename", Kind::kRename},
     {"undo", Kind::kUndo},
     {"undo_forget", Kind::kForget},
@@ -143,7 +150,10 @@ public:
                 result.status = SplitRaw({Source(), work(), "data.bin", kPieceSize, job_.checksums}, progress).status;
                 break;
             case Kind::kJoin:
-                result.status = JoinPieces({Output(), OwnPieces(), true}, progress);
+                result.status = job_.recovery ? Rebuild(progress, true) : JoinPieces({Output(), OwnPieces(), true}, progress);
+                break;
+            case Kind::kRepair:
+                result.status = Rebuild(progress, false);
                 break;
             case Kind::kNumberedJoin:
                 result.status = JoinNumberedPieces({Output(), work(), "data.bin", true}, progress);
@@ -218,6 +228,9 @@ public:
             case Kind::kNumberedJoin:
                 CheckJoin(before, after, ok);
                 break;
+            case Kind::kRepair:
+                CheckRepair(before, after, ok);
+                break;
             case Kind::kVerify:
             case Kind::kNumberedVerify:
                 EXPECT_TRUE(Visible(after) == Visible(before)) << "a check changed the folder";
@@ -287,7 +300,28 @@ private:
         params.pieceSize = pieceSize;
         params.splitDate = "12/8/26";
         params.checksums = job_.checksums;
+        params.recoveryPercent = job_.recovery ? 50 : 0;
         return params;
+    }
+
+    // What the command does with recovery files: rebuild into temporaries, then join them
+    // in the pieces' places, or put them in place.
+    Status Rebuild(Progress& progress, bool join) const {
+        const GroupCheck group = CheckGroup(work(), "data");
+        const recovery::Input input = recovery::PieceGroupInput(work(), "data", group);
+        const recovery::Check check = recovery::CheckFiles(input, progress);
+        if (!check.status.ok() || check.faultyFiles == 0) {
+            return check.status;
+        }
+        recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress);
+        if (!rebuilt.status.ok()) {
+            return rebuilt.status;
+        }
+        if (!join) {
+            return rebuilt.PutInPlace(input.files);
+        }
+        JoinParams params{Output(), input.files, true, rebuilt.Substituted(input.files)};
+        return JoinPieces(params, progress);
     }
 
     std::vector<std::string> OwnPieces() const {
@@ -336,9 +370,13 @@ private:
                 break;
             case Kind::kJoin:
             case Kind::kVerify:
+            case Kind::kRepair:
                 ASSERT_TRUE(SplitFile(SplitParams_(kPieceSize), progress).status.ok());
-                if (job_.damaged) {
+                pieceTwo_ = ReadFile(OwnPieces()[1]);
+                if (job_.damaged || (job_.lost && job_.kind == Kind::kRepair)) {
                     Damage(OwnPieces()[1]);
+                } else if (job_.lost) {
+                    fs::remove(OwnPieces()[1]);
                 }
                 if (job_.earlier) {
                     WriteFile(Output(), "the user's own file\n");
@@ -382,6 +420,9 @@ private:
     bool MayWrite(const std::string& name) const {
         switch (job_.kind) {
             case Kind::kSplit:
+                if (job_.recovery && name.starts_with("data.") && name.ends_with(".par2")) {
+                    return true;
+                }
                 return name == "data.sha256" || name == *PieceFileName("data", 1) ||
                        name == *PieceFileName("data", 2) || name == *PieceFileName("data", 3);
             case Kind::kRawSplit:
@@ -390,6 +431,8 @@ private:
             case Kind::kJoin:
             case Kind::kNumberedJoin:
                 return name == "joined.bin";
+            case Kind::kRepair:
+                return name == *PieceFileName("data", 2);
             case Kind::kRename:
             case Kind::kUndo:
             case Kind::kForget:
@@ -489,6 +532,30 @@ private:
         }
     }
 
+    // Only piece 2 changes, to its own bytes or back to them; its damaged copy may stand
+    // aside only when the rebuilt one is in place.
+    void CheckRepair(const std::map<std::string, std::string>& before, const std::map<std::string, std::string>& after,
+                     bool ok) const {
+        const std::string two = "w/" + *PieceFileName("data", 2);
+        for (const auto& [path, bytes] : before) {
+            if (path != two) {
+                EXPECT_TRUE(after.count(path) != 0 && after.at(path) == bytes) << path << " changed";
+            }
+        }
+        const auto piece = after.find(two);
+        const auto aside = after.find("w/.brindle-damaged-" + *PieceFileName("data", 2));
+        if (ok) {
+            ASSERT_NE(piece, after.end());
+            EXPECT_TRUE(piece->second == pieceTwo_) << "a repair that succeeded left other bytes";
+            return;
+        }
+        if (piece != after.end()) {
+            EXPECT_TRUE(piece->second == pieceTwo_ || piece->second == before.at(two)) << "piece 2 holds other bytes";
+        } else {
+            EXPECT_NE(aside, after.end()) << "piece 2 is gone, not even kept aside";
+        }
+    }
+
     // Every renamed file's bytes are there exactly once, under its old or its new name.
     void CheckRenamed(const std::map<std::string, std::string>& after) const {
         for (std::size_t i = 0; i < kRenamed.size(); ++i) {
@@ -504,6 +571,7 @@ private:
     }
 
     Job job_;
+    std::string pieceTwo_;  // as the split wrote it
     io::Call failedCall_ = io::Call::kOpen;
     // Thousands of runs that flush to disk: the matrix checks what the jobs do, not the disk.
     test::TempDir dir_{test::MemoryFolder()};

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "format/piece_format.h"
+#include "support/run_brindle.h"
+#include "support/temp_dir.h"
+
+namespace brindle {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Brindle;
+using test::Outcome;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+bool HavePar2() { return std::system("par2 --version >/dev/null 2>&1") == 0; }
+
+int Shell(const std::string& command) { return std::system(("cd / && " + command + " >/dev/null 2>&1").c_str()); }
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> Folder(const std::string& path) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : test::SortedNames(path)) {
+        files[name] = ReadFile(path + "/" + name);
+    }
+    return files;
+}
+
+void FlipByte(const std::string& path, std::size_t at) {
+    std::string bytes = ReadFile(path);
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x40);
+    WriteFile(path, bytes);
+}
+
+// Ten pieces with 20% recovery data: two whole pieces' worth.
+class RecoveryCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(dir.File("film.avi"), bytes);
+        const Outcome split = Brindle({"split", dir.File("film.avi"), "--pieces", "10", "--recovery", "20"});
+        ASSERT_EQ(split.code, 0) << split.err;
+        EXPECT_NE(split.out.find(dir.File("film.par2") + "\n"), std::string::npos);
+        EXPECT_NE(split.err.find("can rebuild up to 2 lost pieces"), std::string::npos) << split.err;
+        fs::remove(dir.File("film.avi"));
+    }
+    std::string Piece(int k) const { return dir.File(*PieceFileName("film", k)); }
+
+    TempDir dir;
+    std::string bytes = test::PatternBytes(100'000, 3);
+};
+
+TEST_F(RecoveryCommands, LossesUpToTheRecoveryDataJoinAndMoreAreRefused) {
+    struct Loss {
+        const char* what;
+        std::vector<int> lost;
+        std::vector<int> damaged;  // one byte of its data flipped
+        const char* summary;
+    };
+    const Loss losses[] = {
+        {"one piece", {4}, {}, "1 piece damaged or missing; the recovery files can rebuild it"},
+        {"two pieces, the first among them", {1, 7}, {}, "2 pieces damaged or missing; the recovery files can rebuild them"},
+        {"a damaged block", {}, {5}, "1 piece damaged or missing; the recovery files can rebuild it"},
+        {"a lost piece and a damaged one", {2}, {10}, "2 pieces damaged or missing; the recovery files can rebuild them"},
+        {"too much", {2, 3, 9}, {}, "3 pieces damaged or missing; the recovery files cannot rebuild them"},
+    };
+    const auto whole = Folder(dir.path());
+    for (const Loss& loss : losses) {
+        SCOPED_TRACE(loss.what);
+        for (const int k : loss.lost) {
+            fs::remove(Piece(k));
+        }
+        for (const int k : loss.damaged) {
+            FlipByte(Piece(k), 5000);
+        }
+        const auto before = Folder(dir.path());
+        const Outcome verify = Brindle({"verify", Piece(5)});
+        EXPECT_EQ(verify.code, 1);
+        EXPECT_NE(verify.out.find(loss.summary), std::string::npos) << verify.out;
+        const Outcome join = Brindle({"join", Piece(5), "--out", dir.File("out.avi")});
+        const bool tooMuch = loss.lost.size() + loss.damaged.size() > 2;
+        if (tooMuch) {
+            EXPECT_EQ(join.code, 1);
+            EXPECT_NE(join.err.find("of recovery data missing"), std::string::npos) << join.err;
+            EXPECT_FALSE(test::Exists(dir.File("out.avi")));
+        } else {
+            ASSERT_EQ(join.code, 0) << join.err;
+            EXPECT_TRUE(ReadFile(dir.File("out.avi")) == bytes);
+            fs::remove(dir.File("out.avi"));
+        }
+        EXPECT_TRUE(Folder(dir.path()) == before) << "the join changed the user's files";
+        for (const auto& [name, content] : whole) {
+            WriteFile(dir.File(name), content);
+        }
+    }
+}
+
+TEST_F(RecoveryCommands, RepairRebuildsInPlaceAndLeavesSoundPiecesAlone) {
+    const auto whole = Folder(dir.path());
+    fs::remove(Piece(3));
+    FlipByte(Piece(8), 300);
+    const auto sound = fs::last_write_time(Piece(1));
+    const Outcome repair = Brindle({"repair", Piece(1)});
+    ASSERT_EQ(repair.code, 0) << repair.err;
+    EXPECT_EQ(repair.out, Piece(3) + "\n" + Piece(8) + "\n");
+    EXPECT_TRUE(Folder(dir.path()) == whole);
+    EXPECT_EQ(fs::last_write_time(Piece(1)), sound);
+    EXPECT_EQ(Brindle({"repair", Piece(1)}).out, "Nothing to repair: every piece matches the recovery files.\n");
+    // Too much: refused and nothing changed.
+    for (const int k : {1, 2, 3}) {
+        fs::remove(Piece(k));
+    }
+    const auto broken = Folder(dir.path());
+    const Outcome refused = Brindle({"repair", Piece(4)});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("nothing was changed"), std::string::npos) << refused.err;
+    EXPECT_TRUE(Folder(dir.path()) == broken);
+}
+
+TEST_F(RecoveryCommands, AResplitReplacesOrRemovesItsRecoveryFilesAndOthersAreNeverUsed) {
+    const std::string oldIndex = ReadFile(dir.File("film.par2"));
+    WriteFile(dir.File("film.avi"), bytes);
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "5", "--recovery", "40"}).code, 0);
+    EXPECT_NE(ReadFile(dir.File("film.par2")), oldIndex);
+    EXPECT_EQ(Brindle({"verify", Piece(1)}).code, 0);
+    // A split without recovery data takes the earlier files away: they speak for gone pieces.
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "4"}).code, 0);
+    for (const std::string& name : test::SortedNames(dir.path())) {
+        EXPECT_EQ(name.find(".par2"), std::string::npos) << name;
+    }
+    // Recovery files of the ten-piece split beside the four pieces: reported, never used.
+    WriteFile(dir.File("film.par2"), oldIndex);
+    const Outcome verify = Brindle({"verify", Piece(2)});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("describe another split"), std::string::npos) << verify.out;
+    fs::remove(Piece(2));
+    const Outcome join = Brindle({"join", Piece(1), "--out", dir.File("out.avi")});
+    EXPECT_EQ(join.code, 1);
+    EXPECT_NE(join.err.find("describe another split"), std::string::npos) << join.err;
+    EXPECT_FALSE(test::Exists(dir.File("out.avi")));
+}
+
+TEST(RecoveryNumbered, RawPiecesWithOurRecoveryAndThePar2ToolsRebuildBothWays) {
+    TempDir dir;
+    const std::string bytes = test::PatternBytes(60'000, 9);
+    WriteFile(dir.File("disk.img"), bytes);
+    const Outcome split =
+        Brindle({"split", dir.File("disk.img"), "--raw", "--pieces", "6", "--recovery", "34", "--dest", dir.File("")});
+    ASSERT_EQ(split.code, 0) << split.err;
+    fs::remove(dir.File("disk.img"));
+    fs::remove(dir.File("disk.img.004"));
+    const Outcome verify = Brindle({"verify", dir.File("disk.img.001")});
+    EXPECT_NE(verify.out.find("1 piece damaged or missing; the recovery files can rebuild it"), std::string::npos)
+        << verify.out;
+    ASSERT_EQ(Brindle({"join", dir.File("disk.img.002")}).code, 0);
+    EXPECT_TRUE(ReadFile(dir.File("disk.img")) == bytes);
+    EXPECT_FALSE(test::Exists(dir.File("disk.img.004")));
+    if (!HavePar2()) {
+        GTEST_SKIP() << "par2 is not installed";
+    }
+    // Ours repaired by the tool; the tool's repaired by us.
+    ASSERT_EQ(Shell("par2 repair -q " + dir.File("disk.img.par2")), 0);
+    fs::remove(dir.File("disk.img"));
+    for (const std::string& name : test::SortedNames(dir.path())) {
+        if (name.ends_with(".par2")) {
+            fs::remove(dir.File(name));
+        }
+    }
+    ASSERT_EQ(Shell("cd " + dir.path() + " && par2 create -q -s2000 -r30 disk.img.par2 disk.img.0*"), 0);
+    FlipByte(dir.File("disk.img.002"), 7);
+    fs::remove(dir.File("disk.img.005"));
+    ASSERT_EQ(Brindle({"join", dir.File("disk.img.001")}).code, 0);
+    EXPECT_TRUE(ReadFile(dir.File("disk.img")) == bytes);
+    const Outcome repair = Brindle({"repair", dir.File("disk.img.003")});
+    ASSERT_EQ(repair.code, 0) << repair.err;
+    EXPECT_EQ(Shell("par2 verify -q " + dir.File("disk.img.par2")), 0);
+}
+
+}  // namespace
+}  // namespace brindle
