@@ -17,6 +17,7 @@
 #include "shell/wizard_state.h"
 #include "split/frm_split2.h"
 #include "split/frm_split3.h"
+#include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "split/split_state.h"
 #include "support/recording_prompter.h"
@@ -51,7 +52,9 @@ QByteArray Read(const QString& path) {
 }
 
 QStringList Names(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    names.sort();
+    return names;
 }
 
 // Five pieces of movie.avi as group "g" in `folder`, with recovery data of `percent`.
@@ -75,6 +78,21 @@ QString Piece(const QString& folder, int k) {
     return folder + QLatin1Char('/') + QString::fromStdString(*PieceFileName("g", k));
 }
 
+// The same as plain numbered pieces movie.avi.001 to .005.
+void SplitRawInFive(const QString& folder, const QByteArray& bytes, int percent) {
+    const QString source = folder + QStringLiteral("/source.bin");
+    Write(source, bytes);
+    RawSplitParams params;
+    params.sourcePath = source.toStdString();
+    params.destFolder = folder.toStdString();
+    params.base = "movie.avi";
+    params.pieceSize = (bytes.size() + 4) / 5;
+    params.recoveryPercent = percent;
+    QuietProgress progress;
+    QVERIFY(SplitRaw(params, progress).status.ok());
+    QVERIFY(QFile::remove(source));
+}
+
 }  // namespace
 
 class RecoveryWindowsTest : public QObject {
@@ -91,22 +109,36 @@ private slots:
         CloseAllWindows();
     }
 
+    void theQuickJoinRebuildsAndJoins_data() {
+        QTest::addColumn<bool>("numbered");
+        QTest::newRow("own pieces") << false;
+        QTest::newRow("numbered pieces") << true;
+    }
+
     // A piece deleted and another damaged: asked once, both rebuilt beside the pieces, the
     // file joined byte for byte, and the user's pieces left as they were.
     void theQuickJoinRebuildsAndJoins() {
+        QFETCH(bool, numbered);
         QTemporaryDir dir;
         const QByteArray bytes = Bytes(50000);
-        SplitInFive(dir.path(), bytes, 50);
-        QVERIFY(QFile::remove(Piece(dir.path(), 2)));
-        QByteArray fourth = Read(Piece(dir.path(), 4));
+        const auto piece = [&](int k) {
+            return numbered ? dir.filePath(QStringLiteral("movie.avi.00%1").arg(k)) : Piece(dir.path(), k);
+        };
+        if (numbered) {
+            SplitRawInFive(dir.path(), bytes, 50);
+        } else {
+            SplitInFive(dir.path(), bytes, 50);
+        }
+        QVERIFY(QFile::remove(piece(2)));
+        QByteArray fourth = Read(piece(4));
         fourth[3000] = static_cast<char>(fourth[3000] ^ 0x40);
-        Write(Piece(dir.path(), 4), fourth);
+        Write(piece(4), fourth);
         const QStringList before = Names(dir.path());
-        SharedJoinState() = {dir.path().toStdString(), "g", ""};
+        SharedJoinState() = {dir.path().toStdString(), numbered ? "movie.avi" : "g", "", numbered};
         RecordingPrompter prompter;
         auto* window = new frmSimpleJoin;
         window->show();
-        const QString target = dir.filePath(QStringLiteral("movie.avi"));
+        const QString target = dir.filePath(QStringLiteral("joined.avi"));
         window->txtPath->setText(target);
         QSignalSpy ending(window, &frmSimpleJoin::programEnding);
         window->cmdJoin->click();
@@ -116,8 +148,10 @@ private slots:
                  QStringLiteral("2 pieces are missing or damaged. Rebuild them from the recovery files?"));
         QCOMPARE(prompter.calls[0].buttons, Prompter::Buttons::YesNo);
         QCOMPARE(Read(target), bytes);
-        QCOMPARE(Read(Piece(dir.path(), 4)), fourth);
-        QCOMPARE(Names(dir.path()), QStringList(before) << QStringLiteral("movie.avi"));
+        QCOMPARE(Read(piece(4)), fourth);
+        QStringList after = QStringList(before) << QStringLiteral("joined.avi");
+        after.sort();
+        QCOMPARE(Names(dir.path()), after);
     }
 
     // Nothing missing: no question. Too much lost: refused with how much recovery data is
