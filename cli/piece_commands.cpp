@@ -379,11 +379,10 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const JoinPlan plan = PlanJoin(folder, group);
     // With recovery files beside it, a group that would not join as it is is rebuilt first.
-    if (const GroupRef ref{folder, group, false}; HasRecoveryFiles(ref)) {
-        GroupCheck check = CheckGroup(folder, group);
-        if (!plan.Ready() || !check.Joinable()) {
-            return JoinWithRecovery(ref, out, force, console, &check);
-        }
+    const GroupRef ref{folder, group, false};
+    const bool recovery = HasRecoveryFiles(ref);
+    if (recovery && !plan.Ready()) {
+        return JoinWithRecovery(ref, out, force, console);
     }
     if (!plan.status.ok()) {
         console.err << "Fail to merge the files.\n" << plan.status.message() << "\n";
@@ -398,6 +397,9 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     params.pieces = plan.pieces;
     // The stored name comes from the pieces, not from the user: it may not replace a file.
     params.replaceExisting = !out.empty() || force;
+    if (recovery) {
+        return JoinOrRebuild(ref, params.pieces, params.outputPath, params.replaceExisting, console);
+    }
     return RunJoinJob(params.outputPath, params.replaceExisting, console,
                       [&params](Progress& progress) { return JoinPieces(params, progress); });
 }

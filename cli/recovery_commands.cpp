@@ -73,7 +73,46 @@ int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, 
     return kExitFailed;
 }
 
+// A join that failed on a piece's data, done again with every piece checked and what is
+// faulty rebuilt.
+Status CheckAllAndJoin(const GroupRef& group, const JoinParams& params, Progress& progress, Console& console) {
+    const GroupCheck full = CheckGroup(group.folder, group.name);
+    const recovery::Input all = recovery::PieceGroupInput(group.folder, group.name, full);
+    const recovery::Check check = recovery::CheckFiles(all, progress);
+    if (!check.status.ok()) {
+        return check.status;
+    }
+    if (!check.CanRebuild()) {
+        return Status::Corruption(check.usable ? recovery::Summary(check) : check.note);
+    }
+    console.err << "brindle join: " << recovery::Summary(check) << "; rebuilding\n";
+    recovery::Rebuilt rebuilt = recovery::RebuildFiles(all, check, progress);
+    if (!rebuilt.status.ok()) {
+        return rebuilt.status;
+    }
+    JoinParams again = params;
+    again.pieces = all.files;
+    again.readFrom = rebuilt.Substituted(all.files);
+    return JoinPieces(again, progress);
+}
+
+bool DataFault(const Status& status) {
+    return status.code() == Status::Code::kCorruption || status.code() == Status::Code::kMismatch;
+}
+
 }  // namespace
+
+int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces, const std::string& outputPath,
+                  bool replaceExisting, Console& console) {
+    JoinParams params;
+    params.outputPath = outputPath;
+    params.pieces = pieces;
+    params.replaceExisting = replaceExisting;
+    return RunJoinJob(outputPath, replaceExisting, console, [&](Progress& progress) {
+        const Status status = JoinPieces(params, progress);
+        return DataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
+    });
+}
 
 std::string RebuildableText(int pieces) {
     if (pieces == 0) {
@@ -86,7 +125,9 @@ bool HasRecoveryFiles(const GroupRef& group) { return !recovery::FindRecoveryFil
 
 int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
                      const GroupCheck* known) {
-    const recovery::Input input = InputFor(group, known);
+    const bool onHeaders = !group.numbered && known == nullptr;
+    const recovery::Input input = onHeaders ? recovery::PieceGroupInputByHeaders(group.folder, group.name)
+                                            : InputFor(group, known);
     if (input.files.empty()) {
         console.err << "Fail to merge the files.\nthe recovery files " << recovery::IndexPath(group.folder, group.name)
                     << " cannot be read\n";
@@ -96,6 +137,11 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
     int exit = kExitOk;
     if (!CheckUnderBar(input, "join", console, &check, &exit)) {
         return exit;
+    }
+    // What headers alone could not settle, the pieces' own data checks do.
+    if (onHeaders && (!check.usable || (check.faultyFiles > 0 && !check.CanRebuild()))) {
+        const GroupCheck full = CheckGroup(group.folder, group.name);
+        return JoinWithRecovery(group, out, force, console, &full);
     }
     if (!check.note.empty()) {
         console.err << "brindle join: " << check.note << "\n";
@@ -125,8 +171,13 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
         return RunJoinJob(params.outputPath, replace, console,
                           [&params](Progress& progress) { return JoinNumberedPieces(params, progress); });
     }
+    // Every piece stores the name, so any readable one gives the output its name.
     PieceHeader first;
-    if (Status read = ReadPieceHeader(readFrom.front(), &first); !read.ok()) {
+    Status read = Status::NotFound("no piece can be read");
+    for (std::size_t i = 0; i < readFrom.size() && !read.ok(); ++i) {
+        read = ReadPieceHeader(readFrom[i], &first);
+    }
+    if (!read.ok()) {
         console.err << "Fail to merge the files.\n" << read.message() << "\n";
         return kExitFailed;
     }
@@ -135,8 +186,11 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
     params.pieces = input.files;
     params.readFrom = readFrom;
     params.replaceExisting = replace;
-    return RunJoinJob(params.outputPath, replace, console,
-                      [&params](Progress& progress) { return JoinPieces(params, progress); });
+    return RunJoinJob(params.outputPath, replace, console, [&](Progress& progress) {
+        const Status status = JoinPieces(params, progress);
+        // A piece taken on its header whose data does not match: every piece is checked now.
+        return onHeaders && DataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
+    });
 }
 
 int ReportRecovery(const GroupRef& group, int faults, Console& console, const GroupCheck* known) {

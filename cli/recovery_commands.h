@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli.h"
 
@@ -27,9 +28,16 @@ std::string RebuildableText(int pieces);
 // Joins a group that has recovery files: what is missing or damaged is rebuilt into
 // temporaries, which are joined in the pieces' places; the user's pieces are only read.
 // Too much damage refuses the join with how much recovery data is missing.
-// `known` is the group's check when the caller has one (pieces of this program).
+// Pieces of this program are taken on their headers first, each one's data checked as it is
+// joined; should one not match, every piece is checked and what is faulty rebuilt again.
+// `known` is the group's check when the caller has one.
 int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
                      const GroupCheck* known = nullptr);
+
+// A join of this program's pieces, all there, beside recovery files: the plain join, and
+// should a piece's data not match, the join rebuilding it.
+int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces, const std::string& outputPath,
+                  bool replaceExisting, Console& console);
 
 // The verify line about the recovery files, after the pieces' own lines: what they can do
 // for the faulty pieces, or that they describe another split. Exit code for the verify.

@@ -9,6 +9,11 @@ extern "C" {
 #include <gf_complete.h>
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define BRINDLE_GF_AVX2 1
+#endif
+
 namespace brindle::recovery {
 namespace {
 
@@ -76,10 +81,135 @@ Gf GfPow(Gf a, std::uint32_t n) {
     return t.exp[static_cast<std::uint32_t>((static_cast<std::uint64_t>(t.log[a]) * n) % kOrder)];
 }
 
+#ifdef BRINDLE_GF_AVX2
+namespace {
+
+// The split tables of c: the product of c with a word is the XOR of c times each of the
+// word's four nibbles in place, and each such product is looked up by the nibble, a byte
+// of it at a time: 8 tables of 16 bytes.
+struct SplitTables {
+    alignas(32) unsigned char low[4][16];
+    alignas(32) unsigned char high[4][16];
+};
+
+SplitTables MakeTables(Gf c) {
+    SplitTables tables{};
+    for (int nibble = 0; nibble < 4; ++nibble) {
+        for (int x = 0; x < 16; ++x) {
+            const Gf product = GfMul(c, static_cast<Gf>(x << (4 * nibble)));
+            tables.low[nibble][x] = static_cast<unsigned char>(product & 0xFF);
+            tables.high[nibble][x] = static_cast<unsigned char>(product >> 8);
+        }
+    }
+    return tables;
+}
+
+__attribute__((target("avx2"))) inline __m256i table(const unsigned char* t) {
+    return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(t)));
+}
+
+// 32 words at a time: their low and high bytes apart, each nibble looked up, the bytes
+// put back together and added in.
+__attribute__((target("avx2"))) std::size_t MulAddAvx2(Gf c, const unsigned char* in, unsigned char* out,
+                                                      std::size_t bytes) {
+    const SplitTables tables = MakeTables(c);
+    const __m256i l0 = table(tables.low[0]), l1 = table(tables.low[1]), l2 = table(tables.low[2]), l3 = table(tables.low[3]);
+    const __m256i h0 = table(tables.high[0]), h1 = table(tables.high[1]), h2 = table(tables.high[2]),
+                  h3 = table(tables.high[3]);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
+    std::size_t done = 0;
+    for (; done + 64 <= bytes; done += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done + 32));
+        const __m256i lo = _mm256_packus_epi16(_mm256_and_si256(a, lowBytes), _mm256_and_si256(b, lowBytes));
+        const __m256i hi = _mm256_packus_epi16(_mm256_srli_epi16(a, 8), _mm256_srli_epi16(b, 8));
+        const __m256i n0 = _mm256_and_si256(lo, nibble);
+        const __m256i n1 = _mm256_and_si256(_mm256_srli_epi16(lo, 4), nibble);
+        const __m256i n2 = _mm256_and_si256(hi, nibble);
+        const __m256i n3 = _mm256_and_si256(_mm256_srli_epi16(hi, 4), nibble);
+        const __m256i rlo = _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(l0, n0), _mm256_shuffle_epi8(l1, n1)),
+                                             _mm256_xor_si256(_mm256_shuffle_epi8(l2, n2), _mm256_shuffle_epi8(l3, n3)));
+        const __m256i rhi = _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(h0, n0), _mm256_shuffle_epi8(h1, n1)),
+                                             _mm256_xor_si256(_mm256_shuffle_epi8(h2, n2), _mm256_shuffle_epi8(h3, n3)));
+        // packus took a's words then b's in each lane; the unpacks give them back so.
+        const __m256i ra = _mm256_unpacklo_epi8(rlo, rhi);
+        const __m256i rb = _mm256_unpackhi_epi8(rlo, rhi);
+        auto* target = reinterpret_cast<__m256i*>(out + done);
+        _mm256_storeu_si256(target, _mm256_xor_si256(_mm256_loadu_si256(target), ra));
+        _mm256_storeu_si256(target + 1, _mm256_xor_si256(_mm256_loadu_si256(target + 1), rb));
+    }
+    return done;
+}
+
+__attribute__((target("avx512f,avx512bw"))) inline __m512i table512(const unsigned char* t) {
+    alignas(64) unsigned char lanes[64];
+    for (int lane = 0; lane < 4; ++lane) {
+        std::memcpy(lanes + 16 * lane, t, 16);
+    }
+    return _mm512_load_si512(lanes);
+}
+
+// The same, 64 words at a time.
+__attribute__((target("avx512f,avx512bw"))) std::size_t MulAddAvx512(Gf c, const unsigned char* in, unsigned char* out,
+                                                                    std::size_t bytes) {
+    const SplitTables tables = MakeTables(c);
+    const __m512i l0 = table512(tables.low[0]), l1 = table512(tables.low[1]), l2 = table512(tables.low[2]),
+                  l3 = table512(tables.low[3]);
+    const __m512i h0 = table512(tables.high[0]), h1 = table512(tables.high[1]), h2 = table512(tables.high[2]),
+                  h3 = table512(tables.high[3]);
+    const __m512i nibble = _mm512_set1_epi8(0x0F);
+    const __m512i lowBytes = _mm512_set1_epi16(0x00FF);
+    std::size_t done = 0;
+    for (; done + 128 <= bytes; done += 128) {
+        const __m512i a = _mm512_loadu_si512(in + done);
+        const __m512i b = _mm512_loadu_si512(in + done + 64);
+        const __m512i lo = _mm512_packus_epi16(_mm512_and_si512(a, lowBytes), _mm512_and_si512(b, lowBytes));
+        const __m512i hi = _mm512_packus_epi16(_mm512_srli_epi16(a, 8), _mm512_srli_epi16(b, 8));
+        const __m512i n0 = _mm512_and_si512(lo, nibble);
+        const __m512i n1 = _mm512_and_si512(_mm512_srli_epi16(lo, 4), nibble);
+        const __m512i n2 = _mm512_and_si512(hi, nibble);
+        const __m512i n3 = _mm512_and_si512(_mm512_srli_epi16(hi, 4), nibble);
+        const __m512i rlo = _mm512_xor_si512(_mm512_xor_si512(_mm512_shuffle_epi8(l0, n0), _mm512_shuffle_epi8(l1, n1)),
+                                             _mm512_xor_si512(_mm512_shuffle_epi8(l2, n2), _mm512_shuffle_epi8(l3, n3)));
+        const __m512i rhi = _mm512_xor_si512(_mm512_xor_si512(_mm512_shuffle_epi8(h0, n0), _mm512_shuffle_epi8(h1, n1)),
+                                             _mm512_xor_si512(_mm512_shuffle_epi8(h2, n2), _mm512_shuffle_epi8(h3, n3)));
+        _mm512_storeu_si512(out + done, _mm512_xor_si512(_mm512_loadu_si512(out + done), _mm512_unpacklo_epi8(rlo, rhi)));
+        _mm512_storeu_si512(out + done + 64,
+                            _mm512_xor_si512(_mm512_loadu_si512(out + done + 64), _mm512_unpackhi_epi8(rlo, rhi)));
+    }
+    return done;
+}
+
+bool HaveAvx512() {
+    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return avx512;
+}
+
+bool HaveAvx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
+}  // namespace
+#endif
+
 void MulAddRegion(Gf c, const void* src, void* dest, std::size_t bytes) {
     if (c == 0 || bytes == 0) {
         return;
     }
+#ifdef BRINDLE_GF_AVX2
+    // Where the processor has AVX2 (or AVX-512) our own split tables beat the library's
+    // SSSE3 road about twice (four times); the library serves the others.
+    if (HaveAvx2()) {
+        const auto* in = static_cast<const unsigned char*>(src);
+        auto* out = static_cast<unsigned char*>(dest);
+        std::size_t done = HaveAvx512() ? MulAddAvx512(c, in, out, bytes) : 0;
+        done += MulAddAvx2(c, in + done, out + done, bytes - done);
+        MulAddRegionPlain(c, in + done, out + done, bytes - done);
+        return;
+    }
+#endif
     const auto from = reinterpret_cast<std::uintptr_t>(src);
     // The library's SIMD road runs over whole 64-byte lines with both regions 16-byte aligned
     // (and strays beyond a shorter region); the words before and after it go the plain road.

@@ -248,7 +248,8 @@ Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const st
         bool kept = !recovery && bodyBytes <= kSmallBody;
         if (kept) {
             body.resize(static_cast<std::size_t>(bodyBytes));
-            if (Status status = source.ReadAt(pos + static_cast<std::int64_t>(kHeaderBytes), body.data(), body.size());
+            if (Status status = body.empty() ? Status::Ok()
+                                             : source.ReadAt(pos + static_cast<std::int64_t>(kHeaderBytes), body.data(), body.size());
                 !status.ok()) {
                 return status;
             }
@@ -295,7 +296,8 @@ Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const st
 
 const Set* CompleteSet(const Scan& scan) {
     const Set* best = nullptr;
-    for (const auto& [id, set] : scan.sets) {
+    for (const auto& entry : scan.sets) {
+        const Set& set = entry.second;
         if (!set.hasMain) {
             continue;
         }

@@ -107,6 +107,9 @@ struct Input {
     // Files already known intact (a piece whose own header hash matched): only their first
     // 16 KiB and length are compared with the recovery files, and they are never rebuilt.
     std::vector<bool> trusted;
+    // The trusted files were taken on their headers alone: one whose head differs from the
+    // recovery set's is read in full, rather than taken for another split's.
+    bool headersOnly = false;
 };
 
 // The files the recovery set NAME.par2 (and its volumes) in `folder` describes, by name in
@@ -117,6 +120,10 @@ std::vector<std::string> DescribedNames(const std::string& folder, const std::st
 // group (as many as `check` found, or the recovery files describe when its first piece is
 // not sound), those `check` found ok with their data hash trusted.
 Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check);
+// The same without reading the pieces' data: every piece whose header carries a data hash
+// is trusted, for a caller that checks each piece's data as it uses it (a join) and falls
+// back to PieceGroupInput when one does not match.
+Input PieceGroupInputByHeaders(const std::string& folder, const std::string& group);
 // The same for numbered pieces NAME.001... with NAME.par2: the pieces the recovery files
 // describe, none trusted.
 Input NumberedGroupInput(const std::string& folder, const std::string& base);

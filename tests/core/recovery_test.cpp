@@ -34,7 +34,7 @@ std::vector<std::string> MakeFiles(const TempDir& dir, const std::vector<std::si
     return files;
 }
 
-Input InputFor(const TempDir& dir, const std::vector<std::string>& files) { return {dir.path(), "data", files, {}}; }
+Input InputFor(const TempDir& dir, const std::vector<std::string>& files) { return {dir.path(), "data", files, {}, false}; }
 
 TEST(GaloisTest, RegionMultiplyMatchesThePlainReferenceAtAnyLengthAndPlace) {
     std::mt19937 random(5);
