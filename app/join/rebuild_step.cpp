@@ -21,25 +21,26 @@ constexpr int kRebuildEnd = 2 * kBarMax / 3;
 struct Checked {
     recovery::Input input;
     recovery::Check check;
+    Status attempt;  // the join tried before the check, when it was
 };
 
 // What the recovery files find of the group. The program's own pieces are checked first by
-// their headers' hashes: a group that would join as it is needs nothing of them, and a piece
-// whose hash holds is trusted, never rebuilt.
-Checked CheckGroupFiles(const JoinState& state, bool complete, Progress& progress) {
+// their headers' hashes: a piece whose hash holds is trusted, never rebuilt.
+Checked CheckGroupFiles(const JoinState& state, Progress& progress) {
     Checked checked;
     if (state.JoinNumbered) {
         checked.input = recovery::NumberedGroupInput(state.JoinFolder, state.JoinGroupName);
     } else {
-        const GroupCheck group = CheckGroup(state.JoinFolder, state.JoinGroupName);
-        if (complete && group.Joinable()) {
-            return checked;
-        }
-        checked.input = recovery::PieceGroupInput(state.JoinFolder, state.JoinGroupName, group);
+        checked.input = recovery::PieceGroupInput(state.JoinFolder, state.JoinGroupName,
+                                                  CheckGroup(state.JoinFolder, state.JoinGroupName));
     }
     PartOfBar bar(progress, 0, kCheckEnd);
     checked.check = recovery::CheckFiles(checked.input, bar);
     return checked;
+}
+
+bool DataFault(const Status& status) {
+    return status.code() == Status::Code::kCorruption || status.code() == Status::Code::kMismatch;
 }
 
 QString Question(int faulty) {
@@ -49,12 +50,11 @@ QString Question(int faulty) {
     return QStringLiteral("%1 pieces are missing or damaged. Rebuild them from the recovery files?").arg(faulty);
 }
 
-// The join from the bar's value `from` on. With `checked`, its faulty pieces are rebuilt first
+// The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt first
 // and read from their temporaries, which go when the join ends.
 Status Join(const JoinState& state, const std::vector<std::string>& pieces, const std::string& target, bool replace,
-            const Checked* checked, Progress& progress) {
+            const Checked* checked, Progress& progress, int from = kCheckEnd) {
     recovery::Rebuilt rebuilt;
-    int from = kCheckEnd;
     if (checked != nullptr) {
         PartOfBar bar(progress, kCheckEnd, kRebuildEnd);
         rebuilt = recovery::RebuildFiles(checked->input, checked->check, bar);
@@ -90,8 +90,23 @@ bool HasRecoveryFiles(const std::string& folder, const std::string& group) {
 void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
                      bool replaceExisting, JoinClicked then) {
     const JoinState state = SharedJoinState();
-    const auto checkFiles = [state, complete = !pieces.empty()](Progress& progress) {
-        return CheckGroupFiles(state, complete, progress);
+    // A group of the program's own pieces that are all there joins at once, each piece's data
+    // checked as it is copied; only when one does not match are they all checked. Numbered
+    // pieces carry no hash: they are checked first.
+    const bool attempt = !state.JoinNumbered && !pieces.empty();
+    const auto checkFiles = [state, pieces, target, replaceExisting, attempt](Progress& progress)
+        -> std::variant<Checked, Status> {
+        if (attempt) {
+            const Status joined = Join(state, pieces, target, replaceExisting, nullptr, progress, 0);
+            if (!DataFault(joined)) {
+                return joined;
+            }
+            progress.SetValue(0);
+            Checked checked = CheckGroupFiles(state, progress);
+            checked.attempt = joined;
+            return checked;
+        }
+        return CheckGroupFiles(state, progress);
     };
     const auto decide = [window = QPointer<QWidget>(window), runner = QPointer<JobRunner>(&runner), state,
                          pieces, target, replaceExisting, then](const Checked& found) {
@@ -118,6 +133,11 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string
             return;
         }
         // Nothing to rebuild, or the user would rather not: the join as without recovery files.
+        if (!found.attempt.ok()) {
+            ShowJoinFailed(window, QString::fromStdString(found.attempt.message()));
+            then(JoinClick::kPiecesRefused, {});
+            return;
+        }
         if (pieces.empty()) {
             CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(), Prompter::Icon::None,
                                       Prompter::Buttons::Ok);
@@ -127,6 +147,9 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string
         join(false);
     };
     runner.Stage<Checked>(checkFiles, decide);
+    if (attempt) {
+        then(JoinClick::kStarted, target);
+    }
 }
 
 }  // namespace brindle::app

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 #include "shell/progress.h"
 #include "shell/status.h"
@@ -45,11 +46,11 @@ public:
     // QPointer to it).
     template <typename Answer>
     bool Start(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then);
-    // The first stage of a longer job, with an answer as above: its end goes to `then` alone,
-    // which starts the next stage, and is no finished(); a stop is still cancelled(), and then
-    // `then` is not called.
+    // A stage of a longer job. Its work ends the whole job with a Status, reported as Start's
+    // job reports its own, or hands an answer to `then` (no finished()), which starts the next
+    // stage. A stop is cancelled() either way, and `then` is not called.
     template <typename Answer>
-    bool Stage(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then);
+    bool Stage(std::function<std::variant<Answer, Status>(Progress&)> work, std::function<void(const Answer&)> then);
     bool IsRunning() const { return running_; }
     // Asks the running job to stop; it ends as cancelled, leaving nothing of its own.
     void Cancel();
@@ -114,20 +115,26 @@ bool JobRunner::Start(std::function<Answer(Progress&)> work, std::function<void(
 }
 
 template <typename Answer>
-bool JobRunner::Stage(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then) {
-    auto answer = std::make_shared<std::optional<Answer>>();
+bool JobRunner::Stage(std::function<std::variant<Answer, Status>(Progress&)> work, std::function<void(const Answer&)> then) {
+    auto outcome = std::make_shared<std::optional<std::variant<Answer, Status>>>();
     return Launch(
-        [work = std::move(work), answer](Progress& progress) {
-            answer->emplace(work(progress));
+        [work = std::move(work), outcome](Progress& progress) {
+            outcome->emplace(work(progress));
             if (progress.StopRequested()) {
-                answer->reset();
+                outcome->reset();
                 return Status::Cancelled();
             }
             return Status::Ok();
         },
-        [answer, then = std::move(then)] {
-            if (*answer) {
-                then(**answer);
+        [runner = QPointer<JobRunner>(this), outcome, then = std::move(then)] {
+            if (!*outcome) {
+                return;
+            }
+            if (const Answer* answer = std::get_if<Answer>(&**outcome)) {
+                then(*answer);
+            } else if (runner) {
+                const Status& status = std::get<Status>(**outcome);
+                emit runner->finished(status.ok(), QString::fromStdString(status.message()));
             }
         },
         false);
