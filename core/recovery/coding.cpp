@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::size_t kAlign = 64;
 constexpr std::int64_t kBatchMemory = std::int64_t{16} << 20;
+// So that the two input batches stay within 64 MiB however large a block is.
+constexpr std::int64_t kLongestStretch = std::int64_t{32} << 20;
 
 struct AlignedDelete {
     void operator()(unsigned char* p) const { ::operator delete[](p, std::align_val_t(kAlign)); }
@@ -101,7 +103,7 @@ std::int64_t Stretch(std::int64_t blockSize, std::size_t outputs) {
     const std::int64_t fit = kOutputMemory / static_cast<std::int64_t>(std::max<std::size_t>(outputs, 1));
     const std::int64_t stretch = std::max<std::int64_t>(fit / static_cast<std::int64_t>(kAlign) * static_cast<std::int64_t>(kAlign),
                                                         static_cast<std::int64_t>(kAlign));
-    return std::min(blockSize, stretch);
+    return std::min({blockSize, stretch, kLongestStretch});
 }
 
 }  // namespace
@@ -142,7 +144,6 @@ Status RunCoding(const Coding& coding) {
         const auto readBatch = [&](std::size_t first, std::vector<Buffer>& buffers) {
             Status status;
             for (std::size_t b = 0; b < batch && first + b < coding.inputs && status.ok(); ++b) {
-                std::memset(buffers[b].get(), 0, n);
                 status = coding.read(first + b, offset, buffers[b].get(), n);
             }
             return status;

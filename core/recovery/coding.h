@@ -19,8 +19,8 @@ struct Coding {
     std::size_t outputs = 0;
     // coefficients[output * inputs + input]
     std::vector<Gf> coefficients;
-    // Reads `n` bytes of input `input` from `offset` within its block into `buffer`; the
-    // bytes past the input's end are left as they are (zero).
+    // Fills `buffer` with `n` bytes of input `input` from `offset` within its block, zeros
+    // past the input's end.
     std::function<Status(std::size_t input, std::int64_t offset, unsigned char* buffer, std::size_t n)> read;
     // Extra work on an input's bytes, run beside the arithmetic: `lanes` separate jobs each
     // given the lane number (hashing). Empty when none.
@@ -45,7 +45,8 @@ int Passes(std::int64_t blockSize, std::size_t outputs);
 
 // Runs the coding on every processor: the arithmetic of a batch of inputs is cut in
 // stretches, a few per worker, beside the inputs' hashes, while the next batch is read. The
-// memory held is the outputs' stretches and two batches of at most 16 MiB each.
+// memory held is the outputs' stretches (kOutputMemory) and two batches of inputs (at most
+// 16 MiB, or one stretch of at most 32 MiB, each): 320 MiB at most.
 Status RunCoding(const Coding& coding);
 
 }  // namespace brindle::recovery

@@ -489,8 +489,9 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
         coding.read = [&](std::size_t input, std::int64_t offset, unsigned char* buffer, std::size_t n) {
             const Slice& slice = slices[input];
             const std::int64_t start = slice.index * plan.blockSize + offset;
-            const std::int64_t there = std::min<std::int64_t>(static_cast<std::int64_t>(n), sizes[slice.file] - start);
-            return there <= 0 ? Status::Ok() : reader.ReadAt(files[slice.file], start, buffer, static_cast<std::size_t>(there));
+            const std::int64_t there = std::clamp<std::int64_t>(sizes[slice.file] - start, 0, static_cast<std::int64_t>(n));
+            std::memset(buffer + there, 0, n - static_cast<std::size_t>(there));
+            return there == 0 ? Status::Ok() : reader.ReadAt(files[slice.file], start, buffer, static_cast<std::size_t>(there));
         };
         // The hashes run beside the arithmetic, each on its own worker: the block's MD5, its
         // CRC-32 and, in a single pass, the file's MD5.
@@ -1006,9 +1007,10 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             }
             const Slice& slice = kept[i];
             const std::int64_t start = slice.index * blockSize + offset;
-            const std::int64_t there =
-                std::min<std::int64_t>(static_cast<std::int64_t>(n), static_cast<std::int64_t>(found.entries[slice.file]->length) - start);
-            return there <= 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
+            const std::int64_t there = std::clamp<std::int64_t>(
+                static_cast<std::int64_t>(found.entries[slice.file]->length) - start, 0, static_cast<std::int64_t>(n));
+            std::memset(buffer + there, 0, n - static_cast<std::size_t>(there));
+            return there == 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
         };
         coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
             Status status;

@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "io/file_io.h"
 #include "recovery/galois.h"
 #include "recovery/par2_packets.h"
 #include "recovery/recovery.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
+#include "split/split_engine.h"
 
 namespace brindle::recovery {
 namespace {
@@ -32,6 +36,12 @@ std::vector<std::string> MakeFiles(const TempDir& dir, const std::vector<std::si
         WriteFile(files.back(), PatternBytes(sizes[i], static_cast<std::uint32_t>(i + 7)));
     }
     return files;
+}
+
+void FlipByte(const std::string& path, std::size_t at) {
+    std::string bytes = ReadFile(path);
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+    WriteFile(path, bytes);
 }
 
 Input InputFor(const TempDir& dir, const std::vector<std::string>& files) { return {dir.path(), "data", files, {}, false}; }
@@ -138,6 +148,152 @@ TEST_F(RecoveryFiles, WhatThePar2ToolWritesIsRebuiltByUs) {
     ASSERT_EQ(Shell("cd " + dir.path() + " && par2 create -q -s4000 -r12 data.par2 data.0*"), 0);
     std::remove(files[0].c_str());
     RebuildAndCompare();
+}
+
+class MemorySource : public par2::Source {
+public:
+    explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    Status ReadAt(std::int64_t offset, void* buffer, std::size_t n) override {
+        std::memcpy(buffer, bytes_.data() + offset, n);
+        return Status::Ok();
+    }
+
+private:
+    std::string bytes_;
+};
+
+TEST(Par2PacketsTest, IntactPacketsAreFoundAroundDamageAndAcrossTheReadWindow) {
+    const par2::Md5 set = par2::Md5Of("set");
+    par2::FileEntry file;
+    file.name = "a.bin";
+    file.length = 10;
+    file.id = par2::FileId(file.headMd5, file.length, file.name);
+    file.slices = {{par2::Md5Of("x"), 0x12345678}};
+    const std::string main = par2::Packet(set, par2::kMainType, par2::MainBody(12, {file.id}));
+    std::string damaged = par2::Packet(set, par2::kFileDescType, par2::FileDescBody(file));
+    damaged[damaged.size() - 1] ^= 1;
+    // The file's description only after a damaged copy of it, garbage, and a run of bytes that
+    // puts the last packet's magic across the reader's 1 MiB window.
+    const std::string garbage(1000, 'P');
+    std::string bytes = main + damaged + garbage;
+    bytes += std::string((1 << 20) - bytes.size() - 3, '\0');
+    bytes += par2::Packet(set, par2::kFileDescType, par2::FileDescBody(file));
+    bytes += par2::Packet(set, par2::kIfscType, par2::IfscBody(file));
+    MemorySource source(bytes);
+    par2::Scan scan;
+    ASSERT_TRUE(par2::ScanPackets(source, 0, &scan).ok());
+    EXPECT_EQ(scan.damagedPackets, 1);
+    const par2::Set* found = par2::CompleteSet(scan);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->sliceSize, 12U);
+    const par2::FileEntry& entry = found->files.at(file.id);
+    EXPECT_EQ(entry.name, "a.bin");
+    ASSERT_EQ(entry.slices.size(), 1U);
+    EXPECT_EQ(entry.slices[0].crc, 0x12345678U);
+}
+
+// Stops once the bar has moved `moves` times.
+class StoppingProgress : public test::RecordingProgress {
+public:
+    explicit StoppingProgress(std::size_t moves) : moves_(moves) {}
+    bool StopRequested() const override { return values.size() >= moves_; }
+
+private:
+    std::size_t moves_;
+};
+
+TEST_F(RecoveryFiles, AStopLeavesNoRecoveryFileAndNoTemporary) {
+    for (const std::size_t moves : {0UL, 3UL}) {
+        StoppingProgress progress(moves);
+        const WriteResult written = WriteRecoveryFiles(files, dir.path(), "data", 30, progress);
+        EXPECT_TRUE(written.status.cancelled()) << written.status.message();
+        for (const std::string& name : test::SortedNames(dir.path())) {
+            EXPECT_TRUE(name.starts_with("data.0")) << "left: " << name;
+        }
+    }
+    ASSERT_TRUE(Write(30).status.ok());
+    std::remove(files[2].c_str());
+    const Check check = CheckNow();
+    StoppingProgress progress(2);
+    Rebuilt rebuilt = RebuildFiles(InputFor(dir, files), check, progress);
+    EXPECT_TRUE(rebuilt.status.cancelled());
+    EXPECT_TRUE(rebuilt.entries().empty());
+    for (const std::string& name : test::SortedNames(dir.path())) {
+        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
+    }
+}
+
+TEST_F(RecoveryFiles, ADamagedRecoveryBlockIsNeverUsedAndAnyVolumeStandsAlone) {
+    const WriteResult written = Write(25);
+    ASSERT_TRUE(written.status.ok());
+    // The description alone goes; a byte of the first volume's recovery data flips.
+    std::remove(written.files[0].c_str());
+    std::string volume = ReadFile(written.files[1]);
+    volume[100] ^= 1;
+    WriteFile(written.files[1], volume);
+    std::remove(files[9].c_str());  // the short last file: one block
+    FlipByte(files[4], 20000);        // one block of another
+    const Check check = CheckNow();
+    EXPECT_TRUE(check.usable) << check.note;
+    EXPECT_EQ(check.blocksNeeded, check.files[9].blocks + 1);
+    EXPECT_EQ(check.blocksAvailable, written.plan.recoveryBlocks - 1);
+    EXPECT_EQ(check.files[4].state, FileState::kDamaged);
+    EXPECT_EQ(check.files[4].badBlocks, 1);
+    EXPECT_EQ(check.files[9].state, FileState::kMissing);
+    RebuildAndCompare();
+}
+
+TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefused) {
+    ASSERT_TRUE(Write(20).status.ok());
+    // Damaged after its own check vouched for it: the check takes it on trust (it counts no
+    // bad block), and the rebuild it then feeds comes out wrong, is caught, and is not kept.
+    FlipByte(files[1], 30000);
+    const std::string vouched = ReadFile(files[1]);
+    std::remove(files[6].c_str());
+    Input input = InputFor(dir, files);
+    input.trusted.assign(files.size(), true);
+    input.trusted[6] = false;
+    test::RecordingProgress progress;
+    const Check check = CheckFiles(input, progress);
+    EXPECT_EQ(check.faultyFiles, 1);
+    EXPECT_EQ(check.files[1].state, FileState::kOk);
+    Rebuilt rebuilt = RebuildFiles(input, check, progress);
+    EXPECT_NE(rebuilt.status.message().find("data.007 does not match the recovery files"), std::string::npos)
+        << rebuilt.status.message();
+    EXPECT_TRUE(rebuilt.entries().empty());
+    EXPECT_EQ(ReadFile(files[1]), vouched);
+    for (const std::string& name : test::SortedNames(dir.path())) {
+        EXPECT_NE(name, "data.007");
+        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
+    }
+}
+
+TEST(RecoverySplitTest, TheBarShowsPiecesThenRecoveryAndEndsFull) {
+    TempDir dir;
+    WriteFile(dir.File("src.bin"), PatternBytes(300000, 4));
+    SplitParams params;
+    params.sourcePath = dir.File("src.bin");
+    params.destFolder = dir.path();
+    params.groupName = "src";
+    params.pieceSize = 100000;
+    params.splitDate = "12/8/26";
+    params.recoveryPercent = 34;
+    test::RecordingProgress progress;
+    const SplitResult result = SplitFile(params, progress);
+    ASSERT_TRUE(result.status.ok()) << result.status.message();
+    EXPECT_EQ(result.rebuildablePieces, 1);
+    ASSERT_GE(result.recoveryFiles.size(), 2U);
+    EXPECT_EQ(result.recoveryFiles.front(), dir.File("src.par2"));
+    ASSERT_FALSE(progress.values.empty());
+    EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
+    EXPECT_EQ(progress.values.back(), progress.Max());
+    // The pieces move the first half; the recovery files fill the rest.
+    const auto half = std::find_if(progress.values.begin(), progress.values.end(),
+                                   [&progress](int value) { return value > progress.Max() / 2; });
+    ASSERT_NE(half, progress.values.end());
+    EXPECT_GE(*(half - 1), progress.Max() / 2 - 2);
+    EXPECT_LT(*half, progress.Max());
 }
 
 }  // namespace
