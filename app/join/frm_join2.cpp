@@ -72,6 +72,7 @@ void frmJoin2::cmdJoin_Click() {
                   if (click == JoinClick::kStarted) {
                       target_ = DisplayPath(target);
                   } else {
+                      panel_->Reset();  // a refused rebuild leaves its check's share on the bar
                       cmdJoin->setEnabled(true);
                   }
               });

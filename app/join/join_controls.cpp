@@ -14,6 +14,7 @@
 #include "join/join_engine.h"
 #include "join/join_state.h"
 #include "join/numbered_join.h"
+#include "join/rebuild_step.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -89,24 +90,34 @@ QString TargetFolder(const QString& target) {
 void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then) {
     const JoinState& state = SharedJoinState();
     window->setCursor(Qt::BusyCursor);
-    const auto show = [window, then](const JoinPlan& plan, const std::function<bool()>&) {
+    struct Found {
+        JoinPlan plan;
+        bool recovery = false;  // then a piece missing or unsound may yet be rebuilt
+    };
+    const auto show = [window, then](const Found& found, const std::function<bool()>&) {
         window->unsetCursor();
+        const JoinPlan& plan = found.plan;
+        if (found.recovery && !plan.Ready()) {
+            then(std::vector<std::string>(), true);
+            return;
+        }
         if (!plan.missingPiece.empty()) {
             CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
                                       Prompter::Icon::None, Prompter::Buttons::Ok);
-            then(std::nullopt);
+            then(std::nullopt, false);
             return;
         }
         if (!plan.status.ok()) {
             ShowJoinFailed(window, QString::fromStdString(plan.status.message()));
-            then(std::nullopt);
+            then(std::nullopt, false);
             return;
         }
-        then(plan.pieces);
+        then(plan.pieces, found.recovery);
     };
-    runner.List<JoinPlan>([folder = state.JoinFolder, group = state.JoinGroupName, numbered = state.JoinNumbered] {
+    runner.List<Found>([folder = state.JoinFolder, group = state.JoinGroupName, numbered = state.JoinNumbered] {
+        const bool recovery = HasRecoveryFiles(folder, group);
         if (!numbered) {
-            return PlanJoin(folder, group);
+            return Found{PlanJoin(folder, group), recovery};
         }
         // A plain numbered group is found by its numbers; its answer is put the same way.
         NumberedGroup found = FindNumberedGroup(folder, group);
@@ -114,7 +125,7 @@ void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then) {
         plan.status = found.status;
         plan.missingPiece = found.missingPiece;
         plan.pieces = std::move(found.pieces);
-        return plan;
+        return Found{plan, recovery};
     }, show);
 }
 
@@ -123,7 +134,7 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
     const JoinState& state = SharedJoinState();
     if (state.JoinNumbered) {
         // The engine finds the group afresh and checks it, and its checksum files, again.
-        NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, replaceExisting};
+        NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, replaceExisting, {}, {}};
         runner.Start([params = std::move(params)](Progress& progress) {
             return JoinNumberedPieces(params, progress);
         });
@@ -146,7 +157,7 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushBu
         targetBox->setFocus();
     };
     CheckPieces(window, runner, [window, &runner, targetBox, confirmedInDialog, then, keepTarget](
-                                    std::optional<std::vector<std::string>> pieces) {
+                                    std::optional<std::vector<std::string>> pieces, bool recovery) {
         targetBox->setEnabled(true);
         if (!pieces) {
             then(JoinClick::kPiecesRefused, {});
@@ -169,6 +180,10 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushBu
             }
         }
         // A file that turns up at a name that was free is not replaced either.
+        if (recovery) {
+            JoinWithRebuild(window, runner, std::move(*pieces), target, replacing, then);
+            return;
+        }
         StartJoin(runner, std::move(*pieces), target, replacing);
         then(JoinClick::kStarted, target);
     });

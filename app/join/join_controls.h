@@ -42,13 +42,14 @@ std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box);
 // The folder part of a target, separator included ("/out/" for /out/movie.avi).
 QString TargetFolder(const QString& target);
 
-using PiecesFound = std::function<void(std::optional<std::vector<std::string>>)>;
+using PiecesFound = std::function<void(std::optional<std::vector<std::string>>, bool recovery)>;
 
 // The pieces of the shared join state's group, in order, found by exact name from the count
 // in the first piece, handed to `then` on the interface thread: the folder is listed on
 // another thread, the window showing that it is busy meanwhile. Nothing when a piece is
 // missing ("File Missing." was shown) or the first piece cannot be read ("Fail to merge the
-// files." was shown). The folder is listed through the window's `runner`; `then` is not
+// files." was shown); `recovery` when recovery files lie beside the group, and then no piece
+// when one of them is missing or unsound (the recovery files may rebuild it). The folder is listed through the window's `runner`; `then` is not
 // called once the window is gone.
 void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then);
 

@@ -77,11 +77,12 @@ bool JobRunner::Start(Work work) {
     return Launch(std::move(work), {});
 }
 
-bool JobRunner::Launch(Work work, std::function<void()> afterEnd) {
+bool JobRunner::Launch(Work work, std::function<void()> afterEnd, bool reportEnd) {
     if (running_) {
         return false;
     }
     running_ = true;
+    reportEnd_ = reportEnd;
     stop_ = std::make_shared<std::atomic<bool>>(false);
     {
         QMutexLocker lock(&g_jobsMutex);
@@ -153,7 +154,7 @@ void JobRunner::Ended(const Status& status) {
     emit runningChanged(false);
     if (status.cancelled()) {
         emit cancelled(QString::fromStdString(status.message()));
-    } else {
+    } else if (reportEnd_) {
         emit finished(status.ok(), QString::fromStdString(status.message()));
     }
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 #include "shell/progress.h"
 #include "shell/status.h"
@@ -45,6 +46,11 @@ public:
     // QPointer to it).
     template <typename Answer>
     bool Start(std::function<Answer(Progress&)> work, std::function<void(const Answer&)> then);
+    // A stage of a longer job. Its work ends the whole job with a Status, reported as Start's
+    // job reports its own, or hands an answer to `then` (no finished()), which starts the next
+    // stage. A stop is cancelled() either way, and `then` is not called.
+    template <typename Answer>
+    bool Stage(std::function<std::variant<Answer, Status>(Progress&)> work, std::function<void(const Answer&)> then);
     bool IsRunning() const { return running_; }
     // Asks the running job to stop; it ends as cancelled, leaving nothing of its own.
     void Cancel();
@@ -83,11 +89,12 @@ signals:
 
 private:
     // Start, with `afterEnd` run on the interface thread once the job has ended.
-    bool Launch(Work work, std::function<void()> afterEnd);
+    bool Launch(Work work, std::function<void()> afterEnd, bool reportEnd = true);
     void Ended(const Status& status);
 
     JobKind kind_;
     bool running_ = false;
+    bool reportEnd_ = true;  // the running job's end is a finished()
     std::shared_ptr<std::atomic<bool>> stop_;
     int listing_ = 0;  // the newest listing
 };
@@ -105,6 +112,32 @@ bool JobRunner::Start(std::function<Answer(Progress&)> work, std::function<void(
                 then(**answer);
             }
         });
+}
+
+template <typename Answer>
+bool JobRunner::Stage(std::function<std::variant<Answer, Status>(Progress&)> work, std::function<void(const Answer&)> then) {
+    auto outcome = std::make_shared<std::optional<std::variant<Answer, Status>>>();
+    return Launch(
+        [work = std::move(work), outcome](Progress& progress) {
+            outcome->emplace(work(progress));
+            if (progress.StopRequested()) {
+                outcome->reset();
+                return Status::Cancelled();
+            }
+            return Status::Ok();
+        },
+        [runner = QPointer<JobRunner>(this), outcome, then = std::move(then)] {
+            if (!*outcome) {
+                return;
+            }
+            if (const Answer* answer = std::get_if<Answer>(&**outcome)) {
+                then(*answer);
+            } else if (runner) {
+                const Status& status = std::get<Status>(**outcome);
+                emit runner->finished(status.ok(), QString::fromStdString(status.message()));
+            }
+        },
+        false);
 }
 
 template <typename Found>

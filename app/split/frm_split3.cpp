@@ -11,6 +11,7 @@
 #include "split/split_choice.h"
 #include "split/split_page_chrome.h"
 #include "split/split_pages.h"
+#include "split/recovery_option.h"
 #include "split/split_planning.h"
 #include "split/split_state.h"
 
@@ -68,6 +69,9 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     body->addWidget(panel_);
     panel_->SetStartButton(cmdSplit_);
     connect(panel_->Runner(), &JobRunner::finished, this, &frmSplit3::Finished);
+    recovery_ = new RecoveryOption(this);
+    recovery_->setGeometry(16, 292, 448, 28);
+    recovery_->Restore();
 
     // A split left running (or still taking back its pieces) from an earlier visit may be
     // writing these very pieces; two writers on one file would interleave their bytes.
@@ -101,7 +105,8 @@ void frmSplit3::Split() {
     }
     cmdSplit_->setEnabled(false);
     destination_ = QString::fromStdString(SharedSplitState().SplitDestFolder);
-    panel_->Runner()->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers));
+    recovery_->Save();
+    panel_->Runner()->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers, recovery_->Percent()));
 }
 
 void frmSplit3::Finished(bool ok, const QString& reason) {

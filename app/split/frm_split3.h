@@ -12,6 +12,7 @@ namespace brindle::app {
 
 class JobPanel;
 class JobRunner;
+class RecoveryOption;
 
 // The split wizard's last page: the summary and the split itself.
 class frmSplit3 : public ChromeWindow {
@@ -32,6 +33,7 @@ private:
     QLabel* lblinfo_ = nullptr;
     QPushButton* cmdSplit_ = nullptr;
     JobPanel* panel_ = nullptr;  // progress1, percent and Cancel
+    RecoveryOption* recovery_ = nullptr;
 };
 
 }  // namespace brindle::app

@@ -172,9 +172,10 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
                                      Prompter::Buttons::YesNoDefaultNo) == Prompter::Answer::Yes;
 }
 
-JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers) {
+JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers, int recoveryPercent) {
     SplitParams params = PlanSplit(state, pieceDataSize);
     params.replaceOthers = replaceOthers;
+    params.recoveryPercent = recoveryPercent;
     params.splitDate = TodayShortDate();
     return [params](Progress& progress) { return SplitFile(params, progress).status; };
 }

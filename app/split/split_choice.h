@@ -60,8 +60,10 @@ std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength);
 bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t pieceDataSize,
                          bool* replaceOthers);
 
-// The split of the shared state's source into its destination, "qmf" pieces dated today.
-JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers);
+// The split of the shared state's source into its destination, "qmf" pieces dated today,
+// with recovery files of `recoveryPercent` of its size beside them when not 0.
+JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers,
+                          int recoveryPercent = 0);
 
 inline constexpr auto kFailedSplit = "Fail to split the file";
 

@@ -10,6 +10,7 @@
 #include "split/frm_split.h"
 #include "split/frm_split2.h"
 #include "split/frm_split3.h"
+#include "split/recovery_option.h"
 #include "split/split_state.h"
 
 namespace brindle::app {
@@ -119,6 +120,7 @@ void BackToSplitPage1(frmSplit2& from) {
 
 void BackToSplitPage2(frmSplit3& from) {
     auto* next = new frmSplit2;
+    from.findChild<RecoveryOption*>()->Save();
     ReplaceWindow(&from, next, [next] { RestoreSplitPage2(*next); });
 }
 

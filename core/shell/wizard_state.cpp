@@ -10,6 +10,8 @@ void WizardState::SetStartValues() {
     SavedSizeUnit = 0;
     SavedDestText.clear();
     SavedGroupText.clear();
+    SavedRecovery = false;
+    SavedRecoveryPercent = 0;
 }
 
 WizardState& SharedWizardState() {

@@ -16,6 +16,8 @@ struct WizardState {
     std::int16_t SavedSizeUnit = 0;  // 0 KB, 1 MB, 2 GB
     std::string SavedDestText;
     std::string SavedGroupText;
+    bool SavedRecovery = false;            // "Add recovery data" on the last page
+    std::int16_t SavedRecoveryPercent = 0;  // its share; 0 until the page is first left
     // The join page's group list, one text per item: a group name may itself hold "|".
     std::vector<std::string> SavedGroupList;
     std::string SavedJoinPathText;

@@ -25,6 +25,7 @@
 #include "shell/startup.h"
 #include "shell/stop_signals.h"
 #include "shell/wizard_state.h"
+#include "split/raw_split.h"
 #include "split/split_engine.h"
 #include "support/checksum_files.h"
 #include "support/recording_prompter.h"
@@ -116,6 +117,26 @@ template <typename Window>
 Window* OnlyWindow() {
     const QList<QWidget*> open = OpenWindows();
     return open.size() == 1 ? qobject_cast<Window*>(open[0]) : nullptr;
+}
+
+// Five pieces of `bytes` in `folder` with recovery data of `percent`: g(1).qmf... or, numbered,
+// movie.avi.001...
+QStringList SplitInFive(const QString& folder, const QByteArray& bytes, int percent, bool numbered) {
+    const QString source = folder + QStringLiteral("/source.bin");
+    Write(source, bytes);
+    QuietProgress progress;
+    const std::int32_t size = static_cast<std::int32_t>((bytes.size() + 4) / 5);
+    const SplitResult result =
+        numbered ? SplitRaw({source.toStdString(), folder.toStdString(), "movie.avi", size, false, percent}, progress)
+                 : SplitFile({source.toStdString(), folder.toStdString(), "g", size, "qmf", "03/04/2025", 7, false,
+                              true, true, percent},
+                             progress);
+    QFile::remove(source);
+    QStringList pieces;
+    for (const std::string& piece : result.pieces) {
+        pieces.append(QString::fromStdString(piece));
+    }
+    return pieces;
 }
 
 }  // namespace
@@ -600,6 +621,85 @@ private slots:
         QTRY_COMPARE(Texts(prompter.calls), QStringList{QStringLiteral("The join was cancelled.")});
         SetStopExit([](int) {});
         qunsetenv("BRINDLE_RUNTIME_DIR");
+    }
+
+    void theQuickJoinRebuildsAMissingAndADamagedPiece_data() {
+        QTest::addColumn<bool>("numbered");
+        QTest::newRow("own pieces") << false;
+        QTest::newRow("numbered pieces") << true;
+    }
+
+    // Asked once; rebuilt beside the pieces and joined byte for byte, the pieces left as they were.
+    void theQuickJoinRebuildsAMissingAndADamagedPiece() {
+        QFETCH(bool, numbered);
+        QTemporaryDir dir;
+        const QByteArray bytes = Bytes(50000, 3);
+        const QStringList pieces = SplitInFive(dir.path(), bytes, 50, numbered);
+        QVERIFY(QFile::remove(pieces.value(1)));
+        const QString fourth = pieces.value(3);
+        QByteArray damaged = Read(fourth);
+        damaged[3000] = static_cast<char>(damaged[3000] ^ 0x40);
+        Write(fourth, damaged);
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        SharedJoinState() = {dir.path().toStdString(), numbered ? "movie.avi" : "g", "", numbered};
+        RecordingPrompter prompter;
+        auto* window = new frmSimpleJoin;
+        window->show();
+        window->txtPath->setText(dir.filePath(QStringLiteral("joined")));
+        QSignalSpy ending(window, &frmSimpleJoin::programEnding);
+        window->cmdJoin->click();
+        QVERIFY(ending.wait(30000));
+        QCOMPARE(Texts(prompter.calls),
+                 QStringList{QStringLiteral("2 pieces are missing or damaged. Rebuild them from the recovery files?")});
+        QCOMPARE(prompter.calls[0].buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(Read(dir.filePath(QStringLiteral("joined"))), bytes);
+        QCOMPARE(Read(fourth), damaged);
+        QStringList after = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        after.removeOne(QStringLiteral("joined"));
+        QCOMPARE(after, before);
+    }
+
+    // No question with nothing wrong; too little recovery data: refused with how much is
+    // missing; a damaged piece the join finds (nothing written) is rebuilt after one question.
+    void theWizardRebuildsOnlyWhatTheRecoveryFilesCan() {
+        QTemporaryDir dir;
+        QTemporaryDir out;
+        const QByteArray bytes = Bytes(50000, 4);
+        const QStringList pieces = SplitInFive(dir.path(), bytes, 30, false);
+        SharedJoinState() = {dir.path().toStdString(), "g", "movie.avi"};
+        RecordingPrompter prompter;
+        prompter.nextAnswer = RecordingPrompter::Answer::No;
+        auto* page = new frmJoin2;
+        page->show();
+        const QString target = out.filePath(QStringLiteral("movie.avi"));
+        page->txtTarget->setText(target);
+        const auto merge = [&] {
+            prompter.calls.clear();
+            page->cmdJoin->click();
+            QTRY_VERIFY_WITH_TIMEOUT(page->cmdJoin->isEnabled(), 30000);
+        };
+        merge();
+        QCOMPARE(Texts(prompter.calls).value(0), QStringLiteral("Merge successfully. Do you want to view the folder now?"));
+        QVERIFY(QFile::remove(target));
+
+        QVERIFY(QFile::remove(pieces.value(0)));
+        QVERIFY(QFile::remove(pieces.value(4)));
+        merge();
+        QCOMPARE(Texts(prompter.calls), QStringList{QStringLiteral("Fail to merge the files.")});
+        QVERIFY2(prompter.calls[0].reason.startsWith("2 pieces damaged or missing; the recovery files cannot rebuild them: ") &&
+                     prompter.calls[0].reason.endsWith(" of recovery data missing"),
+                 qPrintable(prompter.calls[0].reason));
+        QCOMPARE(page->pb1->value(), 0);
+        QVERIFY(QDir(out.path()).isEmpty(QDir::Files | QDir::Hidden));
+
+        const QString third = SplitInFive(dir.path(), bytes, 30, false).value(2);
+        Write(third, Read(third).replace(700, 1, "?"));
+        prompter.nextAnswer = RecordingPrompter::Answer::Yes;
+        merge();
+        QCOMPARE(Texts(prompter.calls).mid(0, 2),
+                 QStringList({QStringLiteral("1 piece is missing or damaged. Rebuild it from the recovery files?"),
+                              QStringLiteral("Merge successfully. Do you want to view the folder now?")}));
+        QCOMPARE(Read(target), bytes);
     }
 };
 

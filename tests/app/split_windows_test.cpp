@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -7,10 +8,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "recovery/recovery.h"
 #include "shell/job_runner.h"
+#include "shell/paths.h"
 #include "shell/wizard_state.h"
 #include "split/frm_simple.h"
 #include "split/frm_split.h"
@@ -531,6 +535,41 @@ private slots:
         QVERIFY(QFile::exists(dir.filePath("song(2).qmf002")));
         QVERIFY(!QFile::exists(dir.filePath("film(1).qmf")));
         QVERIFY(prompter.calls.isEmpty());
+    }
+
+    // "Add recovery data" is off at first; ticked, its share reaches the split's recovery
+    // files, and the page keeps both across Previous and Next.
+    void theLastPageAddsRecoveryData() {
+        QTemporaryDir dir;
+        SplitState& state = SharedSplitState();
+        state = {MakeFile(dir.filePath("film.avi"), 40000).toStdString(), dir.path().toStdString(), "film", false, 4, 0};
+        SharedWizardState().SavedDestText = state.SplitDestFolder;
+        SharedWizardState().SavedGroupText = state.SplitGroupName;
+        RecordingPrompter prompter;
+        prompter.nextAnswer = Prompter::Answer::No;
+        auto* page = new frmSplit3;
+        page->show();
+        QVERIFY(!Get<QCheckBox>(page, QStringLiteral("chkRecovery"))->isChecked());
+        QVERIFY(!Get<QSpinBox>(page, QStringLiteral("txtRecoveryPercent"))->isEnabled());
+        Get<QCheckBox>(page, QStringLiteral("chkRecovery"))->click();
+        Get<QSpinBox>(page, QStringLiteral("txtRecoveryPercent"))->setValue(25);
+        Button(page, "cmdPrevious")->click();
+        Button(Only<frmSplit2>(), "cmdNext")->click();
+        page = Only<frmSplit3>();
+        QVERIFY(Get<QCheckBox>(page, QStringLiteral("chkRecovery"))->isChecked());
+        QCOMPARE(Get<QSpinBox>(page, QStringLiteral("txtRecoveryPercent"))->value(), 25);
+        Button(page, "cmdSplit")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 1, kJobWait);
+        recovery::Input input{state.SplitDestFolder, "film", {}, {}};
+        std::vector<std::int64_t> sizes;
+        for (int k = 1; k <= 4; ++k) {
+            input.files.push_back(JoinPath(input.folder, *PieceFileName("film", k)));
+            sizes.push_back(QFileInfo(QString::fromStdString(input.files.back())).size());
+        }
+        QuietProgress progress;
+        const recovery::Check check = recovery::CheckFiles(input, progress);
+        QVERIFY(check.usable && check.faultyFiles == 0);
+        QCOMPARE(check.blocksAvailable, recovery::PlanFor(sizes, 25).recoveryBlocks);
     }
 };
 

@@ -1,0 +1,155 @@
+#include "join/rebuild_step.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include "checks/checksums.h"
+#include "join/join_engine.h"
+#include "join/join_state.h"
+#include "join/numbered_join.h"
+#include "recovery/recovery.h"
+#include "shell/job_runner.h"
+#include "shell/prompter.h"
+
+namespace brindle::app {
+namespace {
+
+// The check takes the first third of the bar, a rebuild the second, the join the rest.
+constexpr int kCheckEnd = kBarMax / 3;
+constexpr int kRebuildEnd = 2 * kBarMax / 3;
+
+struct Checked {
+    recovery::Input input;
+    recovery::Check check;
+    Status attempt;  // the join tried before the check, when it was
+};
+
+// What the recovery files find of the group. The program's own pieces are checked first by
+// their headers' hashes: a piece whose hash holds is trusted, never rebuilt.
+Checked CheckGroupFiles(const JoinState& state, Progress& progress) {
+    Checked checked;
+    if (state.JoinNumbered) {
+        checked.input = recovery::NumberedGroupInput(state.JoinFolder, state.JoinGroupName);
+    } else {
+        checked.input = recovery::PieceGroupInput(state.JoinFolder, state.JoinGroupName,
+                                                  CheckGroup(state.JoinFolder, state.JoinGroupName));
+    }
+    PartOfBar bar(progress, 0, kCheckEnd);
+    checked.check = recovery::CheckFiles(checked.input, bar);
+    return checked;
+}
+
+bool DataFault(const Status& status) {
+    return status.code() == Status::Code::kCorruption || status.code() == Status::Code::kMismatch;
+}
+
+QString Question(int faulty) {
+    if (faulty == 1) {
+        return QStringLiteral("1 piece is missing or damaged. Rebuild it from the recovery files?");
+    }
+    return QStringLiteral("%1 pieces are missing or damaged. Rebuild them from the recovery files?").arg(faulty);
+}
+
+// The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt first
+// and read from their temporaries, which go when the join ends.
+Status Join(const JoinState& state, const std::vector<std::string>& pieces, const std::string& target, bool replace,
+            const Checked* checked, Progress& progress, int from = kCheckEnd) {
+    recovery::Rebuilt rebuilt;
+    if (checked != nullptr) {
+        PartOfBar bar(progress, kCheckEnd, kRebuildEnd);
+        rebuilt = recovery::RebuildFiles(checked->input, checked->check, bar);
+        if (!rebuilt.status.ok()) {
+            return rebuilt.status;
+        }
+        from = kRebuildEnd;
+    }
+    PartOfBar bar(progress, from, progress.Max());
+    const std::vector<std::string>& files = checked != nullptr ? checked->input.files : pieces;
+    if (state.JoinNumbered) {
+        NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, replace, {}, {}};
+        if (checked != nullptr) {
+            params.pieces = files;
+            params.readFrom = rebuilt.Substituted(files);
+        }
+        return JoinNumberedPieces(params, bar);
+    }
+    JoinParams params;
+    params.outputPath = target;
+    params.pieces = files;
+    params.replaceExisting = replace;
+    params.readFrom = rebuilt.Substituted(files);
+    return JoinPieces(params, bar);
+}
+
+}  // namespace
+
+bool HasRecoveryFiles(const std::string& folder, const std::string& group) {
+    return !recovery::FindRecoveryFiles(folder, group).empty();
+}
+
+void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
+                     bool replaceExisting, JoinClicked then) {
+    const JoinState state = SharedJoinState();
+    // A group of the program's own pieces that are all there joins at once, each piece's data
+    // checked as it is copied; only when one does not match are they all checked. Numbered
+    // pieces carry no hash: they are checked first.
+    const bool attempt = !state.JoinNumbered && !pieces.empty();
+    const auto checkFiles = [state, pieces, target, replaceExisting, attempt](Progress& progress)
+        -> std::variant<Checked, Status> {
+        if (attempt) {
+            const Status joined = Join(state, pieces, target, replaceExisting, nullptr, progress, 0);
+            if (!DataFault(joined)) {
+                return joined;
+            }
+            progress.SetValue(0);
+            Checked checked = CheckGroupFiles(state, progress);
+            checked.attempt = joined;
+            return checked;
+        }
+        return CheckGroupFiles(state, progress);
+    };
+    const auto decide = [window = QPointer<QWidget>(window), runner = QPointer<JobRunner>(&runner), state,
+                         pieces, target, replaceExisting, then](const Checked& found) {
+        if (!window || !runner) {
+            return;
+        }
+        const recovery::Check& check = found.check;
+        const auto join = [&](bool rebuild) {
+            runner->Start([state, pieces, target, replaceExisting, rebuilt = rebuild ? std::optional(found) : std::nullopt](
+                              Progress& progress) {
+                return Join(state, pieces, target, replaceExisting, rebuilt ? &*rebuilt : nullptr, progress);
+            });
+            then(JoinClick::kStarted, target);
+        };
+        if (check.CanRebuild()) {
+            if (CurrentPrompter().Message(window, Question(check.faultyFiles), QString(), Prompter::Icon::Question,
+                                          Prompter::Buttons::YesNo) == Prompter::Answer::Yes) {
+                join(true);
+                return;
+            }
+        } else if (check.faultyFiles > 0) {
+            ShowJoinFailed(window, QString::fromStdString(recovery::Summary(check)));
+            then(JoinClick::kPiecesRefused, {});
+            return;
+        }
+        // Nothing to rebuild, or the user would rather not: the join as without recovery files.
+        if (!found.attempt.ok()) {
+            ShowJoinFailed(window, QString::fromStdString(found.attempt.message()));
+            then(JoinClick::kPiecesRefused, {});
+            return;
+        }
+        if (pieces.empty()) {
+            CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(), Prompter::Icon::None,
+                                      Prompter::Buttons::Ok);
+            then(JoinClick::kPiecesRefused, {});
+            return;
+        }
+        join(false);
+    };
+    runner.Stage<Checked>(checkFiles, decide);
+    if (attempt) {
+        then(JoinClick::kStarted, target);
+    }
+}
+
+}  // namespace brindle::app
