@@ -4,6 +4,8 @@
 #include <QVBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QSpinBox>
 #include <algorithm>
 
 #include "shell/job_panel.h"
@@ -69,8 +71,13 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     body->addWidget(panel_);
     panel_->SetStartButton(cmdSplit_);
     connect(panel_->Runner(), &JobRunner::finished, this, &frmSplit3::Finished);
+    // Between the summary and the bar; reached after the page's own buttons, which keep
+    // the first focus.
     recovery_ = new RecoveryOption(this);
-    recovery_->setGeometry(16, 292, 448, 28);
+    body->insertWidget(body->indexOf(panel_), recovery_);
+    body->insertSpacing(body->indexOf(panel_), 6);
+    setTabOrder(cmdSplit_, recovery_->chkRecovery);
+    setTabOrder(recovery_->chkRecovery, recovery_->txtRecoveryPercent);
     recovery_->Restore();
 
     // A split left running (or still taking back its pieces) from an earlier visit may be
