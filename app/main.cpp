@@ -12,6 +12,7 @@
 #include "shell/startup.h"
 #include "shell/stop_signals.h"
 #include "shell/theme.h"
+#include "shell/translations.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(brindle::app::kProductName);
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tarnwick-brindle"));
+    brindle::app::LoadTranslations();
     brindle::app::EnsureArtwork();
     brindle::app::UseReadableStyle();
     // The installed theme has a drawing of its own for 16 pixels, which title bars use.

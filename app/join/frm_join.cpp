@@ -1,5 +1,6 @@
 #include "join/frm_join.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFrame>
@@ -28,19 +29,19 @@
 #include "shell/theme.h"
 
 namespace brindle::app {
-frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 1 of 2")), parent) {
+frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplication::translate("frmJoin", "Merge Files · Step 1 of 2")), parent) {
     setObjectName(QStringLiteral("frmJoin"));
     lister_ = new JobRunner(JobKind::kJoin, this);
 
     QVBoxLayout* body = Body();
     body->setContentsMargins(24, 12, 24, 16);
     body->setSpacing(0);
-    QLabel* label1 = MakeCaption(QStringLiteral("Group Location"), QStringLiteral("Label1"), this);
+    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin", "Group Location"), QStringLiteral("Label1"), this);
     label1->setMinimumHeight(20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
     txtPath->setMinimumHeight(28);
     QToolButton* cmdBrowse = cmdBrowse_ =
-        MakeBrowseButton(QStringLiteral("Choose the folder of the pieces"), this);
+        MakeBrowseButton(QCoreApplication::translate("frmJoin", "Choose the folder of the pieces"), this);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
     body->addWidget(label1);
     body->addSpacing(2);
@@ -56,14 +57,14 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     columns->setRowStretch(1, 1);
     body->addLayout(columns, 1);
     QLabel* label2 =
-        MakeCaption(QStringLiteral("File Group Found"), QStringLiteral("Label2"), this);
+        MakeCaption(QCoreApplication::translate("frmJoin", "File Group Found"), QStringLiteral("Label2"), this);
     label2->setMinimumHeight(20);
     columns->addWidget(label2, 0, 0);
     group = new QTreeWidget(this);
     group->setObjectName(QStringLiteral("group"));
     group->setAccessibleName(label2->text());
     group->setColumnCount(1);
-    group->setHeaderLabels({QStringLiteral("Name")});
+    group->setHeaderLabels({QCoreApplication::translate("frmJoin", "Name")});
     group->setRootIsDecorated(false);
     group->setUniformRowHeights(true);
     group->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -80,7 +81,7 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
         }
     });
 
-    QLabel* label3 = MakeCaption(QStringLiteral("Information"), QStringLiteral("Label3"), this);
+    QLabel* label3 = MakeCaption(QCoreApplication::translate("frmJoin", "Information"), QStringLiteral("Label3"), this);
     label3->setMinimumHeight(20);
     columns->addWidget(label3, 0, 1);
     auto* picture2 = new QFrame(this);
@@ -91,8 +92,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     auto* details = new QVBoxLayout(picture2);
     details->setContentsMargins(12, 10, 12, 10);
     details->setSpacing(0);
-    const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
-                                 QStringLiteral("Date Of Split")};
+    const QString captions[3] = {QCoreApplication::translate("frmJoin", "File Name"), QCoreApplication::translate("frmJoin", "File Size"),
+                                 QCoreApplication::translate("frmJoin", "Date Of Split")};
     const int gapsBefore[3] = {0, 8, 10};
     const int valueHeights[3] = {36, 20, 20};
     for (int i = 0; i < 3; ++i) {
@@ -115,7 +116,7 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiter
     }
     details->addStretch(1);
 
-    cmdNext = MakeButton(QStringLiteral("&Next"), QStringLiteral("cmdNext"), this);
+    cmdNext = MakeButton(QCoreApplication::translate("frmJoin", "&Next"), QStringLiteral("cmdNext"), this);
     cmdNext->setDefault(true);
     AddFooterButtons({cmdNext}, QSize(88, 30), 24);
     cmdNext->setEnabled(false);
@@ -215,9 +216,9 @@ bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
     // What the group is, as far as its names tell: Merge checks the rest and says why it fails.
     const QString size = found.Ready()
                              ? QString::fromStdString(FormatSize(found.totalSize, LocaleDecimalSeparator())) +
-                                   QStringLiteral(", %1 pieces").arg(found.pieces.size())
-                             : found.missingPiece.empty() ? QStringLiteral("cannot be joined")
-                                                          : QString::fromStdString("missing " + found.missingPiece);
+                                   QCoreApplication::translate("frmJoin", ", %n pieces", nullptr, static_cast<int>(found.pieces.size()))
+                             : found.missingPiece.empty() ? QCoreApplication::translate("frmJoin", "cannot be joined")
+                                                          : QCoreApplication::translate("frmJoin", "missing %1").arg(QString::fromStdString(found.missingPiece));
     const QDateTime date = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).lastModified();
     ShowDetails(DisplayPath(parsed->base), size, QLocale().toString(date.date(), QLocale::ShortFormat));
     return true;
@@ -237,7 +238,7 @@ void frmJoin::cmdBrowse_Click() {
                                     ? SharedJoinState().JoinFolder
                                     : PathInBox(txtPath).value_or(std::string());
     const QString folder = CurrentPrompter().Folder(
-        this, QStringLiteral("Please Select a Folder"),
+        this, QCoreApplication::translate("frmJoin", "Please Select a Folder"),
         txtPath->text().isEmpty() ? DisplayPath(offered) : txtPath->text());
     if (folder.isEmpty()) {
         return;

@@ -1,5 +1,6 @@
 #include "join/frm_join2.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -14,24 +15,24 @@
 #include "shell/prompter.h"
 
 namespace brindle::app {
-frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLiteral("Merge Files · Step 2 of 2")), parent) {
+frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplication::translate("frmJoin2", "Merge Files · Step 2 of 2")), parent) {
     setObjectName(QStringLiteral("frmJoin2"));
 
     QVBoxLayout* body = Body();
     body->setContentsMargins(24, 12, 24, 8);
     body->setSpacing(0);
-    QLabel* label1 = MakeCaption(QStringLiteral("Destination"), QStringLiteral("Label1"), this);
+    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin2", "Destination"), QStringLiteral("Label1"), this);
     label1->setMinimumHeight(20);
     txtTarget = MakeTextBox(QStringLiteral("txtTarget"), label1, this);
     txtTarget->setMinimumHeight(28);
-    QToolButton* cmdBrowse = MakeBrowseButton(QStringLiteral("Choose the file to create"), this);
+    QToolButton* cmdBrowse = MakeBrowseButton(QCoreApplication::translate("frmJoin2", "Choose the file to create"), this);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin2::cmdBrowse_Click);
     body->addWidget(label1);
     body->addSpacing(2);
     body->addLayout(PathRow(txtTarget, cmdBrowse, 6));
     body->addSpacing(24);
 
-    QLabel* label2 = MakeCaption(QStringLiteral("Progress"), QStringLiteral("Label2"), this);
+    QLabel* label2 = MakeCaption(QCoreApplication::translate("frmJoin2", "Progress"), QStringLiteral("Label2"), this);
     label2->setMinimumHeight(20);
     panel_ = new JobPanel(JobKind::kJoin,
                                {QStringLiteral("pb1"), QStringLiteral("percent"), QStringLiteral("Label3")}, this);
@@ -45,9 +46,9 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QStringLit
     connect(panel_->Runner(), &JobRunner::finished, this, &frmJoin2::JoinFinished);
 
     auto* cmdPrevious =
-        MakeButton(QStringLiteral("&Previous"), QStringLiteral("cmdPrevious"), this);
+        MakeButton(QCoreApplication::translate("frmJoin2", "&Previous"), QStringLiteral("cmdPrevious"), this);
     connect(cmdPrevious, &QPushButton::clicked, this, [this] { JoinPrevious(*this); });
-    cmdJoin = MakeButton(QStringLiteral("&Merge"), QStringLiteral("cmdJoin"), this);
+    cmdJoin = MakeButton(QCoreApplication::translate("frmJoin2", "&Merge"), QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
     AddFooterButtons({cmdPrevious, cmdJoin}, QSize(88, 30), 24);
     connect(cmdJoin, &QPushButton::clicked, this, &frmJoin2::cmdJoin_Click);
@@ -82,14 +83,14 @@ void frmJoin2::JoinFinished(bool ok, const QString& reason) {
     if (ok) {
         panel_->Reset();
         const QString folder = TargetFolder(target_);
-        const QString title = QStringLiteral("Merge Completed");
+        const QString title = QCoreApplication::translate("frmJoin2", "Merge Completed");
         if (CurrentPrompter().Question(
-                this, QStringLiteral("Merge successfully. Do you want to view the folder now?"),
+                this, QCoreApplication::translate("frmJoin2", "Merge successfully. Do you want to view the folder now?"),
                 title)) {
             CurrentPrompter().ShowFolder(folder);
         } else {
             CurrentPrompter().Information(
-                this, QStringLiteral("File stored at '") + folder + QLatin1Char('\''), title);
+                this, QCoreApplication::translate("frmJoin2", "File stored at '%1'").arg(folder), title);
         }
     } else {
         // The engine left no output and touched no earlier file: nothing to delete here.

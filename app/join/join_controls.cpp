@@ -1,5 +1,6 @@
 #include "join/join_controls.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
 #include <QLabel>
@@ -35,7 +36,7 @@ QString TargetFilter(const QString& originalName) {
     }
     const qsizetype dot = originalName.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot < 0 ? originalName : originalName.mid(dot + 1);
-    return extension + QStringLiteral(" File(*.") + extension + QStringLiteral(")");
+    return QCoreApplication::translate("JoinControls", "%1 File(*.%1)").arg(extension);
 }
 
 std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box) {
@@ -49,7 +50,7 @@ std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box) {
     PieceHeader stored;
     stored.SourceName = state.JoinOriginalName;
     const std::string offered = JoinPath(folder, SafeOriginalName(stored, state.JoinGroupName));
-    const QString chosen = CurrentPrompter().SaveFile(parent, QStringLiteral("Save As"), DisplayPath(offered),
+    const QString chosen = CurrentPrompter().SaveFile(parent, QCoreApplication::translate("JoinControls", "Save As"), DisplayPath(offered),
                                                       TargetFilter(DisplayPath(state.JoinOriginalName)));
     if (chosen.isEmpty()) {
         return std::nullopt;
@@ -102,7 +103,7 @@ void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then) {
             return;
         }
         if (!plan.missingPiece.empty()) {
-            CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(),
+            CurrentPrompter().Message(window, QCoreApplication::translate("JoinControls", "File Missing."), QString(),
                                       Prompter::Icon::None, Prompter::Buttons::Ok);
             then(std::nullopt, false);
             return;
@@ -171,8 +172,8 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushBu
         const std::string target = *path;
         const bool replacing = io::Exists(target);
         if (replacing && target != confirmedInDialog) {
-            const QString question = QStringLiteral("The file '") + DisplayPath(target) +
-                                     QStringLiteral("' already exists.\nDo you want to replace it?");
+            const QString question = QCoreApplication::translate("JoinControls", "The file '%1' already exists.\nDo you want to replace it?")
+                                         .arg(DisplayPath(target));
             if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
                                           Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
                 keepTarget();
@@ -190,8 +191,8 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushBu
 }
 
 void ShowJoinFailed(QWidget* window, const QString& reason) {
-    CurrentPrompter().Failure(window, QStringLiteral("Fail to merge the files."), reason,
-                              QStringLiteral("Error"));
+    CurrentPrompter().Failure(window, QCoreApplication::translate("JoinControls", "Fail to merge the files."), reason,
+                              QCoreApplication::translate("JoinControls", "Error"));
 }
 
 }  // namespace brindle::app

@@ -1,5 +1,6 @@
 #include "join/rebuild_step.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -45,9 +46,11 @@ bool DataFault(const Status& status) {
 
 QString Question(int faulty) {
     if (faulty == 1) {
-        return QStringLiteral("1 piece is missing or damaged. Rebuild it from the recovery files?");
+        return QCoreApplication::translate("RebuildStep", "1 piece is missing or damaged. Rebuild it from the recovery files?");
     }
-    return QStringLiteral("%1 pieces are missing or damaged. Rebuild them from the recovery files?").arg(faulty);
+    return QCoreApplication::translate("RebuildStep",
+                                       "%n pieces are missing or damaged. Rebuild them from the recovery files?", nullptr,
+                                       faulty);
 }
 
 // The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt first
@@ -139,7 +142,7 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string
             return;
         }
         if (pieces.empty()) {
-            CurrentPrompter().Message(window, QStringLiteral("File Missing."), QString(), Prompter::Icon::None,
+            CurrentPrompter().Message(window, QCoreApplication::translate("RebuildStep", "File Missing."), QString(), Prompter::Icon::None,
                                       Prompter::Buttons::Ok);
             then(JoinClick::kPiecesRefused, {});
             return;

@@ -1,5 +1,6 @@
 #include "rename/add_dialog.h"
 
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTreeView>
@@ -87,7 +88,7 @@ QPushButton* AddDialog::MakeButton(const char* name, const QString& caption) {
 }
 
 QPushButton* AddDialog::MakeCancelButton(const char* name) {
-    QPushButton* cancel = MakeButton(name, QStringLiteral("Ca&ncel"));
+    QPushButton* cancel = MakeButton(name, QCoreApplication::translate("AddDialog", "Ca&ncel"));
     connect(cancel, &QPushButton::clicked, this, [this] {
         filestring_ = kCancelled;
         reject();

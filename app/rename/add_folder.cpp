@@ -1,6 +1,7 @@
 #include "rename/add_folder.h"
 #include "shell/batch_fill.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,16 +12,16 @@
 namespace brindle::app {
 
 addFolder::addFolder(QWidget* parent)
-    : AddDialog(QStringLiteral("addFolder"), QStringLiteral("Add Folder"), QStringLiteral("ft1"),
+    : AddDialog(QStringLiteral("addFolder"), QCoreApplication::translate("AddFolder", "Add Folder"), QStringLiteral("ft1"),
                 parent) {
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ListView1"));
     list_->setUniformItemSizes(true);
-    count_ = new QLabel(QStringLiteral("0 File(s)"), this);
+    count_ = new QLabel(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 0), this);
     count_->setObjectName(QStringLiteral("Label1"));
-    list_->setAccessibleName(QStringLiteral("Files that will be added"));
+    list_->setAccessibleName(QCoreApplication::translate("AddFolder", "Files that will be added"));
 
-    QPushButton* ok = ok_ = MakeButton("Command1", QStringLiteral("&OK"));
+    QPushButton* ok = ok_ = MakeButton("Command1", QCoreApplication::translate("AddFolder", "&OK"));
     ok->setDefault(true);
     QPushButton* cancel = MakeCancelButton("Command2");
     connect(ok, &QPushButton::clicked, this,
@@ -55,7 +56,7 @@ void addFolder::ListFolder() {
             picker_ = picker;
             list_->clear();
             // The count follows every folder, not only the fallback road.
-            count_->setText(QStringLiteral("%1 File(s)").arg(picker_.names().size()));
+            count_->setText(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, static_cast<int>(picker_.names().size())));
             AddInBatches(list_, names, std::move(current), [this] { EndListing(); });
         });
 }

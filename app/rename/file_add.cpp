@@ -1,5 +1,6 @@
 #include "rename/file_add.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,20 +17,20 @@
 namespace brindle::app {
 
 fileAdd::fileAdd(QWidget* parent)
-    : AddDialog(QStringLiteral("fileAdd"), QStringLiteral("Add Files"),
+    : AddDialog(QStringLiteral("fileAdd"), QCoreApplication::translate("FileAdd", "Add Files"),
                 QStringLiteral("FolderTreeview1"), parent) {
-    auto* label1 = new QLabel(QStringLiteral("File extension"), this);
+    auto* label1 = new QLabel(QCoreApplication::translate("FileAdd", "File extension"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     type_ = new QComboBox(this);
     type_->setObjectName(QStringLiteral("cboType"));
-    type_->setAccessibleName(QStringLiteral("File extension"));
+    type_->setAccessibleName(QCoreApplication::translate("FileAdd", "File extension"));
     label1->setBuddy(type_);
     for (std::string_view entry : kFileTypes) {
         type_->addItem(QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size())));
     }
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("ListView1"));
-    list_->setAccessibleName(QStringLiteral("Files"));
+    list_->setAccessibleName(QCoreApplication::translate("FileAdd", "Files"));
     list_->setHeaderHidden(true);
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
@@ -37,9 +38,9 @@ fileAdd::fileAdd(QWidget* parent)
     ToggleCheckOnRowClick(list_);
     SetTone(list_, Tone::CheckList);
 
-    QPushButton* selectAll = MakeButton("Command3", QStringLiteral("Select &All"));
-    QPushButton* deselectAll = MakeButton("Command2", QStringLiteral("&Deselect All"));
-    QPushButton* ok = ok_ = MakeButton("Command1", QStringLiteral("&Ok"));
+    QPushButton* selectAll = MakeButton("Command3", QCoreApplication::translate("FileAdd", "Select &All"));
+    QPushButton* deselectAll = MakeButton("Command2", QCoreApplication::translate("FileAdd", "&Deselect All"));
+    QPushButton* ok = ok_ = MakeButton("Command1", QCoreApplication::translate("FileAdd", "&Ok"));
     QPushButton* cancel = MakeCancelButton("cmdCancel");
     ok->setDefault(true);
 

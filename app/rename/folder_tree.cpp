@@ -1,5 +1,6 @@
 #include "rename/folder_tree.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -28,7 +29,7 @@ QTreeView* MakeFolderTree(QWidget* parent, const QString& objectName) {
         tree->hideColumn(column);
     }
     tree->header()->hide();
-    tree->setAccessibleName(QStringLiteral("Folders"));
+    tree->setAccessibleName(QCoreApplication::translate("FolderTree", "Folders"));
     return tree;
 }
 

@@ -1,5 +1,6 @@
 #include "rename/form3.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,26 +28,26 @@ Form3::Form3(const std::string& fileName, QWidget* parent)
     setWindowTitle(QStringLiteral("Form3"));
     SetTone(this, Tone::Selection);
 
-    auto* label1 = new QLabel(QStringLiteral("New File Name"), this);
+    auto* label1 = new QLabel(QCoreApplication::translate("Form3", "New File Name"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     text1_ = new QLineEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));
-    text1_->setAccessibleName(QStringLiteral("New File Name"));
+    text1_->setAccessibleName(QCoreApplication::translate("Form3", "New File Name"));
     text1_->setMinimumWidth(220);
     label1->setBuddy(text1_);
     auto* dot = new QLabel(QStringLiteral("."), this);
     combo1_ = new QComboBox(this);
     combo1_->setObjectName(QStringLiteral("Combo1"));
     combo1_->setEditable(true);
-    combo1_->setAccessibleName(QStringLiteral("Extension"));
+    combo1_->setAccessibleName(QCoreApplication::translate("Form3", "Extension"));
     combo1_->setMinimumWidth(80);
     combo1_->addItem(DisplayPath(oldExtension_));
     combo1_->setCurrentIndex(0);
 
-    auto* addIt = new QPushButton(QStringLiteral("&Add it"), this);
+    auto* addIt = new QPushButton(QCoreApplication::translate("Form3", "&Add it"), this);
     addIt->setObjectName(QStringLiteral("Command1"));
     addIt->setDefault(true);
-    auto* back = new QPushButton(QStringLiteral("&Back"), this);
+    auto* back = new QPushButton(QCoreApplication::translate("Form3", "&Back"), this);
     back->setObjectName(QStringLiteral("Command2"));
     connect(addIt, &QPushButton::clicked, this, &Form3::AddItClicked);
     connect(back, &QPushButton::clicked, this, &QDialog::reject);

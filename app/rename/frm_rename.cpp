@@ -1,5 +1,6 @@
 #include "rename/frm_rename.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -77,14 +78,16 @@ private:
 
 // A rename or undo of the window's heeds the window's stop and says when it waits its turn.
 RunControl WindowControl(Progress& progress) {
-    return {[&progress] { progress.SetPercentText("waiting for another rename to finish"); },
+    return {[&progress] { progress.SetPercentText(
+                QCoreApplication::translate("frmRename", "waiting for another rename to finish").toStdString()); },
             [&progress] { return progress.StopRequested(); }};
 }
 
 void ShowRenameOutcome(QWidget* parent, const RenameOutcome& outcome) {
     if (outcome.stopped) {
-        ShowCancelled(parent, QStringLiteral("The rename was stopped."),
-                      QStringLiteral("%1 file(s) were renamed; Undo Rename renames them back.").arg(outcome.renamed));
+        ShowCancelled(parent, QCoreApplication::translate("frmRename", "The rename was stopped."),
+                      QCoreApplication::translate("frmRename", "%n file(s) were renamed; Undo Rename renames them back.", nullptr,
+                                                  static_cast<int>(outcome.renamed)));
         return;
     }
     const std::string_view message = outcome.message();
@@ -98,18 +101,18 @@ QString SizeText(std::optional<std::int64_t> bytes) {
     if (!bytes) {
         return {};
     }
-    return QString::number(std::max<std::int64_t>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1)) +
-           QStringLiteral(" KB");
+    return QCoreApplication::translate("frmRename", "%1 KB")
+        .arg(std::max<std::int64_t>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1));
 }
 
-frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringLiteral("Batch Renaming"), QSize(640, 384)), parent) {
+frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QCoreApplication::translate("frmRename", "Batch Renaming"), QSize(640, 384)), parent) {
     setObjectName(QStringLiteral("frmRename"));
 
     view_ = new QTreeWidget(this);
     view_->setObjectName(QStringLiteral("ListView1"));
-    view_->setAccessibleName(QStringLiteral("Files to rename"));
-    view_->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("New File Name"),
-                            QStringLiteral("File Size"), QStringLiteral("File Location")});
+    view_->setAccessibleName(QCoreApplication::translate("frmRename", "Files to rename"));
+    view_->setHeaderLabels({QCoreApplication::translate("frmRename", "File Name"), QCoreApplication::translate("frmRename", "New File Name"),
+                            QCoreApplication::translate("frmRename", "File Size"), QCoreApplication::translate("frmRename", "File Location")});
     view_->setRootIsDecorated(false);
     view_->setItemsExpandable(false);
     view_->setUniformRowHeights(true);
@@ -146,15 +149,15 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QStringL
         b->setObjectName(QLatin1String(name));
         return b;
     };
-    QPushButton* addFolderButton = button("cmdAddFolder", QStringLiteral("Add &Folder"));
-    QPushButton* addFiles = button("Command1", QStringLiteral("&Add File(s)"));
-    QPushButton* remove = button("cmdRemove", QStringLiteral("&Remove"));
-    QPushButton* clear = button("cmdClear", QStringLiteral("&Clear"));
-    QPushButton* applyRule = button("cmdSetting", QStringLiteral("Apply R&ule"));
-    QPushButton* selectAll = button("cmdSelectAll", QStringLiteral("Select All"));
-    QPushButton* deselect = button("Deselect", QStringLiteral("Deselect All"));
-    QPushButton* renameFiles = button("Command4", QStringLiteral("&Rename Files"));
-    undo_ = button("cmdUndo", QStringLiteral("Undo Rename"));
+    QPushButton* addFolderButton = button("cmdAddFolder", QCoreApplication::translate("frmRename", "Add &Folder"));
+    QPushButton* addFiles = button("Command1", QCoreApplication::translate("frmRename", "&Add File(s)"));
+    QPushButton* remove = button("cmdRemove", QCoreApplication::translate("frmRename", "&Remove"));
+    QPushButton* clear = button("cmdClear", QCoreApplication::translate("frmRename", "&Clear"));
+    QPushButton* applyRule = button("cmdSetting", QCoreApplication::translate("frmRename", "Apply R&ule"));
+    QPushButton* selectAll = button("cmdSelectAll", QCoreApplication::translate("frmRename", "Select All"));
+    QPushButton* deselect = button("Deselect", QCoreApplication::translate("frmRename", "Deselect All"));
+    QPushButton* renameFiles = button("Command4", QCoreApplication::translate("frmRename", "&Rename Files"));
+    undo_ = button("cmdUndo", QCoreApplication::translate("frmRename", "Undo Rename"));
     renameFiles_ = renameFiles;
 
     auto* buttons = buttons_ = new QWidget(this);
@@ -475,9 +478,9 @@ void frmRename::UndoClicked() {
             if (list != nullptr) {
                 list->UndoDone(outcome);
             } else if (outcome.stopped) {
-                ShowCancelled(nullptr, QStringLiteral("The undo was stopped."),
-                              QStringLiteral("%1 file(s) were renamed back; Undo Rename renames the rest back.")
-                                  .arg(outcome.UndoneCount()));
+                ShowCancelled(nullptr, QCoreApplication::translate("frmRename", "The undo was stopped."),
+                              QCoreApplication::translate("frmRename", "%n file(s) were renamed back; Undo Rename renames the rest back.",
+                                                  nullptr, static_cast<int>(outcome.UndoneCount())));
             }
         });
 }
@@ -492,9 +495,9 @@ void frmRename::UndoDone(const UndoOutcome& outcome) {
         Rebuild();
     }
     if (outcome.stopped) {
-        ShowCancelled(this, QStringLiteral("The undo was stopped."),
-                      QStringLiteral("%1 file(s) were renamed back; Undo Rename renames the rest back.")
-                          .arg(outcome.UndoneCount()));
+        ShowCancelled(this, QCoreApplication::translate("frmRename", "The undo was stopped."),
+                      QCoreApplication::translate("frmRename", "%n file(s) were renamed back; Undo Rename renames the rest back.",
+                                                  nullptr, static_cast<int>(outcome.UndoneCount())));
     } else if (!outcome.nothingToUndo) {
         const std::string_view message = outcome.ok() ? kRenameFinished : kRenameFailed;
         // Under the fixed text, each file that was left alone and why.
@@ -510,7 +513,7 @@ void frmRename::UndoDone(const UndoOutcome& outcome) {
         CurrentPrompter().Failure(this, QString::fromLatin1(message.data(), message.size()),
                                   reasons.join(QLatin1Char('\n')), {}, Prompter::Icon::None);
         if (outcome.kept && outcome.error.ok() &&
-            !CurrentPrompter().Question(this, QStringLiteral("Some files could not be renamed back. Try again later?"))) {
+            !CurrentPrompter().Question(this, QCoreApplication::translate("frmRename", "Some files could not be renamed back. Try again later?"))) {
             // Asked on this thread, so only tried: a rename under way now keeps the run.
             const Status forgot = ForgetLastRun(DefaultJournalFolder(), {{}, [] { return true; }});
             if (!forgot.ok()) {

@@ -1,5 +1,6 @@
 #include "rename/frm_rename2.h"
 
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -33,7 +34,7 @@ const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext")
 
 ChromeOptions Chrome() {
     ChromeOptions options;
-    options.subtitle = QStringLiteral("Rename Rule");
+    options.subtitle = QCoreApplication::translate("frmRename2", "Rename Rule");
     // Narrow enough to stand beside the 640-pixel list on a 1280-pixel screen.
     options.size = QSize(580, 424);
     options.second = ChromeOptions::SecondImage::None;
@@ -85,14 +86,14 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     };
 
     // Rows 1 and 2: the extension and the file name.
-    chkExt_ = new QCheckBox(QStringLiteral("Change Extension"), this);
+    chkExt_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Change Extension"), this);
     named(chkExt_, QStringLiteral("chkExt"));
     txtExt_ = new QLineEdit(this);
-    named(txtExt_, QStringLiteral("txtExt"), QStringLiteral("Change Extension"));
-    chkPrefix_ = new QCheckBox(QStringLiteral("Prefix File Name"), this);
+    named(txtExt_, QStringLiteral("txtExt"), QCoreApplication::translate("frmRename2", "Change Extension"));
+    chkPrefix_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Prefix File Name"), this);
     named(chkPrefix_, QStringLiteral("chkPrefix"));
     txtPrefix_ = new QLineEdit(this);
-    named(txtPrefix_, QStringLiteral("txtPrefix"), QStringLiteral("Prefix File Name"));
+    named(txtPrefix_, QStringLiteral("txtPrefix"), QCoreApplication::translate("frmRename2", "Prefix File Name"));
     auto* names = new QGridLayout;
     names->setVerticalSpacing(2);
     names->setHorizontalSpacing(32);
@@ -104,46 +105,46 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     names->setColumnStretch(1, 1);
 
     // Rows 3 and 4: the date.
-    chkDate_ = new QCheckBox(QStringLiteral("Add Date"), this);
+    chkDate_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Add Date"), this);
     named(chkDate_, QStringLiteral("chkDate"));
     cboFormat_ = new QComboBox(this);
-    named(cboFormat_, QStringLiteral("cboFormat"), QStringLiteral("Date format"));
+    named(cboFormat_, QStringLiteral("cboFormat"), QCoreApplication::translate("frmRename2", "Date format"));
     for (std::string_view format : kDateFormats) {
         cboFormat_->addItem(Q(format));
     }
-    QLabel* sepLabel = label(QStringLiteral("Separator"));
+    QLabel* sepLabel = label(QCoreApplication::translate("frmRename2", "Separator"));
     cbosep_ = new QComboBox(this);
-    named(cbosep_, QStringLiteral("cbosep"), QStringLiteral("Date separator"));
+    named(cbosep_, QStringLiteral("cbosep"), QCoreApplication::translate("frmRename2", "Date separator"));
     cbosep_->addItems({QStringLiteral("None"), QStringLiteral("-")});
     sepLabel->setBuddy(cbosep_);
-    QLabel* dateFromLabel = label(QStringLiteral("Date:"));
+    QLabel* dateFromLabel = label(QCoreApplication::translate("frmRename2", "Date:"));
     dateFrom_ = new QComboBox(this);
-    named(dateFrom_, QStringLiteral("cboDateFrom"), QStringLiteral("Date from"));
-    dateFrom_->addItems({QStringLiteral("chosen"), QStringLiteral("file modified"),
-                         QStringLiteral("photo taken")});
+    named(dateFrom_, QStringLiteral("cboDateFrom"), QCoreApplication::translate("frmRename2", "Date from"));
+    dateFrom_->addItems({QCoreApplication::translate("frmRename2", "chosen"), QCoreApplication::translate("frmRename2", "file modified"),
+                         QCoreApplication::translate("frmRename2", "photo taken")});
     dateFromLabel->setBuddy(dateFrom_);
 
     picker_ = new QDateEdit(QDate::currentDate(), this);
-    named(picker_, QStringLiteral("DTPicker1"), QStringLiteral("Date"));
+    named(picker_, QStringLiteral("DTPicker1"), QCoreApplication::translate("frmRename2", "Date"));
     picker_->setCalendarPopup(true);
     picker_->setMinimumDate(QDate(100, 1, 1));
     picker_->setMaximumDate(QDate(9999, 12, 31));
     cboMode_ = new QComboBox(this);
-    named(cboMode_, QStringLiteral("cboMode"), QStringLiteral("Date change"));
-    cboMode_->addItems({QStringLiteral("Increment"), QStringLiteral("Decrement"),
-                        QStringLiteral("None")});
-    by_ = label(QStringLiteral("BY"));
+    named(cboMode_, QStringLiteral("cboMode"), QCoreApplication::translate("frmRename2", "Date change"));
+    cboMode_->addItems({QCoreApplication::translate("frmRename2", "Increment"), QCoreApplication::translate("frmRename2", "Decrement"),
+                        QCoreApplication::translate("frmRename2", "None")});
+    by_ = label(QCoreApplication::translate("frmRename2", "BY"));
     by_->setObjectName(QStringLiteral("lblBy"));
     txtNum_ = new QLineEdit(QStringLiteral("1"), this);
-    named(txtNum_, QStringLiteral("txtNum"), QStringLiteral("Step"));
+    named(txtNum_, QStringLiteral("txtNum"), QCoreApplication::translate("frmRename2", "Step"));
     txtNum_->setValidator(new StepValidator(txtNum_));
     // Room for a 16-bit step with its sign.
     txtNum_->setMinimumWidth(txtNum_->fontMetrics().horizontalAdvance(QStringLiteral("-00000")));
     txtNum_->setMaximumWidth(txtNum_->minimumWidth() * 2);
     by_->setBuddy(txtNum_);
     combo2_ = new QComboBox(this);
-    named(combo2_, QStringLiteral("Combo2"), QStringLiteral("Step unit"));
-    combo2_->addItems({QStringLiteral("Day"), QStringLiteral("Month"), QStringLiteral("Year")});
+    named(combo2_, QStringLiteral("Combo2"), QCoreApplication::translate("frmRename2", "Step unit"));
+    combo2_->addItems({QCoreApplication::translate("frmRename2", "Day"), QCoreApplication::translate("frmRename2", "Month"), QCoreApplication::translate("frmRename2", "Year")});
 
     auto* dateRow = new QHBoxLayout;
     dateRow->addWidget(chkDate_);
@@ -156,11 +157,11 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     QHBoxLayout* sourceRow = indented({dateFromLabel, dateFrom_});
 
     // Row 5: the counter.
-    chkNum_ = new QCheckBox(QStringLiteral("Add Auto Increment Number"), this);
+    chkNum_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Add Auto Increment Number"), this);
     named(chkNum_, QStringLiteral("chkNum"));
     txtAutoNum_ = new QLineEdit(this);
-    named(txtAutoNum_, QStringLiteral("txtAutoNum"), QStringLiteral("Auto Increment Number"));
-    QLabel* hint = label(QStringLiteral("e.g. 3, 02, 004, -05"));
+    named(txtAutoNum_, QStringLiteral("txtAutoNum"), QCoreApplication::translate("frmRename2", "Auto Increment Number"));
+    QLabel* hint = label(QCoreApplication::translate("frmRename2", "e.g. 3, 02, 004, -05"));
     SetTone(hint, Tone::Muted);
     txtAutoNum_->setAccessibleDescription(hint->text());
     txtAutoNum_->setMaximumWidth(txtAutoNum_->fontMetrics().horizontalAdvance(QStringLiteral("(0000000)")));
@@ -171,9 +172,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     numberRow->addStretch();
 
     // Row 6: the strip with its dividers and item labels.
-    QLabel* order = label(QStringLiteral("Order"));
+    QLabel* order = label(QCoreApplication::translate("frmRename2", "Order"));
     strip_ = new ItemStrip(this, [this](const QString& item, double x) { DropItem(item, x); });
-    named(strip_, QStringLiteral("Picture1"), QStringLiteral("Order"));
+    named(strip_, QStringLiteral("Picture1"), QCoreApplication::translate("frmRename2", "Order"));
     order->setBuddy(strip_);
     for (std::size_t i = 0; i < items_.size(); ++i) {
         const QString item = kItemNames[i];
@@ -185,11 +186,11 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     }
 
     // Row 7: the separators, each under the divider between its two slots.
-    QLabel* addSeparator = label(QStringLiteral("Add Separator"));
+    QLabel* addSeparator = label(QCoreApplication::translate("frmRename2", "Add Separator"));
     for (std::size_t i = 0; i < separators_.size(); ++i) {
         auto* box = new QLineEdit(this);
         named(box, QStringLiteral("Text1_%1").arg(i),
-              QStringLiteral("Separator %1, between slots %1 and %2").arg(i + 1).arg(i + 2));
+              QCoreApplication::translate("frmRename2", "Separator %1, between slots %1 and %2").arg(i + 1).arg(i + 2));
         box->setAlignment(Qt::AlignCenter);
         connect(box, &QLineEdit::textChanged, this, [this, i](const QString& text) {
             SharedNamingRule().Separators[i] = Std(text);
@@ -211,9 +212,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     orderForm->addRow(addSeparator, separatorRow);
 
     // Row 8: the preview.
-    QLabel* previewLabel = label(QStringLiteral("New File Name Preview"));
+    QLabel* previewLabel = label(QCoreApplication::translate("frmRename2", "New File Name Preview"));
     preview_ = new QLineEdit(this);
-    named(preview_, QStringLiteral("txtNewFileName"), QStringLiteral("New File Name Preview"));
+    named(preview_, QStringLiteral("txtNewFileName"), QCoreApplication::translate("frmRename2", "New File Name Preview"));
     preview_->setReadOnly(true);
     preview_->setFont(ScaledFont(preview_->font(), 1.15));
     previewLabel->setBuddy(preview_);
@@ -236,9 +237,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     body->addStretch();
 
     // Row 9: the buttons, in the footer band.
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("frmRename2", "&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
-    auto* apply = apply_ = new QPushButton(QStringLiteral("&Apply"), this);
+    auto* apply = apply_ = new QPushButton(QCoreApplication::translate("frmRename2", "&Apply"), this);
     apply->setObjectName(QStringLiteral("cmdApply"));
     AddFooterButtons({cancel, apply}, QSize(96, 28), 16);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
@@ -309,7 +310,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     cboFormat_->setCurrentText(QStringLiteral("DDMMYYYY"));
     cbosep_->setCurrentIndex(0);
     ModeChosen();
-    preview_->setText(QStringLiteral("Original FileName.###"));
+    preview_->setText(QCoreApplication::translate("frmRename2", "Original FileName.###"));
     rule.FileNameText = kKeepFileName;
     rule.ExtensionText = kKeepExtension;
     picker_->setDate(QDate::currentDate());
@@ -471,7 +472,7 @@ void frmRename2::MoveByKey(const QString& item, int direction) {
 void frmRename2::ApplyClicked() {
     frmRename* list = list_;
     if (list == nullptr || list->List().CheckedCount() == 0) {
-        CurrentPrompter().Message(this, QStringLiteral("No file selected."), {},
+        CurrentPrompter().Message(this, QCoreApplication::translate("frmRename2", "No file selected."), {},
                                   Prompter::Icon::None, Prompter::Buttons::Ok);
         return;
     }
@@ -527,8 +528,8 @@ void frmRename2::Generate(frmRename* list, const NamingRule& rule, const FileDat
     const bool ok = GenerateNewNames(rule, list->List().rows(), nullptr, lookup);
     list->ShowNewNames();
     CurrentPrompter().Message(this,
-                              ok ? QStringLiteral("Rule applied successfully.")
-                                 : QStringLiteral("Fail to apply rule"),
+                              ok ? QCoreApplication::translate("frmRename2", "Rule applied successfully.")
+                                 : QCoreApplication::translate("frmRename2", "Fail to apply rule"),
                               {}, Prompter::Icon::None, Prompter::Buttons::Ok);
 }
 

@@ -1,5 +1,6 @@
 #include "rename/item_strip.h"
 
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -37,7 +38,7 @@ ItemLabel::ItemLabel(const QString& item, QWidget* parent, std::function<void(in
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::OpenHandCursor);
     setForegroundRole(QPalette::Text);
-    setAccessibleDescription(QStringLiteral("Drag, or press Left or Right, to reorder"));
+    setAccessibleDescription(QCoreApplication::translate("ItemStrip", "Drag, or press Left or Right, to reorder"));
 }
 
 void ItemLabel::paintEvent(QPaintEvent*) {

@@ -1,5 +1,6 @@
 #include "shell/chrome_window.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
@@ -29,8 +30,10 @@ constexpr int kFooterTop = 316;
 constexpr QMargins kNavigationMargins(32, 12, 12, 15);
 constexpr int kFooterButtonGap = 8;
 
-const QString kNavigationTags[3] = {QStringLiteral("Split a file"), QStringLiteral("Merge Files"),
-                                    QStringLiteral("Batch Renaming")};
+// Translated when shown: the translator is loaded after static start-up.
+const char* const kNavigationTags[3] = {QT_TRANSLATE_NOOP("ChromeWindow", "Split a file"),
+                                        QT_TRANSLATE_NOOP("ChromeWindow", "Merge Files"),
+                                        QT_TRANSLATE_NOOP("ChromeWindow", "Batch Renaming")};
 
 // The desktop's window list and screen readers say which window and step this is.
 QString WindowTitle(const QString& subtitle) {
@@ -144,12 +147,12 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     };
     const QString image1 = QStringLiteral("Image1");
     const QString image2 = QStringLiteral("Image2");
-    const QString closeTip = QStringLiteral("Close");
+    const QString closeTip = QCoreApplication::translate("ChromeWindow", "Close");
     const QString closeArt = QStringLiteral("close");
     if (options.second == ChromeOptions::SecondImage::Minimise) {
-        ImageControl* second = titleImage(image2, QStringLiteral("Minimixed"), QStringLiteral("minimise"));
+        ImageControl* second = titleImage(image2, QCoreApplication::translate("ChromeWindow", "Minimixed"), QStringLiteral("minimise"));
         // The tool tip keeps its described text; a screen reader says the word itself.
-        second->setAccessibleName(QStringLiteral("Minimise"));
+        second->setAccessibleName(QCoreApplication::translate("ChromeWindow", "Minimise"));
         connect(second, &ImageControl::clicked, this,
                 [this] { window()->setWindowState(window()->windowState() | Qt::WindowMinimized); });
         chromeControls_.push_back(second);
@@ -171,7 +174,8 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
         for (const QString& form : {QString(), QStringLiteral("over"), QStringLiteral("current")}) {
             const QString name =
                 QStringLiteral("nav_") + key + (form.isEmpty() ? QString() : "_" + form);
-            navigationImages_.Add(key + form, Artwork(name, kNavigationSize), kNavigationTags[i]);
+            navigationImages_.Add(key + form, Artwork(name, kNavigationSize),
+                                  QCoreApplication::translate("ChromeWindow", kNavigationTags[i]));
         }
         auto* button = new ImageControl(footer_);
         button->setObjectName(QStringLiteral("imgButton_%1").arg(i));

@@ -1,5 +1,6 @@
 #include "shell/frm_main.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFont>
 #include <QFrame>
@@ -61,8 +62,8 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     actionsGrid->setVerticalSpacing(6);
     grid->addLayout(actionsGrid, 0, 0);
 
-    const QString captions[3] = {QStringLiteral("Split file"), QStringLiteral("Merge files"),
-                                 QStringLiteral("Batch renaming")};
+    const QString captions[3] = {QCoreApplication::translate("frmMain", "Split file"), QCoreApplication::translate("frmMain", "Merge files"),
+                                 QCoreApplication::translate("frmMain", "Batch renaming")};
     // The program's own font: no face of its own, which some desktops would fill with a
     // serif one.
     QFont captionFont = font();
@@ -106,7 +107,7 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     SetTone(line, Tone::Divider);
     Body()->addWidget(line);
 
-    auto* version = new QLabel(QStringLiteral("Version " BRINDLE_VERSION), this);
+    auto* version = new QLabel(QCoreApplication::translate("frmMain", "Version %1").arg(QStringLiteral(BRINDLE_VERSION)), this);
     version->setObjectName(QStringLiteral("lblVersion"));
     version->setAttribute(Qt::WA_TransparentForMouseEvents);
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

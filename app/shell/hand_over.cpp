@@ -162,7 +162,7 @@ void ShowWaitNotice(QWidget* over) {
         return;
     }
     auto* notice = new QMessageBox(QMessageBox::Information, QApplication::applicationName(),
-                                   QStringLiteral("A job is running. What was opened with Tarnwick Brindle "
+                                   QCoreApplication::translate("HandOver", "A job is running. What was opened with Tarnwick Brindle "
                                                   "follows as soon as it has ended."),
                                    QMessageBox::Ok, over);
     notice->setObjectName(QStringLiteral("handOverNotice"));

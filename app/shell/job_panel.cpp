@@ -1,5 +1,6 @@
 #include "shell/job_panel.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -26,7 +27,7 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
     row->setSpacing(2);
 
     bar_->setObjectName(names.bar);
-    bar_->setAccessibleName(join ? QStringLiteral("Join progress") : QStringLiteral("Split progress"));
+    bar_->setAccessibleName(join ? QCoreApplication::translate("JobPanel", "Join progress") : QCoreApplication::translate("JobPanel", "Split progress"));
     bar_->setValue(0);
     bar_->setTextVisible(false);
     bar_->setFixedHeight(20);
@@ -35,22 +36,22 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
     row->addWidget(bar_, 1);
     if (!names.percent.isEmpty()) {
         percent_ = AddLabel(QStringLiteral("0"), names.percent, row, this);
-        percent_->setAccessibleName(QStringLiteral("Percent done"));
+        percent_->setAccessibleName(QCoreApplication::translate("JobPanel", "Percent done"));
         percent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // Room for "100" from the start, so the row does not shift as the job runs.
         percent_->setMinimumWidth(percent_->fontMetrics().horizontalAdvance(QStringLiteral("1000")));
         AddLabel(QStringLiteral("%"), names.unit, row, this);
         if (!names.complete.isEmpty()) {
             row->addSpacing(4);
-            AddLabel(QStringLiteral("Complete"), names.complete, row, this);
+            AddLabel(QCoreApplication::translate("JobPanel", "Complete"), names.complete, row, this);
         }
     }
     runner_->Drive(bar_, percent_);
 
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(QCoreApplication::translate("JobPanel", "Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
-    cancel->setAccessibleName(QStringLiteral("Cancel"));
-    cancel->setToolTip(QStringLiteral("Stop the job (Esc)"));
+    cancel->setAccessibleName(QCoreApplication::translate("JobPanel", "Cancel"));
+    cancel->setToolTip(QCoreApplication::translate("JobPanel", "Stop the job (Esc)"));
     cancel->setAutoDefault(false);
     cancel->setMinimumSize(80, 28);
     cancel->setEnabled(false);
@@ -68,7 +69,7 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
             start_->setEnabled(true);
         }
         ShowCancelled(this->window(),
-                      join ? QStringLiteral("The join was cancelled.") : QStringLiteral("The split was cancelled."),
+                      join ? QCoreApplication::translate("JobPanel", "The join was cancelled.") : QCoreApplication::translate("JobPanel", "The split was cancelled."),
                       note);
     });
 }

@@ -51,17 +51,17 @@ private:
 QString Question(JobKind kind) {
     switch (kind) {
         case JobKind::kJoin:
-            return QStringLiteral("A join is running. Stop it?");
+            return QCoreApplication::translate("JobRunner", "A join is running. Stop it?");
         case JobKind::kRename:
-            return QStringLiteral("A rename is running. Stop it?");
+            return QCoreApplication::translate("JobRunner", "A rename is running. Stop it?");
         case JobKind::kUndo:
-            return QStringLiteral("An undo is running. Stop it?");
+            return QCoreApplication::translate("JobRunner", "An undo is running. Stop it?");
         case JobKind::kDates:
-            return QStringLiteral("Dates are being read. Stop it?");
+            return QCoreApplication::translate("JobRunner", "Dates are being read. Stop it?");
         case JobKind::kSplit:
             break;
     }
-    return QStringLiteral("A split is running. Stop it?");
+    return QCoreApplication::translate("JobRunner", "A split is running. Stop it?");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "shell/path_text.h"
 
+#include <QCoreApplication>
 #include <QByteArray>
 #include <QLineEdit>
 #include <QTreeWidgetItem>
@@ -74,11 +75,11 @@ std::string ItemBytes(const QTreeWidgetItem* item) {
 void RefuseLostName(QWidget* window, const QString& text) {
     CurrentPrompter().Error(
         window,
-        QStringLiteral("This name is not UTF-8 text, so it could not be read exactly and may "
-                       "stand for another file:\n") +
-            text +
-            QStringLiteral("\nRename it in the file manager to use it here."),
-        QStringLiteral("Name Not Readable"));
+        QCoreApplication::translate("PathText",
+                                    "This name is not UTF-8 text, so it could not be read exactly and may "
+                                    "stand for another file:\n%1\nRename it in the file manager to use it here.")
+            .arg(text),
+        QCoreApplication::translate("PathText", "Name Not Readable"));
 }
 
 }  // namespace brindle::app

@@ -1,5 +1,6 @@
 #include "split/frm_simple.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLineEdit>
@@ -18,7 +19,7 @@ namespace brindle::app {
 namespace {
 
 QString Subtitle() {
-    QString subtitle = QStringLiteral("Split file");
+    QString subtitle = QCoreApplication::translate("frmSimple", "Split file");
     const std::string name = GetFileName(SharedSplitState().SplitSourcePath);
     if (!name.empty()) {
         subtitle += QStringLiteral(" · ") + DisplayPath(name);
@@ -47,11 +48,11 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     body->setSpacing(0);
     auto* choiceGrid = new QGridLayout;
     body->addLayout(choiceGrid);
-    choice_ = SplitChoiceControls::Build(this, choiceGrid, 212, QStringLiteral("Split into"));
+    choice_ = SplitChoiceControls::Build(this, choiceGrid, 212, QCoreApplication::translate("frmSimple", "Split into"));
     choice_.cboType->setCurrentIndex(-1);
-    choice_.cboType->setPlaceholderText(QStringLiteral("bytes"));
+    choice_.cboType->setPlaceholderText(QCoreApplication::translate("frmSimple", "bytes"));
 
-    cmdSplit_ = MakeButton(QStringLiteral("Split"), "cmdSplit", this);
+    cmdSplit_ = MakeButton(QCoreApplication::translate("frmSimple", "Split"), "cmdSplit", this);
     AddFooterButtons({cmdSplit_}, QSize(96, 30), 20);
     cmdSplit_->setDefault(true);
     connect(cmdSplit_, &QPushButton::clicked, this, &frmSimple::Split);
@@ -91,7 +92,7 @@ void frmSimple::Split() {
     const std::int64_t length = RegularFileLength(state.SplitSourcePath);
     if (length < 0) {
         // The file named on the command line is gone (or never was one): nothing to try.
-        CurrentPrompter().Error(this, QString::fromLatin1(kFailedSplit), QStringLiteral("Error"));
+        CurrentPrompter().Error(this, QCoreApplication::translate("SplitChoice", kFailedSplit), QCoreApplication::translate("frmSimple", "Error"));
         return;
     }
     if (!CheckChoiceOnWindow(this, choice_, length)) {
@@ -108,7 +109,7 @@ void frmSimple::Split() {
 
 void frmSimple::Finished(bool ok, const QString& reason) {
     if (!ok) {
-        CurrentPrompter().Failure(this, QString::fromLatin1(kFailedSplit), reason, QStringLiteral("Error"));
+        CurrentPrompter().Failure(this, QCoreApplication::translate("SplitChoice", kFailedSplit), reason, QCoreApplication::translate("frmSimple", "Error"));
         return;
     }
     panel_->Reset();

@@ -1,5 +1,6 @@
 #include "split/frm_split.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,13 +29,13 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
 
     txtPath_ = new QLineEdit(this);
     txtPath_->setObjectName(QStringLiteral("txtPath"));
-    txtPath_->setAccessibleName(QStringLiteral("File to split"));
-    txtPath_->setPlaceholderText(QStringLiteral("Choose the file to split"));
+    txtPath_->setAccessibleName(QCoreApplication::translate("frmSplit", "File to split"));
+    txtPath_->setPlaceholderText(QCoreApplication::translate("frmSplit", "Choose the file to split"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
     txtPath_->setMinimumHeight(26);
 
-    cmdBrowse_ = MakeBrowseButton(QStringLiteral("Choose the file to split"), this);
+    cmdBrowse_ = MakeBrowseButton(QCoreApplication::translate("frmSplit", "Choose the file to split"), this);
     connect(cmdBrowse_, &QToolButton::clicked, this, &frmSplit::Browse);
     QVBoxLayout* body = Body();
     body->setContentsMargins(16, 14, 16, 8);
@@ -44,7 +45,7 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
 
     auto* choiceGrid = new QGridLayout;
     body->addLayout(choiceGrid);
-    choice_ = SplitChoiceControls::Build(this, choiceGrid, 216, QStringLiteral("Split into pieces"));
+    choice_ = SplitChoiceControls::Build(this, choiceGrid, 216, QCoreApplication::translate("frmSplit", "Split into pieces"));
     choice_.cboType->setCurrentIndex(0);
     for (int i = 0; i < 3; ++i) {
         connect(choice_.optSolution[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
@@ -54,7 +55,7 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     OptionClicked(0);
 
     body->addSpacing(12);
-    auto* heading = MakeHeading(QStringLiteral("Information"), "Label2", this);
+    auto* heading = MakeHeading(QCoreApplication::translate("frmSplit", "Information"), "Label2", this);
     heading->setMinimumHeight(22);
     body->addWidget(heading);
     body->addSpacing(4);
@@ -65,8 +66,8 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     info->setColumnStretch(1, 1);
     body->addLayout(info);
     body->addStretch(1);
-    const QString captions[3] = {QStringLiteral("File Name"), QStringLiteral("File Size"),
-                                 QStringLiteral("File Path")};
+    const QString captions[3] = {QCoreApplication::translate("frmSplit", "File Name"), QCoreApplication::translate("frmSplit", "File Size"),
+                                 QCoreApplication::translate("frmSplit", "File Path")};
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
@@ -83,8 +84,8 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
         Label5_[static_cast<std::size_t>(i)] = value;
     }
 
-    cmdPrevious_ = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
-    cmdNext_ = MakeButton(QStringLiteral("&Next"), "cmdNext", this);
+    cmdPrevious_ = MakeButton(QCoreApplication::translate("frmSplit", "&Previous"), "cmdPrevious", this);
+    cmdNext_ = MakeButton(QCoreApplication::translate("frmSplit", "&Next"), "cmdNext", this);
     AddFooterButtons({cmdPrevious_, cmdNext_}, QSize(96, 30), 12);
     cmdNext_->setDefault(true);
     connect(cmdPrevious_, &QPushButton::clicked, this, &frmSplit::Previous);
@@ -115,9 +116,9 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
 
 void frmSplit::Browse() {
     const QString file = CurrentPrompter().OpenFile(
-        this, QStringLiteral("Choose the file to split"), txtPath_->text(),
+        this, QCoreApplication::translate("frmSplit", "Choose the file to split"), txtPath_->text(),
         // "*" rather than "*.*": here a name needs no "." to be a file.
-        QStringLiteral("All File(*.*) (*)"));
+        QCoreApplication::translate("frmSplit", "All File(*.*) (*)"));
     if (file.isEmpty()) {
         return;
     }
@@ -189,8 +190,8 @@ void frmSplit::Next() {
     const std::string path = PathInBox(txtPath_).value_or(std::string());
     const std::int64_t length = RegularFileLength(path);
     if (length < 0) {
-        CurrentPrompter().Error(this, QStringLiteral("Please select a file to split"),
-                                QStringLiteral("File Not Selected"));
+        CurrentPrompter().Error(this, QCoreApplication::translate("frmSplit", "Please select a file to split"),
+                                QCoreApplication::translate("frmSplit", "File Not Selected"));
         Browse();
         return;
     }

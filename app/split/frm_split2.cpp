@@ -1,5 +1,6 @@
 #include "split/frm_split2.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,24 +23,24 @@ frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent)
     QVBoxLayout* body = Body();
     body->setContentsMargins(16, 18, 16, 8);
     body->setSpacing(0);
-    auto* destination = MakeHeading(QStringLiteral("Select Destination"), "Label1", this);
+    auto* destination = MakeHeading(QCoreApplication::translate("frmSplit2", "Select Destination"), "Label1", this);
     destination->setMinimumHeight(22);
     txtPath_ = new QLineEdit(this);
     txtPath_->setObjectName(QStringLiteral("txtPath"));
     txtPath_->setAccessibleName(destination->text());
-    txtPath_->setPlaceholderText(QStringLiteral("Choose the folder for the pieces"));
+    txtPath_->setPlaceholderText(QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
     txtPath_->setMinimumHeight(26);
     destination->setBuddy(txtPath_);
-    auto* browse = MakeBrowseButton(QStringLiteral("Choose the folder for the pieces"), this);
+    auto* browse = MakeBrowseButton(QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"), this);
     connect(browse, &QToolButton::clicked, this, &frmSplit2::Browse);
     body->addWidget(destination);
     body->addSpacing(4);
     body->addLayout(PathRow(txtPath_, browse, 6));
     body->addSpacing(22);
 
-    auto* group = MakeHeading(QStringLiteral("Name Of the group of files"), "Label2", this);
+    auto* group = MakeHeading(QCoreApplication::translate("frmSplit2", "Name Of the group of files"), "Label2", this);
     group->setMinimumHeight(22);
     txtGP_ = new QLineEdit(this);
     txtGP_->setObjectName(QStringLiteral("txtGP"));
@@ -51,8 +52,8 @@ frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent)
     body->addWidget(txtGP_);
     body->addStretch(1);
 
-    auto* previous = MakeButton(QStringLiteral("&Previous"), "cmdPrevious", this);
-    auto* next = MakeButton(QStringLiteral("&Next"), "cmdNext", this);
+    auto* previous = MakeButton(QCoreApplication::translate("frmSplit2", "&Previous"), "cmdPrevious", this);
+    auto* next = MakeButton(QCoreApplication::translate("frmSplit2", "&Next"), "cmdNext", this);
     AddFooterButtons({previous, next}, QSize(96, 30), 12);
     next->setDefault(true);
     connect(previous, &QPushButton::clicked, this, [this] { BackToSplitPage1(*this); });
@@ -70,7 +71,7 @@ void frmSplit2::Browse() {
     if (offered.empty() && !SharedSplitState().SplitSourcePath.empty()) {
         offered = GetFolderName(SharedSplitState().SplitSourcePath);
     }
-    const QString folder = CurrentPrompter().Folder(this, QStringLiteral("Please Select a Folder"),
+    const QString folder = CurrentPrompter().Folder(this, QCoreApplication::translate("frmSplit2", "Please Select a Folder"),
                                                     DisplayPath(offered));
     if (folder.isEmpty()) {
         return;
@@ -84,8 +85,8 @@ void frmSplit2::Browse() {
 
 void frmSplit2::Next() {
     if (txtPath_->text().isEmpty()) {
-        CurrentPrompter().Warning(this, QStringLiteral("Please select a destination."),
-                                  QStringLiteral("Select Destination"));
+        CurrentPrompter().Warning(this, QCoreApplication::translate("frmSplit2", "Please select a destination."),
+                                  QCoreApplication::translate("frmSplit2", "Select Destination"));
         Browse();
         return;
     }

@@ -1,5 +1,6 @@
 #include "split/split_choice.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -40,8 +41,8 @@ SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, QGridLayout* gri
     SplitChoiceControls c;
     grid->setVerticalSpacing(kRowGap);
     grid->setHorizontalSpacing(kFieldGap);
-    const QString captions[3] = {firstCaption, QStringLiteral("Split into equal sizes"),
-                                 QStringLiteral("Split into Floppy size (1.44MB)")};
+    const QString captions[3] = {firstCaption, QCoreApplication::translate("SplitChoice", "Split into equal sizes"),
+                                 QCoreApplication::translate("SplitChoice", "Split into Floppy size (1.44MB)")};
     for (int i = 0; i < 3; ++i) {
         auto* option = new QRadioButton(captions[i], parent);
         option->setObjectName(QStringLiteral("optSolution_%1").arg(i));
@@ -59,22 +60,22 @@ SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, QGridLayout* gri
     const int fieldWidth = parent->fontMetrics().horizontalAdvance(QStringLiteral("00000000"));
     c.txtNum = new QLineEdit(QStringLiteral("2"), parent);
     c.txtNum->setObjectName(QStringLiteral("txtNum"));
-    c.txtNum->setAccessibleName(QStringLiteral("Number of pieces"));
+    c.txtNum->setAccessibleName(QCoreApplication::translate("SplitChoice", "Number of pieces"));
     c.txtNum->setFixedWidth(fieldWidth);
     grid->addWidget(c.txtNum, 0, 1);
-    c.Label3 = new QLabel(QStringLiteral("pieces"), parent);
+    c.Label3 = new QLabel(QCoreApplication::translate("SplitChoice", "pieces"), parent);
     c.Label3->setObjectName(QStringLiteral("Label3"));
     c.Label3->setBuddy(c.txtNum);
     grid->addWidget(c.Label3, 0, 2);
 
     c.txtSize = new QLineEdit(QStringLiteral("1"), parent);
     c.txtSize->setObjectName(QStringLiteral("txtSize"));
-    c.txtSize->setAccessibleName(QStringLiteral("Size of each piece file"));
+    c.txtSize->setAccessibleName(QCoreApplication::translate("SplitChoice", "Size of each piece file"));
     c.txtSize->setFixedWidth(fieldWidth);
     grid->addWidget(c.txtSize, 1, 1);
     c.cboType = new QComboBox(parent);
     c.cboType->setObjectName(QStringLiteral("cboType"));
-    c.cboType->setAccessibleName(QStringLiteral("Unit of the size"));
+    c.cboType->setAccessibleName(QCoreApplication::translate("SplitChoice", "Unit of the size"));
     c.cboType->addItems({QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")});
     grid->addWidget(c.cboType, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(3, 1);
@@ -107,16 +108,16 @@ bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& c,
 }
 
 void ShowRejection(QWidget* window, const SplitChoiceControls& c, const Rejection& rejection) {
-    QString title = QStringLiteral("Invalid size");
+    QString title = QCoreApplication::translate("SplitChoice", "Invalid size");
     Prompter::Icon icon = Prompter::Icon::Error;
     QLineEdit* field = nullptr;
     switch (rejection.problem) {
         case SplitProblem::kPieceCount:
-            title = QStringLiteral("Invalid number");
+            title = QCoreApplication::translate("SplitChoice", "Invalid number");
             field = c.txtNum;
             break;
         case SplitProblem::kEmptyFile:
-            title = QStringLiteral("No splitting required");
+            title = QCoreApplication::translate("SplitChoice", "No splitting required");
             icon = Prompter::Icon::Information;
             field = c.txtNum;
             break;
@@ -124,16 +125,16 @@ void ShowRejection(QWidget* window, const SplitChoiceControls& c, const Rejectio
             field = c.txtNum;
             break;
         case SplitProblem::kFileTooLarge:
-            title = QStringLiteral("File too large");
+            title = QCoreApplication::translate("SplitChoice", "File too large");
             break;
         case SplitProblem::kSmallerThanFloppy:
-            title = QStringLiteral("No splitting required");
+            title = QCoreApplication::translate("SplitChoice", "No splitting required");
             icon = Prompter::Icon::Information;
             break;
         case SplitProblem::kTooLargeForFloppy:
             break;
         case SplitProblem::kSizeTooSmall:
-            title = QStringLiteral("Size Invalid");
+            title = QCoreApplication::translate("SplitChoice", "Size Invalid");
             field = c.txtSize;
             break;
         case SplitProblem::kSizeOverFile:
@@ -164,10 +165,8 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
         return true;
     }
     const QString question =
-        QStringLiteral("The folder '") + DisplayPath(state.SplitDestFolder) +
-        QStringLiteral("' already holds ") + DisplayPath(GetFileName(clash->path)) +
-        QStringLiteral(", ") + DisplayPath(clash->holds) +
-        QStringLiteral(".\nDo you want to replace it?");
+        QCoreApplication::translate("SplitChoice", "The folder '%1' already holds %2, %3.\nDo you want to replace it?")
+            .arg(DisplayPath(state.SplitDestFolder), DisplayPath(GetFileName(clash->path)), DisplayPath(clash->holds));
     return CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
                                      Prompter::Buttons::YesNoDefaultNo) == Prompter::Answer::Yes;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -65,6 +66,6 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
 JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers,
                           int recoveryPercent = 0);
 
-inline constexpr auto kFailedSplit = "Fail to split the file";
+inline constexpr auto kFailedSplit = QT_TRANSLATE_NOOP("SplitChoice", "Fail to split the file");
 
 }  // namespace brindle::app

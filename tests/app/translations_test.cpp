@@ -1,0 +1,155 @@
+#include <QFile>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QtTest>
+#include <set>
+
+#include "shell/translations.h"
+#include "split/frm_split.h"
+#include "support/window_helpers.h"
+
+namespace brindle::app {
+namespace {
+
+// One entry of a .po catalogue, its strings as written (escapes kept).
+struct PoEntry {
+    int line = 0;
+    bool fuzzy = false;
+    QString context;
+    QString id;
+    QString idPlural;
+    QStringList strings;  // msgstr, or msgstr[0], msgstr[1] ...
+};
+
+QList<PoEntry> ReadPo(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return {};
+    }
+    QList<PoEntry> entries;
+    PoEntry entry;
+    QString* field = nullptr;
+    auto flush = [&] {
+        if (!entry.id.isEmpty()) {
+            entries << entry;
+        }
+        entry = {};
+        field = nullptr;
+    };
+    static const QRegularExpression keyword(
+        QString::fromLatin1(R"re(^(msgctxt|msgid_plural|msgid|msgstr(\[\d+\])?) "(.*)"$)re"));
+    int number = 0;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        ++number;
+        if (line.isEmpty()) {
+            flush();
+        } else if (line.startsWith(QLatin1String("#,"))) {
+            entry.fuzzy = line.contains(QLatin1String("fuzzy"));
+        } else if (const QRegularExpressionMatch m = keyword.match(line); m.hasMatch()) {
+            const QString key = m.captured(1);
+            if (key == QLatin1String("msgctxt")) {
+                field = &entry.context;
+                entry.line = number;
+            } else if (key == QLatin1String("msgid")) {
+                field = &entry.id;
+                entry.line = entry.line == 0 ? number : entry.line;
+            } else if (key == QLatin1String("msgid_plural")) {
+                field = &entry.idPlural;
+            } else {
+                entry.strings << QString();
+                field = &entry.strings.last();
+            }
+            *field += m.captured(3);
+        } else if (line.startsWith(QLatin1Char('"')) && field != nullptr) {
+            *field += line.mid(1, line.size() - 2);
+        }
+    }
+    flush();
+    return entries;
+}
+
+// %1 to %99 and %n, as a sorted list: a translation may move them but not drop or add one.
+QStringList Placeholders(const QString& text) {
+    static const QRegularExpression placeholder(QStringLiteral("%(\\d{1,2}|n)"));
+    QStringList found;
+    for (const QRegularExpressionMatch& m : placeholder.globalMatch(text)) {
+        found << m.captured(0);
+    }
+    found.sort();
+    return found;
+}
+
+// The keyboard letters: "&&" is a plain ampersand.
+qsizetype Accelerators(QString text) {
+    return text.remove(QStringLiteral("&&")).count(QLatin1Char('&'));
+}
+
+const QString kPoFolder = QStringLiteral(BRINDLE_PO_DIR);
+
+}  // namespace
+
+class TranslationsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void catalogue_data() {
+        QTest::addColumn<QString>("language");
+        for (const char* language : {"de", "fr", "es"}) {
+            QTest::newRow(language) << QString::fromLatin1(language);
+        }
+    }
+
+    // Complete against the template, nothing fuzzy, and every form keeps its source's
+    // placeholders and keyboard letter.
+    void catalogue() {
+        QFETCH(QString, language);
+        const QList<PoEntry> entries = ReadPo(kPoFolder + QLatin1Char('/') + language + QStringLiteral(".po"));
+        std::set<std::pair<QString, QString>> present;
+        for (const PoEntry& e : entries) {
+            const QString where = QStringLiteral("%1.po:%2 %3").arg(language).arg(e.line).arg(e.id);
+            present.emplace(e.context, e.id);
+            QVERIFY2(!e.fuzzy, qPrintable(where + QStringLiteral(": fuzzy")));
+            QVERIFY2(e.strings.size() == (e.idPlural.isEmpty() ? 1 : 2), qPrintable(where + QStringLiteral(": forms")));
+            for (const QString& translated : e.strings) {
+                QVERIFY2(!translated.isEmpty(), qPrintable(where + QStringLiteral(": untranslated")));
+                QCOMPARE(Placeholders(translated), Placeholders(e.id));
+                QVERIFY2(Accelerators(translated) == Accelerators(e.id),
+                         qPrintable(where + QStringLiteral(": keyboard letter")));
+            }
+        }
+        const QList<PoEntry> wanted = ReadPo(kPoFolder + QStringLiteral("/tarnwick-brindle.pot"));
+        QVERIFY(wanted.size() > 100);
+        for (const PoEntry& e : wanted) {
+            QVERIFY2(present.count({e.context, e.id}) == 1,
+                     qPrintable(QStringLiteral("%1.po lacks %2 %3").arg(language, e.context, e.id)));
+        }
+    }
+
+    // Run with LANGUAGE=de:fr and LC_ALL=fr_FR.UTF-8: LANGUAGE's first entry decides.
+    void desktopLanguage() {
+        QVERIFY(LoadTranslations(QLocale(QLocale::English, QLocale::UnitedStates)).isEmpty());
+        QVERIFY(LoadTranslations(QLocale::c()).isEmpty());
+        QVERIFY(LoadTranslations().endsWith(QLatin1String("tarnwick-brindle_de.qm")));
+        // Plural forms survive the build's conversion.
+        QCOMPARE(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 1), QStringLiteral("1 Datei"));
+        QCOMPARE(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 3), QStringLiteral("3 Dateien"));
+        // Qt's own texts follow.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+
+        auto* window = new frmSplit;  // deletes itself on close
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("cmdNext"))->text(), QStringLiteral("&Weiter"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Informationen"));
+        QVERIFY(window->windowTitle().contains(QStringLiteral("Datei aufteilen")));
+        test::CloseAllWindows();
+    }
+};
+
+}  // namespace brindle::app
+
+QTEST_MAIN(brindle::app::TranslationsTest)
+#include "translations_test.moc"
