@@ -3,11 +3,22 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTranslator>
 #include <QtTest>
 #include <set>
 
+#include "join/frm_join.h"
+#include "join/frm_join2.h"
+#include "join/frm_simple_join.h"
+#include "rename/frm_rename.h"
+#include "rename/frm_rename2.h"
+#include "shell/frm_main.h"
 #include "shell/translations.h"
+#include "split/frm_simple.h"
 #include "split/frm_split.h"
+#include "split/frm_split2.h"
+#include "split/frm_split3.h"
+#include "support/layout_fit.h"
 #include "support/window_helpers.h"
 
 namespace brindle::app {
@@ -89,6 +100,21 @@ qsizetype Accelerators(QString text) {
 
 const QString kPoFolder = QStringLiteral(BRINDLE_PO_DIR);
 
+template <typename Window>
+ChromeWindow* Make() {
+    return new Window;
+}
+
+const struct {
+    const char* name;
+    ChromeWindow* (*make)();
+} kWindows[] = {
+    {"frmMain", Make<frmMain>},     {"frmSplit", Make<frmSplit>},       {"frmSplit2", Make<frmSplit2>},
+    {"frmSplit3", Make<frmSplit3>}, {"frmSimple", Make<frmSimple>},     {"frmJoin", Make<frmJoin>},
+    {"frmJoin2", Make<frmJoin2>},   {"frmSimpleJoin", Make<frmSimpleJoin>}, {"frmRename", Make<frmRename>},
+    {"frmRename2", Make<frmRename2>},
+};
+
 }  // namespace
 
 class TranslationsTest : public QObject {
@@ -126,6 +152,32 @@ private slots:
             QVERIFY2(present.count({e.context, e.id}) == 1,
                      qPrintable(QStringLiteral("%1.po lacks %2 %3").arg(language, e.context, e.id)));
         }
+    }
+
+    void everyCaptionFits_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("window");
+        for (const char* language : {"de", "fr", "es"}) {
+            for (int i = 0; i < static_cast<int>(std::size(kWindows)); ++i) {
+                QTest::addRow("%s %s", language, kWindows[i].name) << QString::fromLatin1(language) << i;
+            }
+        }
+    }
+
+    void everyCaptionFits() {
+        QFETCH(QString, language);
+        QFETCH(int, window);
+        QTranslator translator;
+        QVERIFY(translator.load(QLocale(language), QStringLiteral("tarnwick-brindle"), QStringLiteral("_"),
+                                qEnvironmentVariable("BRINDLE_TRANSLATIONS_DIR")));
+        QCoreApplication::installTranslator(&translator);
+        ChromeWindow* page = kWindows[window].make();
+        page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(page->window()));
+        const QStringList problems = test::FitProblems(page);
+        test::CloseAllWindows();
+        QCoreApplication::removeTranslator(&translator);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 
     // Run with LANGUAGE=de:fr and LC_ALL=fr_FR.UTF-8: LANGUAGE's first entry decides.
