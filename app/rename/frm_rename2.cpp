@@ -29,8 +29,11 @@
 namespace brindle::app {
 namespace {
 
-const QString kItemNames[4] = {QStringLiteral("FileName"), QStringLiteral("Ext"),
-                               QStringLiteral("Date"), QStringLiteral("Number")};
+// The rule's keys, which the strip's labels show translated.
+const QString kItemNames[4] = {QStringLiteral(QT_TRANSLATE_NOOP("ItemStrip", "FileName")),
+                               QStringLiteral(QT_TRANSLATE_NOOP("ItemStrip", "Ext")),
+                               QStringLiteral(QT_TRANSLATE_NOOP("ItemStrip", "Date")),
+                               QStringLiteral(QT_TRANSLATE_NOOP("ItemStrip", "Number"))};
 
 ChromeOptions Chrome() {
     ChromeOptions options;
@@ -115,7 +118,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     QLabel* sepLabel = label(QCoreApplication::translate("frmRename2", "Separator"));
     cbosep_ = new QComboBox(this);
     named(cbosep_, QStringLiteral("cbosep"), QCoreApplication::translate("frmRename2", "Date separator"));
-    cbosep_->addItems({QStringLiteral("None"), QStringLiteral("-")});
+    // The item's data is the rule's separator; only the caption is translated.
+    cbosep_->addItem(QCoreApplication::translate("frmRename2", "None"), Q(kNoDateSeparator));
+    cbosep_->addItem(QStringLiteral("-"), QStringLiteral("-"));
     sepLabel->setBuddy(cbosep_);
     QLabel* dateFromLabel = label(QCoreApplication::translate("frmRename2", "Date:"));
     dateFrom_ = new QComboBox(this);
@@ -348,7 +353,7 @@ void frmRename2::ReadDateFields() {
     rule.BaseDate = std::chrono::year{date.year()} / static_cast<unsigned>(date.month()) /
                     static_cast<unsigned>(date.day());
     rule.DateFormat = Std(cboFormat_->currentText());
-    rule.DateSeparator = Std(cbosep_->currentText());
+    rule.DateSeparator = Std(cbosep_->currentData().toString());
     if (combo2_->currentIndex() >= 0) {
         rule.DateUnit = static_cast<DateUnit>(combo2_->currentIndex());
     }

@@ -33,7 +33,9 @@ int Pixels(double twips, double scale) {
 }  // namespace
 
 ItemLabel::ItemLabel(const QString& item, QWidget* parent, std::function<void(int)> moveByKey)
-    : QLabel(item, parent), moveByKey_(std::move(moveByKey)) {
+    : QLabel(QCoreApplication::translate("ItemStrip", item.toUtf8().constData()), parent),
+      item_(item),
+      moveByKey_(std::move(moveByKey)) {
     setAlignment(Qt::AlignCenter);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::OpenHandCursor);
@@ -62,7 +64,7 @@ void ItemLabel::mousePressEvent(QMouseEvent* event) {
         return;
     }
     auto* mime = new QMimeData;
-    mime->setData(kItemMime, text().toUtf8());
+    mime->setData(kItemMime, item_.toUtf8());
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->setPixmap(grab());

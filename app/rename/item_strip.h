@@ -15,6 +15,7 @@ namespace brindle::app {
 class ItemLabel final : public QLabel {
     Q_OBJECT
 public:
+    // `item` is the rule's key ("FileName"); the label shows its translation.
     ItemLabel(const QString& item, QWidget* parent, std::function<void(int)> moveByKey);
 
 protected:
@@ -23,6 +24,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    QString item_;
     std::function<void(int)> moveByKey_;
 };
 
