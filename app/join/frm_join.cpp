@@ -214,9 +214,10 @@ bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
     state.JoinOriginalName = parsed->base;
     state.JoinNumbered = true;
     // What the group is, as far as its names tell: Merge checks the rest and says why it fails.
+    const int pieces = static_cast<int>(found.pieces.size());  // lupdate loses a count with a cast
     const QString size = found.Ready()
                              ? QString::fromStdString(FormatSize(found.totalSize, LocaleDecimalSeparator())) +
-                                   QCoreApplication::translate("frmJoin", ", %n pieces", nullptr, static_cast<int>(found.pieces.size()))
+                                   QCoreApplication::translate("frmJoin", ", %n pieces", nullptr, pieces)
                              : found.missingPiece.empty() ? QCoreApplication::translate("frmJoin", "cannot be joined")
                                                           : QCoreApplication::translate("frmJoin", "missing %1").arg(QString::fromStdString(found.missingPiece));
     const QDateTime date = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).lastModified();

@@ -56,7 +56,8 @@ void addFolder::ListFolder() {
             picker_ = picker;
             list_->clear();
             // The count follows every folder, not only the fallback road.
-            count_->setText(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, static_cast<int>(picker_.names().size())));
+            const int count = static_cast<int>(picker_.names().size());  // lupdate loses a count with a cast
+            count_->setText(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, count));
             AddInBatches(list_, names, std::move(current), [this] { EndListing(); });
         });
 }

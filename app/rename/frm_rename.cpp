@@ -76,6 +76,15 @@ private:
     std::function<void(QTreeWidgetItem*)> open_;
 };
 
+// After a stopped undo. The count goes in as a plain variable: lupdate loses a text whose
+// count has a cast.
+QString RenamedBackNote(std::size_t undone) {
+    const int count = static_cast<int>(undone);
+    return QCoreApplication::translate("frmRename",
+                                       "%n file(s) were renamed back; Undo Rename renames the rest back.", nullptr,
+                                       count);
+}
+
 // A rename or undo of the window's heeds the window's stop and says when it waits its turn.
 RunControl WindowControl(Progress& progress) {
     return {[&progress] { progress.SetPercentText(
@@ -85,9 +94,10 @@ RunControl WindowControl(Progress& progress) {
 
 void ShowRenameOutcome(QWidget* parent, const RenameOutcome& outcome) {
     if (outcome.stopped) {
+        const int renamed = static_cast<int>(outcome.renamed);
         ShowCancelled(parent, QCoreApplication::translate("frmRename", "The rename was stopped."),
-                      QCoreApplication::translate("frmRename", "%n file(s) were renamed; Undo Rename renames them back.", nullptr,
-                                                  static_cast<int>(outcome.renamed)));
+                      QCoreApplication::translate("frmRename", "%n file(s) were renamed; Undo Rename renames them back.",
+                                                  nullptr, renamed));
         return;
     }
     const std::string_view message = outcome.message();
@@ -479,8 +489,7 @@ void frmRename::UndoClicked() {
                 list->UndoDone(outcome);
             } else if (outcome.stopped) {
                 ShowCancelled(nullptr, QCoreApplication::translate("frmRename", "The undo was stopped."),
-                              QCoreApplication::translate("frmRename", "%n file(s) were renamed back; Undo Rename renames the rest back.",
-                                                  nullptr, static_cast<int>(outcome.UndoneCount())));
+                              RenamedBackNote(outcome.UndoneCount()));
             }
         });
 }
@@ -496,8 +505,7 @@ void frmRename::UndoDone(const UndoOutcome& outcome) {
     }
     if (outcome.stopped) {
         ShowCancelled(this, QCoreApplication::translate("frmRename", "The undo was stopped."),
-                      QCoreApplication::translate("frmRename", "%n file(s) were renamed back; Undo Rename renames the rest back.",
-                                                  nullptr, static_cast<int>(outcome.UndoneCount())));
+                      RenamedBackNote(outcome.UndoneCount()));
     } else if (!outcome.nothingToUndo) {
         const std::string_view message = outcome.ok() ? kRenameFinished : kRenameFailed;
         // Under the fixed text, each file that was left alone and why.
