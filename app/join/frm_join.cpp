@@ -29,19 +29,23 @@
 #include "shell/theme.h"
 
 namespace brindle::app {
-frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplication::translate("frmJoin", "Merge Files · Step 1 of 2")), parent) {
+frmJoin::frmJoin(QWidget* parent)
+    : ChromeWindow(
+          JobWindowChrome(1, QCoreApplication::translate("frmJoin", "Merge Files · Step 1 of 2")),
+          parent) {
     setObjectName(QStringLiteral("frmJoin"));
     lister_ = new JobRunner(JobKind::kJoin, this);
 
     QVBoxLayout* body = Body();
     body->setContentsMargins(24, 12, 24, 16);
     body->setSpacing(0);
-    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin", "Group Location"), QStringLiteral("Label1"), this);
+    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin", "Group Location"),
+                                 QStringLiteral("Label1"), this);
     label1->setMinimumHeight(20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
     txtPath->setMinimumHeight(28);
-    QToolButton* cmdBrowse = cmdBrowse_ =
-        MakeBrowseButton(QCoreApplication::translate("frmJoin", "Choose the folder of the pieces"), this);
+    QToolButton* cmdBrowse = cmdBrowse_ = MakeBrowseButton(
+        QCoreApplication::translate("frmJoin", "Choose the folder of the pieces"), this);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
     body->addWidget(label1);
     body->addSpacing(2);
@@ -56,8 +60,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplica
     columns->setColumnStretch(1, 1);
     columns->setRowStretch(1, 1);
     body->addLayout(columns, 1);
-    QLabel* label2 =
-        MakeCaption(QCoreApplication::translate("frmJoin", "File Group Found"), QStringLiteral("Label2"), this);
+    QLabel* label2 = MakeCaption(QCoreApplication::translate("frmJoin", "File Group Found"),
+                                 QStringLiteral("Label2"), this);
     label2->setMinimumHeight(20);
     columns->addWidget(label2, 0, 0);
     group = new QTreeWidget(this);
@@ -81,7 +85,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplica
         }
     });
 
-    QLabel* label3 = MakeCaption(QCoreApplication::translate("frmJoin", "Information"), QStringLiteral("Label3"), this);
+    QLabel* label3 = MakeCaption(QCoreApplication::translate("frmJoin", "Information"),
+                                 QStringLiteral("Label3"), this);
     label3->setMinimumHeight(20);
     columns->addWidget(label3, 0, 1);
     auto* picture2 = new QFrame(this);
@@ -92,7 +97,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplica
     auto* details = new QVBoxLayout(picture2);
     details->setContentsMargins(12, 10, 12, 10);
     details->setSpacing(0);
-    const QString captions[3] = {QCoreApplication::translate("frmJoin", "File Name"), QCoreApplication::translate("frmJoin", "File Size"),
+    const QString captions[3] = {QCoreApplication::translate("frmJoin", "File Name"),
+                                 QCoreApplication::translate("frmJoin", "File Size"),
                                  QCoreApplication::translate("frmJoin", "Date Of Split")};
     const int gapsBefore[3] = {0, 8, 10};
     const int valueHeights[3] = {36, 20, 20};
@@ -116,7 +122,8 @@ frmJoin::frmJoin(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplica
     }
     details->addStretch(1);
 
-    cmdNext = MakeButton(QCoreApplication::translate("frmJoin", "&Next"), QStringLiteral("cmdNext"), this);
+    cmdNext = MakeButton(QCoreApplication::translate("frmJoin", "&Next"), QStringLiteral("cmdNext"),
+                         this);
     cmdNext->setDefault(true);
     AddFooterButtons({cmdNext}, QSize(88, 30), 24);
     cmdNext->setEnabled(false);
@@ -215,11 +222,13 @@ bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
     state.JoinNumbered = true;
     // What the group is, as far as its names tell: Merge checks the rest and says why it fails.
     const int pieces = static_cast<int>(found.pieces.size());  // lupdate loses a count with a cast
-    const QString size = found.Ready()
-                             ? QString::fromStdString(FormatSize(found.totalSize, LocaleDecimalSeparator())) +
-                                   QCoreApplication::translate("frmJoin", ", %n pieces", nullptr, pieces)
-                             : found.missingPiece.empty() ? QCoreApplication::translate("frmJoin", "cannot be joined")
-                                                          : QCoreApplication::translate("frmJoin", "missing %1").arg(QString::fromStdString(found.missingPiece));
+    const QString size =
+        found.Ready()
+            ? QString::fromStdString(FormatSize(found.totalSize, LocaleDecimalSeparator())) +
+                  QCoreApplication::translate("frmJoin", ", %n pieces", nullptr, pieces)
+        : found.missingPiece.empty() ? QCoreApplication::translate("frmJoin", "cannot be joined")
+                                     : QCoreApplication::translate("frmJoin", "missing %1")
+                                           .arg(QString::fromStdString(found.missingPiece));
     const QDateTime date = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).lastModified();
     ShowDetails(DisplayPath(parsed->base), size, QLocale().toString(date.date(), QLocale::ShortFormat));
     return true;

@@ -15,24 +15,30 @@
 #include "shell/prompter.h"
 
 namespace brindle::app {
-frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreApplication::translate("frmJoin2", "Merge Files · Step 2 of 2")), parent) {
+frmJoin2::frmJoin2(QWidget* parent)
+    : ChromeWindow(
+          JobWindowChrome(1, QCoreApplication::translate("frmJoin2", "Merge Files · Step 2 of 2")),
+          parent) {
     setObjectName(QStringLiteral("frmJoin2"));
 
     QVBoxLayout* body = Body();
     body->setContentsMargins(24, 12, 24, 8);
     body->setSpacing(0);
-    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin2", "Destination"), QStringLiteral("Label1"), this);
+    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin2", "Destination"),
+                                 QStringLiteral("Label1"), this);
     label1->setMinimumHeight(20);
     txtTarget = MakeTextBox(QStringLiteral("txtTarget"), label1, this);
     txtTarget->setMinimumHeight(28);
-    QToolButton* cmdBrowse = MakeBrowseButton(QCoreApplication::translate("frmJoin2", "Choose the file to create"), this);
+    QToolButton* cmdBrowse = MakeBrowseButton(
+        QCoreApplication::translate("frmJoin2", "Choose the file to create"), this);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin2::cmdBrowse_Click);
     body->addWidget(label1);
     body->addSpacing(2);
     body->addLayout(PathRow(txtTarget, cmdBrowse, 6));
     body->addSpacing(24);
 
-    QLabel* label2 = MakeCaption(QCoreApplication::translate("frmJoin2", "Progress"), QStringLiteral("Label2"), this);
+    QLabel* label2 = MakeCaption(QCoreApplication::translate("frmJoin2", "Progress"),
+                                 QStringLiteral("Label2"), this);
     label2->setMinimumHeight(20);
     panel_ = new JobPanel(JobKind::kJoin,
                                {QStringLiteral("pb1"), QStringLiteral("percent"), QStringLiteral("Label3")}, this);
@@ -45,10 +51,11 @@ frmJoin2::frmJoin2(QWidget* parent) : ChromeWindow(JobWindowChrome(1, QCoreAppli
     label2->setBuddy(pb1);
     connect(panel_->Runner(), &JobRunner::finished, this, &frmJoin2::JoinFinished);
 
-    auto* cmdPrevious =
-        MakeButton(QCoreApplication::translate("frmJoin2", "&Previous"), QStringLiteral("cmdPrevious"), this);
+    auto* cmdPrevious = MakeButton(QCoreApplication::translate("frmJoin2", "&Previous"),
+                                   QStringLiteral("cmdPrevious"), this);
     connect(cmdPrevious, &QPushButton::clicked, this, [this] { JoinPrevious(*this); });
-    cmdJoin = MakeButton(QCoreApplication::translate("frmJoin2", "&Merge"), QStringLiteral("cmdJoin"), this);
+    cmdJoin = MakeButton(QCoreApplication::translate("frmJoin2", "&Merge"),
+                         QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
     AddFooterButtons({cmdPrevious, cmdJoin}, QSize(88, 30), 24);
     connect(cmdJoin, &QPushButton::clicked, this, &frmJoin2::cmdJoin_Click);
@@ -85,12 +92,15 @@ void frmJoin2::JoinFinished(bool ok, const QString& reason) {
         const QString folder = TargetFolder(target_);
         const QString title = QCoreApplication::translate("frmJoin2", "Merge Completed");
         if (CurrentPrompter().Question(
-                this, QCoreApplication::translate("frmJoin2", "Merge successfully. Do you want to view the folder now?"),
+                this,
+                QCoreApplication::translate(
+                    "frmJoin2", "Merge successfully. Do you want to view the folder now?"),
                 title)) {
             CurrentPrompter().ShowFolder(folder);
         } else {
             CurrentPrompter().Information(
-                this, QCoreApplication::translate("frmJoin2", "File stored at '%1'").arg(folder), title);
+                this, QCoreApplication::translate("frmJoin2", "File stored at '%1'").arg(folder),
+                title);
         }
     } else {
         // The engine left no output and touched no earlier file: nothing to delete here.

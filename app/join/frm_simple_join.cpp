@@ -40,11 +40,13 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     QVBoxLayout* body = Body();
     body->setContentsMargins(20, 12, 20, 8);
     body->setSpacing(0);
-    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmSimpleJoin", "Destination"), QStringLiteral("Label1"), this);
+    QLabel* label1 = MakeCaption(QCoreApplication::translate("frmSimpleJoin", "Destination"),
+                                 QStringLiteral("Label1"), this);
     label1->setMinimumHeight(20);
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
     txtPath->setMinimumHeight(28);
-    QToolButton* cmdBrowse = MakeBrowseButton(QCoreApplication::translate("frmSimpleJoin", "Choose the file to create"), this);
+    QToolButton* cmdBrowse = MakeBrowseButton(
+        QCoreApplication::translate("frmSimpleJoin", "Choose the file to create"), this);
     cmdBrowse->setMinimumWidth(34);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmSimpleJoin::cmdBrowse_Click);
     body->addWidget(label1);
@@ -62,7 +64,8 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     Label2 = panel_->Percent();
     connect(panel_->Runner(), &JobRunner::finished, this, &frmSimpleJoin::JoinFinished);
 
-    cmdJoin = MakeButton(QCoreApplication::translate("frmSimpleJoin", "&Join"), QStringLiteral("cmdJoin"), this);
+    cmdJoin = MakeButton(QCoreApplication::translate("frmSimpleJoin", "&Join"),
+                         QStringLiteral("cmdJoin"), this);
     cmdJoin->setDefault(true);
     AddFooterButtons({cmdJoin}, QSize(88, 30), 20);
     connect(cmdJoin, &QPushButton::clicked, this, &frmSimpleJoin::cmdJoin_Click);

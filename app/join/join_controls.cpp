@@ -50,8 +50,9 @@ std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box) {
     PieceHeader stored;
     stored.SourceName = state.JoinOriginalName;
     const std::string offered = JoinPath(folder, SafeOriginalName(stored, state.JoinGroupName));
-    const QString chosen = CurrentPrompter().SaveFile(parent, QCoreApplication::translate("JoinControls", "Save As"), DisplayPath(offered),
-                                                      TargetFilter(DisplayPath(state.JoinOriginalName)));
+    const QString chosen = CurrentPrompter().SaveFile(
+        parent, QCoreApplication::translate("JoinControls", "Save As"), DisplayPath(offered),
+        TargetFilter(DisplayPath(state.JoinOriginalName)));
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
@@ -103,8 +104,9 @@ void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then) {
             return;
         }
         if (!plan.missingPiece.empty()) {
-            CurrentPrompter().Message(window, QCoreApplication::translate("JoinControls", "File Missing."), QString(),
-                                      Prompter::Icon::None, Prompter::Buttons::Ok);
+            CurrentPrompter().Message(window,
+                                      QCoreApplication::translate("JoinControls", "File Missing."),
+                                      QString(), Prompter::Icon::None, Prompter::Buttons::Ok);
             then(std::nullopt, false);
             return;
         }
@@ -172,8 +174,10 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushBu
         const std::string target = *path;
         const bool replacing = io::Exists(target);
         if (replacing && target != confirmedInDialog) {
-            const QString question = QCoreApplication::translate("JoinControls", "The file '%1' already exists.\nDo you want to replace it?")
-                                         .arg(DisplayPath(target));
+            const QString question =
+                QCoreApplication::translate(
+                    "JoinControls", "The file '%1' already exists.\nDo you want to replace it?")
+                    .arg(DisplayPath(target));
             if (CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
                                           Prompter::Buttons::YesNoDefaultNo) != Prompter::Answer::Yes) {
                 keepTarget();
@@ -191,8 +195,9 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushBu
 }
 
 void ShowJoinFailed(QWidget* window, const QString& reason) {
-    CurrentPrompter().Failure(window, QCoreApplication::translate("JoinControls", "Fail to merge the files."), reason,
-                              QCoreApplication::translate("JoinControls", "Error"));
+    CurrentPrompter().Failure(
+        window, QCoreApplication::translate("JoinControls", "Fail to merge the files."), reason,
+        QCoreApplication::translate("JoinControls", "Error"));
 }
 
 }  // namespace brindle::app

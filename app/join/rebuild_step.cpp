@@ -46,11 +46,12 @@ bool DataFault(const Status& status) {
 
 QString Question(int faulty) {
     if (faulty == 1) {
-        return QCoreApplication::translate("RebuildStep", "1 piece is missing or damaged. Rebuild it from the recovery files?");
+        return QCoreApplication::translate(
+            "RebuildStep", "1 piece is missing or damaged. Rebuild it from the recovery files?");
     }
-    return QCoreApplication::translate("RebuildStep",
-                                       "%n pieces are missing or damaged. Rebuild them from the recovery files?", nullptr,
-                                       faulty);
+    return QCoreApplication::translate(
+        "RebuildStep", "%n pieces are missing or damaged. Rebuild them from the recovery files?",
+        nullptr, faulty);
 }
 
 // The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt first
@@ -142,8 +143,9 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string
             return;
         }
         if (pieces.empty()) {
-            CurrentPrompter().Message(window, QCoreApplication::translate("RebuildStep", "File Missing."), QString(), Prompter::Icon::None,
-                                      Prompter::Buttons::Ok);
+            CurrentPrompter().Message(window,
+                                      QCoreApplication::translate("RebuildStep", "File Missing."),
+                                      QString(), Prompter::Icon::None, Prompter::Buttons::Ok);
             then(JoinClick::kPiecesRefused, {});
             return;
         }

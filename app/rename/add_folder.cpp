@@ -12,8 +12,8 @@
 namespace brindle::app {
 
 addFolder::addFolder(QWidget* parent)
-    : AddDialog(QStringLiteral("addFolder"), QCoreApplication::translate("AddFolder", "Add Folder"), QStringLiteral("ft1"),
-                parent) {
+    : AddDialog(QStringLiteral("addFolder"), QCoreApplication::translate("AddFolder", "Add Folder"),
+                QStringLiteral("ft1"), parent) {
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ListView1"));
     list_->setUniformItemSizes(true);
@@ -56,7 +56,8 @@ void addFolder::ListFolder() {
             picker_ = picker;
             list_->clear();
             // The count follows every folder, not only the fallback road.
-            const int count = static_cast<int>(picker_.names().size());  // lupdate loses a count with a cast
+            const int count =
+                static_cast<int>(picker_.names().size());  // lupdate loses a count with a cast
             count_->setText(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, count));
             AddInBatches(list_, names, std::move(current), [this] { EndListing(); });
         });

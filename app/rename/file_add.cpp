@@ -1,7 +1,7 @@
 #include "rename/file_add.h"
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,8 +38,10 @@ fileAdd::fileAdd(QWidget* parent)
     ToggleCheckOnRowClick(list_);
     SetTone(list_, Tone::CheckList);
 
-    QPushButton* selectAll = MakeButton("Command3", QCoreApplication::translate("FileAdd", "Select &All"));
-    QPushButton* deselectAll = MakeButton("Command2", QCoreApplication::translate("FileAdd", "&Deselect All"));
+    QPushButton* selectAll =
+        MakeButton("Command3", QCoreApplication::translate("FileAdd", "Select &All"));
+    QPushButton* deselectAll =
+        MakeButton("Command2", QCoreApplication::translate("FileAdd", "&Deselect All"));
     QPushButton* ok = ok_ = MakeButton("Command1", QCoreApplication::translate("FileAdd", "&Ok"));
     QPushButton* cancel = MakeCancelButton("cmdCancel");
     ok->setDefault(true);

@@ -3,20 +3,20 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QGridLayout>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
-#include <QLayout>
-#include <algorithm>
-#include <functional>
-#include <memory>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
+#include <memory>
 
 #include "rename/add_dialog.h"
 #include "rename/add_folder.h"
@@ -80,15 +80,18 @@ private:
 // count has a cast.
 QString RenamedBackNote(std::size_t undone) {
     const int count = static_cast<int>(undone);
-    return QCoreApplication::translate("frmRename",
-                                       "%n file(s) were renamed back; Undo Rename renames the rest back.", nullptr,
-                                       count);
+    return QCoreApplication::translate(
+        "frmRename", "%n file(s) were renamed back; Undo Rename renames the rest back.", nullptr,
+        count);
 }
 
 // A rename or undo of the window's heeds the window's stop and says when it waits its turn.
 RunControl WindowControl(Progress& progress) {
-    return {[&progress] { progress.SetPercentText(
-                QCoreApplication::translate("frmRename", "waiting for another rename to finish").toStdString()); },
+    return {[&progress] {
+                progress.SetPercentText(
+                    QCoreApplication::translate("frmRename", "waiting for another rename to finish")
+                        .toStdString());
+            },
             [&progress] { return progress.StopRequested(); }};
 }
 
@@ -96,8 +99,9 @@ void ShowRenameOutcome(QWidget* parent, const RenameOutcome& outcome) {
     if (outcome.stopped) {
         const int renamed = static_cast<int>(outcome.renamed);
         ShowCancelled(parent, QCoreApplication::translate("frmRename", "The rename was stopped."),
-                      QCoreApplication::translate("frmRename", "%n file(s) were renamed; Undo Rename renames them back.",
-                                                  nullptr, renamed));
+                      QCoreApplication::translate(
+                          "frmRename", "%n file(s) were renamed; Undo Rename renames them back.",
+                          nullptr, renamed));
         return;
     }
     const std::string_view message = outcome.message();
@@ -115,14 +119,19 @@ QString SizeText(std::optional<std::int64_t> bytes) {
         .arg(std::max<std::int64_t>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1));
 }
 
-frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QCoreApplication::translate("frmRename", "Batch Renaming"), QSize(640, 384)), parent) {
+frmRename::frmRename(QWidget* parent)
+    : ChromeWindow(JobWindowChrome(2, QCoreApplication::translate("frmRename", "Batch Renaming"),
+                                   QSize(640, 384)),
+                   parent) {
     setObjectName(QStringLiteral("frmRename"));
 
     view_ = new QTreeWidget(this);
     view_->setObjectName(QStringLiteral("ListView1"));
     view_->setAccessibleName(QCoreApplication::translate("frmRename", "Files to rename"));
-    view_->setHeaderLabels({QCoreApplication::translate("frmRename", "File Name"), QCoreApplication::translate("frmRename", "New File Name"),
-                            QCoreApplication::translate("frmRename", "File Size"), QCoreApplication::translate("frmRename", "File Location")});
+    view_->setHeaderLabels({QCoreApplication::translate("frmRename", "File Name"),
+                            QCoreApplication::translate("frmRename", "New File Name"),
+                            QCoreApplication::translate("frmRename", "File Size"),
+                            QCoreApplication::translate("frmRename", "File Location")});
     view_->setRootIsDecorated(false);
     view_->setItemsExpandable(false);
     view_->setUniformRowHeights(true);
@@ -159,14 +168,20 @@ frmRename::frmRename(QWidget* parent) : ChromeWindow(JobWindowChrome(2, QCoreApp
         b->setObjectName(QLatin1String(name));
         return b;
     };
-    QPushButton* addFolderButton = button("cmdAddFolder", QCoreApplication::translate("frmRename", "Add &Folder"));
-    QPushButton* addFiles = button("Command1", QCoreApplication::translate("frmRename", "&Add File(s)"));
+    QPushButton* addFolderButton =
+        button("cmdAddFolder", QCoreApplication::translate("frmRename", "Add &Folder"));
+    QPushButton* addFiles =
+        button("Command1", QCoreApplication::translate("frmRename", "&Add File(s)"));
     QPushButton* remove = button("cmdRemove", QCoreApplication::translate("frmRename", "&Remove"));
     QPushButton* clear = button("cmdClear", QCoreApplication::translate("frmRename", "&Clear"));
-    QPushButton* applyRule = button("cmdSetting", QCoreApplication::translate("frmRename", "Apply R&ule"));
-    QPushButton* selectAll = button("cmdSelectAll", QCoreApplication::translate("frmRename", "Select All"));
-    QPushButton* deselect = button("Deselect", QCoreApplication::translate("frmRename", "Deselect All"));
-    QPushButton* renameFiles = button("Command4", QCoreApplication::translate("frmRename", "&Rename Files"));
+    QPushButton* applyRule =
+        button("cmdSetting", QCoreApplication::translate("frmRename", "Apply R&ule"));
+    QPushButton* selectAll =
+        button("cmdSelectAll", QCoreApplication::translate("frmRename", "Select All"));
+    QPushButton* deselect =
+        button("Deselect", QCoreApplication::translate("frmRename", "Deselect All"));
+    QPushButton* renameFiles =
+        button("Command4", QCoreApplication::translate("frmRename", "&Rename Files"));
     undo_ = button("cmdUndo", QCoreApplication::translate("frmRename", "Undo Rename"));
     renameFiles_ = renameFiles;
 
@@ -488,7 +503,8 @@ void frmRename::UndoClicked() {
             if (list != nullptr) {
                 list->UndoDone(outcome);
             } else if (outcome.stopped) {
-                ShowCancelled(nullptr, QCoreApplication::translate("frmRename", "The undo was stopped."),
+                ShowCancelled(nullptr,
+                              QCoreApplication::translate("frmRename", "The undo was stopped."),
                               RenamedBackNote(outcome.UndoneCount()));
             }
         });
@@ -521,7 +537,9 @@ void frmRename::UndoDone(const UndoOutcome& outcome) {
         CurrentPrompter().Failure(this, QString::fromLatin1(message.data(), message.size()),
                                   reasons.join(QLatin1Char('\n')), {}, Prompter::Icon::None);
         if (outcome.kept && outcome.error.ok() &&
-            !CurrentPrompter().Question(this, QCoreApplication::translate("frmRename", "Some files could not be renamed back. Try again later?"))) {
+            !CurrentPrompter().Question(
+                this, QCoreApplication::translate(
+                          "frmRename", "Some files could not be renamed back. Try again later?"))) {
             // Asked on this thread, so only tried: a rename under way now keeps the run.
             const Status forgot = ForgetLastRun(DefaultJournalFolder(), {{}, [] { return true; }});
             if (!forgot.ok()) {

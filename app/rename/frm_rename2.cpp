@@ -1,8 +1,8 @@
 #include "rename/frm_rename2.h"
 
-#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -92,11 +92,13 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     chkExt_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Change Extension"), this);
     named(chkExt_, QStringLiteral("chkExt"));
     txtExt_ = new QLineEdit(this);
-    named(txtExt_, QStringLiteral("txtExt"), QCoreApplication::translate("frmRename2", "Change Extension"));
+    named(txtExt_, QStringLiteral("txtExt"),
+          QCoreApplication::translate("frmRename2", "Change Extension"));
     chkPrefix_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Prefix File Name"), this);
     named(chkPrefix_, QStringLiteral("chkPrefix"));
     txtPrefix_ = new QLineEdit(this);
-    named(txtPrefix_, QStringLiteral("txtPrefix"), QCoreApplication::translate("frmRename2", "Prefix File Name"));
+    named(txtPrefix_, QStringLiteral("txtPrefix"),
+          QCoreApplication::translate("frmRename2", "Prefix File Name"));
     auto* names = new QGridLayout;
     names->setVerticalSpacing(2);
     names->setHorizontalSpacing(32);
@@ -111,21 +113,25 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     chkDate_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Add Date"), this);
     named(chkDate_, QStringLiteral("chkDate"));
     cboFormat_ = new QComboBox(this);
-    named(cboFormat_, QStringLiteral("cboFormat"), QCoreApplication::translate("frmRename2", "Date format"));
+    named(cboFormat_, QStringLiteral("cboFormat"),
+          QCoreApplication::translate("frmRename2", "Date format"));
     for (std::string_view format : kDateFormats) {
         cboFormat_->addItem(Q(format));
     }
     QLabel* sepLabel = label(QCoreApplication::translate("frmRename2", "Separator"));
     cbosep_ = new QComboBox(this);
-    named(cbosep_, QStringLiteral("cbosep"), QCoreApplication::translate("frmRename2", "Date separator"));
+    named(cbosep_, QStringLiteral("cbosep"),
+          QCoreApplication::translate("frmRename2", "Date separator"));
     // The item's data is the rule's separator; only the caption is translated.
     cbosep_->addItem(QCoreApplication::translate("frmRename2", "None"), Q(kNoDateSeparator));
     cbosep_->addItem(QStringLiteral("-"), QStringLiteral("-"));
     sepLabel->setBuddy(cbosep_);
     QLabel* dateFromLabel = label(QCoreApplication::translate("frmRename2", "Date:"));
     dateFrom_ = new QComboBox(this);
-    named(dateFrom_, QStringLiteral("cboDateFrom"), QCoreApplication::translate("frmRename2", "Date from"));
-    dateFrom_->addItems({QCoreApplication::translate("frmRename2", "chosen"), QCoreApplication::translate("frmRename2", "file modified"),
+    named(dateFrom_, QStringLiteral("cboDateFrom"),
+          QCoreApplication::translate("frmRename2", "Date from"));
+    dateFrom_->addItems({QCoreApplication::translate("frmRename2", "chosen"),
+                         QCoreApplication::translate("frmRename2", "file modified"),
                          QCoreApplication::translate("frmRename2", "photo taken")});
     dateFromLabel->setBuddy(dateFrom_);
 
@@ -135,8 +141,10 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     picker_->setMinimumDate(QDate(100, 1, 1));
     picker_->setMaximumDate(QDate(9999, 12, 31));
     cboMode_ = new QComboBox(this);
-    named(cboMode_, QStringLiteral("cboMode"), QCoreApplication::translate("frmRename2", "Date change"));
-    cboMode_->addItems({QCoreApplication::translate("frmRename2", "Increment"), QCoreApplication::translate("frmRename2", "Decrement"),
+    named(cboMode_, QStringLiteral("cboMode"),
+          QCoreApplication::translate("frmRename2", "Date change"));
+    cboMode_->addItems({QCoreApplication::translate("frmRename2", "Increment"),
+                        QCoreApplication::translate("frmRename2", "Decrement"),
                         QCoreApplication::translate("frmRename2", "None")});
     by_ = label(QCoreApplication::translate("frmRename2", "BY"));
     by_->setObjectName(QStringLiteral("lblBy"));
@@ -148,8 +156,11 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     txtNum_->setMaximumWidth(txtNum_->minimumWidth() * 2);
     by_->setBuddy(txtNum_);
     combo2_ = new QComboBox(this);
-    named(combo2_, QStringLiteral("Combo2"), QCoreApplication::translate("frmRename2", "Step unit"));
-    combo2_->addItems({QCoreApplication::translate("frmRename2", "Day"), QCoreApplication::translate("frmRename2", "Month"), QCoreApplication::translate("frmRename2", "Year")});
+    named(combo2_, QStringLiteral("Combo2"),
+          QCoreApplication::translate("frmRename2", "Step unit"));
+    combo2_->addItems({QCoreApplication::translate("frmRename2", "Day"),
+                       QCoreApplication::translate("frmRename2", "Month"),
+                       QCoreApplication::translate("frmRename2", "Year")});
 
     auto* dateRow = new QHBoxLayout;
     dateRow->addWidget(chkDate_);
@@ -162,10 +173,12 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     QHBoxLayout* sourceRow = indented({dateFromLabel, dateFrom_});
 
     // Row 5: the counter.
-    chkNum_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Add Auto Increment Number"), this);
+    chkNum_ =
+        new QCheckBox(QCoreApplication::translate("frmRename2", "Add Auto Increment Number"), this);
     named(chkNum_, QStringLiteral("chkNum"));
     txtAutoNum_ = new QLineEdit(this);
-    named(txtAutoNum_, QStringLiteral("txtAutoNum"), QCoreApplication::translate("frmRename2", "Auto Increment Number"));
+    named(txtAutoNum_, QStringLiteral("txtAutoNum"),
+          QCoreApplication::translate("frmRename2", "Auto Increment Number"));
     QLabel* hint = label(QCoreApplication::translate("frmRename2", "e.g. 3, 02, 004, -05"));
     SetTone(hint, Tone::Muted);
     txtAutoNum_->setAccessibleDescription(hint->text());
@@ -195,7 +208,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     for (std::size_t i = 0; i < separators_.size(); ++i) {
         auto* box = new QLineEdit(this);
         named(box, QStringLiteral("Text1_%1").arg(i),
-              QCoreApplication::translate("frmRename2", "Separator %1, between slots %1 and %2").arg(i + 1).arg(i + 2));
+              QCoreApplication::translate("frmRename2", "Separator %1, between slots %1 and %2")
+                  .arg(i + 1)
+                  .arg(i + 2));
         box->setAlignment(Qt::AlignCenter);
         connect(box, &QLineEdit::textChanged, this, [this, i](const QString& text) {
             SharedNamingRule().Separators[i] = Std(text);
@@ -217,9 +232,11 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     orderForm->addRow(addSeparator, separatorRow);
 
     // Row 8: the preview.
-    QLabel* previewLabel = label(QCoreApplication::translate("frmRename2", "New File Name Preview"));
+    QLabel* previewLabel =
+        label(QCoreApplication::translate("frmRename2", "New File Name Preview"));
     preview_ = new QLineEdit(this);
-    named(preview_, QStringLiteral("txtNewFileName"), QCoreApplication::translate("frmRename2", "New File Name Preview"));
+    named(preview_, QStringLiteral("txtNewFileName"),
+          QCoreApplication::translate("frmRename2", "New File Name Preview"));
     preview_->setReadOnly(true);
     preview_->setFont(ScaledFont(preview_->font(), 1.15));
     previewLabel->setBuddy(preview_);
@@ -244,7 +261,8 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     // Row 9: the buttons, in the footer band.
     auto* cancel = new QPushButton(QCoreApplication::translate("frmRename2", "&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
-    auto* apply = apply_ = new QPushButton(QCoreApplication::translate("frmRename2", "&Apply"), this);
+    auto* apply = apply_ =
+        new QPushButton(QCoreApplication::translate("frmRename2", "&Apply"), this);
     apply->setObjectName(QStringLiteral("cmdApply"));
     AddFooterButtons({cancel, apply}, QSize(96, 28), 16);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
@@ -477,8 +495,9 @@ void frmRename2::MoveByKey(const QString& item, int direction) {
 void frmRename2::ApplyClicked() {
     frmRename* list = list_;
     if (list == nullptr || list->List().CheckedCount() == 0) {
-        CurrentPrompter().Message(this, QCoreApplication::translate("frmRename2", "No file selected."), {},
-                                  Prompter::Icon::None, Prompter::Buttons::Ok);
+        CurrentPrompter().Message(this,
+                                  QCoreApplication::translate("frmRename2", "No file selected."),
+                                  {}, Prompter::Icon::None, Prompter::Buttons::Ok);
         return;
     }
     const NamingRule& rule = SharedNamingRule();
@@ -532,10 +551,11 @@ void frmRename2::Generate(frmRename* list, const NamingRule& rule, const FileDat
     }
     const bool ok = GenerateNewNames(rule, list->List().rows(), nullptr, lookup);
     list->ShowNewNames();
-    CurrentPrompter().Message(this,
-                              ok ? QCoreApplication::translate("frmRename2", "Rule applied successfully.")
-                                 : QCoreApplication::translate("frmRename2", "Fail to apply rule"),
-                              {}, Prompter::Icon::None, Prompter::Buttons::Ok);
+    CurrentPrompter().Message(
+        this,
+        ok ? QCoreApplication::translate("frmRename2", "Rule applied successfully.")
+           : QCoreApplication::translate("frmRename2", "Fail to apply rule"),
+        {}, Prompter::Icon::None, Prompter::Buttons::Ok);
 }
 
 }  // namespace brindle::app

@@ -40,7 +40,8 @@ ItemLabel::ItemLabel(const QString& item, QWidget* parent, std::function<void(in
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::OpenHandCursor);
     setForegroundRole(QPalette::Text);
-    setAccessibleDescription(QCoreApplication::translate("ItemStrip", "Drag, or press Left or Right, to reorder"));
+    setAccessibleDescription(
+        QCoreApplication::translate("ItemStrip", "Drag, or press Left or Right, to reorder"));
 }
 
 void ItemLabel::paintEvent(QPaintEvent*) {

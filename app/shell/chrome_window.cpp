@@ -1,8 +1,8 @@
 #include "shell/chrome_window.h"
 
-#include <QCoreApplication>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -150,7 +150,9 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
     const QString closeTip = QCoreApplication::translate("ChromeWindow", "Close");
     const QString closeArt = QStringLiteral("close");
     if (options.second == ChromeOptions::SecondImage::Minimise) {
-        ImageControl* second = titleImage(image2, QCoreApplication::translate("ChromeWindow", "Minimixed"), QStringLiteral("minimise"));
+        ImageControl* second =
+            titleImage(image2, QCoreApplication::translate("ChromeWindow", "Minimixed"),
+                       QStringLiteral("minimise"));
         // The tool tip keeps its described text; a screen reader says the word itself.
         second->setAccessibleName(QCoreApplication::translate("ChromeWindow", "Minimise"));
         connect(second, &ImageControl::clicked, this,

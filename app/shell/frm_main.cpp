@@ -62,7 +62,8 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     actionsGrid->setVerticalSpacing(6);
     grid->addLayout(actionsGrid, 0, 0);
 
-    const QString captions[3] = {QCoreApplication::translate("frmMain", "Split file"), QCoreApplication::translate("frmMain", "Merge files"),
+    const QString captions[3] = {QCoreApplication::translate("frmMain", "Split file"),
+                                 QCoreApplication::translate("frmMain", "Merge files"),
                                  QCoreApplication::translate("frmMain", "Batch renaming")};
     // The program's own font: no face of its own, which some desktops would fill with a
     // serif one.
@@ -107,7 +108,9 @@ frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
     SetTone(line, Tone::Divider);
     Body()->addWidget(line);
 
-    auto* version = new QLabel(QCoreApplication::translate("frmMain", "Version %1").arg(QStringLiteral(BRINDLE_VERSION)), this);
+    auto* version = new QLabel(
+        QCoreApplication::translate("frmMain", "Version %1").arg(QStringLiteral(BRINDLE_VERSION)),
+        this);
     version->setObjectName(QStringLiteral("lblVersion"));
     version->setAttribute(Qt::WA_TransparentForMouseEvents);
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

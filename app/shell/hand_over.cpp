@@ -161,10 +161,12 @@ void ShowWaitNotice(QWidget* over) {
     if (WaitNotice()) {
         return;
     }
-    auto* notice = new QMessageBox(QMessageBox::Information, QApplication::applicationName(),
-                                   QCoreApplication::translate("HandOver", "A job is running. What was opened with Tarnwick Brindle "
-                                                  "follows as soon as it has ended."),
-                                   QMessageBox::Ok, over);
+    auto* notice = new QMessageBox(
+        QMessageBox::Information, QApplication::applicationName(),
+        QCoreApplication::translate("HandOver",
+                                    "A job is running. What was opened with Tarnwick Brindle "
+                                    "follows as soon as it has ended."),
+        QMessageBox::Ok, over);
     notice->setObjectName(QStringLiteral("handOverNotice"));
     notice->setAttribute(Qt::WA_DeleteOnClose);
     notice->setWindowModality(Qt::NonModal);

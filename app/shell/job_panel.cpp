@@ -27,7 +27,8 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
     row->setSpacing(2);
 
     bar_->setObjectName(names.bar);
-    bar_->setAccessibleName(join ? QCoreApplication::translate("JobPanel", "Join progress") : QCoreApplication::translate("JobPanel", "Split progress"));
+    bar_->setAccessibleName(join ? QCoreApplication::translate("JobPanel", "Join progress")
+                                 : QCoreApplication::translate("JobPanel", "Split progress"));
     bar_->setValue(0);
     bar_->setTextVisible(false);
     bar_->setFixedHeight(20);
@@ -43,7 +44,8 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
         AddLabel(QStringLiteral("%"), names.unit, row, this);
         if (!names.complete.isEmpty()) {
             row->addSpacing(4);
-            AddLabel(QCoreApplication::translate("JobPanel", "Complete"), names.complete, row, this);
+            AddLabel(QCoreApplication::translate("JobPanel", "Complete"), names.complete, row,
+                     this);
         }
     }
     runner_->Drive(bar_, percent_);
@@ -69,7 +71,8 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
             start_->setEnabled(true);
         }
         ShowCancelled(this->window(),
-                      join ? QCoreApplication::translate("JobPanel", "The join was cancelled.") : QCoreApplication::translate("JobPanel", "The split was cancelled."),
+                      join ? QCoreApplication::translate("JobPanel", "The join was cancelled.")
+                           : QCoreApplication::translate("JobPanel", "The split was cancelled."),
                       note);
     });
 }

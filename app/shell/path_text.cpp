@@ -1,7 +1,7 @@
 #include "shell/path_text.h"
 
-#include <QCoreApplication>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTreeWidgetItem>
 #include <QVariant>
@@ -75,9 +75,10 @@ std::string ItemBytes(const QTreeWidgetItem* item) {
 void RefuseLostName(QWidget* window, const QString& text) {
     CurrentPrompter().Error(
         window,
-        QCoreApplication::translate("PathText",
-                                    "This name is not UTF-8 text, so it could not be read exactly and may "
-                                    "stand for another file:\n%1\nRename it in the file manager to use it here.")
+        QCoreApplication::translate(
+            "PathText",
+            "This name is not UTF-8 text, so it could not be read exactly and may "
+            "stand for another file:\n%1\nRename it in the file manager to use it here.")
             .arg(text),
         QCoreApplication::translate("PathText", "Name Not Readable"));
 }

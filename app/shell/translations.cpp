@@ -9,7 +9,8 @@ namespace brindle::app {
 
 QStringList TranslationFolders() {
     QStringList folders;
-    if (const QString forced = qEnvironmentVariable("BRINDLE_TRANSLATIONS_DIR"); !forced.isEmpty()) {
+    if (const QString forced = qEnvironmentVariable("BRINDLE_TRANSLATIONS_DIR");
+        !forced.isEmpty()) {
         folders << forced;
     }
     folders << QDir::cleanPath(QCoreApplication::applicationDirPath() +
@@ -27,7 +28,8 @@ QString LoadTranslations(const QLocale& locale) {
             break;
         }
         for (const QString& folder : TranslationFolders()) {
-            if (!own->load(language, QStringLiteral("tarnwick-brindle"), QStringLiteral("_"), folder)) {
+            if (!own->load(language, QStringLiteral("tarnwick-brindle"), QStringLiteral("_"),
+                           folder)) {
                 continue;
             }
             QCoreApplication::installTranslator(own);

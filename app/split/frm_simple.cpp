@@ -1,7 +1,7 @@
 #include "split/frm_simple.h"
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,7 +48,8 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
     body->setSpacing(0);
     auto* choiceGrid = new QGridLayout;
     body->addLayout(choiceGrid);
-    choice_ = SplitChoiceControls::Build(this, choiceGrid, 212, QCoreApplication::translate("frmSimple", "Split into"));
+    choice_ = SplitChoiceControls::Build(this, choiceGrid, 212,
+                                         QCoreApplication::translate("frmSimple", "Split into"));
     choice_.cboType->setCurrentIndex(-1);
     choice_.cboType->setPlaceholderText(QCoreApplication::translate("frmSimple", "bytes"));
 
@@ -92,7 +93,8 @@ void frmSimple::Split() {
     const std::int64_t length = RegularFileLength(state.SplitSourcePath);
     if (length < 0) {
         // The file named on the command line is gone (or never was one): nothing to try.
-        CurrentPrompter().Error(this, QCoreApplication::translate("SplitChoice", kFailedSplit), QCoreApplication::translate("frmSimple", "Error"));
+        CurrentPrompter().Error(this, QCoreApplication::translate("SplitChoice", kFailedSplit),
+                                QCoreApplication::translate("frmSimple", "Error"));
         return;
     }
     if (!CheckChoiceOnWindow(this, choice_, length)) {
@@ -109,7 +111,8 @@ void frmSimple::Split() {
 
 void frmSimple::Finished(bool ok, const QString& reason) {
     if (!ok) {
-        CurrentPrompter().Failure(this, QCoreApplication::translate("SplitChoice", kFailedSplit), reason, QCoreApplication::translate("frmSimple", "Error"));
+        CurrentPrompter().Failure(this, QCoreApplication::translate("SplitChoice", kFailedSplit),
+                                  reason, QCoreApplication::translate("frmSimple", "Error"));
         return;
     }
     panel_->Reset();

@@ -1,16 +1,16 @@
 #include "split/frm_split.h"
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFileSystemWatcher>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
-#include <QFileSystemWatcher>
-#include <QGridLayout>
-#include <QVBoxLayout>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "shell/file_drop.h"
 #include "shell/frm_main.h"
@@ -30,12 +30,14 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     txtPath_ = new QLineEdit(this);
     txtPath_->setObjectName(QStringLiteral("txtPath"));
     txtPath_->setAccessibleName(QCoreApplication::translate("frmSplit", "File to split"));
-    txtPath_->setPlaceholderText(QCoreApplication::translate("frmSplit", "Choose the file to split"));
+    txtPath_->setPlaceholderText(
+        QCoreApplication::translate("frmSplit", "Choose the file to split"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
     txtPath_->setMinimumHeight(26);
 
-    cmdBrowse_ = MakeBrowseButton(QCoreApplication::translate("frmSplit", "Choose the file to split"), this);
+    cmdBrowse_ =
+        MakeBrowseButton(QCoreApplication::translate("frmSplit", "Choose the file to split"), this);
     connect(cmdBrowse_, &QToolButton::clicked, this, &frmSplit::Browse);
     QVBoxLayout* body = Body();
     body->setContentsMargins(16, 14, 16, 8);
@@ -45,7 +47,8 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
 
     auto* choiceGrid = new QGridLayout;
     body->addLayout(choiceGrid);
-    choice_ = SplitChoiceControls::Build(this, choiceGrid, 216, QCoreApplication::translate("frmSplit", "Split into pieces"));
+    choice_ = SplitChoiceControls::Build(
+        this, choiceGrid, 216, QCoreApplication::translate("frmSplit", "Split into pieces"));
     choice_.cboType->setCurrentIndex(0);
     for (int i = 0; i < 3; ++i) {
         connect(choice_.optSolution[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
@@ -55,7 +58,8 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     OptionClicked(0);
 
     body->addSpacing(12);
-    auto* heading = MakeHeading(QCoreApplication::translate("frmSplit", "Information"), "Label2", this);
+    auto* heading =
+        MakeHeading(QCoreApplication::translate("frmSplit", "Information"), "Label2", this);
     heading->setMinimumHeight(22);
     body->addWidget(heading);
     body->addSpacing(4);
@@ -66,7 +70,8 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
     info->setColumnStretch(1, 1);
     body->addLayout(info);
     body->addStretch(1);
-    const QString captions[3] = {QCoreApplication::translate("frmSplit", "File Name"), QCoreApplication::translate("frmSplit", "File Size"),
+    const QString captions[3] = {QCoreApplication::translate("frmSplit", "File Name"),
+                                 QCoreApplication::translate("frmSplit", "File Size"),
                                  QCoreApplication::translate("frmSplit", "File Path")};
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(captions[i], this);
@@ -84,7 +89,8 @@ frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
         Label5_[static_cast<std::size_t>(i)] = value;
     }
 
-    cmdPrevious_ = MakeButton(QCoreApplication::translate("frmSplit", "&Previous"), "cmdPrevious", this);
+    cmdPrevious_ =
+        MakeButton(QCoreApplication::translate("frmSplit", "&Previous"), "cmdPrevious", this);
     cmdNext_ = MakeButton(QCoreApplication::translate("frmSplit", "&Next"), "cmdNext", this);
     AddFooterButtons({cmdPrevious_, cmdNext_}, QSize(96, 30), 12);
     cmdNext_->setDefault(true);
@@ -190,8 +196,9 @@ void frmSplit::Next() {
     const std::string path = PathInBox(txtPath_).value_or(std::string());
     const std::int64_t length = RegularFileLength(path);
     if (length < 0) {
-        CurrentPrompter().Error(this, QCoreApplication::translate("frmSplit", "Please select a file to split"),
-                                QCoreApplication::translate("frmSplit", "File Not Selected"));
+        CurrentPrompter().Error(
+            this, QCoreApplication::translate("frmSplit", "Please select a file to split"),
+            QCoreApplication::translate("frmSplit", "File Not Selected"));
         Browse();
         return;
     }

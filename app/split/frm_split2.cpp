@@ -23,24 +23,28 @@ frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent)
     QVBoxLayout* body = Body();
     body->setContentsMargins(16, 18, 16, 8);
     body->setSpacing(0);
-    auto* destination = MakeHeading(QCoreApplication::translate("frmSplit2", "Select Destination"), "Label1", this);
+    auto* destination =
+        MakeHeading(QCoreApplication::translate("frmSplit2", "Select Destination"), "Label1", this);
     destination->setMinimumHeight(22);
     txtPath_ = new QLineEdit(this);
     txtPath_->setObjectName(QStringLiteral("txtPath"));
     txtPath_->setAccessibleName(destination->text());
-    txtPath_->setPlaceholderText(QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"));
+    txtPath_->setPlaceholderText(
+        QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
     txtPath_->setMinimumHeight(26);
     destination->setBuddy(txtPath_);
-    auto* browse = MakeBrowseButton(QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"), this);
+    auto* browse = MakeBrowseButton(
+        QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"), this);
     connect(browse, &QToolButton::clicked, this, &frmSplit2::Browse);
     body->addWidget(destination);
     body->addSpacing(4);
     body->addLayout(PathRow(txtPath_, browse, 6));
     body->addSpacing(22);
 
-    auto* group = MakeHeading(QCoreApplication::translate("frmSplit2", "Name Of the group of files"), "Label2", this);
+    auto* group = MakeHeading(
+        QCoreApplication::translate("frmSplit2", "Name Of the group of files"), "Label2", this);
     group->setMinimumHeight(22);
     txtGP_ = new QLineEdit(this);
     txtGP_->setObjectName(QStringLiteral("txtGP"));
@@ -52,7 +56,8 @@ frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent)
     body->addWidget(txtGP_);
     body->addStretch(1);
 
-    auto* previous = MakeButton(QCoreApplication::translate("frmSplit2", "&Previous"), "cmdPrevious", this);
+    auto* previous =
+        MakeButton(QCoreApplication::translate("frmSplit2", "&Previous"), "cmdPrevious", this);
     auto* next = MakeButton(QCoreApplication::translate("frmSplit2", "&Next"), "cmdNext", this);
     AddFooterButtons({previous, next}, QSize(96, 30), 12);
     next->setDefault(true);
@@ -71,8 +76,9 @@ void frmSplit2::Browse() {
     if (offered.empty() && !SharedSplitState().SplitSourcePath.empty()) {
         offered = GetFolderName(SharedSplitState().SplitSourcePath);
     }
-    const QString folder = CurrentPrompter().Folder(this, QCoreApplication::translate("frmSplit2", "Please Select a Folder"),
-                                                    DisplayPath(offered));
+    const QString folder = CurrentPrompter().Folder(
+        this, QCoreApplication::translate("frmSplit2", "Please Select a Folder"),
+        DisplayPath(offered));
     if (folder.isEmpty()) {
         return;
     }
@@ -85,8 +91,9 @@ void frmSplit2::Browse() {
 
 void frmSplit2::Next() {
     if (txtPath_->text().isEmpty()) {
-        CurrentPrompter().Warning(this, QCoreApplication::translate("frmSplit2", "Please select a destination."),
-                                  QCoreApplication::translate("frmSplit2", "Select Destination"));
+        CurrentPrompter().Warning(
+            this, QCoreApplication::translate("frmSplit2", "Please select a destination."),
+            QCoreApplication::translate("frmSplit2", "Select Destination"));
         Browse();
         return;
     }

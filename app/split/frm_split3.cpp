@@ -1,12 +1,12 @@
 #include "split/frm_split3.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QVBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QCheckBox>
 #include <QSpinBox>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "shell/job_panel.h"
@@ -42,7 +42,8 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     QVBoxLayout* body = Body();
     body->setContentsMargins(16, 12, 16, 35);
     body->setSpacing(0);
-    auto* heading = MakeHeading(QCoreApplication::translate("frmSplit3", "Information"), "Label1", this);
+    auto* heading =
+        MakeHeading(QCoreApplication::translate("frmSplit3", "Information"), "Label1", this);
     heading->setMinimumHeight(22);
     body->addWidget(heading);
     body->addSpacing(2);
@@ -55,7 +56,8 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     lblinfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     heading->setBuddy(lblinfo_);
 
-    auto* previous = MakeButton(QCoreApplication::translate("frmSplit3", "&Previous"), "cmdPrevious", this);
+    auto* previous =
+        MakeButton(QCoreApplication::translate("frmSplit3", "&Previous"), "cmdPrevious", this);
     cmdSplit_ = MakeButton(QCoreApplication::translate("frmSplit3", "&Split"), "cmdSplit", this);
     AddFooterButtons({previous, cmdSplit_}, QSize(96, 30), 12);
     cmdSplit_->setDefault(true);
@@ -119,14 +121,17 @@ void frmSplit3::Split() {
 
 void frmSplit3::Finished(bool ok, const QString& reason) {
     if (!ok) {
-        CurrentPrompter().Failure(this, QCoreApplication::translate("SplitChoice", kFailedSplit), reason, QCoreApplication::translate("frmSplit3", "Error"));
+        CurrentPrompter().Failure(this, QCoreApplication::translate("SplitChoice", kFailedSplit),
+                                  reason, QCoreApplication::translate("frmSplit3", "Error"));
         return;
     }
     panel_->Bar()->setValue(panel_->Bar()->minimum());
     cmdSplit_->setEnabled(true);
-    if (CurrentPrompter().Question(this,
-                                   QCoreApplication::translate("frmSplit3", "Split Completed.Would you like to view the files?"),
-                                   QCoreApplication::translate("frmSplit3", "Completed"))) {
+    if (CurrentPrompter().Question(
+            this,
+            QCoreApplication::translate("frmSplit3",
+                                        "Split Completed.Would you like to view the files?"),
+            QCoreApplication::translate("frmSplit3", "Completed"))) {
         CurrentPrompter().ShowFolder(destination_);
     }
     panel_->Reset();

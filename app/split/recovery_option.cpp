@@ -1,7 +1,7 @@
 #include "split/recovery_option.h"
 
-#include <QCoreApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QSpinBox>
 
@@ -16,13 +16,18 @@ constexpr int kDefaultPercent = 10;
 }  // namespace
 
 RecoveryOption::RecoveryOption(QWidget* parent)
-    : QWidget(parent), chkRecovery(new QCheckBox(QCoreApplication::translate("RecoveryOption", "Add recovery data"), this)),
+    : QWidget(parent),
+      chkRecovery(
+          new QCheckBox(QCoreApplication::translate("RecoveryOption", "Add recovery data"), this)),
       txtRecoveryPercent(new QSpinBox(this)) {
     setObjectName(QStringLiteral("recoveryOption"));
     chkRecovery->setObjectName(QStringLiteral("chkRecovery"));
-    chkRecovery->setToolTip(QCoreApplication::translate("RecoveryOption", "Write recovery files beside the pieces, to rebuild a lost or damaged piece"));
+    chkRecovery->setToolTip(QCoreApplication::translate(
+        "RecoveryOption",
+        "Write recovery files beside the pieces, to rebuild a lost or damaged piece"));
     txtRecoveryPercent->setObjectName(QStringLiteral("txtRecoveryPercent"));
-    txtRecoveryPercent->setAccessibleName(QCoreApplication::translate("RecoveryOption", "Recovery data, percent of the file"));
+    txtRecoveryPercent->setAccessibleName(
+        QCoreApplication::translate("RecoveryOption", "Recovery data, percent of the file"));
     txtRecoveryPercent->setRange(recovery::kMinPercent, recovery::kMaxPercent);
     txtRecoveryPercent->setSuffix(QStringLiteral(" %"));
     txtRecoveryPercent->setValue(kDefaultPercent);

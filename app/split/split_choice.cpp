@@ -1,7 +1,7 @@
 #include "split/split_choice.h"
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,8 +41,9 @@ SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, QGridLayout* gri
     SplitChoiceControls c;
     grid->setVerticalSpacing(kRowGap);
     grid->setHorizontalSpacing(kFieldGap);
-    const QString captions[3] = {firstCaption, QCoreApplication::translate("SplitChoice", "Split into equal sizes"),
-                                 QCoreApplication::translate("SplitChoice", "Split into Floppy size (1.44MB)")};
+    const QString captions[3] = {
+        firstCaption, QCoreApplication::translate("SplitChoice", "Split into equal sizes"),
+        QCoreApplication::translate("SplitChoice", "Split into Floppy size (1.44MB)")};
     for (int i = 0; i < 3; ++i) {
         auto* option = new QRadioButton(captions[i], parent);
         option->setObjectName(QStringLiteral("optSolution_%1").arg(i));
@@ -70,7 +71,8 @@ SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, QGridLayout* gri
 
     c.txtSize = new QLineEdit(QStringLiteral("1"), parent);
     c.txtSize->setObjectName(QStringLiteral("txtSize"));
-    c.txtSize->setAccessibleName(QCoreApplication::translate("SplitChoice", "Size of each piece file"));
+    c.txtSize->setAccessibleName(
+        QCoreApplication::translate("SplitChoice", "Size of each piece file"));
     c.txtSize->setFixedWidth(fieldWidth);
     grid->addWidget(c.txtSize, 1, 1);
     c.cboType = new QComboBox(parent);
@@ -165,8 +167,10 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
         return true;
     }
     const QString question =
-        QCoreApplication::translate("SplitChoice", "The folder '%1' already holds %2, %3.\nDo you want to replace it?")
-            .arg(DisplayPath(state.SplitDestFolder), DisplayPath(GetFileName(clash->path)), DisplayPath(clash->holds));
+        QCoreApplication::translate(
+            "SplitChoice", "The folder '%1' already holds %2, %3.\nDo you want to replace it?")
+            .arg(DisplayPath(state.SplitDestFolder), DisplayPath(GetFileName(clash->path)),
+                 DisplayPath(clash->holds));
     return CurrentPrompter().Message(window, question, QString(), Prompter::Icon::Question,
                                      Prompter::Buttons::YesNoDefaultNo) == Prompter::Answer::Yes;
 }

@@ -110,10 +110,11 @@ const struct {
     const char* name;
     ChromeWindow* (*make)();
 } kWindows[] = {
-    {"frmMain", Make<frmMain>},     {"frmSplit", Make<frmSplit>},       {"frmSplit2", Make<frmSplit2>},
-    {"frmSplit3", Make<frmSplit3>}, {"frmSimple", Make<frmSimple>},     {"frmJoin", Make<frmJoin>},
-    {"frmJoin2", Make<frmJoin2>},   {"frmSimpleJoin", Make<frmSimpleJoin>}, {"frmRename", Make<frmRename>},
-    {"frmRename2", Make<frmRename2>},
+    {"frmMain", Make<frmMain>},     {"frmSplit", Make<frmSplit>},
+    {"frmSplit2", Make<frmSplit2>}, {"frmSplit3", Make<frmSplit3>},
+    {"frmSimple", Make<frmSimple>}, {"frmJoin", Make<frmJoin>},
+    {"frmJoin2", Make<frmJoin2>},   {"frmSimpleJoin", Make<frmSimpleJoin>},
+    {"frmRename", Make<frmRename>}, {"frmRename2", Make<frmRename2>},
 };
 
 }  // namespace
@@ -133,15 +134,18 @@ private slots:
     // placeholders and keyboard letter.
     void catalogue() {
         QFETCH(QString, language);
-        const QList<PoEntry> entries = ReadPo(kPoFolder + QLatin1Char('/') + language + QStringLiteral(".po"));
+        const QList<PoEntry> entries =
+            ReadPo(kPoFolder + QLatin1Char('/') + language + QStringLiteral(".po"));
         std::set<std::pair<QString, QString>> present;
         for (const PoEntry& e : entries) {
             const QString where = QStringLiteral("%1.po:%2 %3").arg(language).arg(e.line).arg(e.id);
             present.emplace(e.context, e.id);
             QVERIFY2(!e.fuzzy, qPrintable(where + QStringLiteral(": fuzzy")));
-            QVERIFY2(e.strings.size() == (e.idPlural.isEmpty() ? 1 : 2), qPrintable(where + QStringLiteral(": forms")));
+            QVERIFY2(e.strings.size() == (e.idPlural.isEmpty() ? 1 : 2),
+                     qPrintable(where + QStringLiteral(": forms")));
             for (const QString& translated : e.strings) {
-                QVERIFY2(!translated.isEmpty(), qPrintable(where + QStringLiteral(": untranslated")));
+                QVERIFY2(!translated.isEmpty(),
+                         qPrintable(where + QStringLiteral(": untranslated")));
                 QCOMPARE(Placeholders(translated), Placeholders(e.id));
                 QVERIFY2(Accelerators(translated) == Accelerators(e.id),
                          qPrintable(where + QStringLiteral(": keyboard letter")));
@@ -150,8 +154,9 @@ private slots:
         const QList<PoEntry> wanted = ReadPo(kPoFolder + QStringLiteral("/tarnwick-brindle.pot"));
         QVERIFY(wanted.size() > 100);
         for (const PoEntry& e : wanted) {
-            QVERIFY2(present.count({e.context, e.id}) == 1,
-                     qPrintable(QStringLiteral("%1.po lacks %2 %3").arg(language, e.context, e.id)));
+            QVERIFY2(
+                present.count({e.context, e.id}) == 1,
+                qPrintable(QStringLiteral("%1.po lacks %2 %3").arg(language, e.context, e.id)));
         }
     }
 
@@ -160,7 +165,8 @@ private slots:
         QTest::addColumn<int>("window");
         for (const char* language : {"de", "fr", "es"}) {
             for (int i = 0; i < static_cast<int>(std::size(kWindows)); ++i) {
-                QTest::addRow("%s %s", language, kWindows[i].name) << QString::fromLatin1(language) << i;
+                QTest::addRow("%s %s", language, kWindows[i].name)
+                    << QString::fromLatin1(language) << i;
             }
         }
     }
@@ -169,7 +175,8 @@ private slots:
         QFETCH(QString, language);
         QFETCH(int, window);
         QTranslator translator;
-        QVERIFY(translator.load(QLocale(language), QStringLiteral("tarnwick-brindle"), QStringLiteral("_"),
+        QVERIFY(translator.load(QLocale(language), QStringLiteral("tarnwick-brindle"),
+                                QStringLiteral("_"),
                                 qEnvironmentVariable("BRINDLE_TRANSLATIONS_DIR")));
         QCoreApplication::installTranslator(&translator);
         ChromeWindow* page = kWindows[window].make();
@@ -188,12 +195,14 @@ private slots:
         for (const PoEntry& e : ReadPo(kPoFolder + QStringLiteral("/tarnwick-brindle.pot"))) {
             wanted.emplace(e.context.chopped(1), e.id);  // lconvert's msgctxt is "context|"
         }
-        static const QRegularExpression call(QString::fromLatin1(
-            "(?:translate|QT_TRANSLATE_NOOP)\\(\\s*\"(\\w+)\",\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)"));
+        static const QRegularExpression call(
+            QString::fromLatin1("(?:translate|QT_TRANSLATE_NOOP)\\(\\s*\"(\\w+)\",\\s*((?:\"(?:[^"
+                                "\"\\\\]|\\\\.)*\"\\s*)+)"));
         static const QRegularExpression piece(QString::fromLatin1("\"((?:[^\"\\\\]|\\\\.)*)\""));
         int marked = 0;
-        QDirIterator files(QStringLiteral(BRINDLE_APP_DIR), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
-                           QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator files(QStringLiteral(BRINDLE_APP_DIR),
+                           {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                           QDirIterator::Subdirectories);
         while (files.hasNext()) {
             QFile file(files.next());
             QVERIFY(file.open(QIODevice::ReadOnly));
@@ -204,8 +213,10 @@ private slots:
                     text += p.captured(1);
                 }
                 ++marked;
-                QVERIFY2(wanted.count({m.captured(1), text}) == 1,
-                         qPrintable(QStringLiteral("%1: %2 %3").arg(file.fileName(), m.captured(1), text)));
+                QVERIFY2(
+                    wanted.count({m.captured(1), text}) == 1,
+                    qPrintable(
+                        QStringLiteral("%1: %2 %3").arg(file.fileName(), m.captured(1), text)));
             }
         }
         QVERIFY(marked > 150);
@@ -217,16 +228,20 @@ private slots:
         QVERIFY(LoadTranslations(QLocale::c()).isEmpty());
         QVERIFY(LoadTranslations().endsWith(QLatin1String("tarnwick-brindle_de.qm")));
         // Plural forms survive the build's conversion.
-        QCOMPARE(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 1), QStringLiteral("1 Datei"));
-        QCOMPARE(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 3), QStringLiteral("3 Dateien"));
+        QCOMPARE(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 1),
+                 QStringLiteral("1 Datei"));
+        QCOMPARE(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 3),
+                 QStringLiteral("3 Dateien"));
         // Qt's own texts follow.
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
 
         auto* window = new frmSplit;  // deletes itself on close
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("cmdNext"))->text(), QStringLiteral("&Weiter"));
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Informationen"));
+        QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("cmdNext"))->text(),
+                 QStringLiteral("&Weiter"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+                 QStringLiteral("Informationen"));
         QVERIFY(window->windowTitle().contains(QStringLiteral("Datei aufteilen")));
         test::CloseAllWindows();
     }
