@@ -210,6 +210,13 @@ frmRename::frmRename(QWidget* parent)
     // Rename Files stands out: nearly as tall as two buttons.
     renameFiles->setMinimumHeight(renameFiles->sizeHint().height() * 5 / 3);
 
+    // Never narrower than the buttons under it (a larger font, a longer translation): the
+    // last column takes the rest, so the list spans the window as it does by default.
+    if (const int buttonsWidth = buttons->sizeHint().width(); buttonsWidth > view_->width()) {
+        view_->setColumnWidth(3, view_->columnWidth(3) + buttonsWidth - view_->width());
+        view_->setFixedWidth(buttonsWidth);
+    }
+
     // The list above its buttons, centred; the docked editor comes beside them.
     auto* column = new QVBoxLayout;
     column->setSpacing(14);
