@@ -109,10 +109,11 @@ std::int64_t Stretch(std::int64_t blockSize, std::size_t outputs) {
 }
 
 // A tile of every output and of the inputs of a batch within about 512 KiB, a fraction of a
-// core's second-level cache; whole 64-byte lines, at least 4 KiB.
+// core's second-level cache; whole 256-byte runs (what the SIMD loops take at once), at
+// least 4 KiB.
 std::size_t TileBytes(std::size_t outputs, std::size_t inputs) {
     const std::size_t fit = (std::size_t{512} << 10) / (std::max<std::size_t>(outputs, 1) + inputs);
-    return std::max<std::size_t>(fit / kAlign * kAlign, 4096);
+    return std::max<std::size_t>(fit / 256 * 256, 4096);
 }
 
 }  // namespace
@@ -148,9 +149,9 @@ Status RunCoding(const Coding& coding) {
         for (Buffer& output : outputs) {
             std::memset(output.get(), 0, n);
         }
-        // The arithmetic of a batch in parts of whole 64-byte lines, a few per worker.
+        // The arithmetic of a batch in parts of whole 256-byte runs, a few per worker.
         const std::size_t parts = std::min<std::size_t>(threads * 2, std::max<std::size_t>(1, n / (64 * 1024)));
-        const std::size_t partBytes = (n / parts + kAlign - 1) / kAlign * kAlign;
+        const std::size_t partBytes = (n / parts + 255) / 256 * 256;
         const auto readBatch = [&](std::size_t first, std::vector<Buffer>& buffers) {
             Status status;
             for (std::size_t b = 0; b < batch && first + b < coding.inputs && status.ok(); ++b) {
@@ -166,8 +167,8 @@ Status RunCoding(const Coding& coding) {
             const std::size_t hashes = lanes + (coding.inOrder ? 1 : 0);
             // Made ready once a batch, not once a tile.
             factors.clear();
-            for (std::size_t k = 0; k < coding.outputs; ++k) {
-                for (std::size_t b = 0; b < count; ++b) {
+            for (std::size_t b = 0; b < count; ++b) {
+                for (std::size_t k = 0; k < coding.outputs; ++k) {
                     factors.emplace_back(coding.coefficients[k * coding.inputs + first + b]);
                 }
             }
@@ -195,10 +196,12 @@ Status RunCoding(const Coding& coding) {
                 const std::size_t tile = TileBytes(coding.outputs, count);
                 for (std::size_t at = from; at < to; at += tile) {
                     const std::size_t bytes = std::min(tile, to - at);
+                    std::vector<unsigned char*> targets(outputPointers);
+                    for (unsigned char*& target : targets) {
+                        target += at;
+                    }
                     for (std::size_t b = 0; b < count; ++b) {
-                        for (std::size_t k = 0; k < coding.outputs; ++k) {
-                            MulAddRegion(factors[k * count + b], data[b].get() + at, outputPointers[k] + at, bytes);
-                        }
+                        MulAddRegions(&factors[b * coding.outputs], coding.outputs, data[b].get() + at, targets.data(), bytes);
                     }
                 }
             });

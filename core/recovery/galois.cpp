@@ -189,6 +189,32 @@ __attribute__((target("avx512f,avx512bw,gfni"))) std::size_t MulAddGfni(const Gf
     return done;
 }
 
+// The same for several outputs, each 128 bytes of the source split into its low and high
+// bytes once for all of them.
+__attribute__((target("avx512f,avx512bw,gfni"))) std::size_t MulAddGfniMany(const GfFactor* factors, std::size_t count,
+                                                                           const unsigned char* in,
+                                                                           unsigned char* const* outs, std::size_t bytes) {
+    const __m512i lowBytes = _mm512_set1_epi16(0x00FF);
+    std::size_t done = 0;
+    for (; done + 128 <= bytes; done += 128) {
+        const __m512i a = _mm512_loadu_si512(in + done);
+        const __m512i b = _mm512_loadu_si512(in + done + 64);
+        const __m512i lo = _mm512_packus_epi16(_mm512_and_si512(a, lowBytes), _mm512_and_si512(b, lowBytes));
+        const __m512i hi = _mm512_packus_epi16(_mm512_srli_epi16(a, 8), _mm512_srli_epi16(b, 8));
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::uint64_t* m = factors[k].matrices;
+            const __m512i rlo = _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(lo, _mm512_set1_epi64(static_cast<long long>(m[0])), 0),
+                                                 _mm512_gf2p8affine_epi64_epi8(hi, _mm512_set1_epi64(static_cast<long long>(m[1])), 0));
+            const __m512i rhi = _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(lo, _mm512_set1_epi64(static_cast<long long>(m[2])), 0),
+                                                 _mm512_gf2p8affine_epi64_epi8(hi, _mm512_set1_epi64(static_cast<long long>(m[3])), 0));
+            unsigned char* out = outs[k] + done;
+            _mm512_storeu_si512(out, _mm512_xor_si512(_mm512_loadu_si512(out), _mm512_unpacklo_epi8(rlo, rhi)));
+            _mm512_storeu_si512(out + 64, _mm512_xor_si512(_mm512_loadu_si512(out + 64), _mm512_unpackhi_epi8(rlo, rhi)));
+        }
+    }
+    return done;
+}
+
 bool HaveGfni() {
     static const bool gfni = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                              __builtin_cpu_supports("gfni");
@@ -294,6 +320,19 @@ void MulAddRegion(const GfFactor& factor, const void* src, void* dest, std::size
         field->multiply_region.w32(field, in + head + done, out + head + done, c, static_cast<int>(n), 1);
     }
     MulAddRegionPlain(c, in + head + middle, out + head + middle, bytes - head - middle);
+}
+
+void MulAddRegions(const GfFactor* factors, std::size_t count, const void* src, unsigned char* const* dests,
+                   std::size_t bytes) {
+    std::size_t done = 0;
+#ifdef BRINDLE_GF_AVX2
+    if (HaveGfni()) {
+        done = MulAddGfniMany(factors, count, static_cast<const unsigned char*>(src), dests, bytes);
+    }
+#endif
+    for (std::size_t k = 0; k < count; ++k) {
+        MulAddRegion(factors[k], static_cast<const unsigned char*>(src) + done, dests[k] + done, bytes - done);
+    }
 }
 
 void MulAddRegionPlain(Gf c, const void* src, void* dest, std::size_t bytes) {

@@ -31,6 +31,10 @@ struct GfFactor {
 // chosen for the processor at run time; src and dest must not overlap.
 void MulAddRegion(Gf c, const void* src, void* dest, std::size_t bytes);
 void MulAddRegion(const GfFactor& c, const void* src, void* dest, std::size_t bytes);
+// dests[k][i] ^= factors[k] * src[i] for each of `count` outputs: the source is read once
+// for all of them.
+void MulAddRegions(const GfFactor* factors, std::size_t count, const void* src, unsigned char* const* dests,
+                   std::size_t bytes);
 // The same word by word, through the log tables: the reference the fast one is held to.
 void MulAddRegionPlain(Gf c, const void* src, void* dest, std::size_t bytes);
 
