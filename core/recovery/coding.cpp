@@ -12,8 +12,10 @@ namespace brindle::recovery {
 namespace {
 
 constexpr std::size_t kAlign = 64;
-constexpr std::int64_t kBatchMemory = std::int64_t{16} << 20;
-// So that the two input batches stay within 64 MiB however large a block is.
+// Each output's stretch is brought into the cache once a batch, so the more inputs a batch
+// holds, the less the arithmetic waits for memory: up to 16 inputs in at most 64 MiB.
+constexpr std::int64_t kBatchMemory = std::int64_t{64} << 20;
+// So that the two input batches stay within 128 MiB however large a block is.
 constexpr std::int64_t kLongestStretch = std::int64_t{32} << 20;
 
 struct AlignedDelete {
@@ -106,6 +108,14 @@ std::int64_t Stretch(std::int64_t blockSize, std::size_t outputs) {
     return std::min({blockSize, stretch, kLongestStretch});
 }
 
+// A tile of every output and of the inputs of a batch within about 512 KiB, a fraction of a
+// core's second-level cache; whole 256-byte runs (what the SIMD loops take at once), at
+// least 4 KiB.
+std::size_t TileBytes(std::size_t outputs, std::size_t inputs) {
+    const std::size_t fit = (std::size_t{512} << 10) / (std::max<std::size_t>(outputs, 1) + inputs);
+    return std::max<std::size_t>(fit / 256 * 256, 4096);
+}
+
 }  // namespace
 
 int Passes(std::int64_t blockSize, std::size_t outputs) {
@@ -132,15 +142,16 @@ Status RunCoding(const Coding& coding) {
             buffers.push_back(MakeBuffer(static_cast<std::size_t>(stretch)));
         }
     }
+    std::vector<GfFactor> factors;
     std::int64_t handled = 0;
     for (std::int64_t offset = 0; offset < coding.blockSize; offset += stretch) {
         const auto n = static_cast<std::size_t>(std::min(stretch, coding.blockSize - offset));
         for (Buffer& output : outputs) {
             std::memset(output.get(), 0, n);
         }
-        // The arithmetic of a batch in parts of whole 64-byte lines, a few per worker.
+        // The arithmetic of a batch in parts of whole 256-byte runs, a few per worker.
         const std::size_t parts = std::min<std::size_t>(threads * 2, std::max<std::size_t>(1, n / (64 * 1024)));
-        const std::size_t partBytes = (n / parts + kAlign - 1) / kAlign * kAlign;
+        const std::size_t partBytes = (n / parts + 255) / 256 * 256;
         const auto readBatch = [&](std::size_t first, std::vector<Buffer>& buffers) {
             Status status;
             for (std::size_t b = 0; b < batch && first + b < coding.inputs && status.ok(); ++b) {
@@ -154,6 +165,13 @@ Status RunCoding(const Coding& coding) {
             const std::size_t count = std::min(batch, coding.inputs - first);
             const std::size_t lanes = static_cast<std::size_t>(coding.lanes) * count;
             const std::size_t hashes = lanes + (coding.inOrder ? 1 : 0);
+            // Made ready once a batch, not once a tile.
+            factors.clear();
+            for (std::size_t b = 0; b < count; ++b) {
+                for (std::size_t k = 0; k < coding.outputs; ++k) {
+                    factors.emplace_back(coding.coefficients[k * coding.inputs + first + b]);
+                }
+            }
             // The hashes first: each is one long task, the arithmetic many shorter ones.
             crew.Start(hashes + parts, [&, first, count, lanes, hashes](std::size_t task) {
                 if (task == lanes && coding.inOrder) {
@@ -172,11 +190,18 @@ Status RunCoding(const Coding& coding) {
                 if (from >= n) {
                     return;
                 }
-                const std::size_t bytes = std::min(partBytes, n - from);
-                for (std::size_t b = 0; b < count; ++b) {
-                    for (std::size_t k = 0; k < coding.outputs; ++k) {
-                        MulAddRegion(coding.coefficients[k * coding.inputs + first + b], data[b].get() + from,
-                                     outputPointers[k] + from, bytes);
+                const std::size_t to = from + std::min(partBytes, n - from);
+                // In tiles, so that every output's tile stays in the core's cache across
+                // the batch, instead of each output streaming through memory per input.
+                const std::size_t tile = TileBytes(coding.outputs, count);
+                for (std::size_t at = from; at < to; at += tile) {
+                    const std::size_t bytes = std::min(tile, to - at);
+                    std::vector<unsigned char*> targets(outputPointers);
+                    for (unsigned char*& target : targets) {
+                        target += at;
+                    }
+                    for (std::size_t b = 0; b < count; ++b) {
+                        MulAddRegions(&factors[b * coding.outputs], coding.outputs, data[b].get() + at, targets.data(), bytes);
                     }
                 }
             });

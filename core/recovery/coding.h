@@ -46,7 +46,7 @@ int Passes(std::int64_t blockSize, std::size_t outputs);
 // Runs the coding on every processor: the arithmetic of a batch of inputs is cut in
 // stretches, a few per worker, beside the inputs' hashes, while the next batch is read. The
 // memory held is the outputs' stretches (kOutputMemory) and two batches of inputs (at most
-// 16 MiB, or one stretch of at most 32 MiB, each): 320 MiB at most.
+// 64 MiB each): 384 MiB at most.
 Status RunCoding(const Coding& coding);
 
 }  // namespace brindle::recovery

@@ -17,9 +17,24 @@ Gf GfExp2(std::uint32_t n);
 // a to the power `n`.
 Gf GfPow(Gf a, std::uint32_t n);
 
+// A constant made ready for region multiplies (its lookup tables or bit matrices), for a
+// caller that multiplies many short regions by the same constants.
+struct GfFactor {
+    explicit GfFactor(Gf value);
+    Gf c = 0;
+    alignas(16) unsigned char low[4][16] = {};   // the split tables
+    alignas(16) unsigned char high[4][16] = {};
+    std::uint64_t matrices[4] = {};              // the bit matrices
+};
+
 // dest[i] ^= c * src[i] over `bytes` bytes (even). The region multiply of a SIMD library,
 // chosen for the processor at run time; src and dest must not overlap.
 void MulAddRegion(Gf c, const void* src, void* dest, std::size_t bytes);
+void MulAddRegion(const GfFactor& c, const void* src, void* dest, std::size_t bytes);
+// dests[k][i] ^= factors[k] * src[i] for each of `count` outputs: the source is read once
+// for all of them.
+void MulAddRegions(const GfFactor* factors, std::size_t count, const void* src, unsigned char* const* dests,
+                   std::size_t bytes);
 // The same word by word, through the log tables: the reference the fast one is held to.
 void MulAddRegionPlain(Gf c, const void* src, void* dest, std::size_t bytes);
 

@@ -65,6 +65,21 @@ TEST(GaloisTest, RegionMultiplyMatchesThePlainReferenceAtAnyLengthAndPlace) {
             }
         }
     }
+    // Several outputs from one read of the source: each its own constant (one of them 0).
+    for (const std::size_t length : {126UL, 130UL, 4098UL}) {
+        const std::vector<GfFactor> factors{GfFactor(static_cast<Gf>(random())), GfFactor(0), GfFactor(0xFFFF)};
+        std::vector<std::vector<unsigned char>> fast(factors.size(), std::vector<unsigned char>(length, 0x33));
+        std::vector<unsigned char*> dests;
+        for (auto& out : fast) {
+            dests.push_back(out.data());
+        }
+        MulAddRegions(factors.data(), factors.size(), source.data() + 2, dests.data(), length);
+        for (std::size_t k = 0; k < factors.size(); ++k) {
+            std::vector<unsigned char> plain(length, 0x33);
+            MulAddRegionPlain(factors[k].c, source.data() + 2, plain.data(), length);
+            ASSERT_EQ(fast[k], plain) << "length " << length << " output " << k;
+        }
+    }
     // The field is PAR2's: 2^16 wraps to x^12 + x^3 + x + 1.
     EXPECT_EQ(GfMul(0x8000, 2), 0x100B);
     EXPECT_EQ(GfMul(GfDiv(1234, 777), 777), 1234);
