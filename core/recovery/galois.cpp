@@ -9,6 +9,8 @@ extern "C" {
 #include <gf_complete.h>
 }
 
+#include <atomic>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define BRINDLE_GF_AVX2 1
@@ -16,6 +18,8 @@ extern "C" {
 
 namespace brindle::recovery {
 namespace {
+
+std::atomic<int> g_ceiling{static_cast<int>(testing::GfRoad::kGfni)};
 
 constexpr std::uint32_t kPolynomial = 0x1100B;
 constexpr std::uint32_t kOrder = 65535;
@@ -215,20 +219,24 @@ __attribute__((target("avx512f,avx512bw,gfni"))) std::size_t MulAddGfniMany(cons
     return done;
 }
 
+bool Allowed(testing::GfRoad road) {
+    return static_cast<int>(road) <= g_ceiling.load(std::memory_order_relaxed);
+}
+
 bool HaveGfni() {
     static const bool gfni = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                              __builtin_cpu_supports("gfni");
-    return gfni;
+    return gfni && Allowed(testing::GfRoad::kGfni);
 }
 
 bool HaveAvx512() {
     static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    return avx512;
+    return avx512 && Allowed(testing::GfRoad::kAvx512);
 }
 
 bool HaveAvx2() {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
+    return avx2 && Allowed(testing::GfRoad::kAvx2);
 }
 
 }  // namespace
@@ -345,5 +353,14 @@ void MulAddRegionPlain(Gf c, const void* src, void* dest, std::size_t bytes) {
         out[i + 1] = static_cast<unsigned char>(out[i + 1] ^ (product >> 8));
     }
 }
+
+namespace testing {
+GfRoadCeiling::GfRoadCeiling(GfRoad highest) {
+    g_ceiling.store(static_cast<int>(highest), std::memory_order_relaxed);
+}
+GfRoadCeiling::~GfRoadCeiling() {
+    g_ceiling.store(static_cast<int>(GfRoad::kGfni), std::memory_order_relaxed);
+}
+}  // namespace testing
 
 }  // namespace brindle::recovery

@@ -38,4 +38,17 @@ void MulAddRegions(const GfFactor* factors, std::size_t count, const void* src, 
 // The same word by word, through the log tables: the reference the fast one is held to.
 void MulAddRegionPlain(Gf c, const void* src, void* dest, std::size_t bytes);
 
+namespace testing {
+// The fastest road the region multiplies may take while one lives, so tests hold each road the
+// processor has (not only the fastest) to the plain reference.
+enum class GfRoad { kLibrary, kAvx2, kAvx512, kGfni };
+class GfRoadCeiling {
+public:
+    explicit GfRoadCeiling(GfRoad highest);
+    ~GfRoadCeiling();
+    GfRoadCeiling(const GfRoadCeiling&) = delete;
+    GfRoadCeiling& operator=(const GfRoadCeiling&) = delete;
+};
+}  // namespace testing
+
 }  // namespace brindle::recovery

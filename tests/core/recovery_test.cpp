@@ -47,43 +47,49 @@ void FlipByte(const std::string& path, std::size_t at) {
 Input InputFor(const TempDir& dir, const std::vector<std::string>& files) { return {dir.path(), "data", files, {}, false}; }
 
 TEST(GaloisTest, RegionMultiplyMatchesThePlainReferenceAtAnyLengthAndPlace) {
-    std::mt19937 random(5);
-    std::vector<unsigned char> source(70000);
-    for (unsigned char& byte : source) {
-        byte = static_cast<unsigned char>(random());
-    }
-    // Lengths that leave odd tails after the SIMD lines; places equal or unequal against 16 bytes.
-    for (const std::size_t length : {2UL, 30UL, 64UL, 998UL, 4096UL, 65538UL}) {
-        for (const std::size_t srcShift : {0UL, 2UL, 6UL}) {
-            for (const std::size_t destShift : {0UL, 2UL}) {
-                const auto c = static_cast<Gf>(random() | 1);
-                std::vector<unsigned char> fast(length + 64, 0x5A);
-                std::vector<unsigned char> plain = fast;
-                MulAddRegion(c, source.data() + srcShift, fast.data() + destShift, length);
-                MulAddRegionPlain(c, source.data() + srcShift, plain.data() + destShift, length);
-                ASSERT_EQ(fast, plain) << "length " << length << " shifts " << srcShift << "/" << destShift;
+    // Every road the processor has, the library's included, not only the fastest.
+    for (const auto road : {testing::GfRoad::kLibrary, testing::GfRoad::kAvx2, testing::GfRoad::kAvx512,
+                            testing::GfRoad::kGfni}) {
+        SCOPED_TRACE(static_cast<int>(road));
+        const testing::GfRoadCeiling ceiling(road);
+        std::mt19937 random(5);
+        std::vector<unsigned char> source(70000);
+        for (unsigned char& byte : source) {
+            byte = static_cast<unsigned char>(random());
+        }
+        // Lengths that leave odd tails after the SIMD lines; places equal or unequal against 16 bytes.
+        for (const std::size_t length : {2UL, 30UL, 64UL, 998UL, 4096UL, 65538UL}) {
+            for (const std::size_t srcShift : {0UL, 2UL, 6UL}) {
+                for (const std::size_t destShift : {0UL, 2UL}) {
+                    const auto c = static_cast<Gf>(random() | 1);
+                    std::vector<unsigned char> fast(length + 64, 0x5A);
+                    std::vector<unsigned char> plain = fast;
+                    MulAddRegion(c, source.data() + srcShift, fast.data() + destShift, length);
+                    MulAddRegionPlain(c, source.data() + srcShift, plain.data() + destShift, length);
+                    ASSERT_EQ(fast, plain) << "length " << length << " shifts " << srcShift << "/" << destShift;
+                }
             }
         }
-    }
-    // Several outputs from one read of the source: each its own constant (one of them 0).
-    for (const std::size_t length : {126UL, 130UL, 4098UL}) {
-        const std::vector<GfFactor> factors{GfFactor(static_cast<Gf>(random())), GfFactor(0), GfFactor(0xFFFF)};
-        std::vector<std::vector<unsigned char>> fast(factors.size(), std::vector<unsigned char>(length, 0x33));
-        std::vector<unsigned char*> dests;
-        for (auto& out : fast) {
-            dests.push_back(out.data());
+        // Several outputs from one read of the source: each its own constant (one of them 0).
+        for (const std::size_t length : {126UL, 130UL, 4098UL}) {
+            const std::vector<GfFactor> factors{GfFactor(static_cast<Gf>(random())), GfFactor(0), GfFactor(0xFFFF)};
+            std::vector<std::vector<unsigned char>> fast(factors.size(), std::vector<unsigned char>(length, 0x33));
+            std::vector<unsigned char*> dests;
+            for (auto& out : fast) {
+                dests.push_back(out.data());
+            }
+            MulAddRegions(factors.data(), factors.size(), source.data() + 2, dests.data(), length);
+            for (std::size_t k = 0; k < factors.size(); ++k) {
+                std::vector<unsigned char> plain(length, 0x33);
+                MulAddRegionPlain(factors[k].c, source.data() + 2, plain.data(), length);
+                ASSERT_EQ(fast[k], plain) << "length " << length << " output " << k;
+            }
         }
-        MulAddRegions(factors.data(), factors.size(), source.data() + 2, dests.data(), length);
-        for (std::size_t k = 0; k < factors.size(); ++k) {
-            std::vector<unsigned char> plain(length, 0x33);
-            MulAddRegionPlain(factors[k].c, source.data() + 2, plain.data(), length);
-            ASSERT_EQ(fast[k], plain) << "length " << length << " output " << k;
-        }
+        // The field is PAR2's: 2^16 wraps to x^12 + x^3 + x + 1.
+        EXPECT_EQ(GfMul(0x8000, 2), 0x100B);
+        EXPECT_EQ(GfMul(GfDiv(1234, 777), 777), 1234);
+        EXPECT_EQ(GfPow(2, 16), GfExp2(16));
     }
-    // The field is PAR2's: 2^16 wraps to x^12 + x^3 + x + 1.
-    EXPECT_EQ(GfMul(0x8000, 2), 0x100B);
-    EXPECT_EQ(GfMul(GfDiv(1234, 777), 777), 1234);
-    EXPECT_EQ(GfPow(2, 16), GfExp2(16));
 }
 
 TEST(RecoveryPlanTest, BlocksFollowTheLargestFileAndTheLimit) {
