@@ -2,10 +2,12 @@
 
 #include <ostream>
 
+#include "shell/translate.h"
+
 namespace brindle::cli {
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kUsage = N_(
     "Usage: brindle COMMAND [OPTIONS]\n"
     "\n"
     "Split a file into numbered pieces, join them back, and rename files in batches.\n"
@@ -19,19 +21,19 @@ constexpr const char* kUsage =
     "  repair PIECE   rebuild the group's missing or damaged pieces from its recovery files\n"
     "  rename FILE... give files new names by a rule\n"
     "\n"
-    "Run 'brindle COMMAND --help' for the options of a command.\n";
+    "Run 'brindle COMMAND --help' for the options of a command.\n");
 
 }  // namespace
 
 int Run(const std::vector<std::string>& args, Console& console) {
     if (args.empty()) {
-        console.err << kUsage;
+        console.err << Tr(kUsage);
         return kExitUsage;
     }
     const std::string& command = args.front();
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
-        console.out << kUsage;
+        console.out << Tr(kUsage);
         return kExitOk;
     }
     if (command == "--version") {
@@ -45,7 +47,7 @@ int Run(const std::vector<std::string>& args, Console& console) {
     if (command == "verify") return RunVerify(rest, console);
     if (command == "repair") return RunRepair(rest, console);
     if (command == "rename") return RunRename(rest, console);
-    console.err << "brindle: unknown command '" << command << "'\n\n" << kUsage;
+    console.err << Fill(Tr("brindle: unknown command '%1'"), {command}) << "\n\n" << Tr(kUsage);
     return kExitUsage;
 }
 

@@ -5,10 +5,12 @@
 #include <iostream>
 
 #include "cli.h"
+#include "shell/translate.h"
 #include "stop_signal.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    brindle::BindCatalogue();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args.front() == "split" || args.front() == "join")) {
         brindle::cli::CatchStopSignals();

@@ -15,6 +15,7 @@
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "shell/short_date.h"
+#include "shell/translate.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
 #include "stop_signal.h"
@@ -70,7 +71,7 @@ std::string SplitHelp() {
     "A split that fails or is stopped removes every piece it wrote.\n";
 }
 
-constexpr const char* kJoinHelp =
+constexpr const char* kJoinHelp = N_(
     "Usage: brindle join PIECE [--out FILE | --force]\n"
     "\n"
     "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
@@ -86,7 +87,7 @@ constexpr const char* kJoinHelp =
     "Where recovery files NAME.par2 (and NAME.volNN+MM.par2) lie beside the pieces, missing\n"
     "and damaged pieces are rebuilt from them into temporaries, checked, and joined in their\n"
     "places; the pieces themselves are left as they are (brindle repair rebuilds them). With\n"
-    "too much damage the join is refused, saying how much recovery data is missing.\n";
+    "too much damage the join is refused, saying how much recovery data is missing.\n");
 
 constexpr const char* kVerifyHelp =
     "Usage: brindle verify PIECE\n"
@@ -105,19 +106,19 @@ constexpr const char* kVerifyHelp =
     "can rebuild the missing and damaged pieces (\"2 pieces damaged or missing; the recovery\n"
     "files can rebuild them\"), or that they describe another split.\n";
 
-constexpr const char* kGroupsHelp =
+constexpr const char* kGroupsHelp = N_(
     "Usage: brindle groups DIR\n"
     "\n"
     "Lists the piece groups in DIR: group, stored file name, size and date of the split;\n"
-    "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n";
+    "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n");
 
-constexpr const char* kInfoHelp =
+constexpr const char* kInfoHelp = N_(
     "Usage: brindle info PIECE\n"
     "\n"
-    "Shows every field of the header of one piece file.\n";
+    "Shows every field of the header of one piece file.\n");
 
 int Usage(Console& console, const std::string& command, const std::string& problem, const std::string& help) {
-    console.err << "brindle " << command << ": " << problem << "\n\n" << help;
+    console.err << "brindle " << command << ": " << problem << "\n\n" << Tr(help.c_str());
     return kExitUsage;
 }
 
@@ -132,12 +133,12 @@ std::optional<std::string> OnlyWord(const std::vector<std::string>& words, const
     std::optional<std::string> word;
     while (args.Next()) {
         if (args.IsOption() && IsHelp(args.Name())) {
-            console.out << help;
+            console.out << Tr(help);
             *exit = kExitOk;
             return std::nullopt;
         }
         if (args.IsOption()) {
-            *exit = Usage(console, command, "unknown option " + args.Name(), help);
+            *exit = Usage(console, command, Fill(Tr("unknown option %1"), {args.Name()}), help);
             return std::nullopt;
         }
         if (word) {
@@ -171,7 +172,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!file.empty()) {
-                return Usage(console, "split", "give one file to split", SplitHelp());
+                return Usage(console, "split", Tr("give one file to split"), SplitHelp());
             }
             file = args.Word();
             continue;
@@ -209,11 +210,11 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
                                                                  : nullptr;
         std::optional<std::string> value;
         if (target == nullptr && name != "--dest") {
-            return Usage(console, "split", "unknown option " + name, SplitHelp());
+            return Usage(console, "split", Fill(Tr("unknown option %1"), {name}), SplitHelp());
         }
         value = args.Value();
         if (!value) {
-            return Usage(console, "split", name + " needs a value", SplitHelp());
+            return Usage(console, "split", Fill(Tr("%1 needs a value"), {name}), SplitHelp());
         }
         if (target != nullptr) {
             *target = *value;
@@ -222,19 +223,19 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         }
     }
     if (file.empty()) {
-        return Usage(console, "split", "which file?", SplitHelp());
+        return Usage(console, "split", Tr("which file?"), SplitHelp());
     }
     if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
-        return Usage(console, "split", "choose one of --pieces, --size and --floppy", SplitHelp());
+        return Usage(console, "split", Tr("choose one of --pieces, --size and --floppy"), SplitHelp());
     }
     if (raw && force) {
-        return Usage(console, "split", "--raw never replaces files; remove the old pieces first", SplitHelp());
+        return Usage(console, "split", Tr("--raw never replaces files; remove the old pieces first"), SplitHelp());
     }
     if (raw && noDataCheck) {
-        return Usage(console, "split", "--raw pieces have no header to carry a data check", SplitHelp());
+        return Usage(console, "split", Tr("--raw pieces have no header to carry a data check"), SplitHelp());
     }
     if (unit && !size) {
-        return Usage(console, "split", "--unit goes with --size", SplitHelp());
+        return Usage(console, "split", Tr("--unit goes with --size"), SplitHelp());
     }
     int recoveryPercent = 0;
     if (recoveryText) {
@@ -242,15 +243,15 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
         recoveryPercent = digits ? std::stoi(text) : 0;
         if (recoveryPercent < recovery::kMinPercent || recoveryPercent > recovery::kMaxPercent) {
-            return Usage(console, "split", "--recovery takes a percentage from 1 to 100", SplitHelp());
+            return Usage(console, "split", Tr("--recovery takes a percentage from 1 to 100"), SplitHelp());
         }
     }
     if (unit && *unit != "KB" && *unit != "MB" && *unit != "GB") {
-        return Usage(console, "split", "the unit is KB, MB or GB", SplitHelp());
+        return Usage(console, "split", Tr("the unit is KB, MB or GB"), SplitHelp());
     }
     // The windows read the leading number of a text; a script's "5MB" or "1,5" is a mistake.
     if (size && !IsNumeric(*size)) {
-        return Usage(console, "split", "cannot read the size '" + *size + "': give a number such as 1.5",
+        return Usage(console, "split", Fill(Tr("cannot read the size '%1': give a number such as 1.5"), {*size}),
                      SplitHelp());
     }
 
@@ -260,13 +261,14 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     state.SplitGroupName = group ? *group : StripExtension(GetFileName(state.SplitSourcePath));
     if (!io::IsRegularFile(state.SplitSourcePath)) {
         // A folder, pipe or device is there but cannot be split; say so rather than "no such".
-        console.err << "brindle split: " << (io::Exists(state.SplitSourcePath) ? "not a regular file: " : "no such file: ")
-                    << file << "\n";
+        console.err << "brindle split: "
+                    << Fill(io::Exists(state.SplitSourcePath) ? Tr("not a regular file: %1") : Tr("no such file: %1"), {file})
+                    << "\n";
         return kExitUsage;
     }
     std::error_code error;
     if (!std::filesystem::is_directory(state.SplitDestFolder, error)) {
-        console.err << "brindle split: no such folder: " << state.SplitDestFolder << "\n";
+        console.err << "brindle split: " << Fill(Tr("no such folder: %1"), {state.SplitDestFolder}) << "\n";
         return kExitUsage;
     }
     const auto length = static_cast<std::int64_t>(std::filesystem::file_size(state.SplitSourcePath, error));
@@ -308,14 +310,14 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         result = SplitFile(params, progress);
     }
     if (result.status.cancelled()) {
-        console.err << "brindle split: stopped; no piece of this split is left\n";
+        console.err << "brindle split: " << Tr("stopped; no piece of this split is left") << "\n";
         if (!result.status.message().empty()) {
             console.err << result.status.message() << "\n";
         }
         return StoppedExitCode();
     }
     if (!result.status.ok()) {
-        console.err << "Fail to split the file\n" << result.status.message() << "\n";
+        console.err << Tr("Fail to split the file") << "\n" << result.status.message() << "\n";
         return kExitFailed;
     }
     for (const std::string& piece : result.pieces) {
@@ -345,14 +347,14 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     while (args.Next()) {
         if (!args.IsOption()) {
             if (!piece.empty()) {
-                return Usage(console, "join", "give one piece of the group", kJoinHelp);
+                return Usage(console, "join", Tr("give one piece of the group"), kJoinHelp);
             }
             piece = args.Word();
             continue;
         }
         const std::string name = args.Name();
         if (IsHelp(name)) {
-            console.out << kJoinHelp;
+            console.out << Tr(kJoinHelp);
             return kExitOk;
         }
         if (name == "--force" && !args.AttachedValue()) {
@@ -360,16 +362,16 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
             continue;
         }
         if (name != "--out") {
-            return Usage(console, "join", "unknown option " + name, kJoinHelp);
+            return Usage(console, "join", Fill(Tr("unknown option %1"), {name}), kJoinHelp);
         }
         auto value = args.Value();
         if (!value || value->empty()) {
-            return Usage(console, "join", "--out needs a file name", kJoinHelp);
+            return Usage(console, "join", Tr("--out needs a file name"), kJoinHelp);
         }
         out = *value;
     }
     if (piece.empty()) {
-        return Usage(console, "join", "which group? give one of its pieces", kJoinHelp);
+        return Usage(console, "join", Tr("which group? give one of its pieces"), kJoinHelp);
     }
     const std::string path = AbsolutePath(piece);
     if (IsNumberedPiece(path)) {
@@ -385,11 +387,11 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         return JoinWithRecovery(ref, out, force, console);
     }
     if (!plan.status.ok()) {
-        console.err << "Fail to merge the files.\n" << plan.status.message() << "\n";
+        console.err << Tr("Fail to merge the files.") << "\n" << plan.status.message() << "\n";
         return kExitFailed;
     }
     if (!plan.missingPiece.empty()) {
-        console.err << "File Missing.\n" << JoinPath(folder, plan.missingPiece) << "\n";
+        console.err << Tr("File Missing.") << "\n" << JoinPath(folder, plan.missingPiece) << "\n";
         return kExitFailed;
     }
     JoinParams params;
@@ -406,7 +408,7 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
 
 int RunVerify(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
-    const auto given = OnlyWord(words, "verify", "give one piece of the group", kVerifyHelp, console, &exit);
+    const auto given = OnlyWord(words, "verify", Tr("give one piece of the group"), kVerifyHelp, console, &exit);
     if (!given) {
         return exit;
     }
@@ -473,14 +475,14 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
-    const auto given = OnlyWord(words, "groups", "give one folder", kGroupsHelp, console, &exit);
+    const auto given = OnlyWord(words, "groups", Tr("give one folder"), kGroupsHelp, console, &exit);
     if (!given) {
         return exit;
     }
     const std::string folder = AbsolutePath(*given);
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
-        console.err << "brindle groups: no such folder: " << *given << "\n";
+        console.err << "brindle groups: " << Fill(Tr("no such folder: %1"), {*given}) << "\n";
         return kExitUsage;
     }
     const std::vector<std::string> groups = FindGroups(folder);
@@ -505,7 +507,7 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
 
 int RunInfo(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
-    const auto given = OnlyWord(words, "info", "give one piece file", kInfoHelp, console, &exit);
+    const auto given = OnlyWord(words, "info", Tr("give one piece file"), kInfoHelp, console, &exit);
     if (!given) {
         return exit;
     }

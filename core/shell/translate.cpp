@@ -1,0 +1,43 @@
+#include "shell/translate.h"
+
+#include <libintl.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace brindle {
+
+void BindCatalogue() {
+    const char* folder = std::getenv("BRINDLE_LOCALE_DIR");
+    ::bindtextdomain(kTextDomain, folder != nullptr && *folder != '\0' ? folder : BRINDLE_LOCALE_DIR);
+    // The catalogues are UTF-8 and so is every terminal the command writes to.
+    ::bind_textdomain_codeset(kTextDomain, "UTF-8");
+}
+
+const char* Tr(const char* text) { return ::dgettext(kTextDomain, text); }
+
+const char* TrN(const char* singular, const char* plural, unsigned long n) {
+    return ::dngettext(kTextDomain, singular, plural, n);
+}
+
+std::string Fill(std::string_view text, std::initializer_list<std::string_view> values) {
+    const std::vector<std::string_view> given(values);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '%' && next == '%') {
+            out += '%';
+            ++i;
+        } else if (text[i] == '%' && next >= '1' && next <= '9' &&
+                   static_cast<std::size_t>(next - '1') < given.size()) {
+            out += given[static_cast<std::size_t>(next - '1')];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace brindle

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+// The command's and the core's texts in the user's language, through gettext's catalogues
+// (text domain "tarnwick-brindle"). The program's main chooses the language with
+// setlocale(LC_ALL, ""); until then, and in an English or C locale, every text is its English
+// source. Texts are whole sentences with numbered placeholders %1, %2... filled by Fill().
+namespace brindle {
+
+inline constexpr const char* kTextDomain = "tarnwick-brindle";
+
+// Tells gettext where the catalogues lie: $BRINDLE_LOCALE_DIR (the build tree's, for tests
+// and runs from the build), else the installed locale folder. Safe to call more than once.
+void BindCatalogue();
+
+// The translation of `text`.
+const char* Tr(const char* text);
+
+// The translation of a text that counts `n` things, in the plural form the language wants.
+const char* TrN(const char* singular, const char* plural, unsigned long n);
+
+// `text` with %1, %2... (up to %9) replaced by `values` in their order; a translation may
+// place them in any order. "%%" is a plain "%".
+std::string Fill(std::string_view text, std::initializer_list<std::string_view> values);
+
+}  // namespace brindle
+
+// Marks a text for extraction where it is translated later (a table's entries).
+#define N_(text) text
