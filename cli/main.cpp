@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 
 #include <iostream>
 
@@ -9,6 +10,9 @@
 #include "stop_signal.h"
 
 int main(int argc, char** argv) {
+    if (const char* languages = std::getenv("LANGUAGE"); languages != nullptr) {
+        ::setenv("LANGUAGE", brindle::UpToEnglish(languages).c_str(), 1);
+    }
     std::setlocale(LC_ALL, "");
     brindle::BindCatalogue();
     std::vector<std::string> args(argv + 1, argv + argc);

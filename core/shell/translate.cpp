@@ -2,6 +2,7 @@
 
 #include <libintl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -12,6 +13,20 @@ void BindCatalogue() {
     ::bindtextdomain(kTextDomain, folder != nullptr && *folder != '\0' ? folder : BRINDLE_LOCALE_DIR);
     // The catalogues are UTF-8 and so is every terminal the command writes to.
     ::bind_textdomain_codeset(kTextDomain, "UTF-8");
+}
+
+std::string UpToEnglish(std::string_view languages) {
+    std::size_t start = 0;
+    while (start <= languages.size()) {
+        const std::size_t end = std::min(languages.find(':', start), languages.size());
+        const std::string_view entry = languages.substr(start, end - start);
+        const std::string_view code = entry.substr(0, entry.find_first_of("_.@"));
+        if (code == "en" || code == "C" || code == "POSIX") {
+            return std::string(languages.substr(0, end));
+        }
+        start = end + 1;
+    }
+    return std::string(languages);
 }
 
 const char* Tr(const char* text) { return ::dgettext(kTextDomain, text); }

@@ -16,6 +16,11 @@ inline constexpr const char* kTextDomain = "tarnwick-brindle";
 // and runs from the build), else the installed locale folder. Safe to call more than once.
 void BindCatalogue();
 
+// A LANGUAGE list ("de:fr") cut after its first English or C entry: English is the source
+// language, so reaching it ends the search, as in the windows ("en_GB:de" reads English, where
+// gettext alone would go on to German for want of an English catalogue).
+std::string UpToEnglish(std::string_view languages);
+
 // The translation of `text`.
 const char* Tr(const char* text);
 

@@ -193,7 +193,9 @@ private slots:
     void templateHoldsEveryMarkedText() {
         std::set<std::pair<QString, QString>> wanted;
         for (const PoEntry& e : ReadPo(kPoFolder + QStringLiteral("/tarnwick-brindle.pot"))) {
-            wanted.emplace(e.context.chopped(1), e.id);  // lconvert's msgctxt is "context|"
+            if (!e.context.isEmpty()) {  // the command's texts have none
+                wanted.emplace(e.context.chopped(1), e.id);  // lconvert's msgctxt is "context|"
+            }
         }
         static const QRegularExpression call(
             QString::fromLatin1("(?:translate|QT_TRANSLATE_NOOP)\\(\\s*\"(\\w+)\",\\s*((?:\"(?:[^"

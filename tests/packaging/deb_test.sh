@@ -45,6 +45,7 @@ for size in "${sizes[@]}"; do
 done
 menus=(/usr/share/kio/servicemenus/tarnwick-brindle-{split,merge,rename}.desktop)
 expected+=("${menus[@]}" /usr/share/nemo/actions/tarnwick-brindle-{split,merge,rename}.nemo_action)
+expected+=(/usr/share/locale/{de,fr,es}/LC_MESSAGES/tarnwick-brindle.mo)
 for f in "${expected[@]}"; do
   grep -qxF "$f" <<<"$files" || fail "$f is not in the package"
 done

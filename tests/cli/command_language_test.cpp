@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct Ran {
+    std::string output;  // stdout and stderr together
+    int exit = -1;
+};
+
+// The real program under a desktop language, so that its main's choice of the language and
+// of the catalogue folder is what is run.
+Ran RunIn(const std::string& locale, const std::string& language, const std::string& args) {
+    const std::string command = "env LC_ALL=" + locale + " LANGUAGE=" + language +
+                                " BRINDLE_LOCALE_DIR='" BRINDLE_LOCALE_BUILD_DIR "' '" BRINDLE_CLI_PATH "' " +
+                                args + " 2>&1";
+    Ran ran;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return ran;
+    }
+    std::array<char, 4096> buffer{};
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        ran.output.append(buffer.data(), got);
+    }
+    const int status = ::pclose(pipe);
+    ran.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ran;
+}
+
+constexpr const char* kMissing = "/nonexistent-brindle-folder/film.mkv";
+
+const struct {
+    const char* locale;
+    const char* language;
+    const char* helpStart;
+    const char* failure;
+} kLanguages[] = {
+    {"C.UTF-8", "de", "Aufruf: brindle BEFEHL [OPTIONEN]\n",
+     "brindle split: Datei nicht gefunden: /nonexistent-brindle-folder/film.mkv\n"},
+    {"C.UTF-8", "fr", "Utilisation : brindle COMMANDE [OPTIONS]\n",
+     "brindle split: fichier introuvable : /nonexistent-brindle-folder/film.mkv\n"},
+    {"C.UTF-8", "es:de", "Uso: brindle ORDEN [OPCIONES]\n",
+     "brindle split: no existe el archivo: /nonexistent-brindle-folder/film.mkv\n"},
+    // English, and a language without a catalogue, read as written in the code.
+    {"C.UTF-8", "en_GB:de", "Usage: brindle COMMAND [OPTIONS]\n",
+     "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n"},
+    {"C", "", "Usage: brindle COMMAND [OPTIONS]\n",
+     "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n"},
+};
+
+TEST(CommandLanguageTest, HelpAndFailureSpeakTheDesktopsLanguage) {
+    for (const auto& l : kLanguages) {
+        SCOPED_TRACE(std::string(l.locale) + " " + l.language);
+        const Ran help = RunIn(l.locale, l.language, "--help");
+        EXPECT_EQ(help.exit, 0);
+        EXPECT_EQ(help.output.rfind(l.helpStart, 0), 0u) << help.output;
+        const Ran failed = RunIn(l.locale, l.language, std::string("split ") + kMissing);
+        EXPECT_EQ(failed.exit, 2);
+        EXPECT_EQ(failed.output, l.failure);
+    }
+}
+
+// A placeholder the translation moved, and a usage error that falls back to the help.
+TEST(CommandLanguageTest, PlaceholdersAndTheHelpUnderAUsageError) {
+    const Ran unknown = RunIn("C.UTF-8", "fr", "frobnicate");
+    EXPECT_EQ(unknown.exit, 2);
+    EXPECT_EQ(unknown.output.rfind("brindle : commande inconnue « frobnicate »\n\nUtilisation : brindle", 0), 0u)
+        << unknown.output;
+    const Ran size = RunIn("C.UTF-8", "de", std::string("split --size 5MB ") + kMissing);
+    EXPECT_EQ(size.exit, 2);
+    EXPECT_EQ(size.output.rfind("brindle split: die Größe „5MB“ ist nicht lesbar: geben Sie eine Zahl wie 1.5 an\n", 0),
+              0u)
+        << size.output;
+    const Ran groups = RunIn("C.UTF-8", "es", "groups");
+    EXPECT_EQ(groups.output, "brindle groups: indique una sola carpeta\n\nUso: brindle groups CARPETA\n\n"
+                             "Lista los grupos de partes de CARPETA: grupo, nombre de archivo guardado, tamaño y fecha de\n"
+                             "la división; después, los grupos de partes numeradas sin cabecera: primera parte, nombre\n"
+                             "unido, tamaño, número de partes.\n");
+}
+
+}  // namespace
