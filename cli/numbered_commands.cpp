@@ -9,6 +9,7 @@
 #include "join/numbered_join.h"
 #include "recovery_commands.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 #include "split/raw_split.h"
 #include "stop_signal.h"
 #include "terminal_progress.h"
@@ -38,11 +39,11 @@ int JoinNumbered(const std::string& piecePath, const std::string& out, bool forc
     }
     const NumberedGroup group = FindNumberedGroup(folder, base);
     if (!group.missingPiece.empty()) {
-        console.err << "File Missing.\n" << group.status.message() << "\n";
+        console.err << Tr("File Missing.") << "\n" << group.status.message() << "\n";
         return kExitFailed;
     }
     if (!group.Ready()) {
-        console.err << "Fail to merge the files.\n" << group.status.message() << "\n";
+        console.err << Tr("Fail to merge the files.") << "\n" << group.status.message() << "\n";
         return kExitFailed;
     }
     NumberedJoinParams params;
@@ -77,7 +78,13 @@ int VerifyNumbered(const std::string& piecePath, Console& console) {
         }
     }
     if (check.unreadLines > 0) {
-        console.err << "brindle verify: " << check.unreadLines << " line(s) of the checksum files are not checksum lines\n";
+        const std::string count = std::to_string(check.unreadLines);
+        console.err << "brindle verify: "
+                    << Fill(TrN("%1 line(s) of the checksum files are not checksum lines",
+                                "%1 line(s) of the checksum files are not checksum lines",
+                                static_cast<unsigned long>(check.unreadLines)),
+                            {count})
+                    << "\n";
     }
     const GroupRef ref{GetFolderName(piecePath), base, true};
     const bool recovery = HasRecoveryFiles(ref);
@@ -96,7 +103,7 @@ int InfoNumbered(const std::string& piecePath, Console& console) {
     std::error_code error;
     const auto size = std::filesystem::file_size(piecePath, error);
     if (!parsed || error || !io::IsRegularFile(piecePath)) {
-        console.err << "brindle info: not a readable piece file: " << piecePath << "\n";
+        console.err << "brindle info: " << Fill(Tr("not a readable piece file: %1"), {piecePath}) << "\n";
         return kExitFailed;
     }
     const NumberedGroup group = FindNumberedGroup(GetFolderName(piecePath), parsed->base);
@@ -150,7 +157,7 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         result = SplitRaw(params, progress);
     }
     if (result.status.cancelled()) {
-        console.err << "brindle split: stopped; no piece of this split is left\n";
+        console.err << "brindle split: " << Tr("stopped; no piece of this split is left") << "\n";
         return StoppedExitCode();
     }
     if (result.status.code() == Status::Code::kInvalidArgument) {
@@ -159,7 +166,7 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         return kExitUsage;
     }
     if (!result.status.ok()) {
-        console.err << "Fail to split the file\n" << result.status.message() << "\n";
+        console.err << Tr("Fail to split the file") << "\n" << result.status.message() << "\n";
         return kExitFailed;
     }
     for (const std::string& piece : result.pieces) {

@@ -10,6 +10,7 @@
 #include "join/numbered_join.h"
 #include "recovery/recovery.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 #include "stop_signal.h"
 #include "terminal_progress.h"
 
@@ -47,7 +48,7 @@ bool CheckUnderBar(const recovery::Input& input, const std::string& command, Con
         *check = recovery::CheckFiles(input, progress);
     }
     if (check->status.cancelled()) {
-        console.err << "brindle " << command << ": stopped; nothing was changed\n";
+        console.err << "brindle " << command << ": " << Tr("stopped; nothing was changed") << "\n";
         *exit = StoppedExitCode();
         return false;
     }
@@ -66,7 +67,7 @@ recovery::Rebuilt RebuildUnderBar(const recovery::Input& input, const recovery::
 
 int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, Console& console) {
     if (rebuilt.status.cancelled()) {
-        console.err << "brindle " << command << ": stopped; nothing was changed\n";
+        console.err << "brindle " << command << ": " << Tr("stopped; nothing was changed") << "\n";
         return StoppedExitCode();
     }
     console.err << "brindle " << command << ": " << rebuilt.status.message() << "\n";
@@ -129,8 +130,9 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
     const recovery::Input input = onHeaders ? recovery::PieceGroupInputByHeaders(group.folder, group.name)
                                             : InputFor(group, known);
     if (input.files.empty()) {
-        console.err << "Fail to merge the files.\nthe recovery files " << recovery::IndexPath(group.folder, group.name)
-                    << " cannot be read\n";
+        console.err << Tr("Fail to merge the files.") << "\n"
+                    << Fill(Tr("the recovery files %1 cannot be read"), {recovery::IndexPath(group.folder, group.name)})
+                    << "\n";
         return kExitFailed;
     }
     recovery::Check check;
@@ -149,7 +151,7 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
     recovery::Rebuilt rebuilt;
     if (check.faultyFiles > 0) {
         if (!check.CanRebuild()) {
-            console.err << "Fail to merge the files.\n" << recovery::Summary(check) << "\n";
+            console.err << Tr("Fail to merge the files.") << "\n" << recovery::Summary(check) << "\n";
             return kExitFailed;
         }
         console.err << "brindle join: " << recovery::Summary(check) << "; rebuilding\n";
@@ -178,7 +180,7 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
         read = ReadPieceHeader(readFrom[i], &first);
     }
     if (!read.ok()) {
-        console.err << "Fail to merge the files.\n" << read.message() << "\n";
+        console.err << Tr("Fail to merge the files.") << "\n" << read.message() << "\n";
         return kExitFailed;
     }
     JoinParams params;
@@ -235,14 +237,16 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
             return kExitOk;
         }
         if (args.IsOption() || !piece.empty()) {
-            console.err << "brindle repair: " << (args.IsOption() ? "unknown option " + args.Name() : "give one piece of the group")
+            console.err << "brindle repair: "
+                        << (args.IsOption() ? Fill(Tr("unknown option %1"), {args.Name()})
+                                            : std::string(Tr("give one piece of the group")))
                         << "\n\n" << kRepairHelp;
             return kExitUsage;
         }
         piece = args.Word();
     }
     if (piece.empty()) {
-        console.err << "brindle repair: which group? give one of its pieces\n\n" << kRepairHelp;
+        console.err << "brindle repair: " << Tr("which group? give one of its pieces") << "\n\n" << kRepairHelp;
         return kExitUsage;
     }
     const std::string path = AbsolutePath(piece);
@@ -251,8 +255,9 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
         group = {GetFolderName(path), numbered->base, true};
     }
     if (group.name.empty() || !HasRecoveryFiles(group)) {
-        console.err << "brindle repair: there are no recovery files beside the group ("
-                    << recovery::IndexPath(group.folder, group.name.empty() ? GetFileName(path) : group.name) << ")\n";
+        const std::string index = recovery::IndexPath(group.folder, group.name.empty() ? GetFileName(path) : group.name);
+        console.err << "brindle repair: " << Fill(Tr("there are no recovery files beside the group (%1)"), {index})
+                    << "\n";
         return kExitFailed;
     }
     const recovery::Input input = InputFor(group, nullptr);
@@ -260,8 +265,9 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
     if (input.files.empty() || !CheckUnderBar(input, "repair", console, &check, &exit)) {
         if (input.files.empty()) {
-            console.err << "brindle repair: the recovery files " << recovery::IndexPath(group.folder, group.name)
-                        << " cannot be read\n";
+            console.err << "brindle repair: "
+                        << Fill(Tr("the recovery files %1 cannot be read"), {recovery::IndexPath(group.folder, group.name)})
+                        << "\n";
             return kExitFailed;
         }
         return exit;
@@ -271,7 +277,7 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
         return kExitFailed;
     }
     if (check.faultyFiles == 0) {
-        console.out << "Nothing to repair: every piece matches the recovery files.\n";
+        console.out << Tr("Nothing to repair: every piece matches the recovery files.") << "\n";
         return kExitOk;
     }
     if (!check.CanRebuild()) {

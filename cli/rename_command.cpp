@@ -17,6 +17,7 @@
 #include "shell/command_line.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 #include "stop_signal.h"
 
 namespace brindle::cli {
@@ -355,7 +356,7 @@ std::string ShownNewPath(const std::string& given, const std::string& newName) {
 
 // Ctrl-C ends a wait for another rename or undo, or stops after the current file.
 RunControl CommandControl(Console& console) {
-    return {[&console] { console.err << "brindle rename: waiting for another rename to finish" << std::endl; },
+    return {[&console] { console.err << "brindle rename: " << Tr("waiting for another rename to finish") << std::endl; },
             [] { return CaughtSignal() != 0; }};
 }
 
@@ -372,19 +373,19 @@ int RunUndo(bool dryRun, bool forget, Console& console) {
             console.err << "brindle rename: " << status.message() << "\n";
             return kExitFailed;
         }
-        console.out << "The last rename run is forgotten; its files keep their names.\n";
+        console.out << Tr("The last rename run is forgotten; its files keep their names.") << "\n";
         return kExitOk;
     }
     const UndoOutcome outcome = UndoLastRun(DefaultJournalFolder(), dryRun, CommandControl(console));
     if (!outcome.error.ok() && !outcome.error.cancelled()) {
         console.err << "brindle rename: " << outcome.error.message() << "\n";
         if (outcome.error.code() == Status::Code::kCorruption) {
-            console.err << "brindle rename: nothing was renamed; 'brindle rename --undo --forget' drops that run\n";
+            console.err << "brindle rename: " << Tr("nothing was renamed; 'brindle rename --undo --forget' drops that run") << "\n";
         }
         return kExitFailed;
     }
     if (outcome.nothingToUndo) {
-        console.err << "brindle rename: nothing left to undo\n";
+        console.err << "brindle rename: " << Tr("nothing left to undo") << "\n";
         return kExitFailed;
     }
     for (const UndoStep& step : outcome.steps) {
@@ -460,7 +461,7 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
     bool unnamed = false;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (rows[i].newFileName.empty()) {
-            console.err << "brindle rename: the rule gives no new name to " << request.files[i] << "\n";
+            console.err << "brindle rename: " << Fill(Tr("the rule gives no new name to %1"), {request.files[i]}) << "\n";
             unnamed = true;
         }
     }

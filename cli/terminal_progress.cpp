@@ -4,6 +4,7 @@
 #include <string>
 
 #include "join/join_engine.h"
+#include "shell/translate.h"
 #include "stop_signal.h"
 
 namespace brindle::cli {
@@ -31,8 +32,9 @@ void TerminalProgress::SetValue(int value) {
 int RunJoinJob(const std::string& outputPath, bool replaceExisting, Console& console,
                const std::function<Status(Progress&)>& join) {
     if (!CheckJoinTarget({}, outputPath, replaceExisting).ok()) {
-        console.err << "brindle join: " << outputPath << " is already there; "
-                    << "give --out FILE, or --force to replace it\n";
+        console.err << "brindle join: "
+                    << Fill(Tr("%1 is already there; give --out FILE, or --force to replace it"), {outputPath})
+                    << "\n";
         return kExitUsage;
     }
     Status status;
@@ -41,11 +43,11 @@ int RunJoinJob(const std::string& outputPath, bool replaceExisting, Console& con
         status = join(progress);
     }
     if (status.cancelled()) {
-        console.err << "brindle join: stopped; nothing was written\n";
+        console.err << "brindle join: " << Tr("stopped; nothing was written") << "\n";
         return StoppedExitCode();
     }
     if (!status.ok()) {
-        console.err << "Fail to merge the files.\n" << status.message() << "\n";
+        console.err << Tr("Fail to merge the files.") << "\n" << status.message() << "\n";
         return kExitFailed;
     }
     console.out << outputPath << "\n";

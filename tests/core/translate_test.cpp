@@ -2,8 +2,45 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
 namespace brindle {
 namespace {
+
+// The string literals that follow `at` (adjacent ones joined), still escaped as in C, which is
+// also how a catalogue writes them.
+std::string LiteralsAt(const std::string& code, std::size_t at) {
+    std::string text;
+    while (true) {
+        at = code.find_first_not_of(" \t\n", at);
+        if (at == std::string::npos || code[at] != '"') {
+            return text;
+        }
+        for (++at; at < code.size() && code[at] != '"'; ++at) {
+            text += code[at];
+            if (code[at] == '\\' && at + 1 < code.size()) {
+                text += code[++at];
+            }
+        }
+        ++at;
+    }
+}
+
+// The msgids of a catalogue, escaped.
+std::set<std::string> CatalogueIds(const std::string& path) {
+    std::ifstream in(path);
+    const std::string po((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::set<std::string> ids;
+    for (std::size_t at = po.find("\nmsgid "); at != std::string::npos; at = po.find("\nmsgid ", at + 1)) {
+        ids.insert(LiteralsAt(po, at + 7));
+    }
+    return ids;
+}
 
 TEST(TranslateTest, FillPutsEachValueWhereItsNumberStands) {
     const struct {
@@ -36,6 +73,36 @@ TEST(TranslateTest, UntranslatedTextIsItsSource) {
     EXPECT_STREQ(Tr(text), text);
     EXPECT_STREQ(TrN("%1 piece", "%1 pieces", 1), "%1 piece");
     EXPECT_STREQ(TrN("%1 piece", "%1 pieces", 2), "%1 pieces");
+}
+
+// A text marked in the command or the core but missing from the template reaches no
+// translator: scripts/update-translations was not run after it changed.
+TEST(TranslateTest, TemplateHoldsEveryMarkedText) {
+    const std::string root = BRINDLE_SOURCE_DIR;
+    const std::set<std::string> ids = CatalogueIds(root + "/po/tarnwick-brindle.pot");
+    int marked = 0;
+    for (const char* folder : {"/cli", "/core"}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root + folder)) {
+            if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") {
+                continue;
+            }
+            std::ifstream in(entry.path());
+            const std::string code((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            for (const char* call : {"Tr(", "TrN(", "N_("}) {
+                for (std::size_t at = code.find(call); at != std::string::npos; at = code.find(call, at + 1)) {
+                    const bool wholeWord = at == 0 || (std::isalnum(static_cast<unsigned char>(code[at - 1])) == 0 &&
+                                                       code[at - 1] != '_');
+                    const std::string text = LiteralsAt(code, at + std::char_traits<char>::length(call));
+                    if (!wholeWord || text.empty()) {
+                        continue;  // the declaration, or a text translated where it was marked
+                    }
+                    ++marked;
+                    EXPECT_EQ(ids.count(text), 1u) << entry.path().string() << ": " << text;
+                }
+            }
+        }
+    }
+    EXPECT_GT(marked, 30);
 }
 
 }  // namespace
