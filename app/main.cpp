@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -12,6 +13,7 @@
 #include "shell/startup.h"
 #include "shell/stop_signals.h"
 #include "shell/theme.h"
+#include "shell/translate.h"
 #include "shell/translations.h"
 
 namespace {
@@ -45,7 +47,13 @@ int main(int argc, char* argv[]) {
         early.request == brindle::ProgramRequest::kHelp || early.request == brindle::ProgramRequest::kVersion) {
         return AnswerOptions(early);
     }
+    // The core's reasons shown in the windows come from gettext's catalogues, in the language
+    // the windows take (QApplication sets the locale).
+    if (const char* languages = std::getenv("LANGUAGE"); languages != nullptr) {
+        ::setenv("LANGUAGE", brindle::UpToEnglish(languages).c_str(), 1);
+    }
     QApplication app(argc, argv);
+    brindle::BindCatalogue();
     QApplication::setApplicationName(brindle::app::kProductName);
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tarnwick-brindle"));

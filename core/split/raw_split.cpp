@@ -10,6 +10,7 @@
 #include "recovery/recovery.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -117,7 +118,7 @@ Status HoldsSourceBytes(io::File& source, std::int64_t offset, std::int64_t leng
 
 Status CheckRawBase(std::string_view base) {
     if (base.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
-        return Status::InvalidArgument("a group name cannot hold \"/\" or a NUL byte: " + std::string(base));
+        return Status::InvalidArgument(Fill(Tr("a group name cannot hold \"/\" or a NUL byte: %1"), {base}));
     }
     if (base.empty() || base == "." || base == "..") {
         return Status::InvalidArgument("plain numbered pieces cannot be named \"" + std::string(base) +

@@ -16,6 +16,7 @@
 #include "io/file_io.h"
 #include "io/file_meta.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -77,25 +78,25 @@ std::string Holds(const PieceHeader& header) {
 
 Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* plan) {
     if (params.pieceSize < 1) {
-        return Status::InvalidArgument("the piece size must be at least one byte");
+        return Status::InvalidArgument(Tr("the piece size must be at least one byte"));
     }
     if (params.groupName.find_first_of(std::string("/\0", 2)) != std::string::npos) {
-        return Status::InvalidArgument("a group name cannot hold \"/\" or a NUL byte: " + params.groupName);
+        return Status::InvalidArgument(Fill(Tr("a group name cannot hold \"/\" or a NUL byte: %1"), {params.groupName}));
     }
     if (length > kMaxSourceLength) {
-        return Status::InvalidArgument("the file is larger than " + std::to_string(kMaxPieces) + " pieces can hold");
+        return Status::InvalidArgument(Fill(Tr("the file is larger than %1 pieces can hold"), {std::to_string(kMaxPieces)}));
     }
     if (params.pieceSize > kMaxPieceFileSize - static_cast<std::int64_t>(kHeaderSize)) {
-        return Status::InvalidArgument("a piece file would be larger than 2,147,483,647 bytes");
+        return Status::InvalidArgument(Tr("a piece file would be larger than 2,147,483,647 bytes"));
     }
     plan->fullPieces = length / params.pieceSize;
     if (plan->fullPieces == 0) {
-        return Status::InvalidArgument("the file is smaller than one piece");
+        return Status::InvalidArgument(Tr("the file is smaller than one piece"));
     }
     plan->pieceCount = plan->fullPieces + (length % params.pieceSize != 0 ? 1 : 0);
     if (plan->pieceCount > kMaxPieces) {
-        return Status::InvalidArgument("a group cannot have more than 999 pieces; this split would make " +
-                                       std::to_string(plan->pieceCount));
+        return Status::InvalidArgument(Fill(Tr("a group cannot have more than 999 pieces; this split would make %1"),
+                                            {std::to_string(plan->pieceCount)}));
     }
     // The last piece has the longest name, and the checksum file's may be as long.
     Status fits = CheckNameFits(
@@ -122,7 +123,7 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         const std::string name = *PieceFileName(params.groupName, k, params.extension);
         const std::string path = JoinPath(params.destFolder, name);
         if (io::SameFile(path, params.sourcePath)) {
-            return Status::InvalidArgument("a piece would replace the file being split: " + name);
+            return Status::InvalidArgument(Fill(Tr("a piece would replace the file being split: %1"), {name}));
         }
         bool there = false;
         Status status = AnythingAt(path, &there);
@@ -176,7 +177,8 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (io::SameFile(checksumPath, params.sourcePath)) {
         if (params.checksums) {
-            return Status::InvalidArgument("the checksum file would replace the file being split: " + checksumPath);
+            return Status::InvalidArgument(
+                Fill(Tr("the checksum file would replace the file being split: %1"), {checksumPath}));
         }
         return Status::Ok();
     }
@@ -301,8 +303,8 @@ std::int32_t DrawGroupId() {
 Status CheckNameFits(const std::string& folder, const std::string& name) {
     const std::optional<std::int64_t> limit = io::NameLimit(folder);
     if (limit && static_cast<std::int64_t>(name.size()) > *limit) {
-        return Status::InvalidArgument("the name " + name + " is longer than the folder allows (" +
-                                       std::to_string(*limit) + " bytes)");
+        return Status::InvalidArgument(Fill(Tr("the name %1 is longer than the folder allows (%2 bytes)"),
+                                            {name, std::to_string(*limit)}));
     }
     return Status::Ok();
 }

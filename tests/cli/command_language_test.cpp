@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "support/temp_dir.h"
+
 namespace {
 
 struct Ran {
@@ -40,21 +42,30 @@ const struct {
     const char* language;
     const char* helpStart;
     const char* failure;
+    const char* coreReason;  // the split engine's refusal of a group name
 } kLanguages[] = {
     {"C.UTF-8", "de", "Aufruf: brindle BEFEHL [OPTIONEN]\n",
-     "brindle split: Datei nicht gefunden: /nonexistent-brindle-folder/film.mkv\n"},
+     "brindle split: Datei nicht gefunden: /nonexistent-brindle-folder/film.mkv\n",
+     "brindle split: ein Gruppenname darf weder „/“ noch ein NUL-Byte enthalten: a/b\n"},
     {"C.UTF-8", "fr", "Utilisation : brindle COMMANDE [OPTIONS]\n",
-     "brindle split: fichier introuvable : /nonexistent-brindle-folder/film.mkv\n"},
+     "brindle split: fichier introuvable : /nonexistent-brindle-folder/film.mkv\n",
+     "brindle split: un nom de groupe ne peut contenir ni « / » ni octet NUL : a/b\n"},
     {"C.UTF-8", "es:de", "Uso: brindle ORDEN [OPCIONES]\n",
-     "brindle split: no existe el archivo: /nonexistent-brindle-folder/film.mkv\n"},
+     "brindle split: no existe el archivo: /nonexistent-brindle-folder/film.mkv\n",
+     "brindle split: un nombre de grupo no puede contener «/» ni un byte NUL: a/b\n"},
     // English, and a language without a catalogue, read as written in the code.
     {"C.UTF-8", "en_GB:de", "Usage: brindle COMMAND [OPTIONS]\n",
-     "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n"},
+     "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n",
+     "brindle split: a group name cannot hold \"/\" or a NUL byte: a/b\n"},
     {"C", "", "Usage: brindle COMMAND [OPTIONS]\n",
-     "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n"},
+     "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n",
+     "brindle split: a group name cannot hold \"/\" or a NUL byte: a/b\n"},
 };
 
 TEST(CommandLanguageTest, HelpAndFailureSpeakTheDesktopsLanguage) {
+    const brindle::test::TempDir dir;
+    const std::string file = dir.File("film.mkv");
+    brindle::test::WriteFile(file, "a film");
     for (const auto& l : kLanguages) {
         SCOPED_TRACE(std::string(l.locale) + " " + l.language);
         const Ran help = RunIn(l.locale, l.language, "--help");
@@ -63,6 +74,9 @@ TEST(CommandLanguageTest, HelpAndFailureSpeakTheDesktopsLanguage) {
         const Ran failed = RunIn(l.locale, l.language, std::string("split ") + kMissing);
         EXPECT_EQ(failed.exit, 2);
         EXPECT_EQ(failed.output, l.failure);
+        const Ran refused = RunIn(l.locale, l.language, "split '" + file + "' --group a/b");
+        EXPECT_EQ(refused.exit, 2);
+        EXPECT_EQ(refused.output, l.coreReason);
     }
 }
 
