@@ -89,7 +89,7 @@ constexpr const char* kJoinHelp = N_(
     "places; the pieces themselves are left as they are (brindle repair rebuilds them). With\n"
     "too much damage the join is refused, saying how much recovery data is missing.\n");
 
-constexpr const char* kVerifyHelp =
+constexpr const char* kVerifyHelp = N_(
     "Usage: brindle verify PIECE\n"
     "\n"
     "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
@@ -104,7 +104,7 @@ constexpr const char* kVerifyHelp =
     "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n"
     "Where recovery files NAME.par2 lie beside the group, one more line says whether they\n"
     "can rebuild the missing and damaged pieces (\"2 pieces damaged or missing; the recovery\n"
-    "files can rebuild them\"), or that they describe another split.\n";
+    "files can rebuild them\"), or that they describe another split.\n");
 
 constexpr const char* kGroupsHelp = N_(
     "Usage: brindle groups DIR\n"

@@ -17,7 +17,7 @@
 namespace brindle::cli {
 namespace {
 
-constexpr const char* kRepairHelp =
+constexpr const char* kRepairHelp = N_(
     "Usage: brindle repair PIECE\n"
     "\n"
     "Rebuilds the missing and damaged pieces of the group PIECE belongs to (any piece of it,\n"
@@ -27,7 +27,7 @@ constexpr const char* kRepairHelp =
     "checked against the recovery files, has its name. Pieces whose own data check matches\n"
     "are never rewritten.\n"
     "With too much damage nothing is changed and the message says how much recovery data\n"
-    "is missing.\n";
+    "is missing.\n");
 
 recovery::Input InputFor(const GroupRef& group, const GroupCheck* known) {
     if (group.numbered) {
@@ -233,20 +233,20 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
     std::string piece;
     while (args.Next()) {
         if (args.IsOption() && (args.Name() == "--help" || args.Name() == "-h")) {
-            console.out << kRepairHelp;
+            console.out << Tr(kRepairHelp);
             return kExitOk;
         }
         if (args.IsOption() || !piece.empty()) {
             console.err << "brindle repair: "
                         << (args.IsOption() ? Fill(Tr("unknown option %1"), {args.Name()})
                                             : std::string(Tr("give one piece of the group")))
-                        << "\n\n" << kRepairHelp;
+                        << "\n\n" << Tr(kRepairHelp);
             return kExitUsage;
         }
         piece = args.Word();
     }
     if (piece.empty()) {
-        console.err << "brindle repair: " << Tr("which group? give one of its pieces") << "\n\n" << kRepairHelp;
+        console.err << "brindle repair: " << Tr("which group? give one of its pieces") << "\n\n" << Tr(kRepairHelp);
         return kExitUsage;
     }
     const std::string path = AbsolutePath(piece);
