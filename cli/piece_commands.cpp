@@ -24,10 +24,9 @@
 namespace brindle::cli {
 namespace {
 
-// The piece limit in the help is the one the split enforces.
-std::string SplitHelp() {
-    const std::string most = std::to_string(kMaxPieces);
-    return
+// %1 is the piece limit the split enforces, %2 the recovery blocks per piece, %3 the piece
+// count beyond which the blocks grow.
+constexpr const char* kSplitHelp = N_(
     "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
     "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
     "                          [--no-data-check] [--recovery PERCENT]\n"
@@ -35,7 +34,7 @@ std::string SplitHelp() {
     "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
     "carries a hash of its data, which every join and verify checks.\n"
     "\n"
-    "  --pieces N     split into N pieces, 2 to " + most + " (default: 2)\n"
+    "  --pieces N     split into N pieces, 2 to %1 (default: 2)\n"
     "  --size SIZE    split into piece files of SIZE each, header included (a number such\n"
     "                 as 1.5, read whole)\n"
     "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
@@ -56,9 +55,9 @@ std::string SplitHelp() {
     "                 holding PERCENT (1 to 100) of the pieces' size: brindle join and\n"
     "                 brindle repair (and the par2 tool) rebuild lost or damaged pieces\n"
     "                 from them, up to as many as the split says. Each piece is cut into\n"
-    "                 " + std::to_string(recovery::kBlocksPerPiece) + " blocks (more pieces than " + std::to_string(recovery::kMaxBlocks / recovery::kBlocksPerPiece) + " make the blocks larger), so a\n"
-    "                 lost piece costs " + std::to_string(recovery::kBlocksPerPiece) + " recovery blocks and a damaged spot one\n"
-    "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most " + most + ") with\n"
+    "                 %2 blocks (more pieces than %3 make the blocks larger), so a\n"
+    "                 lost piece costs %2 recovery blocks and a damaged spot one\n"
+    "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most %1) with\n"
     "                 no header, each exactly SIZE bytes but the last, so that\n"
     "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
     "                 them instead of FILE, and --checksums lists them in FILE.sha256. A\n"
@@ -68,7 +67,11 @@ std::string SplitHelp() {
     "\n"
     "A split of FILE replaces its own earlier pieces, and removes those beyond the new count,\n"
     "and its earlier recovery files (it refuses recovery files of other files at NAME.par2).\n"
-    "A split that fails or is stopped removes every piece it wrote.\n";
+    "A split that fails or is stopped removes every piece it wrote.\n");
+
+std::string SplitHelp() {
+    return Fill(Tr(kSplitHelp), {std::to_string(kMaxPieces), std::to_string(recovery::kBlocksPerPiece),
+                                 std::to_string(recovery::kMaxBlocks / recovery::kBlocksPerPiece)});
 }
 
 constexpr const char* kJoinHelp = N_(
