@@ -127,8 +127,7 @@ T Choose(std::string_view option, std::string_view value,
     for (const auto& choice : choices) {
         names += (names.empty() ? "" : ", ") + std::string(choice.first);
     }
-    throw UsageError(std::string(option) + " takes one of " + names + ", not '" +
-                     std::string(value) + "'");
+    throw UsageError(Fill(Tr("%1 takes one of %2, not '%3'"), {option, names, value}));
 }
 
 void ApplyOrder(const std::string& order, const Request& request, NamingRule& rule) {
@@ -143,7 +142,7 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
         from = comma + 1;
     }
     if (items.size() > static_cast<std::size_t>(kSlotCount)) {
-        throw UsageError("--order has room for five slots, not " + std::to_string(items.size()));
+        throw UsageError(Fill(Tr("--order has room for five slots, not %1"), {std::to_string(items.size())}));
     }
     std::array<std::string, kSlotCount> slots;
     std::set<std::string> seen;
@@ -156,7 +155,7 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
             {{{kItemFileName, kItemFileName}, {kItemExt, kItemExt},
               {kItemDate, kItemDate}, {kItemNumber, kItemNumber}}});
         if (!seen.insert(slots[i]).second) {
-            throw UsageError("--order names " + slots[i] + " twice");
+            throw UsageError(Fill(Tr("--order names %1 twice"), {slots[i]}));
         }
     }
     const std::pair<std::string_view, bool> wanted[] = {{kItemFileName, true},
@@ -166,11 +165,10 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
     for (const auto& [item, on] : wanted) {
         const bool placed = seen.count(std::string(item)) != 0;
         if (on && !placed) {
-            throw UsageError("--order must place " + std::string(item));
+            throw UsageError(Fill(Tr("--order must place %1"), {item}));
         }
         if (!on && placed) {
-            throw UsageError("--order places " + std::string(item) + " but --" +
-                             Lowered(item) + " was not given");
+            throw UsageError(Fill(Tr("--order places %1 but --%2 was not given"), {item, Lowered(item)}));
         }
     }
     rule.Slots = slots;
@@ -197,13 +195,13 @@ Request Parse(const std::vector<std::string>& words) {
         const auto value = [&]() -> std::string {
             auto given = args.Value();
             if (!given) {
-                throw UsageError(arg + " needs a value");
+                throw UsageError(Fill(Tr("%1 needs a value"), {arg}));
             }
             return *given;
         };
         const auto flag = [&] {
             if (args.AttachedValue()) {
-                throw UsageError(arg + " takes no value");
+                throw UsageError(Fill(Tr("%1 takes no value"), {arg}));
             }
         };
         if (arg == "--name") {
@@ -216,7 +214,7 @@ Request Parse(const std::vector<std::string>& words) {
             if (const auto text = args.AttachedValue()) {
                 const auto date = ParseDate(*text);
                 if (!date) {
-                    throw UsageError("--date takes a date as --date=YYYY-MM-DD, not '" + *text + "'");
+                    throw UsageError(Fill(Tr("--date takes a date as --date=YYYY-MM-DD, not '%1'"), {*text}));
                 }
                 rule.BaseDate = *date;
             }
@@ -247,8 +245,7 @@ Request Parse(const std::vector<std::string>& words) {
             const std::string text = value();
             const auto step = IsNumeric(text) ? ReadDateStep(text) : std::nullopt;
             if (!step) {
-                throw UsageError("--date-step takes a number from -32768 to 32767, not '" +
-                                 text + "'");
+                throw UsageError(Fill(Tr("--date-step takes a number from -32768 to 32767, not '%1'"), {text}));
             }
             rule.DateStep = *step;
         } else if (arg == "--date-unit") {
@@ -277,31 +274,31 @@ Request Parse(const std::vector<std::string>& words) {
             flag();
             request.forget = true;
         } else {
-            throw UsageError("unknown option '" + arg + "'");
+            throw UsageError(Fill(Tr("unknown option '%1'"), {arg}));
         }
     }
     if (request.undo) {
         for (const std::string& word : words) {
             if (word != "--undo" && word != "--dry-run" && word != "--forget") {
-                throw UsageError("--undo takes only --dry-run or --forget, not '" + word + "'");
+                throw UsageError(Fill(Tr("--undo takes only --dry-run or --forget, not '%1'"), {word}));
             }
         }
         if (request.forget && request.dryRun) {
-            throw UsageError("--forget renames nothing: it takes no --dry-run");
+            throw UsageError(Tr("--forget renames nothing: it takes no --dry-run"));
         }
         return request;
     }
     if (request.forget) {
-        throw UsageError("--forget goes with --undo");
+        throw UsageError(Tr("--forget goes with --undo"));
     }
     if (rule.DateFrom != DateSource::kChosen && rule.DateMode != DateMode::kNone) {
-        throw UsageError("--date-mode moves one chosen date; --date-from gives each file its own");
+        throw UsageError(Tr("--date-mode moves one chosen date; --date-from gives each file its own"));
     }
     if (dateOptions && !request.dateOn) {
-        throw UsageError("the --date-... options need --date or --date-from");
+        throw UsageError(Tr("the --date-... options need --date or --date-from"));
     }
     if (stepOptions && rule.DateMode == DateMode::kNone) {
-        throw UsageError("--date-step and --date-unit need --date-mode increment or decrement");
+        throw UsageError(Tr("--date-step and --date-unit need --date-mode increment or decrement"));
     }
     // The same order as the rule editor's check boxes give.
     if (request.dateOn) {
@@ -314,7 +311,7 @@ Request Parse(const std::vector<std::string>& words) {
         ApplyOrder(*request.order, request, rule);
     }
     if (request.files.empty() && !request.preview) {
-        throw UsageError("no files given");
+        throw UsageError(Tr("no files given"));
     }
     return request;
 }
@@ -328,10 +325,10 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         const std::string path = AbsolutePath(file);
         const auto status = std::filesystem::symlink_status(path, error);
         if (error || !std::filesystem::exists(status)) {
-            throw UsageError("no such file: " + file);
+            throw UsageError(Fill(Tr("no such file: %1"), {file}));
         }
         if (std::filesystem::is_directory(status)) {
-            throw UsageError("not a file: " + file);
+            throw UsageError(Fill(Tr("not a file: %1"), {file}));
         }
         RenameRow row;
         row.checked = true;
@@ -341,7 +338,7 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         // Two spellings of one file are found as the system resolves them.
         const std::string resolved = LongPathName(path, {});
         if (!keys.insert(resolved.empty() ? path : resolved).second) {
-            throw UsageError("given twice: " + file);
+            throw UsageError(Fill(Tr("given twice: %1"), {file}));
         }
         rows.push_back(std::move(row));
     }
@@ -430,7 +427,7 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
         rows = RowsFor(request.files);
     } catch (const UsageError& error) {
         console.err << "brindle rename: " << error.message() << "\n"
-                    << "Run 'brindle rename --help' for the options.\n";
+                    << Tr("Run 'brindle rename --help' for the options.") << "\n";
         return kExitUsage;
     }
     if (request.preview) {
