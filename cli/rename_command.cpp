@@ -23,7 +23,7 @@
 namespace brindle::cli {
 namespace {
 
-constexpr const char* kRenameUsage =
+constexpr const char* kRenameUsage = N_(
     "Usage: brindle rename [OPTIONS] FILE...\n"
     "       brindle rename --undo [--dry-run | --forget]\n"
     "\n"
@@ -70,7 +70,7 @@ constexpr const char* kRenameUsage =
     "  -h, --help           show this help\n"
     "\n"
     "Prints \"Process Finish.\" when every file was renamed. Exit status: 0 done,\n"
-    "1 a name could not be made or a file could not be renamed, 2 bad arguments.\n";
+    "1 a name could not be made or a file could not be renamed, 2 bad arguments.\n");
 
 struct Request {
     NamingRule rule;
@@ -418,7 +418,7 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
     try {
         request = Parse(args);
         if (request.help) {
-            console.out << kRenameUsage;
+            console.out << Tr(kRenameUsage);
             return kExitOk;
         }
         if (request.undo) {
