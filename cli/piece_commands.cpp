@@ -303,8 +303,9 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         return kExitUsage;
     }
     if (clash && !force) {
-        console.err << "brindle split: " << clash->path << " is already there (" << clash->holds
-                    << "); give --force to replace it\n";
+        console.err << "brindle split: "
+                    << Fill(Tr("%1 is already there (%2); give --force to replace it"), {clash->path, clash->holds})
+                    << "\n";
         return kExitUsage;
     }
     SplitResult result;
@@ -337,7 +338,7 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     const std::string name = GetFileName(state.SplitSourcePath);
     if (const std::string stored = StoredSourceName(name); stored.size() < name.size() && name.size() > kSourceNameWidth) {
-        console.err << "brindle split: the name stored in the pieces was shortened to " << stored << "\n";
+        console.err << "brindle split: " << Fill(Tr("the name stored in the pieces was shortened to %1"), {stored}) << "\n";
     }
     return kExitOk;
 }

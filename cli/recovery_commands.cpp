@@ -117,9 +117,11 @@ int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces,
 
 std::string RebuildableText(int pieces) {
     if (pieces == 0) {
-        return "The recovery files can rebuild damaged blocks, but no whole lost piece: give a larger --recovery.";
+        return Tr("The recovery files can rebuild damaged blocks, but no whole lost piece: give a larger --recovery.");
     }
-    return "The recovery files can rebuild up to " + std::to_string(pieces) + (pieces == 1 ? " lost piece." : " lost pieces.");
+    return Fill(TrN("The recovery files can rebuild up to %1 lost piece.", "The recovery files can rebuild up to %1 lost pieces.",
+                    static_cast<unsigned long>(pieces)),
+                {std::to_string(pieces)});
 }
 
 bool HasRecoveryFiles(const GroupRef& group) { return !recovery::FindRecoveryFiles(group.folder, group.name).empty(); }
