@@ -4,13 +4,32 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace brindle {
 
+namespace {
+
+// share/locale beside the running program's bin folder: where the build tree keeps the
+// catalogues and where a package installs them, whatever prefix the build was configured for.
+std::string CatalogueFolder() {
+    if (const char* folder = std::getenv("BRINDLE_LOCALE_DIR"); folder != nullptr && *folder != '\0') {
+        return folder;
+    }
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || program.empty()) {
+        return BRINDLE_LOCALE_DIR;
+    }
+    return (program.parent_path().parent_path() / "share" / "locale").string();
+}
+
+}  // namespace
+
 void BindCatalogue() {
-    const char* folder = std::getenv("BRINDLE_LOCALE_DIR");
-    ::bindtextdomain(kTextDomain, folder != nullptr && *folder != '\0' ? folder : BRINDLE_LOCALE_DIR);
+    ::bindtextdomain(kTextDomain, CatalogueFolder().c_str());
     // The catalogues are UTF-8 and so is every terminal the command writes to.
     ::bind_textdomain_codeset(kTextDomain, "UTF-8");
 }

@@ -12,8 +12,9 @@ namespace brindle {
 
 inline constexpr const char* kTextDomain = "tarnwick-brindle";
 
-// Tells gettext where the catalogues lie: $BRINDLE_LOCALE_DIR (the build tree's, for tests
-// and runs from the build), else the installed locale folder. Safe to call more than once.
+// Tells gettext where the catalogues lie: $BRINDLE_LOCALE_DIR, else share/locale beside the
+// program's own folder (the build tree's or the installed one), else the configured locale
+// folder. Safe to call more than once.
 void BindCatalogue();
 
 // A LANGUAGE list ("de:fr") cut after its first English or C entry: English is the source

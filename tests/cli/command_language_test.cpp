@@ -16,10 +16,10 @@ struct Ran {
 
 // The real program under a desktop language, so that its main's choice of the language and
 // of the catalogue folder is what is run.
-Ran RunIn(const std::string& locale, const std::string& language, const std::string& args) {
-    const std::string command = "env LC_ALL=" + locale + " LANGUAGE=" + language +
-                                " BRINDLE_LOCALE_DIR='" BRINDLE_LOCALE_BUILD_DIR "' '" BRINDLE_CLI_PATH "' " +
-                                args + " 2>&1";
+Ran RunIn(const std::string& locale, const std::string& language, const std::string& args,
+          const std::string& catalogues = BRINDLE_LOCALE_BUILD_DIR) {
+    const std::string command = "env LC_ALL=" + locale + " LANGUAGE=" + language + " BRINDLE_LOCALE_DIR='" +
+                                catalogues + "' '" BRINDLE_CLI_PATH "' " + args + " 2>&1";
     Ran ran;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -78,6 +78,13 @@ TEST(CommandLanguageTest, HelpAndFailureSpeakTheDesktopsLanguage) {
         EXPECT_EQ(refused.exit, 2);
         EXPECT_EQ(refused.output, l.coreReason);
     }
+}
+
+// Installed, the catalogues lie in share/locale beside the program's bin folder, whatever
+// prefix the build was configured for (a package installs to /usr); the build tree mirrors it.
+TEST(CommandLanguageTest, CataloguesAreFoundBesideTheProgram) {
+    const Ran help = RunIn("C.UTF-8", "de", "--help", "");
+    EXPECT_EQ(help.output.rfind("Aufruf: brindle BEFEHL", 0), 0u) << help.output;
 }
 
 // A placeholder the translation moved, and a usage error that falls back to the help.
