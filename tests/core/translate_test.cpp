@@ -68,13 +68,6 @@ TEST(TranslateTest, EnglishEndsTheDesktopsLanguages) {
     EXPECT_EQ(UpToEnglish(""), "");
 }
 
-TEST(TranslateTest, UntranslatedTextIsItsSource) {
-    const char* text = "a text no catalogue holds";
-    EXPECT_STREQ(Tr(text), text);
-    EXPECT_STREQ(TrN("%1 piece", "%1 pieces", 1), "%1 piece");
-    EXPECT_STREQ(TrN("%1 piece", "%1 pieces", 2), "%1 pieces");
-}
-
 // A text marked in the command or the core but missing from the template reaches no
 // translator: scripts/update-translations was not run after it changed.
 TEST(TranslateTest, TemplateHoldsEveryMarkedText) {
