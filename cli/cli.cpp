@@ -7,21 +7,21 @@
 namespace brindle::cli {
 namespace {
 
-constexpr const char* kUsage = N_(
-    "Usage: brindle COMMAND [OPTIONS]\n"
-    "\n"
-    "Split a file into numbered pieces, join them back, and rename files in batches.\n"
-    "\n"
-    "Commands:\n"
-    "  split FILE     cut FILE into piece files (FILE(1).qmf, FILE(2).qmf002, ...)\n"
-    "  join PIECE     join the group PIECE belongs to back into the file it came from\n"
-    "  groups DIR     list the piece groups found in DIR\n"
-    "  info PIECE     show the header of one piece file\n"
-    "  verify PIECE   check the group PIECE belongs to without joining it\n"
-    "  repair PIECE   rebuild the group's missing or damaged pieces from its recovery files\n"
-    "  rename FILE... give files new names by a rule\n"
-    "\n"
-    "Run 'brindle COMMAND --help' for the options of a command.\n");
+constexpr const char* kUsage =
+    N_("Usage: brindle COMMAND [OPTIONS]\n"
+       "\n"
+       "Split a file into numbered pieces, join them back, and rename files in batches.\n"
+       "\n"
+       "Commands:\n"
+       "  split FILE     cut FILE into piece files (FILE(1).qmf, FILE(2).qmf002, ...)\n"
+       "  join PIECE     join the group PIECE belongs to back into the file it came from\n"
+       "  groups DIR     list the piece groups found in DIR\n"
+       "  info PIECE     show the header of one piece file\n"
+       "  verify PIECE   check the group PIECE belongs to without joining it\n"
+       "  repair PIECE   rebuild the group's missing or damaged pieces from its recovery files\n"
+       "  rename FILE... give files new names by a rule\n"
+       "\n"
+       "Run 'brindle COMMAND --help' for the options of a command.\n");
 
 }  // namespace
 

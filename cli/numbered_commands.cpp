@@ -103,7 +103,8 @@ int InfoNumbered(const std::string& piecePath, Console& console) {
     std::error_code error;
     const auto size = std::filesystem::file_size(piecePath, error);
     if (!parsed || error || !io::IsRegularFile(piecePath)) {
-        console.err << "brindle info: " << Fill(Tr("not a readable piece file: %1"), {piecePath}) << "\n";
+        console.err << "brindle info: " << Fill(Tr("not a readable piece file: %1"), {piecePath})
+                    << "\n";
         return kExitFailed;
     }
     const NumberedGroup group = FindNumberedGroup(GetFolderName(piecePath), parsed->base);

@@ -2,16 +2,16 @@
 #include <ostream>
 
 #include "args.h"
-#include "cli.h"
-#include "numbered_commands.h"
-#include "recovery_commands.h"
-#include "recovery/recovery.h"
 #include "checks/checksums.h"
+#include "cli.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
 #include "format/piece_format.h"
 #include "io/file_io.h"
 #include "join/join_engine.h"
+#include "numbered_commands.h"
+#include "recovery/recovery.h"
+#include "recovery_commands.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "shell/short_date.h"
@@ -26,99 +26,100 @@ namespace {
 
 // %1 is the piece limit the split enforces, %2 the recovery blocks per piece, %3 the piece
 // count beyond which the blocks grow.
-constexpr const char* kSplitHelp = N_(
-    "Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
-    "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
-    "                          [--no-data-check] [--recovery PERCENT]\n"
-    "\n"
-    "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
-    "carries a hash of its data, which every join and verify checks.\n"
-    "\n"
-    "  --pieces N     split into N pieces, 2 to %1 (default: 2)\n"
-    "  --size SIZE    split into piece files of SIZE each, header included (a number such\n"
-    "                 as 1.5, read whole)\n"
-    "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
-    "  --floppy       split into floppy-sized pieces (1.44MB)\n"
-    "  --dest DIR     folder for the pieces (default: the file's own folder)\n"
-    "  --group NAME   name of the pieces (default: the file's name without extension)\n"
-    "  --checksums    also write NAME.sha256 beside the pieces, in the format of sha256sum:\n"
-    "                 `sha256sum -c NAME.sha256` checks them, and brindle join and the\n"
-    "                 join windows refuse a piece that does not match\n"
-    "  --force        replace what lies at the pieces' names though it is not an earlier\n"
-    "                 split of FILE (another file's pieces, a file that is not a piece, a\n"
-    "                 checksum file brindle did not write); FILE itself is never replaced\n"
-    "  --no-data-check  leave the hash out of the headers (their reserved bytes stay zero,\n"
-    "                 as earlier writers of the format left them); a join then cannot tell\n"
-    "                 a damaged piece unless --checksums is given\n"
-    "\n"
-    "  --recovery PERCENT  also write PAR2 recovery files NAME.par2 and NAME.volNN+MM.par2\n"
-    "                 holding PERCENT (1 to 100) of the pieces' size: brindle join and\n"
-    "                 brindle repair (and the par2 tool) rebuild lost or damaged pieces\n"
-    "                 from them, up to as many as the split says. Each piece is cut into\n"
-    "                 %2 blocks (more pieces than %3 make the blocks larger), so a\n"
-    "                 lost piece costs %2 recovery blocks and a damaged spot one\n"
-    "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most %1) with\n"
-    "                 no header, each exactly SIZE bytes but the last, so that\n"
-    "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
-    "                 them instead of FILE, and --checksums lists them in FILE.sha256. A\n"
-    "                 numbered piece of that name already there refuses the split. The\n"
-    "                 pieces are written hidden and named only once all are written, so\n"
-    "                 a split killed half-way leaves no group that joins\n"
-    "\n"
-    "A split of FILE replaces its own earlier pieces, and removes those beyond the new count,\n"
-    "and its earlier recovery files (it refuses recovery files of other files at NAME.par2).\n"
-    "A split that fails or is stopped removes every piece it wrote.\n");
+constexpr const char* kSplitHelp =
+    N_("Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
+       "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
+       "                          [--no-data-check] [--recovery PERCENT]\n"
+       "\n"
+       "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
+       "carries a hash of its data, which every join and verify checks.\n"
+       "\n"
+       "  --pieces N     split into N pieces, 2 to %1 (default: 2)\n"
+       "  --size SIZE    split into piece files of SIZE each, header included (a number such\n"
+       "                 as 1.5, read whole)\n"
+       "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
+       "  --floppy       split into floppy-sized pieces (1.44MB)\n"
+       "  --dest DIR     folder for the pieces (default: the file's own folder)\n"
+       "  --group NAME   name of the pieces (default: the file's name without extension)\n"
+       "  --checksums    also write NAME.sha256 beside the pieces, in the format of sha256sum:\n"
+       "                 `sha256sum -c NAME.sha256` checks them, and brindle join and the\n"
+       "                 join windows refuse a piece that does not match\n"
+       "  --force        replace what lies at the pieces' names though it is not an earlier\n"
+       "                 split of FILE (another file's pieces, a file that is not a piece, a\n"
+       "                 checksum file brindle did not write); FILE itself is never replaced\n"
+       "  --no-data-check  leave the hash out of the headers (their reserved bytes stay zero,\n"
+       "                 as earlier writers of the format left them); a join then cannot tell\n"
+       "                 a damaged piece unless --checksums is given\n"
+       "\n"
+       "  --recovery PERCENT  also write PAR2 recovery files NAME.par2 and NAME.volNN+MM.par2\n"
+       "                 holding PERCENT (1 to 100) of the pieces' size: brindle join and\n"
+       "                 brindle repair (and the par2 tool) rebuild lost or damaged pieces\n"
+       "                 from them, up to as many as the split says. Each piece is cut into\n"
+       "                 %2 blocks (more pieces than %3 make the blocks larger), so a\n"
+       "                 lost piece costs %2 recovery blocks and a damaged spot one\n"
+       "  --raw          write plain numbered pieces FILE.001, FILE.002, ... (at most %1) with\n"
+       "                 no header, each exactly SIZE bytes but the last, so that\n"
+       "                 `cat FILE.[0-9][0-9][0-9] > FILE` joins them anywhere; --group names\n"
+       "                 them instead of FILE, and --checksums lists them in FILE.sha256. A\n"
+       "                 numbered piece of that name already there refuses the split. The\n"
+       "                 pieces are written hidden and named only once all are written, so\n"
+       "                 a split killed half-way leaves no group that joins\n"
+       "\n"
+       "A split of FILE replaces its own earlier pieces, and removes those beyond the new count,\n"
+       "and its earlier recovery files (it refuses recovery files of other files at NAME.par2).\n"
+       "A split that fails or is stopped removes every piece it wrote.\n");
 
 std::string SplitHelp() {
-    return Fill(Tr(kSplitHelp), {std::to_string(kMaxPieces), std::to_string(recovery::kBlocksPerPiece),
-                                 std::to_string(recovery::kMaxBlocks / recovery::kBlocksPerPiece)});
+    return Fill(Tr(kSplitHelp),
+                {std::to_string(kMaxPieces), std::to_string(recovery::kBlocksPerPiece),
+                 std::to_string(recovery::kMaxBlocks / recovery::kBlocksPerPiece)});
 }
 
-constexpr const char* kJoinHelp = N_(
-    "Usage: brindle join PIECE [--out FILE | --force]\n"
-    "\n"
-    "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
-    "split, after checking that every piece is there and that all come from the same split.\n"
-    "Plain numbered pieces NAME.001, NAME.002, ... join into NAME, checked against any .sfv,\n"
-    ".md5, .sha1 or .sha256 file beside them that lists them or NAME.\n"
-    "\n"
-    "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
-    "                 name, beside the pieces)\n"
-    "  --force        replace a file of the stored name beside the pieces; without it\n"
-    "                 such a file is left alone and the join refused\n"
-    "\n"
-    "Where recovery files NAME.par2 (and NAME.volNN+MM.par2) lie beside the pieces, missing\n"
-    "and damaged pieces are rebuilt from them into temporaries, checked, and joined in their\n"
-    "places; the pieces themselves are left as they are (brindle repair rebuilds them). With\n"
-    "too much damage the join is refused, saying how much recovery data is missing.\n");
+constexpr const char* kJoinHelp =
+    N_("Usage: brindle join PIECE [--out FILE | --force]\n"
+       "\n"
+       "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
+       "split, after checking that every piece is there and that all come from the same split.\n"
+       "Plain numbered pieces NAME.001, NAME.002, ... join into NAME, checked against any .sfv,\n"
+       ".md5, .sha1 or .sha256 file beside them that lists them or NAME.\n"
+       "\n"
+       "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
+       "                 name, beside the pieces)\n"
+       "  --force        replace a file of the stored name beside the pieces; without it\n"
+       "                 such a file is left alone and the join refused\n"
+       "\n"
+       "Where recovery files NAME.par2 (and NAME.volNN+MM.par2) lie beside the pieces, missing\n"
+       "and damaged pieces are rebuilt from them into temporaries, checked, and joined in their\n"
+       "places; the pieces themselves are left as they are (brindle repair rebuilds them). With\n"
+       "too much damage the join is refused, saying how much recovery data is missing.\n");
 
-constexpr const char* kVerifyHelp = N_(
-    "Usage: brindle verify PIECE\n"
-    "\n"
-    "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
-    "from one split, each header fitting its place (its number, the group's piece count,\n"
-    "piece size and length, exactly its share of the data), each piece's data against the\n"
-    "hash in its header, and each piece's checksum where the group's own NAME.sha256 lies\n"
-    "beside them. Pieces whose headers carry no hash (an earlier writer's) are said to have\n"
-    "no data check; a group that mixes both is not one split. One line per piece (ok,\n"
-    "missing, from another split, damaged and why, not a regular file) and a summary; exit 0\n"
-    "only when the group would join correctly.\n"
-    "For plain numbered pieces NAME.001, ...: the numbering, the sizes, and the pieces and\n"
-    "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n"
-    "Where recovery files NAME.par2 lie beside the group, one more line says whether they\n"
-    "can rebuild the missing and damaged pieces (\"2 pieces damaged or missing; the recovery\n"
-    "files can rebuild them\"), or that they describe another split.\n");
+constexpr const char* kVerifyHelp =
+    N_("Usage: brindle verify PIECE\n"
+       "\n"
+       "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
+       "from one split, each header fitting its place (its number, the group's piece count,\n"
+       "piece size and length, exactly its share of the data), each piece's data against the\n"
+       "hash in its header, and each piece's checksum where the group's own NAME.sha256 lies\n"
+       "beside them. Pieces whose headers carry no hash (an earlier writer's) are said to have\n"
+       "no data check; a group that mixes both is not one split. One line per piece (ok,\n"
+       "missing, from another split, damaged and why, not a regular file) and a summary; exit 0\n"
+       "only when the group would join correctly.\n"
+       "For plain numbered pieces NAME.001, ...: the numbering, the sizes, and the pieces and\n"
+       "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n"
+       "Where recovery files NAME.par2 lie beside the group, one more line says whether they\n"
+       "can rebuild the missing and damaged pieces (\"2 pieces damaged or missing; the recovery\n"
+       "files can rebuild them\"), or that they describe another split.\n");
 
-constexpr const char* kGroupsHelp = N_(
-    "Usage: brindle groups DIR\n"
-    "\n"
-    "Lists the piece groups in DIR: group, stored file name, size and date of the split;\n"
-    "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n");
+constexpr const char* kGroupsHelp =
+    N_("Usage: brindle groups DIR\n"
+       "\n"
+       "Lists the piece groups in DIR: group, stored file name, size and date of the split;\n"
+       "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n");
 
-constexpr const char* kInfoHelp = N_(
-    "Usage: brindle info PIECE\n"
-    "\n"
-    "Shows every field of the header of one piece file.\n");
+constexpr const char* kInfoHelp =
+    N_("Usage: brindle info PIECE\n"
+       "\n"
+       "Shows every field of the header of one piece file.\n");
 
 int Usage(Console& console, const std::string& command, const std::string& problem, const std::string& help) {
     console.err << "brindle " << command << ": " << problem << "\n\n" << Tr(help.c_str());
@@ -229,13 +230,16 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         return Usage(console, "split", Tr("which file?"), SplitHelp());
     }
     if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
-        return Usage(console, "split", Tr("choose one of --pieces, --size and --floppy"), SplitHelp());
+        return Usage(console, "split", Tr("choose one of --pieces, --size and --floppy"),
+                     SplitHelp());
     }
     if (raw && force) {
-        return Usage(console, "split", Tr("--raw never replaces files; remove the old pieces first"), SplitHelp());
+        return Usage(console, "split",
+                     Tr("--raw never replaces files; remove the old pieces first"), SplitHelp());
     }
     if (raw && noDataCheck) {
-        return Usage(console, "split", Tr("--raw pieces have no header to carry a data check"), SplitHelp());
+        return Usage(console, "split", Tr("--raw pieces have no header to carry a data check"),
+                     SplitHelp());
     }
     if (unit && !size) {
         return Usage(console, "split", Tr("--unit goes with --size"), SplitHelp());
@@ -246,7 +250,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
         recoveryPercent = digits ? std::stoi(text) : 0;
         if (recoveryPercent < recovery::kMinPercent || recoveryPercent > recovery::kMaxPercent) {
-            return Usage(console, "split", Tr("--recovery takes a percentage from 1 to 100"), SplitHelp());
+            return Usage(console, "split", Tr("--recovery takes a percentage from 1 to 100"),
+                         SplitHelp());
         }
     }
     if (unit && *unit != "KB" && *unit != "MB" && *unit != "GB") {
@@ -254,7 +259,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     // The windows read the leading number of a text; a script's "5MB" or "1,5" is a mistake.
     if (size && !IsNumeric(*size)) {
-        return Usage(console, "split", Fill(Tr("cannot read the size '%1': give a number such as 1.5"), {*size}),
+        return Usage(console, "split",
+                     Fill(Tr("cannot read the size '%1': give a number such as 1.5"), {*size}),
                      SplitHelp());
     }
 
@@ -265,13 +271,16 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     if (!io::IsRegularFile(state.SplitSourcePath)) {
         // A folder, pipe or device is there but cannot be split; say so rather than "no such".
         console.err << "brindle split: "
-                    << Fill(io::Exists(state.SplitSourcePath) ? Tr("not a regular file: %1") : Tr("no such file: %1"), {file})
+                    << Fill(io::Exists(state.SplitSourcePath) ? Tr("not a regular file: %1")
+                                                              : Tr("no such file: %1"),
+                            {file})
                     << "\n";
         return kExitUsage;
     }
     std::error_code error;
     if (!std::filesystem::is_directory(state.SplitDestFolder, error)) {
-        console.err << "brindle split: " << Fill(Tr("no such folder: %1"), {state.SplitDestFolder}) << "\n";
+        console.err << "brindle split: " << Fill(Tr("no such folder: %1"), {state.SplitDestFolder})
+                    << "\n";
         return kExitUsage;
     }
     const auto length = static_cast<std::int64_t>(std::filesystem::file_size(state.SplitSourcePath, error));
@@ -304,7 +313,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     if (clash && !force) {
         console.err << "brindle split: "
-                    << Fill(Tr("%1 is already there (%2); give --force to replace it"), {clash->path, clash->holds})
+                    << Fill(Tr("%1 is already there (%2); give --force to replace it"),
+                            {clash->path, clash->holds})
                     << "\n";
         return kExitUsage;
     }
@@ -338,7 +348,9 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     }
     const std::string name = GetFileName(state.SplitSourcePath);
     if (const std::string stored = StoredSourceName(name); stored.size() < name.size() && name.size() > kSourceNameWidth) {
-        console.err << "brindle split: " << Fill(Tr("the name stored in the pieces was shortened to %1"), {stored}) << "\n";
+        console.err << "brindle split: "
+                    << Fill(Tr("the name stored in the pieces was shortened to %1"), {stored})
+                    << "\n";
     }
     return kExitOk;
 }
@@ -412,7 +424,8 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
 
 int RunVerify(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
-    const auto given = OnlyWord(words, "verify", Tr("give one piece of the group"), kVerifyHelp, console, &exit);
+    const auto given =
+        OnlyWord(words, "verify", Tr("give one piece of the group"), kVerifyHelp, console, &exit);
     if (!given) {
         return exit;
     }
@@ -479,7 +492,8 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
-    const auto given = OnlyWord(words, "groups", Tr("give one folder"), kGroupsHelp, console, &exit);
+    const auto given =
+        OnlyWord(words, "groups", Tr("give one folder"), kGroupsHelp, console, &exit);
     if (!given) {
         return exit;
     }
@@ -511,7 +525,8 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
 
 int RunInfo(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
-    const auto given = OnlyWord(words, "info", Tr("give one piece file"), kInfoHelp, console, &exit);
+    const auto given =
+        OnlyWord(words, "info", Tr("give one piece file"), kInfoHelp, console, &exit);
     if (!given) {
         return exit;
     }

@@ -17,17 +17,17 @@
 namespace brindle::cli {
 namespace {
 
-constexpr const char* kRepairHelp = N_(
-    "Usage: brindle repair PIECE\n"
-    "\n"
-    "Rebuilds the missing and damaged pieces of the group PIECE belongs to (any piece of it,\n"
-    "or NAME.001 of plain numbered pieces) in place, from the recovery files NAME.par2 and\n"
-    "NAME.volNN+MM.par2 beside them, as brindle split --recovery or par2 writes them. A\n"
-    "damaged piece stands aside, hidden as .brindle-damaged-PIECE, until the rebuilt one,\n"
-    "checked against the recovery files, has its name. Pieces whose own data check matches\n"
-    "are never rewritten.\n"
-    "With too much damage nothing is changed and the message says how much recovery data\n"
-    "is missing.\n");
+constexpr const char* kRepairHelp =
+    N_("Usage: brindle repair PIECE\n"
+       "\n"
+       "Rebuilds the missing and damaged pieces of the group PIECE belongs to (any piece of it,\n"
+       "or NAME.001 of plain numbered pieces) in place, from the recovery files NAME.par2 and\n"
+       "NAME.volNN+MM.par2 beside them, as brindle split --recovery or par2 writes them. A\n"
+       "damaged piece stands aside, hidden as .brindle-damaged-PIECE, until the rebuilt one,\n"
+       "checked against the recovery files, has its name. Pieces whose own data check matches\n"
+       "are never rewritten.\n"
+       "With too much damage nothing is changed and the message says how much recovery data\n"
+       "is missing.\n");
 
 recovery::Input InputFor(const GroupRef& group, const GroupCheck* known) {
     if (group.numbered) {
@@ -117,9 +117,12 @@ int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces,
 
 std::string RebuildableText(int pieces) {
     if (pieces == 0) {
-        return Tr("The recovery files can rebuild damaged blocks, but no whole lost piece: give a larger --recovery.");
+        return Tr(
+            "The recovery files can rebuild damaged blocks, but no whole lost piece: give a larger "
+            "--recovery.");
     }
-    return Fill(TrN("The recovery files can rebuild up to %1 lost piece.", "The recovery files can rebuild up to %1 lost pieces.",
+    return Fill(TrN("The recovery files can rebuild up to %1 lost piece.",
+                    "The recovery files can rebuild up to %1 lost pieces.",
                     static_cast<unsigned long>(pieces)),
                 {std::to_string(pieces)});
 }
@@ -133,7 +136,8 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
                                             : InputFor(group, known);
     if (input.files.empty()) {
         console.err << Tr("Fail to merge the files.") << "\n"
-                    << Fill(Tr("the recovery files %1 cannot be read"), {recovery::IndexPath(group.folder, group.name)})
+                    << Fill(Tr("the recovery files %1 cannot be read"),
+                            {recovery::IndexPath(group.folder, group.name)})
                     << "\n";
         return kExitFailed;
     }
@@ -153,7 +157,8 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
     recovery::Rebuilt rebuilt;
     if (check.faultyFiles > 0) {
         if (!check.CanRebuild()) {
-            console.err << Tr("Fail to merge the files.") << "\n" << recovery::Summary(check) << "\n";
+            console.err << Tr("Fail to merge the files.") << "\n"
+                        << recovery::Summary(check) << "\n";
             return kExitFailed;
         }
         console.err << "brindle join: " << recovery::Summary(check) << "; rebuilding\n";
@@ -242,13 +247,15 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
             console.err << "brindle repair: "
                         << (args.IsOption() ? Fill(Tr("unknown option %1"), {args.Name()})
                                             : std::string(Tr("give one piece of the group")))
-                        << "\n\n" << Tr(kRepairHelp);
+                        << "\n\n"
+                        << Tr(kRepairHelp);
             return kExitUsage;
         }
         piece = args.Word();
     }
     if (piece.empty()) {
-        console.err << "brindle repair: " << Tr("which group? give one of its pieces") << "\n\n" << Tr(kRepairHelp);
+        console.err << "brindle repair: " << Tr("which group? give one of its pieces") << "\n\n"
+                    << Tr(kRepairHelp);
         return kExitUsage;
     }
     const std::string path = AbsolutePath(piece);
@@ -257,8 +264,10 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
         group = {GetFolderName(path), numbered->base, true};
     }
     if (group.name.empty() || !HasRecoveryFiles(group)) {
-        const std::string index = recovery::IndexPath(group.folder, group.name.empty() ? GetFileName(path) : group.name);
-        console.err << "brindle repair: " << Fill(Tr("there are no recovery files beside the group (%1)"), {index})
+        const std::string index =
+            recovery::IndexPath(group.folder, group.name.empty() ? GetFileName(path) : group.name);
+        console.err << "brindle repair: "
+                    << Fill(Tr("there are no recovery files beside the group (%1)"), {index})
                     << "\n";
         return kExitFailed;
     }
@@ -268,7 +277,8 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
     if (input.files.empty() || !CheckUnderBar(input, "repair", console, &check, &exit)) {
         if (input.files.empty()) {
             console.err << "brindle repair: "
-                        << Fill(Tr("the recovery files %1 cannot be read"), {recovery::IndexPath(group.folder, group.name)})
+                        << Fill(Tr("the recovery files %1 cannot be read"),
+                                {recovery::IndexPath(group.folder, group.name)})
                         << "\n";
             return kExitFailed;
         }

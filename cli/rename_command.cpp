@@ -12,8 +12,8 @@
 #include "cli.h"
 #include "rename/apply_renames.h"
 #include "rename/file_dates.h"
-#include "rename/rename_journal.h"
 #include "rename/naming_rule.h"
+#include "rename/rename_journal.h"
 #include "shell/command_line.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
@@ -23,54 +23,54 @@
 namespace brindle::cli {
 namespace {
 
-constexpr const char* kRenameUsage = N_(
-    "Usage: brindle rename [OPTIONS] FILE...\n"
-    "       brindle rename --undo [--dry-run | --forget]\n"
-    "\n"
-    "Gives the files new names by one rule, in the order given, each in its own folder.\n"
-    "A name is built from five slots with a separator after each of the first four. By\n"
-    "default slot 0 holds the file name (FileName) and slot 1 the extension (Ext); --date\n"
-    "and --number go between them, in that order, unless --order places them. No existing\n"
-    "file is ever replaced; the run stops at the first file that cannot be renamed,\n"
-    "or on Ctrl-C after the current file, keeping the renames done before it. Rename\n"
-    "runs and undos take turns: one waits while another is under way.\n"
-    "\n"
-    "Options:\n"
-    "  --name TEXT          replace each base name with TEXT\n"
-    "  --ext TEXT           replace each extension with TEXT (without its dot);\n"
-    "                       an empty TEXT drops the extension and its dot\n"
-    "  --date[=YYYY-MM-DD]  add a date (default: today)\n"
-    "  --date-from SOURCE   add each file's own date instead: mtime (its modification\n"
-    "                       time) or taken (a photo's EXIF time taken, else mtime)\n"
-    "  --date-format NAME   DDMMYY, DDMMYYYY (default), MMDDYY, MMDDYYYY, DMYY, DMYYYY,\n"
-    "                       MDYY or MDYYYY\n"
-    "  --date-sep SEP       None (default) or -\n"
-    "  --date-mode MODE     increment, decrement or none (default): how the date moves\n"
-    "                       from one file to the next\n"
-    "  --date-step N        units per file (default 1), from -32768 to 32767\n"
-    "  --date-unit UNIT     day (default), month or year\n"
-    "  --number TEMPLATE    add a counter: the digits of TEMPLATE give the first value\n"
-    "                       and the least width, e.g. (01) gives (01), (02), ...\n"
-    "  --order ITEMS        slots from the first, comma-separated: FileName, Ext, Date,\n"
-    "                       Number; an empty item leaves a slot empty\n"
-    "  --sep0 ... --sep3 TEXT\n"
-    "                       the text written after slot 0 ... slot 3\n"
-    "  --dry-run            print \"old -> new\" for each file and rename nothing\n"
-    "  --preview            print the rule's sample name\n"
-    "  --undo               revert the most recent rename run (of this command or the\n"
-    "                       desktop program), last rename first. A file is never\n"
-    "                       replaced: a name taken again, or another file under the\n"
-    "                       new name, is skipped and named (exit 1), and the run\n"
-    "                       stays the one to undo, with only what is left, until\n"
-    "                       every step is undone; then --undo reverts the run\n"
-    "                       before. With --dry-run, only show \"new -> old\" for what\n"
-    "                       it would revert\n"
-    "  --forget             with --undo: drop the run --undo would revert, renaming\n"
-    "                       nothing\n"
-    "  -h, --help           show this help\n"
-    "\n"
-    "Prints \"Process Finish.\" when every file was renamed. Exit status: 0 done,\n"
-    "1 a name could not be made or a file could not be renamed, 2 bad arguments.\n");
+constexpr const char* kRenameUsage =
+    N_("Usage: brindle rename [OPTIONS] FILE...\n"
+       "       brindle rename --undo [--dry-run | --forget]\n"
+       "\n"
+       "Gives the files new names by one rule, in the order given, each in its own folder.\n"
+       "A name is built from five slots with a separator after each of the first four. By\n"
+       "default slot 0 holds the file name (FileName) and slot 1 the extension (Ext); --date\n"
+       "and --number go between them, in that order, unless --order places them. No existing\n"
+       "file is ever replaced; the run stops at the first file that cannot be renamed,\n"
+       "or on Ctrl-C after the current file, keeping the renames done before it. Rename\n"
+       "runs and undos take turns: one waits while another is under way.\n"
+       "\n"
+       "Options:\n"
+       "  --name TEXT          replace each base name with TEXT\n"
+       "  --ext TEXT           replace each extension with TEXT (without its dot);\n"
+       "                       an empty TEXT drops the extension and its dot\n"
+       "  --date[=YYYY-MM-DD]  add a date (default: today)\n"
+       "  --date-from SOURCE   add each file's own date instead: mtime (its modification\n"
+       "                       time) or taken (a photo's EXIF time taken, else mtime)\n"
+       "  --date-format NAME   DDMMYY, DDMMYYYY (default), MMDDYY, MMDDYYYY, DMYY, DMYYYY,\n"
+       "                       MDYY or MDYYYY\n"
+       "  --date-sep SEP       None (default) or -\n"
+       "  --date-mode MODE     increment, decrement or none (default): how the date moves\n"
+       "                       from one file to the next\n"
+       "  --date-step N        units per file (default 1), from -32768 to 32767\n"
+       "  --date-unit UNIT     day (default), month or year\n"
+       "  --number TEMPLATE    add a counter: the digits of TEMPLATE give the first value\n"
+       "                       and the least width, e.g. (01) gives (01), (02), ...\n"
+       "  --order ITEMS        slots from the first, comma-separated: FileName, Ext, Date,\n"
+       "                       Number; an empty item leaves a slot empty\n"
+       "  --sep0 ... --sep3 TEXT\n"
+       "                       the text written after slot 0 ... slot 3\n"
+       "  --dry-run            print \"old -> new\" for each file and rename nothing\n"
+       "  --preview            print the rule's sample name\n"
+       "  --undo               revert the most recent rename run (of this command or the\n"
+       "                       desktop program), last rename first. A file is never\n"
+       "                       replaced: a name taken again, or another file under the\n"
+       "                       new name, is skipped and named (exit 1), and the run\n"
+       "                       stays the one to undo, with only what is left, until\n"
+       "                       every step is undone; then --undo reverts the run\n"
+       "                       before. With --dry-run, only show \"new -> old\" for what\n"
+       "                       it would revert\n"
+       "  --forget             with --undo: drop the run --undo would revert, renaming\n"
+       "                       nothing\n"
+       "  -h, --help           show this help\n"
+       "\n"
+       "Prints \"Process Finish.\" when every file was renamed. Exit status: 0 done,\n"
+       "1 a name could not be made or a file could not be renamed, 2 bad arguments.\n");
 
 struct Request {
     NamingRule rule;
@@ -142,7 +142,8 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
         from = comma + 1;
     }
     if (items.size() > static_cast<std::size_t>(kSlotCount)) {
-        throw UsageError(Fill(Tr("--order has room for five slots, not %1"), {std::to_string(items.size())}));
+        throw UsageError(
+            Fill(Tr("--order has room for five slots, not %1"), {std::to_string(items.size())}));
     }
     std::array<std::string, kSlotCount> slots;
     std::set<std::string> seen;
@@ -168,7 +169,8 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
             throw UsageError(Fill(Tr("--order must place %1"), {item}));
         }
         if (!on && placed) {
-            throw UsageError(Fill(Tr("--order places %1 but --%2 was not given"), {item, Lowered(item)}));
+            throw UsageError(
+                Fill(Tr("--order places %1 but --%2 was not given"), {item, Lowered(item)}));
         }
     }
     rule.Slots = slots;
@@ -214,7 +216,8 @@ Request Parse(const std::vector<std::string>& words) {
             if (const auto text = args.AttachedValue()) {
                 const auto date = ParseDate(*text);
                 if (!date) {
-                    throw UsageError(Fill(Tr("--date takes a date as --date=YYYY-MM-DD, not '%1'"), {*text}));
+                    throw UsageError(
+                        Fill(Tr("--date takes a date as --date=YYYY-MM-DD, not '%1'"), {*text}));
                 }
                 rule.BaseDate = *date;
             }
@@ -245,7 +248,8 @@ Request Parse(const std::vector<std::string>& words) {
             const std::string text = value();
             const auto step = IsNumeric(text) ? ReadDateStep(text) : std::nullopt;
             if (!step) {
-                throw UsageError(Fill(Tr("--date-step takes a number from -32768 to 32767, not '%1'"), {text}));
+                throw UsageError(
+                    Fill(Tr("--date-step takes a number from -32768 to 32767, not '%1'"), {text}));
             }
             rule.DateStep = *step;
         } else if (arg == "--date-unit") {
@@ -280,7 +284,8 @@ Request Parse(const std::vector<std::string>& words) {
     if (request.undo) {
         for (const std::string& word : words) {
             if (word != "--undo" && word != "--dry-run" && word != "--forget") {
-                throw UsageError(Fill(Tr("--undo takes only --dry-run or --forget, not '%1'"), {word}));
+                throw UsageError(
+                    Fill(Tr("--undo takes only --dry-run or --forget, not '%1'"), {word}));
             }
         }
         if (request.forget && request.dryRun) {
@@ -292,7 +297,8 @@ Request Parse(const std::vector<std::string>& words) {
         throw UsageError(Tr("--forget goes with --undo"));
     }
     if (rule.DateFrom != DateSource::kChosen && rule.DateMode != DateMode::kNone) {
-        throw UsageError(Tr("--date-mode moves one chosen date; --date-from gives each file its own"));
+        throw UsageError(
+            Tr("--date-mode moves one chosen date; --date-from gives each file its own"));
     }
     if (dateOptions && !request.dateOn) {
         throw UsageError(Tr("the --date-... options need --date or --date-from"));
@@ -353,7 +359,10 @@ std::string ShownNewPath(const std::string& given, const std::string& newName) {
 
 // Ctrl-C ends a wait for another rename or undo, or stops after the current file.
 RunControl CommandControl(Console& console) {
-    return {[&console] { console.err << "brindle rename: " << Tr("waiting for another rename to finish") << std::endl; },
+    return {[&console] {
+                console.err << "brindle rename: " << Tr("waiting for another rename to finish")
+                            << std::endl;
+            },
             [] { return CaughtSignal() != 0; }};
 }
 
@@ -377,7 +386,10 @@ int RunUndo(bool dryRun, bool forget, Console& console) {
     if (!outcome.error.ok() && !outcome.error.cancelled()) {
         console.err << "brindle rename: " << outcome.error.message() << "\n";
         if (outcome.error.code() == Status::Code::kCorruption) {
-            console.err << "brindle rename: " << Tr("nothing was renamed; 'brindle rename --undo --forget' drops that run") << "\n";
+            console.err
+                << "brindle rename: "
+                << Tr("nothing was renamed; 'brindle rename --undo --forget' drops that run")
+                << "\n";
         }
         return kExitFailed;
     }
@@ -458,7 +470,8 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
     bool unnamed = false;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (rows[i].newFileName.empty()) {
-            console.err << "brindle rename: " << Fill(Tr("the rule gives no new name to %1"), {request.files[i]}) << "\n";
+            console.err << "brindle rename: "
+                        << Fill(Tr("the rule gives no new name to %1"), {request.files[i]}) << "\n";
             unnamed = true;
         }
     }

@@ -33,7 +33,8 @@ int RunJoinJob(const std::string& outputPath, bool replaceExisting, Console& con
                const std::function<Status(Progress&)>& join) {
     if (!CheckJoinTarget({}, outputPath, replaceExisting).ok()) {
         console.err << "brindle join: "
-                    << Fill(Tr("%1 is already there; give --out FILE, or --force to replace it"), {outputPath})
+                    << Fill(Tr("%1 is already there; give --out FILE, or --force to replace it"),
+                            {outputPath})
                     << "\n";
         return kExitUsage;
     }

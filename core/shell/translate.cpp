@@ -15,7 +15,8 @@ namespace {
 // share/locale beside the running program's bin folder: where the build tree keeps the
 // catalogues and where a package installs them, whatever prefix the build was configured for.
 std::string CatalogueFolder() {
-    if (const char* folder = std::getenv("BRINDLE_LOCALE_DIR"); folder != nullptr && *folder != '\0') {
+    if (const char* folder = std::getenv("BRINDLE_LOCALE_DIR");
+        folder != nullptr && *folder != '\0') {
         return folder;
     }
     std::error_code error;
@@ -48,7 +49,9 @@ std::string UpToEnglish(std::string_view languages) {
     return std::string(languages);
 }
 
-const char* Tr(const char* text) { return ::dgettext(kTextDomain, text); }
+const char* Tr(const char* text) {
+    return ::dgettext(kTextDomain, text);
+}
 
 const char* TrN(const char* singular, const char* plural, unsigned long n) {
     return ::dngettext(kTextDomain, singular, plural, n);

@@ -118,7 +118,8 @@ Status HoldsSourceBytes(io::File& source, std::int64_t offset, std::int64_t leng
 
 Status CheckRawBase(std::string_view base) {
     if (base.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
-        return Status::InvalidArgument(Fill(Tr("a group name cannot hold \"/\" or a NUL byte: %1"), {base}));
+        return Status::InvalidArgument(
+            Fill(Tr("a group name cannot hold \"/\" or a NUL byte: %1"), {base}));
     }
     if (base.empty() || base == "." || base == "..") {
         return Status::InvalidArgument("plain numbered pieces cannot be named \"" + std::string(base) +

@@ -8,13 +8,13 @@
 #include <unordered_set>
 
 #include "checks/checksums.h"
-#include "recovery/recovery.h"
 #include "checks/hash_pool.h"
 #include "checks/xxh3.h"
 #include "format/discovery.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
 #include "io/file_meta.h"
+#include "recovery/recovery.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
 
@@ -81,10 +81,12 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         return Status::InvalidArgument(Tr("the piece size must be at least one byte"));
     }
     if (params.groupName.find_first_of(std::string("/\0", 2)) != std::string::npos) {
-        return Status::InvalidArgument(Fill(Tr("a group name cannot hold \"/\" or a NUL byte: %1"), {params.groupName}));
+        return Status::InvalidArgument(
+            Fill(Tr("a group name cannot hold \"/\" or a NUL byte: %1"), {params.groupName}));
     }
     if (length > kMaxSourceLength) {
-        return Status::InvalidArgument(Fill(Tr("the file is larger than %1 pieces can hold"), {std::to_string(kMaxPieces)}));
+        return Status::InvalidArgument(
+            Fill(Tr("the file is larger than %1 pieces can hold"), {std::to_string(kMaxPieces)}));
     }
     if (params.pieceSize > kMaxPieceFileSize - static_cast<std::int64_t>(kHeaderSize)) {
         return Status::InvalidArgument(Tr("a piece file would be larger than 2,147,483,647 bytes"));
@@ -95,8 +97,9 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     }
     plan->pieceCount = plan->fullPieces + (length % params.pieceSize != 0 ? 1 : 0);
     if (plan->pieceCount > kMaxPieces) {
-        return Status::InvalidArgument(Fill(Tr("a group cannot have more than 999 pieces; this split would make %1"),
-                                            {std::to_string(plan->pieceCount)}));
+        return Status::InvalidArgument(
+            Fill(Tr("a group cannot have more than 999 pieces; this split would make %1"),
+                 {std::to_string(plan->pieceCount)}));
     }
     // The last piece has the longest name, and the checksum file's may be as long.
     Status fits = CheckNameFits(
@@ -123,7 +126,8 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         const std::string name = *PieceFileName(params.groupName, k, params.extension);
         const std::string path = JoinPath(params.destFolder, name);
         if (io::SameFile(path, params.sourcePath)) {
-            return Status::InvalidArgument(Fill(Tr("a piece would replace the file being split: %1"), {name}));
+            return Status::InvalidArgument(
+                Fill(Tr("a piece would replace the file being split: %1"), {name}));
         }
         bool there = false;
         Status status = AnythingAt(path, &there);
@@ -177,8 +181,8 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
     if (io::SameFile(checksumPath, params.sourcePath)) {
         if (params.checksums) {
-            return Status::InvalidArgument(
-                Fill(Tr("the checksum file would replace the file being split: %1"), {checksumPath}));
+            return Status::InvalidArgument(Fill(
+                Tr("the checksum file would replace the file being split: %1"), {checksumPath}));
         }
         return Status::Ok();
     }
@@ -303,8 +307,9 @@ std::int32_t DrawGroupId() {
 Status CheckNameFits(const std::string& folder, const std::string& name) {
     const std::optional<std::int64_t> limit = io::NameLimit(folder);
     if (limit && static_cast<std::int64_t>(name.size()) > *limit) {
-        return Status::InvalidArgument(Fill(Tr("the name %1 is longer than the folder allows (%2 bytes)"),
-                                            {name, std::to_string(*limit)}));
+        return Status::InvalidArgument(
+            Fill(Tr("the name %1 is longer than the folder allows (%2 bytes)"),
+                 {name, std::to_string(*limit)}));
     }
     return Status::Ok();
 }

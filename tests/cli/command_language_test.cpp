@@ -18,8 +18,9 @@ struct Ran {
 // of the catalogue folder is what is run.
 Ran RunIn(const std::string& locale, const std::string& language, const std::string& args,
           const std::string& catalogues = BRINDLE_LOCALE_BUILD_DIR) {
-    const std::string command = "env LC_ALL=" + locale + " LANGUAGE=" + language + " BRINDLE_LOCALE_DIR='" +
-                                catalogues + "' '" BRINDLE_CLI_PATH "' " + args + " 2>&1";
+    const std::string command = "env LC_ALL=" + locale + " LANGUAGE=" + language +
+                                " BRINDLE_LOCALE_DIR='" + catalogues + "' '" BRINDLE_CLI_PATH "' " +
+                                args + " 2>&1";
     Ran ran;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -91,10 +92,14 @@ TEST(CommandLanguageTest, CataloguesAreFoundBesideTheProgram) {
 TEST(CommandLanguageTest, PlaceholdersAndTheHelpUnderAUsageError) {
     const Ran unknown = RunIn("C.UTF-8", "fr", "frobnicate");
     EXPECT_EQ(unknown.exit, 2);
-    EXPECT_EQ(unknown.output.rfind("brindle : commande inconnue « frobnicate »\n\nUtilisation : brindle", 0), 0u)
+    EXPECT_EQ(unknown.output.rfind(
+                  "brindle : commande inconnue « frobnicate »\n\nUtilisation : brindle", 0),
+              0u)
         << unknown.output;
     const Ran groups = RunIn("C.UTF-8", "es", "groups");
-    EXPECT_EQ(groups.output.rfind("brindle groups: indique una sola carpeta\n\nUso: brindle groups CARPETA\n", 0), 0u)
+    EXPECT_EQ(groups.output.rfind(
+                  "brindle groups: indique una sola carpeta\n\nUso: brindle groups CARPETA\n", 0),
+              0u)
         << groups.output;
 }
 

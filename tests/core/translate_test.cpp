@@ -36,7 +36,8 @@ std::set<std::string> CatalogueIds(const std::string& path) {
     std::ifstream in(path);
     const std::string po((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::set<std::string> ids;
-    for (std::size_t at = po.find("\nmsgid "); at != std::string::npos; at = po.find("\nmsgid ", at + 1)) {
+    for (std::size_t at = po.find("\nmsgid "); at != std::string::npos;
+         at = po.find("\nmsgid ", at + 1)) {
         ids.insert(LiteralsAt(po, at + 7));
     }
     return ids;
@@ -80,12 +81,16 @@ TEST(TranslateTest, TemplateHoldsEveryMarkedText) {
                 continue;
             }
             std::ifstream in(entry.path());
-            const std::string code((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const std::string code((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
             for (const char* call : {"Tr(", "TrN(", "N_("}) {
-                for (std::size_t at = code.find(call); at != std::string::npos; at = code.find(call, at + 1)) {
-                    const bool wholeWord = at == 0 || (std::isalnum(static_cast<unsigned char>(code[at - 1])) == 0 &&
-                                                       code[at - 1] != '_');
-                    const std::string text = LiteralsAt(code, at + std::char_traits<char>::length(call));
+                for (std::size_t at = code.find(call); at != std::string::npos;
+                     at = code.find(call, at + 1)) {
+                    const bool wholeWord =
+                        at == 0 || (std::isalnum(static_cast<unsigned char>(code[at - 1])) == 0 &&
+                                    code[at - 1] != '_');
+                    const std::string text =
+                        LiteralsAt(code, at + std::char_traits<char>::length(call));
                     if (!wholeWord || text.empty()) {
                         continue;  // the declaration, or a text translated where it was marked
                     }
