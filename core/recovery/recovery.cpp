@@ -329,6 +329,22 @@ std::optional<std::vector<Gf>> Inverse(std::vector<Gf> a, std::size_t n) {
     return inverse;
 }
 
+// Hashes data[k] into digests[k] for every k, the digests spread over every core; the
+// caller goes on (writing the same bytes) and waits for the returned work.
+std::vector<std::future<void>> HashEach(const std::vector<std::unique_ptr<Digest>>& digests, const std::vector<unsigned char*>& data,
+                                        std::size_t n) {
+    const std::size_t lanes = std::min<std::size_t>(digests.size(), std::max(1U, std::thread::hardware_concurrency()));
+    std::vector<std::future<void>> work;
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+        work.push_back(std::async(std::launch::async, [&digests, &data, n, lane, lanes] {
+            for (std::size_t k = lane; k < digests.size(); k += lanes) {
+                digests[k]->Update(data[k], n);
+            }
+        }));
+    }
+    return work;
+}
+
 std::string Plural(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 }  // namespace
@@ -575,10 +591,13 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
             }
         };
         coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
+            std::vector<std::future<void>> hashing = HashEach(packetMd5, data, n);
             Status status;
             for (std::size_t k = 0; k < recoveryBlocks && status.ok(); ++k) {
-                packetMd5[k]->Update(data[k], n);
                 status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] + offset, data[k], n);
+            }
+            for (std::future<void>& hash : hashing) {
+                hash.wait();
             }
             return status;
         };
@@ -1072,12 +1091,11 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
         }
     }
     // Each rebuilt block is hashed as it is made (its padding too, as the recovery files hash
-    // it), on every core, rather than read back.
+    // it) rather than read back.
     std::vector<std::unique_ptr<Digest>> lostMd5(m);
     for (auto& digest : lostMd5) {
         digest = std::make_unique<Digest>(DigestKind::kMd5);
     }
-    const std::size_t hashers = std::min<std::size_t>(m, std::max(1U, std::thread::hardware_concurrency()));
     const int passes = Passes(blockSize, m);
     ByteMeter meter(progress, std::max<std::int64_t>(static_cast<std::int64_t>(passes) * static_cast<std::int64_t>(coding.inputs) * blockSize, 1),
                     progress.Max());
@@ -1095,14 +1113,7 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             return there == 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
         };
         coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
-            std::vector<std::future<void>> hashing;
-            for (std::size_t lane = 0; lane < hashers; ++lane) {
-                hashing.push_back(std::async(std::launch::async, [&, lane] {
-                    for (std::size_t k = lane; k < m; k += hashers) {
-                        lostMd5[k]->Update(data[k], n);
-                    }
-                }));
-            }
+            std::vector<std::future<void>> hashing = HashEach(lostMd5, data, n);
             Status status;
             for (std::size_t k = 0; k < m && status.ok(); ++k) {
                 const Slice& slice = lost[k];
