@@ -141,38 +141,44 @@ Status RecoveryPacketsIntact(const std::vector<std::string>& paths, const par2::
         }
     }
     constexpr std::int64_t kHashedBefore = 36;  // the set id, type and exponent before the data
-    constexpr std::uint64_t kHeld = std::uint64_t{256} << 20;
     const std::size_t threads = std::max(1U, std::thread::hardware_concurrency());
+    // As many packets at once as cores, each read in stretches: 256 MiB held at most.
+    const std::int64_t stretch = std::max<std::int64_t>(static_cast<std::int64_t>(kChunk), (std::int64_t{256} << 20) / static_cast<std::int64_t>(threads));
     Reader reader;
-    for (std::size_t first = 0; first < blocks.size() && *intact;) {
-        // As many packets as cores, within kHeld bytes (one at least).
-        std::size_t count = 0;
-        std::uint64_t held = 0;
-        while (first + count < blocks.size() && count < threads &&
-               (count == 0 || held + blocks[first + count]->bytes <= kHeld)) {
-            held += blocks[first + count]->bytes;
-            ++count;
-        }
-        std::vector<std::vector<unsigned char>> bodies(count);
-        std::vector<std::future<Md5>> hashes;
+    for (std::size_t first = 0; first < blocks.size() && *intact; first += threads) {
+        const std::size_t count = std::min(threads, blocks.size() - first);
+        std::vector<std::unique_ptr<Digest>> digests(count);
+        std::vector<std::vector<unsigned char>> buffers(count);
+        std::int64_t longest = 0;
         for (std::size_t i = 0; i < count; ++i) {
+            digests[i] = std::make_unique<Digest>(DigestKind::kMd5);
+            longest = std::max(longest, static_cast<std::int64_t>(blocks[first + i]->bytes) + kHashedBefore);
+        }
+        for (std::int64_t at = 0; at < longest; at += stretch) {
             if (progress.StopRequested()) {
                 return Status::Cancelled();
             }
-            const par2::RecoveryBlock& block = *blocks[first + i];
-            bodies[i].resize(static_cast<std::size_t>(block.bytes) + kHashedBefore);
-            if (Status status = reader.ReadAt(paths[block.source], block.offset - kHashedBefore, bodies[i].data(), bodies[i].size());
-                !status.ok()) {
-                return status;
+            std::vector<std::future<void>> hashing;
+            for (std::size_t i = 0; i < count; ++i) {
+                const par2::RecoveryBlock& block = *blocks[first + i];
+                const std::int64_t n = std::min(stretch, static_cast<std::int64_t>(block.bytes) + kHashedBefore - at);
+                if (n <= 0) {
+                    continue;
+                }
+                buffers[i].resize(static_cast<std::size_t>(n));
+                if (Status status = reader.ReadAt(paths[block.source], block.offset - kHashedBefore + at, buffers[i].data(), buffers[i].size());
+                    !status.ok()) {
+                    return status;
+                }
+                hashing.push_back(std::async(std::launch::async, [&digests, &buffers, i] { digests[i]->Update(buffers[i].data(), buffers[i].size()); }));
             }
-            hashes.push_back(std::async(std::launch::async, [body = &bodies[i]] {
-                return par2::Md5Of(std::string_view(reinterpret_cast<const char*>(body->data()), body->size()));
-            }));
+            for (std::future<void>& hash : hashing) {
+                hash.wait();
+            }
         }
         for (std::size_t i = 0; i < count; ++i) {
-            *intact = hashes[i].get() == blocks[first + i]->packetMd5 && *intact;
+            *intact = *intact && ToMd5(digests[i]->RawDigest()) == blocks[first + i]->packetMd5;
         }
-        first += count;
     }
     return Status::Ok();
 }
