@@ -240,6 +240,24 @@ Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const st
         const auto bodyBytes = static_cast<std::int64_t>(length - kHeaderBytes);
         const bool recovery = type == kRecoveryType;
         if (recovery && !hashRecovery) {
+            std::array<unsigned char, 4> exponent{};
+            if (bodyBytes >= 4) {
+                const std::int64_t at = pos + static_cast<std::int64_t>(kHeaderBytes);
+                if (at + 4 <= windowEnd) {
+                    std::memcpy(exponent.data(), window.data() + (at - windowStart), exponent.size());
+                } else if (Status status = source.ReadAt(at, exponent.data(), exponent.size()); !status.ok()) {
+                    return status;
+                }
+                Set& set = scan->sets[setId];
+                set.id = setId;
+                RecoveryBlock block;
+                block.exponent = static_cast<std::uint32_t>(GetLe(exponent.data(), 4));
+                block.source = sourceIndex;
+                block.offset = pos + static_cast<std::int64_t>(kHeaderBytes) + 4;
+                block.bytes = static_cast<std::uint64_t>(bodyBytes - 4);
+                block.packetMd5 = expected;
+                set.blocks.emplace(block.exponent, block);
+            }
             pos += static_cast<std::int64_t>(length);
             continue;
         }

@@ -76,6 +76,9 @@ struct RecoveryBlock {
     std::size_t source = 0;  // which scanned file holds it
     std::int64_t offset = 0;  // where its data starts
     std::uint64_t bytes = 0;
+    // The hash its packet claims (over the 36 bytes before `offset` and the data), for a
+    // block taken unhashed.
+    Md5 packetMd5{};
 };
 
 // What the packets of one recovery set say, gathered from any number of files.
@@ -96,8 +99,9 @@ struct Scan {
 // Adds every intact packet of `source` to `scan`, stepping over damaged ones and anything
 // between packets. The work is bounded by a small multiple of the file's size whatever its
 // bytes say. `stopped` is asked between packets; a stop returns Cancelled.
-// Without `hashRecovery` recovery packets are taken by their length unhashed: enough to
-// learn what a set describes.
+// Without `hashRecovery` recovery packets are taken by their length unhashed, their blocks
+// kept with the hash their packet claims: enough to learn what a set describes, and the
+// caller may hash the blocks later (a packet found damaged then calls for a hashed scan).
 Status ScanPackets(Source& source, std::size_t sourceIndex, Scan* scan, const std::function<bool()>& stopped = {},
                    bool hashRecovery = true);
 

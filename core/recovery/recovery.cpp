@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <map>
 #include <numeric>
 #include <optional>
+#include <string_view>
+#include <thread>
 
 #include "checks/checksums.h"
 #include "checks/digest.h"
@@ -127,7 +130,75 @@ private:
     Reader reader_;
 };
 
+// Whether every recovery block of `scan` holds the hash its packet claims. The reading stays
+// on this thread; the hashing of a few packets at once runs on every core.
+Status RecoveryPacketsIntact(const std::vector<std::string>& paths, const par2::Scan& scan, Progress& progress, bool* intact) {
+    *intact = true;
+    std::vector<const par2::RecoveryBlock*> blocks;
+    for (const auto& [id, set] : scan.sets) {
+        for (const auto& [exponent, block] : set.blocks) {
+            blocks.push_back(&block);
+        }
+    }
+    constexpr std::int64_t kHashedBefore = 36;  // the set id, type and exponent before the data
+    const std::size_t threads = std::max(1U, std::thread::hardware_concurrency());
+    // As many packets at once as cores, each read in stretches: 256 MiB held at most.
+    const std::int64_t stretch = std::max<std::int64_t>(static_cast<std::int64_t>(kChunk), (std::int64_t{256} << 20) / static_cast<std::int64_t>(threads));
+    Reader reader;
+    for (std::size_t first = 0; first < blocks.size() && *intact; first += threads) {
+        const std::size_t count = std::min(threads, blocks.size() - first);
+        std::vector<std::unique_ptr<Digest>> digests(count);
+        std::vector<std::vector<unsigned char>> buffers(count);
+        std::int64_t longest = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            digests[i] = std::make_unique<Digest>(DigestKind::kMd5);
+            longest = std::max(longest, static_cast<std::int64_t>(blocks[first + i]->bytes) + kHashedBefore);
+        }
+        for (std::int64_t at = 0; at < longest; at += stretch) {
+            if (progress.StopRequested()) {
+                return Status::Cancelled();
+            }
+            std::vector<std::future<void>> hashing;
+            for (std::size_t i = 0; i < count; ++i) {
+                const par2::RecoveryBlock& block = *blocks[first + i];
+                const std::int64_t n = std::min(stretch, static_cast<std::int64_t>(block.bytes) + kHashedBefore - at);
+                if (n <= 0) {
+                    continue;
+                }
+                buffers[i].resize(static_cast<std::size_t>(n));
+                if (Status status = reader.ReadAt(paths[block.source], block.offset - kHashedBefore + at, buffers[i].data(), buffers[i].size());
+                    !status.ok()) {
+                    return status;
+                }
+                hashing.push_back(std::async(std::launch::async, [&digests, &buffers, i] { digests[i]->Update(buffers[i].data(), buffers[i].size()); }));
+            }
+            for (std::future<void>& hash : hashing) {
+                hash.wait();
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            *intact = *intact && ToMd5(digests[i]->RawDigest()) == blocks[first + i]->packetMd5;
+        }
+    }
+    return Status::Ok();
+}
+
+// Every packet of `paths` into `scan`. Hashing the recovery packets, the bulk of the bytes,
+// is done on every core after a scan that steps over them; should one not hold, the files
+// are scanned again packet by packet, where a damaged packet may hide intact ones.
 Status ScanFiles(const std::vector<std::string>& paths, par2::Scan* scan, Progress& progress, bool hashRecovery = true) {
+    if (hashRecovery) {
+        par2::Scan quick;
+        bool intact = false;
+        Status status = ScanFiles(paths, &quick, progress, false);
+        if (status.ok()) {
+            status = RecoveryPacketsIntact(paths, quick, progress, &intact);
+        }
+        if (!status.ok() || intact) {
+            *scan = std::move(quick);
+            return status;
+        }
+    }
     for (std::size_t i = 0; i < paths.size(); ++i) {
         io::File file;
         std::int64_t size = 0;
@@ -262,6 +333,22 @@ std::optional<std::vector<Gf>> Inverse(std::vector<Gf> a, std::size_t n) {
         }
     }
     return inverse;
+}
+
+// Hashes data[k] into digests[k] for every k, the digests spread over every core; the
+// caller goes on (writing the same bytes) and waits for the returned work.
+std::vector<std::future<void>> HashEach(const std::vector<std::unique_ptr<Digest>>& digests, const std::vector<unsigned char*>& data,
+                                        std::size_t n) {
+    const std::size_t lanes = std::min<std::size_t>(digests.size(), std::max(1U, std::thread::hardware_concurrency()));
+    std::vector<std::future<void>> work;
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+        work.push_back(std::async(std::launch::async, [&digests, &data, n, lane, lanes] {
+            for (std::size_t k = lane; k < digests.size(); k += lanes) {
+                digests[k]->Update(data[k], n);
+            }
+        }));
+    }
+    return work;
 }
 
 std::string Plural(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
@@ -510,10 +597,13 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
             }
         };
         coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
+            std::vector<std::future<void>> hashing = HashEach(packetMd5, data, n);
             Status status;
             for (std::size_t k = 0; k < recoveryBlocks && status.ok(); ++k) {
-                packetMd5[k]->Update(data[k], n);
                 status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] + offset, data[k], n);
+            }
+            for (std::future<void>& hash : hashing) {
+                hash.wait();
             }
             return status;
         };
@@ -986,15 +1076,31 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
                 rebuilt.status = WriteZeros(temporaries[f], n);
                 continue;
             }
+            // The copy is checked as it is made: the file may have changed since it was read.
+            Digest md5(DigestKind::kMd5);
             for (std::int64_t done = 0; done < n && rebuilt.status.ok();) {
                 const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
                 rebuilt.status = reader.ReadAt(input.files[f], start + done, scratch[0].data(), step);
                 if (rebuilt.status.ok()) {
+                    md5.Update(scratch[0].data(), step);
                     rebuilt.status = temporaries[f].WriteAll(scratch[0].data(), step);
                 }
                 done += static_cast<std::int64_t>(step);
             }
+            for (std::int64_t pad = n; pad < blockSize; pad += static_cast<std::int64_t>(kChunk)) {
+                std::fill(scratch[0].begin(), scratch[0].end(), 0);
+                md5.Update(scratch[0].data(), static_cast<std::size_t>(std::min<std::int64_t>(blockSize - pad, static_cast<std::int64_t>(kChunk))));
+            }
+            if (rebuilt.status.ok() && ToMd5(md5.RawDigest()) != found.entries[f]->slices[s].md5) {
+                rebuilt.status = Status::Corruption(GetFileName(input.files[f]) + " changed while it was rebuilt");
+            }
         }
+    }
+    // Each rebuilt block is hashed as it is made (its padding too, as the recovery files hash
+    // it) rather than read back.
+    std::vector<std::unique_ptr<Digest>> lostMd5(m);
+    for (auto& digest : lostMd5) {
+        digest = std::make_unique<Digest>(DigestKind::kMd5);
     }
     const int passes = Passes(blockSize, m);
     ByteMeter meter(progress, std::max<std::int64_t>(static_cast<std::int64_t>(passes) * static_cast<std::int64_t>(coding.inputs) * blockSize, 1),
@@ -1013,6 +1119,7 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             return there == 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
         };
         coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
+            std::vector<std::future<void>> hashing = HashEach(lostMd5, data, n);
             Status status;
             for (std::size_t k = 0; k < m && status.ok(); ++k) {
                 const Slice& slice = lost[k];
@@ -1023,28 +1130,24 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
                     status = temporaries[slice.file].WriteAt(start, data[k], static_cast<std::size_t>(there));
                 }
             }
+            for (std::future<void>& hash : hashing) {
+                hash.wait();
+            }
             return status;
         };
         coding.tick = [&meter](std::int64_t bytes) { return meter(bytes); };
         rebuilt.status = RunCoding(coding);
     }
-    // Each rebuilt file must be the one the recovery set describes.
-    for (const Rebuilt::Entry& entry : rebuilt.entries()) {
-        if (!rebuilt.status.ok()) {
-            break;
-        }
-        rebuilt.status = temporaries[entry.index].Close();
-        Digest md5(DigestKind::kMd5);
-        const auto length = static_cast<std::int64_t>(found.entries[entry.index]->length);
-        for (std::int64_t done = 0; done < length && rebuilt.status.ok();) {
-            const auto step = static_cast<std::size_t>(std::min<std::int64_t>(length - done, static_cast<std::int64_t>(kChunk)));
-            rebuilt.status = reader.ReadAt(entry.temporary, done, scratch[0].data(), step);
-            md5.Update(scratch[0].data(), step);
-            done += static_cast<std::int64_t>(step);
-        }
-        if (rebuilt.status.ok() && ToMd5(md5.RawDigest()) != found.entries[entry.index]->md5) {
-            rebuilt.status = Status::Corruption("the rebuilt " + GetFileName(input.files[entry.index]) +
+    // Each rebuilt block must be the one the recovery set describes.
+    for (std::size_t k = 0; k < m && rebuilt.status.ok(); ++k) {
+        if (ToMd5(lostMd5[k]->RawDigest()) != found.entries[lost[k].file]->slices[static_cast<std::size_t>(lost[k].index)].md5) {
+            rebuilt.status = Status::Corruption("the rebuilt " + GetFileName(input.files[lost[k].file]) +
                                                 " does not match the recovery files");
+        }
+    }
+    for (const Rebuilt::Entry& entry : rebuilt.entries()) {
+        if (rebuilt.status.ok()) {
+            rebuilt.status = temporaries[entry.index].Close();
         }
     }
     if (!rebuilt.status.ok()) {

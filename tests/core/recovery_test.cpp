@@ -290,6 +290,23 @@ TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefuse
     }
 }
 
+TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
+    ASSERT_TRUE(Write(20).status.ok());
+    FlipByte(files[4], 20000);  // its fifth block, to rebuild
+    const Check check = CheckNow();
+    ASSERT_TRUE(check.CanRebuild()) << Summary(check);
+    // A block the check found sound, and the rebuild copies, changes before it is copied.
+    FlipByte(files[4], 2000);
+    test::RecordingProgress progress;
+    Rebuilt rebuilt = RebuildFiles(InputFor(dir, files), check, progress);
+    EXPECT_NE(rebuilt.status.message().find("data.005 changed while it was rebuilt"), std::string::npos)
+        << rebuilt.status.message();
+    EXPECT_TRUE(rebuilt.entries().empty());
+    for (const std::string& name : test::SortedNames(dir.path())) {
+        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
+    }
+}
+
 TEST(RecoverySplitTest, TheBarShowsPiecesThenRecoveryAndEndsFull) {
     TempDir dir;
     WriteFile(dir.File("src.bin"), PatternBytes(300000, 4));
