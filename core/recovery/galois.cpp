@@ -170,30 +170,7 @@ __attribute__((target("avx512f,avx512bw"))) std::size_t MulAddAvx512(const GfFac
 // Multiplying by c is linear over GF(2): each byte of the product is the XOR of two 8x8 bit
 // matrices applied to the word's low and high bytes, which GFNI applies 64 bytes at once
 // (GfFactor::matrices: low from low, low from high, high from low, high from high).
-
-__attribute__((target("avx512f,avx512bw,gfni"))) std::size_t MulAddGfni(const GfFactor& f, const unsigned char* in,
-                                                                       unsigned char* out, std::size_t bytes) {
-    const __m512i ll = _mm512_set1_epi64(static_cast<long long>(f.matrices[0]));
-    const __m512i lh = _mm512_set1_epi64(static_cast<long long>(f.matrices[1]));
-    const __m512i hl = _mm512_set1_epi64(static_cast<long long>(f.matrices[2]));
-    const __m512i hh = _mm512_set1_epi64(static_cast<long long>(f.matrices[3]));
-    const __m512i lowBytes = _mm512_set1_epi16(0x00FF);
-    std::size_t done = 0;
-    for (; done + 128 <= bytes; done += 128) {
-        const __m512i a = _mm512_loadu_si512(in + done);
-        const __m512i b = _mm512_loadu_si512(in + done + 64);
-        const __m512i lo = _mm512_packus_epi16(_mm512_and_si512(a, lowBytes), _mm512_and_si512(b, lowBytes));
-        const __m512i hi = _mm512_packus_epi16(_mm512_srli_epi16(a, 8), _mm512_srli_epi16(b, 8));
-        const __m512i rlo = _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(lo, ll, 0), _mm512_gf2p8affine_epi64_epi8(hi, lh, 0));
-        const __m512i rhi = _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(lo, hl, 0), _mm512_gf2p8affine_epi64_epi8(hi, hh, 0));
-        _mm512_storeu_si512(out + done, _mm512_xor_si512(_mm512_loadu_si512(out + done), _mm512_unpacklo_epi8(rlo, rhi)));
-        _mm512_storeu_si512(out + done + 64,
-                            _mm512_xor_si512(_mm512_loadu_si512(out + done + 64), _mm512_unpackhi_epi8(rlo, rhi)));
-    }
-    return done;
-}
-
-// The same for several outputs, each 128 bytes of the source split into its low and high
+// For each of `count` outputs, each 128 bytes of the source split into its low and high
 // bytes once for all of them.
 __attribute__((target("avx512f,avx512bw,gfni"))) std::size_t MulAddGfniMany(const GfFactor* factors, std::size_t count,
                                                                            const unsigned char* in,
@@ -299,7 +276,7 @@ void MulAddRegion(const GfFactor& factor, const void* src, void* dest, std::size
         auto* out = static_cast<unsigned char*>(dest);
         std::size_t done = 0;
         if (HaveGfni()) {
-            done = MulAddGfni(factor, in, out, bytes);
+            done = MulAddGfniMany(&factor, 1, in, &out, bytes);
         } else {
             done = HaveAvx512() ? MulAddAvx512(factor, in, out, bytes) : 0;
             done += MulAddAvx2(factor, in + done, out + done, bytes - done);
