@@ -20,6 +20,7 @@
 #include "io/file_io.h"
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "join/rebuild_step.h"
 #include "shell/batch_fill.h"
 #include "shell/file_drop.h"
 #include "shell/job_runner.h"
@@ -195,7 +196,12 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
         return;
     }
     PieceHeader header;
-    if (!ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header).ok()) {
+    // A lost first piece that recovery files can rebuild does not end the wizard here: a
+    // later piece tells the same name, size and date, and Merge rebuilds it.
+    const Status read = HasRecoveryFiles(state.JoinFolder, name)
+                            ? ReadGroupHeader(state.JoinFolder, name, &header)
+                            : ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header);
+    if (!read.ok()) {
         // Listed through a later piece only, or a first piece that is no piece file.
         ShowDetails({}, {}, {});
         return;

@@ -11,6 +11,7 @@
 #include "format/discovery.h"
 #include "io/file_io.h"
 #include "join/join_state.h"
+#include "join/rebuild_step.h"
 #include "shell/hand_over.h"
 #include "shell/job_panel.h"
 #include "shell/path_text.h"
@@ -89,7 +90,11 @@ void frmSimpleJoin::Form_Load() {
         return;
     }
     PieceHeader header;
-    if (ReadPieceHeader(FirstPiecePath(state.JoinFolder, state.JoinGroupName), &header).ok()) {
+    // With recovery files a lost first piece is rebuilt: a later piece tells the stored name.
+    const bool read = HasRecoveryFiles(state.JoinFolder, state.JoinGroupName)
+                          ? ReadGroupHeader(state.JoinFolder, state.JoinGroupName, &header).ok()
+                          : ReadPieceHeader(FirstPiecePath(state.JoinFolder, state.JoinGroupName), &header).ok();
+    if (read) {
         state.JoinOriginalName = StoredBytes(header.SourceName);
     } else {
         // Not a piece file after all: propose the group's name, and Join will say it failed.

@@ -55,6 +55,25 @@ Status ReadPieceHeader(const std::string& path, PieceHeader* header) {
     return Status::Ok();
 }
 
+Status ReadGroupHeader(const std::string& folder, const std::string& groupName, PieceHeader* header) {
+    const Status first = ReadPieceHeader(FirstPiecePath(folder, groupName), header);
+    if (first.ok()) {
+        return first;
+    }
+    const std::vector<std::string> listed = io::FileNamesIn(folder, true);
+    const std::unordered_set<std::string> present(listed.begin(), listed.end());
+    for (int i = 2; i <= kMaxPieces; ++i) {
+        const std::optional<std::string> name = PieceFileName(groupName, i);
+        PieceHeader later;
+        if (name && present.count(*name) != 0 && ReadPieceHeader(JoinPath(folder, *name), &later).ok() &&
+            later.PieceIndex == i && StoredSourceLength(later)) {
+            *header = later;
+            return Status::Ok();
+        }
+    }
+    return first;
+}
+
 GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator) {
     const std::optional<std::int64_t> length = StoredSourceLength(firstPiece);
     return {StoredText(firstPiece.SourceName),

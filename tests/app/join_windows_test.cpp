@@ -659,6 +659,36 @@ private slots:
         QCOMPARE(after, before);
     }
 
+    // A lost first piece that recovery files can rebuild does not stop the wizard: the group
+    // is told from a later piece and Next leads on; the quick join proposes the stored name
+    // and joins byte for byte.
+    void aLostFirstPieceIsToldFromALaterOne() {
+        QTemporaryDir dir;
+        QTemporaryDir out;
+        const QByteArray bytes = Bytes(50000, 5);
+        QVERIFY(QFile::remove(SplitInFive(dir.path(), bytes, 30, false).value(0)));
+        RecordingPrompter prompter;
+        auto* page = new frmJoin;
+        page->show();
+        prompter.paths = {dir.path()};
+        Browse(page)->click();
+        QTRY_VERIFY(!page->IsListing());
+        ClickItem(page->group, QStringLiteral("g"));
+        QCOMPARE(Label5(page, 0), QStringLiteral("source.bin"));
+        QCOMPARE(Label5(page, 2), QStringLiteral("03/04/2025"));
+        QVERIFY(page->cmdNext->isEnabled());
+        CloseAllWindows();
+
+        auto* quick = new frmSimpleJoin;
+        quick->show();
+        QCOMPARE(quick->txtPath->text(), dir.filePath(QStringLiteral("source.bin")));
+        quick->txtPath->setText(out.filePath(QStringLiteral("joined")));
+        QSignalSpy ending(quick, &frmSimpleJoin::programEnding);
+        quick->cmdJoin->click();
+        QVERIFY(ending.wait(30000));
+        QCOMPARE(Read(out.filePath(QStringLiteral("joined"))), bytes);
+    }
+
     // No question with nothing wrong; too little recovery data: refused with how much is
     // missing; a damaged piece the join finds (nothing written) is rebuilt after one question.
     void theWizardRebuildsOnlyWhatTheRecoveryFilesCan() {
