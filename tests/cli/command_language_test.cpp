@@ -137,6 +137,32 @@ TEST(CommandLanguageTest, RecoverySummaryTakesEachCountsPluralForm) {
     EXPECT_NE(verify.output.find(") an Wiederherstellungsdaten fehlt\n"), std::string::npos);
 }
 
+// A piece of an earlier split: the join engine's reason and verify's count of the faulty
+// pieces, whose plural follows that count and not the group's size.
+TEST(CommandLanguageTest, AForeignPieceIsNamedInTheUsersLanguage) {
+    const brindle::test::TempDir dir;
+    brindle::test::WriteFile(dir.File("film.avi"), brindle::test::PatternBytes(30'000, 5));
+    const std::string second = dir.File(*brindle::PieceFileName("film", 2));
+    const std::string split = "split '" + dir.File("film.avi") + "' --pieces 3";
+    ASSERT_EQ(RunIn("C", "", split).exit, 0);
+    const std::string earlier = brindle::test::ReadFile(second);
+    ASSERT_EQ(RunIn("C", "", split).exit, 0);
+    brindle::test::WriteFile(second, earlier);
+    const std::string first = "'" + dir.File(*brindle::PieceFileName("film", 1)) + "'";
+    const Ran join = RunIn("C.UTF-8", "de", "join " + first + " --out '" + dir.File("out") + "'");
+    EXPECT_EQ(join.exit, 1);
+    EXPECT_EQ(join.output,
+              "Die Dateien konnten nicht zusammengefügt werden.\nder Teil stammt aus einer "
+              "anderen Aufteilung: " +
+                  second + "\n");
+    const Ran verify = RunIn("C.UTF-8", "fr", "verify " + first);
+    EXPECT_EQ(verify.exit, 1);
+    EXPECT_NE(
+        verify.output.find("\n1 morceau sur 3 défectueux ; le groupe ne peut pas être assemblé.\n"),
+        std::string::npos)
+        << verify.output;
+}
+
 // The closing report of a rename run and of its undo, each said in the user's language.
 TEST(CommandLanguageTest, RenameReportsInTheUsersLanguage) {
     const brindle::test::TempDir dir;
