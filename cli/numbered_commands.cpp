@@ -70,13 +70,11 @@ int VerifyNumbered(const std::string& piecePath, Console& console) {
             }
         }
     }
-    std::string checked = "no checksum file";
-    if (!check.checksumFiles.empty()) {
-        checked = "checked against";
-        for (const std::string& file : check.checksumFiles) {
-            checked += " " + file;
-        }
+    std::string lists;
+    for (const std::string& file : check.checksumFiles) {
+        lists += (lists.empty() ? "" : " ") + file;
     }
+    const bool listed = !lists.empty();
     if (check.unreadLines > 0) {
         const std::string count = std::to_string(check.unreadLines);
         console.err << "brindle verify: "
@@ -89,12 +87,50 @@ int VerifyNumbered(const std::string& piecePath, Console& console) {
     const GroupRef ref{GetFolderName(piecePath), base, true};
     const bool recovery = HasRecoveryFiles(ref);
     if (check.joinable) {
-        console.out << check.pieceCount << " numbered pieces ok, " << checked << "; the group joins into "
-                    << check.totalSize << " bytes (" << base << ").\n";
+        const auto n = static_cast<unsigned long>(check.pieceCount);
+        const std::string pieces = std::to_string(check.pieceCount);
+        const std::string bytes = std::to_string(check.totalSize);
+        console.out
+            << (listed
+                    ? Fill(TrN("%1 numbered pieces ok, checked against %2; the group joins into %3 "
+                               "bytes (%4).",
+                               "%1 numbered pieces ok, checked against %2; the group joins into %3 "
+                               "bytes (%4).",
+                               n),
+                           {pieces, lists, bytes, base})
+                    : Fill(TrN("%1 numbered pieces ok, no checksum file; the group joins into %2 "
+                               "bytes (%3).",
+                               "%1 numbered pieces ok, no checksum file; the group joins into %2 "
+                               "bytes (%3).",
+                               n),
+                           {pieces, bytes, base}))
+            << "\n";
         return recovery ? ReportRecovery(ref, 0, console) : kExitOk;
     }
-    console.out << faults << " of " << check.lines.size() << " names faulty, " << checked
-                << "; the group cannot be joined" << (recovery ? " as it is" : "") << ".\n";
+    const auto n = static_cast<unsigned long>(faults);
+    const char* text = nullptr;
+    if (listed) {
+        text =
+            recovery
+                ? TrN("%1 of %2 names faulty, checked against %3; the group cannot be joined as it "
+                      "is.",
+                      "%1 of %2 names faulty, checked against %3; the group cannot be joined as it "
+                      "is.",
+                      n)
+                : TrN("%1 of %2 names faulty, checked against %3; the group cannot be joined.",
+                      "%1 of %2 names faulty, checked against %3; the group cannot be joined.", n);
+    } else {
+        text = recovery
+                   ? TrN("%1 of %2 names faulty, no checksum file; the group cannot be joined as "
+                         "it is.",
+                         "%1 of %2 names faulty, no checksum file; the group cannot be joined as "
+                         "it is.",
+                         n)
+                   : TrN("%1 of %2 names faulty, no checksum file; the group cannot be joined.",
+                         "%1 of %2 names faulty, no checksum file; the group cannot be joined.", n);
+    }
+    console.out << Fill(text, {std::to_string(faults), std::to_string(check.lines.size()), lists})
+                << "\n";
     return recovery ? ReportRecovery(ref, faults, console) : kExitFailed;
 }
 

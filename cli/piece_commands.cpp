@@ -121,6 +121,62 @@ constexpr const char* kInfoHelp =
        "\n"
        "Shows every field of the header of one piece file.\n");
 
+// Verify's closing line for a group whose pieces are all sound, one sentence for each set of
+// checks made.
+std::string SoundGroupText(const GroupCheck& check) {
+    const auto n = static_cast<unsigned long>(check.pieces.size());
+    const bool data = check.dataCheckNote.empty();
+    const char* text = nullptr;
+    if (check.checksumsChecked) {
+        text = data ? TrN("%1 pieces ok, data checks match, checksums match; the group joins into "
+                          "%2 bytes.",
+                          "%1 pieces ok, data checks match, checksums match; the group joins into "
+                          "%2 bytes.",
+                          n)
+                    : TrN("%1 pieces ok, checksums match; the group joins into %2 bytes.",
+                          "%1 pieces ok, checksums match; the group joins into %2 bytes.", n);
+    } else if (check.checksumNote.empty()) {
+        text = data ? TrN("%1 pieces ok, data checks match, no checksum file; the group joins into "
+                          "%2 bytes.",
+                          "%1 pieces ok, data checks match, no checksum file; the group joins into "
+                          "%2 bytes.",
+                          n)
+                    : TrN("%1 pieces ok, no checksum file; the group joins into %2 bytes.",
+                          "%1 pieces ok, no checksum file; the group joins into %2 bytes.", n);
+    } else {
+        text = data ? TrN("%1 pieces ok, data checks match, checksums not checked; the group joins "
+                          "into %2 bytes.",
+                          "%1 pieces ok, data checks match, checksums not checked; the group joins "
+                          "into %2 bytes.",
+                          n)
+                    : TrN("%1 pieces ok, checksums not checked; the group joins into %2 bytes.",
+                          "%1 pieces ok, checksums not checked; the group joins into %2 bytes.", n);
+    }
+    return Fill(text, {std::to_string(check.pieces.size()), std::to_string(check.sourceLength)});
+}
+
+// Verify's closing line for a group that would not join; with recovery files it may once
+// they have rebuilt it.
+std::string FaultyGroupText(const GroupCheck& check, int faults, bool recovery) {
+    const std::string all = std::to_string(check.pieces.size());
+    if (faults == 0) {
+        // Every piece sound, yet together they do not hold the split file's bytes.
+        return Fill(
+            recovery
+                ? Tr("%1 of %2 pieces faulty; the pieces hold %3 bytes, the split file had %4; the "
+                     "group cannot be joined as it is.")
+                : Tr("%1 of %2 pieces faulty; the pieces hold %3 bytes, the split file had %4; the "
+                     "group cannot be joined."),
+            {"0", all, std::to_string(check.dataBytes), std::to_string(check.sourceLength)});
+    }
+    const auto n = static_cast<unsigned long>(faults);
+    return Fill(recovery ? TrN("%1 of %2 pieces faulty; the group cannot be joined as it is.",
+                               "%1 of %2 pieces faulty; the group cannot be joined as it is.", n)
+                         : TrN("%1 of %2 pieces faulty; the group cannot be joined.",
+                               "%1 of %2 pieces faulty; the group cannot be joined.", n),
+                {std::to_string(faults), all});
+}
+
 int Usage(Console& console, const std::string& command, const std::string& problem, const std::string& help) {
     console.err << "brindle " << command << ": " << problem << "\n\n" << Tr(help.c_str());
     return kExitUsage;
@@ -451,10 +507,10 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
         console.out << *PieceFileName(group, 1) << ": " << VerdictText(verdict) << "\n";
         console.err << "brindle verify: " << check.status.message() << "\n";
         if (const GroupRef ref{folder, group, false}; HasRecoveryFiles(ref)) {
-            console.out << "The group cannot be joined as it is.\n";
+            console.out << Tr("The group cannot be joined as it is.") << "\n";
             return ReportRecovery(ref, 1, console, &check);
         }
-        console.out << "The group cannot be joined.\n";
+        console.out << Tr("The group cannot be joined.") << "\n";
         return kExitFailed;
     }
     int faults = 0;
@@ -470,24 +526,14 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     }
     const bool lengthsAddUp = check.dataBytes == check.sourceLength;
     if (faults == 0 && lengthsAddUp) {
-        console.out << check.pieces.size() << " pieces ok"
-                    << (check.dataCheckNote.empty() ? ", data checks match" : "")
-                    << (check.checksumsChecked ? ", checksums match" : check.checksumNote.empty() ? ", no checksum file" : ", checksums not checked")
-                    << "; the group joins into " << check.sourceLength << " bytes.\n";
+        console.out << SoundGroupText(check) << "\n";
         const GroupRef ref{folder, group, false};
         return HasRecoveryFiles(ref) ? ReportRecovery(ref, 0, console, &check) : kExitOk;
     }
-    console.out << faults << " of " << check.pieces.size() << " pieces faulty";
-    if (faults == 0) {
-        console.out << "; the pieces hold " << check.dataBytes << " bytes, the split file had "
-                    << check.sourceLength;
-    }
-    if (const GroupRef ref{folder, group, false}; HasRecoveryFiles(ref)) {
-        console.out << "; the group cannot be joined as it is.\n";
-        return ReportRecovery(ref, faults, console, &check);
-    }
-    console.out << "; the group cannot be joined.\n";
-    return kExitFailed;
+    const GroupRef ref{folder, group, false};
+    const bool recovery = HasRecoveryFiles(ref);
+    console.out << FaultyGroupText(check, faults, recovery) << "\n";
+    return recovery ? ReportRecovery(ref, faults, console, &check) : kExitFailed;
 }
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {

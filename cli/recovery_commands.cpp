@@ -86,7 +86,8 @@ Status CheckAllAndJoin(const GroupRef& group, const JoinParams& params, Progress
     if (!check.CanRebuild()) {
         return Status::Corruption(check.usable ? recovery::Summary(check) : check.note);
     }
-    console.err << "brindle join: " << recovery::Summary(check) << "; rebuilding\n";
+    console.err << "brindle join: " << Fill(Tr("%1; rebuilding"), {recovery::Summary(check)})
+                << "\n";
     recovery::Rebuilt rebuilt = recovery::RebuildFiles(all, check, progress);
     if (!rebuilt.status.ok()) {
         return rebuilt.status;
@@ -161,7 +162,8 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
                         << recovery::Summary(check) << "\n";
             return kExitFailed;
         }
-        console.err << "brindle join: " << recovery::Summary(check) << "; rebuilding\n";
+        console.err << "brindle join: " << Fill(Tr("%1; rebuilding"), {recovery::Summary(check)})
+                    << "\n";
         rebuilt = RebuildUnderBar(input, check, console);
         if (!rebuilt.status.ok()) {
             return RebuildFailed(rebuilt, "join", console);
@@ -182,7 +184,7 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
     }
     // Every piece stores the name, so any readable one gives the output its name.
     PieceHeader first;
-    Status read = Status::NotFound("no piece can be read");
+    Status read = Status::NotFound(Tr("no piece can be read"));
     for (std::size_t i = 0; i < readFrom.size() && !read.ok(); ++i) {
         read = ReadPieceHeader(readFrom[i], &first);
     }
@@ -206,8 +208,9 @@ int ReportRecovery(const GroupRef& group, int faults, Console& console, const Gr
     const recovery::Input input = InputFor(group, known);
     const int failed = faults > 0 ? kExitFailed : kExitOk;
     if (input.files.empty()) {
-        console.out << "The recovery files " << GetFileName(recovery::IndexPath(group.folder, group.name))
-                    << " cannot be read.\n";
+        console.out << Fill(Tr("The recovery files %1 cannot be read."),
+                            {GetFileName(recovery::IndexPath(group.folder, group.name))})
+                    << "\n";
         return failed;
     }
     recovery::Check check;
@@ -227,11 +230,15 @@ int ReportRecovery(const GroupRef& group, int faults, Console& console, const Gr
         return kExitFailed;
     }
     if (!check.usable) {
-        console.out << "Recovery files: " << check.note << ".\n";
+        console.out << Fill(Tr("Recovery files: %1."), {check.note}) << "\n";
         return failed;
     }
-    console.out << "Recovery files: " << check.blocksAvailable << " recovery blocks of " << check.blockSize
-                << " bytes, describing these pieces.\n";
+    console.out
+        << Fill(TrN("Recovery files: %1 recovery blocks of %2 bytes, describing these pieces.",
+                    "Recovery files: %1 recovery blocks of %2 bytes, describing these pieces.",
+                    static_cast<unsigned long>(check.blocksAvailable)),
+                {std::to_string(check.blocksAvailable), std::to_string(check.blockSize)})
+        << "\n";
     return failed;
 }
 
@@ -293,7 +300,8 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
         return kExitOk;
     }
     if (!check.CanRebuild()) {
-        console.err << "brindle repair: " << recovery::Summary(check) << "; nothing was changed\n";
+        console.err << "brindle repair: "
+                    << Fill(Tr("%1; nothing was changed"), {recovery::Summary(check)}) << "\n";
         return kExitFailed;
     }
     recovery::Rebuilt rebuilt = RebuildUnderBar(input, check, console);

@@ -366,9 +366,6 @@ RunControl CommandControl(Console& console) {
             [] { return CaughtSignal() != 0; }};
 }
 
-constexpr const char* kRetry =
-    "run 'brindle rename --undo' again to retry it, or 'brindle rename --undo --forget' to drop it";
-
 int RunUndo(bool dryRun, bool forget, Console& console) {
     if (forget) {
         const Status status = ForgetLastRun(DefaultJournalFolder(), CommandControl(console));
@@ -399,26 +396,45 @@ int RunUndo(bool dryRun, bool forget, Console& console) {
     }
     for (const UndoStep& step : outcome.steps) {
         if (!step.skipped.empty()) {
-            console.err << "not undone: " << step.from << " -> " << step.to << " (" << step.skipped << ")\n";
+            console.err << Fill(Tr("not undone: %1 -> %2 (%3)"), {step.from, step.to, step.skipped})
+                        << "\n";
         } else if (dryRun) {
             console.out << step.from << " -> " << step.to << "\n";
         }
     }
     if (outcome.stopped) {
-        console.err << "brindle rename: stopped with " << outcome.UndoneCount()
-                    << " file(s) renamed back; the rest stays to undo: " << kRetry << "\n";
+        console.err
+            << "brindle rename: "
+            << Fill(
+                   TrN("stopped with %1 file(s) renamed back; the rest stays to undo: run 'brindle "
+                       "rename --undo' again to retry it, or 'brindle rename --undo --forget' to "
+                       "drop it",
+                       "stopped with %1 file(s) renamed back; the rest stays to undo: run 'brindle "
+                       "rename --undo' again to retry it, or 'brindle rename --undo --forget' to "
+                       "drop it",
+                       static_cast<unsigned long>(outcome.UndoneCount())),
+                   {std::to_string(outcome.UndoneCount())})
+            << "\n";
         return StoppedExitCode();
     }
     if (dryRun) {
         return outcome.ok() ? kExitOk : kExitFailed;
     }
     if (!outcome.ok()) {
-        console.err << kRenameFailed << "\n"
-                    << "brindle rename: " << outcome.SkippedCount()
-                    << " file(s) not renamed back, so the run is kept: " << kRetry << "\n";
+        console.err << RenameReport(false) << "\n"
+                    << "brindle rename: "
+                    << Fill(TrN("%1 file(s) not renamed back, so the run is kept: run 'brindle "
+                                "rename --undo' again to retry it, or 'brindle rename --undo "
+                                "--forget' to drop it",
+                                "%1 file(s) not renamed back, so the run is kept: run 'brindle "
+                                "rename --undo' again to retry it, or 'brindle rename --undo "
+                                "--forget' to drop it",
+                                static_cast<unsigned long>(outcome.SkippedCount())),
+                            {std::to_string(outcome.SkippedCount())})
+                    << "\n";
         return kExitFailed;
     }
-    console.out << kRenameFinished << "\n";
+    console.out << RenameReport(true) << "\n";
     return kExitOk;
 }
 
@@ -463,7 +479,8 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
         fileDate = [&dates](const RenameRow& row) { return dates.at(row.key); };
     }
     if (!GenerateNewNames(request.rule, rows, &why, fileDate)) {
-        console.err << "Fail to apply rule\n" << "brindle rename: " << why << "\n";
+        console.err << Tr("Fail to apply rule") << "\n"
+                    << "brindle rename: " << why << "\n";
         return kExitFailed;
     }
     // The list window passes over a row without a new name; asked by name, that is a failure.
@@ -487,8 +504,17 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
     }
     const RenameOutcome outcome = RenameAndRecord(rows, {}, CommandControl(console));
     if (outcome.stopped) {
-        console.err << "brindle rename: stopped with " << outcome.renamed << " file(s) renamed"
-                    << (outcome.renamed > 0 ? " ('brindle rename --undo' reverts them)\n" : "\n");
+        const auto n = static_cast<unsigned long>(outcome.renamed);
+        const std::string count = std::to_string(outcome.renamed);
+        console.err << "brindle rename: "
+                    << (outcome.renamed > 0 ? Fill(TrN("stopped with %1 file(s) renamed ('brindle "
+                                                       "rename --undo' reverts them)",
+                                                       "stopped with %1 file(s) renamed ('brindle "
+                                                       "rename --undo' reverts them)",
+                                                       n),
+                                                   {count})
+                                            : Fill(Tr("stopped with %1 file(s) renamed"), {count}))
+                    << "\n";
         return StoppedExitCode();
     }
     if (!outcome.ok()) {

@@ -105,8 +105,9 @@ void ShowRenameOutcome(QWidget* parent, const RenameOutcome& outcome) {
         return;
     }
     const std::string_view message = outcome.message();
-    CurrentPrompter().Failure(parent, QString::fromLatin1(message.data(), message.size()),
-                              QString::fromStdString(outcome.error.message()), {}, Prompter::Icon::None);
+    CurrentPrompter().Failure(
+        parent, QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
+        QString::fromStdString(outcome.error.message()), {}, Prompter::Icon::None);
 }
 
 }  // namespace
@@ -530,7 +531,7 @@ void frmRename::UndoDone(const UndoOutcome& outcome) {
         ShowCancelled(this, QCoreApplication::translate("frmRename", "The undo was stopped."),
                       RenamedBackNote(outcome.UndoneCount()));
     } else if (!outcome.nothingToUndo) {
-        const std::string_view message = outcome.ok() ? kRenameFinished : kRenameFailed;
+        const QString message = QString::fromUtf8(RenameReport(outcome.ok()));
         // Under the fixed text, each file that was left alone and why.
         QStringList reasons;
         for (const UndoStep& step : outcome.steps) {
@@ -541,8 +542,8 @@ void frmRename::UndoDone(const UndoOutcome& outcome) {
         if (!outcome.error.ok()) {
             reasons << QString::fromStdString(outcome.error.message());
         }
-        CurrentPrompter().Failure(this, QString::fromLatin1(message.data(), message.size()),
-                                  reasons.join(QLatin1Char('\n')), {}, Prompter::Icon::None);
+        CurrentPrompter().Failure(this, message, reasons.join(QLatin1Char('\n')), {},
+                                  Prompter::Icon::None);
         if (outcome.kept && outcome.error.ok() &&
             !CurrentPrompter().Question(
                 this, QCoreApplication::translate(
@@ -550,8 +551,9 @@ void frmRename::UndoDone(const UndoOutcome& outcome) {
             // Asked on this thread, so only tried: a rename under way now keeps the run.
             const Status forgot = ForgetLastRun(DefaultJournalFolder(), {{}, [] { return true; }});
             if (!forgot.ok()) {
-                CurrentPrompter().Failure(this, QString::fromLatin1(kRenameFailed.data(), kRenameFailed.size()),
-                                          QString::fromStdString(forgot.message()), {}, Prompter::Icon::None);
+                CurrentPrompter().Failure(this, QString::fromUtf8(RenameReport(false)),
+                                          QString::fromStdString(forgot.message()), {},
+                                          Prompter::Icon::None);
             }
         }
     }

@@ -14,6 +14,7 @@
 #include "io/file_io.h"
 #include "io/linked_files.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -39,7 +40,7 @@ Status ReadPiece(io::File& file, const std::string& path, PieceInfo* info) {
     }
     info->dataLength = size - static_cast<std::int64_t>(kHeaderSize);
     if (info->dataLength < 1) {
-        return Status::Corruption("the piece holds no data: " + path);
+        return Status::Corruption(Fill(Tr("the piece holds no data: %1"), {path}));
     }
     status = file.ReadExact(info->bytes.data(), info->bytes.size());
     if (status.ok()) {
@@ -61,8 +62,11 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
         if (infos->empty()) {
             status = CheckFirstPiece(info.header, path);
             if (status.ok() && info.header.PieceCount != static_cast<std::int64_t>(pieces.size())) {
-                status = Status::Corruption("the group has " + std::to_string(info.header.PieceCount) +
-                                            " pieces, " + std::to_string(pieces.size()) + " were given");
+                status = Status::Corruption(
+                    Fill(TrN("the group has %1 pieces, %2 were given",
+                             "the group has %1 pieces, %2 were given",
+                             static_cast<unsigned long>(info.header.PieceCount)),
+                         {std::to_string(info.header.PieceCount), std::to_string(pieces.size())}));
             }
             if (!status.ok()) {
                 return status;
@@ -71,11 +75,12 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
         const PieceHeader& first = infos->empty() ? info.header : infos->front().header;
         // One split writes the data hash into every piece or into none.
         if (info.header.GroupId != first.GroupId || info.header.DataHash.has_value() != first.DataHash.has_value()) {
-            return Status::Mismatch("the piece comes from another split: " + path);
+            return Status::Mismatch(Fill(Tr("the piece comes from another split: %1"), {path}));
         }
         const std::string fault = PlaceFault(first, info.header, static_cast<int>(infos->size()) + 1, info.dataLength);
         if (!fault.empty()) {
-            return Status::Corruption("the piece does not fit its place (it " + fault + "): " + path);
+            return Status::Corruption(
+                Fill(Tr("the piece does not fit its place (it %1): %2"), {fault, path}));
         }
         infos->push_back(std::move(info));
     }
@@ -88,7 +93,7 @@ Status ReopenChecked(io::File& file, const std::string& path, const PieceInfo& c
     PieceInfo now;
     const Status status = ReadPiece(file, path, &now);
     if (status.ok() && (now.dataLength != checked.dataLength || now.bytes != checked.bytes)) {
-        return Status::Corruption("the piece changed during the join: " + path);
+        return Status::Corruption(Fill(Tr("the piece changed during the join: %1"), {path}));
     }
     return status;
 }
@@ -141,14 +146,14 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<std:
 
 Status JoinPieces(const JoinParams& params, Progress& progress) {
     if (params.pieces.empty()) {
-        return Status::InvalidArgument("there are no pieces to join");
+        return Status::InvalidArgument(Tr("there are no pieces to join"));
     }
     const std::int64_t step = progress.Max() / static_cast<std::int64_t>(params.pieces.size());
     if (step > std::numeric_limits<std::int16_t>::max()) {
         return Status::InvalidArgument("the progress bar is too long");
     }
     if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
-        return Status::InvalidArgument("no file to write was given");
+        return Status::InvalidArgument(Tr("no file to write was given"));
     }
     Status status = CheckJoinTarget(params.pieces, params.outputPath, params.replaceExisting);
     if (!status.ok()) {
@@ -171,7 +176,8 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
                                 names, &checksums);
     for (std::size_t i = 0; status.ok() && checksums.used && i < names.size(); ++i) {
         if (checksums.list.count(names[i]) == 0) {
-            status = Status::Corruption("the checksum file does not list " + params.pieces[i]);
+            status = Status::Corruption(
+                Fill(Tr("the checksum file does not list %1"), {params.pieces[i]}));
         }
     }
     if (!status.ok()) {
@@ -225,11 +231,12 @@ Status CheckJoinTarget(const std::vector<std::string>& pieces, const std::string
                        bool replaceExisting) {
     for (const std::string& piece : pieces) {
         if (piece == outputPath || io::SameFile(piece, outputPath)) {
-            return Status::InvalidArgument("the joined file would replace one of its pieces: " + piece);
+            return Status::InvalidArgument(
+                Fill(Tr("the joined file would replace one of its pieces: %1"), {piece}));
         }
     }
     if (!replaceExisting && io::Exists(outputPath)) {
-        return Status::InvalidArgument("a file is already there: " + outputPath);
+        return Status::InvalidArgument(Fill(Tr("a file is already there: %1"), {outputPath}));
     }
     return Status::Ok();
 }

@@ -13,6 +13,7 @@
 #include "io/linked_files.h"
 #include "join/join_engine.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -81,7 +82,7 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
         }
         // Join only what was checked: a piece still being downloaded may have grown.
         if (status.ok() && now != group.sizes[i]) {
-            status = Status::Corruption("the piece changed during the join: " + path);
+            status = Status::Corruption(Fill(Tr("the piece changed during the join: %1"), {path}));
         }
         return status;
     };
@@ -109,7 +110,8 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
     };
     Status status = CopyPieceByPiece(group.sizes, output, step, progress, both ? &*both : nullptr, each);
     if (status.ok() && !whole.empty()) {
-        status = CompareListed(group.lists, group.base, "the joined file " + group.base, HexDigests(whole));
+        status = CompareListed(group.lists, group.base,
+                               Fill(Tr("the joined file %1"), {group.base}), HexDigests(whole));
     }
     return status;
 }
@@ -118,7 +120,7 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
 
 Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) {
     if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
-        return Status::InvalidArgument("no file to write was given");
+        return Status::InvalidArgument(Tr("no file to write was given"));
     }
     NumberedGroup group = FindNumberedGroup(params.folder, params.base);
     if (!params.pieces.empty() && params.readFrom.size() == params.pieces.size()) {
@@ -215,7 +217,8 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         if (!joinedReadable) {
             line.verdict = "not checked";
             line.reason = "the pieces are not all there";
-        } else if (const Status status = CompareListed(group.lists, base, "the joined file " + base, computed);
+        } else if (const Status status = CompareListed(
+                       group.lists, base, Fill(Tr("the joined file %1"), {base}), computed);
                    !status.ok()) {
             line = {line.name, "damaged", status.message(), true};
         }

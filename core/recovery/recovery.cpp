@@ -19,6 +19,7 @@
 #include "recovery/galois.h"
 #include "recovery/par2_packets.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle::recovery {
 
@@ -272,7 +273,8 @@ Status OwnFiles(const std::string& folder, const std::string& name, const std::v
         } else if (kept != nullptr) {
             kept->push_back(path);
         } else {
-            return Status::InvalidArgument(path + " is already there: recovery data of other files");
+            return Status::InvalidArgument(
+                Fill(Tr("%1 is already there: recovery data of other files"), {path}));
         }
     }
     return Status::Ok();
@@ -351,7 +353,9 @@ std::vector<std::future<void>> HashEach(const std::vector<std::unique_ptr<Digest
     return work;
 }
 
-std::string Plural(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+std::string Counted(const char* text, int n) {
+    return Fill(text, {std::to_string(n)});
+}
 
 }  // namespace
 
@@ -766,7 +770,7 @@ Check CheckFiles(const Input& input, Progress& progress) {
     const par2::Set* set = par2::CompleteSet(scan);
     const std::string shown = GetFileName(check.recoveryFiles.front());
     if (set == nullptr) {
-        check.note = "the recovery files " + shown + " are damaged and cannot be used";
+        check.note = Fill(Tr("the recovery files %1 are damaged and cannot be used"), {shown});
         return check;
     }
     found->set = *set;
@@ -776,7 +780,8 @@ Check CheckFiles(const Input& input, Progress& progress) {
     for (const Md5& id : ours.recoveryIds) {
         byName[ours.files.at(id).name] = &ours.files.at(id);
     }
-    const std::string another = "the recovery files " + shown + " describe another split; they are not used";
+    const std::string another =
+        Fill(Tr("the recovery files %1 describe another split; they are not used"), {shown});
     if (byName.size() != input.files.size()) {
         check.note = another;
         return check;
@@ -904,21 +909,39 @@ std::string Summary(const Check& check) {
     if (check.faultyFiles == 0) {
         return {};
     }
-    std::string text = Plural(check.faultyFiles, "piece", "pieces") + " damaged or missing";
+    const auto n = static_cast<unsigned long>(check.faultyFiles);
+    const std::string count = std::to_string(check.faultyFiles);
     if (!check.present) {
-        return text + "; there are no recovery files to rebuild " + (check.faultyFiles == 1 ? "it" : "them");
+        return Fill(
+            TrN("%1 piece damaged or missing; there are no recovery files to rebuild it",
+                "%1 pieces damaged or missing; there are no recovery files to rebuild them", n),
+            {count});
     }
     if (!check.usable) {
-        return text + "; " + check.note;
+        return Fill(TrN("%1 piece damaged or missing; %2", "%1 pieces damaged or missing; %2", n),
+                    {count, check.note});
     }
     if (check.CanRebuild()) {
-        return text + "; the recovery files can rebuild " + (check.faultyFiles == 1 ? "it" : "them");
+        return Fill(TrN("%1 piece damaged or missing; the recovery files can rebuild it",
+                        "%1 pieces damaged or missing; the recovery files can rebuild them", n),
+                    {count});
     }
-    return text + "; the recovery files cannot rebuild " + (check.faultyFiles == 1 ? "it" : "them") + ": " +
-           Plural(check.blocksNeeded, "block is", "blocks are") + " needed and " +
-           Plural(check.blocksAvailable, "recovery block is", "recovery blocks are") + " there, " +
-           Plural(check.BlocksShort(), "block", "blocks") + " (" + FormatSize(check.BytesShort()) +
-           ") of recovery data missing";
+    // Four counts, each with its own plural: one clause each.
+    return Fill(
+        TrN("%1 piece damaged or missing; the recovery files cannot rebuild it: %2 and %3, %4",
+            "%1 pieces damaged or missing; the recovery files cannot rebuild them: %2 and %3, %4",
+            n),
+        {count,
+         Counted(TrN("%1 block is needed", "%1 blocks are needed",
+                     static_cast<unsigned long>(check.blocksNeeded)),
+                 check.blocksNeeded),
+         Counted(TrN("%1 recovery block is there", "%1 recovery blocks are there",
+                     static_cast<unsigned long>(check.blocksAvailable)),
+                 check.blocksAvailable),
+         Fill(TrN("%1 block (%2) of recovery data missing",
+                  "%1 blocks (%2) of recovery data missing",
+                  static_cast<unsigned long>(check.BlocksShort())),
+              {std::to_string(check.BlocksShort()), FormatSize(check.BytesShort())})});
 }
 
 Rebuilt::~Rebuilt() { RemoveAll(); }
@@ -1028,7 +1051,8 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
     }
     const std::optional<std::vector<Gf>> inverse = Inverse(matrix, m);
     if (!inverse) {
-        rebuilt.status = Status::Corruption("the recovery blocks at hand cannot rebuild these blocks");
+        rebuilt.status =
+            Status::Corruption(Tr("the recovery blocks at hand cannot rebuild these blocks"));
         return rebuilt;
     }
     Coding coding;
@@ -1092,7 +1116,8 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
                 md5.Update(scratch[0].data(), static_cast<std::size_t>(std::min<std::int64_t>(blockSize - pad, static_cast<std::int64_t>(kChunk))));
             }
             if (rebuilt.status.ok() && ToMd5(md5.RawDigest()) != found.entries[f]->slices[s].md5) {
-                rebuilt.status = Status::Corruption(GetFileName(input.files[f]) + " changed while it was rebuilt");
+                rebuilt.status = Status::Corruption(
+                    Fill(Tr("%1 changed while it was rebuilt"), {GetFileName(input.files[f])}));
             }
         }
     }
@@ -1141,8 +1166,9 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
     // Each rebuilt block must be the one the recovery set describes.
     for (std::size_t k = 0; k < m && rebuilt.status.ok(); ++k) {
         if (ToMd5(lostMd5[k]->RawDigest()) != found.entries[lost[k].file]->slices[static_cast<std::size_t>(lost[k].index)].md5) {
-            rebuilt.status = Status::Corruption("the rebuilt " + GetFileName(input.files[lost[k].file]) +
-                                                " does not match the recovery files");
+            rebuilt.status =
+                Status::Corruption(Fill(Tr("the rebuilt %1 does not match the recovery files"),
+                                        {GetFileName(input.files[lost[k].file])}));
         }
     }
     for (const Rebuilt::Entry& entry : rebuilt.entries()) {

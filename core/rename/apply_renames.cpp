@@ -11,7 +11,7 @@ namespace brindle {
 Status CheckNewFileName(std::string_view name) {
     if (name.empty() || name == "." || name == ".." ||
         name.find(kPathSeparator) != std::string_view::npos || name.find('\0') != std::string_view::npos) {
-        return Status::InvalidArgument("not a file name: \"" + std::string(name) + "\"");
+        return Status::InvalidArgument(Fill(Tr("not a file name: \"%1\""), {name}));
     }
     return Status::Ok();
 }
@@ -27,7 +27,10 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* 
         if (control.Stopped()) {
             outcome.stopped = true;
             outcome.failedRow = i;
-            outcome.error = Status::Cancelled("stopped with " + std::to_string(outcome.renamed) + " of the files renamed");
+            outcome.error = Status::Cancelled(Fill(
+                TrN("stopped with %1 of the files renamed", "stopped with %1 of the files renamed",
+                    static_cast<unsigned long>(outcome.renamed)),
+                {std::to_string(outcome.renamed)}));
             return outcome;
         }
         Status status = CheckNewFileName(row.newFileName);
@@ -35,11 +38,14 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* 
             std::optional<io::FileId> file;
             status = io::LookUpIdentity(row.key, &file);
             if (status.ok()) {
-                status = file ? journal->Attempt(row.fileLocation, GetFileName(row.key), row.newFileName, *file)
-                              : Status::NotFound("cannot rename " + row.key + ": no such file");
+                status =
+                    file ? journal->Attempt(row.fileLocation, GetFileName(row.key), row.newFileName,
+                                            *file)
+                         : Status::NotFound(Fill(Tr("cannot rename %1: no such file"), {row.key}));
             }
             if (file && !status.ok()) {
-                status = Status::IoError("cannot record the rename for undo: " + status.message());
+                status = Status::IoError(
+                    Fill(Tr("cannot record the rename for undo: %1"), {status.message()}));
             }
         }
         if (status.ok()) {
@@ -49,7 +55,8 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* 
                 if (status.ok() && !recorded.ok()) {
                     // Done but its outcome unwritten: undo still finds it by its inode.
                     ++outcome.renamed;
-                    status = Status::IoError("cannot record the rename for undo: " + recorded.message());
+                    status = Status::IoError(
+                        Fill(Tr("cannot record the rename for undo: %1"), {recorded.message()}));
                 }
             }
         }
@@ -82,9 +89,12 @@ RenameOutcome RenameAndRecord(std::span<const RenameRow> rows, const std::string
         (void)journal.Finish();
         RenameOutcome outcome;
         outcome.stopped = status.cancelled();
-        outcome.error = outcome.stopped ? status
-                                        : Status::IoError("cannot record the renames for undo, so nothing was renamed: " +
-                                                          status.message());
+        outcome.error =
+            outcome.stopped
+                ? status
+                : Status::IoError(
+                      Fill(Tr("cannot record the renames for undo, so nothing was renamed: %1"),
+                           {status.message()}));
         return outcome;
     }
     RenameOutcome outcome = RenameListedFiles(rows, &journal, control);

@@ -7,11 +7,17 @@
 #include "rename/rename_journal.h"
 #include "rename/rename_row.h"
 #include "shell/status.h"
+#include "shell/translate.h"
 
 namespace brindle {
 
-inline constexpr std::string_view kRenameFinished = "Process Finish.";
-inline constexpr std::string_view kRenameFailed = "Fail to rename some files.";
+inline constexpr std::string_view kRenameFinished = N_("Process Finish.");
+inline constexpr std::string_view kRenameFailed = N_("Fail to rename some files.");
+
+// The closing report of a run or an undo in the user's language.
+inline const char* RenameReport(bool done) {
+    return Tr(done ? kRenameFinished.data() : kRenameFailed.data());
+}
 
 struct RenameOutcome {
     std::size_t renamed = 0;
@@ -20,8 +26,8 @@ struct RenameOutcome {
     Status error;
 
     bool ok() const { return error.ok(); }
-    // "Process Finish." or "Fail to rename some files."
-    std::string_view message() const { return ok() ? kRenameFinished : kRenameFailed; }
+    // "Process Finish." or "Fail to rename some files.", translated.
+    std::string_view message() const { return RenameReport(ok()); }
 };
 
 // Renames, in list order, every row that has a location and a new name, checked or not,

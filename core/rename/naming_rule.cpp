@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "shell/numbers.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -215,14 +216,14 @@ bool GenerateNewNames(const NamingRule& rule, std::span<RenameRow> rows, std::st
                                                         rule.DateSeparator)
                                        : std::nullopt;
                 if (!text) {
-                    Fail(why, "no date for " + row.fileName);
+                    Fail(why, Fill(Tr("no date for %1"), {row.fileName}));
                     return false;
                 }
                 result += *text;
             } else if (item == kItemNumber) {
                 const auto number = FormatRuleNumber(rule.NumberDigits, k);
                 if (!number) {
-                    Fail(why, "no counter for " + row.fileName);
+                    Fail(why, Fill(Tr("no counter for %1"), {row.fileName}));
                     return false;
                 }
                 result += ReplaceAll(rule.NumberTemplate, searchDigits, *number);

@@ -10,6 +10,7 @@
 #include "io/file_io.h"
 #include "rename/apply_renames.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -141,10 +142,10 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
     }
     const bool stamped = text.starts_with(kHeader);
     if (!stamped && !text.starts_with(kFirstHeader)) {
-        return Status::Corruption("not a rename journal: " + path);
+        return Status::Corruption(Fill(Tr("not a rename journal: %1"), {path}));
     }
     const auto damaged = [&path](const std::string& why) {
-        return Status::Corruption("damaged rename journal " + path + ": " + why);
+        return Status::Corruption(Fill(Tr("damaged rename journal %1: %2"), {path, why}));
     };
     std::string_view rest = std::string_view(text).substr(kHeader.size());
     bool pending = false;  // the last entry has no outcome yet
@@ -158,7 +159,7 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
         if (fields[0] == "D" || fields[0] == "F") {
             const std::size_t wanted = fields[0] == "D" && stamped ? 2 : 1;
             if (!pending || fields.size() != wanted || (wanted == 2 && !IsStamp(fields[1]))) {
-                return damaged("an outcome without its rename");
+                return damaged(Tr("an outcome without its rename"));
             }
             if (fields[0] == "D") {
                 entries->back().confirmed = true;
@@ -171,7 +172,7 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
         }
         const std::size_t names = stamped ? 4 : 3;  // where the folder's field is
         if (pending || fields[0] != "T" || fields.size() != names + 3 || (stamped && !IsStamp(fields[3]))) {
-            return damaged("a line it cannot read");
+            return damaged(Tr("a line it cannot read"));
         }
         const auto device = ReadNumber(fields[1]);
         const auto inode = ReadNumber(fields[2]);
@@ -179,15 +180,16 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
         const auto oldName = Unescape(fields[names + 1]);
         const auto newName = Unescape(fields[names + 2]);
         if (!device || !inode || !folder || !oldName || !newName) {
-            return damaged("a line it cannot read");
+            return damaged(Tr("a line it cannot read"));
         }
         // Undo renames within the recorded folder only, whatever a line says.
         if (!std::filesystem::path(*folder).is_absolute() || folder->find('\0') != std::string::npos) {
-            return damaged("not an absolute folder: " + *folder);
+            return damaged(Fill(Tr("not an absolute folder: %1"), {*folder}));
         }
         for (const std::string* name : {&*oldName, &*newName}) {
             if (!CheckNewFileName(*name).ok()) {
-                return damaged("a recorded name that is not a file name in its folder: \"" + *name + "\"");
+                return damaged(Fill(
+                    Tr("a recorded name that is not a file name in its folder: \"%1\""), {*name}));
             }
         }
         entries->push_back({{*device, *inode}, std::string(stamped ? fields[3] : kNoStamp), std::string(kNoStamp),
@@ -261,16 +263,16 @@ std::string Obstacle(const Entry& entry, const std::string& from, const std::str
                 return looked.message();
             }
         }
-        return recorded || !entry.confirmed ? "-" : "it is no longer there";
+        return recorded || !entry.confirmed ? "-" : Tr("it is no longer there");
     }
     if (const Status looked = IsRecordedFile(entry, from, *atNew, &recorded); !looked.ok()) {
         return looked.message();
     }
     if (!recorded) {
-        return entry.confirmed ? "another file has that name now" : "-";
+        return entry.confirmed ? Tr("another file has that name now") : "-";
     }
     if (atOld && !(io::IdentitiesKnown() && *atOld == *atNew)) {
-        return "the name " + GetFileName(to) + " is taken";
+        return Fill(Tr("the name %1 is taken"), {GetFileName(to)});
     }
     return {};
 }
@@ -293,7 +295,7 @@ std::string DefaultJournalFolder() {
 
 Status JournalTurn::Take(const std::string& folder, const RunControl& control) {
     if (folder.empty()) {
-        return Status::NotFound("no state folder (neither XDG_STATE_HOME nor HOME is set)");
+        return Status::NotFound(Tr("no state folder (neither XDG_STATE_HOME nor HOME is set)"));
     }
     Status status = io::MakePrivateFolder(folder);
     if (status.ok()) {
@@ -307,7 +309,7 @@ Status JournalTurn::Take(const std::string& folder, const RunControl& control) {
 
 Status RenameJournal::Begin(const std::string& folder) {
     if (folder.empty()) {
-        return Status::NotFound("no state folder (neither XDG_STATE_HOME nor HOME is set)");
+        return Status::NotFound(Tr("no state folder (neither XDG_STATE_HOME nor HOME is set)"));
     }
     Status status = io::MakePrivateFolder(folder);
     if (status.ok()) {
@@ -350,7 +352,7 @@ Status RenameJournal::Attempt(const std::string& folder, const std::string& oldN
                               const std::string& newName, io::FileId file) {
     // An undo may run from any folder: a relative one would lead it elsewhere.
     if (!std::filesystem::path(folder).is_absolute()) {
-        return Status::InvalidArgument("not an absolute folder: " + folder);
+        return Status::InvalidArgument(Fill(Tr("not an absolute folder: %1"), {folder}));
     }
     pending_ = JoinPath(folder, newName);
     const Entry entry{file, Stamp(JoinPath(folder, oldName)), {}, folder, oldName, newName, false};
@@ -456,7 +458,7 @@ Status ForgetLastRun(const std::string& folder, const RunControl& control) {
     io::FileType type = io::FileType::kNone;
     Status status = folder.empty() ? Status::Ok() : io::TypeAt(folder, &type);
     if (status.ok() && type == io::FileType::kNone) {
-        return Status::NotFound("nothing left to undo");
+        return Status::NotFound(Tr("nothing left to undo"));
     }
     JournalTurn turn;
     if (status.ok()) {
@@ -467,7 +469,7 @@ Status ForgetLastRun(const std::string& folder, const RunControl& control) {
         status = Journals(folder, &journals);
     }
     if (status.ok() && journals.empty()) {
-        status = Status::NotFound("nothing left to undo");
+        status = Status::NotFound(Tr("nothing left to undo"));
     }
     return status.ok() ? io::RemoveFile(JoinPath(folder, journals.back())) : status;
 }

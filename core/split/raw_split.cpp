@@ -122,8 +122,9 @@ Status CheckRawBase(std::string_view base) {
             Fill(Tr("a group name cannot hold \"/\" or a NUL byte: %1"), {base}));
     }
     if (base.empty() || base == "." || base == "..") {
-        return Status::InvalidArgument("plain numbered pieces cannot be named \"" + std::string(base) +
-                                       "\": their names would be hidden or odd");
+        return Status::InvalidArgument(Fill(
+            Tr("plain numbered pieces cannot be named \"%1\": their names would be hidden or odd"),
+            {base}));
     }
     return Status::Ok();
 }
@@ -188,8 +189,9 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         return result;
     }
     if (params.pieceSize <= 0 || length <= 0 || CeilDiv(length, params.pieceSize) > kMaxPieces) {
-        result.status = Status::InvalidArgument("the pieces would not number from 001 to at most " +
-                                                std::to_string(kMaxPieces));
+        result.status =
+            Status::InvalidArgument(Fill(Tr("the pieces would not number from 001 to at most %1"),
+                                         {std::to_string(kMaxPieces)}));
         return result;
     }
     const auto count = static_cast<int>(CeilDiv(length, params.pieceSize));
@@ -245,8 +247,8 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
     }
     if (!taken.empty()) {
         std::sort(taken.begin(), taken.end());
-        result.status = Status::InvalidArgument("a numbered piece is already there: " +
-                                                JoinPath(params.destFolder, taken.front()));
+        result.status = Status::InvalidArgument(Fill(Tr("a numbered piece is already there: %1"),
+                                                     {JoinPath(params.destFolder, taken.front())}));
         return result;
     }
     // An earlier split's own list speaks for pieces that are gone: it is replaced, or removed.
@@ -260,7 +262,8 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         return result;
     }
     if (params.checksums && listThere && !ownList) {
-        result.status = Status::InvalidArgument(listPath + " is already there, and this program did not write it");
+        result.status = Status::InvalidArgument(
+            Fill(Tr("%1 is already there, and this program did not write it"), {listPath}));
         return result;
     }
     for (const std::string& path : stale) {

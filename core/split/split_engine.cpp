@@ -72,8 +72,9 @@ Status AnythingAt(const std::string& path, bool* there) {
 }
 
 std::string Holds(const PieceHeader& header) {
-    return "piece " + std::to_string(header.PieceIndex) + " of " + std::to_string(header.PieceCount) + " of " +
-           StoredText(header.SourceName);
+    return Fill(Tr("piece %1 of %2 of %3"),
+                {std::to_string(header.PieceIndex), std::to_string(header.PieceCount),
+                 StoredText(header.SourceName)});
 }
 
 Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* plan) {
@@ -144,7 +145,8 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
             return status;
         }
         if (!piece) {
-            note(path, type == io::FileType::kRegular ? "a file that is not a piece" : "not a regular file");
+            note(path, type == io::FileType::kRegular ? Tr("a file that is not a piece")
+                                                      : Tr("not a regular file"));
             continue;
         }
         replacedGroups.insert(piece->GroupId);
@@ -200,7 +202,7 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
         }
         plan->ownChecksumFile = status.ok() && split.has_value();
         if (params.checksums && !plan->ownChecksumFile) {
-            note(checksumPath, "a checksum file this program did not write");
+            note(checksumPath, Tr("a checksum file this program did not write"));
         }
     }
     return Status::Ok();
@@ -283,10 +285,11 @@ SplitResult TakeBack(SplitResult result, bool replacedEarlier) {
     }
     result.pieces.clear();
     result.checksumFile.clear();
-    const std::string note = replacedEarlier ? "Pieces of an earlier split of this file were already replaced, so "
-                                               "that group is no longer complete; the file itself is unchanged "
-                                               "and can be split again."
-                                             : "";
+    const std::string note =
+        replacedEarlier ? Tr("Pieces of an earlier split of this file were already replaced, so "
+                             "that group is no longer complete; the file itself is unchanged "
+                             "and can be split again.")
+                        : "";
     if (result.status.cancelled()) {
         result.status = Status::Cancelled(note);
     } else if (!note.empty()) {
@@ -346,7 +349,8 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
         result.status = PlanTargets(params, length, &plan);
     }
     if (result.status.ok() && plan.clash && !params.replaceOthers) {
-        result.status = Status::InvalidArgument(plan.clash->path + " is already there: " + plan.clash->holds);
+        result.status = Status::InvalidArgument(
+            Fill(Tr("%1 is already there: %2"), {plan.clash->path, plan.clash->holds}));
     }
     if (!result.status.ok()) {
         return result;

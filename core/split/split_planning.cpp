@@ -3,6 +3,7 @@
 #include "format/piece_format.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -14,22 +15,24 @@ std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 }  // namespace
 
 Rejection SizeTooSmall() {
-    return {SplitProblem::kSizeTooSmall, "The size you entered is too small."};
+    return {SplitProblem::kSizeTooSmall, Tr("The size you entered is too small.")};
 }
 
 Rejection SizeOverFile() {
-    return {SplitProblem::kSizeOverFile, "The size you entered is greater than your original file size."};
+    return {SplitProblem::kSizeOverFile,
+            Tr("The size you entered is greater than your original file size.")};
 }
 
 std::optional<Rejection> CheckPieceCount(std::int64_t sourceLength, std::string_view numberText,
                                          char decimalSeparator, std::int64_t* count) {
     const NumberReading number = ReadNumber(numberText, decimalSeparator);
     if (!number.numeric || number.value < kMinPieces || number.value > kMaxPieces) {
-        return Rejection{SplitProblem::kPieceCount,
-                         "You must enter a number between 2 and " + std::to_string(kMaxPieces) + "."};
+        return Rejection{
+            SplitProblem::kPieceCount,
+            Fill(Tr("You must enter a number between 2 and %1."), {std::to_string(kMaxPieces)})};
     }
     if (sourceLength <= 0) {
-        return Rejection{SplitProblem::kEmptyFile, "The file is empty."};
+        return Rejection{SplitProblem::kEmptyFile, Tr("The file is empty.")};
     }
     *count = RoundHalfEven(number.value);
     return std::nullopt;
@@ -37,10 +40,12 @@ std::optional<Rejection> CheckPieceCount(std::int64_t sourceLength, std::string_
 
 std::optional<Rejection> CheckFloppyPieces(std::int64_t sourceLength, std::int64_t header) {
     if (sourceLength <= kFloppyPieceFileSize) {
-        return Rejection{SplitProblem::kSmallerThanFloppy, "The File size is smaller than the size of floppy."};
+        return Rejection{SplitProblem::kSmallerThanFloppy,
+                         Tr("The File size is smaller than the size of floppy.")};
     }
     if (CeilDiv(sourceLength, kFloppyPieceFileSize - header) > kMaxPieces) {
-        return Rejection{SplitProblem::kTooLargeForFloppy, "The file is too large for floppy-sized pieces."};
+        return Rejection{SplitProblem::kTooLargeForFloppy,
+                         Tr("The file is too large for floppy-sized pieces.")};
     }
     return std::nullopt;
 }
@@ -59,7 +64,8 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
                                           char decimalSeparator) {
     // Pieces hold at most 2,147,483,647 bytes each, and there are at most 999 of them.
     if (sourceLength > kLargestSplittable) {
-        return Rejection{SplitProblem::kFileTooLarge, "The file is larger than 2 TB and cannot be split."};
+        return Rejection{SplitProblem::kFileTooLarge,
+                         Tr("The file is larger than 2 TB and cannot be split.")};
     }
     const auto mode = static_cast<SplitMode>(choiceIndex);
     if (mode == SplitMode::kPieces) {
@@ -69,7 +75,8 @@ std::optional<Rejection> CheckSplitChoice(std::int64_t sourceLength, int choiceI
         }
         const auto count = static_cast<std::int32_t>(rounded);
         if (CeilDiv(sourceLength, count) + kHeader > kMaxPieceFileSize) {
-            return Rejection{SplitProblem::kPiecesOver2GB, "Each piece would be larger than 2 GB. Choose more pieces."};
+            return Rejection{SplitProblem::kPiecesOver2GB,
+                             Tr("Each piece would be larger than 2 GB. Choose more pieces.")};
         }
         state.SplitBySize = false;
         state.SplitPieceCount = count;
@@ -134,33 +141,46 @@ void ComputePieceDataSize(std::int64_t sourceLength, SplitState& state) {
 std::string BuildSplitSummary(const SplitState& state, std::int64_t length, char decimalSeparator) {
     const auto size = [&](std::int64_t bytes) { return FormatSize(bytes, decimalSeparator); };
     std::string text;
-    text += "File Name: " + GetFileName(state.SplitSourcePath) + "\n";
-    text += "File Size: " + size(length) + "\n";
-    text += "File location: " + JoinPath(GetFolderName(state.SplitSourcePath), "") + "\n";
-    text += "Split Destination: " + state.SplitDestFolder + "\n";
+    const auto line = [&text](const char* translated,
+                              std::initializer_list<std::string_view> values) {
+        text += Fill(translated, values) + "\n";
+    };
+    line(Tr("File Name: %1"), {GetFileName(state.SplitSourcePath)});
+    line(Tr("File Size: %1"), {size(length)});
+    line(Tr("File location: %1"), {JoinPath(GetFolderName(state.SplitSourcePath), "")});
+    line(Tr("Split Destination: %1"), {state.SplitDestFolder});
     text += "\n";
     // Sizes and counts are those of the pieces the engine will really cut, so the review
     // never promises a piece that will not be there.
     const std::int64_t data = std::max<std::int32_t>(state.SplitPieceSize, 1);
     const std::int64_t full = length / data;
     const std::int64_t rest = length - full * data;
-    text += "This file will be splitted to " + std::to_string(full + (rest != 0 ? 1 : 0)) + " pieces.\n";
+    const std::int64_t pieces = full + (rest != 0 ? 1 : 0);
+    line(TrN("This file will be splitted to %1 pieces.", "This file will be splitted to %1 pieces.",
+             static_cast<unsigned long>(pieces)),
+         {std::to_string(pieces)});
     if (!state.SplitBySize) {
-        text += "Action: Split into " + std::to_string(state.SplitPieceCount) + " pieces\n";
+        line(TrN("Action: Split into %1 pieces", "Action: Split into %1 pieces",
+                 static_cast<unsigned long>(state.SplitPieceCount)),
+             {std::to_string(state.SplitPieceCount)});
         if (rest == 0) {
-            text += "Size of the file pieces: " + size(data + kHeader) + "\n";
+            line(Tr("Size of the file pieces: %1"), {size(data + kHeader)});
         } else {
-            text += std::to_string(full) + " file(s) size will be : " + size(data + kHeader) + "\n";
-            text += "and one file size will be : " + size(rest + kHeader) + "\n";
+            line(TrN("%1 file(s) size will be : %2", "%1 file(s) size will be : %2",
+                     static_cast<unsigned long>(full)),
+                 {std::to_string(full), size(data + kHeader)});
+            line(Tr("and one file size will be : %1"), {size(rest + kHeader)});
         }
         return text;
     }
-    text += "Action: Split into same size\n";
+    line(Tr("Action: Split into same size"), {});
     if (rest == 0) {
-        text += "Size of each file: " + size(data + kHeader) + "\n";
+        line(Tr("Size of each file: %1"), {size(data + kHeader)});
     } else {
-        text += "Size of " + std::to_string(full) + " file(s): " + size(data + kHeader) + "\n";
-        text += "and the remaining file is: " + size(rest + kHeader) + "\n";
+        line(TrN("Size of %1 file(s): %2", "Size of %1 file(s): %2",
+                 static_cast<unsigned long>(full)),
+             {std::to_string(full), size(data + kHeader)});
+        line(Tr("and the remaining file is: %1"), {size(rest + kHeader)});
     }
     return text;
 }

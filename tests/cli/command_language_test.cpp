@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "format/piece_format.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -101,6 +102,78 @@ TEST(CommandLanguageTest, PlaceholdersAndTheHelpUnderAUsageError) {
                   "brindle groups: indique una sola carpeta\n\nUso: brindle groups CARPETA\n", 0),
               0u)
         << groups.output;
+}
+
+// The recovery check's summary counts four things, each in its own plural form.
+TEST(CommandLanguageTest, RecoverySummaryTakesEachCountsPluralForm) {
+    const brindle::test::TempDir dir;
+    brindle::test::WriteFile(dir.File("film.avi"), brindle::test::PatternBytes(100'000, 3));
+    // Ten pieces of 8 blocks each, 16 recovery blocks.
+    ASSERT_EQ(
+        RunIn("C.UTF-8", "de", "split '" + dir.File("film.avi") + "' --pieces 10 --recovery 20")
+            .exit,
+        0);
+    const auto piece = [&dir](int k) { return dir.File(*brindle::PieceFileName("film", k)); };
+    const std::string whole = brindle::test::ReadFile(piece(5));
+    std::remove(piece(4).c_str());
+    EXPECT_NE(
+        RunIn("C.UTF-8", "de", "verify '" + piece(1) + "'")
+            .output.find("\n1 Teil beschädigt oder fehlend; die Wiederherstellungsdateien können "
+                         "ihn neu erstellen\n"),
+        std::string::npos);
+    // Two pieces lost and one block damaged: one block more than there are.
+    std::remove(piece(3).c_str());
+    std::string damaged = whole;
+    damaged[5000] = static_cast<char>(damaged[5000] ^ 0x40);
+    brindle::test::WriteFile(piece(5), damaged);
+    const Ran verify = RunIn("C.UTF-8", "de", "verify '" + piece(1) + "'");
+    EXPECT_EQ(verify.exit, 1);
+    EXPECT_NE(verify.output.find(
+                  "\n3 Teile beschädigt oder fehlend; die Wiederherstellungsdateien können "
+                  "sie nicht neu erstellen: 17 Blöcke werden benötigt und 16 "
+                  "Wiederherstellungsblöcke sind vorhanden, 1 Block ("),
+              std::string::npos)
+        << verify.output;
+    EXPECT_NE(verify.output.find(") an Wiederherstellungsdaten fehlt\n"), std::string::npos);
+}
+
+// A piece of an earlier split: the join engine's reason and verify's count of the faulty
+// pieces, whose plural follows that count and not the group's size.
+TEST(CommandLanguageTest, AForeignPieceIsNamedInTheUsersLanguage) {
+    const brindle::test::TempDir dir;
+    brindle::test::WriteFile(dir.File("film.avi"), brindle::test::PatternBytes(30'000, 5));
+    const std::string second = dir.File(*brindle::PieceFileName("film", 2));
+    const std::string split = "split '" + dir.File("film.avi") + "' --pieces 3";
+    ASSERT_EQ(RunIn("C", "", split).exit, 0);
+    const std::string earlier = brindle::test::ReadFile(second);
+    ASSERT_EQ(RunIn("C", "", split).exit, 0);
+    brindle::test::WriteFile(second, earlier);
+    const std::string first = "'" + dir.File(*brindle::PieceFileName("film", 1)) + "'";
+    const Ran join = RunIn("C.UTF-8", "de", "join " + first + " --out '" + dir.File("out") + "'");
+    EXPECT_EQ(join.exit, 1);
+    EXPECT_EQ(join.output,
+              "Die Dateien konnten nicht zusammengefügt werden.\nder Teil stammt aus einer "
+              "anderen Aufteilung: " +
+                  second + "\n");
+    const Ran verify = RunIn("C.UTF-8", "fr", "verify " + first);
+    EXPECT_EQ(verify.exit, 1);
+    EXPECT_NE(
+        verify.output.find("\n1 morceau sur 3 défectueux ; le groupe ne peut pas être assemblé.\n"),
+        std::string::npos)
+        << verify.output;
+}
+
+// The closing report of a rename run and of its undo, each said in the user's language.
+TEST(CommandLanguageTest, RenameReportsInTheUsersLanguage) {
+    const brindle::test::TempDir dir;
+    brindle::test::WriteFile(dir.File("a.txt"), "a");
+    const Ran renamed = RunIn("C.UTF-8", "fr", "rename --name b '" + dir.File("a.txt") + "'");
+    EXPECT_EQ(renamed.exit, 0);
+    EXPECT_EQ(renamed.output, "Opération terminée.\n");
+    const Ran undone = RunIn("C.UTF-8", "fr", "rename --undo");
+    EXPECT_EQ(undone.exit, 0);
+    EXPECT_EQ(undone.output, "Opération terminée.\n");
+    EXPECT_TRUE(brindle::test::Exists(dir.File("a.txt")));
 }
 
 }  // namespace
