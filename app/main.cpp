@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -28,10 +27,15 @@ int AnswerOptions(const brindle::ProgramOptions& options) {
             std::puts("tarnwick-brindle " BRINDLE_VERSION);
             return 0;
         case brindle::ProgramRequest::kUnknownOption:
-            std::fprintf(stderr,
-                         "tarnwick-brindle: unknown option '%s'\n"
-                         "Try 'tarnwick-brindle --help'; a name that begins with '-' goes after '--'.\n",
-                         options.problem.c_str());
+            std::fprintf(
+                stderr, "%s\n",
+                QCoreApplication::translate(
+                    "Program",
+                    "tarnwick-brindle: unknown option '%1'\n"
+                    "Try 'tarnwick-brindle --help'; a name that begins with '-' goes after '--'.")
+                    .arg(QString::fromLocal8Bit(options.problem))
+                    .toLocal8Bit()
+                    .constData());
             return 2;
         case brindle::ProgramRequest::kStart:
             break;
@@ -42,18 +46,14 @@ int AnswerOptions(const brindle::ProgramOptions& options) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // One language for the windows, the core's reasons and --help, taken before anything speaks.
+    brindle::UseDesktopLanguage();
     // Qt's own options (-platform, -style ...) are not known yet: only help and version count.
     if (const brindle::ProgramOptions early = brindle::ParseProgramOptions({argv + 1, argv + argc});
         early.request == brindle::ProgramRequest::kHelp || early.request == brindle::ProgramRequest::kVersion) {
         return AnswerOptions(early);
     }
-    // The core's reasons shown in the windows come from gettext's catalogues, in the language
-    // the windows take (QApplication sets the locale).
-    if (const char* languages = std::getenv("LANGUAGE"); languages != nullptr) {
-        ::setenv("LANGUAGE", brindle::UpToEnglish(languages).c_str(), 1);
-    }
     QApplication app(argc, argv);
-    brindle::BindCatalogue();
     QApplication::setApplicationName(brindle::app::kProductName);
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tarnwick-brindle"));

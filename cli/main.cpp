@@ -1,8 +1,5 @@
 #include <unistd.h>
 
-#include <clocale>
-#include <cstdlib>
-
 #include <iostream>
 
 #include "cli.h"
@@ -10,11 +7,7 @@
 #include "stop_signal.h"
 
 int main(int argc, char** argv) {
-    if (const char* languages = std::getenv("LANGUAGE"); languages != nullptr) {
-        ::setenv("LANGUAGE", brindle::UpToEnglish(languages).c_str(), 1);
-    }
-    std::setlocale(LC_ALL, "");
-    brindle::BindCatalogue();
+    brindle::UseDesktopLanguage();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args.front() == "split" || args.front() == "join")) {
         brindle::cli::CatchStopSignals();

@@ -210,8 +210,11 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     state.JoinOriginalName = StoredBytes(header.SourceName);
     state.JoinGroupName = name;
     state.JoinNumbered = false;
+    // The groups table keeps "damaged header" English for scripts; the window speaks the user's.
     ShowDetails(QString::fromStdString(details.originalName),
-                QString::fromStdString(details.sizeText),
+                StoredSourceLength(header)
+                    ? QString::fromStdString(details.sizeText)
+                    : QCoreApplication::translate("frmJoin", "damaged header"),
                 QString::fromStdString(details.splitDate));
 }
 

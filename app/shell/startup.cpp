@@ -64,28 +64,27 @@ bool IsPrivateFolder(const QString& path, bool create, QString* why) {
 #if defined(__unix__) || defined(__APPLE__)
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
-    if (create && ::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
-        *why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    if (::lstat(native.constData(), &info) != 0) {
-        *why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    if ((create && ::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) ||
+        ::lstat(native.constData(), &info) != 0) {
+        *why = QCoreApplication::translate("Startup", "%1: %2")
+                   .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     // Whoever else may enter it could put a lock or socket there first, or read ours.
-    const char* fault = S_ISLNK(info.st_mode)          ? "is a symbolic link"
-                        : !S_ISDIR(info.st_mode)       ? "is not a folder"
-                        : info.st_uid != ::geteuid()   ? "belongs to another user"
-                        : (info.st_mode & 077) != 0    ? "is open to other users"
-                                                       : nullptr;
+    const char* fault =
+        S_ISLNK(info.st_mode)        ? QT_TRANSLATE_NOOP("Startup", "%1 is a symbolic link")
+        : !S_ISDIR(info.st_mode)     ? QT_TRANSLATE_NOOP("Startup", "%1 is not a folder")
+        : info.st_uid != ::geteuid() ? QT_TRANSLATE_NOOP("Startup", "%1 belongs to another user")
+        : (info.st_mode & 077) != 0  ? QT_TRANSLATE_NOOP("Startup", "%1 is open to other users")
+                                     : nullptr;
     if (fault != nullptr) {
-        *why = path + QLatin1Char(' ') + QLatin1String(fault);
+        *why = QCoreApplication::translate("Startup", fault).arg(path);
         return false;
     }
     return true;
 #else
     (void)create;
-    *why = path + QStringLiteral(": its owner cannot be checked here");
+    *why = QCoreApplication::translate("Startup", "%1: its owner cannot be checked here").arg(path);
     return false;
 #endif
 }
@@ -125,7 +124,8 @@ QString InstanceFolder(QString* why) {
         }
         reasons << reason;
     }
-    *why = reasons.isEmpty() ? QStringLiteral("no runtime folder") : reasons.join(QStringLiteral("; "));
+    *why = reasons.isEmpty() ? QCoreApplication::translate("Startup", "no runtime folder")
+                             : reasons.join(QStringLiteral("; "));
     return {};
 }
 
@@ -147,10 +147,14 @@ bool CheckSingleInstance(const QString& mutexName) {
     const QString folder = InstanceFolder(&why);
     InstanceFolderInUse() = folder;
     if (folder.isEmpty()) {
-        std::fprintf(stderr,
-                     "tarnwick-brindle: no private folder for the single-instance lock (%s); "
-                     "starting without it, so another start opens another window\n",
-                     why.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n",
+                     QCoreApplication::translate(
+                         "Startup",
+                         "tarnwick-brindle: no private folder for the single-instance lock (%1); "
+                         "starting without it, so another start opens another window")
+                         .arg(why)
+                         .toLocal8Bit()
+                         .constData());
         return true;
     }
     auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + mutexName +

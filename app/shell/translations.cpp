@@ -18,11 +18,14 @@ QStringList TranslationFolders() {
     return folders;
 }
 
-QString LoadTranslations(const QLocale& locale) {
+QStringList DesktopLanguageList(const std::string& languages) {
+    return QString::fromStdString(languages).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
+QString LoadTranslations(const QStringList& languages) {
     auto* own = new QTranslator(QCoreApplication::instance());
-    // The desktop's languages in order (LANGUAGE=de:fr gives German); English is the source
-    // language, so reaching it ends the search.
-    for (const QString& name : locale.uiLanguages()) {
+    // English is the source language, so reaching it ends the search.
+    for (const QString& name : languages) {
         const QLocale language(name);
         if (language.language() == QLocale::English || language.language() == QLocale::C) {
             break;

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <string>
+
+#include "shell/translate.h"
 
 namespace brindle::app {
 
@@ -11,9 +13,13 @@ namespace brindle::app {
 // program (<prefix>/share/tarnwick-brindle/translations).
 QStringList TranslationFolders();
 
-// Installs the windows' catalogue and Qt's own texts for `locale`'s languages (by default the
-// desktop's: LANGUAGE first, then LC_ALL, LC_MESSAGES, LANG). English needs none. Returns the
-// catalogue file loaded, or an empty string.
-QString LoadTranslations(const QLocale& locale = QLocale());
+// The desktop's languages, most wanted first, by the rule the core's texts follow
+// (DesktopLanguages, "de:fr"): the windows and the command speak alike.
+QStringList DesktopLanguageList(const std::string& languages = DesktopLanguages());
+
+// Installs the windows' catalogue and Qt's own texts for the first of `languages` that has
+// one; reaching English or C ends the search, as English needs none. Returns the catalogue
+// file loaded, or an empty string.
+QString LoadTranslations(const QStringList& languages = DesktopLanguageList());
 
 }  // namespace brindle::app

@@ -10,6 +10,7 @@
 #include "io/file_io.h"
 #include "io/linked_files.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -57,7 +58,7 @@ std::optional<DigestKind> KindOfListFile(const std::string& name) {
 
 Status ReadListFile(const std::string& path, std::string* text) {
     ++g_listFilesRead;
-    return io::ReadSmallFile(path, kLargestList, "too large to be a checksum file: ", text);
+    return io::ReadSmallFile(path, kLargestList, Tr("too large to be a checksum file: %1"), text);
 }
 
 // The first line of `file` whose name is not before `name` (the lines are in name order).
@@ -277,8 +278,8 @@ Status CompareListed(const ChecksumLists& lists, const std::string& name, const 
     for (const Expected& expected : lists.Find(name)) {
         const auto found = computed.find(expected.kind);
         if (found == computed.end() || found->second != expected.hex) {
-            return Status::Corruption(path + " is damaged: its " + DigestName(expected.kind) + " does not match " +
-                                      expected.listFile);
+            return Status::Corruption(Fill(Tr("%1 is damaged: its %2 does not match %3"),
+                                           {path, DigestName(expected.kind), expected.listFile}));
         }
     }
     return Status::Ok();

@@ -15,6 +15,7 @@
 #include "io/file_io.h"
 #include "io/linked_files.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -109,7 +110,7 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
     io::FileType type = io::FileType::kNone;
     Status status = io::TypeAt(path, &type);
     if (status.ok() && type != io::FileType::kRegular) {
-        return Status::NotFound("no checksum file: " + path);
+        return Status::NotFound(Fill(Tr("no checksum file: %1"), {path}));
     }
     if (status.ok()) {
         status = CheckLinkInFolder(path);
@@ -118,7 +119,7 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
     std::string text;
     if (status.ok()) {
         status = io::ReadSmallFile(path, std::int64_t{kMaxPieces} * 4096,
-                                   "the checksum file is too large to be one: ", &text);
+                                   Tr("the checksum file is too large to be one: %1"), &text);
     }
     if (!status.ok()) {
         return status;
@@ -146,8 +147,8 @@ Status ReadChecksumFile(const std::string& path, ChecksumList* list, std::option
         }
         ListedName entry;
         if (!ParseHashLine(line, kDigestLength, &entry)) {
-            return Status::Corruption("line " + std::to_string(lineNumber) + " of " + path +
-                                      " is not a checksum line");
+            return Status::Corruption(Fill(Tr("line %1 of %2 is not a checksum line"),
+                                           {std::to_string(lineNumber), path}));
         }
         (*list)[entry.name] = entry.hex;
     }
@@ -167,11 +168,11 @@ Status LoadGroupChecksums(const std::string& folder, const std::string& groupNam
     }
     const std::string name = GetFileName(path);
     if (split && *split != groupId) {
-        checksums->note = name + " belongs to another split; not used";
+        checksums->note = Fill(Tr("%1 belongs to another split; not used"), {name});
     } else if (!split && std::none_of(pieceNames.begin(), pieceNames.end(), [&](const std::string& piece) {
                    return checksums->list.count(piece) != 0;
                })) {
-        checksums->note = name + " lists none of these pieces; not used";
+        checksums->note = Fill(Tr("%1 lists none of these pieces; not used"), {name});
     } else {
         checksums->used = true;
         return Status::Ok();
@@ -269,9 +270,10 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
                 const auto entry = checksums.list.find(piece.name);
                 io::File file;
                 HeaderBytes bytes{};
-                Status opened = check.checksumsChecked && entry == checksums.list.end()
-                                    ? Status::Corruption("the checksum file does not list " + path)
-                                    : file.OpenRead(path);
+                Status opened =
+                    check.checksumsChecked && entry == checksums.list.end()
+                        ? Status::Corruption(Fill(Tr("the checksum file does not list %1"), {path}))
+                        : file.OpenRead(path);
                 if (opened.ok()) {
                     opened = file.ReadExact(bytes.data(), bytes.size());
                 }
@@ -305,7 +307,7 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
     }
     // One split writes the data hash into every piece or into none.
     if (!anyHash) {
-        check.dataCheckNote = "no data check in these pieces";
+        check.dataCheckNote = Tr("no data check in these pieces");
     }
     for (const std::size_t index : withoutHash) {
         if (anyHash && check.pieces[index].verdict == PieceVerdict::kOk) {

@@ -52,7 +52,7 @@ Status LoadGroupChecksums(const std::string& folder, const std::string& groupNam
 enum class PieceVerdict { kOk, kMissing, kForeign, kDamaged, kNotRegular, kLinkedOut };
 // "ok", "missing", "from another split", "damaged", "not a regular file" (a folder, pipe or
 // device under the piece's name, in the words a join uses for it), "a link to a file outside
-// its folder"
+// its folder". English in every language, like PlaceFault: scripts read them.
 const char* VerdictText(PieceVerdict verdict);
 
 struct PieceCheck {

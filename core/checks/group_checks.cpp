@@ -5,6 +5,7 @@
 #include "checks/sha256.h"
 #include "checks/xxh3.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -23,7 +24,7 @@ Status CheckFirstPiece(const PieceHeader& first, const std::string& path) {
     const std::int64_t size = first.PieceSize;
     if (!length || count < 1 || count > kMaxPieces || size < 1 || (count - 1) * size >= *length ||
         *length > count * size) {
-        return Status::Corruption("the first piece's header is damaged: " + path);
+        return Status::Corruption(Fill(Tr("the first piece's header is damaged: %1"), {path}));
     }
     return Status::Ok();
 }
@@ -80,10 +81,12 @@ std::vector<Digest*> PieceHashes::digests() const {
 Status PieceHashes::Check(const std::string& path) {
     if (data_ && data_->RawDigest() != stored_) {
         dataMismatch_ = true;
-        return Status::Corruption(GetFileName(path) + ": damaged (" + kDataHashFault + ")");
+        return Status::Corruption(Fill(
+            Tr("%1: damaged (its data does not match its header's hash)"), {GetFileName(path)}));
     }
     if (sha256_ && sha256_->HexDigest() != expected_) {
-        return Status::Corruption("the piece is damaged (its checksum does not match): " + path);
+        return Status::Corruption(
+            Fill(Tr("the piece is damaged (its checksum does not match): %1"), {path}));
     }
     return Status::Ok();
 }

@@ -45,7 +45,7 @@ Status CheckFirstPiece(const PieceHeader& first, const std::string& path);
 // What is wrong with the piece found in place `number` of the group whose first piece is
 // `first` (already checked), in a few words ("holds piece 3", "holds 10 bytes too few");
 // empty when it belongs there. A piece of another split is not judged here: compare GroupId
-// first.
+// first. English in every language: verify's per-piece lines are read by scripts.
 std::string PlaceFault(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength);
 
 }  // namespace brindle

@@ -7,6 +7,7 @@
 #include "io/file_list.h"
 #include "io/linked_files.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 
@@ -48,7 +49,8 @@ Status ReadPieceHeader(const std::string& path, PieceHeader* header) {
     status = file.ReadExact(bytes.data(), bytes.size());
     if (!status.ok()) {
         return status.code() == Status::Code::kCorruption
-                   ? Status::Corruption("not a piece file (shorter than its header): " + path)
+                   ? Status::Corruption(
+                         Fill(Tr("not a piece file (shorter than its header): %1"), {path}))
                    : status;
     }
     *header = DecodeHeader(bytes);
@@ -98,13 +100,15 @@ JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {
         return plan;
     }
     if (!StoredSourceLength(plan.firstPiece)) {
-        plan.status = Status::Corruption("the first piece's header is damaged (its length): " + first);
+        plan.status = Status::Corruption(
+            Fill(Tr("the first piece's header is damaged (its length): %1"), {first}));
         return plan;
     }
     const std::int32_t count = plan.firstPiece.PieceCount;
     if (count < 1 || count > kMaxPieces) {
-        plan.status = Status::Corruption("the first piece names an impossible number of pieces: " +
-                                         std::to_string(count));
+        plan.status =
+            Status::Corruption(Fill(Tr("the first piece names an impossible number of pieces: %1"),
+                                    {std::to_string(count)}));
         return plan;
     }
     // Exact names only: a piece whose name differs in letter case is not this group's.
@@ -117,7 +121,8 @@ JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {
         if (present.count(name) == 0) {
             if (io::Exists(JoinPath(folder, name))) {
                 // A pipe, device or folder under a piece's name: there, but never read.
-                plan.status = Status::InvalidArgument("not a regular file: " + JoinPath(folder, name));
+                plan.status = Status::InvalidArgument(
+                    Fill(Tr("not a regular file: %1"), {JoinPath(folder, name)}));
                 plan.pieces.clear();
                 return plan;
             }

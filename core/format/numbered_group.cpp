@@ -6,6 +6,7 @@
 #include "io/file_io.h"
 #include "io/linked_files.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -51,7 +52,9 @@ FolderNames NumberedNamesIn(const std::string& folder) {
 // Refused as CheckLinkInFolder refused it, even when asked again a moment later.
 Status OutsideLink(const std::string& path) {
     const Status status = CheckLinkInFolder(path);
-    return status.ok() ? Status::InvalidArgument("a link to a file outside its folder: " + path) : status;
+    return status.ok() ? Status::InvalidArgument(
+                             Fill(Tr("a link to a file outside its folder: %1"), {path}))
+                       : status;
 }
 
 // The width a group writes its numbers in is that of its lowest number (001 or 0001);
@@ -124,7 +127,7 @@ std::string NumberedPieceName(const std::string& base, std::int64_t number, std:
 
 Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vector<std::int64_t>& sizes) {
     if (pieces.empty() || pieces.size() != sizes.size()) {
-        return Status::InvalidArgument("there are no pieces to join");
+        return Status::InvalidArgument(Tr("there are no pieces to join"));
     }
     // The size of a full piece: the largest before the last (the only one, for one piece).
     const auto beforeLast = sizes.size() == 1 ? sizes.end() : sizes.end() - 1;
@@ -132,15 +135,19 @@ Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vec
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
         if (sizes[i] != full) {
             // A short piece before the last is most often a download that did not finish.
-            return Status::Corruption("the piece is shorter than the others (" + std::to_string(sizes[i]) +
-                                      " bytes, not " + std::to_string(full) + "): " + pieces[i]);
+            return Status::Corruption(
+                Fill(TrN("the piece is shorter than the others (%1 bytes, not %2): %3",
+                         "the piece is shorter than the others (%1 bytes, not %2): %3",
+                         static_cast<unsigned long>(sizes[i])),
+                     {std::to_string(sizes[i]), std::to_string(full), pieces[i]}));
         }
     }
     if (sizes.back() > full) {
-        return Status::Corruption("the last piece is longer than the others: " + pieces.back());
+        return Status::Corruption(
+            Fill(Tr("the last piece is longer than the others: %1"), {pieces.back()}));
     }
     if (sizes.back() == 0) {
-        return Status::Corruption("the piece is empty: " + pieces.back());
+        return Status::Corruption(Fill(Tr("the piece is empty: %1"), {pieces.back()}));
     }
     return Status::Ok();
 }
@@ -220,11 +227,12 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
     for (const NumberedSlot& slot : group.numbers) {
         if (!slot.present) {
             group.missingPiece = slot.name;
-            group.status = Status::NotFound("missing " + slot.name);
+            group.status = Status::NotFound(Fill(Tr("missing %1"), {slot.name}));
             return group;
         }
         if (!slot.regular) {
-            group.status = Status::InvalidArgument("not a regular file: " + JoinPath(folder, slot.name));
+            group.status = Status::InvalidArgument(
+                Fill(Tr("not a regular file: %1"), {JoinPath(folder, slot.name)}));
             return group;
         }
         if (slot.outside) {

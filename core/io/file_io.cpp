@@ -47,8 +47,8 @@ std::string TemporaryName(const std::string& folder, std::string_view kind) {
     return folder + ".brindle-" + std::string(kind) + std::to_string(salt + counter++);
 }
 
-Status ErrnoStatus(const std::string& what, const std::string& path, int error) {
-    std::string message = what + " " + path + ": " + std::strerror(error);
+Status ErrnoStatus(std::string_view sentence, const std::string& path, int error) {
+    std::string message = Fill(sentence, {path, std::strerror(error)});
     if (error == ENOENT) {
         return Status::NotFound(message);
     }
@@ -207,7 +207,7 @@ Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_
         status = file.Size(&size);
     }
     if (status.ok() && size > largest) {
-        return Status::Corruption(std::string(tooLarge) + path);
+        return Status::Corruption(Fill(tooLarge, {path}));
     }
     if (status.ok()) {
         text->assign(static_cast<std::size_t>(size), '\0');
@@ -218,7 +218,7 @@ Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_
 
 Status TypeAt(const std::string& path, FileType* type) {
     if (const int fault = FaultPoint(Call::kStat)) {
-        return ErrnoStatus("cannot look at", path, fault);
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
@@ -227,7 +227,7 @@ Status TypeAt(const std::string& path, FileType* type) {
         return Status::Ok();
     }
     if (error) {
-        return ErrnoStatus("cannot look at", path, error.value());
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, error.value());
     }
     *type = std::filesystem::is_regular_file(status) ? FileType::kRegular : FileType::kOther;
     return Status::Ok();
@@ -258,12 +258,12 @@ std::optional<std::int64_t> FileSize(const std::string& path) {
 Status IsSymlink(const std::string& path, bool* link) {
     *link = false;
     if (const int fault = FaultPoint(Call::kStat)) {
-        return ErrnoStatus("cannot look at", path, fault);
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
     const auto status = std::filesystem::symlink_status(path, error);
     if (error && status.type() != std::filesystem::file_type::not_found) {
-        return ErrnoStatus("cannot look at", path, error.value());
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, error.value());
     }
     *link = std::filesystem::is_symlink(status);
     return Status::Ok();
@@ -272,14 +272,15 @@ Status IsSymlink(const std::string& path, bool* link) {
 Status Resolve(const std::string& path, std::optional<std::string>* resolved) {
     resolved->reset();
     if (const int fault = FaultPoint(Call::kStat)) {
-        return ErrnoStatus("cannot look at", path, fault);
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
     std::string canonical = std::filesystem::canonical(path, error).string();
     if (error) {
         const bool nowhere = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory ||
                              error == std::errc::too_many_symbolic_link_levels;
-        return nowhere ? Status::Ok() : ErrnoStatus("cannot look at", path, error.value());
+        return nowhere ? Status::Ok()
+                       : ErrnoStatus(Tr("cannot look at %1: %2"), path, error.value());
     }
     *resolved = std::move(canonical);
     return Status::Ok();
@@ -293,7 +294,7 @@ std::optional<std::string> ResolvedPath(const std::string& path) {
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
     const std::string where = folder.empty() ? std::string(".") : folder;
     if (const int fault = FaultPoint(Call::kList)) {
-        return ErrnoStatus("cannot list the folder", where, fault);
+        return ErrnoStatus(Tr("cannot list the folder %1: %2"), where, fault);
     }
     std::error_code error;
     std::filesystem::directory_iterator it(where, error);
@@ -301,7 +302,8 @@ Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) 
         std::error_code typeError;
         entries->push_back({it->path().filename().string(), it->is_regular_file(typeError)});
     }
-    return error ? ErrnoStatus("cannot list the folder", where, error.value()) : Status::Ok();
+    return error ? ErrnoStatus(Tr("cannot list the folder %1: %2"), where, error.value())
+                 : Status::Ok();
 }
 
 Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<std::string>* names) {

@@ -109,7 +109,7 @@ Status TypeAt(const std::string& path, FileType* type);
 // True when anything at all, even a dangling link, is at `path`.
 bool Exists(const std::string& path);
 // Reads the whole of the file at `path`. One larger than `largest` bytes is refused unread,
-// as Corruption with `tooLarge` and the path for its message.
+// as Corruption with `tooLarge` (%1 the path) for its message.
 Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_view tooLarge,
                      std::string* text);
 // The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.

@@ -21,15 +21,16 @@ Status File::OpenRead(const std::string& path) {
     (void)Close();
     path_ = path;
     if (const int fault = FaultPoint(Call::kOpen)) {
-        return ErrnoStatus("cannot open", path, fault);
+        return ErrnoStatus(Tr("cannot open %1: %2"), path, fault);
     }
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
-        return std::filesystem::exists(path, error) ? Status::InvalidArgument("not a regular file: " + path)
-                                                    : ErrnoStatus("cannot open", path, ENOENT);
+        return std::filesystem::exists(path, error)
+                   ? Status::InvalidArgument(Fill(Tr("not a regular file: %1"), {path}))
+                   : ErrnoStatus(Tr("cannot open %1: %2"), path, ENOENT);
     }
     stream_ = std::fopen(path.c_str(), "rb");
-    return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot open", path, errno);
+    return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
 }
 
 Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
@@ -37,7 +38,7 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     const auto slash = target.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return ErrnoStatus("cannot create a file in", folder, fault);
+        return ErrnoStatus(Tr("cannot create a file in %1: %2"), folder, fault);
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         path_ = TemporaryName(folder, "") + ".part";
@@ -47,22 +48,22 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
             return Status::Ok();
         }
     }
-    return ErrnoStatus("cannot create a file in", folder, errno);
+    return ErrnoStatus(Tr("cannot create a file in %1: %2"), folder, errno);
 }
 
 Status File::CreateNew(const std::string& path) {
     (void)Close();
     path_ = path;
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return ErrnoStatus("cannot create", path, fault);
+        return ErrnoStatus(Tr("cannot create %1: %2"), path, fault);
     }
     stream_ = std::fopen(path.c_str(), "wbx");
-    return stream_ != nullptr ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
+    return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
 
 Status File::TakePermissionsOf(const std::string& path) {
     if (const int fault = FaultPoint(Call::kStat)) {
-        return ErrnoStatus("cannot set the permissions of", path_, fault);
+        return ErrnoStatus(Tr("cannot set the permissions of %1: %2"), path_, fault);
     }
     std::error_code error;
     const auto existing = std::filesystem::status(path, error);
@@ -70,17 +71,20 @@ Status File::TakePermissionsOf(const std::string& path) {
         return Status::Ok();
     }
     std::filesystem::permissions(path_, existing.permissions() & std::filesystem::perms::all, error);
-    return error ? Status::IoError("cannot set the permissions of " + path_ + ": " + error.message()) : Status::Ok();
+    return error ? Status::IoError(
+                       Fill(Tr("cannot set the permissions of %1: %2"), {path_, error.message()}))
+                 : Status::Ok();
 }
 
 Status File::Size(std::int64_t* size) const {
     if (const int fault = FaultPoint(Call::kStat)) {
-        return ErrnoStatus("cannot read the length of", path_, fault);
+        return ErrnoStatus(Tr("cannot read the length of %1: %2"), path_, fault);
     }
     std::error_code error;
     const auto length = std::filesystem::file_size(path_, error);
     if (error) {
-        return Status::IoError("cannot read the length of " + path_ + ": " + error.message());
+        return Status::IoError(
+            Fill(Tr("cannot read the length of %1: %2"), {path_, error.message()}));
     }
     *size = static_cast<std::int64_t>(length);
     return Status::Ok();
@@ -88,46 +92,46 @@ Status File::Size(std::int64_t* size) const {
 
 Status File::ReadExact(void* buffer, std::size_t n) {
     if (const int fault = FaultPoint(Call::kRead)) {
-        return ErrnoStatus("cannot read", path_, fault);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, fault);
     }
     const std::size_t got = std::fread(buffer, 1, n, stream_);
     if (got == n) {
         return Status::Ok();
     }
-    return std::ferror(stream_) ? ErrnoStatus("cannot read", path_, errno)
-                                : Status::Corruption("unexpected end of " + path_);
+    return std::ferror(stream_) ? ErrnoStatus(Tr("cannot read %1: %2"), path_, errno)
+                                : Status::Corruption(Fill(Tr("unexpected end of %1"), {path_}));
 }
 
 Status File::Seek(std::int64_t offset) {
     if (const int fault = FaultPoint(Call::kRead)) {
-        return ErrnoStatus("cannot read", path_, fault);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, fault);
     }
     // fseek's long is 32 bits on some systems; the wide seeks are not in the C library.
 #if defined(_WIN32)
     const int result = ::_fseeki64(stream_, offset, SEEK_SET);
 #elif defined(__unix__) || defined(__APPLE__)
     if (offset > std::numeric_limits<off_t>::max()) {
-        return ErrnoStatus("cannot read", path_, EOVERFLOW);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, EOVERFLOW);
     }
     const int result = ::fseeko(stream_, static_cast<off_t>(offset), SEEK_SET);
 #else
     if (offset > std::numeric_limits<long>::max()) {
-        return ErrnoStatus("cannot read", path_, EOVERFLOW);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, EOVERFLOW);
     }
     const int result = std::fseek(stream_, static_cast<long>(offset), SEEK_SET);
 #endif
     if (result != 0) {
-        return ErrnoStatus("cannot read", path_, errno);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, errno);
     }
     return Status::Ok();
 }
 
 Status File::WriteAll(const void* buffer, std::size_t n) {
     if (const int fault = FaultPoint(Call::kWrite)) {
-        return ErrnoStatus("cannot write", path_, fault);
+        return ErrnoStatus(Tr("cannot write %1: %2"), path_, fault);
     }
     if (!TakeBudget(n) || std::fwrite(buffer, 1, n, stream_) != n) {
-        return ErrnoStatus("cannot write", path_, ENOSPC);
+        return ErrnoStatus(Tr("cannot write %1: %2"), path_, ENOSPC);
     }
     return Status::Ok();
 }
@@ -139,25 +143,27 @@ Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
     }
     // Back to the end, where the next write goes (the stream's own seek flushes what it holds).
     if (std::fseek(stream_, 0, SEEK_END) != 0 && status.ok()) {
-        status = ErrnoStatus("cannot write", path_, errno);
+        status = ErrnoStatus(Tr("cannot write %1: %2"), path_, errno);
     }
     return status;
 }
 
 Status File::Flush() {
     if (const int fault = FaultPoint(Call::kFlush)) {
-        return ErrnoStatus("cannot write", path_, fault);
+        return ErrnoStatus(Tr("cannot write %1: %2"), path_, fault);
     }
-    return std::fflush(stream_) == 0 ? Status::Ok() : ErrnoStatus("cannot write", path_, errno);
+    return std::fflush(stream_) == 0 ? Status::Ok()
+                                     : ErrnoStatus(Tr("cannot write %1: %2"), path_, errno);
 }
 
 Status File::Sync() {
     ++g_syncCount;
     if (const int fault = FaultPoint(Call::kFlush)) {
-        return ErrnoStatus("cannot flush to disk", path_, fault);
+        return ErrnoStatus(Tr("cannot flush to disk %1: %2"), path_, fault);
     }
     // The C library can only hand the bytes to the system; that is as far as this road goes.
-    return std::fflush(stream_) == 0 ? Status::Ok() : ErrnoStatus("cannot flush", path_, errno);
+    return std::fflush(stream_) == 0 ? Status::Ok()
+                                     : ErrnoStatus(Tr("cannot flush %1: %2"), path_, errno);
 }
 
 Status File::Close() {
@@ -168,15 +174,15 @@ Status File::Close() {
     const int result = std::fclose(stream_);
     stream_ = nullptr;
     if (result != 0) {
-        return ErrnoStatus("cannot close", path_, errno);
+        return ErrnoStatus(Tr("cannot close %1: %2"), path_, errno);
     }
-    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, fault);
+    return fault == 0 ? Status::Ok() : ErrnoStatus(Tr("cannot close %1: %2"), path_, fault);
 }
 
 Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
                  const CopyTick& tick) {
     if (const int fault = FaultPoint(Call::kCopy)) {
-        return ErrnoStatus("cannot copy to", out.path_, fault);
+        return ErrnoStatus(Tr("cannot copy to %1: %2"), out.path_, fault);
     }
     if (scratch.size() < kCopyBufferSize) {
         scratch.resize(kCopyBufferSize);
@@ -214,11 +220,11 @@ FolderLock::~FolderLock() {
 Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped,
                         const std::function<void()>& waiting, Links /*links*/) {
     if (const int fault = FaultPoint(Call::kLock)) {
-        return ErrnoStatus("cannot lock the folder", folder, fault);
+        return ErrnoStatus(Tr("cannot lock the folder %1: %2"), folder, fault);
     }
     std::error_code error;
     if (!std::filesystem::is_directory(folder.empty() ? "." : folder, error)) {
-        return Status::NotFound("no such folder: " + folder);
+        return Status::NotFound(Fill(Tr("no such folder: %1"), {folder}));
     }
     bool told = false;
     while (!g_folderLock.try_lock_for(kLockPoll)) {
@@ -238,20 +244,21 @@ std::optional<std::int64_t> NameLimit(const std::string& /*folder*/) { return st
 
 Status MoveReplacing(const std::string& from, const std::string& to) {
     if (const int fault = FaultPoint(Call::kRename)) {
-        return ErrnoStatus("cannot move onto", to, fault);
+        return ErrnoStatus(Tr("cannot move onto %1: %2"), to, fault);
     }
     std::error_code error;
     std::filesystem::rename(from, to, error);
-    return error ? Status::IoError("cannot move onto " + to + ": " + error.message()) : Status::Ok();
+    return error ? Status::IoError(Fill(Tr("cannot move onto %1: %2"), {to, error.message()}))
+                 : Status::Ok();
 }
 
 Status MoveNoReplace(const std::string& from, const std::string& to) {
     const std::string name = GetFileName(to);
     if (name.empty() || name == "." || name == "..") {
-        return Status::InvalidArgument("not a file name: " + to);
+        return Status::InvalidArgument(Fill(Tr("not a file name: %1"), {to}));
     }
     if (const int fault = FaultPoint(Call::kRename)) {
-        return ErrnoStatus("cannot rename to", to, fault);
+        return ErrnoStatus(Tr("cannot rename to %1: %2"), to, fault);
     }
     // Without an atomic no-replace move the check and the move are two steps; a case-only
     // change is let through since the "existing" file is the one being renamed.
@@ -263,19 +270,21 @@ Status MoveNoReplace(const std::string& from, const std::string& to) {
     };
     std::error_code error;
     if (std::filesystem::exists(to, error) && !(SameFile(from, to) && sameIgnoringCase())) {
-        return Status::IoError("cannot rename to " + to + ": the name is taken");
+        return Status::IoError(Fill(Tr("cannot rename to %1: the name is taken"), {to}));
     }
     std::filesystem::rename(from, to, error);
-    return error ? Status::IoError("cannot rename to " + to + ": " + error.message()) : Status::Ok();
+    return error ? Status::IoError(Fill(Tr("cannot rename to %1: %2"), {to, error.message()}))
+                 : Status::Ok();
 }
 
 Status RemoveFile(const std::string& path) {
     if (const int fault = FaultPoint(Call::kRemove)) {
-        return ErrnoStatus("cannot delete", path, fault);
+        return ErrnoStatus(Tr("cannot delete %1: %2"), path, fault);
     }
     std::error_code error;
     if (!std::filesystem::remove(path, error)) {
-        return Status::IoError("cannot delete " + path + ": " + (error ? error.message() : "no such file"));
+        return Status::IoError(error ? Fill(Tr("cannot delete %1: %2"), {path, error.message()})
+                                     : Fill(Tr("cannot delete %1: no such file"), {path}));
     }
     return Status::Ok();
 }

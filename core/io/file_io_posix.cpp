@@ -21,18 +21,18 @@ Status File::OpenRead(const std::string& path) {
     (void)Close();
     path_ = path;
     if (const int fault = FaultPoint(Call::kOpen)) {
-        return ErrnoStatus("cannot open", path, fault);
+        return ErrnoStatus(Tr("cannot open %1: %2"), path, fault);
     }
     // Non-blocking, so a named pipe in place of a piece is refused instead of waiting
     // forever for a writer; a regular file reads the same either way.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
-        return ErrnoStatus("cannot open", path, errno);
+        return ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         (void)Close();
-        return Status::InvalidArgument("not a regular file: " + path);
+        return Status::InvalidArgument(Fill(Tr("not a regular file: %1"), {path}));
     }
     const int flags = ::fcntl(fd_, F_GETFL);
     if (flags >= 0) {
@@ -46,7 +46,7 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
     const auto slash = target.rfind(kPathSeparator);
     const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return ErrnoStatus("cannot create a file in", folder, fault);
+        return ErrnoStatus(Tr("cannot create a file in %1: %2"), folder, fault);
     }
     const std::string stem = folder == "." ? std::string("./") : folder;
     // Not mkstemp: its 0600 would need the umask read back (process-wide, racy with other
@@ -63,40 +63,40 @@ Status File::CreateTempBeside(const std::string& target, std::string* tempPath) 
         }
         error = errno;
     }
-    return ErrnoStatus("cannot create a file in", folder, error);
+    return ErrnoStatus(Tr("cannot create a file in %1: %2"), folder, error);
 }
 
 Status File::CreateNew(const std::string& path) {
     (void)Close();
     path_ = path;
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return ErrnoStatus("cannot create", path, fault);
+        return ErrnoStatus(Tr("cannot create %1: %2"), path, fault);
     }
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    return fd_ >= 0 ? Status::Ok() : ErrnoStatus("cannot create", path, errno);
+    return fd_ >= 0 ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
 
 Status File::TakePermissionsOf(const std::string& path) {
     if (const int fault = FaultPoint(Call::kStat)) {
-        return ErrnoStatus("cannot set the permissions of", path_, fault);
+        return ErrnoStatus(Tr("cannot set the permissions of %1: %2"), path_, fault);
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return Status::Ok();
     }
     if (::fchmod(fd_, st.st_mode & 0777) != 0) {
-        return ErrnoStatus("cannot set the permissions of", path_, errno);
+        return ErrnoStatus(Tr("cannot set the permissions of %1: %2"), path_, errno);
     }
     return Status::Ok();
 }
 
 Status File::Size(std::int64_t* size) const {
     if (const int fault = FaultPoint(Call::kStat)) {
-        return ErrnoStatus("cannot read the length of", path_, fault);
+        return ErrnoStatus(Tr("cannot read the length of %1: %2"), path_, fault);
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
-        return ErrnoStatus("cannot read the length of", path_, errno);
+        return ErrnoStatus(Tr("cannot read the length of %1: %2"), path_, errno);
     }
     *size = static_cast<std::int64_t>(st.st_size);
     return Status::Ok();
@@ -104,7 +104,7 @@ Status File::Size(std::int64_t* size) const {
 
 Status File::ReadExact(void* buffer, std::size_t n) {
     if (const int fault = FaultPoint(Call::kRead)) {
-        return ErrnoStatus("cannot read", path_, fault);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, fault);
     }
     auto* out = static_cast<char*>(buffer);
     while (n > 0) {
@@ -113,10 +113,10 @@ Status File::ReadExact(void* buffer, std::size_t n) {
             if (errno == EINTR) {
                 continue;
             }
-            return ErrnoStatus("cannot read", path_, errno);
+            return ErrnoStatus(Tr("cannot read %1: %2"), path_, errno);
         }
         if (got == 0) {
-            return Status::Corruption("unexpected end of " + path_);
+            return Status::Corruption(Fill(Tr("unexpected end of %1"), {path_}));
         }
         out += got;
         n -= static_cast<std::size_t>(got);
@@ -126,10 +126,10 @@ Status File::ReadExact(void* buffer, std::size_t n) {
 
 Status File::Seek(std::int64_t offset) {
     if (const int fault = FaultPoint(Call::kRead)) {
-        return ErrnoStatus("cannot read", path_, fault);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, fault);
     }
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
-        return ErrnoStatus("cannot read", path_, errno);
+        return ErrnoStatus(Tr("cannot read %1: %2"), path_, errno);
     }
     return Status::Ok();
 }
@@ -139,10 +139,10 @@ namespace {
 // Writes all `n` bytes, at `offset` when one is given, else where the file stands.
 Status PutAll(int fd, const std::string& path, const void* data, std::size_t n, std::optional<std::int64_t> offset) {
     if (const int fault = FaultPoint(Call::kWrite)) {
-        return ErrnoStatus("cannot write", path, fault);
+        return ErrnoStatus(Tr("cannot write %1: %2"), path, fault);
     }
     if (!TakeBudget(n)) {
-        return ErrnoStatus("cannot write", path, ENOSPC);
+        return ErrnoStatus(Tr("cannot write %1: %2"), path, ENOSPC);
     }
     const auto* in = static_cast<const char*>(data);
     while (n > 0) {
@@ -151,7 +151,7 @@ Status PutAll(int fd, const std::string& path, const void* data, std::size_t n, 
             if (errno == EINTR) {
                 continue;
             }
-            return ErrnoStatus("cannot write", path, errno);
+            return ErrnoStatus(Tr("cannot write %1: %2"), path, errno);
         }
         in += put;
         if (offset) {
@@ -173,17 +173,17 @@ Status File::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
 Status File::Flush() {
     // write(2) keeps nothing back, but the call is a point where a test may fail it.
     const int fault = FaultPoint(Call::kFlush);
-    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot write", path_, fault);
+    return fault == 0 ? Status::Ok() : ErrnoStatus(Tr("cannot write %1: %2"), path_, fault);
 }
 
 Status File::Sync() {
     ++g_syncCount;
     if (const int fault = FaultPoint(Call::kFlush)) {
-        return ErrnoStatus("cannot flush to disk", path_, fault);
+        return ErrnoStatus(Tr("cannot flush to disk %1: %2"), path_, fault);
     }
     while (::fsync(fd_) != 0) {
         if (errno != EINTR) {
-            return ErrnoStatus("cannot flush to disk", path_, errno);
+            return ErrnoStatus(Tr("cannot flush to disk %1: %2"), path_, errno);
         }
     }
     return Status::Ok();
@@ -197,18 +197,18 @@ Status File::Close() {
     const int result = ::close(fd_);
     fd_ = -1;
     if (result != 0 && errno != EINTR) {
-        return ErrnoStatus("cannot close", path_, errno);
+        return ErrnoStatus(Tr("cannot close %1: %2"), path_, errno);
     }
-    return fault == 0 ? Status::Ok() : ErrnoStatus("cannot close", path_, fault);
+    return fault == 0 ? Status::Ok() : ErrnoStatus(Tr("cannot close %1: %2"), path_, fault);
 }
 
 Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
                  const CopyTick& tick) {
     if (const int fault = FaultPoint(Call::kCopy)) {
-        return ErrnoStatus("cannot copy to", out.path_, fault);
+        return ErrnoStatus(Tr("cannot copy to %1: %2"), out.path_, fault);
     }
     if (!TakeBudget(static_cast<std::size_t>(n))) {
-        return ErrnoStatus("cannot write", out.path_, ENOSPC);
+        return ErrnoStatus(Tr("cannot write %1: %2"), out.path_, ENOSPC);
     }
     std::int64_t done = 0;
     const auto told = [&](std::int64_t moved) {
@@ -232,7 +232,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
         range.dest_offset = static_cast<std::uint64_t>(to);
         if (from >= 0 && to >= 0 && ::ioctl(out.fd_, FICLONERANGE, &range) == 0) {
             if (::lseek(in.fd_, from + n, SEEK_SET) < 0 || ::lseek(out.fd_, to + n, SEEK_SET) < 0) {
-                return ErrnoStatus("cannot copy to", out.path_, errno);
+                return ErrnoStatus(Tr("cannot copy to %1: %2"), out.path_, errno);
             }
             return Status::Ok();
         }
@@ -265,7 +265,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
             errno == EPERM || errno == ETXTBSY) {
             kernelCopies = false;  // this pair of files needs the plain road
         } else {
-            return ErrnoStatus("cannot copy to", out.path_, errno);
+            return ErrnoStatus(Tr("cannot copy to %1: %2"), out.path_, errno);
         }
     }
 #endif
@@ -279,10 +279,10 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
             if (errno == EINTR) {
                 continue;
             }
-            return ErrnoStatus("cannot read", in.path_, errno);
+            return ErrnoStatus(Tr("cannot read %1: %2"), in.path_, errno);
         }
         if (got == 0) {
-            return Status::Corruption("unexpected end of " + in.path_);
+            return Status::Corruption(Fill(Tr("unexpected end of %1"), {in.path_}));
         }
         const char* data = scratch.data();
         std::size_t left = static_cast<std::size_t>(got);
@@ -292,7 +292,7 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
                 if (errno == EINTR) {
                     continue;
                 }
-                return ErrnoStatus("cannot write", out.path_, errno);
+                return ErrnoStatus(Tr("cannot write %1: %2"), out.path_, errno);
             }
             data += put;
             left -= static_cast<std::size_t>(put);
@@ -313,12 +313,12 @@ FolderLock::~FolderLock() {
 Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& stopped,
                         const std::function<void()>& waiting, Links links) {
     if (const int fault = FaultPoint(Call::kLock)) {
-        return ErrnoStatus("cannot lock the folder", folder, fault);
+        return ErrnoStatus(Tr("cannot lock the folder %1: %2"), folder, fault);
     }
     const int noFollow = links == Links::kRefuse ? O_NOFOLLOW : 0;
     fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | noFollow);
     if (fd_ < 0) {
-        return ErrnoStatus("cannot open the folder", folder, errno);
+        return ErrnoStatus(Tr("cannot open the folder %1: %2"), folder, errno);
     }
     bool told = false;
     // Polled, not waited on: a blocking flock sleeps through Ctrl-C and a window's Cancel.
@@ -342,7 +342,7 @@ Status FolderLock::Lock(const std::string& folder, const std::function<bool()>& 
         if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) {
             return Status::Ok();  // a file system without locks
         }
-        return ErrnoStatus("cannot lock the folder", folder, errno);
+        return ErrnoStatus(Tr("cannot lock the folder %1: %2"), folder, errno);
     }
     return Status::Ok();
 }
@@ -357,10 +357,10 @@ std::optional<std::int64_t> NameLimit(const std::string& folder) {
 
 Status MoveReplacing(const std::string& from, const std::string& to) {
     if (const int fault = FaultPoint(Call::kRename)) {
-        return ErrnoStatus("cannot move onto", to, fault);
+        return ErrnoStatus(Tr("cannot move onto %1: %2"), to, fault);
     }
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        return ErrnoStatus("cannot move onto", to, errno);
+        return ErrnoStatus(Tr("cannot move onto %1: %2"), to, errno);
     }
     return Status::Ok();
 }
@@ -403,16 +403,19 @@ Status MoveThroughFreeName(const std::string& from, const std::string& to) {
         error = MoveOnceNoReplace(from, aside);
     }
     if (error != 0) {
-        return ErrnoStatus("cannot rename", from, error);
+        return ErrnoStatus(Tr("cannot rename %1: %2"), from, error);
     }
     error = MoveOnceNoReplace(aside, to);
     if (error == 0) {
         return Status::Ok();
     }
     if (MoveOnceNoReplace(aside, from) != 0) {
-        return ErrnoStatus("cannot rename to " + to + " and the file was left at", aside, error);
+        std::string left = Fill(Tr("cannot rename to %1 and the file was left at %2: %3"),
+                                {to, aside, std::strerror(error)});
+        return error == ENOENT ? Status::NotFound(std::move(left))
+                               : Status::IoError(std::move(left));
     }
-    return ErrnoStatus("cannot rename to", to, error);
+    return ErrnoStatus(Tr("cannot rename to %1: %2"), to, error);
 }
 
 }  // namespace
@@ -420,10 +423,10 @@ Status MoveThroughFreeName(const std::string& from, const std::string& to) {
 Status MoveNoReplace(const std::string& from, const std::string& to) {
     const std::string name = GetFileName(to);
     if (name.empty() || name == "." || name == "..") {
-        return Status::InvalidArgument("not a file name: " + to);
+        return Status::InvalidArgument(Fill(Tr("not a file name: %1"), {to}));
     }
     if (const int fault = FaultPoint(Call::kRename)) {
-        return ErrnoStatus("cannot rename to", to, fault);
+        return ErrnoStatus(Tr("cannot rename to %1: %2"), to, fault);
     }
     const int error = MoveOnceNoReplace(from, to);
     if (error == 0) {
@@ -432,15 +435,15 @@ Status MoveNoReplace(const std::string& from, const std::string& to) {
     if (error == EEXIST && SameFile(from, to)) {
         return MoveThroughFreeName(from, to);
     }
-    return ErrnoStatus("cannot rename to", to, error);
+    return ErrnoStatus(Tr("cannot rename to %1: %2"), to, error);
 }
 
 Status RemoveFile(const std::string& path) {
     if (const int fault = FaultPoint(Call::kRemove)) {
-        return ErrnoStatus("cannot delete", path, fault);
+        return ErrnoStatus(Tr("cannot delete %1: %2"), path, fault);
     }
     if (::unlink(path.c_str()) != 0) {
-        return ErrnoStatus("cannot delete", path, errno);
+        return ErrnoStatus(Tr("cannot delete %1: %2"), path, errno);
     }
     return Status::Ok();
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "io/file_io.h"
+#include "shell/translate.h"
 
 #if !defined(BRINDLE_PORTABLE_IO) && (defined(__unix__) || defined(__APPLE__))
 #include <fcntl.h>
@@ -20,8 +21,8 @@
 namespace brindle::io {
 namespace {
 
-Status Errno(const std::string& what, const std::string& path, int error) {
-    return Status::IoError(what + " " + path + ": " + std::strerror(error));
+Status Errno(std::string_view sentence, const std::string& path, int error) {
+    return Status::IoError(Fill(sentence, {path, std::strerror(error)}));
 }
 
 std::optional<std::chrono::year_month_day> LocalDay(std::time_t when) {
@@ -64,11 +65,13 @@ std::optional<std::string> StampOf(const std::string& path) {
 Status LookUpIdentity(const std::string& path, std::optional<FileId>* id) {
     id->reset();
     if (const int fault = FaultPoint(Call::kStat)) {
-        return Errno("cannot look at", path, fault);
+        return Errno(Tr("cannot look at %1: %2"), path, fault);
     }
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
-        return errno == ENOENT || errno == ENOTDIR ? Status::Ok() : Errno("cannot look at", path, errno);
+        return errno == ENOENT || errno == ENOTDIR
+                   ? Status::Ok()
+                   : Errno(Tr("cannot look at %1: %2"), path, errno);
     }
     *id = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return Status::Ok();
@@ -79,10 +82,12 @@ bool IdentitiesKnown() { return true; }
 Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp) {
     stamp->reset();
     if (const int fault = FaultPoint(Call::kStat)) {
-        return Errno("cannot look at", path, fault);
+        return Errno(Tr("cannot look at %1: %2"), path, fault);
     }
     const auto failed = [&path](int error) {
-        return error == ENOENT || error == ENOTDIR ? Status::Ok() : Errno("cannot look at", path, error);
+        return error == ENOENT || error == ENOTDIR
+                   ? Status::Ok()
+                   : Errno(Tr("cannot look at %1: %2"), path, error);
     };
 #if defined(STATX_BTIME)
     struct statx sx {};
@@ -108,14 +113,17 @@ namespace {
 
 Status CheckPrivate(const struct stat& st, const std::string& path, bool folder) {
     if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) {
-        return Status::IoError(std::string(folder ? "not a folder: " : "not a regular file: ") + path);
+        return Status::IoError(
+            Fill(folder ? Tr("not a folder: %1") : Tr("not a regular file: %1"), {path}));
     }
     if (st.st_uid != ::geteuid()) {
-        return Status::IoError("not yours, so not used: " + path);
+        return Status::IoError(Fill(Tr("not yours, so not used: %1"), {path}));
     }
     if ((st.st_mode & 077) != 0) {
-        return Status::IoError(std::string("others may use it, so not used (it must have mode ") +
-                               (folder ? "0700" : "0600") + "): " + path);
+        return Status::IoError(
+            Fill(folder ? Tr("others may use it, so not used (it must have mode 0700): %1")
+                        : Tr("others may use it, so not used (it must have mode 0600): %1"),
+                 {path}));
     }
     return Status::Ok();
 }
@@ -124,18 +132,20 @@ Status CheckPrivate(const struct stat& st, const std::string& path, bool folder)
 
 Status ReadPrivateFile(const std::string& path, std::string* text) {
     if (const int fault = FaultPoint(Call::kOpen)) {
-        return Errno("cannot open", path, fault);
+        return Errno(Tr("cannot open %1: %2"), path, fault);
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ELOOP ? Status::IoError("a link, so not used: " + path) : Errno("cannot open", path, errno);
+        return errno == ELOOP ? Status::IoError(Fill(Tr("a link, so not used: %1"), {path}))
+                              : Errno(Tr("cannot open %1: %2"), path, errno);
     }
     struct stat st {};
-    Status status = ::fstat(fd, &st) == 0 ? CheckPrivate(st, path, false) : Errno("cannot read", path, errno);
+    Status status = ::fstat(fd, &st) == 0 ? CheckPrivate(st, path, false)
+                                          : Errno(Tr("cannot read %1: %2"), path, errno);
     text->clear();
     char buffer[1 << 14];
     if (const int fault = status.ok() ? FaultPoint(Call::kRead) : 0) {
-        status = Errno("cannot read", path, fault);
+        status = Errno(Tr("cannot read %1: %2"), path, fault);
     }
     while (status.ok()) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -143,7 +153,7 @@ Status ReadPrivateFile(const std::string& path, std::string* text) {
             continue;
         }
         if (got < 0) {
-            status = Errno("cannot read", path, errno);
+            status = Errno(Tr("cannot read %1: %2"), path, errno);
         } else if (got == 0) {
             break;
         } else {
@@ -156,11 +166,11 @@ Status ReadPrivateFile(const std::string& path, std::string* text) {
 
 Status CheckPrivateFolder(const std::string& folder) {
     if (const int fault = FaultPoint(Call::kStat)) {
-        return Errno("cannot use the folder", folder, fault);
+        return Errno(Tr("cannot use the folder %1: %2"), folder, fault);
     }
     struct stat st {};
     if (::lstat(folder.c_str(), &st) != 0) {
-        return Errno("cannot use the folder", folder, errno);
+        return Errno(Tr("cannot use the folder %1: %2"), folder, errno);
     }
     return CheckPrivate(st, folder, true);
 }
@@ -185,18 +195,18 @@ AppendFile::~AppendFile() {
 Status AppendFile::Create(const std::string& path) {
     path_ = path;
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return Errno("cannot create", path, fault);
+        return Errno(Tr("cannot create %1: %2"), path, fault);
     }
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-    return fd_ >= 0 ? Status::Ok() : Errno("cannot create", path, errno);
+    return fd_ >= 0 ? Status::Ok() : Errno(Tr("cannot create %1: %2"), path, errno);
 }
 
 Status AppendFile::Append(std::string_view record) {
     if (const int fault = FaultPoint(Call::kWrite)) {
-        return Errno("cannot write", path_, fault);
+        return Errno(Tr("cannot write %1: %2"), path_, fault);
     }
     if (!WriteAllowed(record.size())) {
-        return Errno("cannot write", path_, ENOSPC);
+        return Errno(Tr("cannot write %1: %2"), path_, ENOSPC);
     }
     while (!record.empty()) {
         const ssize_t put = ::write(fd_, record.data(), record.size());
@@ -204,7 +214,7 @@ Status AppendFile::Append(std::string_view record) {
             if (errno == EINTR) {
                 continue;
             }
-            return Errno("cannot write", path_, errno);
+            return Errno(Tr("cannot write %1: %2"), path_, errno);
         }
         record.remove_prefix(static_cast<std::size_t>(put));
     }
@@ -223,17 +233,18 @@ Status AppendFile::Close() {
     const int closeError = errno;
     fd_ = -1;
     if (!synced) {
-        return Errno("cannot flush to disk", path_, syncError);
+        return Errno(Tr("cannot flush to disk %1: %2"), path_, syncError);
     }
     if (closeFault != 0) {
-        return Errno("cannot close", path_, closeFault);
+        return Errno(Tr("cannot close %1: %2"), path_, closeFault);
     }
-    return closed || closeError == EINTR ? Status::Ok() : Errno("cannot close", path_, closeError);
+    return closed || closeError == EINTR ? Status::Ok()
+                                         : Errno(Tr("cannot close %1: %2"), path_, closeError);
 }
 
 Status MakePrivateFolder(const std::string& folder) {
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return Errno("cannot create the folder", folder, fault);
+        return Errno(Tr("cannot create the folder %1: %2"), folder, fault);
     }
     std::string partial;
     std::size_t from = 0;
@@ -245,12 +256,12 @@ Status MakePrivateFolder(const std::string& folder) {
             continue;
         }
         if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return Errno("cannot create the folder", partial, errno);
+            return Errno(Tr("cannot create the folder %1: %2"), partial, errno);
         }
     }
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        return Status::IoError("not a folder: " + folder);
+        return Status::IoError(Fill(Tr("not a folder: %1"), {folder}));
     }
     return Status::Ok();
 }
@@ -260,7 +271,7 @@ Status MakePrivateFolder(const std::string& folder) {
 Status LookUpIdentity(const std::string& path, std::optional<FileId>* id) {
     id->reset();
     if (const int fault = FaultPoint(Call::kStat)) {
-        return Errno("cannot look at", path, fault);
+        return Errno(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
     const auto status = std::filesystem::symlink_status(path, error);
@@ -268,7 +279,7 @@ Status LookUpIdentity(const std::string& path, std::optional<FileId>* id) {
         return Status::Ok();
     }
     if (error) {
-        return Errno("cannot look at", path, error.value());
+        return Errno(Tr("cannot look at %1: %2"), path, error.value());
     }
     *id = FileId{};
     return Status::Ok();
@@ -279,7 +290,7 @@ bool IdentitiesKnown() { return false; }
 Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp) {
     stamp->reset();
     if (const int fault = FaultPoint(Call::kStat)) {
-        return Errno("cannot look at", path, fault);
+        return Errno(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
     if (std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found) {
@@ -287,11 +298,11 @@ Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp) {
     }
     const auto size = std::filesystem::file_size(path, error);
     if (error) {
-        return Errno("cannot look at", path, error.value());
+        return Errno(Tr("cannot look at %1: %2"), path, error.value());
     }
     const auto written = std::filesystem::last_write_time(path, error);
     if (error) {
-        return Errno("cannot look at", path, error.value());
+        return Errno(Tr("cannot look at %1: %2"), path, error.value());
     }
     *stamp = "m" + std::to_string(size) + "." + std::to_string(written.time_since_epoch().count());
     return Status::Ok();
@@ -300,20 +311,20 @@ Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp) {
 // The C and C++ libraries tell no owner: the folder made private is trusted.
 Status ReadPrivateFile(const std::string& path, std::string* text) {
     if (const int fault = FaultPoint(Call::kOpen)) {
-        return Errno("cannot open", path, fault);
+        return Errno(Tr("cannot open %1: %2"), path, fault);
     }
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error))) {
-        return Status::IoError("not a regular file: " + path);
+        return Status::IoError(Fill(Tr("not a regular file: %1"), {path}));
     }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return Errno("cannot open", path, errno);
+        return Errno(Tr("cannot open %1: %2"), path, errno);
     }
     text->clear();
     if (const int fault = FaultPoint(Call::kRead)) {
         std::fclose(file);
-        return Errno("cannot read", path, fault);
+        return Errno(Tr("cannot read %1: %2"), path, fault);
     }
     char buffer[1 << 14];
     std::size_t got = 0;
@@ -322,16 +333,16 @@ Status ReadPrivateFile(const std::string& path, std::string* text) {
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return failed ? Status::IoError("cannot read " + path) : Status::Ok();
+    return failed ? Status::IoError(Fill(Tr("cannot read %1"), {path})) : Status::Ok();
 }
 
 Status CheckPrivateFolder(const std::string& folder) {
     if (const int fault = FaultPoint(Call::kStat)) {
-        return Errno("cannot use the folder", folder, fault);
+        return Errno(Tr("cannot use the folder %1: %2"), folder, fault);
     }
     std::error_code error;
     if (!std::filesystem::is_directory(std::filesystem::symlink_status(folder, error))) {
-        return Status::IoError("not a folder: " + folder);
+        return Status::IoError(Fill(Tr("not a folder: %1"), {folder}));
     }
     return Status::Ok();
 }
@@ -358,11 +369,11 @@ AppendFile::~AppendFile() {
 Status AppendFile::Create(const std::string& path) {
     path_ = path;
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return Errno("cannot create", path, fault);
+        return Errno(Tr("cannot create %1: %2"), path, fault);
     }
     std::FILE* file = std::fopen(path.c_str(), "wbx");
     if (file == nullptr) {
-        return Errno("cannot create", path, errno);
+        return Errno(Tr("cannot create %1: %2"), path, errno);
     }
     stream_ = file;
     return Status::Ok();
@@ -371,13 +382,13 @@ Status AppendFile::Create(const std::string& path) {
 Status AppendFile::Append(std::string_view record) {
     auto* file = static_cast<std::FILE*>(stream_);
     if (const int fault = FaultPoint(Call::kWrite)) {
-        return Errno("cannot write", path_, fault);
+        return Errno(Tr("cannot write %1: %2"), path_, fault);
     }
     if (!WriteAllowed(record.size())) {
-        return Errno("cannot write", path_, ENOSPC);
+        return Errno(Tr("cannot write %1: %2"), path_, ENOSPC);
     }
     if (std::fwrite(record.data(), 1, record.size(), file) != record.size() || std::fflush(file) != 0) {
-        return Errno("cannot write", path_, errno);
+        return Errno(Tr("cannot write %1: %2"), path_, errno);
     }
     return Status::Ok();
 }
@@ -390,19 +401,19 @@ Status AppendFile::Close() {
     const bool closed = std::fclose(static_cast<std::FILE*>(stream_)) == 0;
     stream_ = nullptr;
     if (!closed) {
-        return Errno("cannot close", path_, errno);
+        return Errno(Tr("cannot close %1: %2"), path_, errno);
     }
-    return fault == 0 ? Status::Ok() : Errno("cannot close", path_, fault);
+    return fault == 0 ? Status::Ok() : Errno(Tr("cannot close %1: %2"), path_, fault);
 }
 
 Status MakePrivateFolder(const std::string& folder) {
     if (const int fault = FaultPoint(Call::kCreate)) {
-        return Errno("cannot create the folder", folder, fault);
+        return Errno(Tr("cannot create the folder %1: %2"), folder, fault);
     }
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder, error)) {
-        return Status::IoError("cannot create the folder " + folder);
+        return Status::IoError(Fill(Tr("cannot create the folder %1"), {folder}));
     }
     return Status::Ok();
 }

@@ -10,6 +10,7 @@
 
 #include "io/file_io.h"
 #include "shell/status.h"
+#include "shell/translate.h"
 
 #if !defined(BRINDLE_PORTABLE_IO) && (defined(__unix__) || defined(__APPLE__))
 #include <fcntl.h>
@@ -53,7 +54,8 @@ int KernelCopyFault();
 // so a taken name is tried again under the next one.
 std::string TemporaryName(const std::string& folder, std::string_view kind);
 
-// The failure `what` on `path` with errno `error`: NotFound for ENOENT, IoError otherwise.
-Status ErrnoStatus(const std::string& what, const std::string& path, int error);
+// `sentence` (translated, %1 the path, %2 the system's reason) for errno `error` on `path`:
+// NotFound for ENOENT, IoError otherwise.
+Status ErrnoStatus(std::string_view sentence, const std::string& path, int error);
 
 }  // namespace brindle::io

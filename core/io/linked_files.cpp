@@ -2,6 +2,7 @@
 
 #include "io/file_io.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 
@@ -24,7 +25,7 @@ Status CheckLinkInFolder(const std::string& path) {
         return status;
     }
     if (!folder || GetFolderName(*target) != *folder) {
-        return Status::InvalidArgument("a link to a file outside its folder: " + path);
+        return Status::InvalidArgument(Fill(Tr("a link to a file outside its folder: %1"), {path}));
     }
     return Status::Ok();
 }

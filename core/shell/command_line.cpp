@@ -7,6 +7,7 @@
 #include "format/numbered_group.h"
 #include "io/file_io.h"
 #include "shell/paths.h"
+#include "shell/translate.h"
 
 namespace brindle {
 namespace {
@@ -14,22 +15,22 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kProgramUsage =
-    "Usage: tarnwick-brindle [FILE]\n"
-    "       tarnwick-brindle -s FILE\n"
-    "       tarnwick-brindle -r [PATH...]\n"
-    "\n"
-    "Split a file into numbered pieces, merge them back, and rename files in batches.\n"
-    "\n"
-    "  (none)        open the main window with its three jobs\n"
-    "  FILE          merge the group of FILE when it is a first piece (NAME(1).qmf),\n"
-    "                otherwise open the quick split window for FILE\n"
-    "  -s FILE       open the quick split window for FILE, even a piece\n"
-    "  -r [PATH...]  open the batch renaming list with these files and folders\n"
-    "  -h, --help    show this help and end\n"
-    "  --version     show the version and end\n"
-    "  --            end of the options: a name after it may begin with '-'\n"
-    "\n"
-    "While the program runs, a second start hands its request to the running one.\n";
+    N_("Usage: tarnwick-brindle [FILE]\n"
+       "       tarnwick-brindle -s FILE\n"
+       "       tarnwick-brindle -r [PATH...]\n"
+       "\n"
+       "Split a file into numbered pieces, merge them back, and rename files in batches.\n"
+       "\n"
+       "  (none)        open the main window with its three jobs\n"
+       "  FILE          merge the group of FILE when it is a first piece (NAME(1).qmf),\n"
+       "                otherwise open the quick split window for FILE\n"
+       "  -s FILE       open the quick split window for FILE, even a piece\n"
+       "  -r [PATH...]  open the batch renaming list with these files and folders\n"
+       "  -h, --help    show this help and end\n"
+       "  --version     show the version and end\n"
+       "  --            end of the options: a name after it may begin with '-'\n"
+       "\n"
+       "While the program runs, a second start hands its request to the running one.\n");
 
 bool IsOption(const std::string& word) {
     return word.size() > 1 && word.front() == '-';
@@ -38,7 +39,7 @@ bool IsOption(const std::string& word) {
 }  // namespace
 
 const char* ProgramUsage() {
-    return kProgramUsage;
+    return Tr(kProgramUsage);
 }
 
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {

@@ -3,6 +3,7 @@
 #include <libintl.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -47,6 +48,47 @@ std::string UpToEnglish(std::string_view languages) {
         start = end + 1;
     }
     return std::string(languages);
+}
+
+std::string DesktopLanguages(const std::function<const char*(const char*)>& variable) {
+    std::string_view locale = "C";
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (const char* value = variable(name); value != nullptr && *value != '\0') {
+            locale = value;
+            break;
+        }
+    }
+    if (locale == "C" || locale == "POSIX") {
+        return {};
+    }
+    if (const char* list = variable("LANGUAGE"); list != nullptr && *list != '\0') {
+        return UpToEnglish(list);
+    }
+    // "de_DE.UTF-8" reads "de_DE": the catalogues do not depend on the character set.
+    const std::size_t dot = locale.find('.');
+    const std::size_t at = locale.find('@');
+    std::string language(locale.substr(0, std::min(dot, at)));
+    if (at != std::string_view::npos) {
+        language += locale.substr(at);
+    }
+    return UpToEnglish(language);
+}
+
+std::string DesktopLanguages() {
+    return DesktopLanguages([](const char* name) { return std::getenv(name); });
+}
+
+void UseDesktopLanguage() {
+    if (const std::string languages = DesktopLanguages(); languages.empty()) {
+        ::unsetenv("LANGUAGE");
+    } else {
+        ::setenv("LANGUAGE", languages.c_str(), 1);
+    }
+    // gettext ignores LANGUAGE under the C locale that a failed setlocale leaves.
+    if (std::setlocale(LC_ALL, "") == nullptr) {
+        std::setlocale(LC_ALL, "C.UTF-8");
+    }
+    BindCatalogue();
 }
 
 const char* Tr(const char* text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -22,7 +23,22 @@ void BindCatalogue();
 // gettext alone would go on to German for want of an English catalogue).
 std::string UpToEnglish(std::string_view languages);
 
-// The translation of `text`.
+// The languages the desktop asks for, most wanted first ("de:fr"), by gettext's rule: a messages
+// locale (LC_ALL, else LC_MESSAGES, else LANG) of C or POSIX means English whatever LANGUAGE
+// says; any other, C.UTF-8 included, lets LANGUAGE's list speak first, else the locale's own
+// language. Cut by UpToEnglish; empty, or English first, means English. `variable` reads the
+// environment.
+std::string DesktopLanguages(const std::function<const char*(const char*)>& variable);
+std::string DesktopLanguages();
+
+// Takes the desktop's language and locale for the whole program, the command's and the
+// windows' alike: LANGUAGE becomes DesktopLanguages() (gone for English), then
+// setlocale(LC_ALL, "") and BindCatalogue(). A desktop locale this system lacks still gives
+// its language, through C.UTF-8.
+void UseDesktopLanguage();
+
+// The translation of `text`. Leaves errno as it was (gettext keeps it), so a failure's
+// sentence and its errno may be arguments of one call.
 const char* Tr(const char* text);
 
 // The translation of a text that counts `n` things, in the plural form the language wants.

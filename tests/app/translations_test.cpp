@@ -6,7 +6,9 @@
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QtTest>
+#include <map>
 #include <set>
+#include <string>
 
 #include "join/frm_join.h"
 #include "join/frm_join2.h"
@@ -224,10 +226,43 @@ private slots:
         QVERIFY(marked > 150);
     }
 
+    // The command's rule: a C or POSIX messages locale silences LANGUAGE, C.UTF-8 does not.
+    void languageRule_data() {
+        QTest::addColumn<QString>("environment");  // NAME=value, ';' between
+        QTest::addColumn<QString>("catalogue");    // empty: English
+        QTest::newRow("C") << QStringLiteral("LC_ALL=C;LANGUAGE=de") << QString();
+        QTest::newRow("POSIX messages")
+            << QStringLiteral("LC_MESSAGES=POSIX;LANG=fr_FR.UTF-8;LANGUAGE=fr") << QString();
+        QTest::newRow("C.UTF-8") << QStringLiteral("LC_ALL=C.UTF-8;LANGUAGE=es:de")
+                                 << QStringLiteral("_es.qm");
+        QTest::newRow("locale alone")
+            << QStringLiteral("LANG=fr_FR.UTF-8") << QStringLiteral("_fr.qm");
+        QTest::newRow("English first")
+            << QStringLiteral("LANG=de_DE.UTF-8;LANGUAGE=en_US:de") << QString();
+    }
+
+    void languageRule() {
+        QFETCH(QString, environment);
+        QFETCH(QString, catalogue);
+        std::map<std::string, std::string> set;
+        for (const QString& pair : environment.split(QLatin1Char(';'))) {
+            set[pair.section(QLatin1Char('='), 0, 0).toStdString()] =
+                pair.section(QLatin1Char('='), 1).toStdString();
+        }
+        const std::string languages = DesktopLanguages([&set](const char* name) {
+            const auto found = set.find(name);
+            return found == set.end() ? nullptr : found->second.c_str();
+        });
+        const QString loaded = LoadTranslations(DesktopLanguageList(languages));
+        qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator*>());
+        QVERIFY2(catalogue.isEmpty() ? loaded.isEmpty() : loaded.endsWith(catalogue),
+                 qPrintable(loaded));
+    }
+
     // Run with LANGUAGE=de:fr and LC_ALL=fr_FR.UTF-8: LANGUAGE's first entry decides.
     void desktopLanguage() {
-        QVERIFY(LoadTranslations(QLocale(QLocale::English, QLocale::UnitedStates)).isEmpty());
-        QVERIFY(LoadTranslations(QLocale::c()).isEmpty());
+        QVERIFY(LoadTranslations({QStringLiteral("en_US")}).isEmpty());
+        QVERIFY(LoadTranslations({QStringLiteral("C"), QStringLiteral("de")}).isEmpty());
         QVERIFY(LoadTranslations().endsWith(QLatin1String("tarnwick-brindle_de.qm")));
         // Plural forms survive the build's conversion.
         QCOMPARE(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 1),

@@ -176,4 +176,25 @@ TEST(CommandLanguageTest, RenameReportsInTheUsersLanguage) {
     EXPECT_TRUE(brindle::test::Exists(dir.File("a.txt")));
 }
 
+// As in the windows: a C messages locale means English whatever LANGUAGE says, and a desktop
+// locale this system lacks still gives its language.
+TEST(CommandLanguageTest, TheMessagesLocaleDecidesWhetherLanguageCounts) {
+    const struct {
+        const char* locale;  // LC_ALL, or what follows an empty one
+        const char* language;
+        const char* reason;  // the file seam's, before the system's own words
+    } cases[] = {
+        {"C", "de", "brindle info: cannot open /nonexistent-brindle-folder/film.mkv: "},
+        {"'' LC_MESSAGES=POSIX", "fr",
+         "brindle info: cannot open /nonexistent-brindle-folder/film.mkv: "},
+        {"de_DE.UTF-8", "",
+         "brindle info: /nonexistent-brindle-folder/film.mkv kann nicht geöffnet werden: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.locale);
+        const Ran failed = RunIn(c.locale, c.language, std::string("info ") + kMissing);
+        EXPECT_EQ(failed.output.rfind(c.reason, 0), 0u) << failed.output;
+    }
+}
+
 }  // namespace

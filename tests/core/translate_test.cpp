@@ -69,6 +69,39 @@ TEST(TranslateTest, EnglishEndsTheDesktopsLanguages) {
     EXPECT_EQ(UpToEnglish(""), "");
 }
 
+// gettext's rule, which the windows follow too: only a plain C or POSIX messages locale
+// silences LANGUAGE; the first set of LC_ALL, LC_MESSAGES, LANG is that locale.
+TEST(TranslateTest, DesktopLanguagesFollowTheMessagesLocale) {
+    const struct {
+        const char* lcAll;
+        const char* lcMessages;
+        const char* lang;
+        const char* language;
+        const char* wanted;
+    } cases[] = {
+        {"C", nullptr, "de_DE.UTF-8", "de", ""},
+        {nullptr, "POSIX", nullptr, "fr", ""},
+        {"", "C", "es_ES.UTF-8", "es", ""},  // an empty LC_ALL is no LC_ALL
+        {nullptr, nullptr, nullptr, "de", ""},
+        {"C.UTF-8", nullptr, nullptr, "de:fr", "de:fr"},
+        {"fr_FR.UTF-8", "C", nullptr, "es", "es"},
+        {nullptr, "fr_CA.UTF-8", "de_DE.UTF-8", "", "fr_CA"},
+        {nullptr, nullptr, "sr_RS.UTF-8@latin", nullptr, "sr_RS@latin"},
+        {nullptr, nullptr, "de_DE.UTF-8", "en_GB:de", "en_GB"},
+    };
+    for (const auto& c : cases) {
+        const auto read = [&c](const char* name) -> const char* {
+            const std::string_view variable = name;
+            return variable == "LC_ALL"        ? c.lcAll
+                   : variable == "LC_MESSAGES" ? c.lcMessages
+                   : variable == "LANG"        ? c.lang
+                   : variable == "LANGUAGE"    ? c.language
+                                               : nullptr;
+        };
+        EXPECT_EQ(DesktopLanguages(read), c.wanted) << c.wanted;
+    }
+}
+
 // A text marked in the command or the core but missing from the template reaches no
 // translator: scripts/update-translations was not run after it changed.
 TEST(TranslateTest, TemplateHoldsEveryMarkedText) {
