@@ -25,7 +25,8 @@ addFolder::addFolder(QWidget* parent)
     ok->setDefault(true);
     QPushButton* cancel = MakeCancelButton("Command2");
     connect(ok, &QPushButton::clicked, this,
-            [this] { Confirm(picker_.Confirm(), kNoImageInFolder); });
+            [this] { Confirm(picker_.Confirm(),
+                            QCoreApplication::translate("AddFolder", "There is no image inside the folder.")); });
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(tree(), 0, 0);

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QLayout>
 #include <QPushButton>
 #include <QScreen>
@@ -116,7 +117,7 @@ QString SizeText(std::optional<std::int64_t> bytes) {
         return {};
     }
     return QCoreApplication::translate("frmRename", "%1 KB")
-        .arg(std::max<std::int64_t>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1));
+        .arg(QLocale().toString(std::max<qint64>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1)));
 }
 
 frmRename::frmRename(QWidget* parent)
