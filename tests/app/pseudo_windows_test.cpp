@@ -304,6 +304,7 @@ private slots:
                                  << QStringLiteral("1,234,567 KB") << QStringLiteral("1.18 MB");
         QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
                                 << QStringLiteral("1.234.567 KB") << QStringLiteral("1,18 MB");
+        QTest::newRow("C") << QLocale(QLocale::C) << QStringLiteral("1234567 KB") << QStringLiteral("1.18 MB");
     }
 
     void numbersFollowTheLocale() {
