@@ -227,20 +227,21 @@ private slots:
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 
-    // Pages that show a file's or a group's facts, and the messages and dialogs of the
-    // wizards through the test's prompter.
+    // The wizards' pages filled in, a split and merges run, and every message and dialog they
+    // raise through the test's prompter.
     void filledPagesAndMessages() {
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("film.avi"));
         QFile file(source);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1234567));
         file.close();
-        const QStringList data{dir.path(), QStringLiteral("film.avi"), QStringLiteral("film"),
-                               QStringLiteral("Tarnwick Brindle")};
+        const QStringList data{dir.path(), QStringLiteral("joined.avi"), QStringLiteral("film.avi"),
+                               QStringLiteral("film"), QStringLiteral("Tarnwick Brindle")};
         QStringList problems;
         const auto check = [&](QWidget* page) { problems << Problems(page, data); };
         RecordingPrompter prompter;
-        prompter.paths = {dir.path(), dir.path()};
+        // No file chosen for the split, then its folder and the join's.
+        prompter.paths = {QString(), dir.path(), dir.path()};
 
         auto* split = new frmSplit;
         split->show();
@@ -259,15 +260,36 @@ private slots:
         split2->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
         open = test::OpenWindows();
         QCOMPARE(open.size(), 1);
-        QVERIFY(qobject_cast<frmSplit3*>(open[0]) != nullptr);
-        check(open[0]);
+        auto* split3 = qobject_cast<frmSplit3*>(open[0]);
+        QVERIFY(split3 != nullptr);
+        check(split3);
+        const qsizetype asked = prompter.calls.size();
+        split3->findChild<QPushButton*>(QStringLiteral("cmdSplit"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(prompter.calls.size() > asked, 30000);
         test::CloseAllWindows();
 
+        // The group just split, its pieces' facts, a merge and a merge that lacks a piece.
         auto* join = new frmJoin;
         join->show();
         join->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
         QTRY_VERIFY(!join->IsListing());
+        const QList<QTreeWidgetItem*> group = join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
+        QCOMPARE(group.size(), 1);
+        QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {}, join->group->visualItemRect(group[0]).center());
         check(join);
+        join->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
+        open = test::OpenWindows();
+        QCOMPARE(open.size(), 1);
+        auto* join2 = qobject_cast<frmJoin2*>(open[0]);
+        QVERIFY(join2 != nullptr);
+        join2->txtTarget->setText(dir.filePath(QStringLiteral("joined.avi")));
+        for (int run = 0; run < 2; ++run) {
+            const qsizetype before = prompter.calls.size();
+            join2->cmdJoin->click();
+            QTRY_VERIFY(join2->cmdJoin->isEnabled() && prompter.calls.size() > before);
+            check(join2);
+            QVERIFY(run == 1 || QFile::remove(dir.filePath(QStringLiteral("film(2).qmf002"))));
+        }
         test::CloseAllWindows();
 
         // The rename dialogs' refusals.
@@ -285,7 +307,7 @@ private slots:
             ok->click();
         }
 
-        QVERIFY(prompter.calls.size() >= 8);
+        QVERIFY(prompter.calls.size() >= 12);
         for (const RecordingPrompter::Call& call : prompter.calls) {
             for (const QString& text : {call.text, call.title, call.reason}) {
                 if (Unwrapped(text, data)) problems << call.kind + QStringLiteral(": \"") + text + QLatin1Char('"');
