@@ -83,8 +83,8 @@ QList<std::pair<QString, QString>> TextsIn(QWidget* root) {
     return texts;
 }
 
-// Texts the windows show that have no catalogue entry yet: the split's review from the core
-// and the rename dialogs' title and messages; %1 stands for anything. Empty this list as their
+// Texts the windows show that have no catalogue entry yet: the split's review and the rename's
+// reasons from the core, the rename dialogs' title and messages; %1 to %9 stand for anything. Empty this list as their
 // entries land: the test fails on one that no window shows unwrapped any more.
 const char* const kNotYetInTheCatalogue[] = {
     "This file will be splitted to %1 pieces.",
@@ -97,6 +97,8 @@ const char* const kNotYetInTheCatalogue[] = {
     "There is no image inside the folder.",
     "Please enter the filename.",
     "File property may be lost. Continue?",
+    "Fail to rename some files.",
+    "cannot rename to %1: %2",
 };
 QSet<int> seenUnwrapped;
 
@@ -113,7 +115,7 @@ bool FixedForm(const QString& text) {
 bool Unwrapped(QString text, const QStringList& data) {
     if (FixedForm(text)) return false;
     for (int i = 0; i < static_cast<int>(std::size(kNotYetInTheCatalogue)); ++i) {
-        QStringList pieces = QString::fromUtf8(kNotYetInTheCatalogue[i]).split(QStringLiteral("%1"));
+        QStringList pieces = QString::fromUtf8(kNotYetInTheCatalogue[i]).split(QRegularExpression(QStringLiteral("%[1-9]")));
         for (QString& piece : pieces) piece = QRegularExpression::escape(piece);
         if (text.contains(QRegularExpression(pieces.join(QStringLiteral(".*"))))) {
             seenUnwrapped.insert(i);
@@ -290,6 +292,23 @@ private slots:
             check(join2);
             QVERIFY(run == 1 || QFile::remove(dir.filePath(QStringLiteral("film(2).qmf002"))));
         }
+        test::CloseAllWindows();
+
+        // A rename that would replace a file.
+        for (const char* name : {"a.txt", "b.txt", "B.txt"}) {
+            QFile text(dir.filePath(QLatin1String(name)));
+            QVERIFY(text.open(QIODevice::WriteOnly) && text.write(name) > 0);
+        }
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(dir.path().toStdString() + std::string("\0a.txt\0b.txt", 12), AddSource::kAddFiles);
+        list->findChild<QPushButton*>(QStringLiteral("cmdSelectAll"))->click();
+        list->List().rows()[1].newFileName = "B.txt";
+        const qsizetype before = prompter.calls.size();
+        list->findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+        QTRY_VERIFY(!list->IsBusy());
+        QVERIFY(prompter.calls.size() > before);
+        check(list);
         test::CloseAllWindows();
 
         // The rename dialogs' refusals.
