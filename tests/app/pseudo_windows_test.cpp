@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTabBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTranslator>
@@ -54,16 +53,13 @@ QList<std::pair<QString, QString>> TextsIn(QWidget* root) {
         add("tool tip", widget->toolTip());
         add("accessible name", widget->accessibleName());
         add("accessible description", widget->accessibleDescription());
-        add("status tip", widget->statusTip());
         if (widget->isWindow()) add("title", widget->windowTitle());
         if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
             add("placeholder", edit->placeholderText());
         }
         if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
+            add("placeholder", combo->placeholderText());
             for (int i = 0; i < combo->count(); ++i) add("item", combo->itemText(i));
-        }
-        if (const auto* tabs = qobject_cast<const QTabBar*>(widget)) {
-            for (int i = 0; i < tabs->count(); ++i) add("tab", tabs->tabText(i));
         }
         // A file system model's headings are Qt's own texts, from Qt's catalogue.
         if (const auto* view = qobject_cast<const QAbstractItemView*>(widget);
@@ -72,12 +68,6 @@ QList<std::pair<QString, QString>> TextsIn(QWidget* root) {
             for (int column = 0; column < model->columnCount(); ++column) {
                 add("heading", model->headerData(column, Qt::Horizontal).toString());
             }
-        }
-        for (const QAction* action : widget->actions()) {
-            add("action", action->text());
-            add("action tip", action->toolTip() == QString(action->text()).remove(QLatin1Char('&'))
-                                  ? QString()
-                                  : action->toolTip());
         }
     }
     return texts;
