@@ -346,8 +346,9 @@ private slots:
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 
-    // Sizes and counts the description leaves open follow the locale; what a piece stores (its
-    // split date) is shown as stored.
+    // Sizes and counts follow the locale where the description leaves their form open, on the
+    // split's pages and the join's and in the rename list; what a piece stores (its split date)
+    // is shown as stored.
     void numbersFollowTheLocale_data() {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("kilobytes");
@@ -376,17 +377,24 @@ private slots:
         QFile file(source);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1234567));
         file.close();
+        RecordingPrompter prompter;
         auto* split = new frmSplit;
         split->show();
         split->findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(source);
         split->RefreshFileInfo();
         QCOMPARE(split->findChild<QLabel*>(QStringLiteral("Label5_1"))->text(), megabytes);
+        split->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
+        test::OpenWindows().at(0)->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
+        const QList<QWidget*> review = test::OpenWindows();
+        QVERIFY(review.size() == 1 && qobject_cast<frmSplit3*>(review[0]) != nullptr);
+        const QString summary = review[0]->findChild<QLabel*>(QStringLiteral("lblinfo"))->text();
+        QVERIFY2(summary.contains(QStringLiteral("\nFile Size: ") + megabytes + QLatin1Char('\n')), qPrintable(summary));
+        test::CloseAllWindows();
 
         test::QuietProgress progress;
         QVERIFY(SplitFile({source.toStdString(), dir.path().toStdString(), "film", 500000, "qmf", "03/04/2025", 7},
                           progress)
                     .status.ok());
-        RecordingPrompter prompter;
         prompter.paths = {dir.path()};
         auto* join = new frmJoin;
         join->show();
