@@ -1,7 +1,7 @@
 # msgfilter's filter for the pseudo-translation (run with --newline, under LC_ALL=C so that
 # awk reads bytes alike everywhere): each text wrapped in ⟦…⟧, its letters accented and 40%
 # longer, so that a text that skipped the catalogue stands out and a caption with no room for
-# a longer translation shows. Placeholders (%1, %n, %%), keyboard letters (&), HTML tags and
+# a longer translation shows. Placeholders (%1, %L1, %n, %%), keyboard letters (&), HTML tags and
 # entities and the line breaks stay as they are.
 BEGIN {
     split("a b c d e f g h i j k l m n o p q r s t u v w x y z", plain, " ")
@@ -20,7 +20,7 @@ BEGIN {
 function accented(line,    out, taken) {
     out = ""
     while (line != "") {
-        if (match(line, /^(%[0-9]+|%n|%%|&&|&[A-Za-z#0-9]+;|<[^<>]*>)/)) {
+        if (match(line, /^(%L?[0-9]+|%n|%%|&&|&[A-Za-z#0-9]+;|<[^<>]*>)/)) {
             taken = RLENGTH
             out = out substr(line, 1, taken)
         } else {
