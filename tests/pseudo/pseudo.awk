@@ -1,8 +1,8 @@
 # msgfilter's filter for the pseudo-translation (run with --newline, under LC_ALL=C so that
 # awk reads bytes alike everywhere): each text wrapped in ⟦…⟧, its letters accented and 40%
 # longer, so that a text that skipped the catalogue stands out and a caption with no room for
-# a longer translation shows. Placeholders (%1, %L1, %n, %%), keyboard letters (&), HTML tags and
-# entities and the line breaks stay as they are.
+# a longer translation shows. Placeholders (%1, %L1, %n, %%), keyboard letters (&), HTML tags
+# and entities and the line breaks stay as they are.
 BEGIN {
     split("a b c d e f g h i j k l m n o p q r s t u v w x y z", plain, " ")
     split("å ƀ ç ď é ƒ ĝ ĥ í ĵ ķ ļ ɱ ñ ö þ ǫ ŕ š ţ ü ṽ ŵ ẋ ý ž", lower, " ")
