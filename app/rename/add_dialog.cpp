@@ -71,7 +71,8 @@ QStringList AddDialog::DisplayNames(const std::vector<std::string>& names) {
 
 void AddDialog::Confirm(const std::optional<std::string>& chosen, const QString& nothingChosen) {
     if (!chosen) {
-        CurrentPrompter().Message(this, nothingChosen, {}, Prompter::Icon::None, Prompter::Buttons::Ok);
+        CurrentPrompter().Message(this, nothingChosen, {}, Prompter::Icon::None,
+                                  Prompter::Buttons::Ok);
         return;
     }
     filestring_ = *chosen;

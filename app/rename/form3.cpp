@@ -70,13 +70,16 @@ void Form3::AddItClicked() {
     const std::string chosen = shown == DisplayPath(old) ? old : shown.toStdString();
     switch (CheckNewName(typed, chosen, old)) {
         case NewNameCheck::kEmptyName:
-            CurrentPrompter().Message(this, QCoreApplication::translate("Form3", "Please enter the filename."), {}, Prompter::Icon::None,
-                                      Prompter::Buttons::Ok);
+            CurrentPrompter().Message(
+                this, QCoreApplication::translate("Form3", "Please enter the filename."), {},
+                Prompter::Icon::None, Prompter::Buttons::Ok);
             return;
         case NewNameCheck::kExtensionChanged:
-            if (CurrentPrompter().Message(this, QCoreApplication::translate("Form3", "File property may be lost. Continue?"), {},
-                                          Prompter::Icon::Warning, Prompter::Buttons::OkCancel) !=
-                Prompter::Answer::Ok) {
+            if (CurrentPrompter().Message(
+                    this,
+                    QCoreApplication::translate("Form3", "File property may be lost. Continue?"),
+                    {}, Prompter::Icon::Warning,
+                    Prompter::Buttons::OkCancel) != Prompter::Answer::Ok) {
                 combo1_->setFocus();
                 return;
             }

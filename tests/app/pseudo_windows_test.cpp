@@ -44,7 +44,8 @@ QList<std::pair<QString, QString>> TextsIn(QWidget* root) {
     QList<QWidget*> widgets = root->findChildren<QWidget*>();
     widgets.prepend(root);
     for (QWidget* widget : widgets) {
-        if (!widget->isVisibleTo(root) && widget != root) continue;
+        if (!widget->isVisibleTo(root) && widget != root)
+            continue;
         const QString where = test::Describe(widget);
         const auto add = [&](const char* what, const QString& text) {
             texts.append({where + QLatin1Char(' ') + QLatin1String(what), text});
@@ -53,7 +54,8 @@ QList<std::pair<QString, QString>> TextsIn(QWidget* root) {
         add("tool tip", widget->toolTip());
         add("accessible name", widget->accessibleName());
         add("accessible description", widget->accessibleDescription());
-        if (widget->isWindow()) add("title", widget->windowTitle());
+        if (widget->isWindow())
+            add("title", widget->windowTitle());
         if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
             add("placeholder", edit->placeholderText());
         }
@@ -63,7 +65,8 @@ QList<std::pair<QString, QString>> TextsIn(QWidget* root) {
         }
         // A file system model's headings are Qt's own texts, from Qt's catalogue.
         if (const auto* view = qobject_cast<const QAbstractItemView*>(widget);
-            view != nullptr && view->model() != nullptr && !view->model()->inherits("QFileSystemModel")) {
+            view != nullptr && view->model() != nullptr &&
+            !view->model()->inherits("QFileSystemModel")) {
             const QAbstractItemModel* model = view->model();
             for (int column = 0; column < model->columnCount(); ++column) {
                 add("heading", model->headerData(column, Qt::Horizontal).toString());
@@ -103,8 +106,10 @@ QSet<int> seenUnwrapped;
 
 // Forms the description fixes in every language: the size units and the date formats' names.
 bool FixedForm(const QString& text) {
-    static const QStringList units{QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")};
-    if (units.contains(text)) return true;
+    static const QStringList units{QStringLiteral("KB"), QStringLiteral("MB"),
+                                   QStringLiteral("GB")};
+    if (units.contains(text))
+        return true;
     return std::any_of(kDateFormats.begin(), kDateFormats.end(),
                        [&](std::string_view format) { return text == QLatin1String(format); });
 }
@@ -112,9 +117,11 @@ bool FixedForm(const QString& text) {
 // Whether `text` shows something that did not come through the catalogue: a letter outside its
 // ⟦…⟧ texts and the given data.
 bool Unwrapped(QString text, const QStringList& data) {
-    if (FixedForm(text)) return false;
+    if (FixedForm(text))
+        return false;
     for (int i = 0; i < static_cast<int>(std::size(kNotYetInTheCatalogue)); ++i) {
-        QStringList pieces = QString::fromUtf8(kNotYetInTheCatalogue[i]).split(QRegularExpression(QStringLiteral("%[1-9]")));
+        QStringList pieces = QString::fromUtf8(kNotYetInTheCatalogue[i])
+                                 .split(QRegularExpression(QStringLiteral("%[1-9]")));
         for (QString& piece : pieces) piece = QRegularExpression::escape(piece);
         const QRegularExpression pending(pieces.join(QStringLiteral(".*")));
         if (text.contains(pending)) {
@@ -139,7 +146,8 @@ bool Unwrapped(QString text, const QStringList& data) {
 QStringList Problems(QWidget* root, const QStringList& data) {
     QStringList problems;
     for (const auto& [where, text] : TextsIn(root)) {
-        if (Unwrapped(text, data)) problems << where + QStringLiteral(": \"") + text + QLatin1Char('"');
+        if (Unwrapped(text, data))
+            problems << where + QStringLiteral(": \"") + text + QLatin1Char('"');
     }
     return problems << test::FitProblems(root);
 }
@@ -187,12 +195,14 @@ private slots:
         QCoreApplication::installTranslator(&translator_);
         // Wrapped, 40% longer, its keyboard letter kept; a count fills its plural entry.
         const QString next = QCoreApplication::translate("frmJoin", "&Next");
-        QVERIFY2(next.startsWith(u'⟦') && next.endsWith(u'⟧') && next.count(QLatin1Char('&')) == 1 &&
+        QVERIFY2(next.startsWith(u'⟦') && next.endsWith(u'⟧') &&
+                     next.count(QLatin1Char('&')) == 1 &&
                      next.size() >= 2 + 7,  // the brackets and 140% of five
                  qPrintable(next));
         const QString three = QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 3);
         QVERIFY2(three.startsWith(QStringLiteral("⟦3 ")), qPrintable(three));
-        QVERIFY(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 1).startsWith(QStringLiteral("⟦1 ")));
+        QVERIFY(QCoreApplication::translate("AddFolder", "%n File(s)", nullptr, 1)
+                    .startsWith(QStringLiteral("⟦1 ")));
     }
 
     void cleanup() { test::CloseAllWindows(); }
@@ -234,8 +244,8 @@ private slots:
         QStringList problems;
         for (QWidget* root : roots) {
             // The product's name and the file the dialog was opened for are data.
-            problems << Problems(root, {QStringLiteral("Tarnwick Brindle"), QStringLiteral("photo.JPG"),
-                                        QStringLiteral("JPG")});
+            problems << Problems(root, {QStringLiteral("Tarnwick Brindle"),
+                                        QStringLiteral("photo.JPG"), QStringLiteral("JPG")});
         }
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
@@ -268,7 +278,8 @@ private slots:
         auto* split2 = qobject_cast<frmSplit2*>(open[0]);
         QVERIFY(split2 != nullptr);
         split2->findChild<QLineEdit*>(QStringLiteral("txtPath"))->clear();
-        split2->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();  // no folder: warns, asks
+        split2->findChild<QPushButton*>(QStringLiteral("cmdNext"))
+            ->click();  // no folder: warns, asks
         check(split2);
         split2->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
         open = test::OpenWindows();
@@ -286,9 +297,11 @@ private slots:
         join->show();
         join->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
         QTRY_VERIFY(!join->IsListing());
-        const QList<QTreeWidgetItem*> group = join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
+        const QList<QTreeWidgetItem*> group =
+            join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
         QCOMPARE(group.size(), 1);
-        QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {}, join->group->visualItemRect(group[0]).center());
+        QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {},
+                          join->group->visualItemRect(group[0]).center());
         check(join);
         join->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
         open = test::OpenWindows();
@@ -312,7 +325,8 @@ private slots:
         }
         auto* list = new frmRename;
         list->show();
-        list->AddFileString(dir.path().toStdString() + std::string("\0a.txt\0b.txt", 12), AddSource::kAddFiles);
+        list->AddFileString(dir.path().toStdString() + std::string("\0a.txt\0b.txt", 12),
+                            AddSource::kAddFiles);
         list->findChild<QPushButton*>(QStringLiteral("cmdSelectAll"))->click();
         list->List().rows()[1].newFileName = "B.txt";
         const qsizetype before = prompter.calls.size();
@@ -340,7 +354,8 @@ private slots:
         QVERIFY(prompter.calls.size() >= 12);
         for (const RecordingPrompter::Call& call : prompter.calls) {
             for (const QString& text : {call.text, call.title, call.reason}) {
-                if (Unwrapped(text, data)) problems << call.kind + QStringLiteral(": \"") + text + QLatin1Char('"');
+                if (Unwrapped(text, data))
+                    problems << call.kind + QStringLiteral(": \"") + text + QLatin1Char('"');
             }
         }
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
@@ -357,7 +372,8 @@ private slots:
                                  << QStringLiteral("1,234,567 KB") << QStringLiteral("1.18 MB");
         QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
                                 << QStringLiteral("1.234.567 KB") << QStringLiteral("1,18 MB");
-        QTest::newRow("C") << QLocale(QLocale::C) << QStringLiteral("1234567 KB") << QStringLiteral("1.18 MB");
+        QTest::newRow("C") << QLocale(QLocale::C) << QStringLiteral("1234567 KB")
+                           << QStringLiteral("1.18 MB");
     }
 
     void numbersFollowTheLocale() {
@@ -388,11 +404,13 @@ private slots:
         const QList<QWidget*> review = test::OpenWindows();
         QVERIFY(review.size() == 1 && qobject_cast<frmSplit3*>(review[0]) != nullptr);
         const QString summary = review[0]->findChild<QLabel*>(QStringLiteral("lblinfo"))->text();
-        QVERIFY2(summary.contains(QStringLiteral("\nFile Size: ") + megabytes + QLatin1Char('\n')), qPrintable(summary));
+        QVERIFY2(summary.contains(QStringLiteral("\nFile Size: ") + megabytes + QLatin1Char('\n')),
+                 qPrintable(summary));
         test::CloseAllWindows();
 
         test::QuietProgress progress;
-        QVERIFY(SplitFile({source.toStdString(), dir.path().toStdString(), "film", 500000, "qmf", "03/04/2025", 7},
+        QVERIFY(SplitFile({source.toStdString(), dir.path().toStdString(), "film", 500000, "qmf",
+                           "03/04/2025", 7},
                           progress)
                     .status.ok());
         prompter.paths = {dir.path()};
@@ -400,12 +418,15 @@ private slots:
         join->show();
         join->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
         QTRY_VERIFY(!join->IsListing());
-        const QList<QTreeWidgetItem*> group = join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
+        const QList<QTreeWidgetItem*> group =
+            join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
         QCOMPARE(group.size(), 1);
         join->group->setCurrentItem(group[0]);
-        QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {}, join->group->visualItemRect(group[0]).center());
+        QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {},
+                          join->group->visualItemRect(group[0]).center());
         QCOMPARE(join->findChild<QLabel*>(QStringLiteral("Label5_1"))->text(), megabytes);
-        QCOMPARE(join->findChild<QLabel*>(QStringLiteral("Label5_2"))->text(), QStringLiteral("03/04/2025"));
+        QCOMPARE(join->findChild<QLabel*>(QStringLiteral("Label5_2"))->text(),
+                 QStringLiteral("03/04/2025"));
     }
 
 private:

@@ -31,7 +31,8 @@ const char* const kNotYetInTheCatalogue[] = {
 // stdout and stderr together; rename's journal goes to `state`.
 std::string RunPseudo(const std::string& args, const std::string& state) {
     const std::string command = "env LC_ALL=C.UTF-8 LANGUAGE=" BRINDLE_PSEUDO_LANGUAGE
-                                " BRINDLE_LOCALE_DIR='" BRINDLE_LOCALE_BUILD_DIR "' XDG_STATE_HOME='" +
+                                " BRINDLE_LOCALE_DIR='" BRINDLE_LOCALE_BUILD_DIR
+                                "' XDG_STATE_HOME='" +
                                 state + "' '" BRINDLE_CLI_PATH "' " + args + " 2>&1";
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -53,7 +54,8 @@ const std::string kNoLinesForScripts = "\n";
 std::regex Pattern(const std::string& text) {
     static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
     static const std::regex placeholder("%[1-9]");
-    return std::regex(std::regex_replace(std::regex_replace(text, special, "\\$&"), placeholder, ".*"));
+    return std::regex(
+        std::regex_replace(std::regex_replace(text, special, "\\$&"), placeholder, ".*"));
 }
 
 class CommandPseudoTest : public ::testing::Test {
@@ -62,9 +64,11 @@ protected:
     // library's own texts) and the "brindle CMD: " that starts a message; lines that match
     // `forScripts` are left alone.
     std::vector<std::string> Unwrapped(std::string output, const std::regex& forScripts) {
-        for (std::size_t open = output.find("⟦"); open != std::string::npos; open = output.find("⟦", open)) {
+        for (std::size_t open = output.find("⟦"); open != std::string::npos;
+             open = output.find("⟦", open)) {
             const std::size_t close = output.find("⟧", open);
-            output.erase(open, close == std::string::npos ? std::string::npos : close + std::strlen("⟧") - open);
+            output.erase(open, close == std::string::npos ? std::string::npos
+                                                          : close + std::strlen("⟧") - open);
         }
         std::vector<std::string> found;
         std::size_t start = 0;
@@ -83,14 +87,17 @@ protected:
                     reason = true;
                 }
             }
-            if (reason) continue;
+            if (reason)
+                continue;
             for (const std::string& value : data_) {
-                for (std::size_t at = line.find(value); at != std::string::npos; at = line.find(value)) {
+                for (std::size_t at = line.find(value); at != std::string::npos;
+                     at = line.find(value)) {
                     line.erase(at, value.size());
                 }
             }
             line = std::regex_replace(line, std::regex("^brindle( [a-z]+)?: "), "");
-            if (std::regex_search(line, std::regex("[A-Za-z]"))) found.push_back(line);
+            if (std::regex_search(line, std::regex("[A-Za-z]")))
+                found.push_back(line);
         }
         return found;
     }
@@ -110,8 +117,9 @@ protected:
 
     brindle::test::TempDir dir_;
     // Longest first, so that a name is taken out before a part of it.
-    std::vector<std::string> data_ = {dir_.path(), "film(1).qmf", "film(2).qmf002", "film(3).qmf003",
-                                      "film.bin", "film", std::strerror(ENOENT)};
+    std::vector<std::string> data_ = {dir_.path(),          "film(1).qmf", "film(2).qmf002",
+                                      "film(3).qmf003",     "film.bin",    "film",
+                                      std::strerror(ENOENT)};
     std::set<std::size_t> stillEnglish_;
     int scriptLines_ = 0;
 };
@@ -123,8 +131,8 @@ TEST_F(CommandPseudoTest, EveryTextPeopleReadComesFromTheCatalogue) {
 
     // Help, and usage errors that fall back to it.
     ASSERT_EQ(RunPseudo("--help", dir_.path()).rfind("⟦", 0), 0u);
-    for (const char* help : {"--help", "split --help", "join --help", "verify --help", "groups --help",
-                             "info --help", "repair --help", "rename --help"}) {
+    for (const char* help : {"--help", "split --help", "join --help", "verify --help",
+                             "groups --help", "info --help", "repair --help", "rename --help"}) {
         ExpectWrapped(help);
     }
     for (const char* misuse : {"", "frobnicate", "split", "split film.bin --pieces", "join",
@@ -135,14 +143,16 @@ TEST_F(CommandPseudoTest, EveryTextPeopleReadComesFromTheCatalogue) {
     ExpectWrapped("split /nonexistent-brindle-folder/film.bin");
     ExpectWrapped("split '" + file + "' --group a/b");
     ExpectWrapped("split '" + file + "' --pieces 3");
-    ExpectWrapped("info " + piece, "(GroupId|PieceIndex|PieceSize|PieceCount|SourceLength|SourceName|"
-                                   "SplitDate|DataHash|Data bytes): .*",
+    ExpectWrapped("info " + piece,
+                  "(GroupId|PieceIndex|PieceSize|PieceCount|SourceLength|SourceName|"
+                  "SplitDate|DataHash|Data bytes): .*",
                   {"PieceIndex:   1", "PieceCount:   3", "SourceName:   film.bin"});
     ExpectWrapped("groups '" + dir_.path() + "'", "film\tfilm\\.bin\t.*");
     std::string damaged = brindle::test::ReadFile(dir_.File("film(2).qmf002"));
     damaged[1000] ^= 1;
     brindle::test::WriteFile(dir_.File("film(2).qmf002"), damaged);
-    ExpectWrapped("verify " + piece, "film\\(\\d\\)\\.qmf\\d*: .*", {"film(1).qmf: ok", "film(3).qmf003: ok"});
+    ExpectWrapped("verify " + piece, "film\\(\\d\\)\\.qmf\\d*: .*",
+                  {"film(1).qmf: ok", "film(3).qmf003: ok"});
     ExpectWrapped("join " + piece + " --out '" + dir_.File("out.bin") + "'");
     ExpectWrapped("repair " + piece);
     ExpectWrapped("info '" + dir_.File("none.qmf") + "'");
