@@ -69,11 +69,10 @@ QStringList AddDialog::DisplayNames(const std::vector<std::string>& names) {
     return shown;
 }
 
-void AddDialog::Confirm(const std::optional<std::string>& chosen, std::string_view nothingChosen) {
+void AddDialog::Confirm(const std::optional<std::string>& chosen, const QString& nothingChosen) {
     if (!chosen) {
-        CurrentPrompter().Message(
-            this, QString::fromLatin1(nothingChosen.data(), static_cast<qsizetype>(nothingChosen.size())),
-            {}, Prompter::Icon::None, Prompter::Buttons::Ok);
+        CurrentPrompter().Message(this, nothingChosen, {}, Prompter::Icon::None,
+                                  Prompter::Buttons::Ok);
         return;
     }
     filestring_ = *chosen;

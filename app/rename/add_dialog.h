@@ -56,7 +56,7 @@ protected:
                        std::function<void(const Picker&, const QStringList&, std::function<bool()>)> show);
     static QStringList DisplayNames(const std::vector<std::string>& names);
     // The chosen text accepts the dialog; nothing shows `nothingChosen` and stays.
-    void Confirm(const std::optional<std::string>& chosen, std::string_view nothingChosen);
+    void Confirm(const std::optional<std::string>& chosen, const QString& nothingChosen);
     // A push button that is not the default one unless made so; Cancel ends with "cancel".
     QPushButton* MakeButton(const char* name, const QString& caption);
     QPushButton* MakeCancelButton(const char* name);

@@ -24,8 +24,10 @@ addFolder::addFolder(QWidget* parent)
     QPushButton* ok = ok_ = MakeButton("Command1", QCoreApplication::translate("AddFolder", "&OK"));
     ok->setDefault(true);
     QPushButton* cancel = MakeCancelButton("Command2");
-    connect(ok, &QPushButton::clicked, this,
-            [this] { Confirm(picker_.Confirm(), kNoImageInFolder); });
+    connect(ok, &QPushButton::clicked, this, [this] {
+        Confirm(picker_.Confirm(),
+                QCoreApplication::translate("AddFolder", "There is no image inside the folder."));
+    });
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(tree(), 0, 0);

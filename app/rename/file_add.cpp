@@ -25,8 +25,16 @@ fileAdd::fileAdd(QWidget* parent)
     type_->setObjectName(QStringLiteral("cboType"));
     type_->setAccessibleName(QCoreApplication::translate("FileAdd", "File extension"));
     label1->setBuddy(type_);
-    for (std::string_view entry : kFileTypes) {
-        type_->addItem(QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size())));
+    // Shown translated; the pattern is taken from the entry as the core has it.
+    static const char* const kShownTypes[] = {QT_TRANSLATE_NOOP("FileAdd", "All Files(*.*)"),
+                                              QT_TRANSLATE_NOOP("FileAdd", "JPG Files(*.jpg)"),
+                                              QT_TRANSLATE_NOOP("FileAdd", "GIF Files(*.gif)"),
+                                              QT_TRANSLATE_NOOP("FileAdd", "BMP Files(*.bmp)")};
+    static_assert(std::size(kShownTypes) == kFileTypes.size());
+    for (std::size_t i = 0; i < kFileTypes.size(); ++i) {
+        type_->addItem(
+            QCoreApplication::translate("FileAdd", kShownTypes[i]),
+            QString::fromUtf8(kFileTypes[i].data(), static_cast<qsizetype>(kFileTypes[i].size())));
     }
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("ListView1"));
@@ -85,7 +93,8 @@ fileAdd::fileAdd(QWidget* parent)
     setTabOrder(ok, cancel);
 
     connect(type_, &QComboBox::currentIndexChanged, this, [this] {
-        pattern_ = QString::fromStdString(PatternOfType(type_->currentText().toStdString()));
+        pattern_ =
+            QString::fromStdString(PatternOfType(type_->currentData().toString().toStdString()));
         ListFolder();
     });
     StartListing(ok_, list_);
@@ -120,7 +129,7 @@ void fileAdd::OkClicked() {
             picker_.ToggleTick(static_cast<std::size_t>(i));
         }
     }
-    Confirm(picker_.Confirm(), kNoFileSelected);
+    Confirm(picker_.Confirm(), QCoreApplication::translate("FileAdd", "No file selected."));
 }
 
 }  // namespace brindle::app

@@ -14,13 +14,6 @@
 #include "shell/theme.h"
 
 namespace brindle::app {
-namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 Form3::Form3(const std::string& fileName, QWidget* parent)
     : QDialog(parent), oldExtension_(OldExtension(fileName)) {
@@ -77,13 +70,16 @@ void Form3::AddItClicked() {
     const std::string chosen = shown == DisplayPath(old) ? old : shown.toStdString();
     switch (CheckNewName(typed, chosen, old)) {
         case NewNameCheck::kEmptyName:
-            CurrentPrompter().Message(this, Q(kEnterFileName), {}, Prompter::Icon::None,
-                                      Prompter::Buttons::Ok);
+            CurrentPrompter().Message(
+                this, QCoreApplication::translate("Form3", "Please enter the filename."), {},
+                Prompter::Icon::None, Prompter::Buttons::Ok);
             return;
         case NewNameCheck::kExtensionChanged:
-            if (CurrentPrompter().Message(this, Q(kPropertyMayBeLost), {},
-                                          Prompter::Icon::Warning, Prompter::Buttons::OkCancel) !=
-                Prompter::Answer::Ok) {
+            if (CurrentPrompter().Message(
+                    this,
+                    QCoreApplication::translate("Form3", "File property may be lost. Continue?"),
+                    {}, Prompter::Icon::Warning,
+                    Prompter::Buttons::OkCancel) != Prompter::Answer::Ok) {
                 combo1_->setFocus();
                 return;
             }

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -116,8 +117,14 @@ QString SizeText(std::optional<std::int64_t> bytes) {
     if (!bytes) {
         return {};
     }
+    // A C locale groups no digits (nor does the C library's): the column reads as it always did.
+    QLocale locale;
+    if (locale.language() == QLocale::C) {
+        locale = QLocale::c();
+    }
     return QCoreApplication::translate("frmRename", "%1 KB")
-        .arg(std::max<std::int64_t>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1));
+        .arg(locale.toString(
+            std::max<qint64>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1)));
 }
 
 frmRename::frmRename(QWidget* parent)

@@ -24,8 +24,9 @@ namespace brindle::app {
 
 class JobRunner;
 
-// The "File Size" column: "3 KB", whole kilobytes, halves to even, never below 1; empty for a
-// file that could not be measured.
+// The "File Size" column: "3 KB", whole kilobytes, halves to even, never below 1, the number as
+// the locale writes it ("1,234 KB", in German "1.234 KB"); empty for a file that could not be
+// measured.
 QString SizeText(std::optional<std::int64_t> bytes);
 
 // Where the rule editor opens: docked beside the list inside the list's window where the

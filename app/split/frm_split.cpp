@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "shell/file_drop.h"
+#include "shell/form_controls.h"
 #include "shell/frm_main.h"
 #include "shell/navigation.h"
 #include "shell/path_text.h"
@@ -178,7 +179,7 @@ void frmSplit::RefreshFileInfo() {
     const bool file = length >= 0;
     const QString values[3] = {
         file ? DisplayPath(GetFileName(path)) : QString(),
-        file ? QString::fromStdString(FormatSize(length)) : QString(),
+        file ? QString::fromStdString(FormatSize(length, LocaleDecimalSeparator())) : QString(),
         file ? DisplayPath(JoinPath(GetFolderName(path), "")) : QString(),
     };
     for (int i = 0; i < 3; ++i) {

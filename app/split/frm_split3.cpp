@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "shell/form_controls.h"
 #include "shell/job_panel.h"
 #include "shell/prompter.h"
 #include "split/split_choice.h"
@@ -97,7 +98,8 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     pieceDataSize_ = app::PieceDataSize(state, length);
     SplitState planned = state;
     planned.SplitPieceSize = pieceDataSize_;
-    const QString summary = QString::fromStdString(BuildSplitSummary(planned, length));
+    const QString summary =
+        QString::fromStdString(BuildSplitSummary(planned, length, LocaleDecimalSeparator()));
     layout()->activate();  // the label's width, to shorten lines to
     lblinfo_->setText(FitLines(summary, *lblinfo_));
     lblinfo_->setToolTip(lblinfo_->text() == summary ? QString() : summary);

@@ -10,9 +10,6 @@ namespace brindle {
 
 // ---- New name dialog ----
 
-inline constexpr std::string_view kEnterFileName = "Please enter the filename.";
-inline constexpr std::string_view kPropertyMayBeLost = "File property may be lost. Continue?";
-
 // The part after the last "."; a name without one has no extension.
 std::string OldExtension(std::string_view fileName);
 
@@ -26,8 +23,6 @@ std::string ComposeNewName(std::string_view typedName, std::string_view chosenEx
 
 // ---- Add Files and Add Folder dialogs ----
 
-inline constexpr std::string_view kNoFileSelected = "No file selected.";
-inline constexpr std::string_view kNoImageInFolder = "There is no image inside the folder.";
 inline constexpr std::array<std::string_view, 4> kFileTypes = {
     "All Files(*.*)", "JPG Files(*.jpg)", "GIF Files(*.gif)", "BMP Files(*.bmp)"};
 

@@ -49,6 +49,8 @@ expected+=(/usr/share/locale/{de,fr,es}/LC_MESSAGES/tarnwick-brindle.mo)
 for f in "${expected[@]}"; do
   grep -qxF "$f" <<<"$files" || fail "$f is not in the package"
 done
+# The tests' pseudo-translation stays in the build tree.
+if grep -E '/qaa[/_.]|_qaa\.qm' <<<"$files"; then fail "the pseudo-translation is in the package"; fi
 # Everything under /usr, and no cache that a shared Debian package owns.
 if grep -v '^/usr/' <<<"$files"; then fail "files outside /usr"; fi
 if grep -E '/mime/[^/]*$|mimeinfo.cache|icon-theme.cache' <<<"$files"; then
