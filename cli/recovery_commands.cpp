@@ -80,14 +80,9 @@ int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, 
 Status RebuildAndJoin(const recovery::Input& input, const recovery::Check& check, JoinParams params, Progress& progress) {
     params.pieces = input.files;
     if (recovery::FitsOnePass(check)) {
-        PiecePass pass;
-        for (std::size_t i = 0; i < input.files.size(); ++i) {
-            const bool there = check.files[i].state == recovery::FileState::kOk;
-            pass.brought.push_back(there ? -1 : recovery::DescribedLength(check, i));
-        }
-        pass.run = [&](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
-            return recovery::RebuildInOnePass(input, check, bytes, tick);
-        };
+        const PiecePass pass{recovery::RebuiltLengths(check), [&](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
+                                 return recovery::RebuildInOnePass(input, check, bytes, tick);
+                             }};
         return JoinPiecesInOnePass(params, pass, progress);
     }
     const recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress);

@@ -1209,11 +1209,14 @@ bool FitsOnePass(const Check& check) {
     return check.found && check.blocksNeeded > 0 && Passes(check.blockSize, static_cast<std::size_t>(check.blocksNeeded)) == 1;
 }
 
-std::int64_t DescribedLength(const Check& check, std::size_t file) {
-    if (!check.found || file >= check.found->entries.size() || check.found->entries[file] == nullptr) {
-        return -1;
+std::vector<std::int64_t> RebuiltLengths(const Check& check) {
+    std::vector<std::int64_t> lengths;
+    for (std::size_t f = 0; f < check.files.size(); ++f) {
+        const bool rebuilt = check.files[f].state != FileState::kOk && check.found && f < check.found->entries.size() &&
+                             check.found->entries[f] != nullptr;
+        lengths.push_back(rebuilt ? static_cast<std::int64_t>(check.found->entries[f]->length) : -1);
     }
-    return static_cast<std::int64_t>(check.found->entries[file]->length);
+    return lengths;
 }
 
 Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes& bytes,

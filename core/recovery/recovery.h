@@ -182,8 +182,9 @@ using FileBytes = std::function<Status(std::size_t file, std::int64_t offset, co
 // Whether RebuildInOnePass can take `check`: every block to rebuild is held in memory at once
 // (kOutputMemory, 256 MiB, and blocks of at most 32 MiB).
 bool FitsOnePass(const Check& check);
-// The length the recovery files give file `file` of the check; -1 when they do not say.
-std::int64_t DescribedLength(const Check& check, std::size_t file);
+// Per file of the check: its length, as the recovery files give it, when it is rebuilt; -1
+// for a file that is there.
+std::vector<std::int64_t> RebuiltLengths(const Check& check);
 
 // Rebuilds the faulty files of `check` (which must CanRebuild and FitsOnePass) in memory,
 // reading every other block once and writing nothing: the blocks the files hold are handed
