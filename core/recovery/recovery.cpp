@@ -1206,7 +1206,8 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
 }
 
 bool FitsOnePass(const Check& check) {
-    return check.found && check.blocksNeeded > 0 && Passes(check.blockSize, static_cast<std::size_t>(check.blocksNeeded)) == 1;
+    return check.blocksNeeded > 0 && check.blockSize > 0 &&
+           Passes(check.blockSize, static_cast<std::size_t>(check.blocksNeeded)) == 1;
 }
 
 std::vector<std::int64_t> RebuiltLengths(const Check& check) {
@@ -1221,7 +1222,7 @@ std::vector<std::int64_t> RebuiltLengths(const Check& check) {
 
 Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes& bytes,
                         const std::function<bool(std::int64_t done, std::int64_t total)>& tick) {
-    if (!check.CanRebuild() || !FitsOnePass(check)) {
+    if (!check.CanRebuild() || !check.found || !FitsOnePass(check)) {
         return Status::InvalidArgument(Summary(check));
     }
     const Found& found = *check.found;
