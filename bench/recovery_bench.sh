@@ -73,8 +73,11 @@ for size_mb in ${SIZES_MB:-128 1024}; do
   if [ -n "${BEFORE:-}" ]; then
     echo "  join rebuilding before $(median_of "${times[join_before]}"); now / before: median $(median_of "${ratios[before]}") (spread $(spread_of "${ratios[before]}")), cpu $(median_of "${cpuratios[before]}"); peak before $(mib join_before) MiB"
   fi
-  echo "  peak memory: split --recovery $(mib split_recovery) MiB, par2 create $(mib par2_create) MiB, join rebuilding $(mib join_rebuilding) MiB"
-  unset 'times[join_plain]' 'times[join_rebuilding]' 'ratios[join]' 'cpuratios[join]' 'peak[split_recovery]' 'peak[par2_create]' 'peak[join_rebuilding]'
+  if [ "$splits" -gt 0 ]; then
+    echo "  peak memory: split --recovery $(mib split_recovery) MiB, par2 create $(mib par2_create) MiB"
+  fi
+  echo "  peak memory: join plain $(mib join_plain) MiB, join rebuilding $(mib join_rebuilding) MiB"
+  unset 'times[join_plain]' 'times[join_rebuilding]' 'ratios[join]' 'cpuratios[join]' 'peak[split_recovery]' 'peak[par2_create]' 'peak[join_rebuilding]' 'peak[join_plain]'
   unset 'times[join_before]' 'ratios[before]' 'cpuratios[before]' 'peak[join_before]'
   rm -rf "$dir"
 done
