@@ -8,7 +8,8 @@
 #          against the plain join of all 20; the goal is at most 2.
 # Rounds alternate their order and start after a sync; medians of the per-round ratios.
 #   bench/recovery_bench.sh [BUILD_DIR]   SIZES_MB (default "128 1024"), ROUNDS (default 5),
-#   BENCH_DIR (default a folder in /dev/shm when it has room, else /var/tmp)
+#   BENCH_DIR (default a folder in /dev/shm when it has room, else /var/tmp), STEPS (default
+#   "split join"), BEFORE (another build's brindle: its rebuilding join paired with this one's)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/bench/lib.sh"
@@ -31,7 +32,8 @@ for size_mb in ${SIZES_MB:-128 1024}; do
   block=$(( ((piece + 7) / 8 + 3) / 4 * 4 ))
   clean="rm -f $dir/src\\(*.qmf* $dir/*.par2"
   plain=(); recov=(); tool=(); added=()
-  for ((r = 0; r < rounds; r++)); do
+  splits=$([[ " ${STEPS:-split join} " == *" split "* ]] && echo "$rounds" || echo 0)
+  for ((r = 0; r < splits; r++)); do
     # Rotate the three, so none always follows the same one.
     for step in $(printf '%s\n' plain recov tool | awk -v r="$r" '{ v[NR] = $1 } END { for (i = 0; i < 3; i++) print v[(i + r) % 3 + 1] }'); do
       case $step in
@@ -53,16 +55,30 @@ for size_mb in ${SIZES_MB:-128 1024}; do
     pair join "$r" \
       join_rebuilding "rm -f $dir/out.bin; mv '$lost' $dir/aside" "$brindle join '$dir/src(1).qmf' --out $dir/out.bin; mv $dir/aside '$lost'" \
       join_plain "rm -f $dir/out.bin" "$brindle join '$dir/src(1).qmf' --out $dir/out.bin"
+    if [ -n "${BEFORE:-}" ]; then
+      pair before "$r" \
+        join_rebuilding "rm -f $dir/out.bin; mv '$lost' $dir/aside" "$brindle join '$dir/src(1).qmf' --out $dir/out.bin; mv $dir/aside '$lost'" \
+        join_before "rm -f $dir/out.bin; mv '$lost' $dir/aside" "$BEFORE join '$dir/src(1).qmf' --out $dir/out.bin; mv $dir/aside '$lost'"
+    fi
   done
   cmp -s "$dir/out.bin" <(cat "$dir"/src\(*) 2>/dev/null || true
   echo
   echo "$size_mb MiB, 20 pieces, 10% recovery, block $block bytes, $rounds rounds (medians, seconds):"
-  echo "  split plain $(median_of "${plain[*]}"), split --recovery 10 $(median_of "${recov[*]}"), par2 create $(median_of "${tool[*]}")"
-  echo "  time added by --recovery / par2 create: median $(median_of "${added[*]}") (spread $(spread_of "${added[*]}")); goal <= 0.2"
+  if [ "$splits" -gt 0 ]; then
+    echo "  split plain $(median_of "${plain[*]}"), split --recovery 10 $(median_of "${recov[*]}"), par2 create $(median_of "${tool[*]}")"
+    echo "  time added by --recovery / par2 create: median $(median_of "${added[*]}") (spread $(spread_of "${added[*]}")); goal <= 0.2"
+  fi
   echo "  join plain $(median_of "${times[join_plain]}"), join rebuilding 1 of 20 $(median_of "${times[join_rebuilding]}")"
   echo "  join rebuilding / join plain: median $(median_of "${ratios[join]}") (spread $(spread_of "${ratios[join]}")), cpu $(median_of "${cpuratios[join]}"); goal <= 2"
-  echo "  peak memory: split --recovery $(mib split_recovery) MiB, par2 create $(mib par2_create) MiB, join rebuilding $(mib join_rebuilding) MiB"
-  unset 'times[join_plain]' 'times[join_rebuilding]' 'ratios[join]' 'cpuratios[join]' 'peak[split_recovery]' 'peak[par2_create]' 'peak[join_rebuilding]'
+  if [ -n "${BEFORE:-}" ]; then
+    echo "  join rebuilding before $(median_of "${times[join_before]}"); now / before: median $(median_of "${ratios[before]}") (spread $(spread_of "${ratios[before]}")), cpu $(median_of "${cpuratios[before]}"); peak before $(mib join_before) MiB"
+  fi
+  if [ "$splits" -gt 0 ]; then
+    echo "  peak memory: split --recovery $(mib split_recovery) MiB, par2 create $(mib par2_create) MiB"
+  fi
+  echo "  peak memory: join plain $(mib join_plain) MiB, join rebuilding $(mib join_rebuilding) MiB"
+  unset 'times[join_plain]' 'times[join_rebuilding]' 'ratios[join]' 'cpuratios[join]' 'peak[split_recovery]' 'peak[par2_create]' 'peak[join_rebuilding]' 'peak[join_plain]'
+  unset 'times[join_before]' 'ratios[before]' 'cpuratios[before]' 'peak[join_before]'
   rm -rf "$dir"
 done
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -74,6 +74,25 @@ int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, 
     return kExitFailed;
 }
 
+// The rebuild of what `check` found faulty and the join: in one pass over the pieces where
+// the rebuilt blocks fit in memory, each piece there read once for both; else rebuilt into
+// temporaries first, which the join reads in their pieces' places.
+Status RebuildAndJoin(const recovery::Input& input, const recovery::Check& check, JoinParams params, Progress& progress) {
+    params.pieces = input.files;
+    if (recovery::FitsOnePass(check)) {
+        const PiecePass pass{recovery::RebuiltLengths(check), [&](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
+                                 return recovery::RebuildInOnePass(input, check, bytes, tick);
+                             }};
+        return JoinPiecesInOnePass(params, pass, progress);
+    }
+    const recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress);
+    if (!rebuilt.status.ok()) {
+        return rebuilt.status;
+    }
+    params.readFrom = rebuilt.Substituted(input.files);
+    return JoinPieces(params, progress);
+}
+
 // A join that failed on a piece's data, done again with every piece checked and what is
 // faulty rebuilt.
 Status CheckAllAndJoin(const GroupRef& group, const JoinParams& params, Progress& progress, Console& console) {
@@ -88,18 +107,35 @@ Status CheckAllAndJoin(const GroupRef& group, const JoinParams& params, Progress
     }
     console.err << "brindle join: " << Fill(Tr("%1; rebuilding"), {recovery::Summary(check)})
                 << "\n";
-    recovery::Rebuilt rebuilt = recovery::RebuildFiles(all, check, progress);
-    if (!rebuilt.status.ok()) {
-        return rebuilt.status;
-    }
-    JoinParams again = params;
-    again.pieces = all.files;
-    again.readFrom = rebuilt.Substituted(all.files);
-    return JoinPieces(again, progress);
+    return RebuildAndJoin(all, check, params, progress);
 }
 
 bool DataFault(const Status& status) {
     return status.code() == Status::Code::kCorruption || status.code() == Status::Code::kMismatch;
+}
+
+// The rebuilding join of the program's own pieces, named by the first piece there that can
+// be read; -1 when none can.
+int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const recovery::Check& check,
+                   const std::string& out, bool force, bool onHeaders, Console& console) {
+    PieceHeader first;
+    Status read = Status::NotFound("no piece can be read");
+    for (std::size_t i = 0; i < input.files.size() && !read.ok(); ++i) {
+        if (check.files[i].state == recovery::FileState::kOk) {
+            read = ReadPieceHeader(input.files[i], &first);
+        }
+    }
+    if (!read.ok()) {
+        return -1;
+    }
+    JoinParams params;
+    params.outputPath = out.empty() ? JoinPath(group.folder, SafeOriginalName(first, group.name)) : AbsolutePath(out);
+    params.replaceExisting = !out.empty() || force;
+    return RunJoinJob(params.outputPath, params.replaceExisting, console, [&](Progress& progress) {
+        const Status status = RebuildAndJoin(input, check, params, progress);
+        // A piece taken on its header whose data does not match: every piece is checked now.
+        return onHeaders && DataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
+    });
 }
 
 }  // namespace
@@ -164,6 +200,11 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
         }
         console.err << "brindle join: " << Fill(Tr("%1; rebuilding"), {recovery::Summary(check)})
                     << "\n";
+        if (!group.numbered) {
+            if (const int joined = JoinRebuilding(group, input, check, out, force, onHeaders, console); joined >= 0) {
+                return joined;
+            }
+        }
         rebuilt = RebuildUnderBar(input, check, console);
         if (!rebuilt.status.ok()) {
             return RebuildFailed(rebuilt, "join", console);

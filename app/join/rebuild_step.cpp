@@ -54,10 +54,19 @@ QString Question(int faulty) {
         nullptr, faulty);
 }
 
-// The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt first
-// and read from their temporaries, which go when the join ends.
+// The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt: of the
+// program's own pieces in one pass with the join where the rebuilt blocks fit in memory,
+// else first, into temporaries the join reads, which go when it ends.
 Status Join(const JoinState& state, const std::vector<std::string>& pieces, const std::string& target, bool replace,
             const Checked* checked, Progress& progress, int from = kCheckEnd) {
+    if (checked != nullptr && !state.JoinNumbered && recovery::FitsOnePass(checked->check)) {
+        PartOfBar bar(progress, kCheckEnd, progress.Max());
+        const PiecePass pass{recovery::RebuiltLengths(checked->check),
+                             [checked](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
+                                 return recovery::RebuildInOnePass(checked->input, checked->check, bytes, tick);
+                             }};
+        return JoinPiecesInOnePass({target, checked->input.files, replace}, pass, bar);
+    }
     recovery::Rebuilt rebuilt;
     if (checked != nullptr) {
         PartOfBar bar(progress, kCheckEnd, kRebuildEnd);

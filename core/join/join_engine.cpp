@@ -1,5 +1,6 @@
 #include "join/join_engine.h"
 
+#include <algorithm>
 #include <deque>
 #include <limits>
 #include <memory>
@@ -49,6 +50,35 @@ Status ReadPiece(io::File& file, const std::string& path, PieceInfo* info) {
     return status;
 }
 
+// Piece `number` of `count` belongs to the split of `first` and sits in its own place; with no
+// `first`, it is the one the others are held to. The group's own fields are the same in
+// every piece, so any piece can stand for the first until the first is known.
+Status JudgePiece(const std::string& path, const PieceInfo& info, const PieceInfo* first, std::size_t count, int number) {
+    if (first == nullptr) {
+        Status status = CheckFirstPiece(info.header, path);
+        if (status.ok() && info.header.PieceCount != static_cast<std::int64_t>(count)) {
+            status = Status::Corruption(
+                Fill(TrN("the group has %1 pieces, %2 were given", "the group has %1 pieces, %2 were given",
+                         static_cast<unsigned long>(info.header.PieceCount)),
+                     {std::to_string(info.header.PieceCount), std::to_string(count)}));
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        first = &info;
+    }
+    // One split writes the data hash into every piece or into none.
+    if (info.header.GroupId != first->header.GroupId ||
+        info.header.DataHash.has_value() != first->header.DataHash.has_value()) {
+        return Status::Mismatch(Fill(Tr("the piece comes from another split: %1"), {path}));
+    }
+    const std::string fault = PlaceFault(first->header, info.header, number, info.dataLength);
+    if (!fault.empty()) {
+        return Status::Corruption(Fill(Tr("the piece does not fit its place (it %1): %2"), {fault, path}));
+    }
+    return Status::Ok();
+}
+
 // Every piece belongs to the first one's split and sits in its own place, so together they
 // hold exactly its bytes in order.
 Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo>* infos) {
@@ -56,31 +86,12 @@ Status CheckPieces(const std::vector<std::string>& pieces, std::vector<PieceInfo
         io::File file;
         PieceInfo info;
         Status status = ReadPiece(file, path, &info);
+        if (status.ok()) {
+            status = JudgePiece(path, info, infos->empty() ? nullptr : &infos->front(), pieces.size(),
+                                static_cast<int>(infos->size()) + 1);
+        }
         if (!status.ok()) {
             return status;
-        }
-        if (infos->empty()) {
-            status = CheckFirstPiece(info.header, path);
-            if (status.ok() && info.header.PieceCount != static_cast<std::int64_t>(pieces.size())) {
-                status = Status::Corruption(
-                    Fill(TrN("the group has %1 pieces, %2 were given",
-                             "the group has %1 pieces, %2 were given",
-                             static_cast<unsigned long>(info.header.PieceCount)),
-                         {std::to_string(info.header.PieceCount), std::to_string(pieces.size())}));
-            }
-            if (!status.ok()) {
-                return status;
-            }
-        }
-        const PieceHeader& first = infos->empty() ? info.header : infos->front().header;
-        // One split writes the data hash into every piece or into none.
-        if (info.header.GroupId != first.GroupId || info.header.DataHash.has_value() != first.DataHash.has_value()) {
-            return Status::Mismatch(Fill(Tr("the piece comes from another split: %1"), {path}));
-        }
-        const std::string fault = PlaceFault(first, info.header, static_cast<int>(infos->size()) + 1, info.dataLength);
-        if (!fault.empty()) {
-            return Status::Corruption(
-                Fill(Tr("the piece does not fit its place (it %1): %2"), {fault, path}));
         }
         infos->push_back(std::move(info));
     }
@@ -142,6 +153,22 @@ Status CopyPieces(const std::vector<std::string>& pieces, const std::vector<std:
     return CopyPieceByPiece(sizes, output, step, progress, both ? &*both : nullptr, each);
 }
 
+// The group's own checksum file, when it lies beside the first piece: it must list every piece.
+Status LoadListedChecksums(const std::vector<std::string>& pieces, std::int32_t groupId, std::vector<std::string>* names,
+                           GroupChecksums* checksums) {
+    for (const std::string& piece : pieces) {
+        names->push_back(GetFileName(piece));
+    }
+    const std::string& first = pieces.front();
+    Status status = LoadGroupChecksums(GetFolderName(first), GroupNameFromPiece(first), groupId, *names, checksums);
+    for (std::size_t i = 0; status.ok() && checksums->used && i < names->size(); ++i) {
+        if (checksums->list.count((*names)[i]) == 0) {
+            status = Status::Corruption(Fill(Tr("the checksum file does not list %1"), {pieces[i]}));
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 Status JoinPieces(const JoinParams& params, Progress& progress) {
@@ -166,20 +193,9 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     if (!status.ok()) {
         return status;
     }
-    const std::string& first = params.pieces.front();
     std::vector<std::string> names;
-    for (const std::string& piece : params.pieces) {
-        names.push_back(GetFileName(piece));
-    }
     GroupChecksums checksums;
-    status = LoadGroupChecksums(GetFolderName(first), GroupNameFromPiece(first), infos.front().header.GroupId,
-                                names, &checksums);
-    for (std::size_t i = 0; status.ok() && checksums.used && i < names.size(); ++i) {
-        if (checksums.list.count(names[i]) == 0) {
-            status = Status::Corruption(
-                Fill(Tr("the checksum file does not list %1"), {params.pieces[i]}));
-        }
-    }
+    status = LoadListedChecksums(params.pieces, infos.front().header.GroupId, &names, &checksums);
     if (!status.ok()) {
         return status;
     }
@@ -189,6 +205,151 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     if (status.ok()) {
         status = CopyPieces(sources, names, infos, output, checksums.used ? &checksums.list : nullptr,
                             static_cast<int>(step), progress);
+    }
+    return status.ok() ? PublishJoined(output, params.replaceExisting, progress) : status;
+}
+
+Status JoinPiecesInOnePass(const JoinParams& params, const PiecePass& pass, Progress& progress) {
+    const std::size_t count = params.pieces.size();
+    if (count == 0 || pass.brought.size() != count || !pass.run) {
+        return Status::InvalidArgument(Tr("there are no pieces to join"));
+    }
+    if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
+        return Status::InvalidArgument(Tr("no file to write was given"));
+    }
+    Status status = CheckJoinTarget(params.pieces, params.outputPath, params.replaceExisting);
+    // The pieces on the disk are checked before anything is written, held to the first of
+    // them; the ones the pass brings, once their bytes are there.
+    std::vector<PieceInfo> infos(count);
+    const PieceInfo* held = nullptr;
+    for (std::size_t i = 0; status.ok() && i < count; ++i) {
+        if (pass.brought[i] >= 0) {
+            infos[i].dataLength = pass.brought[i] - static_cast<std::int64_t>(kHeaderSize);
+            if (infos[i].dataLength < 1) {
+                status = Status::Corruption(Fill(Tr("the piece holds no data: %1"), {params.pieces[i]}));
+            }
+            continue;
+        }
+        io::File file;
+        status = ReadPiece(file, params.pieces[i], &infos[i]);
+        if (status.ok()) {
+            status = JudgePiece(params.pieces[i], infos[i], held, count, static_cast<int>(i) + 1);
+        }
+        held = held != nullptr ? held : &infos[i];
+    }
+    if (status.ok() && held == nullptr) {
+        status = Status::NotFound(Tr("no piece can be read"));
+    }
+    std::vector<std::string> names;
+    GroupChecksums checksums;
+    if (status.ok()) {
+        status = LoadListedChecksums(params.pieces, held->header.GroupId, &names, &checksums);
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    const ChecksumList* list = checksums.used ? &checksums.list : nullptr;
+    std::vector<std::int64_t> starts(count, 0);
+    for (std::size_t i = 1; i < count; ++i) {
+        starts[i] = starts[i - 1] + infos[i - 1].dataLength;
+    }
+    io::AtomicFile output(params.outputPath);
+    status = output.Open();
+    if (!status.ok()) {
+        return status;
+    }
+
+    // What the pass has brought of each piece. A piece's bytes are hashed as they come while
+    // they come in order; one whose bytes come out of order (a damaged piece, its rebuilt
+    // blocks last) is hashed from the output once it is whole.
+    struct Seen {
+        HeaderBytes header{};
+        std::int64_t received = 0;
+        std::int64_t inOrder = 0;
+        bool readBack = false;
+        std::unique_ptr<PieceHashes> hashes;
+    };
+    std::vector<Seen> seen(count);
+    const auto startHashes = [&](std::size_t i) {
+        seen[i].hashes = std::make_unique<PieceHashes>(seen[i].header, list != nullptr ? &list->at(names[i]) : nullptr);
+    };
+    const auto header = static_cast<std::int64_t>(kHeaderSize);
+    const PiecePass::Bytes bytes = [&](std::size_t i, std::int64_t offset, const unsigned char* data, std::size_t n) {
+        const auto end = offset + static_cast<std::int64_t>(n);
+        if (i >= count || offset < 0 || end > header + infos[i].dataLength) {
+            return Status::Corruption(
+                Fill(Tr("the piece changed during the join: %1"), {params.pieces[std::min(i, count - 1)]}));
+        }
+        Seen& piece = seen[i];
+        if (offset < header) {
+            std::copy(data, data + std::min(end, header) - offset, piece.header.begin() + offset);
+        }
+        const std::int64_t from = std::max(offset, header);
+        const bool inOrder = offset == piece.inOrder && !piece.readBack;
+        if (inOrder) {
+            piece.inOrder = end;
+            if (!piece.hashes && end >= header) {
+                startHashes(i);
+            }
+        } else {
+            piece.readBack = true;
+        }
+        // Written and hashed a bit at a time, so the hashing finds the bytes still in the cache.
+        constexpr std::int64_t kStep = std::int64_t{256} << 10;
+        Status written;
+        for (std::int64_t at = from; at < end && written.ok(); at += kStep) {
+            const auto step = static_cast<std::size_t>(std::min(kStep, end - at));
+            const unsigned char* bytesAt = data + (at - offset);
+            written = output.file().WriteAt(starts[i] + at - header, bytesAt, step);
+            for (Digest* digest : inOrder && piece.hashes ? piece.hashes->digests() : std::vector<Digest*>{}) {
+                digest->Update(bytesAt, step);
+            }
+        }
+        piece.received += static_cast<std::int64_t>(n);
+        return written;
+    };
+    std::optional<ByteMeter> meter;
+    status = pass.run(bytes, [&](std::int64_t done, std::int64_t total) {
+        if (!meter) {
+            meter.emplace(progress, total, progress.Max());
+        }
+        return (*meter)(done);
+    });
+
+    // Now every piece is known: each is held to the first, as a join of them on the disk.
+    for (std::size_t i = 0; status.ok() && i < count; ++i) {
+        const std::string& path = params.pieces[i];
+        if (seen[i].received != header + infos[i].dataLength ||
+            (pass.brought[i] < 0 && seen[i].header != infos[i].bytes)) {
+            status = Status::Corruption(Fill(Tr("the piece changed during the join: %1"), {path}));
+            break;
+        }
+        infos[i].bytes = seen[i].header;
+        infos[i].header = DecodeHeader(infos[i].bytes);
+        status = JudgePiece(path, infos[i], i == 0 ? nullptr : &infos[0], count, static_cast<int>(i) + 1);
+    }
+    std::vector<char> buffer;
+    for (std::size_t i = 0; status.ok() && i < count; ++i) {
+        if (seen[i].readBack) {
+            startHashes(i);
+            buffer.resize(io::kCopyBufferSize);
+            io::File written;
+            status = output.OpenWritten(&written);
+            if (status.ok()) {
+                status = written.Seek(starts[i]);
+            }
+            for (std::int64_t done = 0; status.ok() && done < infos[i].dataLength;) {
+                const auto n = static_cast<std::size_t>(std::min<std::int64_t>(infos[i].dataLength - done, static_cast<std::int64_t>(buffer.size())));
+                status = written.ReadExact(buffer.data(), n);
+                for (Digest* digest : status.ok() ? seen[i].hashes->digests() : std::vector<Digest*>{}) {
+                    digest->Update(buffer.data(), n);
+                }
+                done += static_cast<std::int64_t>(n);
+            }
+        }
+        if (status.ok()) {
+            status = seen[i].hashes->Check(params.pieces[i]);
+        }
     }
     return status.ok() ? PublishJoined(output, params.replaceExisting, progress) : status;
 }

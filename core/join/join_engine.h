@@ -44,6 +44,29 @@ struct JoinParams {
 // Cancelled with no output.
 Status JoinPieces(const JoinParams& params, Progress& progress);
 
+// A pass over the pieces that brings their bytes to the join instead of the join copying
+// them from the disk, such as a rebuild of lost pieces that reads the others once.
+struct PiecePass {
+    // One per piece: the length of its file when the pass brings it and the disk does not
+    // have it (a lost piece), else -1.
+    std::vector<std::int64_t> brought;
+    // Bytes of piece `piece`'s file (its header included) from `offset`.
+    using Bytes = std::function<Status(std::size_t piece, std::int64_t offset, const unsigned char* data, std::size_t n)>;
+    // The work done so far and in all; false stops the pass.
+    using Tick = std::function<bool(std::int64_t done, std::int64_t total)>;
+    // Brings every byte of every piece once to `bytes`, one call after another (from any
+    // thread); returns the first failure, its own or one `bytes` returned.
+    std::function<Status(const Bytes& bytes, const Tick& tick)> run;
+};
+
+// JoinPieces with the pieces' bytes brought by `pass` (params.readFrom is not used). The
+// pieces on the disk have their headers checked before anything is written; each piece's
+// data is checked against its header's hash and the group's checksum list as it comes, a
+// brought piece's header once it is there; a piece whose bytes come out of order is hashed
+// from the output once it is whole. The output is named only when every piece checks out.
+// A stop or failure leaves no output.
+Status JoinPiecesInOnePass(const JoinParams& params, const PiecePass& pass, Progress& progress);
+
 // The end of a join: the finished output moves into place (replacing a file there only with
 // `replaceExisting`) unless a stop was asked at the last moment, and the bar is filled.
 Status PublishJoined(io::AtomicFile& output, bool replaceExisting, Progress& progress);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <future>
 #include <map>
+#include <mutex>
 #include <numeric>
 #include <optional>
 #include <string_view>
@@ -701,7 +702,7 @@ Input PieceGroupInput(const std::string& folder, const std::string& group, const
 }
 
 Input PieceGroupInputByHeaders(const std::string& folder, const std::string& group) {
-    Input input{folder, group, {}, {}, true};
+    Input input{folder, group, {}, {}, true, true};
     const std::size_t count = DescribedNames(folder, group).size();
     for (std::size_t k = 1; k <= count; ++k) {
         const std::optional<std::string> piece = PieceFileName(group, static_cast<int>(k));
@@ -763,7 +764,7 @@ Check CheckFiles(const Input& input, Progress& progress) {
     auto found = std::make_shared<Found>();
     found->recoveryFiles = check.recoveryFiles;
     par2::Scan scan;
-    check.status = ScanFiles(check.recoveryFiles, &scan, progress);
+    check.status = ScanFiles(check.recoveryFiles, &scan, progress, !input.packetsUnhashed);
     if (!check.status.ok()) {
         return check;
     }
@@ -1012,35 +1013,47 @@ Status Rebuilt::PutInPlace(const std::vector<std::string>& files) {
     return moved;
 }
 
-Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress) {
-    Rebuilt rebuilt;
-    if (!check.CanRebuild() || !check.found) {
-        rebuilt.status = Status::InvalidArgument(Summary(check));
-        return rebuilt;
-    }
-    const Found& found = *check.found;
-    const par2::Set& set = found.set;
-    const std::int64_t blockSize = static_cast<std::int64_t>(set.sliceSize);
-    // Every input block of the set in its order: which are lost, which are there.
-    struct Slice {
-        std::size_t file;
-        std::int64_t index;
-        std::size_t global;
-    };
-    std::vector<Slice> lost;
+namespace {
+
+struct Slice {
+    std::size_t file;     // in Input::files
+    std::int64_t index;   // of the block within the file
+    std::size_t global;   // of the block within the set
+};
+
+// The lost blocks as sums of the kept ones and the recovery blocks.
+struct RebuildPlan {
+    Status status;
+    std::vector<Slice> lost;  // both in the order of Input::files, then of their blocks
     std::vector<Slice> kept;
+    std::vector<const par2::RecoveryBlock*> blocks;
+    Coding coding;  // inputs: the kept blocks, then the recovery blocks; outputs: the lost
+};
+
+RebuildPlan PlanRebuild(const Found& found) {
+    RebuildPlan plan;
+    const par2::Set& set = found.set;
+    // Every input block of the set: which are lost, which are there. The sums do not care in
+    // which order the inputs come, so they come in the files' own order, as a join reads them.
+    std::vector<std::size_t> first(found.badSlices.size(), 0);
     std::size_t global = 0;
     for (const std::size_t f : found.order) {
-        for (std::size_t s = 0; s < found.badSlices[f].size(); ++s, ++global) {
-            (found.badSlices[f][s] ? lost : kept).push_back({f, static_cast<std::int64_t>(s), global});
+        first[f] = global;
+        global += found.badSlices[f].size();
+    }
+    for (std::size_t f = 0; f < found.badSlices.size(); ++f) {
+        for (std::size_t s = 0; s < found.badSlices[f].size(); ++s) {
+            (found.badSlices[f][s] ? plan.lost : plan.kept).push_back({f, static_cast<std::int64_t>(s), first[f] + s});
         }
     }
-    std::vector<const par2::RecoveryBlock*> blocks;
     for (const auto& [exponent, block] : set.blocks) {
-        if (blocks.size() < lost.size() && block.bytes == set.sliceSize && exponent < 65535) {
-            blocks.push_back(&block);
+        if (plan.blocks.size() < plan.lost.size() && block.bytes == set.sliceSize && exponent < 65535) {
+            plan.blocks.push_back(&block);
         }
     }
+    const std::vector<Slice>& lost = plan.lost;
+    const std::vector<Slice>& kept = plan.kept;
+    const std::vector<const par2::RecoveryBlock*>& blocks = plan.blocks;
     const std::size_t m = lost.size();
     // recovery[r] = sum over kept of c^e * data + sum over lost of c^e * x: solve for x.
     std::vector<Gf> matrix(m * m);
@@ -1051,12 +1064,11 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
     }
     const std::optional<std::vector<Gf>> inverse = Inverse(matrix, m);
     if (!inverse) {
-        rebuilt.status =
-            Status::Corruption(Tr("the recovery blocks at hand cannot rebuild these blocks"));
-        return rebuilt;
+        plan.status = Status::Corruption(Tr("the recovery blocks at hand cannot rebuild these blocks"));
+        return plan;
     }
-    Coding coding;
-    coding.blockSize = blockSize;
+    Coding& coding = plan.coding;
+    coding.blockSize = static_cast<std::int64_t>(set.sliceSize);
     coding.inputs = kept.size() + m;
     coding.outputs = m;
     coding.coefficients.assign(coding.inputs * coding.outputs, 0);
@@ -1078,6 +1090,49 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             coding.coefficients[k * coding.inputs + kept.size() + r] = (*inverse)[k * m + r];
         }
     }
+    return plan;
+}
+
+// Reads input `i` of `plan`'s coding: a kept block (zeros past its file's end) or a recovery block.
+Status ReadInput(const RebuildPlan& plan, const Found& found, const Input& input, Reader& reader, std::size_t i,
+                 std::int64_t offset, unsigned char* buffer, std::size_t n) {
+    if (i >= plan.kept.size()) {
+        const par2::RecoveryBlock& block = *plan.blocks[i - plan.kept.size()];
+        return reader.ReadAt(found.recoveryFiles[block.source], block.offset + offset, buffer, n);
+    }
+    const Slice& slice = plan.kept[i];
+    const std::int64_t start = slice.index * plan.coding.blockSize + offset;
+    const std::int64_t there = std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(found.entries[slice.file]->length) - start, 0, static_cast<std::int64_t>(n));
+    std::memset(buffer + there, 0, n - static_cast<std::size_t>(there));
+    return there == 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
+}
+
+// The bytes of `slice` from `offset` within its block that its file holds, of `n` there.
+std::size_t RealBytes(const Found& found, const Slice& slice, std::int64_t blockSize, std::int64_t offset, std::size_t n) {
+    const std::int64_t start = slice.index * blockSize + offset;
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(found.entries[slice.file]->length) - start, 0, static_cast<std::int64_t>(n)));
+}
+
+}  // namespace
+
+Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress) {
+    Rebuilt rebuilt;
+    if (!check.CanRebuild() || !check.found) {
+        rebuilt.status = Status::InvalidArgument(Summary(check));
+        return rebuilt;
+    }
+    const Found& found = *check.found;
+    RebuildPlan plan = PlanRebuild(found);
+    if (!plan.status.ok()) {
+        rebuilt.status = plan.status;
+        return rebuilt;
+    }
+    const std::int64_t blockSize = plan.coding.blockSize;
+    const std::vector<Slice>& lost = plan.lost;
+    const std::size_t m = lost.size();
+    Coding& coding = plan.coding;
     // The temporaries: the good blocks copied, the lost ones zero until they are rebuilt.
     std::vector<io::File> temporaries(input.files.size());
     std::vector<std::vector<unsigned char>> scratch(1, std::vector<unsigned char>(kChunk));
@@ -1132,16 +1187,7 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
                     progress.Max());
     if (rebuilt.status.ok()) {
         coding.read = [&](std::size_t i, std::int64_t offset, unsigned char* buffer, std::size_t n) {
-            if (i >= kept.size()) {
-                const par2::RecoveryBlock& block = *blocks[i - kept.size()];
-                return reader.ReadAt(found.recoveryFiles[block.source], block.offset + offset, buffer, n);
-            }
-            const Slice& slice = kept[i];
-            const std::int64_t start = slice.index * blockSize + offset;
-            const std::int64_t there = std::clamp<std::int64_t>(
-                static_cast<std::int64_t>(found.entries[slice.file]->length) - start, 0, static_cast<std::int64_t>(n));
-            std::memset(buffer + there, 0, n - static_cast<std::size_t>(there));
-            return there == 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
+            return ReadInput(plan, found, input, reader, i, offset, buffer, n);
         };
         coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
             std::vector<std::future<void>> hashing = HashEach(lostMd5, data, n);
@@ -1182,6 +1228,89 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
         rebuilt.RemoveAll();
     }
     return rebuilt;
+}
+
+bool FitsOnePass(const Check& check) {
+    return check.blocksNeeded > 0 && check.blockSize > 0 &&
+           Passes(check.blockSize, static_cast<std::size_t>(check.blocksNeeded)) == 1;
+}
+
+std::vector<std::int64_t> RebuiltLengths(const Check& check) {
+    std::vector<std::int64_t> lengths;
+    for (std::size_t f = 0; f < check.files.size(); ++f) {
+        const bool rebuilt = check.files[f].state != FileState::kOk && check.found && f < check.found->entries.size() &&
+                             check.found->entries[f] != nullptr;
+        lengths.push_back(rebuilt ? static_cast<std::int64_t>(check.found->entries[f]->length) : -1);
+    }
+    return lengths;
+}
+
+Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes& bytes,
+                        const std::function<bool(std::int64_t done, std::int64_t total)>& tick) {
+    if (!check.CanRebuild() || !check.found || !FitsOnePass(check)) {
+        return Status::InvalidArgument(Summary(check));
+    }
+    const Found& found = *check.found;
+    RebuildPlan plan = PlanRebuild(found);
+    if (!plan.status.ok()) {
+        return plan.status;
+    }
+    Coding& coding = plan.coding;
+    const std::int64_t blockSize = coding.blockSize;
+    const std::vector<Slice>& lost = plan.lost;
+    const std::size_t kept = plan.kept.size();
+    Reader reader;
+    coding.read = [&](std::size_t i, std::int64_t offset, unsigned char* buffer, std::size_t n) {
+        return ReadInput(plan, found, input, reader, i, offset, buffer, n);
+    };
+    // The kept blocks go on to `bytes` in order, on the one worker that sees every input,
+    // beside the arithmetic; its failure stops the coding at the next tick.
+    Status handed;
+    std::mutex handedMutex;
+    coding.inOrder = true;
+    coding.look = [&](int, std::size_t i, std::int64_t offset, const unsigned char* data, std::size_t n) {
+        if (i >= kept) {
+            return;
+        }
+        std::lock_guard<std::mutex> lock(handedMutex);
+        const Slice& slice = plan.kept[i];
+        const std::size_t real = RealBytes(found, slice, blockSize, offset, n);
+        if (handed.ok() && real > 0) {
+            handed = bytes(slice.file, slice.index * blockSize + offset, data, real);
+        }
+    };
+    const std::int64_t total = std::max<std::int64_t>(static_cast<std::int64_t>(coding.inputs) * blockSize, 1);
+    coding.tick = [&](std::int64_t done) {
+        std::lock_guard<std::mutex> lock(handedMutex);
+        return handed.ok() && (!tick || tick(done, total));
+    };
+    // One pass: the lost blocks are whole here, checked against the recovery files before
+    // any of their bytes is handed on.
+    coding.done = [&](std::int64_t, const std::vector<unsigned char*>& data, std::size_t n) {
+        std::vector<std::unique_ptr<Digest>> md5(lost.size());
+        for (auto& digest : md5) {
+            digest = std::make_unique<Digest>(DigestKind::kMd5);
+        }
+        for (std::future<void>& hash : HashEach(md5, data, n)) {
+            hash.wait();
+        }
+        for (std::size_t k = 0; k < lost.size(); ++k) {
+            if (ToMd5(md5[k]->RawDigest()) != found.entries[lost[k].file]->slices[static_cast<std::size_t>(lost[k].index)].md5) {
+                return Status::Corruption(Fill(Tr("the rebuilt %1 does not match the recovery files"),
+                                               {GetFileName(input.files[lost[k].file])}));
+            }
+        }
+        Status status;
+        for (std::size_t k = 0; k < lost.size() && status.ok(); ++k) {
+            const std::size_t real = RealBytes(found, lost[k], blockSize, 0, n);
+            if (real > 0) {
+                status = bytes(lost[k].file, lost[k].index * blockSize, data[k], real);
+            }
+        }
+        return status;
+    };
+    const Status status = RunCoding(coding);
+    return status.cancelled() && !handed.ok() ? handed : status;
 }
 
 }  // namespace brindle::recovery

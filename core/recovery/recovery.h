@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,6 +111,10 @@ struct Input {
     // The trusted files were taken on their headers alone: one whose head differs from the
     // recovery set's is read in full, rather than taken for another split's.
     bool headersOnly = false;
+    // The recovery packets are taken unhashed, every one counted as intact: a rebuild checks
+    // what it rebuilds against the blocks' own MD5s, which a damaged packet fails, and the
+    // caller then checks everything again. Saves hashing all the recovery data up front.
+    bool packetsUnhashed = false;
 };
 
 // The files the recovery set NAME.par2 (and its volumes) in `folder` describes, by name in
@@ -121,8 +126,9 @@ std::vector<std::string> DescribedNames(const std::string& folder, const std::st
 // not sound), those `check` found ok with their data hash trusted.
 Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check);
 // The same without reading the pieces' data: every piece whose header carries a data hash
-// is trusted, for a caller that checks each piece's data as it uses it (a join) and falls
-// back to PieceGroupInput when one does not match.
+// is trusted, and the recovery packets are taken unhashed, for a caller that checks each
+// piece's data as it uses it (a join) and falls back to PieceGroupInput when one does not
+// match or a rebuild fails its check.
 Input PieceGroupInputByHeaders(const std::string& folder, const std::string& group);
 // The same for numbered pieces NAME.001... with NAME.par2: the pieces the recovery files
 // describe, none trusted.
@@ -169,5 +175,26 @@ private:
 // files are only read. The bar moves from its value to its Max; a stop or failure leaves no
 // temporary.
 Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress);
+
+// The bytes of file `file` (of Input::files) from `offset`, handed on by a pass over the files.
+using FileBytes = std::function<Status(std::size_t file, std::int64_t offset, const unsigned char* data, std::size_t n)>;
+
+// Whether RebuildInOnePass can take `check`: every block to rebuild is held in memory at once
+// (kOutputMemory, 256 MiB, and blocks of at most 32 MiB).
+bool FitsOnePass(const Check& check);
+// Per file of the check: its length, as the recovery files give it, when it is rebuilt; -1
+// for a file that is there.
+std::vector<std::int64_t> RebuiltLengths(const Check& check);
+
+// Rebuilds the faulty files of `check` (which must CanRebuild and FitsOnePass) in memory,
+// reading every other block once and writing nothing: the blocks the files hold are handed
+// to `bytes` in the order of Input::files and of their blocks as they are read (from one
+// worker thread, one call after another), and the rebuilt blocks, once each matches the
+// recovery files, last, in the same order. Only a file's own bytes are handed, not the
+// blocks' padding. `tick` is told the bytes worked so far and of all on the caller's thread;
+// false stops the pass (Cancelled). A failure of `bytes` ends the pass with it. Holds at most
+// 384 MiB: the rebuilt blocks and two batches of input.
+Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes& bytes,
+                        const std::function<bool(std::int64_t done, std::int64_t total)>& tick);
 
 }  // namespace brindle::recovery

@@ -55,6 +55,7 @@ struct Job {
     std::optional<DigestKind> list = std::nullopt;  // numbered jobs: another tool's list
     bool recovery = false;  // split: with recovery files; join and repair: the group has them
     bool lost = false;      // join: piece 2 is gone; repair: its data is damaged, both rebuilt
+    bool onePass = false;   // join: rebuilt in one pass with the join, as the command does
 };
 
 const Job kJobs[] = {
@@ -80,6 +81,7 @@ const Job kJobs[] = {
     {"split_recovery", Kind::kSplit, false, false, false, std::nullopt, true},
     {"resplit_recovery", Kind::kSplit, false, true, false, std::nullopt, true},
     {"join_rebuilding", Kind::kJoin, false, false, false, std::nullopt, true, true},
+    {"join_rebuilding_one_pass", Kind::kJoin, false, false, false, std::nullopt, true, true, true},
     {"repair", Kind::kRepair, false, false, false, std::nullopt, true, true},
     {"rename", Kind::kRename},
     {"undo", Kind::kUndo},
@@ -312,6 +314,12 @@ private:
         const recovery::Check check = recovery::CheckFiles(input, progress);
         if (!check.status.ok() || check.faultyFiles == 0) {
             return check.status;
+        }
+        if (job_.onePass) {
+            const PiecePass pass{recovery::RebuiltLengths(check), [&](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
+                                     return recovery::RebuildInOnePass(input, check, bytes, tick);
+                                 }};
+            return JoinPiecesInOnePass({Output(), input.files, true}, pass, progress);
         }
         recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress);
         if (!rebuilt.status.ok()) {

@@ -402,6 +402,72 @@ TEST_F(JoinEngineTest, AMismatchFoundBehindTheCopyStopsItAndLeavesNothing) {
 
 // Where the kernel's copy gives up (another file system, an old kernel, a file system that
 // copies nothing), the plain road carries on.
+// A pass that brings piece 2, gone from the disk, with its later half first (as a damaged
+// piece's rebuilt blocks come after its sound ones), and the others from the disk.
+TEST_F(JoinEngineTest, AOnePassJoinPutsBroughtBytesInPlaceAndChecksThemBeforeNaming) {
+    const std::string bytes = test::PatternBytes(300'000, 7);
+    const std::vector<std::string> pieces = SplitAs(bytes, 0, "3", "", "");
+    const std::string lost = ReadFile(pieces[1]);
+    std::filesystem::remove(pieces[1]);
+    const std::vector<std::string> left = test::SortedNames(dir.path());
+    struct Case {
+        const char* what;
+        std::size_t flip;  // a byte of the brought piece changed, or npos
+        bool stop;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"whole", std::string::npos, false, nullptr},
+        {"a byte of its data", 70'000, false, "its data does not match its header's hash"},
+        {"its piece number", 4, false, "does not fit its place (it holds piece 3)"},
+        {"a stop", std::string::npos, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string brought = lost;
+        if (c.flip != std::string::npos) {
+            brought[c.flip] = static_cast<char>(brought[c.flip] ^ 1);
+        }
+        const auto at = [](const std::string& b, std::size_t from) { return reinterpret_cast<const unsigned char*>(b.data()) + from; };
+        const PiecePass pass{{-1, static_cast<std::int64_t>(brought.size()), -1},
+                             [&](const PiecePass::Bytes& give, const PiecePass::Tick& tick) {
+                                 Status status;
+                                 for (const std::size_t i : {std::size_t{0}, std::size_t{2}}) {
+                                     const std::string there = ReadFile(pieces[i]);
+                                     if (status.ok() && !tick(static_cast<std::int64_t>(i), 3)) {
+                                         status = Status::Cancelled();
+                                     }
+                                     if (status.ok()) {
+                                         status = give(i, 0, at(there, 0), there.size());
+                                     }
+                                 }
+                                 const std::size_t half = brought.size() / 2;
+                                 if (status.ok()) {
+                                     status = give(1, static_cast<std::int64_t>(half), at(brought, half), brought.size() - half);
+                                 }
+                                 return status.ok() ? give(1, 0, at(brought, 0), half) : status;
+                             }};
+        struct Stopping : RecordingProgress {
+            bool stop = false;
+            bool StopRequested() const override { return stop; }
+        } progress;
+        progress.stop = c.stop;
+        const Status status = JoinPiecesInOnePass({dir.File("out.bin"), pieces}, pass, progress);
+        if (c.fault == nullptr && !c.stop) {
+            ASSERT_TRUE(status.ok()) << status.message();
+            EXPECT_TRUE(ReadFile(dir.File("out.bin")) == bytes);
+            EXPECT_EQ(progress.Value(), progress.Max());
+            std::filesystem::remove(dir.File("out.bin"));
+            continue;
+        }
+        EXPECT_EQ(status.cancelled(), c.stop) << status.message();
+        if (c.fault != nullptr) {
+            EXPECT_NE(status.message().find(c.fault), std::string::npos) << status.message();
+        }
+        ExpectOnlyFiles(left);
+    }
+}
+
 TEST_F(JoinEngineTest, FallsBackToPlainCopyingWhereTheKernelCopyGivesUp) {
     const std::string bytes = test::PatternBytes(3 * io::kCopyBufferSize / 2);
     const auto pieces = SplitAs(bytes, 0, "2", "", "");

@@ -111,6 +111,29 @@ TEST(RecoveryPlanTest, BlocksFollowTheLargestFileAndTheLimit) {
     EXPECT_EQ(PlanFor({10}, 1).recoveryBlocks, 1);
 }
 
+TEST(RecoveryPlanTest, OnePassTakesWhatFitsInMemoryAndNoMore) {
+    constexpr std::int64_t kMiB = std::int64_t{1} << 20;
+    struct Case {
+        std::int64_t blockSize;
+        int blocksNeeded;
+        bool fits;
+    };
+    const Case cases[] = {
+        {32 * kMiB, 8, true},       // 256 MiB, the bound
+        {32 * kMiB, 9, false},      // over it
+        {32 * kMiB + 64, 1, false}, // a block longer than one stretch
+        {kMiB, 256, true},
+        {kMiB, 257, false},
+        {kMiB, 0, false},           // nothing to rebuild
+    };
+    for (const Case& c : cases) {
+        Check check;
+        check.blockSize = c.blockSize;
+        check.blocksNeeded = c.blocksNeeded;
+        EXPECT_EQ(FitsOnePass(check), c.fits) << c.blockSize << " x " << c.blocksNeeded;
+    }
+}
+
 class RecoveryFiles : public ::testing::Test {
 protected:
     TempDir dir;
@@ -305,6 +328,67 @@ TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
     for (const std::string& name : test::SortedNames(dir.path())) {
         EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
     }
+}
+
+TEST_F(RecoveryFiles, OnePassHandsEveryByteOnceAndTheRebuiltOnesLastOnlyOnceChecked) {
+    const WriteResult written = Write(25);
+    ASSERT_TRUE(written.status.ok());
+    std::string volume = ReadFile(written.files[1]);  // a recovery block the check finds damaged
+    volume[100] ^= 1;
+    WriteFile(written.files[1], volume);
+    std::remove(files[9].c_str());
+    FlipByte(files[4], 20000);
+    const Check check = CheckNow();
+    ASSERT_TRUE(check.CanRebuild() && FitsOnePass(check)) << Summary(check);
+    std::vector<std::int64_t> lengths(files.size(), -1);
+    lengths[4] = 40000;
+    lengths[9] = 12345;
+    EXPECT_EQ(RebuiltLengths(check), lengths);
+    const auto rebuilt = [](std::size_t file, std::int64_t offset, std::size_t n) {
+        return file == 9 || (file == 4 && offset <= 20000 && 20000 < offset + static_cast<std::int64_t>(n));
+    };
+    std::vector<std::string> seen(files.size());
+    std::vector<std::vector<int>> times(files.size());
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        seen[f].assign(originals[f].size(), '\0');
+        times[f].assign(originals[f].size(), 0);
+    }
+    bool rebuiltYet = false;
+    bool keptAfterRebuilt = false;
+    const FileBytes hand = [&](std::size_t file, std::int64_t offset, const unsigned char* data, std::size_t n) {
+        const bool mine = rebuilt(file, offset, n);
+        keptAfterRebuilt = keptAfterRebuilt || (rebuiltYet && !mine);
+        rebuiltYet = rebuiltYet || mine;
+        for (std::size_t k = 0; k < n; ++k) {
+            seen[file].at(static_cast<std::size_t>(offset) + k) = static_cast<char>(data[k]);
+            ++times[file].at(static_cast<std::size_t>(offset) + k);
+        }
+        return Status::Ok();
+    };
+    std::int64_t lastDone = -1;
+    const Status status = RebuildInOnePass(InputFor(dir, files), check, hand, [&](std::int64_t done, std::int64_t total) {
+        EXPECT_LE(done, total);
+        lastDone = done;
+        return true;
+    });
+    ASSERT_TRUE(status.ok()) << status.message();
+    EXPECT_GT(lastDone, 0);
+    EXPECT_FALSE(keptAfterRebuilt);
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        EXPECT_TRUE(seen[f] == originals[f]) << files[f];
+        EXPECT_TRUE(std::all_of(times[f].begin(), times[f].end(), [](int t) { return t == 1; })) << files[f];
+    }
+    // A stop ends it as Cancelled before any rebuilt byte is handed (a failure of the
+    // receiver, the fault matrix's).
+    rebuiltYet = false;
+    const Status stopped = RebuildInOnePass(InputFor(dir, files), check,
+                                            [&](std::size_t file, std::int64_t offset, const unsigned char*, std::size_t n) {
+                                                rebuiltYet = rebuiltYet || rebuilt(file, offset, n);
+                                                return Status::Ok();
+                                            },
+                                            [](std::int64_t, std::int64_t) { return false; });
+    EXPECT_TRUE(stopped.cancelled()) << stopped.message();
+    EXPECT_FALSE(rebuiltYet);
 }
 
 TEST(RecoverySplitTest, TheBarShowsPiecesThenRecoveryAndEndsFull) {
