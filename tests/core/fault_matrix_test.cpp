@@ -79,6 +79,8 @@ const Job kJobs[] = {
     {"numbered_verify_md5_damaged", Kind::kNumberedVerify, false, false, true, DigestKind::kMd5},
     {"split_recovery", Kind::kSplit, false, false, false, std::nullopt, true},
     {"resplit_recovery", Kind::kSplit, false, true, false, std::nullopt, true},
+    {"split_checksums_recovery", Kind::kSplit, true, false, false, std::nullopt, true},
+    {"raw_split_recovery", Kind::kRawSplit, false, false, false, std::nullopt, true},  // pieces read back
     {"join_rebuilding", Kind::kJoin, false, false, false, std::nullopt, true, true},
     {"repair", Kind::kRepair, false, false, false, std::nullopt, true, true},
     {"rename", Kind::kRename},
@@ -147,7 +149,8 @@ public:
                 result.status = SplitFile(SplitParams_(kPieceSize), progress).status;
                 break;
             case Kind::kRawSplit:
-                result.status = SplitRaw({Source(), work(), "data.bin", kPieceSize, job_.checksums}, progress).status;
+                result.status =
+                    SplitRaw({Source(), work(), "data.bin", kPieceSize, job_.checksums, job_.recovery ? 50 : 0}, progress).status;
                 break;
             case Kind::kJoin:
                 result.status = job_.recovery ? Rebuild(progress, true) : JoinPieces({Output(), OwnPieces(), true}, progress);
@@ -427,7 +430,7 @@ private:
                        name == *PieceFileName("data", 2) || name == *PieceFileName("data", 3);
             case Kind::kRawSplit:
                 return name == "data.bin.001" || name == "data.bin.002" || name == "data.bin.003" ||
-                       name == "data.bin.sha256";
+                       name == "data.bin.sha256" || (job_.recovery && name.starts_with("data.bin.") && name.ends_with(".par2"));
             case Kind::kJoin:
             case Kind::kNumberedJoin:
                 return name == "joined.bin";
