@@ -1,6 +1,7 @@
 #include "recovery/recovery.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <map>
@@ -627,6 +628,9 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
     for (std::size_t v = 1; v < outputs.size() && result.status.ok(); ++v) {
         result.status = outputs[v]->file().WriteAll(description.data(), description.size());
     }
+    if (result.status.ok() && feed.written) {
+        result.status = feed.written();
+    }
     if (result.status.ok() && progress.StopRequested()) {
         result.status = Status::Cancelled();
     }
@@ -656,7 +660,16 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
 
 }  // namespace
 
+namespace {
+std::atomic<bool> g_readBack{false};
+}  // namespace
+
+void testing::SetReadBack(bool readBack) { g_readBack.store(readBack); }
+
 bool OnePass(const std::vector<std::int64_t>& fileSizes, int percent) {
+    if (g_readBack.load()) {
+        return false;
+    }
     const Plan plan = PlanFor(fileSizes, percent);
     return Passes(plan.blockSize, static_cast<std::size_t>(plan.recoveryBlocks)) == 1;
 }

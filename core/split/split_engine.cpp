@@ -547,11 +547,24 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     WrittenPiece next;
     std::optional<OnePassSplit> oneSplit;
     bool replacedEarlier = false;
+    std::vector<OnePassSplit::Piece> onePassPieces;
+    std::vector<std::int64_t> fileSizes;
+    for (std::int64_t k = 1; k <= plan.pieceCount && recovery; ++k) {
+        OnePassSplit::Piece piece;
+        piece.path = JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
+        piece.start = (k - 1) * params.pieceSize;
+        piece.dataLength = k <= plan.fullPieces ? params.pieceSize : remainder;
+        fileSizes.push_back(static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
+        onePassPieces.push_back(std::move(piece));
+    }
+    const bool onePass = recovery && recovery::OnePass(fileSizes, params.recoveryPercent);
     std::optional<HashPool> pool;
     std::optional<CopyHashBar> both;
     if (params.checksums || params.dataCheck) {
         pool.emplace();
-        pool->ShareCoresWithCopy();
+        if (!onePass) {
+            pool->ShareCoresWithCopy();  // in one pass, once the data hashes are taken
+        }
     }
     if (params.checksums) {
         const std::int64_t fileBytes = length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount;
@@ -567,17 +580,6 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
         pending = {};
         return named;
     };
-    std::vector<OnePassSplit::Piece> onePassPieces;
-    std::vector<std::int64_t> fileSizes;
-    for (std::int64_t k = 1; k <= plan.pieceCount && recovery; ++k) {
-        OnePassSplit::Piece piece;
-        piece.path = JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
-        piece.start = (k - 1) * params.pieceSize;
-        piece.dataLength = k <= plan.fullPieces ? params.pieceSize : remainder;
-        fileSizes.push_back(static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
-        onePassPieces.push_back(std::move(piece));
-    }
-    const bool onePass = recovery && recovery::OnePass(fileSizes, params.recoveryPercent);
     if (onePass) {
         oneSplit.emplace(params, source, pool ? &*pool : nullptr, std::move(onePassPieces));
         result.status = oneSplit->HashSource(header, hashBar);

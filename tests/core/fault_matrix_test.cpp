@@ -55,6 +55,7 @@ struct Job {
     std::optional<DigestKind> list = std::nullopt;  // numbered jobs: another tool's list
     bool recovery = false;  // split: with recovery files; join and repair: the group has them
     bool lost = false;      // join: piece 2 is gone; repair: its data is damaged, both rebuilt
+    bool readBack = false;  // split: the recovery data made from the pieces read back
 };
 
 const Job kJobs[] = {
@@ -80,7 +81,8 @@ const Job kJobs[] = {
     {"split_recovery", Kind::kSplit, false, false, false, std::nullopt, true},
     {"resplit_recovery", Kind::kSplit, false, true, false, std::nullopt, true},
     {"split_checksums_recovery", Kind::kSplit, true, false, false, std::nullopt, true},
-    {"raw_split_recovery", Kind::kRawSplit, false, false, false, std::nullopt, true},  // pieces read back
+    {"raw_split_recovery", Kind::kRawSplit, false, false, false, std::nullopt, true},
+    {"split_recovery_read_back", Kind::kSplit, false, false, false, std::nullopt, true, false, true},
     {"join_rebuilding", Kind::kJoin, false, false, false, std::nullopt, true, true},
     {"repair", Kind::kRepair, false, false, false, std::nullopt, true, true},
     {"rename", Kind::kRename},
@@ -146,7 +148,9 @@ public:
         Result result;
         switch (job_.kind) {
             case Kind::kSplit:
+                recovery::testing::SetReadBack(job_.readBack);
                 result.status = SplitFile(SplitParams_(kPieceSize), progress).status;
+                recovery::testing::SetReadBack(false);
                 break;
             case Kind::kRawSplit:
                 result.status =

@@ -13,6 +13,7 @@
 #include "recovery/recovery.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
+#include "split/raw_split.h"
 #include "split/split_engine.h"
 
 namespace brindle::recovery {
@@ -336,49 +337,56 @@ TEST(RecoverySplitTest, TheBarMovesThroughTheSplitAndEndsFull) {
                             [&progress](int value) { return value > 0 && value < progress.Max(); }));
 }
 
-// Pieces written beside their recovery data, against the same pieces written plainly and
-// read back: the same bytes, piece for piece and recovery file for recovery file.
+// Pieces written beside their recovery data, against the same split's pieces written first
+// and read back: the same bytes, piece for piece and recovery file for recovery file.
 TEST(RecoverySplitTest, OnePassWritesWhatReadingThePiecesBackWrites) {
     struct Case {
+        bool raw;
         std::int32_t pieceSize;
         bool dataCheck;
         bool checksums;
     };
     // Heads longer and shorter than the 16 KiB PAR2 names a file by; a short last piece.
-    for (const Case c : {Case{70000, true, true}, Case{5000, false, false}, Case{9000, true, false}}) {
-        SCOPED_TRACE(c.pieceSize);
+    for (const Case c : {Case{false, 70000, true, true}, Case{false, 5000, false, false}, Case{false, 9000, true, false},
+                         Case{true, 70000, false, false}, Case{true, 7000, false, false}}) {
+        SCOPED_TRACE(std::to_string(c.pieceSize) + (c.raw ? " raw" : ""));
+        const std::string source = PatternBytes(300000, 9);
+        const auto split = [&](const std::string& folder, bool readBack) {
+            WriteFile(folder + "/src.bin", source);
+            test::RecordingProgress progress;
+            testing::SetReadBack(readBack);
+            SplitResult result;
+            if (c.raw) {
+                result = SplitRaw({folder + "/src.bin", folder, "src.bin", c.pieceSize, false, 20}, progress);
+            } else {
+                SplitParams params;
+                params.sourcePath = folder + "/src.bin";
+                params.destFolder = folder;
+                params.groupName = "src";
+                params.pieceSize = c.pieceSize;
+                params.splitDate = "12/8/26";
+                params.groupId = 4242;
+                params.dataCheck = c.dataCheck;
+                params.checksums = c.checksums;
+                params.recoveryPercent = 20;
+                result = SplitFile(params, progress);
+            }
+            testing::SetReadBack(false);
+            return result;
+        };
         const TempDir one;
         const TempDir back;
-        const std::string source = PatternBytes(300000, 9);
-        const auto split = [&](const std::string& folder, int percent) {
-            WriteFile(folder + "/src.bin", source);
-            SplitParams params;
-            params.sourcePath = folder + "/src.bin";
-            params.destFolder = folder;
-            params.groupName = "src";
-            params.pieceSize = c.pieceSize;
-            params.splitDate = "12/8/26";
-            params.groupId = 4242;
-            params.dataCheck = c.dataCheck;
-            params.checksums = c.checksums;
-            params.recoveryPercent = percent;
-            test::RecordingProgress progress;
-            return SplitFile(params, progress);
-        };
-        const std::string& onePass = one.path();
-        const std::string& readBack = back.path();
-        const SplitResult together = split(onePass, 20);
+        const SplitResult together = split(one.path(), false);
         ASSERT_TRUE(together.status.ok()) << together.status.message();
-        const SplitResult plain = split(readBack, 0);
-        ASSERT_TRUE(plain.status.ok()) << plain.status.message();
-        test::RecordingProgress progress;
-        const WriteResult after = WriteRecoveryFiles(plain.pieces, readBack, "src", 20, progress);
+        const SplitResult after = split(back.path(), true);
         ASSERT_TRUE(after.status.ok()) << after.status.message();
-        EXPECT_EQ(together.rebuildablePieces, after.plan.rebuildableFiles);
-        const std::vector<std::string> names = test::SortedNames(onePass);
-        ASSERT_EQ(names, test::SortedNames(readBack));
+        EXPECT_EQ(together.rebuildablePieces, after.rebuildablePieces);
+        EXPECT_EQ(together.pieces.size(), after.pieces.size());
+        const std::vector<std::string> names = test::SortedNames(one.path());
+        ASSERT_EQ(names, test::SortedNames(back.path()));
+        EXPECT_GT(names.size(), together.pieces.size() + 2);  // the source and recovery files too
         for (const std::string& name : names) {
-            EXPECT_TRUE(ReadFile(onePass + "/" + name) == ReadFile(readBack + "/" + name)) << name;
+            EXPECT_TRUE(ReadFile(one.File(name)) == ReadFile(back.File(name))) << name;
         }
     }
 }
@@ -398,6 +406,10 @@ TEST(RecoverySplitTest, AStopAnywhereLeavesOnlyTheSource) {
         StoppingProgress progress(moves);
         const SplitResult result = SplitFile(params, progress);
         EXPECT_TRUE(result.status.cancelled()) << moves << ": " << result.status.message();
+        EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"}) << moves;
+        StoppingProgress rawProgress(moves);
+        const SplitResult raw = SplitRaw({dir.File("src.bin"), dir.path(), "src.bin", 20000, true, 10}, rawProgress);
+        EXPECT_TRUE(raw.status.cancelled()) << moves << ": " << raw.status.message();
         EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"}) << moves;
     }
 }
