@@ -517,9 +517,11 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
             before += sizes[f];
         }
     }
-    // Temporaries, laid out whole (recovery data as zeros) so the data can go in by stretches.
+    // Temporaries, each part written at its place: the recovery data by stretches, the
+    // packets' headers and the description once every hash is known.
     std::vector<std::unique_ptr<io::AtomicFile>> outputs;
     std::vector<std::int64_t> dataOffset(recoveryBlocks);
+    std::vector<std::int64_t> volumeEnd;
     const auto open = [&](const std::string& path) {
         outputs.push_back(std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever));
         return outputs.back()->Open();
@@ -533,15 +535,12 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
         }
         result.status = open(volume.path);
         std::int64_t at = 0;
-        for (int k = volume.first; k < volume.first + volume.count && result.status.ok(); ++k) {
-            const std::string header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize), {});
-            result.status = outputs.back()->file().WriteAll(header.data(), header.size());
-            dataOffset[static_cast<std::size_t>(k)] = at + static_cast<std::int64_t>(header.size());
-            at += static_cast<std::int64_t>(header.size()) + plan.blockSize;
-            if (result.status.ok()) {
-                result.status = WriteZeros(outputs.back()->file(), plan.blockSize);
-            }
+        for (int k = volume.first; k < volume.first + volume.count; ++k) {
+            const std::size_t header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize), {}).size();
+            dataOffset[static_cast<std::size_t>(k)] = at + static_cast<std::int64_t>(header);
+            at += static_cast<std::int64_t>(header) + plan.blockSize;
         }
+        volumeEnd.push_back(at);
     }
     std::vector<std::unique_ptr<Digest>> packetMd5(recoveryBlocks);
     for (std::size_t k = 0; k < recoveryBlocks; ++k) {
@@ -626,7 +625,7 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
         result.status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] - static_cast<std::int64_t>(header.size()), header.data(), header.size());
     }
     for (std::size_t v = 1; v < outputs.size() && result.status.ok(); ++v) {
-        result.status = outputs[v]->file().WriteAll(description.data(), description.size());
+        result.status = outputs[v]->file().WriteAt(volumeEnd[v - 1], description.data(), description.size());
     }
     if (result.status.ok() && feed.written) {
         result.status = feed.written();
