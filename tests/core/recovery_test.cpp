@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "checks/hash_pool.h"
 #include "io/file_io.h"
 #include "recovery/galois.h"
 #include "recovery/par2_packets.h"
@@ -412,6 +414,36 @@ TEST(RecoverySplitTest, AStopAnywhereLeavesOnlyTheSource) {
         EXPECT_TRUE(raw.status.cancelled()) << moves << ": " << raw.status.message();
         EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"}) << moves;
     }
+}
+
+// The pieces' headers hold hashes taken in a first pass over the source; a byte that changes
+// before the pieces are written would leave a piece that does not check out.
+TEST(RecoverySplitTest, ASourceChangedAfterItsHashesWereTakenIsRefused) {
+    TempDir dir;
+    WriteFile(dir.File("src.bin"), PatternBytes(300000, 3));
+    io::testing::SetAfterHash([&dir](std::size_t job, const Status&) {
+        if (job == 0) {  // piece 1's data is hashed: one of its bytes changes in place
+            std::fstream file(dir.File("src.bin"), std::ios::in | std::ios::out | std::ios::binary);
+            char byte = 0;
+            file.seekg(1000);
+            file.get(byte);
+            file.seekp(1000);
+            file.put(static_cast<char>(byte ^ 0x10));
+        }
+    });
+    SplitParams params;
+    params.sourcePath = dir.File("src.bin");
+    params.destFolder = dir.path();
+    params.groupName = "src";
+    params.pieceSize = 100000;
+    params.splitDate = "12/8/26";
+    params.recoveryPercent = 10;
+    test::RecordingProgress progress;
+    const SplitResult result = SplitFile(params, progress);
+    io::testing::SetAfterHash({});
+    EXPECT_NE(result.status.message().find("src.bin changed while it was split"), std::string::npos)
+        << result.status.message();
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"});
 }
 
 }  // namespace
