@@ -276,10 +276,10 @@ Status NamePiece(WrittenPiece& piece, HashPool* hashing, bool checksums, bool* r
     return status;
 }
 
-// A split with recovery data small enough to be made in the same pass writes each piece
-// from memory and hands the same bytes to the recovery data, so nothing is read back. The
-// recovery set orders its blocks by the pieces' heads, which hold each piece's data hash:
-// the hashes come first, from a pass over the source.
+// A split with recovery data small enough to be made in the same pass writes each piece a
+// block at a time from its own buffer and hands the same bytes to the recovery data, so
+// nothing is read back. The recovery set orders its blocks by the pieces' heads, which hold
+// each piece's data hash: the hashes come first, from a pass over the source.
 class OnePassSplit {
 public:
     struct Piece {
