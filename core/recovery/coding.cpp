@@ -172,14 +172,16 @@ Status RunCoding(const Coding& coding) {
                     factors.emplace_back(coding.coefficients[k * coding.inputs + first + b]);
                 }
             }
-            // The hashes first: each is one long task, the arithmetic many shorter ones.
+            // The longest task first (the one across the inputs, then the other hashes), the
+            // arithmetic's many shorter ones last, so no worker waits long for the last one.
             crew.Start(hashes + parts, [&, first, count, lanes, hashes](std::size_t task) {
-                if (task == lanes && coding.inOrder) {
+                if (coding.inOrder && task == 0) {
                     for (std::size_t b = 0; b < count; ++b) {
                         coding.look(coding.lanes, first + b, offset, data[b].get(), n);
                     }
                     return;
                 }
+                task -= coding.inOrder && task < hashes ? 1 : 0;
                 if (task < lanes) {
                     const std::size_t b = task / static_cast<std::size_t>(coding.lanes);
                     coding.look(static_cast<int>(task % static_cast<std::size_t>(coding.lanes)), first + b, offset,

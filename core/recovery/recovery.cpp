@@ -1,6 +1,7 @@
 #include "recovery/recovery.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <map>
@@ -424,31 +425,25 @@ Status RemoveOwnRecoveryFiles(const std::string& folder, const std::string& name
     return status;
 }
 
-WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std::string& folder,
-                               const std::string& name, int percent, Progress& progress) {
+namespace {
+
+// The recovery files of a feed's files; the feed reads each block once, in the set's order,
+// unless the set takes more than one pass.
+WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::string& name, int percent, Progress& progress) {
+    const std::vector<std::string>& files = feed.files;
+    const std::vector<std::int64_t>& sizes = feed.sizes;
     WriteResult result;
     std::vector<std::string> earlier;
     result.status = OwnFiles(folder, name, files, &earlier, nullptr);
-    // The files' sizes and heads, then the set's description.
-    std::vector<par2::FileEntry> entries(files.size());
-    std::vector<std::int64_t> sizes(files.size());
-    for (std::size_t f = 0; f < files.size() && result.status.ok(); ++f) {
-        io::File file;
-        result.status = file.OpenRead(files[f]);
-        if (result.status.ok()) {
-            result.status = file.Size(&sizes[f]);
-        }
-        std::string head(static_cast<std::size_t>(std::min<std::int64_t>(sizes[f], par2::kHeadBytes)), '\0');
-        if (result.status.ok()) {
-            result.status = file.ReadExact(head.data(), head.size());
-        }
-        entries[f].name = GetFileName(files[f]);
-        entries[f].length = static_cast<std::uint64_t>(sizes[f]);
-        entries[f].headMd5 = par2::Md5Of(head);
-        entries[f].id = par2::FileId(entries[f].headMd5, entries[f].length, entries[f].name);
-    }
     if (!result.status.ok()) {
         return result;
+    }
+    std::vector<par2::FileEntry> entries(files.size());
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        entries[f].name = GetFileName(files[f]);
+        entries[f].length = static_cast<std::uint64_t>(sizes[f]);
+        entries[f].headMd5 = par2::Md5Of(feed.heads[f]);
+        entries[f].id = par2::FileId(entries[f].headMd5, entries[f].length, entries[f].name);
     }
     const Plan plan = PlanFor(sizes, percent);
     result.plan = plan;
@@ -511,14 +506,13 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
                               (passes > 1 ? totalBytes : 0);
     ByteMeter meter(progress, std::max<std::int64_t>(work, 1), progress.Max());
     std::int64_t before = 0;
-    Reader reader;
     if (passes > 1) {
         // The whole-file hashes need the files in order, which passes over stretches are not.
         std::vector<char> buffer(kChunk);
         for (std::size_t f = 0; f < files.size() && result.status.ok(); ++f) {
             for (std::int64_t done = 0; done < sizes[f] && result.status.ok();) {
                 const auto n = static_cast<std::size_t>(std::min<std::int64_t>(sizes[f] - done, static_cast<std::int64_t>(kChunk)));
-                result.status = reader.ReadAt(files[f], done, buffer.data(), n);
+                result.status = feed.read(f, done, reinterpret_cast<unsigned char*>(buffer.data()), n);
                 fileMd5[f]->Update(buffer.data(), n);
                 done += static_cast<std::int64_t>(n);
                 if (result.status.ok() && !meter(before + done)) {
@@ -528,9 +522,11 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
             before += sizes[f];
         }
     }
-    // Temporaries, laid out whole (recovery data as zeros) so the data can go in by stretches.
+    // Temporaries, each part written at its place: the recovery data by stretches, the
+    // packets' headers and the description once every hash is known.
     std::vector<std::unique_ptr<io::AtomicFile>> outputs;
     std::vector<std::int64_t> dataOffset(recoveryBlocks);
+    std::vector<std::int64_t> volumeEnd;
     const auto open = [&](const std::string& path) {
         outputs.push_back(std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever));
         return outputs.back()->Open();
@@ -544,15 +540,12 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
         }
         result.status = open(volume.path);
         std::int64_t at = 0;
-        for (int k = volume.first; k < volume.first + volume.count && result.status.ok(); ++k) {
-            const std::string header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize), {});
-            result.status = outputs.back()->file().WriteAll(header.data(), header.size());
-            dataOffset[static_cast<std::size_t>(k)] = at + static_cast<std::int64_t>(header.size());
-            at += static_cast<std::int64_t>(header.size()) + plan.blockSize;
-            if (result.status.ok()) {
-                result.status = WriteZeros(outputs.back()->file(), plan.blockSize);
-            }
+        for (int k = volume.first; k < volume.first + volume.count; ++k) {
+            const std::size_t header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize), {}).size();
+            dataOffset[static_cast<std::size_t>(k)] = at + static_cast<std::int64_t>(header);
+            at += static_cast<std::int64_t>(header) + plan.blockSize;
         }
+        volumeEnd.push_back(at);
     }
     std::vector<std::unique_ptr<Digest>> packetMd5(recoveryBlocks);
     for (std::size_t k = 0; k < recoveryBlocks; ++k) {
@@ -583,7 +576,7 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
             const std::int64_t start = slice.index * plan.blockSize + offset;
             const std::int64_t there = std::clamp<std::int64_t>(sizes[slice.file] - start, 0, static_cast<std::int64_t>(n));
             std::memset(buffer + there, 0, n - static_cast<std::size_t>(there));
-            return there == 0 ? Status::Ok() : reader.ReadAt(files[slice.file], start, buffer, static_cast<std::size_t>(there));
+            return there == 0 ? Status::Ok() : feed.read(slice.file, start, buffer, static_cast<std::size_t>(there));
         };
         // The hashes run beside the arithmetic, each on its own worker: the block's MD5, its
         // CRC-32 and, in a single pass, the file's MD5.
@@ -637,7 +630,10 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
         result.status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] - static_cast<std::int64_t>(header.size()), header.data(), header.size());
     }
     for (std::size_t v = 1; v < outputs.size() && result.status.ok(); ++v) {
-        result.status = outputs[v]->file().WriteAll(description.data(), description.size());
+        result.status = outputs[v]->file().WriteAt(volumeEnd[v - 1], description.data(), description.size());
+    }
+    if (result.status.ok() && feed.written) {
+        result.status = feed.written();
     }
     if (result.status.ok() && progress.StopRequested()) {
         result.status = Status::Cancelled();
@@ -664,6 +660,59 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
     }
     result.files = named;
     return result;
+}
+
+}  // namespace
+
+namespace {
+std::atomic<bool> g_readBack{false};
+}  // namespace
+
+void testing::SetReadBack(bool readBack) { g_readBack.store(readBack); }
+
+bool OnePass(const std::vector<std::int64_t>& fileSizes, int percent) {
+    if (g_readBack.load()) {
+        return false;
+    }
+    const Plan plan = PlanFor(fileSizes, percent);
+    return Passes(plan.blockSize, static_cast<std::size_t>(plan.recoveryBlocks)) == 1;
+}
+
+WriteResult WriteRecoveryFiles(const Feed& feed, const std::string& folder, const std::string& name, int percent,
+                               Progress& progress) {
+    if (!OnePass(feed.sizes, percent)) {
+        return {Status::InvalidArgument("recovery data too large to make as the files are written"), {}, {}};
+    }
+    return WriteSet(feed, folder, name, percent, progress);
+}
+
+WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std::string& folder,
+                               const std::string& name, int percent, Progress& progress) {
+    Feed feed;
+    feed.files = files;
+    Status status;
+    for (std::size_t f = 0; f < files.size() && status.ok(); ++f) {
+        io::File file;
+        std::int64_t size = 0;
+        status = file.OpenRead(files[f]);
+        if (status.ok()) {
+            status = file.Size(&size);
+        }
+        std::string head(static_cast<std::size_t>(std::min<std::int64_t>(size, par2::kHeadBytes)), '\0');
+        if (status.ok()) {
+            status = file.ReadExact(head.data(), head.size());
+        }
+        feed.sizes.push_back(size);
+        feed.heads.push_back(std::move(head));
+    }
+    if (!status.ok()) {
+        return {status, {}, {}};
+    }
+    Reader reader;
+    feed.read = [&reader, &files](std::size_t file, std::int64_t offset, unsigned char* buffer, std::size_t n) {
+        return reader.ReadAt(files[file], offset, buffer, n);
+    };
+    return WriteSet(feed, folder, name, percent, progress);
 }
 
 std::vector<std::string> DescribedNames(const std::string& folder, const std::string& name) {

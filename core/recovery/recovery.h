@@ -60,6 +60,35 @@ struct WriteResult {
 WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std::string& folder,
                                const std::string& name, int percent, Progress& progress);
 
+// Files whose recovery data is made as they are written, from the writer's own bytes,
+// instead of by reading them back.
+struct Feed {
+    std::vector<std::string> files;   // full paths, all in the folder the recovery files go to
+    std::vector<std::int64_t> sizes;
+    std::vector<std::string> heads;   // each file's first 16 KiB (all of a shorter one)
+    // Fills `buffer` with the `n` bytes of file `file` from `offset`. Called once for each
+    // block, and a file's blocks one after another from its first: the writer writes them
+    // as it goes.
+    std::function<Status(std::size_t file, std::int64_t offset, unsigned char* buffer, std::size_t n)> read;
+    // When given, called once every block has been read and before any recovery file has
+    // its name: for a writer that names its files only once all are written.
+    std::function<Status()> written;
+};
+
+// Whether `percent` of files of these sizes is made in one pass over them, every recovery
+// block held whole in memory (256 MiB at most): what a Feed needs.
+bool OnePass(const std::vector<std::int64_t>& fileSizes, int percent);
+
+namespace testing {
+// Makes OnePass refuse every set, so that writers take the road of large ones: their files
+// written first, then read back.
+void SetReadBack(bool readBack);
+}  // namespace testing
+
+// WriteRecoveryFiles for the files of `feed`, which OnePass must take.
+WriteResult WriteRecoveryFiles(const Feed& feed, const std::string& folder, const std::string& name, int percent,
+                               Progress& progress);
+
 // InvalidArgument, naming the file, when recovery files of `name` in `folder` describe
 // other files than ones named like `files`: a split asked for recovery data refuses them.
 Status CheckRecoveryTargets(const std::string& folder, const std::string& name, const std::vector<std::string>& files);

@@ -7,6 +7,7 @@
 #include "format/numbered_group.h"
 #include "format/piece_format.h"
 #include "io/file_io.h"
+#include "recovery/par2_packets.h"
 #include "recovery/recovery.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
@@ -270,16 +271,25 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         (void)io::RemoveFile(path);
     }
 
-    const int step = progress.Max() / count;
+    std::vector<std::int64_t> sizes;
+    for (int i = 1; i <= count; ++i) {
+        sizes.push_back(std::min(params.pieceSize, length - (i - 1) * params.pieceSize));
+    }
+    // Recovery data that fits in memory is made from the bytes as they are written, the
+    // pieces never read back; then the whole bar is one pass.
+    const bool onePass = recovery && recovery::OnePass(sizes, params.recoveryPercent);
+    Progress& piecesProgress = onePass ? whole : progress;
+    const int step = piecesProgress.Max() / count;
     // With checksums each piece is hashed on a worker while the next is written, and the one
     // bar counts both; the checksum file is written last.
     HashPool pool(params.checksums ? HashPool::DefaultThreads() : 0);
     pool.ShareCoresWithCopy();
-    CopyHashBar bar(progress, 2 * length, {&pool});
+    CopyHashBar bar(piecesProgress, 2 * length, {&pool});
     std::vector<char> scratch;
-    std::vector<std::string> temporaries;
+    std::vector<std::string> temporaries(static_cast<std::size_t>(count));
+    std::vector<std::size_t> jobs(static_cast<std::size_t>(count));
     std::int64_t left = length;
-    for (int i = 1; i <= count && result.status.ok(); ++i) {
+    for (int i = 1; i <= count && result.status.ok() && !onePass; ++i) {
         const std::string path = JoinPath(params.destFolder, TemporaryName(params.base, i));
         const std::int64_t pieceLength = std::min(left, params.pieceSize);
         const std::int64_t before = length - left;
@@ -291,10 +301,10 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
             [&](std::int64_t done) { return params.checksums ? bar.Copied(before + done) : meter(done); },
             params.checksums ? &written : nullptr);
         if (result.status.ok()) {
-            temporaries.push_back(path);
+            temporaries[static_cast<std::size_t>(i - 1)] = path;
             left -= pieceLength;
             if (params.checksums) {
-                pool.Add(std::move(written), 0, pieceLength);
+                jobs[static_cast<std::size_t>(i - 1)] = pool.Add(std::move(written), 0, pieceLength);
             }
             progress.Yield();
             if (!params.checksums) {
@@ -303,40 +313,109 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
             }
         }
     }
-    if (params.checksums) {
+    if (params.checksums && !onePass) {
         result.status = bar.Finish(result.status, length - left);
-    }
-    if (result.status.ok() && progress.StopRequested()) {
-        result.status = Status::Cancelled();
-    }
-    if (result.status.ok() && ownList) {
-        result.status = io::RemoveFile(listPath);
     }
     // Plain pieces carry no count: until .001 has its name, nothing of this group joins, so
     // a split killed at any moment leaves no shorter group that would.
     std::vector<std::string> pieces(static_cast<std::size_t>(count));
-    for (int i = count; i >= 1 && result.status.ok(); --i) {
-        const std::string path = JoinPath(params.destFolder, NumberedPieceName(params.base, i));
-        const std::string& temporary = temporaries[static_cast<std::size_t>(i - 1)];
-        result.status = same[static_cast<std::size_t>(i)] ? io::MoveReplacing(temporary, path)
-                                                          : io::MoveNoReplace(temporary, path);
-        if (result.status.ok()) {
-            pieces[static_cast<std::size_t>(i - 1)] = path;
+    const auto nameAll = [&] {
+        Status status = piecesProgress.StopRequested() ? Status::Cancelled() : Status::Ok();
+        if (status.ok() && ownList) {
+            status = io::RemoveFile(listPath);
         }
+        for (int i = count; i >= 1 && status.ok(); --i) {
+            const std::string path = JoinPath(params.destFolder, NumberedPieceName(params.base, i));
+            const std::string& temporary = temporaries[static_cast<std::size_t>(i - 1)];
+            status = same[static_cast<std::size_t>(i)] ? io::MoveReplacing(temporary, path)
+                                                       : io::MoveNoReplace(temporary, path);
+            if (status.ok()) {
+                pieces[static_cast<std::size_t>(i - 1)] = path;
+            }
+        }
+        return status;
+    };
+    if (onePass && result.status.ok()) {
+        recovery::Feed feed;
+        io::File piece;
+        for (int i = 1; i <= count && result.status.ok(); ++i) {
+            std::string head(static_cast<std::size_t>(std::min<std::int64_t>(sizes[static_cast<std::size_t>(i - 1)], recovery::par2::kHeadBytes)), '\0');
+            result.status = source.Seek((i - 1) * params.pieceSize);
+            if (result.status.ok()) {
+                result.status = source.ReadExact(head.data(), head.size());
+            }
+            feed.files.push_back(JoinPath(params.destFolder, NumberedPieceName(params.base, i)));
+            feed.heads.push_back(std::move(head));
+        }
+        feed.sizes = sizes;
+        feed.read = [&](std::size_t k, std::int64_t offset, unsigned char* buffer, std::size_t n) {
+            Status status;
+            if (offset == 0) {
+                const std::string path = JoinPath(params.destFolder, TemporaryName(params.base, static_cast<int>(k) + 1));
+                piece = io::File();
+                status = piece.CreateNew(path);
+                if (status.ok()) {
+                    temporaries[k] = path;
+                }
+            }
+            if (status.ok()) {
+                status = source.Seek(static_cast<std::int64_t>(k) * params.pieceSize + offset);
+            }
+            if (status.ok()) {
+                status = source.ReadExact(buffer, n);
+            }
+            if (status.ok()) {
+                status = piece.WriteAll(buffer, n);
+            }
+            if (!status.ok() || offset + static_cast<std::int64_t>(n) < sizes[k]) {
+                return status;
+            }
+            status = piece.Close();
+            io::File written;
+            if (status.ok() && params.checksums) {
+                status = written.OpenRead(temporaries[k]);
+            }
+            if (status.ok() && params.checksums) {
+                jobs[k] = pool.Add(std::move(written), 0, sizes[k]);
+            }
+            whole.Yield();
+            return status;
+        };
+        feed.written = [&] {
+            if (params.checksums && !pool.Wait([&whole](std::int64_t) { return !whole.StopRequested(); })) {
+                return Status::Cancelled();
+            }
+            const Status hashed = params.checksums ? pool.FirstFailure() : Status::Ok();
+            return hashed.ok() ? nameAll() : hashed;
+        };
+        if (result.status.ok()) {
+            recovery::WriteResult recoveryFiles =
+                recovery::WriteRecoveryFiles(feed, params.destFolder, params.base, params.recoveryPercent, whole);
+            result.status = recoveryFiles.status;
+            result.recoveryFiles = std::move(recoveryFiles.files);
+            result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+        }
+    } else if (result.status.ok()) {
+        result.status = nameAll();
     }
     // The recovery files before the list, which comes last.
-    if (result.status.ok() && recovery) {
+    if (result.status.ok() && recovery && !onePass) {
         recovery::WriteResult recoveryFiles =
             recovery::WriteRecoveryFiles(pieces, params.destFolder, params.base, params.recoveryPercent, recoveryBar);
         result.status = recoveryFiles.status;
         result.recoveryFiles = std::move(recoveryFiles.files);
         result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
-    } else if (result.status.ok()) {
+    } else if (result.status.ok() && !recovery) {
         std::vector<std::string> others;
         result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.base, pieces, &others);
     }
     if (result.status.ok() && params.checksums) {
-        result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), pieces, pool.digests());
+        const std::vector<std::string> digests = pool.digests();
+        std::vector<std::string> pieceDigests;
+        for (const std::size_t job : jobs) {
+            pieceDigests.push_back(digests[job]);
+        }
+        result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), pieces, pieceDigests);
     }
     if (!result.status.ok()) {
         for (const std::string& recoveryFile : result.recoveryFiles) {
@@ -345,7 +424,9 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         result.recoveryFiles.clear();
         // Half a group would only mislead a later join.
         for (const std::string& path : temporaries) {
-            (void)io::RemoveFile(path);
+            if (!path.empty()) {
+                (void)io::RemoveFile(path);
+            }
         }
         for (const std::string& path : pieces) {
             if (!path.empty()) {

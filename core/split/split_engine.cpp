@@ -14,6 +14,7 @@
 #include "io/atomic_file.h"
 #include "io/file_io.h"
 #include "io/file_meta.h"
+#include "recovery/par2_packets.h"
 #include "recovery/recovery.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
@@ -277,6 +278,160 @@ Status NamePiece(WrittenPiece& piece, HashPool* hashing, bool checksums, bool* r
     return status;
 }
 
+// A split with recovery data small enough to be made in the same pass writes each piece a
+// block at a time from its own buffer and hands the same bytes to the recovery data, so
+// nothing is read back. The recovery set orders its blocks by the pieces' heads, which hold
+// each piece's data hash: the hashes come first, from a pass over the source.
+class OnePassSplit {
+public:
+    struct Piece {
+        std::string path;
+        std::int64_t start = 0;       // of its data in the source
+        std::int64_t dataLength = 0;
+        HeaderBytes header{};
+        std::unique_ptr<Xxh3> hash;   // of the data read in the first pass
+    };
+
+    OnePassSplit(const SplitParams& params, io::File& source, HashPool* pool, std::vector<Piece> pieces)
+        : params_(params), source_(source), pool_(pool), pieces_(std::move(pieces)), named_(pieces_.size()),
+          checksumJobs_(pieces_.size()) {}
+
+    // The data hashes, on the pool's workers; the bar moves by bytes hashed.
+    Status HashSource(PieceHeader header, Progress& progress) {
+        std::int64_t total = 0;
+        Status status;
+        for (std::size_t k = 0; k < pieces_.size() && status.ok(); ++k) {
+            header.PieceIndex = static_cast<std::int32_t>(k + 1);
+            pieces_[k].header = EncodeHeader(header);
+            if (!header.DataHash) {
+                continue;
+            }
+            pieces_[k].hash = std::make_unique<Xxh3>();
+            pieces_[k].hash->Update(pieces_[k].header.data(), kHashedHeaderLength);
+            io::File range;
+            status = range.OpenRead(params_.sourcePath);
+            if (status.ok()) {
+                pool_->Feed(std::move(range), pieces_[k].start, pieces_[k].dataLength, {pieces_[k].hash.get()});
+            }
+            total += pieces_[k].dataLength;
+        }
+        ByteMeter meter(progress, std::max<std::int64_t>(total, 1), progress.Max());
+        if (pool_ != nullptr && !pool_->Wait([&](std::int64_t hashed) { return meter(hashed); })) {
+            status = Status::Cancelled();
+        }
+        if (status.ok() && pool_ != nullptr) {
+            status = pool_->FirstFailure();
+            pool_->ShareCoresWithCopy();
+        }
+        for (std::size_t k = 0; k < pieces_.size() && status.ok() && header.DataHash; ++k) {
+            const std::string hash = pieces_[k].hash->RawDigest();
+            std::copy(hash.begin(), hash.end(), pieces_[k].header.begin() + kDataHashOffset);
+        }
+        return status;
+    }
+
+    // Writes the pieces as the recovery data asks for their blocks, naming each once whole.
+    recovery::WriteResult Write(Progress& progress) {
+        recovery::Feed feed;
+        Status status;
+        for (std::size_t k = 0; k < pieces_.size() && status.ok(); ++k) {
+            const Piece& piece = pieces_[k];
+            std::string head(piece.header.begin(), piece.header.end());
+            head.resize(static_cast<std::size_t>(std::min<std::int64_t>(recovery::par2::kHeadBytes, kHeaderSize + piece.dataLength)));
+            status = source_.Seek(piece.start);
+            if (status.ok()) {
+                status = source_.ReadExact(head.data() + kHeaderSize, head.size() - kHeaderSize);
+            }
+            feed.files.push_back(piece.path);
+            feed.sizes.push_back(static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
+            feed.heads.push_back(std::move(head));
+        }
+        if (!status.ok()) {
+            return {status, {}, {}};
+        }
+        feed.read = [this, &progress](std::size_t k, std::int64_t offset, unsigned char* buffer, std::size_t n) {
+            return WriteBlock(k, offset, buffer, n, progress);
+        };
+        return recovery::WriteRecoveryFiles(feed, params_.destFolder, params_.groupName, params_.recoveryPercent, progress);
+    }
+
+    // The pieces named so far, in their order, with their checksum jobs.
+    void Named(std::vector<std::string>* pieces, std::vector<std::size_t>* checksumJobs) const {
+        for (std::size_t k = 0; k < pieces_.size(); ++k) {
+            if (named_[k]) {
+                pieces->push_back(pieces_[k].path);
+                if (params_.checksums) {
+                    checksumJobs->push_back(checksumJobs_[k]);
+                }
+            }
+        }
+    }
+    bool replacedEarlier() const { return replacedEarlier_; }
+
+private:
+    Status WriteBlock(std::size_t k, std::int64_t offset, unsigned char* buffer, std::size_t n, Progress& progress) {
+        const Piece& piece = pieces_[k];
+        Status status;
+        if (offset == 0) {
+            file_ = std::make_unique<io::AtomicFile>(piece.path, io::AtomicFile::Flush::kNever);
+            status = file_->Open();
+            written_.emplace();
+            written_->Update(piece.header.data(), kHashedHeaderLength);
+        }
+        const auto headerBytes = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(static_cast<std::int64_t>(kHeaderSize) - offset, 0, static_cast<std::int64_t>(n)));
+        if (headerBytes > 0) {
+            std::copy_n(piece.header.begin() + offset, headerBytes, buffer);
+        }
+        if (status.ok() && headerBytes < n) {
+            status = source_.Seek(piece.start + offset + static_cast<std::int64_t>(headerBytes) - static_cast<std::int64_t>(kHeaderSize));
+        }
+        if (status.ok() && headerBytes < n) {
+            status = source_.ReadExact(buffer + headerBytes, n - headerBytes);
+        }
+        if (status.ok() && headerBytes < n) {
+            written_->Update(buffer + headerBytes, n - headerBytes);
+        }
+        if (status.ok()) {
+            status = file_->file().WriteAll(buffer, n);
+        }
+        if (!status.ok() || offset + static_cast<std::int64_t>(n) < static_cast<std::int64_t>(kHeaderSize) + piece.dataLength) {
+            return status;
+        }
+        // The bytes written must be the ones the header's hash was taken from.
+        if (piece.hash && written_->RawDigest() != piece.hash->RawDigest()) {
+            return Status::IoError(Fill(Tr("%1 changed while it was split"), {GetFileName(params_.sourcePath)}));
+        }
+        replacedEarlier_ = replacedEarlier_ || io::Exists(piece.path);
+        io::File reader;
+        if (params_.checksums) {
+            status = file_->OpenWritten(&reader);
+        }
+        if (status.ok()) {
+            status = file_->Commit(io::AtomicFile::Move::kReplace);
+        }
+        file_.reset();
+        if (status.ok()) {
+            named_[k] = true;
+        }
+        if (status.ok() && params_.checksums) {
+            checksumJobs_[k] = pool_->Add(std::move(reader), 0, static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
+        }
+        progress.Yield();
+        return status;
+    }
+
+    const SplitParams& params_;
+    io::File& source_;
+    HashPool* pool_;
+    std::vector<Piece> pieces_;
+    std::vector<bool> named_;
+    std::vector<std::size_t> checksumJobs_;
+    std::unique_ptr<io::AtomicFile> file_;  // the piece being written
+    std::optional<Xxh3> written_;
+    bool replacedEarlier_ = false;
+};
+
 // A split that stops or fails takes back every piece it wrote; what it replaced cannot come
 // back, and it says so.
 SplitResult TakeBack(SplitResult result, bool replacedEarlier) {
@@ -325,10 +480,13 @@ Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, s
 }
 
 SplitResult SplitFile(const SplitParams& params, Progress& whole) {
-    // With recovery data the pieces take the first half of the bar, the recovery files the rest.
+    // With recovery data the pieces take the first half of the bar, the recovery files the
+    // rest; in one pass, the data hashes take the first tenth.
     const bool recovery = params.recoveryPercent > 0;
     PartOfBar piecesBar(whole, 0, whole.Max() / 2);
     PartOfBar recoveryBar(whole, whole.Max() / 2, whole.Max());
+    PartOfBar hashBar(whole, 0, whole.Max() / 10);
+    PartOfBar passBar(whole, whole.Max() / 10, whole.Max());
     Progress& progress = recovery ? piecesBar : whole;
     SplitResult result;
     io::FolderLock lock;
@@ -391,12 +549,26 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     // meanwhile. Both outlive the pool, whose workers may be feeding their digests.
     WrittenPiece pending;
     WrittenPiece next;
+    std::optional<OnePassSplit> oneSplit;
     bool replacedEarlier = false;
+    std::vector<OnePassSplit::Piece> onePassPieces;
+    std::vector<std::int64_t> fileSizes;
+    for (std::int64_t k = 1; k <= plan.pieceCount && recovery; ++k) {
+        OnePassSplit::Piece piece;
+        piece.path = JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
+        piece.start = (k - 1) * params.pieceSize;
+        piece.dataLength = k <= plan.fullPieces ? params.pieceSize : remainder;
+        fileSizes.push_back(static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
+        onePassPieces.push_back(std::move(piece));
+    }
+    const bool onePass = recovery && recovery::OnePass(fileSizes, params.recoveryPercent);
     std::optional<HashPool> pool;
     std::optional<CopyHashBar> both;
     if (params.checksums || params.dataCheck) {
         pool.emplace();
-        pool->ShareCoresWithCopy();
+        if (!onePass) {
+            pool->ShareCoresWithCopy();  // in one pass, once the data hashes are taken
+        }
     }
     if (params.checksums) {
         const std::int64_t fileBytes = length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount;
@@ -412,8 +584,26 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
         pending = {};
         return named;
     };
+    if (onePass) {
+        oneSplit.emplace(params, source, pool ? &*pool : nullptr, std::move(onePassPieces));
+        result.status = oneSplit->HashSource(header, hashBar);
+        if (result.status.ok()) {
+            recovery::WriteResult recoveryFiles = oneSplit->Write(passBar);
+            result.status = recoveryFiles.status;
+            result.recoveryFiles = std::move(recoveryFiles.files);
+            result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+        }
+        oneSplit->Named(&result.pieces, &checksumJobs);
+        replacedEarlier = oneSplit->replacedEarlier();
+        if (result.status.ok() && pool && !pool->Wait([&whole](std::int64_t) { return !whole.StopRequested(); })) {
+            result.status = Status::Cancelled();
+        }
+        if (result.status.ok() && pool) {
+            result.status = pool->FirstFailure();
+        }
+    }
     std::int64_t written = 0;  // piece file bytes, headers included
-    for (std::int64_t k = 1; k <= plan.pieceCount && result.status.ok(); ++k) {
+    for (std::int64_t k = 1; k <= plan.pieceCount && result.status.ok() && !onePass; ++k) {
         const bool full = k <= plan.fullPieces;
         const std::int64_t dataLength = full ? params.pieceSize : remainder;
         const std::string path =
@@ -452,11 +642,15 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     if (result.status.ok() && pending.file) {
         result.status = namePending();
     }
-    if (both) {
+    if (both && !onePass) {
         // A hash that failed and so stopped the writing is told as itself.
         result.status = both->Finish(result.status, written);
     }
     if (!result.status.ok()) {
+        for (const std::string& recoveryFile : result.recoveryFiles) {
+            (void)io::RemoveFile(recoveryFile);
+        }
+        result.recoveryFiles.clear();
         return TakeBack(std::move(result), replacedEarlier);
     }
     result.status = source.Close();
@@ -468,13 +662,13 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     }
     // Recovery files of the earlier split speak for pieces that are gone: replaced or removed,
     // before the checksum file, which comes last.
-    if (result.status.ok() && recovery) {
+    if (result.status.ok() && recovery && !onePass) {
         recovery::WriteResult recoveryFiles =
             recovery::WriteRecoveryFiles(result.pieces, params.destFolder, params.groupName, params.recoveryPercent, recoveryBar);
         result.status = recoveryFiles.status;
         result.recoveryFiles = std::move(recoveryFiles.files);
         result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
-    } else if (result.status.ok()) {
+    } else if (result.status.ok() && !recovery) {
         std::vector<std::string> others;
         result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.groupName, result.pieces, &others);
     }

@@ -56,6 +56,7 @@ struct Job {
     bool recovery = false;  // split: with recovery files; join and repair: the group has them
     bool lost = false;      // join: piece 2 is gone; repair: its data is damaged, both rebuilt
     bool onePass = false;   // join: rebuilt in one pass with the join, as the command does
+    bool readBack = false;  // split: the recovery data made from the pieces read back
 };
 
 const Job kJobs[] = {
@@ -80,6 +81,9 @@ const Job kJobs[] = {
     {"numbered_verify_md5_damaged", Kind::kNumberedVerify, false, false, true, DigestKind::kMd5},
     {"split_recovery", Kind::kSplit, false, false, false, std::nullopt, true},
     {"resplit_recovery", Kind::kSplit, false, true, false, std::nullopt, true},
+    {"split_checksums_recovery", Kind::kSplit, true, false, false, std::nullopt, true},
+    {"raw_split_recovery", Kind::kRawSplit, false, false, false, std::nullopt, true},
+    {"split_recovery_read_back", Kind::kSplit, false, false, false, std::nullopt, true, false, false, true},
     {"join_rebuilding", Kind::kJoin, false, false, false, std::nullopt, true, true},
     {"join_rebuilding_one_pass", Kind::kJoin, false, false, false, std::nullopt, true, true, true},
     {"repair", Kind::kRepair, false, false, false, std::nullopt, true, true},
@@ -146,10 +150,13 @@ public:
         Result result;
         switch (job_.kind) {
             case Kind::kSplit:
+                recovery::testing::SetReadBack(job_.readBack);
                 result.status = SplitFile(SplitParams_(kPieceSize), progress).status;
+                recovery::testing::SetReadBack(false);
                 break;
             case Kind::kRawSplit:
-                result.status = SplitRaw({Source(), work(), "data.bin", kPieceSize, job_.checksums}, progress).status;
+                result.status =
+                    SplitRaw({Source(), work(), "data.bin", kPieceSize, job_.checksums, job_.recovery ? 50 : 0}, progress).status;
                 break;
             case Kind::kJoin:
                 result.status = job_.recovery ? Rebuild(progress, true) : JoinPieces({Output(), OwnPieces(), true}, progress);
@@ -435,7 +442,7 @@ private:
                        name == *PieceFileName("data", 2) || name == *PieceFileName("data", 3);
             case Kind::kRawSplit:
                 return name == "data.bin.001" || name == "data.bin.002" || name == "data.bin.003" ||
-                       name == "data.bin.sha256";
+                       name == "data.bin.sha256" || (job_.recovery && name.starts_with("data.bin.") && name.ends_with(".par2"));
             case Kind::kJoin:
             case Kind::kNumberedJoin:
                 return name == "joined.bin";

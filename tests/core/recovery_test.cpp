@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "checks/hash_pool.h"
 #include "io/file_io.h"
 #include "recovery/galois.h"
 #include "recovery/par2_packets.h"
 #include "recovery/recovery.h"
 #include "support/recording_progress.h"
 #include "support/temp_dir.h"
+#include "split/raw_split.h"
 #include "split/split_engine.h"
 
 namespace brindle::recovery {
@@ -109,6 +112,11 @@ TEST(RecoveryPlanTest, BlocksFollowTheLargestFileAndTheLimit) {
     EXPECT_GT(many.sourceBlocks, kMaxBlocks / 2);
     EXPECT_EQ(many.blockSize % 4, 0);
     EXPECT_EQ(PlanFor({10}, 1).recoveryBlocks, 1);
+    // Made as the files are written only while every recovery block fits in memory at once.
+    const std::int64_t piece = (std::int64_t{1} << 30) / 20 + 256;
+    EXPECT_TRUE(OnePass(std::vector<std::int64_t>(20, piece), 10));
+    EXPECT_FALSE(OnePass(std::vector<std::int64_t>(20, piece), 100));       // 1 GiB of recovery blocks
+    EXPECT_FALSE(OnePass(std::vector<std::int64_t>(20, 10 * piece), 10));   // 64 MiB blocks
 }
 
 TEST(RecoveryPlanTest, OnePassTakesWhatFitsInMemoryAndNoMore) {
@@ -391,7 +399,7 @@ TEST_F(RecoveryFiles, OnePassHandsEveryByteOnceAndTheRebuiltOnesLastOnlyOnceChec
     EXPECT_FALSE(rebuiltYet);
 }
 
-TEST(RecoverySplitTest, TheBarShowsPiecesThenRecoveryAndEndsFull) {
+TEST(RecoverySplitTest, TheBarMovesThroughTheSplitAndEndsFull) {
     TempDir dir;
     WriteFile(dir.File("src.bin"), PatternBytes(300000, 4));
     SplitParams params;
@@ -410,12 +418,116 @@ TEST(RecoverySplitTest, TheBarShowsPiecesThenRecoveryAndEndsFull) {
     ASSERT_FALSE(progress.values.empty());
     EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
     EXPECT_EQ(progress.values.back(), progress.Max());
-    // The pieces move the first half; the recovery files fill the rest.
-    const auto half = std::find_if(progress.values.begin(), progress.values.end(),
-                                   [&progress](int value) { return value > progress.Max() / 2; });
-    ASSERT_NE(half, progress.values.end());
-    EXPECT_GE(*(half - 1), progress.Max() / 2 - 2);
-    EXPECT_LT(*half, progress.Max());
+    // Pieces and recovery data are made in one pass, which the bar follows.
+    EXPECT_TRUE(std::any_of(progress.values.begin(), progress.values.end(),
+                            [&progress](int value) { return value > 0 && value < progress.Max(); }));
+}
+
+// Pieces written beside their recovery data, against the same split's pieces written first
+// and read back: the same bytes, piece for piece and recovery file for recovery file.
+TEST(RecoverySplitTest, OnePassWritesWhatReadingThePiecesBackWrites) {
+    struct Case {
+        bool raw;
+        std::int32_t pieceSize;
+        bool dataCheck;
+        bool checksums;
+    };
+    // Heads longer and shorter than the 16 KiB PAR2 names a file by; a short last piece.
+    for (const Case c : {Case{false, 70000, true, true}, Case{false, 5000, false, false}, Case{false, 9000, true, false},
+                         Case{true, 70000, false, false}, Case{true, 7000, false, false}}) {
+        SCOPED_TRACE(std::to_string(c.pieceSize) + (c.raw ? " raw" : ""));
+        const std::string source = PatternBytes(300000, 9);
+        const auto split = [&](const std::string& folder, bool readBack) {
+            WriteFile(folder + "/src.bin", source);
+            test::RecordingProgress progress;
+            testing::SetReadBack(readBack);
+            SplitResult result;
+            if (c.raw) {
+                result = SplitRaw({folder + "/src.bin", folder, "src.bin", c.pieceSize, false, 20}, progress);
+            } else {
+                SplitParams params;
+                params.sourcePath = folder + "/src.bin";
+                params.destFolder = folder;
+                params.groupName = "src";
+                params.pieceSize = c.pieceSize;
+                params.splitDate = "12/8/26";
+                params.groupId = 4242;
+                params.dataCheck = c.dataCheck;
+                params.checksums = c.checksums;
+                params.recoveryPercent = 20;
+                result = SplitFile(params, progress);
+            }
+            testing::SetReadBack(false);
+            return result;
+        };
+        const TempDir one;
+        const TempDir back;
+        const SplitResult together = split(one.path(), false);
+        ASSERT_TRUE(together.status.ok()) << together.status.message();
+        const SplitResult after = split(back.path(), true);
+        ASSERT_TRUE(after.status.ok()) << after.status.message();
+        EXPECT_EQ(together.rebuildablePieces, after.rebuildablePieces);
+        EXPECT_EQ(together.pieces.size(), after.pieces.size());
+        const std::vector<std::string> names = test::SortedNames(one.path());
+        ASSERT_EQ(names, test::SortedNames(back.path()));
+        EXPECT_GT(names.size(), together.pieces.size() + 2);  // the source and recovery files too
+        for (const std::string& name : names) {
+            EXPECT_TRUE(ReadFile(one.File(name)) == ReadFile(back.File(name))) << name;
+        }
+    }
+}
+
+TEST(RecoverySplitTest, AStopAnywhereLeavesOnlyTheSource) {
+    TempDir dir;
+    WriteFile(dir.File("src.bin"), PatternBytes(300000, 5));
+    for (const std::size_t moves : {0UL, 1UL, 2UL, 3UL}) {
+        SplitParams params;
+        params.sourcePath = dir.File("src.bin");
+        params.destFolder = dir.path();
+        params.groupName = "src";
+        params.pieceSize = 20000;
+        params.splitDate = "12/8/26";
+        params.checksums = true;
+        params.recoveryPercent = 10;
+        StoppingProgress progress(moves);
+        const SplitResult result = SplitFile(params, progress);
+        EXPECT_TRUE(result.status.cancelled()) << moves << ": " << result.status.message();
+        EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"}) << moves;
+        StoppingProgress rawProgress(moves);
+        const SplitResult raw = SplitRaw({dir.File("src.bin"), dir.path(), "src.bin", 20000, true, 10}, rawProgress);
+        EXPECT_TRUE(raw.status.cancelled()) << moves << ": " << raw.status.message();
+        EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"}) << moves;
+    }
+}
+
+// The pieces' headers hold hashes taken in a first pass over the source; a byte that changes
+// before the pieces are written would leave a piece that does not check out.
+TEST(RecoverySplitTest, ASourceChangedAfterItsHashesWereTakenIsRefused) {
+    TempDir dir;
+    WriteFile(dir.File("src.bin"), PatternBytes(300000, 3));
+    io::testing::SetAfterHash([&dir](std::size_t job, const Status&) {
+        if (job == 0) {  // piece 1's data is hashed: one of its bytes changes in place
+            std::fstream file(dir.File("src.bin"), std::ios::in | std::ios::out | std::ios::binary);
+            char byte = 0;
+            file.seekg(1000);
+            file.get(byte);
+            file.seekp(1000);
+            file.put(static_cast<char>(byte ^ 0x10));
+        }
+    });
+    SplitParams params;
+    params.sourcePath = dir.File("src.bin");
+    params.destFolder = dir.path();
+    params.groupName = "src";
+    params.pieceSize = 100000;
+    params.splitDate = "12/8/26";
+    params.recoveryPercent = 10;
+    test::RecordingProgress progress;
+    const SplitResult result = SplitFile(params, progress);
+    io::testing::SetAfterHash({});
+    EXPECT_NE(result.status.message().find("src.bin changed while it was split"), std::string::npos)
+        << result.status.message();
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"});
 }
 
 }  // namespace
