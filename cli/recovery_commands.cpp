@@ -8,6 +8,7 @@
 #include "format/numbered_group.h"
 #include "join/join_engine.h"
 #include "join/numbered_join.h"
+#include "join/rebuilding_join.h"
 #include "recovery/recovery.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
@@ -78,13 +79,10 @@ int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, 
 // the rebuilt blocks fit in memory, each piece there read once for both; else rebuilt into
 // temporaries first, which the join reads in their pieces' places.
 Status RebuildAndJoin(const recovery::Input& input, const recovery::Check& check, JoinParams params, Progress& progress) {
-    params.pieces = input.files;
     if (recovery::FitsOnePass(check)) {
-        const PiecePass pass{recovery::RebuiltLengths(check), [&](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
-                                 return recovery::RebuildInOnePass(input, check, bytes, tick);
-                             }};
-        return JoinPiecesInOnePass(params, pass, progress);
+        return JoinRebuildingInOnePass(input, check, params, progress);
     }
+    params.pieces = input.files;
     const recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress);
     if (!rebuilt.status.ok()) {
         return rebuilt.status;
@@ -110,10 +108,6 @@ Status CheckAllAndJoin(const GroupRef& group, const JoinParams& params, Progress
     return RebuildAndJoin(all, check, params, progress);
 }
 
-bool DataFault(const Status& status) {
-    return status.code() == Status::Code::kCorruption || status.code() == Status::Code::kMismatch;
-}
-
 // The rebuilding join of the program's own pieces, named by the first piece there that can
 // be read; -1 when none can.
 int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const recovery::Check& check,
@@ -134,7 +128,7 @@ int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const re
     return RunJoinJob(params.outputPath, params.replaceExisting, console, [&](Progress& progress) {
         const Status status = RebuildAndJoin(input, check, params, progress);
         // A piece taken on its header whose data does not match: every piece is checked now.
-        return onHeaders && DataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
+        return onHeaders && IsDataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
     });
 }
 
@@ -148,7 +142,7 @@ int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces,
     params.replaceExisting = replaceExisting;
     return RunJoinJob(outputPath, replaceExisting, console, [&](Progress& progress) {
         const Status status = JoinPieces(params, progress);
-        return DataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
+        return IsDataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
     });
 }
 
@@ -241,7 +235,7 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
     return RunJoinJob(params.outputPath, replace, console, [&](Progress& progress) {
         const Status status = JoinPieces(params, progress);
         // A piece taken on its header whose data does not match: every piece is checked now.
-        return onHeaders && DataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
+        return onHeaders && IsDataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
     });
 }
 

@@ -8,6 +8,7 @@
 #include "join/join_engine.h"
 #include "join/join_state.h"
 #include "join/numbered_join.h"
+#include "join/rebuilding_join.h"
 #include "recovery/recovery.h"
 #include "shell/job_runner.h"
 #include "shell/prompter.h"
@@ -40,10 +41,6 @@ Checked CheckGroupFiles(const JoinState& state, Progress& progress) {
     return checked;
 }
 
-bool DataFault(const Status& status) {
-    return status.code() == Status::Code::kCorruption || status.code() == Status::Code::kMismatch;
-}
-
 QString Question(int faulty) {
     if (faulty == 1) {
         return QCoreApplication::translate(
@@ -61,11 +58,7 @@ Status Join(const JoinState& state, const std::vector<std::string>& pieces, cons
             const Checked* checked, Progress& progress, int from = kCheckEnd) {
     if (checked != nullptr && !state.JoinNumbered && recovery::FitsOnePass(checked->check)) {
         PartOfBar bar(progress, kCheckEnd, progress.Max());
-        const PiecePass pass{recovery::RebuiltLengths(checked->check),
-                             [checked](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
-                                 return recovery::RebuildInOnePass(checked->input, checked->check, bytes, tick);
-                             }};
-        return JoinPiecesInOnePass({target, checked->input.files, replace}, pass, bar);
+        return JoinRebuildingInOnePass(checked->input, checked->check, {target, {}, replace}, bar);
     }
     recovery::Rebuilt rebuilt;
     if (checked != nullptr) {
@@ -111,7 +104,7 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string
         -> std::variant<Checked, Status> {
         if (attempt) {
             const Status joined = Join(state, pieces, target, replaceExisting, nullptr, progress, 0);
-            if (!DataFault(joined)) {
+            if (!IsDataFault(joined)) {
                 return joined;
             }
             progress.SetValue(0);

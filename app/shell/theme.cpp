@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace brindle::app {
 namespace {
@@ -214,20 +215,18 @@ ReadableStyle::ReadableStyle(const QString& baseKey)
 
 void ReadableStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                   QPainter* painter, const QWidget* widget) const {
+    std::optional<ReadableOutline> readable;
     if (fusion_ && option != nullptr && HasOutline(element)) {
-        const ReadableOutline readable(option);
-        QProxyStyle::drawPrimitive(element, option, painter, widget);
-        return;
+        readable.emplace(option);
     }
     QProxyStyle::drawPrimitive(element, option, painter, widget);
 }
 
 void ReadableStyle::drawControl(ControlElement element, const QStyleOption* option,
                                 QPainter* painter, const QWidget* widget) const {
+    std::optional<ReadableOutline> readable;
     if (fusion_ && option != nullptr && element == CE_ProgressBarGroove) {
-        const ReadableOutline readable(option);
-        QProxyStyle::drawControl(element, option, painter, widget);
-        return;
+        readable.emplace(option);
     }
     QProxyStyle::drawControl(element, option, painter, widget);
 }
@@ -235,10 +234,9 @@ void ReadableStyle::drawControl(ControlElement element, const QStyleOption* opti
 void ReadableStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                                        QPainter* painter, const QWidget* widget) const {
     // A combo box and a spin box draw their frames inside, from their own options.
+    std::optional<ReadableOutline> readable;
     if (fusion_ && option != nullptr && (control == CC_ComboBox || control == CC_SpinBox)) {
-        const ReadableOutline readable(option);
-        QProxyStyle::drawComplexControl(control, option, painter, widget);
-        return;
+        readable.emplace(option);
     }
     QProxyStyle::drawComplexControl(control, option, painter, widget);
 }
