@@ -39,14 +39,6 @@ constexpr quint32 kRequestMark = 0x54424831;  // "TBH1"
 constexpr quint32 kMostArguments = 1u << 20;
 constexpr int kGap = 12;
 
-QByteArray Bytes(const std::string& text) {
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Text(const QByteArray& bytes) {
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 // The job values every split and join window reads from the shared state, kept per window
 // while two windows work side by side, so each finds its own when the user turns to it.
 struct JobValues {
@@ -180,10 +172,10 @@ QByteArray EncodeRequest(const HandOverRequest& request) {
     QByteArray body;
     QDataStream out(&body, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
-    out << Bytes(request.currentFolder) << request.activationToken
+    out << QByteArray::fromStdString(request.currentFolder) << request.activationToken
         << static_cast<quint32>(request.arguments.size());
     for (const std::string& argument : request.arguments) {
-        out << Bytes(argument);
+        out << QByteArray::fromStdString(argument);
     }
     QByteArray whole;
     QDataStream frame(&whole, QIODevice::WriteOnly);
@@ -216,11 +208,11 @@ std::optional<HandOverRequest> TakeRequest(QByteArray& buffer, bool* broken) {
     QByteArray folder;
     quint32 count = 0;
     in >> folder >> request.activationToken >> count;
-    request.currentFolder = Text(folder);
+    request.currentFolder = folder.toStdString();
     for (quint32 i = 0; i < count && i < kMostArguments && in.status() == QDataStream::Ok; ++i) {
         QByteArray argument;
         in >> argument;
-        request.arguments.push_back(Text(argument));
+        request.arguments.push_back(argument.toStdString());
     }
     if (in.status() != QDataStream::Ok || count > kMostArguments || !in.atEnd()) {
         *broken = true;
