@@ -739,35 +739,39 @@ std::vector<std::string> DescribedNames(const std::string& folder, const std::st
     return names;
 }
 
-Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check) {
-    Input input{folder, group, {}, {}, false};
-    const std::size_t count = check.status.ok() ? check.pieces.size() : DescribedNames(folder, group).size();
+namespace {
+
+// Pieces 1 to `count` of `group` into `input`, each trusted as `trusted` (its number, its path) says.
+void AddPieces(Input& input, std::size_t count, const std::function<bool(std::size_t, const std::string&)>& trusted) {
     for (std::size_t k = 1; k <= count; ++k) {
-        const std::optional<std::string> piece = PieceFileName(group, static_cast<int>(k));
+        const std::optional<std::string> piece = PieceFileName(input.name, static_cast<int>(k));
         if (!piece) {
             break;
         }
-        input.files.push_back(JoinPath(folder, *piece));
-        input.trusted.push_back(check.status.ok() && check.dataCheckNote.empty() &&
-                                check.pieces[k - 1].verdict == PieceVerdict::kOk);
+        input.files.push_back(JoinPath(input.folder, *piece));
+        input.trusted.push_back(trusted(k, input.files.back()));
     }
+}
+
+}  // namespace
+
+Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check) {
+    Input input{folder, group, {}, {}, false};
+    const std::size_t count = check.status.ok() ? check.pieces.size() : DescribedNames(folder, group).size();
+    AddPieces(input, count, [&check](std::size_t k, const std::string&) {
+        return check.status.ok() && check.dataCheckNote.empty() && check.pieces[k - 1].verdict == PieceVerdict::kOk;
+    });
     return input;
 }
 
 Input PieceGroupInputByHeaders(const std::string& folder, const std::string& group) {
     Input input{folder, group, {}, {}, true, true};
-    const std::size_t count = DescribedNames(folder, group).size();
-    for (std::size_t k = 1; k <= count; ++k) {
-        const std::optional<std::string> piece = PieceFileName(group, static_cast<int>(k));
-        if (!piece) {
-            break;
-        }
-        input.files.push_back(JoinPath(folder, *piece));
-        // Whether its header is the one the recovery set knows, CheckFiles tells by its head.
+    // Whether its header is the one the recovery set knows, CheckFiles tells by its head.
+    AddPieces(input, DescribedNames(folder, group).size(), [](std::size_t k, const std::string& path) {
         PieceHeader header;
-        input.trusted.push_back(ReadPieceHeader(input.files.back(), &header).ok() && header.DataHash.has_value() &&
-                                header.PieceIndex == static_cast<std::int32_t>(k));
-    }
+        return ReadPieceHeader(path, &header).ok() && header.DataHash.has_value() &&
+               header.PieceIndex == static_cast<std::int32_t>(k);
+    });
     return input;
 }
 
