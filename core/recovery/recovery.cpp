@@ -666,10 +666,8 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
     return result;
 }
 
-}  // namespace
-
-namespace {
 std::atomic<bool> g_readBack{false};
+
 }  // namespace
 
 void testing::SetReadBack(bool readBack) { g_readBack.store(readBack); }
@@ -719,6 +717,10 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
     return WriteSet(feed, folder, name, percent, progress);
 }
 
+namespace {
+
+// The files the recovery set NAME.par2 (and its volumes) in `folder` describes, by name in
+// its own order; empty when there is none that can be read.
 std::vector<std::string> DescribedNames(const std::string& folder, const std::string& name) {
     par2::Scan scan;
     for (const std::string& path : FindRecoveryFiles(folder, name)) {
@@ -738,8 +740,6 @@ std::vector<std::string> DescribedNames(const std::string& folder, const std::st
     }
     return names;
 }
-
-namespace {
 
 // Pieces 1 to `count` of `group` into `input`, each trusted as `trusted` (its number, its path) says.
 void AddPieces(Input& input, std::size_t count, const std::function<bool(std::size_t, const std::string&)>& trusted) {
