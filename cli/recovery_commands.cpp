@@ -251,7 +251,7 @@ int ReportRecovery(const GroupRef& group, int faults, Console& console, const Gr
     recovery::Check check;
     int exit = kExitOk;
     if (!CheckUnderBar(input, "verify", console, &check, &exit)) {
-        return exit == kExitFailed ? kExitFailed : exit;
+        return exit;
     }
     if (check.faultyFiles > 0) {
         for (const recovery::FileCheck& file : check.files) {
@@ -316,14 +316,13 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
     const recovery::Input input = InputFor(group, nullptr);
     recovery::Check check;
     int exit = kExitOk;
-    if (input.files.empty() || !CheckUnderBar(input, "repair", console, &check, &exit)) {
-        if (input.files.empty()) {
-            console.err << "brindle repair: "
-                        << Fill(Tr("the recovery files %1 cannot be read"),
-                                {recovery::IndexPath(group.folder, group.name)})
-                        << "\n";
-            return kExitFailed;
-        }
+    if (input.files.empty()) {
+        console.err << "brindle repair: "
+                    << Fill(Tr("the recovery files %1 cannot be read"), {recovery::IndexPath(group.folder, group.name)})
+                    << "\n";
+        return kExitFailed;
+    }
+    if (!CheckUnderBar(input, "repair", console, &check, &exit)) {
         return exit;
     }
     if (!check.usable) {

@@ -169,6 +169,14 @@ Status LoadListedChecksums(const std::vector<std::string>& pieces, std::int32_t 
     return status;
 }
 
+// A file to write, one that is no piece and may be replaced.
+Status CheckOutput(const JoinParams& params) {
+    if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
+        return Status::InvalidArgument(Tr("no file to write was given"));
+    }
+    return CheckJoinTarget(params.pieces, params.outputPath, params.replaceExisting);
+}
+
 }  // namespace
 
 Status JoinPieces(const JoinParams& params, Progress& progress) {
@@ -179,10 +187,7 @@ Status JoinPieces(const JoinParams& params, Progress& progress) {
     if (step > std::numeric_limits<std::int16_t>::max()) {
         return Status::InvalidArgument("the progress bar is too long");
     }
-    if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
-        return Status::InvalidArgument(Tr("no file to write was given"));
-    }
-    Status status = CheckJoinTarget(params.pieces, params.outputPath, params.replaceExisting);
+    Status status = CheckOutput(params);
     if (!status.ok()) {
         return status;
     }
@@ -214,10 +219,7 @@ Status JoinPiecesInOnePass(const JoinParams& params, const PiecePass& pass, Prog
     if (count == 0 || pass.brought.size() != count || !pass.run) {
         return Status::InvalidArgument(Tr("there are no pieces to join"));
     }
-    if (params.outputPath.empty() || GetFileName(params.outputPath).empty()) {
-        return Status::InvalidArgument(Tr("no file to write was given"));
-    }
-    Status status = CheckJoinTarget(params.pieces, params.outputPath, params.replaceExisting);
+    Status status = CheckOutput(params);
     // The pieces on the disk are checked before anything is written, held to the first of
     // them; the ones the pass brings, once their bytes are there.
     std::vector<PieceInfo> infos(count);

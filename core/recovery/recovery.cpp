@@ -133,6 +133,22 @@ private:
     Reader reader_;
 };
 
+using Digests = std::vector<std::unique_ptr<Digest>>;
+
+Digests NewDigests(std::size_t count, DigestKind kind) {
+    Digests digests(count);
+    for (auto& digest : digests) {
+        digest = std::make_unique<Digest>(kind);
+    }
+    return digests;
+}
+
+void WaitAll(std::vector<std::future<void>>& work) {
+    for (std::future<void>& done : work) {
+        done.wait();
+    }
+}
+
 // Whether every recovery block of `scan` holds the hash its packet claims. The reading stays
 // on this thread; the hashing of a few packets at once runs on every core.
 Status RecoveryPacketsIntact(const std::vector<std::string>& paths, const par2::Scan& scan, Progress& progress, bool* intact) {
@@ -150,11 +166,10 @@ Status RecoveryPacketsIntact(const std::vector<std::string>& paths, const par2::
     Reader reader;
     for (std::size_t first = 0; first < blocks.size() && *intact; first += threads) {
         const std::size_t count = std::min(threads, blocks.size() - first);
-        std::vector<std::unique_ptr<Digest>> digests(count);
+        const Digests digests = NewDigests(count, DigestKind::kMd5);
         std::vector<std::vector<unsigned char>> buffers(count);
         std::int64_t longest = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            digests[i] = std::make_unique<Digest>(DigestKind::kMd5);
             longest = std::max(longest, static_cast<std::int64_t>(blocks[first + i]->bytes) + kHashedBefore);
         }
         for (std::int64_t at = 0; at < longest; at += stretch) {
@@ -175,9 +190,7 @@ Status RecoveryPacketsIntact(const std::vector<std::string>& paths, const par2::
                 }
                 hashing.push_back(std::async(std::launch::async, [&digests, &buffers, i] { digests[i]->Update(buffers[i].data(), buffers[i].size()); }));
             }
-            for (std::future<void>& hash : hashing) {
-                hash.wait();
-            }
+            WaitAll(hashing);
         }
         for (std::size_t i = 0; i < count; ++i) {
             *intact = *intact && ToMd5(digests[i]->RawDigest()) == blocks[first + i]->packetMd5;
@@ -341,8 +354,7 @@ std::optional<std::vector<Gf>> Inverse(std::vector<Gf> a, std::size_t n) {
 
 // Hashes data[k] into digests[k] for every k, the digests spread over every core; the
 // caller goes on (writing the same bytes) and waits for the returned work.
-std::vector<std::future<void>> HashEach(const std::vector<std::unique_ptr<Digest>>& digests, const std::vector<unsigned char*>& data,
-                                        std::size_t n) {
+std::vector<std::future<void>> HashEach(const Digests& digests, const std::vector<unsigned char*>& data, std::size_t n) {
     const std::size_t lanes = std::min<std::size_t>(digests.size(), std::max(1U, std::thread::hardware_concurrency()));
     std::vector<std::future<void>> work;
     for (std::size_t lane = 0; lane < lanes; ++lane) {
@@ -489,16 +501,11 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
         }
     }
     // The description's packets, complete once the files are hashed.
-    std::vector<std::unique_ptr<Digest>> fileMd5(files.size());
-    std::vector<std::unique_ptr<Digest>> sliceMd5(slices.size());
-    std::vector<std::unique_ptr<Digest>> sliceCrc(slices.size());
+    const Digests fileMd5 = NewDigests(files.size(), DigestKind::kMd5);
+    const Digests sliceMd5 = NewDigests(slices.size(), DigestKind::kMd5);
+    const Digests sliceCrc = NewDigests(slices.size(), DigestKind::kCrc32);
     for (std::size_t f = 0; f < files.size(); ++f) {
-        fileMd5[f] = std::make_unique<Digest>(DigestKind::kMd5);
         entries[f].slices.resize(static_cast<std::size_t>(Blocks(sizes[f], plan.blockSize)));
-    }
-    for (std::size_t i = 0; i < slices.size(); ++i) {
-        sliceMd5[i] = std::make_unique<Digest>(DigestKind::kMd5);
-        sliceCrc[i] = std::make_unique<Digest>(DigestKind::kCrc32);
     }
     const int passes = Passes(plan.blockSize, recoveryBlocks);
     const std::int64_t totalBytes = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0});
@@ -547,9 +554,8 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
         }
         volumeEnd.push_back(at);
     }
-    std::vector<std::unique_ptr<Digest>> packetMd5(recoveryBlocks);
+    const Digests packetMd5 = NewDigests(recoveryBlocks, DigestKind::kMd5);
     for (std::size_t k = 0; k < recoveryBlocks; ++k) {
-        packetMd5[k] = std::make_unique<Digest>(DigestKind::kMd5);
         const std::string prefix = par2::RecoveryHashPrefix(setId, static_cast<std::uint32_t>(k));
         packetMd5[k]->Update(prefix.data(), prefix.size());
     }
@@ -600,9 +606,7 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
             for (std::size_t k = 0; k < recoveryBlocks && status.ok(); ++k) {
                 status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] + offset, data[k], n);
             }
-            for (std::future<void>& hash : hashing) {
-                hash.wait();
-            }
+            WaitAll(hashing);
             return status;
         };
         coding.tick = [&](std::int64_t bytes) { return meter(before + bytes); };
@@ -662,10 +666,8 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
     return result;
 }
 
-}  // namespace
-
-namespace {
 std::atomic<bool> g_readBack{false};
+
 }  // namespace
 
 void testing::SetReadBack(bool readBack) { g_readBack.store(readBack); }
@@ -715,6 +717,10 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
     return WriteSet(feed, folder, name, percent, progress);
 }
 
+namespace {
+
+// The files the recovery set NAME.par2 (and its volumes) in `folder` describes, by name in
+// its own order; empty when there is none that can be read.
 std::vector<std::string> DescribedNames(const std::string& folder, const std::string& name) {
     par2::Scan scan;
     for (const std::string& path : FindRecoveryFiles(folder, name)) {
@@ -735,35 +741,37 @@ std::vector<std::string> DescribedNames(const std::string& folder, const std::st
     return names;
 }
 
-Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check) {
-    Input input{folder, group, {}, {}, false};
-    const std::size_t count = check.status.ok() ? check.pieces.size() : DescribedNames(folder, group).size();
+// Pieces 1 to `count` of `group` into `input`, each trusted as `trusted` (its number, its path) says.
+void AddPieces(Input& input, std::size_t count, const std::function<bool(std::size_t, const std::string&)>& trusted) {
     for (std::size_t k = 1; k <= count; ++k) {
-        const std::optional<std::string> piece = PieceFileName(group, static_cast<int>(k));
+        const std::optional<std::string> piece = PieceFileName(input.name, static_cast<int>(k));
         if (!piece) {
             break;
         }
-        input.files.push_back(JoinPath(folder, *piece));
-        input.trusted.push_back(check.status.ok() && check.dataCheckNote.empty() &&
-                                check.pieces[k - 1].verdict == PieceVerdict::kOk);
+        input.files.push_back(JoinPath(input.folder, *piece));
+        input.trusted.push_back(trusted(k, input.files.back()));
     }
+}
+
+}  // namespace
+
+Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check) {
+    Input input{folder, group, {}, {}, false};
+    const std::size_t count = check.status.ok() ? check.pieces.size() : DescribedNames(folder, group).size();
+    AddPieces(input, count, [&check](std::size_t k, const std::string&) {
+        return check.status.ok() && check.dataCheckNote.empty() && check.pieces[k - 1].verdict == PieceVerdict::kOk;
+    });
     return input;
 }
 
 Input PieceGroupInputByHeaders(const std::string& folder, const std::string& group) {
     Input input{folder, group, {}, {}, true, true};
-    const std::size_t count = DescribedNames(folder, group).size();
-    for (std::size_t k = 1; k <= count; ++k) {
-        const std::optional<std::string> piece = PieceFileName(group, static_cast<int>(k));
-        if (!piece) {
-            break;
-        }
-        input.files.push_back(JoinPath(folder, *piece));
-        // Whether its header is the one the recovery set knows, CheckFiles tells by its head.
+    // Whether its header is the one the recovery set knows, CheckFiles tells by its head.
+    AddPieces(input, DescribedNames(folder, group).size(), [](std::size_t k, const std::string& path) {
         PieceHeader header;
-        input.trusted.push_back(ReadPieceHeader(input.files.back(), &header).ok() && header.DataHash.has_value() &&
-                                header.PieceIndex == static_cast<std::int32_t>(k));
-    }
+        return ReadPieceHeader(path, &header).ok() && header.DataHash.has_value() &&
+               header.PieceIndex == static_cast<std::int32_t>(k);
+    });
     return input;
 }
 
@@ -1142,6 +1150,13 @@ RebuildPlan PlanRebuild(const Found& found) {
     return plan;
 }
 
+// The bytes of `slice` from `offset` within its block that its file holds, of `n` there.
+std::size_t RealBytes(const Found& found, const Slice& slice, std::int64_t blockSize, std::int64_t offset, std::size_t n) {
+    const std::int64_t start = slice.index * blockSize + offset;
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(found.entries[slice.file]->length) - start, 0, static_cast<std::int64_t>(n)));
+}
+
 // Reads input `i` of `plan`'s coding: a kept block (zeros past its file's end) or a recovery block.
 Status ReadInput(const RebuildPlan& plan, const Found& found, const Input& input, Reader& reader, std::size_t i,
                  std::int64_t offset, unsigned char* buffer, std::size_t n) {
@@ -1150,18 +1165,22 @@ Status ReadInput(const RebuildPlan& plan, const Found& found, const Input& input
         return reader.ReadAt(found.recoveryFiles[block.source], block.offset + offset, buffer, n);
     }
     const Slice& slice = plan.kept[i];
-    const std::int64_t start = slice.index * plan.coding.blockSize + offset;
-    const std::int64_t there = std::clamp<std::int64_t>(
-        static_cast<std::int64_t>(found.entries[slice.file]->length) - start, 0, static_cast<std::int64_t>(n));
-    std::memset(buffer + there, 0, n - static_cast<std::size_t>(there));
-    return there == 0 ? Status::Ok() : reader.ReadAt(input.files[slice.file], start, buffer, static_cast<std::size_t>(there));
+    const std::size_t real = RealBytes(found, slice, plan.coding.blockSize, offset, n);
+    std::memset(buffer + real, 0, n - real);
+    return real == 0 ? Status::Ok()
+                     : reader.ReadAt(input.files[slice.file], slice.index * plan.coding.blockSize + offset, buffer, real);
 }
 
-// The bytes of `slice` from `offset` within its block that its file holds, of `n` there.
-std::size_t RealBytes(const Found& found, const Slice& slice, std::int64_t blockSize, std::int64_t offset, std::size_t n) {
-    const std::int64_t start = slice.index * blockSize + offset;
-    return static_cast<std::size_t>(std::clamp<std::int64_t>(
-        static_cast<std::int64_t>(found.entries[slice.file]->length) - start, 0, static_cast<std::int64_t>(n)));
+// Whether each rebuilt block, hashed into `md5` (its padding too), is the one the recovery
+// set describes: Corruption naming the first file that is not.
+Status CheckRebuilt(const Found& found, const Input& input, const std::vector<Slice>& lost, const Digests& md5) {
+    for (std::size_t k = 0; k < lost.size(); ++k) {
+        if (ToMd5(md5[k]->RawDigest()) != found.entries[lost[k].file]->slices[static_cast<std::size_t>(lost[k].index)].md5) {
+            return Status::Corruption(Fill(Tr("the rebuilt %1 does not match the recovery files"),
+                                           {GetFileName(input.files[lost[k].file])}));
+        }
+    }
+    return Status::Ok();
 }
 
 }  // namespace
@@ -1184,7 +1203,7 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
     Coding& coding = plan.coding;
     // The temporaries: the good blocks copied, the lost ones zero until they are rebuilt.
     std::vector<io::File> temporaries(input.files.size());
-    std::vector<std::vector<unsigned char>> scratch(1, std::vector<unsigned char>(kChunk));
+    std::vector<unsigned char> scratch(kChunk);
     Reader reader;
     for (std::size_t f = 0; f < input.files.size() && rebuilt.status.ok(); ++f) {
         if (check.files[f].state == FileState::kOk) {
@@ -1208,16 +1227,16 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             Digest md5(DigestKind::kMd5);
             for (std::int64_t done = 0; done < n && rebuilt.status.ok();) {
                 const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
-                rebuilt.status = reader.ReadAt(input.files[f], start + done, scratch[0].data(), step);
+                rebuilt.status = reader.ReadAt(input.files[f], start + done, scratch.data(), step);
                 if (rebuilt.status.ok()) {
-                    md5.Update(scratch[0].data(), step);
-                    rebuilt.status = temporaries[f].WriteAll(scratch[0].data(), step);
+                    md5.Update(scratch.data(), step);
+                    rebuilt.status = temporaries[f].WriteAll(scratch.data(), step);
                 }
                 done += static_cast<std::int64_t>(step);
             }
             for (std::int64_t pad = n; pad < blockSize; pad += static_cast<std::int64_t>(kChunk)) {
-                std::fill(scratch[0].begin(), scratch[0].end(), 0);
-                md5.Update(scratch[0].data(), static_cast<std::size_t>(std::min<std::int64_t>(blockSize - pad, static_cast<std::int64_t>(kChunk))));
+                std::fill(scratch.begin(), scratch.end(), 0);
+                md5.Update(scratch.data(), static_cast<std::size_t>(std::min<std::int64_t>(blockSize - pad, static_cast<std::int64_t>(kChunk))));
             }
             if (rebuilt.status.ok() && ToMd5(md5.RawDigest()) != found.entries[f]->slices[s].md5) {
                 rebuilt.status = Status::Corruption(
@@ -1227,10 +1246,7 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
     }
     // Each rebuilt block is hashed as it is made (its padding too, as the recovery files hash
     // it) rather than read back.
-    std::vector<std::unique_ptr<Digest>> lostMd5(m);
-    for (auto& digest : lostMd5) {
-        digest = std::make_unique<Digest>(DigestKind::kMd5);
-    }
+    const Digests lostMd5 = NewDigests(m, DigestKind::kMd5);
     const int passes = Passes(blockSize, m);
     ByteMeter meter(progress, std::max<std::int64_t>(static_cast<std::int64_t>(passes) * static_cast<std::int64_t>(coding.inputs) * blockSize, 1),
                     progress.Max());
@@ -1242,29 +1258,19 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             std::vector<std::future<void>> hashing = HashEach(lostMd5, data, n);
             Status status;
             for (std::size_t k = 0; k < m && status.ok(); ++k) {
-                const Slice& slice = lost[k];
-                const std::int64_t start = slice.index * blockSize + offset;
-                const std::int64_t there =
-                    std::min<std::int64_t>(static_cast<std::int64_t>(n), static_cast<std::int64_t>(found.entries[slice.file]->length) - start);
-                if (there > 0) {
-                    status = temporaries[slice.file].WriteAt(start, data[k], static_cast<std::size_t>(there));
+                const std::size_t real = RealBytes(found, lost[k], blockSize, offset, n);
+                if (real > 0) {
+                    status = temporaries[lost[k].file].WriteAt(lost[k].index * blockSize + offset, data[k], real);
                 }
             }
-            for (std::future<void>& hash : hashing) {
-                hash.wait();
-            }
+            WaitAll(hashing);
             return status;
         };
         coding.tick = [&meter](std::int64_t bytes) { return meter(bytes); };
         rebuilt.status = RunCoding(coding);
     }
-    // Each rebuilt block must be the one the recovery set describes.
-    for (std::size_t k = 0; k < m && rebuilt.status.ok(); ++k) {
-        if (ToMd5(lostMd5[k]->RawDigest()) != found.entries[lost[k].file]->slices[static_cast<std::size_t>(lost[k].index)].md5) {
-            rebuilt.status =
-                Status::Corruption(Fill(Tr("the rebuilt %1 does not match the recovery files"),
-                                        {GetFileName(input.files[lost[k].file])}));
-        }
+    if (rebuilt.status.ok()) {
+        rebuilt.status = CheckRebuilt(found, input, lost, lostMd5);
     }
     for (const Rebuilt::Entry& entry : rebuilt.entries()) {
         if (rebuilt.status.ok()) {
@@ -1336,20 +1342,10 @@ Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes&
     // One pass: the lost blocks are whole here, checked against the recovery files before
     // any of their bytes is handed on.
     coding.done = [&](std::int64_t, const std::vector<unsigned char*>& data, std::size_t n) {
-        std::vector<std::unique_ptr<Digest>> md5(lost.size());
-        for (auto& digest : md5) {
-            digest = std::make_unique<Digest>(DigestKind::kMd5);
-        }
-        for (std::future<void>& hash : HashEach(md5, data, n)) {
-            hash.wait();
-        }
-        for (std::size_t k = 0; k < lost.size(); ++k) {
-            if (ToMd5(md5[k]->RawDigest()) != found.entries[lost[k].file]->slices[static_cast<std::size_t>(lost[k].index)].md5) {
-                return Status::Corruption(Fill(Tr("the rebuilt %1 does not match the recovery files"),
-                                               {GetFileName(input.files[lost[k].file])}));
-            }
-        }
-        Status status;
+        const Digests md5 = NewDigests(lost.size(), DigestKind::kMd5);
+        std::vector<std::future<void>> hashing = HashEach(md5, data, n);
+        WaitAll(hashing);
+        Status status = CheckRebuilt(found, input, lost, md5);
         for (std::size_t k = 0; k < lost.size() && status.ok(); ++k) {
             const std::size_t real = RealBytes(found, lost[k], blockSize, 0, n);
             if (real > 0) {

@@ -146,10 +146,6 @@ struct Input {
     bool packetsUnhashed = false;
 };
 
-// The files the recovery set NAME.par2 (and its volumes) in `folder` describes, by name in
-// its own order; empty when there is none that can be read.
-std::vector<std::string> DescribedNames(const std::string& folder, const std::string& name);
-
 // The input for a group of this program's pieces G(1).qmf... with G.par2: every piece of the
 // group (as many as `check` found, or the recovery files describe when its first piece is
 // not sound), those `check` found ok with their data hash trusted.

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 namespace brindle {
 
@@ -100,7 +99,6 @@ const char* TrN(const char* singular, const char* plural, unsigned long n) {
 }
 
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> values) {
-    const std::vector<std::string_view> given(values);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -109,8 +107,8 @@ std::string Fill(std::string_view text, std::initializer_list<std::string_view> 
             out += '%';
             ++i;
         } else if (text[i] == '%' && next >= '1' && next <= '9' &&
-                   static_cast<std::size_t>(next - '1') < given.size()) {
-            out += given[static_cast<std::size_t>(next - '1')];
+                   static_cast<std::size_t>(next - '1') < values.size()) {
+            out += values.begin()[next - '1'];
             ++i;
         } else {
             out += text[i];

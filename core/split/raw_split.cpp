@@ -389,22 +389,14 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
             return hashed.ok() ? nameAll() : hashed;
         };
         if (result.status.ok()) {
-            recovery::WriteResult recoveryFiles =
-                recovery::WriteRecoveryFiles(feed, params.destFolder, params.base, params.recoveryPercent, whole);
-            result.status = recoveryFiles.status;
-            result.recoveryFiles = std::move(recoveryFiles.files);
-            result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+            result.TakeRecovery(recovery::WriteRecoveryFiles(feed, params.destFolder, params.base, params.recoveryPercent, whole));
         }
     } else if (result.status.ok()) {
         result.status = nameAll();
     }
     // The recovery files before the list, which comes last.
     if (result.status.ok() && recovery && !onePass) {
-        recovery::WriteResult recoveryFiles =
-            recovery::WriteRecoveryFiles(pieces, params.destFolder, params.base, params.recoveryPercent, recoveryBar);
-        result.status = recoveryFiles.status;
-        result.recoveryFiles = std::move(recoveryFiles.files);
-        result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+        result.TakeRecovery(recovery::WriteRecoveryFiles(pieces, params.destFolder, params.base, params.recoveryPercent, recoveryBar));
     } else if (result.status.ok() && !recovery) {
         std::vector<std::string> others;
         result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.base, pieces, &others);
@@ -418,10 +410,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         result.status = WriteChecksumFile(params.destFolder, params.base, DrawGroupId(), pieces, pieceDigests);
     }
     if (!result.status.ok()) {
-        for (const std::string& recoveryFile : result.recoveryFiles) {
-            (void)io::RemoveFile(recoveryFile);
-        }
-        result.recoveryFiles.clear();
+        result.DropRecovery();
         // Half a group would only mislead a later join.
         for (const std::string& path : temporaries) {
             if (!path.empty()) {

@@ -455,6 +455,19 @@ SplitResult TakeBack(SplitResult result, bool replacedEarlier) {
 
 }  // namespace
 
+void SplitResult::TakeRecovery(recovery::WriteResult written) {
+    status = written.status;
+    recoveryFiles = std::move(written.files);
+    rebuildablePieces = written.plan.rebuildableFiles;
+}
+
+void SplitResult::DropRecovery() {
+    for (const std::string& path : recoveryFiles) {
+        (void)io::RemoveFile(path);
+    }
+    recoveryFiles.clear();
+}
+
 std::int32_t DrawGroupId() {
     std::random_device seed;
     std::mt19937 generator(seed());
@@ -588,10 +601,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
         oneSplit.emplace(params, source, pool ? &*pool : nullptr, std::move(onePassPieces));
         result.status = oneSplit->HashSource(header, hashBar);
         if (result.status.ok()) {
-            recovery::WriteResult recoveryFiles = oneSplit->Write(passBar);
-            result.status = recoveryFiles.status;
-            result.recoveryFiles = std::move(recoveryFiles.files);
-            result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+            result.TakeRecovery(oneSplit->Write(passBar));
         }
         oneSplit->Named(&result.pieces, &checksumJobs);
         replacedEarlier = oneSplit->replacedEarlier();
@@ -647,10 +657,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
         result.status = both->Finish(result.status, written);
     }
     if (!result.status.ok()) {
-        for (const std::string& recoveryFile : result.recoveryFiles) {
-            (void)io::RemoveFile(recoveryFile);
-        }
-        result.recoveryFiles.clear();
+        result.DropRecovery();
         return TakeBack(std::move(result), replacedEarlier);
     }
     result.status = source.Close();
@@ -663,11 +670,8 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     // Recovery files of the earlier split speak for pieces that are gone: replaced or removed,
     // before the checksum file, which comes last.
     if (result.status.ok() && recovery && !onePass) {
-        recovery::WriteResult recoveryFiles =
-            recovery::WriteRecoveryFiles(result.pieces, params.destFolder, params.groupName, params.recoveryPercent, recoveryBar);
-        result.status = recoveryFiles.status;
-        result.recoveryFiles = std::move(recoveryFiles.files);
-        result.rebuildablePieces = recoveryFiles.plan.rebuildableFiles;
+        result.TakeRecovery(
+            recovery::WriteRecoveryFiles(result.pieces, params.destFolder, params.groupName, params.recoveryPercent, recoveryBar));
     } else if (result.status.ok() && !recovery) {
         std::vector<std::string> others;
         result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.groupName, result.pieces, &others);
@@ -687,10 +691,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
         result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
     }
     if (!result.status.ok()) {
-        for (const std::string& recoveryFile : result.recoveryFiles) {
-            (void)io::RemoveFile(recoveryFile);
-        }
-        result.recoveryFiles.clear();
+        result.DropRecovery();
         return TakeBack(std::move(result), replacedEarlier);
     }
     whole.SetValue(whole.Max());

@@ -9,6 +9,10 @@
 #include "shell/progress.h"
 #include "shell/status.h"
 
+namespace brindle::recovery {
+struct WriteResult;
+}
+
 namespace brindle {
 
 struct SplitParams {
@@ -37,6 +41,11 @@ struct SplitResult {
     std::string checksumFile;         // when one was written
     std::vector<std::string> recoveryFiles;  // NAME.par2 first, when asked for
     int rebuildablePieces = 0;               // lost pieces the recovery files can rebuild
+
+    // Takes the outcome of writing the recovery files.
+    void TakeRecovery(recovery::WriteResult written);
+    // Removes the recovery files written: a split that fails leaves none.
+    void DropRecovery();
 };
 
 // A file a split would replace without having been asked to.
