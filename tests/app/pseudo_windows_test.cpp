@@ -231,9 +231,7 @@ private slots:
     void filledPagesAndMessages() {
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("film.avi"));
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1234567));
-        file.close();
+        QVERIFY(QFile(source).open(QIODevice::WriteOnly) && QFile::resize(source, 1234567));
         const QStringList data{dir.path(), QStringLiteral("joined.avi"), QStringLiteral("film.avi"),
                                QStringLiteral("film"), QStringLiteral("Tarnwick Brindle")};
         QStringList problems;
@@ -359,9 +357,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("film.avi"));
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1234567));
-        file.close();
+        QVERIFY(QFile(source).open(QIODevice::WriteOnly) && QFile::resize(source, 1234567));
         RecordingPrompter prompter;
         auto* split = new frmSplit;
         split->show();

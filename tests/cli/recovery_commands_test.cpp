@@ -55,7 +55,6 @@ TEST_F(RecoveryCommands, LossesUpToTheRecoveryDataJoinAndMoreAreRefused) {
         const char* summary;
     };
     const Loss losses[] = {
-        {"one piece", {4}, {}, "1 piece damaged or missing; the recovery files can rebuild it"},
         {"two pieces, the first among them", {1, 7}, {}, "2 pieces damaged or missing; the recovery files can rebuild them"},
         {"a damaged block", {}, {5}, "1 piece damaged or missing; the recovery files can rebuild it"},
         {"a lost piece and a damaged one", {2}, {10}, "2 pieces damaged or missing; the recovery files can rebuild them"},
