@@ -12,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOptionButton>
@@ -419,23 +418,6 @@ private slots:
             const QPoint at = PlaceBeside(c.list, editor, screen, 12);
             QCOMPARE(at, c.at);
             QVERIFY(screen.contains(QRect(at, editor)));
-        }
-
-        // The real window, on whatever screen the platform has: beside where the pair fits,
-        // docked inside the list's window where it does not.
-        auto* list = new frmRename;
-        test::MoveWindow(list, QPoint(0, 0));
-        list->show();
-        const QRect before = list->window()->frameGeometry();
-        list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
-        frmRename2* rules = list->RuleEditor();
-        QVERIFY(rules != nullptr && rules->isVisible());
-        const QRect room = list->screen()->availableGeometry();
-        const EditorPlace place = PlaceRuleEditor(before, rules->size(), room, true);
-        QCOMPARE(list->EditorDocked(), place.docked);
-        if (!place.docked) {
-            QCOMPARE(rules->pos(), place.editor);
-            QVERIFY(room.contains(rules->frameGeometry()));
         }
     }
 

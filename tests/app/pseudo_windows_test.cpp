@@ -128,6 +128,26 @@ QWidget* ListWithEditor() {
     return list;
 }
 
+// The join's first page on the folder the prompter gives, the group "film" clicked; null if
+// the folder did not list that one group.
+frmJoin* JoinWithFilmChosen() {
+    auto* join = new frmJoin;
+    join->show();
+    join->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
+    if (!QTest::qWaitFor([join] { return !join->IsListing(); })) {
+        return nullptr;
+    }
+    const QList<QTreeWidgetItem*> group =
+        join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
+    if (group.size() != 1) {
+        return nullptr;
+    }
+    join->group->setCurrentItem(group[0]);
+    QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {},
+                      join->group->visualItemRect(group[0]).center());
+    return join;
+}
+
 const Window kWindows[] = {
     {"frmMain", [] { return new frmMain; }},
     {"frmSplit", [] { return new frmSplit; }},
@@ -211,9 +231,7 @@ private slots:
     void filledPagesAndMessages() {
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("film.avi"));
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1234567));
-        file.close();
+        QVERIFY(QFile(source).open(QIODevice::WriteOnly) && QFile::resize(source, 1234567));
         const QStringList data{dir.path(), QStringLiteral("joined.avi"), QStringLiteral("film.avi"),
                                QStringLiteral("film"), QStringLiteral("Tarnwick Brindle")};
         QStringList problems;
@@ -249,15 +267,8 @@ private slots:
         test::CloseAllWindows();
 
         // The group just split, its pieces' facts, a merge and a merge that lacks a piece.
-        auto* join = new frmJoin;
-        join->show();
-        join->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
-        QTRY_VERIFY(!join->IsListing());
-        const QList<QTreeWidgetItem*> group =
-            join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
-        QCOMPARE(group.size(), 1);
-        QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {},
-                          join->group->visualItemRect(group[0]).center());
+        frmJoin* join = JoinWithFilmChosen();
+        QVERIFY(join != nullptr);
         check(join);
         join->findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
         open = test::OpenWindows();
@@ -346,9 +357,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("film.avi"));
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1234567));
-        file.close();
+        QVERIFY(QFile(source).open(QIODevice::WriteOnly) && QFile::resize(source, 1234567));
         RecordingPrompter prompter;
         auto* split = new frmSplit;
         split->show();
@@ -371,16 +380,8 @@ private slots:
                           progress)
                     .status.ok());
         prompter.paths = {dir.path()};
-        auto* join = new frmJoin;
-        join->show();
-        join->findChild<QToolButton*>(QStringLiteral("cmdBrowse"))->click();
-        QTRY_VERIFY(!join->IsListing());
-        const QList<QTreeWidgetItem*> group =
-            join->group->findItems(QStringLiteral("film"), Qt::MatchExactly);
-        QCOMPARE(group.size(), 1);
-        join->group->setCurrentItem(group[0]);
-        QTest::mouseClick(join->group->viewport(), Qt::LeftButton, {},
-                          join->group->visualItemRect(group[0]).center());
+        frmJoin* join = JoinWithFilmChosen();
+        QVERIFY(join != nullptr);
         QCOMPARE(join->findChild<QLabel*>(QStringLiteral("Label5_1"))->text(), megabytes);
         QCOMPARE(join->findChild<QLabel*>(QStringLiteral("Label5_2"))->text(),
                  QStringLiteral("03/04/2025"));

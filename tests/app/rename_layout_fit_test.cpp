@@ -58,7 +58,6 @@ private slots:
         QTest::addColumn<double>("longer");
         QTest::newRow("default font") << 0.0 << 0.0;
         QTest::newRow("13 pt") << 13.0 << 0.0;
-        QTest::newRow("captions 40% longer") << 0.0 << 0.4;
         QTest::newRow("13 pt, captions 40% longer") << 13.0 << 0.4;
     }
 

@@ -230,15 +230,10 @@ private slots:
     void languageRule_data() {
         QTest::addColumn<QString>("environment");  // NAME=value, ';' between
         QTest::addColumn<QString>("catalogue");    // empty: English
-        QTest::newRow("C") << QStringLiteral("LC_ALL=C;LANGUAGE=de") << QString();
-        QTest::newRow("POSIX messages")
-            << QStringLiteral("LC_MESSAGES=POSIX;LANG=fr_FR.UTF-8;LANGUAGE=fr") << QString();
         QTest::newRow("C.UTF-8") << QStringLiteral("LC_ALL=C.UTF-8;LANGUAGE=es:de")
                                  << QStringLiteral("_es.qm");
         QTest::newRow("locale alone")
             << QStringLiteral("LANG=fr_FR.UTF-8") << QStringLiteral("_fr.qm");
-        QTest::newRow("English first")
-            << QStringLiteral("LANG=de_DE.UTF-8;LANGUAGE=en_US:de") << QString();
     }
 
     void languageRule() {

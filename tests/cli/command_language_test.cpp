@@ -1,40 +1,23 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <string>
 
 #include "format/piece_format.h"
+#include "support/shell_run.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-struct Ran {
-    std::string output;  // stdout and stderr together
-    int exit = -1;
-};
+using brindle::test::Ran;
 
 // The real program under a desktop language, so that its main's choice of the language and
 // of the catalogue folder is what is run.
 Ran RunIn(const std::string& locale, const std::string& language, const std::string& args,
           const std::string& catalogues = BRINDLE_LOCALE_BUILD_DIR) {
-    const std::string command = "env LC_ALL=" + locale + " LANGUAGE=" + language +
-                                " BRINDLE_LOCALE_DIR='" + catalogues + "' '" BRINDLE_CLI_PATH "' " +
-                                args + " 2>&1";
-    Ran ran;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return ran;
-    }
-    std::array<char, 4096> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        ran.output.append(buffer.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    ran.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return ran;
+    return brindle::test::RunShell("env LC_ALL=" + locale + " LANGUAGE=" + language +
+                                   " BRINDLE_LOCALE_DIR='" + catalogues + "' '" BRINDLE_CLI_PATH
+                                   "' " + args + " 2>&1");
 }
 
 constexpr const char* kMissing = "/nonexistent-brindle-folder/film.mkv";
@@ -49,17 +32,11 @@ const struct {
     {"C.UTF-8", "de", "Aufruf: brindle BEFEHL [OPTIONEN]\n",
      "brindle split: Datei nicht gefunden: /nonexistent-brindle-folder/film.mkv\n",
      "brindle split: ein Gruppenname darf weder „/“ noch ein NUL-Byte enthalten: a/b\n"},
-    {"C.UTF-8", "fr", "Utilisation : brindle COMMANDE [OPTIONS]\n",
-     "brindle split: fichier introuvable : /nonexistent-brindle-folder/film.mkv\n",
-     "brindle split: un nom de groupe ne peut contenir ni « / » ni octet NUL : a/b\n"},
     {"C.UTF-8", "es:de", "Uso: brindle ORDEN [OPCIONES]\n",
      "brindle split: no existe el archivo: /nonexistent-brindle-folder/film.mkv\n",
      "brindle split: un nombre de grupo no puede contener «/» ni un byte NUL: a/b\n"},
     // English, and a language without a catalogue, read as written in the code.
     {"C.UTF-8", "en_GB:de", "Usage: brindle COMMAND [OPTIONS]\n",
-     "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n",
-     "brindle split: a group name cannot hold \"/\" or a NUL byte: a/b\n"},
-    {"C", "", "Usage: brindle COMMAND [OPTIONS]\n",
      "brindle split: no such file: /nonexistent-brindle-folder/film.mkv\n",
      "brindle split: a group name cannot hold \"/\" or a NUL byte: a/b\n"},
 };
@@ -180,13 +157,11 @@ TEST(CommandLanguageTest, RenameReportsInTheUsersLanguage) {
 // locale this system lacks still gives its language.
 TEST(CommandLanguageTest, TheMessagesLocaleDecidesWhetherLanguageCounts) {
     const struct {
-        const char* locale;  // LC_ALL, or what follows an empty one
+        const char* locale;  // LC_ALL
         const char* language;
         const char* reason;  // the file seam's, before the system's own words
     } cases[] = {
         {"C", "de", "brindle info: cannot open /nonexistent-brindle-folder/film.mkv: "},
-        {"'' LC_MESSAGES=POSIX", "fr",
-         "brindle info: cannot open /nonexistent-brindle-folder/film.mkv: "},
         {"de_DE.UTF-8", "",
          "brindle info: /nonexistent-brindle-folder/film.mkv kann nicht geöffnet werden: "},
     };

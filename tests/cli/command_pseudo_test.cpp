@@ -5,35 +5,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "support/shell_run.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 // stdout and stderr together; rename's journal goes to `state`.
 std::string RunPseudo(const std::string& args, const std::string& state) {
-    const std::string command = "env LC_ALL=C.UTF-8 LANGUAGE=" BRINDLE_PSEUDO_LANGUAGE
-                                " BRINDLE_LOCALE_DIR='" BRINDLE_LOCALE_BUILD_DIR
-                                "' XDG_STATE_HOME='" +
-                                state + "' '" BRINDLE_CLI_PATH "' " + args + " 2>&1";
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    std::array<char, 4096> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        output.append(buffer.data(), got);
-    }
-    ::pclose(pipe);
-    return output;
+    return brindle::test::RunShell("env LC_ALL=C.UTF-8 LANGUAGE=" BRINDLE_PSEUDO_LANGUAGE
+                                   " BRINDLE_LOCALE_DIR='" BRINDLE_LOCALE_BUILD_DIR
+                                   "' XDG_STATE_HOME='" + state + "' '" BRINDLE_CLI_PATH "' " +
+                                   args + " 2>&1")
+        .output;
 }
 
 bool StartsWith(const std::string& line, const std::string& start) {

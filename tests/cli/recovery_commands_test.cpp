@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 
 #include "format/piece_format.h"
 #include "support/run_brindle.h"
+#include "support/shell_run.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
@@ -13,14 +13,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Brindle;
+using test::FlipByte;
+using test::HavePar2;
 using test::Outcome;
 using test::ReadFile;
+using test::Shell;
 using test::TempDir;
 using test::WriteFile;
-
-bool HavePar2() { return std::system("par2 --version >/dev/null 2>&1") == 0; }
-
-int Shell(const std::string& command) { return std::system(("cd / && " + command + " >/dev/null 2>&1").c_str()); }
 
 // Every file of a folder with its bytes.
 std::map<std::string, std::string> Folder(const std::string& path) {
@@ -29,12 +28,6 @@ std::map<std::string, std::string> Folder(const std::string& path) {
         files[name] = ReadFile(path + "/" + name);
     }
     return files;
-}
-
-void FlipByte(const std::string& path, std::size_t at) {
-    std::string bytes = ReadFile(path);
-    bytes[at] = static_cast<char>(bytes[at] ^ 0x40);
-    WriteFile(path, bytes);
 }
 
 // Ten pieces with 20% recovery data: two whole pieces' worth.
@@ -62,7 +55,6 @@ TEST_F(RecoveryCommands, LossesUpToTheRecoveryDataJoinAndMoreAreRefused) {
         const char* summary;
     };
     const Loss losses[] = {
-        {"one piece", {4}, {}, "1 piece damaged or missing; the recovery files can rebuild it"},
         {"two pieces, the first among them", {1, 7}, {}, "2 pieces damaged or missing; the recovery files can rebuild them"},
         {"a damaged block", {}, {5}, "1 piece damaged or missing; the recovery files can rebuild it"},
         {"a lost piece and a damaged one", {2}, {10}, "2 pieces damaged or missing; the recovery files can rebuild them"},

@@ -400,8 +400,6 @@ TEST_F(JoinEngineTest, AMismatchFoundBehindTheCopyStopsItAndLeavesNothing) {
     ExpectOnlyFiles(names);
 }
 
-// Where the kernel's copy gives up (another file system, an old kernel, a file system that
-// copies nothing), the plain road carries on.
 // A pass that brings piece 2, gone from the disk, with its later half first (as a damaged
 // piece's rebuilt blocks come after its sound ones), and the others from the disk.
 TEST_F(JoinEngineTest, AOnePassJoinPutsBroughtBytesInPlaceAndChecksThemBeforeNaming) {
@@ -468,6 +466,8 @@ TEST_F(JoinEngineTest, AOnePassJoinPutsBroughtBytesInPlaceAndChecksThemBeforeNam
     }
 }
 
+// Where the kernel's copy gives up (another file system, an old kernel, a file system that
+// copies nothing), the plain road carries on.
 TEST_F(JoinEngineTest, FallsBackToPlainCopyingWhereTheKernelCopyGivesUp) {
     const std::string bytes = test::PatternBytes(3 * io::kCopyBufferSize / 2);
     const auto pieces = SplitAs(bytes, 0, "2", "", "");

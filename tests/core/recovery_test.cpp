@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -14,6 +13,7 @@
 #include "recovery/par2_packets.h"
 #include "recovery/recovery.h"
 #include "support/recording_progress.h"
+#include "support/shell_run.h"
 #include "support/temp_dir.h"
 #include "split/raw_split.h"
 #include "split/split_engine.h"
@@ -21,14 +21,13 @@
 namespace brindle::recovery {
 namespace {
 
+using test::FlipByte;
+using test::HavePar2;
 using test::PatternBytes;
 using test::ReadFile;
+using test::Shell;
 using test::TempDir;
 using test::WriteFile;
-
-bool HavePar2() { return std::system("par2 --version >/dev/null 2>&1") == 0; }
-
-int Shell(const std::string& command) { return std::system(("cd / && " + command + " >/dev/null 2>&1").c_str()); }
 
 // Files data.001... of the given sizes, each with its own bytes.
 std::vector<std::string> MakeFiles(const TempDir& dir, const std::vector<std::size_t>& sizes) {
@@ -39,12 +38,6 @@ std::vector<std::string> MakeFiles(const TempDir& dir, const std::vector<std::si
         WriteFile(files.back(), PatternBytes(sizes[i], static_cast<std::uint32_t>(i + 7)));
     }
     return files;
-}
-
-void FlipByte(const std::string& path, std::size_t at) {
-    std::string bytes = ReadFile(path);
-    bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
-    WriteFile(path, bytes);
 }
 
 Input InputFor(const TempDir& dir, const std::vector<std::string>& files) { return {dir.path(), "data", files, {}, false}; }
@@ -164,6 +157,13 @@ protected:
         input.trusted = std::move(trusted);
         return CheckFiles(input, progress);
     }
+    // A refused or stopped rebuild keeps nothing and leaves no temporary behind.
+    void ExpectNothingKept(Rebuilt& rebuilt) {
+        EXPECT_TRUE(rebuilt.entries().empty());
+        for (const std::string& name : test::SortedNames(dir.path())) {
+            EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
+        }
+    }
     void RebuildAndCompare() {
         const Check check = CheckNow();
         ASSERT_TRUE(check.CanRebuild()) << Summary(check);
@@ -270,30 +270,7 @@ TEST_F(RecoveryFiles, AStopLeavesNoRecoveryFileAndNoTemporary) {
     StoppingProgress progress(2);
     Rebuilt rebuilt = RebuildFiles(InputFor(dir, files), check, progress);
     EXPECT_TRUE(rebuilt.status.cancelled());
-    EXPECT_TRUE(rebuilt.entries().empty());
-    for (const std::string& name : test::SortedNames(dir.path())) {
-        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
-    }
-}
-
-TEST_F(RecoveryFiles, ADamagedRecoveryBlockIsNeverUsedAndAnyVolumeStandsAlone) {
-    const WriteResult written = Write(25);
-    ASSERT_TRUE(written.status.ok());
-    // The description alone goes; a byte of the first volume's recovery data flips.
-    std::remove(written.files[0].c_str());
-    std::string volume = ReadFile(written.files[1]);
-    volume[100] ^= 1;
-    WriteFile(written.files[1], volume);
-    std::remove(files[9].c_str());  // the short last file: one block
-    FlipByte(files[4], 20000);        // one block of another
-    const Check check = CheckNow();
-    EXPECT_TRUE(check.usable) << check.note;
-    EXPECT_EQ(check.blocksNeeded, check.files[9].blocks + 1);
-    EXPECT_EQ(check.blocksAvailable, written.plan.recoveryBlocks - 1);
-    EXPECT_EQ(check.files[4].state, FileState::kDamaged);
-    EXPECT_EQ(check.files[4].badBlocks, 1);
-    EXPECT_EQ(check.files[9].state, FileState::kMissing);
-    RebuildAndCompare();
+    ExpectNothingKept(rebuilt);
 }
 
 TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefused) {
@@ -313,12 +290,9 @@ TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefuse
     Rebuilt rebuilt = RebuildFiles(input, check, progress);
     EXPECT_NE(rebuilt.status.message().find("data.007 does not match the recovery files"), std::string::npos)
         << rebuilt.status.message();
-    EXPECT_TRUE(rebuilt.entries().empty());
+    ExpectNothingKept(rebuilt);
     EXPECT_EQ(ReadFile(files[1]), vouched);
-    for (const std::string& name : test::SortedNames(dir.path())) {
-        EXPECT_NE(name, "data.007");
-        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
-    }
+    EXPECT_FALSE(test::Exists(files[6]));
 }
 
 TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
@@ -332,22 +306,29 @@ TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
     Rebuilt rebuilt = RebuildFiles(InputFor(dir, files), check, progress);
     EXPECT_NE(rebuilt.status.message().find("data.005 changed while it was rebuilt"), std::string::npos)
         << rebuilt.status.message();
-    EXPECT_TRUE(rebuilt.entries().empty());
-    for (const std::string& name : test::SortedNames(dir.path())) {
-        EXPECT_FALSE(name.starts_with(".")) << "left: " << name;
-    }
+    ExpectNothingKept(rebuilt);
 }
 
-TEST_F(RecoveryFiles, OnePassHandsEveryByteOnceAndTheRebuiltOnesLastOnlyOnceChecked) {
+TEST_F(RecoveryFiles, ADamagedRecoveryBlockIsNeverUsedAndAnyVolumeStandsAlone) {
     const WriteResult written = Write(25);
     ASSERT_TRUE(written.status.ok());
-    std::string volume = ReadFile(written.files[1]);  // a recovery block the check finds damaged
+    // The description alone goes; a byte of the first volume's recovery data flips.
+    std::remove(written.files[0].c_str());
+    std::string volume = ReadFile(written.files[1]);
     volume[100] ^= 1;
     WriteFile(written.files[1], volume);
-    std::remove(files[9].c_str());
-    FlipByte(files[4], 20000);
+    std::remove(files[9].c_str());  // the short last file: one block
+    FlipByte(files[4], 20000);        // one block of another
     const Check check = CheckNow();
+    EXPECT_TRUE(check.usable) << check.note;
+    EXPECT_EQ(check.blocksNeeded, check.files[9].blocks + 1);
+    EXPECT_EQ(check.blocksAvailable, written.plan.recoveryBlocks - 1);
+    EXPECT_EQ(check.files[4].state, FileState::kDamaged);
+    EXPECT_EQ(check.files[4].badBlocks, 1);
+    EXPECT_EQ(check.files[9].state, FileState::kMissing);
     ASSERT_TRUE(check.CanRebuild() && FitsOnePass(check)) << Summary(check);
+
+    // In one pass every byte is handed once, and the rebuilt ones last, only once checked.
     std::vector<std::int64_t> lengths(files.size(), -1);
     lengths[4] = 40000;
     lengths[9] = 12345;
@@ -397,20 +378,26 @@ TEST_F(RecoveryFiles, OnePassHandsEveryByteOnceAndTheRebuiltOnesLastOnlyOnceChec
                                             [](std::int64_t, std::int64_t) { return false; });
     EXPECT_TRUE(stopped.cancelled()) << stopped.message();
     EXPECT_FALSE(rebuiltYet);
+    RebuildAndCompare();
+}
+
+// A split of `folder`/src.bin into `folder`, with `percent`% recovery data.
+SplitParams SplitOf(const std::string& folder, std::int32_t pieceSize, int percent) {
+    SplitParams params;
+    params.sourcePath = folder + "/src.bin";
+    params.destFolder = folder;
+    params.groupName = "src";
+    params.pieceSize = pieceSize;
+    params.splitDate = "12/8/26";
+    params.recoveryPercent = percent;
+    return params;
 }
 
 TEST(RecoverySplitTest, TheBarMovesThroughTheSplitAndEndsFull) {
     TempDir dir;
     WriteFile(dir.File("src.bin"), PatternBytes(300000, 4));
-    SplitParams params;
-    params.sourcePath = dir.File("src.bin");
-    params.destFolder = dir.path();
-    params.groupName = "src";
-    params.pieceSize = 100000;
-    params.splitDate = "12/8/26";
-    params.recoveryPercent = 34;
     test::RecordingProgress progress;
-    const SplitResult result = SplitFile(params, progress);
+    const SplitResult result = SplitFile(SplitOf(dir.path(), 100000, 34), progress);
     ASSERT_TRUE(result.status.ok()) << result.status.message();
     EXPECT_EQ(result.rebuildablePieces, 1);
     ASSERT_GE(result.recoveryFiles.size(), 2U);
@@ -445,16 +432,10 @@ TEST(RecoverySplitTest, OnePassWritesWhatReadingThePiecesBackWrites) {
             if (c.raw) {
                 result = SplitRaw({folder + "/src.bin", folder, "src.bin", c.pieceSize, false, 20}, progress);
             } else {
-                SplitParams params;
-                params.sourcePath = folder + "/src.bin";
-                params.destFolder = folder;
-                params.groupName = "src";
-                params.pieceSize = c.pieceSize;
-                params.splitDate = "12/8/26";
+                SplitParams params = SplitOf(folder, c.pieceSize, 20);
                 params.groupId = 4242;
                 params.dataCheck = c.dataCheck;
                 params.checksums = c.checksums;
-                params.recoveryPercent = 20;
                 result = SplitFile(params, progress);
             }
             testing::SetReadBack(false);
@@ -481,14 +462,8 @@ TEST(RecoverySplitTest, AStopAnywhereLeavesOnlyTheSource) {
     TempDir dir;
     WriteFile(dir.File("src.bin"), PatternBytes(300000, 5));
     for (const std::size_t moves : {0UL, 1UL, 2UL, 3UL}) {
-        SplitParams params;
-        params.sourcePath = dir.File("src.bin");
-        params.destFolder = dir.path();
-        params.groupName = "src";
-        params.pieceSize = 20000;
-        params.splitDate = "12/8/26";
+        SplitParams params = SplitOf(dir.path(), 20000, 10);
         params.checksums = true;
-        params.recoveryPercent = 10;
         StoppingProgress progress(moves);
         const SplitResult result = SplitFile(params, progress);
         EXPECT_TRUE(result.status.cancelled()) << moves << ": " << result.status.message();
@@ -515,15 +490,8 @@ TEST(RecoverySplitTest, ASourceChangedAfterItsHashesWereTakenIsRefused) {
             file.put(static_cast<char>(byte ^ 0x10));
         }
     });
-    SplitParams params;
-    params.sourcePath = dir.File("src.bin");
-    params.destFolder = dir.path();
-    params.groupName = "src";
-    params.pieceSize = 100000;
-    params.splitDate = "12/8/26";
-    params.recoveryPercent = 10;
     test::RecordingProgress progress;
-    const SplitResult result = SplitFile(params, progress);
+    const SplitResult result = SplitFile(SplitOf(dir.path(), 100000, 10), progress);
     io::testing::SetAfterHash({});
     EXPECT_NE(result.status.message().find("src.bin changed while it was split"), std::string::npos)
         << result.status.message();

@@ -70,4 +70,10 @@ std::vector<std::string> SortedNames(const std::string& folder) {
     return names;
 }
 
+void FlipByte(const std::string& path, std::size_t at) {
+    std::string bytes = ReadFile(path);
+    bytes.at(at) = static_cast<char>(bytes.at(at) ^ 0x10);
+    WriteFile(path, bytes);
+}
+
 }  // namespace brindle::test

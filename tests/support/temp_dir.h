@@ -31,5 +31,7 @@ std::string MemoryFolder();
 // Deterministic bytes that differ at every offset, so a shifted copy never passes.
 std::string PatternBytes(std::size_t n, std::uint32_t seed = 1);
 std::vector<std::string> SortedNames(const std::string& folder);
+// One bit of the byte at `at` flipped in place.
+void FlipByte(const std::string& path, std::size_t at);
 
 }  // namespace brindle::test
