@@ -22,6 +22,7 @@
 #include "format/piece_format.h"
 #include "io/file_io.h"
 #include "join/join_engine.h"
+#include "join/rebuilding_join.h"
 #include "join/numbered_join.h"
 #include "recovery/recovery.h"
 #include "rename/apply_renames.h"
@@ -323,10 +324,7 @@ private:
             return check.status;
         }
         if (job_.onePass) {
-            const PiecePass pass{recovery::RebuiltLengths(check), [&](const PiecePass::Bytes& bytes, const PiecePass::Tick& tick) {
-                                     return recovery::RebuildInOnePass(input, check, bytes, tick);
-                                 }};
-            return JoinPiecesInOnePass({Output(), input.files, true}, pass, progress);
+            return JoinRebuildingInOnePass(input, check, {Output(), {}, true}, progress);
         }
         recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress);
         if (!rebuilt.status.ok()) {
