@@ -10,6 +10,7 @@
 #include "recovery_commands.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
+#include "split_report.h"
 #include "split/raw_split.h"
 #include "stop_signal.h"
 #include "terminal_progress.h"
@@ -193,32 +194,7 @@ int SplitRawCommand(const RawSplitChoice& choice, Console& console) {
         TerminalProgress progress(console.err, console.errIsTerminal);
         result = SplitRaw(params, progress);
     }
-    if (result.status.cancelled()) {
-        console.err << "brindle split: " << Tr("stopped; no piece of this split is left") << "\n";
-        return StoppedExitCode();
-    }
-    if (result.status.code() == Status::Code::kInvalidArgument) {
-        // Refused before anything was written.
-        console.err << "brindle split: " << result.status.message() << "\n";
-        return kExitUsage;
-    }
-    if (!result.status.ok()) {
-        console.err << Tr("Fail to split the file") << "\n" << result.status.message() << "\n";
-        return kExitFailed;
-    }
-    for (const std::string& piece : result.pieces) {
-        console.out << piece << "\n";
-    }
-    if (!result.checksumFile.empty()) {
-        console.out << result.checksumFile << "\n";
-    }
-    for (const std::string& file : result.recoveryFiles) {
-        console.out << file << "\n";
-    }
-    if (!result.recoveryFiles.empty()) {
-        console.err << RebuildableText(result.rebuildablePieces) << "\n";
-    }
-    return kExitOk;
+    return ReportSplit(result, console);
 }
 
 }  // namespace brindle::cli

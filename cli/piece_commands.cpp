@@ -12,6 +12,7 @@
 #include "numbered_commands.h"
 #include "recovery/recovery.h"
 #include "recovery_commands.h"
+#include "split_report.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "shell/short_date.h"
@@ -379,28 +380,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
         TerminalProgress progress(console.err, console.errIsTerminal);
         result = SplitFile(params, progress);
     }
-    if (result.status.cancelled()) {
-        console.err << "brindle split: " << Tr("stopped; no piece of this split is left") << "\n";
-        if (!result.status.message().empty()) {
-            console.err << result.status.message() << "\n";
-        }
-        return StoppedExitCode();
-    }
-    if (!result.status.ok()) {
-        console.err << Tr("Fail to split the file") << "\n" << result.status.message() << "\n";
-        return kExitFailed;
-    }
-    for (const std::string& piece : result.pieces) {
-        console.out << piece << "\n";
-    }
-    if (!result.checksumFile.empty()) {
-        console.out << result.checksumFile << "\n";
-    }
-    for (const std::string& written : result.recoveryFiles) {
-        console.out << written << "\n";
-    }
-    if (!result.recoveryFiles.empty()) {
-        console.err << RebuildableText(result.rebuildablePieces) << "\n";
+    if (const int exit = ReportSplit(result, console); exit != kExitOk) {
+        return exit;
     }
     const std::string name = GetFileName(state.SplitSourcePath);
     if (const std::string stored = StoredSourceName(name); stored.size() < name.size() && name.size() > kSourceNameWidth) {

@@ -9,10 +9,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "format/piece_format.h"
 #include "shell/command_line.h"
+#include "split/split_engine.h"
+#include "split_report.h"
+#include "stop_signal.h"
 #include "support/run_brindle.h"
 #include "support/temp_dir.h"
 
@@ -476,6 +480,39 @@ TEST(BrindleProgram, RunsFromTheShellWithRelativePathsAndHelp) {
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(run("split --help"), 0);
     EXPECT_EQ(run(""), 2);
+}
+
+}  // namespace
+}  // namespace brindle
+
+namespace brindle {
+namespace {
+
+// Both splits, own and raw, hand their outcome to one report: one exit per kind of failure.
+TEST(SplitReport, EachKindOfOutcomeHasOneExitAndSaysWhy) {
+    struct Row {
+        Status status;
+        int exit;
+        std::string said;
+    };
+    const Row rows[] = {
+        {Status::InvalidArgument("x(2).qmf002 is already there: a file that is not a piece"), cli::kExitUsage,
+         "brindle split: x(2).qmf002 is already there: a file that is not a piece\n"},
+        {Status::IoError("cannot write x(2).qmf002: No space left on device"), cli::kExitFailed,
+         "Fail to split the file\ncannot write x(2).qmf002: No space left on device\n"},
+        {Status::Cancelled("the earlier pieces it replaced are gone"), cli::StoppedExitCode(),
+         "brindle split: stopped; no piece of this split is left\nthe earlier pieces it replaced are gone\n"},
+    };
+    for (const Row& row : rows) {
+        SplitResult result;
+        result.status = row.status;
+        std::ostringstream out;
+        std::ostringstream err;
+        cli::Console console{out, err};
+        EXPECT_EQ(cli::ReportSplit(result, console), row.exit) << row.said;
+        EXPECT_EQ(err.str(), row.said);
+        EXPECT_EQ(out.str(), "");
+    }
 }
 
 }  // namespace
