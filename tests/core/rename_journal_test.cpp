@@ -282,3 +282,23 @@ TEST_F(RenameJournalTest, AFailedJournalWriteNeverLeavesARenameUndoCannotRevert)
 
 }  // namespace
 }  // namespace brindle
+
+namespace brindle {
+namespace {
+
+TEST(RenameJournalKeep, TheNewestFiftyRunsAreKeptAndNoMore) {
+    TempDir dir;
+    TempDir state;
+    WriteFile(dir.File("0.txt"), "x");
+    for (std::size_t run = 1; run <= kKeptRuns + 2; ++run) {
+        const std::string from = std::to_string(run - 1) + ".txt";
+        std::vector<RenameRow> rows = {{true, dir.File(from), from, std::to_string(run) + ".txt", 1, dir.path()}};
+        ASSERT_TRUE(RenameAndRecord(rows, state.path()).ok()) << run;
+    }
+    const std::vector<std::string> journals = SortedNames(state.path());
+    ASSERT_EQ(journals.size(), kKeptRuns);
+    EXPECT_EQ(journals.front(), "run-0000000003.journal");
+}
+
+}  // namespace
+}  // namespace brindle
