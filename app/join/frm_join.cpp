@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "format/discovery.h"
 #include "format/numbered_group.h"
@@ -30,10 +31,10 @@
 #include "shell/theme.h"
 
 namespace brindle::app {
-frmJoin::frmJoin(QWidget* parent)
+frmJoin::frmJoin(JobValuesPtr values)
     : ChromeWindow(
           JobWindowChrome(1, QCoreApplication::translate("frmJoin", "Merge Files · Step 1 of 2")),
-          parent) {
+          nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmJoin"));
     lister_ = new JobRunner(JobKind::kJoin, this);
 
@@ -189,7 +190,7 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     if (item == nullptr || item->data(0, Qt::UserRole).isNull()) {
         return;  // "No File Group Available"
     }
-    JoinState& state = SharedJoinState();
+    JoinState& state = Values().join;
     // The listed name's bytes: two groups may look alike once shown.
     const std::string name = ItemBytes(item);
     if (ShowNumberedGroup(name)) {
@@ -219,7 +220,7 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
 }
 
 bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
-    JoinState& state = SharedJoinState();
+    JoinState& state = Values().join;
     const std::optional<NumberedName> parsed = ParseNumberedName(firstPiece);
     const std::string path = JoinPath(state.JoinFolder, firstPiece);
     if (!parsed || parsed->number != 1 || !io::IsRegularFile(path)) {
@@ -254,7 +255,7 @@ void frmJoin::ShowDetails(const QString& name, const QString& size, const QStrin
 
 void frmJoin::cmdBrowse_Click() {
     const std::string offered = txtPath->text().isEmpty()
-                                    ? SharedJoinState().JoinFolder
+                                    ? Values().join.JoinFolder
                                     : PathInBox(txtPath).value_or(std::string());
     const QString folder = CurrentPrompter().Folder(
         this, QCoreApplication::translate("frmJoin", "Please Select a Folder"),
@@ -268,15 +269,15 @@ void frmJoin::cmdBrowse_Click() {
         return;
     }
     ShowPath(txtPath, *path);
-    SharedJoinState().JoinFolder = *path;
-    File1.Path = SharedJoinState().JoinFolder;
+    Values().join.JoinFolder = *path;
+    File1.Path = Values().join.JoinFolder;
     FindGroups();
 }
 
 void frmJoin::ShowGroupOf(const std::string& piece) {
     const std::string folder = GetFolderName(piece);
     ShowPath(txtPath, folder);
-    SharedJoinState().JoinFolder = folder;
+    Values().join.JoinFolder = folder;
     File1.Path = folder;
     FindGroups([this, name = GroupNameFromPiece(piece)] {
         for (int i = 0; i < group->topLevelItemCount(); ++i) {

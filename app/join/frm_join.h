@@ -22,7 +22,8 @@ namespace brindle::app {
 class frmJoin : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmJoin(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmJoin(JobValuesPtr values = nullptr);
 
     QLineEdit* txtPath = nullptr;
     QTreeWidget* group = nullptr;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "join/join_pages.h"
 #include "join/join_state.h"
@@ -15,10 +16,10 @@
 #include "shell/prompter.h"
 
 namespace brindle::app {
-frmJoin2::frmJoin2(QWidget* parent)
+frmJoin2::frmJoin2(JobValuesPtr values)
     : ChromeWindow(
           JobWindowChrome(1, QCoreApplication::translate("frmJoin2", "Merge Files · Step 2 of 2")),
-          parent) {
+          nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmJoin2"));
 
     QVBoxLayout* body = Body();
@@ -68,14 +69,14 @@ frmJoin2::frmJoin2(QWidget* parent)
 }
 
 void frmJoin2::cmdBrowse_Click() {
-    if (const std::optional<std::string> path = ChooseTarget(this, txtTarget)) {
+    if (const std::optional<std::string> path = ChooseTarget(this, txtTarget, Values().join)) {
         chosenInDialog_ = *path;
     }
 }
 
 void frmJoin2::cmdJoin_Click() {
     panel_->Reset();
-    ClickJoin(this, *panel_->Runner(), txtTarget, cmdJoin, chosenInDialog_,
+    ClickJoin(this, *panel_->Runner(), Values().join, txtTarget, cmdJoin, chosenInDialog_,
               [this](JoinClick click, const std::string& target) {
                   if (click == JoinClick::kStarted) {
                       target_ = DisplayPath(target);

@@ -16,7 +16,8 @@ class JobPanel;
 class frmJoin2 : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmJoin2(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmJoin2(JobValuesPtr values = nullptr);
 
     QLineEdit* txtTarget = nullptr;
     QProgressBar* pb1 = nullptr;  // with percent and Cancel, the window's job panel

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "format/discovery.h"
 #include "io/file_io.h"
@@ -35,7 +36,7 @@ ChromeOptions Chrome() {
 
 }  // namespace
 
-frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
+frmSimpleJoin::frmSimpleJoin(JobValuesPtr values) : ChromeWindow(Chrome(), nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmSimpleJoin"));
 
     QVBoxLayout* body = Body();
@@ -81,7 +82,7 @@ frmSimpleJoin::frmSimpleJoin(QWidget* parent) : ChromeWindow(Chrome(), parent) {
 }
 
 void frmSimpleJoin::Form_Load() {
-    JoinState& state = SharedJoinState();
+    JoinState& state = Values().join;
     File1.Path = state.JoinFolder;
     if (state.JoinNumbered) {
         // NAME.001, ... join into NAME beside them.
@@ -106,17 +107,18 @@ void frmSimpleJoin::Form_Load() {
 }
 
 void frmSimpleJoin::cmdBrowse_Click() {
-    if (const std::optional<std::string> path = ChooseTarget(this, txtPath)) {
+    if (const std::optional<std::string> path = ChooseTarget(this, txtPath, Values().join)) {
         chosenInDialog_ = *path;
     }
 }
 
 void frmSimpleJoin::cmdJoin_Click() {
-    ClickJoin(this, *panel_->Runner(), txtPath, cmdJoin, chosenInDialog_, [this](JoinClick click, const std::string&) {
-        if (click == JoinClick::kPiecesRefused) {
-            EndProgram();
-        }
-    });
+    ClickJoin(this, *panel_->Runner(), Values().join, txtPath, cmdJoin, chosenInDialog_,
+              [this](JoinClick click, const std::string&) {
+                  if (click == JoinClick::kPiecesRefused) {
+                      EndProgram();
+                  }
+              });
 }
 
 void frmSimpleJoin::JoinFinished(bool ok, const QString& reason) {
@@ -132,8 +134,9 @@ void frmSimpleJoin::JoinFinished(bool ok, const QString& reason) {
 void frmSimpleJoin::EndProgram() {
     cmdJoin->setEnabled(true);
     emit programEnding();
+    const bool last = IsLastWindow(this);
     close();
-    if (!property(kHandedOverProperty).toBool()) {
+    if (last) {
         QCoreApplication::quit();
     }
 }

@@ -17,7 +17,8 @@ class JobPanel;
 class frmSimpleJoin : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmSimpleJoin(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmSimpleJoin(JobValuesPtr values = nullptr);
 
     QLineEdit* txtPath = nullptr;
     QPushButton* cmdJoin = nullptr;

@@ -1,7 +1,6 @@
 #include "join/join_controls.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,13 +21,6 @@
 #include "shell/prompter.h"
 
 namespace brindle::app {
-namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
 
 QString TargetFilter(const QString& originalName) {
     if (originalName.isEmpty()) {
@@ -39,8 +31,7 @@ QString TargetFilter(const QString& originalName) {
     return QCoreApplication::translate("JoinControls", "%1 File(*.%1)").arg(extension);
 }
 
-std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box) {
-    const JoinState& state = SharedJoinState();
+std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box, const JoinState& state) {
     // The dialog opens where the box's target lies, else beside the pieces, offering the stored
     // name; the answer keeps the bytes of what was offered.
     std::string folder = state.JoinFolder;
@@ -65,14 +56,7 @@ std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box) {
     return path;
 }
 
-QString ResolveTarget(const QString& text) {
-    if (text.isEmpty() || QDir::isAbsolutePath(text)) {
-        return text;
-    }
-    return QDir(Q(SharedJoinState().JoinFolder)).absoluteFilePath(text);
-}
-
-std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box) {
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box, const std::string& folder) {
     const std::optional<std::string> path = PathInBox(box);
     if (!path) {
         RefuseLostName(window, box->text());
@@ -82,15 +66,14 @@ std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box) {
     if (path->empty() || path->front() == kPathSeparator) {
         return path;
     }
-    return JoinPath(SharedJoinState().JoinFolder, *path);
+    return JoinPath(folder, *path);
 }
 
 QString TargetFolder(const QString& target) {
     return target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then) {
-    const JoinState& state = SharedJoinState();
+void CheckPieces(QWidget* window, JobRunner& runner, const JoinState& state, PiecesFound then) {
     window->setCursor(Qt::BusyCursor);
     struct Found {
         JoinPlan plan;
@@ -132,9 +115,8 @@ void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then) {
     }, show);
 }
 
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
-               bool replaceExisting) {
-    const JoinState& state = SharedJoinState();
+void StartJoin(JobRunner& runner, const JoinState& state, std::vector<std::string> pieces,
+               const std::string& target, bool replaceExisting) {
     if (state.JoinNumbered) {
         // The engine finds the group afresh and checks it, and its checksum files, again.
         NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, replaceExisting, {}, {}};
@@ -151,22 +133,22 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
         [params = std::move(params)](Progress& progress) { return JoinPieces(params, progress); });
 }
 
-void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushButton* start,
-               const std::string& confirmedInDialog, JoinClicked then) {
+void ClickJoin(QWidget* window, JobRunner& runner, const JoinState& state, QLineEdit* targetBox,
+               QPushButton* start, const std::string& confirmedInDialog, JoinClicked then) {
     start->setEnabled(false);
     targetBox->setEnabled(false);  // the target is read once the pieces are found
     const auto keepTarget = [start, targetBox] {
         start->setEnabled(true);
         targetBox->setFocus();
     };
-    CheckPieces(window, runner, [window, &runner, targetBox, confirmedInDialog, then, keepTarget](
+    CheckPieces(window, runner, state, [window, &runner, state, targetBox, confirmedInDialog, then, keepTarget](
                                     std::optional<std::vector<std::string>> pieces, bool recovery) {
         targetBox->setEnabled(true);
         if (!pieces) {
             then(JoinClick::kPiecesRefused, {});
             return;
         }
-        const std::optional<std::string> path = TargetPath(window, targetBox);
+        const std::optional<std::string> path = TargetPath(window, targetBox, state.JoinFolder);
         if (!path) {
             keepTarget();
             return;
@@ -186,10 +168,10 @@ void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushBu
         }
         // A file that turns up at a name that was free is not replaced either.
         if (recovery) {
-            JoinWithRebuild(window, runner, std::move(*pieces), target, replacing, then);
+            JoinWithRebuild(window, runner, state, std::move(*pieces), target, replacing, then);
             return;
         }
-        StartJoin(runner, std::move(*pieces), target, replacing);
+        StartJoin(runner, state, std::move(*pieces), target, replacing);
         then(JoinClick::kStarted, target);
     });
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "join/join_state.h"
 #include "shell/form_controls.h"
 
 class QLineEdit;
@@ -31,33 +32,33 @@ QString TargetFilter(const QString& originalName);
 // target `box` names (else the group's folder). The chosen path is shown in `box` and
 // returned as bytes; nothing when the user cancelled or the answer lost bytes (refused with
 // a message). The dialog confirms a replacement.
-std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box);
+std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box, const JoinState& state);
 
-// A typed target is taken as the user sees it: a relative name lies beside the pieces.
-QString ResolveTarget(const QString& text);
-// The same for a destination box, as bytes. Nothing when its text lost bytes; the refusal has
-// then been shown and the box focused.
-std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box);
+// The target a destination box names, as bytes, taken as the user sees it: a relative name
+// lies beside the pieces in `folder`. Nothing when its text lost bytes; the refusal has then
+// been shown and the box focused.
+std::optional<std::string> TargetPath(QWidget* window, QLineEdit* box, const std::string& folder);
 
 // The folder part of a target, separator included ("/out/" for /out/movie.avi).
 QString TargetFolder(const QString& target);
 
 using PiecesFound = std::function<void(std::optional<std::vector<std::string>>, bool recovery)>;
 
-// The pieces of the shared join state's group, in order, found by exact name from the count
+// The pieces of `state`'s group, in order, found by exact name from the count
 // in the first piece, handed to `then` on the interface thread: the folder is listed on
 // another thread, the window showing that it is busy meanwhile. Nothing when a piece is
 // missing ("File Missing." was shown) or the first piece cannot be read ("Fail to merge the
 // files." was shown); `recovery` when recovery files lie beside the group, and then no piece
 // when one of them is missing or unsound (the recovery files may rebuild it). The folder is listed through the window's `runner`; `then` is not
 // called once the window is gone.
-void CheckPieces(QWidget* window, JobRunner& runner, PiecesFound then);
+void CheckPieces(QWidget* window, JobRunner& runner, const JoinState& state, PiecesFound then);
 
 // Joins the pieces into `target` on the worker thread; `runner` reports the end.
-void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
-               bool replaceExisting);
+void StartJoin(JobRunner& runner, const JoinState& state, std::vector<std::string> pieces,
+               const std::string& target, bool replaceExisting);
 
-// A click on either join window's join button: the pieces are found (CheckPieces), the typed
+// A click on either join window's join button, for the group of `state` (the window's own,
+// read at the click): the pieces are found (CheckPieces), the typed
 // target read from `targetBox` (TargetPath), and a file already there is replaced only when
 // the user says Yes (default No) or the save dialog confirmed that very path
 // (`confirmedInDialog`). Then the join starts. The pieces are looked for off the window's
@@ -67,8 +68,8 @@ void StartJoin(JobRunner& runner, std::vector<std::string> pieces, const std::st
 // were refused.
 enum class JoinClick { kStarted, kPiecesRefused };
 using JoinClicked = std::function<void(JoinClick, const std::string& target)>;
-void ClickJoin(QWidget* window, JobRunner& runner, QLineEdit* targetBox, QPushButton* start,
-               const std::string& confirmedInDialog, JoinClicked then);
+void ClickJoin(QWidget* window, JobRunner& runner, const JoinState& state, QLineEdit* targetBox,
+               QPushButton* start, const std::string& confirmedInDialog, JoinClicked then);
 
 // "Fail to merge the files.", with the reason under it.
 void ShowJoinFailed(QWidget* window, const QString& reason);

@@ -93,9 +93,8 @@ bool HasRecoveryFiles(const std::string& folder, const std::string& group) {
     return !recovery::FindRecoveryFiles(folder, group).empty();
 }
 
-void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
-                     bool replaceExisting, JoinClicked then) {
-    const JoinState state = SharedJoinState();
+void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state, std::vector<std::string> pieces,
+                     const std::string& target, bool replaceExisting, JoinClicked then) {
     // A group of the program's own pieces that are all there joins at once, each piece's data
     // checked as it is copied; only when one does not match are they all checked. Numbered
     // pieces carry no hash: they are checked first.

@@ -14,7 +14,7 @@ class JobRunner;
 // Recovery files (NAME.par2 and its volumes) lie beside the group; this lists its folder.
 bool HasRecoveryFiles(const std::string& folder, const std::string& group);
 
-// The join of the shared join state's group when recovery files lie beside it; `pieces` are
+// The join of `state`'s group when recovery files lie beside it; `pieces` are
 // those found, empty when one is missing or unsound. All of the program's own pieces there:
 // the join runs at once, each piece's data checked as it is copied. Otherwise, or when a
 // piece's data does not match (that join is taken back), a stage of the join on `runner`
@@ -25,7 +25,7 @@ bool HasRecoveryFiles(const std::string& folder, const std::string& group);
 // pieces only read. When the recovery files cannot, the join is refused with the reason, how
 // much recovery data is missing when there is too little. With nothing to rebuild, or No, the
 // join goes on as without them. `then` hears as ClickJoin's does.
-void JoinWithRebuild(QWidget* window, JobRunner& runner, std::vector<std::string> pieces, const std::string& target,
-                     bool replaceExisting, JoinClicked then);
+void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state, std::vector<std::string> pieces,
+                     const std::string& target, bool replaceExisting, JoinClicked then);
 
 }  // namespace brindle::app

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "rename/add_dialog.h"
 #include "rename/add_folder.h"
@@ -127,10 +128,10 @@ QString SizeText(std::optional<std::int64_t> bytes) {
             std::max<qint64>(RoundHalfEven(static_cast<double>(*bytes) / 1024.0), 1)));
 }
 
-frmRename::frmRename(QWidget* parent)
+frmRename::frmRename(JobValuesPtr values)
     : ChromeWindow(JobWindowChrome(2, QCoreApplication::translate("frmRename", "Batch Renaming"),
                                    QSize(640, 384)),
-                   parent) {
+                   nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmRename"));
 
     view_ = new QTreeWidget(this);

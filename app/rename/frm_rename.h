@@ -46,7 +46,8 @@ inline constexpr int kEditorGap = 12;
 class frmRename : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmRename(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmRename(JobValuesPtr values = nullptr);
     ~frmRename() override;
 
     RenameList& List() { return list_; }

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <algorithm>
+#include <utility>
 
 #include "shell/artwork.h"
 #include "shell/image_control.h"
@@ -86,10 +87,11 @@ private:
     ChromeWindow* page_ = nullptr;
 };
 
-ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent)
+ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent, JobValuesPtr values)
     : QWidget(parent != nullptr ? parent : new PageHost,
               parent != nullptr ? Qt::Window | Qt::FramelessWindowHint : Qt::FramelessWindowHint),
-      options_(options) {
+      options_(options),
+      values_(values != nullptr ? std::move(values) : std::make_shared<JobValues>()) {
     EnsureArtwork();
     ImageControl::InstallAccessibility();
     setAttribute(Qt::WA_DeleteOnClose);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/image_list.h"
+#include "shell/job_values.h"
 
 class QHBoxLayout;
 class QMimeData;
@@ -60,8 +61,14 @@ inline const QString kJobKeys[3] = {QStringLiteral("split"), QStringLiteral("mer
 class ChromeWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit ChromeWindow(const ChromeOptions& options, QWidget* parent = nullptr);
+    // Without `values` the page starts a window's values of its own.
+    explicit ChromeWindow(const ChromeOptions& options, QWidget* parent = nullptr,
+                          JobValuesPtr values = nullptr);
     ~ChromeWindow() override;
+
+    // The job this page's window runs; the next page of the window is made with them.
+    JobValues& Values() const { return *values_; }
+    const JobValuesPtr& ValuesToHandOn() const { return values_; }
 
     QSize sizeHint() const override;
     // Showing the page shows its window.
@@ -115,6 +122,7 @@ private:
 
     friend class PageHost;
     ChromeOptions options_;
+    JobValuesPtr values_;
     PageHost* host_ = nullptr;  // the top-level window this page is shown in, if its own
     TitleStrip* strip_ = nullptr;
     QVBoxLayout* body_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <utility>
 
 #include "join/frm_join.h"
 #include "join/frm_simple_join.h"
@@ -42,7 +43,7 @@ ChromeOptions MainChrome() {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : ChromeWindow(MainChrome(), parent) {
+frmMain::frmMain(JobValuesPtr values) : ChromeWindow(MainChrome(), nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmMain"));
     setMouseTracking(true);
 
@@ -124,7 +125,7 @@ void frmMain::Load(const std::vector<std::string>& arguments, const std::string&
 
     if (decision.window == StartWindow::Main) {
         ResetActionImages();
-        SharedWizardState().SetStartValues();
+        Values().wizard.SetStartValues();
         CentreOnScreen(this);
         show();
         return;

@@ -15,7 +15,8 @@ class ImageControl;
 class frmMain : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmMain(JobValuesPtr values = nullptr);
 
     // The load step: with a file or "-r" in arguments it opens the matching job window and
     // closes itself unseen; otherwise it shows itself. Arguments and folder are bytes.

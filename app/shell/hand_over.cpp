@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDataStream>
 #include <QGuiApplication>
-#include <QHash>
 #include <QLayout>
 #include <QLineEdit>
 #include <QLocalServer>
@@ -12,18 +11,17 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <memory>
+#include <utility>
 
 #include "join/frm_simple_join.h"
-#include "join/join_state.h"
 #include "rename/frm_rename.h"
 #include "shell/chrome_window.h"
 #include "shell/frm_main.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
 #include "shell/paths.h"
-#include "shell/wizard_state.h"
 #include "split/frm_simple.h"
-#include "split/split_state.h"
 
 namespace brindle::app {
 namespace {
@@ -38,76 +36,6 @@ constexpr quint32 kRequestMark = 0x54424831;  // "TBH1"
 // Far beyond any file manager's selection; a longer count is no request.
 constexpr quint32 kMostArguments = 1u << 20;
 constexpr int kGap = 12;
-
-// The job values every split and join window reads from the shared state, kept per window
-// while two windows work side by side, so each finds its own when the user turns to it.
-struct JobValues {
-    SplitState split;
-    JoinState join;
-    WizardState wizard;
-};
-
-class JobValueKeeper : public QObject {
-public:
-    static JobValueKeeper& Instance() {
-        static auto* keeper = new JobValueKeeper;
-        return *keeper;
-    }
-
-    // `owner` holds the shared values as they are now.
-    void Keep(QWidget* owner) {
-        if (owner == nullptr) {
-            return;
-        }
-        if (!installed_) {
-            qApp->installEventFilter(this);
-            installed_ = true;
-        }
-        if (!kept_.contains(owner)) {
-            connect(owner, &QObject::destroyed, this, [this, owner] { kept_.remove(owner); });
-        }
-        kept_.insert(owner, {SharedSplitState(), SharedJoinState(), SharedWizardState()});
-        active_ = owner;
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
-            Turn(Owner(static_cast<QWidget*>(watched)));
-        }
-        return false;
-    }
-
-private:
-    // A dialog's values are those of the window it belongs to.
-    static QWidget* Owner(QWidget* widget) {
-        QWidget* window = widget->window();
-        while (window->parentWidget() != nullptr) {
-            window = window->parentWidget()->window();
-        }
-        return PageOf(window);
-    }
-
-    void Turn(QWidget* owner) {
-        if (owner == active_) {
-            return;
-        }
-        if (active_) {
-            Keep(active_);
-        }
-        // A page that took a closed one's place carries its values on.
-        if (const auto found = kept_.constFind(owner); found != kept_.constEnd()) {
-            SharedSplitState() = found->split;
-            SharedJoinState() = found->join;
-            SharedWizardState() = found->wizard;
-        }
-        active_ = owner;
-    }
-
-    bool installed_ = false;
-    QPointer<QWidget> active_;
-    QHash<QWidget*, JobValues> kept_;
-};
 
 // The window the user works in (the page it shows): the active one, else the first visible.
 QWidget* CurrentWindow() {
@@ -247,18 +175,32 @@ QWidget* CreateRequestedWindow(const StartDecision& decision, const std::vector<
             list->AddPaths(RenamePaths(arguments, currentFolder));
             return list;
         }
-        case StartWindow::QuickJoin:
-            SharedJoinState().JoinFolder = decision.joinFolder;
-            SharedJoinState().JoinGroupName = decision.joinGroupName;
-            SharedJoinState().JoinNumbered = decision.joinNumbered;
-            return new frmSimpleJoin;
-        case StartWindow::QuickSplit:
-            SharedSplitState().SplitSourcePath = decision.splitSourcePath;
-            SharedSplitState().SplitDestFolder = decision.splitDestFolder;
-            SharedSplitState().SplitGroupName = decision.splitGroupName;
-            return new frmSimple;
+        case StartWindow::QuickJoin: {
+            auto values = std::make_shared<JobValues>();
+            values->join.JoinFolder = decision.joinFolder;
+            values->join.JoinGroupName = decision.joinGroupName;
+            values->join.JoinNumbered = decision.joinNumbered;
+            return new frmSimpleJoin(std::move(values));
+        }
+        case StartWindow::QuickSplit: {
+            auto values = std::make_shared<JobValues>();
+            values->split.SplitSourcePath = decision.splitSourcePath;
+            values->split.SplitDestFolder = decision.splitDestFolder;
+            values->split.SplitGroupName = decision.splitGroupName;
+            return new frmSimple(std::move(values));
+        }
     }
     return nullptr;
+}
+
+bool IsLastWindow(const QWidget* page) {
+    const QWidget* own = page->window();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget != own && widget->isVisible() && ChromeWindow::PageIn(widget) != nullptr) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool HoldsWork(const QWidget* window) {
@@ -366,19 +308,13 @@ QWidget* HandOver::CarryOut(const HandOverRequest& request) {
         }
     }
     const bool beside = HoldsWork(current);
-    if (beside) {
-        JobValueKeeper::Instance().Keep(current);
-    }
     QWidget* next = CreateRequestedWindow(decision, request.arguments, request.currentFolder);
     if (next == nullptr) {
         next = new frmMain;
         static_cast<frmMain*>(next)->Load({}, request.currentFolder);
         return next;
     }
-    // Its attempt ends this window only: the program may hold other work.
-    next->setProperty(kHandedOverProperty, true);
     if (beside) {
-        JobValueKeeper::Instance().Keep(next);
         QWidget* anchor = current->window();
         QScreen* screen = anchor->screen();
         const QRect room = screen != nullptr ? screen->availableGeometry() : anchor->frameGeometry();

@@ -15,9 +15,6 @@ class QWidget;
 
 namespace brindle::app {
 
-// Set on a window a second start opened: a quick join there ends only its own window.
-inline constexpr char kHandedOverProperty[] = "brindleHandedOver";
-
 // What a second start asks of the running program: its arguments (options already read) and
 // its current folder, as the system gave their bytes, and the desktop's activation token.
 struct HandOverRequest {
@@ -67,6 +64,10 @@ private:
     std::unique_ptr<QLocalServer> server_;
     std::vector<HandOverRequest> waiting_;
 };
+
+// True when no window of the program but the one showing `page` is open: a quick job that
+// ends the program ends it only then, and otherwise closes only its own window.
+bool IsLastWindow(const QWidget* page);
 
 // True when closing `window` would throw work away: a filled-in page, a list with rows.
 bool HoldsWork(const QWidget* window);

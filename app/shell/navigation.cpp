@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
 
 #include "join/frm_join.h"
 #include "shell/chrome_window.h"
@@ -46,17 +47,20 @@ void ShowWithFocus(QWidget* next) {
 }
 
 QWidget* OpenJobWindow(int index, QWidget* from) {
+    // The window keeps its own values from job to job.
+    const auto* fromPage = qobject_cast<const ChromeWindow*>(from);
+    JobValuesPtr values = fromPage != nullptr ? fromPage->ValuesToHandOn() : nullptr;
     switch (index) {
         case 0: {
-            auto* page = new frmSplit;
+            auto* page = new frmSplit(std::move(values));
             return ReplaceWindow(from, page, [page] { RestoreSplitPage1(*page); }) ? page : nullptr;
         }
         case 1: {
-            auto* page = new frmJoin;
+            auto* page = new frmJoin(std::move(values));
             return ReplaceWindow(from, page) ? page : nullptr;
         }
         case 2: {
-            auto* list = new frmRename;
+            auto* list = new frmRename(std::move(values));
             return ReplaceWindow(from, list) ? list : nullptr;
         }
         default:

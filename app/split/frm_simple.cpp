@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "shell/file_drop.h"
 #include "shell/job_panel.h"
@@ -18,9 +19,9 @@
 namespace brindle::app {
 namespace {
 
-QString Subtitle() {
+QString Subtitle(const SplitState& state) {
     QString subtitle = QCoreApplication::translate("frmSimple", "Split file");
-    const std::string name = GetFileName(SharedSplitState().SplitSourcePath);
+    const std::string name = GetFileName(state.SplitSourcePath);
     if (!name.empty()) {
         subtitle += QStringLiteral(" · ") + DisplayPath(name);
     }
@@ -29,7 +30,7 @@ QString Subtitle() {
 
 ChromeOptions Chrome() {
     ChromeOptions options;
-    options.subtitle = Subtitle();
+    options.subtitle = Subtitle({});
     options.size = QSize(400, 280);
     options.stripName = QStringLiteral("Picture2");
     options.second = ChromeOptions::SecondImage::Close;
@@ -39,8 +40,9 @@ ChromeOptions Chrome() {
 
 }  // namespace
 
-frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
+frmSimple::frmSimple(JobValuesPtr values) : ChromeWindow(Chrome(), nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmSimple"));
+    SetSubtitle(Subtitle(Values().split));
 
     // The options here only choose; every field stays usable and the focus stays put.
     QVBoxLayout* body = Body();
@@ -70,11 +72,11 @@ frmSimple::frmSimple(QWidget* parent) : ChromeWindow(Chrome(), parent) {
 }
 
 void frmSimple::ChooseFile(const std::string& path) {
-    SplitState& state = SharedSplitState();
+    SplitState& state = Values().split;
     state.SplitSourcePath = path;
     state.SplitDestFolder = GetFolderName(path) + kPathSeparator;
     state.SplitGroupName = StripExtension(GetFileName(path));
-    SetSubtitle(Subtitle());
+    SetSubtitle(Subtitle(Values().split));
 }
 
 bool frmSimple::TakesDrop(const QMimeData& drag) const {
@@ -89,7 +91,7 @@ void frmSimple::TakeDrop(const QMimeData& drag) {
 }
 
 void frmSimple::Split() {
-    const SplitState& state = SharedSplitState();
+    const SplitState& state = Values().split;
     const std::int64_t length = RegularFileLength(state.SplitSourcePath);
     if (length < 0) {
         // The file named on the command line is gone (or never was one): nothing to try.
@@ -97,7 +99,7 @@ void frmSimple::Split() {
                                 QCoreApplication::translate("frmSimple", "Error"));
         return;
     }
-    if (!CheckChoiceOnWindow(this, choice_, length)) {
+    if (!CheckChoiceOnWindow(this, choice_, length, Values().split)) {
         return;
     }
     const std::int32_t dataSize = PieceDataSize(state, length);

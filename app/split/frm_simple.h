@@ -16,7 +16,8 @@ class JobPanel;
 class frmSimple : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmSimple(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmSimple(JobValuesPtr values = nullptr);
 
     const SplitChoiceControls& Choice() const { return choice_; }
     // Splits `path` instead, beside itself, as if the command line had named it.

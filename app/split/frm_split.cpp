@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "shell/file_drop.h"
 #include "shell/form_controls.h"
@@ -25,7 +26,7 @@
 
 namespace brindle::app {
 
-frmSplit::frmSplit(QWidget* parent) : ChromeWindow(SplitPageChrome(1), parent) {
+frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmSplit"));
 
     txtPath_ = new QLineEdit(this);
@@ -203,15 +204,15 @@ void frmSplit::Next() {
         Browse();
         return;
     }
-    SharedSplitState().SplitSourcePath = path;
-    if (!CheckChoiceOnWindow(this, choice_, length)) {
+    Values().split.SplitSourcePath = path;
+    if (!CheckChoiceOnWindow(this, choice_, length, Values().split)) {
         return;
     }
     GoToSplitPage2(*this);
 }
 
 void frmSplit::Previous() {
-    auto* main = new frmMain;
+    auto* main = new frmMain(ValuesToHandOn());
     main->ResetActionImages();
     ReplaceWindow(this, main);
 }

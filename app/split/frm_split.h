@@ -18,7 +18,8 @@ namespace brindle::app {
 class frmSplit : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmSplit(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmSplit(JobValuesPtr values = nullptr);
 
     const SplitChoiceControls& Choice() const { return choice_; }
     QLineEdit* PathBox() const { return txtPath_; }

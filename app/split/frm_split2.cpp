@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -17,7 +18,7 @@
 
 namespace brindle::app {
 
-frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent) {
+frmSplit2::frmSplit2(JobValuesPtr values) : ChromeWindow(SplitPageChrome(2), nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmSplit2"));
 
     QVBoxLayout* body = Body();
@@ -67,14 +68,14 @@ frmSplit2::frmSplit2(QWidget* parent) : ChromeWindow(SplitPageChrome(2), parent)
 
     // Load step: the source's name without its extension; a name without one keeps itself.
     // Its bytes are kept: a source name that is not UTF-8 names its pieces as it is.
-    ShowPath(txtGP_, StripExtension(GetFileName(SharedSplitState().SplitSourcePath)));
+    ShowPath(txtGP_, StripExtension(GetFileName(Values().split.SplitSourcePath)));
 }
 
 void frmSplit2::Browse() {
     // Offered: the folder shown, else the source's own.
     std::string offered = PathInBox(txtPath_).value_or(std::string());
-    if (offered.empty() && !SharedSplitState().SplitSourcePath.empty()) {
-        offered = GetFolderName(SharedSplitState().SplitSourcePath);
+    if (offered.empty() && !Values().split.SplitSourcePath.empty()) {
+        offered = GetFolderName(Values().split.SplitSourcePath);
     }
     const QString folder = CurrentPrompter().Folder(
         this, QCoreApplication::translate("frmSplit2", "Please Select a Folder"),
@@ -103,8 +104,8 @@ void frmSplit2::Next() {
         txtGP_->setFocus();
         return;
     }
-    SharedSplitState().SplitDestFolder = PathInBox(txtPath_).value_or(std::string());
-    SharedSplitState().SplitGroupName = *group;
+    Values().split.SplitDestFolder = PathInBox(txtPath_).value_or(std::string());
+    Values().split.SplitGroupName = *group;
     GoToSplitPage3(*this);
 }
 

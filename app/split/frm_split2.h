@@ -12,7 +12,8 @@ namespace brindle::app {
 class frmSplit2 : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmSplit2(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmSplit2(JobValuesPtr values = nullptr);
 
 private:
     void Browse();

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "shell/form_controls.h"
 #include "shell/job_panel.h"
@@ -37,7 +38,7 @@ QString FitLines(const QString& text, const QLabel& label) {
 
 }  // namespace
 
-frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent) {
+frmSplit3::frmSplit3(JobValuesPtr values) : ChromeWindow(SplitPageChrome(3), nullptr, std::move(values)) {
     setObjectName(QStringLiteral("frmSplit3"));
 
     QVBoxLayout* body = Body();
@@ -82,7 +83,7 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     body->insertSpacing(body->indexOf(panel_), 6);
     setTabOrder(cmdSplit_, recovery_->chkRecovery);
     setTabOrder(recovery_->chkRecovery, recovery_->txtRecoveryPercent);
-    recovery_->Restore();
+    recovery_->Restore(Values().wizard);
 
     // A split left running (or still taking back its pieces) from an earlier visit may be
     // writing these very pieces; two writers on one file would interleave their bytes.
@@ -93,7 +94,7 @@ frmSplit3::frmSplit3(QWidget* parent) : ChromeWindow(SplitPageChrome(3), parent)
     }
 
     // Load step: the pieces of the recorded choice, and their summary.
-    const SplitState& state = SharedSplitState();
+    const SplitState& state = Values().split;
     const std::int64_t length = std::max<std::int64_t>(RegularFileLength(state.SplitSourcePath), 0);
     pieceDataSize_ = app::PieceDataSize(state, length);
     SplitState planned = state;
@@ -112,13 +113,14 @@ const JobRunner* frmSplit3::Runner() const {
 
 void frmSplit3::Split() {
     bool replaceOthers = false;
-    if (!ConfirmSplitTargets(this, SharedSplitState(), pieceDataSize_, &replaceOthers)) {
+    const SplitState& state = Values().split;
+    if (!ConfirmSplitTargets(this, state, pieceDataSize_, &replaceOthers)) {
         return;
     }
     cmdSplit_->setEnabled(false);
-    destination_ = QString::fromStdString(SharedSplitState().SplitDestFolder);
-    recovery_->Save();
-    panel_->Runner()->Start(SplitWork(SharedSplitState(), pieceDataSize_, replaceOthers, recovery_->Percent()));
+    destination_ = QString::fromStdString(state.SplitDestFolder);
+    recovery_->Save(Values().wizard);
+    panel_->Runner()->Start(SplitWork(state, pieceDataSize_, replaceOthers, recovery_->Percent()));
 }
 
 void frmSplit3::Finished(bool ok, const QString& reason) {

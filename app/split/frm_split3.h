@@ -18,7 +18,8 @@ class RecoveryOption;
 class frmSplit3 : public ChromeWindow {
     Q_OBJECT
 public:
-    explicit frmSplit3(QWidget* parent = nullptr);
+    // A page of the window whose `values` it takes on; without them, of a new window.
+    explicit frmSplit3(JobValuesPtr values = nullptr);
 
     // Data bytes per piece this page cuts, worked out from the recorded choice at load.
     std::int32_t PieceDataSize() const { return pieceDataSize_; }

@@ -45,16 +45,14 @@ int RecoveryOption::Percent() const {
     return chkRecovery->isChecked() ? txtRecoveryPercent->value() : 0;
 }
 
-void RecoveryOption::Restore() {
-    const WizardState& saved = SharedWizardState();
+void RecoveryOption::Restore(const WizardState& saved) {
     if (saved.SavedRecoveryPercent > 0) {
         txtRecoveryPercent->setValue(saved.SavedRecoveryPercent);
     }
     chkRecovery->setChecked(saved.SavedRecovery);
 }
 
-void RecoveryOption::Save() const {
-    WizardState& saved = SharedWizardState();
+void RecoveryOption::Save(WizardState& saved) const {
     saved.SavedRecovery = chkRecovery->isChecked();
     saved.SavedRecoveryPercent = static_cast<std::int16_t>(txtRecoveryPercent->value());
 }

@@ -5,6 +5,10 @@
 class QCheckBox;
 class QSpinBox;
 
+namespace brindle {
+struct WizardState;
+}
+
 namespace brindle::app {
 
 // "Add recovery data" and how much, as a share of the group's size: the split then writes
@@ -18,8 +22,8 @@ public:
     // The share asked for, 0 when off.
     int Percent() const;
     // The wizard's saved state: read when the page is built, written when it is left.
-    void Restore();
-    void Save() const;
+    void Restore(const WizardState& saved);
+    void Save(WizardState& saved) const;
 
     QCheckBox* chkRecovery;
     QSpinBox* txtRecoveryPercent;

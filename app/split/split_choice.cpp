@@ -98,11 +98,11 @@ std::int64_t RegularFileLength(const std::string& path) {
 }
 
 bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& c,
-                         std::int64_t sourceLength) {
+                         std::int64_t sourceLength, SplitState& state) {
     const std::optional<Rejection> rejection =
         CheckSplitChoice(sourceLength, c.ChosenIndex(), c.txtNum->text().toStdString(),
                          c.txtSize->text().toStdString(), c.cboType->currentText().toStdString(),
-                         SharedSplitState(), LocaleDecimalSeparator());
+                         state, LocaleDecimalSeparator());
     if (rejection) {
         ShowRejection(window, c, *rejection);
     }

@@ -42,10 +42,10 @@ struct SplitChoiceControls {
 // Length of a regular file; -1 for a path that names none (missing, a folder, a device).
 std::int64_t RegularFileLength(const std::string& path);
 
-// Checks the choice against the source and records it in the shared split state. A rejection
-// is shown and its field focused with its text selected; then false.
+// Checks the choice against the source and records it in the window's split `state`. A
+// rejection is shown and its field focused with its text selected; then false.
 bool CheckChoiceOnWindow(QWidget* window, const SplitChoiceControls& controls,
-                         std::int64_t sourceLength);
+                         std::int64_t sourceLength, SplitState& state);
 // Shows why a choice was refused in a message box with the problem's title and icon, and
 // focuses the field that holds the problem, its whole text selected.
 void ShowRejection(QWidget* window, const SplitChoiceControls& controls, const Rejection& rejection);
@@ -61,7 +61,7 @@ std::int32_t PieceDataSize(const SplitState& state, std::int64_t sourceLength);
 bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t pieceDataSize,
                          bool* replaceOthers);
 
-// The split of the shared state's source into its destination, "qmf" pieces dated today,
+// The split of `state`'s source into its destination, "qmf" pieces dated today,
 // with recovery files of `recoveryPercent` of its size beside them when not 0.
 JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers,
                           int recoveryPercent = 0);

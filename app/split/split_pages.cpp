@@ -52,7 +52,7 @@ std::string GroupBytes(const QWidget& page) {
 }  // namespace
 
 void SaveSplitPage1(const frmSplit& page) {
-    WizardState& saved = SharedWizardState();
+    WizardState& saved = page.Values().wizard;
     saved.SavedSourceText = Path(page);
     for (int i = 0; i < 3; ++i) {
         const auto* option =
@@ -64,14 +64,14 @@ void SaveSplitPage1(const frmSplit& page) {
     }
     saved.SavedPieceCount = Text(page, "txtNum");
     saved.SavedPieceSize = Text(page, "txtSize");
-    SharedSplitState().SplitSourcePath = saved.SavedSourceText;
+    page.Values().split.SplitSourcePath = saved.SavedSourceText;
     if (const auto* unit = page.findChild<QComboBox*>(QStringLiteral("cboType"))) {
         saved.SavedSizeUnit = static_cast<std::int16_t>(unit->currentIndex());
     }
 }
 
 void RestoreSplitPage1(frmSplit& page) {
-    const WizardState& saved = SharedWizardState();
+    const WizardState& saved = page.Values().wizard;
     SetPathUnlessEmpty(page, saved.SavedSourceText);
     if (auto* option = page.findChild<QRadioButton*>(
             QStringLiteral("optSolution_%1").arg(saved.SavedSplitMode))) {
@@ -87,21 +87,21 @@ void RestoreSplitPage1(frmSplit& page) {
 }
 
 void SaveSplitPage2(const frmSplit2& page) {
-    WizardState& saved = SharedWizardState();
+    WizardState& saved = page.Values().wizard;
     saved.SavedGroupText = GroupBytes(page);
     saved.SavedDestText = Path(page);
 }
 
 void RestoreSplitPage2(frmSplit2& page) {
-    const WizardState& saved = SharedWizardState();
+    const WizardState& saved = page.Values().wizard;
     SetPathUnlessEmpty(page, saved.SavedGroupText, "txtGP");
     SetPathUnlessEmpty(page, saved.SavedDestText);
-    SharedSplitState().SplitDestFolder = Path(page);
-    SharedSplitState().SplitGroupName = GroupBytes(page);
+    page.Values().split.SplitDestFolder = Path(page);
+    page.Values().split.SplitGroupName = GroupBytes(page);
 }
 
 void GoToSplitPage2(frmSplit& from) {
-    auto* next = new frmSplit2;
+    auto* next = new frmSplit2(from.ValuesToHandOn());
     ReplaceWindow(&from, next, [&from, next] {
         RestoreSplitPage2(*next);
         SaveSplitPage1(from);
@@ -109,18 +109,18 @@ void GoToSplitPage2(frmSplit& from) {
 }
 
 void GoToSplitPage3(frmSplit2& from) {
-    auto* next = new frmSplit3;
+    auto* next = new frmSplit3(from.ValuesToHandOn());
     ReplaceWindow(&from, next, [&from] { SaveSplitPage2(from); });
 }
 
 void BackToSplitPage1(frmSplit2& from) {
-    auto* next = new frmSplit;
+    auto* next = new frmSplit(from.ValuesToHandOn());
     ReplaceWindow(&from, next, [next] { RestoreSplitPage1(*next); });
 }
 
 void BackToSplitPage2(frmSplit3& from) {
-    auto* next = new frmSplit2;
-    from.findChild<RecoveryOption*>()->Save();
+    auto* next = new frmSplit2(from.ValuesToHandOn());
+    from.findChild<RecoveryOption*>()->Save(from.Values().wizard);
     ReplaceWindow(&from, next, [next] { RestoreSplitPage2(*next); });
 }
 

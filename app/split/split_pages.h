@@ -11,7 +11,7 @@ class frmSplit3;
 void SaveSplitPage1(const frmSplit& page);
 void RestoreSplitPage1(frmSplit& page);
 void SaveSplitPage2(const frmSplit2& page);
-// Also records the page's destination and group name in the shared split state.
+// Also records the page's destination and group name in its window's split state.
 void RestoreSplitPage2(frmSplit2& page);
 
 // The wizard's moves, each step in its fixed order; every one closes the page it starts from.

@@ -13,7 +13,4 @@ struct JoinState {
     bool JoinNumbered = false;
 };
 
-// The one join state of the desktop program, alive until the process ends.
-JoinState& SharedJoinState();
-
 }  // namespace brindle

@@ -18,12 +18,12 @@ struct StartDecision {
     StartWindow window = StartWindow::Main;
     std::string path;  // the last argument as resolved; empty for the main window
 
-    // Set for QuickJoin only: what goes into the shared join state.
+    // Set for QuickJoin only: what goes into the quick join window's join state.
     std::string joinFolder;
     std::string joinGroupName;
     bool joinNumbered = false;  // joinGroupName.001, ... join into joinGroupName
 
-    // Set for QuickSplit only: what goes into the shared split state.
+    // Set for QuickSplit only: what goes into the quick split window's split state.
     std::string splitSourcePath;
     std::string splitDestFolder;  // ends with the separator
     std::string splitGroupName;

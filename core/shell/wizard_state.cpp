@@ -14,9 +14,4 @@ void WizardState::SetStartValues() {
     SavedRecoveryPercent = 0;
 }
 
-WizardState& SharedWizardState() {
-    static WizardState state;
-    return state;
-}
-
 }  // namespace brindle

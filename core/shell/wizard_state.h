@@ -28,7 +28,4 @@ struct WizardState {
     void SetStartValues();
 };
 
-// The one saved wizard state of the desktop program, alive until the process ends.
-WizardState& SharedWizardState();
-
 }  // namespace brindle

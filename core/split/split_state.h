@@ -17,7 +17,4 @@ struct SplitState {
     std::int32_t SplitPieceSize = 0;
 };
 
-// The one split state of the desktop program, alive until the process ends.
-SplitState& SharedSplitState();
-
 }  // namespace brindle

@@ -154,10 +154,8 @@ private slots:
         Write(JoinPath(folder, kLatin), content);
         RecordingPrompter prompter;
         prompter.nextAnswer = Prompter::Answer::No;
-        SharedWizardState() = {};
-        SharedWizardState().SetStartValues();
-
         auto* split1 = new frmSplit;
+        split1->Values().wizard.SetStartValues();
         split1->show();
         split1->ChooseFile(JoinPath(folder, kLatin));
         Press(split1, "cmdNext");

@@ -182,8 +182,7 @@ private slots:
         auto* unit = page->findChild<QComboBox*>(QStringLiteral("cboType"));
         auto* floppy = page->findChild<QRadioButton*>(QStringLiteral("optSolution_2"));
 
-        WizardState& saved = SharedWizardState();
-        saved = {};
+        WizardState& saved = page->Values().wizard;
         saved.SavedSplitMode = 2;
         saved.SavedPieceSize = "700";
         saved.SavedSizeUnit = 1;

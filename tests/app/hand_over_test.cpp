@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <QFile>
+#include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -8,15 +11,15 @@
 #include <memory>
 
 #include "join/frm_simple_join.h"
-#include "join/join_state.h"
 #include "rename/frm_rename.h"
 #include "shell/frm_main.h"
 #include "shell/hand_over.h"
 #include "shell/job_runner.h"
 #include "split/frm_simple.h"
 #include "split/frm_split.h"
+#include "split/frm_split3.h"
 #include "split/split_engine.h"
-#include "split/split_state.h"
+#include "support/recording_prompter.h"
 #include "support/window_helpers.h"
 
 namespace brindle::app {
@@ -38,6 +41,11 @@ private:
         QFile file(QFile::decodeName(QByteArray::fromStdString(folder_ + "/" + name)));
         [&] { QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0123456789") == 10); }();
         return folder_ + "/" + name;
+    }
+
+    static QByteArray Read(const std::string& path) {
+        QFile file(QString::fromStdString(path));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     // Sends as the second start does, then waits for the running side to carry it out.
@@ -84,13 +92,12 @@ private slots:
         QCOMPARE(test::WindowPos(opened), QPoint(40, 50));
         if (join) {
             QVERIFY(qobject_cast<frmSimpleJoin*>(opened) != nullptr);
-            QCOMPARE(SharedJoinState().JoinFolder, folder_);
-            QCOMPARE(SharedJoinState().JoinGroupName, std::string("movie"));
+            QCOMPARE(test::ValuesIn(opened).join.JoinFolder, folder_);
+            QCOMPARE(test::ValuesIn(opened).join.JoinGroupName, std::string("movie"));
         } else {
             QVERIFY(qobject_cast<frmSimple*>(opened) != nullptr);
-            QCOMPARE(SharedSplitState().SplitSourcePath, path);
+            QCOMPARE(test::ValuesIn(opened).split.SplitSourcePath, path);
         }
-        QVERIFY(opened->property(kHandedOverProperty).toBool());
     }
 
     // "-r" with several paths, relative to the second start's folder, joins the open list.
@@ -107,14 +114,13 @@ private slots:
         QVERIFY(list->List().Contains(folder_ + "/b.txt"));
     }
 
-    // Work in the current window stays: the request opens beside it, and each window finds its
-    // own job values when the user turns to it.
+    // Work in the current window stays: the request opens beside it, with values of its own.
     void aWindowThatHoldsWorkStaysAndTheRequestOpensBesideIt() {
         const std::string first = Make("first.bin");
         const std::string second = Make("second.bin");
         auto* wizard = new frmSplit;
         wizard->ChooseFile(first);
-        SharedSplitState().SplitSourcePath = first;  // as its Next leaves it for the later pages
+        wizard->Values().split.SplitSourcePath = first;  // as its Next leaves it for the later pages
         test::MoveWindow(wizard, QPoint(100, 100));
         wizard->show();
         QVERIFY(QTest::qWaitForWindowActive(wizard));
@@ -126,11 +132,85 @@ private slots:
         // The offscreen screen is too narrow for both side by side: it keeps to the roomier side.
         QCOMPARE(quick->window()->frameGeometry().right(), quick->screen()->availableGeometry().right());
         QCOMPARE(test::WindowPos(quick).y(), test::WindowPos(wizard).y());
-        QCOMPARE(SharedSplitState().SplitSourcePath, second);
-        wizard->activateWindow();
-        QTRY_COMPARE(SharedSplitState().SplitSourcePath, first);
-        quick->activateWindow();
-        QTRY_COMPARE(SharedSplitState().SplitSourcePath, second);
+        QCOMPARE(test::ValuesIn(quick).split.SplitSourcePath, second);
+        QCOMPARE(wizard->Values().split.SplitSourcePath, first);
+    }
+
+    // Two quick merges and two split wizards side by side: each window runs its own group or
+    // source, whichever was active last; a quick merge that ends closes only itself while
+    // another window is open.
+    void windowsSideBySideEachRunTheirOwnJob() {
+        QTemporaryDir a;
+        QTemporaryDir b;
+        test::QuietProgress progress;
+        const auto group = [&](const QTemporaryDir& dir, const std::string& name, const std::string& stem,
+                               const QByteArray& bytes) {
+            const std::string source = dir.path().toStdString() + "/" + name;
+            QFile file(QString::fromStdString(source));
+            [&] { QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()); }();
+            file.close();
+            [&] { QVERIFY(SplitFile({source, dir.path().toStdString(), stem, 700, "qmf", "03/04/2025", 7}, progress).status.ok()); }();
+            QFile::remove(QString::fromStdString(source));
+            return source;
+        };
+        const QByteArray archive(1500, 'A');
+        const QByteArray camera(1300, 'C');
+        const std::string archiveOut = group(a, "Project Archive.tar", "Project Archive", archive);
+        const std::string cameraOut = group(b, "Camera Backup.zip", "Camera Backup", camera);
+        test::RecordingPrompter prompter;
+        prompter.nextAnswer = Prompter::Answer::No;
+
+        auto* first = qobject_cast<frmSimpleJoin*>(Hand({a.filePath("Project Archive(1).qmf").toStdString()}));
+        auto* second = qobject_cast<frmSimpleJoin*>(Hand({b.filePath("Camera Backup(1).qmf").toStdString()}));
+        QVERIFY(first != nullptr && second != nullptr);
+        QCOMPARE(OpenWindows().size(), 2);
+        QVERIFY(!IsLastWindow(first));
+        QSignalSpy firstEnds(first, &frmSimpleJoin::programEnding);
+        first->cmdJoin->click();
+        QVERIFY(firstEnds.wait(10000));
+        QCOMPARE(Read(archiveOut), archive);
+        QCOMPARE(OpenWindows(), QList<QWidget*>{second});
+        QVERIFY(IsLastWindow(second));
+        QSignalSpy secondEnds(second, &frmSimpleJoin::programEnding);
+        second->cmdJoin->click();
+        QVERIFY(secondEnds.wait(10000));
+        QCOMPARE(Read(cameraOut), camera);
+        CloseAllWindows();
+
+        // Both wizards are filled in, page by page in turn, before either splits.
+        QTemporaryDir outA;
+        QTemporaryDir outB;
+        const std::string alpha = Make("alpha.bin");
+        const std::string beta = Make("beta.bin");
+        auto* alphaPage = new frmSplit;
+        auto* betaPage = new frmSplit;
+        QWidget* const windows[2] = {alphaPage->window(), betaPage->window()};
+        alphaPage->show();
+        betaPage->show();
+        const auto press = [](QWidget* window, const char* name) {
+            ChromeWindow::PageIn(window)->findChild<QPushButton*>(QLatin1String(name))->click();
+        };
+        for (frmSplit* page : {alphaPage, betaPage}) {
+            page->findChild<QLineEdit*>(QStringLiteral("txtNum"))->setText(QStringLiteral("2"));
+        }
+        alphaPage->ChooseFile(alpha);
+        betaPage->ChooseFile(beta);
+        for (QWidget* window : windows) {
+            press(window, "cmdNext");
+        }
+        prompter.paths = {outA.path(), outB.path()};
+        for (QWidget* window : windows) {
+            press(window, "cmdNext");  // asks for the folder, then stays
+            press(window, "cmdNext");
+            QVERIFY(qobject_cast<frmSplit3*>(ChromeWindow::PageIn(window)) != nullptr);
+        }
+        for (QWidget* window : windows) {
+            press(window, "cmdSplit");
+            JobRunner::WaitForAll();
+            QTRY_COMPARE(JobRunner::RunningJobs(), 0);
+        }
+        QCOMPARE(QDir(outA.path()).entryList(QDir::Files), (QStringList{"alpha(1).qmf", "alpha(2).qmf002"}));
+        QCOMPARE(QDir(outB.path()).entryList(QDir::Files), (QStringList{"beta(1).qmf", "beta(2).qmf002"}));
     }
 
     // A request that comes while a job runs waits, and says so, until the job has ended.
@@ -158,7 +238,7 @@ private slots:
         QVERIFY(taken.wait(5000));
         QCOMPARE(handOver_->Waiting(), 0);
         QVERIFY(qobject_cast<frmSimple*>(taken.at(0).at(0).value<QWidget*>()) != nullptr);
-        QCOMPARE(SharedSplitState().SplitSourcePath, file);
+        QCOMPARE(test::ValuesIn(taken.at(0).at(0).value<QWidget*>()).split.SplitSourcePath, file);
         QTRY_VERIFY(!notice);
     }
 

@@ -139,16 +139,18 @@ QStringList SplitInFive(const QString& folder, const QByteArray& bytes, int perc
     return pieces;
 }
 
+JobValuesPtr WithJoin(JoinState join) {
+    auto values = std::make_shared<JobValues>();
+    values->join = std::move(join);
+    return values;
+}
+
 }  // namespace
 
 class JoinWindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        SharedJoinState() = {};
-        SharedWizardState() = {};
-    }
     void cleanup() {
         JobRunner::WaitForAll();
         CloseAllWindows();
@@ -178,7 +180,7 @@ private slots:
         QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
         QCOMPARE(Label5(page, 1), QString::fromStdString(FormatSize(3000)));
         QCOMPARE(Label5(page, 2), QStringLiteral("03/04/2025"));
-        QCOMPARE(SharedJoinState().JoinGroupName, std::string("a"));
+        QCOMPARE(page->Values().join.JoinGroupName, std::string("a"));
         QVERIFY(page->cmdNext->isEnabled());
 
         // b has no first piece: nothing to describe, and Next cannot be used.
@@ -194,7 +196,7 @@ private slots:
         QTRY_VERIFY(!page->IsListing());
         ClickItem(page->group, QStringLiteral("No File Group Available"));
         QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
-        QCOMPARE(SharedJoinState().JoinGroupName, std::string("a"));
+        QCOMPARE(page->Values().join.JoinGroupName, std::string("a"));
         QVERIFY(page->cmdNext->isEnabled());
     }
 
@@ -217,8 +219,8 @@ private slots:
         QCOMPARE(page->group->topLevelItemCount(), 2);
         QCOMPARE(page->group->currentItem()->text(0), QStringLiteral("b"));
         QCOMPARE(Label5(page, 0), QStringLiteral("movie.avi"));
-        QCOMPARE(SharedJoinState().JoinGroupName, std::string("b"));
-        QCOMPARE(SharedJoinState().JoinFolder, dir.path().toStdString());
+        QCOMPARE(page->Values().join.JoinGroupName, std::string("b"));
+        QCOMPARE(page->Values().join.JoinFolder, dir.path().toStdString());
         QVERIFY(page->cmdNext->isEnabled());
         QVERIFY(prompter.calls.isEmpty());
     }
@@ -261,9 +263,9 @@ private slots:
         QTemporaryDir out;
         const QByteArray bytes = Bytes(5000, 5);
         SplitInThree(dir.path(), QStringLiteral("g"), bytes, 11);
-        SharedJoinState() = {dir.path().toStdString(), "g", "movie.avi"};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), "g", "movie.avi"});
         RecordingPrompter prompter;
-        auto* page = new frmJoin2;
+        auto* page = new frmJoin2(values);
         page->show();
         const QString target = out.filePath(QStringLiteral("movie.avi"));
         prompter.paths = {target};
@@ -344,11 +346,11 @@ private slots:
         QTemporaryDir dir;
         QTemporaryDir out;
         SparseGroup(dir.path());
-        SharedJoinState() = {dir.path().toStdString(), "big", "big.bin"};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), "big", "big.bin"});
         const QString target = out.filePath(QStringLiteral("big.bin"));
         Write(target, "earlier");
         RecordingPrompter prompter;
-        auto* page = new frmJoin2;
+        auto* page = new frmJoin2(values);
         page->show();
         page->txtTarget->setText(target);
         auto* cancel = page->findChild<QPushButton*>(QStringLiteral("cmdCancel"));
@@ -367,7 +369,7 @@ private slots:
 
         QVERIFY(QFile::remove(target));
         prompter.calls.clear();
-        auto* quick = new frmSimpleJoin;
+        auto* quick = new frmSimpleJoin(values);
         quick->show();
         quick->txtPath->setText(target);
         quick->cmdJoin->click();
@@ -385,11 +387,11 @@ private slots:
         QTemporaryDir dir;
         const QByteArray bytes = Bytes(3000, 7);
         SplitInThree(dir.path(), QStringLiteral("g"), bytes, 14);
-        SharedJoinState() = {dir.path().toStdString(), "g", "movie.avi"};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), "g", "movie.avi"});
         const QString mine = dir.filePath(QStringLiteral("mine.avi"));
         Write(mine, "mine");
         RecordingPrompter prompter;
-        auto* page = new frmJoin2;
+        auto* page = new frmJoin2(values);
         page->show();
         page->txtTarget->setText(QStringLiteral("mine.avi"));
         prompter.nextAnswer = RecordingPrompter::Answer::No;
@@ -419,11 +421,11 @@ private slots:
         QTemporaryDir dir;
         const QByteArray bytes = Bytes(4000, 6);
         SplitInThree(dir.path(), QStringLiteral("movie"), bytes, 13);
-        SharedJoinState() = {dir.path().toStdString(), "movie", ""};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), "movie", ""});
         RecordingPrompter prompter;
         const QString proposed = dir.filePath(QStringLiteral("movie.avi"));
-        const auto open = [] {
-            auto* window = new frmSimpleJoin;
+        const auto open = [values] {
+            auto* window = new frmSimpleJoin(values);
             window->show();
             return window;
         };
@@ -477,9 +479,9 @@ private slots:
         QByteArray damaged = Read(second);
         damaged[700] = static_cast<char>(damaged[700] ^ 1);
         Write(second, damaged);
-        SharedJoinState() = {dir.path().toStdString(), "movie", ""};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), "movie", ""});
         RecordingPrompter prompter;
-        auto* window = new frmSimpleJoin;
+        auto* window = new frmSimpleJoin(values);
         window->show();
         QSignalSpy ending(window, &frmSimpleJoin::programEnding);
         window->cmdJoin->click();
@@ -552,7 +554,7 @@ private slots:
         QCOMPARE(Label5(page, 0), QStringLiteral("b.zip"));
         QCOMPARE(Label5(page, 1), QStringLiteral("2.93 KB, 2 pieces"));
         QVERIFY(!Label5(page, 2).isEmpty());
-        QVERIFY(SharedJoinState().JoinNumbered);
+        QVERIFY(page->Values().join.JoinNumbered);
         page->cmdNext->click();
         auto* page2 = OnlyWindow<frmJoin2>();
         QVERIFY(page2 != nullptr);
@@ -582,7 +584,7 @@ private slots:
         QCOMPARE(filled.size(), 1);
         QCOMPARE(page->group->topLevelItemCount(), 1);
         QCOMPARE(page->group->currentItem()->text(0), QStringLiteral("b"));
-        QCOMPARE(SharedJoinState().JoinGroupName, std::string("b"));
+        QCOMPARE(page->Values().join.JoinGroupName, std::string("b"));
         QCOMPARE(page->txtPath->text(), dir.path());
     }
 
@@ -599,11 +601,11 @@ private slots:
         QTemporaryDir dir;
         QTemporaryDir out;
         SparseGroup(dir.path());
-        SharedJoinState() = {dir.path().toStdString(), "big", "big.bin"};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), "big", "big.bin"});
         RecordingPrompter prompter;
         QVERIFY(StartUp({}, "/"));
         QCOMPARE(instanceFiles().size(), 2);
-        auto* page = new frmJoin2;
+        auto* page = new frmJoin2(values);
         page->show();
         page->txtTarget->setText(out.filePath(QStringLiteral("big.bin")));
         page->cmdJoin->click();
@@ -641,9 +643,9 @@ private slots:
         damaged[3000] = static_cast<char>(damaged[3000] ^ 0x40);
         Write(fourth, damaged);
         const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-        SharedJoinState() = {dir.path().toStdString(), numbered ? "movie.avi" : "g", "", numbered};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), numbered ? "movie.avi" : "g", "", numbered});
         RecordingPrompter prompter;
-        auto* window = new frmSimpleJoin;
+        auto* window = new frmSimpleJoin(values);
         window->show();
         window->txtPath->setText(dir.filePath(QStringLiteral("joined")));
         QSignalSpy ending(window, &frmSimpleJoin::programEnding);
@@ -677,9 +679,10 @@ private slots:
         QCOMPARE(Label5(page, 0), QStringLiteral("source.bin"));
         QCOMPARE(Label5(page, 2), QStringLiteral("03/04/2025"));
         QVERIFY(page->cmdNext->isEnabled());
+        const JobValuesPtr values = page->ValuesToHandOn();
         CloseAllWindows();
 
-        auto* quick = new frmSimpleJoin;
+        auto* quick = new frmSimpleJoin(values);
         quick->show();
         QCOMPARE(quick->txtPath->text(), dir.filePath(QStringLiteral("source.bin")));
         quick->txtPath->setText(out.filePath(QStringLiteral("joined")));
@@ -696,10 +699,10 @@ private slots:
         QTemporaryDir out;
         const QByteArray bytes = Bytes(50000, 4);
         const QStringList pieces = SplitInFive(dir.path(), bytes, 30, false);
-        SharedJoinState() = {dir.path().toStdString(), "g", "movie.avi"};
+        const JobValuesPtr values = WithJoin({dir.path().toStdString(), "g", "movie.avi"});
         RecordingPrompter prompter;
         prompter.nextAnswer = RecordingPrompter::Answer::No;
-        auto* page = new frmJoin2;
+        auto* page = new frmJoin2(values);
         page->show();
         const QString target = out.filePath(QStringLiteral("movie.avi"));
         page->txtTarget->setText(target);

@@ -360,6 +360,7 @@ private slots:
         QVERIFY(QFile(source).open(QIODevice::WriteOnly) && QFile::resize(source, 1234567));
         RecordingPrompter prompter;
         auto* split = new frmSplit;
+        split->Values().wizard.SavedDestText = dir.path().toStdString();  // page 2's folder
         split->show();
         split->findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(source);
         split->RefreshFileInfo();

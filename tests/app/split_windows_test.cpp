@@ -66,13 +66,12 @@ QString MakeFile(const QString& path, qint64 size) {
 
 // A 512 MiB file of holes, recorded as the split's source in 1 MiB pieces beside it: long
 // enough to be stopped mid-way, quick to make.
-QString SparseSource(const QTemporaryDir& dir, const char* name) {
+QString SparseSource(const QTemporaryDir& dir, const char* name, SplitState& state) {
     const QString source = dir.filePath(QLatin1String(name));
     QFile file(source);
     if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(512) << 20)) {
         qFatal("cannot create %s", qPrintable(source));
     }
-    SplitState& state = SharedSplitState();
     state.SplitSourcePath = source.toStdString();
     state.SplitDestFolder = dir.path().toStdString();
     state.SplitGroupName = "big";
@@ -130,16 +129,19 @@ void ComparePiecesWithEngine(const QString& folder, const QString& group, const 
 class SplitWindowsTest : public QObject {
     Q_OBJECT
 
+private:
+    // One window's values, as a main window starts them, for each test's windows.
+    JobValuesPtr values_;
+
 private slots:
     void init() {
-        SharedWizardState() = {};
-        SharedWizardState().SetStartValues();
-        SharedSplitState() = {};
+        values_ = std::make_shared<JobValues>();
+        values_->wizard.SetStartValues();
     }
     void cleanup() { CloseAllWindows(); }
 
     void optionsEnableFieldsAndMoveFocusOnlyInTheWizard() {
-        auto* page = new frmSplit;
+        auto* page = new frmSplit(values_);
         page->show();
         Option(page, 2)->click();
         QVERIFY(!Box(page, "txtNum")->isEnabled() && !Box(page, "txtSize")->isEnabled());
@@ -151,7 +153,7 @@ private slots:
         QCOMPARE(page->focusWidget(), Box(page, "txtNum"));
         QCOMPARE(Box(page, "txtNum")->selectedText(), QStringLiteral("2"));
 
-        auto* quick = new frmSimple;
+        auto* quick = new frmSimple(values_);
         quick->show();
         QCOMPARE(Get<QComboBox>(quick, QStringLiteral("cboType"))->currentIndex(), -1);
         QWidget* focus = quick->focusWidget();
@@ -184,7 +186,7 @@ private slots:
             path = dir.filePath("film.avi");
         }
         RecordingPrompter prompter;
-        auto* page = new frmSplit;
+        auto* page = new frmSplit(values_);
         page->show();
         Box(page, "txtPath")->setText(path);
         page->RefreshFileInfo();  // a path that names no file must not upset the refresh
@@ -231,7 +233,7 @@ private slots:
         };
         for (const Case& c : cases) {
             RecordingPrompter prompter;
-            auto* quick = new frmSimple;
+            auto* quick = new frmSimple(values_);
             quick->show();
             Button(quick, "cmdSplit")->setFocus();
             ShowRejection(quick, quick->Choice(), {c.problem, "why"});
@@ -261,7 +263,7 @@ private slots:
         prompter.paths = {out};
         prompter.nextAnswer = Prompter::Answer::No;
 
-        auto* page1 = new frmSplit;
+        auto* page1 = new frmSplit(values_);
         page1->show();
         Box(page1, "txtPath")->setText(source);
         Option(page1, 2)->click();
@@ -294,7 +296,7 @@ private slots:
         for (int visit = 0; visit < 3; ++visit) {
             auto* page3 = Only<frmSplit3>();
             QVERIFY(page3 != nullptr);
-            SplitState planned = SharedSplitState();
+            SplitState planned = values_->split;
             ComputePieceDataSize(3'000'000, planned);
             QCOMPARE(Get<QLabel>(page3, QStringLiteral("lblinfo"))->text(),
                      QString::fromStdString(BuildSplitSummary(planned, 3'000'000)));
@@ -333,13 +335,13 @@ private slots:
 
     void failedSplitKeepsSplitDisabled() {
         QTemporaryDir dir;
-        SplitState& state = SharedSplitState();
+        SplitState& state = values_->split;
         state.SplitSourcePath = MakeFile(dir.filePath("film.avi"), 5000).toStdString();
         state.SplitDestFolder = dir.filePath("missing").toStdString();
         state.SplitGroupName = "film";
         state.SplitPieceCount = 2;
         RecordingPrompter prompter;
-        auto* page = new frmSplit3;
+        auto* page = new frmSplit3(values_);
         page->show();
         Button(page, "cmdSplit")->click();
         QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 1, kJobWait);
@@ -356,12 +358,12 @@ private slots:
     void quickSplitWritesBesideTheSourceAndCloses() {
         QTemporaryDir dir;
         const QString source = MakeFile(dir.filePath("film.avi"), 1'200'000);
-        SplitState& state = SharedSplitState();
+        SplitState& state = values_->split;
         state.SplitSourcePath = source.toStdString();
         state.SplitDestFolder = (dir.path() + "/").toStdString();
         state.SplitGroupName = "film";
         RecordingPrompter prompter;
-        QPointer<frmSimple> quick = new frmSimple;
+        QPointer<frmSimple> quick = new frmSimple(values_);
         quick->show();
         Option(quick, 1)->click();
         Box(quick, "txtSize")->setText(QStringLiteral("500000"));
@@ -386,13 +388,13 @@ private slots:
         QuietProgress progress;
         QVERIFY(SplitFile(other, progress).status.ok());
         const QByteArray firstPiece = Read(dir.filePath("film(1).qmf"));
-        SplitState& state = SharedSplitState();
+        SplitState& state = values_->split;
         state.SplitSourcePath = MakeFile(dir.filePath("film.avi"), 5000).toStdString();
         state.SplitDestFolder = folder.toStdString();
         state.SplitGroupName = "film";
         RecordingPrompter prompter;
         prompter.nextAnswer = Prompter::Answer::No;
-        QPointer<frmSimple> quick = new frmSimple;
+        QPointer<frmSimple> quick = new frmSimple(values_);
         quick->show();
         Button(quick, "cmdSplit")->click();
         QCOMPARE(prompter.calls.size(), 1);
@@ -415,9 +417,9 @@ private slots:
     // job as Cancel does. Coming back while it still takes back its pieces waits for that.
     void closingMidSplitAsksAndYesStopsIt() {
         QTemporaryDir dir;
-        const QString source = SparseSource(dir, "big.bin");
+        const QString source = SparseSource(dir, "big.bin", values_->split);
         RecordingPrompter prompter;
-        QPointer<frmSplit3> page = new frmSplit3;
+        QPointer<frmSplit3> page = new frmSplit3(values_);
         page->show();
         Button(page, "cmdSplit")->click();
         QVERIFY(JobRunner::RunningJobs() == 1);
@@ -431,7 +433,7 @@ private slots:
         QVERIFY(page->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(page.isNull());
-        auto* again = new frmSplit3;
+        auto* again = new frmSplit3(values_);
         again->show();
         if (JobRunner::RunningJobs() > 0) {
             QVERIFY(!Button(again, "cmdSplit")->isEnabled());
@@ -446,9 +448,9 @@ private slots:
     // window says so and stays, ready for another split.
     void cancelStopsASplitAndLeavesNothing() {
         QTemporaryDir dir;
-        SparseSource(dir, "big.bin");
+        SparseSource(dir, "big.bin", values_->split);
         RecordingPrompter prompter;
-        auto* page = new frmSplit3;
+        auto* page = new frmSplit3(values_);
         page->show();
         Button(page, "cmdSplit")->click();
         QVERIFY(Button(page, "cmdCancel")->isEnabled());
@@ -461,7 +463,7 @@ private slots:
         page->close();
 
         prompter.calls.clear();
-        QPointer<frmSimple> quick = new frmSimple;
+        QPointer<frmSimple> quick = new frmSimple(values_);
         quick->show();
         Option(quick, 1)->click();
         Box(quick, "txtSize")->setText(QStringLiteral("1048576"));
@@ -486,13 +488,13 @@ private slots:
     void everyPageMoveFocusesAControl() {
         QFETCH(int, move);
         QTemporaryDir dir;
-        SharedSplitState().SplitSourcePath = MakeFile(dir.filePath("film.avi"), 1000).toStdString();
-        SharedSplitState().SplitDestFolder = dir.path().toStdString();
+        values_->split.SplitSourcePath = MakeFile(dir.filePath("film.avi"), 1000).toStdString();
+        values_->split.SplitDestFolder = dir.path().toStdString();
         QWidget* from = nullptr;
         switch (move) {
-            case 0: from = new frmSplit; break;
-            case 1: case 3: from = new frmSplit2; break;
-            default: from = new frmSplit3; break;
+            case 0: from = new frmSplit(values_); break;
+            case 1: case 3: from = new frmSplit2(values_); break;
+            default: from = new frmSplit3(values_); break;
         }
         from->show();
         switch (move) {
@@ -514,7 +516,7 @@ private slots:
         const QString film = MakeFile(dir.filePath("film.avi"), 1000);
         const QString song = MakeFile(dir.filePath("song.mp3"), 1000);
         RecordingPrompter prompter;
-        auto* page = new frmSplit;
+        auto* page = new frmSplit(values_);
         page->show();
         QVERIFY(!test::DropUrls(page, {test::FileUrl(dir.path())}));
         QVERIFY(!test::DropUrls(page, {test::FileUrl(film), test::FileUrl(song)}));
@@ -523,8 +525,8 @@ private slots:
         QCOMPARE(Get<QLabel>(page, QStringLiteral("Label5_0"))->text(), QStringLiteral("film.avi"));
         page->close();
 
-        SharedSplitState().SplitSourcePath = film.toStdString();
-        QPointer<frmSimple> quick = new frmSimple;
+        values_->split.SplitSourcePath = film.toStdString();
+        QPointer<frmSimple> quick = new frmSimple(values_);
         quick->show();
         QVERIFY(!test::DropUrls(quick, {QUrl(QStringLiteral("https://example.org/song.mp3"))}));
         QVERIFY(test::DropUrls(quick, {test::FileUrl(song)}));
@@ -541,13 +543,13 @@ private slots:
     // files, and the page keeps both across Previous and Next.
     void theLastPageAddsRecoveryData() {
         QTemporaryDir dir;
-        SplitState& state = SharedSplitState();
+        SplitState& state = values_->split;
         state = {MakeFile(dir.filePath("film.avi"), 40000).toStdString(), dir.path().toStdString(), "film", false, 4, 0};
-        SharedWizardState().SavedDestText = state.SplitDestFolder;
-        SharedWizardState().SavedGroupText = state.SplitGroupName;
+        values_->wizard.SavedDestText = state.SplitDestFolder;
+        values_->wizard.SavedGroupText = state.SplitGroupName;
         RecordingPrompter prompter;
         prompter.nextAnswer = Prompter::Answer::No;
-        auto* page = new frmSplit3;
+        auto* page = new frmSplit3(values_);
         page->show();
         QVERIFY(!Get<QCheckBox>(page, QStringLiteral("chkRecovery"))->isChecked());
         QVERIFY(!Get<QSpinBox>(page, QStringLiteral("txtRecoveryPercent"))->isEnabled());

@@ -237,10 +237,6 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, window);
         QFETCH(QStringList, values);
-        SharedJoinState() = {};
-        SharedSplitState() = {};
-        SharedWizardState() = {};
-
         auto* main = new frmMain;
         const QPointer<frmMain> guard(main);
         std::vector<std::string> words;
@@ -255,17 +251,17 @@ private slots:
         QCOMPARE(guard.isNull(), window != QLatin1String("frmMain"));
 
         if (window == QLatin1String("frmSimpleJoin")) {
-            QCOMPARE(QString::fromStdString(SharedJoinState().JoinFolder), values[0]);
-            QCOMPARE(QString::fromStdString(SharedJoinState().JoinGroupName), values[1]);
+            QCOMPARE(QString::fromStdString(test::ValuesIn(open.front()).join.JoinFolder), values[0]);
+            QCOMPARE(QString::fromStdString(test::ValuesIn(open.front()).join.JoinGroupName), values[1]);
         } else if (window == QLatin1String("frmSimple")) {
-            QCOMPARE(QString::fromStdString(SharedSplitState().SplitSourcePath), values[0]);
-            QCOMPARE(QString::fromStdString(SharedSplitState().SplitDestFolder), values[1]);
-            QCOMPARE(QString::fromStdString(SharedSplitState().SplitGroupName), values[2]);
+            QCOMPARE(QString::fromStdString(test::ValuesIn(open.front()).split.SplitSourcePath), values[0]);
+            QCOMPARE(QString::fromStdString(test::ValuesIn(open.front()).split.SplitDestFolder), values[1]);
+            QCOMPARE(QString::fromStdString(test::ValuesIn(open.front()).split.SplitGroupName), values[2]);
         }
         // Only a start without a file sets the wizard's start values.
         const bool mainWindow = window == QLatin1String("frmMain");
-        QCOMPARE(SharedWizardState().SavedPieceCount, std::string(mainWindow ? "2" : ""));
-        QCOMPARE(SharedWizardState().SavedPieceSize, std::string(mainWindow ? "1" : ""));
+        QCOMPARE(test::ValuesIn(open.front()).wizard.SavedPieceCount, std::string(mainWindow ? "2" : ""));
+        QCOMPARE(test::ValuesIn(open.front()).wizard.SavedPieceSize, std::string(mainWindow ? "1" : ""));
     }
 
     // "Rename with" of the file manager: the files after the switch are listed, and every

@@ -35,6 +35,11 @@ inline QList<QWidget*> OpenWindows() {
     return open;
 }
 
+// The job values of the window a page is shown in.
+inline JobValues& ValuesIn(QWidget* page) {
+    return qobject_cast<ChromeWindow*>(page)->Values();
+}
+
 // Where a page's top-level window is on the screen, and moving it there.
 inline QPoint WindowPos(const QWidget* page) {
     return page->window()->pos();
