@@ -352,6 +352,7 @@ void frmRename::ShowAddDialog(AddSource source) {
     }
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
+    HoldWhileOpen(dialog, this);
     dialog->show();
 }
 
@@ -370,6 +371,7 @@ void frmRename::OpenNewNameDialog(QTreeWidgetItem* item) {
     auto* dialog = new Form3(found->fileName, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
+    HoldWhileOpen(dialog, this);
     connect(dialog, &QDialog::accepted, this, [this, dialog, key] {
         for (RenameRow& row : list_.rows()) {
             if (row.key == key) {

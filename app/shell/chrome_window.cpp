@@ -17,6 +17,7 @@
 #include "shell/image_control.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
+#include "shell/prompter.h"
 #include "shell/startup.h"
 #include "shell/theme.h"
 #include "shell/title_strip.h"
@@ -349,7 +350,7 @@ void ChromeWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void ChromeWindow::closeEvent(QCloseEvent* event) {
-    if (!MayLeaveWindow(this)) {
+    if (ShowsDialog(this) || !MayLeaveWindow(this)) {
         event->ignore();
         return;
     }

@@ -21,6 +21,7 @@
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
 #include "shell/paths.h"
+#include "shell/prompter.h"
 #include "split/frm_simple.h"
 
 namespace brindle::app {
@@ -307,7 +308,8 @@ QWidget* HandOver::CarryOut(const HandOverRequest& request) {
             return list;
         }
     }
-    const bool beside = HoldsWork(current);
+    // A window whose dialog is open keeps its page too.
+    const bool beside = HoldsWork(current) || ShowsDialog(current);
     QWidget* next = CreateRequestedWindow(decision, request.arguments, request.currentFolder);
     if (next == nullptr) {
         next = new frmMain;

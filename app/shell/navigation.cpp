@@ -9,6 +9,7 @@
 #include "join/frm_join.h"
 #include "shell/chrome_window.h"
 #include "shell/job_runner.h"
+#include "shell/prompter.h"
 #include "rename/frm_rename.h"
 #include "split/frm_split.h"
 #include "split/split_pages.h"
@@ -16,7 +17,8 @@
 namespace brindle::app {
 
 bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace) {
-    if (!MayLeaveWindow(current)) {
+    // The dialog returns to this page: it stays until the dialog is answered.
+    if (ShowsDialog(current) || !MayLeaveWindow(current)) {
         delete next;
         return false;
     }

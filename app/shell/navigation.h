@@ -13,7 +13,8 @@ namespace brindle::app {
 // stays where it is), afterPlace runs (a page restore), next is shown with the focus on its
 // first control, and current is closed (which deletes it).
 // When current has a job running, the user is asked first whether to stop it; on No, next
-// is discarded, current stays, and the result is false.
+// is discarded, current stays, and the result is false. So too, without a question, while a
+// dialog current opened runs.
 bool ReplaceWindow(QWidget* current, QWidget* next, const std::function<void()>& afterPlace = {});
 
 // Shows a window, activates it and leaves the focus on the control inside it that the window

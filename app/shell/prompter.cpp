@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <memory>
 
 #include "shell/startup.h"
 
@@ -14,6 +15,7 @@ class DialogPrompter final : public Prompter {
 public:
     Answer Message(QWidget* parent, const QString& text, const QString& title, Icon icon,
                    Buttons buttons) override {
+        const DialogScope scope(parent);
         QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
         if (buttons == Buttons::Ok) {
             shown = QMessageBox::Ok;
@@ -38,6 +40,7 @@ public:
     }
     void Failure(QWidget* parent, const QString& text, const QString& reason, const QString& title,
                  Icon icon) override {
+        const DialogScope scope(parent);
         QMessageBox box(ToQt(icon), title.isEmpty() ? kProductName : title, text,
                         QMessageBox::Ok, parent);
         box.setInformativeText(reason);
@@ -45,13 +48,16 @@ public:
     }
     QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override {
+        const DialogScope scope(parent);
         return QFileDialog::getOpenFileName(parent, caption, folder, filter);
     }
     QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override {
+        const DialogScope scope(parent);
         return QFileDialog::getSaveFileName(parent, caption, folder, filter);
     }
     QString Folder(QWidget* parent, const QString& caption, const QString& folder) override {
+        const DialogScope scope(parent);
         return QFileDialog::getExistingDirectory(parent, caption, folder);
     }
     void ShowFolder(const QString& folder) override {
@@ -76,6 +82,8 @@ private:
     }
 };
 
+constexpr char kDialogsOpen[] = "brindleDialogsOpen";
+
 Prompter*& Installed() {
     static Prompter* prompter = nullptr;
     return prompter;
@@ -90,6 +98,27 @@ Prompter& CurrentPrompter() {
 
 void SetPrompter(Prompter* prompter) {
     Installed() = prompter;
+}
+
+DialogScope::DialogScope(QWidget* parent) : window_(parent != nullptr ? parent->window() : nullptr) {
+    if (window_) {
+        window_->setProperty(kDialogsOpen, window_->property(kDialogsOpen).toInt() + 1);
+    }
+}
+
+DialogScope::~DialogScope() {
+    if (window_) {
+        window_->setProperty(kDialogsOpen, window_->property(kDialogsOpen).toInt() - 1);
+    }
+}
+
+void HoldWhileOpen(QWidget* dialog, QWidget* page) {
+    // The scope lives as long as the connection, which ends with the dialog.
+    QObject::connect(dialog, &QObject::destroyed, [scope = std::make_shared<DialogScope>(page)] {});
+}
+
+bool ShowsDialog(const QWidget* page) {
+    return page != nullptr && page->window()->property(kDialogsOpen).toInt() > 0;
 }
 
 }  // namespace brindle::app

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
-class QWidget;
 
 namespace brindle::app {
 
@@ -47,6 +48,27 @@ public:
         return Message(parent, text, title, Icon::Question, Buttons::YesNo) == Answer::Yes;
     }
 };
+
+// Held while a dialog opened over `parent` runs, in the dialog's own event loop: the page
+// that opened it is neither changed nor closed meanwhile, even through a press that reaches
+// its buttons past the dialog (a screen reader's), since the dialog returns to it.
+class DialogScope {
+public:
+    explicit DialogScope(QWidget* parent);
+    ~DialogScope();
+    DialogScope(const DialogScope&) = delete;
+    DialogScope& operator=(const DialogScope&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+};
+
+// The same for a dialog shown without an event loop of its own: `page` is held until the
+// dialog is gone.
+void HoldWhileOpen(QWidget* dialog, QWidget* page);
+
+// True while a dialog opened over `page`'s window runs.
+bool ShowsDialog(const QWidget* page);
 
 // The prompter the windows use: QMessageBox and QFileDialog unless a test installed another.
 Prompter& CurrentPrompter();

@@ -195,6 +195,9 @@ void frmSplit::RefreshFileInfo() {
 }
 
 void frmSplit::Next() {
+    if (ShowsDialog(this)) {
+        return;  // pressed past the dialog this page is waiting on
+    }
     const std::string path = PathInBox(txtPath_).value_or(std::string());
     const std::int64_t length = RegularFileLength(path);
     if (length < 0) {

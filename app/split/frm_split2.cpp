@@ -91,6 +91,9 @@ void frmSplit2::Browse() {
 }
 
 void frmSplit2::Next() {
+    if (ShowsDialog(this)) {
+        return;  // pressed past the dialog this page is waiting on
+    }
     if (txtPath_->text().isEmpty()) {
         CurrentPrompter().Warning(
             this, QCoreApplication::translate("frmSplit2", "Please select a destination."),

@@ -15,6 +15,7 @@
 #include "recovery/recovery.h"
 #include "shell/job_runner.h"
 #include "shell/paths.h"
+#include "shell/prompter.h"
 #include "shell/wizard_state.h"
 #include "split/frm_simple.h"
 #include "split/frm_split.h"
@@ -123,6 +124,37 @@ void ComparePiecesWithEngine(const QString& folder, const QString& group, const 
         QVERIFY2(mine == engine, qPrintable(name));
     }
 }
+
+// Answers the folder chooser after pressing the page's Next and Previous while it is open,
+// as a screen reader can past a modal dialog; every other dialog is only recorded.
+class PressingPrompter final : public Prompter {
+public:
+    PressingPrompter() { SetPrompter(this); }
+    ~PressingPrompter() override { SetPrompter(nullptr); }
+    PressingPrompter(const PressingPrompter&) = delete;
+    PressingPrompter& operator=(const PressingPrompter&) = delete;
+
+    QString answer;
+    int messages = 0;
+    int folders = 0;
+
+    Answer Message(QWidget*, const QString&, const QString&, Icon, Buttons) override {
+        ++messages;
+        return Answer::No;
+    }
+    QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString SaveFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString Folder(QWidget* parent, const QString&, const QString&) override {
+        const DialogScope open(parent);
+        if (++folders == 1) {
+            for (const char* name : {"cmdNext", "cmdPrevious"}) {
+                parent->findChild<QPushButton*>(QLatin1String(name))->click();
+            }
+        }
+        return answer;
+    }
+    void ShowFolder(const QString&) override {}
+};
 
 }  // namespace
 
@@ -541,6 +573,26 @@ private slots:
 
     // "Add recovery data" is off at first; ticked, its share reaches the split's recovery
     // files, and the page keeps both across Previous and Next.
+    // While the folder chooser of page 2 is open its page stays: Next and Previous do nothing,
+    // no second dialog opens, and the answer lands on the page that asked.
+    void aPageStaysWhileItsDialogIsOpen() {
+        QTemporaryDir dir;
+        values_->split.SplitSourcePath = MakeFile(dir.filePath("film.avi"), 1000).toStdString();
+        PressingPrompter prompter;
+        prompter.answer = dir.path();
+        auto* page = new frmSplit2(values_);
+        QWidget* window = page->window();
+        page->show();
+        Button(page, "cmdNext")->click();  // no folder yet: the warning, then the chooser
+        QCOMPARE(prompter.messages, 1);
+        QCOMPARE(prompter.folders, 1);
+        QCOMPARE(ChromeWindow::PageIn(window), page);
+        QCOMPARE(Box(page, "txtPath")->text(), dir.path());
+        QVERIFY(!ShowsDialog(page));
+        Button(page, "cmdNext")->click();
+        QVERIFY(qobject_cast<frmSplit3*>(ChromeWindow::PageIn(window)) != nullptr);
+    }
+
     void theLastPageAddsRecoveryData() {
         QTemporaryDir dir;
         SplitState& state = values_->split;
