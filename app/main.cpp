@@ -74,8 +74,8 @@ int main(int argc, char* argv[]) {
     }
     std::error_code error;
     const std::string currentFolder = std::filesystem::current_path(error).string();
-    if (!brindle::app::StartUp(options.arguments, currentFolder)) {
-        return 0;
+    if (int handedOver = 0; !brindle::app::StartUp(options.arguments, currentFolder, &handedOver)) {
+        return handedOver;
     }
     const int code = QApplication::exec();
     // An explicit quit (the quick join's) must not cut a job short either.

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <memory>
 #include <utility>
 
@@ -36,6 +37,13 @@ QWidget* PageOf(QWidget* topLevel) {
 constexpr quint32 kRequestMark = 0x54424831;  // "TBH1"
 // Far beyond any file manager's selection; a longer count is no request.
 constexpr quint32 kMostArguments = 1u << 20;
+// What a command line can hold (the kernel's limit for all arguments is 2 MiB by default).
+constexpr quint32 kMostRequestBytes = 8u << 20;
+// A second start writes its request at once: a connection is not held open by anyone for
+// longer, and only a few are served at a time, so no client can use up the program's files.
+constexpr int kConnectionMilliseconds = 10'000;
+constexpr int kMostConnections = 8;
+constexpr char kTaken = '\x01';
 constexpr int kGap = 12;
 
 // The window the user works in (the page it shows): the active one, else the first visible.
@@ -117,6 +125,7 @@ std::optional<HandOverRequest> TakeRequest(QByteArray& buffer, bool* broken) {
     QDataStream frame(buffer);
     quint32 mark = 0;
     QByteArray body;
+    quint32 length = 0;
     frame >> mark;
     if (frame.status() != QDataStream::Ok) {
         return std::nullopt;
@@ -125,11 +134,22 @@ std::optional<HandOverRequest> TakeRequest(QByteArray& buffer, bool* broken) {
         *broken = true;
         return std::nullopt;
     }
-    frame >> body;
+    frame >> length;
     if (frame.status() != QDataStream::Ok) {
+        return std::nullopt;
+    }
+    // The length is known before the body comes: nothing larger is waited for or kept, and
+    // the body is read once, when it is all there.
+    if (length > kMostRequestBytes) {
+        *broken = true;
+        return std::nullopt;
+    }
+    constexpr qsizetype kFrameHead = 2 * sizeof(quint32);
+    if (buffer.size() < kFrameHead + static_cast<qsizetype>(length)) {
         return std::nullopt;  // the rest is still on its way
     }
-    buffer.remove(0, static_cast<qsizetype>(frame.device()->pos()));
+    body = buffer.mid(kFrameHead, length);
+    buffer.remove(0, kFrameHead + static_cast<qsizetype>(length));
 
     QDataStream in(body);
     in.setVersion(QDataStream::Qt_6_0);
@@ -138,12 +158,15 @@ std::optional<HandOverRequest> TakeRequest(QByteArray& buffer, bool* broken) {
     quint32 count = 0;
     in >> folder >> request.activationToken >> count;
     request.currentFolder = folder.toStdString();
+    // A path holding a NUL would be cut into another path by every call that takes it.
+    bool nul = folder.contains('\0');
     for (quint32 i = 0; i < count && i < kMostArguments && in.status() == QDataStream::Ok; ++i) {
         QByteArray argument;
         in >> argument;
+        nul = nul || argument.contains('\0');
         request.arguments.push_back(argument.toStdString());
     }
-    if (in.status() != QDataStream::Ok || count > kMostArguments || !in.atEnd()) {
+    if (in.status() != QDataStream::Ok || count > kMostArguments || !in.atEnd() || nul) {
         *broken = true;
         return std::nullopt;
     }
@@ -162,8 +185,10 @@ bool SendRequest(const QString& socketName, const HandOverRequest& request) {
             return false;
         }
     }
+    // The running program answers once it has the request whole and sound.
+    const bool taken = socket.waitForReadyRead(kConnectionMilliseconds) && socket.read(1) == QByteArray(1, kTaken);
     socket.disconnectFromServer();
-    return true;
+    return taken;
 }
 
 QWidget* CreateRequestedWindow(const StartDecision& decision, const std::vector<std::string>& arguments,
@@ -251,24 +276,60 @@ bool HandOver::Listen(const QString& socketName) {
     }
     connect(server.get(), &QLocalServer::newConnection, this, [this, raw = server.get()] {
         while (QLocalSocket* socket = raw->nextPendingConnection()) {
-            auto buffer = std::make_shared<QByteArray>();
-            const auto read = [this, socket, buffer] {
-                buffer->append(socket->readAll());
-                bool broken = false;
-                while (std::optional<HandOverRequest> request = TakeRequest(*buffer, &broken)) {
-                    Take(*request);
-                }
-                if (broken) {
-                    socket->abort();
-                }
-            };
-            connect(socket, &QLocalSocket::readyRead, this, read);
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            read();  // what came with the connection
+            Serve(socket);
         }
     });
     server_ = std::move(server);
+    socketName_ = socketName;
+    // Qt closes a server whose accept fails (out of file handles, say) and removes its
+    // socket: it is opened again, so later starts still reach this program.
+    if (!watch_.isActive()) {
+        connect(&watch_, &QTimer::timeout, this, [this] {
+            if (server_ != nullptr && !server_->isListening()) {
+                Listen(socketName_);
+            }
+        });
+        watch_.start(2000);
+    }
     return true;
+}
+
+void HandOver::Serve(QLocalSocket* socket) {
+    const auto end = [socket] {
+        socket->abort();
+        socket->deleteLater();
+    };
+    // A second start writes at once: when too many are open, the one open longest gives way.
+    std::erase_if(serving_, [](const QPointer<QLocalSocket>& open) { return open.isNull(); });
+    if (static_cast<int>(serving_.size()) >= kMostConnections) {
+        serving_.front()->abort();
+        serving_.front()->deleteLater();
+        serving_.pop_front();
+    }
+    serving_.emplace_back(socket);
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    // One request per connection, whole within the time limit, or the connection ends.
+    QTimer::singleShot(kConnectionMilliseconds, socket, end);
+    auto buffer = std::make_shared<QByteArray>();
+    auto taken = std::make_shared<bool>(false);
+    const auto read = [this, socket, buffer, taken, end] {
+        if (*taken) {
+            return;
+        }
+        buffer->append(socket->read(kMostRequestBytes + 16 - buffer->size()));
+        bool broken = false;
+        if (std::optional<HandOverRequest> request = TakeRequest(*buffer, &broken)) {
+            *taken = true;
+            socket->write(QByteArray(1, kTaken));
+            socket->flush();  // before the request's window work keeps this thread
+            socket->disconnectFromServer();
+            Take(*request);
+        } else if (broken) {
+            end();
+        }
+    };
+    connect(socket, &QLocalSocket::readyRead, this, read);
+    read();  // what came with the connection
 }
 
 void HandOver::Take(const HandOverRequest& request) {

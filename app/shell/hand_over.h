@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +14,7 @@
 #include "shell/command_line.h"
 
 class QLocalServer;
+class QLocalSocket;
 class QWidget;
 
 namespace brindle::app {
@@ -26,11 +30,12 @@ struct HandOverRequest {
 QByteArray EncodeRequest(const HandOverRequest& request);
 
 // Takes one whole request from the front of `buffer`. Nothing while it is still incomplete;
-// `broken` is set when the bytes are no request at all.
+// `broken` is set when the bytes are no request at all: a larger one than a command line can
+// hold, or a path holding a NUL.
 std::optional<HandOverRequest> TakeRequest(QByteArray& buffer, bool* broken);
 
-// The second start's side: delivers the request and returns at once. False when no running
-// program listens at `socketName`.
+// The second start's side: delivers the request and returns once the running program has
+// taken it. False when no running program listens at `socketName` or it did not take it.
 bool SendRequest(const QString& socketName, const HandOverRequest& request);
 
 // The window a start-up decision opens, filled from the arguments; not shown yet. Nullptr for
@@ -48,7 +53,9 @@ public:
     explicit HandOver(QObject* parent = nullptr);
     ~HandOver() override;
 
-    // Listens at `socketName`, replacing a socket left by a killed instance.
+    // Listens at `socketName`, replacing a socket left by a killed instance. Each connection
+    // carries one request, answered once it is taken; a connection beyond the few served at
+    // once, one that outstays the time limit and one whose bytes are no request are closed.
     bool Listen(const QString& socketName);
     void Take(const HandOverRequest& request);
     int Waiting() const { return static_cast<int>(waiting_.size()); }
@@ -60,8 +67,12 @@ signals:
 private:
     void TakeWaiting();
     QWidget* CarryOut(const HandOverRequest& request);
+    void Serve(QLocalSocket* socket);
 
     std::unique_ptr<QLocalServer> server_;
+    QString socketName_;
+    QTimer watch_;
+    std::deque<QPointer<QLocalSocket>> serving_;  // oldest first
     std::vector<HandOverRequest> waiting_;
 };
 

@@ -183,13 +183,26 @@ void ApplyEnvironmentOverrides() {
     }
 }
 
-bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder) {
+bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder,
+             int* exitCode) {
     RecordInstallation();
     if (!CheckSingleInstance(kInstanceMutexName)) {
-        if (!InstanceFolderInUse().isEmpty()) {
-            // The desktop's token lets the running program come to the front in our stead.
-            QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
-            SendRequest(HandOverSocketName(), {arguments, currentFolder, token});
+        // The desktop's token lets the running program come to the front in our stead.
+        const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+        const bool taken = !InstanceFolderInUse().isEmpty() &&
+                           SendRequest(HandOverSocketName(), {arguments, currentFolder, token});
+        if (!taken) {
+            std::fprintf(stderr, "%s\n",
+                         QCoreApplication::translate(
+                             "Startup",
+                             "tarnwick-brindle: Tarnwick Brindle is already running, but it did "
+                             "not take what this start asked of it; try again once its window "
+                             "answers")
+                             .toLocal8Bit()
+                             .constData());
+        }
+        if (exitCode != nullptr) {
+            *exitCode = taken ? 0 : 1;
         }
         return false;
     }

@@ -37,8 +37,10 @@ void ReleaseSingleInstance();
 void ApplyEnvironmentOverrides();
 
 // The whole start-up: record, guard, first window. Returns false when this process must end
-// at once because another instance runs; that instance is handed the request first.
+// at once because another instance runs; that instance is handed the request first, and
+// `exitCode` is 0 when it took it, else 1 after saying why on the standard error.
 // Arguments (options already read) and folder are bytes, as the system gave them.
-bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder);
+bool StartUp(const std::vector<std::string>& arguments, const std::string& currentFolder,
+             int* exitCode = nullptr);
 
 }  // namespace brindle::app

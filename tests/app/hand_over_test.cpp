@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFile>
+#include <QLocalSocket>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -7,7 +8,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 
 #include "join/frm_simple_join.h"
@@ -48,13 +52,21 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // The second start, in a process of its own: it waits for this one's answer.
+    std::future<bool> Send(HandOverRequest request) {
+        return std::async(std::launch::async, [socket = socket_, request = std::move(request)] {
+            return SendRequest(socket, request);
+        });
+    }
+
     // Sends as the second start does, then waits for the running side to carry it out.
     QWidget* Hand(std::vector<std::string> arguments, const std::string& currentFolder = {}) {
         QSignalSpy taken(handOver_.get(), &HandOver::taken);
-        [&] { QVERIFY(SendRequest(socket_, {std::move(arguments), currentFolder, {}})); }();
+        std::future<bool> sent = Send({std::move(arguments), currentFolder, {}});
         if (!taken.wait(5000)) {
             return nullptr;
         }
+        [&] { QVERIFY(sent.get()); }();
         return taken.at(0).at(0).value<QWidget*>();
     }
 
@@ -227,8 +239,9 @@ private slots:
             return Status::Ok();
         }));
         QSignalSpy taken(handOver_.get(), &HandOver::taken);
-        QVERIFY(SendRequest(socket_, {{file}, folder_, {}}));
+        std::future<bool> sent = Send({{file}, folder_, {}});
         QTRY_COMPARE(handOver_->Waiting(), 1);
+        QVERIFY(sent.get());  // taken, to be carried out later
         QCOMPARE(OpenWindows(), QList<QWidget*>{main});
         const QPointer<QMessageBox> notice = main->findChild<QMessageBox*>(QStringLiteral("handOverNotice"));
         QVERIFY(notice && notice->isVisible());
@@ -245,7 +258,7 @@ private slots:
     // A request comes in pieces or not at all: nothing is taken before its last byte, and bytes
     // that are no request are refused.
     void aRequestIsTakenOnlyWhole() {
-        const QByteArray whole = EncodeRequest({{"-r", std::string("\xff\x00/x", 4)}, "/home/u", "token"});
+        const QByteArray whole = EncodeRequest({{"-r", "\xff/x"}, "/home/u", "token"});
         QByteArray buffer = whole.left(whole.size() - 1);
         bool broken = true;
         QVERIFY(!TakeRequest(buffer, &broken));
@@ -254,7 +267,7 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             const std::optional<HandOverRequest> request = TakeRequest(buffer, &broken);
             QVERIFY(request.has_value());
-            QCOMPARE(request->arguments.back(), std::string("\xff\x00/x", 4));
+            QCOMPARE(request->arguments.back(), std::string("\xff/x"));
             QCOMPARE(request->currentFolder, std::string("/home/u"));
             QCOMPARE(request->activationToken, QByteArray("token"));
         }
@@ -262,6 +275,35 @@ private slots:
         QByteArray garbage("show\n");
         QVERIFY(!TakeRequest(garbage, &broken));
         QVERIFY(broken);
+        // A NUL would cut the path short; a length past any command line is refused from the
+        // frame's first eight bytes, before anything more is read or kept.
+        QByteArray nul = EncodeRequest({{std::string("/a\0/b", 5)}, "/home/u", {}});
+        QVERIFY(!TakeRequest(nul, &broken) && broken);
+        QByteArray huge = EncodeRequest({{std::string(9 << 20, 'x')}, "/", {}}).left(8);
+        QVERIFY(!TakeRequest(huge, &broken) && broken);
+    }
+
+    // Idle connections give way to newer ones beyond the few served at once, the listening
+    // socket stays, and a second start still gets through; a request that is refused is
+    // told so, and the second start says it.
+    void noClientJamsTheSecondStart() {
+        std::vector<std::unique_ptr<QLocalSocket>> idle;
+        for (int i = 0; i < 40; ++i) {
+            idle.push_back(std::make_unique<QLocalSocket>());
+            idle.back()->connectToServer(socket_);
+            QVERIFY(idle.back()->waitForConnected(2000));
+        }
+        QTRY_VERIFY(std::count_if(idle.begin(), idle.end(), [](const auto& socket) {
+                        return socket->state() == QLocalSocket::UnconnectedState;
+                    }) >= 30);
+        QVERIFY(QFile::exists(socket_));
+        auto* main = new frmMain;
+        main->Load({}, folder_);
+        QVERIFY(Hand({Make("through.bin")}, folder_) != nullptr);
+
+        std::future<bool> refused = Send({{std::string("/a\0/b", 5)}, folder_, {}});
+        QTRY_VERIFY(refused.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QVERIFY(!refused.get());
     }
 };
 
