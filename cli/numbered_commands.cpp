@@ -34,11 +34,12 @@ bool IsNumberedPiece(const std::string& path) { return ParseNumberedName(GetFile
 int JoinNumbered(const std::string& piecePath, const std::string& out, bool force, Console& console) {
     const std::string folder = GetFolderName(piecePath);
     const std::string base = BaseOf(piecePath);
-    // Where recovery files lie beside the pieces they are the pieces' check, and their cure.
-    if (const GroupRef ref{folder, base, true}; HasRecoveryFiles(ref)) {
+    const NumberedGroup group = FindNumberedGroup(folder, base);
+    // Where recovery files lie beside the pieces they are the pieces' check, and their cure,
+    // but no cure for what the lists or links refuse.
+    if (const GroupRef ref{folder, base, true}; group.standing.ok() && HasRecoveryFiles(ref)) {
         return JoinWithRecovery(ref, out, force, console);
     }
-    const NumberedGroup group = FindNumberedGroup(folder, base);
     if (!group.missingPiece.empty()) {
         console.err << Tr("File Missing.") << "\n" << group.status.message() << "\n";
         return kExitFailed;

@@ -153,6 +153,29 @@ TEST_F(RecoveryCommands, AResplitReplacesOrRemovesItsRecoveryFilesAndOthersAreNe
     EXPECT_FALSE(test::Exists(dir.File("out.avi")));
 }
 
+// Recovery files beside numbered pieces take the rebuilding road even with every piece there;
+// a list that links outside the folder refuses that road as it refuses the plain one.
+TEST(RecoveryNumbered, AListLinkedOutsideRefusesTheJoinBesideRecoveryFiles) {
+    TempDir dir;
+    fs::create_directory(dir.File("in"));
+    fs::create_directory(dir.File("outside"));
+    WriteFile(dir.File("in/m.bin"), test::PatternBytes(30'000, 5));
+    ASSERT_EQ(Brindle({"split", dir.File("in/m.bin"), "--raw", "--pieces", "3", "--recovery", "40"}).code, 0);
+    fs::remove(dir.File("in/m.bin"));
+    WriteFile(dir.File("outside/x.sfv"), "m.bin 00000000\n");
+    fs::create_symlink("../outside/x.sfv", dir.File("in/m.bin.sfv"));
+    for (const bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "a piece to rebuild" : "every piece there");
+        if (lost) {
+            fs::remove(dir.File("in/m.bin.002"));
+        }
+        const Outcome join = Brindle({"join", dir.File("in/m.bin.001")});
+        EXPECT_EQ(join.code, 1);
+        EXPECT_EQ(join.err, "Fail to merge the files.\na link to a file outside its folder: " + dir.File("in/m.bin.sfv") + "\n");
+        EXPECT_FALSE(test::Exists(dir.File("in/m.bin")));
+    }
+}
+
 TEST(RecoveryNumbered, RawPiecesWithOurRecoveryAndThePar2ToolsRebuildBothWays) {
     TempDir dir;
     const std::string bytes = test::PatternBytes(60'000, 9);
