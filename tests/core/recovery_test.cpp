@@ -295,6 +295,18 @@ TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefuse
     EXPECT_FALSE(test::Exists(files[6]));
 }
 
+// Every block of a file grown by whole blocks still matches: only its length tells it is not
+// the file the recovery data describes.
+TEST_F(RecoveryFiles, AFileGrownByWholeBlocksIsDamaged) {
+    const WriteResult written = Write(20);
+    ASSERT_TRUE(written.status.ok()) << written.status.message();
+    WriteFile(files[3], originals[3] + PatternBytes(static_cast<std::size_t>(2 * written.plan.blockSize), 99));
+    const Check check = CheckNow();
+    EXPECT_EQ(check.files[3].state, FileState::kDamaged);
+    EXPECT_EQ(check.faultyFiles, 1);
+    RebuildAndCompare();
+}
+
 TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
     ASSERT_TRUE(Write(20).status.ok());
     FlipByte(files[4], 20000);  // its fifth block, to rebuild
