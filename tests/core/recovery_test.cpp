@@ -307,6 +307,30 @@ TEST_F(RecoveryFiles, AFileGrownByWholeBlocksIsDamaged) {
     RebuildAndCompare();
 }
 
+// The same in one pass, where a piece without a data hash has nothing else to catch it: the
+// rebuilt block is refused before any of its bytes is handed on.
+TEST_F(RecoveryFiles, AOnePassRebuildOnWrongBytesHandsNoneOfThem) {
+    ASSERT_TRUE(Write(20).status.ok());
+    FlipByte(files[1], 30000);
+    std::remove(files[6].c_str());
+    Input input = InputFor(dir, files);
+    input.trusted.assign(files.size(), true);
+    input.trusted[6] = false;
+    test::RecordingProgress progress;
+    const Check check = CheckFiles(input, progress);
+    ASSERT_TRUE(check.CanRebuild() && FitsOnePass(check)) << Summary(check);
+    bool rebuiltHanded = false;
+    const Status status = RebuildInOnePass(
+        input, check,
+        [&](std::size_t file, std::int64_t, const unsigned char*, std::size_t) {
+            rebuiltHanded = rebuiltHanded || file == 6;
+            return Status::Ok();
+        },
+        {});
+    EXPECT_EQ(status.message(), "the rebuilt data.007 does not match the recovery files");
+    EXPECT_FALSE(rebuiltHanded);
+}
+
 TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
     ASSERT_TRUE(Write(20).status.ok());
     FlipByte(files[4], 20000);  // its fifth block, to rebuild
