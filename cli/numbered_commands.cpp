@@ -34,11 +34,19 @@ bool IsNumberedPiece(const std::string& path) { return ParseNumberedName(GetFile
 int JoinNumbered(const std::string& piecePath, const std::string& out, bool force, Console& console) {
     const std::string folder = GetFolderName(piecePath);
     const std::string base = BaseOf(piecePath);
-    // Where recovery files lie beside the pieces they are the pieces' check, and their cure.
-    if (const GroupRef ref{folder, base, true}; HasRecoveryFiles(ref)) {
+    const NumberedGroup group = FindNumberedGroup(folder, base);
+    const GroupRef ref{folder, base, true};
+    bool recovery = false;
+    const Status listed = group.standing.ok() ? LookForRecoveryFiles(ref, &recovery) : Status::Ok();
+    if (!listed.ok()) {
+        console.err << Tr("Fail to merge the files.") << "\n" << listed.message() << "\n";
+        return kExitFailed;
+    }
+    // Where recovery files lie beside the pieces they are the pieces' check, and their cure,
+    // but no cure for what the lists refuse.
+    if (recovery) {
         return JoinWithRecovery(ref, out, force, console);
     }
-    const NumberedGroup group = FindNumberedGroup(folder, base);
     if (!group.missingPiece.empty()) {
         console.err << Tr("File Missing.") << "\n" << group.status.message() << "\n";
         return kExitFailed;
@@ -86,7 +94,11 @@ int VerifyNumbered(const std::string& piecePath, Console& console) {
                     << "\n";
     }
     const GroupRef ref{GetFolderName(piecePath), base, true};
-    const bool recovery = HasRecoveryFiles(ref);
+    bool recovery = false;
+    if (const Status looked = LookForRecoveryFiles(ref, &recovery); !looked.ok()) {
+        console.err << "brindle verify: " << looked.message() << "\n";
+        return kExitFailed;
+    }
     if (check.joinable) {
         const auto n = static_cast<unsigned long>(check.pieceCount);
         const std::string pieces = std::to_string(check.pieceCount);

@@ -435,7 +435,11 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     const JoinPlan plan = PlanJoin(folder, group);
     // With recovery files beside it, a group that would not join as it is is rebuilt first.
     const GroupRef ref{folder, group, false};
-    const bool recovery = HasRecoveryFiles(ref);
+    bool recovery = false;
+    if (const Status listed = LookForRecoveryFiles(ref, &recovery); !listed.ok()) {
+        console.err << Tr("Fail to merge the files.") << "\n" << listed.message() << "\n";
+        return kExitFailed;
+    }
     if (recovery && !plan.Ready()) {
         return JoinWithRecovery(ref, out, force, console);
     }
@@ -473,6 +477,12 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const std::string folder = GetFolderName(path);
     const std::string group = GroupNameFromPiece(GetFileName(path));
     const GroupCheck check = CheckGroup(folder, group);
+    const GroupRef ref{folder, group, false};
+    bool recovery = false;
+    if (const Status listed = LookForRecoveryFiles(ref, &recovery); !listed.ok()) {
+        console.err << "brindle verify: " << listed.message() << "\n";
+        return kExitFailed;
+    }
     if (!check.checksumNote.empty()) {
         console.out << check.checksumNote << "\n";
     }
@@ -487,7 +497,7 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
                                          : PieceVerdict::kDamaged;
         console.out << *PieceFileName(group, 1) << ": " << VerdictText(verdict) << "\n";
         console.err << "brindle verify: " << check.status.message() << "\n";
-        if (const GroupRef ref{folder, group, false}; HasRecoveryFiles(ref)) {
+        if (recovery) {
             console.out << Tr("The group cannot be joined as it is.") << "\n";
             return ReportRecovery(ref, 1, console, &check);
         }
@@ -508,11 +518,8 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     const bool lengthsAddUp = check.dataBytes == check.sourceLength;
     if (faults == 0 && lengthsAddUp) {
         console.out << SoundGroupText(check) << "\n";
-        const GroupRef ref{folder, group, false};
-        return HasRecoveryFiles(ref) ? ReportRecovery(ref, 0, console, &check) : kExitOk;
+        return recovery ? ReportRecovery(ref, 0, console, &check) : kExitOk;
     }
-    const GroupRef ref{folder, group, false};
-    const bool recovery = HasRecoveryFiles(ref);
     console.out << FaultyGroupText(check, faults, recovery) << "\n";
     return recovery ? ReportRecovery(ref, faults, console, &check) : kExitFailed;
 }

@@ -158,7 +158,12 @@ std::string RebuildableText(int pieces) {
                 {std::to_string(pieces)});
 }
 
-bool HasRecoveryFiles(const GroupRef& group) { return !recovery::FindRecoveryFiles(group.folder, group.name).empty(); }
+Status LookForRecoveryFiles(const GroupRef& group, bool* present) {
+    std::vector<std::string> found;
+    const Status listed = recovery::FindRecoveryFiles(group.folder, group.name, &found);
+    *present = !found.empty();
+    return listed;
+}
 
 int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
                      const GroupCheck* known) {
@@ -305,7 +310,12 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
     if (const auto numbered = ParseNumberedName(GetFileName(path))) {
         group = {GetFolderName(path), numbered->base, true};
     }
-    if (group.name.empty() || !HasRecoveryFiles(group)) {
+    bool present = false;
+    if (const Status listed = group.name.empty() ? Status::Ok() : LookForRecoveryFiles(group, &present); !listed.ok()) {
+        console.err << "brindle repair: " << listed.message() << "\n";
+        return kExitFailed;
+    }
+    if (!present) {
         const std::string index =
             recovery::IndexPath(group.folder, group.name.empty() ? GetFileName(path) : group.name);
         console.err << "brindle repair: "

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "shell/status.h"
 
 namespace brindle {
 struct GroupCheck;
@@ -19,8 +20,9 @@ struct GroupRef {
     bool numbered = false;
 };
 
-// True when recovery files lie beside the group.
-bool HasRecoveryFiles(const GroupRef& group);
+// Whether recovery files lie beside the group; fails, naming why, when its folder cannot be
+// listed: a job then refuses rather than go without their check.
+Status LookForRecoveryFiles(const GroupRef& group, bool* present);
 
 // What a split with recovery data says: "The recovery files can rebuild up to 2 lost pieces."
 std::string RebuildableText(int pieces);

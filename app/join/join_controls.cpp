@@ -101,7 +101,14 @@ void CheckPieces(QWidget* window, JobRunner& runner, const JoinState& state, Pie
         then(plan.pieces, found.recovery);
     };
     runner.List<Found>([folder = state.JoinFolder, group = state.JoinGroupName, numbered = state.JoinNumbered] {
-        const bool recovery = HasRecoveryFiles(folder, group);
+        Status listed;
+        const bool recovery = HasRecoveryFiles(folder, group, &listed);
+        if (!listed.ok()) {
+            // Their check cannot be made: refused, never skipped.
+            JoinPlan refused;
+            refused.status = listed;
+            return Found{refused, false};
+        }
         if (!numbered) {
             return Found{PlanJoin(folder, group), recovery};
         }

@@ -89,8 +89,13 @@ Status Join(const JoinState& state, const std::vector<std::string>& pieces, cons
 
 }  // namespace
 
-bool HasRecoveryFiles(const std::string& folder, const std::string& group) {
-    return !recovery::FindRecoveryFiles(folder, group).empty();
+bool HasRecoveryFiles(const std::string& folder, const std::string& group, Status* listed) {
+    std::vector<std::string> found;
+    const Status status = recovery::FindRecoveryFiles(folder, group, &found);
+    if (listed != nullptr) {
+        *listed = status;
+    }
+    return !found.empty();
 }
 
 void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state, std::vector<std::string> pieces,

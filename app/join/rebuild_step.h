@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "join/join_controls.h"
+#include "shell/status.h"
 
 class QWidget;
 
@@ -12,7 +13,8 @@ namespace brindle::app {
 class JobRunner;
 
 // Recovery files (NAME.par2 and its volumes) lie beside the group; this lists its folder.
-bool HasRecoveryFiles(const std::string& folder, const std::string& group);
+// `listed`, when given, says why a folder could not be listed: a job refuses then.
+bool HasRecoveryFiles(const std::string& folder, const std::string& group, Status* listed = nullptr);
 
 // The join of `state`'s group when recovery files lie beside it; `pieces` are
 // those found, empty when one is missing or unsound. All of the program's own pieces there:

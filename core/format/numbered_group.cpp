@@ -217,11 +217,11 @@ NumberedGroup FindIn(const std::string& folder, const std::string& base, const s
         group.numbers.push_back(std::move(slot));
     }
     if (!group.lists.refused.empty()) {
-        group.status = OutsideLink(JoinPath(folder, group.lists.refused.front()));
+        group.status = group.standing = OutsideLink(JoinPath(folder, group.lists.refused.front()));
         return group;
     }
     if (!group.lists.unread.ok() || !looked.ok()) {
-        group.status = looked.ok() ? group.lists.unread : looked;
+        group.status = group.standing = looked.ok() ? group.lists.unread : looked;
         return group;
     }
     for (const NumberedSlot& slot : group.numbers) {
@@ -257,7 +257,7 @@ NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& ba
         NumberedGroup group;
         group.folder = folder;
         group.base = base;
-        group.status = names.status;
+        group.status = group.standing = names.status;
         return group;
     }
     return FindIn(folder, base, names.byBase[base], ReadFolderLists(folder));

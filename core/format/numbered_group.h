@@ -42,6 +42,9 @@ struct NumberedSlot {
 
 struct NumberedGroup {
     Status status;                    // not ok: the group would not join; the message names why
+    // Not ok for a refusal that no rebuilt piece lifts: a checksum file that links outside the
+    // folder, or a list, a piece or the folder that could not be read.
+    Status standing;
     std::string missingPiece;         // a gap in the numbers: the first piece not there
     std::string folder;
     std::string base;

@@ -136,7 +136,8 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
             group.sizes.push_back(slot.size);
         }
         group.pieces = params.readFrom;
-        group.status = CheckNumberedSizes(params.pieces, group.sizes);
+        // Rebuilt pieces lift a gap or a short piece, never what the lists or links refused.
+        group.status = group.standing.ok() ? CheckNumberedSizes(params.pieces, group.sizes) : group.standing;
     }
     if (!group.Ready()) {
         return group.status;

@@ -410,10 +410,8 @@ Plan PlanFor(const std::vector<std::int64_t>& fileSizes, int percent) {
 
 std::string IndexPath(const std::string& folder, const std::string& name) { return JoinPath(folder, name + ".par2"); }
 
-std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name) {
-    std::vector<std::string> found;
-    (void)ListRecoveryFiles(folder, name, &found);
-    return found;
+Status FindRecoveryFiles(const std::string& folder, const std::string& name, std::vector<std::string>* found) {
+    return ListRecoveryFiles(folder, name, found);
 }
 
 Status CheckRecoveryTargets(const std::string& folder, const std::string& name, const std::vector<std::string>& files) {
@@ -723,7 +721,10 @@ namespace {
 // its own order; empty when there is none that can be read.
 std::vector<std::string> DescribedNames(const std::string& folder, const std::string& name) {
     par2::Scan scan;
-    for (const std::string& path : FindRecoveryFiles(folder, name)) {
+    std::vector<std::string> found;
+    // A folder that cannot be listed describes nothing; the check that follows names why.
+    (void)ListRecoveryFiles(folder, name, &found);
+    for (const std::string& path : found) {
         std::optional<std::int64_t> size = io::FileSize(path);
         if (!size) {
             continue;

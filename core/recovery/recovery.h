@@ -42,8 +42,9 @@ Plan PlanFor(const std::vector<std::int64_t>& fileSizes, int percent);
 
 // NAME.par2 in `folder`, the file a recovery set is known by.
 std::string IndexPath(const std::string& folder, const std::string& name);
-// Every recovery file of `name` in `folder`: NAME.par2 and NAME.vol*.par2, sorted.
-std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name);
+// Every recovery file of `name` in `folder`: NAME.par2 and NAME.vol*.par2, sorted. Fails,
+// naming why, when the folder cannot be listed: none found is then not known.
+Status FindRecoveryFiles(const std::string& folder, const std::string& name, std::vector<std::string>* found);
 
 struct WriteResult {
     Status status;

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 
 #include "format/piece_format.h"
+#include "io/file_io.h"
+#include "support/fault_calls.h"
 #include "support/run_brindle.h"
 #include "support/shell_run.h"
 #include "support/temp_dir.h"
@@ -151,6 +154,71 @@ TEST_F(RecoveryCommands, AResplitReplacesOrRemovesItsRecoveryFilesAndOthersAreNe
     EXPECT_EQ(join.code, 1);
     EXPECT_NE(join.err.find("describe another split"), std::string::npos) << join.err;
     EXPECT_FALSE(test::Exists(dir.File("out.avi")));
+}
+
+// Recovery files beside numbered pieces take the rebuilding road even with every piece there;
+// a list that links outside the folder refuses that road as it refuses the plain one.
+TEST(RecoveryNumbered, AListLinkedOutsideRefusesTheJoinBesideRecoveryFiles) {
+    TempDir dir;
+    fs::create_directory(dir.File("in"));
+    fs::create_directory(dir.File("outside"));
+    WriteFile(dir.File("in/m.bin"), test::PatternBytes(30'000, 5));
+    ASSERT_EQ(Brindle({"split", dir.File("in/m.bin"), "--raw", "--pieces", "3", "--recovery", "40"}).code, 0);
+    fs::remove(dir.File("in/m.bin"));
+    WriteFile(dir.File("outside/x.sfv"), "m.bin 00000000\n");
+    fs::create_symlink("../outside/x.sfv", dir.File("in/m.bin.sfv"));
+    for (const bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "a piece to rebuild" : "every piece there");
+        if (lost) {
+            fs::remove(dir.File("in/m.bin.002"));
+        }
+        const Outcome join = Brindle({"join", dir.File("in/m.bin.001")});
+        EXPECT_EQ(join.code, 1);
+        EXPECT_EQ(join.err, "Fail to merge the files.\na link to a file outside its folder: " + dir.File("in/m.bin.sfv") + "\n");
+        EXPECT_FALSE(test::Exists(dir.File("in/m.bin")));
+    }
+}
+
+// A folder that cannot be listed is not one without recovery files: whichever of its listings
+// fails, join, verify and repair refuse, naming it, and write nothing, unless what they do
+// without that listing is what they did with it. (The listing that reads the recovery files
+// themselves may say instead that they cannot be read, as of a damaged index.)
+TEST_F(RecoveryCommands, AFolderThatCannotBeListedRefusesEveryJob) {
+    WriteFile(dir.File("raw.img"), test::PatternBytes(20'000, 4));
+    ASSERT_EQ(Brindle({"split", dir.File("raw.img"), "--raw", "--pieces", "3", "--recovery", "40"}).code, 0);
+    fs::remove(dir.File("raw.img"));
+    const std::vector<std::vector<std::string>> jobs = {
+        {"join", Piece(1), "--out", dir.File("out.avi")},
+        {"verify", Piece(1)},
+        {"repair", Piece(1)},
+        {"join", dir.File("raw.img.001"), "--out", dir.File("out.avi")},
+        {"verify", dir.File("raw.img.002")},
+    };
+    for (const std::vector<std::string>& job : jobs) {
+        SCOPED_TRACE(job[0] + " " + job[1]);
+        Outcome done{};
+        const std::vector<int> listings = test::CallsOf(io::Call::kList, [&] { done = Brindle(job); });
+        ASSERT_EQ(done.code, 0) << done.err;
+        const std::string joined = job[0] == "join" ? ReadFile(dir.File("out.avi")) : "";
+        fs::remove(dir.File("out.avi"));
+        ASSERT_GE(listings.size(), 2U);
+        for (const int n : listings) {
+            io::testing::FaultPlan plan;
+            plan.FailCall(n, EACCES);
+            const Outcome outcome = Brindle(job);
+            if (outcome.code == 0 && (outcome.out == done.out || (job[0] == "verify" &&
+                                                                  outcome.out.find("cannot be read") != std::string::npos))) {
+                EXPECT_TRUE(joined.empty() || ReadFile(dir.File("out.avi")) == joined);
+                fs::remove(dir.File("out.avi"));
+                continue;
+            }
+            EXPECT_EQ(outcome.code, 1) << "listing " << n << ": " << outcome.out;
+            EXPECT_TRUE(outcome.err.find("cannot list the folder " + dir.path()) != std::string::npos ||
+                        outcome.err.find("raw.img.par2 cannot be read") != std::string::npos)
+                << outcome.err;
+            EXPECT_FALSE(test::Exists(dir.File("out.avi")));
+        }
+    }
 }
 
 TEST(RecoveryNumbered, RawPiecesWithOurRecoveryAndThePar2ToolsRebuildBothWays) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <optional>
 
 #include "checks/checksum_lists.h"
 #include "checks/checksums.h"
+#include "io/file_io.h"
+#include "support/fault_calls.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
@@ -62,6 +65,23 @@ TEST(ChecksumListsTest, ReadersTable) {
             EXPECT_EQ(lists.badLines, 0);
         }
     }
+}
+
+// A list the disk would not give may speak for every name its own starts: movie.sfv for
+// movie.mkv and its pieces. Those names cannot go unchecked; others beside it are not its.
+TEST(ChecksumListsTest, AnUnreadableListRefusesTheNamesItMaySpeakFor) {
+    TempDir dir;
+    WriteFile(dir.File("movie.sfv"), "movie.mkv.001 00000000\n");
+    const std::vector<int> reads = test::CallsOf(io::Call::kRead, [&] { (void)ReadFolderLists(dir.path()); });
+    ASSERT_EQ(reads.size(), 1U);
+    io::testing::FaultPlan plan;
+    plan.FailCall(reads.front(), EIO);
+    const FolderLists lists = ReadFolderLists(dir.path());
+    ASSERT_EQ(lists.unread.size(), 1U);
+    for (const char* name : {"movie", "movie.mkv", "movie.mkv.001"}) {
+        EXPECT_EQ(ListsNaming(lists, {name}).unread.code(), Status::Code::kIoError) << name;
+    }
+    EXPECT_TRUE(ListsNaming(lists, {"movies.mkv"}).unread.ok());
 }
 
 }  // namespace

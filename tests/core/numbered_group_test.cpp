@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <map>
 
 #include "checks/digest.h"
 #include "join/numbered_join.h"
+#include "support/fault_calls.h"
 #include "support/recording_progress.h"
 #include "support/run_brindle.h"
 #include "support/temp_dir.h"
@@ -198,6 +200,43 @@ TEST(NumberedGroupTest, AListingReadsEachListOnce) {
     EXPECT_EQ(testing::ListFilesRead() - before, 2);
     EXPECT_EQ(test::Brindle({"groups", dir.path()}).code, 0);
     EXPECT_EQ(testing::ListFilesRead() - before, 4);
+}
+
+// The rebuilding road joins pieces read from elsewhere; what the lists refused still refuses
+// it, and only a gap or a piece's size is the rebuild's to lift.
+TEST_F(NumberedJoinTest, ARebuiltGroupKeepsTheRefusalsOfItsLists) {
+    namespace fs = std::filesystem;
+    TempDir elsewhere;
+    WriteFile(elsewhere.File("rebuilt"), ReadFile(dir.File("m.mkv.002")));
+    fs::remove(dir.File("m.mkv.002"));
+    const auto rebuilt = [&] {
+        NumberedJoinParams params{dir.File("m.mkv"), dir.path(), "m.mkv", false, {}, {}};
+        for (const char* name : {"m.mkv.001", "m.mkv.002", "m.mkv.003"}) {
+            params.pieces.push_back(dir.File(name));
+            params.readFrom.push_back(dir.File(name));
+        }
+        params.readFrom[1] = elsewhere.File("rebuilt");
+        test::RecordingProgress progress;
+        return JoinNumberedPieces(params, progress);
+    };
+    WriteFile(dir.File("m.mkv.sfv"), "m.mkv.002 " + Hash(DigestKind::kCrc32, bytes.substr(1000, 1000)) + "\n");
+    const std::vector<int> reads = test::CallsOf(io::Call::kRead, [&] { ASSERT_TRUE(rebuilt().ok()); });
+    ASSERT_FALSE(reads.empty());
+    ASSERT_EQ(ReadFile(dir.File("m.mkv")), bytes);
+    fs::remove(dir.File("m.mkv"));
+    {
+        io::testing::FaultPlan plan;
+        plan.FailCall(reads.front(), EIO);  // the list's, read before any piece
+        const Status status = rebuilt();
+        EXPECT_EQ(status.code(), Status::Code::kIoError) << status.message();
+    }
+    EXPECT_FALSE(test::Exists(dir.File("m.mkv")));
+
+    WriteFile(elsewhere.File("x.sfv"), ReadFile(dir.File("m.mkv.sfv")));
+    fs::remove(dir.File("m.mkv.sfv"));
+    fs::create_symlink(elsewhere.File("x.sfv"), dir.File("m.mkv.sfv"));
+    EXPECT_EQ(rebuilt().message(), "a link to a file outside its folder: " + dir.File("m.mkv.sfv"));
+    EXPECT_FALSE(test::Exists(dir.File("m.mkv")));
 }
 
 TEST_F(NumberedJoinTest, AFileUnderTheNameIsNeverReplacedUnasked) {

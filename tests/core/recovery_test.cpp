@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -12,6 +13,7 @@
 #include "recovery/galois.h"
 #include "recovery/par2_packets.h"
 #include "recovery/recovery.h"
+#include "support/fault_calls.h"
 #include "support/recording_progress.h"
 #include "support/shell_run.h"
 #include "support/temp_dir.h"
@@ -295,6 +297,42 @@ TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefuse
     EXPECT_FALSE(test::Exists(files[6]));
 }
 
+// Every block of a file grown by whole blocks still matches: only its length tells it is not
+// the file the recovery data describes.
+TEST_F(RecoveryFiles, AFileGrownByWholeBlocksIsDamaged) {
+    const WriteResult written = Write(20);
+    ASSERT_TRUE(written.status.ok()) << written.status.message();
+    WriteFile(files[3], originals[3] + PatternBytes(static_cast<std::size_t>(2 * written.plan.blockSize), 99));
+    const Check check = CheckNow();
+    EXPECT_EQ(check.files[3].state, FileState::kDamaged);
+    EXPECT_EQ(check.faultyFiles, 1);
+    RebuildAndCompare();
+}
+
+// The same in one pass, where a piece without a data hash has nothing else to catch it: the
+// rebuilt block is refused before any of its bytes is handed on.
+TEST_F(RecoveryFiles, AOnePassRebuildOnWrongBytesHandsNoneOfThem) {
+    ASSERT_TRUE(Write(20).status.ok());
+    FlipByte(files[1], 30000);
+    std::remove(files[6].c_str());
+    Input input = InputFor(dir, files);
+    input.trusted.assign(files.size(), true);
+    input.trusted[6] = false;
+    test::RecordingProgress progress;
+    const Check check = CheckFiles(input, progress);
+    ASSERT_TRUE(check.CanRebuild() && FitsOnePass(check)) << Summary(check);
+    bool rebuiltHanded = false;
+    const Status status = RebuildInOnePass(
+        input, check,
+        [&](std::size_t file, std::int64_t, const unsigned char*, std::size_t) {
+            rebuiltHanded = rebuiltHanded || file == 6;
+            return Status::Ok();
+        },
+        {});
+    EXPECT_EQ(status.message(), "the rebuilt data.007 does not match the recovery files");
+    EXPECT_FALSE(rebuiltHanded);
+}
+
 TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
     ASSERT_TRUE(Write(20).status.ok());
     FlipByte(files[4], 20000);  // its fifth block, to rebuild
@@ -472,6 +510,40 @@ TEST(RecoverySplitTest, AStopAnywhereLeavesOnlyTheSource) {
         const SplitResult raw = SplitRaw({dir.File("src.bin"), dir.path(), "src.bin", 20000, true, 10}, rawProgress);
         EXPECT_TRUE(raw.status.cancelled()) << moves << ": " << raw.status.message();
         EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"}) << moves;
+    }
+}
+
+// A split that fails as it names its last files (recovery files, then the checksum file), or
+// writes its last bytes, takes back the pieces and recovery files it had already named: only
+// the source is left.
+TEST(RecoverySplitTest, ALateFailureTakesBackPiecesAndRecoveryFiles) {
+    TempDir dir;
+    WriteFile(dir.File("src.bin"), PatternBytes(300000, 6));
+    for (const bool raw : {false, true}) {
+        const auto split = [&] {
+            test::RecordingProgress progress;
+            SplitParams params = SplitOf(dir.path(), 60000, 30);
+            params.checksums = true;
+            return raw ? SplitRaw({dir.File("src.bin"), dir.path(), "src.bin", 60000, true, 30}, progress)
+                       : SplitFile(params, progress);
+        };
+        std::vector<int> late;
+        for (const io::Call call : {io::Call::kRename, io::Call::kWrite}) {
+            const std::vector<int> calls = test::CallsOf(call, [&] { ASSERT_TRUE(split().status.ok()); });
+            ASSERT_GE(calls.size(), 4U);
+            late.insert(late.end(), calls.end() - 4, calls.end());
+            for (const std::string& name : test::SortedNames(dir.path())) {
+                if (name != "src.bin") {
+                    std::remove(dir.File(name).c_str());
+                }
+            }
+        }
+        for (const int n : late) {
+            io::testing::FaultPlan plan;
+            plan.FailCall(n, EIO);
+            EXPECT_FALSE(split().status.ok()) << raw << " " << n;
+            EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"}) << raw << " " << n;
+        }
     }
 }
 
