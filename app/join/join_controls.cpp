@@ -28,7 +28,8 @@ QString TargetFilter(const QString& originalName) {
     }
     const qsizetype dot = originalName.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot < 0 ? originalName : originalName.mid(dot + 1);
-    return QCoreApplication::translate("JoinControls", "%1 File(*.%1)").arg(extension);
+    return FileFilter(QCoreApplication::translate("JoinControls", "%1 File(*.%1)").arg(extension),
+                      QStringLiteral("*.") + extension);
 }
 
 std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box, const JoinState& state) {

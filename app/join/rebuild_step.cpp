@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include "checks/checksums.h"
@@ -10,7 +11,10 @@
 #include "join/numbered_join.h"
 #include "join/rebuilding_join.h"
 #include "recovery/recovery.h"
+#include "shell/form_controls.h"
 #include "shell/job_runner.h"
+#include "shell/path_text.h"
+#include "shell/paths.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -49,6 +53,32 @@ QString Question(int faulty) {
     return QCoreApplication::translate(
         "RebuildStep", "%n pieces are missing or damaged. Rebuild them from the recovery files?",
         nullptr, faulty);
+}
+
+// Why the join windows refuse: for too little recovery data, the pieces it leaves lost and
+// how much is missing; else the check's own summary.
+QString CannotRebuild(const recovery::Check& check) {
+    if (!check.usable) {
+        return QString::fromStdString(recovery::Summary(check));
+    }
+    QStringList names;
+    for (const recovery::FileCheck& file : check.files) {
+        if (file.state != recovery::FileState::kOk) {
+            names.append(DisplayPath(GetFileName(file.path)));
+        }
+    }
+    const int blocks = check.BlocksShort();
+    const QString text =
+        blocks == 1
+            ? QCoreApplication::translate("RebuildStep",
+                                          "The recovery files cannot rebuild %1: 1 block of "
+                                          "recovery data is missing (%2).")
+            : QCoreApplication::translate("RebuildStep",
+                                          "The recovery files cannot rebuild %1: %n blocks of "
+                                          "recovery data are missing (%2).",
+                                          nullptr, blocks);
+    return text.arg(names.join(QStringLiteral(", ")),
+                    QString::fromStdString(FormatSize(check.BytesShort(), LocaleDecimalSeparator())));
 }
 
 // The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt: of the
@@ -138,7 +168,7 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state,
                 return;
             }
         } else if (check.faultyFiles > 0) {
-            ShowJoinFailed(window, QString::fromStdString(recovery::Summary(check)));
+            ShowJoinFailed(window, CannotRebuild(check));
             then(JoinClick::kPiecesRefused, {});
             return;
         }

@@ -18,7 +18,7 @@ namespace brindle::app {
 Form3::Form3(const std::string& fileName, QWidget* parent)
     : QDialog(parent), oldExtension_(OldExtension(fileName)) {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QCoreApplication::translate("Form3", "Form3"));
+    setWindowTitle(QCoreApplication::translate("Form3", "New File Name"));
     SetTone(this, Tone::Selection);
 
     auto* label1 = new QLabel(QCoreApplication::translate("Form3", "New File Name"), this);

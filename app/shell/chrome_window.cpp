@@ -154,10 +154,8 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent, JobVal
     const QString closeArt = QStringLiteral("close");
     if (options.second == ChromeOptions::SecondImage::Minimise) {
         ImageControl* second =
-            titleImage(image2, QCoreApplication::translate("ChromeWindow", "Minimixed"),
+            titleImage(image2, QCoreApplication::translate("ChromeWindow", "Minimise"),
                        QStringLiteral("minimise"));
-        // The tool tip keeps its described text; a screen reader says the word itself.
-        second->setAccessibleName(QCoreApplication::translate("ChromeWindow", "Minimise"));
         connect(second, &ImageControl::clicked, this,
                 [this] { window()->setWindowState(window()->windowState() | Qt::WindowMinimized); });
         chromeControls_.push_back(second);

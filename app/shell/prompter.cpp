@@ -49,12 +49,12 @@ public:
     QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override {
         const DialogScope scope(parent);
-        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+        return QFileDialog::getOpenFileName(parent, caption, folder, filter, nullptr, kFilterOptions);
     }
     QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
                      const QString& filter) override {
         const DialogScope scope(parent);
-        return QFileDialog::getSaveFileName(parent, caption, folder, filter);
+        return QFileDialog::getSaveFileName(parent, caption, folder, filter, nullptr, kFilterOptions);
     }
     QString Folder(QWidget* parent, const QString& caption, const QString& folder) override {
         const DialogScope scope(parent);
@@ -65,6 +65,9 @@ public:
     }
 
 private:
+    // A filter's caption already shows its pattern (FileFilter); the dialog adds none.
+    static constexpr QFileDialog::Options kFilterOptions = QFileDialog::HideNameFilterDetails;
+
     static QMessageBox::Icon ToQt(Icon icon) {
         switch (icon) {
             case Icon::Information:
@@ -90,6 +93,10 @@ Prompter*& Installed() {
 }
 
 }  // namespace
+
+QString FileFilter(const QString& caption, const QString& pattern) {
+    return caption + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
 
 Prompter& CurrentPrompter() {
     static DialogPrompter dialogs;

@@ -70,6 +70,10 @@ void HoldWhileOpen(QWidget* dialog, QWidget* page);
 // True while a dialog opened over `page`'s window runs.
 bool ShowsDialog(const QWidget* page);
 
+// A file dialog's filter that shows `caption` ("tar File(*.tar)") as it is and lists the files
+// `pattern` ("*.tar") matches.
+QString FileFilter(const QString& caption, const QString& pattern);
+
 // The prompter the windows use: QMessageBox and QFileDialog unless a test installed another.
 Prompter& CurrentPrompter();
 // Installs a prompter (not owned); nullptr restores the dialogs.

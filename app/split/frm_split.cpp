@@ -126,7 +126,7 @@ void frmSplit::Browse() {
     const QString file = CurrentPrompter().OpenFile(
         this, QCoreApplication::translate("frmSplit", "Choose the file to split"), txtPath_->text(),
         // "*" rather than "*.*": here a name needs no "." to be a file.
-        QCoreApplication::translate("frmSplit", "All File(*.*) (*)"));
+        FileFilter(QCoreApplication::translate("frmSplit", "All File(*.*)"), QStringLiteral("*")));
     if (file.isEmpty()) {
         return;
     }

@@ -97,6 +97,7 @@ frmSplit3::frmSplit3(JobValuesPtr values) : ChromeWindow(SplitPageChrome(3), nul
     const SplitState& state = Values().split;
     const std::int64_t length = std::max<std::int64_t>(RegularFileLength(state.SplitSourcePath), 0);
     pieceDataSize_ = app::PieceDataSize(state, length);
+    recovery_->SetSplit(length, pieceDataSize_);
     SplitState planned = state;
     planned.SplitPieceSize = pieceDataSize_;
     const QString summary =
@@ -129,7 +130,7 @@ void frmSplit3::Finished(bool ok, const QString& reason) {
                                   reason, QCoreApplication::translate("frmSplit3", "Error"));
         return;
     }
-    panel_->Bar()->setValue(panel_->Bar()->minimum());
+    panel_->Reset();  // the bar and its percentage together, before the question
     cmdSplit_->setEnabled(true);
     if (CurrentPrompter().Question(
             this,
@@ -138,7 +139,6 @@ void frmSplit3::Finished(bool ok, const QString& reason) {
             QCoreApplication::translate("frmSplit3", "Completed"))) {
         CurrentPrompter().ShowFolder(destination_);
     }
-    panel_->Reset();
 }
 
 }  // namespace brindle::app

@@ -3,10 +3,13 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 #include "recovery/recovery.h"
 #include "shell/wizard_state.h"
+#include "split/split_engine.h"
 
 namespace brindle::app {
 namespace {
@@ -19,7 +22,12 @@ RecoveryOption::RecoveryOption(QWidget* parent)
     : QWidget(parent),
       chkRecovery(
           new QCheckBox(QCoreApplication::translate("RecoveryOption", "Add recovery data"), this)),
-      txtRecoveryPercent(new QSpinBox(this)) {
+      txtRecoveryPercent(new QSpinBox(this)),
+      lblRebuild(new QLabel(QCoreApplication::translate(
+                                "RecoveryOption",
+                                "This share can rebuild damaged blocks, but no whole lost piece: "
+                                "choose a larger share."),
+                            this)) {
     setObjectName(QStringLiteral("recoveryOption"));
     chkRecovery->setObjectName(QStringLiteral("chkRecovery"));
     chkRecovery->setToolTip(QCoreApplication::translate(
@@ -34,11 +42,31 @@ RecoveryOption::RecoveryOption(QWidget* parent)
     txtRecoveryPercent->setEnabled(false);
     connect(chkRecovery, &QCheckBox::toggled, txtRecoveryPercent, &QSpinBox::setEnabled);
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    lblRebuild->setObjectName(QStringLiteral("lblRebuild"));
+    lblRebuild->setWordWrap(true);
+    lblRebuild->hide();
+    connect(chkRecovery, &QCheckBox::toggled, this, &RecoveryOption::ShowRebuild);
+    connect(txtRecoveryPercent, &QSpinBox::valueChanged, this, &RecoveryOption::ShowRebuild);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* row = new QHBoxLayout;
     row->addWidget(chkRecovery);
     row->addWidget(txtRecoveryPercent);
     row->addStretch(1);
+    column->addLayout(row);
+    column->addWidget(lblRebuild);
+}
+
+void RecoveryOption::SetSplit(std::int64_t length, std::int32_t pieceDataSize) {
+    length_ = length;
+    pieceDataSize_ = pieceDataSize;
+    ShowRebuild();
+}
+
+void RecoveryOption::ShowRebuild() {
+    lblRebuild->setVisible(Percent() > 0 && length_ > 0 &&
+                           RebuildablePieces(length_, pieceDataSize_, Percent()) == 0);
 }
 
 int RecoveryOption::Percent() const {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 
 class QCheckBox;
+class QLabel;
 class QSpinBox;
 
 namespace brindle {
@@ -24,9 +26,18 @@ public:
     // The wizard's saved state: read when the page is built, written when it is left.
     void Restore(const WizardState& saved);
     void Save(WizardState& saved) const;
+    // The split the share is for: the note under the option says when it rebuilds no lost piece.
+    void SetSplit(std::int64_t length, std::int32_t pieceDataSize);
 
     QCheckBox* chkRecovery;
     QSpinBox* txtRecoveryPercent;
+    QLabel* lblRebuild;
+
+private:
+    void ShowRebuild();
+
+    std::int64_t length_ = 0;
+    std::int32_t pieceDataSize_ = 0;
 };
 
 }  // namespace brindle::app

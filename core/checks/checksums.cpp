@@ -312,7 +312,7 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
     for (const std::size_t index : withoutHash) {
         if (anyHash && check.pieces[index].verdict == PieceVerdict::kOk) {
             check.pieces[index].verdict = PieceVerdict::kForeign;
-            check.pieces[index].fault = "carries no data check, unlike the other pieces";
+            check.pieces[index].fault = "carries no data check, unlike the other pieces";  // for scripts
         }
     }
     return check;

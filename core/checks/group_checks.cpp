@@ -29,29 +29,95 @@ Status CheckFirstPiece(const PieceHeader& first, const std::string& path) {
     return Status::Ok();
 }
 
-std::string PlaceFault(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength) {
+namespace {
+
+// How a piece's header misfits its place, found once for both ways of saying it.
+struct Misfit {
+    enum class Kind { kNone, kOtherPiece, kOtherCount, kOtherSize, kOtherLength, kTooFew, kTooMany };
+    Kind kind = Kind::kNone;
+    std::int64_t value = 0;  // the piece it holds, the count it says, or the bytes too few or too many
+    std::int64_t first = 0;  // piece 1's count
+};
+
+Misfit FindMisfit(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength) {
+    using Kind = Misfit::Kind;
     if (piece.PieceIndex != number) {
-        return "holds piece " + std::to_string(piece.PieceIndex);
+        return {Kind::kOtherPiece, piece.PieceIndex};
     }
     if (piece.PieceCount != first.PieceCount) {
-        return "says the group has " + std::to_string(piece.PieceCount) + " pieces, piece 1 says " +
-               std::to_string(first.PieceCount);
+        return {Kind::kOtherCount, piece.PieceCount, first.PieceCount};
     }
     if (piece.PieceSize != first.PieceSize) {
-        return "has another piece size than piece 1";
+        return {Kind::kOtherSize};
     }
     const std::optional<std::int64_t> length = StoredSourceLength(piece);
     if (!length || *length != *StoredSourceLength(first)) {
-        return "has another source length than piece 1";
+        return {Kind::kOtherLength};
     }
     const std::int64_t expected = ExpectedData(first, *length, number);
     if (dataLength < expected) {
-        return "holds " + std::to_string(expected - dataLength) + " bytes too few";
+        return {Kind::kTooFew, expected - dataLength};
     }
     if (dataLength > expected) {
-        return "holds " + std::to_string(dataLength - expected) + " bytes too many";
+        return {Kind::kTooMany, dataLength - expected};
     }
     return {};
+}
+
+}  // namespace
+
+std::string PlaceFault(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength) {
+    const Misfit misfit = FindMisfit(first, piece, number, dataLength);
+    const std::string value = std::to_string(misfit.value);
+    switch (misfit.kind) {
+        case Misfit::Kind::kNone: return {};
+        case Misfit::Kind::kOtherPiece: return "holds piece " + value;
+        case Misfit::Kind::kOtherCount:
+            return "says the group has " + value + " pieces, piece 1 says " + std::to_string(misfit.first);
+        case Misfit::Kind::kOtherSize: return "has another piece size than piece 1";
+        case Misfit::Kind::kOtherLength: return "has another source length than piece 1";
+        case Misfit::Kind::kTooFew: return "holds " + value + " bytes too few";
+        case Misfit::Kind::kTooMany: return "holds " + value + " bytes too many";
+    }
+    return {};
+}
+
+Status CheckPlace(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength,
+                  const std::string& path) {
+    const Misfit misfit = FindMisfit(first, piece, number, dataLength);
+    const std::string value = std::to_string(misfit.value);
+    const auto n = static_cast<unsigned long>(misfit.value);
+    std::string text;
+    switch (misfit.kind) {
+        case Misfit::Kind::kNone: return Status::Ok();
+        case Misfit::Kind::kOtherPiece:
+            text = Fill(Tr("the piece does not fit its place (it holds piece %1): %2"), {value, path});
+            break;
+        case Misfit::Kind::kOtherCount:
+            text = Fill(TrN("the piece does not fit its place (it says the group has %1 piece, piece 1 says %2): %3",
+                            "the piece does not fit its place (it says the group has %1 pieces, piece 1 says %2): %3",
+                            n),
+                        {value, std::to_string(misfit.first), path});
+            break;
+        case Misfit::Kind::kOtherSize:
+            text = Fill(Tr("the piece does not fit its place (it has another piece size than piece 1): %1"), {path});
+            break;
+        case Misfit::Kind::kOtherLength:
+            text = Fill(Tr("the piece does not fit its place (it has another source length than piece 1): %1"),
+                        {path});
+            break;
+        case Misfit::Kind::kTooFew:
+            text = Fill(TrN("the piece does not fit its place (it holds %1 byte too few): %2",
+                            "the piece does not fit its place (it holds %1 bytes too few): %2", n),
+                        {value, path});
+            break;
+        case Misfit::Kind::kTooMany:
+            text = Fill(TrN("the piece does not fit its place (it holds %1 byte too many): %2",
+                            "the piece does not fit its place (it holds %1 bytes too many): %2", n),
+                        {value, path});
+            break;
+    }
+    return Status::Corruption(text);
 }
 
 PieceHashes::PieceHashes(const HeaderBytes& header, const std::string* sha256) {

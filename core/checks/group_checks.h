@@ -14,7 +14,9 @@
 // short or grown never join into scrambled bytes. A group any correct splitter wrote passes.
 namespace brindle {
 
-// A piece whose data differs from what its header's data hash says, in the words of a fault.
+// A piece whose data differs from what its header's data hash says, in the words of a fault
+// on verify's per-piece line: English in every language, as scripts read it. What a person
+// reads of it is PieceHashes::Check's sentence.
 inline constexpr const char* kDataHashFault = "its data does not match its header's hash";
 
 // What one read of a piece's data checks, each hash started on its share of the header:
@@ -47,5 +49,8 @@ Status CheckFirstPiece(const PieceHeader& first, const std::string& path);
 // empty when it belongs there. A piece of another split is not judged here: compare GroupId
 // first. English in every language: verify's per-piece lines are read by scripts.
 std::string PlaceFault(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength);
+// The same, for a person: Ok, or Corruption with one translated sentence naming `path`.
+Status CheckPlace(const PieceHeader& first, const PieceHeader& piece, int number, std::int64_t dataLength,
+                  const std::string& path);
 
 }  // namespace brindle

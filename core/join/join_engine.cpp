@@ -72,11 +72,7 @@ Status JudgePiece(const std::string& path, const PieceInfo& info, const PieceInf
         info.header.DataHash.has_value() != first->header.DataHash.has_value()) {
         return Status::Mismatch(Fill(Tr("the piece comes from another split: %1"), {path}));
     }
-    const std::string fault = PlaceFault(first->header, info.header, number, info.dataLength);
-    if (!fault.empty()) {
-        return Status::Corruption(Fill(Tr("the piece does not fit its place (it %1): %2"), {fault, path}));
-    }
-    return Status::Ok();
+    return CheckPlace(first->header, info.header, number, info.dataLength, path);
 }
 
 // Every piece belongs to the first one's split and sits in its own place, so together they

@@ -453,6 +453,15 @@ SplitResult TakeBack(SplitResult result, bool replacedEarlier) {
     return result;
 }
 
+// The size of each piece file, header included: what the recovery data is planned for.
+std::vector<std::int64_t> PieceFileSizes(std::int64_t length, std::int32_t pieceSize) {
+    std::vector<std::int64_t> sizes;
+    for (std::int64_t start = 0; start < length; start += pieceSize) {
+        sizes.push_back(static_cast<std::int64_t>(kHeaderSize) + std::min<std::int64_t>(pieceSize, length - start));
+    }
+    return sizes;
+}
+
 }  // namespace
 
 void SplitResult::TakeRecovery(recovery::WriteResult written) {
@@ -483,6 +492,10 @@ Status CheckNameFits(const std::string& folder, const std::string& name) {
                  {name, std::to_string(*limit)}));
     }
     return Status::Ok();
+}
+
+int RebuildablePieces(std::int64_t length, std::int32_t pieceSize, int percent) {
+    return pieceSize > 0 ? recovery::PlanFor(PieceFileSizes(length, pieceSize), percent).rebuildableFiles : 0;
 }
 
 Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, std::optional<SplitClash>* clash) {
@@ -565,13 +578,13 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     std::optional<OnePassSplit> oneSplit;
     bool replacedEarlier = false;
     std::vector<OnePassSplit::Piece> onePassPieces;
-    std::vector<std::int64_t> fileSizes;
+    const std::vector<std::int64_t> fileSizes =
+        recovery ? PieceFileSizes(length, params.pieceSize) : std::vector<std::int64_t>{};
     for (std::int64_t k = 1; k <= plan.pieceCount && recovery; ++k) {
         OnePassSplit::Piece piece;
         piece.path = JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
         piece.start = (k - 1) * params.pieceSize;
         piece.dataLength = k <= plan.fullPieces ? params.pieceSize : remainder;
-        fileSizes.push_back(static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
         onePassPieces.push_back(std::move(piece));
     }
     const bool onePass = recovery && recovery::OnePass(fileSizes, params.recoveryPercent);

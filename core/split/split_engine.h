@@ -48,6 +48,10 @@ struct SplitResult {
     void DropRecovery();
 };
 
+// Lost pieces the recovery files of `percent` can rebuild, for a split of `length` bytes into
+// pieces of `pieceSize` data bytes: what that split's rebuildablePieces says, known before it.
+int RebuildablePieces(std::int64_t length, std::int32_t pieceSize, int percent);
+
 // A file a split would replace without having been asked to.
 struct SplitClash {
     std::string path;

@@ -221,6 +221,7 @@ private slots:
     void newNameDialogAsksBeforeChangingTheExtension() {
         RecordingPrompter prompter;
         Form3 empty("photo.JPG");
+        QCOMPARE(empty.windowTitle(), QStringLiteral("New File Name"));
         Press(&empty, "Command1");
         QCOMPARE(LastMessage(prompter), QStringLiteral("Please enter the filename."));
         QCOMPARE(empty.result(), int(QDialog::Rejected));

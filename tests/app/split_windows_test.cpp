@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -10,8 +11,12 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
+#include <functional>
 
+#include "join/join_controls.h"
 #include "recovery/recovery.h"
 #include "shell/job_runner.h"
 #include "shell/paths.h"
@@ -343,9 +348,17 @@ private slots:
         }
         auto* page3 = Only<frmSplit3>();
         prompter.calls.clear();
+        // The bar and its percentage are set back together, before the question.
+        QString shownWhileAsked;
+        prompter.whileAsked = [&] {
+            shownWhileAsked = QString::number(Get<QProgressBar>(page3, QStringLiteral("progress1"))->value()) +
+                              QStringLiteral(" ") + Get<QLabel>(page3, QStringLiteral("percent"))->text();
+        };
         Button(page3, "cmdSplit")->click();
         QVERIFY(!Button(page3, "cmdSplit")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(prompter.calls.size(), 1, kJobWait);
+        prompter.whileAsked = nullptr;
+        QCOMPARE(shownWhileAsked, QStringLiteral("0 0"));
         QCOMPARE(prompter.calls.at(0).text,
                  QStringLiteral("Split Completed.Would you like to view the files?"));
         QCOMPARE(prompter.calls.at(0).title, QStringLiteral("Completed"));
@@ -569,6 +582,58 @@ private slots:
         QVERIFY(QFile::exists(dir.filePath("song(2).qmf002")));
         QVERIFY(!QFile::exists(dir.filePath("film(1).qmf")));
         QVERIFY(prompter.calls.isEmpty());
+    }
+
+    // The last page says before the split when the share rebuilds no lost piece, as the
+    // command does after it: 10 % of three pieces cannot, a third of them can rebuild one.
+    void theLastPageSaysWhenTheShareRebuildsNoPiece() {
+        QTemporaryDir dir;
+        values_->split = {MakeFile(dir.filePath("film.avi"), 30000).toStdString(), dir.path().toStdString(), "film", false, 3, 0};
+        auto* page = new frmSplit3(values_);
+        page->show();
+        auto* note = Get<QLabel>(page, QStringLiteral("lblRebuild"));
+        auto* percent = Get<QSpinBox>(page, QStringLiteral("txtRecoveryPercent"));
+        QVERIFY(!note->isVisible());
+        Get<QCheckBox>(page, QStringLiteral("chkRecovery"))->click();
+        percent->setValue(10);
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(), QStringLiteral("This share can rebuild damaged blocks, but no whole lost piece: "
+                                              "choose a larger share."));
+        percent->setValue(34);
+        QVERIFY(!note->isVisible());
+        percent->setValue(10);
+        Get<QCheckBox>(page, QStringLiteral("chkRecovery"))->click();
+        QVERIFY(!note->isVisible());
+    }
+
+    // A file dialog shows each filter's caption with its pattern once: Qt adds none.
+    void fileDialogsShowEachFilterOnce() {
+        const auto shownFilters = [](const std::function<void()>& open) {
+            QStringList shown;
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    poll.stop();
+                    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                    for (int i = 0; types != nullptr && i < types->count(); ++i) {
+                        shown.append(types->itemText(i));
+                    }
+                    dialog->reject();
+                }
+            });
+            poll.start(10);
+            open();
+            return shown;
+        };
+        auto* page = new frmSplit;
+        page->show();
+        QCOMPARE(shownFilters([page] { Get<QToolButton>(page, QStringLiteral("cmdBrowse"))->click(); }),
+                 QStringList{QStringLiteral("All File(*.*)")});
+        QTemporaryDir dir;
+        QCOMPARE(shownFilters([&dir] {
+                     CurrentPrompter().SaveFile(nullptr, QString(), dir.path(), TargetFilter(QStringLiteral("backup.tar")));
+                 }),
+                 QStringList{QStringLiteral("tar File(*.tar)")});
     }
 
     // "Add recovery data" is off at first; ticked, its share reaches the split's recovery

@@ -329,7 +329,7 @@ private slots:
         QCOMPARE(main->windowTitle(), QStringLiteral("Tarnwick Brindle"));
         QVERIFY(main->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(main->findChild<QWidget*>(QStringLiteral("Image2"))->toolTip(),
-                 QStringLiteral("Minimixed"));
+                 QStringLiteral("Minimise"));
         QCOMPARE(main->findChild<QWidget*>(QStringLiteral("Image1"))->toolTip(),
                  QStringLiteral("Close"));
     }

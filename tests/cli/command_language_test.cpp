@@ -140,6 +140,27 @@ TEST(CommandLanguageTest, AForeignPieceIsNamedInTheUsersLanguage) {
         << verify.output;
 }
 
+// A piece in another's place: the join says so in one sentence of the user's language, with
+// no English words quoted inside it; verify's per-piece line, read by scripts, stays English.
+TEST(CommandLanguageTest, APieceOutOfPlaceIsOneTranslatedSentence) {
+    const brindle::test::TempDir dir;
+    brindle::test::WriteFile(dir.File("film.avi"), brindle::test::PatternBytes(30'000, 6));
+    ASSERT_EQ(RunIn("C", "", "split '" + dir.File("film.avi") + "' --pieces 3").exit, 0);
+    const std::string second = dir.File(*brindle::PieceFileName("film", 2));
+    const std::string third = dir.File(*brindle::PieceFileName("film", 3));
+    const std::string held = brindle::test::ReadFile(third);
+    brindle::test::WriteFile(third, brindle::test::ReadFile(second));
+    brindle::test::WriteFile(second, held);
+    const std::string first = "'" + dir.File(*brindle::PieceFileName("film", 1)) + "'";
+    const Ran join = RunIn("C.UTF-8", "de", "join " + first + " --out '" + dir.File("out") + "'");
+    EXPECT_EQ(join.exit, 1);
+    EXPECT_EQ(join.output, "Die Dateien konnten nicht zusammengefügt werden.\nder Teil passt nicht an "
+                           "seine Stelle (er enthält Teil 3): " + second + "\n");
+    const Ran verify = RunIn("C.UTF-8", "de", "verify " + first);
+    EXPECT_NE(verify.output.find("film(2).qmf002: damaged (holds piece 3)\n"), std::string::npos)
+        << verify.output;
+}
+
 // The closing report of a rename run and of its undo, each said in the user's language.
 TEST(CommandLanguageTest, RenameReportsInTheUsersLanguage) {
     const brindle::test::TempDir dir;

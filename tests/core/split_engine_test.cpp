@@ -365,5 +365,23 @@ TEST_F(SplitEngineTest, AStopEndsTheWaitForTheFolderLock) {
     }
 }
 
+// What a share of recovery data rebuilds, known before a split (the windows say it then),
+// is what the split then reports, a short last piece and the headers counted.
+TEST_F(SplitEngineTest, WhatTheRecoveryShareRebuildsIsKnownBeforeTheSplit) {
+    for (const std::int64_t length : {2500, 3000}) {
+        test::WriteFile(dir.File("a.bin"), test::PatternBytes(static_cast<std::size_t>(length)));
+        for (const int percent : {10, 30, 38, 40, 75, 100}) {
+            SplitParams params = Params(dir.File("a.bin"), 1000);
+            params.recoveryPercent = percent;
+            RecordingProgress progress;
+            const SplitResult result = SplitFile(params, progress);
+            ASSERT_TRUE(result.status.ok()) << result.status.message();
+            EXPECT_EQ(RebuildablePieces(length, 1000, percent), result.rebuildablePieces) << length << " " << percent;
+        }
+    }
+    EXPECT_EQ(RebuildablePieces(30000, 10000, 10), 0);
+    EXPECT_EQ(RebuildablePieces(30000, 10000, 34), 1);
+}
+
 }  // namespace
 }  // namespace brindle

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <functional>
 #include <QString>
 #include <QStringList>
 
@@ -28,10 +29,14 @@ public:
     QList<Call> calls;
     Answer nextAnswer = Answer::Yes;  // for Yes/No and OK/Cancel questions
     QStringList paths;                // answers of the file and folder dialogs, in order
+    std::function<void()> whileAsked;  // run as each message is shown, to see the window then
 
     Answer Message(QWidget*, const QString& text, const QString& title, Icon icon,
                    Buttons buttons) override {
         calls.append({QStringLiteral("message"), text, title, icon, buttons, {}});
+        if (whileAsked) {
+            whileAsked();
+        }
         return buttons == Buttons::Ok ? Answer::Ok : nextAnswer;
     }
     void Failure(QWidget*, const QString& text, const QString& reason, const QString& title,
