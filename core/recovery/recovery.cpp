@@ -1325,6 +1325,19 @@ std::vector<std::int64_t> RebuiltLengths(const Check& check) {
     return lengths;
 }
 
+std::vector<std::string> FileMd5s(const Check& check) {
+    std::vector<std::string> md5s;
+    for (std::size_t f = 0; check.usable && check.found && f < check.found->entries.size(); ++f) {
+        std::string hex;
+        for (const unsigned char byte : check.found->entries[f]->md5) {
+            hex += "0123456789abcdef"[byte >> 4];
+            hex += "0123456789abcdef"[byte & 15];
+        }
+        md5s.push_back(std::move(hex));
+    }
+    return md5s;
+}
+
 Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes& bytes,
                         const std::function<bool(std::int64_t done, std::int64_t total)>& tick) {
     if (!check.CanRebuild() || !check.found || !FitsOnePass(check)) {
