@@ -46,7 +46,7 @@ int JoinNumbered(const std::string& piecePath, const std::string& out, bool forc
     // Recovery files that describe nothing are no check and no cure: the pieces stand alone.
     if (recovery && recovery::NumberedGroupInput(folder, base).files.empty()) {
         console.err << "brindle join: "
-                    << Fill(Tr("the recovery files %1 cannot be read"), {recovery::IndexPath(folder, base)}) << "\n";
+                    << Fill(Tr("the recovery files %1 cannot be read"), {GetFileName(recovery::IndexPath(folder, base))}) << "\n";
         recovery = false;
     }
     // Where recovery files lie beside the pieces they are the pieces' check, and their cure,
