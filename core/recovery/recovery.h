@@ -211,6 +211,9 @@ bool FitsOnePass(const Check& check);
 // Per file of the check: its length, as the recovery files give it, when it is rebuilt; -1
 // for a file that is there.
 std::vector<std::int64_t> RebuiltLengths(const Check& check);
+// Per file of the check: the MD5 of the whole file (lowercase hex) the recovery files give,
+// for a caller that checks the bytes it writes; none when the check is not usable.
+std::vector<std::string> FileMd5s(const Check& check);
 
 // Rebuilds the faulty files of `check` (which must CanRebuild and FitsOnePass) in memory,
 // reading every other block once and writing nothing: the blocks the files hold are handed
