@@ -1227,6 +1227,10 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             // The copy is checked as it is made: the file may have changed since it was read.
             Digest md5(DigestKind::kMd5);
             for (std::int64_t done = 0; done < n && rebuilt.status.ok();) {
+                if (progress.StopRequested()) {
+                    rebuilt.status = Status::Cancelled();
+                    break;
+                }
                 const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
                 rebuilt.status = reader.ReadAt(input.files[f], start + done, scratch.data(), step);
                 if (rebuilt.status.ok()) {
