@@ -348,6 +348,10 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
                     << Fill(Tr("%1; nothing was changed"), {recovery::Summary(check)}) << "\n";
         return kExitFailed;
     }
+    if (const Status free = recovery::PlacesFree(input, check); !free.ok()) {
+        console.err << "brindle repair: " << free.message() << "\n";
+        return kExitFailed;
+    }
     recovery::Rebuilt rebuilt = RebuildUnderBar(input, check, console);
     if (!rebuilt.status.ok()) {
         return RebuildFailed(rebuilt, "repair", console);

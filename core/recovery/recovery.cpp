@@ -1038,7 +1038,44 @@ std::vector<std::string> Rebuilt::Substituted(const std::vector<std::string>& fi
     return result;
 }
 
+namespace {
+
+// Only a regular file of the user's is ever moved aside for a rebuilt one: a folder or a
+// link there is theirs to keep.
+Status RegularOrNothing(const std::string& path) {
+    bool link = false;
+    io::FileType type = io::FileType::kNone;
+    Status status = io::IsSymlink(path, &link);
+    if (status.ok()) {
+        status = io::TypeAt(path, &type);
+    }
+    if (status.ok() && (link || type == io::FileType::kOther)) {
+        return Status::InvalidArgument(
+            Fill(Tr("%1 is not a regular file; move it away and repair again. Nothing was changed"), {path}));
+    }
+    return status;
+}
+
+}  // namespace
+
+Status PlacesFree(const Input& input, const Check& check) {
+    for (std::size_t f = 0; f < input.files.size() && f < check.files.size(); ++f) {
+        if (check.files[f].state != FileState::kOk) {
+            if (Status status = RegularOrNothing(input.files[f]); !status.ok()) {
+                return status;
+            }
+        }
+    }
+    return Status::Ok();
+}
+
 Status Rebuilt::PutInPlace(const std::vector<std::string>& files) {
+    for (const Entry& entry : entries_) {
+        if (Status free = entry.index < files.size() ? RegularOrNothing(files[entry.index]) : Status::Ok();
+            !free.ok()) {
+            return free;
+        }
+    }
     Status moved;
     std::vector<Entry> left;
     for (const Entry& entry : entries_) {

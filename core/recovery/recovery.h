@@ -189,6 +189,7 @@ public:
     std::vector<std::string> Substituted(const std::vector<std::string>& files) const;
     // Moves every rebuilt file onto its own name. A damaged file there first moves aside,
     // hidden as .brindle-damaged-NAME, and is removed once the rebuilt one has its name.
+    // Anything there that is not a regular file fails it before anything moves.
     Status PutInPlace(const std::vector<std::string>& files);
     void Add(std::size_t index, std::string temporary);
     void RemoveAll();
@@ -196,6 +197,10 @@ public:
 private:
     std::vector<Entry> entries_;
 };
+
+// InvalidArgument, naming it, when a faulty file of `check` is there but is not a regular
+// file (a folder, a link): a repair refuses before it rebuilds anything.
+Status PlacesFree(const Input& input, const Check& check);
 
 // Rebuilds the faulty files of `check` (which must CanRebuild) into temporaries. The user's
 // files are only read. The bar moves from its value to its Max; a stop or failure leaves no

@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "format/piece_format.h"
 #include "io/file_io.h"
+#include "shell/paths.h"
 #include "support/fault_calls.h"
 #include "support/run_brindle.h"
 #include "support/shell_run.h"
@@ -176,6 +178,39 @@ TEST(RecoveryNumbered, AListLinkedOutsideRefusesTheJoinBesideRecoveryFiles) {
         EXPECT_EQ(join.code, 1);
         EXPECT_EQ(join.err, "Fail to merge the files.\na link to a file outside its folder: " + dir.File("in/m.bin.sfv") + "\n");
         EXPECT_FALSE(test::Exists(dir.File("in/m.bin")));
+    }
+}
+
+// Only a regular file stands aside for a rebuilt piece: a folder or a link in a piece's place
+// stays as it is, and the repair refuses, naming it, before it writes anything.
+TEST_F(RecoveryCommands, RepairMovesNothingThatIsNotARegularFile) {
+    const auto whole = Folder(dir.path());
+    fs::create_directory(dir.File("kept"));
+    fs::copy_file(Piece(5), dir.File("kept/copy"));
+    FlipByte(dir.File("kept/copy"), 5000);
+    const auto folderInPlace = [&] {
+        fs::remove(Piece(2));
+        fs::create_directory(Piece(2));
+        WriteFile(Piece(2) + "/note.txt", "the user's note");
+        return Piece(2);
+    };
+    const auto linkInPlace = [&] {
+        fs::remove(Piece(5));
+        fs::create_symlink(dir.File("kept/copy"), Piece(5));
+        return Piece(5);
+    };
+    for (const auto& put : {std::function<std::string()>(folderInPlace), std::function<std::string()>(linkInPlace)}) {
+        const std::string there = put();
+        const auto before = Folder(dir.path());
+        const bool link = fs::is_symlink(there);
+        const Outcome repair = Brindle({"repair", Piece(1)});
+        EXPECT_EQ(repair.code, 1) << repair.out;
+        EXPECT_NE(repair.err.find(there + " is not a regular file"), std::string::npos) << repair.err;
+        EXPECT_TRUE(Folder(dir.path()) == before);
+        EXPECT_EQ(fs::is_symlink(there), link);
+        EXPECT_TRUE(link || ReadFile(there + "/note.txt") == "the user's note");
+        fs::remove_all(there);
+        WriteFile(there, whole.at(GetFileName(there)));
     }
 }
 
