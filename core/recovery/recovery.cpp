@@ -1223,7 +1223,8 @@ Status CheckRebuilt(const Found& found, const Input& input, const std::vector<Sl
 
 }  // namespace
 
-Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress) {
+Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
+                     const std::string& spareBeside) {
     Rebuilt rebuilt;
     if (!check.CanRebuild() || !check.found) {
         rebuilt.status = Status::InvalidArgument(Summary(check));
@@ -1249,6 +1250,9 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
         }
         std::string temporary;
         rebuilt.status = temporaries[f].CreateTempBeside(input.files[f], &temporary);
+        if (!rebuilt.status.ok() && !spareBeside.empty()) {
+            rebuilt.status = temporaries[f].CreateTempBeside(spareBeside, &temporary);
+        }
         if (!rebuilt.status.ok()) {
             break;
         }
@@ -1328,7 +1332,7 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
 }
 
 bool FitsOnePass(const Check& check) {
-    return check.blocksNeeded > 0 && check.blockSize > 0 &&
+    return !g_readBack.load() && check.blocksNeeded > 0 && check.blockSize > 0 &&
            Passes(check.blockSize, static_cast<std::size_t>(check.blocksNeeded)) == 1;
 }
 

@@ -81,8 +81,8 @@ struct Feed {
 bool OnePass(const std::vector<std::int64_t>& fileSizes, int percent);
 
 namespace testing {
-// Makes OnePass refuse every set, so that writers take the road of large ones: their files
-// written first, then read back.
+// Makes OnePass and FitsOnePass refuse every set, so that writers and rebuilds take the road
+// of large ones: their files written first, then read back.
 void SetReadBack(bool readBack);
 }  // namespace testing
 
@@ -204,8 +204,10 @@ Status PlacesFree(const Input& input, const Check& check);
 
 // Rebuilds the faulty files of `check` (which must CanRebuild) into temporaries. The user's
 // files are only read. The bar moves from its value to its Max; a stop or failure leaves no
-// temporary.
-Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress);
+// temporary. With `spareBeside` (a join's output), a temporary the files' own folder cannot
+// take goes beside it: a join reads its pieces from a folder it may not write.
+Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
+                     const std::string& spareBeside = {});
 
 // The bytes of file `file` (of Input::files) from `offset`, handed on by a pass over the files.
 using FileBytes = std::function<Status(std::size_t file, std::int64_t offset, const unsigned char* data, std::size_t n)>;

@@ -7,6 +7,7 @@
 
 #include "format/piece_format.h"
 #include "io/file_io.h"
+#include "recovery/recovery.h"
 #include "shell/paths.h"
 #include "support/fault_calls.h"
 #include "support/run_brindle.h"
@@ -212,6 +213,42 @@ TEST_F(RecoveryCommands, RepairMovesNothingThatIsNotARegularFile) {
         fs::remove_all(there);
         WriteFile(there, whole.at(GetFileName(there)));
     }
+}
+
+// A pieces' folder the join cannot write in (read-only, or another user's): the rebuilt piece
+// is written beside the output, and taken back once the join is done.
+TEST_F(RecoveryCommands, AJoinRebuildsBesideItsOutputWhenThePiecesFolderTakesNoFile) {
+    WriteFile(dir.File("raw.img"), test::PatternBytes(20'000, 4));
+    ASSERT_EQ(Brindle({"split", dir.File("raw.img"), "--raw", "--pieces", "3", "--recovery", "40"}).code, 0);
+    fs::remove(dir.File("raw.img"));
+    fs::remove(dir.File("raw.img.002"));
+    fs::remove(Piece(4));
+    const TempDir elsewhere;
+    const auto before = Folder(dir.path());
+    struct Job {
+        std::string piece;
+        std::string source;
+    };
+    // The program's own pieces rebuilt into temporaries, as when the lost blocks do not fit in memory.
+    recovery::testing::SetReadBack(true);
+    for (const Job& job : {Job{dir.File("raw.img.001"), test::PatternBytes(20'000, 4)}, Job{Piece(1), bytes}}) {
+        SCOPED_TRACE(job.piece);
+        const std::vector<std::string> args = {"join", job.piece, "--out", elsewhere.File("out")};
+        Outcome done{};
+        const std::vector<int> creates = test::CallsOf(io::Call::kCreate, [&] { done = Brindle(args); });
+        EXPECT_EQ(done.code, 0) << done.err;
+        fs::remove(elsewhere.File("out"));
+        // The first is the rebuilt piece's temporary, beside the pieces.
+        io::testing::FaultPlan plan;
+        plan.FailCall(creates.empty() ? 1 : creates[0], EACCES);
+        const Outcome join = Brindle(args);
+        EXPECT_EQ(join.code, 0) << join.err;
+        EXPECT_TRUE(ReadFile(elsewhere.File("out")) == job.source);
+        EXPECT_EQ(test::SortedNames(elsewhere.path()), std::vector<std::string>{"out"});
+        EXPECT_TRUE(Folder(dir.path()) == before) << "the join wrote beside the pieces";
+        fs::remove(elsewhere.File("out"));
+    }
+    recovery::testing::SetReadBack(false);
 }
 
 // A folder that cannot be listed is not one without recovery files: whichever of its listings
