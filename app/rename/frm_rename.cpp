@@ -55,6 +55,22 @@ QTreeWidgetItem* MakeItem(const RenameRow& row) {
     return item;
 }
 
+// Sizes a page and then the window that holds it for what they hold now.
+void Relayout(QWidget* page) {
+    for (QWidget* widget : {page, page->window()}) {
+        if (widget->layout() != nullptr) {
+            widget->layout()->activate();
+        }
+    }
+}
+
+// Where a window's frame goes to lie wholly in `room`, moved left and up no more than it
+// must; one larger than the room starts at its left or top.
+QPoint OnScreen(const QRect& frame, const QRect& room) {
+    return {std::max(room.x(), std::min(frame.x(), room.x() + room.width() - frame.width())),
+            std::max(room.y(), std::min(frame.y(), room.y() + room.height() - frame.height()))};
+}
+
 // Enter on a row opens the new name dialog, as a double-click does.
 class EnterOpens final : public QObject {
 public:
@@ -401,6 +417,10 @@ void frmRename::ApplyRuleClicked() {
                                             screen->availableGeometry(), placesWindows);
     if (place.docked) {
         DockEditor();
+        if (screen != nullptr && placesWindows) {
+            window->move(window->pos() + OnScreen(window->frameGeometry(), screen->availableGeometry()) -
+                         window->frameGeometry().topLeft());
+        }
     } else {
         // Beside the list, so its columns and buttons stay in view and usable.
         window->move(window->pos() + place.list - window->frameGeometry().topLeft());
@@ -416,21 +436,21 @@ void frmRename::DockEditor() {
     const int listWidth = view_->width();
     editor_->Dock();
     dock_->addWidget(editor_, 0, Qt::AlignTop);
-    // The list gives up its last columns as far as the screen needs, never File Name and
-    // New File Name; the window grows to hold both.
+    editor_->show();
+    // The window grows to hold both now, not when the layout next runs, so that it can be
+    // kept on the screen; the list gives up its last columns as far as the screen needs,
+    // never File Name and New File Name.
+    Relayout(this);
     const QScreen* screen = window->screen();
     const int room = screen != nullptr ? screen->availableGeometry().width() : QWIDGETSIZE_MAX;
-    const int over = undockedSize_.width() + kEditorGap + editor_->sizeHint().width() - room;
-    view_->setFixedWidth(std::clamp(listWidth - std::max(over, 0), std::min(namesWidth_, listWidth), listWidth));
+    if (const int over = window->frameGeometry().width() - room; over > 0) {
+        view_->setFixedWidth(std::max(listWidth - over, std::min(namesWidth_, listWidth)));
+        Relayout(this);
+    }
     // The window takes its size back when the editor goes.
     undock_ = connect(editor_, &QObject::destroyed, this, [this, window, listWidth] {
         view_->setFixedWidth(listWidth);
-        // This page first, then the window that holds it.
-        for (QWidget* widget : {static_cast<QWidget*>(this), window}) {
-            if (widget->layout() != nullptr) {
-                widget->layout()->activate();
-            }
-        }
+        Relayout(this);
         window->resize(undockedSize_.expandedTo(window->minimumSize()));
     });
 }

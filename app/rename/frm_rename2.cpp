@@ -74,7 +74,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
             widget->setAccessibleName(accessible);
         }
     };
-    const auto label = [this](const QString& text) { return new QLabel(text, this); };
+    const auto label = [this](const QString& text) { return new InkLabel(text, this); };
     // A text box under its check box lines up with the check box's caption.
     const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                        style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);

@@ -1,5 +1,7 @@
 #include "shell/form_controls.h"
 
+#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -9,6 +11,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QToolButton>
+#include <QtMath>
+#include <algorithm>
 
 namespace brindle::app {
 namespace {
@@ -52,6 +56,28 @@ QIcon FolderIcon() {
 }
 
 }  // namespace
+
+QSize InkLabel::sizeHint() const {
+    return QLabel::sizeHint() + QSize(InkOverhang(), 0);
+}
+
+QSize InkLabel::minimumSizeHint() const {
+    return QLabel::minimumSizeHint() + QSize(InkOverhang(), 0);
+}
+
+int InkLabel::InkOverhang() const {
+    if (wordWrap() || text().isEmpty() || Qt::mightBeRichText(text())) {
+        return 0;
+    }
+    QString plain = text();
+    plain.replace(QLatin1String("&&"), QString(QChar(0x1f)));
+    plain.remove(QLatin1Char('&'));
+    plain.replace(QChar(0x1f), QLatin1Char('&'));
+    const QFontMetricsF metrics(font());
+    const QRectF ink = metrics.boundingRect(plain);
+    const qreal covered = std::max(metrics.horizontalAdvance(plain), ink.right()) - std::min(0.0, ink.left());
+    return std::max(0, qCeil(covered) - QFontMetrics(font()).size(Qt::TextShowMnemonic, text()).width());
+}
 
 QLabel* MakeCaption(const QString& text, const QString& name, QWidget* parent) {
     auto* label = new QLabel(text, parent);

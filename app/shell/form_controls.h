@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QLabel>
 #include <QString>
 #include <initializer_list>
 
 class QFont;
 class QHBoxLayout;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -13,6 +13,18 @@ class QWidget;
 
 // The controls of the job windows, in the look they share with the main window.
 namespace brindle::app {
+
+// A label that asks for the room its text covers as drawn: a glyph can reach past its
+// advance, which is all a QLabel asks for, and is cut at the label's edge.
+class InkLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+private:
+    int InkOverhang() const;
+};
 
 QLabel* MakeCaption(const QString& text, const QString& name, QWidget* parent);
 QLabel* MakeHeading(const QString& text, const QString& name, QWidget* parent);

@@ -87,7 +87,7 @@ frmMain::frmMain(JobValuesPtr values) : ChromeWindow(MainChrome(), nullptr, std:
         actions_[static_cast<std::size_t>(i)] = action;
         actionsGrid->addWidget(action, 0, i, Qt::AlignHCenter);
 
-        auto* caption = new QLabel(captions[i], this);
+        auto* caption = new InkLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label2_%1").arg(i));
         caption->setFont(captionFont);
         caption->setAlignment(Qt::AlignCenter);

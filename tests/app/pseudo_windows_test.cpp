@@ -226,6 +226,40 @@ private slots:
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 
+    // The rename list, its editor and the two docked, at a larger desktop font.
+    void renameWindowsFitAtLargerFonts_data() {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("points");
+        for (int i = 0; i < static_cast<int>(std::size(kWindows)); ++i) {
+            const QByteArray name(kWindows[i].name);
+            if (name.contains("Rename") || name.contains("editor")) {
+                for (const int points : {13, 16}) {
+                    QTest::addRow("%s at %d pt", kWindows[i].name, points) << i << points;
+                }
+            }
+        }
+    }
+
+    void renameWindowsFitAtLargerFonts() {
+        QFETCH(int, window);
+        QFETCH(int, points);
+        const QFont desktop = QApplication::font();
+        QFont large = desktop;
+        large.setPointSize(points);
+        QApplication::setFont(large);
+        const auto restore = qScopeGuard([&desktop] { QApplication::setFont(desktop); });
+        // Each is a page of its own window, which closes it at the end.
+        QWidget* shown = kWindows[window].make();
+        auto* list = qobject_cast<frmRename*>(shown);
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown->window()));
+        QStringList problems = test::FitProblems(shown);
+        if (list != nullptr && list->RuleEditor() != nullptr && list->RuleEditor()->isWindow()) {
+            problems << test::FitProblems(list->RuleEditor());
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+
     // The wizards' pages filled in, a split and merges run, and every message and dialog they
     // raise through the test's prompter.
     void filledPagesAndMessages() {

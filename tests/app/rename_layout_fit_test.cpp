@@ -59,6 +59,8 @@ private slots:
         QTest::newRow("default font") << 0.0 << 0.0;
         QTest::newRow("13 pt") << 13.0 << 0.0;
         QTest::newRow("13 pt, captions 40% longer") << 13.0 << 0.4;
+        QTest::newRow("16 pt") << 16.0 << 0.0;
+        QTest::newRow("16 pt, captions 40% longer") << 16.0 << 0.4;
     }
 
     void everyCaptionFits() {
@@ -196,6 +198,40 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
         QCOMPARE(list->window()->size(), alone);
+    }
+
+    // Docked at a larger font, the list's window grows: it moves left and up as far as it
+    // must to stay wholly on the screen, or where it cannot fit, starts at the screen's edge.
+    void aGrownWindowStaysOnTheScreen_data() {
+        QTest::addColumn<double>("points");
+        QTest::newRow("13 pt") << 13.0;
+        QTest::newRow("16 pt") << 16.0;
+    }
+
+    void aGrownWindowStaysOnTheScreen() {
+        QFETCH(double, points);
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            QSKIP("Wayland places windows itself");
+        }
+        const FontAt font(points);
+        auto* list = new frmRename;
+        QWidget* window = list->window();
+        window->move(320, 208);
+        list->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QRect room = list->screen()->availableGeometry();
+        list->findChild<QPushButton*>(QStringLiteral("cmdSetting"))->click();
+        QCoreApplication::processEvents();
+        QVERIFY(list->EditorDocked());
+        const QRect frame = window->frameGeometry();
+        QVERIFY2(frame.width() > room.width() - 320, "the window grew past the screen's edge");
+        const bool fits = frame.width() <= room.width() && frame.height() <= room.height();
+        // A 1280 by 800 screen holds both at 13 pt, the list giving up width if it must.
+        QVERIFY(fits || points > 13 || room.width() < 1280);
+        QVERIFY2(fits ? room.contains(frame)
+                      : frame.x() == room.x() && frame.y() >= room.y(),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y())
+                                .arg(frame.width()).arg(frame.height())));
     }
 };
 

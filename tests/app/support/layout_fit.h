@@ -16,6 +16,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QtMath>
+#include <algorithm>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -54,6 +58,29 @@ inline bool IsControl(const QWidget* widget) {
             !qobject_cast<const QLabel*>(widget)->text().isEmpty());
 }
 
+// The pixels a caption covers as drawn in `font`: its advance or its ink, whichever is wider
+// (a glyph may reach past its advance), without the mnemonic's marker.
+inline int DrawnWidth(const QFont& font, QString caption) {
+    caption.replace(QLatin1String("&&"), QString(QChar(0x1f)));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QChar(0x1f), QLatin1Char('&'));
+    const QFontMetricsF metrics(font);
+    const QRectF ink = metrics.boundingRect(caption);
+    return qCeil(std::max(metrics.horizontalAdvance(caption), ink.right()) - std::min(0.0, ink.left()));
+}
+
+// The room a button draws its caption in, as its style lays the button out.
+inline QRect CaptionRoom(const QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QStyle::SubElement element =
+        qobject_cast<const QPushButton*>(button) != nullptr    ? QStyle::SE_PushButtonContents
+        : qobject_cast<const QRadioButton*>(button) != nullptr ? QStyle::SE_RadioButtonContents
+                                                               : QStyle::SE_CheckBoxContents;
+    return button->style()->subElementRect(element, &option, button);
+}
+
 // Every caption that is wider (or, wrapped, taller) than its control, and every pair of
 // visible sibling controls that overlap. Empty when the window is sound.
 inline QStringList FitProblems(QWidget* root) {
@@ -82,7 +109,9 @@ inline QStringList FitProblems(QWidget* root) {
                 }
                 continue;
             }
-            const QSize needed = label->fontMetrics().size(Qt::TextShowMnemonic, caption);
+            QSize needed = label->fontMetrics().size(Qt::TextShowMnemonic, caption);
+            needed.rwidth() = std::max(needed.width(), DrawnWidth(label->font(), caption) +
+                                                           std::max(label->indent(), 0) + 2 * label->margin());
             if (needed.width() > room.width() || needed.height() > room.height()) {
                 problems << QStringLiteral("%1: text \"%2\" needs %3x%4, has %5x%6")
                                 .arg(Describe(label), caption)
@@ -100,6 +129,15 @@ inline QStringList FitProblems(QWidget* root) {
                             .arg(Describe(widget), caption)
                             .arg(hint.width()).arg(hint.height())
                             .arg(widget->width()).arg(widget->height());
+        }
+        // And its text where the style draws it, measured as drawn.
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        if (button != nullptr && button->icon().isNull()) {
+            const int drawn = DrawnWidth(button->font(), caption);
+            if (const QRect room = CaptionRoom(button); drawn > room.width()) {
+                problems << QStringLiteral("%1: text \"%2\" needs %3 px, has %4")
+                                .arg(Describe(widget), caption).arg(drawn).arg(room.width());
+            }
         }
     }
     for (int i = 0; i < controls.size(); ++i) {
