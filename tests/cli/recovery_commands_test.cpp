@@ -287,6 +287,35 @@ TEST(RecoveryAgreement, AForgedLengthIsNeverBelievedOverThePieces) {
     }
 }
 
+// Recovery files of an altered copy beside numbered pieces their list vouches for: the list
+// speaks first, so repair replaces no piece and the join goes on the pieces alone.
+TEST(RecoveryAgreement, APieceItsListVouchesForOutranksTheRecoveryFiles) {
+    TempDir dir;
+    fs::create_directory(dir.File("a"));
+    fs::create_directory(dir.File("b"));
+    std::string bytes = test::PatternBytes(60'000, 4);
+    WriteFile(dir.File("a/m.bin"), bytes);
+    ASSERT_EQ(Brindle({"split", dir.File("a/m.bin"), "--raw", "--pieces", "6", "--checksums"}).code, 0);
+    std::string altered = bytes;
+    altered[25'000] ^= 1;  // in piece 3
+    WriteFile(dir.File("b/m.bin"), altered);
+    ASSERT_EQ(Brindle({"split", dir.File("b/m.bin"), "--raw", "--pieces", "6", "--recovery", "40"}).code, 0);
+    for (const std::string& name : test::SortedNames(dir.File("b"))) {
+        if (name.ends_with(".par2")) {
+            fs::copy_file(dir.File("b/" + name), dir.File("a/" + name));
+        }
+    }
+    fs::remove(dir.File("a/m.bin"));
+    const auto before = Folder(dir.File("a"));
+    const Outcome repair = Brindle({"repair", dir.File("a/m.bin.001")});
+    EXPECT_EQ(repair.code, 1);
+    EXPECT_NE(repair.err.find("describe another split"), std::string::npos) << repair.err;
+    EXPECT_TRUE(Folder(dir.File("a")) == before) << "a piece its list vouches for was replaced";
+    const Outcome join = Brindle({"join", dir.File("a/m.bin.001")});
+    EXPECT_EQ(join.code, 0) << join.err;
+    EXPECT_TRUE(test::Exists(dir.File("a/m.bin")) && ReadFile(dir.File("a/m.bin")) == bytes);
+}
+
 // par2 over 9 of 12 numbered pieces speaks for none of the group: the join takes all 12 as
 // without it, and with a piece lost refuses rather than join the nine.
 TEST(RecoveryAgreement, ASetOverSomeOfTheNumberedPiecesIsNotUsed) {
