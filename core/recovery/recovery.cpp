@@ -838,8 +838,14 @@ Status Disagreement(const Input& input, const par2::Set& set, const std::vector<
     if (numbered && highest + 1 < n && lengths[highest] < full) {
         return misfit(highest);
     }
+    // The program's pieces carry their group in their headers, at their heads: a set that
+    // knows none of the heads there is of another split, whatever their blocks would say.
+    const bool ownPieces = !numbered;
+    int there = 0;
+    int known = 0;
     for (std::size_t f = 0; f < n; ++f) {
-        if (f >= input.trusted.size() || !input.trusted[f] || lengths[f] < 0) {
+        const bool trusted = f < input.trusted.size() && input.trusted[f];
+        if (lengths[f] < 0 || (!trusted && !ownPieces)) {
             continue;
         }
         io::File in;
@@ -851,11 +857,17 @@ Status Disagreement(const Input& input, const par2::Set& set, const std::vector<
         if (!status.ok()) {
             return status;
         }
+        const bool same = lengths[f] == described(f) && par2::Md5Of(head) == (*entries)[f]->headMd5;
+        ++there;
+        known += same ? 1 : 0;
         // Its own check vouches for it: a set that describes it otherwise is another's.
-        if (lengths[f] != described(f) || par2::Md5Of(head) != (*entries)[f]->headMd5) {
+        if (trusted && !same) {
             *why = another;
             return Status::Ok();
         }
+    }
+    if (ownPieces && there > 0 && known == 0) {
+        *why = another;
     }
     return Status::Ok();
 }
