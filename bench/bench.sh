@@ -8,7 +8,7 @@
 # busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR picks the scratch
 # folder (default: a new folder under /var/tmp); it needs about 14 GiB. BENCH_ONLY=checksums
 # times only what checksums cost (split --checksums, checked join, verify against
-# `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in the README.
+# `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in docs/developers.md.
 # BENCH_ONLY=datacheck times what the hash in every header costs: this build's split and join
 # against those of an earlier build that writes and checks none (BASE_BRINDLE, default
 # /tmp/brindle-base), and verify against `xxhsum -H2` (Debian's xxhash) of the same pieces.

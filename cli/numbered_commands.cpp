@@ -7,6 +7,7 @@
 #include "checks/checksums.h"
 #include "io/file_io.h"
 #include "join/numbered_join.h"
+#include "recovery/recovery.h"
 #include "recovery_commands.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
@@ -41,6 +42,12 @@ int JoinNumbered(const std::string& piecePath, const std::string& out, bool forc
     if (!listed.ok()) {
         console.err << Tr("Fail to merge the files.") << "\n" << listed.message() << "\n";
         return kExitFailed;
+    }
+    // Recovery files that describe nothing are no check and no cure: the pieces stand alone.
+    if (recovery && recovery::NumberedGroupInput(folder, base).files.empty()) {
+        console.err << "brindle join: "
+                    << Fill(Tr("the recovery files %1 cannot be read"), {GetFileName(recovery::IndexPath(folder, base))}) << "\n";
+        recovery = false;
     }
     // Where recovery files lie beside the pieces they are the pieces' check, and their cure,
     // but no cure for what the lists refuse.

@@ -247,6 +247,7 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
         params.replaceExisting = replace;
         params.pieces = input.files;
         params.readFrom = readFrom;
+        params.md5 = recovery::FileMd5s(check);
         return RunJoinJob(params.outputPath, replace, console,
                           [&params](Progress& progress) { return JoinNumberedPieces(params, progress); });
     }

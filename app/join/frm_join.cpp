@@ -208,7 +208,7 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
         return;
     }
     const GroupDetails details = DescribeGroup(header, LocaleDecimalSeparator());
-    state.JoinOriginalName = StoredBytes(header.SourceName);
+    state.JoinOriginalName = OriginalNameBytes(header);
     state.JoinGroupName = name;
     state.JoinNumbered = false;
     // The groups table keeps "damaged header" English for scripts; the window speaks the user's.

@@ -96,7 +96,7 @@ void frmSimpleJoin::Form_Load() {
                           ? ReadGroupHeader(state.JoinFolder, state.JoinGroupName, &header).ok()
                           : ReadPieceHeader(FirstPiecePath(state.JoinFolder, state.JoinGroupName), &header).ok();
     if (read) {
-        state.JoinOriginalName = StoredBytes(header.SourceName);
+        state.JoinOriginalName = OriginalNameBytes(header);
     } else {
         // Not a piece file after all: propose the group's name, and Join will say it failed.
         header = PieceHeader{};

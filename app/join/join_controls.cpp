@@ -39,9 +39,8 @@ std::optional<std::string> ChooseTarget(QWidget* parent, QLineEdit* box, const J
     if (const std::optional<std::string> current = PathInBox(box); current && !current->empty()) {
         folder = GetFolderName(current->front() == kPathSeparator ? *current : JoinPath(state.JoinFolder, *current));
     }
-    PieceHeader stored;
-    stored.SourceName = state.JoinOriginalName;
-    const std::string offered = JoinPath(folder, SafeOriginalName(stored, state.JoinGroupName));
+    const std::string offered =
+        JoinPath(folder, SafeOriginalName(state.JoinOriginalName, state.JoinGroupName));
     const QString chosen = CurrentPrompter().SaveFile(
         parent, QCoreApplication::translate("JoinControls", "Save As"), DisplayPath(offered),
         TargetFilter(DisplayPath(state.JoinOriginalName)));

@@ -83,7 +83,8 @@ QString CannotRebuild(const recovery::Check& check) {
 
 // The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt: of the
 // program's own pieces in one pass with the join where the rebuilt blocks fit in memory,
-// else first, into temporaries the join reads, which go when it ends.
+// else first, into temporaries the join reads, which go when it ends; numbered pieces are
+// held to the recovery files' MD5s as they are written.
 Status Join(const JoinState& state, const std::vector<std::string>& pieces, const std::string& target, bool replace,
             const Checked* checked, Progress& progress, int from = kCheckEnd) {
     if (checked != nullptr && !state.JoinNumbered && recovery::FitsOnePass(checked->check)) {
@@ -91,7 +92,7 @@ Status Join(const JoinState& state, const std::vector<std::string>& pieces, cons
         return JoinRebuildingInOnePass(checked->input, checked->check, {target, {}, replace}, bar);
     }
     recovery::Rebuilt rebuilt;
-    if (checked != nullptr) {
+    if (checked != nullptr && checked->check.faultyFiles > 0) {
         PartOfBar bar(progress, kCheckEnd, kRebuildEnd);
         rebuilt = recovery::RebuildFiles(checked->input, checked->check, bar);
         if (!rebuilt.status.ok()) {
@@ -106,6 +107,7 @@ Status Join(const JoinState& state, const std::vector<std::string>& pieces, cons
         if (checked != nullptr) {
             params.pieces = files;
             params.readFrom = rebuilt.Substituted(files);
+            params.md5 = recovery::FileMd5s(checked->check);
         }
         return JoinNumberedPieces(params, bar);
     }
@@ -185,7 +187,8 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state,
             then(JoinClick::kPiecesRefused, {});
             return;
         }
-        join(false);
+        // Numbered pieces the recovery files found sound are held to them as they are written.
+        join(state.JoinNumbered && check.usable && check.faultyFiles == 0);
     };
     runner.Stage<Checked>(checkFiles, decide);
     if (attempt) {

@@ -247,10 +247,15 @@ bool ChromeWindow::HandOver(ChromeWindow& next) {
     spare->Release();
     next.setParent(host, next.windowFlags());
     delete spare;
+    // The next page shows before this one hides: the window never holds no page, so it is
+    // never sized to nothing and unmapped, keeps its place, its native window (one toplevel
+    // under Wayland) and its activation, and the focus can go straight to the next page.
     host->layout()->removeWidget(this);
     host_ = nullptr;
     host->Release();
     host->Show(&next);
+    next.show();
+    hide();
     host->layout()->activate();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "shell/navigation.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -91,6 +92,10 @@ QPoint PlaceBeside(const QRect& anchor, QSize size, const QRect& room, int gap) 
 void CentreOnScreen(QWidget* window) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QWidget* top = window->window();
+        // Its real size, not the default a window has before its layout first runs.
+        if (QLayout* layout = top->layout()) {
+            layout->activate();
+        }
         QRect frame = top->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         top->move(frame.topLeft());

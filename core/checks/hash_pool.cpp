@@ -189,12 +189,14 @@ void HashPool::Work() {
         lock.lock();
         failed_ = failed_ || !result.status.ok();
         results_[job.number] = std::move(result);
-        --unfinished_;
-        --running_;
-        changed_.notify_all();
+        // The hook has run before anyone waiting for all jobs goes on: a test that changes a
+        // file once a job is hashed knows the change comes before what follows the hashing.
         lock.unlock();
         AfterHash(job.number, status);
         lock.lock();
+        --unfinished_;
+        --running_;
+        changed_.notify_all();
     }
 }
 

@@ -129,7 +129,7 @@ private:
 
 namespace io::testing {
 // Runs once each hashing job's result is recorded (Failed() already tells it), on the
-// thread that hashed it.
+// thread that hashed it, before a wait for every job can end.
 void SetAfterHash(std::function<void(std::size_t job, const Status& status)> hook);
 }  // namespace io::testing
 

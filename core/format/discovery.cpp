@@ -99,13 +99,28 @@ GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator)
             StoredText(firstPiece.SplitDate)};
 }
 
-std::string SafeOriginalName(const PieceHeader& firstPiece, const std::string& groupName) {
-    // The bytes as stored: a name that is not UTF-8 comes back as itself, not as its reading.
-    std::string name = GetFileName(StoredBytes(firstPiece.SourceName));
+std::string OriginalNameBytes(const PieceHeader& firstPiece) {
+    // Our own pieces store the name's own bytes; an earlier writer's name that is not UTF-8 is
+    // Windows-1252, readable elsewhere only once written as UTF-8.
+    if (firstPiece.DataHash) {
+        return StoredBytes(firstPiece.SourceName);
+    }
+    std::string reading = StoredText(firstPiece.SourceName);
+    // One byte may read as three (0x80 is "€"): past the longest name a folder takes, the
+    // stored bytes, which always fit, are the better name.
+    return reading.size() <= kLongestFileName ? reading : StoredBytes(firstPiece.SourceName);
+}
+
+std::string SafeOriginalName(std::string_view originalName, const std::string& groupName) {
+    std::string name = GetFileName(originalName);
     if (name.empty() || name == "." || name == "..") {
         name = groupName.empty() ? std::string("joined") : groupName;
     }
     return name;
+}
+
+std::string SafeOriginalName(const PieceHeader& firstPiece, const std::string& groupName) {
+    return SafeOriginalName(OriginalNameBytes(firstPiece), groupName);
 }
 
 JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {

@@ -38,8 +38,17 @@ struct GroupDetails {
 };
 GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator = '.');
 
-// The name to give the joined file by default: the stored name's bytes, reduced to a plain
-// file name so that a crafted piece cannot aim the output at another folder.
+// The name a group stores for its joined file, as bytes: exactly as stored in pieces that carry
+// the data-hash marker; in an earlier writer's pieces, a name that is not UTF-8 read as
+// Windows-1252 (as the windows show it) and written as UTF-8, unless that reading is longer
+// than kLongestFileName bytes.
+inline constexpr std::size_t kLongestFileName = 255;
+std::string OriginalNameBytes(const PieceHeader& firstPiece);
+
+// The name to give the joined file by default: OriginalNameBytes, reduced to a plain file name
+// so that a crafted piece cannot aim the output at another folder; the group's name when
+// nothing is left.
+std::string SafeOriginalName(std::string_view originalName, const std::string& groupName);
 std::string SafeOriginalName(const PieceHeader& firstPiece, const std::string& groupName);
 
 // The ordered piece list of a group, found by exact name from the count in its first piece.

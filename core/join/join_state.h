@@ -8,7 +8,7 @@ namespace brindle {
 struct JoinState {
     std::string JoinFolder;
     std::string JoinGroupName;
-    std::string JoinOriginalName;  // the bytes of the name stored in the first piece, padding removed
+    std::string JoinOriginalName;  // the first piece's stored name as it is joined (OriginalNameBytes)
     // Plain numbered pieces JoinGroupName.001, ... that join into JoinGroupName.
     bool JoinNumbered = false;
 };

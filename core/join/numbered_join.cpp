@@ -49,7 +49,9 @@ std::map<DigestKind, std::string> HexDigests(const std::vector<std::unique_ptr<D
 // from the output against every list that names the piece, side by side, and one more worker
 // feeds the ranges in order to the digests of NAME that lists expect. A mismatch stops the
 // copy; nothing is published.
-Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, int step, Progress& progress) {
+Status CopyNumberedPieces(const NumberedGroup& group, const std::vector<std::string>& md5, io::AtomicFile& output,
+                          int step, Progress& progress) {
+    const auto described = [&md5](std::size_t i) { return i < md5.size() && !md5[i].empty(); };
     const std::vector<std::unique_ptr<Digest>> whole = MakeDigests(KindsListed(group.lists, group.base));
     std::deque<std::vector<std::unique_ptr<Digest>>> own;  // each listed piece's, until the hashing ends
     std::int64_t copyBytes = 0;
@@ -57,7 +59,7 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
     for (std::size_t i = 0; i < group.pieces.size(); ++i) {
         const bool listed = group.lists.Lists(group.numbers[i].name);
         copyBytes += group.sizes[i];
-        hashBytes += group.sizes[i] * ((listed ? 1 : 0) + (whole.empty() ? 0 : 1));
+        hashBytes += group.sizes[i] * ((listed || described(i) ? 1 : 0) + (whole.empty() ? 0 : 1));
     }
     // The digests of NAME run on one worker, range after range, and take longest: leave it a core.
     const unsigned cores = HashPool::DefaultThreads();
@@ -91,13 +93,25 @@ Status CopyNumberedPieces(const NumberedGroup& group, io::AtomicFile& output, in
         const std::vector<DigestKind> kinds = KindsListed(group.lists, group.numbers[i].name);
         io::File written;
         Status status;
-        if (!kinds.empty()) {
+        const bool checked = !kinds.empty() || described(i);
+        if (checked) {
             status = output.OpenWritten(&written);
         }
-        if (status.ok() && !kinds.empty()) {
+        if (status.ok() && checked) {
             const auto* mine = &own.emplace_back(MakeDigests(kinds));
-            pieces.Feed(std::move(written), offset, size, Borrowed(*mine), [&group, i, mine] {
-                return CompareListed(group.lists, group.numbers[i].name, group.pieces[i], HexDigests(*mine));
+            // The recovery files' MD5 last, beside the lists' own digests.
+            Digest* recovered = described(i) ? own.emplace_back(MakeDigests({DigestKind::kMd5})).front().get() : nullptr;
+            std::vector<Digest*> feed = Borrowed(*mine);
+            if (recovered != nullptr) {
+                feed.push_back(recovered);
+            }
+            pieces.Feed(std::move(written), offset, size, feed, [&group, &md5, i, mine, recovered] {
+                Status matched = mine->empty() ? Status::Ok()
+                                              : CompareListed(group.lists, group.numbers[i].name, group.pieces[i], HexDigests(*mine));
+                if (matched.ok() && recovered != nullptr && recovered->HexDigest() != md5[i]) {
+                    matched = Status::Corruption(Fill(Tr("%1 does not match the recovery files"), {group.numbers[i].name}));
+                }
+                return matched;
             });
         }
         if (status.ok() && !whole.empty()) {
@@ -159,7 +173,7 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     io::AtomicFile output(params.outputPath);
     status = output.Open();
     if (status.ok()) {
-        status = CopyNumberedPieces(group, output, step, progress);
+        status = CopyNumberedPieces(group, params.md5, output, step, progress);
     }
     return status.ok() ? PublishJoined(output, params.replaceExisting, progress) : status;
 }

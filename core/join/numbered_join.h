@@ -21,6 +21,9 @@ struct NumberedJoinParams {
     // numbering and sizes checked, and listed checksums still matched by the pieces' names.
     std::vector<std::string> pieces = {};
     std::vector<std::string> readFrom = {};
+    // When given, each piece's MD5 (hex) as recovery files describe it: the bytes written of
+    // a piece are matched against it, as against a list.
+    std::vector<std::string> md5 = {};
 };
 
 // Joins plain numbered pieces into one file, as the program's own pieces are joined: the

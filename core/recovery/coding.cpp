@@ -203,7 +203,7 @@ Status RunCoding(const Coding& coding) {
                         target += at;
                     }
                     for (std::size_t b = 0; b < count; ++b) {
-                        MulAddRegions(&factors[b * coding.outputs], coding.outputs, data[b].get() + at, targets.data(), bytes);
+                        MulAddRegions(factors.data() + b * coding.outputs, coding.outputs, data[b].get() + at, targets.data(), bytes);
                     }
                 }
             });

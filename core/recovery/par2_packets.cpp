@@ -9,6 +9,8 @@ namespace brindle::recovery::par2 {
 namespace {
 
 constexpr char kMagic[8] = {'P', 'A', 'R', '2', '\0', 'P', 'K', 'T'};
+// No file or slice is larger: sums of sizes and slice counts then never overflow.
+constexpr std::uint64_t kLargestSize = std::uint64_t{1} << 62;
 
 void PutLe(std::string& out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
@@ -60,7 +62,7 @@ void TakeBody(const Type& type, const unsigned char* body, std::size_t n, Set& s
         }
         const std::uint64_t sliceSize = GetLe(body, 8);
         const std::uint64_t count = GetLe(body + 8, 4);
-        if (sliceSize == 0 || sliceSize % 4 != 0 || count > (n - 12) / 16) {
+        if (sliceSize == 0 || sliceSize % 4 != 0 || sliceSize > kLargestSize || count > (n - 12) / 16) {
             return;
         }
         set.hasMain = true;
@@ -69,7 +71,7 @@ void TakeBody(const Type& type, const unsigned char* body, std::size_t n, Set& s
             set.recoveryIds.push_back(GetMd5(body + 12 + 16 * i));
         }
     } else if (type == kFileDescType) {
-        if (n < 56) {
+        if (n < 56 || GetLe(body + 48, 8) > kLargestSize) {
             return;
         }
         FileEntry& file = set.files[GetMd5(body)];

@@ -884,6 +884,21 @@ void AddPieces(Input& input, std::size_t count, const std::function<bool(std::si
     }
 }
 
+// Whether a slice of `set` could be filled by a file of the group or a recovery block
+// there: one larger than all of them would cost its declared size in padding to hash.
+bool SlicesFit(const par2::Set& set, const Check& check) {
+    std::uint64_t largest = 0;
+    for (const FileCheck& file : check.files) {
+        if (file.state != FileState::kMissing) {
+            largest = std::max<std::uint64_t>(largest, static_cast<std::uint64_t>(io::FileSize(file.path).value_or(0)));
+        }
+    }
+    for (const auto& [exponent, block] : set.blocks) {
+        largest = std::max(largest, block.bytes);
+    }
+    return set.sliceSize <= (largest + 3) / 4 * 4;
+}
+
 }  // namespace
 
 Input PieceGroupInput(const std::string& folder, const std::string& group, const GroupCheck& check) {
@@ -908,6 +923,10 @@ Input PieceGroupInputByHeaders(const std::string& folder, const std::string& gro
 
 Input NumberedGroupInput(const std::string& folder, const std::string& base) {
     Input input{folder, base, {}, {}, false};
+    const std::vector<std::string> described = DescribedNames(folder, base);
+    if (described.empty()) {
+        return input;
+    }
     // The group as it lies there, and the pieces lost past its highest one as the recovery
     // files describe them: a set that describes fewer is not the group's.
     std::map<std::int64_t, std::string> numbered;
@@ -919,7 +938,7 @@ Input NumberedGroupInput(const std::string& folder, const std::string& base) {
         }
     }
     const std::int64_t highest = numbered.empty() ? -1 : numbered.rbegin()->first;
-    for (const std::string& name : DescribedNames(folder, base)) {
+    for (const std::string& name : described) {
         const auto parsed = ParseNumberedName(name);
         if (parsed && parsed->base == base && parsed->number > highest) {
             numbered.emplace(parsed->number, name);
@@ -977,7 +996,11 @@ Check CheckFiles(const Input& input, Progress& progress) {
     for (std::size_t k = 0; k < sets.size(); ++k) {
         std::vector<const par2::FileEntry*> entries;
         std::string why;
-        check.status = Disagreement(input, sets[k], check.files, shown, &entries, &why);
+        if (!SlicesFit(sets[k], check)) {
+            why = Fill(Tr("the recovery files %1 declare blocks larger than any file here; they are not used"), {shown});
+        } else {
+            check.status = Disagreement(input, sets[k], check.files, shown, &entries, &why);
+        }
         if (!check.status.ok()) {
             return check;
         }
@@ -1056,6 +1079,13 @@ Check CheckFiles(const Input& input, Progress& progress) {
         for (std::size_t s = 0; s < slices; ++s) {
             const std::int64_t start = static_cast<std::int64_t>(s) * blockSize;
             const std::int64_t there = std::clamp<std::int64_t>(size - start, 0, blockSize);
+            // A slice past the file's end, or holding bytes beyond its stored length, is lost,
+            // and so is every one after it: no need to hash them.
+            if (there != std::min<std::int64_t>(blockSize, static_cast<std::int64_t>(entry.length) - start)) {
+                bad[s] = true;
+                ++file.badBlocks;
+                continue;
+            }
             Digest md5(DigestKind::kMd5);
             Digest crc(DigestKind::kCrc32);
             std::int64_t done = 0;
@@ -1081,9 +1111,7 @@ Check CheckFiles(const Input& input, Progress& progress) {
                     return check;
                 }
             }
-            // A slice past the file's end, or holding bytes beyond its stored length, is lost.
-            const bool whole = there == std::min<std::int64_t>(blockSize, static_cast<std::int64_t>(entry.length) - start);
-            bad[s] = !whole || ToMd5(md5.RawDigest()) != entry.slices[s].md5 || Crc(crc) != entry.slices[s].crc;
+            bad[s] = ToMd5(md5.RawDigest()) != entry.slices[s].md5 || Crc(crc) != entry.slices[s].crc;
             file.badBlocks += bad[s] ? 1 : 0;
         }
         if (file.badBlocks > 0 || static_cast<std::uint64_t>(size) != entry.length) {
@@ -1481,6 +1509,19 @@ std::vector<std::int64_t> RebuiltLengths(const Check& check) {
         lengths.push_back(rebuilt ? static_cast<std::int64_t>(check.found->entries[f]->length) : -1);
     }
     return lengths;
+}
+
+std::vector<std::string> FileMd5s(const Check& check) {
+    std::vector<std::string> md5s;
+    for (std::size_t f = 0; check.usable && check.found && f < check.found->entries.size(); ++f) {
+        std::string hex;
+        for (const unsigned char byte : check.found->entries[f]->md5) {
+            hex += "0123456789abcdef"[byte >> 4];
+            hex += "0123456789abcdef"[byte & 15];
+        }
+        md5s.push_back(std::move(hex));
+    }
+    return md5s;
 }
 
 Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes& bytes,

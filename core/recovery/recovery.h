@@ -162,7 +162,8 @@ Input PieceGroupInput(const std::string& folder, const std::string& group, const
 // match or a rebuild fails its check.
 Input PieceGroupInputByHeaders(const std::string& folder, const std::string& group);
 // The same for numbered pieces NAME.001... with NAME.par2: the group's pieces and any lost past
-// its highest one that the recovery files describe, none trusted, with the lists that name them.
+// its highest one that the recovery files describe, none trusted, with the lists that name
+// them; none when the recovery files describe nothing.
 Input NumberedGroupInput(const std::string& folder, const std::string& base);
 
 // Finds the missing and damaged files and blocks. Reads every file not trusted; the bar
@@ -216,6 +217,9 @@ bool FitsOnePass(const Check& check);
 // Per file of the check: its length, as the recovery files give it, when it is rebuilt; -1
 // for a file that is there.
 std::vector<std::int64_t> RebuiltLengths(const Check& check);
+// Per file of the check: the MD5 of the whole file (lowercase hex) the recovery files give,
+// for a caller that checks the bytes it writes; none when the check is not usable.
+std::vector<std::string> FileMd5s(const Check& check);
 
 // Rebuilds the faulty files of `check` (which must CanRebuild and FitsOnePass) in memory,
 // reading every other block once and writing nothing: the blocks the files hold are handed

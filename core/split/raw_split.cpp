@@ -23,7 +23,7 @@ constexpr std::string_view kTemporarySuffix = ".brindle-part";
 
 // Piece `number` while the split runs: hidden, and not a numbered name, so no join, listing
 // or `cat NAME.[0-9][0-9][0-9]` takes it for a piece.
-std::string TemporaryName(const std::string& base, int number) {
+std::string PieceWhileWritten(const std::string& base, int number) {
     return "." + NumberedPieceName(base, number) + std::string(kTemporarySuffix);
 }
 
@@ -197,7 +197,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
     }
     const auto count = static_cast<int>(CeilDiv(length, params.pieceSize));
     // The last temporary is the longest name written.
-    result.status = CheckNameFits(params.destFolder, TemporaryName(params.base, count));
+    result.status = CheckNameFits(params.destFolder, PieceWhileWritten(params.base, count));
     if (result.status.ok() && recovery) {
         result.status = recovery::CheckRecoveryTargets(params.destFolder, params.base, {NumberedPieceName(params.base, 1)});
     }
@@ -290,7 +290,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
     std::vector<std::size_t> jobs(static_cast<std::size_t>(count));
     std::int64_t left = length;
     for (int i = 1; i <= count && result.status.ok() && !onePass; ++i) {
-        const std::string path = JoinPath(params.destFolder, TemporaryName(params.base, i));
+        const std::string path = JoinPath(params.destFolder, PieceWhileWritten(params.base, i));
         const std::int64_t pieceLength = std::min(left, params.pieceSize);
         const std::int64_t before = length - left;
         const int value = progress.Value();
@@ -351,7 +351,7 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         feed.read = [&](std::size_t k, std::int64_t offset, unsigned char* buffer, std::size_t n) {
             Status status;
             if (offset == 0) {
-                const std::string path = JoinPath(params.destFolder, TemporaryName(params.base, static_cast<int>(k) + 1));
+                const std::string path = JoinPath(params.destFolder, PieceWhileWritten(params.base, static_cast<int>(k) + 1));
                 piece = io::File();
                 status = piece.CreateNew(path);
                 if (status.ok()) {

@@ -1,6 +1,10 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QAbstractButton>
+#include <QTemporaryDir>
+#include <QWindow>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QtTest>
@@ -13,11 +17,13 @@
 #include "rename/frm_rename2.h"
 #include "shell/frm_main.h"
 #include "shell/image_control.h"
+#include "shell/navigation.h"
 #include "shell/wizard_state.h"
 #include "split/frm_simple.h"
 #include "split/frm_split.h"
 #include "split/frm_split2.h"
 #include "split/frm_split3.h"
+#include "split/split_engine.h"
 #include "split/split_pages.h"
 #include "support/recording_prompter.h"
 #include "support/window_helpers.h"
@@ -282,6 +288,103 @@ private slots:
             QVERIFY(image->actionInterface()->actionNames().contains(
                 QAccessibleActionInterface::pressAction()));
         }
+    }
+
+    // Every page change keeps the one window: the same native window, never hidden (so never
+    // unmapped, or made anew under Wayland), still active, its top-left corner where it was,
+    // and the focus on one of the new page's own controls.
+    void everyPageChangeKeepsTheWindowActiveAndFocused() {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("film.avi"));
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(3000, 'f')) == 3000);
+        }
+        test::QuietProgress progress;
+        QVERIFY(SplitFile({source.toStdString(), dir.path().toStdString(), "g", 1000, "qmf", "03/04/2025", 7},
+                          progress).status.ok());
+        test::RecordingPrompter prompter;
+        auto* main = new frmMain;
+        main->Load({}, QDir::tempPath().toStdString());
+        QWidget* host = main->window();
+        QVERIFY(QTest::qWaitForWindowActive(host));
+        const WId native = host->winId();
+        const QPoint place = host->pos();
+        // Hidden, or unmapped with the window still shown (as a window sized to nothing is).
+        int hidden = 0;
+        test::OnEvent watch(host, QEvent::Hide, [&hidden] { ++hidden; });
+        QWindow* surface = host->windowHandle();
+        test::OnEvent unmapped(surface, QEvent::Expose, [&hidden, surface] { hidden += surface->isExposed() ? 0 : 1; });
+        // Weston's headless compositor has no seat, so no window there is ever active.
+        const bool activates = QGuiApplication::platformName() != QLatin1String("wayland");
+
+        const auto page = [host] { return ChromeWindow::PageIn(host); };
+        const auto press = [&page](const char* name) {
+            QWidget* target = page()->findChild<QWidget*>(QLatin1String(name));
+            QVERIFY2(target != nullptr, name);
+            if (auto* button = qobject_cast<QAbstractButton*>(target)) {
+                button->click();
+            } else {
+                Click(target);
+            }
+        };
+        const auto check = [&](const char* shown) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(page()->objectName(), QLatin1String(shown));
+            QCOMPARE(host->winId(), native);
+            QCOMPARE(hidden, 0);
+            QVERIFY(host->isVisible());
+            QCOMPARE(host->pos(), place);
+            QWidget* focus = host->focusWidget();
+            if (activates) {
+                QTRY_COMPARE(QApplication::activeWindow(), host);
+                focus = QApplication::focusWidget();
+            }
+            // One of the page's own controls: the chrome's images come after them.
+            QVERIFY2(focus != nullptr && page()->isAncestorOf(focus) && qobject_cast<ImageControl*>(focus) == nullptr,
+                     shown);
+        };
+
+        press("imgAction_0");
+        check("frmSplit");
+        page()->findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(source);
+        page()->findChild<QLineEdit*>(QStringLiteral("txtNum"))->setText(QStringLiteral("2"));
+        press("cmdNext");
+        check("frmSplit2");
+        press("cmdPrevious");
+        check("frmSplit");
+        press("cmdNext");
+        prompter.paths = {dir.path()};
+        press("cmdNext");  // asks for the folder first, and stays
+        press("cmdNext");
+        check("frmSplit3");
+        press("cmdPrevious");
+        check("frmSplit2");
+        Click(page()->NavigationButton(1));
+        check("frmJoin");
+        auto* join = qobject_cast<frmJoin*>(page());
+        join->ShowGroupOf(dir.filePath(QStringLiteral("g(1).qmf")).toStdString());
+        QTRY_VERIFY(join->cmdNext->isEnabled());
+        press("cmdNext");
+        check("frmJoin2");
+        press("cmdPrevious");
+        check("frmJoin");
+        Click(page()->NavigationButton(2));
+        check("frmRename");
+        Click(page()->NavigationButton(0));
+        check("frmSplit");
+        // A second start's quick window takes an idle window's place the same way.
+        ReplaceWindow(page(), new frmSimple);
+        check("frmSimple");
+    }
+
+    // Centred on the size it opens at, not on a window's default size before its layout ran.
+    void theMainWindowOpensCentred() {
+        auto* main = new frmMain;
+        main->Load({}, QDir::tempPath().toStdString());
+        QVERIFY(QTest::qWaitForWindowExposed(main->window()));
+        const QPoint off = main->window()->frameGeometry().center() - main->screen()->availableGeometry().center();
+        QVERIFY2(off.manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(off.x()).arg(off.y())));
     }
 
     void mainWindowWorksFromTheKeyboard() {

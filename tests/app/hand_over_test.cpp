@@ -248,7 +248,7 @@ private slots:
         QVERIFY(taken.isEmpty());
 
         release->store(true);
-        QVERIFY(taken.wait(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!taken.isEmpty(), 15000);
         QCOMPARE(handOver_->Waiting(), 0);
         QVERIFY(qobject_cast<frmSimple*>(taken.at(0).at(0).value<QWidget*>()) != nullptr);
         QCOMPARE(test::ValuesIn(taken.at(0).at(0).value<QWidget*>()).split.SplitSourcePath, file);

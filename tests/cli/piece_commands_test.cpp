@@ -335,7 +335,7 @@ TEST_F(PieceCommandsTest, SplitRefusesToReplaceWhatItWasNotAskedTo) {
     EXPECT_EQ(Brindle({"split", dir.File("report.pdf"), "--checksums"}).code, 0);  // its own pieces
 }
 
-// The stored name is given back as the bytes it was, not as its Windows-1252 reading.
+// Our pieces give the stored name back as the bytes it was, not as its Windows-1252 reading.
 TEST_F(PieceCommandsTest, ANameThatIsNotUtf8JoinsBackUnderItsOwnBytes) {
     const std::string latin1 = dir.File("caf\xE9.bin");
     WriteFile(latin1, bytes);
@@ -346,6 +346,15 @@ TEST_F(PieceCommandsTest, ANameThatIsNotUtf8JoinsBackUnderItsOwnBytes) {
     EXPECT_EQ(join.out, latin1 + "\n");
     EXPECT_EQ(ReadFile(latin1), bytes);
     EXPECT_FALSE(test::Exists(dir.File("caf\xC3\xA9.bin")));
+
+    // Without the data hash the pieces read as an earlier writer's: the name as Windows-1252.
+    ASSERT_EQ(Brindle({"split", latin1, "--pieces", "2", "--no-data-check"}).code, 0);
+    std::filesystem::remove(latin1);
+    const Outcome earlier = Brindle({"join", dir.File("caf\xE9(1).qmf")});
+    ASSERT_EQ(earlier.code, 0) << earlier.err;
+    EXPECT_EQ(earlier.out, dir.File("caf\xC3\xA9.bin") + "\n");
+    EXPECT_TRUE(ReadFile(dir.File("caf\xC3\xA9.bin")) == bytes);
+    EXPECT_FALSE(test::Exists(latin1));
 }
 
 TEST_F(PieceCommandsTest, ALongNameIsStoredShortenedWithItsExtensionAndVerifyNamesAMisplacedPiece) {

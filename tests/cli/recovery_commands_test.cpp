@@ -408,5 +408,28 @@ TEST(RecoveryNumbered, RawPiecesWithOurRecoveryAndThePar2ToolsRebuildBothWays) {
     EXPECT_EQ(Shell("par2 verify -q " + dir.File("disk.img.par2")), 0);
 }
 
+// An empty or garbage index beside a sound numbered group is no check and no cure: verify and
+// join both find the pieces sound, name the file they cannot read, and succeed.
+TEST(RecoveryNumbered, AnUnreadableIndexBesideASoundGroupIsNamedAndLeftAside) {
+    TempDir dir;
+    const std::string bytes = test::PatternBytes(30'000, 5);
+    WriteFile(dir.File("movie.mkv"), bytes);
+    ASSERT_EQ(Brindle({"split", dir.File("movie.mkv"), "--raw", "--pieces", "3"}).code, 0);
+    fs::remove(dir.File("movie.mkv"));
+    for (const std::string& index : {std::string(), test::PatternBytes(832, 8)}) {
+        SCOPED_TRACE(index.size());
+        WriteFile(dir.File("movie.mkv.par2"), index);
+        const Outcome verify = Brindle({"verify", dir.File("movie.mkv.001")});
+        EXPECT_EQ(verify.code, 0) << verify.err;
+        EXPECT_NE(verify.out.find("3 numbered pieces ok"), std::string::npos) << verify.out;
+        EXPECT_NE(verify.out.find("movie.mkv.par2 cannot be read"), std::string::npos) << verify.out;
+        const Outcome join = Brindle({"join", dir.File("movie.mkv.001")});
+        EXPECT_EQ(join.code, 0) << join.err;
+        EXPECT_NE(join.err.find("movie.mkv.par2 cannot be read"), std::string::npos) << join.err;
+        EXPECT_TRUE(ReadFile(dir.File("movie.mkv")) == bytes);
+        fs::remove(dir.File("movie.mkv"));
+    }
+}
+
 }  // namespace
 }  // namespace brindle

@@ -64,12 +64,27 @@ TEST(SafeOriginalName, KeepsTheOutputBesideThePieces) {
     PieceHeader header;
     const std::pair<const char*, const char*> cases[] = {
         {"movie.avi", "movie.avi"}, {"../../etc/passwd", "passwd"}, {"..", "grp"}, {"", "grp"}, {"dir/", "grp"},
-        {"caf\xE9.bin", "caf\xE9.bin"},  // its own bytes, not the Windows-1252 reading
     };
     for (const auto& [stored, expected] : cases) {
         SetSourceName(header, stored);
         EXPECT_EQ(SafeOriginalName(header, "grp"), expected) << stored;
     }
+}
+
+// Our pieces give back the name's own bytes; an earlier writer's cp1252 name comes back as UTF-8.
+TEST(SafeOriginalName, ReadsAnEarlierWritersNameAsWindows1252AndKeepsOurOwnBytes) {
+    PieceHeader earlier;
+    SetSourceName(earlier, "caf\xE9 \x80.avi");
+    EXPECT_EQ(SafeOriginalName(earlier, "grp"), "caf\xC3\xA9 \xE2\x82\xAC.avi");
+    const std::string euros(100, '\x80');  // a 300-byte reading: no folder takes it
+    SetSourceName(earlier, euros);
+    EXPECT_EQ(SafeOriginalName(earlier, "grp"), euros);
+
+    PieceHeader ours = earlier;
+    ours.DataHash.emplace();
+    SetSourceName(ours, "caf\xE9.avi");
+    EXPECT_EQ(SafeOriginalName(ours, "grp"), "caf\xE9.avi");
+    EXPECT_EQ(SafeOriginalName(OriginalNameBytes(ours), "grp"), "caf\xE9.avi");
 }
 
 TEST(PlanJoin, FindsEveryPieceByExactNameFromTheFirstPiecesCount) {

@@ -222,7 +222,7 @@ public:
             }
         }
         if (!killed) {
-            // A kill's may stay (the README says so), and a failed removal of one leaves it;
+            // A kill's may stay (the user's guide says so), and a failed removal of one leaves it;
             // the run adds none otherwise.
             for (const std::string& temporary : Temporaries(after)) {
                 EXPECT_TRUE(before.count(temporary) != 0 || failedCall_ == io::Call::kRemove)
@@ -280,7 +280,7 @@ public:
             EXPECT_EQ(again.status.ok(), !job_.damaged) << "the run after it: " << again.status.message();
             Check(now, again);
         }
-        // What the kill left may stay (the README says so for the program's own temporaries);
+        // What the kill left may stay (the user's guide says so for the program's own temporaries);
         // a raw split removes its own, and nothing new is left.
         const auto after = Tree(root());
         for (const std::string& temporary : Temporaries(after)) {

@@ -180,6 +180,32 @@ TEST_F(NumberedJoinTest, APieceThatGrowsDuringTheJoinIsRefused) {
     EXPECT_FALSE(test::Exists(dir.File("m.mkv")));
 }
 
+// Pieces checked by recovery files before the join are checked again on the bytes written,
+// against the files' MD5s: one byte changed once the copy has begun is caught, where the size
+// taken again at its open sees nothing.
+TEST_F(NumberedJoinTest, APieceChangedAfterItsRecoveryCheckIsRefused) {
+    struct ChangingProgress final : test::RecordingProgress {
+        std::string piece;
+        void Yield() override {
+            if (!piece.empty()) {
+                test::FlipByte(piece, 10);
+                piece.clear();
+            }
+        }
+    } progress;
+    NumberedJoinParams params{dir.File("m.mkv"), dir.path(), "m.mkv", false};
+    for (int i = 1; i <= 3; ++i) {
+        params.md5.push_back(Hash(DigestKind::kMd5, ReadFile(dir.File("m.mkv.00" + std::to_string(i)))));
+    }
+    ASSERT_TRUE(JoinNumberedPieces(params, progress).ok());
+    EXPECT_EQ(ReadFile(dir.File("m.mkv")), bytes);
+    std::filesystem::remove(dir.File("m.mkv"));
+    progress.piece = dir.File("m.mkv.003");
+    const Status status = JoinNumberedPieces(params, progress);
+    EXPECT_EQ(status.message(), "m.mkv.003 does not match the recovery files");
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"m.mkv.001", "m.mkv.002", "m.mkv.003"}));
+}
+
 // A listing reads each checksum file of the folder once, however many groups it finds, and
 // the wizard's list of first pieces reads none.
 TEST(NumberedGroupTest, AListingReadsEachListOnce) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -599,6 +600,74 @@ TEST(RecoverySplitTest, ASourceChangedAfterItsHashesWereTakenIsRefused) {
     EXPECT_NE(result.status.message().find("src.bin changed while it was split"), std::string::npos)
         << result.status.message();
     EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"src.bin"});
+}
+
+// A description of `files` with valid packet hashes whatever sizes it declares: what a hostile
+// writer can make. `length` forges every file's described length when given.
+std::string ForgedIndex(const std::vector<std::string>& files, std::uint64_t sliceSize,
+                        std::optional<std::uint64_t> length = std::nullopt) {
+    std::vector<par2::FileEntry> entries;
+    for (const std::string& path : files) {
+        const std::string bytes = ReadFile(path);
+        par2::FileEntry& entry = entries.emplace_back();
+        entry.name = path.substr(path.rfind('/') + 1);
+        entry.length = length.value_or(bytes.size());
+        entry.md5 = par2::Md5Of(bytes);
+        entry.headMd5 = par2::Md5Of(bytes.substr(0, par2::kHeadBytes));
+        entry.id = par2::FileId(entry.headMd5, entry.length, entry.name);
+        entry.slices.resize((entry.length + sliceSize - 1) / sliceSize);
+        for (std::size_t k = 0; k < entry.slices.size() && sliceSize <= (1U << 20); ++k) {
+            std::string slice = bytes.substr(std::min<std::size_t>(k * sliceSize, bytes.size()), sliceSize);
+            slice.resize(sliceSize, '\0');
+            Digest crc(DigestKind::kCrc32);
+            crc.Update(slice.data(), slice.size());
+            for (const char byte : crc.RawDigest()) {
+                entry.slices[k].crc = (entry.slices[k].crc << 8) | static_cast<unsigned char>(byte);
+            }
+            entry.slices[k].md5 = par2::Md5Of(slice);
+        }
+    }
+    std::vector<par2::Md5> ids;
+    for (const par2::FileEntry& entry : entries) {
+        ids.push_back(entry.id);
+    }
+    std::sort(ids.begin(), ids.end(), par2::IdBefore);
+    const std::string main = par2::MainBody(sliceSize, ids);
+    const par2::Md5 set = par2::Md5Of(main);
+    std::string bytes = par2::Packet(set, par2::kMainType, main);
+    for (const par2::FileEntry& entry : entries) {
+        bytes += par2::Packet(set, par2::kFileDescType, par2::FileDescBody(entry));
+        bytes += par2::Packet(set, par2::kIfscType, par2::IfscBody(entry));
+    }
+    return bytes;
+}
+
+// Sizes no file here has are refused before any work: a slice of 2^50 bytes would otherwise
+// have its padding hashed for hours, and a length past 2^63 wraps the slice count to none,
+// leaving nothing to check and an empty file to "rebuild".
+TEST_F(RecoveryFiles, ImpossibleSizesMakeTheSetUnusableAtOnce) {
+    const std::vector<std::pair<std::uint64_t, std::optional<std::uint64_t>>> forged = {
+        {std::uint64_t{1} << 50, std::nullopt},
+        {std::uint64_t{1} << 30, std::nullopt},
+        {4, ~std::uint64_t{0}},
+    };
+    for (const auto& [sliceSize, length] : forged) {
+        SCOPED_TRACE(sliceSize);
+        WriteFile(dir.File("data.par2"), ForgedIndex(files, sliceSize, length));
+        const Check check = CheckNow();
+        EXPECT_TRUE(check.status.ok()) << check.status.message();
+        EXPECT_TRUE(check.present);
+        EXPECT_FALSE(check.usable);
+        EXPECT_NE(check.note.find("data.par2"), std::string::npos) << check.note;
+    }
+    // The same forger with sizes that hold: the set is taken, so the refusals are the sizes'.
+    WriteFile(dir.File("data.par2"), ForgedIndex({files[9]}, 12348));
+    const Check one = [this] {
+        test::RecordingProgress progress;
+        return CheckFiles(InputFor(dir, {files[9]}), progress);
+    }();
+    EXPECT_TRUE(one.usable) << one.note;
+    EXPECT_EQ(one.faultyFiles, 0);
 }
 
 }  // namespace

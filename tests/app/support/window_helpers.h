@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <utility>
 
 #include "shell/chrome_window.h"
 #include "shell/progress.h"
@@ -34,6 +36,27 @@ inline QList<QWidget*> OpenWindows() {
     }
     return open;
 }
+
+// Calls `then` each time `watched` receives an event of `type`, while it lives.
+class OnEvent final : public QObject {
+public:
+    OnEvent(QObject* watched, QEvent::Type type, std::function<void()> then)
+        : type_(type), then_(std::move(then)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) {
+            then_();
+        }
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<void()> then_;
+};
 
 // The job values of the window a page is shown in.
 inline JobValues& ValuesIn(QWidget* page) {
