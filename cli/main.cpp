@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
     brindle::UseDesktopLanguage();
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && (args.front() == "split" || args.front() == "join")) {
+    if (!args.empty() && (args.front() == "split" || args.front() == "join" || args.front() == "repair")) {
         brindle::cli::CatchStopSignals();
     }
     brindle::cli::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};

@@ -85,9 +85,10 @@ bool CheckUnderBar(const recovery::Input& input, const std::string& command, Con
     return true;
 }
 
-recovery::Rebuilt RebuildUnderBar(const recovery::Input& input, const recovery::Check& check, Console& console) {
+recovery::Rebuilt RebuildUnderBar(const recovery::Input& input, const recovery::Check& check, Console& console,
+                                  const std::string& spareBeside = {}) {
     TerminalProgress progress(console.err, console.errIsTerminal);
-    return recovery::RebuildFiles(input, check, progress);
+    return recovery::RebuildFiles(input, check, progress, spareBeside);
 }
 
 int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, Console& console) {
@@ -107,7 +108,7 @@ Status RebuildAndJoin(const recovery::Input& input, const recovery::Check& check
         return JoinRebuildingInOnePass(input, check, params, progress);
     }
     params.pieces = input.files;
-    const recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress);
+    const recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress, params.outputPath);
     if (!rebuilt.status.ok()) {
         return rebuilt.status;
     }
@@ -232,7 +233,9 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
                 return joined;
             }
         }
-        rebuilt = RebuildUnderBar(input, check, console);
+        // Beside the output too, for a pieces' folder that takes no file.
+        const std::string spare = out.empty() ? JoinPath(group.folder, group.name) : AbsolutePath(out);
+        rebuilt = RebuildUnderBar(input, check, console, spare);
         if (!rebuilt.status.ok()) {
             return RebuildFailed(rebuilt, "join", console);
         }
@@ -377,6 +380,10 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
     if (!check.CanRebuild()) {
         console.err << "brindle repair: "
                     << Fill(Tr("%1; nothing was changed"), {recovery::Summary(check)}) << "\n";
+        return kExitFailed;
+    }
+    if (const Status free = recovery::PlacesFree(input, check); !free.ok()) {
+        console.err << "brindle repair: " << free.message() << "\n";
         return kExitFailed;
     }
     recovery::Rebuilt rebuilt = RebuildUnderBar(input, check, console);

@@ -94,7 +94,7 @@ Status Join(const JoinState& state, const std::vector<std::string>& pieces, cons
     recovery::Rebuilt rebuilt;
     if (checked != nullptr && checked->check.faultyFiles > 0) {
         PartOfBar bar(progress, kCheckEnd, kRebuildEnd);
-        rebuilt = recovery::RebuildFiles(checked->input, checked->check, bar);
+        rebuilt = recovery::RebuildFiles(checked->input, checked->check, bar, target);
         if (!rebuilt.status.ok()) {
             return rebuilt.status;
         }

@@ -1217,7 +1217,44 @@ std::vector<std::string> Rebuilt::Substituted(const std::vector<std::string>& fi
     return result;
 }
 
+namespace {
+
+// Only a regular file of the user's is ever moved aside for a rebuilt one: a folder or a
+// link there is theirs to keep.
+Status RegularOrNothing(const std::string& path) {
+    bool link = false;
+    io::FileType type = io::FileType::kNone;
+    Status status = io::IsSymlink(path, &link);
+    if (status.ok()) {
+        status = io::TypeAt(path, &type);
+    }
+    if (status.ok() && (link || type == io::FileType::kOther)) {
+        return Status::InvalidArgument(
+            Fill(Tr("%1 is not a regular file; move it away and repair again. Nothing was changed"), {path}));
+    }
+    return status;
+}
+
+}  // namespace
+
+Status PlacesFree(const Input& input, const Check& check) {
+    for (std::size_t f = 0; f < input.files.size() && f < check.files.size(); ++f) {
+        if (check.files[f].state != FileState::kOk) {
+            if (Status status = RegularOrNothing(input.files[f]); !status.ok()) {
+                return status;
+            }
+        }
+    }
+    return Status::Ok();
+}
+
 Status Rebuilt::PutInPlace(const std::vector<std::string>& files) {
+    for (const Entry& entry : entries_) {
+        if (Status free = entry.index < files.size() ? RegularOrNothing(files[entry.index]) : Status::Ok();
+            !free.ok()) {
+            return free;
+        }
+    }
     Status moved;
     std::vector<Entry> left;
     for (const Entry& entry : entries_) {
@@ -1391,7 +1428,8 @@ Status CheckWhole(const std::string& path, const par2::FileEntry& entry, const s
 
 }  // namespace
 
-Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress) {
+Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
+                     const std::string& spareBeside) {
     Rebuilt rebuilt;
     if (!check.CanRebuild() || !check.found) {
         rebuilt.status = Status::InvalidArgument(Summary(check));
@@ -1417,6 +1455,9 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
         }
         std::string temporary;
         rebuilt.status = temporaries[f].CreateTempBeside(input.files[f], &temporary);
+        if (!rebuilt.status.ok() && !spareBeside.empty()) {
+            rebuilt.status = temporaries[f].CreateTempBeside(spareBeside, &temporary);
+        }
         if (!rebuilt.status.ok()) {
             break;
         }
@@ -1432,6 +1473,10 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
             // The copy is checked as it is made: the file may have changed since it was read.
             Digest md5(DigestKind::kMd5);
             for (std::int64_t done = 0; done < n && rebuilt.status.ok();) {
+                if (progress.StopRequested()) {
+                    rebuilt.status = Status::Cancelled();
+                    break;
+                }
                 const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
                 rebuilt.status = reader.ReadAt(input.files[f], start + done, scratch.data(), step);
                 if (rebuilt.status.ok()) {
@@ -1497,7 +1542,7 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress)
 }
 
 bool FitsOnePass(const Check& check) {
-    return check.blocksNeeded > 0 && check.blockSize > 0 &&
+    return !g_readBack.load() && check.blocksNeeded > 0 && check.blockSize > 0 &&
            Passes(check.blockSize, static_cast<std::size_t>(check.blocksNeeded)) == 1;
 }
 

@@ -82,8 +82,8 @@ struct Feed {
 bool OnePass(const std::vector<std::int64_t>& fileSizes, int percent);
 
 namespace testing {
-// Makes OnePass refuse every set, so that writers take the road of large ones: their files
-// written first, then read back.
+// Makes OnePass and FitsOnePass refuse every set, so that writers and rebuilds take the road
+// of large ones: their files written first, then read back.
 void SetReadBack(bool readBack);
 }  // namespace testing
 
@@ -195,6 +195,7 @@ public:
     std::vector<std::string> Substituted(const std::vector<std::string>& files) const;
     // Moves every rebuilt file onto its own name. A damaged file there first moves aside,
     // hidden as .brindle-damaged-NAME, and is removed once the rebuilt one has its name.
+    // Anything there that is not a regular file fails it before anything moves.
     Status PutInPlace(const std::vector<std::string>& files);
     void Add(std::size_t index, std::string temporary);
     void RemoveAll();
@@ -203,10 +204,16 @@ private:
     std::vector<Entry> entries_;
 };
 
+// InvalidArgument, naming it, when a faulty file of `check` is there but is not a regular
+// file (a folder, a link): a repair refuses before it rebuilds anything.
+Status PlacesFree(const Input& input, const Check& check);
+
 // Rebuilds the faulty files of `check` (which must CanRebuild) into temporaries. The user's
 // files are only read. The bar moves from its value to its Max; a stop or failure leaves no
-// temporary.
-Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress);
+// temporary. With `spareBeside` (a join's output), a temporary the files' own folder cannot
+// take goes beside it: a join reads its pieces from a folder it may not write.
+Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
+                     const std::string& spareBeside = {});
 
 // The bytes of file `file` (of Input::files) from `offset`, handed on by a pass over the files.
 using FileBytes = std::function<Status(std::size_t file, std::int64_t offset, const unsigned char* data, std::size_t n)>;

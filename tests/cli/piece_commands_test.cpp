@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -420,16 +422,23 @@ TEST(BrindleProgram, AJoinKilledMidCopyKeepsEveryFileAndTheNextJoinWorks) {
 }
 
 // Runs the real command and sends it `signal` once a hidden temporary beside its output holds
-// bytes, so the copy is under way; returns the wait status.
-int SignalMidCopy(const TempDir& dir, const std::vector<std::string>& args, int signal) {
+// bytes, so the copy is under way; returns the wait status, and what it said in `*err`.
+int SignalMidCopy(const TempDir& dir, const std::vector<std::string>& args, int signal, std::string* err = nullptr) {
     const std::string program = BRINDLE_CLI_PATH;
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
+    const TempDir said;
+    const std::string errPath = said.File("err");
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
         return -1;
     }
     int status = 0;
@@ -446,6 +455,9 @@ int SignalMidCopy(const TempDir& dir, const std::vector<std::string>& args, int 
     }
     if (sent) {
         ::waitpid(pid, &status, 0);
+    }
+    if (err != nullptr) {
+        *err = ReadFile(errPath);
     }
     return sent ? status : -1;
 }
@@ -471,6 +483,26 @@ TEST(BrindleProgram, InterruptedSplitAndJoinLeaveNothingAndExitWith128PlusTheSig
     ASSERT_TRUE(WIFEXITED(split)) << "the split ended before the signal, or died of it";
     EXPECT_EQ(WEXITSTATUS(split), 143);
     EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"source.bin"});
+}
+
+// A stopped repair takes back the temporaries of its rebuild: the group is left as it was.
+TEST(BrindleProgram, AStoppedRepairLeavesNoTemporaryAndExitsWith128PlusTheSignal) {
+    TempDir dir;
+    WriteFile(dir.File("big.bin"), test::PatternBytes(std::size_t{48} << 20, 5));
+    const Outcome split = Brindle({"split", dir.File("big.bin"), "--pieces", "3", "--recovery", "40"});
+    ASSERT_EQ(split.code, 0) << split.err;
+    std::filesystem::remove(dir.File("big.bin"));
+    std::filesystem::remove(dir.File("big(2).qmf002"));
+    const std::vector<std::string> before = test::SortedNames(dir.path());
+    for (const int signal : {SIGHUP, SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        std::string err;
+        const int repair = SignalMidCopy(dir, {"repair", dir.File("big(1).qmf")}, signal, &err);
+        ASSERT_TRUE(WIFEXITED(repair)) << "the repair ended before the signal, or died of it";
+        EXPECT_EQ(WEXITSTATUS(repair), 128 + signal);
+        EXPECT_NE(err.find("brindle repair: stopped; nothing was changed\n"), std::string::npos) << err;
+        EXPECT_EQ(test::SortedNames(dir.path()), before);
+    }
 }
 
 TEST(BrindleProgram, RunsFromTheShellWithRelativePathsAndHelp) {

@@ -6,6 +6,7 @@
 
 #include "format/piece_format.h"
 #include "io/file_io.h"
+#include "recovery/recovery.h"
 #include "support/fault_calls.h"
 #include "support/forged_par2.h"
 #include "support/run_brindle.h"
@@ -178,6 +179,56 @@ TEST(RecoveryNumbered, AListLinkedOutsideRefusesTheJoinBesideRecoveryFiles) {
         EXPECT_EQ(join.err, "Fail to merge the files.\na link to a file outside its folder: " + dir.File("in/m.bin.sfv") + "\n");
         EXPECT_FALSE(test::Exists(dir.File("in/m.bin")));
     }
+}
+
+// Only a regular file stands aside for a rebuilt piece: a folder or a link in a piece's place
+// stays as it is, and the repair refuses, naming it, before it writes anything.
+TEST_F(RecoveryCommands, RepairMovesNothingThatIsNotARegularFile) {
+    fs::rename(Piece(5), dir.File("copy"));
+    FlipByte(dir.File("copy"), 5000);
+    fs::create_symlink(dir.File("copy"), Piece(5));
+    fs::remove(Piece(2));
+    fs::create_directory(Piece(2));
+    WriteFile(Piece(2) + "/note.txt", "the user's note");
+    for (const std::string& there : {Piece(2), Piece(5)}) {
+        const auto before = Folder(dir.path());
+        const Outcome repair = Brindle({"repair", Piece(1)});
+        EXPECT_EQ(repair.code, 1);
+        EXPECT_NE(repair.err.find(there + " is not a regular file"), std::string::npos) << repair.err;
+        EXPECT_TRUE(Folder(dir.path()) == before) << there;
+        EXPECT_TRUE(fs::is_symlink(Piece(5)));
+        EXPECT_TRUE(there != Piece(2) || ReadFile(Piece(2) + "/note.txt") == "the user's note");
+        fs::remove_all(there);
+    }
+}
+
+// A pieces' folder the join cannot write in: the rebuilt piece is written beside the output,
+// and taken back once the join is done.
+TEST_F(RecoveryCommands, AJoinRebuildsBesideItsOutputWhenThePiecesFolderTakesNoFile) {
+    const std::string raw = test::PatternBytes(20'000, 4);
+    WriteFile(dir.File("raw.img"), raw);
+    ASSERT_EQ(Brindle({"split", dir.File("raw.img"), "--raw", "--pieces", "3", "--recovery", "40"}).code, 0);
+    fs::remove(dir.File("raw.img"));
+    fs::remove(dir.File("raw.img.002"));
+    fs::remove(Piece(4));
+    const TempDir elsewhere;
+    const auto before = Folder(dir.path());
+    recovery::testing::SetReadBack(true);  // the own pieces rebuilt into temporaries too
+    for (const auto& [piece, source] : {std::pair{dir.File("raw.img.001"), raw}, std::pair{Piece(1), bytes}}) {
+        const std::vector<std::string> join = {"join", piece, "--out", elsewhere.File("out")};
+        // The first file made is the rebuilt piece's temporary, beside the pieces.
+        const std::vector<int> creates = test::CallsOf(io::Call::kCreate, [&] { Brindle(join); });
+        fs::remove(elsewhere.File("out"));
+        io::testing::FaultPlan plan;
+        plan.FailCall(creates.at(0), EACCES);
+        const Outcome joined = Brindle(join);
+        EXPECT_EQ(joined.code, 0) << joined.err;
+        EXPECT_TRUE(ReadFile(elsewhere.File("out")) == source);
+        EXPECT_EQ(test::SortedNames(elsewhere.path()), std::vector<std::string>{"out"});
+        EXPECT_TRUE(Folder(dir.path()) == before) << "the join wrote beside the pieces";
+        fs::remove(elsewhere.File("out"));
+    }
+    recovery::testing::SetReadBack(false);
 }
 
 // A folder that cannot be listed is not one without recovery files: whichever of its listings
