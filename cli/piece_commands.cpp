@@ -452,7 +452,11 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         return kExitFailed;
     }
     JoinParams params;
-    params.outputPath = out.empty() ? JoinPath(folder, SafeOriginalName(plan.firstPiece, group)) : AbsolutePath(out);
+    // Beside recovery files the join may rebuild the first piece: its name field alone does not name the file.
+    const std::string agreed = recovery ? JoinedName(plan.pieces, group) : std::string();
+    params.outputPath = !out.empty()      ? AbsolutePath(out)
+                        : agreed.empty() ? JoinPath(folder, SafeOriginalName(plan.firstPiece, group))
+                                         : JoinPath(folder, agreed);
     params.pieces = plan.pieces;
     // The stored name comes from the pieces, not from the user: it may not replace a file.
     params.replaceExisting = !out.empty() || force;

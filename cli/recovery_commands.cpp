@@ -1,5 +1,6 @@
 #include "recovery_commands.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "args.h"
@@ -38,6 +39,29 @@ recovery::Input InputFor(const GroupRef& group, const GroupCheck* known) {
         return recovery::PieceGroupInput(group.folder, group.name, *known);
     }
     return recovery::PieceGroupInput(group.folder, group.name, CheckGroup(group.folder, group.name));
+}
+
+// The name most of `pieces` store (the earliest of those tied): a piece whose name field
+// differs from the others' is damaged, and never names the joined file. Empty when none of
+// them can be read.
+std::string MostStoredName(const std::vector<std::string>& pieces, const std::string& group) {
+    std::vector<std::pair<std::string, int>> votes;
+    for (const std::string& path : pieces) {
+        PieceHeader header;
+        if (!ReadPieceHeader(path, &header).ok()) {
+            continue;
+        }
+        const std::string name = SafeOriginalName(header, group);
+        const auto known = std::find_if(votes.begin(), votes.end(), [&name](const auto& vote) { return vote.first == name; });
+        if (known == votes.end()) {
+            votes.emplace_back(name, 1);
+        } else {
+            ++known->second;
+        }
+    }
+    const auto most = std::max_element(votes.begin(), votes.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    return most == votes.end() ? std::string() : most->first;
 }
 
 // The recovery files' check under a bar; false, with the command's answer in `*exit`, when
@@ -113,18 +137,18 @@ Status CheckAllAndJoin(const GroupRef& group, const JoinParams& params, Progress
 // be read; -1 when none can.
 int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const recovery::Check& check,
                    const std::string& out, bool force, bool onHeaders, Console& console) {
-    PieceHeader first;
-    Status read = Status::NotFound("no piece can be read");
-    for (std::size_t i = 0; i < input.files.size() && !read.ok(); ++i) {
+    std::vector<std::string> sound;
+    for (std::size_t i = 0; i < input.files.size(); ++i) {
         if (check.files[i].state == recovery::FileState::kOk) {
-            read = ReadPieceHeader(input.files[i], &first);
+            sound.push_back(input.files[i]);
         }
     }
-    if (!read.ok()) {
+    const std::string name = MostStoredName(sound, group.name);
+    if (name.empty()) {
         return -1;
     }
     JoinParams params;
-    params.outputPath = out.empty() ? JoinPath(group.folder, SafeOriginalName(first, group.name)) : AbsolutePath(out);
+    params.outputPath = out.empty() ? JoinPath(group.folder, name) : AbsolutePath(out);
     params.replaceExisting = !out.empty() || force;
     return RunJoinJob(params.outputPath, params.replaceExisting, console, [&](Progress& progress) {
         const Status status = RebuildAndJoin(input, check, params, progress);
@@ -134,6 +158,10 @@ int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const re
 }
 
 }  // namespace
+
+std::string JoinedName(const std::vector<std::string>& pieces, const std::string& group) {
+    return MostStoredName(pieces, group);
+}
 
 int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces, const std::string& outputPath,
                   bool replaceExisting, Console& console) {
@@ -226,18 +254,14 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
         return RunJoinJob(params.outputPath, replace, console,
                           [&params](Progress& progress) { return JoinNumberedPieces(params, progress); });
     }
-    // Every piece stores the name, so any readable one gives the output its name.
-    PieceHeader first;
-    Status read = Status::NotFound(Tr("no piece can be read"));
-    for (std::size_t i = 0; i < readFrom.size() && !read.ok(); ++i) {
-        read = ReadPieceHeader(readFrom[i], &first);
-    }
-    if (!read.ok()) {
-        console.err << Tr("Fail to merge the files.") << "\n" << read.message() << "\n";
+    // Every piece stores the name: the output takes the one most of them give.
+    const std::string name = MostStoredName(readFrom, group.name);
+    if (name.empty()) {
+        console.err << Tr("Fail to merge the files.") << "\n" << Tr("no piece can be read") << "\n";
         return kExitFailed;
     }
     JoinParams params;
-    params.outputPath = out.empty() ? JoinPath(group.folder, SafeOriginalName(first, group.name)) : AbsolutePath(out);
+    params.outputPath = out.empty() ? JoinPath(group.folder, name) : AbsolutePath(out);
     params.pieces = input.files;
     params.readFrom = readFrom;
     params.replaceExisting = replace;
@@ -261,6 +285,10 @@ int ReportRecovery(const GroupRef& group, int faults, Console& console, const Gr
     int exit = kExitOk;
     if (!CheckUnderBar(input, "verify", console, &check, &exit)) {
         return exit;
+    }
+    // Another set left aside beside the one used.
+    if (check.usable && !check.note.empty()) {
+        console.out << Fill(Tr("Recovery files: %1."), {check.note}) << "\n";
     }
     if (check.faultyFiles > 0) {
         for (const recovery::FileCheck& file : check.files) {
@@ -339,8 +367,10 @@ int RunRepair(const std::vector<std::string>& words, Console& console) {
     if (!CheckUnderBar(input, "repair", console, &check, &exit)) {
         return exit;
     }
-    if (!check.usable) {
+    if (!check.note.empty()) {
         console.err << "brindle repair: " << check.note << "\n";
+    }
+    if (!check.usable) {
         return kExitFailed;
     }
     if (check.faultyFiles == 0) {

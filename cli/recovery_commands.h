@@ -36,6 +36,10 @@ std::string RebuildableText(int pieces);
 int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
                      const GroupCheck* known = nullptr);
 
+// The name the joined file of these pieces takes: the one most of them store, empty when
+// none can be read.
+std::string JoinedName(const std::vector<std::string>& pieces, const std::string& group);
+
 // A join of this program's pieces, all there, beside recovery files: the plain join, and
 // should a piece's data not match, the join rebuilding it.
 int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces, const std::string& outputPath,

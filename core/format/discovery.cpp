@@ -59,8 +59,9 @@ Status ReadPieceHeader(const std::string& path, PieceHeader* header) {
 
 Status ReadGroupHeader(const std::string& folder, const std::string& groupName, PieceHeader* header) {
     const Status first = ReadPieceHeader(FirstPiecePath(folder, groupName), header);
+    std::vector<PieceHeader> sound;
     if (first.ok()) {
-        return first;
+        sound.push_back(*header);
     }
     const std::vector<std::string> listed = io::FileNamesIn(folder, true);
     const std::unordered_set<std::string> present(listed.begin(), listed.end());
@@ -69,11 +70,26 @@ Status ReadGroupHeader(const std::string& folder, const std::string& groupName, 
         PieceHeader later;
         if (name && present.count(*name) != 0 && ReadPieceHeader(JoinPath(folder, *name), &later).ok() &&
             later.PieceIndex == i && StoredSourceLength(later)) {
-            *header = later;
-            return Status::Ok();
+            sound.push_back(later);
         }
     }
-    return first;
+    // A damaged name field in one piece does not name the group: the name most of them store.
+    std::size_t best = 0;
+    int most = 0;
+    for (std::size_t i = 0; i < sound.size(); ++i) {
+        const int count = static_cast<int>(std::count_if(sound.begin(), sound.end(), [&](const PieceHeader& other) {
+            return other.SourceName == sound[i].SourceName;
+        }));
+        if (count > most) {
+            most = count;
+            best = i;
+        }
+    }
+    if (sound.empty()) {
+        return first;
+    }
+    *header = sound[best];
+    return Status::Ok();
 }
 
 GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator) {

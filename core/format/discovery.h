@@ -23,10 +23,11 @@ std::string FirstPiecePath(const std::string& folder, const std::string& groupNa
 // Reads the 256-byte header at the start of a piece file.
 Status ReadPieceHeader(const std::string& path, PieceHeader* header);
 
-// The header that speaks for a group: its first piece's or, when that cannot be read, the
-// lowest-numbered later piece's whose header is sound and names its own number. Every piece
-// carries the source's name, length and date, so a group whose first piece is lost (and can
-// be rebuilt) can still be shown. The first piece's failure when none reads.
+// The header that speaks for a group: of the first piece and the later ones whose header is
+// sound and names its own number, the lowest-numbered that stores the name most of them
+// store. Every piece carries the source's name, length and date, so a group whose first
+// piece is lost or damaged (and can be rebuilt) can still be shown. The first piece's
+// failure when none reads.
 Status ReadGroupHeader(const std::string& folder, const std::string& groupName, PieceHeader* header);
 
 // What the join windows show of a group: the stored name, size text and split date.

@@ -138,6 +138,15 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
     }
     NumberedGroup group = FindNumberedGroup(params.folder, params.base);
     if (!params.pieces.empty() && params.readFrom.size() == params.pieces.size()) {
+        // What stands for the group holds every piece that lies there: a few of them are not the file.
+        for (const NumberedSlot& slot : group.numbers) {
+            const bool given = std::any_of(params.pieces.begin(), params.pieces.end(),
+                                           [&slot](const std::string& piece) { return GetFileName(piece) == slot.name; });
+            if (slot.present && !given) {
+                return Status::InvalidArgument(
+                    Fill(Tr("the pieces to join leave out %1"), {JoinPath(params.folder, slot.name)}));
+            }
+        }
         group.numbers.clear();
         group.sizes.clear();
         for (std::size_t i = 0; i < params.pieces.size(); ++i) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <future>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <numeric>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <thread>
 
+#include "checks/checksum_lists.h"
 #include "checks/checksums.h"
 #include "checks/digest.h"
 #include "format/discovery.h"
@@ -742,6 +744,134 @@ std::vector<std::string> DescribedNames(const std::string& folder, const std::st
     return names;
 }
 
+// Every complete set of `scan`, the largest first.
+std::vector<par2::Set> CompleteSets(const par2::Scan& scan) {
+    par2::Scan rest = scan;
+    std::vector<par2::Set> sets;
+    while (const par2::Set* set = par2::CompleteSet(rest)) {
+        const Md5 id = set->id;
+        sets.push_back(*set);
+        rest.sets.erase(id);
+    }
+    return sets;
+}
+
+// The recovery files that hold packets of other sets and none of set `id`, by name.
+std::string ForeignFiles(const std::vector<std::string>& paths, const Md5& id) {
+    NoProgress quiet;
+    std::string names;
+    for (const std::string& path : paths) {
+        par2::Scan scan;
+        if (ScanFiles({path}, &scan, quiet, false).ok() && !scan.sets.empty() && scan.sets.count(id) == 0) {
+            names += (names.empty() ? "" : ", ") + GetFileName(path);
+        }
+    }
+    return names;
+}
+
+// Why `set` does not speak for the group `input`, in `*why` (empty when it does); `entries`
+// gets its description of each file. It must describe exactly the group's files, all but the
+// last alike and at the length most pieces there have, never a piece shorter than the group
+// vouches for, and every trusted file as it is: what it says beyond that would override the
+// pieces' own checks.
+Status Disagreement(const Input& input, const par2::Set& set, const std::vector<FileCheck>& files,
+                    const std::string& shown, std::vector<const par2::FileEntry*>* entries, std::string* why) {
+    std::map<std::string, const par2::FileEntry*> byName;
+    for (const Md5& id : set.recoveryIds) {
+        byName[set.files.at(id).name] = &set.files.at(id);
+    }
+    const std::string another =
+        Fill(Tr("the recovery files %1 describe another split; they are not used"), {shown});
+    std::size_t named = 0;
+    for (const std::string& path : input.files) {
+        const auto entry = byName.find(GetFileName(path));
+        entries->push_back(entry == byName.end() ? nullptr : entry->second);
+        named += entry == byName.end() ? 0 : 1;
+    }
+    if (input.files.empty() || named != input.files.size() || byName.size() != input.files.size()) {
+        *why = named == byName.size() && named > 0
+                   ? Fill(Tr("the recovery files %1 describe only some of these pieces; they are not used"), {shown})
+                   : another;
+        return Status::Ok();
+    }
+    const std::size_t n = input.files.size();
+    std::vector<std::int64_t> lengths(n, -1);
+    for (std::size_t f = 0; f < n; ++f) {
+        if (files[f].state != FileState::kMissing) {
+            lengths[f] = io::FileSize(input.files[f]).value_or(-1);
+        }
+    }
+    const auto described = [&entries](std::size_t f) { return static_cast<std::int64_t>((*entries)[f]->length); };
+    const auto misfit = [&](std::size_t f) {
+        *why = Fill(Tr("the recovery files %1 describe %2 as %3 bytes, which does not fit the group; they are not used"),
+                    {shown, GetFileName(input.files[f]), std::to_string(described(f))});
+        return Status::Ok();
+    };
+    const std::int64_t full = n > 1 ? described(0) : std::numeric_limits<std::int64_t>::max();
+    std::map<std::int64_t, int> held;  // lengths of the pieces there but the last, how many have each
+    std::size_t highest = n;           // the last file there
+    for (std::size_t f = 0; f < n; ++f) {
+        if (f + 1 < n && described(f) != full) {
+            return misfit(f);
+        }
+        if (lengths[f] >= 0) {
+            highest = f;
+            held[lengths[f]] += f + 1 < n ? 1 : 0;
+        }
+    }
+    if (described(n - 1) > full || described(n - 1) == 0) {
+        return misfit(n - 1);
+    }
+    int most = 0;
+    for (const auto& [length, count] : held) {
+        most = std::max(most, count);
+    }
+    if (most > 0 && held[full] < most) {
+        return misfit(0);
+    }
+    // A last piece longer than described, but not than the others: cutting it would be the set's word alone.
+    if (lengths[n - 1] > described(n - 1) && lengths[n - 1] <= full) {
+        return misfit(n - 1);
+    }
+    // Numbered pieces beyond a short one: that one was the last, and the set is of a longer file.
+    const auto numbered = ParseNumberedName(GetFileName(input.files.back()));
+    if (numbered && highest + 1 < n && lengths[highest] < full) {
+        return misfit(highest);
+    }
+    // The program's pieces carry their group in their headers, at their heads: a set that
+    // knows none of the heads there is of another split, whatever their blocks would say.
+    const bool ownPieces = !numbered;
+    int there = 0;
+    int known = 0;
+    for (std::size_t f = 0; f < n; ++f) {
+        const bool trusted = f < input.trusted.size() && input.trusted[f];
+        if (lengths[f] < 0 || (!trusted && !ownPieces)) {
+            continue;
+        }
+        io::File in;
+        Status status = in.OpenRead(input.files[f]);
+        std::string head(static_cast<std::size_t>(std::min<std::int64_t>(lengths[f], par2::kHeadBytes)), '\0');
+        if (status.ok()) {
+            status = in.ReadExact(head.data(), head.size());
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        const bool same = lengths[f] == described(f) && par2::Md5Of(head) == (*entries)[f]->headMd5;
+        ++there;
+        known += same ? 1 : 0;
+        // Its own check vouches for it: a set that describes it otherwise is another's.
+        if (trusted && !same) {
+            *why = another;
+            return Status::Ok();
+        }
+    }
+    if (ownPieces && there > 0 && known == 0) {
+        *why = another;
+    }
+    return Status::Ok();
+}
+
 // Pieces 1 to `count` of `group` into `input`, each trusted as `trusted` (its number, its path) says.
 void AddPieces(Input& input, std::size_t count, const std::function<bool(std::size_t, const std::string&)>& trusted) {
     for (std::size_t k = 1; k <= count; ++k) {
@@ -793,14 +923,27 @@ Input PieceGroupInputByHeaders(const std::string& folder, const std::string& gro
 
 Input NumberedGroupInput(const std::string& folder, const std::string& base) {
     Input input{folder, base, {}, {}, false};
-    std::vector<std::pair<std::int64_t, std::string>> numbered;
-    for (const std::string& name : DescribedNames(folder, base)) {
-        const auto parsed = ParseNumberedName(name);
-        if (parsed && parsed->base == base) {
-            numbered.emplace_back(parsed->number, name);
+    const std::vector<std::string> described = DescribedNames(folder, base);
+    if (described.empty()) {
+        return input;
+    }
+    // The group as it lies there, and the pieces lost past its highest one as the recovery
+    // files describe them: a set that describes fewer is not the group's.
+    std::map<std::int64_t, std::string> numbered;
+    const NumberedGroup group = FindNumberedGroup(folder, base);
+    input.lists = std::make_shared<ChecksumLists>(group.lists);
+    for (const NumberedSlot& slot : group.numbers) {
+        if (const auto parsed = ParseNumberedName(slot.name)) {
+            numbered.emplace(parsed->number, slot.name);
         }
     }
-    std::sort(numbered.begin(), numbered.end());
+    const std::int64_t highest = numbered.empty() ? -1 : numbered.rbegin()->first;
+    for (const std::string& name : described) {
+        const auto parsed = ParseNumberedName(name);
+        if (parsed && parsed->base == base && parsed->number > highest) {
+            numbered.emplace(parsed->number, name);
+        }
+    }
     for (const auto& [number, name] : numbered) {
         input.files.push_back(JoinPath(folder, name));
     }
@@ -841,39 +984,48 @@ Check CheckFiles(const Input& input, Progress& progress) {
     if (!check.status.ok()) {
         return check;
     }
-    const par2::Set* set = par2::CompleteSet(scan);
     const std::string shown = GetFileName(check.recoveryFiles.front());
-    if (set == nullptr) {
+    std::vector<par2::Set> sets = CompleteSets(scan);
+    if (sets.empty()) {
         check.note = Fill(Tr("the recovery files %1 are damaged and cannot be used"), {shown});
         return check;
     }
-    if (!SlicesFit(*set, check)) {
-        check.note = Fill(Tr("the recovery files %1 declare blocks larger than any file here; they are not used"), {shown});
-        return check;
-    }
-    found->set = *set;
-    const par2::Set& ours = found->set;
-    check.blockSize = static_cast<std::int64_t>(ours.sliceSize);
-    std::map<std::string, const par2::FileEntry*> byName;
-    for (const Md5& id : ours.recoveryIds) {
-        byName[ours.files.at(id).name] = &ours.files.at(id);
-    }
-    const std::string another =
-        Fill(Tr("the recovery files %1 describe another split; they are not used"), {shown});
-    if (byName.size() != input.files.size()) {
-        check.note = another;
-        return check;
-    }
-    found->entries.resize(input.files.size());
-    found->badSlices.resize(input.files.size());
-    for (std::size_t f = 0; f < input.files.size(); ++f) {
-        const auto entry = byName.find(GetFileName(input.files[f]));
-        if (entry == byName.end()) {
-            check.note = another;
+    // The first set that agrees with the group is used; what another says of it never counts.
+    std::string refused;
+    std::vector<std::size_t> others;
+    for (std::size_t k = 0; k < sets.size(); ++k) {
+        std::vector<const par2::FileEntry*> entries;
+        std::string why;
+        if (!SlicesFit(sets[k], check)) {
+            why = Fill(Tr("the recovery files %1 declare blocks larger than any file here; they are not used"), {shown});
+        } else {
+            check.status = Disagreement(input, sets[k], check.files, shown, &entries, &why);
+        }
+        if (!check.status.ok()) {
             return check;
         }
-        found->entries[f] = entry->second;
+        if (!why.empty() || !found->entries.empty()) {
+            others.push_back(k);
+            refused = refused.empty() ? why : refused;
+            continue;
+        }
+        found->set = std::move(sets[k]);
+        found->entries.clear();
+        for (const par2::FileEntry* entry : entries) {
+            found->entries.push_back(&found->set.files.at(entry->id));
+        }
     }
+    if (found->entries.empty()) {
+        check.note = refused;
+        return check;
+    }
+    if (!others.empty()) {
+        check.note = Fill(Tr("the recovery files %1 describe another split; they are not used"),
+                          {ForeignFiles(check.recoveryFiles, found->set.id)});
+    }
+    const par2::Set& ours = found->set;
+    check.blockSize = static_cast<std::int64_t>(ours.sliceSize);
+    found->badSlices.resize(input.files.size());
     for (const Md5& id : ours.recoveryIds) {
         for (std::size_t f = 0; f < input.files.size(); ++f) {
             if (found->entries[f]->id == id) {
@@ -905,6 +1057,9 @@ Check CheckFiles(const Input& input, Progress& progress) {
             file.badBlocks = static_cast<int>(slices);
             continue;
         }
+        if (f < input.trusted.size() && input.trusted[f]) {
+            continue;  // its own check vouches for its bytes, and the set agrees with its head
+        }
         io::File in;
         std::int64_t size = 0;
         check.status = in.OpenRead(file.path);
@@ -914,25 +1069,11 @@ Check CheckFiles(const Input& input, Progress& progress) {
         if (!check.status.ok()) {
             return check;
         }
-        const bool trusted = f < input.trusted.size() && input.trusted[f];
-        if (trusted) {
-            // Its own hash vouches for its bytes; its head tells whether this set is its.
-            std::string head(static_cast<std::size_t>(std::min<std::int64_t>(size, par2::kHeadBytes)), '\0');
-            check.status = in.ReadExact(head.data(), head.size());
-            if (!check.status.ok()) {
-                return check;
-            }
-            const bool same = static_cast<std::uint64_t>(size) == entry.length && par2::Md5Of(head) == entry.headMd5;
-            if (same) {
-                continue;
-            }
-            if (!input.headersOnly) {
-                check.note = another;
-                return check;
-            }
-            check.status = in.Seek(0);
-            if (!check.status.ok()) {
-                return check;
+        const std::string name = GetFileName(file.path);
+        std::vector<std::unique_ptr<Digest>> own;
+        if (input.lists) {
+            for (const DigestKind kind : KindsListed(*input.lists, name)) {
+                own.push_back(std::make_unique<Digest>(kind));
             }
         }
         for (std::size_t s = 0; s < slices; ++s) {
@@ -957,6 +1098,9 @@ Check CheckFiles(const Input& input, Progress& progress) {
                     if (!check.status.ok()) {
                         return check;
                     }
+                    for (const auto& digest : own) {
+                        digest->Update(buffer.data(), static_cast<std::size_t>(real));
+                    }
                 }
                 md5.Update(buffer.data(), n);
                 crc.Update(buffer.data(), n);
@@ -972,6 +1116,17 @@ Check CheckFiles(const Input& input, Progress& progress) {
         }
         if (file.badBlocks > 0 || static_cast<std::uint64_t>(size) != entry.length) {
             file.state = FileState::kDamaged;
+        }
+        // Its list vouches for every byte it holds: what the set says against it does not count.
+        if (!own.empty() && file.state == FileState::kDamaged && static_cast<std::int64_t>(slices) * blockSize >= size) {
+            std::map<DigestKind, std::string> computed;
+            for (const auto& digest : own) {
+                computed[digest->kind()] = digest->HexDigest();
+            }
+            if (CompareListed(*input.lists, name, file.path, computed).ok()) {
+                check.note = Fill(Tr("the recovery files %1 describe another split; they are not used"), {shown});
+                return check;
+            }
         }
     }
     check.usable = true;
@@ -1245,6 +1400,32 @@ Status CheckRebuilt(const Found& found, const Input& input, const std::vector<Sl
     return Status::Ok();
 }
 
+// Whether the rebuilt file at `path` is, whole, the file `entry` describes (its MD5, which
+// blocks alike do not prove): Corruption naming `shown` when not.
+Status CheckWhole(const std::string& path, const par2::FileEntry& entry, const std::string& shown, Progress& progress) {
+    io::File file;
+    std::int64_t size = 0;
+    Status status = file.OpenRead(path);
+    if (status.ok()) {
+        status = file.Size(&size);
+    }
+    Digest md5(DigestKind::kMd5);
+    std::vector<unsigned char> buffer(kChunk);
+    for (std::int64_t done = 0; status.ok() && done < size;) {
+        if (progress.StopRequested()) {
+            return Status::Cancelled();
+        }
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(size - done, static_cast<std::int64_t>(kChunk)));
+        status = file.ReadExact(buffer.data(), n);
+        md5.Update(buffer.data(), n);
+        done += static_cast<std::int64_t>(n);
+    }
+    if (status.ok() && (static_cast<std::uint64_t>(size) != entry.length || ToMd5(md5.RawDigest()) != entry.md5)) {
+        status = Status::Corruption(Fill(Tr("the rebuilt %1 does not match the recovery files"), {GetFileName(shown)}));
+    }
+    return status;
+}
+
 }  // namespace
 
 Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
@@ -1347,6 +1528,11 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
             rebuilt.status = temporaries[entry.index].Close();
         }
     }
+    for (const Rebuilt::Entry& entry : rebuilt.entries()) {
+        if (rebuilt.status.ok()) {
+            rebuilt.status = CheckWhole(entry.temporary, *found.entries[entry.index], input.files[entry.index], progress);
+        }
+    }
     if (!rebuilt.status.ok()) {
         temporaries.clear();
         reader = Reader();
@@ -1429,6 +1615,19 @@ Status RebuildInOnePass(const Input& input, const Check& check, const FileBytes&
         std::vector<std::future<void>> hashing = HashEach(md5, data, n);
         WaitAll(hashing);
         Status status = CheckRebuilt(found, input, lost, md5);
+        // A file rebuilt whole is here whole: its MD5 too, before any of it is handed on.
+        std::map<std::size_t, Digest> whole;
+        for (std::size_t k = 0; k < lost.size() && status.ok(); ++k) {
+            const std::size_t f = lost[k].file;
+            if (check.files[f].state == FileState::kMissing) {
+                whole.try_emplace(f, DigestKind::kMd5).first->second.Update(data[k], RealBytes(found, lost[k], blockSize, 0, n));
+            }
+        }
+        for (auto& [f, digest] : whole) {
+            if (status.ok() && ToMd5(digest.RawDigest()) != found.entries[f]->md5) {
+                status = Status::Corruption(Fill(Tr("the rebuilt %1 does not match the recovery files"), {GetFileName(input.files[f])}));
+            }
+        }
         for (std::size_t k = 0; k < lost.size() && status.ok(); ++k) {
             const std::size_t real = RealBytes(found, lost[k], blockSize, 0, n);
             if (real > 0) {

@@ -20,6 +20,7 @@
 // recovery blocks, and the group holds at most kMaxBlocks blocks, above which the block
 // grows; a block is a multiple of 4 bytes.
 namespace brindle {
+struct ChecksumLists;
 struct GroupCheck;
 }
 
@@ -138,13 +139,17 @@ struct Input {
     // Files already known intact (a piece whose own header hash matched): only their first
     // 16 KiB and length are compared with the recovery files, and they are never rebuilt.
     std::vector<bool> trusted;
-    // The trusted files were taken on their headers alone: one whose head differs from the
-    // recovery set's is read in full, rather than taken for another split's.
+    // The trusted files were taken on their headers alone: a set that differs from one of
+    // them is not used, and the caller checks the pieces' data before it says why.
     bool headersOnly = false;
     // The recovery packets are taken unhashed, every one counted as intact: a rebuild checks
     // what it rebuilds against the blocks' own MD5s, which a damaged packet fails, and the
     // caller then checks everything again. Saves hashing all the recovery data up front.
     bool packetsUnhashed = false;
+    // Checksum lists naming files of the group: a file's own check, made on the bytes the
+    // check reads anyway. A file its list vouches for that the set calls damaged means the
+    // set is not the group's.
+    std::shared_ptr<const ChecksumLists> lists = {};
 };
 
 // The input for a group of this program's pieces G(1).qmf... with G.par2: every piece of the
@@ -156,8 +161,9 @@ Input PieceGroupInput(const std::string& folder, const std::string& group, const
 // piece's data as it uses it (a join) and falls back to PieceGroupInput when one does not
 // match or a rebuild fails its check.
 Input PieceGroupInputByHeaders(const std::string& folder, const std::string& group);
-// The same for numbered pieces NAME.001... with NAME.par2: the pieces the recovery files
-// describe, none trusted.
+// The same for numbered pieces NAME.001... with NAME.par2: the group's pieces and any lost past
+// its highest one that the recovery files describe, none trusted, with the lists that name
+// them; none when the recovery files describe nothing.
 Input NumberedGroupInput(const std::string& folder, const std::string& base);
 
 // Finds the missing and damaged files and blocks. Reads every file not trusted; the bar

@@ -8,6 +8,7 @@
 #include "io/file_io.h"
 #include "recovery/recovery.h"
 #include "support/fault_calls.h"
+#include "support/forged_par2.h"
 #include "support/run_brindle.h"
 #include "support/shell_run.h"
 #include "support/temp_dir.h"
@@ -269,6 +270,156 @@ TEST_F(RecoveryCommands, AFolderThatCannotBeListedRefusesEveryJob) {
                 << outcome.err;
             EXPECT_FALSE(test::Exists(dir.File("out.avi")));
         }
+    }
+}
+
+// The recovery files of an older version of the file, copied beside a new split without
+// replacing any of its own: the pieces speak first, and the old volumes are named, unused.
+TEST(RecoveryAgreement, StaleVolumesOfAnotherVersionAreLeftAside) {
+    // Pieces with their data hash, and without: the headers' group tells the sets apart.
+    for (const bool dataCheck : {true, false}) {
+        SCOPED_TRACE(dataCheck ? "data check" : "no data check");
+        TempDir dir;
+        fs::create_directory(dir.File("v1"));
+        fs::create_directory(dir.File("v2"));
+        std::string bytes = test::PatternBytes(200'000, 8);
+        const auto split = [&](const std::string& folder, const char* percent) {
+            std::vector<std::string> args{"split", dir.File(folder + "/data.bin"), "--pieces", "10", "--recovery", percent};
+            if (!dataCheck) {
+                args.emplace_back("--no-data-check");
+            }
+            return Brindle(args).code;
+        };
+        WriteFile(dir.File("v1/data.bin"), bytes);
+        ASSERT_EQ(split("v1", "50"), 0);
+        bytes[70'000] ^= 1;
+        WriteFile(dir.File("v2/data.bin"), bytes);
+        ASSERT_EQ(split("v2", "10"), 0);
+        fs::remove(dir.File("v2/data.bin"));
+        for (const std::string& name : test::SortedNames(dir.File("v1"))) {
+            if (name.ends_with(".par2") && !test::Exists(dir.File("v2/" + name))) {
+                fs::copy_file(dir.File("v1/" + name), dir.File("v2/" + name));
+            }
+        }
+        fs::remove(dir.File("v2/" + *PieceFileName("data", 3)));
+        const Outcome join = Brindle({"join", dir.File("v2/" + *PieceFileName("data", 1))});
+        ASSERT_EQ(join.code, 0) << join.err;
+        EXPECT_TRUE(ReadFile(dir.File("v2/data.bin")) == bytes);
+        EXPECT_NE(join.err.find("data.vol07+08.par2, data.vol15+08.par2"), std::string::npos) << join.err;
+        EXPECT_NE(join.err.find("describe another split; they are not used"), std::string::npos) << join.err;
+    }
+}
+
+// A set whose only change is a described length, its packets' hashes made anew: join and
+// verify go on the pieces alone, repair cuts or empties none, and a lost piece is refused.
+TEST(RecoveryAgreement, AForgedLengthIsNeverBelievedOverThePieces) {
+    TempDir dir;
+    const std::string bytes = test::PatternBytes(120'000, 6);
+    WriteFile(dir.File("movie.mkv"), bytes);
+    ASSERT_EQ(Brindle({"split", dir.File("movie.mkv"), "--raw", "--pieces", "12", "--recovery", "30"}).code, 0);
+    fs::remove(dir.File("movie.mkv"));
+    const auto made = Folder(dir.path());
+    // A block boundary inside the piece (blocks of 1252 bytes), and nothing at all.
+    for (const auto& [piece, length] : {std::pair<std::string, int>{"movie.mkv.003", 5 * 1252}, {"movie.mkv.002", 0}}) {
+        SCOPED_TRACE(piece + " as " + std::to_string(length));
+        for (const auto& [name, content] : made) {
+            if (name.ends_with(".par2")) {
+                WriteFile(dir.File(name), content);
+                test::ForgeLength(dir.File(name), piece, static_cast<std::uint64_t>(length));
+            }
+        }
+        const std::string named = "describe " + piece + " as " + std::to_string(length) + " bytes";
+        const auto before = Folder(dir.path());
+        const Outcome join = Brindle({"join", dir.File("movie.mkv.001"), "--out", dir.File("out.mkv")});
+        EXPECT_EQ(join.code, 0) << join.err;
+        EXPECT_TRUE(test::Exists(dir.File("out.mkv")) && ReadFile(dir.File("out.mkv")) == bytes);
+        EXPECT_NE(join.err.find(named), std::string::npos) << join.err;
+        fs::remove(dir.File("out.mkv"));
+        const Outcome verify = Brindle({"verify", dir.File("movie.mkv.001")});
+        EXPECT_EQ(verify.code, 0) << verify.out;
+        EXPECT_NE(verify.out.find(named), std::string::npos) << verify.out;
+        const Outcome repair = Brindle({"repair", dir.File("movie.mkv.001")});
+        EXPECT_EQ(repair.code, 1);
+        EXPECT_NE(repair.err.find(named), std::string::npos) << repair.err;
+        EXPECT_TRUE(Folder(dir.path()) == before) << "a sound piece was rewritten";
+        fs::remove(dir.File("movie.mkv.009"));
+        EXPECT_EQ(Brindle({"join", dir.File("movie.mkv.001"), "--out", dir.File("out.mkv")}).code, 1);
+        EXPECT_FALSE(test::Exists(dir.File("out.mkv")));
+        WriteFile(dir.File("movie.mkv.009"), before.at("movie.mkv.009"));
+    }
+}
+
+// Recovery files of an altered copy beside numbered pieces their list vouches for: the list
+// speaks first, so repair replaces no piece and the join goes on the pieces alone.
+TEST(RecoveryAgreement, APieceItsListVouchesForOutranksTheRecoveryFiles) {
+    TempDir dir;
+    fs::create_directory(dir.File("a"));
+    fs::create_directory(dir.File("b"));
+    std::string bytes = test::PatternBytes(60'000, 4);
+    WriteFile(dir.File("a/m.bin"), bytes);
+    ASSERT_EQ(Brindle({"split", dir.File("a/m.bin"), "--raw", "--pieces", "6", "--checksums"}).code, 0);
+    std::string altered = bytes;
+    altered[25'000] ^= 1;  // in piece 3
+    WriteFile(dir.File("b/m.bin"), altered);
+    ASSERT_EQ(Brindle({"split", dir.File("b/m.bin"), "--raw", "--pieces", "6", "--recovery", "40"}).code, 0);
+    for (const std::string& name : test::SortedNames(dir.File("b"))) {
+        if (name.ends_with(".par2")) {
+            fs::copy_file(dir.File("b/" + name), dir.File("a/" + name));
+        }
+    }
+    fs::remove(dir.File("a/m.bin"));
+    const auto before = Folder(dir.File("a"));
+    const Outcome repair = Brindle({"repair", dir.File("a/m.bin.001")});
+    EXPECT_EQ(repair.code, 1);
+    EXPECT_NE(repair.err.find("describe another split"), std::string::npos) << repair.err;
+    EXPECT_TRUE(Folder(dir.File("a")) == before) << "a piece its list vouches for was replaced";
+    const Outcome join = Brindle({"join", dir.File("a/m.bin.001")});
+    EXPECT_EQ(join.code, 0) << join.err;
+    EXPECT_TRUE(test::Exists(dir.File("a/m.bin")) && ReadFile(dir.File("a/m.bin")) == bytes);
+}
+
+// par2 over 9 of 12 numbered pieces speaks for none of the group: the join takes all 12 as
+// without it, and with a piece lost refuses rather than join the nine.
+TEST(RecoveryAgreement, ASetOverSomeOfTheNumberedPiecesIsNotUsed) {
+    if (!HavePar2()) {
+        GTEST_SKIP() << "par2 is not installed";
+    }
+    TempDir dir;
+    const std::string bytes = test::PatternBytes(120'000, 2);
+    WriteFile(dir.File("movie.mkv"), bytes);
+    ASSERT_EQ(Brindle({"split", dir.File("movie.mkv"), "--raw", "--pieces", "12"}).code, 0);
+    fs::remove(dir.File("movie.mkv"));
+    ASSERT_EQ(Shell("cd " + dir.path() + " && par2 create -q -r10 movie.mkv.par2 movie.mkv.00*"), 0);
+    const std::string named = "describe only some of these pieces";
+    const Outcome join = Brindle({"join", dir.File("movie.mkv.001")});
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_TRUE(ReadFile(dir.File("movie.mkv")) == bytes);
+    EXPECT_NE(join.err.find(named), std::string::npos) << join.err;
+    fs::remove(dir.File("movie.mkv"));
+    const Outcome verify = Brindle({"verify", dir.File("movie.mkv.001")});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("movie.mkv.012: ok"), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find(named), std::string::npos) << verify.out;
+    fs::remove(dir.File("movie.mkv.004"));
+    const Outcome lost = Brindle({"join", dir.File("movie.mkv.001")});
+    EXPECT_EQ(lost.code, 1);
+    EXPECT_FALSE(test::Exists(dir.File("movie.mkv")));
+}
+
+// One byte of piece 1's stored name flipped: the rebuilt join names the file as the other
+// pieces and the recovery files do, whether piece 1 is the only fault or one of two.
+TEST_F(RecoveryCommands, APieceWithAnotherStoredNameDoesNotNameTheJoinedFile) {
+    FlipByte(Piece(1), 20);  // the first byte of its name
+    for (const bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "and a piece lost" : "every piece there");
+        if (lost) {
+            fs::remove(Piece(4));
+        }
+        const Outcome join = Brindle({"join", Piece(2)});
+        ASSERT_EQ(join.code, 0) << join.err;
+        EXPECT_EQ(join.out, dir.File("film.avi") + "\n");
+        EXPECT_TRUE(ReadFile(dir.File("film.avi")) == bytes);
+        fs::remove(dir.File("film.avi"));
     }
 }
 

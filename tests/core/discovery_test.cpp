@@ -10,10 +10,10 @@ namespace {
 using test::TempDir;
 using test::WriteFile;
 
-void WritePiece(const std::string& path, std::int32_t count, const std::string& name = "movie.avi") {
+void WritePiece(const std::string& path, std::int32_t count, const std::string& name = "movie.avi", std::int32_t index = 1) {
     PieceHeader header;
     header.GroupId = 42;
-    header.PieceIndex = 1;
+    header.PieceIndex = index;
     header.PieceCount = count;
     header.SourceLength = 1'457'664;
     SetSourceName(header, name);
@@ -115,6 +115,18 @@ TEST(PlanJoin, FindsEveryPieceByExactNameFromTheFirstPiecesCount) {
         EXPECT_FALSE(PlanJoin(dir.path(), "bad").status.ok()) << impossible;
     }
     EXPECT_FALSE(PlanJoin(dir.path(), "absent").status.ok());
+}
+
+// One piece's name field damaged, the first's among them: the group keeps the others' name.
+TEST(ReadGroupHeader, TakesTheNameMostPiecesStore) {
+    TempDir dir;
+    WritePiece(dir.File("m(1).qmf"), 3, "novie.avi", 1);
+    WritePiece(dir.File("m(2).qmf002"), 3, "movie.avi", 2);
+    WritePiece(dir.File("m(3).qmf003"), 3, "movie.avi", 3);
+    PieceHeader header;
+    ASSERT_TRUE(ReadGroupHeader(dir.path(), "m", &header).ok());
+    EXPECT_EQ(StoredBytes(header.SourceName), "movie.avi");
+    EXPECT_EQ(header.PieceIndex, 2);
 }
 
 TEST(ReadPieceHeader, RefusesANamedPipeWithoutWaitingForAWriter) {

@@ -258,6 +258,12 @@ TEST_F(NumberedJoinTest, ARebuiltGroupKeepsTheRefusalsOfItsLists) {
     }
     EXPECT_FALSE(test::Exists(dir.File("m.mkv")));
 
+    // Pieces given that leave out one lying there join no part of the file.
+    NumberedJoinParams some{dir.File("m.mkv"), dir.path(), "m.mkv", false, {dir.File("m.mkv.001")}, {dir.File("m.mkv.001")}};
+    test::RecordingProgress progress;
+    EXPECT_EQ(JoinNumberedPieces(some, progress).message(), "the pieces to join leave out " + dir.File("m.mkv.003"));
+    EXPECT_FALSE(test::Exists(dir.File("m.mkv")));
+
     WriteFile(elsewhere.File("x.sfv"), ReadFile(dir.File("m.mkv.sfv")));
     fs::remove(dir.File("m.mkv.sfv"));
     fs::create_symlink(elsewhere.File("x.sfv"), dir.File("m.mkv.sfv"));

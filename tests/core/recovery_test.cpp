@@ -15,6 +15,7 @@
 #include "recovery/par2_packets.h"
 #include "recovery/recovery.h"
 #include "support/fault_calls.h"
+#include "support/forged_par2.h"
 #include "support/recording_progress.h"
 #include "support/shell_run.h"
 #include "support/temp_dir.h"
@@ -332,6 +333,36 @@ TEST_F(RecoveryFiles, AOnePassRebuildOnWrongBytesHandsNoneOfThem) {
         {});
     EXPECT_EQ(status.message(), "the rebuilt data.007 does not match the recovery files");
     EXPECT_FALSE(rebuiltHanded);
+}
+
+// Every block as the set describes it, the whole file's MD5 not: the rebuilt file is refused,
+// in temporaries and in one pass alike, before it stands for the lost one.
+TEST_F(RecoveryFiles, ARebuiltFileIsCheckedWholeAgainstTheSet) {
+    const WriteResult written = Write(20);
+    ASSERT_TRUE(written.status.ok());
+    for (const std::string& path : written.files) {
+        test::RewritePar2(path, [](const par2::Type& type, std::string& body) {
+            if (type == par2::kFileDescType && body.find("data.007") == 56) {
+                body[20] = static_cast<char>(body[20] ^ 1);  // in its whole-file MD5
+            }
+        });
+    }
+    std::remove(files[6].c_str());
+    const Check check = CheckNow();
+    ASSERT_TRUE(check.CanRebuild() && FitsOnePass(check)) << Summary(check);
+    test::RecordingProgress progress;
+    Rebuilt rebuilt = RebuildFiles(InputFor(dir, files), check, progress);
+    EXPECT_EQ(rebuilt.status.message(), "the rebuilt data.007 does not match the recovery files");
+    ExpectNothingKept(rebuilt);
+    bool handed = false;
+    const Status status = RebuildInOnePass(InputFor(dir, files), check,
+                                           [&](std::size_t file, std::int64_t, const unsigned char*, std::size_t) {
+                                               handed = handed || file == 6;
+                                               return Status::Ok();
+                                           },
+                                           {});
+    EXPECT_EQ(status.message(), "the rebuilt data.007 does not match the recovery files");
+    EXPECT_FALSE(handed);
 }
 
 TEST_F(RecoveryFiles, AFileChangedBetweenItsCheckAndTheRebuildIsRefused) {
