@@ -11,8 +11,8 @@
 #include <string_view>
 #include <thread>
 
-#include "checks/checksums.h"
 #include "checks/digest.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
 #include "io/atomic_file.h"
