@@ -11,6 +11,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 g++ -O2 -std=c++20 -fPIC -I"$root/app" -I"$root/core" -I"$root/bench" -DBRINDLE_VERSION='"bench"' \
   "$root/bench/rename/windows_bench.cpp" "$build/app/libbrindle_app.a" \
-  "$build/core/libbrindle_core.a" $(pkg-config --cflags --libs Qt6Widgets Qt6Svg exiv2) -lcrypto -pthread \
+  $(for layer in split join rename recovery format checks io shell; do echo "$build/core/libbrindle_$layer.a"; done) \
+  $(pkg-config --cflags --libs Qt6Widgets Qt6Svg Qt6Network Qt6Concurrent exiv2 libxxhash) -lcrypto -lz -lgf_complete -pthread \
   -o "$work/windows_bench"
 QT_QPA_PLATFORM=offscreen "$work/windows_bench" "${FILES:-10000}" "${ROUNDS:-7}"

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "shell/command_line.h"
+#include "shell/paths.h"
 
 namespace brindle::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "args.h"
-#include "checks/checksums.h"
+#include "format/checksums.h"
 #include "io/file_io.h"
 #include "join/numbered_join.h"
 #include "recovery/recovery.h"

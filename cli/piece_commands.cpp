@@ -2,8 +2,8 @@
 #include <ostream>
 
 #include "args.h"
-#include "checks/checksums.h"
 #include "cli.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
 #include "format/piece_format.h"

@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "args.h"
-#include "checks/checksums.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
 #include "join/join_engine.h"

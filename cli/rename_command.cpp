@@ -10,11 +10,11 @@
 
 #include "args.h"
 #include "cli.h"
+#include "io/file_io.h"
 #include "rename/apply_renames.h"
 #include "rename/file_dates.h"
 #include "rename/naming_rule.h"
 #include "rename/rename_journal.h"
-#include "shell/command_line.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
@@ -342,7 +342,7 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         row.fileName = GetFileName(row.key);
         row.fileLocation = GetFolderName(row.key);
         // Two spellings of one file are found as the system resolves them.
-        const std::string resolved = LongPathName(path, {});
+        const std::string resolved = io::LongPathName(path, {});
         if (!keys.insert(resolved.empty() ? path : resolved).second) {
             throw UsageError(Fill(Tr("given twice: %1"), {file}));
         }

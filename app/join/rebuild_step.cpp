@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "checks/checksums.h"
+#include "format/checksums.h"
 #include "join/join_engine.h"
 #include "join/join_state.h"
 #include "join/numbered_join.h"

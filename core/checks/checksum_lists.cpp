@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "checks/checksums.h"
 #include "io/file_io.h"
 #include "io/linked_files.h"
 #include "shell/paths.h"
@@ -93,6 +92,26 @@ std::vector<ListedName> ParseSfv(std::string_view text, int* badLines) {
         listed.push_back({std::string(name), Lowered(crc)});
     });
     return listed;
+}
+
+bool UnescapeListedName(std::string_view text, std::string* out) {
+    out->clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            *out += text[i];
+            continue;
+        }
+        if (++i == text.size()) {
+            return false;
+        }
+        switch (text[i]) {
+            case '\\': *out += '\\'; break;
+            case 'n': *out += '\n'; break;
+            case 'r': *out += '\r'; break;
+            default: return false;
+        }
+    }
+    return true;
 }
 
 bool ParseHashLine(std::string_view line, std::size_t hexLength, ListedName* entry) {

@@ -32,6 +32,10 @@ std::vector<ListedName> ParseHashList(std::string_view text, DigestKind kind, in
 // digest's. False for anything else.
 bool ParseHashLine(std::string_view line, std::size_t hexLength, ListedName* entry);
 
+// A name as sha256sum and its kin write it on a line marked with "\": "\\", "\n" and "\r"
+// stand for a backslash and line breaks. False for any other escape.
+bool UnescapeListedName(std::string_view text, std::string* out);
+
 // A UTF-8 byte-order mark at the start of `text` is dropped; editors on other systems save one.
 std::string_view WithoutByteOrderMark(std::string_view text);
 // "./NAME" is NAME; any other name is returned as it is.

@@ -291,6 +291,23 @@ std::optional<std::string> ResolvedPath(const std::string& path) {
     return Resolve(path, &resolved).ok() ? resolved : std::nullopt;
 }
 
+std::string LongPathName(const std::string& path, const std::string& currentFolder) {
+    if (path.empty()) {
+        return {};
+    }
+    const std::filesystem::path absolute(AbsolutePath(path, currentFolder));
+    const std::optional<std::string> resolved = ResolvedPath(absolute.string());
+    if (!resolved) {
+        return {};
+    }
+    const std::filesystem::path name = absolute.filename();
+    if (name.empty() || name == "." || name == "..") {
+        return *resolved;
+    }
+    const std::optional<std::string> folder = ResolvedPath(absolute.parent_path().string());
+    return folder ? JoinPath(*folder, name.string()) : std::string();
+}
+
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
     const std::string where = folder.empty() ? std::string(".") : folder;
     if (const int fault = FaultPoint(Call::kList)) {

@@ -132,6 +132,10 @@ Status IsSymlink(const std::string& path, bool* link);
 std::optional<std::string> ResolvedPath(const std::string& path);
 // The same, failing when the system cannot tell (rather than saying it leads nowhere).
 Status Resolve(const std::string& path, std::optional<std::string>* resolved);
+// A path that exists as the system resolves it: the real path of the folder it lies in, then
+// its own name (a link at the end stays that link). Empty when it does not exist. A relative
+// path is taken against currentFolder.
+std::string LongPathName(const std::string& path, const std::string& currentFolder);
 
 // False once a test's write limit (testing::FaultPlan::LimitWrites) cannot pay for `n` more
 // bytes: writers beside this file's own ask it before each write, so a full disk reaches them.

@@ -6,10 +6,10 @@
 #include <memory>
 #include <optional>
 
-#include "checks/checksums.h"
-#include "checks/group_checks.h"
 #include "checks/hash_pool.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
+#include "format/group_checks.h"
 #include "format/piece_format.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "checks/checksum_lists.h"
-#include "checks/checksums.h"
 #include "checks/digest.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
 #include "io/atomic_file.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace brindle {
 
@@ -90,6 +91,38 @@ std::string GetExtensionLetters(std::string_view path) {
 std::string StripExtension(std::string_view fileName) {
     const auto pos = fileName.rfind('.');
     return std::string(pos == std::string_view::npos ? fileName : fileName.substr(0, pos));
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& currentFolder) {
+    if (path.empty()) {
+        return {};
+    }
+    const bool keep = std::filesystem::path(path).is_absolute() || currentFolder.empty();
+    const std::string joined = keep ? path : JoinPath(currentFolder, path);
+    std::string tidy;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find(kPathSeparator, start);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string_view step(joined.data() + start, end - start);
+        const bool last = end == joined.size();
+        // A last "." stays: "link/." is the folder the link leads to, "link" the link itself.
+        if (!step.empty() && (step != "." || last)) {
+            if (!tidy.empty() || joined.front() == kPathSeparator) {
+                tidy += kPathSeparator;
+            }
+            tidy += step;
+        } else if (last && step.empty() && !tidy.empty()) {
+            tidy += kPathSeparator;  // a final separator still asks for a folder
+        }
+        start = end + 1;
+    }
+    if (tidy.empty()) {
+        return joined.front() == kPathSeparator ? std::string(1, kPathSeparator) : std::string(".");
+    }
+    return tidy;
 }
 
 }  // namespace brindle

@@ -35,4 +35,9 @@ std::string GetExtensionLetters(std::string_view path);
 // it has none (a name such as README keeps itself rather than becoming empty).
 std::string StripExtension(std::string_view fileName);
 
+// `path` made absolute against `currentFolder`, and otherwise as given: "." steps and doubled
+// separators go, but ".." stays for the system to resolve, since after a symbolic link it
+// leads somewhere else than the text suggests.
+std::string AbsolutePath(const std::string& path, const std::string& currentFolder);
+
 }  // namespace brindle

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "checks/checksums.h"
 #include "checks/hash_pool.h"
+#include "format/checksums.h"
 #include "format/numbered_group.h"
 #include "format/piece_format.h"
 #include "io/file_io.h"

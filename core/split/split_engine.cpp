@@ -7,9 +7,9 @@
 #include <set>
 #include <unordered_set>
 
-#include "checks/checksums.h"
 #include "checks/hash_pool.h"
 #include "checks/xxh3.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"

@@ -13,8 +13,8 @@
 #include <QtTest>
 #include <csignal>
 
-#include "checks/checksums.h"
 #include "checks/digest.h"
+#include "format/checksums.h"
 #include "join/frm_join.h"
 #include "join/frm_join2.h"
 #include "join/frm_simple_join.h"

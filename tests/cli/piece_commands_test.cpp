@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "format/piece_format.h"
-#include "shell/command_line.h"
 #include "split/split_engine.h"
 #include "split_report.h"
 #include "stop_signal.h"
@@ -213,10 +212,6 @@ TEST_F(PieceCommandsTest, PathsThroughALinkAndDotDotReachWhatTheSystemReaches) {
     EXPECT_EQ(ReadFile(dir.File("deep/film.avi")), "the other film");
     // One file given by two spellings is still one file.
     EXPECT_EQ(Brindle({"rename", "--name", "x", dir.File("original"), via + "original"}).code, 2);
-
-    // The desktop program's start decision reads its argument the same way.
-    EXPECT_EQ(DecideStartWindow({via + "moved.avi"}, "/").splitSourcePath,
-              std::filesystem::canonical(dir.File("moved.avi")).string());
 }
 
 TEST_F(PieceCommandsTest, DefaultOutputNeverReplacesAFileUnlessForced) {

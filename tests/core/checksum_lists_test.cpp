@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "checks/checksum_lists.h"
-#include "checks/checksums.h"
+#include "format/checksums.h"
 #include "io/file_io.h"
 #include "support/fault_calls.h"
 #include "support/temp_dir.h"

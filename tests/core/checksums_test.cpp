@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "checks/checksums.h"
+#include "format/checksums.h"
 #include "join/join_engine.h"
 #include "split/split_engine.h"
 #include "support/checksum_files.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "checks/checksums.h"
+#include "format/checksums.h"
 #include "io/file_io.h"
 #include "join/join_engine.h"
 #include "join/numbered_join.h"

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "checks/checksums.h"
 #include "checks/digest.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/piece_format.h"
 #include "io/file_io.h"

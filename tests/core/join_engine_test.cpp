@@ -9,8 +9,8 @@
 
 #include <sys/stat.h>
 
-#include "checks/checksums.h"
 #include "checks/hash_pool.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "io/file_io.h"
 #include "join/join_engine.h"

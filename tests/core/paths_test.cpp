@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "io/file_io.h"
 #include "io/file_list.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
@@ -90,6 +91,31 @@ TEST(FileList, SortedFilteredWithoutHiddenOrFolders) {
     EXPECT_TRUE(ListFiles(dir.File("missing")).empty());
     EXPECT_TRUE(MatchesPattern("a(2).qmf002", "*.qmf???"));
     EXPECT_FALSE(MatchesPattern("a.qmf", "*.jpg"));
+}
+
+TEST(AbsolutePath, DropsOnlyWhatNeverChangesWhereAPathLeads) {
+    const struct {
+        const char* path;
+        const char* current;
+        const char* absolute;
+    } cases[] = {
+        {"a/../b", "/c", "/c/a/../b"},  // ".." after a link leads elsewhere: the system decides
+        {"./a//b/", "/c/", "/c/a/b/"},  // a final separator still asks for a folder
+        {"lk/.", "/c", "/c/lk/."},      // the folder a link leads to, not the link
+        {"/x/./y", "/c", "/x/y"},
+        {"./", "", "."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AbsolutePath(c.path, c.current), c.absolute) << c.path;
+    }
+}
+
+TEST(LongPathName, EmptyForAMissingPath) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("here.txt"), "x");
+    EXPECT_EQ(io::LongPathName(dir.File("missing.txt"), "/"), "");
+    EXPECT_EQ(io::LongPathName("", dir.path()), "");
+    EXPECT_EQ(io::LongPathName("here.txt", dir.path()), dir.File("here.txt"));
 }
 
 }  // namespace

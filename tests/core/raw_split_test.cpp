@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "checks/checksums.h"
+#include "format/checksums.h"
 #include "format/numbered_group.h"
 #include "io/file_io.h"
 #include "split/raw_split.h"

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "checks/checksums.h"
 #include "checks/digest.h"
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/piece_format.h"
 

@@ -19,10 +19,6 @@ namespace brindle {
 // The file name -> lowercase hex digest entries of one checksum file.
 using ChecksumList = std::map<std::string, std::string>;
 
-// A name as sha256sum and its kin write it on a line marked with "\": "\\", "\n" and "\r"
-// stand for a backslash and line breaks. False for any other escape.
-bool UnescapeListedName(std::string_view text, std::string* out);
-
 // folder/G.sha256
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName);
 

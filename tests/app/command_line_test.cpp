@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "shell/command_line.h"
-#include "shell/wizard_state.h"
 #include "support/temp_dir.h"
 
 #include <filesystem>
@@ -140,49 +139,16 @@ TEST(DecideStartWindow, ExistingPathsAreNormalised) {
     EXPECT_EQ(decision.joinGroupName, "data");
 }
 
-TEST(AbsolutePath, DropsOnlyWhatNeverChangesWhereAPathLeads) {
-    const struct {
-        const char* path;
-        const char* current;
-        const char* absolute;
-    } cases[] = {
-        {"a/../b", "/c", "/c/a/../b"},  // ".." after a link leads elsewhere: the system decides
-        {"./a//b/", "/c/", "/c/a/b/"},  // a final separator still asks for a folder
-        {"lk/.", "/c", "/c/lk/."},      // the folder a link leads to, not the link
-        {"/x/./y", "/c", "/x/y"},
-        {"./", "", "."},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(AbsolutePath(c.path, c.current), c.absolute) << c.path;
-    }
-}
-
-TEST(LongPathName, EmptyForAMissingPath) {
+// ".." after a symbolic link leads where the system says, as the command reads it too.
+TEST(DecideStartWindow, DotDotAfterALinkLeadsWhereTheSystemSays) {
     TempDir dir;
-    test::WriteFile(dir.File("here.txt"), "x");
-    EXPECT_EQ(LongPathName(dir.File("missing.txt"), "/"), "");
-    EXPECT_EQ(LongPathName("", dir.path()), "");
-    EXPECT_EQ(LongPathName("here.txt", dir.path()), dir.File("here.txt"));
-}
-
-TEST(WizardState, StartValuesAreTheDesignedDefaultsAndKeepTheJoinTexts) {
-    WizardState state;
-    EXPECT_EQ(state.SavedPieceCount, "");
-    state.SavedSourceText = "/a";
-    state.SavedSplitMode = 2;
-    state.SavedSizeUnit = 1;
-    state.SavedDestText = "/b";
-    state.SavedGroupText = "g";
-    state.SavedJoinPathText = "/j";
-    state.SetStartValues();
-    EXPECT_EQ(state.SavedSourceText, "");
-    EXPECT_EQ(state.SavedSplitMode, 0);
-    EXPECT_EQ(state.SavedPieceCount, "2");
-    EXPECT_EQ(state.SavedPieceSize, "1");
-    EXPECT_EQ(state.SavedSizeUnit, 0);
-    EXPECT_EQ(state.SavedDestText, "");
-    EXPECT_EQ(state.SavedGroupText, "");
-    EXPECT_EQ(state.SavedJoinPathText, "/j");
+    std::filesystem::create_directory(dir.File("top"));
+    std::filesystem::create_directory(dir.File("deep"));
+    std::filesystem::create_directory_symlink(dir.File("top"), dir.File("deep/lk"));
+    test::WriteFile(dir.File("moved.avi"), "x");
+    test::WriteFile(dir.File("deep/moved.avi"), "y");
+    EXPECT_EQ(DecideStartWindow({dir.File("deep/lk/../moved.avi")}, "/").splitSourcePath,
+              std::filesystem::canonical(dir.File("moved.avi")).string());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "checks/checksums.h"
+#include "format/checksums.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "checks/checksum_lists.h"
-#include "checks/group_checks.h"
 #include "checks/hash_pool.h"
 #include "format/discovery.h"
+#include "format/group_checks.h"
 #include "format/piece_format.h"
 #include "io/atomic_file.h"
 #include "io/file_io.h"
@@ -66,26 +66,6 @@ std::optional<std::int32_t> SplitOfLine(std::string_view line) {
 }
 
 }  // namespace
-
-bool UnescapeListedName(std::string_view text, std::string* out) {
-    out->clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            *out += text[i];
-            continue;
-        }
-        if (++i == text.size()) {
-            return false;
-        }
-        switch (text[i]) {
-            case '\\': *out += '\\'; break;
-            case 'n': *out += '\n'; break;
-            case 'r': *out += '\r'; break;
-            default: return false;
-        }
-    }
-    return true;
-}
 
 std::string ChecksumFilePath(const std::string& folder, const std::string& groupName) {
     return JoinPath(folder, groupName + ".sha256");

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 
 #include "format/numbered_group.h"
 #include "io/file_io.h"
@@ -11,8 +10,6 @@
 
 namespace brindle {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr const char* kProgramUsage =
     N_("Usage: tarnwick-brindle [FILE]\n"
@@ -70,55 +67,6 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
     return options;
 }
 
-std::string AbsolutePath(const std::string& path, const std::string& currentFolder) {
-    if (path.empty()) {
-        return {};
-    }
-    const bool keep = fs::path(path).is_absolute() || currentFolder.empty();
-    const std::string joined = keep ? path : JoinPath(currentFolder, path);
-    std::string tidy;
-    std::size_t start = 0;
-    while (start <= joined.size()) {
-        std::size_t end = joined.find(kPathSeparator, start);
-        if (end == std::string::npos) {
-            end = joined.size();
-        }
-        const std::string_view step(joined.data() + start, end - start);
-        const bool last = end == joined.size();
-        // A last "." stays: "link/." is the folder the link leads to, "link" the link itself.
-        if (!step.empty() && (step != "." || last)) {
-            if (!tidy.empty() || joined.front() == kPathSeparator) {
-                tidy += kPathSeparator;
-            }
-            tidy += step;
-        } else if (last && step.empty() && !tidy.empty()) {
-            tidy += kPathSeparator;  // a final separator still asks for a folder
-        }
-        start = end + 1;
-    }
-    if (tidy.empty()) {
-        return joined.front() == kPathSeparator ? std::string(1, kPathSeparator) : std::string(".");
-    }
-    return tidy;
-}
-
-std::string LongPathName(const std::string& path, const std::string& currentFolder) {
-    if (path.empty()) {
-        return {};
-    }
-    const fs::path absolute(AbsolutePath(path, currentFolder));
-    const std::optional<std::string> resolved = io::ResolvedPath(absolute.string());
-    if (!resolved) {
-        return {};
-    }
-    const fs::path name = absolute.filename();
-    if (name.empty() || name == "." || name == "..") {
-        return *resolved;
-    }
-    const std::optional<std::string> folder = io::ResolvedPath(absolute.parent_path().string());
-    return folder ? JoinPath(*folder, name.string()) : std::string();
-}
-
 StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
                                 const std::string& currentFolder) {
     StartDecision decision;
@@ -128,7 +76,7 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
         return decision;
     }
     const std::string& last = arguments.back();
-    std::string path = LongPathName(last, currentFolder);
+    std::string path = io::LongPathName(last, currentFolder);
     if (path.empty()) {
         path = AbsolutePath(last, currentFolder);
     }

@@ -52,16 +52,6 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments);
 // The text of --help.
 const char* ProgramUsage();
 
-// `path` made absolute against `currentFolder`, and otherwise as given: "." steps and doubled
-// separators go, but ".." stays for the system to resolve, since after a symbolic link it
-// leads somewhere else than the text suggests.
-std::string AbsolutePath(const std::string& path, const std::string& currentFolder);
-
-// A path that exists as the system resolves it: the real path of the folder it lies in, then
-// its own name (a link at the end stays that link). Empty when it does not exist. A relative
-// path is taken against currentFolder.
-std::string LongPathName(const std::string& path, const std::string& currentFolder);
-
 // arguments excludes the program's own name. A path that does not exist is still used, made
 // absolute against currentFolder, so the window that opens can report it in its own words.
 StartDecision DecideStartWindow(const std::vector<std::string>& arguments,

@@ -1,4 +1,4 @@
-#include "checks/group_checks.h"
+#include "format/group_checks.h"
 
 #include <optional>
 
