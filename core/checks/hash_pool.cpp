@@ -94,14 +94,7 @@ std::size_t HashPool::Queue(Job job) {
     if (threads_.empty()) {
         lock.unlock();
         std::vector<char> buffer;
-        Result result = Run(job, buffer);
-        const Status status = result.status;
-        result.done = true;
-        lock.lock();
-        failed_ = failed_ || !result.status.ok();
-        results_[job.number] = std::move(result);
-        lock.unlock();
-        AfterHash(job.number, status);
+        Record(job.number, Run(job, buffer), lock);
         return job.number;
     }
     const std::size_t number = job.number;
@@ -184,20 +177,24 @@ void HashPool::Work() {
         lock.unlock();
         Result result = Run(job, buffer);
         (void)job.file.Close();
-        const Status status = result.status;
-        result.done = true;
-        lock.lock();
-        failed_ = failed_ || !result.status.ok();
-        results_[job.number] = std::move(result);
         // The hook has run before anyone waiting for all jobs goes on: a test that changes a
         // file once a job is hashed knows the change comes before what follows the hashing.
-        lock.unlock();
-        AfterHash(job.number, status);
+        Record(job.number, std::move(result), lock);
         lock.lock();
         --unfinished_;
         --running_;
         changed_.notify_all();
     }
+}
+
+void HashPool::Record(std::size_t number, Result result, std::unique_lock<std::mutex>& lock) {
+    const Status status = result.status;
+    result.done = true;
+    lock.lock();
+    failed_ = failed_ || !result.status.ok();
+    results_[number] = std::move(result);
+    lock.unlock();
+    AfterHash(number, status);
 }
 
 HashPool::Result HashPool::Run(Job& job, std::vector<char>& buffer) {

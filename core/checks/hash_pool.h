@@ -83,6 +83,9 @@ private:
     void LiftLimit();
     void Work();
     Result Run(Job& job, std::vector<char>& buffer);
+    // Records job `number`'s result under `lock` (unlocked on entry and on return), then runs
+    // the test hook outside it.
+    void Record(std::size_t number, Result result, std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
