@@ -29,6 +29,7 @@
 #include "split/split_engine.h"
 #include "support/checksum_files.h"
 #include "support/recording_prompter.h"
+#include "support/sparse_group.h"
 #include "support/window_helpers.h"
 
 namespace brindle::app {
@@ -73,21 +74,7 @@ void SplitInThree(const QString& folder, const QString& group, const QByteArray&
 
 // Two 1 GiB pieces of holes under sound headers: a join long enough to be stopped mid-way.
 void SparseGroup(const QString& folder) {
-    constexpr std::int32_t kData = 1 << 30;
-    for (int k = 1; k <= 2; ++k) {
-        PieceHeader header;
-        header.GroupId = 4242;
-        header.PieceIndex = k;
-        header.PieceSize = kData;
-        header.PieceCount = 2;
-        SetSourceLength(header, std::int64_t{2} * kData);
-        SetSourceName(header, "big.bin");
-        const HeaderBytes bytes = EncodeHeader(header);
-        QFile piece(folder + QLatin1Char('/') + QString::fromStdString(*PieceFileName("big", k)));
-        QVERIFY(piece.open(QIODevice::WriteOnly));
-        piece.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-        QVERIFY(piece.resize(qint64(kHeaderSize) + kData));
-    }
+    QVERIFY(brindle::test::WriteSparseGroup(folder.toStdString(), 1 << 30));
 }
 
 QString Label5(QWidget* page, int index) {
