@@ -12,14 +12,24 @@ use_brindle() {
 }
 
 # Sets $build to BUILD_DIR (default build-release), configured without the desktop program
-# if it is not yet, with the command and the core's library brought up to date in it.
+# if it is not yet, with the command and the core's libraries brought up to date in it.
 use_core_build() {
   build=$(realpath -m "${1:-$root/build-release}")
   if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_BUILD_APP=OFF >/dev/null
   fi
-  cmake --build "$build" --target brindle brindle_core -j 2 >/dev/null
+  cmake --build "$build" --target brindle -j 2 >/dev/null
   brindle=$build/cli/brindle
+}
+
+# Prints what a benchmark built by hand links for the core: its libraries in $build, each
+# folder's before those it uses, and the system's libraries they need.
+core_link() {
+  local layer
+  for layer in split join rename recovery format checks io shell; do
+    echo "$build/core/libbrindle_$layer.a"
+  done
+  echo "$(pkg-config --libs exiv2 libxxhash) -lcrypto -lz -lgf_complete -pthread"
 }
 
 # Sets $work to BENCH_DIR, or to a new folder under /var/tmp named after PREFIX; it is

@@ -16,7 +16,7 @@ use_work brindle-rename-bench
 
 echo "== generating new names =="
 g++ -O2 -std=c++20 -I"$root/core" "$root/bench/rename/generate_bench.cpp" \
-  "$build/core/libbrindle_core.a" $(pkg-config --libs exiv2) -lcrypto -pthread -o "$work/generate_bench"
+  $(core_link) -o "$work/generate_bench"
 "$work/generate_bench" 100000 5
 
 fresh_folder() {

@@ -12,8 +12,7 @@ files=${FILES:-10000}
 rounds=${ROUNDS:-7}
 use_work brindle-dates-bench
 g++ -O2 -std=c++20 -I"$root/core" -I"$root/tests" "$root/bench/rename/dates_bench.cpp" \
-  "$root/tests/support/tiny_jpeg.cpp" "$build/core/libbrindle_core.a" \
-  $(pkg-config --libs exiv2) -lcrypto -pthread -o "$work/dates_bench"
+  "$root/tests/support/tiny_jpeg.cpp" $(core_link) -o "$work/dates_bench"
 "$work/dates_bench" make "$work/photos" "$files"
 echo "== reading dates (core) =="
 "$work/dates_bench" time "$work/photos" "$rounds"
