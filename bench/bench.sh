@@ -14,10 +14,8 @@
 # /tmp/brindle-base), and verify against `xxhsum -H2` (Debian's xxhash) of the same pieces.
 # BENCH_VERBOSE=1 prints every timed run, to see which rounds a busy machine disturbed.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/bench/lib.sh"
-use_brindle "${1:-}"
-use_work brindle-bench
+source "$(dirname "$0")/lib.sh"
+bench_start brindle-bench "${1:-}"
 runs=${RUNS:-9}
 only=${BENCH_ONLY:-}
 
@@ -76,10 +74,8 @@ for round in $(seq "$runs"); do
                       gsplit "rm -f \"$w\"/g/*" "split -b 104857600 \"$w/source.bin\" \"$w/g/x\""
   pair join-cat "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin" \
                          cat "rm -f \"$w/cat.bin\"" "cat \"$w\"/jg/x* > \"$w/cat.bin\""
-  pair join-cp "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin" \
-                        cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
-  pair split-cp "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
-                         cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
+  pair_cp join-cp "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin"
+  pair_cp split-cp "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit"
   fi
   # What checksums cost: the same split and join with and without the .sha256 file, and a
   # verify of the group against sha256sum checking its checksum file.

@@ -8,10 +8,8 @@
 # same listing without the .sfv. BENCH_DIR picks the scratch folder; BENCH_VERBOSE=1 prints
 # every run.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/bench/lib.sh"
-use_brindle "${1:-}"
-use_work brindle-groups
+source "$(dirname "$0")/lib.sh"
+bench_start brindle-groups "${1:-}"
 runs=${RUNS:-9}
 groups=${GROUP_COUNT:-1000}
 

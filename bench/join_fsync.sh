@@ -5,10 +5,8 @@
 # each and the median of the per-pair ratios.
 #   bench/join_fsync.sh [BUILD_DIR]   SIZE_MB (default 512), PAIRS (default 7), BENCH_DIR
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/bench/lib.sh"
-use_brindle "${1:-}"
-use_work brindle-fsync
+source "$(dirname "$0")/lib.sh"
+bench_start brindle-fsync "${1:-}"
 size_mb=${SIZE_MB:-512}
 pairs=${PAIRS:-7}
 

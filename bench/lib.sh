@@ -1,4 +1,5 @@
-# Shared by the benchmark scripts; sourced, not run.
+# Shared by the benchmark scripts; sourced, not run. Sets $root to the source tree.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Sets $brindle to the command in BUILD_DIR (default build-release), building it if missing.
 use_brindle() {
@@ -10,12 +11,39 @@ use_brindle() {
   brindle=$build/cli/brindle
 }
 
+# Sets $build to BUILD_DIR (default build-release), configured without the desktop program
+# if it is not yet, with the command and the core's libraries brought up to date in it.
+use_core_build() {
+  build=$(realpath -m "${1:-$root/build-release}")
+  if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_BUILD_APP=OFF >/dev/null
+  fi
+  cmake --build "$build" --target brindle -j 2 >/dev/null
+  brindle=$build/cli/brindle
+}
+
+# Prints what a benchmark built by hand links for the core: its libraries in $build, each
+# folder's before those it uses, and the system's libraries they need.
+core_link() {
+  local layer
+  for layer in split join rename recovery format checks io shell; do
+    echo "$build/core/libbrindle_$layer.a"
+  done
+  echo "$(pkg-config --libs exiv2 libxxhash) -lcrypto -lz -lgf_complete -pthread"
+}
+
 # Sets $work to BENCH_DIR, or to a new folder under /var/tmp named after PREFIX; it is
 # removed when the script ends.
 use_work() {
   work=${BENCH_DIR:-$(mktemp -d "/var/tmp/$1.XXXXXX")}
   mkdir -p "$work"
   trap 'rm -rf "$work"' EXIT
+}
+
+# bench_start PREFIX [BUILD_DIR]: use_brindle, then use_work.
+bench_start() {
+  use_brindle "${2:-}"
+  use_work "$1"
 }
 
 declare -A times ratios cpuratios peak
@@ -57,6 +85,10 @@ pair() {
   fi
   ratios[$name]="${ratios[$name]:-} $(ratio "$ta" "$tb")"
   cpuratios[$name]="${cpuratios[$name]:-} $(ratio "$ca" "$cb")"
+}
+# pair_cp NAME ROUND A_NAME A_SETUP A_COMMAND: pair against cp of $work/source.bin.
+pair_cp() {
+  pair "$1" "$2" "$3" "$4" "$5" cp "rm -f \"$work/copy.bin\"" "cp \"$work/source.bin\" \"$work/copy.bin\""
 }
 median_of() { printf '%s\n' $1 | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 spread_of() { printf '%s\n' $1 | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", lo, hi }'; }

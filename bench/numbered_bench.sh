@@ -7,10 +7,8 @@
 # the scratch folder (default: a new folder under /var/tmp); it needs about 7 GiB.
 # BENCH_VERBOSE=1 prints every timed run.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/bench/lib.sh"
-use_brindle "${1:-}"
-use_work brindle-bench
+source "$(dirname "$0")/lib.sh"
+bench_start brindle-bench "${1:-}"
 runs=${RUNS:-9}
 
 echo "Making 1 GiB of random bytes in $work ..."
@@ -29,8 +27,7 @@ for round in $(seq "$runs"); do
   echo "round $round of $runs"
   pair join-cat "$round" njoin "rm -f \"$w/join.bin\"" "$njoin" \
                          cat "rm -f \"$w/cat.bin\"" "cat \"$w\"/p/source.bin.[0-9][0-9][0-9] > \"$w/cat.bin\""
-  pair join-cp "$round" njoin "rm -f \"$w/join.bin\"" "$njoin" \
-                        cp "rm -f \"$w/copy.bin\"" "cp \"$w/source.bin\" \"$w/copy.bin\""
+  pair_cp join-cp "$round" njoin "rm -f \"$w/join.bin\"" "$njoin"
   pair join-sfv "$round" sjoin "rm -f \"$w/joins.bin\"" \
                          "\"$brindle\" join \"$w/ps/source.bin.001\" --out \"$w/joins.bin\"" \
                          njoin "rm -f \"$w/join.bin\"" "$njoin"

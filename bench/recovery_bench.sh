@@ -11,8 +11,7 @@
 #   BENCH_DIR (default a folder in /dev/shm when it has room, else /var/tmp), STEPS (default
 #   "split join"), BEFORE (another build's brindle: its rebuilding join paired with this one's)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/bench/lib.sh"
+source "$(dirname "$0")/lib.sh"
 use_brindle "${1:-}"
 command -v par2 >/dev/null || { echo "par2 is not installed (scripts/deps test)"; exit 77; }
 if [ -z "${BENCH_DIR:-}" ] && [ "$(df --output=avail -k /dev/shm | tail -n 1)" -gt $((4 << 20)) ]; then

@@ -5,23 +5,18 @@
 #   bench/rename_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # FILES sets the number of files (default 10000); RUNS the runs per side (default 1, median
 # shown). One run takes a few minutes, since the loop starts a traced process per file.
+# BENCH_DIR picks the scratch folder.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath -m "${1:-$root/build-release}")
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_BUILD_APP=OFF >/dev/null
-fi
-cmake --build "$build" --target brindle brindle_core -j 2 >/dev/null
-brindle=$build/cli/brindle
+source "$(dirname "$0")/lib.sh"
+use_core_build "${1:-}"
 command -v strace >/dev/null || { echo "strace is needed (apt-get install strace)"; exit 1; }
 files=${FILES:-10000}
 runs=${RUNS:-1}
-work=$(mktemp -d /var/tmp/brindle-rename-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+use_work brindle-rename-bench
 
 echo "== generating new names =="
 g++ -O2 -std=c++20 -I"$root/core" "$root/bench/rename/generate_bench.cpp" \
-  "$build/core/libbrindle_core.a" $(pkg-config --libs exiv2) -lcrypto -pthread -o "$work/generate_bench"
+  $(core_link) -o "$work/generate_bench"
 "$work/generate_bench" 100000 5
 
 fresh_folder() {

@@ -3,21 +3,16 @@
 # modification time, alternating rounds, page cache warm) and the whole
 # `brindle rename --date-from taken --dry-run` against `--date-from mtime`.
 #   bench/rename_dates_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
-# FILES sets the number of photos (default 10000), ROUNDS the rounds per side (default 7).
+# FILES sets the number of photos (default 10000), ROUNDS the rounds per side (default 7),
+# BENCH_DIR the scratch folder.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath -m "${1:-$root/build-release}")
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_BUILD_APP=OFF >/dev/null
-fi
-cmake --build "$build" --target brindle brindle_core -j 2 >/dev/null
+source "$(dirname "$0")/lib.sh"
+use_core_build "${1:-}"
 files=${FILES:-10000}
 rounds=${ROUNDS:-7}
-work=$(mktemp -d /var/tmp/brindle-dates-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+use_work brindle-dates-bench
 g++ -O2 -std=c++20 -I"$root/core" -I"$root/tests" "$root/bench/rename/dates_bench.cpp" \
-  "$root/tests/support/tiny_jpeg.cpp" "$build/core/libbrindle_core.a" \
-  $(pkg-config --libs exiv2) -lcrypto -pthread -o "$work/dates_bench"
+  "$root/tests/support/tiny_jpeg.cpp" $(core_link) -o "$work/dates_bench"
 "$work/dates_bench" make "$work/photos" "$files"
 echo "== reading dates (core) =="
 "$work/dates_bench" time "$work/photos" "$rounds"

@@ -29,15 +29,13 @@
 #include "split/split_engine.h"
 #include "support/checksum_files.h"
 #include "support/recording_prompter.h"
+#include "support/sparse_group.h"
 #include "support/window_helpers.h"
 
 namespace brindle::app {
 namespace {
 
-using test::CloseAllWindows;
-using test::OpenWindows;
-using test::QuietProgress;
-using test::RecordingPrompter;
+using namespace test;
 
 QByteArray Bytes(int n, int seed) {
     QByteArray bytes(n, '\0');
@@ -73,21 +71,7 @@ void SplitInThree(const QString& folder, const QString& group, const QByteArray&
 
 // Two 1 GiB pieces of holes under sound headers: a join long enough to be stopped mid-way.
 void SparseGroup(const QString& folder) {
-    constexpr std::int32_t kData = 1 << 30;
-    for (int k = 1; k <= 2; ++k) {
-        PieceHeader header;
-        header.GroupId = 4242;
-        header.PieceIndex = k;
-        header.PieceSize = kData;
-        header.PieceCount = 2;
-        SetSourceLength(header, std::int64_t{2} * kData);
-        SetSourceName(header, "big.bin");
-        const HeaderBytes bytes = EncodeHeader(header);
-        QFile piece(folder + QLatin1Char('/') + QString::fromStdString(*PieceFileName("big", k)));
-        QVERIFY(piece.open(QIODevice::WriteOnly));
-        piece.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-        QVERIFY(piece.resize(qint64(kHeaderSize) + kData));
-    }
+    QVERIFY(brindle::test::WriteSparseGroup(folder.toStdString(), 1 << 30));
 }
 
 QString Label5(QWidget* page, int index) {
@@ -96,6 +80,15 @@ QString Label5(QWidget* page, int index) {
 
 QToolButton* Browse(QWidget* window) {
     return window->findChild<QToolButton*>(QStringLiteral("cmdBrowse"));
+}
+
+// A first join window, shown and browsed to `folder`; it lists the folder off its thread.
+frmJoin* BrowsedTo(RecordingPrompter& prompter, const QString& folder) {
+    auto* page = new frmJoin;
+    page->show();
+    prompter.paths = {folder};
+    Browse(page)->click();
+    return page;
 }
 
 QStringList Texts(const QList<RecordingPrompter::Call>& calls) {
@@ -164,10 +157,7 @@ private slots:
         Write(dir.filePath(QStringLiteral("b(2).qmf002")), Bytes(400, 2));
         Write(dir.filePath(QStringLiteral("c.txt")), "text");
         RecordingPrompter prompter;
-        auto* page = new frmJoin;
-        page->show();
-        prompter.paths = {dir.path()};
-        Browse(page)->click();
+        auto* page = BrowsedTo(prompter, dir.path());
         QVERIFY(page->IsListing());  // the folder is read off the window's thread
         QTRY_VERIFY(!page->IsListing());
         QCOMPARE(prompter.calls[0].text, QStringLiteral("Please Select a Folder"));
@@ -230,10 +220,7 @@ private slots:
         SplitInThree(dir.path(), QStringLiteral("x|y"), Bytes(900, 3), 9);
         SplitInThree(dir.path(), QStringLiteral("z"), Bytes(900, 4), 10);
         RecordingPrompter prompter;
-        auto* page1 = new frmJoin;
-        page1->show();
-        prompter.paths = {dir.path()};
-        Browse(page1)->click();
+        auto* page1 = BrowsedTo(prompter, dir.path());
         QTRY_VERIFY(!page1->IsListing());
         ClickItem(page1->group, QStringLiteral("x|y"));
         page1->cmdNext->click();
@@ -544,10 +531,7 @@ private slots:
         Write(dir.filePath(QStringLiteral("b.zip.001")), bytes.left(2000));
         Write(dir.filePath(QStringLiteral("b.zip.002")), bytes.mid(2000));
         RecordingPrompter prompter;
-        auto* page = new frmJoin;
-        page->show();
-        prompter.paths = {dir.path()};
-        Browse(page)->click();
+        auto* page = BrowsedTo(prompter, dir.path());
         QTRY_VERIFY(!page->IsListing());
         QCOMPARE(page->group->topLevelItemCount(), 2);
         ClickItem(page->group, QStringLiteral("b.zip.001"));
@@ -670,10 +654,7 @@ private slots:
         const QByteArray bytes = Bytes(50000, 5);
         QVERIFY(QFile::remove(SplitInFive(dir.path(), bytes, 30, false).value(0)));
         RecordingPrompter prompter;
-        auto* page = new frmJoin;
-        page->show();
-        prompter.paths = {dir.path()};
-        Browse(page)->click();
+        auto* page = BrowsedTo(prompter, dir.path());
         QTRY_VERIFY(!page->IsListing());
         ClickItem(page->group, QStringLiteral("g"));
         QCOMPARE(Label5(page, 0), QStringLiteral("source.bin"));

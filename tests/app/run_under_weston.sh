@@ -2,20 +2,13 @@
 # Runs a window test on Wayland under weston's headless back end; exits 77 (skipped) where
 # no compositor can start.
 command -v weston >/dev/null 2>&1 || { echo "weston is not installed"; exit 77; }
+. "$(dirname "$0")/wait_for_server.sh"
 runtime=$(mktemp -d) || exit 77
 socket="brindle-test-$$"
 XDG_RUNTIME_DIR="$runtime" weston --backend=headless-backend.so --socket="$socket" \
     --idle-time=0 >"$runtime/weston.log" 2>&1 &
 weston_pid=$!
-tries=0
-while [ ! -S "$runtime/$socket" ]; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 50 ] || ! kill -0 "$weston_pid" 2>/dev/null; then
-        echo "weston did not start:"; cat "$runtime/weston.log"
-        kill "$weston_pid" 2>/dev/null; rm -rf "$runtime"; exit 77
-    fi
-    sleep 0.1
-done
+wait_for_server weston "$weston_pid" "$runtime/weston.log" -S "$runtime/$socket"
 # The headless compositor has no seat: Qt 6.4's Wayland text input then reads a missing
 # input device when it draws a text box's cursor and crashes now and then. No input method.
 XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland QT_IM_MODULE=none "$@"

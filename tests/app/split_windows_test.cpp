@@ -37,10 +37,7 @@
 namespace brindle::app {
 namespace {
 
-using test::CloseAllWindows;
-using test::OpenWindows;
-using test::QuietProgress;
-using test::RecordingPrompter;
+using namespace test;
 constexpr int kJobWait = 30000;
 
 template <typename T>

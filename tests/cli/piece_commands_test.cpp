@@ -19,6 +19,7 @@
 #include "split_report.h"
 #include "stop_signal.h"
 #include "support/run_brindle.h"
+#include "support/sparse_group.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
@@ -228,23 +229,6 @@ TEST_F(PieceCommandsTest, DefaultOutputNeverReplacesAFileUnlessForced) {
     EXPECT_TRUE(ReadFile(dir.File("film.avi")) == bytes);
 }
 
-// Two pieces of `data` bytes each, holes on disk but real bytes once joined.
-void WriteSparseGroup(const TempDir& dir, std::int32_t data) {
-    for (int k = 1; k <= 2; ++k) {
-        PieceHeader header;
-        header.GroupId = 4242;
-        header.PieceIndex = k;
-        header.PieceSize = data;
-        header.PieceCount = 2;
-        header.SourceLength = 2 * data;
-        SetSourceName(header, "big.bin");
-        const std::string path = dir.File(*PieceFileName("big", k));
-        const HeaderBytes bytes = EncodeHeader(header);
-        WriteFile(path, std::string(bytes.begin(), bytes.end()));
-        std::filesystem::resize_file(path, kHeaderSize + static_cast<std::uintmax_t>(data));
-    }
-}
-
 std::vector<std::string> Temporaries(const std::string& folder) {
     std::vector<std::string> found;
     for (const std::string& name : test::SortedNames(folder)) {
@@ -378,7 +362,7 @@ TEST_F(PieceCommandsTest, ALongNameIsStoredShortenedWithItsExtensionAndVerifyNam
 TEST(BrindleProgram, AJoinKilledMidCopyKeepsEveryFileAndTheNextJoinWorks) {
     TempDir dir;
     constexpr std::int32_t kData = 160 << 20;
-    WriteSparseGroup(dir, kData);
+    ASSERT_TRUE(test::WriteSparseGroup(dir.path(), kData));
     WriteFile(dir.File("big.bin"), "the file the join would replace");
 
     const std::string program = BRINDLE_CLI_PATH;
@@ -462,7 +446,7 @@ int SignalMidCopy(const TempDir& dir, const std::vector<std::string>& args, int 
 TEST(BrindleProgram, InterruptedSplitAndJoinLeaveNothingAndExitWith128PlusTheSignal) {
     TempDir dir;
     constexpr std::int32_t kData = 160 << 20;
-    WriteSparseGroup(dir, kData);
+    ASSERT_TRUE(test::WriteSparseGroup(dir.path(), kData));
     WriteFile(dir.File("big.bin"), "the file the join would replace");
     const int join = SignalMidCopy(dir, {"join", dir.File("big(1).qmf"), "--out", dir.File("big.bin")}, SIGINT);
     ASSERT_TRUE(WIFEXITED(join)) << "the join ended before the signal, or died of it";

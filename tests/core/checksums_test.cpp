@@ -13,11 +13,7 @@
 namespace brindle {
 namespace {
 
-using test::ReadFile;
-using test::RecordingProgress;
-using test::TempDir;
-using test::WriteFile;
-using test::WriteChecksumFile;
+using namespace test;
 
 class ChecksumsTest : public ::testing::Test {
 protected:

@@ -19,37 +19,39 @@
 #include "split/split_planning.h"
 #include "support/checksum_files.h"
 #include "support/recording_progress.h"
+#include "support/split_choice.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
 namespace {
 
-using test::ReadFile;
-using test::RecordingProgress;
-using test::TempDir;
-using test::WriteFile;
-using test::WriteChecksumFile;
+using namespace test;
 
 class JoinEngineTest : public ::testing::Test {
 protected:
     // Splits `bytes` as the windows would for one choice and returns the ordered pieces.
     std::vector<std::string> SplitAs(const std::string& bytes, int mode, const char* number, const char* size,
                                      const char* unit, const std::string& group = "g") {
-        const std::string source = dir.File(group + ".src");
-        WriteFile(source, bytes);
+        WriteFile(dir.File(group + ".src"), bytes);
         SplitState state;
         EXPECT_FALSE(CheckSplitChoice(static_cast<std::int64_t>(bytes.size()), mode, number, size, unit, state));
         ComputePieceDataSize(static_cast<std::int64_t>(bytes.size()), state);
-        SplitParams params;
-        params.sourcePath = source;
-        params.destFolder = dir.path();
-        params.groupName = group;
-        params.pieceSize = state.SplitPieceSize;
+        const SplitParams params = SplitOf(group, state.SplitPieceSize);
         RecordingProgress progress;
         const SplitResult result = SplitFile(params, progress);
         EXPECT_TRUE(result.status.ok()) << result.status.message();
-        std::filesystem::remove(source);
+        std::filesystem::remove(params.sourcePath);
         return result.pieces;
+    }
+
+    // Splits dir/GROUP.src into GROUP(1).qmf, ... beside it.
+    SplitParams SplitOf(const std::string& group, std::int64_t pieceSize) {
+        SplitParams params;
+        params.sourcePath = dir.File(group + ".src");
+        params.destFolder = dir.path();
+        params.groupName = group;
+        params.pieceSize = pieceSize;
+        return params;
     }
 
     Status Join(const std::vector<std::string>& pieces, const std::string& output) {
@@ -66,15 +68,7 @@ protected:
 };
 
 TEST_F(JoinEngineTest, RoundTripsByteForByteInEveryMode) {
-    struct Case {
-        const char* what;
-        std::size_t length;
-        int mode;
-        const char* number;
-        const char* size;
-        const char* unit;
-    };
-    const Case cases[] = {
+    const test::SplitChoice cases[] = {
         {"three pieces", 1'000'003, 0, "3", "", ""},
         {"999 pieces", 5'000, 0, "999", "", ""},
         {"fewer pieces than asked", 10, 0, "7", "", ""},
@@ -82,8 +76,9 @@ TEST_F(JoinEngineTest, RoundTripsByteForByteInEveryMode) {
         {"size equal to the file", 3'000, 1, "", "3000", ""},
         {"floppy", 3'000'000, 2, "", "", ""},
     };
-    for (const Case& c : cases) {
-        const std::string bytes = test::PatternBytes(c.length, static_cast<std::uint32_t>(c.length));
+    for (const auto& c : cases) {
+        const auto length = static_cast<std::size_t>(c.length);
+        const std::string bytes = test::PatternBytes(length, static_cast<std::uint32_t>(length));
         const auto pieces = SplitAs(bytes, c.mode, c.number, c.size, c.unit);
         ASSERT_FALSE(pieces.empty()) << c.what;
         const Status status = Join(pieces, dir.File("joined.bin"));
@@ -236,11 +231,7 @@ TEST_F(JoinEngineTest, AFullDiskLeavesNoOutputBehind) {
 TEST_F(JoinEngineTest, OnePieceGroup) {
     const std::string bytes = test::PatternBytes(400);
     WriteFile(dir.File("one.src"), bytes);
-    SplitParams params;
-    params.sourcePath = dir.File("one.src");
-    params.destFolder = dir.path();
-    params.groupName = "one";
-    params.pieceSize = 400;
+    const SplitParams params = SplitOf("one", 400);
     RecordingProgress progress;
     ASSERT_TRUE(SplitFile(params, progress).status.ok());
     ASSERT_TRUE(Join({dir.File("one(1).qmf")}, dir.File("one.out")).ok());
@@ -552,11 +543,7 @@ TEST_F(JoinEngineTest, EveryDamagedByteIsRefusedByTheJoinAndNamedByVerify) {
     };
     for (const Case& c : cases) {
         WriteFile(dir.File("g.src"), bytes);
-        SplitParams params;
-        params.sourcePath = dir.File("g.src");
-        params.destFolder = dir.path();
-        params.groupName = "g";
-        params.pieceSize = 1000;
+        SplitParams params = SplitOf("g", 1000);
         params.dataCheck = c.dataCheck;
         params.checksums = c.checksums;
         RecordingProgress progress;

@@ -184,6 +184,8 @@ TEST(GenerateNewNames, ItemsOutsideTheSlotsCannotFail) {
 }
 
 TEST(GenerateNewNames, RowDatesMoveByCalendarUnits) {
+    using enum DateMode;
+    using enum DateUnit;
     const year_month_day k31January2026{year{2026}, January, day{31}};
     const year_month_day k29February2024{year{2024}, February, day{29}};
     const struct {
@@ -191,23 +193,18 @@ TEST(GenerateNewNames, RowDatesMoveByCalendarUnits) {
         NamingRule rule;
         std::vector<std::string> expected;
     } cases[] = {
-        {"month end",
-         DateRule(DateMode::kIncrement, 1, DateUnit::kMonth, k31January2026, "DDMMYYYY", "-"),
+        {"month end", DateRule(kIncrement, 1, kMonth, k31January2026, "DDMMYYYY", "-"),
          {"a31-01-2026.t", "a28-02-2026.t", "a31-03-2026.t", "a30-04-2026.t"}},
-        {"decrement by two days",
-         DateRule(DateMode::kDecrement, 2, DateUnit::kDay, k5March2026, "DMYY", "None"),
+        {"decrement by two days", DateRule(kDecrement, 2, kDay, k5March2026, "DMYY", "None"),
          {"a5326.t", "a3326.t", "a1326.t", "a27226.t"}},
-        {"leap day by years",
-         DateRule(DateMode::kIncrement, 1, DateUnit::kYear, k29February2024, "YYYYMMDD", "-"),
+        {"leap day by years", DateRule(kIncrement, 1, kYear, k29February2024, "YYYYMMDD", "-"),
          {"a2024-02-29.t", "a2025-02-28.t", "a2026-02-28.t", "a2027-02-28.t"}},
         {"months backwards over a year end",
-         DateRule(DateMode::kDecrement, 5, DateUnit::kMonth, k31January2026, "MMDDYY", "None"),
+         DateRule(kDecrement, 5, kMonth, k31January2026, "MMDDYY", "None"),
          {"a013126.t", "a083125.t", "a033125.t", "a103124.t"}},
-        {"none keeps the base date",
-         DateRule(DateMode::kNone, 7, DateUnit::kDay, k5March2026, "MDYYYY", "x"),
+        {"none keeps the base date", DateRule(kNone, 7, kDay, k5March2026, "MDYYYY", "x"),
          {"a3-5-2026.t", "a3-5-2026.t", "a3-5-2026.t", "a3-5-2026.t"}},
-        {"decrement by zero",
-         DateRule(DateMode::kDecrement, 0, DateUnit::kDay, k5March2026, "DDMMYY", "None"),
+        {"decrement by zero", DateRule(kDecrement, 0, kDay, k5March2026, "DDMMYY", "None"),
          {"a050326.t", "a050326.t", "a050326.t", "a050326.t"}},
     };
     for (const auto& c : cases) {

@@ -15,10 +15,7 @@
 namespace brindle {
 namespace {
 
-using test::ReadFile;
-using test::SortedNames;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 struct DiscoveryCase {
     const char* what;

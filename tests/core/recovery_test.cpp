@@ -46,6 +46,18 @@ std::vector<std::string> MakeFiles(const TempDir& dir, const std::vector<std::si
 
 Input InputFor(const TempDir& dir, const std::vector<std::string>& files) { return {dir.path(), "data", files, {}, false}; }
 
+// The one-pass rebuild, noting in `handed` whether any rebuilt bytes of file FILE came out.
+Status RebuildInOnePassWatching(const Input& input, const Check& check, std::size_t file, bool& handed) {
+    handed = false;
+    return RebuildInOnePass(
+        input, check,
+        [&](std::size_t rebuilt, std::int64_t, const unsigned char*, std::size_t) {
+            handed = handed || rebuilt == file;
+            return Status::Ok();
+        },
+        {});
+}
+
 TEST(GaloisTest, RegionMultiplyMatchesThePlainReferenceAtAnyLengthAndPlace) {
     // Every road the processor has, the library's included, not only the fastest.
     for (const auto road : {testing::GfRoad::kLibrary, testing::GfRoad::kAvx2, testing::GfRoad::kAvx512,
@@ -154,6 +166,13 @@ protected:
     WriteResult Write(int percent) {
         test::RecordingProgress progress;
         return WriteRecoveryFiles(files, dir.path(), "data", percent, progress);
+    }
+    // Every file taken on trust but the lost one.
+    Input TrustedAllBut(std::size_t lost) {
+        Input input = InputFor(dir, files);
+        input.trusted.assign(files.size(), true);
+        input.trusted[lost] = false;
+        return input;
     }
     Check CheckNow(std::vector<bool> trusted = {}) {
         test::RecordingProgress progress;
@@ -284,9 +303,7 @@ TEST_F(RecoveryFiles, TrustedFilesAreNeverRebuiltAndARebuildOnWrongBytesIsRefuse
     FlipByte(files[1], 30000);
     const std::string vouched = ReadFile(files[1]);
     std::remove(files[6].c_str());
-    Input input = InputFor(dir, files);
-    input.trusted.assign(files.size(), true);
-    input.trusted[6] = false;
+    const Input input = TrustedAllBut(6);
     test::RecordingProgress progress;
     const Check check = CheckFiles(input, progress);
     EXPECT_EQ(check.faultyFiles, 1);
@@ -317,20 +334,12 @@ TEST_F(RecoveryFiles, AOnePassRebuildOnWrongBytesHandsNoneOfThem) {
     ASSERT_TRUE(Write(20).status.ok());
     FlipByte(files[1], 30000);
     std::remove(files[6].c_str());
-    Input input = InputFor(dir, files);
-    input.trusted.assign(files.size(), true);
-    input.trusted[6] = false;
+    const Input input = TrustedAllBut(6);
     test::RecordingProgress progress;
     const Check check = CheckFiles(input, progress);
     ASSERT_TRUE(check.CanRebuild() && FitsOnePass(check)) << Summary(check);
     bool rebuiltHanded = false;
-    const Status status = RebuildInOnePass(
-        input, check,
-        [&](std::size_t file, std::int64_t, const unsigned char*, std::size_t) {
-            rebuiltHanded = rebuiltHanded || file == 6;
-            return Status::Ok();
-        },
-        {});
+    const Status status = RebuildInOnePassWatching(input, check, 6, rebuiltHanded);
     EXPECT_EQ(status.message(), "the rebuilt data.007 does not match the recovery files");
     EXPECT_FALSE(rebuiltHanded);
 }
@@ -355,12 +364,7 @@ TEST_F(RecoveryFiles, ARebuiltFileIsCheckedWholeAgainstTheSet) {
     EXPECT_EQ(rebuilt.status.message(), "the rebuilt data.007 does not match the recovery files");
     ExpectNothingKept(rebuilt);
     bool handed = false;
-    const Status status = RebuildInOnePass(InputFor(dir, files), check,
-                                           [&](std::size_t file, std::int64_t, const unsigned char*, std::size_t) {
-                                               handed = handed || file == 6;
-                                               return Status::Ok();
-                                           },
-                                           {});
+    const Status status = RebuildInOnePassWatching(InputFor(dir, files), check, 6, handed);
     EXPECT_EQ(status.message(), "the rebuilt data.007 does not match the recovery files");
     EXPECT_FALSE(handed);
 }

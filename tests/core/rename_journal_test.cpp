@@ -17,10 +17,7 @@
 namespace brindle {
 namespace {
 
-using test::ReadFile;
-using test::SortedNames;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 class RenameJournalTest : public ::testing::Test {
 protected:

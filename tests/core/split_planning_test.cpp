@@ -1,18 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "split/split_planning.h"
+#include "support/split_choice.h"
 
 namespace brindle {
 namespace {
 
-struct Choice {
-    const char* what;
-    std::int64_t length;
-    int mode;
-    const char* number;
-    const char* size;
-    const char* unit;
-};
+using Choice = test::SplitChoice;
 
 TEST(CheckSplitChoice, AcceptsAndRecordsTheChoice) {
     struct Case {
