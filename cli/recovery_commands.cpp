@@ -41,29 +41,6 @@ recovery::Input InputFor(const GroupRef& group, const GroupCheck* known) {
     return recovery::PieceGroupInput(group.folder, group.name, CheckGroup(group.folder, group.name));
 }
 
-// The name most of `pieces` store (the earliest of those tied): a piece whose name field
-// differs from the others' is damaged, and never names the joined file. Empty when none of
-// them can be read.
-std::string MostStoredName(const std::vector<std::string>& pieces, const std::string& group) {
-    std::vector<std::pair<std::string, int>> votes;
-    for (const std::string& path : pieces) {
-        PieceHeader header;
-        if (!ReadPieceHeader(path, &header).ok()) {
-            continue;
-        }
-        const std::string name = SafeOriginalName(header, group);
-        const auto known = std::find_if(votes.begin(), votes.end(), [&name](const auto& vote) { return vote.first == name; });
-        if (known == votes.end()) {
-            votes.emplace_back(name, 1);
-        } else {
-            ++known->second;
-        }
-    }
-    const auto most = std::max_element(votes.begin(), votes.end(),
-                                       [](const auto& a, const auto& b) { return a.second < b.second; });
-    return most == votes.end() ? std::string() : most->first;
-}
-
 // The recovery files' check under a bar; false, with the command's answer in `*exit`, when
 // there is nothing more to do.
 bool CheckUnderBar(const recovery::Input& input, const std::string& command, Console& console,
@@ -143,7 +120,7 @@ int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const re
             sound.push_back(input.files[i]);
         }
     }
-    const std::string name = MostStoredName(sound, group.name);
+    const std::string name = JoinedName(sound, group.name);
     if (name.empty()) {
         return -1;
     }
@@ -160,7 +137,14 @@ int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const re
 }  // namespace
 
 std::string JoinedName(const std::vector<std::string>& pieces, const std::string& group) {
-    return MostStoredName(pieces, group);
+    std::vector<PieceHeader> headers;
+    for (const std::string& path : pieces) {
+        if (PieceHeader header; ReadPieceHeader(path, &header).ok()) {
+            headers.push_back(header);
+        }
+    }
+    const std::optional<PieceHeader> agreed = MostStoredName(headers);
+    return agreed ? SafeOriginalName(*agreed, group) : std::string();
 }
 
 int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces, const std::string& outputPath,
@@ -255,7 +239,7 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
                           [&params](Progress& progress) { return JoinNumberedPieces(params, progress); });
     }
     // Every piece stores the name: the output takes the one most of them give.
-    const std::string name = MostStoredName(readFrom, group.name);
+    const std::string name = JoinedName(readFrom, group.name);
     if (name.empty()) {
         console.err << Tr("Fail to merge the files.") << "\n" << Tr("no piece can be read") << "\n";
         return kExitFailed;

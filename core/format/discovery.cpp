@@ -73,23 +73,27 @@ Status ReadGroupHeader(const std::string& folder, const std::string& groupName, 
             sound.push_back(later);
         }
     }
-    // A damaged name field in one piece does not name the group: the name most of them store.
-    std::size_t best = 0;
-    int most = 0;
-    for (std::size_t i = 0; i < sound.size(); ++i) {
-        const int count = static_cast<int>(std::count_if(sound.begin(), sound.end(), [&](const PieceHeader& other) {
-            return other.SourceName == sound[i].SourceName;
-        }));
-        if (count > most) {
-            most = count;
-            best = i;
-        }
-    }
-    if (sound.empty()) {
+    const std::optional<PieceHeader> agreed = MostStoredName(sound);
+    if (!agreed) {
         return first;
     }
-    *header = sound[best];
+    *header = *agreed;
     return Status::Ok();
+}
+
+std::optional<PieceHeader> MostStoredName(const std::vector<PieceHeader>& headers) {
+    const PieceHeader* best = nullptr;
+    std::ptrdiff_t most = 0;
+    for (const PieceHeader& header : headers) {
+        const std::ptrdiff_t count = std::count_if(headers.begin(), headers.end(), [&](const PieceHeader& other) {
+            return other.SourceName == header.SourceName;
+        });
+        if (count > most) {
+            most = count;
+            best = &header;
+        }
+    }
+    return best != nullptr ? std::optional(*best) : std::nullopt;
 }
 
 GroupDetails DescribeGroup(const PieceHeader& firstPiece, char decimalSeparator) {

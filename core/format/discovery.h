@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,10 @@ std::string FirstPiecePath(const std::string& folder, const std::string& groupNa
 
 // Reads the 256-byte header at the start of a piece file.
 Status ReadPieceHeader(const std::string& path, PieceHeader* header);
+
+// Of `headers`, the first that stores the name most of them store: a piece whose name field
+// differs from the others' is damaged and never names the group. Nothing for none.
+std::optional<PieceHeader> MostStoredName(const std::vector<PieceHeader>& headers);
 
 // The header that speaks for a group: of the first piece and the later ones whose header is
 // sound and names its own number, the lowest-numbered that stores the name most of them
