@@ -24,6 +24,7 @@
 #include "join/rebuild_step.h"
 #include "shell/batch_fill.h"
 #include "shell/file_drop.h"
+#include "shell/form_controls.h"
 #include "shell/job_runner.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -43,9 +44,9 @@ frmJoin::frmJoin(JobValuesPtr values)
     body->setSpacing(0);
     QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin", "Group Location"),
                                  QStringLiteral("Label1"), this);
-    label1->setMinimumHeight(20);
+    SetLeastSize(label1, QSize(0, 20));
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
-    txtPath->setMinimumHeight(28);
+    SetLeastSize(txtPath, QSize(0, 28));
     QToolButton* cmdBrowse = cmdBrowse_ = MakeBrowseButton(
         QCoreApplication::translate("frmJoin", "Choose the folder of the pieces"), this);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin::cmdBrowse_Click);
@@ -64,7 +65,7 @@ frmJoin::frmJoin(JobValuesPtr values)
     body->addLayout(columns, 1);
     QLabel* label2 = MakeCaption(QCoreApplication::translate("frmJoin", "File Group Found"),
                                  QStringLiteral("Label2"), this);
-    label2->setMinimumHeight(20);
+    SetLeastSize(label2, QSize(0, 20));
     columns->addWidget(label2, 0, 0);
     group = new QTreeWidget(this);
     group->setObjectName(QStringLiteral("group"));
@@ -89,7 +90,7 @@ frmJoin::frmJoin(JobValuesPtr values)
 
     QLabel* label3 = MakeCaption(QCoreApplication::translate("frmJoin", "Information"),
                                  QStringLiteral("Label3"), this);
-    label3->setMinimumHeight(20);
+    SetLeastSize(label3, QSize(0, 20));
     columns->addWidget(label3, 0, 1);
     auto* picture2 = new QFrame(this);
     picture2->setObjectName(QStringLiteral("Picture2"));
@@ -118,7 +119,7 @@ frmJoin::frmJoin(JobValuesPtr values)
         value->setWordWrap(i == 0);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        value->setMinimumHeight(valueHeights[i]);
+        SetLeastSize(value, QSize(0, valueHeights[i]));
         details->addWidget(value);
         Label5[static_cast<std::size_t>(i)] = value;
     }

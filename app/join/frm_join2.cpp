@@ -11,6 +11,7 @@
 
 #include "join/join_pages.h"
 #include "join/join_state.h"
+#include "shell/form_controls.h"
 #include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/prompter.h"
@@ -27,9 +28,9 @@ frmJoin2::frmJoin2(JobValuesPtr values)
     body->setSpacing(0);
     QLabel* label1 = MakeCaption(QCoreApplication::translate("frmJoin2", "Destination"),
                                  QStringLiteral("Label1"), this);
-    label1->setMinimumHeight(20);
+    SetLeastSize(label1, QSize(0, 20));
     txtTarget = MakeTextBox(QStringLiteral("txtTarget"), label1, this);
-    txtTarget->setMinimumHeight(28);
+    SetLeastSize(txtTarget, QSize(0, 28));
     QToolButton* cmdBrowse = MakeBrowseButton(
         QCoreApplication::translate("frmJoin2", "Choose the file to create"), this);
     connect(cmdBrowse, &QToolButton::clicked, this, &frmJoin2::cmdBrowse_Click);
@@ -40,10 +41,10 @@ frmJoin2::frmJoin2(JobValuesPtr values)
 
     QLabel* label2 = MakeCaption(QCoreApplication::translate("frmJoin2", "Progress"),
                                  QStringLiteral("Label2"), this);
-    label2->setMinimumHeight(20);
+    SetLeastSize(label2, QSize(0, 20));
     panel_ = new JobPanel(JobKind::kJoin,
                                {QStringLiteral("pb1"), QStringLiteral("percent"), QStringLiteral("Label3")}, this);
-    panel_->setMinimumHeight(28);
+    SetLeastSize(panel_, QSize(0, 28));
     body->addWidget(label2);
     body->addWidget(panel_);
     body->addStretch(1);

@@ -13,6 +13,7 @@
 #include "io/file_io.h"
 #include "join/join_state.h"
 #include "join/rebuild_step.h"
+#include "shell/form_controls.h"
 #include "shell/hand_over.h"
 #include "shell/job_panel.h"
 #include "shell/path_text.h"
@@ -44,9 +45,9 @@ frmSimpleJoin::frmSimpleJoin(JobValuesPtr values) : ChromeWindow(Chrome(), nullp
     body->setSpacing(0);
     QLabel* label1 = MakeCaption(QCoreApplication::translate("frmSimpleJoin", "Destination"),
                                  QStringLiteral("Label1"), this);
-    label1->setMinimumHeight(20);
+    SetLeastSize(label1, QSize(0, 20));
     txtPath = MakeTextBox(QStringLiteral("txtPath"), label1, this);
-    txtPath->setMinimumHeight(28);
+    SetLeastSize(txtPath, QSize(0, 28));
     QToolButton* cmdBrowse = MakeBrowseButton(
         QCoreApplication::translate("frmSimpleJoin", "Choose the file to create"), this);
     cmdBrowse->setMinimumWidth(34);
@@ -59,7 +60,7 @@ frmSimpleJoin::frmSimpleJoin(JobValuesPtr values) : ChromeWindow(Chrome(), nullp
     panel_ = new JobPanel(
         JobKind::kJoin, {QStringLiteral("ProgressBar1"), QStringLiteral("Label2"), QStringLiteral("lblPercentUnit")},
         this);
-    panel_->setMinimumHeight(28);
+    SetLeastSize(panel_, QSize(0, 28));
     body->addWidget(panel_);
     body->addStretch(1);
     ProgressBar1 = panel_->Bar();

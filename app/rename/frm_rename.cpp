@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
+#include <QPointer>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTreeWidget>
@@ -447,12 +449,56 @@ void frmRename::DockEditor() {
         view_->setFixedWidth(std::max(listWidth - over, std::min(namesWidth_, listWidth)));
         Relayout(this);
     }
+    QPointer<QScrollArea> scroll = screen != nullptr ? ScrollEditorIfTooLarge(screen->availableGeometry()) : nullptr;
     // The window takes its size back when the editor goes.
-    undock_ = connect(editor_, &QObject::destroyed, this, [this, window, listWidth] {
+    undock_ = connect(editor_, &QObject::destroyed, this, [this, window, listWidth, scroll] {
+        // The editor is still being taken apart inside it: out of the layout now, gone later.
+        if (scroll != nullptr) {
+            scroll->hide();
+            scroll->deleteLater();
+        }
         view_->setFixedWidth(listWidth);
         Relayout(this);
         window->resize(undockedSize_.expandedTo(window->minimumSize()));
     });
+}
+
+QScrollArea* frmRename::ScrollEditorIfTooLarge(const QRect& room) {
+    QWidget* window = this->window();
+    const QSize over = window->frameGeometry().size() - room.size();
+    if (over.width() <= 0 && over.height() <= 0) {
+        return nullptr;
+    }
+    // A large font on a small screen: the editor scrolls within what the screen has left, so
+    // no part of the window lies past its edge.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("editorScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+    QSize size = editor_->size();
+    size.rwidth() -= std::max(over.width(), 0);
+    size.rheight() -= std::max(over.height(), 0);
+    // The bar one way takes room the other way, where the screen has it.
+    if (over.width() > 0 && over.height() < 0) {
+        size.rheight() += std::min(bar, -over.height());
+    }
+    if (over.height() > 0 && over.width() < 0) {
+        size.rwidth() += std::min(bar, -over.width());
+    }
+    // Scrolling through a sliver helps nobody: on a screen that small the window stays as
+    // wide as it must, from the screen's left edge.
+    if (size.width() < editor_->width() / 2) {
+        delete scroll;
+        return nullptr;
+    }
+    dock_->removeWidget(editor_);
+    scroll->setWidget(editor_);
+    scroll->setFixedSize(size);
+    dock_->addWidget(scroll, 0, Qt::AlignTop);
+    scroll->show();
+    Relayout(this);
+    return scroll;
 }
 
 frmRename::~frmRename() {

@@ -17,6 +17,7 @@
 
 class QHBoxLayout;
 class QPushButton;
+class QScrollArea;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -80,6 +81,7 @@ private:
     void ApplyRuleClicked();
     // Puts the new editor inside this window, beside the list, until it closes.
     void DockEditor();
+    QScrollArea* ScrollEditorIfTooLarge(const QRect& room);
     void RenameFilesClicked();
     // Reverts the last rename run of this program, the list's or the command's, off the
     // interface thread.

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "shell/artwork.h"
+#include "shell/form_controls.h"
 #include "shell/image_control.h"
 #include "shell/job_runner.h"
 #include "shell/navigation.h"
@@ -233,7 +234,7 @@ void ChromeWindow::AddFooterButtons(std::initializer_list<QPushButton*> buttons,
             footerRow_->addSpacing(kFooterButtonGap);
         }
         first = false;
-        button->setMinimumSize(least.expandedTo(button->sizeHint()));
+        SetLeastSize(button, least);
         footerRow_->addWidget(button, 0, Qt::AlignVCenter);
     }
 }

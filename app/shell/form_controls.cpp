@@ -1,5 +1,6 @@
 #include "shell/form_controls.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -16,6 +17,58 @@
 
 namespace brindle::app {
 namespace {
+
+// Keeps a widget's floor above what its contents ask for now; a caption changed in code only
+// reaches its parent (as a layout request), so both are watched.
+class LeastSize final : public QObject {
+public:
+    LeastSize(QWidget* widget, QSize least) : QObject(widget), widget_(widget), least_(least) {
+        widget->installEventFilter(this);
+        if (QWidget* parent = widget->parentWidget()) {
+            parent->installEventFilter(this);
+        }
+        Apply();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+        case QEvent::LanguageChange:
+        case QEvent::LayoutRequest:
+            Apply();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    // What a layout gives the widget without an explicit minimum, as Qt works it out.
+    int Natural(QSizePolicy::Policy policy, int hint, int minimumHint) const {
+        return (policy & QSizePolicy::ShrinkFlag) != 0 ? minimumHint : std::max(hint, minimumHint);
+    }
+
+    void Apply() {
+        const QSizePolicy policy = widget_->sizePolicy();
+        const QSize hint = widget_->sizeHint();
+        const QSize minimumHint = widget_->minimumSizeHint();
+        const QSize wanted(
+            least_.width() > 0 ? std::max(least_.width(), Natural(policy.horizontalPolicy(), hint.width(),
+                                                                    minimumHint.width()))
+                               : 0,
+            least_.height() > 0 ? std::max(least_.height(), Natural(policy.verticalPolicy(), hint.height(),
+                                                                      minimumHint.height()))
+                                : 0);
+        if (widget_->minimumSize() != wanted) {
+            widget_->setMinimumSize(wanted);
+        }
+    }
+
+    QWidget* widget_;
+    QSize least_;
+};
 
 // An open folder in the program's blue, drawn for each pixel ratio so it stays sharp.
 QPixmap FolderPicture(int size, qreal ratio) {
@@ -142,6 +195,10 @@ QFont ScaledFont(const QFont& font, double factor) {
         scaled.setPixelSize(qRound(font.pixelSize() * factor));
     }
     return scaled;
+}
+
+void SetLeastSize(QWidget* widget, QSize least) {
+    new LeastSize(widget, least);
 }
 
 void SetTabChain(std::initializer_list<QWidget*> widgets) {

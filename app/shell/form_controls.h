@@ -40,6 +40,9 @@ QPushButton* MakeButton(const QString& caption, const QString& name, QWidget* pa
 char LocaleDecimalSeparator();
 // The same face, `factor` times as large, whether its size is in points or pixels.
 QFont ScaledFont(const QFont& font, double factor);
+// The widget is never smaller than `least` (0: no floor that way) nor than its text and font
+// ask for, also after a font, style or caption change; a plain minimum size would cap it.
+void SetLeastSize(QWidget* widget, QSize least);
 // Tab visits the widgets in the order given.
 void SetTabChain(std::initializer_list<QWidget*> widgets);
 

@@ -6,6 +6,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "shell/form_controls.h"
+
 namespace brindle::app {
 namespace {
 
@@ -55,7 +57,7 @@ JobPanel::JobPanel(JobKind kind, const JobPanelNames& names, QWidget* window)
     cancel->setAccessibleName(QCoreApplication::translate("JobPanel", "Cancel"));
     cancel->setToolTip(QCoreApplication::translate("JobPanel", "Stop the job (Esc)"));
     cancel->setAutoDefault(false);
-    cancel->setMinimumSize(80, 28);
+    SetLeastSize(cancel, QSize(80, 28));
     cancel->setEnabled(false);
     row->addSpacing(6);
     row->addWidget(cancel);

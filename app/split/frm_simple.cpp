@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "shell/file_drop.h"
+#include "shell/form_controls.h"
 #include "shell/job_panel.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
@@ -64,7 +65,7 @@ frmSimple::frmSimple(JobValuesPtr values) : ChromeWindow(Chrome(), nullptr, std:
                  choice_.cboType, choice_.optSolution[2], cmdSplit_});
 
     panel_ = new JobPanel(JobKind::kSplit, {QStringLiteral("ProgressBar1")}, this);
-    panel_->setMinimumHeight(28);
+    SetLeastSize(panel_, QSize(0, 28));
     body->addStretch(1);
     body->addWidget(panel_);
     panel_->SetStartButton(cmdSplit_);

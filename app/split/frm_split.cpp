@@ -36,7 +36,7 @@ frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullp
         QCoreApplication::translate("frmSplit", "Choose the file to split"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
-    txtPath_->setMinimumHeight(26);
+    SetLeastSize(txtPath_, QSize(0, 26));
 
     cmdBrowse_ =
         MakeBrowseButton(QCoreApplication::translate("frmSplit", "Choose the file to split"), this);
@@ -62,7 +62,7 @@ frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullp
     body->addSpacing(12);
     auto* heading =
         MakeHeading(QCoreApplication::translate("frmSplit", "Information"), "Label2", this);
-    heading->setMinimumHeight(22);
+    SetLeastSize(heading, QSize(0, 22));
     body->addWidget(heading);
     body->addSpacing(4);
     auto* info = new QGridLayout;
@@ -78,7 +78,7 @@ frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullp
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QStringLiteral("Label4_%1").arg(i));
-        caption->setMinimumHeight(22);
+        SetLeastSize(caption, QSize(0, 22));
         SetTone(caption, Tone::Muted);
         info->addWidget(caption, i, 0);
         auto* value = new QLabel(this);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "shell/form_controls.h"
 #include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
@@ -26,7 +27,7 @@ frmSplit2::frmSplit2(JobValuesPtr values) : ChromeWindow(SplitPageChrome(2), nul
     body->setSpacing(0);
     auto* destination =
         MakeHeading(QCoreApplication::translate("frmSplit2", "Select Destination"), "Label1", this);
-    destination->setMinimumHeight(22);
+    SetLeastSize(destination, QSize(0, 22));
     txtPath_ = new QLineEdit(this);
     txtPath_->setObjectName(QStringLiteral("txtPath"));
     txtPath_->setAccessibleName(destination->text());
@@ -34,7 +35,7 @@ frmSplit2::frmSplit2(JobValuesPtr values) : ChromeWindow(SplitPageChrome(2), nul
         QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"));
     txtPath_->setReadOnly(true);
     txtPath_->setEnabled(false);
-    txtPath_->setMinimumHeight(26);
+    SetLeastSize(txtPath_, QSize(0, 26));
     destination->setBuddy(txtPath_);
     auto* browse = MakeBrowseButton(
         QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"), this);
@@ -46,11 +47,11 @@ frmSplit2::frmSplit2(JobValuesPtr values) : ChromeWindow(SplitPageChrome(2), nul
 
     auto* group = MakeHeading(
         QCoreApplication::translate("frmSplit2", "Name Of the group of files"), "Label2", this);
-    group->setMinimumHeight(22);
+    SetLeastSize(group, QSize(0, 22));
     txtGP_ = new QLineEdit(this);
     txtGP_->setObjectName(QStringLiteral("txtGP"));
     txtGP_->setAccessibleName(group->text());
-    txtGP_->setMinimumHeight(26);
+    SetLeastSize(txtGP_, QSize(0, 26));
     group->setBuddy(txtGP_);
     body->addWidget(group);
     body->addSpacing(4);

@@ -46,7 +46,7 @@ frmSplit3::frmSplit3(JobValuesPtr values) : ChromeWindow(SplitPageChrome(3), nul
     body->setSpacing(0);
     auto* heading =
         MakeHeading(QCoreApplication::translate("frmSplit3", "Information"), "Label1", this);
-    heading->setMinimumHeight(22);
+    SetLeastSize(heading, QSize(0, 22));
     body->addWidget(heading);
     body->addSpacing(2);
     lblinfo_ = new QLabel(this);
@@ -71,7 +71,7 @@ frmSplit3::frmSplit3(JobValuesPtr values) : ChromeWindow(SplitPageChrome(3), nul
                           {QStringLiteral("progress1"), QStringLiteral("percent"), QStringLiteral("Label4"),
                            QStringLiteral("Label2")},
                           this);
-    panel_->setMinimumHeight(28);
+    SetLeastSize(panel_, QSize(0, 28));
     body->addSpacing(1);
     body->addWidget(panel_);
     panel_->SetStartButton(cmdSplit_);
