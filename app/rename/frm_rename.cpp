@@ -66,13 +66,6 @@ void Relayout(QWidget* page) {
     }
 }
 
-// Where a window's frame goes to lie wholly in `room`, moved left and up no more than it
-// must; one larger than the room starts at its left or top.
-QPoint OnScreen(const QRect& frame, const QRect& room) {
-    return {std::max(room.x(), std::min(frame.x(), room.x() + room.width() - frame.width())),
-            std::max(room.y(), std::min(frame.y(), room.y() + room.height() - frame.height()))};
-}
-
 // Enter on a row opens the new name dialog, as a double-click does.
 class EnterOpens final : public QObject {
 public:
@@ -419,10 +412,7 @@ void frmRename::ApplyRuleClicked() {
                                             screen->availableGeometry(), placesWindows);
     if (place.docked) {
         DockEditor();
-        if (screen != nullptr && placesWindows) {
-            window->move(window->pos() + OnScreen(window->frameGeometry(), screen->availableGeometry()) -
-                         window->frameGeometry().topLeft());
-        }
+        KeepOnScreen(window);
     } else {
         // Beside the list, so its columns and buttons stay in view and usable.
         window->move(window->pos() + place.list - window->frameGeometry().topLeft());

@@ -258,6 +258,8 @@ bool ChromeWindow::HandOver(ChromeWindow& next) {
     next.show();
     hide();
     host->layout()->activate();
+    // A larger page keeps the window's corner only where the screen still holds it all.
+    KeepOnScreen(host);
     return true;
 }
 

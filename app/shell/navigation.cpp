@@ -102,4 +102,23 @@ void CentreOnScreen(QWidget* window) {
     }
 }
 
+void KeepOnScreen(QWidget* window) {
+    QWidget* top = window->window();
+    const QScreen* screen = top->screen();
+    if (screen == nullptr || QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        return;  // Wayland lets no program place its windows
+    }
+    if (QLayout* layout = top->layout()) {
+        layout->activate();
+    }
+    const QRect frame = top->frameGeometry();
+    const QRect room = screen->availableGeometry();
+    // Left and up no more than it must; one larger than the room starts at its left or top.
+    const QPoint at(std::max(room.x(), std::min(frame.x(), room.x() + room.width() - frame.width())),
+                    std::max(room.y(), std::min(frame.y(), room.y() + room.height() - frame.height())));
+    if (at != frame.topLeft()) {
+        top->move(top->pos() + at - frame.topLeft());
+    }
+}
+
 }  // namespace brindle::app

@@ -34,5 +34,7 @@ QPoint PlaceBeside(const QRect& anchor, QSize size, const QRect& room, int gap);
 
 // Centres a window that opens without a window to take the place of.
 void CentreOnScreen(QWidget* window);
+// Moves a window that grew past its screen's edge back onto it, as little as it must.
+void KeepOnScreen(QWidget* window);
 
 }  // namespace brindle::app

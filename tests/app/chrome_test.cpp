@@ -168,7 +168,7 @@ private slots:
         QVERIFY(source.isNull());
         QCOMPARE(open.size(), 1);
         QCOMPARE(open.front()->objectName(), QLatin1String(kTargets[target]));
-        QCOMPARE(WindowPos(open.front()), QPoint(211, 143));
+        QCOMPARE(WindowPos(open.front()), test::KeptOnScreen(QPoint(211, 143), open.front()));
         QVERIFY(prompter.calls.isEmpty());
     }
 
@@ -309,7 +309,7 @@ private slots:
         QWidget* host = main->window();
         QVERIFY(QTest::qWaitForWindowActive(host));
         const WId native = host->winId();
-        const QPoint place = host->pos();
+        QPoint place = host->pos();
         // Hidden, or unmapped with the window still shown (as a window sized to nothing is).
         int hidden = 0;
         test::OnEvent watch(host, QEvent::Hide, [&hidden] { ++hidden; });
@@ -334,7 +334,8 @@ private slots:
             QCOMPARE(host->winId(), native);
             QCOMPARE(hidden, 0);
             QVERIFY(host->isVisible());
-            QCOMPARE(host->pos(), place);
+            QCOMPARE(host->pos(), test::KeptOnScreen(place, host));
+            place = host->pos();
             QWidget* focus = host->focusWidget();
             if (activates) {
                 QTRY_COMPARE(QApplication::activeWindow(), host);
@@ -385,6 +386,26 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(main->window()));
         const QPoint off = main->window()->frameGeometry().center() - main->screen()->availableGeometry().center();
         QVERIFY2(off.manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(off.x()).arg(off.y())));
+    }
+
+    // A larger page keeps the window's corner only as far as the screen holds the whole window.
+    void aLargerPageStaysOnTheScreen() {
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            QSKIP("Wayland places windows itself");
+        }
+        auto* main = new frmMain;
+        main->Load({}, QDir::tempPath().toStdString());
+        QWidget* host = main->window();
+        QVERIFY(QTest::qWaitForWindowExposed(host));
+        const QRect room = host->screen()->availableGeometry();
+        host->move(room.bottomRight() - QPoint(host->frameGeometry().width(), host->frameGeometry().height()));
+        QTRY_VERIFY(room.contains(host->frameGeometry()));
+        Click(main->findChild<ImageControl*>(QStringLiteral("imgAction_2")));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(ChromeWindow::PageIn(host)->objectName(), QStringLiteral("frmRename"));
+        QTRY_VERIFY2(room.contains(host->frameGeometry()),
+                     qPrintable(QStringLiteral("%1,%2 %3x%4").arg(host->frameGeometry().x()).arg(host->frameGeometry().y())
+                                    .arg(host->frameGeometry().width()).arg(host->frameGeometry().height())));
     }
 
     void mainWindowWorksFromTheKeyboard() {

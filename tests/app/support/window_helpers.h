@@ -7,7 +7,9 @@
 #include <QList>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -66,6 +68,18 @@ inline JobValues& ValuesIn(QWidget* page) {
 // Where a page's top-level window is on the screen, and moving it there.
 inline QPoint WindowPos(const QWidget* page) {
     return page->window()->pos();
+}
+
+// Where a window that was at `was` stands after growing: there, unless that leaves part of
+// it past its screen's edge; then moved left and up just far enough.
+inline QPoint KeptOnScreen(QPoint was, const QWidget* page) {
+    const QWidget* top = page->window();
+    const QRect room = top->screen()->availableGeometry();
+    const QSize size = top->frameGeometry().size();
+    const QPoint frame = was - (top->pos() - top->frameGeometry().topLeft());
+    return was + QPoint(std::max(room.x(), std::min(frame.x(), room.x() + room.width() - size.width())),
+                        std::max(room.y(), std::min(frame.y(), room.y() + room.height() - size.height()))) -
+           frame;
 }
 
 inline void MoveWindow(QWidget* page, QPoint to) {
