@@ -199,59 +199,46 @@ Input NumberedGroupInput(const std::string& folder, const std::string& base) {
     return input;
 }
 
-Check CheckFiles(const Input& input, Progress& progress) {
-    Check check;
-    check.files.resize(input.files.size());
+namespace {
+
+// Which files of `input` are there at all, into check->files.
+Status LookForFiles(const Input& input, Check* check) {
+    check->files.resize(input.files.size());
     for (std::size_t f = 0; f < input.files.size(); ++f) {
-        check.files[f].path = input.files[f];
+        check->files[f].path = input.files[f];
         io::FileType type = io::FileType::kNone;
-        check.status = io::TypeAt(input.files[f], &type);
-        if (!check.status.ok()) {
-            return check;
+        if (Status status = io::TypeAt(input.files[f], &type); !status.ok()) {
+            return status;
         }
         if (type != io::FileType::kRegular) {
-            check.files[f].state = FileState::kMissing;
+            check->files[f].state = FileState::kMissing;
         }
     }
-    const auto countFaulty = [&check] {
-        check.faultyFiles = static_cast<int>(std::count_if(check.files.begin(), check.files.end(),
-                                                           [](const FileCheck& file) { return file.state != FileState::kOk; }));
-    };
-    check.status = ListRecoveryFiles(input.folder, input.name, &check.recoveryFiles);
-    if (!check.status.ok()) {
-        return check;
-    }
-    check.present = !check.recoveryFiles.empty();
-    countFaulty();
-    if (!check.present) {
-        return check;
-    }
-    auto found = std::make_shared<Found>();
-    found->recoveryFiles = check.recoveryFiles;
-    par2::Scan scan;
-    check.status = ScanFiles(check.recoveryFiles, &scan, progress, !input.packetsUnhashed);
-    if (!check.status.ok()) {
-        return check;
-    }
-    const std::string shown = GetFileName(check.recoveryFiles.front());
+    return Status::Ok();
+}
+
+void CountFaulty(Check* check) {
+    check->faultyFiles = static_cast<int>(std::count_if(check->files.begin(), check->files.end(),
+                                                        [](const FileCheck& file) { return file.state != FileState::kOk; }));
+}
+
+// The first complete set of `scan` that agrees with the group, into `found`; what another
+// says of it never counts. Without one, check->note says why.
+Status ChooseSet(const Input& input, const par2::Scan& scan, const std::string& shown, Check* check, Found* found) {
     std::vector<par2::Set> sets = CompleteSets(scan);
     if (sets.empty()) {
-        check.note = Fill(Tr("the recovery files %1 are damaged and cannot be used"), {shown});
-        return check;
+        check->note = Fill(Tr("the recovery files %1 are damaged and cannot be used"), {shown});
+        return Status::Ok();
     }
-    // The first set that agrees with the group is used; what another says of it never counts.
     std::string refused;
     std::vector<std::size_t> others;
     for (std::size_t k = 0; k < sets.size(); ++k) {
         std::vector<const par2::FileEntry*> entries;
         std::string why;
-        if (!SlicesFit(sets[k], check)) {
+        if (!SlicesFit(sets[k], *check)) {
             why = Fill(Tr("the recovery files %1 declare blocks larger than any file here; they are not used"), {shown});
-        } else {
-            check.status = Disagreement(input, sets[k], check.files, shown, &entries, &why);
-        }
-        if (!check.status.ok()) {
-            return check;
+        } else if (Status status = Disagreement(input, sets[k], check->files, shown, &entries, &why); !status.ok()) {
+            return status;
         }
         if (!why.empty() || !found->entries.empty()) {
             others.push_back(k);
@@ -265,12 +252,163 @@ Check CheckFiles(const Input& input, Progress& progress) {
         }
     }
     if (found->entries.empty()) {
-        check.note = refused;
-        return check;
+        check->note = refused;
+        return Status::Ok();
     }
     if (!others.empty()) {
-        check.note = Fill(Tr("the recovery files %1 describe another split; they are not used"),
-                          {ForeignFiles(check.recoveryFiles, found->set.id)});
+        check->note = Fill(Tr("the recovery files %1 describe another split; they are not used"),
+                           {ForeignFiles(check->recoveryFiles, found->set.id)});
+    }
+    return Status::Ok();
+}
+
+// Reads the files' blocks against the set's checks, the bar moving by bytes read.
+class BlockChecker {
+public:
+    BlockChecker(const Input& input, const Check& check, const Found& found, Progress& progress)
+        : input_(input), blockSize_(check.blockSize), meter_(progress, std::max<std::int64_t>(ToRead(input, check, found), 1), progress.Max()),
+          buffer_(static_cast<std::size_t>(std::min<std::int64_t>(blockSize_, static_cast<std::int64_t>(kChunk)))) {}
+
+    // File `f`'s bad blocks into `bad` and `file`; `vouched` when its checksum list vouches
+    // for the bytes the set calls damaged: the set is another split's.
+    Status CheckFile(std::size_t f, const par2::FileEntry& entry, FileCheck& file, std::vector<bool>& bad, bool* vouched) {
+        const auto slices = static_cast<std::size_t>(Blocks(static_cast<std::int64_t>(entry.length), blockSize_));
+        file.blocks = static_cast<int>(slices);
+        bad.assign(slices, false);
+        if (file.state == FileState::kMissing) {
+            bad.assign(slices, true);
+            file.badBlocks = static_cast<int>(slices);
+            return Status::Ok();
+        }
+        if (f < input_.trusted.size() && input_.trusted[f]) {
+            return Status::Ok();  // its own check vouches for its bytes, and the set agrees with its head
+        }
+        io::File in;
+        std::int64_t size = 0;
+        Status status = in.OpenRead(file.path);
+        if (status.ok()) {
+            status = in.Size(&size);
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        const std::string name = GetFileName(file.path);
+        std::vector<std::unique_ptr<Digest>> own;
+        if (input_.lists) {
+            for (const DigestKind kind : KindsListed(*input_.lists, name)) {
+                own.push_back(std::make_unique<Digest>(kind));
+            }
+        }
+        for (std::size_t s = 0; s < slices; ++s) {
+            const std::int64_t start = static_cast<std::int64_t>(s) * blockSize_;
+            const std::int64_t there = std::clamp<std::int64_t>(size - start, 0, blockSize_);
+            // A slice past the file's end, or holding bytes beyond its stored length, is lost,
+            // and so is every one after it: no need to hash them.
+            if (there != std::min<std::int64_t>(blockSize_, static_cast<std::int64_t>(entry.length) - start)) {
+                bad[s] = true;
+                ++file.badBlocks;
+                continue;
+            }
+            bool match = false;
+            if (status = CheckBlock(in, there, entry.slices[s], own, &match); !status.ok()) {
+                return status;
+            }
+            bad[s] = !match;
+            file.badBlocks += bad[s] ? 1 : 0;
+        }
+        if (file.badBlocks > 0 || static_cast<std::uint64_t>(size) != entry.length) {
+            file.state = FileState::kDamaged;
+        }
+        // Its list vouches for every byte it holds: what the set says against it does not count.
+        if (!own.empty() && file.state == FileState::kDamaged && static_cast<std::int64_t>(slices) * blockSize_ >= size) {
+            std::map<DigestKind, std::string> computed;
+            for (const auto& digest : own) {
+                computed[digest->kind()] = digest->HexDigest();
+            }
+            *vouched = CompareListed(*input_.lists, name, file.path, computed).ok();
+        }
+        return Status::Ok();
+    }
+
+private:
+    // Sizes to read, for the bar.
+    static std::int64_t ToRead(const Input& input, const Check& check, const Found& found) {
+        std::int64_t toRead = 0;
+        for (std::size_t f = 0; f < input.files.size(); ++f) {
+            const bool trusted = f < input.trusted.size() && input.trusted[f];
+            if (!trusted && check.files[f].state != FileState::kMissing) {
+                toRead += static_cast<std::int64_t>(found.entries[f]->length);
+            }
+        }
+        return toRead;
+    }
+
+    // Reads the next block of `in`, `there` bytes of it real and the rest zeros, into its
+    // MD5 and CRC-32 (and `own`, the real bytes), and whether they are `slice`'s.
+    Status CheckBlock(io::File& in, std::int64_t there, const par2::SliceCheck& slice,
+                      const std::vector<std::unique_ptr<Digest>>& own, bool* match) {
+        Digest md5(DigestKind::kMd5);
+        Digest crc(DigestKind::kCrc32);
+        std::int64_t done = 0;
+        while (done < blockSize_) {
+            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(blockSize_ - done, static_cast<std::int64_t>(buffer_.size())));
+            const std::int64_t real = std::clamp<std::int64_t>(there - done, 0, static_cast<std::int64_t>(n));
+            std::fill(buffer_.begin() + real, buffer_.begin() + static_cast<std::ptrdiff_t>(n), 0);
+            if (real > 0) {
+                if (Status status = in.ReadExact(buffer_.data(), static_cast<std::size_t>(real)); !status.ok()) {
+                    return status;
+                }
+                for (const auto& digest : own) {
+                    digest->Update(buffer_.data(), static_cast<std::size_t>(real));
+                }
+            }
+            md5.Update(buffer_.data(), n);
+            crc.Update(buffer_.data(), n);
+            done += static_cast<std::int64_t>(n);
+            read_ += real;
+            if (!meter_(read_)) {
+                return Status::Cancelled();
+            }
+        }
+        *match = ToMd5(md5.RawDigest()) == slice.md5 && Crc(crc) == slice.crc;
+        return Status::Ok();
+    }
+
+    const Input& input_;
+    const std::int64_t blockSize_;
+    ByteMeter meter_;
+    std::vector<unsigned char> buffer_;
+    std::int64_t read_ = 0;
+};
+
+}  // namespace
+
+Check CheckFiles(const Input& input, Progress& progress) {
+    Check check;
+    check.status = LookForFiles(input, &check);
+    if (!check.status.ok()) {
+        return check;
+    }
+    check.status = ListRecoveryFiles(input.folder, input.name, &check.recoveryFiles);
+    if (!check.status.ok()) {
+        return check;
+    }
+    check.present = !check.recoveryFiles.empty();
+    CountFaulty(&check);
+    if (!check.present) {
+        return check;
+    }
+    auto found = std::make_shared<Found>();
+    found->recoveryFiles = check.recoveryFiles;
+    par2::Scan scan;
+    check.status = ScanFiles(check.recoveryFiles, &scan, progress, !input.packetsUnhashed);
+    if (!check.status.ok()) {
+        return check;
+    }
+    const std::string shown = GetFileName(check.recoveryFiles.front());
+    check.status = ChooseSet(input, scan, shown, &check, found.get());
+    if (!check.status.ok() || found->entries.empty()) {
+        return check;
     }
     const par2::Set& ours = found->set;
     check.blockSize = static_cast<std::int64_t>(ours.sliceSize);
@@ -282,100 +420,16 @@ Check CheckFiles(const Input& input, Progress& progress) {
             }
         }
     }
-    // Sizes to read, for the bar.
-    std::int64_t toRead = 0;
+    BlockChecker checker(input, check, *found, progress);
     for (std::size_t f = 0; f < input.files.size(); ++f) {
-        const bool trusted = f < input.trusted.size() && input.trusted[f];
-        if (!trusted && check.files[f].state != FileState::kMissing) {
-            toRead += static_cast<std::int64_t>(found->entries[f]->length);
-        }
-    }
-    ByteMeter meter(progress, std::max<std::int64_t>(toRead, 1), progress.Max());
-    std::int64_t read = 0;
-    const std::int64_t blockSize = check.blockSize;
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(blockSize, static_cast<std::int64_t>(kChunk))));
-    for (std::size_t f = 0; f < input.files.size(); ++f) {
-        const par2::FileEntry& entry = *found->entries[f];
-        FileCheck& file = check.files[f];
-        const auto slices = static_cast<std::size_t>(Blocks(static_cast<std::int64_t>(entry.length), blockSize));
-        file.blocks = static_cast<int>(slices);
-        std::vector<bool>& bad = found->badSlices[f];
-        bad.assign(slices, false);
-        if (file.state == FileState::kMissing) {
-            bad.assign(slices, true);
-            file.badBlocks = static_cast<int>(slices);
-            continue;
-        }
-        if (f < input.trusted.size() && input.trusted[f]) {
-            continue;  // its own check vouches for its bytes, and the set agrees with its head
-        }
-        io::File in;
-        std::int64_t size = 0;
-        check.status = in.OpenRead(file.path);
-        if (check.status.ok()) {
-            check.status = in.Size(&size);
-        }
+        bool vouched = false;
+        check.status = checker.CheckFile(f, *found->entries[f], check.files[f], found->badSlices[f], &vouched);
         if (!check.status.ok()) {
             return check;
         }
-        const std::string name = GetFileName(file.path);
-        std::vector<std::unique_ptr<Digest>> own;
-        if (input.lists) {
-            for (const DigestKind kind : KindsListed(*input.lists, name)) {
-                own.push_back(std::make_unique<Digest>(kind));
-            }
-        }
-        for (std::size_t s = 0; s < slices; ++s) {
-            const std::int64_t start = static_cast<std::int64_t>(s) * blockSize;
-            const std::int64_t there = std::clamp<std::int64_t>(size - start, 0, blockSize);
-            // A slice past the file's end, or holding bytes beyond its stored length, is lost,
-            // and so is every one after it: no need to hash them.
-            if (there != std::min<std::int64_t>(blockSize, static_cast<std::int64_t>(entry.length) - start)) {
-                bad[s] = true;
-                ++file.badBlocks;
-                continue;
-            }
-            Digest md5(DigestKind::kMd5);
-            Digest crc(DigestKind::kCrc32);
-            std::int64_t done = 0;
-            while (done < blockSize) {
-                const auto n = static_cast<std::size_t>(std::min<std::int64_t>(blockSize - done, static_cast<std::int64_t>(buffer.size())));
-                const std::int64_t real = std::clamp<std::int64_t>(there - done, 0, static_cast<std::int64_t>(n));
-                std::fill(buffer.begin() + real, buffer.begin() + static_cast<std::ptrdiff_t>(n), 0);
-                if (real > 0) {
-                    check.status = in.ReadExact(buffer.data(), static_cast<std::size_t>(real));
-                    if (!check.status.ok()) {
-                        return check;
-                    }
-                    for (const auto& digest : own) {
-                        digest->Update(buffer.data(), static_cast<std::size_t>(real));
-                    }
-                }
-                md5.Update(buffer.data(), n);
-                crc.Update(buffer.data(), n);
-                done += static_cast<std::int64_t>(n);
-                read += real;
-                if (!meter(read)) {
-                    check.status = Status::Cancelled();
-                    return check;
-                }
-            }
-            bad[s] = ToMd5(md5.RawDigest()) != entry.slices[s].md5 || Crc(crc) != entry.slices[s].crc;
-            file.badBlocks += bad[s] ? 1 : 0;
-        }
-        if (file.badBlocks > 0 || static_cast<std::uint64_t>(size) != entry.length) {
-            file.state = FileState::kDamaged;
-        }
-        // Its list vouches for every byte it holds: what the set says against it does not count.
-        if (!own.empty() && file.state == FileState::kDamaged && static_cast<std::int64_t>(slices) * blockSize >= size) {
-            std::map<DigestKind, std::string> computed;
-            for (const auto& digest : own) {
-                computed[digest->kind()] = digest->HexDigest();
-            }
-            if (CompareListed(*input.lists, name, file.path, computed).ok()) {
-                check.note = Fill(Tr("the recovery files %1 describe another split; they are not used"), {shown});
-                return check;
-            }
+        if (vouched) {
+            check.note = Fill(Tr("the recovery files %1 describe another split; they are not used"), {shown});
+            return check;
         }
     }
     check.usable = true;
@@ -387,7 +441,7 @@ Check CheckFiles(const Input& input, Progress& progress) {
             ++check.blocksAvailable;
         }
     }
-    countFaulty();
+    CountFaulty(&check);
     check.found = found;
     return check;
 }

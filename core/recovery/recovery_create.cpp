@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <optional>
 
 #include "io/atomic_file.h"
 #include "recovery/coding.h"
@@ -13,7 +14,6 @@ namespace {
 
 constexpr const char* kCreator = "Tarnwick Brindle";
 
-
 std::string VolumeName(const std::string& name, int first, int count, int width) {
     const auto padded = [width](int number) {
         std::string text = std::to_string(number);
@@ -23,138 +23,165 @@ std::string VolumeName(const std::string& name, int first, int count, int width)
 }
 
 // The recovery files of a feed's files; the feed reads each block once, in the set's order,
-// unless the set takes more than one pass.
-WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::string& name, int percent, Progress& progress) {
-    const std::vector<std::string>& files = feed.files;
-    const std::vector<std::int64_t>& sizes = feed.sizes;
-    WriteResult result;
-    std::vector<std::string> earlier;
-    result.status = OwnFiles(folder, name, files, &earlier, nullptr);
-    if (!result.status.ok()) {
-        return result;
-    }
-    std::vector<par2::FileEntry> entries(files.size());
-    for (std::size_t f = 0; f < files.size(); ++f) {
-        entries[f].name = GetFileName(files[f]);
-        entries[f].length = static_cast<std::uint64_t>(sizes[f]);
-        entries[f].headMd5 = par2::Md5Of(feed.heads[f]);
-        entries[f].id = par2::FileId(entries[f].headMd5, entries[f].length, entries[f].name);
-    }
-    const Plan plan = PlanFor(sizes, percent);
-    result.plan = plan;
-    std::vector<std::size_t> order(files.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(),
-              [&entries](std::size_t a, std::size_t b) { return par2::IdBefore(entries[a].id, entries[b].id); });
-    std::vector<Md5> ids;
-    for (const std::size_t f : order) {
-        ids.push_back(entries[f].id);
-    }
-    const std::string mainBody = par2::MainBody(static_cast<std::uint64_t>(plan.blockSize), ids);
-    const Md5 setId = par2::Md5Of(mainBody);
+// unless the set takes more than one pass. Each step goes on only while the status is ok.
+class SetWriter {
+public:
+    SetWriter(const Feed& feed, const std::string& folder, const std::string& name, int percent, Progress& progress)
+        : feed_(feed), folder_(folder), name_(name), progress_(progress), plan_(PlanFor(feed.sizes, percent)) {}
 
-    // Input blocks in the set's order.
+    WriteResult Write() {
+        result_.status = OwnFiles(folder_, name_, feed_.files, &earlier_, nullptr);
+        if (!result_.status.ok()) {
+            return result_;
+        }
+        result_.plan = plan_;
+        Describe();
+        PlanVolumes();
+        HashWholeFiles();
+        OpenOutputs();
+        Encode();
+        WriteDescription();
+        Name();
+        return std::move(result_);
+    }
+
+private:
     struct Slice {
         std::size_t file;
         std::int64_t index;
     };
-    std::vector<Slice> slices;
-    for (const std::size_t f : order) {
-        for (std::int64_t s = 0; s < Blocks(sizes[f], plan.blockSize); ++s) {
-            slices.push_back({f, s});
-        }
-    }
-    const std::size_t recoveryBlocks = static_cast<std::size_t>(plan.recoveryBlocks);
-
-    // The files: NAME.par2 with the description alone, then volumes of 1, 2, 4... blocks, at
-    // most one largest file's worth each, every one with the description too.
-    const int perVolume = static_cast<int>(std::max<std::int64_t>(1, Blocks(*std::max_element(sizes.begin(), sizes.end()), plan.blockSize)));
     struct Volume {
         std::string path;
         int first;
         int count;
     };
-    std::vector<Volume> volumes;
-    const int width = std::max(2, static_cast<int>(std::to_string(plan.recoveryBlocks).size()));
-    for (int first = 0, count = 1; first < plan.recoveryBlocks; first += count, count = std::min(count * 2, perVolume)) {
-        count = std::min(count, plan.recoveryBlocks - first);
-        volumes.push_back({JoinPath(folder, VolumeName(name, first, count, width)), first, count});
-        if (count == plan.recoveryBlocks - first) {
-            break;
+
+    // The files' entries, the set's id and its input blocks, in the set's order.
+    void Describe() {
+        const std::vector<std::string>& files = feed_.files;
+        entries_.resize(files.size());
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            entries_[f].name = GetFileName(files[f]);
+            entries_[f].length = static_cast<std::uint64_t>(feed_.sizes[f]);
+            entries_[f].headMd5 = par2::Md5Of(feed_.heads[f]);
+            entries_[f].id = par2::FileId(entries_[f].headMd5, entries_[f].length, entries_[f].name);
+        }
+        order_.resize(files.size());
+        std::iota(order_.begin(), order_.end(), 0);
+        std::sort(order_.begin(), order_.end(),
+                  [this](std::size_t a, std::size_t b) { return par2::IdBefore(entries_[a].id, entries_[b].id); });
+        std::vector<Md5> ids;
+        for (const std::size_t f : order_) {
+            ids.push_back(entries_[f].id);
+        }
+        mainBody_ = par2::MainBody(static_cast<std::uint64_t>(plan_.blockSize), ids);
+        setId_ = par2::Md5Of(mainBody_);
+        for (const std::size_t f : order_) {
+            for (std::int64_t s = 0; s < Blocks(feed_.sizes[f], plan_.blockSize); ++s) {
+                slices_.push_back({f, s});
+            }
+        }
+        recoveryBlocks_ = static_cast<std::size_t>(plan_.recoveryBlocks);
+        fileMd5_ = NewDigests(files.size(), DigestKind::kMd5);
+        sliceMd5_ = NewDigests(slices_.size(), DigestKind::kMd5);
+        sliceCrc_ = NewDigests(slices_.size(), DigestKind::kCrc32);
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            entries_[f].slices.resize(static_cast<std::size_t>(Blocks(feed_.sizes[f], plan_.blockSize)));
+        }
+        packetMd5_ = NewDigests(recoveryBlocks_, DigestKind::kMd5);
+        for (std::size_t k = 0; k < recoveryBlocks_; ++k) {
+            const std::string prefix = par2::RecoveryHashPrefix(setId_, static_cast<std::uint32_t>(k));
+            packetMd5_[k]->Update(prefix.data(), prefix.size());
         }
     }
-    // The description's packets, complete once the files are hashed.
-    const Digests fileMd5 = NewDigests(files.size(), DigestKind::kMd5);
-    const Digests sliceMd5 = NewDigests(slices.size(), DigestKind::kMd5);
-    const Digests sliceCrc = NewDigests(slices.size(), DigestKind::kCrc32);
-    for (std::size_t f = 0; f < files.size(); ++f) {
-        entries[f].slices.resize(static_cast<std::size_t>(Blocks(sizes[f], plan.blockSize)));
+
+    // NAME.par2 with the description alone, then volumes of 1, 2, 4... blocks, at most one
+    // largest file's worth each, every one with the description too.
+    void PlanVolumes() {
+        const std::vector<std::int64_t>& sizes = feed_.sizes;
+        const int perVolume = static_cast<int>(
+            std::max<std::int64_t>(1, Blocks(*std::max_element(sizes.begin(), sizes.end()), plan_.blockSize)));
+        const int width = std::max(2, static_cast<int>(std::to_string(plan_.recoveryBlocks).size()));
+        for (int first = 0, count = 1; first < plan_.recoveryBlocks; first += count, count = std::min(count * 2, perVolume)) {
+            count = std::min(count, plan_.recoveryBlocks - first);
+            volumes_.push_back({JoinPath(folder_, VolumeName(name_, first, count, width)), first, count});
+            if (count == plan_.recoveryBlocks - first) {
+                break;
+            }
+        }
     }
-    const int passes = Passes(plan.blockSize, recoveryBlocks);
-    const std::int64_t totalBytes = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0});
-    const std::int64_t work = static_cast<std::int64_t>(passes) * static_cast<std::int64_t>(slices.size()) * plan.blockSize +
-                              (passes > 1 ? totalBytes : 0);
-    ByteMeter meter(progress, std::max<std::int64_t>(work, 1), progress.Max());
-    std::int64_t before = 0;
-    if (passes > 1) {
-        // The whole-file hashes need the files in order, which passes over stretches are not.
+
+    // The whole-file hashes need the files in order, which passes over stretches are not:
+    // with more than one pass they are read once first.
+    void HashWholeFiles() {
+        const std::vector<std::int64_t>& sizes = feed_.sizes;
+        passes_ = Passes(plan_.blockSize, recoveryBlocks_);
+        const std::int64_t totalBytes = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0});
+        const std::int64_t work = static_cast<std::int64_t>(passes_) * static_cast<std::int64_t>(slices_.size()) * plan_.blockSize +
+                                  (passes_ > 1 ? totalBytes : 0);
+        meter_.emplace(progress_, std::max<std::int64_t>(work, 1), progress_.Max());
+        if (passes_ == 1) {
+            return;
+        }
         std::vector<char> buffer(kChunk);
-        for (std::size_t f = 0; f < files.size() && result.status.ok(); ++f) {
-            for (std::int64_t done = 0; done < sizes[f] && result.status.ok();) {
+        for (std::size_t f = 0; f < feed_.files.size() && result_.status.ok(); ++f) {
+            for (std::int64_t done = 0; done < sizes[f] && result_.status.ok();) {
                 const auto n = static_cast<std::size_t>(std::min<std::int64_t>(sizes[f] - done, static_cast<std::int64_t>(kChunk)));
-                result.status = feed.read(f, done, reinterpret_cast<unsigned char*>(buffer.data()), n);
-                fileMd5[f]->Update(buffer.data(), n);
+                result_.status = feed_.read(f, done, reinterpret_cast<unsigned char*>(buffer.data()), n);
+                fileMd5_[f]->Update(buffer.data(), n);
                 done += static_cast<std::int64_t>(n);
-                if (result.status.ok() && !meter(before + done)) {
-                    result.status = Status::Cancelled();
+                if (result_.status.ok() && !(*meter_)(before_ + done)) {
+                    result_.status = Status::Cancelled();
                 }
             }
-            before += sizes[f];
+            before_ += sizes[f];
         }
     }
+
     // Temporaries, each part written at its place: the recovery data by stretches, the
     // packets' headers and the description once every hash is known.
-    std::vector<std::unique_ptr<io::AtomicFile>> outputs;
-    std::vector<std::int64_t> dataOffset(recoveryBlocks);
-    std::vector<std::int64_t> volumeEnd;
-    const auto open = [&](const std::string& path) {
-        outputs.push_back(std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever));
-        return outputs.back()->Open();
-    };
-    if (result.status.ok()) {
-        result.status = open(IndexPath(folder, name));
-    }
-    for (const Volume& volume : volumes) {
-        if (!result.status.ok()) {
-            break;
+    void OpenOutputs() {
+        const auto open = [this](const std::string& path) {
+            outputs_.push_back(std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever));
+            return outputs_.back()->Open();
+        };
+        if (result_.status.ok()) {
+            result_.status = open(IndexPath(folder_, name_));
         }
-        result.status = open(volume.path);
-        std::int64_t at = 0;
-        for (int k = volume.first; k < volume.first + volume.count; ++k) {
-            const std::size_t header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize), {}).size();
-            dataOffset[static_cast<std::size_t>(k)] = at + static_cast<std::int64_t>(header);
-            at += static_cast<std::int64_t>(header) + plan.blockSize;
+        dataOffset_.resize(recoveryBlocks_);
+        for (const Volume& volume : volumes_) {
+            if (!result_.status.ok()) {
+                break;
+            }
+            result_.status = open(volume.path);
+            std::int64_t at = 0;
+            for (int k = volume.first; k < volume.first + volume.count; ++k) {
+                const std::size_t header = par2::RecoveryHeader(setId_, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan_.blockSize), {}).size();
+                dataOffset_[static_cast<std::size_t>(k)] = at + static_cast<std::int64_t>(header);
+                at += static_cast<std::int64_t>(header) + plan_.blockSize;
+            }
+            volumeEnd_.push_back(at);
         }
-        volumeEnd.push_back(at);
     }
-    const Digests packetMd5 = NewDigests(recoveryBlocks, DigestKind::kMd5);
-    HashPool lanes;  // the packets' hashes, beside the writing
-    for (std::size_t k = 0; k < recoveryBlocks; ++k) {
-        const std::string prefix = par2::RecoveryHashPrefix(setId, static_cast<std::uint32_t>(k));
-        packetMd5[k]->Update(prefix.data(), prefix.size());
-    }
-    const auto volumeOf = [&volumes](std::size_t k) {
+
+    std::size_t VolumeOf(std::size_t k) const {
         std::size_t v = 0;
-        while (v + 1 < volumes.size() && static_cast<std::size_t>(volumes[v + 1].first) <= k) {
+        while (v + 1 < volumes_.size() && static_cast<std::size_t>(volumes_[v + 1].first) <= k) {
             ++v;
         }
-        return v + 1;  // outputs[0] is NAME.par2
-    };
-    if (result.status.ok()) {
+        return v + 1;  // outputs_[0] is NAME.par2
+    }
+
+    // The recovery blocks, written as the arithmetic makes them.
+    void Encode() {
+        if (!result_.status.ok()) {
+            return;
+        }
+        const std::vector<std::int64_t>& sizes = feed_.sizes;
         Coding coding;
-        coding.blockSize = plan.blockSize;
-        coding.inputs = slices.size();
-        coding.outputs = recoveryBlocks;
+        coding.blockSize = plan_.blockSize;
+        coding.inputs = slices_.size();
+        coding.outputs = recoveryBlocks_;
         coding.coefficients.resize(coding.inputs * coding.outputs);
         for (std::size_t k = 0; k < coding.outputs; ++k) {
             for (std::size_t i = 0; i < coding.inputs; ++i) {
@@ -162,93 +189,124 @@ WriteResult WriteSet(const Feed& feed, const std::string& folder, const std::str
             }
         }
         coding.read = [&](std::size_t input, std::int64_t offset, unsigned char* buffer, std::size_t n) {
-            const Slice& slice = slices[input];
-            const std::int64_t start = slice.index * plan.blockSize + offset;
+            const Slice& slice = slices_[input];
+            const std::int64_t start = slice.index * plan_.blockSize + offset;
             const std::int64_t there = std::clamp<std::int64_t>(sizes[slice.file] - start, 0, static_cast<std::int64_t>(n));
             std::memset(buffer + there, 0, n - static_cast<std::size_t>(there));
-            return there == 0 ? Status::Ok() : feed.read(slice.file, start, buffer, static_cast<std::size_t>(there));
+            return there == 0 ? Status::Ok() : feed_.read(slice.file, start, buffer, static_cast<std::size_t>(there));
         };
         // The hashes run beside the arithmetic, each on its own worker: the block's MD5, its
         // CRC-32 and, in a single pass, the file's MD5.
         coding.lanes = 2;
-        coding.inOrder = passes == 1;
+        coding.inOrder = passes_ == 1;
         coding.look = [&](int lane, std::size_t input, std::int64_t offset, const unsigned char* data, std::size_t n) {
-            const Slice& slice = slices[input];
+            const Slice& slice = slices_[input];
             if (lane == 0) {
-                sliceMd5[input]->Update(data, n);
+                sliceMd5_[input]->Update(data, n);
             } else if (lane == 1) {
-                sliceCrc[input]->Update(data, n);
+                sliceCrc_[input]->Update(data, n);
             } else {
-                const std::int64_t start = slice.index * plan.blockSize + offset;
+                const std::int64_t start = slice.index * plan_.blockSize + offset;
                 const std::int64_t there = std::min<std::int64_t>(static_cast<std::int64_t>(n), sizes[slice.file] - start);
-                fileMd5[slice.file]->Update(data, static_cast<std::size_t>(std::max<std::int64_t>(there, 0)));
+                fileMd5_[slice.file]->Update(data, static_cast<std::size_t>(std::max<std::int64_t>(there, 0)));
             }
         };
         coding.done = [&](std::int64_t offset, const std::vector<unsigned char*>& data, std::size_t n) {
-            HashEach(lanes, packetMd5, data, n);
+            HashEach(lanes_, packetMd5_, data, n);
             Status status;
-            for (std::size_t k = 0; k < recoveryBlocks && status.ok(); ++k) {
-                status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] + offset, data[k], n);
+            for (std::size_t k = 0; k < recoveryBlocks_ && status.ok(); ++k) {
+                status = outputs_[VolumeOf(k)]->file().WriteAt(dataOffset_[k] + offset, data[k], n);
             }
-            lanes.Wait();
+            lanes_.Wait();
             return status;
         };
-        coding.tick = [&](std::int64_t bytes) { return meter(before + bytes); };
-        result.status = RunCoding(coding);
+        coding.tick = [&](std::int64_t bytes) { return (*meter_)(before_ + bytes); };
+        result_.status = RunCoding(coding);
     }
-    // The description, now that every hash is known.
-    std::string description = par2::Packet(setId, par2::kMainType, mainBody);
-    description += par2::Packet(setId, par2::kCreatorType, par2::CreatorBody(kCreator));
-    if (result.status.ok()) {
-        for (std::size_t i = 0; i < slices.size(); ++i) {
-            par2::SliceCheck& check = entries[slices[i].file].slices[static_cast<std::size_t>(slices[i].index)];
-            check.md5 = ToMd5(sliceMd5[i]->RawDigest());
-            check.crc = Crc(*sliceCrc[i]);
+
+    // The description, now that every hash is known, and the packets' headers.
+    void WriteDescription() {
+        std::string description = par2::Packet(setId_, par2::kMainType, mainBody_);
+        description += par2::Packet(setId_, par2::kCreatorType, par2::CreatorBody(kCreator));
+        if (result_.status.ok()) {
+            for (std::size_t i = 0; i < slices_.size(); ++i) {
+                par2::SliceCheck& check = entries_[slices_[i].file].slices[static_cast<std::size_t>(slices_[i].index)];
+                check.md5 = ToMd5(sliceMd5_[i]->RawDigest());
+                check.crc = Crc(*sliceCrc_[i]);
+            }
+            for (const std::size_t f : order_) {
+                entries_[f].md5 = ToMd5(fileMd5_[f]->RawDigest());
+                description += par2::Packet(setId_, par2::kFileDescType, par2::FileDescBody(entries_[f]));
+                description += par2::Packet(setId_, par2::kIfscType, par2::IfscBody(entries_[f]));
+            }
+            result_.status = outputs_[0]->file().WriteAll(description.data(), description.size());
         }
-        for (const std::size_t f : order) {
-            entries[f].md5 = ToMd5(fileMd5[f]->RawDigest());
-            description += par2::Packet(setId, par2::kFileDescType, par2::FileDescBody(entries[f]));
-            description += par2::Packet(setId, par2::kIfscType, par2::IfscBody(entries[f]));
+        for (std::size_t k = 0; k < recoveryBlocks_ && result_.status.ok(); ++k) {
+            const std::string header = par2::RecoveryHeader(setId_, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan_.blockSize),
+                                                            ToMd5(packetMd5_[k]->RawDigest()));
+            result_.status = outputs_[VolumeOf(k)]->file().WriteAt(dataOffset_[k] - static_cast<std::int64_t>(header.size()), header.data(), header.size());
         }
-        result.status = outputs[0]->file().WriteAll(description.data(), description.size());
+        for (std::size_t v = 1; v < outputs_.size() && result_.status.ok(); ++v) {
+            result_.status = outputs_[v]->file().WriteAt(volumeEnd_[v - 1], description.data(), description.size());
+        }
+        if (result_.status.ok() && feed_.written) {
+            result_.status = feed_.written();
+        }
+        if (result_.status.ok() && progress_.StopRequested()) {
+            result_.status = Status::Cancelled();
+        }
     }
-    for (std::size_t k = 0; k < recoveryBlocks && result.status.ok(); ++k) {
-        const std::string header = par2::RecoveryHeader(setId, static_cast<std::uint32_t>(k), static_cast<std::uint64_t>(plan.blockSize),
-                                                        ToMd5(packetMd5[k]->RawDigest()));
-        result.status = outputs[volumeOf(k)]->file().WriteAt(dataOffset[k] - static_cast<std::int64_t>(header.size()), header.data(), header.size());
-    }
-    for (std::size_t v = 1; v < outputs.size() && result.status.ok(); ++v) {
-        result.status = outputs[v]->file().WriteAt(volumeEnd[v - 1], description.data(), description.size());
-    }
-    if (result.status.ok() && feed.written) {
-        result.status = feed.written();
-    }
-    if (result.status.ok() && progress.StopRequested()) {
-        result.status = Status::Cancelled();
-    }
+
     // Named only once all are written; an earlier set's files that are not replaced go.
-    std::vector<std::string> named;
-    for (std::size_t v = 0; v < outputs.size() && result.status.ok(); ++v) {
-        const std::string target = v == 0 ? IndexPath(folder, name) : volumes[v - 1].path;
-        result.status = outputs[v]->Commit(io::AtomicFile::Move::kReplace);
-        if (result.status.ok()) {
-            named.push_back(target);
+    void Name() {
+        std::vector<std::string> named;
+        for (std::size_t v = 0; v < outputs_.size() && result_.status.ok(); ++v) {
+            const std::string target = v == 0 ? IndexPath(folder_, name_) : volumes_[v - 1].path;
+            result_.status = outputs_[v]->Commit(io::AtomicFile::Move::kReplace);
+            if (result_.status.ok()) {
+                named.push_back(target);
+            }
         }
-    }
-    for (const std::string& path : earlier) {
-        if (result.status.ok() && std::find(named.begin(), named.end(), path) == named.end()) {
-            result.status = io::RemoveFile(path);
+        for (const std::string& path : earlier_) {
+            if (result_.status.ok() && std::find(named.begin(), named.end(), path) == named.end()) {
+                result_.status = io::RemoveFile(path);
+            }
         }
-    }
-    if (!result.status.ok()) {
-        for (const std::string& path : named) {
-            (void)io::RemoveFile(path);
+        if (!result_.status.ok()) {
+            for (const std::string& path : named) {
+                (void)io::RemoveFile(path);
+            }
+            return;
         }
-        return result;
+        result_.files = named;
     }
-    result.files = named;
-    return result;
-}
+
+    const Feed& feed_;
+    const std::string& folder_;
+    const std::string& name_;
+    Progress& progress_;
+    const Plan plan_;
+    WriteResult result_;
+    std::vector<std::string> earlier_;
+    std::vector<par2::FileEntry> entries_;
+    std::vector<std::size_t> order_;
+    std::string mainBody_;
+    Md5 setId_{};
+    std::vector<Slice> slices_;
+    std::size_t recoveryBlocks_ = 0;
+    std::vector<Volume> volumes_;
+    Digests fileMd5_;
+    Digests sliceMd5_;
+    Digests sliceCrc_;
+    Digests packetMd5_;
+    HashPool lanes_;  // the packets' hashes, beside the writing; goes before the digests it feeds
+    int passes_ = 1;
+    std::optional<ByteMeter> meter_;
+    std::int64_t before_ = 0;  // bytes read before the coding: the files' own hashes
+    std::vector<std::unique_ptr<io::AtomicFile>> outputs_;
+    std::vector<std::int64_t> dataOffset_;
+    std::vector<std::int64_t> volumeEnd_;
+};
 
 }  // namespace
 
@@ -300,7 +358,7 @@ WriteResult WriteRecoveryFiles(const Feed& feed, const std::string& folder, cons
     if (!OnePass(feed.sizes, percent)) {
         return {Status::InvalidArgument("recovery data too large to make as the files are written"), {}, {}};
     }
-    return WriteSet(feed, folder, name, percent, progress);
+    return SetWriter(feed, folder, name, percent, progress).Write();
 }
 
 WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std::string& folder,
@@ -329,7 +387,7 @@ WriteResult WriteRecoveryFiles(const std::vector<std::string>& files, const std:
     feed.read = [&reader, &files](std::size_t file, std::int64_t offset, unsigned char* buffer, std::size_t n) {
         return reader.ReadAt(files[file], offset, buffer, n);
     };
-    return WriteSet(feed, folder, name, percent, progress);
+    return SetWriter(feed, folder, name, percent, progress).Write();
 }
 
 }  // namespace brindle::recovery
