@@ -312,6 +312,63 @@ Status CheckWhole(const std::string& path, const par2::FileEntry& entry, const s
     return status;
 }
 
+// The temporaries of the faulty files of `check`, beside them or else beside `spareBeside`:
+// the good blocks copied, the lost ones zero until they are rebuilt.
+Status MakeTemporaries(const Input& input, const Check& check, const std::string& spareBeside, Progress& progress,
+                       Reader& reader, std::vector<io::File>* temporaries, Rebuilt* rebuilt) {
+    const Found& found = *check.found;
+    const std::int64_t blockSize = check.blockSize;
+    std::vector<unsigned char> scratch(kChunk);
+    Status status;
+    for (std::size_t f = 0; f < input.files.size() && status.ok(); ++f) {
+        if (check.files[f].state == FileState::kOk) {
+            continue;
+        }
+        std::string temporary;
+        status = (*temporaries)[f].CreateTempBeside(input.files[f], &temporary);
+        if (!status.ok() && !spareBeside.empty()) {
+            status = (*temporaries)[f].CreateTempBeside(spareBeside, &temporary);
+        }
+        if (!status.ok()) {
+            break;
+        }
+        rebuilt->Add(f, temporary);
+        const auto length = static_cast<std::int64_t>(found.entries[f]->length);
+        for (std::size_t s = 0; s < found.badSlices[f].size() && status.ok(); ++s) {
+            const std::int64_t start = static_cast<std::int64_t>(s) * blockSize;
+            const std::int64_t n = std::min(blockSize, length - start);
+            if (found.badSlices[f][s]) {
+                status = WriteZeros((*temporaries)[f], n);
+                continue;
+            }
+            // The copy is checked as it is made: the file may have changed since it was read.
+            Digest md5(DigestKind::kMd5);
+            for (std::int64_t done = 0; done < n && status.ok();) {
+                if (progress.StopRequested()) {
+                    status = Status::Cancelled();
+                    break;
+                }
+                const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
+                status = reader.ReadAt(input.files[f], start + done, scratch.data(), step);
+                if (status.ok()) {
+                    md5.Update(scratch.data(), step);
+                    status = (*temporaries)[f].WriteAll(scratch.data(), step);
+                }
+                done += static_cast<std::int64_t>(step);
+            }
+            for (std::int64_t pad = n; pad < blockSize; pad += static_cast<std::int64_t>(kChunk)) {
+                std::fill(scratch.begin(), scratch.end(), 0);
+                md5.Update(scratch.data(), static_cast<std::size_t>(std::min<std::int64_t>(blockSize - pad, static_cast<std::int64_t>(kChunk))));
+            }
+            if (status.ok() && ToMd5(md5.RawDigest()) != found.entries[f]->slices[s].md5) {
+                status = Status::Corruption(
+                    Fill(Tr("%1 changed while it was rebuilt"), {GetFileName(input.files[f])}));
+            }
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
@@ -333,54 +390,8 @@ Rebuilt RebuildFiles(const Input& input, const Check& check, Progress& progress,
     Coding& coding = plan.coding;
     // The temporaries: the good blocks copied, the lost ones zero until they are rebuilt.
     std::vector<io::File> temporaries(input.files.size());
-    std::vector<unsigned char> scratch(kChunk);
     Reader reader;
-    for (std::size_t f = 0; f < input.files.size() && rebuilt.status.ok(); ++f) {
-        if (check.files[f].state == FileState::kOk) {
-            continue;
-        }
-        std::string temporary;
-        rebuilt.status = temporaries[f].CreateTempBeside(input.files[f], &temporary);
-        if (!rebuilt.status.ok() && !spareBeside.empty()) {
-            rebuilt.status = temporaries[f].CreateTempBeside(spareBeside, &temporary);
-        }
-        if (!rebuilt.status.ok()) {
-            break;
-        }
-        rebuilt.Add(f, temporary);
-        const auto length = static_cast<std::int64_t>(found.entries[f]->length);
-        for (std::size_t s = 0; s < found.badSlices[f].size() && rebuilt.status.ok(); ++s) {
-            const std::int64_t start = static_cast<std::int64_t>(s) * blockSize;
-            const std::int64_t n = std::min(blockSize, length - start);
-            if (found.badSlices[f][s]) {
-                rebuilt.status = WriteZeros(temporaries[f], n);
-                continue;
-            }
-            // The copy is checked as it is made: the file may have changed since it was read.
-            Digest md5(DigestKind::kMd5);
-            for (std::int64_t done = 0; done < n && rebuilt.status.ok();) {
-                if (progress.StopRequested()) {
-                    rebuilt.status = Status::Cancelled();
-                    break;
-                }
-                const auto step = static_cast<std::size_t>(std::min<std::int64_t>(n - done, static_cast<std::int64_t>(kChunk)));
-                rebuilt.status = reader.ReadAt(input.files[f], start + done, scratch.data(), step);
-                if (rebuilt.status.ok()) {
-                    md5.Update(scratch.data(), step);
-                    rebuilt.status = temporaries[f].WriteAll(scratch.data(), step);
-                }
-                done += static_cast<std::int64_t>(step);
-            }
-            for (std::int64_t pad = n; pad < blockSize; pad += static_cast<std::int64_t>(kChunk)) {
-                std::fill(scratch.begin(), scratch.end(), 0);
-                md5.Update(scratch.data(), static_cast<std::size_t>(std::min<std::int64_t>(blockSize - pad, static_cast<std::int64_t>(kChunk))));
-            }
-            if (rebuilt.status.ok() && ToMd5(md5.RawDigest()) != found.entries[f]->slices[s].md5) {
-                rebuilt.status = Status::Corruption(
-                    Fill(Tr("%1 changed while it was rebuilt"), {GetFileName(input.files[f])}));
-            }
-        }
-    }
+    rebuilt.status = MakeTemporaries(input, check, spareBeside, progress, reader, &temporaries, &rebuilt);
     // Each rebuilt block is hashed as it is made (its padding too, as the recovery files hash
     // it) rather than read back.
     const Digests lostMd5 = NewDigests(m, DigestKind::kMd5);
