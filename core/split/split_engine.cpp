@@ -209,11 +209,60 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     return Status::Ok();
 }
 
+// A piece file, written beside its name and moved there whole: a split stopped at any moment
+// leaves each earlier file as it was, and a pipe or device at the name is never opened. Both
+// piece writers write, hash and name their pieces through it.
+class PieceFile {
+public:
+    Status Open(const std::string& path, std::int64_t fileLength) {
+        file_ = std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever);
+        path_ = path;
+        fileLength_ = fileLength;
+        return file_->Open();
+    }
+    bool IsOpen() const { return file_ != nullptr; }
+    const std::string& path() const { return path_; }
+    io::File& file() { return file_->file(); }
+    // A descriptor reading the bytes written, for a hash taken beside the writing.
+    Status OpenWritten(io::File* written) { return file_->OpenWritten(written); }
+
+    // Puts `dataHash`, when given, into the header and gives the piece its name. With
+    // `checksums` the piece as named is queued on `hashing` for its SHA-256, its job in
+    // `*checksumJob`; the descriptor opened before the move reads the very file that took
+    // the name.
+    Status Name(const std::string& dataHash, HashPool* hashing, bool checksums, bool* replaced,
+                std::size_t* checksumJob) {
+        Status status;
+        if (!dataHash.empty()) {
+            status = file_->file().WriteAt(static_cast<std::int64_t>(kDataHashOffset), dataHash.data(), dataHash.size());
+        }
+        if (status.ok()) {
+            *replaced = *replaced || io::Exists(path_);
+        }
+        io::File written;
+        if (status.ok() && checksums) {
+            status = file_->OpenWritten(&written);
+        }
+        if (status.ok()) {
+            status = file_->Commit(io::AtomicFile::Move::kReplace);
+        }
+        file_.reset();
+        if (status.ok() && checksums) {
+            // The length as written: the portable road can only ask the name, which has moved.
+            *checksumJob = hashing->Add(std::move(written), 0, fileLength_);
+        }
+        return status;
+    }
+
+private:
+    std::unique_ptr<io::AtomicFile> file_;
+    std::string path_;
+    std::int64_t fileLength_ = 0;
+};
+
 // A piece written under its temporary name, waiting for its data hash before it gets its own.
 struct WrittenPiece {
-    std::unique_ptr<io::AtomicFile> file;
-    std::string path;
-    std::int64_t fileLength = 0;
+    PieceFile file;
     std::unique_ptr<Xxh3> hash;  // fed on a worker; none without a data check
     std::size_t job = 0;
 };
@@ -222,22 +271,17 @@ struct WrittenPiece {
 // written are hashed on a worker while the caller copies the next piece.
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header, std::int64_t dataLength,
                   std::vector<char>& scratch, const io::CopyTick& tick, HashPool* hashing, WrittenPiece* piece) {
-    // Written beside its name and moved there whole: a split stopped at any moment leaves
-    // each earlier file as it was, and a pipe or device at the name is never opened.
-    piece->file = std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever);
-    piece->path = path;
-    piece->fileLength = static_cast<std::int64_t>(kHeaderSize) + dataLength;
-    Status status = piece->file->Open();
+    Status status = piece->file.Open(path, static_cast<std::int64_t>(kHeaderSize) + dataLength);
     const HeaderBytes bytes = EncodeHeader(header);
     if (status.ok()) {
-        status = piece->file->file().WriteAll(bytes.data(), bytes.size());
+        status = piece->file.file().WriteAll(bytes.data(), bytes.size());
     }
     if (status.ok()) {
-        status = io::CopyRange(source, piece->file->file(), dataLength, scratch, tick);
+        status = io::CopyRange(source, piece->file.file(), dataLength, scratch, tick);
     }
     io::File written;
     if (status.ok() && header.DataHash) {
-        status = piece->file->OpenWritten(&written);
+        status = piece->file.OpenWritten(&written);
     }
     if (status.ok() && header.DataHash) {
         piece->hash = std::make_unique<Xxh3>();
@@ -248,32 +292,21 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     return status;
 }
 
-// Puts the data hash into the header and gives the piece its name. With `checksums` the
-// piece as named is queued for its SHA-256; the descriptor opened before the move reads the
-// very file that took the name.
+// Once its data hash is taken, puts it into the header and gives the piece its name.
 Status NamePiece(WrittenPiece& piece, HashPool* hashing, bool checksums, bool* replaced,
                  std::vector<std::size_t>* checksumJobs) {
     Status status;
+    std::string hash;
     if (piece.hash) {
         status = hashing->WaitFor(piece.job);
-        const std::string hash = status.ok() ? piece.hash->RawDigest() : std::string();
-        if (status.ok()) {
-            status = piece.file->file().WriteAt(static_cast<std::int64_t>(kDataHashOffset), hash.data(), hash.size());
-        }
+        hash = status.ok() ? piece.hash->RawDigest() : std::string();
     }
+    std::size_t job = 0;
     if (status.ok()) {
-        *replaced = *replaced || io::Exists(piece.path);
-    }
-    io::File written;
-    if (status.ok() && checksums) {
-        status = piece.file->OpenWritten(&written);
-    }
-    if (status.ok()) {
-        status = piece.file->Commit(io::AtomicFile::Move::kReplace);
+        status = piece.file.Name(hash, hashing, checksums, replaced, &job);
     }
     if (status.ok() && checksums) {
-        // The length as written: the portable road can only ask the name, which has moved.
-        checksumJobs->push_back(hashing->Add(std::move(written), 0, piece.fileLength));
+        checksumJobs->push_back(job);
     }
     return status;
 }
@@ -373,8 +406,7 @@ private:
         const Piece& piece = pieces_[k];
         Status status;
         if (offset == 0) {
-            file_ = std::make_unique<io::AtomicFile>(piece.path, io::AtomicFile::Flush::kNever);
-            status = file_->Open();
+            status = file_.Open(piece.path, static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
             written_.emplace();
             written_->Update(piece.header.data(), kHashedHeaderLength);
         }
@@ -393,7 +425,7 @@ private:
             written_->Update(buffer + headerBytes, n - headerBytes);
         }
         if (status.ok()) {
-            status = file_->file().WriteAll(buffer, n);
+            status = file_.file().WriteAll(buffer, n);
         }
         if (!status.ok() || offset + static_cast<std::int64_t>(n) < static_cast<std::int64_t>(kHeaderSize) + piece.dataLength) {
             return status;
@@ -402,20 +434,9 @@ private:
         if (piece.hash && written_->RawDigest() != piece.hash->RawDigest()) {
             return Status::IoError(Fill(Tr("%1 changed while it was split"), {GetFileName(params_.sourcePath)}));
         }
-        replacedEarlier_ = replacedEarlier_ || io::Exists(piece.path);
-        io::File reader;
-        if (params_.checksums) {
-            status = file_->OpenWritten(&reader);
-        }
-        if (status.ok()) {
-            status = file_->Commit(io::AtomicFile::Move::kReplace);
-        }
-        file_.reset();
+        status = file_.Name({}, pool_, params_.checksums, &replacedEarlier_, &checksumJobs_[k]);
         if (status.ok()) {
             named_[k] = true;
-        }
-        if (status.ok() && params_.checksums) {
-            checksumJobs_[k] = pool_->Add(std::move(reader), 0, static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
         }
         progress.Yield();
         return status;
@@ -427,7 +448,7 @@ private:
     std::vector<Piece> pieces_;
     std::vector<bool> named_;
     std::vector<std::size_t> checksumJobs_;
-    std::unique_ptr<io::AtomicFile> file_;  // the piece being written
+    PieceFile file_;  // the piece being written
     std::optional<Xxh3> written_;
     bool replacedEarlier_ = false;
 };
@@ -602,10 +623,11 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
     }
     std::vector<std::size_t> checksumJobs;
     const auto namePending = [&] {
+        const std::string path = pending.file.path();
         const Status named = NamePiece(pending, pool ? &*pool : nullptr, params.checksums, &replacedEarlier,
                                        &checksumJobs);
         if (named.ok()) {
-            result.pieces.push_back(pending.path);
+            result.pieces.push_back(path);
         }
         pending = {};
         return named;
@@ -645,7 +667,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
                             ? Status::Cancelled()
                             : WritePiece(source, path, header, dataLength, scratch, tick, pool ? &*pool : nullptr,
                                          &next);
-        if (result.status.ok() && pending.file) {
+        if (result.status.ok() && pending.file.IsOpen()) {
             result.status = namePending();
         }
         if (!result.status.ok()) {
@@ -662,7 +684,7 @@ SplitResult SplitFile(const SplitParams& params, Progress& whole) {
             progress.Yield();
         }
     }
-    if (result.status.ok() && pending.file) {
+    if (result.status.ok() && pending.file.IsOpen()) {
         result.status = namePending();
     }
     if (both && !onePass) {
