@@ -41,25 +41,30 @@ recovery::Input InputFor(const GroupRef& group, const GroupCheck* known) {
     return recovery::PieceGroupInput(group.folder, group.name, CheckGroup(group.folder, group.name));
 }
 
-// The recovery files' check under a bar; false, with the command's answer in `*exit`, when
-// there is nothing more to do.
+// False, with the command's answer in `*exit`, when the recovery files' check leaves
+// nothing more to do.
+bool CheckEnds(const recovery::Check& check, const std::string& command, Console& console, int* exit) {
+    if (check.status.cancelled()) {
+        console.err << "brindle " << command << ": " << Tr("stopped; nothing was changed") << "\n";
+        *exit = StoppedExitCode();
+        return true;
+    }
+    if (!check.status.ok()) {
+        console.err << "brindle " << command << ": " << check.status.message() << "\n";
+        *exit = kExitFailed;
+        return true;
+    }
+    return false;
+}
+
+// The recovery files' check under a bar; false as CheckEnds says.
 bool CheckUnderBar(const recovery::Input& input, const std::string& command, Console& console,
                    recovery::Check* check, int* exit) {
     {
         TerminalProgress progress(console.err, console.errIsTerminal);
         *check = recovery::CheckFiles(input, progress);
     }
-    if (check->status.cancelled()) {
-        console.err << "brindle " << command << ": " << Tr("stopped; nothing was changed") << "\n";
-        *exit = StoppedExitCode();
-        return false;
-    }
-    if (!check->status.ok()) {
-        console.err << "brindle " << command << ": " << check->status.message() << "\n";
-        *exit = kExitFailed;
-        return false;
-    }
-    return true;
+    return !CheckEnds(*check, command, console, exit);
 }
 
 recovery::Rebuilt RebuildUnderBar(const recovery::Input& input, const recovery::Check& check, Console& console,
@@ -77,61 +82,12 @@ int RebuildFailed(const recovery::Rebuilt& rebuilt, const std::string& command, 
     return kExitFailed;
 }
 
-// The rebuild of what `check` found faulty and the join: in one pass over the pieces where
-// the rebuilt blocks fit in memory, each piece there read once for both; else rebuilt into
-// temporaries first, which the join reads in their pieces' places.
-Status RebuildAndJoin(const recovery::Input& input, const recovery::Check& check, JoinParams params, Progress& progress) {
-    if (recovery::FitsOnePass(check)) {
-        return JoinRebuildingInOnePass(input, check, params, progress);
-    }
-    params.pieces = input.files;
-    const recovery::Rebuilt rebuilt = recovery::RebuildFiles(input, check, progress, params.outputPath);
-    if (!rebuilt.status.ok()) {
-        return rebuilt.status;
-    }
-    params.readFrom = rebuilt.Substituted(input.files);
-    return JoinPieces(params, progress);
-}
-
-// A join that failed on a piece's data, done again with every piece checked and what is
-// faulty rebuilt.
-Status CheckAllAndJoin(const GroupRef& group, const JoinParams& params, Progress& progress, Console& console) {
-    const GroupCheck full = CheckGroup(group.folder, group.name);
-    const recovery::Input all = recovery::PieceGroupInput(group.folder, group.name, full);
-    const recovery::Check check = recovery::CheckFiles(all, progress);
-    if (!check.status.ok()) {
-        return check.status;
-    }
-    if (!check.CanRebuild()) {
-        return Status::Corruption(check.usable ? recovery::Summary(check) : check.note);
-    }
-    console.err << "brindle join: " << Fill(Tr("%1; rebuilding"), {recovery::Summary(check)})
-                << "\n";
-    return RebuildAndJoin(all, check, params, progress);
-}
-
-// The rebuilding join of the program's own pieces, named by the first piece there that can
-// be read; -1 when none can.
-int JoinRebuilding(const GroupRef& group, const recovery::Input& input, const recovery::Check& check,
-                   const std::string& out, bool force, bool onHeaders, Console& console) {
-    std::vector<std::string> sound;
-    for (std::size_t i = 0; i < input.files.size(); ++i) {
-        if (check.files[i].state == recovery::FileState::kOk) {
-            sound.push_back(input.files[i]);
-        }
-    }
-    const std::string name = JoinedName(sound, group.name);
-    if (name.empty()) {
-        return -1;
-    }
-    JoinParams params;
-    params.outputPath = out.empty() ? JoinPath(group.folder, name) : AbsolutePath(out);
-    params.replaceExisting = !out.empty() || force;
-    return RunJoinJob(params.outputPath, params.replaceExisting, console, [&](Progress& progress) {
-        const Status status = RebuildAndJoin(input, check, params, progress);
-        // A piece taken on its header whose data does not match: every piece is checked now.
-        return onHeaders && IsDataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
-    });
+// The command rebuilds without asking: it says what it rebuilds.
+AskRebuild SayRebuilding(Console& console) {
+    return [&console](const recovery::Check& check) {
+        console.err << "brindle join: " << Fill(Tr("%1; rebuilding"), {recovery::Summary(check)}) << "\n";
+        return true;
+    };
 }
 
 }  // namespace
@@ -149,14 +105,9 @@ std::string JoinedName(const std::vector<std::string>& pieces, const std::string
 
 int JoinOrRebuild(const GroupRef& group, const std::vector<std::string>& pieces, const std::string& outputPath,
                   bool replaceExisting, Console& console) {
-    JoinParams params;
-    params.outputPath = outputPath;
-    params.pieces = pieces;
-    params.replaceExisting = replaceExisting;
-    return RunJoinJob(outputPath, replaceExisting, console, [&](Progress& progress) {
-        const Status status = JoinPieces(params, progress);
-        return IsDataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
-    });
+    const RebuildingJoinParams params{group.folder, group.name, false, outputPath, replaceExisting, pieces};
+    return RunJoinJob(outputPath, replaceExisting, console,
+                      [&](Progress& progress) { return JoinRebuilding(params, SayRebuilding(console), progress); });
 }
 
 std::string RebuildableText(int pieces) {
@@ -178,31 +129,29 @@ Status LookForRecoveryFiles(const GroupRef& group, bool* present) {
     return listed;
 }
 
-int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
-                     const GroupCheck* known) {
-    const bool onHeaders = !group.numbered && known == nullptr;
-    const recovery::Input input = onHeaders ? recovery::PieceGroupInputByHeaders(group.folder, group.name)
-                                            : InputFor(group, known);
-    if (input.files.empty()) {
+int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console) {
+    RebuildingJoinParams params{group.folder, group.name, group.numbered, {}, !out.empty() || force, {}};
+    params.onHeaders = !group.numbered;
+    Findings found;
+    {
+        TerminalProgress progress(console.err, console.errIsTerminal);
+        found = FindFaults(params, progress);
+    }
+    if (found.input.files.empty()) {
         console.err << Tr("Fail to merge the files.") << "\n"
                     << Fill(Tr("the recovery files %1 cannot be read"),
                             {recovery::IndexPath(group.folder, group.name)})
                     << "\n";
         return kExitFailed;
     }
-    recovery::Check check;
-    int exit = kExitOk;
-    if (!CheckUnderBar(input, "join", console, &check, &exit)) {
+    const recovery::Check& check = found.check;
+    if (int exit = kExitOk; CheckEnds(check, "join", console, &exit)) {
         return exit;
-    }
-    // What headers alone could not settle, the pieces' own data checks do.
-    if (onHeaders && (!check.usable || (check.faultyFiles > 0 && !check.CanRebuild()))) {
-        const GroupCheck full = CheckGroup(group.folder, group.name);
-        return JoinWithRecovery(group, out, force, console, &full);
     }
     if (!check.note.empty()) {
         console.err << "brindle join: " << check.note << "\n";
     }
+    const AskRebuild say = SayRebuilding(console);
     recovery::Rebuilt rebuilt;
     if (check.faultyFiles > 0) {
         if (!check.CanRebuild()) {
@@ -210,50 +159,43 @@ int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, 
                         << recovery::Summary(check) << "\n";
             return kExitFailed;
         }
-        console.err << "brindle join: " << Fill(Tr("%1; rebuilding"), {recovery::Summary(check)})
-                    << "\n";
+        say(check);
+        // The program's own pieces are named by the first sound piece that can be read, and
+        // rebuilt in the join's pass.
         if (!group.numbered) {
-            if (const int joined = JoinRebuilding(group, input, check, out, force, onHeaders, console); joined >= 0) {
-                return joined;
+            std::vector<std::string> sound;
+            for (std::size_t i = 0; i < found.input.files.size(); ++i) {
+                if (check.files[i].state == recovery::FileState::kOk) {
+                    sound.push_back(found.input.files[i]);
+                }
+            }
+            if (const std::string name = JoinedName(sound, group.name); !name.empty()) {
+                params.outputPath = out.empty() ? JoinPath(group.folder, name) : AbsolutePath(out);
+                return RunJoinJob(params.outputPath, params.replaceExisting, console, [&](Progress& progress) {
+                    return JoinFound(params, found, true, say, progress);
+                });
             }
         }
         // Beside the output too, for a pieces' folder that takes no file.
         const std::string spare = out.empty() ? JoinPath(group.folder, group.name) : AbsolutePath(out);
-        rebuilt = RebuildUnderBar(input, check, console, spare);
+        rebuilt = RebuildUnderBar(found.input, check, console, spare);
         if (!rebuilt.status.ok()) {
             return RebuildFailed(rebuilt, "join", console);
         }
     }
-    const std::vector<std::string> readFrom = rebuilt.Substituted(input.files);
-    const bool replace = !out.empty() || force;
     if (group.numbered) {
-        NumberedJoinParams params;
-        params.folder = group.folder;
-        params.base = group.name;
         params.outputPath = out.empty() ? JoinPath(group.folder, group.name) : AbsolutePath(out);
-        params.replaceExisting = replace;
-        params.pieces = input.files;
-        params.readFrom = readFrom;
-        params.md5 = recovery::FileMd5s(check);
-        return RunJoinJob(params.outputPath, replace, console,
-                          [&params](Progress& progress) { return JoinNumberedPieces(params, progress); });
+    } else {
+        // Every piece stores the name: the output takes the one most of them give.
+        const std::string name = JoinedName(rebuilt.Substituted(found.input.files), group.name);
+        if (name.empty()) {
+            console.err << Tr("Fail to merge the files.") << "\n" << Tr("no piece can be read") << "\n";
+            return kExitFailed;
+        }
+        params.outputPath = out.empty() ? JoinPath(group.folder, name) : AbsolutePath(out);
     }
-    // Every piece stores the name: the output takes the one most of them give.
-    const std::string name = JoinedName(readFrom, group.name);
-    if (name.empty()) {
-        console.err << Tr("Fail to merge the files.") << "\n" << Tr("no piece can be read") << "\n";
-        return kExitFailed;
-    }
-    JoinParams params;
-    params.outputPath = out.empty() ? JoinPath(group.folder, name) : AbsolutePath(out);
-    params.pieces = input.files;
-    params.readFrom = readFrom;
-    params.replaceExisting = replace;
-    return RunJoinJob(params.outputPath, replace, console, [&](Progress& progress) {
-        const Status status = JoinPieces(params, progress);
-        // A piece taken on its header whose data does not match: every piece is checked now.
-        return onHeaders && IsDataFault(status) ? CheckAllAndJoin(group, params, progress, console) : status;
-    });
+    return RunJoinJob(params.outputPath, params.replaceExisting, console,
+                      [&](Progress& progress) { return JoinFound(params, found, true, say, progress, &rebuilt); });
 }
 
 int ReportRecovery(const GroupRef& group, int faults, Console& console, const GroupCheck* known) {

@@ -32,9 +32,7 @@ std::string RebuildableText(int pieces);
 // Too much damage refuses the join with how much recovery data is missing.
 // Pieces of this program are taken on their headers first, each one's data checked as it is
 // joined; should one not match, every piece is checked and what is faulty rebuilt again.
-// `known` is the group's check when the caller has one.
-int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console,
-                     const GroupCheck* known = nullptr);
+int JoinWithRecovery(const GroupRef& group, const std::string& out, bool force, Console& console);
 
 // The name the joined file of these pieces takes: the one most of them store, empty when
 // none can be read.

@@ -6,9 +6,7 @@
 #include <QWidget>
 
 #include "format/checksums.h"
-#include "join/join_engine.h"
 #include "join/join_state.h"
-#include "join/numbered_join.h"
 #include "join/rebuilding_join.h"
 #include "recovery/recovery.h"
 #include "shell/form_controls.h"
@@ -20,29 +18,17 @@
 namespace brindle::app {
 namespace {
 
-// The check takes the first third of the bar, a rebuild the second, the join the rest.
 constexpr int kCheckEnd = kBarMax / 3;
-constexpr int kRebuildEnd = 2 * kBarMax / 3;
 
-struct Checked {
-    recovery::Input input;
-    recovery::Check check;
-    Status attempt;  // the join tried before the check, when it was
-};
-
-// What the recovery files find of the group. The program's own pieces are checked first by
-// their headers' hashes: a piece whose hash holds is trusted, never rebuilt.
-Checked CheckGroupFiles(const JoinState& state, Progress& progress) {
-    Checked checked;
-    if (state.JoinNumbered) {
-        checked.input = recovery::NumberedGroupInput(state.JoinFolder, state.JoinGroupName);
-    } else {
-        checked.input = recovery::PieceGroupInput(state.JoinFolder, state.JoinGroupName,
-                                                  CheckGroup(state.JoinFolder, state.JoinGroupName));
-    }
-    PartOfBar bar(progress, 0, kCheckEnd);
-    checked.check = recovery::CheckFiles(checked.input, bar);
-    return checked;
+// The window's join beside recovery files: the check on the first third of the bar, a
+// rebuild into temporaries on the second, the join on the rest.
+RebuildingJoinParams ParamsOf(const JoinState& state, std::vector<std::string> pieces, const std::string& target,
+                              bool replace) {
+    RebuildingJoinParams params{state.JoinFolder, state.JoinGroupName, state.JoinNumbered, target, replace,
+                                std::move(pieces)};
+    params.checkEnd = kCheckEnd;
+    params.shareBar = true;
+    return params;
 }
 
 QString Question(int faulty) {
@@ -81,44 +67,6 @@ QString CannotRebuild(const recovery::Check& check) {
                     QString::fromStdString(FormatSize(check.BytesShort(), LocaleDecimalSeparator())));
 }
 
-// The join, on the bar from `from` on. With `checked`, its faulty pieces are rebuilt: of the
-// program's own pieces in one pass with the join where the rebuilt blocks fit in memory,
-// else first, into temporaries the join reads, which go when it ends; numbered pieces are
-// held to the recovery files' MD5s as they are written.
-Status Join(const JoinState& state, const std::vector<std::string>& pieces, const std::string& target, bool replace,
-            const Checked* checked, Progress& progress, int from = kCheckEnd) {
-    if (checked != nullptr && !state.JoinNumbered && recovery::FitsOnePass(checked->check)) {
-        PartOfBar bar(progress, kCheckEnd, progress.Max());
-        return JoinRebuildingInOnePass(checked->input, checked->check, {target, {}, replace}, bar);
-    }
-    recovery::Rebuilt rebuilt;
-    if (checked != nullptr && checked->check.faultyFiles > 0) {
-        PartOfBar bar(progress, kCheckEnd, kRebuildEnd);
-        rebuilt = recovery::RebuildFiles(checked->input, checked->check, bar, target);
-        if (!rebuilt.status.ok()) {
-            return rebuilt.status;
-        }
-        from = kRebuildEnd;
-    }
-    PartOfBar bar(progress, from, progress.Max());
-    const std::vector<std::string>& files = checked != nullptr ? checked->input.files : pieces;
-    if (state.JoinNumbered) {
-        NumberedJoinParams params{target, state.JoinFolder, state.JoinGroupName, replace, {}, {}};
-        if (checked != nullptr) {
-            params.pieces = files;
-            params.readFrom = rebuilt.Substituted(files);
-            params.md5 = recovery::FileMd5s(checked->check);
-        }
-        return JoinNumberedPieces(params, bar);
-    }
-    JoinParams params;
-    params.outputPath = target;
-    params.pieces = files;
-    params.replaceExisting = replace;
-    params.readFrom = rebuilt.Substituted(files);
-    return JoinPieces(params, bar);
-}
-
 }  // namespace
 
 bool HasRecoveryFiles(const std::string& folder, const std::string& group, Status* listed) {
@@ -136,30 +84,23 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state,
     // checked as it is copied; only when one does not match are they all checked. Numbered
     // pieces carry no hash: they are checked first.
     const bool attempt = !state.JoinNumbered && !pieces.empty();
-    const auto checkFiles = [state, pieces, target, replaceExisting, attempt](Progress& progress)
-        -> std::variant<Checked, Status> {
-        if (attempt) {
-            const Status joined = Join(state, pieces, target, replaceExisting, nullptr, progress, 0);
-            if (!IsDataFault(joined)) {
-                return joined;
-            }
-            progress.SetValue(0);
-            Checked checked = CheckGroupFiles(state, progress);
-            checked.attempt = joined;
-            return checked;
+    const RebuildingJoinParams params = ParamsOf(state, pieces, target, replaceExisting);
+    const auto checkFiles = [params](Progress& progress) -> std::variant<Findings, Status> {
+        Findings found = FindFaults(params, progress);
+        if (found.joined) {
+            return found.attempt;
         }
-        return CheckGroupFiles(state, progress);
+        return found;
     };
-    const auto decide = [window = QPointer<QWidget>(window), runner = QPointer<JobRunner>(&runner), state,
-                         pieces, target, replaceExisting, then](const Checked& found) {
+    const auto decide = [window = QPointer<QWidget>(window), runner = QPointer<JobRunner>(&runner), params,
+                         numbered = state.JoinNumbered, target, then](const Findings& found) {
         if (!window || !runner) {
             return;
         }
         const recovery::Check& check = found.check;
         const auto join = [&](bool rebuild) {
-            runner->Start([state, pieces, target, replaceExisting, rebuilt = rebuild ? std::optional(found) : std::nullopt](
-                              Progress& progress) {
-                return Join(state, pieces, target, replaceExisting, rebuilt ? &*rebuilt : nullptr, progress);
+            runner->Start([params, found, rebuild](Progress& progress) {
+                return JoinFound(params, found, rebuild, nullptr, progress);
             });
             then(JoinClick::kStarted, target);
         };
@@ -180,7 +121,7 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state,
             then(JoinClick::kPiecesRefused, {});
             return;
         }
-        if (pieces.empty()) {
+        if (params.pieces.empty()) {
             CurrentPrompter().Message(window,
                                       QCoreApplication::translate("RebuildStep", "File Missing."),
                                       QString(), Prompter::Icon::None, Prompter::Buttons::Ok);
@@ -188,9 +129,9 @@ void JoinWithRebuild(QWidget* window, JobRunner& runner, const JoinState& state,
             return;
         }
         // Numbered pieces the recovery files found sound are held to them as they are written.
-        join(state.JoinNumbered && check.usable && check.faultyFiles == 0);
+        join(numbered && check.usable && check.faultyFiles == 0);
     };
-    runner.Stage<Checked>(checkFiles, decide);
+    runner.Stage<Findings>(checkFiles, decide);
     if (attempt) {
         then(JoinClick::kStarted, target);
     }

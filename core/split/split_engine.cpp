@@ -209,11 +209,60 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     return Status::Ok();
 }
 
+// A piece file, written beside its name and moved there whole: a split stopped at any moment
+// leaves each earlier file as it was, and a pipe or device at the name is never opened. Both
+// piece writers write, hash and name their pieces through it.
+class PieceFile {
+public:
+    Status Open(const std::string& path, std::int64_t fileLength) {
+        file_ = std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever);
+        path_ = path;
+        fileLength_ = fileLength;
+        return file_->Open();
+    }
+    bool IsOpen() const { return file_ != nullptr; }
+    const std::string& path() const { return path_; }
+    io::File& file() { return file_->file(); }
+    // A descriptor reading the bytes written, for a hash taken beside the writing.
+    Status OpenWritten(io::File* written) { return file_->OpenWritten(written); }
+
+    // Puts `dataHash`, when given, into the header and gives the piece its name. With
+    // `checksums` the piece as named is queued on `hashing` for its SHA-256, its job in
+    // `*checksumJob`; the descriptor opened before the move reads the very file that took
+    // the name.
+    Status Name(const std::string& dataHash, HashPool* hashing, bool checksums, bool* replaced,
+                std::size_t* checksumJob) {
+        Status status;
+        if (!dataHash.empty()) {
+            status = file_->file().WriteAt(static_cast<std::int64_t>(kDataHashOffset), dataHash.data(), dataHash.size());
+        }
+        if (status.ok()) {
+            *replaced = *replaced || io::Exists(path_);
+        }
+        io::File written;
+        if (status.ok() && checksums) {
+            status = file_->OpenWritten(&written);
+        }
+        if (status.ok()) {
+            status = file_->Commit(io::AtomicFile::Move::kReplace);
+        }
+        file_.reset();
+        if (status.ok() && checksums) {
+            // The length as written: the portable road can only ask the name, which has moved.
+            *checksumJob = hashing->Add(std::move(written), 0, fileLength_);
+        }
+        return status;
+    }
+
+private:
+    std::unique_ptr<io::AtomicFile> file_;
+    std::string path_;
+    std::int64_t fileLength_ = 0;
+};
+
 // A piece written under its temporary name, waiting for its data hash before it gets its own.
 struct WrittenPiece {
-    std::unique_ptr<io::AtomicFile> file;
-    std::string path;
-    std::int64_t fileLength = 0;
+    PieceFile file;
     std::unique_ptr<Xxh3> hash;  // fed on a worker; none without a data check
     std::size_t job = 0;
 };
@@ -222,22 +271,17 @@ struct WrittenPiece {
 // written are hashed on a worker while the caller copies the next piece.
 Status WritePiece(io::File& source, const std::string& path, const PieceHeader& header, std::int64_t dataLength,
                   std::vector<char>& scratch, const io::CopyTick& tick, HashPool* hashing, WrittenPiece* piece) {
-    // Written beside its name and moved there whole: a split stopped at any moment leaves
-    // each earlier file as it was, and a pipe or device at the name is never opened.
-    piece->file = std::make_unique<io::AtomicFile>(path, io::AtomicFile::Flush::kNever);
-    piece->path = path;
-    piece->fileLength = static_cast<std::int64_t>(kHeaderSize) + dataLength;
-    Status status = piece->file->Open();
+    Status status = piece->file.Open(path, static_cast<std::int64_t>(kHeaderSize) + dataLength);
     const HeaderBytes bytes = EncodeHeader(header);
     if (status.ok()) {
-        status = piece->file->file().WriteAll(bytes.data(), bytes.size());
+        status = piece->file.file().WriteAll(bytes.data(), bytes.size());
     }
     if (status.ok()) {
-        status = io::CopyRange(source, piece->file->file(), dataLength, scratch, tick);
+        status = io::CopyRange(source, piece->file.file(), dataLength, scratch, tick);
     }
     io::File written;
     if (status.ok() && header.DataHash) {
-        status = piece->file->OpenWritten(&written);
+        status = piece->file.OpenWritten(&written);
     }
     if (status.ok() && header.DataHash) {
         piece->hash = std::make_unique<Xxh3>();
@@ -248,32 +292,21 @@ Status WritePiece(io::File& source, const std::string& path, const PieceHeader& 
     return status;
 }
 
-// Puts the data hash into the header and gives the piece its name. With `checksums` the
-// piece as named is queued for its SHA-256; the descriptor opened before the move reads the
-// very file that took the name.
+// Once its data hash is taken, puts it into the header and gives the piece its name.
 Status NamePiece(WrittenPiece& piece, HashPool* hashing, bool checksums, bool* replaced,
                  std::vector<std::size_t>* checksumJobs) {
     Status status;
+    std::string hash;
     if (piece.hash) {
         status = hashing->WaitFor(piece.job);
-        const std::string hash = status.ok() ? piece.hash->RawDigest() : std::string();
-        if (status.ok()) {
-            status = piece.file->file().WriteAt(static_cast<std::int64_t>(kDataHashOffset), hash.data(), hash.size());
-        }
+        hash = status.ok() ? piece.hash->RawDigest() : std::string();
     }
+    std::size_t job = 0;
     if (status.ok()) {
-        *replaced = *replaced || io::Exists(piece.path);
-    }
-    io::File written;
-    if (status.ok() && checksums) {
-        status = piece.file->OpenWritten(&written);
-    }
-    if (status.ok()) {
-        status = piece.file->Commit(io::AtomicFile::Move::kReplace);
+        status = piece.file.Name(hash, hashing, checksums, replaced, &job);
     }
     if (status.ok() && checksums) {
-        // The length as written: the portable road can only ask the name, which has moved.
-        checksumJobs->push_back(hashing->Add(std::move(written), 0, piece.fileLength));
+        checksumJobs->push_back(job);
     }
     return status;
 }
@@ -373,8 +406,7 @@ private:
         const Piece& piece = pieces_[k];
         Status status;
         if (offset == 0) {
-            file_ = std::make_unique<io::AtomicFile>(piece.path, io::AtomicFile::Flush::kNever);
-            status = file_->Open();
+            status = file_.Open(piece.path, static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
             written_.emplace();
             written_->Update(piece.header.data(), kHashedHeaderLength);
         }
@@ -393,7 +425,7 @@ private:
             written_->Update(buffer + headerBytes, n - headerBytes);
         }
         if (status.ok()) {
-            status = file_->file().WriteAll(buffer, n);
+            status = file_.file().WriteAll(buffer, n);
         }
         if (!status.ok() || offset + static_cast<std::int64_t>(n) < static_cast<std::int64_t>(kHeaderSize) + piece.dataLength) {
             return status;
@@ -402,20 +434,9 @@ private:
         if (piece.hash && written_->RawDigest() != piece.hash->RawDigest()) {
             return Status::IoError(Fill(Tr("%1 changed while it was split"), {GetFileName(params_.sourcePath)}));
         }
-        replacedEarlier_ = replacedEarlier_ || io::Exists(piece.path);
-        io::File reader;
-        if (params_.checksums) {
-            status = file_->OpenWritten(&reader);
-        }
-        if (status.ok()) {
-            status = file_->Commit(io::AtomicFile::Move::kReplace);
-        }
-        file_.reset();
+        status = file_.Name({}, pool_, params_.checksums, &replacedEarlier_, &checksumJobs_[k]);
         if (status.ok()) {
             named_[k] = true;
-        }
-        if (status.ok() && params_.checksums) {
-            checksumJobs_[k] = pool_->Add(std::move(reader), 0, static_cast<std::int64_t>(kHeaderSize) + piece.dataLength);
         }
         progress.Yield();
         return status;
@@ -427,7 +448,7 @@ private:
     std::vector<Piece> pieces_;
     std::vector<bool> named_;
     std::vector<std::size_t> checksumJobs_;
-    std::unique_ptr<io::AtomicFile> file_;  // the piece being written
+    PieceFile file_;  // the piece being written
     std::optional<Xxh3> written_;
     bool replacedEarlier_ = false;
 };
@@ -505,211 +526,268 @@ Status CheckSplitTargets(const SplitParams& params, std::int64_t sourceLength, s
     return status;
 }
 
-SplitResult SplitFile(const SplitParams& params, Progress& whole) {
+namespace {
+
+// A split, step by step; each step goes on only while the result's status is ok.
+class Splitter {
+public:
     // With recovery data the pieces take the first half of the bar, the recovery files the
     // rest; in one pass, the data hashes take the first tenth.
-    const bool recovery = params.recoveryPercent > 0;
-    PartOfBar piecesBar(whole, 0, whole.Max() / 2);
-    PartOfBar recoveryBar(whole, whole.Max() / 2, whole.Max());
-    PartOfBar hashBar(whole, 0, whole.Max() / 10);
-    PartOfBar passBar(whole, whole.Max() / 10, whole.Max());
-    Progress& progress = recovery ? piecesBar : whole;
-    SplitResult result;
-    io::FolderLock lock;
-    result.status = lock.Lock(params.destFolder, [&progress] { return progress.StopRequested(); });
-    if (!result.status.ok()) {
-        return result;
-    }
-    io::File source;
-    result.status = source.OpenRead(params.sourcePath);
-    if (!result.status.ok()) {
-        return result;
-    }
-    // The length as the split starts: the file may have grown since the split was planned.
-    std::int64_t length = 0;
-    result.status = source.Size(&length);
-    TargetPlan plan;
-    if (result.status.ok()) {
-        result.status = PlanTargets(params, length, &plan);
-    }
-    if (result.status.ok() && plan.clash && !params.replaceOthers) {
-        result.status = Status::InvalidArgument(
-            Fill(Tr("%1 is already there: %2"), {plan.clash->path, plan.clash->holds}));
-    }
-    if (!result.status.ok()) {
-        return result;
-    }
-    if (recovery) {
-        std::vector<std::string> names;
-        for (std::int64_t k = 1; k <= plan.pieceCount; ++k) {
-            names.push_back(*PieceFileName(params.groupName, static_cast<int>(k), params.extension));
-        }
-        result.status = recovery::CheckRecoveryTargets(params.destFolder, params.groupName, names);
-        if (!result.status.ok()) {
-            return result;
-        }
-    }
-    const std::optional<int> step = ProgressStep(progress.Max(), plan.fullPieces);
-    if (!step) {
-        result.status = Status::InvalidArgument("the progress bar is too short for this many pieces");
-        return result;
-    }
-    const std::int64_t remainder = length - plan.fullPieces * params.pieceSize;
+    Splitter(const SplitParams& params, Progress& whole)
+        : params_(params), whole_(whole), recovery_(params.recoveryPercent > 0),
+          piecesBar_(whole, 0, whole.Max() / 2), recoveryBar_(whole, whole.Max() / 2, whole.Max()),
+          hashBar_(whole, 0, whole.Max() / 10), passBar_(whole, whole.Max() / 10, whole.Max()),
+          progress_(recovery_ ? static_cast<Progress&>(piecesBar_) : whole) {}
 
-    PieceHeader header;
-    header.PieceSize = params.pieceSize;
-    header.PieceCount = static_cast<std::int32_t>(plan.pieceCount);
-    SetSourceLength(header, length);
-    SetSourceName(header, GetFileName(params.sourcePath));
-    SetSplitDate(header, params.splitDate);
-    header.GroupId = params.groupId ? *params.groupId : DrawGroupId();
-    if (params.dataCheck) {
-        header.DataHash.emplace();  // the marker now, the hash once the data is written
+    SplitResult Run() {
+        result_.status = Prepare();
+        if (!result_.status.ok()) {
+            return std::move(result_);
+        }
+        MakeHeader();
+        SetUpHashing();
+        if (onePass_) {
+            WriteInOnePass();
+        } else {
+            WritePieces();
+        }
+        if (result_.status.ok()) {
+            result_.status = source_.Close();
+        }
+        if (result_.status.ok()) {
+            result_.status = Finish();
+        }
+        if (!result_.status.ok()) {
+            result_.DropRecovery();
+            return TakeBack(std::move(result_), replacedEarlier_);
+        }
+        whole_.SetValue(whole_.Max());
+        whole_.SetPercentText("100");
+        return std::move(result_);
+    }
+
+private:
+    std::string PiecePath(std::int64_t k) const {
+        return JoinPath(params_.destFolder, *PieceFileName(params_.groupName, static_cast<int>(k), params_.extension));
+    }
+    std::int64_t DataLength(std::int64_t k) const {
+        return k <= plan_.fullPieces ? params_.pieceSize : length_ - plan_.fullPieces * params_.pieceSize;
+    }
+
+    // The folder's lock, the source and its length as the split starts (the file may have
+    // grown since the split was planned), and the targets.
+    Status Prepare() {
+        Status status = lock_.Lock(params_.destFolder, [this] { return progress_.StopRequested(); });
+        if (status.ok()) {
+            status = source_.OpenRead(params_.sourcePath);
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        status = source_.Size(&length_);
+        if (status.ok()) {
+            status = PlanTargets(params_, length_, &plan_);
+        }
+        if (status.ok() && plan_.clash && !params_.replaceOthers) {
+            status = Status::InvalidArgument(Fill(Tr("%1 is already there: %2"), {plan_.clash->path, plan_.clash->holds}));
+        }
+        if (status.ok() && recovery_) {
+            std::vector<std::string> names;
+            for (std::int64_t k = 1; k <= plan_.pieceCount; ++k) {
+                names.push_back(*PieceFileName(params_.groupName, static_cast<int>(k), params_.extension));
+            }
+            status = recovery::CheckRecoveryTargets(params_.destFolder, params_.groupName, names);
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        const std::optional<int> step = ProgressStep(progress_.Max(), plan_.fullPieces);
+        if (!step) {
+            return Status::InvalidArgument("the progress bar is too short for this many pieces");
+        }
+        step_ = *step;
+        return Status::Ok();
+    }
+
+    void MakeHeader() {
+        header_.PieceSize = params_.pieceSize;
+        header_.PieceCount = static_cast<std::int32_t>(plan_.pieceCount);
+        SetSourceLength(header_, length_);
+        SetSourceName(header_, GetFileName(params_.sourcePath));
+        SetSplitDate(header_, params_.splitDate);
+        header_.GroupId = params_.groupId ? *params_.groupId : DrawGroupId();
+        if (params_.dataCheck) {
+            header_.DataHash.emplace();  // the marker now, the hash once the data is written
+        }
     }
 
     // Hashes are taken on a worker while the next piece is written. With checksums the one
     // bar counts the bytes written and the bytes hashed together; the data hash alone costs
     // too little to show.
-    std::vector<char> scratch;
-    // The piece written last is named once the next one is written, so its hash runs
-    // meanwhile. Both outlive the pool, whose workers may be feeding their digests.
-    WrittenPiece pending;
-    WrittenPiece next;
-    std::optional<OnePassSplit> oneSplit;
-    bool replacedEarlier = false;
-    std::vector<OnePassSplit::Piece> onePassPieces;
-    const std::vector<std::int64_t> fileSizes =
-        recovery ? PieceFileSizes(length, params.pieceSize) : std::vector<std::int64_t>{};
-    for (std::int64_t k = 1; k <= plan.pieceCount && recovery; ++k) {
-        OnePassSplit::Piece piece;
-        piece.path = JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
-        piece.start = (k - 1) * params.pieceSize;
-        piece.dataLength = k <= plan.fullPieces ? params.pieceSize : remainder;
-        onePassPieces.push_back(std::move(piece));
-    }
-    const bool onePass = recovery && recovery::OnePass(fileSizes, params.recoveryPercent);
-    std::optional<HashPool> pool;
-    std::optional<CopyHashBar> both;
-    if (params.checksums || params.dataCheck) {
-        pool.emplace();
-        if (!onePass) {
-            pool->ShareCoresWithCopy();  // in one pass, once the data hashes are taken
+    void SetUpHashing() {
+        onePass_ = recovery_ && recovery::OnePass(PieceFileSizes(length_, params_.pieceSize), params_.recoveryPercent);
+        if (params_.checksums || params_.dataCheck) {
+            pool_.emplace();
+            if (!onePass_) {
+                pool_->ShareCoresWithCopy();  // in one pass, once the data hashes are taken
+            }
+        }
+        if (params_.checksums) {
+            const std::int64_t fileBytes = length_ + static_cast<std::int64_t>(kHeaderSize) * plan_.pieceCount;
+            both_.emplace(progress_, 2 * fileBytes + (params_.dataCheck ? length_ : 0), std::vector<HashPool*>{&*pool_});
         }
     }
-    if (params.checksums) {
-        const std::int64_t fileBytes = length + static_cast<std::int64_t>(kHeaderSize) * plan.pieceCount;
-        both.emplace(progress, 2 * fileBytes + (params.dataCheck ? length : 0), std::vector<HashPool*>{&*pool});
+
+    HashPool* pool() { return pool_ ? &*pool_ : nullptr; }
+
+    // The pieces and the recovery data in the same pass.
+    void WriteInOnePass() {
+        std::vector<OnePassSplit::Piece> pieces;
+        for (std::int64_t k = 1; k <= plan_.pieceCount; ++k) {
+            OnePassSplit::Piece piece;
+            piece.path = PiecePath(k);
+            piece.start = (k - 1) * params_.pieceSize;
+            piece.dataLength = DataLength(k);
+            pieces.push_back(std::move(piece));
+        }
+        oneSplit_.emplace(params_, source_, pool(), std::move(pieces));
+        result_.status = oneSplit_->HashSource(header_, hashBar_);
+        if (result_.status.ok()) {
+            result_.TakeRecovery(oneSplit_->Write(passBar_));
+        }
+        oneSplit_->Named(&result_.pieces, &checksumJobs_);
+        replacedEarlier_ = oneSplit_->replacedEarlier();
+        if (result_.status.ok() && pool_ && !pool_->Wait([this](std::int64_t) { return !whole_.StopRequested(); })) {
+            result_.status = Status::Cancelled();
+        }
+        if (result_.status.ok() && pool_) {
+            result_.status = pool_->FirstFailure();
+        }
     }
-    std::vector<std::size_t> checksumJobs;
-    const auto namePending = [&] {
-        const Status named = NamePiece(pending, pool ? &*pool : nullptr, params.checksums, &replacedEarlier,
-                                       &checksumJobs);
+
+    Status NamePending() {
+        const std::string path = pending_.file.path();
+        const Status named = NamePiece(pending_, pool(), params_.checksums, &replacedEarlier_, &checksumJobs_);
         if (named.ok()) {
-            result.pieces.push_back(pending.path);
+            result_.pieces.push_back(path);
         }
-        pending = {};
+        pending_ = {};
         return named;
-    };
-    if (onePass) {
-        oneSplit.emplace(params, source, pool ? &*pool : nullptr, std::move(onePassPieces));
-        result.status = oneSplit->HashSource(header, hashBar);
-        if (result.status.ok()) {
-            result.TakeRecovery(oneSplit->Write(passBar));
-        }
-        oneSplit->Named(&result.pieces, &checksumJobs);
-        replacedEarlier = oneSplit->replacedEarlier();
-        if (result.status.ok() && pool && !pool->Wait([&whole](std::int64_t) { return !whole.StopRequested(); })) {
-            result.status = Status::Cancelled();
-        }
-        if (result.status.ok() && pool) {
-            result.status = pool->FirstFailure();
-        }
     }
-    std::int64_t written = 0;  // piece file bytes, headers included
-    for (std::int64_t k = 1; k <= plan.pieceCount && result.status.ok() && !onePass; ++k) {
-        const bool full = k <= plan.fullPieces;
-        const std::int64_t dataLength = full ? params.pieceSize : remainder;
-        const std::string path =
-            JoinPath(params.destFolder, *PieceFileName(params.groupName, static_cast<int>(k), params.extension));
-        header.PieceIndex = static_cast<std::int32_t>(k);
-        // Inside a piece the bar creeps towards the value it takes at the piece's end; the
-        // short last piece moves it towards the end of the job.
-        const int before = progress.Value();
-        const int after = full ? static_cast<int>(static_cast<float>(before) + static_cast<float>(*step))
-                               : progress.Max();
-        ByteMeter meter(progress, dataLength, after);
-        const io::CopyTick tick = [&](std::int64_t done) {
-            return both ? both->Copied(written + static_cast<std::int64_t>(kHeaderSize) + done) : meter(done);
-        };
-        result.status = progress.StopRequested()
-                            ? Status::Cancelled()
-                            : WritePiece(source, path, header, dataLength, scratch, tick, pool ? &*pool : nullptr,
-                                         &next);
-        if (result.status.ok() && pending.file) {
-            result.status = namePending();
+
+    // The pieces one after another, each named once the next is written, so its hash runs
+    // meanwhile.
+    void WritePieces() {
+        std::int64_t written = 0;  // piece file bytes, headers included
+        for (std::int64_t k = 1; k <= plan_.pieceCount && result_.status.ok(); ++k) {
+            const bool full = k <= plan_.fullPieces;
+            const std::int64_t dataLength = DataLength(k);
+            header_.PieceIndex = static_cast<std::int32_t>(k);
+            // Inside a piece the bar creeps towards the value it takes at the piece's end; the
+            // short last piece moves it towards the end of the job.
+            const int before = progress_.Value();
+            const int after = full ? static_cast<int>(static_cast<float>(before) + static_cast<float>(step_))
+                                   : progress_.Max();
+            ByteMeter meter(progress_, dataLength, after);
+            const io::CopyTick tick = [&](std::int64_t done) {
+                return both_ ? both_->Copied(written + static_cast<std::int64_t>(kHeaderSize) + done) : meter(done);
+            };
+            result_.status = progress_.StopRequested()
+                                 ? Status::Cancelled()
+                                 : WritePiece(source_, PiecePath(k), header_, dataLength, scratch_, tick, pool(), &next_);
+            if (result_.status.ok() && pending_.file.IsOpen()) {
+                result_.status = NamePending();
+            }
+            if (!result_.status.ok()) {
+                break;
+            }
+            pending_ = std::move(next_);
+            next_ = {};
+            written += static_cast<std::int64_t>(kHeaderSize) + dataLength;
+            if (full && !both_) {
+                progress_.SetValue(after);
+                progress_.SetPercentText(PercentText(progress_.Value(), progress_.Max()));
+            }
+            if (full || both_) {
+                progress_.Yield();
+            }
         }
-        if (!result.status.ok()) {
-            break;
+        if (result_.status.ok() && pending_.file.IsOpen()) {
+            result_.status = NamePending();
         }
-        pending = std::move(next);
-        next = {};
-        written += static_cast<std::int64_t>(kHeaderSize) + dataLength;
-        if (full && !both) {
-            progress.SetValue(after);
-            progress.SetPercentText(PercentText(progress.Value(), progress.Max()));
-        }
-        if (full || both) {
-            progress.Yield();
+        if (both_) {
+            // A hash that failed and so stopped the writing is told as itself.
+            result_.status = both_->Finish(result_.status, written);
         }
     }
-    if (result.status.ok() && pending.file) {
-        result.status = namePending();
-    }
-    if (both && !onePass) {
-        // A hash that failed and so stopped the writing is told as itself.
-        result.status = both->Finish(result.status, written);
-    }
-    if (!result.status.ok()) {
-        result.DropRecovery();
-        return TakeBack(std::move(result), replacedEarlier);
-    }
-    result.status = source.Close();
-    for (const std::string& leftover : plan.leftovers) {
-        if (result.status.ok()) {
-            result.status = io::RemoveFile(leftover);
-            replacedEarlier = true;
+
+    // What the earlier split left, the recovery files and the checksum file, once every
+    // piece is there.
+    Status Finish() {
+        Status status;
+        for (const std::string& leftover : plan_.leftovers) {
+            if (status.ok()) {
+                status = io::RemoveFile(leftover);
+                replacedEarlier_ = true;
+            }
         }
-    }
-    // Recovery files of the earlier split speak for pieces that are gone: replaced or removed,
-    // before the checksum file, which comes last.
-    if (result.status.ok() && recovery && !onePass) {
-        result.TakeRecovery(
-            recovery::WriteRecoveryFiles(result.pieces, params.destFolder, params.groupName, params.recoveryPercent, recoveryBar));
-    } else if (result.status.ok() && !recovery) {
-        std::vector<std::string> others;
-        result.status = recovery::RemoveOwnRecoveryFiles(params.destFolder, params.groupName, result.pieces, &others);
-    }
-    const std::string checksumPath = ChecksumFilePath(params.destFolder, params.groupName);
-    if (result.status.ok() && params.checksums) {
-        // Written last, and only once every piece is there.
-        const std::vector<std::string> digests = pool->digests();
-        std::vector<std::string> pieceDigests;
-        for (const std::size_t job : checksumJobs) {
-            pieceDigests.push_back(digests[job]);
+        // Recovery files of the earlier split speak for pieces that are gone: replaced or
+        // removed, before the checksum file, which comes last.
+        if (status.ok() && recovery_ && !onePass_) {
+            result_.TakeRecovery(recovery::WriteRecoveryFiles(result_.pieces, params_.destFolder, params_.groupName,
+                                                              params_.recoveryPercent, recoveryBar_));
+            status = result_.status;
+        } else if (status.ok() && !recovery_) {
+            std::vector<std::string> others;
+            status = recovery::RemoveOwnRecoveryFiles(params_.destFolder, params_.groupName, result_.pieces, &others);
         }
-        result.status = WriteChecksumFile(params.destFolder, params.groupName, header.GroupId, result.pieces,
-                                          pieceDigests);
-        result.checksumFile = checksumPath;
-    } else if (result.status.ok() && plan.ownChecksumFile) {
-        result.status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
+        const std::string checksumPath = ChecksumFilePath(params_.destFolder, params_.groupName);
+        if (status.ok() && params_.checksums) {
+            // Written last, and only once every piece is there.
+            const std::vector<std::string> digests = pool_->digests();
+            std::vector<std::string> pieceDigests;
+            for (const std::size_t job : checksumJobs_) {
+                pieceDigests.push_back(digests[job]);
+            }
+            status = WriteChecksumFile(params_.destFolder, params_.groupName, header_.GroupId, result_.pieces,
+                                       pieceDigests);
+            result_.checksumFile = checksumPath;
+        } else if (status.ok() && plan_.ownChecksumFile) {
+            status = io::RemoveFile(checksumPath);  // it speaks for pieces that are gone
+        }
+        return status;
     }
-    if (!result.status.ok()) {
-        result.DropRecovery();
-        return TakeBack(std::move(result), replacedEarlier);
-    }
-    whole.SetValue(whole.Max());
-    whole.SetPercentText("100");
-    return result;
-}
+
+    const SplitParams& params_;
+    Progress& whole_;
+    const bool recovery_;
+    PartOfBar piecesBar_;
+    PartOfBar recoveryBar_;
+    PartOfBar hashBar_;
+    PartOfBar passBar_;
+    Progress& progress_;
+    SplitResult result_;
+    io::FolderLock lock_;
+    io::File source_;
+    std::int64_t length_ = 0;
+    TargetPlan plan_;
+    int step_ = 0;
+    PieceHeader header_;
+    bool onePass_ = false;
+    bool replacedEarlier_ = false;
+    std::vector<std::size_t> checksumJobs_;
+    std::vector<char> scratch_;
+    // The piece written last and the one being written, and the one-pass writer's pieces,
+    // outlive the pool, whose workers may be feeding their digests.
+    WrittenPiece pending_;
+    WrittenPiece next_;
+    std::optional<OnePassSplit> oneSplit_;
+    std::optional<HashPool> pool_;
+    std::optional<CopyHashBar> both_;
+};
+
+}  // namespace
+
+SplitResult SplitFile(const SplitParams& params, Progress& whole) { return Splitter(params, whole).Run(); }
 
 }  // namespace brindle
