@@ -335,6 +335,9 @@ private slots:
             QCOMPARE(hidden, 0);
             QVERIFY(host->isVisible());
             QCOMPARE(host->pos(), place);
+            // A screen reader's frame, named by the page's title.
+            QCOMPARE(Accessible(host)->role(), QAccessible::Window);
+            QCOMPARE(Accessible(host)->text(QAccessible::Name), page()->windowTitle());
             QWidget* focus = host->focusWidget();
             if (activates) {
                 QTRY_COMPARE(QApplication::activeWindow(), host);
