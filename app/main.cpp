@@ -8,6 +8,7 @@
 
 #include "shell/artwork.h"
 #include "shell/command_line.h"
+#include "shell/desktop_bus.h"
 #include "shell/job_runner.h"
 #include "shell/startup.h"
 #include "shell/stop_signals.h"
@@ -80,5 +81,6 @@ int main(int argc, char* argv[]) {
     const int code = QApplication::exec();
     // An explicit quit (the quick join's) must not cut a job short either.
     brindle::app::JobRunner::WaitForAll();
+    brindle::app::desktop_bus::End();
     return code;
 }

@@ -2,14 +2,17 @@
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <system_error>
 
 #include "rename/folder_tree.h"
 #include "rename/rename_dialogs.h"
 #include "rename/rename_list.h"
+#include "shell/path_text.h"
 #include "shell/paths.h"
 #include "shell/prompter.h"
 #include "shell/theme.h"
@@ -23,6 +26,13 @@ AddDialog::AddDialog(const QString& name, const QString& title, const QString& t
     setWindowTitle(title);
     SetTone(this, Tone::Selection);
     tree_ = MakeFolderTree(this, treeName);
+    folders_ = new QWidget(this);
+    auto* column = new QVBoxLayout(folders_);
+    column->setContentsMargins(0, 0, 0, 0);
+    QListWidget* places = MakePlaces(tree_, folders_);
+    column->addWidget(places);
+    column->addWidget(tree_, 1);
+    setTabOrder(places, tree_);
     resize(620, 400);
 }
 
@@ -76,6 +86,7 @@ void AddDialog::Confirm(const std::optional<std::string>& chosen, const QString&
         return;
     }
     filestring_ = *chosen;
+    RememberAddedFolder(folder_);
     accept();
 }
 
@@ -109,12 +120,14 @@ std::optional<std::string> DroppedFileString(const std::string& path, bool* isFo
     if (*isFolder) {
         FolderPicker picker;
         picker.Show(path);
+        RememberAddedFolder(DisplayPath(path));
         return picker.Confirm();
     }
     if (error || !std::filesystem::is_regular_file(status)) {
         return std::nullopt;
     }
     std::string text = GetFolderName(path);
+    RememberAddedFolder(DisplayPath(text));
     text += '\0';
     text += GetFileName(path);
     return text;

@@ -63,9 +63,12 @@ protected:
 
     const QString& folder() const { return folder_; }
     QTreeView* tree() const { return tree_; }
+    // The user's places above the tree: the dialog's left column.
+    QWidget* folders() const { return folders_; }
 
 private:
     QTreeView* tree_;
+    QWidget* folders_;
     QString folder_;
     std::string filestring_;
     QPushButton* listOk_ = nullptr;

@@ -30,7 +30,7 @@ addFolder::addFolder(QWidget* parent)
     });
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(tree(), 0, 0);
+    grid->addWidget(folders(), 0, 0);
     grid->addWidget(list_, 0, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);

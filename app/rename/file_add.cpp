@@ -75,7 +75,7 @@ fileAdd::fileAdd(QWidget* parent)
     ticks->addStretch();
     right->addLayout(ticks);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(tree(), 0, 0);
+    grid->addWidget(folders(), 0, 0);
     grid->addLayout(right, 0, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);

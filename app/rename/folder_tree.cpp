@@ -5,15 +5,81 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QListWidget>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "shell/path_text.h"
 
 namespace brindle::app {
 
+namespace {
+
+QString g_addedFolder;
+
+}  // namespace
+
+void RememberAddedFolder(const QString& folder) {
+    g_addedFolder = folder;
+}
+
 QString StartFolder() {
+    if (!g_addedFolder.isEmpty() && PathBytes(g_addedFolder) && QFileInfo(g_addedFolder).isDir()) {
+        return g_addedFolder;
+    }
     return QDir::homePath();
+}
+
+QList<Place> UserPlaces() {
+    const QString home = QDir::homePath();
+    QList<Place> places{{QCoreApplication::translate("FolderTree", "Home"), home}};
+    for (const auto location : {QStandardPaths::DesktopLocation, QStandardPaths::DocumentsLocation,
+                                QStandardPaths::DownloadLocation, QStandardPaths::PicturesLocation,
+                                QStandardPaths::MusicLocation, QStandardPaths::MoviesLocation}) {
+        // An unset user folder falls back to the home folder itself, or to one not made.
+        const QString path = QStandardPaths::writableLocation(location);
+        if (!path.isEmpty() && path != home && QFileInfo(path).isDir() &&
+            std::none_of(places.begin(), places.end(), [&](const Place& p) { return p.path == path; })) {
+            places.append({QFileInfo(path).fileName(), path});
+        }
+    }
+    // Removable drives are mounted under /media or /run/media by the desktop's disk service.
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        const QString root = volume.rootPath();
+        if (volume.isValid() && volume.isReady() &&
+            (root.startsWith(QStringLiteral("/media/")) || root.startsWith(QStringLiteral("/run/media/")))) {
+            places.append({volume.displayName(), root, true});
+        }
+    }
+    return places;
+}
+
+QListWidget* MakePlaces(QTreeView* tree, QWidget* parent) {
+    auto* list = new QListWidget(parent);
+    list->setObjectName(QStringLiteral("places"));
+    list->setAccessibleName(QCoreApplication::translate("FolderTree", "Places"));
+    const QList<Place> places = UserPlaces();
+    for (const Place& place : places) {
+        const QStyle::StandardPixmap icon = place.drive              ? QStyle::SP_DriveHDIcon
+                                            : list->count() == 0 ? QStyle::SP_DirHomeIcon
+                                                                 : QStyle::SP_DirIcon;
+        auto* item = new QListWidgetItem(list->style()->standardIcon(icon), place.name, list);
+        item->setData(Qt::UserRole, place.path);
+        item->setToolTip(place.path);
+    }
+    // As tall as its places, the tree below taking the rest.
+    list->setFixedHeight(list->sizeHintForRow(0) * int(places.size()) + 2 * list->frameWidth());
+    QObject::connect(list, &QListWidget::itemClicked, tree, [tree](QListWidgetItem* item) {
+        ChooseTreeFolder(tree, item->data(Qt::UserRole).toString());
+    });
+    QObject::connect(list, &QListWidget::itemActivated, tree, [tree](QListWidgetItem* item) {
+        ChooseTreeFolder(tree, item->data(Qt::UserRole).toString());
+    });
+    return list;
 }
 
 QTreeView* MakeFolderTree(QWidget* parent, const QString& objectName) {

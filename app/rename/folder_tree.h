@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
+class QListWidget;
 class QTreeView;
 class QWidget;
 
@@ -16,8 +18,21 @@ QString TreeFolder(const QTreeView* tree);
 // Makes a folder the tree's current entry (the tree then reports the change).
 void ChooseTreeFolder(QTreeView* tree, const QString& folder);
 
-// What the tree's "path query" gives: the user's home folder.
+// What the tree's "path query" gives: the folder of the list's last added file while it is
+// there, the user's home folder otherwise.
 QString StartFolder();
+void RememberAddedFolder(const QString& folder);
+
+// Where the user's files are: the home folder, the XDG user folders that exist and the
+// mounted removable drives.
+struct Place {
+    QString name;
+    QString path;
+    bool drive = false;
+};
+QList<Place> UserPlaces();
+// The places above `tree`: choosing one chooses its folder in the tree.
+QListWidget* MakePlaces(QTreeView* tree, QWidget* parent);
 
 // The folder a dialog lists when `folder` is chosen: `folder` itself when it can be read;
 // otherwise the start folder, which the tree is then moved to as well, so tree and list never

@@ -1,5 +1,6 @@
 #include "shell/chrome_window.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -89,6 +90,28 @@ private:
     ChromeWindow* page_ = nullptr;
 };
 
+namespace {
+
+// A plain widget is a "filler" to screen readers; the program's windows are frames, named by
+// their titles (QAccessibleWidget names a window by its title).
+class AccessibleWindow final : public QAccessibleWidget {
+public:
+    explicit AccessibleWindow(QWidget* window) : QAccessibleWidget(window) {}
+    QAccessible::Role role() const override {
+        return widget()->isWindow() ? QAccessible::Window : QAccessibleWidget::role();
+    }
+};
+
+QAccessibleInterface* WindowFactory(const QString& className, QObject* object) {
+    if ((className == QLatin1String("QWidget") && dynamic_cast<PageHost*>(object) != nullptr) ||
+        className == QLatin1String("brindle::app::ChromeWindow")) {
+        return new AccessibleWindow(static_cast<QWidget*>(object));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent, JobValuesPtr values)
     : QWidget(parent != nullptr ? parent : new PageHost,
               parent != nullptr ? Qt::Window | Qt::FramelessWindowHint : Qt::FramelessWindowHint),
@@ -96,6 +119,8 @@ ChromeWindow::ChromeWindow(const ChromeOptions& options, QWidget* parent, JobVal
       values_(values != nullptr ? std::move(values) : std::make_shared<JobValues>()) {
     EnsureArtwork();
     ImageControl::InstallAccessibility();
+    static const bool windowsAccessible = (QAccessible::installFactory(WindowFactory), true);
+    (void)windowsAccessible;
     setAttribute(Qt::WA_DeleteOnClose);
     SetTone(this, Tone::Selection);
     setWindowTitle(WindowTitle(options.subtitle));

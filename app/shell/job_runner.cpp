@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "shell/desktop_bus.h"
 #include "shell/prompter.h"
 
 namespace brindle::app {
@@ -64,9 +65,69 @@ QString Question(JobKind kind) {
     return QCoreApplication::translate("JobRunner", "A split is running. Stop it?");
 }
 
+// The notification's sentence: `done` or the kind's own, or the failure with its reason.
+QString EndText(JobKind kind, bool ok, const QString& done, const QString& reason) {
+    if (ok && !done.isEmpty()) {
+        return done;
+    }
+    const char* text = nullptr;
+    switch (kind) {
+        case JobKind::kSplit:
+            text = ok ? QT_TRANSLATE_NOOP("JobRunner", "The split is finished.")
+                      : QT_TRANSLATE_NOOP("JobRunner", "The split failed: %1");
+            break;
+        case JobKind::kJoin:
+            text = ok ? QT_TRANSLATE_NOOP("JobRunner", "The merge is finished.")
+                      : QT_TRANSLATE_NOOP("JobRunner", "The merge failed: %1");
+            break;
+        case JobKind::kRename:
+            text = ok ? QT_TRANSLATE_NOOP("JobRunner", "The files were renamed.")
+                      : QT_TRANSLATE_NOOP("JobRunner", "The rename failed: %1");
+            break;
+        case JobKind::kUndo:
+        case JobKind::kDates:  // a date reading tells the desktop nothing
+            text = ok ? QT_TRANSLATE_NOOP("JobRunner", "The renames were undone.")
+                      : QT_TRANSLATE_NOOP("JobRunner", "The undo failed: %1");
+            break;
+    }
+    const QString sentence = QCoreApplication::translate("JobRunner", text);
+    return ok ? sentence : sentence.arg(reason).trimmed();
+}
+
 }  // namespace
 
-JobRunner::JobRunner(JobKind kind, QObject* parent) : QObject(parent), kind_(kind) {}
+JobRunner::JobRunner(JobKind kind, QObject* parent) : QObject(parent), kind_(kind) {
+    if (kind != JobKind::kDates) {
+        TellDesktop();
+    }
+}
+
+void JobRunner::TellDesktop() {
+    connect(this, &JobRunner::progressChanged, this,
+            [](int value) { desktop_bus::ShowProgress(double(value) / kBarMax); });
+    connect(this, &JobRunner::runningChanged, this, [](bool running) {
+        if (!running) {
+            desktop_bus::ClearProgress();
+        }
+    });
+    connect(this, &JobRunner::cancelled, this, [this] { began_.invalidate(); });
+    connect(this, &JobRunner::finished, this, [this](bool ok, const QString& reason) {
+        const qint64 ran = began_.isValid() ? began_.elapsed() : 0;
+        began_.invalidate();
+        QObject* owner = parent();
+        while (owner != nullptr && !owner->isWidgetType()) {
+            owner = owner->parent();
+        }
+        if (owner == nullptr || ran < desktop_bus::NoticeAfter().count()) {
+            return;
+        }
+        QWidget* window = static_cast<QWidget*>(owner)->window();
+        if (window->isActiveWindow() && !window->isMinimized()) {
+            return;  // the user sees it end
+        }
+        desktop_bus::Notify(window, EndText(kind_, ok, doneText_, reason));
+    });
+}
 
 JobRunner& JobRunner::Jobs() {
     static JobRunner* jobs = new JobRunner(JobKind::kSplit, QCoreApplication::instance());
@@ -83,6 +144,9 @@ bool JobRunner::Launch(Work work, std::function<void()> afterEnd, bool reportEnd
     }
     running_ = true;
     reportEnd_ = reportEnd;
+    if (!began_.isValid()) {
+        began_.start();  // a later stage goes on counting
+    }
     stop_ = std::make_shared<std::atomic<bool>>(false);
     {
         QMutexLocker lock(&g_jobsMutex);
@@ -186,13 +250,16 @@ void JobRunner::WaitForAll() {
 }
 
 void JobRunner::StopAll() {
-    QMutexLocker lock(&g_jobsMutex);
-    for (const auto& stop : g_stops) {
-        stop->store(true);
+    {
+        QMutexLocker lock(&g_jobsMutex);
+        for (const auto& stop : g_stops) {
+            stop->store(true);
+        }
+        while (g_runningJobs > 0) {
+            g_jobsEnded.wait(&g_jobsMutex);
+        }
     }
-    while (g_runningJobs > 0) {
-        g_jobsEnded.wait(&g_jobsMutex);
-    }
+    desktop_bus::End();  // the program ends next
 }
 
 bool MayLeaveWindow(QWidget* window) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
@@ -56,6 +57,10 @@ public:
     void Cancel();
     bool IsCancelling() const { return running_ && stop_ && stop_->load(); }
 
+    // What the desktop notification says when this job ends well while its window is not in
+    // front; the kind's own sentence without it.
+    void SetDoneText(const QString& text) { doneText_ = text; }
+
     // Moves `bar` (0 to kBarMax) and, when given, `percent` with the job's progress.
     void Drive(QProgressBar* bar, QLabel* percent = nullptr);
 
@@ -91,12 +96,16 @@ private:
     // Start, with `afterEnd` run on the interface thread once the job has ended.
     bool Launch(Work work, std::function<void()> afterEnd, bool reportEnd = true);
     void Ended(const Status& status);
+    // The notification and the task bar's progress, for every job but a date reading.
+    void TellDesktop();
 
     JobKind kind_;
     bool running_ = false;
     bool reportEnd_ = true;  // the running job's end is a finished()
     std::shared_ptr<std::atomic<bool>> stop_;
     int listing_ = 0;  // the newest listing
+    QElapsedTimer began_;  // since the first stage of the running job
+    QString doneText_;
 };
 
 template <typename Answer>

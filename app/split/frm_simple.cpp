@@ -109,6 +109,7 @@ void frmSimple::Split() {
         return;
     }
     cmdSplit_->setEnabled(false);
+    panel_->Runner()->SetDoneText(SplitDoneText(state, dataSize));
     panel_->Runner()->Start(SplitWork(state, dataSize, replaceOthers));
 }
 

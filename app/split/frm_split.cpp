@@ -34,8 +34,8 @@ frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullp
     txtPath_->setAccessibleName(QCoreApplication::translate("frmSplit", "File to split"));
     txtPath_->setPlaceholderText(
         QCoreApplication::translate("frmSplit", "Choose the file to split"));
+    // Read-only, not disabled: readable, reachable by Tab and copied from.
     txtPath_->setReadOnly(true);
-    txtPath_->setEnabled(false);
     SetLeastSize(txtPath_, QSize(0, 26));
 
     cmdBrowse_ =
@@ -99,7 +99,8 @@ frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullp
     connect(cmdPrevious_, &QPushButton::clicked, this, &frmSplit::Previous);
     connect(cmdNext_, &QPushButton::clicked, this, &frmSplit::Next);
 
-    SetTabChain({cmdBrowse_, choice_.optSolution[0], choice_.txtNum, choice_.optSolution[1],
+    // The page opens on Browse, as before; the path box comes next.
+    SetTabChain({cmdBrowse_, txtPath_, choice_.optSolution[0], choice_.txtNum, choice_.optSolution[1],
                  choice_.txtSize, choice_.cboType, choice_.optSolution[2], cmdPrevious_,
                  cmdNext_});
 

@@ -33,8 +33,8 @@ frmSplit2::frmSplit2(JobValuesPtr values) : ChromeWindow(SplitPageChrome(2), nul
     txtPath_->setAccessibleName(destination->text());
     txtPath_->setPlaceholderText(
         QCoreApplication::translate("frmSplit2", "Choose the folder for the pieces"));
+    // Read-only, not disabled: readable, reachable by Tab and copied from.
     txtPath_->setReadOnly(true);
-    txtPath_->setEnabled(false);
     SetLeastSize(txtPath_, QSize(0, 26));
     destination->setBuddy(txtPath_);
     auto* browse = MakeBrowseButton(
@@ -65,7 +65,8 @@ frmSplit2::frmSplit2(JobValuesPtr values) : ChromeWindow(SplitPageChrome(2), nul
     next->setDefault(true);
     connect(previous, &QPushButton::clicked, this, [this] { BackToSplitPage1(*this); });
     connect(next, &QPushButton::clicked, this, &frmSplit2::Next);
-    SetTabChain({browse, txtGP_, previous, next});
+    // The page opens on Browse, as before; the path box comes next.
+    SetTabChain({browse, txtPath_, txtGP_, previous, next});
 
     // Load step: the source's name without its extension; a name without one keeps itself.
     // Its bytes are kept: a source name that is not UTF-8 names its pieces as it is.

@@ -121,6 +121,7 @@ void frmSplit3::Split() {
     cmdSplit_->setEnabled(false);
     destination_ = QString::fromStdString(state.SplitDestFolder);
     recovery_->Save(Values().wizard);
+    panel_->Runner()->SetDoneText(SplitDoneText(state, pieceDataSize_));
     panel_->Runner()->Start(SplitWork(state, pieceDataSize_, replaceOthers, recovery_->Percent()));
 }
 

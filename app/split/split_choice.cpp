@@ -183,5 +183,11 @@ JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, b
     return [params](Progress& progress) { return SplitFile(params, progress).status; };
 }
 
+QString SplitDoneText(const SplitState& state, std::int32_t pieceDataSize) {
+    const std::int64_t length = std::max<std::int64_t>(RegularFileLength(state.SplitSourcePath), 1);
+    const auto pieces = static_cast<int>((length + pieceDataSize - 1) / std::max(pieceDataSize, 1));
+    return QCoreApplication::translate("SplitChoice", "%1 was split into %n pieces.", nullptr, pieces)
+        .arg(DisplayPath(GetFileName(state.SplitSourcePath)));
+}
 
 }  // namespace brindle::app

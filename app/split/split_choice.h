@@ -66,6 +66,9 @@ bool ConfirmSplitTargets(QWidget* window, const SplitState& state, std::int32_t 
 JobRunner::Work SplitWork(const SplitState& state, std::int32_t pieceDataSize, bool replaceOthers,
                           int recoveryPercent = 0);
 
+// "Holiday Film.mkv was split into 3 pieces.", for the notification when the split ends.
+QString SplitDoneText(const SplitState& state, std::int32_t pieceDataSize);
+
 inline constexpr auto kFailedSplit = QT_TRANSLATE_NOOP("SplitChoice", "Fail to split the file");
 
 }  // namespace brindle::app

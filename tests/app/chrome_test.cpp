@@ -336,6 +336,9 @@ private slots:
             QVERIFY(host->isVisible());
             QCOMPARE(host->pos(), test::KeptOnScreen(place, host));
             place = host->pos();
+            // A screen reader's frame, named by the page's title.
+            QCOMPARE(Accessible(host)->role(), QAccessible::Window);
+            QCOMPARE(Accessible(host)->text(QAccessible::Name), page()->windowTitle());
             QWidget* focus = host->focusWidget();
             if (activates) {
                 QTRY_COMPARE(QApplication::activeWindow(), host);

@@ -2,13 +2,18 @@
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QAccessible>
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QFile>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QScopeGuard>
+#include <QTreeView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -26,6 +31,7 @@
 #include "join/frm_simple_join.h"
 #include "rename/add_folder.h"
 #include "rename/file_add.h"
+#include "rename/folder_tree.h"
 #include "rename/form3.h"
 #include "rename/frm_rename.h"
 #include "rename/frm_rename2.h"
@@ -400,6 +406,81 @@ private slots:
         }
         QVERIFY(measured > 20);
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+    }
+
+    // The chosen file and the destination: read-only, yet enabled, so that Tab reaches them,
+    // they can be selected and copied, are named by their label, and the palette tests above
+    // measure their text as every enabled text (disabled, it was 1.6:1).
+    void pathFieldsAreReadOnlyNotDisabled() {
+        for (const Window& window : Windows()) {
+            if (qstrcmp(window.name, "split 1") != 0 && qstrcmp(window.name, "split 2") != 0) {
+                continue;
+            }
+            QWidget* shown = window.open();
+            auto* box = shown->findChild<QLineEdit*>(QStringLiteral("txtPath"));
+            QVERIFY(box->isReadOnly() && box->isEnabled() && (box->focusPolicy() & Qt::TabFocus));
+            box->setText(home_.path());
+            box->selectAll();
+            QCOMPARE(box->selectedText(), home_.path());
+            QCOMPARE(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name),
+                     QString(qstrcmp(window.name, "split 2") == 0 ? "Select Destination" : "File to split"));
+            CloseAllWindows();
+        }
+    }
+
+    // The folder tree's places: home, the user folders that exist, as user-dirs.dirs names
+    // them; a place chosen moves the tree, and the next dialog opens where files were added.
+    void addDialogsOfferTheUsersPlaces() {
+        QTemporaryDir home;
+        QTemporaryDir config;
+        for (const char* folder : {"Desktop", "Dokumente", "Music"}) {
+            QVERIFY(QDir(home.path()).mkdir(QLatin1String(folder)));
+        }
+        QFile dirs(config.filePath(QStringLiteral("user-dirs.dirs")));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        // Pictures is named but not made; Downloads is the home folder itself.
+        dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
+                   "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
+        dirs.close();
+        QFile file(home.filePath(QStringLiteral("Dokumente/letter.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        RememberAddedFolder(QString());  // nothing added yet
+        const auto restore = qScopeGuard([this] {
+            qputenv("HOME", home_.path().toLocal8Bit());
+            qunsetenv("XDG_CONFIG_HOME");
+            RememberAddedFolder(QString());
+        });
+
+        QStringList places;
+        for (const Place& place : UserPlaces()) {
+            places << (place.drive ? QString() : place.name + QLatin1Char('=') + place.path);
+        }
+        const QString root = home.path();
+        places.removeAll(QString());  // the machine's own drives
+        QCOMPARE(places, QStringList({"Home=" + root, "Desktop=" + root + "/Desktop",
+                                      "Dokumente=" + root + "/Dokumente", "Music=" + root + "/Music"}));
+
+        test::RecordingPrompter prompter;
+        auto* folder = new addFolder;
+        folder->setAttribute(Qt::WA_DeleteOnClose);
+        folder->show();
+        QVERIFY(QTest::qWaitForWindowExposed(folder));
+        auto* tree = folder->findChild<QTreeView*>(QStringLiteral("ft1"));
+        QCOMPARE(TreeFolder(tree), root);
+        auto* list = folder->findChild<QListWidget*>(QStringLiteral("places"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
+        QCOMPARE(TreeFolder(tree), root + "/Dokumente");
+        QTRY_VERIFY(!folder->IsListing());
+        folder->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        QVERIFY(prompter.calls.isEmpty());
+
+        auto* files = new fileAdd;
+        files->setAttribute(Qt::WA_DeleteOnClose);
+        QCOMPARE(TreeFolder(files->findChild<QTreeView*>(QStringLiteral("FolderTreeview1"))), root + "/Dokumente");
+        files->close();
     }
 
     void theRuleEditorOpensBesideTheList() {

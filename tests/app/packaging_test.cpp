@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QSettings>
@@ -16,6 +17,28 @@ private:
 
     static QString Packaged(const QString& name) {
         return QStringLiteral(BRINDLE_PACKAGING_DIR "/") + name;
+    }
+    // As built for installing, with the catalogues' languages in it.
+    static QString Built(const QString& name) {
+        return QStringLiteral(BRINDLE_DESKTOP_DIR "/") + name;
+    }
+
+    // The keys of one group of a desktop file, "Name[de]" and the like as they stand.
+    static QHash<QString, QString> Group(const QString& path, const QString& group) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            return {};
+        }
+        QHash<QString, QString> keys;
+        bool inGroup = false;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1Char('['))) {
+                inGroup = line == QLatin1Char('[') + group + QLatin1Char(']');
+            } else if (const qsizetype equals = line.indexOf(QLatin1Char('=')); inGroup && equals > 0) {
+                keys.insert(line.left(equals), line.mid(equals + 1));
+            }
+        }
+        return keys;
     }
 
 private slots:
@@ -88,6 +111,30 @@ private slots:
         QVERIFY(validate.waitForFinished());
         QCOMPARE(validate.exitCode(), 0);
         QCOMPARE(validate.readAllStandardOutput(), QByteArray());
+    }
+
+    // The installed entry, menus and AppStream record speak German, French and Spanish
+    // (deb_test.sh validates them as installed).
+    void desktopFilesAreTranslated() {
+        const QString entry = Built(QStringLiteral("tarnwick-brindle.desktop"));
+        QCOMPARE(Group(entry, QStringLiteral("Desktop Entry")).value(QStringLiteral("Comment[fr]")),
+                 QStringLiteral("Découper des fichiers en morceaux, les réassembler et renommer des fichiers par lot"));
+        QCOMPARE(Group(entry, QStringLiteral("Desktop Action rename")).value(QStringLiteral("Name[es]")),
+                 QStringLiteral("Cambio de nombre por lotes"));
+        for (const char* job : {"split", "merge", "rename"}) {
+            const QString menu = QStringLiteral("servicemenus/tarnwick-brindle-%1.desktop").arg(QLatin1String(job));
+            const auto action = Group(Built(menu), QStringLiteral("Desktop Action ") + QLatin1String(job));
+            const auto nemo = Group(Built(QStringLiteral("nemo/tarnwick-brindle-%1.nemo_action").arg(QLatin1String(job))),
+                                    QStringLiteral("Nemo Action"));
+            QVERIFY2(action.value(QStringLiteral("Name[de]")).startsWith(QStringLiteral("Mit Tarnwick Brindle ")), job);
+            QCOMPARE(nemo.value(QStringLiteral("Name[de]")), action.value(QStringLiteral("Name[de]")));
+        }
+        QFile metainfo(Built(QStringLiteral("com.tarnwick.brindle.metainfo.xml")));
+        QVERIFY(metainfo.open(QIODevice::ReadOnly));
+        const QString record = QString::fromUtf8(metainfo.readAll());
+        QVERIFY(record.contains(QStringLiteral("<summary xml:lang=\"de\">Dateien in Teile aufteilen")));
+        QVERIFY(record.contains(QStringLiteral("<p xml:lang=\"es\">Tarnwick Brindle divide")));
+        QVERIFY(!record.contains(QStringLiteral("<name xml:lang")));  // the name stays
     }
 };
 
