@@ -88,6 +88,8 @@ struct FaultPlan::State {
     std::vector<Call> calls;
     int failAt = 0;
     int error = 0;
+    Call failKind = Call::kOpen;
+    int failKindLeft = 0;  // calls of failKind until the one that fails; 0: none
     int crashAt = 0;
     std::int64_t writeLimit = -1;
     bool kernelCopy = true;
@@ -108,6 +110,13 @@ FaultPlan::~FaultPlan() {
 void FaultPlan::FailCall(int n, int error) {
     const std::lock_guard lock(state_->mutex);
     state_->failAt = static_cast<int>(state_->calls.size()) + n;
+    state_->error = error;
+}
+
+void FaultPlan::FailCallOf(Call kind, int n, int error) {
+    const std::lock_guard lock(state_->mutex);
+    state_->failKind = kind;
+    state_->failKindLeft = n;
     state_->error = error;
 }
 
@@ -171,6 +180,9 @@ int FaultPlan::Hit(Call call) {
     const int n = static_cast<int>(state_->calls.size());
     if (n == state_->crashAt) {
         std::_Exit(kCrashExit);
+    }
+    if (call == state_->failKind && state_->failKindLeft > 0 && --state_->failKindLeft == 0) {
+        return state_->error;
     }
     return n == state_->failAt ? state_->error : 0;
 }

@@ -166,6 +166,9 @@ public:
 
     // Call `n` (counting from 1 from now) fails with `error`, once; the calls after it go ahead.
     void FailCall(int n, int error);
+    // The `n`th call of `kind` from now fails with `error`, once, however the calls of other
+    // kinds on other threads fall between.
+    void FailCallOf(Call kind, int n, int error);
     // Writes fail with "No space left on device" once this many more bytes have been written;
     // a negative limit means none. A full disk.
     void LimitWrites(std::int64_t bytes);
