@@ -541,7 +541,11 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
         console.err << "brindle groups: " << Fill(Tr("no such folder: %1"), {*given}) << "\n";
         return kExitUsage;
     }
-    const std::vector<std::string> groups = FindGroups(folder);
+    std::vector<std::string> groups;
+    if (const Status listed = FindGroups(folder, &groups); !listed.ok()) {
+        console.err << "brindle groups: " << listed.message() << "\n";
+        return kExitFailed;
+    }
     if (groups.empty() && FindNumberedGroups(folder).empty()) {
         console.out << kNoGroupText << "\n";
         return kExitOk;

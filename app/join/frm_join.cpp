@@ -152,18 +152,23 @@ void frmJoin::FindGroups(std::function<void()> then) {
         control->setEnabled(false);
     }
     // A newer listing (another folder chosen, a piece dropped) supersedes this one.
-    lister_->List<std::vector<std::string>>(
+    using Found = std::pair<Status, std::vector<std::string>>;
+    lister_->List<Found>(
         [folder = File1.Path] {
-            std::vector<std::string> names = brindle::FindGroups(folder);
+            Found found;
+            found.first = brindle::FindGroups(folder, &found.second);
             // Plain numbered groups beside them, listed by their first piece.
             const std::vector<std::string> numbered = FirstNumberedPieces(folder);
-            names.insert(names.end(), numbered.begin(), numbered.end());
-            return names;
+            found.second.insert(found.second.end(), numbered.begin(), numbered.end());
+            return found;
         },
-        [this, then](const std::vector<std::string>& found, std::function<bool()> current) {
-            auto names = std::make_shared<const std::vector<std::string>>(found);
+        [this, then](const Found& found, std::function<bool()> current) {
+            auto names = std::make_shared<const std::vector<std::string>>(found.second);
             group->clear();
-            if (names->empty()) {
+            if (!found.first.ok()) {
+                // An unreadable folder says why in the list, where its groups would be.
+                new QTreeWidgetItem(group, {QString::fromStdString(found.first.message())});
+            } else if (names->empty()) {
                 new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
             }
             const auto row = [names](qsizetype i) {

@@ -334,10 +334,4 @@ Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<
     return status;
 }
 
-std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden) {
-    std::vector<std::string> names;
-    (void)ListFileNames(folder, includeHidden, &names);
-    return names;
-}
-
 }  // namespace brindle::io

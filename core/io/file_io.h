@@ -113,8 +113,6 @@ bool Exists(const std::string& path);
 Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_view tooLarge,
                      std::string* text);
 // The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.
-std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
-// The same, for callers that must not take a folder that could not be read for an empty one.
 Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<std::string>* names);
 
 // One entry of a folder, whatever it is; `regular` follows a link.
