@@ -184,8 +184,11 @@ int InfoNumbered(const std::string& piecePath, Console& console) {
     return kExitOk;
 }
 
-int ListNumberedGroups(const std::string& folder, Console& console) {
-    const std::vector<NumberedGroup> groups = FindAllNumberedGroups(folder);
+Status ListNumberedGroups(const std::string& folder, Console& console) {
+    std::vector<NumberedGroup> groups;
+    if (Status listed = FindAllNumberedGroups(folder, &groups); !listed.ok()) {
+        return listed;
+    }
     for (const NumberedGroup& group : groups) {
         console.out << NumberedPieceName(group.base, 1, group.digits) << "\t" << group.base << "\t";
         if (group.Ready()) {
@@ -195,7 +198,7 @@ int ListNumberedGroups(const std::string& folder, Console& console) {
         }
         console.out << "\n";
     }
-    return static_cast<int>(groups.size());
+    return Status::Ok();
 }
 
 int SplitRawCommand(const RawSplitChoice& choice, Console& console) {

@@ -546,7 +546,12 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
         console.err << "brindle groups: " << listed.message() << "\n";
         return kExitFailed;
     }
-    if (groups.empty() && FindNumberedGroups(folder).empty()) {
+    std::vector<std::string> numbered;
+    if (const Status listed = FindNumberedGroups(folder, &numbered); !listed.ok()) {
+        console.err << "brindle groups: " << listed.message() << "\n";
+        return kExitFailed;
+    }
+    if (groups.empty() && numbered.empty()) {
         console.out << kNoGroupText << "\n";
         return kExitOk;
     }
@@ -561,7 +566,10 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
         }
         console.out << "\n";
     }
-    ListNumberedGroups(folder, console);
+    if (const Status listed = ListNumberedGroups(folder, console); !listed.ok()) {
+        console.err << "brindle groups: " << listed.message() << "\n";
+        return kExitFailed;
+    }
     return kExitOk;
 }
 

@@ -158,7 +158,10 @@ void frmJoin::FindGroups(std::function<void()> then) {
             Found found;
             found.first = brindle::FindGroups(folder, &found.second);
             // Plain numbered groups beside them, listed by their first piece.
-            const std::vector<std::string> numbered = FirstNumberedPieces(folder);
+            std::vector<std::string> numbered;
+            if (found.first.ok()) {
+                found.first = FirstNumberedPieces(folder, &numbered);
+            }
             found.second.insert(found.second.end(), numbered.begin(), numbered.end());
             return found;
         },
