@@ -76,7 +76,9 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
         return decision;
     }
     const std::string& last = arguments.back();
-    std::string path = io::LongPathName(last, currentFolder);
+    // A path the system cannot resolve is taken as given: the window it opens names the reason.
+    std::string path;
+    (void)io::LongPathName(last, currentFolder, &path);
     if (path.empty()) {
         path = AbsolutePath(last, currentFolder);
     }

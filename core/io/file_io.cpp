@@ -286,26 +286,28 @@ Status Resolve(const std::string& path, std::optional<std::string>* resolved) {
     return Status::Ok();
 }
 
-std::optional<std::string> ResolvedPath(const std::string& path) {
-    std::optional<std::string> resolved;
-    return Resolve(path, &resolved).ok() ? resolved : std::nullopt;
-}
-
-std::string LongPathName(const std::string& path, const std::string& currentFolder) {
+Status LongPathName(const std::string& path, const std::string& currentFolder, std::string* longPath) {
+    longPath->clear();
     if (path.empty()) {
-        return {};
+        return Status::Ok();
     }
     const std::filesystem::path absolute(AbsolutePath(path, currentFolder));
-    const std::optional<std::string> resolved = ResolvedPath(absolute.string());
-    if (!resolved) {
-        return {};
+    std::optional<std::string> resolved;
+    Status status = Resolve(absolute.string(), &resolved);
+    if (!status.ok() || !resolved) {
+        return status;
     }
     const std::filesystem::path name = absolute.filename();
     if (name.empty() || name == "." || name == "..") {
-        return *resolved;
+        *longPath = *resolved;
+        return Status::Ok();
     }
-    const std::optional<std::string> folder = ResolvedPath(absolute.parent_path().string());
-    return folder ? JoinPath(*folder, name.string()) : std::string();
+    std::optional<std::string> folder;
+    status = Resolve(absolute.parent_path().string(), &folder);
+    if (status.ok() && folder) {
+        *longPath = JoinPath(*folder, name.string());
+    }
+    return status;
 }
 
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {

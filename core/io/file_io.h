@@ -127,13 +127,12 @@ std::optional<std::int64_t> FileSize(const std::string& path);
 // Whether `path` itself is a symbolic link; fails when the system cannot tell.
 Status IsSymlink(const std::string& path, bool* link);
 // `path` with every link and "." or ".." resolved; nothing when it does not lead anywhere.
-std::optional<std::string> ResolvedPath(const std::string& path);
-// The same, failing when the system cannot tell (rather than saying it leads nowhere).
+// Fails when the system cannot tell.
 Status Resolve(const std::string& path, std::optional<std::string>* resolved);
 // A path that exists as the system resolves it: the real path of the folder it lies in, then
-// its own name (a link at the end stays that link). Empty when it does not exist. A relative
-// path is taken against currentFolder.
-std::string LongPathName(const std::string& path, const std::string& currentFolder);
+// its own name (a link at the end stays that link). Empty when it does not exist; fails when
+// the system cannot tell. A relative path is taken against currentFolder.
+Status LongPathName(const std::string& path, const std::string& currentFolder, std::string* longPath);
 
 // False once a test's write limit (testing::FaultPlan::LimitWrites) cannot pay for `n` more
 // bytes: writers beside this file's own ask it before each write, so a full disk reaches them.

@@ -116,9 +116,13 @@ TEST(AbsolutePath, DropsOnlyWhatNeverChangesWhereAPathLeads) {
 TEST(LongPathName, EmptyForAMissingPath) {
     test::TempDir dir;
     test::WriteFile(dir.File("here.txt"), "x");
-    EXPECT_EQ(io::LongPathName(dir.File("missing.txt"), "/"), "");
-    EXPECT_EQ(io::LongPathName("", dir.path()), "");
-    EXPECT_EQ(io::LongPathName("here.txt", dir.path()), dir.File("here.txt"));
+    std::string found = "x";
+    EXPECT_TRUE(io::LongPathName(dir.File("missing.txt"), "/", &found).ok());
+    EXPECT_EQ(found, "");
+    EXPECT_TRUE(io::LongPathName("", dir.path(), &found).ok());
+    EXPECT_EQ(found, "");
+    EXPECT_TRUE(io::LongPathName("here.txt", dir.path(), &found).ok());
+    EXPECT_EQ(found, dir.File("here.txt"));
 }
 
 }  // namespace
