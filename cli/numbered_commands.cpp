@@ -158,7 +158,12 @@ int InfoNumbered(const std::string& piecePath, Console& console) {
     const std::optional<NumberedName> parsed = ParseNumberedName(GetFileName(piecePath));
     std::error_code error;
     const auto size = std::filesystem::file_size(piecePath, error);
-    if (!parsed || error || !io::IsRegularFile(piecePath)) {
+    io::FileType type = io::FileType::kNone;
+    if (const Status looked = io::TypeAt(piecePath, &type); !looked.ok()) {
+        console.err << "brindle info: " << looked.message() << "\n";
+        return kExitFailed;
+    }
+    if (!parsed || error || type != io::FileType::kRegular) {
         console.err << "brindle info: " << Fill(Tr("not a readable piece file: %1"), {piecePath})
                     << "\n";
         return kExitFailed;

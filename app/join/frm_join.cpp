@@ -231,7 +231,10 @@ bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
     JoinState& state = Values().join;
     const std::optional<NumberedName> parsed = ParseNumberedName(firstPiece);
     const std::string path = JoinPath(state.JoinFolder, firstPiece);
-    if (!parsed || parsed->number != 1 || !io::IsRegularFile(path)) {
+    // One the system cannot look at is still this numbered group, which then cannot be joined.
+    io::FileType type = io::FileType::kNone;
+    const Status looked = io::TypeAt(path, &type);
+    if (!parsed || parsed->number != 1 || (looked.ok() && type != io::FileType::kRegular)) {
         return false;
     }
     const NumberedGroup found = FindNumberedGroup(state.JoinFolder, parsed->base);

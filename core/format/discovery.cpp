@@ -166,7 +166,13 @@ JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {
     for (int i = 2; i <= count; ++i) {
         const std::string name = *PieceFileName(groupName, i);
         if (present.count(name) == 0) {
-            if (io::Exists(JoinPath(folder, name))) {
+            bool there = false;
+            plan.status = io::AnythingAt(JoinPath(folder, name), &there);
+            if (!plan.status.ok()) {
+                plan.pieces.clear();
+                return plan;
+            }
+            if (there) {
                 // A pipe, device or folder under a piece's name: there, but never read.
                 plan.status = Status::InvalidArgument(
                     Fill(Tr("not a regular file: %1"), {JoinPath(folder, name)}));

@@ -233,26 +233,35 @@ Status TypeAt(const std::string& path, FileType* type) {
     return Status::Ok();
 }
 
-bool IsRegularFile(const std::string& path) {
-    FileType type = FileType::kNone;
-    return TypeAt(path, &type).ok() && type == FileType::kRegular;
-}
-
-bool Exists(const std::string& path) {
-    if (FaultPoint(Call::kStat) != 0) {
-        return false;
+Status AnythingAt(const std::string& path, bool* there) {
+    *there = false;
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return Status::Ok();
+    }
+    if (error) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, error.value());
+    }
+    *there = true;
+    return Status::Ok();
 }
 
-std::optional<std::int64_t> FileSize(const std::string& path) {
-    if (FaultPoint(Call::kStat) != 0) {
-        return std::nullopt;
+Status LengthOf(const std::string& path, std::int64_t* length) {
+    *length = 0;
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    return error ? std::nullopt : std::optional<std::int64_t>(static_cast<std::int64_t>(size));
+    if (error) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, error.value());
+    }
+    *length = static_cast<std::int64_t>(size);
+    return Status::Ok();
 }
 
 Status IsSymlink(const std::string& path, bool* link) {

@@ -101,13 +101,12 @@ Status MoveNoReplace(const std::string& from, const std::string& to);
 Status RemoveFile(const std::string& path);
 // True when both paths exist and name the same file.
 bool SameFile(const std::string& a, const std::string& b);
-bool IsRegularFile(const std::string& path);
 enum class FileType { kNone, kRegular, kOther };
 // What is at `path`, a link followed: kNone when nothing is. Fails only when the system
 // cannot tell, so a caller never takes an unreadable disk for an empty one.
 Status TypeAt(const std::string& path, FileType* type);
-// True when anything at all, even a dangling link, is at `path`.
-bool Exists(const std::string& path);
+// Whether anything at all, even a dangling link, is at `path`; fails when the system cannot tell.
+Status AnythingAt(const std::string& path, bool* there);
 // Reads the whole of the file at `path`. One larger than `largest` bytes is refused unread,
 // as Corruption with `tooLarge` (%1 the path) for its message.
 Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_view tooLarge,
@@ -122,8 +121,8 @@ struct FolderEntry {
 };
 // Everything directly in `folder`, hidden entries included.
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
-// The length of the file at `path` (a link is followed); nothing when it cannot be told.
-std::optional<std::int64_t> FileSize(const std::string& path);
+// The length of the file at `path` (a link is followed); NotFound when nothing is there.
+Status LengthOf(const std::string& path, std::int64_t* length);
 // Whether `path` itself is a symbolic link; fails when the system cannot tell.
 Status IsSymlink(const std::string& path, bool* link);
 // `path` with every link and "." or ".." resolved; nothing when it does not lead anywhere.

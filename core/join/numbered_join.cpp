@@ -153,8 +153,9 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
             NumberedSlot slot;
             slot.name = GetFileName(params.pieces[i]);
             slot.present = slot.regular = true;
-            const std::optional<std::int64_t> size = io::FileSize(params.readFrom[i]);
-            slot.size = size.value_or(0);
+            if (Status measured = io::LengthOf(params.readFrom[i], &slot.size); !measured.ok()) {
+                return measured;
+            }
             group.numbers.push_back(slot);
             group.sizes.push_back(slot.size);
         }

@@ -338,7 +338,12 @@ Status RenameJournal::Begin(const std::string& folder) {
         std::string digits = std::to_string(number);
         digits.insert(0, kNumberWidth > digits.size() ? kNumberWidth - digits.size() : 0, '0');
         const std::string path = JoinPath(folder, std::string(kPrefix) + digits + std::string(kSuffix));
-        if (io::Exists(path)) {
+        bool taken = false;
+        status = io::AnythingAt(path, &taken);
+        if (!status.ok()) {
+            return status;
+        }
+        if (taken) {
             continue;
         }
         status = file_.Create(path);

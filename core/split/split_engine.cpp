@@ -261,8 +261,10 @@ Status NamePiece(WrittenPiece& piece, HashPool* hashing, bool checksums, bool* r
             status = piece.file->file().WriteAt(static_cast<std::int64_t>(kDataHashOffset), hash.data(), hash.size());
         }
     }
+    bool there = false;
     if (status.ok()) {
-        *replaced = *replaced || io::Exists(piece.path);
+        status = io::AnythingAt(piece.path, &there);
+        *replaced = *replaced || there;
     }
     io::File written;
     if (status.ok() && checksums) {
@@ -402,9 +404,11 @@ private:
         if (piece.hash && written_->RawDigest() != piece.hash->RawDigest()) {
             return Status::IoError(Fill(Tr("%1 changed while it was split"), {GetFileName(params_.sourcePath)}));
         }
-        replacedEarlier_ = replacedEarlier_ || io::Exists(piece.path);
+        bool there = false;
+        status = io::AnythingAt(piece.path, &there);
+        replacedEarlier_ = replacedEarlier_ || there;
         io::File reader;
-        if (params_.checksums) {
+        if (status.ok() && params_.checksums) {
             status = file_->OpenWritten(&reader);
         }
         if (status.ok()) {

@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "format/discovery.h"
 #include "io/file_io.h"
+#include "join/join_engine.h"
 #include "join/numbered_join.h"
 #include "split/split_engine.h"
 #include "support/fault_calls.h"
 #include "support/recording_progress.h"
+#include "support/run_brindle.h"
 #include "support/temp_dir.h"
 
 namespace brindle {
@@ -21,14 +24,23 @@ namespace {
 using test::TempDir;
 using test::WriteFile;
 
-// Runs `run` once to find its calls of `kind`, then again with the last of them failing
-// with EIO; what the second run says.
-Status WithLastCallFailing(io::Call kind, const std::function<Status()>& run) {
+// Runs `run` once to find its calls of `kind`, then again with call `which` of them (counted
+// from 0, or from the end when negative) failing with EIO; what the second run says.
+Status WithCallFailing(io::Call kind, const std::function<Status()>& run, int which = -1) {
     const std::vector<int> calls = test::CallsOf(kind, [&] { EXPECT_TRUE(run().ok()); });
-    EXPECT_FALSE(calls.empty());
+    const int at = which < 0 ? static_cast<int>(calls.size()) + which : which;
+    EXPECT_TRUE(at >= 0 && at < static_cast<int>(calls.size()));
     io::testing::FaultPlan plan;
-    plan.FailCall(calls.empty() ? 1 : calls.back(), EIO);
+    plan.FailCall(calls.at(static_cast<std::size_t>(at)), EIO);
     return run();
+}
+
+// A run of the command as a Status: its message when it failed, IoError for exit 1.
+Status Command(const std::vector<std::string>& args) {
+    const test::Outcome outcome = test::Brindle(args);
+    return outcome.code == 0   ? Status::Ok()
+           : outcome.code == 1 ? Status::IoError(outcome.err)
+                               : Status::InvalidArgument(outcome.err);
 }
 
 std::vector<std::string> SplitGroup(const TempDir& dir) {
@@ -47,17 +59,43 @@ std::vector<std::string> SplitGroup(const TempDir& dir) {
 TEST(Unread, FolderOfPiecesIsNotAGroupWithoutPieces) {
     TempDir dir;
     SplitGroup(dir);
-    const Status planned = WithLastCallFailing(io::Call::kList, [&] {
+    const Status planned = WithCallFailing(io::Call::kList, [&] {
         const JoinPlan plan = PlanJoin(dir.path(), "film");
         return plan.missingPiece.empty() ? plan.status : Status::NotFound(plan.missingPiece);
     });
     EXPECT_EQ(planned.code(), Status::Code::kIoError) << planned.message();
     std::vector<std::string> groups;
-    EXPECT_EQ(WithLastCallFailing(io::Call::kList, [&] { return FindGroups(dir.path(), &groups); }).code(),
+    EXPECT_EQ(WithCallFailing(io::Call::kList, [&] { return FindGroups(dir.path(), &groups); }).code(),
               Status::Code::kIoError);
     PieceHeader header;
-    EXPECT_EQ(WithLastCallFailing(io::Call::kList, [&] { return ReadGroupHeader(dir.path(), "film", &header); }).code(),
+    EXPECT_EQ(WithCallFailing(io::Call::kList, [&] { return ReadGroupHeader(dir.path(), "film", &header); }).code(),
               Status::Code::kIoError);
+    for (const int which : {0, 1}) {  // the pieces' listing, the numbered groups' one
+        const Status listed = WithCallFailing(io::Call::kList, [&] { return Command({"groups", dir.path()}); }, which);
+        EXPECT_NE(listed.message().find("cannot list the folder"), std::string::npos) << listed.message();
+    }
+}
+
+// A name that the system would not say is free or taken is neither.
+TEST(Unread, PlaceNobodyLookedAtIsNotFree) {
+    TempDir dir;
+    const std::vector<std::string> pieces = SplitGroup(dir);
+    std::filesystem::remove(pieces[1]);
+    std::filesystem::create_directory(pieces[1]);  // there, but not in the listing of files
+    const Status planned = WithCallFailing(io::Call::kStat, [&] {
+        const JoinPlan plan = PlanJoin(dir.path(), "film");
+        return plan.status.code() == Status::Code::kInvalidArgument ? Status::Ok() : plan.status;
+    });
+    EXPECT_EQ(planned.code(), Status::Code::kIoError) << planned.message();
+    const Status target = WithCallFailing(io::Call::kStat, [&] {
+        return CheckJoinTarget(pieces, dir.File("out.avi"), false);
+    });
+    EXPECT_EQ(target.code(), Status::Code::kIoError) << target.message();
+    std::filesystem::create_directory(dir.File("o"));
+    const Status split = WithCallFailing(io::Call::kStat, [&] {
+        return Command({"split", dir.File("film.avi"), "--pieces", "2", "--dest", dir.File("o")});
+    }, 0);
+    EXPECT_NE(split.message().find("cannot look at " + dir.File("film.avi")), std::string::npos) << split.message();
 }
 
 TEST(Unread, NumberedCheckNamesNoListedFileAbsent) {
@@ -65,7 +103,7 @@ TEST(Unread, NumberedCheckNamesNoListedFileAbsent) {
     WriteFile(dir.File("m.mkv.001"), "abc");
     WriteFile(dir.File("notes.txt"), "n");
     WriteFile(dir.File("m.sfv"), "notes.txt 00000000\n");
-    const Status checked = WithLastCallFailing(io::Call::kList, [&] {
+    const Status checked = WithCallFailing(io::Call::kList, [&] {
         for (const NumberedCheckLine& line : CheckNumberedGroup(dir.path(), "m.mkv").lines) {
             if (line.fault) {
                 return Status::IoError(line.name + ": " + line.verdict);
