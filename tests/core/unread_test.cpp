@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "format/checksums.h"
 #include "format/discovery.h"
 #include "io/file_io.h"
 #include "join/join_engine.h"
@@ -80,13 +81,20 @@ TEST(Unread, FolderOfPiecesIsNotAGroupWithoutPieces) {
 TEST(Unread, PlaceNobodyLookedAtIsNotFree) {
     TempDir dir;
     const std::vector<std::string> pieces = SplitGroup(dir);
-    std::filesystem::remove(pieces[1]);
-    std::filesystem::create_directory(pieces[1]);  // there, but not in the listing of files
+    std::filesystem::remove(pieces[2]);
+    std::filesystem::create_directory(pieces[2]);  // there, but not in the listing of files
     const Status planned = WithCallFailing(io::Call::kStat, [&] {
         const JoinPlan plan = PlanJoin(dir.path(), "film");
         return plan.status.code() == Status::Code::kInvalidArgument ? Status::Ok() : plan.status;
     });
     EXPECT_EQ(planned.code(), Status::Code::kIoError) << planned.message();
+    // Whichever look fails, a verify never calls the piece missing.
+    for (const int n : test::CallsOf(io::Call::kStat, [&] { (void)CheckGroup(dir.path(), "film"); })) {
+        io::testing::FaultPlan plan;
+        plan.FailCall(n, EIO);
+        const GroupCheck check = CheckGroup(dir.path(), "film");
+        EXPECT_TRUE(check.pieces.size() < 3 || check.pieces[2].verdict != PieceVerdict::kMissing) << "call " << n;
+    }
     const Status target = WithCallFailing(io::Call::kStat, [&] {
         return CheckJoinTarget(pieces, dir.File("out.avi"), false);
     });
