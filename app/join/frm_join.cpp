@@ -206,8 +206,10 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     }
     PieceHeader header;
     // A lost first piece that recovery files can rebuild does not end the wizard here: a
-    // later piece tells the same name, size and date, and Merge rebuilds it.
-    const Status read = HasRecoveryFiles(state.JoinFolder, name)
+    // later piece tells the same name, size and date, and Merge rebuilds it. A folder whose
+    // recovery files cannot be listed shows its first piece: Merge refuses it, saying why.
+    Status listed;
+    const Status read = HasRecoveryFiles(state.JoinFolder, name, &listed)
                             ? ReadGroupHeader(state.JoinFolder, name, &header)
                             : ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header);
     if (!read.ok()) {

@@ -123,10 +123,7 @@ Status Join(const JoinState& state, const std::vector<std::string>& pieces, cons
 
 bool HasRecoveryFiles(const std::string& folder, const std::string& group, Status* listed) {
     std::vector<std::string> found;
-    const Status status = recovery::FindRecoveryFiles(folder, group, &found);
-    if (listed != nullptr) {
-        *listed = status;
-    }
+    *listed = recovery::FindRecoveryFiles(folder, group, &found);
     return !found.empty();
 }
 
