@@ -394,10 +394,10 @@ Status CheckJoinTarget(const std::vector<std::string>& pieces, const std::string
                 Fill(Tr("the joined file would replace one of its pieces: %1"), {piece}));
         }
     }
-    bool there = false;
     if (replaceExisting) {
         return Status::Ok();
     }
+    bool there = false;
     if (Status looked = io::AnythingAt(outputPath, &there); !looked.ok()) {
         return looked;
     }
