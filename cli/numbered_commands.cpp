@@ -158,7 +158,12 @@ int InfoNumbered(const std::string& piecePath, Console& console) {
     const std::optional<NumberedName> parsed = ParseNumberedName(GetFileName(piecePath));
     std::error_code error;
     const auto size = std::filesystem::file_size(piecePath, error);
-    if (!parsed || error || !io::IsRegularFile(piecePath)) {
+    io::FileType type = io::FileType::kNone;
+    if (const Status looked = io::TypeAt(piecePath, &type); !looked.ok()) {
+        console.err << "brindle info: " << looked.message() << "\n";
+        return kExitFailed;
+    }
+    if (!parsed || error || type != io::FileType::kRegular) {
         console.err << "brindle info: " << Fill(Tr("not a readable piece file: %1"), {piecePath})
                     << "\n";
         return kExitFailed;
@@ -184,8 +189,11 @@ int InfoNumbered(const std::string& piecePath, Console& console) {
     return kExitOk;
 }
 
-int ListNumberedGroups(const std::string& folder, Console& console) {
-    const std::vector<NumberedGroup> groups = FindAllNumberedGroups(folder);
+Status ListNumberedGroups(const std::string& folder, Console& console) {
+    std::vector<NumberedGroup> groups;
+    if (Status listed = FindAllNumberedGroups(folder, &groups); !listed.ok()) {
+        return listed;
+    }
     for (const NumberedGroup& group : groups) {
         console.out << NumberedPieceName(group.base, 1, group.digits) << "\t" << group.base << "\t";
         if (group.Ready()) {
@@ -195,7 +203,7 @@ int ListNumberedGroups(const std::string& folder, Console& console) {
         }
         console.out << "\n";
     }
-    return static_cast<int>(groups.size());
+    return Status::Ok();
 }
 
 int SplitRawCommand(const RawSplitChoice& choice, Console& console) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli.h"
+#include "shell/status.h"
 
 // The commands' side of plain numbered pieces (NAME.001, NAME.002, ... with no header).
 namespace brindle::cli {
@@ -15,8 +16,8 @@ bool IsNumberedPiece(const std::string& path);
 int JoinNumbered(const std::string& piecePath, const std::string& out, bool force, Console& console);
 int VerifyNumbered(const std::string& piecePath, Console& console);
 int InfoNumbered(const std::string& piecePath, Console& console);
-// One line per numbered group of the folder; how many there were.
-int ListNumberedGroups(const std::string& folder, Console& console);
+// One line per numbered group of the folder; fails when the folder cannot be listed.
+Status ListNumberedGroups(const std::string& folder, Console& console);
 
 struct RawSplitChoice {
     std::string sourcePath;

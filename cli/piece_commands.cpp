@@ -325,13 +325,20 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     state.SplitSourcePath = AbsolutePath(file);
     state.SplitDestFolder = dest.empty() ? GetFolderName(state.SplitSourcePath) : AbsolutePath(dest);
     state.SplitGroupName = group ? *group : StripExtension(GetFileName(state.SplitSourcePath));
-    if (!io::IsRegularFile(state.SplitSourcePath)) {
+    io::FileType type = io::FileType::kNone;
+    bool there = false;
+    Status looked = io::TypeAt(state.SplitSourcePath, &type);
+    if (looked.ok() && type != io::FileType::kRegular) {
+        looked = io::AnythingAt(state.SplitSourcePath, &there);
+    }
+    if (!looked.ok()) {
+        console.err << "brindle split: " << looked.message() << "\n";
+        return kExitFailed;
+    }
+    if (type != io::FileType::kRegular) {
         // A folder, pipe or device is there but cannot be split; say so rather than "no such".
         console.err << "brindle split: "
-                    << Fill(io::Exists(state.SplitSourcePath) ? Tr("not a regular file: %1")
-                                                              : Tr("no such file: %1"),
-                            {file})
-                    << "\n";
+                    << Fill(there ? Tr("not a regular file: %1") : Tr("no such file: %1"), {file}) << "\n";
         return kExitUsage;
     }
     std::error_code error;
@@ -495,10 +502,14 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
     }
     if (!check.status.ok()) {
         const std::string first = FirstPiecePath(folder, group);
+        // Only the label: the reason is printed below, so a look that fails reads as damaged.
+        bool there = false;
+        io::FileType type = io::FileType::kNone;
+        const bool notRegular = io::AnythingAt(first, &there).ok() && there && io::TypeAt(first, &type).ok() &&
+                                type != io::FileType::kRegular;
         const PieceVerdict verdict = check.status.code() == Status::Code::kNotFound ? PieceVerdict::kMissing
-                                     : io::Exists(first) && !io::IsRegularFile(first)
-                                         ? PieceVerdict::kNotRegular
-                                         : PieceVerdict::kDamaged;
+                                     : notRegular                                    ? PieceVerdict::kNotRegular
+                                                                                     : PieceVerdict::kDamaged;
         console.out << *PieceFileName(group, 1) << ": " << VerdictText(verdict) << "\n";
         console.err << "brindle verify: " << check.status.message() << "\n";
         if (recovery) {
@@ -541,8 +552,17 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
         console.err << "brindle groups: " << Fill(Tr("no such folder: %1"), {*given}) << "\n";
         return kExitUsage;
     }
-    const std::vector<std::string> groups = FindGroups(folder);
-    if (groups.empty() && FindNumberedGroups(folder).empty()) {
+    std::vector<std::string> groups;
+    if (const Status listed = FindGroups(folder, &groups); !listed.ok()) {
+        console.err << "brindle groups: " << listed.message() << "\n";
+        return kExitFailed;
+    }
+    std::vector<std::string> numbered;
+    if (const Status listed = FindNumberedGroups(folder, &numbered); !listed.ok()) {
+        console.err << "brindle groups: " << listed.message() << "\n";
+        return kExitFailed;
+    }
+    if (groups.empty() && numbered.empty()) {
         console.out << kNoGroupText << "\n";
         return kExitOk;
     }
@@ -557,7 +577,10 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
         }
         console.out << "\n";
     }
-    ListNumberedGroups(folder, console);
+    if (const Status listed = ListNumberedGroups(folder, console); !listed.ok()) {
+        console.err << "brindle groups: " << listed.message() << "\n";
+        return kExitFailed;
+    }
     return kExitOk;
 }
 

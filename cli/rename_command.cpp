@@ -341,8 +341,10 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         row.key = path;
         row.fileName = GetFileName(row.key);
         row.fileLocation = GetFolderName(row.key);
-        // Two spellings of one file are found as the system resolves them.
-        const std::string resolved = io::LongPathName(path, {});
+        // Two spellings of one file are found as the system resolves them. One the system
+        // cannot resolve is taken as spelt: its rename then fails, naming why.
+        std::string resolved;
+        (void)io::LongPathName(path, {}, &resolved);
         if (!keys.insert(resolved.empty() ? path : resolved).second) {
             throw UsageError(Fill(Tr("given twice: %1"), {file}));
         }

@@ -153,18 +153,26 @@ void frmJoin::FindGroups(std::function<void()> then) {
         control->setEnabled(false);
     }
     // A newer listing (another folder chosen, a piece dropped) supersedes this one.
-    lister_->List<std::vector<std::string>>(
+    using Found = std::pair<Status, std::vector<std::string>>;
+    lister_->List<Found>(
         [folder = File1.Path] {
-            std::vector<std::string> names = brindle::FindGroups(folder);
+            Found found;
+            found.first = brindle::FindGroups(folder, &found.second);
             // Plain numbered groups beside them, listed by their first piece.
-            const std::vector<std::string> numbered = FirstNumberedPieces(folder);
-            names.insert(names.end(), numbered.begin(), numbered.end());
-            return names;
+            std::vector<std::string> numbered;
+            if (found.first.ok()) {
+                found.first = FirstNumberedPieces(folder, &numbered);
+            }
+            found.second.insert(found.second.end(), numbered.begin(), numbered.end());
+            return found;
         },
-        [this, then](const std::vector<std::string>& found, std::function<bool()> current) {
-            auto names = std::make_shared<const std::vector<std::string>>(found);
+        [this, then](const Found& found, std::function<bool()> current) {
+            auto names = std::make_shared<const std::vector<std::string>>(found.second);
             group->clear();
-            if (names->empty()) {
+            if (!found.first.ok()) {
+                // An unreadable folder says why in the list, where its groups would be.
+                new QTreeWidgetItem(group, {QString::fromStdString(found.first.message())});
+            } else if (names->empty()) {
                 new QTreeWidgetItem(group, {QString::fromLatin1(kNoGroupText)});
             }
             const auto row = [names](qsizetype i) {
@@ -199,8 +207,10 @@ void frmJoin::group_ItemClick(QTreeWidgetItem* item) {
     }
     PieceHeader header;
     // A lost first piece that recovery files can rebuild does not end the wizard here: a
-    // later piece tells the same name, size and date, and Merge rebuilds it.
-    const Status read = HasRecoveryFiles(state.JoinFolder, name)
+    // later piece tells the same name, size and date, and Merge rebuilds it. A folder whose
+    // recovery files cannot be listed shows its first piece: Merge refuses it, saying why.
+    Status listed;
+    const Status read = HasRecoveryFiles(state.JoinFolder, name, &listed)
                             ? ReadGroupHeader(state.JoinFolder, name, &header)
                             : ReadPieceHeader(FirstPiecePath(state.JoinFolder, name), &header);
     if (!read.ok()) {
@@ -224,7 +234,10 @@ bool frmJoin::ShowNumberedGroup(const std::string& firstPiece) {
     JoinState& state = Values().join;
     const std::optional<NumberedName> parsed = ParseNumberedName(firstPiece);
     const std::string path = JoinPath(state.JoinFolder, firstPiece);
-    if (!parsed || parsed->number != 1 || !io::IsRegularFile(path)) {
+    // One the system cannot look at is still this numbered group, which then cannot be joined.
+    io::FileType type = io::FileType::kNone;
+    const Status looked = io::TypeAt(path, &type);
+    if (!parsed || parsed->number != 1 || (looked.ok() && type != io::FileType::kRegular)) {
         return false;
     }
     const NumberedGroup found = FindNumberedGroup(state.JoinFolder, parsed->base);

@@ -93,7 +93,9 @@ void frmSimpleJoin::Form_Load() {
     }
     PieceHeader header;
     // With recovery files a lost first piece is rebuilt: a later piece tells the stored name.
-    const bool read = HasRecoveryFiles(state.JoinFolder, state.JoinGroupName)
+    // Unlisted ones leave the first piece to tell it: Join refuses the folder, saying why.
+    Status listed;
+    const bool read = HasRecoveryFiles(state.JoinFolder, state.JoinGroupName, &listed)
                           ? ReadGroupHeader(state.JoinFolder, state.JoinGroupName, &header).ok()
                           : ReadPieceHeader(FirstPiecePath(state.JoinFolder, state.JoinGroupName), &header).ok();
     if (read) {

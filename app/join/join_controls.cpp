@@ -161,7 +161,12 @@ void ClickJoin(QWidget* window, JobRunner& runner, const JoinState& state, QLine
             return;
         }
         const std::string target = *path;
-        const bool replacing = io::Exists(target);
+        bool replacing = false;
+        if (const Status looked = io::AnythingAt(target, &replacing); !looked.ok()) {
+            ShowJoinFailed(window, QString::fromStdString(looked.message()));
+            keepTarget();
+            return;
+        }
         if (replacing && target != confirmedInDialog) {
             const QString question =
                 QCoreApplication::translate(

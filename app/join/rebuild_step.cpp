@@ -71,10 +71,7 @@ QString CannotRebuild(const recovery::Check& check) {
 
 bool HasRecoveryFiles(const std::string& folder, const std::string& group, Status* listed) {
     std::vector<std::string> found;
-    const Status status = recovery::FindRecoveryFiles(folder, group, &found);
-    if (listed != nullptr) {
-        *listed = status;
-    }
+    *listed = recovery::FindRecoveryFiles(folder, group, &found);
     return !found.empty();
 }
 

@@ -13,8 +13,8 @@ namespace brindle::app {
 class JobRunner;
 
 // Recovery files (NAME.par2 and its volumes) lie beside the group; this lists its folder.
-// `listed`, when given, says why a folder could not be listed: a job refuses then.
-bool HasRecoveryFiles(const std::string& folder, const std::string& group, Status* listed = nullptr);
+// `listed` says why a folder could not be listed: a job refuses then.
+bool HasRecoveryFiles(const std::string& folder, const std::string& group, Status* listed);
 
 // The join of `state`'s group when recovery files lie beside it; `pieces` are
 // those found, empty when one is missing or unsound. All of the program's own pieces there:

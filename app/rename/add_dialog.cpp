@@ -113,14 +113,16 @@ void AddDialog::done(int result) {
     QDialog::done(result);
 }
 
-std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder) {
+std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder, Status* listing) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     *isFolder = !error && std::filesystem::is_directory(status);
+    *listing = Status::Ok();
     if (*isFolder) {
         FolderPicker picker;
         picker.Show(path);
         RememberAddedFolder(DisplayPath(path));
+        *listing = picker.listing();
         return picker.Confirm();
     }
     if (error || !std::filesystem::is_regular_file(status)) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shell/job_runner.h"
+#include "shell/status.h"
 
 class QPushButton;
 class QTreeView;
@@ -94,7 +95,7 @@ void AddDialog::ListOffThread(std::function<Picker()> pick,
 
 // The filestring of a file or folder dropped on the rename list, as the dialogs would
 // give it: Add Files for a file, Add Folder (every file in it) for a folder. Nothing for
-// anything else or a folder without files.
-std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder);
+// anything else or a folder without files; `listing` says why a folder could not be listed.
+std::optional<std::string> DroppedFileString(const std::string& path, bool* isFolder, Status* listing);
 
 }  // namespace brindle::app

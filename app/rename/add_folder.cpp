@@ -1,5 +1,6 @@
 #include "rename/add_folder.h"
 #include "shell/batch_fill.h"
+#include "shell/prompter.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -57,6 +58,9 @@ void addFolder::ListFolder() {
         [this](const FolderPicker& picker, const QStringList& names, std::function<bool()> current) {
             picker_ = picker;
             list_->clear();
+            if (!picker.listing().ok()) {
+                CurrentPrompter().Warning(this, QString::fromStdString(picker.listing().message()));
+            }
             // The count follows every folder, not only the fallback road.
             const int count =
                 static_cast<int>(picker_.names().size());  // lupdate loses a count with a cast

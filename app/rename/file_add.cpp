@@ -12,6 +12,7 @@
 
 #include "rename/row_click.h"
 #include "shell/batch_fill.h"
+#include "shell/prompter.h"
 #include "shell/theme.h"
 
 namespace brindle::app {
@@ -113,6 +114,9 @@ void fileAdd::ListFolder() {
         [this](const FilePicker& picker, const QStringList& names, std::function<bool()> current) {
             picker_ = picker;
             list_->clear();
+            if (!picker.listing().ok()) {
+                CurrentPrompter().Warning(this, QString::fromStdString(picker.listing().message()));
+            }
             const auto row = [names](qsizetype i) {
                 auto* item = new QTreeWidgetItem(QStringList{names[i]});
                 item->setCheckState(0, Qt::Unchecked);

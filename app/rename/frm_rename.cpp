@@ -342,8 +342,12 @@ void frmRename::TakeDrop(const QMimeData& drag) {
 void frmRename::AddPaths(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         bool folder = false;
-        if (const std::optional<std::string> filestring = DroppedFileString(path, &folder)) {
+        Status listing;
+        if (const std::optional<std::string> filestring = DroppedFileString(path, &folder, &listing)) {
             AddFileString(*filestring, folder ? AddSource::kAddFolder : AddSource::kAddFiles);
+        }
+        if (!listing.ok()) {
+            CurrentPrompter().Warning(this, QString::fromStdString(listing.message()));
         }
     }
 }

@@ -76,7 +76,9 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
         return decision;
     }
     const std::string& last = arguments.back();
-    std::string path = io::LongPathName(last, currentFolder);
+    // A path the system cannot resolve is taken as given: the window it opens names the reason.
+    std::string path;
+    (void)io::LongPathName(last, currentFolder, &path);
     if (path.empty()) {
         path = AbsolutePath(last, currentFolder);
     }
@@ -103,11 +105,16 @@ StartDecision DecideStartWindow(const std::vector<std::string>& arguments,
         return decision;
     }
 
-    // A numbered piece whose group starts beside it; any other NAME.123 is a file to split.
+    // A numbered piece whose group starts beside it; any other NAME.123 is a file to split. A
+    // first piece the system cannot look at opens the join too, which names the reason.
+    const auto startsBeside = [&path](const NumberedName& numbered) {
+        io::FileType type = io::FileType::kNone;
+        const Status looked =
+            io::TypeAt(JoinPath(GetFolderName(path), NumberedPieceName(numbered.base, 1, numbered.digits)), &type);
+        return !looked.ok() || type == io::FileType::kRegular;
+    };
     if (const std::optional<NumberedName> numbered = ParseNumberedName(fileName);
-        numbered && !splitSwitch && slash != std::string::npos &&
-        (numbered->number <= 1 ||
-         io::IsRegularFile(JoinPath(GetFolderName(path), NumberedPieceName(numbered->base, 1, numbered->digits))))) {
+        numbered && !splitSwitch && slash != std::string::npos && (numbered->number <= 1 || startsBeside(*numbered))) {
         decision.window = StartWindow::QuickJoin;
         decision.joinFolder = GetFolderName(path);
         decision.joinGroupName = numbered->base;

@@ -123,7 +123,8 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents();
             QElapsedTimer timer;
             timer.start();
-            (void)brindle::FindGroups(groups.path().toStdString());
+            std::vector<std::string> found;
+            (void)brindle::FindGroups(groups.path().toStdString(), &found);
             joinDirect.push_back(Ms(timer));
         }
         {

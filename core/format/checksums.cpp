@@ -222,8 +222,14 @@ GroupCheck CheckGroup(const std::string& folder, const std::string& groupName) {
         const std::string path = JoinPath(folder, piece.name);
         PieceHeader header;
         std::int64_t size = 0;
+        bool there = false;
         if (std::find(present.begin(), present.end(), piece.name) == present.end()) {
-            piece.verdict = io::Exists(path) ? PieceVerdict::kNotRegular : PieceVerdict::kMissing;
+            if (Status looked = io::AnythingAt(path, &there); !looked.ok()) {
+                piece.verdict = PieceVerdict::kDamaged;  // as for an unreadable piece: not known sound
+                piece.reason = looked.message();
+            } else {
+                piece.verdict = there ? PieceVerdict::kNotRegular : PieceVerdict::kMissing;
+            }
         } else if (Status linked = CheckLinkInFolder(path); !linked.ok()) {
             piece.verdict = linked.code() == Status::Code::kIoError ? PieceVerdict::kDamaged : PieceVerdict::kLinkedOut;
             piece.reason = linked.message();

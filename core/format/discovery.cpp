@@ -17,19 +17,23 @@ std::string GroupNameFromPiece(std::string_view pieceName) {
     return GetFileName(kept);
 }
 
-std::vector<std::string> FindGroups(const std::string& folder) {
-    std::vector<std::string> groups;
+Status FindGroups(const std::string& folder, std::vector<std::string>* groups) {
+    groups->clear();
+    std::vector<std::string> names;
+    if (Status status = ListFiles(folder, "*.*", &names); !status.ok()) {
+        return status;
+    }
     std::unordered_set<std::string> seen;  // one look-up per file, not one per group found
-    for (const std::string& name : ListFiles(folder, "*.*")) {
+    for (const std::string& name : names) {
         if (GetExtensionLetters(name) != kPieceExtension) {
             continue;
         }
         std::string group = GroupNameFromPiece(name);
         if (seen.insert(group).second) {
-            groups.push_back(std::move(group));
+            groups->push_back(std::move(group));
         }
     }
-    return groups;
+    return Status::Ok();
 }
 
 std::string FirstPiecePath(const std::string& folder, const std::string& groupName) {
@@ -63,7 +67,11 @@ Status ReadGroupHeader(const std::string& folder, const std::string& groupName, 
     if (first.ok()) {
         sound.push_back(*header);
     }
-    const std::vector<std::string> listed = io::FileNamesIn(folder, true);
+    std::vector<std::string> listed;
+    // Which later pieces may outvote the first is not known from a folder that was not read.
+    if (const Status status = io::ListFileNames(folder, true, &listed); !status.ok()) {
+        return status;
+    }
     const std::unordered_set<std::string> present(listed.begin(), listed.end());
     for (int i = 2; i <= kMaxPieces; ++i) {
         const std::optional<std::string> name = PieceFileName(groupName, i);
@@ -148,13 +156,23 @@ JoinPlan PlanJoin(const std::string& folder, const std::string& groupName) {
     }
     // Exact names only: a piece whose name differs in letter case is not this group's.
     // Hidden names count too, since a group name may itself begin with ".".
-    const std::vector<std::string> listed = io::FileNamesIn(folder, true);
+    std::vector<std::string> listed;
+    plan.status = io::ListFileNames(folder, true, &listed);
+    if (!plan.status.ok()) {
+        return plan;  // an unread folder lacks no piece
+    }
     const std::unordered_set<std::string> present(listed.begin(), listed.end());
     plan.pieces.push_back(first);
     for (int i = 2; i <= count; ++i) {
         const std::string name = *PieceFileName(groupName, i);
         if (present.count(name) == 0) {
-            if (io::Exists(JoinPath(folder, name))) {
+            bool there = false;
+            plan.status = io::AnythingAt(JoinPath(folder, name), &there);
+            if (!plan.status.ok()) {
+                plan.pieces.clear();
+                return plan;
+            }
+            if (there) {
                 // A pipe, device or folder under a piece's name: there, but never read.
                 plan.status = Status::InvalidArgument(
                     Fill(Tr("not a regular file: %1"), {JoinPath(folder, name)}));

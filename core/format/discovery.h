@@ -16,8 +16,9 @@ inline constexpr const char* kNoGroupText = "No File Group Available";
 std::string GroupNameFromPiece(std::string_view pieceName);
 
 // The groups of a folder, one per name, in the order of their first file in the
-// alphabetical listing. A group counts as soon as any of its pieces is there.
-std::vector<std::string> FindGroups(const std::string& folder);
+// alphabetical listing. A group counts as soon as any of its pieces is there. Fails when the
+// folder cannot be listed.
+Status FindGroups(const std::string& folder, std::vector<std::string>* groups);
 
 std::string FirstPiecePath(const std::string& folder, const std::string& groupName);
 

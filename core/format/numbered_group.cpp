@@ -263,25 +263,35 @@ NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& ba
     return FindIn(folder, base, names.byBase[base], ReadFolderLists(folder));
 }
 
-std::vector<std::string> FindNumberedGroups(const std::string& folder) { return NumberedNamesIn(folder).firsts; }
-
-std::vector<NumberedGroup> FindAllNumberedGroups(const std::string& folder) {
+Status FindNumberedGroups(const std::string& folder, std::vector<std::string>* bases) {
     FolderNames names = NumberedNamesIn(folder);
-    const FolderLists lists = ReadFolderLists(folder);
-    std::vector<NumberedGroup> groups;
-    for (const std::string& base : names.firsts) {
-        groups.push_back(FindIn(folder, base, names.byBase[base], lists));
-    }
-    return groups;
+    *bases = names.status.ok() ? std::move(names.firsts) : std::vector<std::string>{};
+    return names.status;
 }
 
-std::vector<std::string> FirstNumberedPieces(const std::string& folder) {
+Status FindAllNumberedGroups(const std::string& folder, std::vector<NumberedGroup>* groups) {
+    groups->clear();
     FolderNames names = NumberedNamesIn(folder);
-    std::vector<std::string> firsts;
-    for (const std::string& base : names.firsts) {
-        firsts.push_back(NumberedPieceName(base, 1, WidthOf(names.byBase[base])));
+    if (!names.status.ok()) {
+        return names.status;
     }
-    return firsts;
+    const FolderLists lists = ReadFolderLists(folder);
+    for (const std::string& base : names.firsts) {
+        groups->push_back(FindIn(folder, base, names.byBase[base], lists));
+    }
+    return Status::Ok();
+}
+
+Status FirstNumberedPieces(const std::string& folder, std::vector<std::string>* firsts) {
+    firsts->clear();
+    FolderNames names = NumberedNamesIn(folder);
+    if (!names.status.ok()) {
+        return names.status;
+    }
+    for (const std::string& base : names.firsts) {
+        firsts->push_back(NumberedPieceName(base, 1, WidthOf(names.byBase[base])));
+    }
+    return Status::Ok();
 }
 
 }  // namespace brindle

@@ -65,16 +65,16 @@ struct NumberedGroup {
 NumberedGroup FindNumberedGroup(const std::string& folder, const std::string& base);
 
 // The names (NAME) of the numbered groups in `folder` whose first piece is there,
-// alphabetically.
-std::vector<std::string> FindNumberedGroups(const std::string& folder);
+// alphabetically. Fails when the folder cannot be listed.
+Status FindNumberedGroups(const std::string& folder, std::vector<std::string>* bases);
 
 // Those groups, found from one listing of the folder that reads each checksum file once,
 // however many groups there are.
-std::vector<NumberedGroup> FindAllNumberedGroups(const std::string& folder);
+Status FindAllNumberedGroups(const std::string& folder, std::vector<NumberedGroup>* groups);
 
 // Their first pieces' names (NAME.001, or NAME.0001 for a group numbered so), from the names
 // alone: nothing is read.
-std::vector<std::string> FirstNumberedPieces(const std::string& folder);
+Status FirstNumberedPieces(const std::string& folder, std::vector<std::string>* firsts);
 
 // All but the last of one size, the last no larger and not empty. Names the piece at fault.
 Status CheckNumberedSizes(const std::vector<std::string>& pieces, const std::vector<std::int64_t>& sizes);

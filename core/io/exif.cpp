@@ -53,8 +53,10 @@ std::optional<std::string> DateTimeOriginal(Exiv2::BasicIo::AutoPtr io) {
 }  // namespace
 
 std::optional<std::string> ExifDateTimeOriginal(const std::string& path) {
-    // A pipe or device in place of a photo is never opened (a read would wait on it).
-    if (!io::IsRegularFile(path)) {
+    // A pipe or device in place of a photo is never opened (a read would wait on it). One the
+    // system cannot look at has no date to give, as one that cannot be opened below.
+    io::FileType type = io::FileType::kNone;
+    if (!io::TypeAt(path, &type).ok() || type != io::FileType::kRegular) {
         return std::nullopt;
     }
     // Only the head, read by the file seam: the library's own file reader would follow a

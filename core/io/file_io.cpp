@@ -245,26 +245,35 @@ Status TypeAt(const std::string& path, FileType* type) {
     return Status::Ok();
 }
 
-bool IsRegularFile(const std::string& path) {
-    FileType type = FileType::kNone;
-    return TypeAt(path, &type).ok() && type == FileType::kRegular;
-}
-
-bool Exists(const std::string& path) {
-    if (FaultPoint(Call::kStat) != 0) {
-        return false;
+Status AnythingAt(const std::string& path, bool* there) {
+    *there = false;
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return Status::Ok();
+    }
+    if (error) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, error.value());
+    }
+    *there = true;
+    return Status::Ok();
 }
 
-std::optional<std::int64_t> FileSize(const std::string& path) {
-    if (FaultPoint(Call::kStat) != 0) {
-        return std::nullopt;
+Status LengthOf(const std::string& path, std::int64_t* length) {
+    *length = 0;
+    if (const int fault = FaultPoint(Call::kStat)) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, fault);
     }
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    return error ? std::nullopt : std::optional<std::int64_t>(static_cast<std::int64_t>(size));
+    if (error) {
+        return ErrnoStatus(Tr("cannot look at %1: %2"), path, error.value());
+    }
+    *length = static_cast<std::int64_t>(size);
+    return Status::Ok();
 }
 
 Status IsSymlink(const std::string& path, bool* link) {
@@ -298,26 +307,28 @@ Status Resolve(const std::string& path, std::optional<std::string>* resolved) {
     return Status::Ok();
 }
 
-std::optional<std::string> ResolvedPath(const std::string& path) {
-    std::optional<std::string> resolved;
-    return Resolve(path, &resolved).ok() ? resolved : std::nullopt;
-}
-
-std::string LongPathName(const std::string& path, const std::string& currentFolder) {
+Status LongPathName(const std::string& path, const std::string& currentFolder, std::string* longPath) {
+    longPath->clear();
     if (path.empty()) {
-        return {};
+        return Status::Ok();
     }
     const std::filesystem::path absolute(AbsolutePath(path, currentFolder));
-    const std::optional<std::string> resolved = ResolvedPath(absolute.string());
-    if (!resolved) {
-        return {};
+    std::optional<std::string> resolved;
+    Status status = Resolve(absolute.string(), &resolved);
+    if (!status.ok() || !resolved) {
+        return status;
     }
     const std::filesystem::path name = absolute.filename();
     if (name.empty() || name == "." || name == "..") {
-        return *resolved;
+        *longPath = *resolved;
+        return Status::Ok();
     }
-    const std::optional<std::string> folder = ResolvedPath(absolute.parent_path().string());
-    return folder ? JoinPath(*folder, name.string()) : std::string();
+    std::optional<std::string> folder;
+    status = Resolve(absolute.parent_path().string(), &folder);
+    if (status.ok() && folder) {
+        *longPath = JoinPath(*folder, name.string());
+    }
+    return status;
 }
 
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
@@ -344,12 +355,6 @@ Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<
         }
     }
     return status;
-}
-
-std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden) {
-    std::vector<std::string> names;
-    (void)ListFileNames(folder, includeHidden, &names);
-    return names;
 }
 
 }  // namespace brindle::io

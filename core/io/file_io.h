@@ -101,20 +101,17 @@ Status MoveNoReplace(const std::string& from, const std::string& to);
 Status RemoveFile(const std::string& path);
 // True when both paths exist and name the same file.
 bool SameFile(const std::string& a, const std::string& b);
-bool IsRegularFile(const std::string& path);
 enum class FileType { kNone, kRegular, kOther };
 // What is at `path`, a link followed: kNone when nothing is. Fails only when the system
 // cannot tell, so a caller never takes an unreadable disk for an empty one.
 Status TypeAt(const std::string& path, FileType* type);
-// True when anything at all, even a dangling link, is at `path`.
-bool Exists(const std::string& path);
+// Whether anything at all, even a dangling link, is at `path`; fails when the system cannot tell.
+Status AnythingAt(const std::string& path, bool* there);
 // Reads the whole of the file at `path`. One larger than `largest` bytes is refused unread,
 // as Corruption with `tooLarge` (%1 the path) for its message.
 Status ReadSmallFile(const std::string& path, std::int64_t largest, std::string_view tooLarge,
                      std::string* text);
 // The regular files directly in `folder`, with hidden ones ("." first) left out unless asked.
-std::vector<std::string> FileNamesIn(const std::string& folder, bool includeHidden = false);
-// The same, for callers that must not take a folder that could not be read for an empty one.
 Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<std::string>* names);
 
 // One entry of a folder, whatever it is; `regular` follows a link.
@@ -124,18 +121,17 @@ struct FolderEntry {
 };
 // Everything directly in `folder`, hidden entries included.
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
-// The length of the file at `path` (a link is followed); nothing when it cannot be told.
-std::optional<std::int64_t> FileSize(const std::string& path);
+// The length of the file at `path` (a link is followed); NotFound when nothing is there.
+Status LengthOf(const std::string& path, std::int64_t* length);
 // Whether `path` itself is a symbolic link; fails when the system cannot tell.
 Status IsSymlink(const std::string& path, bool* link);
 // `path` with every link and "." or ".." resolved; nothing when it does not lead anywhere.
-std::optional<std::string> ResolvedPath(const std::string& path);
-// The same, failing when the system cannot tell (rather than saying it leads nowhere).
+// Fails when the system cannot tell.
 Status Resolve(const std::string& path, std::optional<std::string>* resolved);
 // A path that exists as the system resolves it: the real path of the folder it lies in, then
-// its own name (a link at the end stays that link). Empty when it does not exist. A relative
-// path is taken against currentFolder.
-std::string LongPathName(const std::string& path, const std::string& currentFolder);
+// its own name (a link at the end stays that link). Empty when it does not exist; fails when
+// the system cannot tell. A relative path is taken against currentFolder.
+Status LongPathName(const std::string& path, const std::string& currentFolder, std::string* longPath);
 
 // False once a test's write limit (testing::FaultPlan::LimitWrites) cannot pay for `n` more
 // bytes: writers beside this file's own ask it before each write, so a full disk reaches them.

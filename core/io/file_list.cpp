@@ -47,14 +47,18 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
-std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern) {
-    std::vector<std::string> names = io::FileNamesIn(folder);
+Status ListFiles(const std::string& folder, std::string_view pattern, std::vector<std::string>* names) {
+    names->clear();
+    if (Status status = io::ListFileNames(folder, false, names); !status.ok()) {
+        names->clear();
+        return status;
+    }
     // "*.*" is the classic spelling of "every file", names without a dot included.
     if (pattern != "*.*") {
-        std::erase_if(names, [&](const std::string& name) { return !MatchesPattern(name, pattern); });
+        std::erase_if(*names, [&](const std::string& name) { return !MatchesPattern(name, pattern); });
     }
-    std::sort(names.begin(), names.end(), AlphabeticalLess);
-    return names;
+    std::sort(names->begin(), names->end(), AlphabeticalLess);
+    return Status::Ok();
 }
 
 }  // namespace brindle

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/status.h"
+
 namespace brindle {
 
 // True when `name` matches a pattern of "*" and "?" wildcards, ignoring ASCII letter case
@@ -11,7 +13,8 @@ namespace brindle {
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 
 // The regular files of one folder that match `pattern`, sorted alphabetically without regard
-// to letter case; hidden files (names beginning with ".") are left out.
-std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern = "*");
+// to letter case; hidden files (names beginning with ".") are left out. Fails, naming why, when
+// the folder cannot be listed.
+Status ListFiles(const std::string& folder, std::string_view pattern, std::vector<std::string>* names);
 
 }  // namespace brindle

@@ -50,16 +50,6 @@ std::optional<std::chrono::year_month_day> LocalDay(std::time_t when) {
 
 }  // namespace
 
-std::optional<FileId> IdentityOf(const std::string& path) {
-    std::optional<FileId> id;
-    return LookUpIdentity(path, &id).ok() ? id : std::nullopt;
-}
-
-std::optional<std::string> StampOf(const std::string& path) {
-    std::optional<std::string> stamp;
-    return LookUpStamp(path, &stamp).ok() ? stamp : std::nullopt;
-}
-
 #if defined(BRINDLE_POSIX_IO)
 
 Status LookUpIdentity(const std::string& path, std::optional<FileId>* id) {

@@ -21,17 +21,15 @@ struct FileId {
 };
 
 // The file at `path` itself (a symbolic link is not followed); nothing when nothing is there.
-std::optional<FileId> IdentityOf(const std::string& path);
-// The same, failing when the system cannot tell (rather than saying nothing is there).
+// Fails when the system cannot tell.
 Status LookUpIdentity(const std::string& path, std::optional<FileId>* id);
 // False on the portable road, which cannot tell two files apart: every FileId is then zero.
 bool IdentitiesKnown();
 
 // What tells the file at `path` (not followed) from a later one that took its inode number:
 // its birth time where the file system keeps one, else its size and modification time. A
-// rename changes neither. One word of printable ASCII; nothing when nothing is there.
-std::optional<std::string> StampOf(const std::string& path);
-// The same, failing when the system cannot tell (rather than saying nothing is there).
+// rename changes neither. One word of printable ASCII; nothing when nothing is there. Fails
+// when the system cannot tell.
 Status LookUpStamp(const std::string& path, std::optional<std::string>* stamp);
 
 // Reads the whole of a regular file of the user's own that no one else may read or write;

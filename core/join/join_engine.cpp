@@ -394,10 +394,14 @@ Status CheckJoinTarget(const std::vector<std::string>& pieces, const std::string
                 Fill(Tr("the joined file would replace one of its pieces: %1"), {piece}));
         }
     }
-    if (!replaceExisting && io::Exists(outputPath)) {
-        return Status::InvalidArgument(Fill(Tr("a file is already there: %1"), {outputPath}));
+    if (replaceExisting) {
+        return Status::Ok();
     }
-    return Status::Ok();
+    bool there = false;
+    if (Status looked = io::AnythingAt(outputPath, &there); !looked.ok()) {
+        return looked;
+    }
+    return there ? Status::InvalidArgument(Fill(Tr("a file is already there: %1"), {outputPath})) : Status::Ok();
 }
 
 Status PublishJoined(io::AtomicFile& output, bool replaceExisting, Progress& progress) {

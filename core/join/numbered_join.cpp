@@ -153,8 +153,9 @@ Status JoinNumberedPieces(const NumberedJoinParams& params, Progress& progress) 
             NumberedSlot slot;
             slot.name = GetFileName(params.pieces[i]);
             slot.present = slot.regular = true;
-            const std::optional<std::int64_t> size = io::FileSize(params.readFrom[i]);
-            slot.size = size.value_or(0);
+            if (Status measured = io::LengthOf(params.readFrom[i], &slot.size); !measured.ok()) {
+                return measured;
+            }
             group.numbers.push_back(slot);
             group.sizes.push_back(slot.size);
         }
@@ -256,9 +257,15 @@ NumberedCheck CheckNumberedGroup(const std::string& folder, const std::string& b
         check.lines.push_back({list, kLinkedOut, kLinkedOut + (": " + JoinPath(folder, list)), true});
     }
     // Listed but absent, and not one of this group's pieces (those are named above).
-    const std::vector<std::string> files = io::FileNamesIn(folder, true);
+    std::vector<std::string> files;
+    const Status listing = io::ListFileNames(folder, true, &files);
+    if (!listing.ok() && group.status.code() != Status::Code::kIoError) {
+        check.lines.push_back({base, "not checked", listing.message(), true});
+    }
     const std::unordered_set<std::string> present(files.begin(), files.end());
-    for (const auto& [listed, listFile] : group.lists.Names()) {
+    // An unread folder shows no name as absent.
+    const std::map<std::string, std::string> named = listing.ok() ? group.lists.Names() : std::map<std::string, std::string>{};
+    for (const auto& [listed, listFile] : named) {
         const std::string& name = listed;  // clang before 16 cannot capture a structured binding
         const bool slotted =
             std::any_of(numbers.begin(), numbers.end(), [&](const NumberedSlot& n) { return n.name == name; });

@@ -43,7 +43,9 @@ Status Disagreement(const Input& input, const par2::Set& set, const std::vector<
     std::vector<std::int64_t> lengths(n, -1);
     for (std::size_t f = 0; f < n; ++f) {
         if (files[f].state != FileState::kMissing) {
-            lengths[f] = io::FileSize(input.files[f]).value_or(-1);
+            if (Status measured = io::LengthOf(input.files[f], &lengths[f]); !measured.ok()) {
+                return measured;
+            }
         }
     }
     const auto described = [&entries](std::size_t f) { return static_cast<std::int64_t>((*entries)[f]->length); };
@@ -134,8 +136,10 @@ void AddPieces(Input& input, std::size_t count, const std::function<bool(std::si
 bool SlicesFit(const par2::Set& set, const Check& check) {
     std::uint64_t largest = 0;
     for (const FileCheck& file : check.files) {
-        if (file.state != FileState::kMissing) {
-            largest = std::max<std::uint64_t>(largest, static_cast<std::uint64_t>(io::FileSize(file.path).value_or(0)));
+        // One that cannot be measured counts as empty here: reading it fails, naming why.
+        std::int64_t length = 0;
+        if (file.state != FileState::kMissing && io::LengthOf(file.path, &length).ok()) {
+            largest = std::max<std::uint64_t>(largest, static_cast<std::uint64_t>(length));
         }
     }
     for (const auto& [exponent, block] : set.blocks) {

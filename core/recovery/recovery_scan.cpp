@@ -165,11 +165,12 @@ std::vector<std::string> DescribedNames(const std::string& folder, const std::st
     // A folder that cannot be listed describes nothing; the check that follows names why.
     (void)ListRecoveryFiles(folder, name, &found);
     for (const std::string& path : found) {
-        std::optional<std::int64_t> size = io::FileSize(path);
-        if (!size) {
+        // Nor does one that cannot be measured.
+        std::int64_t size = 0;
+        if (!io::LengthOf(path, &size).ok()) {
             continue;
         }
-        FileSource source(path, *size);
+        FileSource source(path, size);
         (void)par2::ScanPackets(source, 0, &scan, {}, false);
     }
     std::vector<std::string> names;

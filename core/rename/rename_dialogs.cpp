@@ -38,7 +38,7 @@ std::string PatternOfType(std::string_view typeEntry) {
 
 void FilePicker::Show(const std::string& folder, std::string_view pattern) {
     folder_ = folder;
-    names_ = ListFiles(folder, pattern);
+    listing_ = ListFiles(folder, pattern, &names_);
     ticks_.assign(names_.size(), false);
 }
 
@@ -68,7 +68,7 @@ std::optional<std::string> FilePicker::Confirm() const {
 
 void FolderPicker::Show(const std::string& folder) {
     folder_ = folder;
-    names_ = ListFiles(folder, "*.*");
+    listing_ = ListFiles(folder, "*.*", &names_);
 }
 
 std::optional<std::string> FolderPicker::Confirm() const {

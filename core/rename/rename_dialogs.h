@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/status.h"
+
 namespace brindle {
 
 // ---- New name dialog ----
@@ -32,13 +34,15 @@ std::string PatternOfType(std::string_view typeEntry);
 // What the Add Files dialog lists: one folder's files of one pattern, each with a tick.
 class FilePicker {
 public:
-    // Lists the folder anew; every tick is cleared.
+    // Lists the folder anew; every tick is cleared. A folder that cannot be listed shows no
+    // file, and listing() says why.
     void Show(const std::string& folder, std::string_view pattern);
     void TickAll(bool ticked);
     void ToggleTick(std::size_t entry);
 
     const std::string& folder() const { return folder_; }
     const std::vector<std::string>& names() const { return names_; }
+    const Status& listing() const { return listing_; }
     bool ticked(std::size_t entry) const { return ticks_.at(entry); }
 
     // The folder and each ticked name, NUL between, none at the end; nothing when no entry
@@ -49,14 +53,17 @@ private:
     std::string folder_;
     std::vector<std::string> names_;
     std::vector<bool> ticks_;
+    Status listing_;
 };
 
 // What the Add Folder dialog shows: every listed file of one folder.
 class FolderPicker {
 public:
+    // A folder that cannot be listed shows no file, and listing() says why.
     void Show(const std::string& folder);
     const std::string& folder() const { return folder_; }
     const std::vector<std::string>& names() const { return names_; }
+    const Status& listing() const { return listing_; }
     // The folder, then NUL and a name for every file, and a closing NUL; nothing for a
     // folder without files.
     std::optional<std::string> Confirm() const;
@@ -64,6 +71,7 @@ public:
 private:
     std::string folder_;
     std::vector<std::string> names_;
+    Status listing_;
 };
 
 }  // namespace brindle

@@ -108,8 +108,11 @@ struct Entry {
     bool confirmed = false;  // its outcome line says it was renamed
 };
 
+// A stamp the system would not give is recorded as none: an undo then knows the file by its
+// identity alone, as on a file system that keeps no stamp.
 std::string Stamp(const std::string& path) {
-    return io::StampOf(path).value_or(std::string(kNoStamp));
+    std::optional<std::string> stamp;
+    return io::LookUpStamp(path, &stamp).ok() && stamp ? *stamp : std::string(kNoStamp);
 }
 
 bool IsStamp(std::string_view text) {
@@ -335,7 +338,12 @@ Status RenameJournal::Begin(const std::string& folder) {
         std::string digits = std::to_string(number);
         digits.insert(0, kNumberWidth > digits.size() ? kNumberWidth - digits.size() : 0, '0');
         const std::string path = JoinPath(folder, std::string(kPrefix) + digits + std::string(kSuffix));
-        if (io::Exists(path)) {
+        bool taken = false;
+        status = io::AnythingAt(path, &taken);
+        if (!status.ok()) {
+            return status;
+        }
+        if (taken) {
             continue;
         }
         status = file_.Create(path);

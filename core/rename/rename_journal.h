@@ -39,7 +39,7 @@ private:
 // at once. A run cut short anywhere leaves a journal that undo reads correctly (a rename
 // whose outcome is missing is settled by the file's identity).
 //
-// A line holds the device, inode, stamp (io::StampOf), folder, old name and new name; the
+// A line holds the device, inode, stamp (io::LookUpStamp), folder, old name and new name; the
 // outcome line of a rename made holds the stamp taken after it. Names are bytes and are
 // written with every byte outside printable ASCII, the space and "%" as %XX.
 class RenameJournal {

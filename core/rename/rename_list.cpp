@@ -49,8 +49,8 @@ std::size_t RenameList::Add(const FileChoice& choice, AddSource source) {
         }
         row.fileName = name;
         // A file that cannot be measured is still listed, with no size.
-        if (const std::optional<std::int64_t> bytes = io::FileSize(row.key)) {
-            row.fileBytes = *bytes;
+        if (std::int64_t bytes = 0; io::LengthOf(row.key, &bytes).ok()) {
+            row.fileBytes = bytes;
         }
         row.fileLocation = choice.folder;
         added.push_back(std::move(row));

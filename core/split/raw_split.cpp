@@ -225,7 +225,12 @@ SplitResult SplitRaw(const RawSplitParams& params, Progress& whole) {
         }
     }
     for (int i = 1; i <= count && taken.empty(); ++i) {
-        if (io::Exists(JoinPath(params.destFolder, NumberedPieceName(params.base, i)))) {
+        bool there = false;
+        result.status = io::AnythingAt(JoinPath(params.destFolder, NumberedPieceName(params.base, i)), &there);
+        if (!result.status.ok()) {
+            return result;
+        }
+        if (there) {
             taken.push_back(NumberedPieceName(params.base, i));
         }
     }

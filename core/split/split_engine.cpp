@@ -236,8 +236,10 @@ public:
         if (!dataHash.empty()) {
             status = file_->file().WriteAt(static_cast<std::int64_t>(kDataHashOffset), dataHash.data(), dataHash.size());
         }
+        bool there = false;
         if (status.ok()) {
-            *replaced = *replaced || io::Exists(path_);
+            status = io::AnythingAt(path_, &there);
+            *replaced = *replaced || there;
         }
         io::File written;
         if (status.ok() && checksums) {

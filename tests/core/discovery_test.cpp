@@ -38,11 +38,14 @@ TEST(FindGroups, OneEntryPerGroupInListingOrder) {
                              "R(1).qmf", "x(3).qmf003"}) {
         WriteFile(dir.File(name), "");
     }
-    EXPECT_EQ(FindGroups(dir.path()), (std::vector<std::string>{"a", "b", "R", "r", "x"}));
+    std::vector<std::string> groups;
+    ASSERT_TRUE(FindGroups(dir.path(), &groups).ok());
+    EXPECT_EQ(groups, (std::vector<std::string>{"a", "b", "R", "r", "x"}));
     TempDir empty;
     WriteFile(empty.File("notes.txt"), "");
-    EXPECT_TRUE(FindGroups(empty.path()).empty());
-    EXPECT_TRUE(FindGroups(empty.File("gone")).empty());
+    ASSERT_TRUE(FindGroups(empty.path(), &groups).ok());
+    EXPECT_TRUE(groups.empty());
+    EXPECT_EQ(FindGroups(empty.File("gone"), &groups).code(), Status::Code::kNotFound);
 }
 
 TEST(DescribeGroup, ShowsStoredTextsWithoutPaddingAndTheSize) {

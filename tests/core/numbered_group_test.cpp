@@ -213,13 +213,16 @@ TEST(NumberedGroupTest, AListingReadsEachListOnce) {
     WriteFile(dir.File("all.sfv"), "a.001 00000000\nb.001 00000000\nb.003 00000000\n");
     WriteFile(dir.File("c.md5"), std::string(32, '0') + "  c.0001\n");
     const int before = testing::ListFilesRead();
-    const std::vector<NumberedGroup> groups = FindAllNumberedGroups(dir.path());
+    std::vector<NumberedGroup> groups;
+    ASSERT_TRUE(FindAllNumberedGroups(dir.path(), &groups).ok());
     EXPECT_EQ(testing::ListFilesRead() - before, 2);
     ASSERT_EQ(groups.size(), 3u);
     EXPECT_EQ(groups[0].lists.files, std::vector<std::string>{"all.sfv"});
     EXPECT_EQ(groups[1].missingPiece, "b.003");
     EXPECT_EQ(groups[2].lists.files, std::vector<std::string>{"c.md5"});
-    EXPECT_EQ(FirstNumberedPieces(dir.path()), (std::vector<std::string>{"a.001", "b.001", "c.0001"}));
+    std::vector<std::string> firsts;
+    ASSERT_TRUE(FirstNumberedPieces(dir.path(), &firsts).ok());
+    EXPECT_EQ(firsts, (std::vector<std::string>{"a.001", "b.001", "c.0001"}));
     EXPECT_EQ(testing::ListFilesRead() - before, 2);
     EXPECT_EQ(test::Brindle({"groups", dir.path()}).code, 0);
     EXPECT_EQ(testing::ListFilesRead() - before, 4);

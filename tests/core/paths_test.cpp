@@ -85,10 +85,13 @@ TEST(FileList, SortedFilteredWithoutHiddenOrFolders) {
         test::WriteFile(dir.File(name), "x");
     }
     std::filesystem::create_directory(dir.File("folder.jpg"));
-    EXPECT_EQ(ListFiles(dir.path(), "*.*"),
-              (std::vector<std::string>{"A.JPG", "b.jpg", "c.txt", "noext"}));
-    EXPECT_EQ(ListFiles(dir.path(), "*.jpg"), (std::vector<std::string>{"A.JPG", "b.jpg"}));
-    EXPECT_TRUE(ListFiles(dir.File("missing")).empty());
+    std::vector<std::string> names;
+    ASSERT_TRUE(ListFiles(dir.path(), "*.*", &names).ok());
+    EXPECT_EQ(names, (std::vector<std::string>{"A.JPG", "b.jpg", "c.txt", "noext"}));
+    ASSERT_TRUE(ListFiles(dir.path(), "*.jpg", &names).ok());
+    EXPECT_EQ(names, (std::vector<std::string>{"A.JPG", "b.jpg"}));
+    EXPECT_EQ(ListFiles(dir.File("missing"), "*", &names).code(), Status::Code::kNotFound);
+    EXPECT_TRUE(names.empty());
     EXPECT_TRUE(MatchesPattern("a(2).qmf002", "*.qmf???"));
     EXPECT_FALSE(MatchesPattern("a.qmf", "*.jpg"));
 }
@@ -113,9 +116,13 @@ TEST(AbsolutePath, DropsOnlyWhatNeverChangesWhereAPathLeads) {
 TEST(LongPathName, EmptyForAMissingPath) {
     test::TempDir dir;
     test::WriteFile(dir.File("here.txt"), "x");
-    EXPECT_EQ(io::LongPathName(dir.File("missing.txt"), "/"), "");
-    EXPECT_EQ(io::LongPathName("", dir.path()), "");
-    EXPECT_EQ(io::LongPathName("here.txt", dir.path()), dir.File("here.txt"));
+    std::string found = "x";
+    EXPECT_TRUE(io::LongPathName(dir.File("missing.txt"), "/", &found).ok());
+    EXPECT_EQ(found, "");
+    EXPECT_TRUE(io::LongPathName("", dir.path(), &found).ok());
+    EXPECT_EQ(found, "");
+    EXPECT_TRUE(io::LongPathName("here.txt", dir.path(), &found).ok());
+    EXPECT_EQ(found, dir.File("here.txt"));
 }
 
 }  // namespace

@@ -19,6 +19,18 @@ namespace {
 
 using namespace test;
 
+io::FileId IdOf(const std::string& path) {
+    std::optional<io::FileId> id;
+    EXPECT_TRUE(io::LookUpIdentity(path, &id).ok() && id) << path;
+    return id.value_or(io::FileId{});
+}
+
+std::string StampAt(const std::string& path) {
+    std::optional<std::string> stamp;
+    EXPECT_TRUE(io::LookUpStamp(path, &stamp).ok() && stamp) << path;
+    return stamp.value_or("");
+}
+
 class RenameJournalTest : public ::testing::Test {
 protected:
     // Each file holds its own first name, so a swap or a replaced file shows.
@@ -36,8 +48,8 @@ protected:
     }
     // The device, inode and stamp of what is at `name` now.
     std::string Ids(const std::string& name) const {
-        const io::FileId id = *io::IdentityOf(dir.File(name));
-        return std::to_string(id.device) + " " + std::to_string(id.inode) + " " + *io::StampOf(dir.File(name));
+        const io::FileId id = IdOf(dir.File(name));
+        return std::to_string(id.device) + " " + std::to_string(id.inode) + " " + StampAt(dir.File(name));
     }
 
     TempDir dir;
@@ -131,14 +143,14 @@ TEST_F(RenameJournalTest, JournalOfARunStoppedHalfWayCoversExactlyTheRenamesDone
     // rename never happened (and whose new name a stranger has since taken).
     RenameJournal journal;
     ASSERT_TRUE(journal.Begin(state.path()).ok());
-    ASSERT_TRUE(journal.Attempt(dir.path(), "a", "x", *io::IdentityOf(dir.File("a"))).ok());
+    ASSERT_TRUE(journal.Attempt(dir.path(), "a", "x", IdOf(dir.File("a"))).ok());
     ASSERT_TRUE(io::MoveNoReplace(dir.File("a"), dir.File("x")).ok());
     ASSERT_TRUE(journal.Outcome(true).ok());
-    ASSERT_TRUE(journal.Attempt(dir.path(), "b", "y", *io::IdentityOf(dir.File("b"))).ok());
+    ASSERT_TRUE(journal.Attempt(dir.path(), "b", "y", IdOf(dir.File("b"))).ok());
     ASSERT_TRUE(io::MoveNoReplace(dir.File("b"), dir.File("y")).ok());
     RenameJournal crashed;  // a later run that died before its rename
     ASSERT_TRUE(crashed.Begin(state.path()).ok());
-    ASSERT_TRUE(crashed.Attempt(dir.path(), "c", "taken", *io::IdentityOf(dir.File("c"))).ok());
+    ASSERT_TRUE(crashed.Attempt(dir.path(), "c", "taken", IdOf(dir.File("c"))).ok());
 
     outcome = UndoLastRun(state.path(), false);  // passes over the run that did nothing
     EXPECT_TRUE(outcome.ok());
@@ -180,7 +192,7 @@ TEST_F(RenameJournalTest, UndoRenamesOnlyTheRecordedFileInItsFolderFromAPrivateJ
         const std::string ids = Ids("x");
         std::string text = "tarnwick-brindle rename journal " + c.journal;
         for (const auto& [mark, value] : {std::pair<std::string, std::string>{"%s", ids.substr(0, ids.rfind(' '))},
-                                          {"%t", *io::StampOf(dir.File("x"))}, {"%f", dir.path()}}) {
+                                          {"%t", StampAt(dir.File("x"))}, {"%f", dir.path()}}) {
             for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark)) {
                 text.replace(at, 2, value);
             }
