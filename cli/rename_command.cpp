@@ -366,9 +366,13 @@ Request Parse(const std::vector<std::string>& words) {
 std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
     std::vector<RenameRow> rows;
     std::set<std::string> keys;
+    // Tens of thousands of files in a few folders: each folder is resolved once.
+    std::error_code here;
+    const std::string current = std::filesystem::current_path(here).string();
+    std::unordered_map<std::string, std::string> resolvedFolders;
     for (const std::string& file : files) {
         std::error_code error;
-        const std::string path = AbsolutePath(file);
+        const std::string path = here ? file : brindle::AbsolutePath(file, current);
         const auto status = std::filesystem::symlink_status(path, error);
         if (error || !std::filesystem::exists(status)) {
             throw UsageError(Fill(Tr("no such file: %1"), {file}));
@@ -382,7 +386,11 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         row.fileName = GetFileName(row.key);
         row.fileLocation = GetFolderName(row.key);
         // Two spellings of one file are found as the system resolves them.
-        const std::string resolved = io::LongPathName(path, {});
+        auto [folder, fresh] = resolvedFolders.try_emplace(row.fileLocation);
+        if (fresh) {
+            folder->second = io::ResolvedPath(row.fileLocation).value_or(std::string());
+        }
+        const std::string resolved = folder->second.empty() ? std::string() : JoinPath(folder->second, row.fileName);
         if (!keys.insert(resolved.empty() ? path : resolved).second) {
             throw UsageError(Fill(Tr("given twice: %1"), {file}));
         }
