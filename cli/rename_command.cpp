@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "args.h"
@@ -364,7 +365,9 @@ Request Parse(const std::vector<std::string>& words) {
 // One checked row per file, by its absolute path; every file must be there, and only once.
 std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
     std::vector<RenameRow> rows;
-    std::set<std::string> keys;
+    rows.reserve(files.size());
+    std::unordered_set<std::string> keys;
+    keys.reserve(files.size());
     // Tens of thousands of files in a few folders: each folder is resolved once.
     std::error_code here;
     const std::string current = std::filesystem::current_path(here).string();
@@ -372,7 +375,8 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
     for (const std::string& file : files) {
         std::error_code error;
         const std::string path = here ? file : brindle::AbsolutePath(file, current);
-        const auto status = std::filesystem::symlink_status(path, error);
+        // As given: the system need not walk the folder's whole path again for each file.
+        const auto status = std::filesystem::symlink_status(file, error);
         if (error || !std::filesystem::exists(status)) {
             throw UsageError(Fill(Tr("no such file: %1"), {file}));
         }

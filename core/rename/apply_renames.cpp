@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 
 #include "io/file_io.h"
+#include "io/open_folder.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -46,6 +48,19 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* 
     // their outcomes in one after: a crash between leaves entries undo settles by identity.
     constexpr std::size_t kBatch = 1024;
     const std::span<const RenameStep> steps(plan.steps);
+    // Each folder is opened once, and its files renamed by their names in it.
+    std::unordered_map<std::string, io::OpenFolder> folders;
+    const auto move = [&folders](const RenameStep& step) {
+        auto found = folders.find(step.folder);
+        if (found == folders.end()) {
+            io::OpenFolder folder;
+            if (const Status opened = folder.Open(step.folder); !opened.ok()) {
+                return opened;
+            }
+            found = folders.emplace(step.folder, std::move(folder)).first;
+        }
+        return found->second.MoveNoReplace(step.from, step.to);
+    };
     for (std::size_t start = 0; start < steps.size(); start += kBatch) {
         const std::span<const RenameStep> batch = steps.subspan(start, std::min(kBatch, steps.size() - start));
         if (control.Stopped()) {
@@ -70,7 +85,7 @@ RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* 
                 stopped = true;
                 break;
             }
-            status = io::MoveNoReplace(JoinPath(step.folder, step.from), JoinPath(step.folder, step.to));
+            status = move(step);
             if (!status.ok()) {
                 break;
             }

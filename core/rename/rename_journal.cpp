@@ -25,10 +25,8 @@ constexpr std::string_view kPrefix = "run-";
 constexpr std::string_view kSuffix = ".journal";
 constexpr std::size_t kNumberWidth = 10;
 
-std::string Escape(std::string_view bytes) {
+void EscapeTo(std::string& out, std::string_view bytes) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size());
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (b <= 0x20 || b >= 0x7F || b == '%') {
@@ -39,6 +37,12 @@ std::string Escape(std::string_view bytes) {
             out += c;
         }
     }
+}
+
+std::string Escape(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    EscapeTo(out, bytes);
     return out;
 }
 
@@ -214,10 +218,27 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
     return Status::Ok();
 }
 
+// A rename's line, added to `out`; `folder` already escaped.
+void AppendLine(std::string& out, const io::FileId& file, std::string_view before, std::string_view folder,
+                std::string_view oldName, std::string_view newName) {
+    out += "T ";
+    out += std::to_string(file.device);
+    out += ' ';
+    out += std::to_string(file.inode);
+    out += ' ';
+    out += before;
+    out += ' ';
+    out += folder;
+    out += ' ';
+    EscapeTo(out, oldName);
+    out += ' ';
+    EscapeTo(out, newName);
+    out += '\n';
+}
+
 std::string Line(const Entry& entry) {
-    std::string line = "T " + std::to_string(entry.file.device) + " " + std::to_string(entry.file.inode) + " " +
-                       entry.before + " " + Escape(entry.folder) + " " + Escape(entry.oldName) + " " +
-                       Escape(entry.newName) + "\n";
+    std::string line;
+    AppendLine(line, entry.file, entry.before, Escape(entry.folder), entry.oldName, entry.newName);
     if (entry.confirmed) {
         line += "D " + entry.after + "\n";
     }
@@ -383,11 +404,17 @@ Status RenameJournal::Outcome(bool renamed) {
 Status RenameJournal::AttemptAll(std::span<const RenameStep> steps) {
     std::string record;
     pendingStamps_.clear();
+    const std::string* checked = nullptr;  // the folder of the step before, known absolute
+    std::string folder;                     // and escaped
     for (const RenameStep& step : steps) {
-        if (!std::filesystem::path(step.folder).is_absolute()) {
-            return Status::InvalidArgument(Fill(Tr("not an absolute folder: %1"), {step.folder}));
+        if (checked == nullptr || *checked != step.folder) {
+            if (!std::filesystem::path(step.folder).is_absolute()) {
+                return Status::InvalidArgument(Fill(Tr("not an absolute folder: %1"), {step.folder}));
+            }
+            checked = &step.folder;
+            folder = Escape(step.folder);
         }
-        record += Line({step.file, step.stamp, {}, step.folder, step.from, step.to, false});
+        AppendLine(record, step.file, step.stamp, folder, step.from, step.to);
         pendingStamps_.push_back(step.stamp);
     }
     return file_.Append(record);
@@ -397,7 +424,13 @@ Status RenameJournal::OutcomeAll(std::size_t renamed) {
     std::string record;
     for (std::size_t i = 0; i < pendingStamps_.size(); ++i) {
         // A rename keeps the stamp, and a later step of the batch may have moved the file on.
-        record += i < renamed ? "D " + pendingStamps_[i] + "\n" : std::string("F\n");
+        if (i < renamed) {
+            record += "D ";
+            record += pendingStamps_[i];
+            record += '\n';
+        } else {
+            record += "F\n";
+        }
     }
     renamed_ += std::min(renamed, pendingStamps_.size());
     pendingStamps_.clear();

@@ -1,12 +1,12 @@
 #include "rename/rename_plan.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <random>
 #include <unordered_map>
 
 #include "io/file_io.h"
+#include "io/open_folder.h"
 #include "rename/apply_renames.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
@@ -24,13 +24,27 @@ struct FileIdHash {
 
 struct Planned {
     std::size_t row = kNone;
-    std::string folder;  // without a trailing separator, so one folder is one key
+    std::size_t folder = kNone;  // in the plan's folders
     std::string oldName;
     io::FileId file;
     std::string stamp;
     std::size_t waitsFor = kNone;  // the planned file that holds the new name now
     std::size_t freedFor = kNone;  // the planned file that waits for this one's name
     bool done = false;
+};
+
+// A folder of the run, opened and listed once.
+struct Folder {
+    std::string path;  // without a trailing separator, so one folder is one key
+    io::OpenFolder open;
+    bool usable = false;
+    // Whether its file system compares names as bytes: then a name its listing lacks is
+    // free, and the run need not ask for each.
+    bool bytes = false;
+    std::vector<std::string> listed;  // its names, while the plan needs them
+    // Names seen in the rows and the planned files, which outlive the plan's tables.
+    std::unordered_map<std::string_view, std::size_t> byNewName;  // the row that gets each new name
+    std::unordered_map<std::string_view, std::size_t> byOldName;  // the planned file leaving each
 };
 
 std::string FolderKey(const std::string& location) {
@@ -59,12 +73,59 @@ std::string FreeTemporaryName(const std::string& folder, std::size_t* counter) {
 RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool()>& stopped) {
     RenamePlan plan;
     std::vector<Planned> planned;
-    std::map<std::pair<std::string, std::string>, std::size_t> byNewName;
-    std::map<std::pair<std::string, std::string>, std::size_t> byOldName;
+    planned.reserve(rows.size());
+    std::vector<Folder> folders;
+    std::unordered_map<std::string, std::size_t> folderOf;
     std::unordered_map<io::FileId, std::size_t, FileIdHash> byFile;
-    std::map<std::string, std::size_t> folders;  // each folder and its first row
+    byFile.reserve(rows.size());
     const auto conflict = [&plan](std::size_t row, std::string reason) {
         plan.conflicts.push_back({row, std::move(reason)});
+    };
+    // Opens and lists a folder at its first row; a folder that cannot be is that row's conflict.
+    const std::string* lastLocation = nullptr;
+    std::size_t lastFolder = kNone;
+    const auto folderFor = [&](const std::string& location, std::size_t row) {
+        // The rows of a folder mostly come together.
+        if (lastLocation != nullptr && *lastLocation == location) {
+            return lastFolder;
+        }
+        lastLocation = &location;
+        const auto [known, fresh] = folderOf.emplace(FolderKey(location), folders.size());
+        lastFolder = known->second;
+        if (!fresh) {
+            return known->second;
+        }
+        Folder& folder = folders.emplace_back();
+        folder.path = known->first;
+        std::vector<io::FolderEntry> entries;
+        Status status = folder.open.Open(folder.path);
+        if (status.ok()) {
+            status = io::ListFolder(folder.path, &entries);
+        }
+        if (!status.ok()) {
+            conflict(row, status.message());
+            return known->second;
+        }
+        folder.usable = true;
+        // No more of the run's files can be in it than it holds.
+        folder.byNewName.reserve(std::min(entries.size(), rows.size()));
+        folder.byOldName.reserve(std::min(entries.size(), rows.size()));
+        folder.bytes = folder.open.NamesAreBytes();
+        if (folder.bytes) {
+            folder.listed.reserve(entries.size());
+        }
+        for (io::FolderEntry& entry : entries) {
+            if (entry.name.starts_with(kSwapPrefix)) {
+                conflict(row, Fill(Tr("%1 is left from a rename run that did not finish; undo that run first"),
+                                   {entry.name}));
+                folder.usable = false;
+                break;
+            }
+            if (folder.bytes) {
+                folder.listed.push_back(std::move(entry.name));
+            }
+        }
+        return known->second;
     };
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const RenameRow& row = rows[i];
@@ -83,14 +144,15 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
             conflict(i, Fill(Tr("the new name is longer than %1 bytes"), {std::to_string(kLongestName)}));
             continue;
         }
-        Planned file{i, FolderKey(row.fileLocation), GetFileName(row.key), {}, {}};
+        const std::size_t f = folderFor(row.fileLocation, i);
+        Folder& folder = folders[f];
+        if (!folder.usable) {
+            continue;  // its conflict is told once, at its first row
+        }
+        Planned file{i, f, GetFileName(row.key), {}, {}};
         std::optional<io::FileId> id;
         std::optional<std::string> stamp;
-        Status looked = io::LookUpIdentity(row.key, &id);
-        if (looked.ok() && id) {
-            looked = io::LookUpStamp(row.key, &stamp);
-        }
-        if (!looked.ok()) {
+        if (const Status looked = folder.open.LookUp(file.oldName, &id, &stamp); !looked.ok()) {
             conflict(i, looked.message());
             continue;
         }
@@ -99,9 +161,8 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
             continue;
         }
         file.file = *id;
-        file.stamp = *stamp;
-        folders.emplace(file.folder, i);
-        const auto [same, fresh] = byNewName.emplace(std::pair(file.folder, row.newFileName), i);
+        file.stamp = std::move(*stamp);
+        const auto [same, fresh] = folder.byNewName.emplace(row.newFileName, i);
         if (!fresh) {
             conflict(i, Fill(Tr("%1 of this run gets that name too"), {rows[same->second].fileName}));
             continue;
@@ -109,36 +170,41 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
         if (file.oldName == row.newFileName) {
             continue;
         }
-        byOldName.emplace(std::pair(file.folder, file.oldName), planned.size());
-        byFile.emplace(file.file, planned.size());
-        planned.push_back(std::move(file));
-    }
-    for (const auto& [folder, first] : folders) {
-        std::vector<io::FolderEntry> entries;
-        const Status listed = io::ListFolder(folder, &entries);
-        if (!listed.ok()) {
-            conflict(first, listed.message());
-            continue;
+        if (!folder.bytes) {
+            byFile.emplace(file.file, planned.size());
         }
-        for (const io::FolderEntry& entry : entries) {
-            if (entry.name.starts_with(kSwapPrefix)) {
-                conflict(first, Fill(Tr("%1 is left from a rename run that did not finish; undo that run first"),
-                                     {entry.name}));
-                break;
+        planned.push_back(std::move(file));  // never moved again: room for every row was made
+        folder.byOldName.emplace(planned.back().oldName, planned.size() - 1);
+    }
+    // The rows whose new name is taken on disk, where the listing tells.
+    std::vector<bool> listed(rows.size(), false);
+    for (Folder& folder : folders) {
+        for (const std::string& name : folder.listed) {
+            if (const auto row = folder.byNewName.find(name); row != folder.byNewName.end()) {
+                listed[row->second] = true;
             }
         }
+        folder.listed = {};
     }
     // Who holds each new name now: a file of the run that leaves it, the file itself (a
     // change of letter case where case is ignored), nobody, or a file that stays.
     for (std::size_t p = 0; p < planned.size(); ++p) {
         Planned& file = planned[p];
+        const Folder& folder = folders[file.folder];
         const std::string& newName = rows[file.row].newFileName;
         std::size_t holder = kNone;
-        if (const auto named = byOldName.find(std::pair(file.folder, newName)); named != byOldName.end()) {
+        if (const auto named = folder.byOldName.find(newName); named != folder.byOldName.end()) {
             holder = named->second;
+        } else if (folder.bytes) {
+            if (listed[file.row]) {
+                conflict(file.row, Tr("a file of that name is already there"));
+                continue;
+            }
         } else {
+            // The file system may take another spelling for this name: it is asked.
             std::optional<io::FileId> there;
-            const Status looked = io::LookUpIdentity(JoinPath(file.folder, newName), &there);
+            std::optional<std::string> stamp;
+            const Status looked = folder.open.LookUp(newName, &there, &stamp);
             if (!looked.ok()) {
                 conflict(file.row, looked.message());
                 continue;
@@ -171,7 +237,8 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
     plan.steps.reserve(planned.size());
     const auto step = [&](std::size_t p, const std::string& from, const std::string& to, bool final) {
         planned[p].done = true;
-        plan.steps.push_back({planned[p].row, planned[p].folder, from, to, planned[p].file, planned[p].stamp, final});
+        plan.steps.push_back({planned[p].row, folders[planned[p].folder].path, from, to, planned[p].file,
+                              planned[p].stamp, final});
     };
     // A chain goes from its free end: each file moves once the one on its new name has gone.
     for (std::size_t p = 0; p < planned.size(); ++p) {
@@ -188,12 +255,13 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
         if (planned[p].done) {
             continue;
         }
-        const std::string aside = FreeTemporaryName(planned[p].folder, &counter);
+        const std::string& folder = folders[planned[p].folder].path;
+        const std::string aside = FreeTemporaryName(folder, &counter);
         step(p, planned[p].oldName, aside, false);
         for (std::size_t q = planned[p].freedFor; q != p && q != kNone; q = planned[q].freedFor) {
             step(q, planned[q].oldName, rows[planned[q].row].newFileName, true);
         }
-        plan.steps.push_back({planned[p].row, planned[p].folder, aside, rows[planned[p].row].newFileName,
+        plan.steps.push_back({planned[p].row, folder, aside, rows[planned[p].row].newFileName,
                               planned[p].file, planned[p].stamp, true});
     }
     return plan;
