@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,7 +11,9 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 #include <fstream>
@@ -474,6 +477,49 @@ private slots:
         QCOMPARE(View(list)->topLevelItem(0)->text(0), QStringLiteral("IMG_1.txt"));
         QCOMPARE(View(list)->topLevelItem(2)->toolTip(1), QStringLiteral("IMG_1.txt of this run gets that name too"));
         QVERIFY(View(list)->topLevelItem(0)->toolTip(1).isEmpty());
+    }
+
+    // A hundred thousand rows are looked up on disk while the window's events still come,
+    // none held back more than 100 ms, from the new names until their marks are shown.
+    void planningManyRowsKeepsTheWindowFree() {
+        QTemporaryDir dir;
+        constexpr int kRows = 100000;
+        std::string files = Bytes(dir.path());
+        for (int i = 0; i < kRows; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            std::ofstream(Bytes(dir.path()) + "/" + name);
+            files += '\0' + name;
+        }
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(files, AddSource::kAddFiles);
+        QCOMPARE(View(list)->topLevelItemCount(), kRows);
+        QTRY_VERIFY(!list->IsPlanning());
+        for (RenameRow& row : list->List().rows()) {
+            row.newFileName = "new-" + row.fileName;
+        }
+        list->List().rows()[1].newFileName = "new-f0";
+        QSignalSpy marked(list, &frmRename::conflictsMarked);
+        list->ShowNewNames();
+        QVERIFY(list->IsPlanning());  // off the window's thread
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        QTimer ticker;
+        // The first tick waits for the view to lay out the new names, which the plan does not
+        // hold up; from there on the plan runs beside the ticks until its marks are shown.
+        bool first = true;
+        connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 gap = sinceTick.restart();
+            longest = first ? 0 : std::max(longest, gap);
+            first = false;
+        });
+        sinceTick.start();
+        ticker.start(10);
+        QVERIFY(marked.wait(60000));
+        QTest::qWait(50);  // the tick after the marks were shown
+        ticker.stop();
+        QCOMPARE(View(list)->topLevelItem(1)->toolTip(1), QStringLiteral("f0 of this run gets that name too"));
+        QVERIFY2(longest <= 100, qPrintable(QStringLiteral("the window waited %1 ms").arg(longest)));
     }
 
     void undoRevertsTheLastRunOfEitherFrontEndAndRowsFollow() {
