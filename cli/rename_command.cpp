@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "args.h"
@@ -14,6 +15,8 @@
 #include "rename/apply_renames.h"
 #include "rename/file_dates.h"
 #include "rename/naming_rule.h"
+#include "rename/natural_order.h"
+#include "rename/rename_plan.h"
 #include "rename/rename_journal.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
@@ -27,13 +30,16 @@ constexpr const char* kRenameUsage =
     N_("Usage: brindle rename [OPTIONS] FILE...\n"
        "       brindle rename --undo [--dry-run | --forget]\n"
        "\n"
-       "Gives the files new names by one rule, in the order given, each in its own folder.\n"
-       "A name is built from five slots with a separator after each of the first four. By\n"
-       "default slot 0 holds the file name (FileName) and slot 1 the extension (Ext); --date\n"
-       "and --number go between them, in that order, unless --order places them. No existing\n"
-       "file is ever replaced; the run stops at the first file that cannot be renamed,\n"
-       "or on Ctrl-C after the current file, keeping the renames done before it. Rename\n"
-       "runs and undos take turns: one waits while another is under way.\n"
+       "Gives the files new names by one rule, in the order given (or --sort), each in its\n"
+       "own folder. A name is built from five slots with a separator after each of the\n"
+       "first four. By default slot 0 holds the file name (FileName) and slot 1 the\n"
+       "extension (Ext); --date and --number go between them, in that order, unless --order\n"
+       "places them. No existing file is ever replaced: the whole run is planned first, and\n"
+       "when a new name is not a file name, is given twice in a folder or is taken by a file\n"
+       "not renamed, each such file is named and nothing is renamed. Files may swap or pass\n"
+       "names along. The run stops at a file that another program got in the way of, or on\n"
+       "Ctrl-C after the current file, keeping the renames done before it. Rename runs and\n"
+       "undos take turns: one waits while another is under way.\n"
        "\n"
        "Options:\n"
        "  --name TEXT          replace each base name with TEXT\n"
@@ -55,7 +61,13 @@ constexpr const char* kRenameUsage =
        "                       Number; an empty item leaves a slot empty\n"
        "  --sep0 ... --sep3 TEXT\n"
        "                       the text written after slot 0 ... slot 3\n"
-       "  --dry-run            print \"old -> new\" for each file and rename nothing\n"
+       "  --sort ORDER         as-given (default), natural (by name, \"IMG_2\" before\n"
+       "                       \"IMG_10\", letter case aside), size, mtime (modification\n"
+       "                       time) or taken (a photo's EXIF time taken, else mtime):\n"
+       "                       the order the counter and a moving date follow\n"
+       "  --reverse            the other way round\n"
+       "  --dry-run            print \"old -> new\" for each file and rename nothing (and\n"
+       "                       the conflicts, exit 1, as a run would)\n"
        "  --preview            print the rule's sample name\n"
        "  --undo               revert the most recent rename run (of this command or the\n"
        "                       desktop program), last rename first. A file is never\n"
@@ -81,6 +93,8 @@ struct Request {
     bool help = false;
     bool undo = false;
     bool forget = false;
+    RowOrder sort = RowOrder::kAsGiven;
+    bool reverse = false;
     std::optional<std::string> order;
     std::vector<std::string> files;
 };
@@ -174,6 +188,31 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
         }
     }
     rule.Slots = slots;
+}
+
+// --sort and --reverse; false for an argument of another option.
+bool ParseOrderOption(const std::string& arg, Args& args, Request& request) {
+    if (arg == "--reverse") {
+        if (args.AttachedValue()) {
+            throw UsageError(Fill(Tr("%1 takes no value"), {arg}));
+        }
+        request.reverse = true;
+        return true;
+    }
+    if (arg != "--sort") {
+        return false;
+    }
+    const auto given = args.Value();
+    if (!given) {
+        throw UsageError(Fill(Tr("%1 needs a value"), {arg}));
+    }
+    request.sort = Choose<RowOrder, 5>(arg, *given,
+                                       {{{"as-given", RowOrder::kAsGiven},
+                                         {"natural", RowOrder::kNatural},
+                                         {"size", RowOrder::kSize},
+                                         {"mtime", RowOrder::kModified},
+                                         {"taken", RowOrder::kTaken}}});
+    return true;
 }
 
 // The rule and files the arguments ask for; throws UsageError on anything unclear.
@@ -277,6 +316,7 @@ Request Parse(const std::vector<std::string>& words) {
         } else if (arg == "--forget") {
             flag();
             request.forget = true;
+        } else if (ParseOrderOption(arg, args, request)) {
         } else {
             throw UsageError(Fill(Tr("unknown option '%1'"), {arg}));
         }
@@ -325,11 +365,18 @@ Request Parse(const std::vector<std::string>& words) {
 // One checked row per file, by its absolute path; every file must be there, and only once.
 std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
     std::vector<RenameRow> rows;
-    std::set<std::string> keys;
+    rows.reserve(files.size());
+    std::unordered_set<std::string> keys;
+    keys.reserve(files.size());
+    // Tens of thousands of files in a few folders: each folder is resolved once.
+    std::error_code here;
+    const std::string current = std::filesystem::current_path(here).string();
+    std::unordered_map<std::string, std::string> resolvedFolders;
     for (const std::string& file : files) {
         std::error_code error;
-        const std::string path = AbsolutePath(file);
-        const auto status = std::filesystem::symlink_status(path, error);
+        const std::string path = here ? file : brindle::AbsolutePath(file, current);
+        // As given: the system need not walk the folder's whole path again for each file.
+        const auto status = std::filesystem::symlink_status(file, error);
         if (error || !std::filesystem::exists(status)) {
             throw UsageError(Fill(Tr("no such file: %1"), {file}));
         }
@@ -341,10 +388,16 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
         row.key = path;
         row.fileName = GetFileName(row.key);
         row.fileLocation = GetFolderName(row.key);
-        // Two spellings of one file are found as the system resolves them. One the system
-        // cannot resolve is taken as spelt: its rename then fails, naming why.
-        std::string resolved;
-        (void)io::LongPathName(path, {}, &resolved);
+        // Two spellings of one file are found as the system resolves them; a folder the
+        // system cannot resolve is taken as spelt: its renames then fail, naming why.
+        auto [folder, fresh] = resolvedFolders.try_emplace(row.fileLocation);
+        if (fresh) {
+            std::optional<std::string> found;
+            if (io::Resolve(row.fileLocation, &found).ok() && found) {
+                folder->second = *found;
+            }
+        }
+        const std::string resolved = folder->second.empty() ? std::string() : JoinPath(folder->second, row.fileName);
         if (!keys.insert(resolved.empty() ? path : resolved).second) {
             throw UsageError(Fill(Tr("given twice: %1"), {file}));
         }
@@ -357,6 +410,39 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
 std::string ShownNewPath(const std::string& given, const std::string& newName) {
     const auto slash = given.rfind(kPathSeparator);
     return slash == std::string::npos ? newName : given.substr(0, slash + 1) + newName;
+}
+
+// Puts the rows, and the files as given with them, in the order asked for.
+void SortRequest(Request& request, std::vector<RenameRow>& rows) {
+    if (request.sort == RowOrder::kAsGiven && !request.reverse) {
+        return;
+    }
+    const std::vector<std::size_t> from = SortRows(rows, request.sort, request.reverse);
+    std::vector<std::string> files;
+    files.reserve(from.size());
+    for (const std::size_t i : from) {
+        files.push_back(std::move(request.files[i]));
+    }
+    request.files = std::move(files);
+}
+
+// One line per conflict, "old -> new: why"; exit 1 when there is any.
+int ReportConflicts(const std::vector<RenameConflict>& conflicts, const std::vector<RenameRow>& rows,
+                    const std::vector<std::string>& files, Console& console) {
+    for (const RenameConflict& conflict : conflicts) {
+        console.err << files[conflict.row] << " -> " << ShownNewPath(files[conflict.row], rows[conflict.row].newFileName)
+                    << ": " << conflict.reason << "\n";
+    }
+    if (conflicts.empty()) {
+        return kExitOk;
+    }
+    console.err << "brindle rename: "
+                << Fill(TrN("%1 new name conflicts, so nothing was renamed",
+                            "%1 new names conflict, so nothing was renamed",
+                            static_cast<unsigned long>(conflicts.size())),
+                        {std::to_string(conflicts.size())})
+                << "\n";
+    return kExitFailed;
 }
 
 // Ctrl-C ends a wait for another rename or undo, or stops after the current file.
@@ -455,6 +541,7 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
             return RunUndo(request.dryRun, request.forget, console);
         }
         rows = RowsFor(request.files);
+        SortRequest(request, rows);
     } catch (const UsageError& error) {
         console.err << "brindle rename: " << error.message() << "\n"
                     << Tr("Run 'brindle rename --help' for the options.") << "\n";
@@ -502,9 +589,12 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
             console.out << request.files[i] << " -> "
                         << ShownNewPath(request.files[i], rows[i].newFileName) << "\n";
         }
-        return kExitOk;
+        return ReportConflicts(PlanRenames(rows).conflicts, rows, request.files, console);
     }
     const RenameOutcome outcome = RenameAndRecord(rows, {}, CommandControl(console));
+    if (!outcome.conflicts.empty()) {
+        return ReportConflicts(outcome.conflicts, rows, request.files, console);
+    }
     if (outcome.stopped) {
         const auto n = static_cast<unsigned long>(outcome.renamed);
         const std::string count = std::to_string(outcome.renamed);

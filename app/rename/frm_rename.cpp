@@ -25,9 +25,11 @@
 #include "rename/add_dialog.h"
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"
+#include "rename/conflict_marks.h"
 #include "rename/file_add.h"
 #include "rename/form3.h"
 #include "rename/frm_rename2.h"
+#include "rename/natural_order.h"
 #include "rename/rename_journal.h"
 #include "rename/row_click.h"
 #include "shell/file_drop.h"
@@ -182,6 +184,10 @@ frmRename::frmRename(JobValuesPtr values)
     connect(view_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { OpenNewNameDialog(item); });
     new EnterOpens(view_, [this](QTreeWidgetItem* item) { OpenNewNameDialog(item); });
+    view_->header()->setSectionsClickable(true);
+    connect(view_->header(), &QHeaderView::sectionClicked, this, &frmRename::SortByColumn);
+    planner_ = new ConflictPlanner(this);
+    connect(planner_, &ConflictPlanner::planned, this, &frmRename::ShowConflicts);
 
     auto button = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
@@ -302,6 +308,40 @@ void frmRename::ShowNewNames() {
             item->setText(1, name);
         }
     }
+    // A hundred thousand rows take a while to look up on disk: the window stays free.
+    planner_->Plan(rows);
+}
+
+bool frmRename::IsPlanning() const { return planner_->Busy(); }
+
+void frmRename::ShowConflicts(const std::vector<RenameConflict>& conflicts) {
+    conflicts_.clear();
+    const auto& rows = list_.rows();
+    for (const RenameConflict& conflict : conflicts) {
+        if (conflict.row < rows.size()) {
+            conflicts_.emplace(rows[conflict.row].key, QString::fromStdString(conflict.reason));
+        }
+    }
+    for (int i = 0; i < view_->topLevelItemCount() && static_cast<std::size_t>(i) < rows.size(); ++i) {
+        const auto marked = conflicts_.find(rows[static_cast<std::size_t>(i)].key);
+        MarkConflict(view_->topLevelItem(i), marked == conflicts_.end() ? QString() : marked->second);
+    }
+    emit conflictsMarked();
+}
+
+void frmRename::SortByColumn(int column) {
+    static constexpr RowOrder kOrders[] = {RowOrder::kNatural, RowOrder::kAsGiven, RowOrder::kSize,
+                                           RowOrder::kLocation};
+    if (busy_ || column < 0 || column > 3 || kOrders[column] == RowOrder::kAsGiven) {
+        return;
+    }
+    const bool reverse = column == sortColumn_ && !sortReversed_;
+    SortRows(list_.rows(), kOrders[column], reverse);
+    sortColumn_ = column;
+    sortReversed_ = reverse;
+    view_->header()->setSortIndicatorShown(true);
+    view_->header()->setSortIndicator(column, reverse ? Qt::DescendingOrder : Qt::AscendingOrder);
+    Rebuild();
 }
 
 void frmRename::AddFileString(const std::string& filestring, AddSource source) {
@@ -548,6 +588,17 @@ void frmRename::SetBusy(bool busy) {
 }
 
 void frmRename::RenamesDone(const RenameOutcome& outcome) {
+    if (!outcome.conflicts.empty()) {
+        ShowConflicts(outcome.conflicts);
+        const int count = static_cast<int>(outcome.conflicts.size());
+        CurrentPrompter().Failure(
+            this,
+            QCoreApplication::translate("frmRename",
+                                        "%n row(s) have a new name that cannot be given, so no file was "
+                                        "renamed. The marked rows say why.",
+                                        nullptr, count),
+            QString::fromStdString(outcome.conflicts.front().reason), {}, Prompter::Icon::None);
+    }
     if (!outcome.ok()) {
         // Show the user where it stopped.
         if (QTreeWidgetItem* item = view_->topLevelItem(static_cast<int>(outcome.failedRow))) {
@@ -556,7 +607,9 @@ void frmRename::RenamesDone(const RenameOutcome& outcome) {
         }
     }
     RefreshUndo();
-    ShowRenameOutcome(this, outcome);
+    if (outcome.conflicts.empty()) {
+        ShowRenameOutcome(this, outcome);
+    }
     emit renamesDone();
 }
 
@@ -636,6 +689,9 @@ void frmRename::Rebuild() {
     items.reserve(static_cast<qsizetype>(list_.rows().size()));
     for (const RenameRow& row : list_.rows()) {
         items.append(MakeItem(row));
+        if (const auto marked = conflicts_.find(row.key); marked != conflicts_.end()) {
+            MarkConflict(items.back(), marked->second);
+        }
     }
     filling_ = true;
     view_->clear();

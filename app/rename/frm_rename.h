@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "rename/apply_renames.h"
@@ -23,6 +24,7 @@ class QTreeWidgetItem;
 
 namespace brindle::app {
 
+class ConflictPlanner;
 class JobRunner;
 
 // The "File Size" column: "3 KB", whole kilobytes, halves to even, never below 1, the number as
@@ -65,10 +67,17 @@ public:
     bool EditorDocked() const;
     // True while the renames run (off the interface thread).
     bool IsBusy() const { return busy_; }
+    // Sorts the list by a heading as a click on it does: File Name in natural order, File
+    // Size, File Location then name; a second click on the same heading reverses.
+    void SortByColumn(int column);
+    // True while the new names are checked for conflicts, off the interface thread.
+    bool IsPlanning() const;
 
 signals:
     // The renames have run and their message was shown.
     void renamesDone();
+    // The rows' conflict marks show the new names' plan.
+    void conflictsMarked();
 
 protected:
     // Files are added as Add File(s) adds them, folders as Add Folder does.
@@ -95,6 +104,8 @@ private:
     // Makes the view show list_ anew, keeping the scroll position.
     void Rebuild();
     void SetChecks(bool checked);
+    // Marks the rows whose new names conflict, by row of list_, and unmarks the others.
+    void ShowConflicts(const std::vector<RenameConflict>& conflicts);
     void ItemChanged(QTreeWidgetItem* item, int column);
 
     RenameList list_;
@@ -111,6 +122,10 @@ private:
     JobRunner* undoRunner_ = nullptr;
     bool filling_ = false;
     bool busy_ = false;
+    ConflictPlanner* planner_ = nullptr;
+    std::unordered_map<std::string, QString> conflicts_;  // by row key
+    int sortColumn_ = -1;
+    bool sortReversed_ = false;
 };
 
 }  // namespace brindle::app

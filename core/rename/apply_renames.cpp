@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 
 #include "io/file_io.h"
+#include "io/open_folder.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -19,53 +21,93 @@ Status CheckNewFileName(std::string_view name) {
 RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal,
                                 const RunControl& control) {
     RenameOutcome outcome;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const RenameRow& row = rows[i];
-        if (row.fileLocation.empty() || row.newFileName.empty()) {
-            continue;
+    const auto stop = [&outcome](std::size_t row) {
+        outcome.stopped = true;
+        outcome.failedRow = row;
+        outcome.error = Status::Cancelled(Fill(
+            TrN("stopped with %1 of the files renamed", "stopped with %1 of the files renamed",
+                static_cast<unsigned long>(outcome.renamed)),
+            {std::to_string(outcome.renamed)}));
+    };
+    RenamePlan plan = PlanRenames(rows, control.stopped);
+    if (plan.stopped) {
+        stop(0);
+        return outcome;
+    }
+    if (!plan.conflicts.empty()) {
+        const std::size_t n = plan.conflicts.size();
+        outcome.failedRow = plan.conflicts.front().row;
+        outcome.error = Status::InvalidArgument(
+            Fill(TrN("%1 new name conflicts, so nothing was renamed: %2",
+                     "%1 new names conflict, so nothing was renamed: %2", static_cast<unsigned long>(n)),
+                 {std::to_string(n), plan.conflicts.front().reason}));
+        outcome.conflicts = std::move(plan.conflicts);
+        return outcome;
+    }
+    // The intents of a batch reach the journal in one write before any of its renames, and
+    // their outcomes in one after: a crash between leaves entries undo settles by identity.
+    constexpr std::size_t kBatch = 1024;
+    const std::span<const RenameStep> steps(plan.steps);
+    // Each folder is opened once, and its files renamed by their names in it.
+    std::unordered_map<std::string, io::OpenFolder> folders;
+    const auto move = [&folders](const RenameStep& step) {
+        auto found = folders.find(step.folder);
+        if (found == folders.end()) {
+            io::OpenFolder folder;
+            if (const Status opened = folder.Open(step.folder); !opened.ok()) {
+                return opened;
+            }
+            found = folders.emplace(step.folder, std::move(folder)).first;
         }
+        return found->second.MoveNoReplace(step.from, step.to);
+    };
+    for (std::size_t start = 0; start < steps.size(); start += kBatch) {
+        const std::span<const RenameStep> batch = steps.subspan(start, std::min(kBatch, steps.size() - start));
         if (control.Stopped()) {
-            outcome.stopped = true;
-            outcome.failedRow = i;
-            outcome.error = Status::Cancelled(Fill(
-                TrN("stopped with %1 of the files renamed", "stopped with %1 of the files renamed",
-                    static_cast<unsigned long>(outcome.renamed)),
-                {std::to_string(outcome.renamed)}));
+            stop(batch.front().row);
             return outcome;
         }
-        Status status = CheckNewFileName(row.newFileName);
-        if (status.ok() && journal != nullptr) {
-            std::optional<io::FileId> file;
-            status = io::LookUpIdentity(row.key, &file);
-            if (status.ok()) {
-                status =
-                    file ? journal->Attempt(row.fileLocation, GetFileName(row.key), row.newFileName,
-                                            *file)
-                         : Status::NotFound(Fill(Tr("cannot rename %1: no such file"), {row.key}));
-            }
-            if (file && !status.ok()) {
-                status = Status::IoError(
-                    Fill(Tr("cannot record the rename for undo: %1"), {status.message()}));
+        if (journal != nullptr) {
+            if (const Status recorded = journal->AttemptAll(batch); !recorded.ok()) {
+                outcome.failedRow = batch.front().row;
+                outcome.error = Status::IoError(
+                    Fill(Tr("cannot record the rename for undo: %1"), {recorded.message()}));
+                (void)journal->OutcomeAll(0);
+                return outcome;
             }
         }
-        if (status.ok()) {
-            status = io::MoveNoReplace(row.key, JoinPath(row.fileLocation, row.newFileName));
-            if (journal != nullptr) {
-                const Status recorded = journal->Outcome(status.ok());
-                if (status.ok() && !recorded.ok()) {
-                    // Done but its outcome unwritten: undo still finds it by its inode.
-                    ++outcome.renamed;
-                    status = Status::IoError(
-                        Fill(Tr("cannot record the rename for undo: %1"), {recorded.message()}));
-                }
+        std::size_t made = 0;
+        Status status;
+        bool stopped = false;
+        for (; made < batch.size(); ++made) {
+            const RenameStep& step = batch[made];
+            if (made > 0 && control.Stopped()) {
+                stopped = true;
+                break;
             }
+            status = move(step);
+            if (!status.ok()) {
+                break;
+            }
+            outcome.renamed += step.final ? 1 : 0;
+        }
+        if (journal != nullptr) {
+            const Status recorded = journal->OutcomeAll(made);
+            if (status.ok() && !recorded.ok()) {
+                // Done but the outcomes unwritten: undo still finds the files by their inodes.
+                status = Status::IoError(
+                    Fill(Tr("cannot record the rename for undo: %1"), {recorded.message()}));
+            }
+        }
+        if (stopped && status.ok()) {
+            stop(batch[made].row);
+            return outcome;
         }
         if (!status.ok()) {
-            outcome.failedRow = i;
+            outcome.failedRow = batch[std::min(made, batch.size() - 1)].row;
             outcome.error = std::move(status);
             return outcome;
         }
-        ++outcome.renamed;
     }
     return outcome;
 }

@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "rename/rename_journal.h"
+#include "rename/rename_plan.h"
 #include "rename/rename_row.h"
 #include "shell/status.h"
 #include "shell/translate.h"
@@ -24,17 +26,19 @@ struct RenameOutcome {
     bool stopped = false;       // stopped before every file was renamed; the renames made stay
     std::size_t failedRow = 0;  // meaningful only when !error.ok()
     Status error;
+    std::vector<RenameConflict> conflicts;  // when the plan refused the run: nothing was renamed
 
     bool ok() const { return error.ok(); }
     // "Process Finish." or "Fail to rename some files.", translated.
     std::string_view message() const { return RenameReport(ok()); }
 };
 
-// Renames, in list order, every row that has a location and a new name, checked or not,
-// within its folder and never onto an existing file. Stops at the first failure, or before
-// the next file once `control` says stop; what was renamed before stays renamed. The rows
-// themselves are not changed. With a journal, every rename is recorded in it as it is made,
-// and a rename that cannot be recorded is not made.
+// Renames every row that has a location and a new name, checked or not, within its folder and
+// never onto a file that stays, as PlanRenames orders it; when any row conflicts, nothing is
+// renamed. Stops at the first failure (a name taken since the plan), or before the next file
+// once `control` says stop; what was renamed before stays renamed. The rows themselves are
+// not changed. With a journal, every rename is recorded in it before it is made, and a
+// rename that cannot be recorded is not made.
 RenameOutcome RenameListedFiles(std::span<const RenameRow> rows, RenameJournal* journal = nullptr,
                                 const RunControl& control = {});
 

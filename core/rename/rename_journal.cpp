@@ -15,7 +15,9 @@
 namespace brindle {
 namespace {
 
-constexpr std::string_view kHeader = "tarnwick-brindle rename journal 2\n";
+constexpr std::string_view kHeader = "tarnwick-brindle rename journal 3\n";
+// Before renames were written in batches: each outcome follows its rename.
+constexpr std::string_view kSecondHeader = "tarnwick-brindle rename journal 2\n";
 // Written before renames carried a stamp: their files are known by the inode alone.
 constexpr std::string_view kFirstHeader = "tarnwick-brindle rename journal 1\n";
 constexpr std::string_view kNoStamp = "-";
@@ -23,10 +25,8 @@ constexpr std::string_view kPrefix = "run-";
 constexpr std::string_view kSuffix = ".journal";
 constexpr std::size_t kNumberWidth = 10;
 
-std::string Escape(std::string_view bytes) {
+void EscapeTo(std::string& out, std::string_view bytes) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size());
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (b <= 0x20 || b >= 0x7F || b == '%') {
@@ -37,6 +37,12 @@ std::string Escape(std::string_view bytes) {
             out += c;
         }
     }
+}
+
+std::string Escape(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    EscapeTo(out, bytes);
     return out;
 }
 
@@ -143,7 +149,8 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
     if (text.size() < kHeader.size() && kHeader.starts_with(text)) {
         return Status::Ok();
     }
-    const bool stamped = text.starts_with(kHeader);
+    const bool batched = text.starts_with(kHeader);
+    const bool stamped = batched || text.starts_with(kSecondHeader);
     if (!stamped && !text.starts_with(kFirstHeader)) {
         return Status::Corruption(Fill(Tr("not a rename journal: %1"), {path}));
     }
@@ -151,7 +158,9 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
         return Status::Corruption(Fill(Tr("damaged rename journal %1: %2"), {path, why}));
     };
     std::string_view rest = std::string_view(text).substr(kHeader.size());
-    bool pending = false;  // the last entry has no outcome yet
+    // The entries from `pending` on have no outcome yet; a batch has many, others one at most.
+    std::size_t pending = 0;
+    std::vector<bool> failed;
     for (;;) {
         const auto end = rest.find('\n');
         if (end == std::string_view::npos) {
@@ -161,20 +170,20 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
         rest.remove_prefix(end + 1);
         if (fields[0] == "D" || fields[0] == "F") {
             const std::size_t wanted = fields[0] == "D" && stamped ? 2 : 1;
-            if (!pending || fields.size() != wanted || (wanted == 2 && !IsStamp(fields[1]))) {
+            if (pending == entries->size() || fields.size() != wanted || (wanted == 2 && !IsStamp(fields[1]))) {
                 return damaged(Tr("an outcome without its rename"));
             }
             if (fields[0] == "D") {
-                entries->back().confirmed = true;
-                entries->back().after = std::string(stamped ? fields[1] : kNoStamp);
+                (*entries)[pending].confirmed = true;
+                (*entries)[pending].after = std::string(stamped ? fields[1] : kNoStamp);
             } else {
-                entries->pop_back();
+                failed[pending] = true;
             }
-            pending = false;
+            ++pending;
             continue;
         }
         const std::size_t names = stamped ? 4 : 3;  // where the folder's field is
-        if (pending || fields[0] != "T" || fields.size() != names + 3 || (stamped && !IsStamp(fields[3]))) {
+        if ((!batched && pending != entries->size()) || fields[0] != "T" || fields.size() != names + 3 || (stamped && !IsStamp(fields[3]))) {
             return damaged(Tr("a line it cannot read"));
         }
         const auto device = ReadNumber(fields[1]);
@@ -197,15 +206,42 @@ Status ReadJournal(const std::string& path, std::vector<Entry>* entries) {
         }
         entries->push_back({{*device, *inode}, std::string(stamped ? fields[3] : kNoStamp), std::string(kNoStamp),
                             *folder, *oldName, *newName, false});
-        pending = true;
+        failed.push_back(false);
     }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries->size(); ++i) {
+        if (!failed[i]) {
+            if (kept != i) {
+                (*entries)[kept] = std::move((*entries)[i]);
+            }
+            ++kept;
+        }
+    }
+    entries->resize(kept);
     return Status::Ok();
 }
 
+// A rename's line, added to `out`; `folder` already escaped.
+void AppendLine(std::string& out, const io::FileId& file, std::string_view before, std::string_view folder,
+                std::string_view oldName, std::string_view newName) {
+    out += "T ";
+    out += std::to_string(file.device);
+    out += ' ';
+    out += std::to_string(file.inode);
+    out += ' ';
+    out += before;
+    out += ' ';
+    out += folder;
+    out += ' ';
+    EscapeTo(out, oldName);
+    out += ' ';
+    EscapeTo(out, newName);
+    out += '\n';
+}
+
 std::string Line(const Entry& entry) {
-    std::string line = "T " + std::to_string(entry.file.device) + " " + std::to_string(entry.file.inode) + " " +
-                       entry.before + " " + Escape(entry.folder) + " " + Escape(entry.oldName) + " " +
-                       Escape(entry.newName) + "\n";
+    std::string line;
+    AppendLine(line, entry.file, entry.before, Escape(entry.folder), entry.oldName, entry.newName);
     if (entry.confirmed) {
         line += "D " + entry.after + "\n";
     }
@@ -371,6 +407,42 @@ Status RenameJournal::Outcome(bool renamed) {
     renamed_ += renamed ? 1 : 0;
     // Taken after the rename, which changes the file's change time but not its stamp.
     return file_.Append(renamed ? "D " + Stamp(pending_) + "\n" : std::string("F\n"));
+}
+
+Status RenameJournal::AttemptAll(std::span<const RenameStep> steps) {
+    std::string record;
+    pendingStamps_.clear();
+    const std::string* checked = nullptr;  // the folder of the step before, known absolute
+    std::string folder;                     // and escaped
+    for (const RenameStep& step : steps) {
+        if (checked == nullptr || *checked != step.folder) {
+            if (!std::filesystem::path(step.folder).is_absolute()) {
+                return Status::InvalidArgument(Fill(Tr("not an absolute folder: %1"), {step.folder}));
+            }
+            checked = &step.folder;
+            folder = Escape(step.folder);
+        }
+        AppendLine(record, step.file, step.stamp, folder, step.from, step.to);
+        pendingStamps_.push_back(step.stamp);
+    }
+    return file_.Append(record);
+}
+
+Status RenameJournal::OutcomeAll(std::size_t renamed) {
+    std::string record;
+    for (std::size_t i = 0; i < pendingStamps_.size(); ++i) {
+        // A rename keeps the stamp, and a later step of the batch may have moved the file on.
+        if (i < renamed) {
+            record += "D ";
+            record += pendingStamps_[i];
+            record += '\n';
+        } else {
+            record += "F\n";
+        }
+    }
+    renamed_ += std::min(renamed, pendingStamps_.size());
+    pendingStamps_.clear();
+    return file_.Append(record);
 }
 
 Status RenameJournal::Finish() {

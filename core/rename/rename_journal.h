@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "io/file_io.h"
 #include "io/file_meta.h"
+#include "rename/rename_plan.h"
 #include "shell/status.h"
 
 namespace brindle {
@@ -35,7 +37,7 @@ private:
 };
 
 // The record of one rename run, one file per run, written as the run goes: each rename is
-// written before it is tried and its outcome right after, each line handed to the system
+// written before it is tried and its outcome after it, each record handed to the system
 // at once. A run cut short anywhere leaves a journal that undo reads correctly (a rename
 // whose outcome is missing is settled by the file's identity).
 //
@@ -50,6 +52,10 @@ public:
     Status Attempt(const std::string& folder, const std::string& oldName,
                    const std::string& newName, io::FileId file);
     Status Outcome(bool renamed);
+    // The same for a batch: the intents of all `steps` in one write, before any is made; then
+    // their outcomes in one write, the first `renamed` made and the rest not.
+    Status AttemptAll(std::span<const RenameStep> steps);
+    Status OutcomeAll(std::size_t renamed);
     // Closes the journal; one that records no rename is removed, as there is nothing to undo.
     Status Finish();
 
@@ -58,6 +64,7 @@ private:
     bool open_ = false;
     std::size_t renamed_ = 0;
     std::string pending_;  // the new name of the rename attempted last
+    std::vector<std::string> pendingStamps_;  // of the batch attempted last
 };
 
 // How many runs stay undoable; older journals are dropped when a new run starts.

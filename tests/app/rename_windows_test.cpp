@@ -2,20 +2,25 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 #include <fstream>
 
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"
+#include "rename/conflict_marks.h"
 #include "rename/file_add.h"
 #include "rename/form3.h"
 #include "rename/frm_rename.h"
@@ -407,10 +412,19 @@ private slots:
         Press(list, "Command4");
         QVERIFY(list->IsBusy());  // the renames run off the window's thread
         QTRY_VERIFY(!list->IsBusy());
-        QCOMPARE(LastMessage(prompter), QStringLiteral("Fail to rename some files."));
-        QVERIFY2(prompter.calls.last().reason.contains(QStringLiteral("B.txt")), qPrintable(prompter.calls.last().reason));
+        // Nothing is renamed; the row says why.
+        QCOMPARE(LastMessage(prompter), QStringLiteral("1 row(s) have a new name that cannot be given, so no file "
+                                                       "was renamed. The marked rows say why."));
+        const QString taken = QStringLiteral("a file of that name is already there");
+        QCOMPARE(prompter.calls.last().reason, taken);
         QCOMPARE(prompter.calls.last().icon, Prompter::Icon::None);
-        QVERIFY(QFile::exists(dir.filePath("X(01).txt")));
+        QTreeWidgetItem* marked = View(list)->topLevelItem(1);
+        QCOMPARE(marked->toolTip(1), taken);
+        QCOMPARE(marked->data(1, Qt::AccessibleDescriptionRole).toString(), taken);
+        QVERIFY(!marked->icon(1).isNull());
+        QCOMPARE(marked->foreground(1).color(), ErrorText(View(list)->palette()));
+        QVERIFY(View(list)->topLevelItem(0)->icon(1).isNull());
+        QVERIFY(QFile::exists(dir.filePath("a.txt")));
         QVERIFY(QFile::exists(dir.filePath("b.txt")));
         QVERIFY(QFile::exists(dir.filePath("c.txt")));
         QFile kept(dir.filePath("B.txt"));
@@ -427,6 +441,85 @@ private slots:
         list->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(watch.isNull());
+    }
+
+    // A click on a heading sorts the rows themselves, so a rule counts in the order shown;
+    // a conflict's mark is there as soon as the names are, and follows its row.
+    void headingsSortTheRowsAndConflictMarksFollow() {
+        QTemporaryDir dir;
+        const char* names[] = {"IMG_10.txt", "img_2.txt", "IMG_1.txt"};
+        for (int i = 0; i < 3; ++i) {
+            Write(dir.filePath(QLatin1String(names[i])), QString(2000 * (3 - i), QLatin1Char('x')).toLatin1());
+        }
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(Bytes(dir.path()) + std::string("\0IMG_10.txt\0img_2.txt\0IMG_1.txt", 32),
+                            AddSource::kAddFiles);
+        QHeaderView* header = View(list)->header();
+        const auto click = [&](int column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+        };
+        click(0);
+        QCOMPARE(Column(View(list), 0), (QStringList{"IMG_1.txt", "img_2.txt", "IMG_10.txt"}));
+        click(0);
+        QCOMPARE(Column(View(list), 0), (QStringList{"IMG_10.txt", "img_2.txt", "IMG_1.txt"}));
+        click(2);
+        QCOMPARE(Column(View(list), 0), (QStringList{"IMG_1.txt", "img_2.txt", "IMG_10.txt"}));
+        QCOMPARE(list->List().rows()[0].fileName, std::string("IMG_1.txt"));
+
+        list->List().rows()[0].newFileName = "same.txt";
+        list->List().rows()[2].newFileName = "same.txt";
+        list->ShowNewNames();
+        QTRY_VERIFY(!list->IsPlanning());
+        QCOMPARE(View(list)->topLevelItem(2)->toolTip(1), QStringLiteral("IMG_1.txt of this run gets that name too"));
+        click(0);  // back to IMG_10 first: its mark goes with it
+        QCOMPARE(View(list)->topLevelItem(0)->text(0), QStringLiteral("IMG_1.txt"));
+        QCOMPARE(View(list)->topLevelItem(2)->toolTip(1), QStringLiteral("IMG_1.txt of this run gets that name too"));
+        QVERIFY(View(list)->topLevelItem(0)->toolTip(1).isEmpty());
+    }
+
+    // A hundred thousand rows are looked up on disk while the window's events still come,
+    // none held back more than 100 ms, from the new names until their marks are shown.
+    void planningManyRowsKeepsTheWindowFree() {
+        QTemporaryDir dir;
+        constexpr int kRows = 100000;
+        std::string files = Bytes(dir.path());
+        for (int i = 0; i < kRows; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            std::ofstream(Bytes(dir.path()) + "/" + name);
+            files += '\0' + name;
+        }
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(files, AddSource::kAddFiles);
+        QCOMPARE(View(list)->topLevelItemCount(), kRows);
+        QTRY_VERIFY(!list->IsPlanning());
+        for (RenameRow& row : list->List().rows()) {
+            row.newFileName = "new-" + row.fileName;
+        }
+        list->List().rows()[1].newFileName = "new-f0";
+        QSignalSpy marked(list, &frmRename::conflictsMarked);
+        list->ShowNewNames();
+        QVERIFY(list->IsPlanning());  // off the window's thread
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        QTimer ticker;
+        // The first tick waits for the view to lay out the new names, which the plan does not
+        // hold up; from there on the plan runs beside the ticks until its marks are shown.
+        bool first = true;
+        connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 gap = sinceTick.restart();
+            longest = first ? 0 : std::max(longest, gap);
+            first = false;
+        });
+        sinceTick.start();
+        ticker.start(10);
+        QVERIFY(marked.wait(60000));
+        QTest::qWait(50);  // the tick after the marks were shown
+        ticker.stop();
+        QCOMPARE(View(list)->topLevelItem(1)->toolTip(1), QStringLiteral("f0 of this run gets that name too"));
+        QVERIFY2(longest <= 100, qPrintable(QStringLiteral("the window waited %1 ms").arg(longest)));
     }
 
     void undoRevertsTheLastRunOfEitherFrontEndAndRowsFollow() {

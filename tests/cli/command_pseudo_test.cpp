@@ -91,7 +91,8 @@ protected:
     brindle::test::TempDir dir_;
     // Longest first, so that a name is taken out before a part of it.
     std::vector<std::string> data_ = {dir_.path(),          "film(1).qmf", "film(2).qmf002",
-                                      "film(3).qmf003",     "film.bin",    "film",
+                                      "film(3).qmf003",     "other.txt",   "film.bin",
+                                      "film",
                                       std::strerror(ENOENT)};
     int scriptLines_ = 0;
 };
@@ -132,6 +133,7 @@ TEST_F(CommandPseudoTest, EveryTextPeopleReadComesFromTheCatalogue) {
     brindle::test::WriteFile(other, "x");
     ExpectWrapped("rename --name film.bin --ext '' --dry-run '" + other + "'", {other + " -> "},
                   {other + " -> " + file});
+    // Refused by the plan: the line names both sides and says why.
     ExpectWrapped("rename --name film.bin --ext '' '" + other + "'");
 }
 

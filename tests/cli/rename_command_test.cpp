@@ -15,6 +15,7 @@
 namespace brindle::cli {
 namespace {
 
+using test::Exists;
 using test::ReadFile;
 using test::SortedNames;
 using test::TempDir;
@@ -116,16 +117,47 @@ TEST_F(RenameCommandTest, RenamesAndFinishes) {
     EXPECT_EQ(ReadFile(dir.File("x2.jpg")), "b.jpg");
 }
 
-TEST_F(RenameCommandTest, ExistingTargetFailsWithoutReplacing) {
+TEST_F(RenameCommandTest, ConflictsAreNamedAndNothingIsRenamed) {
     WriteFile(dir.File("x2.jpg"), "precious");
-    const Result result = Rename(With({"--name", "x", "--number", "1"}));
-    EXPECT_EQ(result.code, kExitFailed);
-    EXPECT_EQ(result.err.substr(0, 27), "Fail to rename some files.\n");
-    EXPECT_EQ(ReadFile(dir.File("x2.jpg")), "precious");
-    EXPECT_EQ(SortedNames(dir.path()),
-              (std::vector<std::string>{"b.jpg", "notes", "x1.jpg", "x2.jpg"}));
+    for (const bool dryRun : {false, true}) {
+        std::vector<std::string> args = {"--name", "x", "--number", "1"};
+        if (dryRun) {
+            args.push_back("--dry-run");
+        }
+        const Result result = Rename(With(args));
+        EXPECT_EQ(result.code, kExitFailed);
+        EXPECT_NE(result.err.find(dir.File("b.jpg") + " -> " + dir.File("x2.jpg") +
+                                  ": a file of that name is already there\n"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(ReadFile(dir.File("x2.jpg")), "precious");
+        EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes", "x2.jpg"}));
+    }
+    const Result same = Rename({"--name", "same", dir.File("a.jpg"), dir.File("b.jpg")});
+    EXPECT_EQ(same.err.substr(0, same.err.find('\n')),
+              dir.File("b.jpg") + " -> " + dir.File("same.jpg") + ": a.jpg of this run gets that name too");
 }
 
+// The swap and chain, and natural order for the counter.
+TEST_F(RenameCommandTest, SwapsChainsAndNaturalOrder) {
+    for (const char* name : {"p(1).txt", "p(2).txt", "f(1)", "f(2)", "f(3)", "IMG_10", "img_2"}) {
+        WriteFile(dir.File(name), name);
+    }
+    ASSERT_EQ(Rename({"--name", "p", "--number", "(1)", dir.File("p(2).txt"), dir.File("p(1).txt")}).code, kExitOk);
+    EXPECT_EQ(ReadFile(dir.File("p(1).txt")), "p(2).txt");
+    EXPECT_EQ(ReadFile(dir.File("p(2).txt")), "p(1).txt");
+    ASSERT_EQ(Rename({"--name", "f", "--number", "(2)", "--ext", "", dir.File("f(1)"), dir.File("f(2)"),
+                      dir.File("f(3)")})
+                  .code,
+              kExitOk);
+    EXPECT_EQ(ReadFile(dir.File("f(4)")), "f(3)");
+    EXPECT_FALSE(Exists(dir.File("f(1)")));
+    const Result sorted = Rename({"--sort", "natural", "--reverse", "--dry-run", "--name", "n", "--number", "1",
+                                  dir.File("img_2"), dir.File("IMG_10")});
+    EXPECT_EQ(sorted.out, dir.File("IMG_10") + " -> " + dir.File("n1") + "\n" + dir.File("img_2") + " -> " +
+                              dir.File("n2") + "\n");
+    EXPECT_EQ(Rename({"--sort", "sideways", dir.File("img_2")}).code, kExitUsage);
+}
 TEST_F(RenameCommandTest, GenerationFailureRenamesNothing) {
     const Result result = Rename(With({"--number", "32766"}));
     EXPECT_EQ(result.code, kExitFailed);

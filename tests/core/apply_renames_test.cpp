@@ -55,25 +55,25 @@ TEST_F(ApplyRenamesTest, EmptyListsFinish) {
     EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(ApplyRenamesTest, ExistingTargetStopsTheRunAndIsNeverReplaced) {
+TEST_F(ApplyRenamesTest, ExistingTargetRefusesTheRunAndIsNeverReplaced) {
     WriteFile(dir.File("taken"), "already here");
     const std::vector<RenameRow> rows = {Row("a", "new-a"), Row("b", "taken"), Row("c", "new-c")};
     const RenameOutcome outcome = RenameListedFiles(rows);
     EXPECT_FALSE(outcome.ok());
     EXPECT_EQ(outcome.message(), "Fail to rename some files.");
     EXPECT_EQ(outcome.failedRow, 1u);
-    EXPECT_EQ(outcome.renamed, 1u);
+    EXPECT_EQ(outcome.renamed, 0u);
     EXPECT_EQ(ReadFile(dir.File("taken")), "already here");
-    ExpectContent("new-a", "a");
+    ExpectContent("a", "a");
     ExpectContent("b", "b");
     ExpectContent("c", "c");
     EXPECT_FALSE(Exists(dir.File("new-c")));
 }
 
-TEST_F(ApplyRenamesTest, TwoRowsWithOneNewNameFailOnTheSecond) {
+TEST_F(ApplyRenamesTest, TwoRowsWithOneNewNameRenameNothing) {
     const std::vector<RenameRow> rows = {Row("a", "same"), Row("b", "same")};
     EXPECT_FALSE(RenameListedFiles(rows).ok());
-    ExpectContent("same", "a");
+    ExpectContent("a", "a");
     ExpectContent("b", "b");
 }
 

@@ -128,10 +128,17 @@ TEST_F(RenameJournalTest, JournalOfARunStoppedHalfWayCoversExactlyTheRenamesDone
     if (!io::IdentitiesKnown()) {
         GTEST_SKIP() << "this file road cannot tell one file from another";
     }
-    // Stopped by a failure: the second target is taken, the third row is never tried.
-    WriteFile(dir.File("taken"), "keep");
+    // Stopped by a failure: another program takes the second target after the plan, before
+    // its rename; the third row is never tried.
+    int polls = 0;
+    const RunControl takeTheName{{}, [&] {
+                                     if (++polls == 2) {
+                                         WriteFile(dir.File("taken"), "keep");
+                                     }
+                                     return false;
+                                 }};
     std::vector<RenameRow> rows = {Row("a", "x"), Row("b", "taken"), Row("c", "z")};
-    const RenameOutcome stopped = RenameAndRecord(rows, state.path());
+    const RenameOutcome stopped = RenameAndRecord(rows, state.path(), takeTheName);
     ASSERT_FALSE(stopped.ok());
     ASSERT_EQ(stopped.renamed, 1u);
     UndoOutcome outcome = UndoLastRun(state.path(), false);

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# `brindle rename` of 20,000 files in one folder against Debian's perl `rename` giving the
+# same names, by wall-clock time of whole runs, journal included. Runs in pairs (brindle,
+# then perl, each on a fresh folder) and shows the median of each side and their ratio.
+#   bench/perl_rename_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
+# FILES sets the number of files (default 20000); RUNS the pairs (default 5); BENCH_DIR the
+# scratch folder. Needs Debian's `rename` package.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+use_core_build "${1:-}"
+command -v file-rename >/dev/null || { echo "Debian's rename is needed (apt-get install rename)"; exit 1; }
+files=${FILES:-20000}
+runs=${RUNS:-5}
+use_work brindle-perl-rename-bench
+export XDG_STATE_HOME="$work/state"
+
+fresh_folder() {
+  rm -rf "$1"
+  mkdir -p "$1"
+  (cd "$1" && seq -f "IMG_%05g.txt" 1 "$files" | xargs touch)
+}
+seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null; e=$(date +%s.%N); echo "$e - $s" | bc -l; }
+median() { sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
+
+b_times=() p_times=()
+for _ in $(seq "$runs"); do
+  fresh_folder "$work/b"
+  b_times+=("$(cd "$work/b" && seconds "$brindle" rename --name photo --number "(00001)" -- IMG_*.txt)")
+  [ "$(find "$work/b" -name 'photo(*).txt' | wc -l)" -eq "$files" ] || { echo "brindle renamed too few"; exit 1; }
+  rm -rf "$work/state"
+  fresh_folder "$work/p"
+  p_times+=("$(cd "$work/p" && seconds file-rename 'our $i; $_ = sprintf("photo(%05d).txt", ++$i)' IMG_*.txt)")
+  [ "$(find "$work/p" -name 'photo(*).txt' | wc -l)" -eq "$files" ] || { echo "rename renamed too few"; exit 1; }
+done
+b=$(printf '%s\n' "${b_times[@]}" | median)
+p=$(printf '%s\n' "${p_times[@]}" | median)
+printf 'brindle rename: %.3f s   perl rename: %.3f s   ratio %.2f (median of %d pairs, %d files)\n' \
+  "$b" "$p" "$(echo "$b / $p" | bc -l)" "$runs" "$files"

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "io/file_meta.h"
+#include "io/open_folder.h"
+#include "support/temp_dir.h"
+
+namespace brindle::io {
+namespace {
+
+using namespace brindle::test;
+
+// The plan records what OpenFolder finds and undo compares it with what the whole paths give:
+// one field apart and no renamed file would be known again.
+TEST(OpenFolderTest, FindsAndRenamesAsTheWholePathsDo) {
+    TempDir dir;
+    WriteFile(dir.File("a.txt"), "a");
+    WriteFile(dir.File("b.txt"), "b");
+    OpenFolder folder;
+    ASSERT_TRUE(folder.Open(dir.path()).ok());
+
+    std::optional<FileId> id;
+    std::optional<std::string> stamp;
+    ASSERT_TRUE(folder.LookUp("a.txt", &id, &stamp).ok());
+    EXPECT_EQ(id, IdentityOf(dir.File("a.txt")));
+    EXPECT_EQ(stamp, StampOf(dir.File("a.txt")));
+    ASSERT_TRUE(folder.LookUp("none.txt", &id, &stamp).ok());
+    EXPECT_FALSE(id);
+    EXPECT_FALSE(stamp);
+
+    EXPECT_FALSE(folder.MoveNoReplace("a.txt", "b.txt").ok());
+    EXPECT_EQ(ReadFile(dir.File("b.txt")), "b");
+    ASSERT_TRUE(folder.MoveNoReplace("a.txt", "c.txt").ok());
+    EXPECT_EQ(ReadFile(dir.File("c.txt")), "a");
+    EXPECT_FALSE(IdentityOf(dir.File("a.txt")));
+}
+
+}  // namespace
+}  // namespace brindle::io
