@@ -24,8 +24,12 @@ TEST(OpenFolderTest, FindsAndRenamesAsTheWholePathsDo) {
     std::optional<FileId> id;
     std::optional<std::string> stamp;
     ASSERT_TRUE(folder.LookUp("a.txt", &id, &stamp).ok());
-    EXPECT_EQ(id, IdentityOf(dir.File("a.txt")));
-    EXPECT_EQ(stamp, StampOf(dir.File("a.txt")));
+    std::optional<FileId> wholeId;
+    std::optional<std::string> wholeStamp;
+    ASSERT_TRUE(LookUpIdentity(dir.File("a.txt"), &wholeId).ok());
+    ASSERT_TRUE(LookUpStamp(dir.File("a.txt"), &wholeStamp).ok());
+    EXPECT_EQ(id, wholeId);
+    EXPECT_EQ(stamp, wholeStamp);
     ASSERT_TRUE(folder.LookUp("none.txt", &id, &stamp).ok());
     EXPECT_FALSE(id);
     EXPECT_FALSE(stamp);
@@ -34,7 +38,8 @@ TEST(OpenFolderTest, FindsAndRenamesAsTheWholePathsDo) {
     EXPECT_EQ(ReadFile(dir.File("b.txt")), "b");
     ASSERT_TRUE(folder.MoveNoReplace("a.txt", "c.txt").ok());
     EXPECT_EQ(ReadFile(dir.File("c.txt")), "a");
-    EXPECT_FALSE(IdentityOf(dir.File("a.txt")));
+    ASSERT_TRUE(LookUpIdentity(dir.File("a.txt"), &wholeId).ok());
+    EXPECT_FALSE(wholeId);
 }
 
 }  // namespace
