@@ -1,5 +1,6 @@
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -176,6 +177,46 @@ void ApplyOrder(const std::string& order, const Request& request, NamingRule& ru
     rule.Slots = slots;
 }
 
+// Find and replace and letter case; false for any other option.
+bool ParseTextOption(const std::string& arg, const std::function<std::string()>& value,
+                     const std::function<void()>& flag, NamingRule& rule) {
+    if (arg == "--find") {
+        rule.Replace.find = value();
+    } else if (arg == "--replace") {
+        rule.Replace.replace = value();
+    } else if (arg == "--regex") {
+        flag();
+        rule.Replace.regex = true;
+    } else if (arg == "--ignore-case") {
+        flag();
+        rule.Replace.matchCase = false;
+    } else if (arg == "--case") {
+        rule.NameCase = Choose<LetterCase, 4>(arg, value(),
+                                              {{{"lower", LetterCase::kLower},
+                                                {"upper", LetterCase::kUpper},
+                                                {"title", LetterCase::kTitle},
+                                                {"sentence", LetterCase::kSentence}}});
+    } else if (arg == "--ext-case") {
+        rule.ExtensionCase = Choose<LetterCase, 2>(
+            arg, value(), {{{"lower", LetterCase::kLower}, {"upper", LetterCase::kUpper}}});
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A pattern that cannot be used is bad arguments, found before any file is read.
+void CheckTextOptions(const NamingRule& rule) {
+    const FindReplace plain;
+    if (rule.Replace.find.empty() &&
+        (rule.Replace.regex || rule.Replace.matchCase != plain.matchCase || !rule.Replace.replace.empty())) {
+        throw UsageError(Tr("--replace, --regex and --ignore-case go with --find"));
+    }
+    if (const std::string problem = RuleProblem(rule); !problem.empty()) {
+        throw UsageError(Fill(Tr("--find: %1"), {problem}));
+    }
+}
+
 // The rule and files the arguments ask for; throws UsageError on anything unclear.
 Request Parse(const std::vector<std::string>& words) {
     Request request;
@@ -271,6 +312,7 @@ Request Parse(const std::vector<std::string>& words) {
         } else if (arg == "--preview") {
             flag();
             request.preview = true;
+        } else if (ParseTextOption(arg, value, flag, rule)) {
         } else if (arg == "--undo") {
             flag();
             request.undo = true;
@@ -296,6 +338,7 @@ Request Parse(const std::vector<std::string>& words) {
     if (request.forget) {
         throw UsageError(Tr("--forget goes with --undo"));
     }
+    CheckTextOptions(rule);
     if (rule.DateFrom != DateSource::kChosen && rule.DateMode != DateMode::kNone) {
         throw UsageError(
             Tr("--date-mode moves one chosen date; --date-from gives each file its own"));
@@ -364,6 +407,23 @@ RunControl CommandControl(Console& console) {
                             << std::endl;
             },
             [] { return CaughtSignal() != 0; }};
+}
+
+// The first file's new name, or the rule's sample name without files; false when the rule
+// gives the first file no name.
+bool PrintPreview(const NamingRule& rule, const std::vector<RenameRow>& rows, Console& console) {
+    if (rows.empty()) {
+        console.out << BuildPreview(rule) << "\n";
+        return true;
+    }
+    std::string why;
+    const auto name = PreviewName(rule, rows.front(), &why);
+    if (!name) {
+        console.err << Tr("Fail to apply rule") << "\n" << "brindle rename: " << why << "\n";
+        return false;
+    }
+    console.out << *name << "\n";
+    return true;
 }
 
 int RunUndo(bool dryRun, bool forget, Console& console) {
@@ -458,8 +518,8 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
                     << Tr("Run 'brindle rename --help' for the options.") << "\n";
         return kExitUsage;
     }
-    if (request.preview) {
-        console.out << BuildPreview(request.rule) << "\n";
+    if (request.preview && !PrintPreview(request.rule, rows, console)) {
+        return kExitFailed;
     }
     if (rows.empty()) {
         return kExitOk;
