@@ -167,6 +167,19 @@ std::string Mp4(const std::string& artist, int track) {
            Atom("moov", Atom("udta", Atom("meta", std::string(4, '\0') + hdlr + ilst)));
 }
 
+// A little-endian TIFF with only IFD0's Model and the Exif IFD's LensModel.
+std::string Tiff(const std::string& model, const std::string& lens) {
+    const auto u16 = [](unsigned v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
+    const auto entry = [&](unsigned tag, unsigned type, std::size_t count, std::size_t value) {
+        return u16(tag) + u16(type) + LE32(count) + LE32(value);
+    };
+    const std::size_t text = 56;  // after IFD0 (2 entries, at 8) and the Exif IFD (1, at 38)
+    return "II*" + std::string(1, '\0') + LE32(8) + u16(2) + entry(0x0110, 2, model.size() + 1, text) +
+           entry(0x8769, 4, 1, 38) + LE32(0) + u16(1) +
+           entry(0xA434, 2, lens.size() + 1, text + model.size() + 1) + LE32(0) + model + '\0' +
+           lens + '\0';
+}
+
 TEST(Placeholders, FilledFromEachKindOfTag) {
     test::TempDir dir;
     const struct {
@@ -191,6 +204,7 @@ TEST(Placeholders, FilledFromEachKindOfTag) {
         {"f.mp3", Id3v2(std::string("TIT2\x7F\xFF\xFF\xFF\0\0\0cut", 14), 0x0FFFFFFF),
          "<{title}>", "<>.mp3"},
         {"g.jpg", test::TinyJpeg("2019:07:14 09:30:00"), "{width}x{height}{camera}", "1x1.jpg"},
+        {"i.tif", Tiff("Cam X", "50mm/1.8"), "{camera} {lens}", "Cam X 50mm_1.8.tif"},
         {"h.txt", "plain", "{folder}-{unknown}-{title", ""},
     };
     for (const auto& c : cases) {
