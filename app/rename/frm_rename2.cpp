@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSizePolicy>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -210,8 +211,10 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     chkMatchCase_->setChecked(true);
     findProblem_ = label(QString());
     findProblem_->setObjectName(QStringLiteral("lblFindProblem"));
-    findProblem_->setWordWrap(true);
-    findProblem_->setVisible(false);
+    // One line kept for it, and no width asked, so that a bad pattern never makes the
+    // window grow; the tool tip holds a reason too long for the line.
+    findProblem_->setMinimumHeight(findProblem_->fontMetrics().height());
+    findProblem_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     SetTone(findProblem_, Tone::Muted);
     QLabel* caseLabel = label(QCoreApplication::translate("frmRename2", "Case"));
     cboCase_ = new QComboBox(this);
@@ -251,12 +254,16 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     caseRow->addWidget(extCaseLabel);
     caseRow->addWidget(cboExtCase_);
     caseRow->addStretch();
+    // The reason of a bad pattern stands under the fields.
+    auto* underFind = new QVBoxLayout;
+    underFind->setSpacing(4);
+    underFind->addWidget(findProblem_);
+    underFind->addLayout(optionRow);
     textRows->addWidget(replaceLabel, 0, 0);
     textRows->addLayout(findRow, 0, 1);
-    textRows->addWidget(findProblem_, 1, 1);
-    textRows->addLayout(optionRow, 2, 1);
-    textRows->addWidget(caseLabel, 3, 0);
-    textRows->addLayout(caseRow, 3, 1);
+    textRows->addLayout(underFind, 1, 1);
+    textRows->addWidget(caseLabel, 2, 0);
+    textRows->addLayout(caseRow, 2, 1);
     textRows->setColumnStretch(1, 1);
 
     // Row 6: the strip with its dividers and item labels.
@@ -494,7 +501,7 @@ void frmRename2::ReadTextFields() {
     rule.ExtensionCase = static_cast<LetterCase>(std::max(cboExtCase_->currentIndex(), 0));
     const std::string problem = RuleProblem(rule);
     findProblem_->setText(QString::fromStdString(problem));
-    findProblem_->setVisible(!problem.empty());
+    findProblem_->setToolTip(findProblem_->text());
     apply_->setEnabled(problem.empty() && !dateReader_->IsRunning());
     RefreshPreview();
 }
@@ -559,7 +566,7 @@ void frmRename2::PlaceLabels() {
     }
     // Tab follows the order on the strip.
     std::sort(bySlot.begin(), bySlot.end());
-    QWidget* previous = txtAutoNum_;
+    QWidget* previous = cboExtCase_;
     for (const auto& [slot, l] : bySlot) {
         setTabOrder(previous, l);
         previous = l;

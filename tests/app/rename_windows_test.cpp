@@ -578,13 +578,13 @@ private slots:
         auto* find = editor->findChild<QLineEdit*>(QStringLiteral("txtFind"));
         editor->findChild<QCheckBox*>(QStringLiteral("chkRegex"))->click();
         find->setText(QStringLiteral("(e"));
-        QVERIFY(problem->isVisible() && problem->text().contains(QLatin1String("offset 2")));
+        QVERIFY(problem->text().contains(QLatin1String("offset 2")));
         QCOMPARE(preview->text(), QStringLiteral("The pattern is not valid."));
         QVERIFY(!Button(editor, "cmdApply")->isEnabled());
 
         find->setText(QStringLiteral("(e+)"));
         editor->findChild<QLineEdit*>(QStringLiteral("txtReplace"))->setText(QStringLiteral("<$1>"));
-        QVERIFY(!problem->isVisible() && Button(editor, "cmdApply")->isEnabled());
+        QVERIFY(problem->text().isEmpty() && Button(editor, "cmdApply")->isEnabled());
         editor->findChild<QCheckBox*>(QStringLiteral("chkPrefix"))->click();
         editor->findChild<QLineEdit*>(QStringLiteral("txtPrefix"))->setText(QStringLiteral("{title}"));
         editor->findChild<QComboBox*>(QStringLiteral("cboCase"))->setCurrentIndex(2);     // UPPER CASE
