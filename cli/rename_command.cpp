@@ -1,5 +1,6 @@
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -42,7 +43,19 @@ constexpr const char* kRenameUsage =
        "undos take turns: one waits while another is under way.\n"
        "\n"
        "Options:\n"
-       "  --name TEXT          replace each base name with TEXT\n"
+       "  --name TEXT          replace each base name with TEXT, where {name}, {folder},\n"
+       "                       {artist}, {album}, {title}, {track}, {disc}, {year},\n"
+       "                       {genre} (music tags), {camera}, {lens}, {width} and\n"
+       "                       {height} (photo EXIF) are filled from each file; a number\n"
+       "                       takes a width, as {track:02}; {{ and }} write braces\n"
+       "  --find TEXT          replace every TEXT in each base name (after --name's\n"
+       "                       placeholders) with the --replace text\n"
+       "  --replace TEXT       what --find's matches become (default: nothing)\n"
+       "  --regex              --find is a PCRE2 pattern; --replace takes $1, ${name}, $$\n"
+       "  --ignore-case        --find matches letters in either case\n"
+       "  --case CASE          the new names' letter case, applied last: lower, upper,\n"
+       "                       title or sentence\n"
+       "  --ext-case CASE      the extensions' letter case: lower or upper\n"
        "  --ext TEXT           replace each extension with TEXT (without its dot);\n"
        "                       an empty TEXT drops the extension and its dot\n"
        "  --date[=YYYY-MM-DD]  add a date (default: today)\n"
@@ -68,7 +81,8 @@ constexpr const char* kRenameUsage =
        "  --reverse            the other way round\n"
        "  --dry-run            print \"old -> new\" for each file and rename nothing (and\n"
        "                       the conflicts, exit 1, as a run would)\n"
-       "  --preview            print the rule's sample name\n"
+       "  --preview            print the first file's new name (the rule's sample name\n"
+       "                       when no file is given)\n"
        "  --undo               revert the most recent rename run (of this command or the\n"
        "                       desktop program), last rename first. A file is never\n"
        "                       replaced: a name taken again, or another file under the\n"
@@ -215,6 +229,46 @@ bool ParseOrderOption(const std::string& arg, Args& args, Request& request) {
     return true;
 }
 
+// Find and replace and letter case; false for any other option.
+bool ParseTextOption(const std::string& arg, const std::function<std::string()>& value,
+                     const std::function<void()>& flag, NamingRule& rule) {
+    if (arg == "--find") {
+        rule.Replace.find = value();
+    } else if (arg == "--replace") {
+        rule.Replace.replace = value();
+    } else if (arg == "--regex") {
+        flag();
+        rule.Replace.regex = true;
+    } else if (arg == "--ignore-case") {
+        flag();
+        rule.Replace.matchCase = false;
+    } else if (arg == "--case") {
+        rule.NameCase = Choose<LetterCase, 4>(arg, value(),
+                                              {{{"lower", LetterCase::kLower},
+                                                {"upper", LetterCase::kUpper},
+                                                {"title", LetterCase::kTitle},
+                                                {"sentence", LetterCase::kSentence}}});
+    } else if (arg == "--ext-case") {
+        rule.ExtensionCase = Choose<LetterCase, 2>(
+            arg, value(), {{{"lower", LetterCase::kLower}, {"upper", LetterCase::kUpper}}});
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A pattern that cannot be used is bad arguments, found before any file is read.
+void CheckTextOptions(const NamingRule& rule) {
+    const FindReplace plain;
+    if (rule.Replace.find.empty() &&
+        (rule.Replace.regex || rule.Replace.matchCase != plain.matchCase || !rule.Replace.replace.empty())) {
+        throw UsageError(Tr("--replace, --regex and --ignore-case go with --find"));
+    }
+    if (const std::string problem = RuleProblem(rule); !problem.empty()) {
+        throw UsageError(Fill(Tr("--find: %1"), {problem}));
+    }
+}
+
 // The rule and files the arguments ask for; throws UsageError on anything unclear.
 Request Parse(const std::vector<std::string>& words) {
     Request request;
@@ -310,6 +364,7 @@ Request Parse(const std::vector<std::string>& words) {
         } else if (arg == "--preview") {
             flag();
             request.preview = true;
+        } else if (ParseTextOption(arg, value, flag, rule)) {
         } else if (arg == "--undo") {
             flag();
             request.undo = true;
@@ -336,6 +391,7 @@ Request Parse(const std::vector<std::string>& words) {
     if (request.forget) {
         throw UsageError(Tr("--forget goes with --undo"));
     }
+    CheckTextOptions(rule);
     if (rule.DateFrom != DateSource::kChosen && rule.DateMode != DateMode::kNone) {
         throw UsageError(
             Tr("--date-mode moves one chosen date; --date-from gives each file its own"));
@@ -454,6 +510,23 @@ RunControl CommandControl(Console& console) {
             [] { return CaughtSignal() != 0; }};
 }
 
+// The first file's new name, or the rule's sample name without files; false when the rule
+// gives the first file no name.
+bool PrintPreview(const NamingRule& rule, const std::vector<RenameRow>& rows, Console& console) {
+    if (rows.empty()) {
+        console.out << BuildPreview(rule) << "\n";
+        return true;
+    }
+    std::string why;
+    const auto name = PreviewName(rule, rows.front(), &why);
+    if (!name) {
+        console.err << Tr("Fail to apply rule") << "\n" << "brindle rename: " << why << "\n";
+        return false;
+    }
+    console.out << *name << "\n";
+    return true;
+}
+
 int RunUndo(bool dryRun, bool forget, Console& console) {
     if (forget) {
         const Status status = ForgetLastRun(DefaultJournalFolder(), CommandControl(console));
@@ -547,8 +620,8 @@ int RunRename(const std::vector<std::string>& args, Console& console) {
                     << Tr("Run 'brindle rename --help' for the options.") << "\n";
         return kExitUsage;
     }
-    if (request.preview) {
-        console.out << BuildPreview(request.rule) << "\n";
+    if (request.preview && !PrintPreview(request.rule, rows, console)) {
+        return kExitFailed;
     }
     if (rows.empty()) {
         return kExitOk;

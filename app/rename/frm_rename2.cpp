@@ -11,7 +11,9 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSizePolicy>
 #include <QStyle>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
@@ -189,6 +191,81 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     numberRow->addWidget(hint);
     numberRow->addStretch();
 
+    // Below the counter: find and replace, and letter case, kept to two lines and the
+    // width the rows above already take.
+    QLabel* replaceLabel = label(QCoreApplication::translate("frmRename2", "Replace"));
+    replaceLabel->setObjectName(QStringLiteral("lblReplace"));
+    QLabel* findLabel = label(QCoreApplication::translate("frmRename2", "Find"));
+    txtFind_ = new QLineEdit(this);
+    named(txtFind_, QStringLiteral("txtFind"), QCoreApplication::translate("frmRename2", "Find"));
+    findLabel->setBuddy(txtFind_);
+    QLabel* withLabel = label(QCoreApplication::translate("frmRename2", "Replace with"));
+    txtReplace_ = new QLineEdit(this);
+    named(txtReplace_, QStringLiteral("txtReplace"),
+          QCoreApplication::translate("frmRename2", "Replace with"));
+    withLabel->setBuddy(txtReplace_);
+    chkRegex_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Regular expression"), this);
+    named(chkRegex_, QStringLiteral("chkRegex"));
+    chkMatchCase_ = new QCheckBox(QCoreApplication::translate("frmRename2", "Match case"), this);
+    named(chkMatchCase_, QStringLiteral("chkMatchCase"));
+    chkMatchCase_->setChecked(true);
+    findProblem_ = label(QString());
+    findProblem_->setObjectName(QStringLiteral("lblFindProblem"));
+    // One line kept for it, and no width asked, so that a bad pattern never makes the
+    // window grow; the tool tip holds a reason too long for the line.
+    findProblem_->setMinimumHeight(findProblem_->fontMetrics().height());
+    findProblem_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    SetTone(findProblem_, Tone::Muted);
+    QLabel* caseLabel = label(QCoreApplication::translate("frmRename2", "Case"));
+    cboCase_ = new QComboBox(this);
+    named(cboCase_, QStringLiteral("cboCase"), QCoreApplication::translate("frmRename2", "Case"));
+    cboExtCase_ = new QComboBox(this);
+    named(cboExtCase_, QStringLiteral("cboExtCase"),
+          QCoreApplication::translate("frmRename2", "Extension case"));
+    const QString cases[] = {QCoreApplication::translate("frmRename2", "Keep"),
+                             QCoreApplication::translate("frmRename2", "lower case"),
+                             QCoreApplication::translate("frmRename2", "UPPER CASE"),
+                             QCoreApplication::translate("frmRename2", "Title Case"),
+                             QCoreApplication::translate("frmRename2", "Sentence case")};
+    for (int i = 0; i < 5; ++i) {
+        cboCase_->addItem(cases[i]);
+        if (i <= static_cast<int>(LetterCase::kUpper)) {
+            cboExtCase_->addItem(cases[i]);
+        }
+    }
+    caseLabel->setBuddy(cboCase_);
+    QLabel* extCaseLabel = label(QCoreApplication::translate("frmRename2", "Ext"));
+    extCaseLabel->setBuddy(cboExtCase_);
+    auto* textRows = new QGridLayout;
+    textRows->setHorizontalSpacing(6);
+    textRows->setVerticalSpacing(4);
+    auto* findRow = new QHBoxLayout;
+    findRow->addWidget(findLabel);
+    findRow->addWidget(txtFind_, 1);
+    findRow->addWidget(withLabel);
+    findRow->addWidget(txtReplace_, 1);
+    auto* optionRow = new QHBoxLayout;
+    optionRow->addWidget(chkRegex_);
+    optionRow->addWidget(chkMatchCase_);
+    optionRow->addStretch();
+    auto* caseRow = new QHBoxLayout;
+    caseRow->addWidget(cboCase_);
+    caseRow->addSpacing(12);
+    caseRow->addWidget(extCaseLabel);
+    caseRow->addWidget(cboExtCase_);
+    caseRow->addStretch();
+    // The reason of a bad pattern stands under the fields.
+    auto* underFind = new QVBoxLayout;
+    underFind->setSpacing(4);
+    underFind->addWidget(findProblem_);
+    underFind->addLayout(optionRow);
+    textRows->addWidget(replaceLabel, 0, 0);
+    textRows->addLayout(findRow, 0, 1);
+    textRows->addLayout(underFind, 1, 1);
+    textRows->addWidget(caseLabel, 2, 0);
+    textRows->addLayout(caseRow, 2, 1);
+    textRows->setColumnStretch(1, 1);
+
     // Row 6: the strip with its dividers and item labels.
     QLabel* order = label(QCoreApplication::translate("frmRename2", "Order"));
     strip_ = new ItemStrip(this, [this](const QString& item, double x) { DropItem(item, x); });
@@ -251,7 +328,9 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     body->addLayout(sourceRow);
     body->addSpacing(10);
     body->addLayout(numberRow);
-    body->addSpacing(16);
+    body->addSpacing(8);
+    body->addLayout(textRows);
+    body->addSpacing(10);
     body->addLayout(orderForm);
     body->addSpacing(12);
     body->addWidget(previewLabel);
@@ -271,7 +350,8 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     // The fixed tab chain through the controls; PlaceLabels orders the item labels.
     QWidget* chain[] = {chkExt_, txtExt_,  chkPrefix_, txtPrefix_, chkDate_,    cboFormat_,
                         cbosep_, picker_,  cboMode_,   txtNum_,    combo2_,     dateFrom_,
-                        chkNum_, txtAutoNum_};
+                        chkNum_, txtAutoNum_, txtFind_,  txtReplace_, chkRegex_,
+                        chkMatchCase_, cboCase_, cboExtCase_};
     for (std::size_t i = 1; i < std::size(chain); ++i) {
         setTabOrder(chain[i - 1], chain[i]);
     }
@@ -321,6 +401,22 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     connect(combo2_, &QComboBox::currentIndexChanged, this, &frmRename2::ReadDateFields);
     connect(txtNum_, &QLineEdit::textChanged, this, &frmRename2::ReadDateFields);
     connect(dateFrom_, &QComboBox::currentIndexChanged, this, &frmRename2::DateSourceChosen);
+    for (QLineEdit* box : {txtFind_, txtReplace_}) {
+        connect(box, &QLineEdit::textChanged, this, &frmRename2::ReadTextFields);
+    }
+    for (QCheckBox* box : {chkRegex_, chkMatchCase_}) {
+        connect(box, &QCheckBox::toggled, this, &frmRename2::ReadTextFields);
+    }
+    for (QComboBox* box : {cboCase_, cboExtCase_}) {
+        connect(box, &QComboBox::currentIndexChanged, this, &frmRename2::ReadTextFields);
+    }
+
+    // The preview shows the first checked row: it follows the list's check boxes.
+    if (list != nullptr) {
+        if (auto* view = list->findChild<QTreeWidget*>(QStringLiteral("ListView1"))) {
+            connect(view, &QTreeWidget::itemChanged, this, &frmRename2::RefreshPreview);
+        }
+    }
 
     // Opening: slots and separators afresh, the lists on their first choices, the preview,
     // the sentinels, today.
@@ -338,6 +434,7 @@ frmRename2::frmRename2(frmRename* list) : ChromeWindow(Chrome(), list), list_(li
     rule.ExtensionText = kKeepExtension;
     picker_->setDate(QDate::currentDate());
     ReadDateFields();
+    ReadTextFields();
     RefreshPreview();
 }
 
@@ -394,6 +491,19 @@ void frmRename2::ReadNumberFields() {
     NamingRule& rule = SharedNamingRule();
     rule.NumberTemplate = Std(txtAutoNum_->text());
     rule.NumberDigits = TemplateDigits(rule.NumberTemplate);
+}
+
+void frmRename2::ReadTextFields() {
+    NamingRule& rule = SharedNamingRule();
+    rule.Replace = {Std(txtFind_->text()), Std(txtReplace_->text()), chkRegex_->isChecked(),
+                    chkMatchCase_->isChecked()};
+    rule.NameCase = static_cast<LetterCase>(std::max(cboCase_->currentIndex(), 0));
+    rule.ExtensionCase = static_cast<LetterCase>(std::max(cboExtCase_->currentIndex(), 0));
+    const std::string problem = RuleProblem(rule);
+    findProblem_->setText(QString::fromStdString(problem));
+    findProblem_->setToolTip(findProblem_->text());
+    apply_->setEnabled(problem.empty() && !dateReader_->IsRunning());
+    RefreshPreview();
 }
 
 void frmRename2::DateOptionClicked() {
@@ -456,7 +566,7 @@ void frmRename2::PlaceLabels() {
     }
     // Tab follows the order on the strip.
     std::sort(bySlot.begin(), bySlot.end());
-    QWidget* previous = txtAutoNum_;
+    QWidget* previous = cboExtCase_;
     for (const auto& [slot, l] : bySlot) {
         setTabOrder(previous, l);
         previous = l;
@@ -465,7 +575,43 @@ void frmRename2::PlaceLabels() {
 }
 
 void frmRename2::RefreshPreview() {
-    preview_->setText(QString::fromStdString(BuildPreview(SharedNamingRule())));
+    const NamingRule& rule = SharedNamingRule();
+    if (!RuleProblem(rule).empty()) {
+        preview_->setText(QCoreApplication::translate("frmRename2", "The pattern is not valid."));
+        return;
+    }
+    const RenameRow* first = nullptr;
+    if (list_ != nullptr) {
+        for (const RenameRow& row : list_->List().rows()) {
+            if (row.checked) {
+                first = &row;
+                break;
+            }
+        }
+    }
+    // With no file to show, the rule's own sample name.
+    if (first == nullptr) {
+        preview_->setText(QString::fromStdString(BuildPreview(rule)));
+        return;
+    }
+    std::string why;
+    const FactsNeeded needs = RuleNeeds(rule);
+    const auto name = PreviewName(rule, *first, &why, [this, needs](const RenameRow& row) {
+        return PreviewFacts(row, needs);
+    });
+    preview_->setText(name ? QString::fromStdString(*name)
+                           : QCoreApplication::translate("frmRename2", "Fail to apply rule"));
+}
+
+FileFacts frmRename2::PreviewFacts(const RenameRow& row, FactsNeeded needs) {
+    const int code = (needs.audio ? 1 : 0) | (needs.photo ? 2 : 0);
+    if (row.key != previewKey_ || code != previewNeeds_) {
+        // One file's head, bounded by the readers: quick enough to read here.
+        previewFacts_ = ReadFileFacts(row.key, needs);
+        previewKey_ = row.key;
+        previewNeeds_ = code;
+    }
+    return previewFacts_;
 }
 
 void frmRename2::DropItem(const QString& item, double stripX) {
@@ -501,7 +647,11 @@ void frmRename2::ApplyClicked() {
         return;
     }
     const NamingRule& rule = SharedNamingRule();
-    if (!UsesFileDates(rule)) {
+    if (!RuleProblem(rule).empty()) {
+        return;
+    }
+    const FactsNeeded needs = RuleNeeds(rule);
+    if (!UsesFileDates(rule) && !needs.any()) {
         Generate(list, rule, nullptr);
         return;
     }
@@ -514,25 +664,35 @@ void frmRename2::ApplyClicked() {
     }
     // The rule as it was when Apply was pressed, whatever changes meanwhile.
     const bool started = dateReader_->Start<ReadDates>(
-        [keys = std::move(keys), source = rule.DateFrom, stop = stopReading_](Progress& progress) {
-            const auto read = ReadFileDates(source, keys, [&stop, &progress] {
+        [keys = std::move(keys), source = rule.DateFrom, dates = UsesFileDates(rule), needs,
+         stop = stopReading_](Progress& progress) {
+            const auto stopped = [&stop, &progress] {
                 return stop->load() || progress.StopRequested();
-            });
+            };
             ReadDates found;
-            found.cut = progress.StopRequested();
-            for (std::size_t i = 0; i < keys.size(); ++i) {
-                found.dates.emplace(keys[i], read[i]);
+            if (dates) {
+                const auto read = ReadFileDates(source, keys, stopped);
+                for (std::size_t i = 0; i < keys.size(); ++i) {
+                    found.dates.emplace(keys[i], read[i]);
+                }
             }
+            if (needs.any()) {
+                auto read = ReadManyFileFacts(keys, needs, stopped);
+                for (std::size_t i = 0; i < keys.size(); ++i) {
+                    found.facts.emplace(keys[i], std::move(read[i]));
+                }
+            }
+            found.cut = progress.StopRequested();
             return found;
         },
         [editor = QPointer(this), applied = rule](const ReadDates& found) {
             if (editor == nullptr) {
                 return;
             }
-            editor->apply_->setEnabled(true);
+            editor->apply_->setEnabled(RuleProblem(SharedNamingRule()).empty());
             frmRename* owner = editor->list_;
             if (!found.cut && owner != nullptr) {
-                editor->Generate(owner, applied, &found.dates);
+                editor->Generate(owner, applied, &found);
             }
         });
     if (started) {
@@ -540,16 +700,21 @@ void frmRename2::ApplyClicked() {
     }
 }
 
-void frmRename2::Generate(frmRename* list, const NamingRule& rule, const FileDates* dates) {
+void frmRename2::Generate(frmRename* list, const NamingRule& rule, const ReadDates* read) {
     FileDateLookup lookup;
-    if (dates != nullptr) {
-        // A row checked while the dates were read has its file read now.
-        lookup = [dates, source = rule.DateFrom](const RenameRow& row) {
+    FileFactsLookup facts;
+    if (read != nullptr) {
+        // A row checked while the files were read has its file read now.
+        lookup = [dates = &read->dates, source = rule.DateFrom](const RenameRow& row) {
             const auto it = dates->find(row.key);
             return it != dates->end() ? it->second : FileDate(source, row.key);
         };
+        facts = [found = &read->facts, needs = RuleNeeds(rule)](const RenameRow& row) {
+            const auto it = found->find(row.key);
+            return it != found->end() ? it->second : ReadFileFacts(row.key, needs);
+        };
     }
-    const bool ok = GenerateNewNames(rule, list->List().rows(), nullptr, lookup);
+    const bool ok = GenerateNewNames(rule, list->List().rows(), nullptr, lookup, facts);
     list->ShowNewNames();
     CurrentPrompter().Message(
         this,

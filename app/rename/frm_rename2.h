@@ -44,6 +44,8 @@ private:
     void ReadFileName();
     void ReadDateFields();
     void ReadNumberFields();
+    // Find and replace and letter case; a pattern that cannot be used holds Apply down.
+    void ReadTextFields();
     void DateOptionClicked();
     void NumberOptionClicked();
     void ModeChosen();
@@ -54,11 +56,15 @@ private:
     void ApplyClicked();
     // Generates the names, with the files' own dates read beforehand off this thread.
     using FileDates = std::unordered_map<std::string, std::optional<std::chrono::year_month_day>>;
-    void Generate(frmRename* list, const NamingRule& rule, const FileDates* dates);
+    using FilesFacts = std::unordered_map<std::string, FileFacts>;
     struct ReadDates {
         FileDates dates;
-        bool cut = false;  // stopped before every date was read
+        FilesFacts facts;  // the tags placeholders take
+        bool cut = false;  // stopped before every file was read
     };
+    void Generate(frmRename* list, const NamingRule& rule, const ReadDates* read);
+    // The tags of the preview's file, read once for each file and need.
+    FileFacts PreviewFacts(const RenameRow& row, FactsNeeded needs);
     void MoveByKey(const QString& item, int direction);
 
     // The list it works on, wherever the editor stands (docked, it sits deeper in the list).
@@ -81,6 +87,16 @@ private:
     std::shared_ptr<std::atomic<bool>> stopReading_ = std::make_shared<std::atomic<bool>>(false);
     QCheckBox* chkNum_;
     QLineEdit* txtAutoNum_;
+    QLineEdit* txtFind_;
+    QLineEdit* txtReplace_;
+    QCheckBox* chkRegex_;
+    QCheckBox* chkMatchCase_;
+    QLabel* findProblem_;
+    QComboBox* cboCase_;
+    QComboBox* cboExtCase_;
+    std::string previewKey_;
+    int previewNeeds_ = 0;
+    FileFacts previewFacts_;
     ItemStrip* strip_;
     std::array<QLabel*, 4> items_{};
     std::array<QLineEdit*, 4> separators_{};

@@ -50,18 +50,44 @@ std::optional<std::string> DateTimeOriginal(Exiv2::BasicIo::AutoPtr io) {
     }
 }
 
-}  // namespace
+std::string Value(const Exiv2::ExifData& exif, const char* name) {
+    const auto found = exif.findKey(Exiv2::ExifKey(name));
+    return found == exif.end() ? std::string() : found->toString();
+}
 
-std::optional<std::string> ExifDateTimeOriginal(const std::string& path) {
+std::optional<PhotoFacts> Facts(Exiv2::BasicIo::AutoPtr io) {
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
+        if (image.get() == nullptr) {
+            return std::nullopt;
+        }
+        image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        PhotoFacts facts{Value(exif, "Exif.Image.Model"), Value(exif, "Exif.Photo.LensModel"),
+                         Value(exif, "Exif.Photo.PixelXDimension"),
+                         Value(exif, "Exif.Photo.PixelYDimension")};
+        // The image's own size where the EXIF block does not give one.
+        if (facts.width.empty() && image->pixelWidth() > 0) {
+            facts.width = std::to_string(image->pixelWidth());
+        }
+        if (facts.height.empty() && image->pixelHeight() > 0) {
+            facts.height = std::to_string(image->pixelHeight());
+        }
+        return facts;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+// The head of a photo, read by the file seam: the library's own file reader would follow a
+// crafted segment length through the whole file, and its "open by name" takes web addresses.
+std::optional<std::vector<unsigned char>> PhotoHead(const std::string& path) {
     // A pipe or device in place of a photo is never opened (a read would wait on it). One the
-    // system cannot look at has no date to give, as one that cannot be opened below.
+    // system cannot look at has no date or facts to give, as one that cannot be opened below.
     io::FileType type = io::FileType::kNone;
     if (!io::TypeAt(path, &type).ok() || type != io::FileType::kRegular) {
         return std::nullopt;
     }
-    // Only the head, read by the file seam: the library's own file reader would follow a
-    // crafted segment length through the whole file, and its "open by name" takes web
-    // addresses too.
     io::File file;
     std::int64_t size = 0;
     if (!file.OpenRead(path).ok() || !file.Size(&size).ok()) {
@@ -72,7 +98,31 @@ std::optional<std::string> ExifDateTimeOriginal(const std::string& path) {
         return std::nullopt;
     }
     g_photoBytesRead += head.size();
-    return ExifDateTimeOriginal(head.data(), head.size());
+    return head;
+}
+
+}  // namespace
+
+std::optional<PhotoFacts> ExifPhotoFacts(const std::string& path) {
+    const auto head = PhotoHead(path);
+    return head ? ExifPhotoFacts(head->data(), head->size()) : std::nullopt;
+}
+
+std::optional<PhotoFacts> ExifPhotoFacts(const unsigned char* data, std::size_t size) {
+    if (size > static_cast<std::size_t>(LONG_MAX)) {
+        return std::nullopt;
+    }
+    Prepare();
+    try {
+        return Facts(Exiv2::BasicIo::AutoPtr(new Exiv2::MemIo(data, static_cast<long>(size))));
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> ExifDateTimeOriginal(const std::string& path) {
+    const auto head = PhotoHead(path);
+    return head ? ExifDateTimeOriginal(head->data(), head->size()) : std::nullopt;
 }
 
 std::optional<std::string> ExifDateTimeOriginal(const unsigned char* data, std::size_t size) {

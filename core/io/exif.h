@@ -20,6 +20,17 @@ std::optional<std::string> ExifDateTimeOriginal(const std::string& path);
 // The same for an image held in memory.
 std::optional<std::string> ExifDateTimeOriginal(const unsigned char* data, std::size_t size);
 
+// What a photo says of itself for names: the camera's model, the lens and the size in
+// pixels as texts, empty where the photo does not say. Read as ExifDateTimeOriginal reads.
+struct PhotoFacts {
+    std::string camera;
+    std::string lens;
+    std::string width;
+    std::string height;
+};
+std::optional<PhotoFacts> ExifPhotoFacts(const std::string& path);
+std::optional<PhotoFacts> ExifPhotoFacts(const unsigned char* data, std::size_t size);
+
 namespace testing {
 // The bytes read from photo files by this process so far.
 std::uint64_t PhotoBytesRead();

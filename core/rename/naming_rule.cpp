@@ -192,57 +192,135 @@ bool UsesFileDates(const NamingRule& rule) {
     return rule.DateFrom != DateSource::kChosen && SlotOf(rule, kItemDate) >= 0;
 }
 
+std::string RuleProblem(const NamingRule& rule) {
+    return Replacer(rule.Replace).problem();
+}
+
+FactsNeeded RuleNeeds(const NamingRule& rule) {
+    if (rule.FileNameText == kKeepFileName || SlotOf(rule, kItemFileName) < 0) {
+        return {};
+    }
+    return PlaceholderNeeds(rule.FileNameText);
+}
+
+namespace {
+
+// What generation reads once for all rows.
+struct Prepared {
+    const NamingRule& rule;
+    Replacer replacer;
+    bool ownDates;
+    FactsNeeded needs;
+    std::string searchDigits;
+    const FileDateLookup& fileDate;
+    const FileFactsLookup& facts;
+};
+
+// The k-th checked row's new name; nothing, with `why` filled, on a failure.
+std::optional<std::string> NameFor(const Prepared& p, const RenameRow& row, std::int64_t k,
+                                   std::string* why) {
+    const NamingRule& rule = p.rule;
+    const NameParts parts = SplitFileName(row.fileName);
+    std::string result;
+    // Where the extension's own text stands in `result`, for its letter case.
+    std::size_t extFrom = std::string::npos;
+    std::size_t extTo = std::string::npos;
+    for (int s = 0; s < kSlotCount; ++s) {
+        const std::string& item = rule.Slots[static_cast<std::size_t>(s)];
+        if (item == kItemFileName) {
+            std::string base = parts.base;
+            if (rule.FileNameText != kKeepFileName) {
+                const FileFacts facts = !p.needs.any() ? FileFacts{}
+                                        : p.facts     ? p.facts(row)
+                                                      : ReadFileFacts(row.key, p.needs);
+                base = FillPlaceholders(rule.FileNameText, row, facts);
+            }
+            std::string reason;
+            auto replaced = p.replacer.Apply(base, &reason);
+            if (!replaced) {
+                Fail(why, Fill(Tr("%1: %2"), {row.fileName, reason}));
+                return std::nullopt;
+            }
+            result += *replaced;
+        } else if (item == kItemDate) {
+            const auto date = !p.ownDates ? RowDate(rule, k)
+                              : p.fileDate ? p.fileDate(row)
+                                           : FileDate(rule.DateFrom, row.key);
+            const auto text =
+                date ? FormatRuleDate(*date, rule.DateFormat, rule.DateSeparator) : std::nullopt;
+            if (!text) {
+                Fail(why, Fill(Tr("no date for %1"), {row.fileName}));
+                return std::nullopt;
+            }
+            result += *text;
+        } else if (item == kItemNumber) {
+            const auto number = FormatRuleNumber(rule.NumberDigits, k);
+            if (!number) {
+                Fail(why, Fill(Tr("no counter for %1"), {row.fileName}));
+                return std::nullopt;
+            }
+            result += ReplaceAll(rule.NumberTemplate, p.searchDigits, *number);
+        } else if (item == kItemExt) {
+            const std::string& ext =
+                rule.ExtensionText == kKeepExtension ? parts.extension : rule.ExtensionText;
+            if (!ext.empty()) {
+                result += '.';
+                extFrom = result.size();
+                result += ext;
+                extTo = result.size();
+            }
+        }
+        if (s < kSeparatorCount) {
+            result += rule.Separators[static_cast<std::size_t>(s)];
+        }
+    }
+    if (rule.NameCase == LetterCase::kKeep && rule.ExtensionCase == LetterCase::kKeep) {
+        return result;
+    }
+    if (extFrom == std::string::npos) {
+        return ChangeCase(result, rule.NameCase);
+    }
+    return ChangeCase(std::string_view(result).substr(0, extFrom), rule.NameCase) +
+           ChangeCase(std::string_view(result).substr(extFrom, extTo - extFrom), rule.ExtensionCase) +
+           ChangeCase(std::string_view(result).substr(extTo), rule.NameCase);
+}
+
+}  // namespace
+
 bool GenerateNewNames(const NamingRule& rule, std::span<RenameRow> rows, std::string* why,
-                      const FileDateLookup& fileDate) {
-    const bool ownDates = UsesFileDates(rule);
-    const std::string searchDigits = TemplateDigits(rule.NumberTemplate);
+                      const FileDateLookup& fileDate, const FileFactsLookup& facts) {
+    const Prepared prepared{rule,          Replacer(rule.Replace), UsesFileDates(rule),
+                            RuleNeeds(rule), TemplateDigits(rule.NumberTemplate), fileDate, facts};
+    if (!prepared.replacer.problem().empty()) {
+        Fail(why, prepared.replacer.problem());
+        return false;
+    }
     // Counts past 32767 rows are fine; only the counter and the date offset are 16-bit.
     std::int64_t k = 0;
     for (RenameRow& row : rows) {
         if (!row.checked) {
             continue;
         }
-        const NameParts parts = SplitFileName(row.fileName);
-        std::string result;
-        for (int s = 0; s < kSlotCount; ++s) {
-            const std::string& item = rule.Slots[static_cast<std::size_t>(s)];
-            if (item == kItemFileName) {
-                result += rule.FileNameText != kKeepFileName ? rule.FileNameText : parts.base;
-            } else if (item == kItemDate) {
-                const auto date = !ownDates ? RowDate(rule, k)
-                                  : fileDate   ? fileDate(row)
-                                               : FileDate(rule.DateFrom, row.key);
-                const auto text = date ? FormatRuleDate(*date, rule.DateFormat,
-                                                        rule.DateSeparator)
-                                       : std::nullopt;
-                if (!text) {
-                    Fail(why, Fill(Tr("no date for %1"), {row.fileName}));
-                    return false;
-                }
-                result += *text;
-            } else if (item == kItemNumber) {
-                const auto number = FormatRuleNumber(rule.NumberDigits, k);
-                if (!number) {
-                    Fail(why, Fill(Tr("no counter for %1"), {row.fileName}));
-                    return false;
-                }
-                result += ReplaceAll(rule.NumberTemplate, searchDigits, *number);
-            } else if (item == kItemExt) {
-                const std::string& ext =
-                    rule.ExtensionText == kKeepExtension ? parts.extension : rule.ExtensionText;
-                if (!ext.empty()) {
-                    result += '.';
-                    result += ext;
-                }
-            }
-            if (s < kSeparatorCount) {
-                result += rule.Separators[static_cast<std::size_t>(s)];
-            }
+        auto name = NameFor(prepared, row, k, why);
+        if (!name) {
+            return false;
         }
-        row.newFileName = std::move(result);
+        row.newFileName = std::move(*name);
         ++k;
     }
     return true;
+}
+
+std::optional<std::string> PreviewName(const NamingRule& rule, const RenameRow& row,
+                                       std::string* why, const FileFactsLookup& facts) {
+    const FileDateLookup fromFiles;
+    const Prepared prepared{rule,          Replacer(rule.Replace), UsesFileDates(rule),
+                            RuleNeeds(rule), TemplateDigits(rule.NumberTemplate), fromFiles, facts};
+    if (!prepared.replacer.problem().empty()) {
+        Fail(why, prepared.replacer.problem());
+        return std::nullopt;
+    }
+    return NameFor(prepared, row, 0, why);
 }
 
 std::string BuildPreview(const NamingRule& rule) {

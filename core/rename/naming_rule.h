@@ -10,6 +10,9 @@
 #include <string_view>
 
 #include "rename/file_dates.h"
+#include "rename/letter_case.h"
+#include "rename/pattern.h"
+#include "rename/placeholders.h"
 #include "rename/rename_row.h"
 
 namespace brindle {
@@ -52,6 +55,11 @@ struct NamingRule {
     DateSource DateFrom = DateSource::kChosen;
     std::string NumberTemplate;
     std::string NumberDigits;
+    // Replaces in the base name the name slot writes; nothing to find changes nothing.
+    brindle::FindReplace Replace;
+    // Applied last: the extension slot's text takes ExtensionCase, the rest NameCase.
+    LetterCase NameCase = LetterCase::kKeep;
+    LetterCase ExtensionCase = LetterCase::kKeep;
 };
 
 NamingRule InitialNamingRule(std::chrono::year_month_day today);
@@ -88,14 +96,31 @@ using FileDateLookup = std::function<std::optional<std::chrono::year_month_day>(
 // True when the rule writes a date taken from each file, which means reading the files.
 bool UsesFileDates(const NamingRule& rule);
 
+// Why the rule cannot make names before it touches any row (a bad pattern); empty if none.
+std::string RuleProblem(const NamingRule& rule);
+
+// What the rule's name text needs read from each file, which means reading the files.
+FactsNeeded RuleNeeds(const NamingRule& rule);
+
+// Each file's tags, for a rule whose name text has placeholders.
+using FileFactsLookup = std::function<FileFacts(const RenameRow& row)>;
+
 // Applies the rule to the checked rows in order. On the first failure it stops and returns
 // false: earlier rows keep their new names, the failing row and later ones are untouched.
 // `why`, when given, receives a short account of the failure. Files' own dates come from
 // `fileDate`, or are read from each row's file when it is empty.
+// Placeholders likewise come from `facts`, or from each row's file.
 bool GenerateNewNames(const NamingRule& rule, std::span<RenameRow> rows,
-                      std::string* why = nullptr, const FileDateLookup& fileDate = {});
+                      std::string* why = nullptr, const FileDateLookup& fileDate = {},
+                      const FileFactsLookup& facts = {});
 
 std::string BuildPreview(const NamingRule& rule);
+
+// The new name the rule gives `row` as the first checked row, for the previews; nothing,
+// with `why` filled, where generation would fail.
+std::optional<std::string> PreviewName(const NamingRule& rule, const RenameRow& row,
+                                       std::string* why = nullptr,
+                                       const FileFactsLookup& facts = {});
 
 // What AddItemToSlots did, so the editor can move the right labels.
 struct SlotAddition {

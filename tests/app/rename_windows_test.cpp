@@ -648,6 +648,50 @@ private slots:
         from->setCurrentText(QStringLiteral("chosen"));
         QVERIFY(step->isEnabled() && mode->isEnabled());
     }
+
+    void findReplaceCaseAndTagsInTheEditorAndItsPreview() {
+        RecordingPrompter prompter;
+        QTemporaryDir dir;
+        // An ID3v2.3 tag with one title frame, "Blue / Green".
+        const QByteArray title("\0Blue / Green", 13);
+        QByteArray mp3("ID3\x03\x00\x00\x00\x00\x00", 10);
+        mp3 += QByteArray("TIT2\x00\x00\x00", 7) + char(title.size()) + QByteArray(2, '\0') + title;
+        mp3[9] = char(mp3.size() - 10);
+        Write(dir.filePath("song.mp3"), mp3 + QByteArray(32, '\0'));
+        Write(dir.filePath("other.txt"));
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(Bytes(dir.path()) + std::string("\0song.mp3\0other.txt", 20), AddSource::kAddFiles);
+        Press(list, "cmdSetting");
+        frmRename2* editor = list->RuleEditor();
+        auto* preview = editor->findChild<QLineEdit*>(QStringLiteral("txtNewFileName"));
+        auto* problem = editor->findChild<QLabel*>(QStringLiteral("lblFindProblem"));
+        QCOMPARE(preview->text(), QStringLiteral("Original FileName.###"));  // nothing checked yet
+
+        auto* find = editor->findChild<QLineEdit*>(QStringLiteral("txtFind"));
+        editor->findChild<QCheckBox*>(QStringLiteral("chkRegex"))->click();
+        find->setText(QStringLiteral("(e"));
+        QVERIFY(problem->text().contains(QLatin1String("offset 2")));
+        QCOMPARE(preview->text(), QStringLiteral("The pattern is not valid."));
+        QVERIFY(!Button(editor, "cmdApply")->isEnabled());
+
+        find->setText(QStringLiteral("(e+)"));
+        editor->findChild<QLineEdit*>(QStringLiteral("txtReplace"))->setText(QStringLiteral("<$1>"));
+        QVERIFY(problem->text().isEmpty() && Button(editor, "cmdApply")->isEnabled());
+        editor->findChild<QCheckBox*>(QStringLiteral("chkPrefix"))->click();
+        editor->findChild<QLineEdit*>(QStringLiteral("txtPrefix"))->setText(QStringLiteral("{title}"));
+        editor->findChild<QComboBox*>(QStringLiteral("cboCase"))->setCurrentIndex(2);     // UPPER CASE
+        editor->findChild<QComboBox*>(QStringLiteral("cboExtCase"))->setCurrentIndex(2);  // UPPER CASE
+        QCOMPARE(preview->text(), QStringLiteral("{title}.###"));  // the rule alone, without a file
+        Press(list, "cmdSelectAll");
+        // The first checked row, read from its own tag, with every change applied.
+        QCOMPARE(preview->text(), QStringLiteral("BLU<E> _ GR<EE>N.MP3"));
+
+        Press(editor, "cmdApply");
+        QVERIFY(!Button(editor, "cmdApply")->isEnabled());  // the tags are read off this thread
+        QTRY_COMPARE(LastMessage(prompter), QStringLiteral("Rule applied successfully."));
+        QCOMPARE(Column(View(list), 1), (QStringList{"BLU<E> _ GR<EE>N.MP3", ".TXT"}));
+    }
 };
 
 }  // namespace brindle::app

@@ -308,3 +308,33 @@ TEST_F(RenameUndoTest, DateFromFilesAddsTheDateSlot) {
 
 }  // namespace
 }  // namespace brindle::cli
+
+namespace brindle::cli {
+namespace {
+
+TEST_F(RenameCommandTest, FindReplaceCaseAndPlaceholders) {
+    Result result = Rename(With({"--dry-run", "--find", "^(.)", "--replace", "x$1", "--regex",
+                                 "--case", "upper", "--ext-case", "lower"}));
+    EXPECT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_NE(result.out.find(dir.File("a.jpg") + " -> " + dir.File("XA.jpg")), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find(" -> " + dir.File("XNOTES")), std::string::npos) << result.out;
+
+    // The first file's own name, with everything applied.
+    std::filesystem::create_directory(dir.File("pop"));
+    WriteFile(dir.File("pop/ab.jpg"), "");
+    result = Rename({"--preview", "--dry-run", "--name", "{folder}-{name}", "--find", "B",
+                     "--ignore-case", "--replace", "c", "--case", "title", dir.File("pop/ab.jpg")});
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Pop-Ac.jpg") << result.out;
+
+    // A bad pattern is bad arguments, named with its reason; nothing is renamed.
+    result = Rename(With({"--find", "a(", "--regex"}));
+    EXPECT_EQ(result.code, kExitUsage);
+    EXPECT_NE(result.err.find("offset 2"), std::string::npos) << result.err;
+    EXPECT_EQ(Rename(With({"--case", "shout"})).code, kExitUsage);
+    EXPECT_EQ(Rename(With({"--regex"})).code, kExitUsage);
+    EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes", "pop"}));
+}
+
+}  // namespace
+}  // namespace brindle::cli

@@ -1,5 +1,6 @@
 // The naming rule as the editor may leave it: any template, step text, date, format and slot
-// moves give names or a refusal, never a fault; the counter and the preview stay in step.
+// moves, find patterns, letter cases and placeholders give names or a refusal, never a fault;
+// the counter and the preview stay in step.
 #include <stdlib.h>
 
 #include <chrono>
@@ -54,6 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         abort();
     }
     (void)FormatRuleNumber(input.ConsumeRandomLengthString(24), k);
+
+    rule.Replace = {input.ConsumeRandomLengthString(8), input.ConsumeRandomLengthString(8),
+                    input.ConsumeBool(), input.ConsumeBool()};
+    rule.NameCase = static_cast<LetterCase>(input.ConsumeIntegralInRange(0, 4));
+    rule.ExtensionCase = static_cast<LetterCase>(input.ConsumeIntegralInRange(0, 2));
 
     std::vector<RenameRow> rows(input.ConsumeIntegralInRange(0, 8));
     for (RenameRow& row : rows) {
