@@ -19,7 +19,9 @@
 #include "shell/translate.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
+#include "split/split_presets.h"
 #include "stop_signal.h"
+#include "stream_commands.h"
 #include "terminal_progress.h"
 
 namespace brindle::cli {
@@ -28,9 +30,11 @@ namespace {
 // %1 is the piece limit the split enforces, %2 the recovery blocks per piece, %3 the piece
 // count beyond which the blocks grow.
 constexpr const char* kSplitHelp =
-    N_("Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
-       "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
-       "                          [--no-data-check] [--recovery PERCENT]\n"
+    N_("Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy |\n"
+       "                           --preset NAME] [--dest DIR] [--group NAME] [--checksums]\n"
+       "                          [--force] [--raw] [--no-data-check] [--recovery PERCENT]\n"
+       "       brindle split - (--size SIZE [--unit U] | --preset NAME) --group NAME [--name NAME]\n"
+       "                       [--dest DIR] [--raw] [--checksums] [--recovery PERCENT]\n"
        "\n"
        "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
        "carries a hash of its data, which every join and verify checks.\n"
@@ -40,6 +44,10 @@ constexpr const char* kSplitHelp =
        "                 as 1.5, read whole)\n"
        "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
        "  --floppy       split into floppy-sized pieces (1.44MB)\n"
+       "  --preset NAME  a size for a common limit: cd (700 MB), fat32 (the largest piece a\n"
+       "                 FAT32 stick holds: 2,147,483,647 bytes, with --raw 4 GiB - 1 byte),\n"
+       "                 mail-10, mail-20, mail-25 (7,000,000, 14,000,000 and 18,000,000\n"
+       "                 bytes: after base64 they still fit a 10, 20 or 25 MB mail limit)\n"
        "  --dest DIR     folder for the pieces (default: the file's own folder)\n"
        "  --group NAME   name of the pieces (default: the file's name without extension)\n"
        "  --checksums    also write NAME.sha256 beside the pieces, in the format of sha256sum:\n"
@@ -68,7 +76,14 @@ constexpr const char* kSplitHelp =
        "\n"
        "A split of FILE replaces its own earlier pieces, and removes those beyond the new count,\n"
        "and its earlier recovery files (it refuses recovery files of other files at NAME.par2).\n"
-       "A split that fails or is stopped removes every piece it wrote.\n");
+       "A split that fails or is stopped removes every piece it wrote.\n"
+       "\n"
+       "FILE - splits standard input (tar c DIR | brindle split - ...), whose length is not\n"
+       "known beforehand: --group is needed, --pieces and --floppy are refused, and --name NAME\n"
+       "gives the file name the pieces store (default: the group name). The pieces are written\n"
+       "hidden and get their counts, length and names only once the input has ended, so a\n"
+       "split stopped or killed before leaves no group that joins; it replaces nothing, and\n"
+       "input beyond 999 pieces stops it, leaving nothing.\n");
 
 std::string SplitHelp() {
     return Fill(Tr(kSplitHelp),
@@ -224,6 +239,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     std::optional<std::string> pieces;
     std::optional<std::string> size;
     std::optional<std::string> unit;
+    std::optional<std::string> preset;
+    std::optional<std::string> storedName;
     bool floppy = false;
     bool checksums = false;
     bool raw = false;
@@ -268,6 +285,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
                                              : name == "--unit" ? &unit
                                              : name == "--group" ? &group
                                              : name == "--recovery" ? &recoveryText
+                                             : name == "--preset" ? &preset
+                                             : name == "--name" ? &storedName
                                                                  : nullptr;
         std::optional<std::string> value;
         if (target == nullptr && name != "--dest") {
@@ -286,9 +305,26 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     if (file.empty()) {
         return Usage(console, "split", Tr("which file?"), SplitHelp());
     }
-    if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
-        return Usage(console, "split", Tr("choose one of --pieces, --size and --floppy"),
+    if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) + (preset ? 1 : 0) > 1) {
+        return Usage(console, "split", Tr("choose one of --pieces, --size, --floppy and --preset"),
                      SplitHelp());
+    }
+    if (preset) {
+        const SizePreset* found = FindSizePreset(*preset);
+        if (found == nullptr || unit) {
+            return Usage(console, "split",
+                         unit ? Tr("--unit goes with --size")
+                              : Fill(Tr("no preset %1: give cd, fat32, mail-10, mail-20 or mail-25"), {*preset}),
+                         SplitHelp());
+        }
+        const std::int64_t bytes = raw ? found->rawPieceSize : found->pieceFileSize;
+        const SizeFields fields = PresetFields(bytes);
+        size = fields.size;
+        if (!fields.unit.empty()) {
+            unit = fields.unit;
+        }
+        console.err << "brindle split: "
+                    << Fill(Tr("preset %1: pieces of %2 bytes"), {found->name, std::to_string(bytes)}) << "\n";
     }
     if (raw && force) {
         return Usage(console, "split",
@@ -321,6 +357,24 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
                      SplitHelp());
     }
 
+    if (file == "-") {
+        // The length comes only at the end of the input: what needs it is refused first.
+        if (pieces || floppy) {
+            return Usage(console, "split",
+                         Tr("--pieces and --floppy need the length, which standard input does not tell; give --size or --preset"),
+                         SplitHelp());
+        }
+        if (force) {
+            return Usage(console, "split", Tr("a split from standard input replaces nothing; remove the old pieces first"),
+                         SplitHelp());
+        }
+        return SplitFromInput({dest.empty() ? AbsolutePath(".") : AbsolutePath(dest), group, storedName, size,
+                               unit.value_or(""), raw, checksums, !noDataCheck, recoveryPercent},
+                              console);
+    }
+    if (storedName) {
+        return Usage(console, "split", Tr("--name goes with a split from standard input (-)"), SplitHelp());
+    }
     SplitState state;
     state.SplitSourcePath = AbsolutePath(file);
     state.SplitDestFolder = dest.empty() ? GetFolderName(state.SplitSourcePath) : AbsolutePath(dest);

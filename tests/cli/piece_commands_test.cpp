@@ -19,6 +19,7 @@
 #include "split_report.h"
 #include "stop_signal.h"
 #include "support/run_brindle.h"
+#include "support/shell_run.h"
 #include "support/sparse_group.h"
 #include "support/temp_dir.h"
 
@@ -61,6 +62,41 @@ TEST_F(PieceCommandsTest, SplitThenJoinByEveryChoice) {
         EXPECT_TRUE(ReadFile(dir.File("out/film.avi")) == bytes);
         std::filesystem::remove_all(dir.File("out"));
     }
+}
+
+TEST_F(PieceCommandsTest, PresetChoosesThePieceSizeAndSaysIt) {
+    WriteFile(dir.File("mail.bin"), test::PatternBytes(15'000'000));
+    const Outcome own = Brindle({"split", dir.File("mail.bin"), "--preset", "mail-10"});
+    ASSERT_EQ(own.code, 0) << own.err;
+    EXPECT_NE(own.err.find("pieces of 7000000 bytes"), std::string::npos) << own.err;
+    EXPECT_EQ(std::filesystem::file_size(dir.File("mail(1).qmf")), 7'000'000u);
+    const Outcome raw = Brindle({"split", dir.File("mail.bin"), "--preset", "mail-10", "--raw"});
+    ASSERT_EQ(raw.code, 0) << raw.err;
+    EXPECT_EQ(std::filesystem::file_size(dir.File("mail.bin.001")), 7'000'000u);
+    EXPECT_EQ(Brindle({"split", dir.File("mail.bin"), "--preset", "dvd"}).code, 2);
+    EXPECT_EQ(Brindle({"split", dir.File("mail.bin"), "--preset", "cd", "--size", "5"}).code, 2);
+}
+
+TEST_F(PieceCommandsTest, SplitFromAPipeJoinsBackByteForByte) {
+    std::filesystem::create_directories(dir.File("tree/sub"));
+    WriteFile(dir.File("tree/sub/a.bin"), test::PatternBytes(300'000, 7));
+    std::filesystem::create_directory(dir.File("D"));
+    const std::string brindle = BRINDLE_CLI_PATH;
+    const test::Ran split = test::RunShell("cd " + dir.path() + " && tar cf - tree | " + brindle +
+                                           " split - --size 100 --unit KB --group backup --dest D 2>&1");
+    ASSERT_EQ(split.exit, 0) << split.output;
+    ASSERT_TRUE(std::filesystem::exists(dir.File("D/backup(4).qmf004")));
+    const Outcome join = Brindle({"join", dir.File("D/backup(1).qmf")});
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_EQ(test::RunShell("cd " + dir.path() + " && tar cf - tree | cmp - D/backup && echo same").output, "same\n");
+    // What needs the length is refused before anything is read or written.
+    for (const char* choice : {"--pieces 3", "--floppy", "--size 1 --unit MB --force"}) {
+        EXPECT_EQ(test::RunShell("echo x | " + brindle + " split - --group g --dest " + dir.File("D") + " " + choice +
+                                 " >/dev/null 2>&1; echo $?").output, "2\n") << choice;
+    }
+    EXPECT_EQ(test::RunShell("echo x | " + brindle + " split - --size 1 --unit MB --dest " + dir.File("D") +
+                             " 2>&1 >/dev/null").output, "brindle split: a split from standard input needs --group NAME\n");
+    EXPECT_EQ(test::SortedNames(dir.File("D")).size(), 5u);
 }
 
 TEST_F(PieceCommandsTest, SplitDefaultsToTwoPiecesBesideTheFileNamedAfterIt) {
