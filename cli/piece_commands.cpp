@@ -92,7 +92,7 @@ std::string SplitHelp() {
 }
 
 constexpr const char* kJoinHelp =
-    N_("Usage: brindle join PIECE [--out FILE | --force]\n"
+    N_("Usage: brindle join PIECE [--out FILE | --out - | --force]\n"
        "\n"
        "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
        "split, after checking that every piece is there and that all come from the same split.\n"
@@ -100,7 +100,9 @@ constexpr const char* kJoinHelp =
        ".md5, .sha1 or .sha256 file beside them that lists them or NAME.\n"
        "\n"
        "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
-       "                 name, beside the pieces)\n"
+       "                 name, beside the pieces); - writes it to standard output, each piece\n"
+       "                 checked before its first byte goes out: a damaged piece stops the\n"
+       "                 output at the end of the piece before it, names it, and exits 1\n"
        "  --force        replace a file of the stored name beside the pieces; without it\n"
        "                 such a file is left alone and the join refused\n"
        "\n"
@@ -481,6 +483,18 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         return Usage(console, "join", Tr("which group? give one of its pieces"), kJoinHelp);
     }
     const std::string path = AbsolutePath(piece);
+    const bool toOutput = out == "-";
+    if (toOutput && IsNumberedPiece(path)) {
+        const std::string base = ParseNumberedName(GetFileName(path))->base;
+        bool numberedRecovery = false;
+        (void)LookForRecoveryFiles({GetFolderName(path), base, true}, &numberedRecovery);
+        if (numberedRecovery && !FindNumberedGroup(GetFolderName(path), base).Ready()) {
+            console.err << Tr("Fail to merge the files.") << "\n"
+                        << Tr("the group must be rebuilt first: brindle repair rebuilds it from its recovery files") << "\n";
+            return kExitFailed;
+        }
+        return JoinNumberedToOutput(GetFolderName(path), base, console);
+    }
     if (IsNumberedPiece(path)) {
         return JoinNumbered(path, out, force, console);
     }
@@ -494,6 +508,9 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         console.err << Tr("Fail to merge the files.") << "\n" << listed.message() << "\n";
         return kExitFailed;
     }
+    if (recovery && toOutput) {
+        return JoinRebuildingToOutput(folder, group, console);
+    }
     if (recovery && !plan.Ready()) {
         return JoinWithRecovery(ref, out, force, console);
     }
@@ -504,6 +521,9 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     if (!plan.missingPiece.empty()) {
         console.err << Tr("File Missing.") << "\n" << JoinPath(folder, plan.missingPiece) << "\n";
         return kExitFailed;
+    }
+    if (toOutput) {
+        return JoinToOutput(plan.pieces, console);
     }
     JoinParams params;
     // Beside recovery files the join may rebuild the first piece: its name field alone does not name the file.

@@ -33,6 +33,8 @@ public:
     Status CreateNew(const std::string& path);
     // Opens the regular file at `path` to write into it where it stands (WriteAt), nothing cut.
     Status OpenWrite(const std::string& path);
+    // Writes to the process's standard output, through a descriptor of its own.
+    Status OpenStandardOutput();
     // Gives this file the permission bits of the regular file at `path`, when there is one:
     // a file that replaces another keeps who may read it.
     Status TakePermissionsOf(const std::string& path);

@@ -94,6 +94,16 @@ Status File::OpenWrite(const std::string& path) {
     return Status::Ok();
 }
 
+Status File::OpenStandardOutput() {
+    (void)Close();
+    path_ = Tr("standard output");
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus(Tr("cannot open %1: %2"), path_, fault);
+    }
+    fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    return fd_ >= 0 ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path_, errno);
+}
+
 Status File::TakePermissionsOf(const std::string& path) {
     if (const int fault = FaultPoint(Call::kStat)) {
         return ErrnoStatus(Tr("cannot set the permissions of %1: %2"), path_, fault);

@@ -99,6 +99,33 @@ TEST_F(PieceCommandsTest, SplitFromAPipeJoinsBackByteForByte) {
     EXPECT_EQ(test::SortedNames(dir.File("D")).size(), 5u);
 }
 
+TEST_F(PieceCommandsTest, JoinIntoStandardOutputRebuildsStopsAndEndsQuietlyAsCat) {
+    const std::string brindle = BRINDLE_CLI_PATH;
+    const std::string first = "\"" + dir.File("film(1).qmf") + "\"";
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "4", "--recovery", "30"}).code, 0);
+    std::filesystem::rename(dir.File("film(2).qmf002"), dir.File("lost"));
+    const auto before = test::SortedNames(dir.path());
+    const test::Ran rebuilt = test::RunShell(brindle + " join " + first + " --out - 2>/dev/null");
+    EXPECT_EQ(rebuilt.exit, 0);
+    EXPECT_TRUE(rebuilt.output == bytes);
+    EXPECT_EQ(test::SortedNames(dir.path()), before);  // the rebuilt piece's temporary is gone
+
+    // A reader that goes away ends the join as it ends cat: by SIGPIPE, saying nothing.
+    EXPECT_EQ(test::RunShell("bash -c '" + brindle + " join " + first +
+                             " --out - 2>" + dir.File("err") + " | head -c 10 >/dev/null; echo ${PIPESTATUS[0]}'").output,
+              "141\n");
+    EXPECT_EQ(ReadFile(dir.File("err")), "brindle join: 1 piece damaged or missing; the recovery files can rebuild it; rebuilding\n");
+
+    // Numbered pieces: a damaged second piece lets out exactly the first.
+    std::filesystem::create_directory(dir.File("n"));
+    WriteFile(dir.File("n/film.avi.001"), bytes.substr(0, 60'000));
+    WriteFile(dir.File("n/film.avi.002"), bytes.substr(60'000));
+    ASSERT_EQ(test::RunShell("cd " + dir.File("n") + " && sha256sum film.avi.001 film.avi.002 > film.avi.sha256").exit, 0);
+    test::FlipByte(dir.File("n/film.avi.002"), 5);
+    const test::Ran numbered = test::RunShell(brindle + " join " + dir.File("n/film.avi.001") + " --out - 2>/dev/null; echo \" $?\"");
+    EXPECT_TRUE(numbered.output == bytes.substr(0, 60'000) + " 1\n");
+}
+
 TEST_F(PieceCommandsTest, SplitDefaultsToTwoPiecesBesideTheFileNamedAfterIt) {
     const Outcome split = Brindle({"split", dir.File("film.avi")});
     ASSERT_EQ(split.code, 0) << split.err;
