@@ -3,6 +3,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "folder_commands.h"
 #include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
@@ -112,7 +113,8 @@ constexpr const char* kJoinHelp =
        "too much damage the join is refused, saying how much recovery data is missing.\n");
 
 constexpr const char* kVerifyHelp =
-    N_("Usage: brindle verify PIECE\n"
+    N_("Usage: brindle verify PIECE [--json]\n"
+       "       brindle verify DIR [--recursive] [--json]\n"
        "\n"
        "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
        "from one split, each header fitting its place (its number, the group's piece count,\n"
@@ -126,13 +128,26 @@ constexpr const char* kVerifyHelp =
        "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n"
        "Where recovery files NAME.par2 lie beside the group, one more line says whether they\n"
        "can rebuild the missing and damaged pieces (\"2 pieces damaged or missing; the recovery\n"
-       "files can rebuild them\"), or that they describe another split.\n");
+       "files can rebuild them\"), or that they describe another split.\n"
+       "\n"
+       "Given a folder, checks every group in it (with --recursive, in the folders under it\n"
+       "too): own pieces, numbered pieces with their lists, and the recovery files of either,\n"
+       "several groups side by side. One line per group, its first piece and ok, rebuildable\n"
+       "(the recovery files mend it) or faulty and why, then a summary; exit 0 only when every\n"
+       "group would join correctly as it is.\n"
+       "\n"
+       "  --json         one JSON object a line instead: per group the fields folder, group,\n"
+       "                 kind (pieces or numbered), first_piece, result (ok, rebuildable or\n"
+       "                 faulty), pieces, faulty, bytes, recovery_files and reason; for a\n"
+       "                 PIECE, first one per piece with piece, verdict, fault and reason\n");
 
 constexpr const char* kGroupsHelp =
-    N_("Usage: brindle groups DIR\n"
+    N_("Usage: brindle groups DIR [--json]\n"
        "\n"
        "Lists the piece groups in DIR: group, stored file name, size and date of the split;\n"
-       "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n");
+       "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n"
+       "With --json, one JSON object a line per group, with the fields group, kind (pieces or\n"
+       "numbered), first_piece, name, bytes, pieces and split_date.\n");
 
 constexpr const char* kInfoHelp =
     N_("Usage: brindle info PIECE\n"
@@ -543,12 +558,32 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
 
 int RunVerify(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
+    bool json = false;
+    bool recursive = false;
+    std::vector<std::string> rest;
+    for (const std::string& word : words) {
+        if (word == "--json" || word == "--recursive") {
+            (word == "--json" ? json : recursive) = true;
+        } else {
+            rest.push_back(word);
+        }
+    }
     const auto given =
-        OnlyWord(words, "verify", Tr("give one piece of the group"), kVerifyHelp, console, &exit);
+        OnlyWord(rest, "verify", Tr("give one piece of the group, or a folder"), kVerifyHelp, console, &exit);
     if (!given) {
         return exit;
     }
     const std::string path = AbsolutePath(*given);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return VerifyFolder(path, recursive, json, console);
+    }
+    if (recursive) {
+        return Usage(console, "verify", Tr("--recursive goes with a folder"), kVerifyHelp);
+    }
+    if (json) {
+        return VerifyPieceJson(path, console);
+    }
     if (IsNumberedPiece(path)) {
         return VerifyNumbered(path, console);
     }
@@ -604,8 +639,10 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
+    std::vector<std::string> rest = words;
+    const bool json = std::erase(rest, std::string("--json")) > 0;
     const auto given =
-        OnlyWord(words, "groups", Tr("give one folder"), kGroupsHelp, console, &exit);
+        OnlyWord(rest, "groups", Tr("give one folder"), kGroupsHelp, console, &exit);
     if (!given) {
         return exit;
     }
@@ -614,6 +651,9 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
     if (!std::filesystem::is_directory(folder, error)) {
         console.err << "brindle groups: " << Fill(Tr("no such folder: %1"), {*given}) << "\n";
         return kExitUsage;
+    }
+    if (json) {
+        return GroupsJson(folder, console);
     }
     const std::vector<std::string> groups = FindGroups(folder);
     if (groups.empty() && FindNumberedGroups(folder).empty()) {

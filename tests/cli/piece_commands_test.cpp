@@ -126,6 +126,62 @@ TEST_F(PieceCommandsTest, JoinIntoStandardOutputRebuildsStopsAndEndsQuietlyAsCat
     EXPECT_TRUE(numbered.output == bytes.substr(0, 60'000) + " 1\n");
 }
 
+TEST_F(PieceCommandsTest, VerifyOfAFolderChecksEveryGroupOfEveryKind) {
+    // A sound and a damaged group of each kind: own pieces, numbered pieces with a list, and
+    // own pieces with recovery files (in a folder below, for --recursive).
+    const std::string d = dir.File("all");
+    std::filesystem::create_directories(d + "/deep");
+    for (const char* name : {"good", "bad"}) {
+        WriteFile(d + "/" + name + ".bin", bytes);
+        ASSERT_EQ(Brindle({"split", d + "/" + name + ".bin", "--pieces", "3"}).code, 0);
+        WriteFile(d + "/" + name + ".txt.001", bytes.substr(0, 60'000));
+        WriteFile(d + "/" + name + ".txt.002", bytes.substr(60'000));
+        ASSERT_EQ(test::RunShell("cd " + d + " && sha256sum " + name + ".txt.00? > " + name + ".txt.sha256").exit, 0);
+        WriteFile(d + "/deep/" + name + "r.bin", bytes);
+        ASSERT_EQ(Brindle({"split", d + "/deep/" + name + "r.bin", "--pieces", "3", "--recovery", "40"}).code, 0);
+        std::filesystem::remove(d + "/" + name + ".bin");
+        std::filesystem::remove(d + "/deep/" + name + "r.bin");
+    }
+    test::FlipByte(d + "/bad(2).qmf002", 300);
+    test::FlipByte(d + "/bad.txt.002", 3);
+    std::filesystem::remove(d + "/deep/badr(3).qmf003");
+
+    const Outcome top = Brindle({"verify", d});
+    EXPECT_EQ(top.code, 1);
+    EXPECT_NE(top.out.find(d + "/good(1).qmf: ok\n"), std::string::npos) << top.out;
+    EXPECT_NE(top.out.find(d + "/bad(1).qmf: faulty (bad(2).qmf002: damaged"), std::string::npos) << top.out;
+    EXPECT_NE(top.out.find(d + "/bad.txt.001: faulty"), std::string::npos) << top.out;
+    EXPECT_NE(top.out.find("4 groups checked, 2 would join correctly.\n"), std::string::npos) << top.out;
+
+    const Outcome json = Brindle({"verify", d, "--recursive", "--json"});
+    EXPECT_EQ(json.code, 1);
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 6) << json.out;
+    EXPECT_NE(json.out.find("{\"folder\":\"" + d + "/deep\",\"group\":\"badr\",\"kind\":\"pieces\",\"first_piece\":\"" + d +
+                            "/deep/badr(1).qmf\",\"result\":\"rebuildable\",\"pieces\":3,\"faulty\":1,\"bytes\":100000,"
+                            "\"recovery_files\":true,"),
+              std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"group\":\"goodr\",\"kind\":\"pieces\",\"first_piece\":\"" + d +
+                            "/deep/goodr(1).qmf\",\"result\":\"ok\""),
+              std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"group\":\"good.txt\",\"kind\":\"numbered\",\"first_piece\":\"" + d +
+                            "/good.txt.001\",\"result\":\"ok\""),
+              std::string::npos) << json.out;
+
+    // Only sound groups: exit 0.
+    for (const char* name : {"bad(1).qmf", "bad(2).qmf002", "bad(3).qmf003", "bad.txt.001", "bad.txt.002", "bad.txt.sha256"}) {
+        std::filesystem::remove(d + "/" + name);
+    }
+    EXPECT_EQ(Brindle({"verify", d}).code, 0);
+    const Outcome piece = Brindle({"verify", d + "/good(1).qmf", "--json"});
+    EXPECT_EQ(piece.code, 0);
+    EXPECT_EQ(piece.out.substr(0, piece.out.find('\n')),
+              "{\"piece\":\"" + d + "/good(1).qmf\",\"verdict\":\"ok\",\"fault\":\"\",\"reason\":\"\"}");
+    const Outcome groups = Brindle({"groups", d, "--json"});
+    EXPECT_NE(groups.out.find("{\"group\":\"good\",\"kind\":\"pieces\",\"first_piece\":\"" + d +
+                              "/good(1).qmf\",\"name\":\"good.bin\",\"bytes\":100000,\"pieces\":3,"),
+              std::string::npos) << groups.out;
+}
+
 TEST_F(PieceCommandsTest, SplitDefaultsToTwoPiecesBesideTheFileNamedAfterIt) {
     const Outcome split = Brindle({"split", dir.File("film.avi")});
     ASSERT_EQ(split.code, 0) << split.err;
