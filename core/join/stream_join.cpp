@@ -69,7 +69,8 @@ StreamJoinResult JoinToStream(const std::vector<std::string>& pieces, io::File& 
         if (piece.status.ok() && i == 0) {
             piece.status = CheckFirstPiece(piece.header, pieces[i]);
             if (piece.status.ok() && piece.header.PieceCount != static_cast<std::int32_t>(pieces.size())) {
-                piece.status = Status::Corruption(Fill(Tr("the group has %1 pieces, %2 were given"),
+                piece.status = Status::Corruption(Fill(TrN("the group has %1 pieces, %2 were given", "the group has %1 pieces, %2 were given",
+                                                           static_cast<unsigned long>(piece.header.PieceCount)),
                                                        {std::to_string(piece.header.PieceCount), std::to_string(pieces.size())}));
             }
             std::vector<std::string> names;
