@@ -16,7 +16,7 @@ using test::ReadFile;
 using test::TempDir;
 
 // Splits 5000 bytes into pieces of 2000 in `dir`; the pieces in order.
-std::vector<std::string> ThreePieces(const TempDir& dir, const std::string& bytes) {
+std::vector<std::string> ThreePieces(const TempDir& dir, const std::string& bytes, bool checksums) {
     test::WriteFile(dir.File("src.bin"), bytes);
     SplitParams params;
     params.sourcePath = dir.File("src.bin");
@@ -24,6 +24,7 @@ std::vector<std::string> ThreePieces(const TempDir& dir, const std::string& byte
     params.groupName = "g";
     params.pieceSize = 2000;
     params.splitDate = "2026-12-09";
+    params.checksums = checksums;
     test::RecordingProgress progress;
     return SplitFile(params, progress).pieces;
 }
@@ -37,25 +38,29 @@ std::string JoinInto(const TempDir& dir, const std::vector<std::string>& pieces,
     return ReadFile(dir.File("out.bin"));
 }
 
+// With a checksum file the pieces are hashed ahead on the pool, without one read in place.
 TEST(JoinToStream, ADamagedOrForeignPieceStopsTheOutputAtTheEndOfThePieceBefore) {
-    TempDir dir;
-    const std::string bytes = test::PatternBytes(5000);
-    const std::vector<std::string> pieces = ThreePieces(dir, bytes);
-    ASSERT_EQ(pieces.size(), 3u);
-    StreamJoinResult result;
-    EXPECT_EQ(JoinInto(dir, pieces, &result), bytes);
-    ASSERT_TRUE(result.status.ok()) << result.status.message();
+    for (const bool checksums : {false, true}) {
+        SCOPED_TRACE(checksums ? "with a checksum file" : "data hashes only");
+        TempDir dir;
+        const std::string bytes = test::PatternBytes(5000);
+        const std::vector<std::string> pieces = ThreePieces(dir, bytes, checksums);
+        ASSERT_EQ(pieces.size(), 3u);
+        StreamJoinResult result;
+        EXPECT_EQ(JoinInto(dir, pieces, &result), bytes);
+        ASSERT_TRUE(result.status.ok()) << result.status.message();
 
-    std::filesystem::remove(dir.File("out.bin"));
-    test::FlipByte(pieces[1], kHeaderSize + 1999);  // the last byte of piece 2
-    EXPECT_EQ(JoinInto(dir, pieces, &result), bytes.substr(0, 2000));
-    EXPECT_EQ(result.status.code(), Status::Code::kCorruption);
-    EXPECT_EQ(result.badPiece, pieces[1]);
+        std::filesystem::remove(dir.File("out.bin"));
+        test::FlipByte(pieces[1], kHeaderSize + 1999);  // the last byte of piece 2
+        EXPECT_EQ(JoinInto(dir, pieces, &result), bytes.substr(0, 2000));
+        EXPECT_EQ(result.status.code(), Status::Code::kCorruption);
+        EXPECT_EQ(result.badPiece, pieces[1]);
 
-    // A piece in the wrong place is refused as surely, before any of its bytes.
-    std::filesystem::remove(dir.File("out.bin"));
-    EXPECT_EQ(JoinInto(dir, {pieces[0], pieces[2], pieces[1]}, &result), bytes.substr(0, 2000));
-    EXPECT_EQ(result.badPiece, pieces[2]);
+        // A piece in the wrong place is refused as surely, before any of its bytes.
+        std::filesystem::remove(dir.File("out.bin"));
+        EXPECT_EQ(JoinInto(dir, {pieces[0], pieces[2], pieces[1]}, &result), bytes.substr(0, 2000));
+        EXPECT_EQ(result.badPiece, pieces[2]);
+    }
 }
 
 }  // namespace
