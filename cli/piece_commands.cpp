@@ -3,6 +3,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "folder_commands.h"
 #include "format/checksums.h"
 #include "format/discovery.h"
 #include "format/numbered_group.h"
@@ -19,7 +20,9 @@
 #include "shell/translate.h"
 #include "split/split_engine.h"
 #include "split/split_planning.h"
+#include "split/split_presets.h"
 #include "stop_signal.h"
+#include "stream_commands.h"
 #include "terminal_progress.h"
 
 namespace brindle::cli {
@@ -28,9 +31,11 @@ namespace {
 // %1 is the piece limit the split enforces, %2 the recovery blocks per piece, %3 the piece
 // count beyond which the blocks grow.
 constexpr const char* kSplitHelp =
-    N_("Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy]\n"
-       "                          [--dest DIR] [--group NAME] [--checksums] [--force] [--raw]\n"
-       "                          [--no-data-check] [--recovery PERCENT]\n"
+    N_("Usage: brindle split FILE [--pieces N | --size SIZE [--unit KB|MB|GB] | --floppy |\n"
+       "                           --preset NAME] [--dest DIR] [--group NAME] [--checksums]\n"
+       "                          [--force] [--raw] [--no-data-check] [--recovery PERCENT]\n"
+       "       brindle split - (--size SIZE [--unit U] | --preset NAME) --group NAME [--name NAME]\n"
+       "                       [--dest DIR] [--raw] [--checksums] [--recovery PERCENT]\n"
        "\n"
        "Cuts FILE into piece files NAME(1).qmf, NAME(2).qmf002, ... in DIR. Each piece's header\n"
        "carries a hash of its data, which every join and verify checks.\n"
@@ -40,6 +45,10 @@ constexpr const char* kSplitHelp =
        "                 as 1.5, read whole)\n"
        "  --unit UNIT    unit of SIZE: KB, MB or GB (default: bytes)\n"
        "  --floppy       split into floppy-sized pieces (1.44MB)\n"
+       "  --preset NAME  a size for a common limit: cd (700 MB), fat32 (the largest piece a\n"
+       "                 FAT32 stick holds: 2,147,483,647 bytes, with --raw 4 GiB - 1 byte),\n"
+       "                 mail-10, mail-20, mail-25 (7,000,000, 14,000,000 and 18,000,000\n"
+       "                 bytes: after base64 they still fit a 10, 20 or 25 MB mail limit)\n"
        "  --dest DIR     folder for the pieces (default: the file's own folder)\n"
        "  --group NAME   name of the pieces (default: the file's name without extension)\n"
        "  --checksums    also write NAME.sha256 beside the pieces, in the format of sha256sum:\n"
@@ -68,7 +77,14 @@ constexpr const char* kSplitHelp =
        "\n"
        "A split of FILE replaces its own earlier pieces, and removes those beyond the new count,\n"
        "and its earlier recovery files (it refuses recovery files of other files at NAME.par2).\n"
-       "A split that fails or is stopped removes every piece it wrote.\n");
+       "A split that fails or is stopped removes every piece it wrote.\n"
+       "\n"
+       "FILE - splits standard input (tar c DIR | brindle split - ...), whose length is not\n"
+       "known beforehand: --group is needed, --pieces and --floppy are refused, and --name NAME\n"
+       "gives the file name the pieces store (default: the group name). The pieces are written\n"
+       "hidden and get their counts, length and names only once the input has ended, so a\n"
+       "split stopped or killed before leaves no group that joins; it replaces nothing, and\n"
+       "input beyond 999 pieces stops it, leaving nothing.\n");
 
 std::string SplitHelp() {
     return Fill(Tr(kSplitHelp),
@@ -77,7 +93,7 @@ std::string SplitHelp() {
 }
 
 constexpr const char* kJoinHelp =
-    N_("Usage: brindle join PIECE [--out FILE | --force]\n"
+    N_("Usage: brindle join PIECE [--out FILE | --out - | --force]\n"
        "\n"
        "Joins the group PIECE belongs to (any piece of it will do) back into the file that was\n"
        "split, after checking that every piece is there and that all come from the same split.\n"
@@ -85,7 +101,9 @@ constexpr const char* kJoinHelp =
        ".md5, .sha1 or .sha256 file beside them that lists them or NAME.\n"
        "\n"
        "  --out FILE     the file to write, replaced if it is there (default: the stored\n"
-       "                 name, beside the pieces)\n"
+       "                 name, beside the pieces); - writes it to standard output, each piece\n"
+       "                 checked before its first byte goes out: a damaged piece stops the\n"
+       "                 output at the end of the piece before it, names it, and exits 1\n"
        "  --force        replace a file of the stored name beside the pieces; without it\n"
        "                 such a file is left alone and the join refused\n"
        "\n"
@@ -95,7 +113,8 @@ constexpr const char* kJoinHelp =
        "too much damage the join is refused, saying how much recovery data is missing.\n");
 
 constexpr const char* kVerifyHelp =
-    N_("Usage: brindle verify PIECE\n"
+    N_("Usage: brindle verify PIECE [--json]\n"
+       "       brindle verify DIR [--recursive] [--json]\n"
        "\n"
        "Checks the group PIECE belongs to without joining it: every piece there by name, all\n"
        "from one split, each header fitting its place (its number, the group's piece count,\n"
@@ -109,13 +128,26 @@ constexpr const char* kVerifyHelp =
        "the joined bytes against every .sfv, .md5, .sha1 or .sha256 file that lists them.\n"
        "Where recovery files NAME.par2 lie beside the group, one more line says whether they\n"
        "can rebuild the missing and damaged pieces (\"2 pieces damaged or missing; the recovery\n"
-       "files can rebuild them\"), or that they describe another split.\n");
+       "files can rebuild them\"), or that they describe another split.\n"
+       "\n"
+       "Given a folder, checks every group in it (with --recursive, in the folders under it\n"
+       "too): own pieces, numbered pieces with their lists, and the recovery files of either,\n"
+       "several groups side by side. One line per group, its first piece and ok, rebuildable\n"
+       "(the recovery files mend it) or faulty and why, then a summary; exit 0 only when every\n"
+       "group would join correctly as it is.\n"
+       "\n"
+       "  --json         one JSON object a line instead: per group the fields folder, group,\n"
+       "                 kind (pieces or numbered), first_piece, result (ok, rebuildable or\n"
+       "                 faulty), pieces, faulty, bytes, recovery_files and reason; for a\n"
+       "                 PIECE, first one per piece with piece, verdict, fault and reason\n");
 
 constexpr const char* kGroupsHelp =
-    N_("Usage: brindle groups DIR\n"
+    N_("Usage: brindle groups DIR [--json]\n"
        "\n"
        "Lists the piece groups in DIR: group, stored file name, size and date of the split;\n"
-       "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n");
+       "then the groups of plain numbered pieces: first piece, joined name, size, piece count.\n"
+       "With --json, one JSON object a line per group, with the fields group, kind (pieces or\n"
+       "numbered), first_piece, name, bytes, pieces and split_date.\n");
 
 constexpr const char* kInfoHelp =
     N_("Usage: brindle info PIECE\n"
@@ -224,6 +256,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     std::optional<std::string> pieces;
     std::optional<std::string> size;
     std::optional<std::string> unit;
+    std::optional<std::string> preset;
+    std::optional<std::string> storedName;
     bool floppy = false;
     bool checksums = false;
     bool raw = false;
@@ -268,6 +302,8 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
                                              : name == "--unit" ? &unit
                                              : name == "--group" ? &group
                                              : name == "--recovery" ? &recoveryText
+                                             : name == "--preset" ? &preset
+                                             : name == "--name" ? &storedName
                                                                  : nullptr;
         std::optional<std::string> value;
         if (target == nullptr && name != "--dest") {
@@ -286,9 +322,26 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
     if (file.empty()) {
         return Usage(console, "split", Tr("which file?"), SplitHelp());
     }
-    if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) > 1) {
-        return Usage(console, "split", Tr("choose one of --pieces, --size and --floppy"),
+    if ((pieces ? 1 : 0) + (size ? 1 : 0) + (floppy ? 1 : 0) + (preset ? 1 : 0) > 1) {
+        return Usage(console, "split", Tr("choose one of --pieces, --size, --floppy and --preset"),
                      SplitHelp());
+    }
+    if (preset) {
+        const SizePreset* found = FindSizePreset(*preset);
+        if (found == nullptr || unit) {
+            return Usage(console, "split",
+                         unit ? Tr("--unit goes with --size")
+                              : Fill(Tr("no preset %1: give cd, fat32, mail-10, mail-20 or mail-25"), {*preset}),
+                         SplitHelp());
+        }
+        const std::int64_t bytes = raw ? found->rawPieceSize : found->pieceFileSize;
+        const SizeFields fields = PresetFields(bytes);
+        size = fields.size;
+        if (!fields.unit.empty()) {
+            unit = fields.unit;
+        }
+        console.err << "brindle split: "
+                    << Fill(Tr("preset %1: pieces of %2 bytes"), {found->name, std::to_string(bytes)}) << "\n";
     }
     if (raw && force) {
         return Usage(console, "split",
@@ -321,6 +374,24 @@ int RunSplit(const std::vector<std::string>& words, Console& console) {
                      SplitHelp());
     }
 
+    if (file == "-") {
+        // The length comes only at the end of the input: what needs it is refused first.
+        if (pieces || floppy) {
+            return Usage(console, "split",
+                         Tr("--pieces and --floppy need the length, which standard input does not tell; give --size or --preset"),
+                         SplitHelp());
+        }
+        if (force) {
+            return Usage(console, "split", Tr("a split from standard input replaces nothing; remove the old pieces first"),
+                         SplitHelp());
+        }
+        return SplitFromInput({dest.empty() ? AbsolutePath(".") : AbsolutePath(dest), group, storedName, size,
+                               unit.value_or(""), raw, checksums, !noDataCheck, recoveryPercent},
+                              console);
+    }
+    if (storedName) {
+        return Usage(console, "split", Tr("--name goes with a split from standard input (-)"), SplitHelp());
+    }
     SplitState state;
     state.SplitSourcePath = AbsolutePath(file);
     state.SplitDestFolder = dest.empty() ? GetFolderName(state.SplitSourcePath) : AbsolutePath(dest);
@@ -434,6 +505,18 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         return Usage(console, "join", Tr("which group? give one of its pieces"), kJoinHelp);
     }
     const std::string path = AbsolutePath(piece);
+    const bool toOutput = out == "-";
+    if (toOutput && IsNumberedPiece(path)) {
+        const std::string base = ParseNumberedName(GetFileName(path))->base;
+        bool numberedRecovery = false;
+        (void)LookForRecoveryFiles({GetFolderName(path), base, true}, &numberedRecovery);
+        if (numberedRecovery && !FindNumberedGroup(GetFolderName(path), base).Ready()) {
+            console.err << Tr("Fail to merge the files.") << "\n"
+                        << Tr("the group must be rebuilt first: brindle repair rebuilds it from its recovery files") << "\n";
+            return kExitFailed;
+        }
+        return JoinNumberedToOutput(GetFolderName(path), base, console);
+    }
     if (IsNumberedPiece(path)) {
         return JoinNumbered(path, out, force, console);
     }
@@ -447,6 +530,9 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
         console.err << Tr("Fail to merge the files.") << "\n" << listed.message() << "\n";
         return kExitFailed;
     }
+    if (recovery && toOutput) {
+        return JoinRebuildingToOutput(folder, group, console);
+    }
     if (recovery && !plan.Ready()) {
         return JoinWithRecovery(ref, out, force, console);
     }
@@ -457,6 +543,9 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
     if (!plan.missingPiece.empty()) {
         console.err << Tr("File Missing.") << "\n" << JoinPath(folder, plan.missingPiece) << "\n";
         return kExitFailed;
+    }
+    if (toOutput) {
+        return JoinToOutput(plan.pieces, console);
     }
     JoinParams params;
     // Beside recovery files the join may rebuild the first piece: its name field alone does not name the file.
@@ -476,12 +565,32 @@ int RunJoin(const std::vector<std::string>& words, Console& console) {
 
 int RunVerify(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
+    bool json = false;
+    bool recursive = false;
+    std::vector<std::string> rest;
+    for (const std::string& word : words) {
+        if (word == "--json" || word == "--recursive") {
+            (word == "--json" ? json : recursive) = true;
+        } else {
+            rest.push_back(word);
+        }
+    }
     const auto given =
-        OnlyWord(words, "verify", Tr("give one piece of the group"), kVerifyHelp, console, &exit);
+        OnlyWord(rest, "verify", Tr("give one piece of the group, or a folder"), kVerifyHelp, console, &exit);
     if (!given) {
         return exit;
     }
     const std::string path = AbsolutePath(*given);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return VerifyFolder(path, recursive, json, console);
+    }
+    if (recursive) {
+        return Usage(console, "verify", Tr("--recursive goes with a folder"), kVerifyHelp);
+    }
+    if (json) {
+        return VerifyPieceJson(path, console);
+    }
     if (IsNumberedPiece(path)) {
         return VerifyNumbered(path, console);
     }
@@ -541,8 +650,10 @@ int RunVerify(const std::vector<std::string>& words, Console& console) {
 
 int RunGroups(const std::vector<std::string>& words, Console& console) {
     int exit = kExitOk;
+    std::vector<std::string> rest = words;
+    const bool json = std::erase(rest, std::string("--json")) > 0;
     const auto given =
-        OnlyWord(words, "groups", Tr("give one folder"), kGroupsHelp, console, &exit);
+        OnlyWord(rest, "groups", Tr("give one folder"), kGroupsHelp, console, &exit);
     if (!given) {
         return exit;
     }
@@ -551,6 +662,9 @@ int RunGroups(const std::vector<std::string>& words, Console& console) {
     if (!std::filesystem::is_directory(folder, error)) {
         console.err << "brindle groups: " << Fill(Tr("no such folder: %1"), {*given}) << "\n";
         return kExitUsage;
+    }
+    if (json) {
+        return GroupsJson(folder, console);
     }
     std::vector<std::string> groups;
     if (const Status listed = FindGroups(folder, &groups); !listed.ok()) {

@@ -47,7 +47,8 @@ frmSimple::frmSimple(JobValuesPtr values) : ChromeWindow(Chrome(), nullptr, std:
 
     // The options here only choose; every field stays usable and the focus stays put.
     QVBoxLayout* body = Body();
-    body->setContentsMargins(20, 24, 20, 37);
+    // The preset row under the size takes the room above the options.
+    body->setContentsMargins(20, 15, 20, 37);
     body->setSpacing(0);
     auto* choiceGrid = new QGridLayout;
     body->addLayout(choiceGrid);
@@ -62,7 +63,7 @@ frmSimple::frmSimple(JobValuesPtr values) : ChromeWindow(Chrome(), nullptr, std:
     connect(cmdSplit_, &QPushButton::clicked, this, &frmSimple::Split);
 
     SetTabChain({choice_.optSolution[0], choice_.txtNum, choice_.optSolution[1], choice_.txtSize,
-                 choice_.cboType, choice_.optSolution[2], cmdSplit_});
+                 choice_.cboType, choice_.cboPreset, choice_.optSolution[2], cmdSplit_});
 
     panel_ = new JobPanel(JobKind::kSplit, {QStringLiteral("ProgressBar1")}, this);
     SetLeastSize(panel_, QSize(0, 28));

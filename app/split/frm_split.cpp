@@ -52,6 +52,7 @@ frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullp
     choice_ = SplitChoiceControls::Build(
         this, choiceGrid, 216, QCoreApplication::translate("frmSplit", "Split into pieces"));
     choice_.cboType->setCurrentIndex(0);
+    choice_.cboType->setPlaceholderText(QCoreApplication::translate("frmSimple", "bytes"));
     for (int i = 0; i < 3; ++i) {
         connect(choice_.optSolution[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
                 [this, i] { OptionClicked(i); });
@@ -101,7 +102,7 @@ frmSplit::frmSplit(JobValuesPtr values) : ChromeWindow(SplitPageChrome(1), nullp
 
     // The page opens on Browse, as before; the path box comes next.
     SetTabChain({cmdBrowse_, txtPath_, choice_.optSolution[0], choice_.txtNum, choice_.optSolution[1],
-                 choice_.txtSize, choice_.cboType, choice_.optSolution[2], cmdPrevious_,
+                 choice_.txtSize, choice_.cboType, choice_.cboPreset, choice_.optSolution[2], cmdPrevious_,
                  cmdNext_});
 
     // The details follow the file as it changes, appears or goes, told by the system

@@ -17,6 +17,8 @@
 #include "shell/prompter.h"
 #include "shell/short_date.h"
 #include "split/split_engine.h"
+#include "split/split_presets.h"
+#include "shell/translate.h"
 
 namespace brindle::app {
 namespace {
@@ -80,7 +82,36 @@ SplitChoiceControls SplitChoiceControls::Build(QWidget* parent, QGridLayout* gri
     c.cboType->setAccessibleName(QCoreApplication::translate("SplitChoice", "Unit of the size"));
     c.cboType->addItems({QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB")});
     grid->addWidget(c.cboType, 1, 2, Qt::AlignLeft);
+
+    c.cboPreset = new QComboBox(parent);
+    c.cboPreset->setObjectName(QStringLiteral("cboPreset"));
+    c.cboPreset->addItem(QCoreApplication::translate("SplitChoice", "None"));
+    for (const SizePreset& preset : SizePresets()) {
+        c.cboPreset->addItem(QString::fromUtf8(Tr(preset.caption)));
+    }
+    c.lblPreset = new QLabel(QCoreApplication::translate("SplitChoice", "Preset"), parent);
+    c.lblPreset->setObjectName(QStringLiteral("lblPreset"));
+    c.lblPreset->setBuddy(c.cboPreset);
+    // Under the size it fills, where the narrow windows have room.
+    grid->setRowMinimumHeight(3, kRowHeight);
+    c.lblPreset->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(c.lblPreset, 3, 0);
+    grid->addWidget(c.cboPreset, 3, 1, 1, 3, Qt::AlignLeft);
     grid->setColumnStretch(3, 1);
+    QLineEdit* size = c.txtSize;
+    QComboBox* unit = c.cboType;
+    QRadioButton* bySize = c.optSolution[1];
+    QObject::connect(c.cboPreset, &QComboBox::activated, parent, [size, unit, bySize](int index) {
+        if (index < 1) {
+            return;
+        }
+        // The windows write the program's own pieces.
+        const SizeFields fields =
+            PresetFields(SizePresets()[static_cast<std::size_t>(index - 1)].pieceFileSize);
+        size->setText(QString::fromStdString(fields.size));
+        unit->setCurrentIndex(unit->findText(QString::fromStdString(fields.unit)));
+        bySize->click();
+    });
     return c;
 }
 

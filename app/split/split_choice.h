@@ -30,6 +30,9 @@ struct SplitChoiceControls {
     QLabel* Label3 = nullptr;
     QLineEdit* txtSize = nullptr;
     QComboBox* cboType = nullptr;
+    QLabel* lblPreset = nullptr;
+    // Fills the size and its unit for a common limit; the first entry chooses none.
+    QComboBox* cboPreset = nullptr;
 
     // Lowest index whose option is chosen; -1 when none is.
     int ChosenIndex() const;

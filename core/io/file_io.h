@@ -31,6 +31,10 @@ public:
     Status CreateTempBeside(const std::string& target, std::string* tempPath);
     // Creates a new file at `path` for writing; fails when anything is already there.
     Status CreateNew(const std::string& path);
+    // Opens the regular file at `path` to write into it where it stands (WriteAt), nothing cut.
+    Status OpenWrite(const std::string& path);
+    // Writes to the process's standard output, through a descriptor of its own.
+    Status OpenStandardOutput();
     // Gives this file the permission bits of the regular file at `path`, when there is one:
     // a file that replaces another keeps who may read it.
     Status TakePermissionsOf(const std::string& path);

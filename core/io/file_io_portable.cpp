@@ -61,6 +61,31 @@ Status File::CreateNew(const std::string& path) {
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
 
+Status File::OpenWrite(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus(Tr("cannot open %1: %2"), path, fault);
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return Status::InvalidArgument(Fill(Tr("not a regular file: %1"), {path}));
+    }
+    stream_ = std::fopen(path.c_str(), "r+b");
+    return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
+}
+
+Status File::OpenStandardOutput() {
+    (void)Close();
+    path_ = Tr("standard output");
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus(Tr("cannot open %1: %2"), path_, fault);
+    }
+    // The C library names no second handle on it; the system's name for it does.
+    stream_ = std::fopen("/dev/stdout", "ab");
+    return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path_, errno);
+}
+
 Status File::TakePermissionsOf(const std::string& path) {
     if (const int fault = FaultPoint(Call::kStat)) {
         return ErrnoStatus(Tr("cannot set the permissions of %1: %2"), path_, fault);

@@ -76,6 +76,34 @@ Status File::CreateNew(const std::string& path) {
     return fd_ >= 0 ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
 
+Status File::OpenWrite(const std::string& path) {
+    (void)Close();
+    path_ = path;
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus(Tr("cannot open %1: %2"), path, fault);
+    }
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        return ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        (void)Close();
+        return Status::InvalidArgument(Fill(Tr("not a regular file: %1"), {path}));
+    }
+    return Status::Ok();
+}
+
+Status File::OpenStandardOutput() {
+    (void)Close();
+    path_ = Tr("standard output");
+    if (const int fault = FaultPoint(Call::kOpen)) {
+        return ErrnoStatus(Tr("cannot open %1: %2"), path_, fault);
+    }
+    fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    return fd_ >= 0 ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path_, errno);
+}
+
 Status File::TakePermissionsOf(const std::string& path) {
     if (const int fault = FaultPoint(Call::kStat)) {
         return ErrnoStatus(Tr("cannot set the permissions of %1: %2"), path_, fault);

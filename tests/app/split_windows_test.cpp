@@ -196,6 +196,25 @@ private slots:
         QCOMPARE(quick->focusWidget(), focus);
     }
 
+    void presetFillsSizeAndUnitInBothWindows() {
+        auto* page = new frmSplit(values_);
+        auto* quick = new frmSimple(values_);
+        for (QWidget* window : {static_cast<QWidget*>(page), static_cast<QWidget*>(quick)}) {
+            window->show();
+            auto* preset = Get<QComboBox>(window, QStringLiteral("cboPreset"));
+            auto* unit = Get<QComboBox>(window, QStringLiteral("cboType"));
+            QCOMPARE(preset->count(), 6);
+            preset->setCurrentIndex(1);
+            emit preset->activated(1);  // cd
+            QCOMPARE(Box(window, "txtSize")->text(), QStringLiteral("700"));
+            QCOMPARE(unit->currentText(), QStringLiteral("MB"));
+            QVERIFY(Option(window, 1)->isChecked());
+            emit preset->activated(3);  // mail-10: bytes, no unit
+            QCOMPARE(Box(window, "txtSize")->text(), QStringLiteral("7000000"));
+            QCOMPARE(unit->currentIndex(), -1);
+        }
+    }
+
     void pageOneRejectsAndFocusesItsField_data() {
         QTest::addColumn<QString>("path");  // "dir" for the temporary folder itself
         QTest::addColumn<int>("option");

@@ -76,7 +76,7 @@ TEST(CommandLanguageTest, PlaceholdersAndTheHelpUnderAUsageError) {
         << unknown.output;
     const Ran groups = RunIn("C.UTF-8", "es", "groups");
     EXPECT_EQ(groups.output.rfind(
-                  "brindle groups: indique una sola carpeta\n\nUso: brindle groups CARPETA\n", 0),
+                  "brindle groups: indique una sola carpeta\n\nUso: brindle groups CARPETA [--json]\n", 0),
               0u)
         << groups.output;
 }

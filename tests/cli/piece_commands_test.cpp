@@ -19,6 +19,7 @@
 #include "split_report.h"
 #include "stop_signal.h"
 #include "support/run_brindle.h"
+#include "support/shell_run.h"
 #include "support/sparse_group.h"
 #include "support/temp_dir.h"
 
@@ -61,6 +62,124 @@ TEST_F(PieceCommandsTest, SplitThenJoinByEveryChoice) {
         EXPECT_TRUE(ReadFile(dir.File("out/film.avi")) == bytes);
         std::filesystem::remove_all(dir.File("out"));
     }
+}
+
+TEST_F(PieceCommandsTest, PresetChoosesThePieceSizeAndSaysIt) {
+    WriteFile(dir.File("mail.bin"), test::PatternBytes(15'000'000));
+    const Outcome own = Brindle({"split", dir.File("mail.bin"), "--preset", "mail-10"});
+    ASSERT_EQ(own.code, 0) << own.err;
+    EXPECT_NE(own.err.find("pieces of 7000000 bytes"), std::string::npos) << own.err;
+    EXPECT_EQ(std::filesystem::file_size(dir.File("mail(1).qmf")), 7'000'000u);
+    const Outcome raw = Brindle({"split", dir.File("mail.bin"), "--preset", "mail-10", "--raw"});
+    ASSERT_EQ(raw.code, 0) << raw.err;
+    EXPECT_EQ(std::filesystem::file_size(dir.File("mail.bin.001")), 7'000'000u);
+    EXPECT_EQ(Brindle({"split", dir.File("mail.bin"), "--preset", "dvd"}).code, 2);
+    EXPECT_EQ(Brindle({"split", dir.File("mail.bin"), "--preset", "cd", "--size", "5"}).code, 2);
+}
+
+TEST_F(PieceCommandsTest, SplitFromAPipeJoinsBackByteForByte) {
+    std::filesystem::create_directories(dir.File("tree/sub"));
+    WriteFile(dir.File("tree/sub/a.bin"), test::PatternBytes(300'000, 7));
+    std::filesystem::create_directory(dir.File("D"));
+    const std::string brindle = BRINDLE_CLI_PATH;
+    const test::Ran split = test::RunShell("cd " + dir.path() + " && tar cf - tree | " + brindle +
+                                           " split - --size 100 --unit KB --group backup --dest D 2>&1");
+    ASSERT_EQ(split.exit, 0) << split.output;
+    ASSERT_TRUE(std::filesystem::exists(dir.File("D/backup(4).qmf004")));
+    const Outcome join = Brindle({"join", dir.File("D/backup(1).qmf")});
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_EQ(test::RunShell("cd " + dir.path() + " && tar cf - tree | cmp - D/backup && echo same").output, "same\n");
+    // What needs the length is refused before anything is read or written.
+    for (const char* choice : {"--pieces 3", "--floppy", "--size 1 --unit MB --force"}) {
+        EXPECT_EQ(test::RunShell("echo x | " + brindle + " split - --group g --dest " + dir.File("D") + " " + choice +
+                                 " >/dev/null 2>&1; echo $?").output, "2\n") << choice;
+    }
+    EXPECT_EQ(test::RunShell("echo x | " + brindle + " split - --size 1 --unit MB --dest " + dir.File("D") +
+                             " 2>&1 >/dev/null").output, "brindle split: a split from standard input needs --group NAME\n");
+    EXPECT_EQ(test::SortedNames(dir.File("D")).size(), 5u);
+}
+
+TEST_F(PieceCommandsTest, JoinIntoStandardOutputRebuildsStopsAndEndsQuietlyAsCat) {
+    const std::string brindle = BRINDLE_CLI_PATH;
+    const std::string first = "\"" + dir.File("film(1).qmf") + "\"";
+    ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "4", "--recovery", "30"}).code, 0);
+    std::filesystem::rename(dir.File("film(2).qmf002"), dir.File("lost"));
+    const auto before = test::SortedNames(dir.path());
+    const test::Ran rebuilt = test::RunShell(brindle + " join " + first + " --out - 2>/dev/null");
+    EXPECT_EQ(rebuilt.exit, 0);
+    EXPECT_TRUE(rebuilt.output == bytes);
+    EXPECT_EQ(test::SortedNames(dir.path()), before);  // the rebuilt piece's temporary is gone
+
+    // A reader that goes away ends the join as it ends cat: by SIGPIPE, saying nothing.
+    EXPECT_EQ(test::RunShell("bash -c '" + brindle + " join " + first +
+                             " --out - 2>" + dir.File("err") + " | head -c 10 >/dev/null; echo ${PIPESTATUS[0]}'").output,
+              "141\n");
+    EXPECT_EQ(ReadFile(dir.File("err")), "brindle join: 1 piece damaged or missing; the recovery files can rebuild it; rebuilding\n");
+
+    // Numbered pieces: a damaged second piece lets out exactly the first.
+    std::filesystem::create_directory(dir.File("n"));
+    WriteFile(dir.File("n/film.avi.001"), bytes.substr(0, 60'000));
+    WriteFile(dir.File("n/film.avi.002"), bytes.substr(60'000));
+    ASSERT_EQ(test::RunShell("cd " + dir.File("n") + " && sha256sum film.avi.001 film.avi.002 > film.avi.sha256").exit, 0);
+    test::FlipByte(dir.File("n/film.avi.002"), 5);
+    const test::Ran numbered = test::RunShell(brindle + " join " + dir.File("n/film.avi.001") + " --out - 2>/dev/null; echo \" $?\"");
+    EXPECT_TRUE(numbered.output == bytes.substr(0, 60'000) + " 1\n");
+}
+
+TEST_F(PieceCommandsTest, VerifyOfAFolderChecksEveryGroupOfEveryKind) {
+    // A sound and a damaged group of each kind: own pieces, numbered pieces with a list, and
+    // own pieces with recovery files (in a folder below, for --recursive).
+    const std::string d = dir.File("all");
+    std::filesystem::create_directories(d + "/deep");
+    for (const char* name : {"good", "bad"}) {
+        WriteFile(d + "/" + name + ".bin", bytes);
+        ASSERT_EQ(Brindle({"split", d + "/" + name + ".bin", "--pieces", "3"}).code, 0);
+        WriteFile(d + "/" + name + ".txt.001", bytes.substr(0, 60'000));
+        WriteFile(d + "/" + name + ".txt.002", bytes.substr(60'000));
+        ASSERT_EQ(test::RunShell("cd " + d + " && sha256sum " + name + ".txt.00? > " + name + ".txt.sha256").exit, 0);
+        WriteFile(d + "/deep/" + name + "r.bin", bytes);
+        ASSERT_EQ(Brindle({"split", d + "/deep/" + name + "r.bin", "--pieces", "3", "--recovery", "40"}).code, 0);
+        std::filesystem::remove(d + "/" + name + ".bin");
+        std::filesystem::remove(d + "/deep/" + name + "r.bin");
+    }
+    test::FlipByte(d + "/bad(2).qmf002", 300);
+    test::FlipByte(d + "/bad.txt.002", 3);
+    std::filesystem::remove(d + "/deep/badr(3).qmf003");
+
+    const Outcome top = Brindle({"verify", d});
+    EXPECT_EQ(top.code, 1);
+    EXPECT_NE(top.out.find(d + "/good(1).qmf: ok\n"), std::string::npos) << top.out;
+    EXPECT_NE(top.out.find(d + "/bad(1).qmf: faulty (bad(2).qmf002: damaged"), std::string::npos) << top.out;
+    EXPECT_NE(top.out.find(d + "/bad.txt.001: faulty"), std::string::npos) << top.out;
+    EXPECT_NE(top.out.find("4 groups checked, 2 would join correctly.\n"), std::string::npos) << top.out;
+
+    const Outcome json = Brindle({"verify", d, "--recursive", "--json"});
+    EXPECT_EQ(json.code, 1);
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 6) << json.out;
+    EXPECT_NE(json.out.find("{\"folder\":\"" + d + "/deep\",\"group\":\"badr\",\"kind\":\"pieces\",\"first_piece\":\"" + d +
+                            "/deep/badr(1).qmf\",\"result\":\"rebuildable\",\"pieces\":3,\"faulty\":1,\"bytes\":100000,"
+                            "\"recovery_files\":true,"),
+              std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"group\":\"goodr\",\"kind\":\"pieces\",\"first_piece\":\"" + d +
+                            "/deep/goodr(1).qmf\",\"result\":\"ok\""),
+              std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"group\":\"good.txt\",\"kind\":\"numbered\",\"first_piece\":\"" + d +
+                            "/good.txt.001\",\"result\":\"ok\""),
+              std::string::npos) << json.out;
+
+    // Only sound groups: exit 0.
+    for (const char* name : {"bad(1).qmf", "bad(2).qmf002", "bad(3).qmf003", "bad.txt.001", "bad.txt.002", "bad.txt.sha256"}) {
+        std::filesystem::remove(d + "/" + name);
+    }
+    EXPECT_EQ(Brindle({"verify", d}).code, 0);
+    const Outcome piece = Brindle({"verify", d + "/good(1).qmf", "--json"});
+    EXPECT_EQ(piece.code, 0);
+    EXPECT_EQ(piece.out.substr(0, piece.out.find('\n')),
+              "{\"piece\":\"" + d + "/good(1).qmf\",\"verdict\":\"ok\",\"fault\":\"\",\"reason\":\"\"}");
+    const Outcome groups = Brindle({"groups", d, "--json"});
+    EXPECT_NE(groups.out.find("{\"group\":\"good\",\"kind\":\"pieces\",\"first_piece\":\"" + d +
+                              "/good(1).qmf\",\"name\":\"good.bin\",\"bytes\":100000,\"pieces\":3,"),
+              std::string::npos) << groups.out;
 }
 
 TEST_F(PieceCommandsTest, SplitDefaultsToTwoPiecesBesideTheFileNamedAfterIt) {

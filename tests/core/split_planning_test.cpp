@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "split/split_planning.h"
+#include "split/split_presets.h"
 #include "support/split_choice.h"
 
 namespace brindle {
@@ -164,6 +165,36 @@ TEST(BuildSplitSummary, DescribesThePiecesTheEngineWillCut) {
     EXPECT_NE(uneven.find("2 file(s) size will be : 3.18 MB\nand one file size will be : 3.18 MB\n"),
               std::string::npos)
         << uneven;
+}
+
+TEST(SizePresets, HoldTheLimitsTheyAreNamedFor) {
+    struct Want {
+        const char* name;
+        std::int64_t own;
+        std::int64_t raw;
+        const char* size;
+        const char* unit;
+    };
+    const Want wants[] = {
+        {"cd", 734'003'200, 734'003'200, "700", "MB"},
+        {"fat32", 2'147'483'647, 4'294'967'295, "2147483647", ""},
+        {"mail-10", 7'000'000, 7'000'000, "7000000", ""},
+        {"mail-20", 14'000'000, 14'000'000, "14000000", ""},
+        {"mail-25", 18'000'000, 18'000'000, "18000000", ""},
+    };
+    ASSERT_EQ(SizePresets().size(), std::size(wants));
+    for (const Want& want : wants) {
+        const SizePreset* preset = FindSizePreset(want.name);
+        ASSERT_NE(preset, nullptr) << want.name;
+        EXPECT_EQ(preset->pieceFileSize, want.own) << want.name;
+        EXPECT_EQ(preset->rawPieceSize, want.raw) << want.name;
+        // What the windows fill in must come back as the same bytes.
+        const SizeFields fields = PresetFields(preset->pieceFileSize);
+        EXPECT_EQ(fields.size, want.size);
+        EXPECT_EQ(fields.unit, want.unit);
+        EXPECT_EQ(std::stoll(fields.size) * UnitBytes(fields.unit), want.own);
+    }
+    EXPECT_EQ(FindSizePreset("dvd"), nullptr);
 }
 
 }  // namespace
