@@ -75,8 +75,14 @@ std::vector<std::string> Folders(const std::string& folder, bool recursive) {
 int VerifyFolder(const std::string& folder, bool recursive, bool json, Console& console) {
     int groups = 0;
     int sound = 0;
+    bool unread = false;
     for (const std::string& each : Folders(folder, recursive)) {
-        for (const FolderGroupVerdict& group : CheckFolderGroups(each)) {
+        std::vector<FolderGroupVerdict> verdicts;
+        if (const Status listed = CheckFolderGroups(each, &verdicts); !listed.ok()) {
+            console.err << "brindle verify: " << listed.message() << "\n";
+            unread = true;
+        }
+        for (const FolderGroupVerdict& group : verdicts) {
             ++groups;
             sound += group.joinable ? 1 : 0;
             if (json) {
@@ -96,7 +102,7 @@ int VerifyFolder(const std::string& folder, bool recursive, bool json, Console& 
                             {std::to_string(groups), std::to_string(sound)})
                     << "\n";
     }
-    return sound == groups ? kExitOk : kExitFailed;
+    return sound == groups && !unread ? kExitOk : kExitFailed;
 }
 
 int VerifyPieceJson(const std::string& path, Console& console) {
@@ -118,7 +124,13 @@ int VerifyPieceJson(const std::string& path, Console& console) {
                         << "}\n";
         }
     }
-    for (const FolderGroupVerdict& group : CheckFolderGroups(folder)) {
+    std::vector<FolderGroupVerdict> verdicts;
+    if (const Status listed = CheckFolderGroups(folder, &verdicts); !listed.ok()) {
+        console.out << "{\"group\":" << Json(name) << ",\"result\":\"faulty\",\"reason\":" << Json(listed.message())
+                    << "}\n";
+        return kExitFailed;
+    }
+    for (const FolderGroupVerdict& group : verdicts) {
         if (group.name == name && (group.kind == "pieces") == own) {
             WriteGroupJson(group, console.out);
             return group.joinable ? kExitOk : kExitFailed;
@@ -130,7 +142,17 @@ int VerifyPieceJson(const std::string& path, Console& console) {
 }
 
 int GroupsJson(const std::string& folder, Console& console) {
-    for (const std::string& group : FindGroups(folder)) {
+    std::vector<std::string> own;
+    std::vector<NumberedGroup> numbered;
+    Status listed = FindGroups(folder, &own);
+    if (listed.ok()) {
+        listed = FindAllNumberedGroups(folder, &numbered);
+    }
+    if (!listed.ok()) {
+        console.err << "brindle groups: " << listed.message() << "\n";
+        return kExitFailed;
+    }
+    for (const std::string& group : own) {
         PieceHeader header;
         const bool read = ReadPieceHeader(FirstPiecePath(folder, group), &header).ok();
         const std::optional<std::int64_t> length = read ? StoredSourceLength(header) : std::nullopt;
@@ -141,7 +163,7 @@ int GroupsJson(const std::string& folder, Console& console) {
                     << (read ? std::to_string(header.PieceCount) : "null") << ",\"split_date\":"
                     << Json(read ? StoredText(header.SplitDate) : "") << "}\n";
     }
-    for (const NumberedGroup& group : FindAllNumberedGroups(folder)) {
+    for (const NumberedGroup& group : numbered) {
         console.out << "{\"group\":" << Json(group.base) << ",\"kind\":\"numbered\",\"first_piece\":"
                     << Json(JoinPath(folder, NumberedPieceName(group.base, 1, group.digits))) << ",\"name\":"
                     << Json(group.base) << ",\"bytes\":" << (group.Ready() ? std::to_string(group.totalSize) : "null")

@@ -98,15 +98,26 @@ FolderGroupVerdict CheckNumbered(const std::string& folder, const std::string& b
 
 }  // namespace
 
-std::vector<FolderGroupVerdict> CheckFolderGroups(const std::string& folder) {
+Status CheckFolderGroups(const std::string& folder, std::vector<FolderGroupVerdict>* found) {
+    // A folder that cannot be listed is not one without groups.
+    std::vector<std::string> own;
+    std::vector<std::string> numbered;
+    Status status = FindGroups(folder, &own);
+    if (status.ok()) {
+        status = FindNumberedGroups(folder, &numbered);
+    }
+    if (!status.ok()) {
+        return status;
+    }
     std::vector<std::function<FolderGroupVerdict()>> jobs;
-    for (const std::string& group : FindGroups(folder)) {
+    for (const std::string& group : own) {
         jobs.emplace_back([folder, group] { return CheckOwn(folder, group); });
     }
-    for (const std::string& base : FindNumberedGroups(folder)) {
+    for (const std::string& base : numbered) {
         jobs.emplace_back([folder, base] { return CheckNumbered(folder, base); });
     }
-    std::vector<FolderGroupVerdict> verdicts;
+    std::vector<FolderGroupVerdict>& verdicts = *found;
+    verdicts.clear();
     const std::size_t sideBySide = std::max(1u, HashPool::DefaultThreads());
     for (std::size_t start = 0; start < jobs.size(); start += sideBySide) {
         std::vector<std::future<FolderGroupVerdict>> running;
@@ -117,7 +128,7 @@ std::vector<FolderGroupVerdict> CheckFolderGroups(const std::string& folder) {
             verdicts.push_back(job.get());
         }
     }
-    return verdicts;
+    return Status::Ok();
 }
 
 }  // namespace brindle

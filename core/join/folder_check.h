@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/status.h"
+
 // Every group of a folder checked at once, for `brindle verify DIR`.
 namespace brindle {
 
@@ -24,6 +26,6 @@ struct FolderGroupVerdict {
 // with the lists beside them, and the recovery files of either. Up to as many groups as
 // there are cores are checked side by side, each hashing its pieces on its own pool, so each
 // piece is read once. Ordered by kind, then name.
-std::vector<FolderGroupVerdict> CheckFolderGroups(const std::string& folder);
+Status CheckFolderGroups(const std::string& folder, std::vector<FolderGroupVerdict>* verdicts);
 
 }  // namespace brindle
