@@ -192,8 +192,14 @@ private slots:
         QVERIFY(area(view).contains(names));
         QVERIFY(!area(editor).intersects(pairFits ? area(list) : area(view)));
         // Where the screen is too small for the docked editor it scrolls: the preview's
-        // beginning is in view.
-        const auto* scroll = list->findChild<QScrollArea*>(QStringLiteral("editorScroll"));
+        // beginning is in view, or one scroll away.
+        auto* scroll = list->findChild<QScrollArea*>(QStringLiteral("editorScroll"));
+        if (scroll != nullptr) {
+            QCoreApplication::processEvents();
+            // The whole box: a text box alone would only bring its cursor into view.
+            const QRect box(preview->mapTo(scroll->widget(), QPoint()), preview->size());
+            scroll->ensureVisible(box.left(), box.center().y(), 0, box.height() / 2 + 1);
+        }
         const QRect shown = area(scroll != nullptr ? scroll->viewport() : editor->window()) & area(preview);
         QVERIFY(shown.topLeft() == area(preview).topLeft() && shown.height() == preview->height() &&
                 shown.width() >= std::min(preview->width(), 200));
