@@ -418,6 +418,52 @@ Request Parse(const std::vector<std::string>& words) {
     return request;
 }
 
+enum class EntryKind { kNone, kFolder, kOther };
+
+// What each given name is, as the link itself: a folder of many given files is listed once
+// (the listing tells each entry's kind), a folder of few, or a name its listing lacks, is asked
+// of the system name by name, as given, so it need not walk the folder's whole path again.
+class FolderEntries {
+public:
+    EntryKind KindOf(const std::string& given, const std::string& folder, const std::string& name,
+                     std::size_t givenThere) {
+        if (givenThere >= kListFrom) {
+            auto [listing, fresh] = folders_.try_emplace(folder);
+            if (fresh) {
+                listing->second = List(folder);
+            }
+            if (const auto found = listing->second.find(name); found != listing->second.end()) {
+                return found->second;
+            }
+        }
+        std::error_code error;
+        const auto status = std::filesystem::symlink_status(given, error);
+        if (error || !std::filesystem::exists(status)) {
+            return EntryKind::kNone;
+        }
+        return std::filesystem::is_directory(status) ? EntryKind::kFolder : EntryKind::kOther;
+    }
+
+private:
+    static constexpr std::size_t kListFrom = 64;
+
+    static std::unordered_map<std::string, EntryKind> List(const std::string& folder) {
+        std::unordered_map<std::string, EntryKind> kinds;
+        std::error_code error;
+        for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+            std::error_code ask;
+            // The kind comes with the listing on most file systems; a link is taken as itself.
+            const bool folderHere = !it->is_symlink(ask) && !ask && it->is_directory(ask) && !ask;
+            if (!ask) {
+                kinds.emplace(it->path().filename().string(), folderHere ? EntryKind::kFolder : EntryKind::kOther);
+            }
+        }
+        return kinds;
+    }
+
+    std::unordered_map<std::string, std::unordered_map<std::string, EntryKind>> folders_;
+};
+
 // One checked row per file, by its absolute path; every file must be there, and only once.
 std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
     std::vector<RenameRow> rows;
@@ -428,22 +474,30 @@ std::vector<RenameRow> RowsFor(const std::vector<std::string>& files) {
     std::error_code here;
     const std::string current = std::filesystem::current_path(here).string();
     std::unordered_map<std::string, std::string> resolvedFolders;
+    std::vector<std::string> paths;
+    paths.reserve(files.size());
+    std::unordered_map<std::string, std::size_t> perFolder;
     for (const std::string& file : files) {
-        std::error_code error;
-        const std::string path = here ? file : brindle::AbsolutePath(file, current);
-        // As given: the system need not walk the folder's whole path again for each file.
-        const auto status = std::filesystem::symlink_status(file, error);
-        if (error || !std::filesystem::exists(status)) {
-            throw UsageError(Fill(Tr("no such file: %1"), {file}));
-        }
-        if (std::filesystem::is_directory(status)) {
-            throw UsageError(Fill(Tr("not a file: %1"), {file}));
-        }
+        paths.push_back(here ? file : brindle::AbsolutePath(file, current));
+        ++perFolder[GetFolderName(paths.back())];
+    }
+    FolderEntries entries;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        const std::string& path = paths[i];
         RenameRow row;
         row.checked = true;
         row.key = path;
         row.fileName = GetFileName(row.key);
         row.fileLocation = GetFolderName(row.key);
+        switch (entries.KindOf(file, row.fileLocation, row.fileName, perFolder[row.fileLocation])) {
+        case EntryKind::kNone:
+            throw UsageError(Fill(Tr("no such file: %1"), {file}));
+        case EntryKind::kFolder:
+            throw UsageError(Fill(Tr("not a file: %1"), {file}));
+        case EntryKind::kOther:
+            break;
+        }
         // Two spellings of one file are found as the system resolves them; a folder the
         // system cannot resolve is taken as spelt: its renames then fail, naming why.
         auto [folder, fresh] = resolvedFolders.try_emplace(row.fileLocation);

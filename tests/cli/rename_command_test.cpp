@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <chrono>
@@ -217,6 +218,27 @@ TEST_F(RenameCommandTest, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(Rename({dir.path()}).code, kExitUsage);
     EXPECT_EQ(Rename({dir.File("a.jpg"), dir.path() + "/./a.jpg"}).code, kExitUsage);
     EXPECT_EQ(SortedNames(dir.path()), (std::vector<std::string>{"a.jpg", "b.jpg", "notes"}));
+}
+
+// Enough files in one folder that it is listed once instead of asked name by name: a name
+// that is not there, and a folder, are still refused before anything is renamed.
+TEST_F(RenameCommandTest, ManyFilesOfOneFolderAreCheckedAsFew) {
+    std::vector<std::string> many;
+    for (int i = 0; i < 80; ++i) {
+        many.push_back(dir.File("f" + std::to_string(i)));
+        WriteFile(many.back(), "x");
+    }
+    ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
+    for (const char* odd : {"gone", "sub"}) {
+        std::vector<std::string> args = {"--name", "n", "--number", "(1)"};
+        args.insert(args.end(), many.begin(), many.end());
+        args.push_back(dir.File(odd));
+        const Result result = Rename(args);
+        EXPECT_EQ(result.code, kExitUsage) << odd;
+        EXPECT_NE(result.err.find(odd == std::string("gone") ? "no such file" : "not a file"), std::string::npos)
+            << result.err;
+    }
+    EXPECT_EQ(SortedNames(dir.path()).size(), 84U);  // a.jpg, b.jpg, notes, sub and the 80
 }
 
 TEST_F(RenameCommandTest, PreviewAndHelp) {
