@@ -30,20 +30,16 @@ void Prepare() {
     });
 }
 
-std::optional<std::string> DateTimeOriginal(Exiv2::BasicIo::AutoPtr io) {
+// What `take` finds in the photo `io` holds; nothing where the library reads no image.
+template <typename Found, typename Take>
+std::optional<Found> FromImage(Exiv2::BasicIo::AutoPtr io, Take take) {
     try {
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
         if (image.get() == nullptr) {
             return std::nullopt;
         }
         image->readMetadata();
-        const Exiv2::ExifData& exif = image->exifData();
-        static const Exiv2::ExifKey key("Exif.Photo.DateTimeOriginal");
-        const auto found = exif.findKey(key);
-        if (found == exif.end()) {
-            return std::nullopt;
-        }
-        return found->toString();
+        return take(*image);
     } catch (...) {
         // Whatever a crafted image makes the library throw (its own errors, bad_alloc, ...).
         return std::nullopt;
@@ -55,28 +51,27 @@ std::string Value(const Exiv2::ExifData& exif, const char* name) {
     return found == exif.end() ? std::string() : found->toString();
 }
 
+std::optional<std::string> DateTimeOriginal(Exiv2::BasicIo::AutoPtr io) {
+    return FromImage<std::string>(std::move(io), [](Exiv2::Image& image) -> std::optional<std::string> {
+        const std::string taken = Value(image.exifData(), "Exif.Photo.DateTimeOriginal");
+        return taken.empty() ? std::nullopt : std::optional<std::string>(taken);
+    });
+}
+
 std::optional<PhotoFacts> Facts(Exiv2::BasicIo::AutoPtr io) {
-    try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
-        if (image.get() == nullptr) {
-            return std::nullopt;
-        }
-        image->readMetadata();
-        const Exiv2::ExifData& exif = image->exifData();
+    return FromImage<PhotoFacts>(std::move(io), [](Exiv2::Image& image) -> std::optional<PhotoFacts> {
+        const Exiv2::ExifData& exif = image.exifData();
         PhotoFacts facts{Value(exif, "Exif.Image.Model"), Value(exif, "Exif.Photo.LensModel"),
-                         Value(exif, "Exif.Photo.PixelXDimension"),
-                         Value(exif, "Exif.Photo.PixelYDimension")};
+                         Value(exif, "Exif.Photo.PixelXDimension"), Value(exif, "Exif.Photo.PixelYDimension")};
         // The image's own size where the EXIF block does not give one.
-        if (facts.width.empty() && image->pixelWidth() > 0) {
-            facts.width = std::to_string(image->pixelWidth());
+        if (facts.width.empty() && image.pixelWidth() > 0) {
+            facts.width = std::to_string(image.pixelWidth());
         }
-        if (facts.height.empty() && image->pixelHeight() > 0) {
-            facts.height = std::to_string(image->pixelHeight());
+        if (facts.height.empty() && image.pixelHeight() > 0) {
+            facts.height = std::to_string(image.pixelHeight());
         }
         return facts;
-    } catch (...) {
-        return std::nullopt;
-    }
+    });
 }
 
 // The head of a photo, read by the file seam: the library's own file reader would follow a

@@ -55,6 +55,8 @@ public:
     Status Close();
 
 private:
+    // Opens the regular file at `path` that is already there, for reading or writing.
+    Status OpenExisting(const std::string& path, bool write);
     friend Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch,
                             const std::function<bool(std::int64_t)>& tick);
     int fd_ = -1;                  // POSIX descriptor

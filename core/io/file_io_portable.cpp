@@ -17,7 +17,7 @@
 namespace brindle::io {
 
 // For systems without POSIX calls (and for trying this road on one that has them).
-Status File::OpenRead(const std::string& path) {
+Status File::OpenExisting(const std::string& path, bool write) {
     (void)Close();
     path_ = path;
     if (const int fault = FaultPoint(Call::kOpen)) {
@@ -29,9 +29,11 @@ Status File::OpenRead(const std::string& path) {
                    ? Status::InvalidArgument(Fill(Tr("not a regular file: %1"), {path}))
                    : ErrnoStatus(Tr("cannot open %1: %2"), path, ENOENT);
     }
-    stream_ = std::fopen(path.c_str(), "rb");
+    stream_ = std::fopen(path.c_str(), write ? "r+b" : "rb");
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
 }
+
+Status File::OpenRead(const std::string& path) { return OpenExisting(path, false); }
 
 Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
     (void)Close();
@@ -61,19 +63,7 @@ Status File::CreateNew(const std::string& path) {
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
 
-Status File::OpenWrite(const std::string& path) {
-    (void)Close();
-    path_ = path;
-    if (const int fault = FaultPoint(Call::kOpen)) {
-        return ErrnoStatus(Tr("cannot open %1: %2"), path, fault);
-    }
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return Status::InvalidArgument(Fill(Tr("not a regular file: %1"), {path}));
-    }
-    stream_ = std::fopen(path.c_str(), "r+b");
-    return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
-}
+Status File::OpenWrite(const std::string& path) { return OpenExisting(path, true); }
 
 Status File::OpenStandardOutput() {
     (void)Close();

@@ -17,7 +17,7 @@
 
 namespace brindle::io {
 
-Status File::OpenRead(const std::string& path) {
+Status File::OpenExisting(const std::string& path, bool write) {
     (void)Close();
     path_ = path;
     if (const int fault = FaultPoint(Call::kOpen)) {
@@ -25,7 +25,7 @@ Status File::OpenRead(const std::string& path) {
     }
     // Non-blocking, so a named pipe in place of a piece is refused instead of waiting
     // forever for a writer; a regular file reads the same either way.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    fd_ = ::open(path.c_str(), (write ? O_WRONLY : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
         return ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
     }
@@ -40,6 +40,8 @@ Status File::OpenRead(const std::string& path) {
     }
     return Status::Ok();
 }
+
+Status File::OpenRead(const std::string& path) { return OpenExisting(path, false); }
 
 Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
     (void)Close();
@@ -76,23 +78,7 @@ Status File::CreateNew(const std::string& path) {
     return fd_ >= 0 ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
 
-Status File::OpenWrite(const std::string& path) {
-    (void)Close();
-    path_ = path;
-    if (const int fault = FaultPoint(Call::kOpen)) {
-        return ErrnoStatus(Tr("cannot open %1: %2"), path, fault);
-    }
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) {
-        return ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
-    }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        (void)Close();
-        return Status::InvalidArgument(Fill(Tr("not a regular file: %1"), {path}));
-    }
-    return Status::Ok();
-}
+Status File::OpenWrite(const std::string& path) { return OpenExisting(path, true); }
 
 Status File::OpenStandardOutput() {
     (void)Close();

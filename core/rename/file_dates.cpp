@@ -1,11 +1,10 @@
 #include "rename/file_dates.h"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "io/exif.h"
 #include "io/file_meta.h"
+#include "rename/each_on_cores.h"
 
 namespace brindle {
 
@@ -51,33 +50,7 @@ std::optional<std::chrono::year_month_day> FileDate(DateSource source, const std
 std::vector<std::optional<std::chrono::year_month_day>> ReadFileDates(
     DateSource source, std::span<const std::string> paths, const std::function<bool()>& stopped) {
     std::vector<std::optional<std::chrono::year_month_day>> dates(paths.size());
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (;;) {
-            if (stopped && stopped()) {
-                return;
-            }
-            const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= paths.size()) {
-                return;
-            }
-            dates[i] = FileDate(source, paths[i]);
-        }
-    };
-    // Reading a photo's header is mostly parsing, so every core helps; a few files are
-    // not worth a thread.
-    const std::size_t threads =
-        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
-    const std::size_t helpers = paths.size() < 64 ? 0 : threads - 1;
-    std::vector<std::thread> pool;
-    pool.reserve(helpers);
-    for (std::size_t t = 0; t < helpers; ++t) {
-        pool.emplace_back(work);
-    }
-    work();
-    for (std::thread& thread : pool) {
-        thread.join();
-    }
+    EachOnCores(paths.size(), [&](std::size_t i) { dates[i] = FileDate(source, paths[i]); }, stopped);
     return dates;
 }
 

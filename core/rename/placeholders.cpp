@@ -1,9 +1,8 @@
 #include "rename/placeholders.h"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
+#include "rename/each_on_cores.h"
 #include "shell/paths.h"
 
 namespace brindle {
@@ -144,31 +143,8 @@ FileFacts ReadFileFacts(const std::string& path, FactsNeeded needs) {
 std::vector<FileFacts> ReadManyFileFacts(std::span<const std::string> paths, FactsNeeded needs,
                                          const std::function<bool()>& stopped) {
     std::vector<FileFacts> facts(paths.size());
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (;;) {
-            if (stopped && stopped()) {
-                return;
-            }
-            const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= paths.size()) {
-                return;
-            }
-            facts[i] = ReadFileFacts(paths[i], needs);
-        }
-    };
-    // Tags are mostly parsing, as photos' dates are: every core helps with many files.
-    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
-    const std::size_t helpers = paths.size() < 64 ? 0 : threads - 1;
-    std::vector<std::thread> pool;
-    pool.reserve(helpers);
-    for (std::size_t t = 0; t < helpers; ++t) {
-        pool.emplace_back(work);
-    }
-    work();
-    for (std::thread& thread : pool) {
-        thread.join();
-    }
+    // Tags are mostly parsing, as photos' dates are.
+    EachOnCores(paths.size(), [&](std::size_t i) { facts[i] = ReadFileFacts(paths[i], needs); }, stopped);
     return facts;
 }
 

@@ -16,7 +16,6 @@
 namespace brindle::cli {
 namespace {
 
-using test::Exists;
 using test::ReadFile;
 using test::SortedNames;
 using test::TempDir;
@@ -152,7 +151,7 @@ TEST_F(RenameCommandTest, SwapsChainsAndNaturalOrder) {
                   .code,
               kExitOk);
     EXPECT_EQ(ReadFile(dir.File("f(4)")), "f(3)");
-    EXPECT_FALSE(Exists(dir.File("f(1)")));
+    EXPECT_FALSE(test::Exists(dir.File("f(1)")));
     const Result sorted = Rename({"--sort", "natural", "--reverse", "--dry-run", "--name", "n", "--number", "1",
                                   dir.File("img_2"), dir.File("IMG_10")});
     EXPECT_EQ(sorted.out, dir.File("IMG_10") + " -> " + dir.File("n1") + "\n" + dir.File("img_2") + " -> " +
