@@ -522,7 +522,7 @@ QScrollArea* frmRename::ScrollEditorIfTooLarge(const QRect& room) {
     }
     // Scrolling through a sliver helps nobody: on a screen that small the window stays as
     // wide as it must, from the screen's left edge.
-    if (size.width() < editor_->width() / 2) {
+    if (size.width() < std::max(editor_->width() / 3, 200)) {
         delete scroll;
         return nullptr;
     }
