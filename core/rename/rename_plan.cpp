@@ -210,7 +210,9 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
                 continue;
             }
             if (there) {
-                const auto run = byFile.find(*there);
+                // Without identities a file there cannot be told from another spelling of one
+                // of the run's: it is taken as another file, which is never replaced.
+                const auto run = io::IdentitiesKnown() ? byFile.find(*there) : byFile.end();
                 if (run == byFile.end()) {
                     conflict(file.row, Tr("a file of that name is already there"));
                     continue;

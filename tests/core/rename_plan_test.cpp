@@ -114,6 +114,9 @@ TEST_F(RenamePlanTest, ANameTakenAfterPlanningStopsTheRunAndKeepsWhatWasDone) {
 // A swap, a chain and a three-cycle, in one run; killed at every call it makes, undo brings
 // every file back, and the next run is refused only while a temporary name is left.
 TEST_F(RenamePlanTest, SwapsChainsAndCyclesSurviveACrashAtEveryStep) {
+    if (!io::IdentitiesKnown()) {
+        GTEST_SKIP() << "this file road cannot tell one file from another";
+    }
     const std::vector<std::string> olds = {"a", "b", "f(1)", "f(2)", "f(3)", "x", "y", "z"};
     const std::vector<std::string> news = {"b", "a", "f(2)", "f(3)", "f(4)", "y", "z", "x"};
     const auto rows = [&] {
