@@ -29,7 +29,7 @@ core_link() {
   for layer in split join rename recovery format checks io shell; do
     echo "$build/core/libbrindle_$layer.a"
   done
-  echo "$(pkg-config --libs exiv2 libxxhash) -lcrypto -lz -lgf_complete -pthread"
+  echo "$(pkg-config --libs exiv2 libxxhash icu-i18n icu-uc libpcre2-8 taglib) -lcrypto -lz -lgf_complete -pthread"
 }
 
 # Sets $work to BENCH_DIR, or to a new folder under /var/tmp named after PREFIX; it is
