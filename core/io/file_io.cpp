@@ -192,6 +192,11 @@ int SyncCount() { return g_syncCount.load(); }
 
 File::~File() { (void)Close(); }
 
+// Both roads open an existing file the same way; OpenExisting is each road's own.
+Status File::OpenRead(const std::string& path) { return OpenExisting(path, false); }
+
+Status File::OpenWrite(const std::string& path) { return OpenExisting(path, true); }
+
 File::File(File&& other) noexcept : fd_(other.fd_), stream_(other.stream_), path_(std::move(other.path_)) {
     other.fd_ = -1;
     other.stream_ = nullptr;

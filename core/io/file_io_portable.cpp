@@ -33,8 +33,6 @@ Status File::OpenExisting(const std::string& path, bool write) {
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot open %1: %2"), path, errno);
 }
 
-Status File::OpenRead(const std::string& path) { return OpenExisting(path, false); }
-
 Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
     (void)Close();
     const auto slash = target.rfind(kPathSeparator);
@@ -62,8 +60,6 @@ Status File::CreateNew(const std::string& path) {
     stream_ = std::fopen(path.c_str(), "wbx");
     return stream_ != nullptr ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
-
-Status File::OpenWrite(const std::string& path) { return OpenExisting(path, true); }
 
 Status File::OpenStandardOutput() {
     (void)Close();

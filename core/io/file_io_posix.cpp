@@ -41,8 +41,6 @@ Status File::OpenExisting(const std::string& path, bool write) {
     return Status::Ok();
 }
 
-Status File::OpenRead(const std::string& path) { return OpenExisting(path, false); }
-
 Status File::CreateTempBeside(const std::string& target, std::string* tempPath) {
     (void)Close();
     const auto slash = target.rfind(kPathSeparator);
@@ -77,8 +75,6 @@ Status File::CreateNew(const std::string& path) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     return fd_ >= 0 ? Status::Ok() : ErrnoStatus(Tr("cannot create %1: %2"), path, errno);
 }
-
-Status File::OpenWrite(const std::string& path) { return OpenExisting(path, true); }
 
 Status File::OpenStandardOutput() {
     (void)Close();
