@@ -1,11 +1,11 @@
 #include "split/split_engine.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <memory>
 #include <random>
 #include <set>
-#include <unordered_set>
 
 #include "checks/hash_pool.h"
 #include "checks/xxh3.h"
@@ -162,12 +162,23 @@ Status PlanTargets(const SplitParams& params, std::int64_t length, TargetPlan* p
     if (!status.ok()) {
         return status;
     }
-    const std::unordered_set<std::string> present(listed.begin(), listed.end());
-    for (int k = static_cast<int>(plan->pieceCount) + 1; k <= kMaxPieces; ++k) {
-        const std::string name = *PieceFileName(params.groupName, k, params.extension);
-        if (present.count(name) == 0) {
+    // What the folder holds is read for later pieces' names, rather than every later name
+    // made and looked for: a name counts when it is exactly the one piece k would get.
+    std::vector<std::pair<int, std::string>> later;
+    const std::string prefix = params.groupName + '(';
+    for (std::string& name : listed) {
+        int k = 0;
+        const char* digits = name.data() + prefix.size();
+        const char* end = name.data() + name.size();
+        if (!name.starts_with(prefix) ||
+            std::from_chars(digits, end, k).ec != std::errc() || k <= plan->pieceCount || k > kMaxPieces ||
+            name != *PieceFileName(params.groupName, k, params.extension)) {
             continue;
         }
+        later.emplace_back(k, std::move(name));
+    }
+    std::sort(later.begin(), later.end());
+    for (const auto& [k, name] : later) {
         const std::string path = JoinPath(params.destFolder, name);
         std::optional<PieceHeader> piece;
         io::FileType type = io::FileType::kNone;
