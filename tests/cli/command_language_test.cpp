@@ -16,8 +16,8 @@ using brindle::test::Ran;
 Ran RunIn(const std::string& locale, const std::string& language, const std::string& args,
           const std::string& catalogues = BRINDLE_LOCALE_BUILD_DIR) {
     return brindle::test::RunShell("env LC_ALL=" + locale + " LANGUAGE=" + language +
-                                   " BRINDLE_LOCALE_DIR='" + catalogues + "' '" BRINDLE_CLI_PATH
-                                   "' " + args + " 2>&1");
+                                   " BRINDLE_LOCALE_DIR='" + catalogues + "' '" +
+                                   brindle::test::BrindleProgram() + "' " + args + " 2>&1");
 }
 
 constexpr const char* kMissing = "/nonexistent-brindle-folder/film.mkv";

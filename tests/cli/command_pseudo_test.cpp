@@ -19,7 +19,7 @@ namespace {
 std::string RunPseudo(const std::string& args, const std::string& state) {
     return brindle::test::RunShell("env LC_ALL=C.UTF-8 LANGUAGE=" BRINDLE_PSEUDO_LANGUAGE
                                    " BRINDLE_LOCALE_DIR='" BRINDLE_LOCALE_BUILD_DIR
-                                   "' XDG_STATE_HOME='" + state + "' '" BRINDLE_CLI_PATH "' " +
+                                   "' XDG_STATE_HOME='" + state + "' '" + brindle::test::BrindleProgram() + "' " +
                                    args + " 2>&1")
         .output;
 }

@@ -81,7 +81,7 @@ TEST_F(PieceCommandsTest, SplitFromAPipeJoinsBackByteForByte) {
     std::filesystem::create_directories(dir.File("tree/sub"));
     WriteFile(dir.File("tree/sub/a.bin"), test::PatternBytes(300'000, 7));
     std::filesystem::create_directory(dir.File("D"));
-    const std::string brindle = BRINDLE_CLI_PATH;
+    const std::string brindle = test::BrindleProgram();
     const test::Ran split = test::RunShell("cd " + dir.path() + " && tar cf - tree | " + brindle +
                                            " split - --size 100 --unit KB --group backup --dest D 2>&1");
     ASSERT_EQ(split.exit, 0) << split.output;
@@ -100,7 +100,7 @@ TEST_F(PieceCommandsTest, SplitFromAPipeJoinsBackByteForByte) {
 }
 
 TEST_F(PieceCommandsTest, JoinIntoStandardOutputRebuildsStopsAndEndsQuietlyAsCat) {
-    const std::string brindle = BRINDLE_CLI_PATH;
+    const std::string brindle = test::BrindleProgram();
     const std::string first = "\"" + dir.File("film(1).qmf") + "\"";
     ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "4", "--recovery", "30"}).code, 0);
     std::filesystem::rename(dir.File("film(2).qmf002"), dir.File("lost"));
@@ -288,7 +288,7 @@ TEST_F(PieceCommandsTest, RefusesWhatIsNotARegularFileWithoutWaiting) {
     // A pipe under a piece's name: a split replaces it, a join refuses it, and neither
     // waits for a writer that never comes. A separate process, so a hang fails by timeout.
     const auto run = [&](const std::string& args) {
-        const std::string command = "timeout 20 '" BRINDLE_CLI_PATH "' " + args + " >/dev/null 2>&1";
+        const std::string command = "timeout 20 '" + test::BrindleProgram() + "' " + args + " >/dev/null 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
@@ -484,7 +484,7 @@ TEST(BrindleProgram, AJoinKilledMidCopyKeepsEveryFileAndTheNextJoinWorks) {
     ASSERT_TRUE(test::WriteSparseGroup(dir.path(), kData));
     WriteFile(dir.File("big.bin"), "the file the join would replace");
 
-    const std::string program = BRINDLE_CLI_PATH;
+    const std::string program = test::BrindleProgram();
     const std::string piece = dir.File("big(1).qmf");
     const std::string out = dir.File("big.bin");
     const char* argv[] = {program.c_str(), "join", piece.c_str(), "--out", out.c_str(), nullptr};
@@ -522,7 +522,7 @@ TEST(BrindleProgram, AJoinKilledMidCopyKeepsEveryFileAndTheNextJoinWorks) {
 // Runs the real command and sends it `signal` once a hidden temporary beside its output holds
 // bytes, so the copy is under way; returns the wait status, and what it said in `*err`.
 int SignalMidCopy(const TempDir& dir, const std::vector<std::string>& args, int signal, std::string* err = nullptr) {
-    const std::string program = BRINDLE_CLI_PATH;
+    const std::string program = test::BrindleProgram();
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -606,7 +606,7 @@ TEST(BrindleProgram, AStoppedRepairLeavesNoTemporaryAndExitsWith128PlusTheSignal
 TEST(BrindleProgram, RunsFromTheShellWithRelativePathsAndHelp) {
     TempDir dir;
     WriteFile(dir.File("a b.bin"), test::PatternBytes(5000));
-    const std::string program = BRINDLE_CLI_PATH;
+    const std::string program = test::BrindleProgram();
     const auto run = [&](const std::string& args) {
         const std::string command = "cd '" + dir.path() + "' && '" + program + "' " + args + " >/dev/null 2>&1";
         const int status = std::system(command.c_str());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "support/shell_run.h"
 #include "support/temp_dir.h"
 #include "support/tiny_jpeg.h"
 
@@ -254,7 +255,7 @@ TEST_F(RenameCommandTest, PreviewAndHelp) {
 
 TEST_F(RenameCommandTest, ProgramTakesRelativePathsAndFilesAfterTheMarker) {
     WriteFile(dir.File("-dash.txt"), "d");
-    const std::string command = "cd '" + dir.path() + "' && '" BRINDLE_CLI_PATH
+    const std::string command = "cd '" + dir.path() + "' && '" + test::BrindleProgram() +
                                 "' rename --ext md -- -dash.txt notes 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);

@@ -649,7 +649,15 @@ TEST_P(FaultMatrix, EveryFailingCallLeavesNothingAndSaysWhy) {
 TEST_P(FaultMatrix, EveryKillLeavesOnlyHiddenFilesAndTheNextRunSucceeds) {
     const Job& job = GetParam();
     const int calls = CountCalls(job);
-    for (int n = 1; n <= calls; ++n) {
+#if defined(__SANITIZE_ADDRESS__)
+    // Up to its kill a child runs what a clean run runs; the next run's cleanup of what each
+    // phase leaves is what the sanitizers add, and every third point (and the last) has each
+    // phase. The plain build kills at every call, on both file roads.
+    constexpr int kStride = 3;
+#else
+    constexpr int kStride = 1;
+#endif
+    for (int n = 1; n <= calls; n = n < calls && n + kStride > calls ? calls : n + kStride) {
         const Scene scene(job);
         const auto before = Tree(scene.root());
         const pid_t child = ::fork();

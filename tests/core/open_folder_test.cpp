@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,13 @@ namespace brindle::io {
 namespace {
 
 using namespace brindle::test;
+
+// The portable road's tests link that road's seam in front of the POSIX one: a slip there
+// would run them over the POSIX road again and prove nothing.
+TEST(FileRoad, IsTheOneTheTestsRunFor) {
+    const char* portableCommand = std::getenv("BRINDLE_TEST_CLI");
+    EXPECT_EQ(IdentitiesKnown(), portableCommand == nullptr || *portableCommand == '\0');
+}
 
 // The plan records what OpenFolder finds and undo compares it with what the whole paths give:
 // one field apart and no renamed file would be known again.

@@ -36,6 +36,15 @@ inline int Shell(const std::string& command) {
     return std::system(("cd / && " + command + " >/dev/null 2>&1").c_str());
 }
 
+#if defined(BRINDLE_CLI_PATH)
+// The command's program built over the file road this test runs on (the tests of the
+// portable road name theirs in BRINDLE_TEST_CLI).
+inline std::string BrindleProgram() {
+    const char* program = std::getenv("BRINDLE_TEST_CLI");
+    return program != nullptr && *program != '\0' ? program : BRINDLE_CLI_PATH;
+}
+#endif
+
 inline bool HavePar2() { return std::system("par2 --version >/dev/null 2>&1") == 0; }
 
 }  // namespace brindle::test
