@@ -32,6 +32,11 @@ bool KernelCopyOn() {
     return plan == nullptr || plan->KernelCopy();
 }
 
+bool KernelCopyChosen() {
+    const testing::FaultPlan* plan = g_faultPlan.load();
+    return plan != nullptr && plan->KernelCopyChosen();
+}
+
 int KernelCopyFault() {
     const testing::FaultPlan* plan = g_faultPlan.load();
     return plan == nullptr ? -1 : plan->KernelCopyFault();
@@ -93,6 +98,7 @@ struct FaultPlan::State {
     int crashAt = 0;
     std::int64_t writeLimit = -1;
     bool kernelCopy = true;
+    bool kernelCopyChosen = false;  // by the test: taken even where the plain road is quicker
     int kernelCopyFault = -1;
 };
 
@@ -133,11 +139,13 @@ void FaultPlan::LimitWrites(std::int64_t bytes) {
 void FaultPlan::UseKernelCopy(bool enabled) {
     const std::lock_guard lock(state_->mutex);
     state_->kernelCopy = enabled;
+    state_->kernelCopyChosen = enabled;
 }
 
 void FaultPlan::FailKernelCopy(int error) {
     const std::lock_guard lock(state_->mutex);
     state_->kernelCopyFault = error;
+    state_->kernelCopyChosen = error >= 0;
 }
 
 bool FaultPlan::Spend(std::size_t n) {
@@ -156,6 +164,11 @@ bool FaultPlan::Spend(std::size_t n) {
 bool FaultPlan::KernelCopy() const {
     const std::lock_guard lock(state_->mutex);
     return state_->kernelCopy;
+}
+
+bool FaultPlan::KernelCopyChosen() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->kernelCopyChosen;
 }
 
 int FaultPlan::KernelCopyFault() const {

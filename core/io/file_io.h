@@ -174,7 +174,8 @@ public:
     // Writes fail with "No space left on device" once this many more bytes have been written;
     // a negative limit means none. A full disk.
     void LimitWrites(std::int64_t bytes);
-    // Turns the kernel's copy off, so the plain read/write road is taken.
+    // Turns the kernel's copy off, so the plain read/write road is taken; or on, and then
+    // taken wherever the kernel copies, even where the plain road would be quicker.
     void UseKernelCopy(bool enabled);
     // Makes the kernel's copy fail as some file systems do: with this errno, or by returning 0
     // when it is 0. A negative value lets it work again.
@@ -192,6 +193,7 @@ public:
     int Hit(Call call);
     bool Spend(std::size_t n);
     bool KernelCopy() const;
+    bool KernelCopyChosen() const;
     int KernelCopyFault() const;
 
 private:

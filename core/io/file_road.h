@@ -19,8 +19,10 @@
 #include <unistd.h>
 #if defined(__linux__)
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #endif
 #define BRINDLE_POSIX_IO 1
 #else
@@ -47,6 +49,8 @@ inline constexpr std::chrono::milliseconds kLockPoll{50};
 bool TakeBudget(std::size_t n);
 // Whether a test lets the kernel copy, and the error it makes the kernel copy fail with (-1: none).
 bool KernelCopyOn();
+// Whether a test chose the kernel's copy (or a fault of it), to be taken wherever it works.
+bool KernelCopyChosen();
 int KernelCopyFault();
 
 // A hidden name beside the others in `folder` (empty, or ending in a separator) for a file
