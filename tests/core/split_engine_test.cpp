@@ -213,12 +213,15 @@ TEST_F(SplitEngineTest, ReplacesOnlyTheSourcesOwnPiecesUnlessAllowedAndLeavesNoO
     ASSERT_TRUE(SplitFile(notes, progress).status.ok());
     EXPECT_EQ(ReadFile(dir.File("notes.sha256")), "mine\n");
 
-    // The same file again in fewer pieces: its own pieces need no word, none is left over.
+    // The same file again in fewer pieces: its own pieces need no word, none is left over;
+    // a copy of one under a name no piece has ("(02)") is the user's, and stays.
+    std::filesystem::copy_file(dir.File("notes(2).qmf002"), dir.File("notes(02).qmf002"));
     notes.pieceSize = 100;
     ASSERT_TRUE(CheckSplitTargets(notes, 100, &clash).ok());
     EXPECT_FALSE(clash.has_value());
     ASSERT_TRUE(SplitFile(notes, progress).status.ok());
     EXPECT_FALSE(test::Exists(dir.File("notes(2).qmf002")));
+    EXPECT_TRUE(test::Exists(dir.File("notes(02).qmf002")));
 }
 
 // Two splits into one folder take turns: the second, started while the first pauses after
