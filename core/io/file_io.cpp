@@ -42,6 +42,11 @@ int KernelCopyFault() {
     return plan == nullptr ? -1 : plan->KernelCopyFault();
 }
 
+int SpliceFault() {
+    const testing::FaultPlan* plan = g_faultPlan.load();
+    return plan == nullptr ? -1 : plan->SpliceFault();
+}
+
 std::string TemporaryName(const std::string& folder, std::string_view kind) {
     static std::atomic<unsigned> counter{0};
 #if defined(BRINDLE_POSIX_IO)
@@ -100,6 +105,7 @@ struct FaultPlan::State {
     bool kernelCopy = true;
     bool kernelCopyChosen = false;  // by the test: taken even where the plain road is quicker
     int kernelCopyFault = -1;
+    int spliceFault = -1;
 };
 
 FaultPlan::FaultPlan() : state_(std::make_unique<State>()) {
@@ -174,6 +180,16 @@ bool FaultPlan::KernelCopyChosen() const {
 int FaultPlan::KernelCopyFault() const {
     const std::lock_guard lock(state_->mutex);
     return state_->kernelCopyFault;
+}
+
+void FaultPlan::FailSplice(int error) {
+    const std::lock_guard lock(state_->mutex);
+    state_->spliceFault = error;
+}
+
+int FaultPlan::SpliceFault() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->spliceFault;
 }
 
 int FaultPlan::Calls() const {

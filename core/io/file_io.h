@@ -180,6 +180,9 @@ public:
     // Makes the kernel's copy fail as some file systems do: with this errno, or by returning 0
     // when it is 0. A negative value lets it work again.
     void FailKernelCopy(int error);
+    // Makes the copy through a pipe, taken where a range sits differently in a page than its
+    // place in the output, fail with this errno (EINVAL: as where a file takes no splice).
+    void FailSplice(int error);
     // Call `n` ends the process with kCrashExit before it reaches the system: no destructor,
     // no clean-up runs.
     void CrashAtCall(int n);
@@ -195,6 +198,7 @@ public:
     bool KernelCopy() const;
     bool KernelCopyChosen() const;
     int KernelCopyFault() const;
+    int SpliceFault() const;
 
 private:
     struct State;

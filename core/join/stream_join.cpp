@@ -60,6 +60,26 @@ StreamJoinResult JoinToStream(const std::vector<std::string>& pieces, io::File& 
     std::deque<Piece> heads;  // outlive the pool, whose workers feed their hashes
     HashPool pool;
     pool.ShareCoresWithCopy();
+    // Pieces are handed to the pool only a few ahead of the copy: queued all at once, the
+    // copy of the first would wait for the hashing of those the queue has no room for.
+    const std::size_t ahead = HashPool::DefaultThreads() + 1;
+    std::size_t fed = 0;
+    const auto feed = [&](std::size_t upTo, io::File* opened) {
+        for (; fed < std::min(upTo, heads.size()) && heads[fed].status.ok(); ++fed) {
+            Piece& piece = heads[fed];
+            io::File file;
+            if (opened == nullptr) {
+                piece.status = file.OpenRead(source(fed));
+                if (!piece.status.ok()) {
+                    return;
+                }
+            }
+            PieceHashes* hashes = piece.hashes.get();
+            piece.job = pool.Feed(opened != nullptr ? std::move(*opened) : std::move(file),
+                                  static_cast<std::int64_t>(kHeaderSize), piece.dataLength, hashes->digests(),
+                                  [hashes, path = pieces[fed]] { return hashes->Check(path); });
+        }
+    };
     GroupChecksums checksums;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         Piece& piece = heads.emplace_back();
@@ -94,9 +114,9 @@ StreamJoinResult JoinToStream(const std::vector<std::string>& pieces, io::File& 
         }
         const auto listed = checksums.used ? checksums.list.find(GetFileName(pieces[i])) : checksums.list.end();
         piece.hashes = std::make_unique<PieceHashes>(piece.bytes, listed != checksums.list.end() ? &listed->second : nullptr);
-        PieceHashes* hashes = piece.hashes.get();
-        piece.job = pool.Feed(std::move(file), static_cast<std::int64_t>(kHeaderSize), piece.dataLength,
-                              hashes->digests(), [hashes, path = pieces[i]] { return hashes->Check(path); });
+        if (i < ahead) {
+            feed(i + 1, &file);  // while the next heads are read
+        }
     }
     std::vector<char> scratch;
     std::int64_t total = 0;
@@ -107,6 +127,7 @@ StreamJoinResult JoinToStream(const std::vector<std::string>& pieces, io::File& 
     std::int64_t done = 0;
     for (std::size_t i = 0; i < heads.size(); ++i) {
         Piece& piece = heads[i];
+        feed(i + ahead, nullptr);
         Status status = piece.status.ok() ? pool.WaitFor(piece.job) : piece.status;
         if (!status.ok()) {
             pool.Stop();

@@ -13,6 +13,7 @@
 #include "format/checksums.h"
 #include "format/discovery.h"
 #include "io/file_io.h"
+#include "io/file_meta.h"
 #include "join/join_engine.h"
 #include "shell/paths.h"
 #include "split/split_engine.h"
@@ -469,6 +470,29 @@ TEST_F(JoinEngineTest, FallsBackToPlainCopyingWhereTheKernelCopyGivesUp) {
         ASSERT_TRUE(status.ok()) << fault << ": " << status.message();
         EXPECT_TRUE(ReadFile(dir.File("out")) == bytes) << fault;
     }
+}
+
+// A piece's data sits 256 bytes into its page against the output, so it goes through a pipe;
+// where a file takes no splice the plain road carries on, and a failing read fails the join.
+TEST_F(JoinEngineTest, TheCopyThroughAPipeFallsBackOrFailsAsTheFileSays) {
+    if (!io::IdentitiesKnown()) {
+        GTEST_SKIP() << "the portable file road copies through no pipe";
+    }
+    const std::string bytes = test::PatternBytes(3 * io::kCopyBufferSize / 2);
+    const auto pieces = SplitAs(bytes, 0, "2", "", "");
+    {
+        io::testing::FaultPlan plan;
+        plan.FailSplice(EINVAL);
+        const Status status = Join(pieces, dir.File("out"));
+        ASSERT_TRUE(status.ok()) << status.message();
+        EXPECT_TRUE(ReadFile(dir.File("out")) == bytes);
+    }
+    io::testing::FaultPlan plan;
+    plan.FailSplice(EIO);
+    const Status status = Join(pieces, dir.File("failed"));
+    EXPECT_FALSE(status.ok());
+    EXPECT_NE(status.message().find("cannot read"), std::string::npos) << status.message();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("failed")));
 }
 
 // A replaced file keeps who may read it; any name the folder allows can be written.
