@@ -8,6 +8,7 @@
 #include "io/file_io.h"
 #include "io/open_folder.h"
 #include "rename/apply_renames.h"
+#include "shell/name_index.h"
 #include "shell/paths.h"
 #include "shell/translate.h"
 
@@ -43,8 +44,8 @@ struct Folder {
     bool bytes = false;
     std::vector<std::string> listed;  // its names, while the plan needs them
     // Names seen in the rows and the planned files, which outlive the plan's tables.
-    std::unordered_map<std::string_view, std::size_t> byNewName;  // the row that gets each new name
-    std::unordered_map<std::string_view, std::size_t> byOldName;  // the planned file leaving each
+    NameIndex byNewName;  // the row that gets each new name
+    NameIndex byOldName;  // the planned file leaving each
 };
 
 std::string FolderKey(const std::string& location) {
@@ -164,7 +165,7 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
         file.stamp = std::move(*stamp);
         const auto [same, fresh] = folder.byNewName.emplace(row.newFileName, i);
         if (!fresh) {
-            conflict(i, Fill(Tr("%1 of this run gets that name too"), {rows[same->second].fileName}));
+            conflict(i, Fill(Tr("%1 of this run gets that name too"), {rows[same].fileName}));
             continue;
         }
         if (file.oldName == row.newFileName) {
@@ -180,8 +181,8 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
     std::vector<bool> listed(rows.size(), false);
     for (Folder& folder : folders) {
         for (const std::string& name : folder.listed) {
-            if (const auto row = folder.byNewName.find(name); row != folder.byNewName.end()) {
-                listed[row->second] = true;
+            if (const std::size_t* row = folder.byNewName.find(name)) {
+                listed[*row] = true;
             }
         }
         folder.listed = {};
@@ -193,8 +194,8 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
         const Folder& folder = folders[file.folder];
         const std::string& newName = rows[file.row].newFileName;
         std::size_t holder = kNone;
-        if (const auto named = folder.byOldName.find(newName); named != folder.byOldName.end()) {
-            holder = named->second;
+        if (const std::size_t* named = folder.byOldName.find(newName)) {
+            holder = *named;
         } else if (folder.bytes) {
             if (listed[file.row]) {
                 conflict(file.row, Tr("a file of that name is already there"));
@@ -237,10 +238,12 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
         return plan;
     }
     plan.steps.reserve(planned.size());
-    const auto step = [&](std::size_t p, const std::string& from, const std::string& to, bool final) {
+    // A file's old name and stamp go to its last step, the tables that point into them done
+    // with: a copy fewer of each per file.
+    const auto step = [&](std::size_t p, std::string from, const std::string& to, bool final) {
         planned[p].done = true;
-        plan.steps.push_back({planned[p].row, folders[planned[p].folder].path, from, to, planned[p].file,
-                              planned[p].stamp, final});
+        plan.steps.push_back({planned[p].row, folders[planned[p].folder].path, std::move(from), to, planned[p].file,
+                              final ? std::move(planned[p].stamp) : planned[p].stamp, final});
     };
     // A chain goes from its free end: each file moves once the one on its new name has gone.
     for (std::size_t p = 0; p < planned.size(); ++p) {
@@ -248,7 +251,7 @@ RenamePlan PlanRenames(std::span<const RenameRow> rows, const std::function<bool
             continue;
         }
         for (std::size_t q = p; q != kNone; q = planned[q].freedFor) {
-            step(q, planned[q].oldName, rows[planned[q].row].newFileName, true);
+            step(q, std::move(planned[q].oldName), rows[planned[q].row].newFileName, true);
         }
     }
     // What is left are cycles: one file steps aside to a temporary name and comes last.

@@ -239,6 +239,21 @@ TEST_F(RenameCommandTest, ManyFilesOfOneFolderAreCheckedAsFew) {
             << result.err;
     }
     EXPECT_EQ(SortedNames(dir.path()).size(), 84U);  // a.jpg, b.jpg, notes, sub and the 80
+
+    // Two such folders given in turn, and one file of them given twice in another spelling.
+    std::vector<std::string> args = {"--name", "n", "--number", "(001)", "--dry-run"};
+    for (int i = 0; i < 80; ++i) {
+        WriteFile(dir.File("sub/g" + std::to_string(i)), "x");
+        args.push_back(many[static_cast<std::size_t>(i)]);
+        args.push_back(dir.File("sub/g" + std::to_string(i)));
+    }
+    Result result = Rename(args);
+    EXPECT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_NE(result.out.find("sub/g79 -> " + dir.File("sub/n(160)")), std::string::npos) << result.out;
+    args.push_back(dir.path() + "/sub/../sub/g3");
+    result = Rename(args);
+    EXPECT_EQ(result.code, kExitUsage);
+    EXPECT_NE(result.err.find("given twice"), std::string::npos) << result.err;
 }
 
 TEST_F(RenameCommandTest, PreviewAndHelp) {

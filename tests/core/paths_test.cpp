@@ -2,6 +2,7 @@
 
 #include "io/file_io.h"
 #include "io/file_list.h"
+#include "shell/name_index.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "support/temp_dir.h"
@@ -123,6 +124,36 @@ TEST(LongPathName, EmptyForAMissingPath) {
     EXPECT_EQ(found, "");
     EXPECT_TRUE(io::LongPathName("here.txt", dir.path(), &found).ok());
     EXPECT_EQ(found, dir.File("here.txt"));
+}
+
+// Grown from nothing past many doublings, and reserved: every name finds its own value, a
+// name added again keeps the first, and names it never held (a prefix, one byte more, the
+// empty name) are not found.
+TEST(NameIndex, FindsEveryNameItHoldsAndNoOther) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 5000; ++i) {
+        names.push_back("IMG_" + std::to_string(i) + ".jpg");
+    }
+    for (const bool reserved : {false, true}) {
+        NameIndex index;
+        if (reserved) {
+            index.reserve(names.size());
+        }
+        EXPECT_EQ(index.find("IMG_1.jpg"), nullptr);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ASSERT_TRUE(index.emplace(names[i], i).second);
+        }
+        EXPECT_EQ(index.emplace(names[7], 99), std::make_pair(std::size_t{7}, false));
+        EXPECT_EQ(index.size(), names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::size_t* found = index.find(names[i]);
+            ASSERT_NE(found, nullptr) << names[i];
+            EXPECT_EQ(*found, i);
+        }
+        for (const char* absent : {"IMG_", "IMG_1.jpgx", "", "img_1.jpg"}) {
+            EXPECT_EQ(index.find(absent), nullptr) << absent;
+        }
+    }
 }
 
 }  // namespace
