@@ -493,16 +493,18 @@ private:
         NameIndex index;  // over names, once they are all in
     };
 
+    // A folder that cannot be listed leaves its names to be asked one by one.
     static void List(const std::string& folder, Listing* listing) {
-        std::error_code error;
-        for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-            std::error_code ask;
+        std::vector<io::FolderEntry> entries;
+        if (!io::ListFolder(folder, &entries).ok()) {
+            return;
+        }
+        listing->names.reserve(entries.size());
+        listing->kinds.reserve(entries.size());
+        for (io::FolderEntry& entry : entries) {
             // The kind comes with the listing on most file systems; a link is taken as itself.
-            const bool folderHere = !it->is_symlink(ask) && !ask && it->is_directory(ask) && !ask;
-            if (!ask) {
-                listing->names.push_back(it->path().filename().string());
-                listing->kinds.push_back(folderHere ? EntryKind::kFolder : EntryKind::kOther);
-            }
+            listing->names.push_back(std::move(entry.name));
+            listing->kinds.push_back(entry.folder ? EntryKind::kFolder : EntryKind::kOther);
         }
         listing->index.reserve(listing->names.size());
         for (std::size_t i = 0; i < listing->names.size(); ++i) {

@@ -13,6 +13,10 @@
 #include "io/file_road.h"
 #include "shell/paths.h"
 
+#if defined(BRINDLE_POSIX_IO)
+#include <dirent.h>
+#endif
+
 namespace brindle::io {
 namespace {
 
@@ -370,14 +374,49 @@ Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) 
     if (const int fault = FaultPoint(Call::kList)) {
         return ErrnoStatus(Tr("cannot list the folder %1: %2"), where, fault);
     }
+#if defined(BRINDLE_POSIX_IO)
+    // The kinds the listing gives, and no path object per name: a folder of 20,000 files
+    // lists in a fraction of the time. A link, or a name of no kind, is asked of the system.
+    DIR* dir = ::opendir(where.c_str());
+    if (dir == nullptr) {
+        return ErrnoStatus(Tr("cannot list the folder %1: %2"), where, errno);
+    }
+    const int fd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            const int error = errno;
+            ::closedir(dir);
+            return error != 0 ? ErrnoStatus(Tr("cannot list the folder %1: %2"), where, error) : Status::Ok();
+        }
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        bool regular = entry->d_type == DT_REG;
+        bool isFolder = entry->d_type == DT_DIR;
+        struct stat st {};
+        if (entry->d_type == DT_UNKNOWN && ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            isFolder = S_ISDIR(st.st_mode);
+        }
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            regular = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        entries->push_back({std::string(name), regular, isFolder});
+    }
+#else
     std::error_code error;
     std::filesystem::directory_iterator it(where, error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         std::error_code typeError;
-        entries->push_back({it->path().filename().string(), it->is_regular_file(typeError)});
+        std::error_code linkError;
+        const bool isFolder = !it->is_symlink(linkError) && !linkError && it->is_directory(typeError);
+        entries->push_back({it->path().filename().string(), it->is_regular_file(typeError), isFolder});
     }
     return error ? ErrnoStatus(Tr("cannot list the folder %1: %2"), where, error.value())
                  : Status::Ok();
+#endif
 }
 
 Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<std::string>* names) {

@@ -123,7 +123,8 @@ Status ListFileNames(const std::string& folder, bool includeHidden, std::vector<
 // One entry of a folder, whatever it is; `regular` follows a link.
 struct FolderEntry {
     std::string name;
-    bool regular = false;
+    bool regular = false;  // a regular file, or a link to one
+    bool folder = false;   // a folder itself, not a link to one
 };
 // Everything directly in `folder`, hidden entries included.
 Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);

@@ -8,6 +8,7 @@
 #include "support/temp_dir.h"
 
 #include <filesystem>
+#include <map>
 
 namespace brindle {
 namespace {
@@ -154,6 +155,29 @@ TEST(NameIndex, FindsEveryNameItHoldsAndNoOther) {
             EXPECT_EQ(index.find(absent), nullptr) << absent;
         }
     }
+}
+
+// What the listing tells of each kind of entry, on either file road: a link to a file counts
+// as a file, a link to a folder not as a folder, and "." and ".." are no entries.
+TEST(ListFolder, TellsFilesAndFoldersAsTheLinksLead) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("file"), "x");
+    std::filesystem::create_directory(dir.File("sub"));
+    std::filesystem::create_symlink("file", dir.File("to-file"));
+    std::filesystem::create_symlink("sub", dir.File("to-sub"));
+    std::filesystem::create_symlink("gone", dir.File("dangling"));
+    std::vector<io::FolderEntry> entries;
+    ASSERT_TRUE(io::ListFolder(dir.path(), &entries).ok());
+    std::map<std::string, std::pair<bool, bool>> kinds;
+    for (const io::FolderEntry& entry : entries) {
+        kinds[entry.name] = {entry.regular, entry.folder};
+    }
+    const std::map<std::string, std::pair<bool, bool>> expected = {
+        {"dangling", {false, false}}, {"file", {true, false}},    {"sub", {false, true}},
+        {"to-file", {true, false}},   {"to-sub", {false, false}},
+    };
+    EXPECT_EQ(kinds, expected);
+    EXPECT_FALSE(io::ListFolder(dir.File("file"), &entries).ok());
 }
 
 }  // namespace
