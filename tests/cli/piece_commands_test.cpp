@@ -103,12 +103,17 @@ TEST_F(PieceCommandsTest, JoinIntoStandardOutputRebuildsStopsAndEndsQuietlyAsCat
     const std::string brindle = test::BrindleProgram();
     const std::string first = "\"" + dir.File("film(1).qmf") + "\"";
     ASSERT_EQ(Brindle({"split", dir.File("film.avi"), "--pieces", "4", "--recovery", "30"}).code, 0);
+    std::filesystem::create_directory(dir.File("out"));
     std::filesystem::rename(dir.File("film(2).qmf002"), dir.File("lost"));
     const auto before = test::SortedNames(dir.path());
     const test::Ran rebuilt = test::RunShell(brindle + " join " + first + " --out - 2>/dev/null");
     EXPECT_EQ(rebuilt.exit, 0);
     EXPECT_TRUE(rebuilt.output == bytes);
     EXPECT_EQ(test::SortedNames(dir.path()), before);  // the rebuilt piece's temporary is gone
+    // A file opened for appending takes no splice: the bytes go out plainly after what it held.
+    WriteFile(dir.File("out/held"), "held");
+    ASSERT_EQ(test::RunShell(brindle + " join " + first + " --out - 2>/dev/null >> " + dir.File("out/held")).exit, 0);
+    EXPECT_TRUE(ReadFile(dir.File("out/held")) == "held" + bytes);
 
     // A reader that goes away ends the join as it ends cat: by SIGPIPE, saying nothing.
     EXPECT_EQ(test::RunShell("bash -c '" + brindle + " join " + first +
