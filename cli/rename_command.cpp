@@ -435,8 +435,11 @@ void ReserveMemoryFor(std::size_t files) {
     if (files < kFrom) {
         return;
     }
-    const std::size_t bytes = std::min<std::size_t>(files * kPerFile, std::size_t{256} << 20);
-    (void)mallopt(M_MMAP_THRESHOLD, static_cast<int>(std::min<std::size_t>(bytes + (1u << 20), 32u << 20)));
+    // The block, and the tables after it, from the heap that is kept; glibc serves no block
+    // over 32 MiB from it, so a larger run faults the rest in as it goes.
+    constexpr std::size_t kMost = (std::size_t{32} << 20) - (std::size_t{1} << 20);
+    const std::size_t bytes = std::min(files * kPerFile, kMost);
+    (void)mallopt(M_MMAP_THRESHOLD, static_cast<int>(bytes + (std::size_t{1} << 20)));
     (void)mallopt(M_TRIM_THRESHOLD, static_cast<int>(bytes * 2));
     void* block = std::malloc(bytes);
     if (block == nullptr) {

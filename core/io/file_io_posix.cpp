@@ -239,11 +239,11 @@ bool OnNetworkFileSystem(int fd) {
     }
 }
 
-// Moves `n` bytes from `in` to `out` through a pipe of our own, each chunk read into the
-// pipe as references to the page cache and copied once, into `out`. For ranges that sit
-// differently in a page this is as quick as an aligned copy, where the kernel's own copy,
-// through a pipe of 16 pages, takes 1.5 times as long. kUnsupported: nothing was moved and
-// the caller takes another road.
+// Moves the `n` bytes left from `in` to `out` through a pipe of our own, each chunk read into
+// the pipe as references to the page cache and copied once, into `out`; `told` takes each
+// chunk off `n`. For ranges that sit differently in a page this is as quick as an aligned
+// copy, where the kernel's own copy, through a pipe of 16 pages, takes 1.5 times as long.
+// kUnsupported: the caller carries on by another road from where this one stopped.
 enum class Spliced { kDone, kUnsupported, kFailed };
 
 constexpr int kSplicePipe = 256 << 10;  // quicker than 64 KiB and steadier than 1 MiB
@@ -294,7 +294,11 @@ Spliced SpliceCopy(int in, const std::string& inPath, int out, const std::string
                 const ssize_t drained = ::read(pipe[0], scratch.data(), static_cast<std::size_t>(left));
                 put = drained == left ? ::write(out, scratch.data(), static_cast<std::size_t>(left)) : -1;
                 if (put == left) {
-                    return told(left) ? Spliced::kUnsupported : (*status = Status::Cancelled(), Spliced::kFailed);
+                    if (!told(left)) {
+                        *status = Status::Cancelled();
+                        return Spliced::kFailed;
+                    }
+                    return Spliced::kUnsupported;
                 }
             }
             if (put < 0) {
