@@ -396,11 +396,14 @@ Status ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) 
         }
         bool regular = entry->d_type == DT_REG;
         bool isFolder = entry->d_type == DT_DIR;
+        bool link = entry->d_type == DT_LNK;
         struct stat st {};
         if (entry->d_type == DT_UNKNOWN && ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            regular = S_ISREG(st.st_mode);
             isFolder = S_ISDIR(st.st_mode);
+            link = S_ISLNK(st.st_mode);
         }
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+        if (link) {
             regular = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         entries->push_back({std::string(name), regular, isFolder});
