@@ -5,8 +5,8 @@
 # so neither always pays for the other's writeback; every timed run starts after a `sync`.
 # Printed per pair: the median times, the median of the per-round ratios (brindle / tool;
 # at most 1.0 is the goal), their spread, the same ratio for CPU time (user + system, which a
-# busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR picks the scratch
-# folder (default: a new folder under /var/tmp); it needs about 14 GiB. BENCH_ONLY=checksums
+# busy shared machine disturbs far less than wall time), and peak memory. BENCH_DIR the folder
+# to work under (default /var/tmp); it needs about 14 GiB. BENCH_ONLY=checksums
 # times only what checksums cost (split --checksums, checked join, verify against
 # `sha256sum -c`) on the 1 GiB file; RUNS=5 gives the figures in docs/developers.md.
 # BENCH_ONLY=datacheck times what the hash in every header costs: this build's split and join

@@ -5,7 +5,7 @@
 #   bench/groups_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # GROUP_COUNT (default 1000) groups g0000.bin.001, ... and a 4 MiB `all.sfv` that lists each of
 # them among lines for other files; RUNS (default 9) timed runs, median shown, with the
-# same listing without the .sfv. BENCH_DIR picks the scratch folder; BENCH_VERBOSE=1 prints
+# same listing without the .sfv. BENCH_DIR the folder to work under; BENCH_VERBOSE=1 prints
 # every run.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"

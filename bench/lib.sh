@@ -32,11 +32,11 @@ core_link() {
   echo "$(pkg-config --libs exiv2 libxxhash icu-i18n icu-uc libpcre2-8 taglib) -lcrypto -lz -lgf_complete -pthread"
 }
 
-# Sets $work to BENCH_DIR, or to a new folder under /var/tmp named after PREFIX; it is
-# removed when the script ends.
+# Sets $work to a new folder named after PREFIX, under BENCH_DIR (default /var/tmp); only
+# that folder is removed when the script ends, never BENCH_DIR itself or what it held.
 use_work() {
-  work=${BENCH_DIR:-$(mktemp -d "/var/tmp/$1.XXXXXX")}
-  mkdir -p "$work"
+  mkdir -p "${BENCH_DIR:-/var/tmp}"
+  work=$(mktemp -d "${BENCH_DIR:-/var/tmp}/$1.XXXXXX")
   trap 'rm -rf "$work"' EXIT
 }
 

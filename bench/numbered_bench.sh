@@ -3,8 +3,8 @@
 # of the source, what an .sfv or .sha256 beside them costs, and split --raw against GNU split.
 #   bench/numbered_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # Pairs alternate which command goes first, every timed run starts after a `sync`, and the
-# table shows medians of RUNS rounds (default 9) and of the per-round ratios. BENCH_DIR picks
-# the scratch folder (default: a new folder under /var/tmp); it needs about 7 GiB.
+# table shows medians of RUNS rounds (default 9) and of the per-round ratios. BENCH_DIR the
+# folder to work under (default /var/tmp); it needs about 7 GiB.
 # BENCH_VERBOSE=1 prints every timed run.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"

@@ -8,14 +8,14 @@
 #          against the plain join of all 20; the goal is at most 2.
 # Rounds alternate their order and start after a sync; medians of the per-round ratios.
 #   bench/recovery_bench.sh [BUILD_DIR]   SIZES_MB (default "128 1024"), ROUNDS (default 5),
-#   BENCH_DIR (default a folder in /dev/shm when it has room, else /var/tmp), STEPS (default
+#   BENCH_DIR (default /dev/shm when it has room, else /var/tmp), STEPS (default
 #   "split join"), BEFORE (another build's brindle: its rebuilding join paired with this one's)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 use_brindle "${1:-}"
 command -v par2 >/dev/null || { echo "par2 is not installed (scripts/deps test)"; exit 77; }
 if [ -z "${BENCH_DIR:-}" ] && [ "$(df --output=avail -k /dev/shm | tail -n 1)" -gt $((4 << 20)) ]; then
-  BENCH_DIR=$(mktemp -d /dev/shm/brindle-recovery.XXXXXX)
+  BENCH_DIR=/dev/shm
 fi
 use_work brindle-recovery
 rounds=${ROUNDS:-5}

@@ -5,7 +5,7 @@
 #   bench/rename_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # FILES sets the number of files (default 10000); RUNS the runs per side (default 1, median
 # shown). One run takes a few minutes, since the loop starts a traced process per file.
-# BENCH_DIR picks the scratch folder.
+# BENCH_DIR the folder to work under.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 use_core_build "${1:-}"

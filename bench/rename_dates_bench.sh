@@ -4,7 +4,7 @@
 # `brindle rename --date-from taken --dry-run` against `--date-from mtime`.
 #   bench/rename_dates_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # FILES sets the number of photos (default 10000), ROUNDS the rounds per side (default 7),
-# BENCH_DIR the scratch folder.
+# BENCH_DIR the folder to work under.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 use_core_build "${1:-}"
