@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "io/file_io.h"
+#include "io/file_meta.h"
 #include "rename/apply_renames.h"
 #include "rename/natural_order.h"
 #include "rename/rename_plan.h"
@@ -78,6 +80,37 @@ TEST_F(RenamePlanTest, ConflictsAreFoundBeforeAnythingIsRenamed) {
         EXPECT_EQ(SortedNames(fresh.path()), before);
     }
     EXPECT_FALSE(HasRunToUndo(state.path()));
+}
+
+// Enough rows that the files are looked up on every core: each row keeps its own file's
+// identity and stamp, and a missing file or a taken name is told at its own row.
+TEST_F(RenamePlanTest, ManyRowsKeepTheirOwnFilesAndConflicts) {
+    std::vector<RenameRow> rows;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        WriteFile(dir.File(name), std::string(static_cast<std::size_t>(i), 'x'));  // sizes differ
+        rows.push_back({true, dir.File(name), name, "g" + std::to_string(i), 1, dir.path()});
+    }
+    const RenamePlan sound = PlanRenames(rows);
+    ASSERT_TRUE(sound.conflicts.empty());
+    ASSERT_EQ(sound.steps.size(), rows.size());
+    for (const RenameStep& step : sound.steps) {
+        EXPECT_EQ(step.from, rows[step.row].fileName);
+        std::optional<io::FileId> id;
+        std::optional<std::string> stamp;
+        ASSERT_TRUE(io::LookUpIdentity(dir.File(step.from), &id).ok());
+        ASSERT_TRUE(io::LookUpStamp(dir.File(step.from), &stamp).ok());
+        EXPECT_EQ(id, std::optional<io::FileId>(step.file)) << step.from;
+        EXPECT_EQ(stamp, std::optional<std::string>(step.stamp)) << step.from;
+    }
+    ASSERT_EQ(::unlink(dir.File("f37").c_str()), 0);
+    WriteFile(dir.File("g250"), "stays");
+    const RenamePlan plan = PlanRenames(rows);
+    ASSERT_EQ(plan.conflicts.size(), 2u);
+    EXPECT_EQ(plan.conflicts[0].row, 37u);
+    EXPECT_EQ(plan.conflicts[0].reason, "the file is no longer there");
+    EXPECT_EQ(plan.conflicts[1].row, 250u);
+    EXPECT_EQ(plan.conflicts[1].reason, "a file of that name is already there");
 }
 
 // Another program takes the second new name between the plan and its rename.
