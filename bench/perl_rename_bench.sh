@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `brindle rename` of 20,000 files in one folder against Debian's perl `rename` giving the
 # same names, by wall-clock time of whole runs, journal included. Runs in pairs (each on
-# a fresh folder, which side goes first alternating) and shows the median of each side and their ratio.
+# a fresh folder, which side goes first alternating) and shows the median of each side and
+# their ratio.
 #   bench/perl_rename_bench.sh [BUILD_DIR]     (default: build-release, built if missing)
 # FILES sets the number of files (default 20000); RUNS the pairs (default 5); BENCH_DIR the
 # scratch folder. Needs Debian's `rename` package.

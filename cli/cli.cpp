@@ -25,13 +25,15 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, Console& console) {
+int Run(std::vector<std::string> args, Console& console) {
     if (args.empty()) {
         console.err << Tr(kUsage);
         return kExitUsage;
     }
-    const std::string& command = args.front();
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    const std::string command = std::move(args.front());
+    // In place: tens of thousands of file names are not copied once more.
+    args.erase(args.begin());
+    const std::vector<std::string>& rest = args;
     if (command == "--help" || command == "-h" || command == "help") {
         console.out << Tr(kUsage);
         return kExitOk;

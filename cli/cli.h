@@ -18,7 +18,7 @@ struct Console {
 };
 
 // Runs `brindle ARGS...`; `args` holds the arguments after the program name.
-int Run(const std::vector<std::string>& args, Console& console);
+int Run(std::vector<std::string> args, Console& console);
 
 // The commands, each given the arguments after its own name.
 int RunSplit(const std::vector<std::string>& args, Console& console);

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <utility>
 
 #include "cli.h"
 #include "shell/translate.h"
@@ -13,5 +14,5 @@ int main(int argc, char** argv) {
         brindle::cli::CatchStopSignals();
     }
     brindle::cli::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
-    return brindle::cli::Run(args, console);
+    return brindle::cli::Run(std::move(args), console);
 }
