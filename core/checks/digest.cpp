@@ -3,9 +3,9 @@
 #include <openssl/evp.h>
 #include <xxhash.h>
 #include <zlib.h>
-// Debian's libxxhash picks AVX2 or AVX-512 as the machine has them through its dispatching
-// entry points; the plain ones stay on SSE2 and hash at half the speed.
-#if (defined(__x86_64__) || defined(__i386__)) && __has_include(<xxh_x86dispatch.h>)
+// Debian's libxxhash for x86-64 picks AVX2 or AVX-512 as the machine has them through its
+// dispatching entry points; the plain ones stay on SSE2 and hash at about half the speed.
+#if defined(__x86_64__) && __has_include(<xxh_x86dispatch.h>)
 #define XXH_DISPATCH_DISABLE_REPLACE
 #include <xxh_x86dispatch.h>
 #define BRINDLE_XXH3_UPDATE XXH3_128bits_update_dispatch

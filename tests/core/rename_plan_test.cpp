@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -111,6 +112,19 @@ TEST_F(RenamePlanTest, ManyRowsKeepTheirOwnFilesAndConflicts) {
     EXPECT_EQ(plan.conflicts[0].reason, "the file is no longer there");
     EXPECT_EQ(plan.conflicts[1].row, 250u);
     EXPECT_EQ(plan.conflicts[1].reason, "a file of that name is already there");
+
+    // Asked once among the rows and once among the lookups, a stop the second time ends the
+    // plan there, with nothing planned.
+    for (int i = 300; i < 1100; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        WriteFile(dir.File(name), "");
+        rows.push_back({true, dir.File(name), name, "g" + std::to_string(i), 1, dir.path()});
+    }
+    std::atomic<int> asked{0};
+    const RenamePlan stopped = PlanRenames(rows, [&asked] { return ++asked > 1; });
+    EXPECT_EQ(asked.load(), 2);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_TRUE(stopped.steps.empty());
 }
 
 // Another program takes the second new name between the plan and its rename.
