@@ -61,8 +61,8 @@ bool MakeSource(const QString& path, qint64 size) {
 double Round(const QString& source, const QString& out, qint32 pieceFileSize) {
     QDir(out).removeRecursively();
     QDir().mkpath(out);
-    brindle::SplitState& state = brindle::SharedSplitState();
-    state = {};
+    auto values = std::make_shared<brindle::app::JobValues>();
+    brindle::SplitState& state = values->split;
     state.SplitSourcePath = source.toStdString();
     state.SplitDestFolder = out.toStdString();
     state.SplitGroupName = "bench";
@@ -71,7 +71,7 @@ double Round(const QString& source, const QString& out, qint32 pieceFileSize) {
 
     QuietPrompter prompter;
     brindle::app::SetPrompter(&prompter);
-    auto* page = new brindle::app::frmSplit3;
+    auto* page = new brindle::app::frmSplit3(values);
     page->show();
     QCoreApplication::processEvents();
 
