@@ -12,7 +12,9 @@
 # BENCH_ONLY=datacheck times what the hash in every header costs: this build's split and join
 # against those of an earlier build that writes and checks none (BASE_BRINDLE, default
 # /tmp/brindle-base), and verify against `xxhsum -H2` (Debian's xxhash) of the same pieces.
-# BENCH_VERBOSE=1 prints every timed run, to see which rounds a busy machine disturbed.
+# BENCH_ONLY=joins times only the joins against `cat` of split's pieces, into a file and
+# into standard output. BENCH_VERBOSE=1 prints every timed run, to see which rounds a busy
+# machine disturbed.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bench_start brindle-bench "${1:-}"
@@ -70,15 +72,16 @@ bjoin="\"$brindle\" join \"$w/jb/source(1).qmf\" --out \"$w/join.bin\""
 for round in $(seq "$runs"); do
   echo "round $round of $runs"
   if [ "$only" != checksums ]; then
-  pair split "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
+  [ "$only" = joins ] || pair split "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit" \
                       gsplit "rm -f \"$w\"/g/*" "split -b 104857600 \"$w/source.bin\" \"$w/g/x\""
   pair join-cat "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin" \
                          cat "rm -f \"$w/cat.bin\"" "cat \"$w\"/jg/x* > \"$w/cat.bin\""
-  pair_cp join-cp "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin"
+  [ "$only" = joins ] || pair_cp join-cp "$round" bjoin "rm -f \"$w/join.bin\"" "$bjoin"
   # Into standard output, each piece checked before its first byte goes out.
   pair join-stdout "$round" sjoin "rm -f \"$w/stdout.bin\"" \
                             "\"$brindle\" join \"$w/jb/source(1).qmf\" --out - > \"$w/stdout.bin\"" \
                             cat "rm -f \"$w/cat.bin\"" "cat \"$w\"/jg/x* > \"$w/cat.bin\""
+  [ "$only" = joins ] && continue
   pair_cp split-cp "$round" bsplit "rm -f \"$w\"/b/*" "$bsplit"
   fi
   # What checksums cost: the same split and join with and without the .sha256 file, and a
@@ -91,12 +94,19 @@ for round in $(seq "$runs"); do
   pair verify-sums "$round" bverify : "\"$brindle\" verify \"$w/jc/source(1).qmf\"" \
                             sha256sum : "cd \"$w/jc\" && sha256sum -c --quiet source.sha256"
 done
-cmp -s "$work/source.bin" "$work/joinc.bin" || { echo "CHECKED JOIN OUTPUT DIFFERS"; exit 1; }
+[ "$only" = joins ] || cmp -s "$work/source.bin" "$work/joinc.bin" || { echo "CHECKED JOIN OUTPUT DIFFERS"; exit 1; }
 cmp -s "$work/source.bin" "$work/join.bin" || { echo "JOIN OUTPUT DIFFERS"; exit 1; }
 [ "$only" = checksums ] || cmp -s "$work/source.bin" "$work/stdout.bin" || { echo "STDOUT JOIN OUTPUT DIFFERS"; exit 1; }
 rm -rf "$work/g" "$work/b" "$work/c" "$work/jg" "$work/jb" "$work/jc" "$work/copy.bin" "$work/cat.bin" \
        "$work/join.bin" "$work/joinc.bin" "$work/stdout.bin"
 
+if [ "$only" = joins ]; then
+  printf '\n1 GiB of random bytes, %s rounds per pair; seconds (medians), ratio brindle / tool\n' "$runs"
+  row "pair" brindle tool ratio "ratio range" "cpu" "peak MiB"
+  show "join vs cat of split's pieces" join-cat bjoin cat
+  show "join --out - vs cat (goal 1.3)" join-stdout sjoin cat
+  exit 0
+fi
 if [ "$only" != checksums ]; then
 echo "Making a file of 2 GiB - 1 byte for 1 GiB pieces ..."
 head -c 2147483647 <(cat "$work/source.bin" "$work/source.bin") > "$work/big.bin"

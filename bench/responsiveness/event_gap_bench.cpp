@@ -1,6 +1,8 @@
 // The longest event-loop gap while long folder and rename work runs from a window: (a) the
 // join wizard lists a folder of 100,000 files in 20,000 groups, (b) the Add Folder dialog
-// lists 100,000 files, (c) the rename list renames 10,000 files. A 5 ms timer ticks on the
+// lists 100,000 files, (c) the rename list renames 10,000 files, (d) the rename list plans
+// new names for 100,000 files, from showing them to marking their conflicts (none, then every
+// row's). A 5 ms timer ticks on the
 // interface thread; the gap is the longest time between two ticks. Beside it, the time the
 // whole step takes in the window and the time the same core work takes called directly, the
 // way the windows used to call it on their own thread.
@@ -26,6 +28,7 @@
 #include "rename/add_folder.h"
 #include "rename/apply_renames.h"
 #include "rename/frm_rename.h"
+#include "rename/rename_plan.h"
 #include "rename/rename_dialogs.h"
 #include "shell/prompter.h"
 #include "window_bench.h"
@@ -106,8 +109,15 @@ int main(int argc, char** argv) {
     QTemporaryDir plain(base + QStringLiteral("/brindle-gap-files-XXXXXX"));
     MakeFiles(plain.path(), 100000, [](int i) { return QStringLiteral("IMG_%1.JPG").arg(i, 6, 10, QChar('0')); });
 
-    std::vector<Measured> join, folder, rename;
-    std::vector<double> joinDirect, folderDirect, renameDirect;
+    std::string plainFiles = plain.path().toStdString();
+    plainFiles.push_back('\0');
+    for (int i = 0; i < 100000; ++i) {
+        plainFiles += QStringLiteral("IMG_%1.JPG").arg(i, 6, 10, QChar('0')).toStdString();
+        plainFiles.push_back('\0');
+    }
+
+    std::vector<Measured> join, folder, rename, plan, clashes;
+    std::vector<double> joinDirect, folderDirect, renameDirect, planDirect, clashesDirect;
     for (int round = 0; round < rounds; ++round) {
         {
             auto* page = new frmJoin;
@@ -120,7 +130,8 @@ int main(int argc, char** argv) {
                 return 1;
             }
             page->close();
-            QCoreApplication::processEvents();
+            // The window's items go now, not in the next step's watch.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             QElapsedTimer timer;
             timer.start();
             std::vector<std::string> found;
@@ -181,13 +192,39 @@ int main(int argc, char** argv) {
                 return 1;
             }
             list->close();
+            // The window's items go now, not in the next step's watch.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        // Once with every new name free, once with every row wanting the same name.
+        for (const bool clash : {false, true}) {
+            auto* list = new frmRename;
+            list->show();
+            list->AddFileString(plainFiles, AddSource::kAddFolder);
+            for (RenameRow& row : list->List().rows()) {
+                row.newFileName = clash ? std::string("same.JPG") : "a-" + row.fileName;
+            }
             QCoreApplication::processEvents();
+            (clash ? clashes : plan).push_back(Watch([list] { list->ShowNewNames(); }, list, &frmRename::conflictsMarked));
+            QElapsedTimer timer;
+            timer.start();
+            const RenamePlan planned = PlanRenames(list->List().rows());
+            (clash ? clashesDirect : planDirect).push_back(Ms(timer));
+            if (planned.conflicts.size() != (clash ? 99999U : 0U) || planned.steps.size() != (clash ? 0U : 100000U)) {
+                std::fprintf(stderr, "the plan of 100,000 rows has %zu steps and %zu conflicts\n",
+                             planned.steps.size(), planned.conflicts.size());
+                return 1;
+            }
+            list->close();
+            // The window's items go now, not in the next step's watch.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
     }
     std::printf("medians of %d rounds, ms      longest gap  in window    direct\n", rounds);
     Report("join wizard, 100,000 files/20,000 groups", join, joinDirect);
     Report("Add Folder, 100,000 files", folder, folderDirect);
     Report("rename list, 10,000 renames", rename, renameDirect);
+    Report("rename list, plan of 100,000 rows", plan, planDirect);
+    Report("the same, every row in conflict", clashes, clashesDirect);
     SetPrompter(nullptr);
     return 0;
 }
