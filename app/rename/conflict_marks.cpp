@@ -27,7 +27,22 @@ QColor ErrorText(const QPalette& palette) {
     return colour;
 }
 
-void MarkConflict(QTreeWidgetItem* item, const QString& reason) {
+ConflictReasons ReasonsByKey(std::span<const RenameRow> rows, const std::vector<RenameConflict>& conflicts) {
+    ConflictReasons reasons;
+    reasons.reserve(conflicts.size());
+    for (const RenameConflict& conflict : conflicts) {
+        if (conflict.row < rows.size()) {
+            reasons.emplace(rows[conflict.row].key, QString::fromStdString(conflict.reason));
+        }
+    }
+    return reasons;
+}
+
+ConflictLook::ConflictLook(const QWidget* view)
+    : icon((view != nullptr ? view->style() : QApplication::style())->standardIcon(QStyle::SP_MessageBoxWarning)),
+      text(ErrorText(view != nullptr ? view->palette() : QApplication::palette())) {}
+
+void MarkConflict(QTreeWidgetItem* item, const QString& reason, const ConflictLook& look) {
     if (item->data(kNewName, Qt::AccessibleDescriptionRole).toString() == reason) {
         return;
     }
@@ -35,27 +50,40 @@ void MarkConflict(QTreeWidgetItem* item, const QString& reason) {
         item->setIcon(kNewName, {});
         item->setData(kNewName, Qt::ForegroundRole, {});
     } else {
-        const QWidget* view = item->treeWidget();
-        QStyle* style = view != nullptr ? view->style() : QApplication::style();
-        item->setIcon(kNewName, style->standardIcon(QStyle::SP_MessageBoxWarning));
-        item->setForeground(kNewName, ErrorText(view != nullptr ? view->palette() : QApplication::palette()));
+        item->setIcon(kNewName, look.icon);
+        item->setForeground(kNewName, look.text);
     }
     item->setToolTip(kNewName, reason);
     item->setData(kNewName, Qt::AccessibleDescriptionRole, reason);
 }
 
+ConflictPlanner::~ConflictPlanner() {
+    latest_->store(0);  // a plan under way stops at its next look
+}
+
+void ConflictPlanner::Cancel() {
+    ++generation_;
+    latest_->store(0);
+}
+
 void ConflictPlanner::Plan(std::vector<RenameRow> rows) {
     const std::uint64_t generation = ++generation_;
+    latest_->store(generation);
     ++running_;
-    auto* watcher = new QFutureWatcher<std::vector<RenameConflict>>(this);
+    auto* watcher = new QFutureWatcher<ConflictReasons>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         --running_;
         if (generation == generation_) {
-            emit planned(watcher->result());
+            reasons_ = watcher->future().takeResult();
+            emit planned();
         }
         watcher->deleteLater();
     });
-    watcher->setFuture(QtConcurrent::run([rows = std::move(rows)] { return PlanRenames(rows).conflicts; }));
+    // The reasons are keyed on the worker, by the rows planned: the list may be sorted meanwhile.
+    watcher->setFuture(QtConcurrent::run([rows = std::move(rows), latest = latest_, generation] {
+        const RenamePlan plan = PlanRenames(rows, [&] { return latest->load() != generation; });
+        return plan.stopped ? ConflictReasons{} : ReasonsByKey(rows, plan.conflicts);
+    }));
 }
 
 }  // namespace brindle::app

@@ -15,6 +15,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -57,6 +58,18 @@ QTreeWidgetItem* MakeItem(const RenameRow& row) {
     item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     return item;
+}
+
+// Makes `change` to many rows' `column` and tells the view once: told of each item on its own,
+// the view looks every one up among all its rows, seconds for 100,000 rows.
+void ChangeColumn(QTreeWidget* view, int column, const std::function<void()>& change) {
+    QAbstractItemModel* model = view->model();
+    const bool blocked = model->blockSignals(true);
+    change();
+    model->blockSignals(blocked);
+    if (const int count = view->topLevelItemCount(); count > 0 && !blocked) {
+        emit model->dataChanged(model->index(0, column), model->index(count - 1, column));
+    }
 }
 
 // Sizes a page and then the window that holds it for what they hold now.
@@ -187,7 +200,7 @@ frmRename::frmRename(JobValuesPtr values)
     view_->header()->setSectionsClickable(true);
     connect(view_->header(), &QHeaderView::sectionClicked, this, &frmRename::SortByColumn);
     planner_ = new ConflictPlanner(this);
-    connect(planner_, &ConflictPlanner::planned, this, &frmRename::ShowConflicts);
+    connect(planner_, &ConflictPlanner::planned, this, [this] { ShowConflicts(planner_->TakeReasons()); });
 
     auto button = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
@@ -301,31 +314,57 @@ frmRename::frmRename(JobValuesPtr values)
 
 void frmRename::ShowNewNames() {
     const auto& rows = list_.rows();
-    for (int i = 0; i < view_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = view_->topLevelItem(i);
-        const QString name = Q(rows[static_cast<std::size_t>(i)].newFileName);
-        if (item->text(1) != name) {
-            item->setText(1, name);
+    ChangeColumn(view_, 1, [&] {
+        for (int i = 0; i < view_->topLevelItemCount(); ++i) {
+            view_->topLevelItem(i)->setText(1, Q(rows[static_cast<std::size_t>(i)].newFileName));
         }
-    }
+    });
     // A hundred thousand rows take a while to look up on disk: the window stays free.
     planner_->Plan(rows);
 }
 
-bool frmRename::IsPlanning() const { return planner_->Busy(); }
+bool frmRename::IsPlanning() const { return planner_->Busy() || shownBefore_ != nullptr; }
 
-void frmRename::ShowConflicts(const std::vector<RenameConflict>& conflicts) {
-    conflicts_.clear();
+void frmRename::ShowConflicts(ConflictReasons reasons) {
+    conflicts_.swap(reasons);
+    if (shownBefore_ != nullptr) {
+        // Rows an unfinished pass did not reach still show what was before it.
+        reasons.merge(*shownBefore_);
+    }
+    shownBefore_ = std::make_shared<ConflictReasons>(std::move(reasons));
+    MarkRows(++markPass_, 0);
+}
+
+void frmRename::MarkRows(std::uint64_t pass, int from) {
+    if (pass != markPass_ || shownBefore_ == nullptr) {
+        return;  // a later pass, or a rebuild, took over
+    }
+    // Only the rows marked before or now can change: with no conflict then or now, none.
     const auto& rows = list_.rows();
-    for (const RenameConflict& conflict : conflicts) {
-        if (conflict.row < rows.size()) {
-            conflicts_.emplace(rows[conflict.row].key, QString::fromStdString(conflict.reason));
-        }
+    const int count = conflicts_.empty() && shownBefore_->empty()
+                          ? 0
+                          : std::min(view_->topLevelItemCount(), static_cast<int>(rows.size()));
+    // About 10 ms of marks at a time: 100,000 marked rows would hold the window a tenth of a second.
+    constexpr int kSlice = 10000;
+    const int to = std::min(count, from + kSlice);
+    if (from < to) {
+        const ConflictLook look(view_);
+        ChangeColumn(view_, 1, [&] {
+            for (int i = from; i < to; ++i) {
+                const std::string& key = rows[static_cast<std::size_t>(i)].key;
+                if (const auto now = conflicts_.find(key); now != conflicts_.end()) {
+                    MarkConflict(view_->topLevelItem(i), now->second, look);
+                } else if (shownBefore_->contains(key)) {
+                    MarkConflict(view_->topLevelItem(i), {}, look);
+                }
+            }
+        });
     }
-    for (int i = 0; i < view_->topLevelItemCount() && static_cast<std::size_t>(i) < rows.size(); ++i) {
-        const auto marked = conflicts_.find(rows[static_cast<std::size_t>(i)].key);
-        MarkConflict(view_->topLevelItem(i), marked == conflicts_.end() ? QString() : marked->second);
+    if (to < count) {
+        QTimer::singleShot(0, this, [this, pass, to] { MarkRows(pass, to); });
+        return;
     }
+    shownBefore_.reset();
     emit conflictsMarked();
 }
 
@@ -561,7 +600,9 @@ EditorPlace PlaceRuleEditor(const QRect& list, QSize editor, const QRect& room, 
 
 void frmRename::RenameFilesClicked() {
     // Thousands of renames on a slow or network disk run off the interface thread; the list
-    // and everything that could change it wait until they are done.
+    // and everything that could change it wait until they are done. The run plans the rows
+    // itself, and its conflicts are the ones to show.
+    planner_->Cancel();
     renameRunner_->Start<RenameOutcome>(
         [rows = list_.rows()](Progress& progress) { return RenameAndRecord(rows, {}, WindowControl(progress)); },
         [list = QPointer(this)](const RenameOutcome& outcome) {
@@ -589,7 +630,7 @@ void frmRename::SetBusy(bool busy) {
 
 void frmRename::RenamesDone(const RenameOutcome& outcome) {
     if (!outcome.conflicts.empty()) {
-        ShowConflicts(outcome.conflicts);
+        ShowConflicts(ReasonsByKey(list_.rows(), outcome.conflicts));
         const int count = static_cast<int>(outcome.conflicts.size());
         CurrentPrompter().Failure(
             this,
@@ -687,10 +728,11 @@ void frmRename::Rebuild() {
     const int scroll = view_->verticalScrollBar()->value();
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(list_.rows().size()));
+    const ConflictLook look(view_);
     for (const RenameRow& row : list_.rows()) {
         items.append(MakeItem(row));
         if (const auto marked = conflicts_.find(row.key); marked != conflicts_.end()) {
-            MarkConflict(items.back(), marked->second);
+            MarkConflict(items.back(), marked->second, look);
         }
     }
     filling_ = true;
@@ -698,6 +740,11 @@ void frmRename::Rebuild() {
     view_->addTopLevelItems(items);
     filling_ = false;
     view_->verticalScrollBar()->setValue(scroll);
+    if (shownBefore_ != nullptr) {
+        // The new items show conflicts_ already: the pass under way is done.
+        shownBefore_.reset();
+        emit conflictsMarked();
+    }
 }
 
 void frmRename::SetChecks(bool checked) {
@@ -706,12 +753,12 @@ void frmRename::SetChecks(bool checked) {
     } else {
         list_.UncheckAll();
     }
-    filling_ = true;
     const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
-    for (int i = 0; i < view_->topLevelItemCount(); ++i) {
-        view_->topLevelItem(i)->setCheckState(0, state);
-    }
-    filling_ = false;
+    ChangeColumn(view_, 0, [&] {
+        for (int i = 0; i < view_->topLevelItemCount(); ++i) {
+            view_->topLevelItem(i)->setCheckState(0, state);
+        }
+    });
 }
 
 void frmRename::ItemChanged(QTreeWidgetItem* item, int column) {

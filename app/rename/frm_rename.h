@@ -6,12 +6,13 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "rename/apply_renames.h"
+#include "rename/conflict_marks.h"
 #include "rename/rename_list.h"
 #include "rename/frm_rename2.h"
 #include "shell/chrome_window.h"
@@ -70,7 +71,8 @@ public:
     // Sorts the list by a heading as a click on it does: File Name in natural order, File
     // Size, File Location then name; a second click on the same heading reverses.
     void SortByColumn(int column);
-    // True while the new names are checked for conflicts, off the interface thread.
+    // True while the new names are checked for conflicts, off the interface thread, or their
+    // marks are being shown.
     bool IsPlanning() const;
 
 signals:
@@ -104,8 +106,10 @@ private:
     // Makes the view show list_ anew, keeping the scroll position.
     void Rebuild();
     void SetChecks(bool checked);
-    // Marks the rows whose new names conflict, by row of list_, and unmarks the others.
-    void ShowConflicts(const std::vector<RenameConflict>& conflicts);
+    // Marks the rows whose new names conflict, by row key, and unmarks the others.
+    void ShowConflicts(ConflictReasons reasons);
+    // Shows conflicts_ from row `from` on, a slice of rows per turn of the event loop.
+    void MarkRows(std::uint64_t pass, int from);
     void ItemChanged(QTreeWidgetItem* item, int column);
 
     RenameList list_;
@@ -123,7 +127,10 @@ private:
     bool filling_ = false;
     bool busy_ = false;
     ConflictPlanner* planner_ = nullptr;
-    std::unordered_map<std::string, QString> conflicts_;  // by row key
+    ConflictReasons conflicts_;  // what the marked rows show
+    // While marks are being shown: the reasons rows not yet reached may still show.
+    std::shared_ptr<ConflictReasons> shownBefore_;
+    std::uint64_t markPass_ = 0;
     int sortColumn_ = -1;
     bool sortReversed_ = false;
 };

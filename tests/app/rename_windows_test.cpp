@@ -477,10 +477,12 @@ private slots:
         QVERIFY(View(list)->topLevelItem(0)->toolTip(1).isEmpty());
     }
 
-    // Tens of thousands of rows are looked up on disk while the window's events still come.
+    // Tens of thousands of rows are looked up on disk while the window's events still come,
+    // and marked a slice at a time: a mark far down the list comes, and goes again.
     void planningManyRowsKeepsTheWindowFree() {
         QTemporaryDir dir;
-        constexpr int kRows = 20000;
+        constexpr int kRows = 25000;
+        constexpr int kFar = 22000;  // past the first slices of marks
         std::string files = Bytes(dir.path());
         for (int i = 0; i < kRows; ++i) {
             const std::string name = "f" + std::to_string(i);
@@ -495,14 +497,44 @@ private slots:
         for (RenameRow& row : list->List().rows()) {
             row.newFileName = "new-" + row.fileName;
         }
-        list->List().rows()[1].newFileName = "new-f0";
+        list->List().rows()[kFar].newFileName = "new-f0";
         QSignalSpy marked(list, &frmRename::conflictsMarked);
         list->ShowNewNames();
         // Off the window's thread: the window answers while the plan runs, however long it
         // takes (how long is the benchmarks' business, not a test's).
         QVERIFY(list->IsPlanning());
         QVERIFY(marked.wait(60000));
-        QCOMPARE(View(list)->topLevelItem(1)->toolTip(1), QStringLiteral("f0 of this run gets that name too"));
+        QVERIFY(!list->IsPlanning());
+        QCOMPARE(View(list)->topLevelItem(kFar)->toolTip(1), QStringLiteral("f0 of this run gets that name too"));
+        QVERIFY(View(list)->topLevelItem(kFar - 1)->toolTip(1).isEmpty());
+
+        list->List().rows()[kFar].newFileName = "new-f" + std::to_string(kFar);
+        list->ShowNewNames();
+        QVERIFY(marked.wait(60000));
+        QVERIFY(View(list)->topLevelItem(kFar)->toolTip(1).isEmpty());
+        QVERIFY(View(list)->topLevelItem(kFar)->icon(1).isNull());
+    }
+
+    // A sort while the plan is under way: the marks go to the rows planned, wherever they
+    // stand by then.
+    void marksOfAPlanFollowARowSortedMeanwhile() {
+        QTemporaryDir dir;
+        for (const char* name : {"IMG_10.txt", "img_2.txt", "IMG_1.txt"}) {
+            Write(dir.filePath(QLatin1String(name)), "x");
+        }
+        auto* list = new frmRename;
+        list->show();
+        list->AddFileString(Bytes(dir.path()) + std::string("\0IMG_10.txt\0img_2.txt\0IMG_1.txt", 32),
+                            AddSource::kAddFiles);
+        QTRY_VERIFY(!list->IsPlanning());
+        list->List().rows()[1].newFileName = "same.txt";
+        list->List().rows()[2].newFileName = "same.txt";
+        QSignalSpy marked(list, &frmRename::conflictsMarked);
+        list->ShowNewNames();
+        list->SortByColumn(0);  // IMG_1, img_2, IMG_10: the planned row 2 is now row 0
+        QVERIFY(marked.wait(10000));
+        QCOMPARE(Column(View(list), 0), (QStringList{"IMG_1.txt", "img_2.txt", "IMG_10.txt"}));
+        QCOMPARE(View(list)->topLevelItem(0)->toolTip(1), QStringLiteral("img_2.txt of this run gets that name too"));
         QVERIFY(View(list)->topLevelItem(2)->toolTip(1).isEmpty());
     }
 
