@@ -110,6 +110,8 @@ private:
     void ShowConflicts(ConflictReasons reasons);
     // Shows conflicts_ from row `from` on, a slice of rows per turn of the event loop.
     void MarkRows(std::uint64_t pass, int from);
+    // Shows the rows' new names from row `from` on, the same way.
+    void NameRows(std::uint64_t pass, int from);
     void ItemChanged(QTreeWidgetItem* item, int column);
 
     RenameList list_;
@@ -131,6 +133,7 @@ private:
     // While marks are being shown: the reasons rows not yet reached may still show.
     std::shared_ptr<ConflictReasons> shownBefore_;
     std::uint64_t markPass_ = 0;
+    std::uint64_t namePass_ = 0;
     int sortColumn_ = -1;
     bool sortReversed_ = false;
 };

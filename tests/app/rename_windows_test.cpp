@@ -478,7 +478,7 @@ private slots:
     }
 
     // Tens of thousands of rows are looked up on disk while the window's events still come,
-    // and marked a slice at a time: a mark far down the list comes, and goes again.
+    // and named and marked a slice at a time: a mark far down the list comes, and goes again.
     void planningManyRowsKeepsTheWindowFree() {
         QTemporaryDir dir;
         constexpr int kRows = 25000;
@@ -505,6 +505,7 @@ private slots:
         QVERIFY(list->IsPlanning());
         QVERIFY(marked.wait(60000));
         QVERIFY(!list->IsPlanning());
+        QTRY_COMPARE(View(list)->topLevelItem(kFar)->text(1), QStringLiteral("new-f0"));
         QCOMPARE(View(list)->topLevelItem(kFar)->toolTip(1), QStringLiteral("f0 of this run gets that name too"));
         QVERIFY(View(list)->topLevelItem(kFar - 1)->toolTip(1).isEmpty());
 
