@@ -64,15 +64,15 @@ QTreeWidgetItem* MakeItem(const RenameRow& row) {
 // 10 ms of marks, where 100,000 rows would hold the window a tenth of a second.
 constexpr int kRowsPerTurn = 10000;
 
-// Makes `change` to many rows' `column` and tells the view once: told of each item on its own,
-// the view looks every one up among all its rows, seconds for 100,000 rows.
-void ChangeColumn(QTreeWidget* view, int column, const std::function<void()>& change) {
+// Makes `change` to rows [from, to) of `column` and tells the view once: told of each item on
+// its own, the view looks every one up among all its rows, seconds for 100,000 rows.
+void ChangeColumn(QTreeWidget* view, int column, int from, int to, const std::function<void()>& change) {
     QAbstractItemModel* model = view->model();
     const bool blocked = model->blockSignals(true);
     change();
     model->blockSignals(blocked);
-    if (const int count = view->topLevelItemCount(); count > 0 && !blocked) {
-        emit model->dataChanged(model->index(0, column), model->index(count - 1, column));
+    if (from < to && !blocked) {
+        emit model->dataChanged(model->index(from, column), model->index(to - 1, column));
     }
 }
 
@@ -330,7 +330,7 @@ void frmRename::NameRows(std::uint64_t pass, int from) {
     const auto& rows = list_.rows();
     const int count = std::min(view_->topLevelItemCount(), static_cast<int>(rows.size()));
     const int to = std::min(count, from + kRowsPerTurn);
-    ChangeColumn(view_, 1, [&] {
+    ChangeColumn(view_, 1, from, to, [&] {
         for (int i = from; i < to; ++i) {
             view_->topLevelItem(i)->setText(1, Q(rows[static_cast<std::size_t>(i)].newFileName));
         }
@@ -364,7 +364,7 @@ void frmRename::MarkRows(std::uint64_t pass, int from) {
     const int to = std::min(count, from + kRowsPerTurn);
     if (from < to) {
         const ConflictLook look(view_);
-        ChangeColumn(view_, 1, [&] {
+        ChangeColumn(view_, 1, from, to, [&] {
             for (int i = from; i < to; ++i) {
                 const std::string& key = rows[static_cast<std::size_t>(i)].key;
                 if (const auto now = conflicts_.find(key); now != conflicts_.end()) {
@@ -770,7 +770,7 @@ void frmRename::SetChecks(bool checked) {
         list_.UncheckAll();
     }
     const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
-    ChangeColumn(view_, 0, [&] {
+    ChangeColumn(view_, 0, 0, view_->topLevelItemCount(), [&] {
         for (int i = 0; i < view_->topLevelItemCount(); ++i) {
             view_->topLevelItem(i)->setCheckState(0, state);
         }
