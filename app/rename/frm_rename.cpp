@@ -340,20 +340,20 @@ void frmRename::NameRows(std::uint64_t pass, int from) {
     }
 }
 
-bool frmRename::IsPlanning() const { return planner_->Busy() || shownBefore_ != nullptr; }
+bool frmRename::IsPlanning() const { return planner_->Busy() || shownBefore_.has_value(); }
 
 void frmRename::ShowConflicts(ConflictReasons reasons) {
     conflicts_.swap(reasons);
-    if (shownBefore_ != nullptr) {
+    if (shownBefore_) {
         // Rows an unfinished pass did not reach still show what was before it.
         reasons.merge(*shownBefore_);
     }
-    shownBefore_ = std::make_shared<ConflictReasons>(std::move(reasons));
+    shownBefore_ = std::move(reasons);
     MarkRows(++markPass_, 0);
 }
 
 void frmRename::MarkRows(std::uint64_t pass, int from) {
-    if (pass != markPass_ || shownBefore_ == nullptr) {
+    if (pass != markPass_ || !shownBefore_) {
         return;  // a later pass, or a rebuild, took over
     }
     // Only the rows marked before or now can change: with no conflict then or now, none.
@@ -756,7 +756,7 @@ void frmRename::Rebuild() {
     filling_ = false;
     view_->verticalScrollBar()->setValue(scroll);
     ++namePass_;  // the new items have their names
-    if (shownBefore_ != nullptr) {
+    if (shownBefore_) {
         // The new items show conflicts_ already: the pass under way is done.
         shownBefore_.reset();
         emit conflictsMarked();

@@ -6,7 +6,6 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -131,7 +130,7 @@ private:
     ConflictPlanner* planner_ = nullptr;
     ConflictReasons conflicts_;  // what the marked rows show
     // While marks are being shown: the reasons rows not yet reached may still show.
-    std::shared_ptr<ConflictReasons> shownBefore_;
+    std::optional<ConflictReasons> shownBefore_;
     std::uint64_t markPass_ = 0;
     std::uint64_t namePass_ = 0;
     int sortColumn_ = -1;
