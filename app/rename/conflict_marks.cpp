@@ -58,11 +58,10 @@ void MarkConflict(QTreeWidgetItem* item, const QString& reason, const ConflictLo
 }
 
 ConflictPlanner::~ConflictPlanner() {
-    latest_->store(0);  // a plan under way stops at its next look
+    Cancel();  // a plan under way stops at its next look
 }
 
 void ConflictPlanner::Cancel() {
-    ++generation_;
     latest_->store(0);
 }
 
@@ -73,7 +72,7 @@ void ConflictPlanner::Plan(std::vector<RenameRow> rows) {
     auto* watcher = new QFutureWatcher<ConflictReasons>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         --running_;
-        if (generation == generation_) {
+        if (generation == latest_->load()) {
             reasons_ = watcher->future().takeResult();
             emit planned();
         }

@@ -61,9 +61,10 @@ signals:
     void planned();
 
 private:
-    std::uint64_t generation_ = 0;
+    std::uint64_t generation_ = 0;  // of the last plan begun
     int running_ = 0;
     ConflictReasons reasons_;
+    // The plan whose result is wanted, 0 for none; the workers read it to know to stop.
     std::shared_ptr<std::atomic<std::uint64_t>> latest_ = std::make_shared<std::atomic<std::uint64_t>>(0);
 };
 

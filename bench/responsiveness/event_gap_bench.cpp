@@ -2,10 +2,9 @@
 // join wizard lists a folder of 100,000 files in 20,000 groups, (b) the Add Folder dialog
 // lists 100,000 files, (c) the rename list renames 10,000 files, (d) the rename list plans
 // new names for 100,000 files, from showing them to marking their conflicts (none, then every
-// row's). A 5 ms timer ticks on the
-// interface thread; the gap is the longest time between two ticks. Beside it, the time the
-// whole step takes in the window and the time the same core work takes called directly, the
-// way the windows used to call it on their own thread.
+// row's). A 5 ms timer ticks on the interface thread; the gap is the longest time between two
+// ticks. Beside it, the time the whole step takes in the window and the time the same core
+// work takes called directly, the way the windows used to call it on their own thread.
 //
 //   event_gap_bench [rounds] [folder]     (QT_QPA_PLATFORM=offscreen is fine)
 
@@ -74,11 +73,19 @@ Measured Watch(const std::function<void()>& step, Sender* sender, Signal done) {
     return {longest, end};
 }
 
-void MakeFiles(const QString& folder, int count, const std::function<QString(int)>& name) {
+// Makes `count` empty files in `folder`; returns them as the list's Add Folder gives them:
+// the folder, then each name, each followed by a NUL.
+std::string MakeFiles(const QString& folder, int count, const std::function<QString(int)>& name) {
+    std::string files = folder.toStdString();
+    files.push_back('\0');
     for (int i = 0; i < count; ++i) {
-        QFile file(folder + QLatin1Char('/') + name(i));
+        const QString named = name(i);
+        QFile file(folder + QLatin1Char('/') + named);
         (void)file.open(QIODevice::WriteOnly);
+        files += named.toStdString();
+        files.push_back('\0');
     }
+    return files;
 }
 
 void Report(const char* what, const std::vector<Measured>& runs, const std::vector<double>& direct) {
@@ -107,14 +114,8 @@ int main(int argc, char** argv) {
         return QStringLiteral("g%1(%2).qmf").arg(group, 5, 10, QChar('0')).arg(piece == 1 ? QString() : QStringLiteral("%1").arg(piece, 3, 10, QChar('0')));
     });
     QTemporaryDir plain(base + QStringLiteral("/brindle-gap-files-XXXXXX"));
-    MakeFiles(plain.path(), 100000, [](int i) { return QStringLiteral("IMG_%1.JPG").arg(i, 6, 10, QChar('0')); });
-
-    std::string plainFiles = plain.path().toStdString();
-    plainFiles.push_back('\0');
-    for (int i = 0; i < 100000; ++i) {
-        plainFiles += QStringLiteral("IMG_%1.JPG").arg(i, 6, 10, QChar('0')).toStdString();
-        plainFiles.push_back('\0');
-    }
+    const std::string plainFiles = MakeFiles(
+        plain.path(), 100000, [](int i) { return QStringLiteral("IMG_%1.JPG").arg(i, 6, 10, QChar('0')); });
 
     std::vector<Measured> join, folder, rename, plan, clashes;
     std::vector<double> joinDirect, folderDirect, renameDirect, planDirect, clashesDirect;
@@ -158,15 +159,10 @@ int main(int argc, char** argv) {
         }
         {
             QTemporaryDir dir(base + QStringLiteral("/brindle-gap-rename-XXXXXX"));
-            MakeFiles(dir.path(), 10000, [](int i) { return QStringLiteral("IMG_%1.JPG").arg(i, 5, 10, QChar('0')); });
+            const std::string filestring = MakeFiles(
+                dir.path(), 10000, [](int i) { return QStringLiteral("IMG_%1.JPG").arg(i, 5, 10, QChar('0')); });
             auto* list = new frmRename;
             list->show();
-            std::string filestring = dir.path().toStdString();
-            filestring.push_back('\0');
-            for (int i = 0; i < 10000; ++i) {
-                filestring += QStringLiteral("IMG_%1.JPG").arg(i, 5, 10, QChar('0')).toStdString();
-                filestring.push_back('\0');
-            }
             list->AddFileString(filestring, AddSource::kAddFolder);
             for (RenameRow& row : list->List().rows()) {
                 row.newFileName = "a-" + row.fileName;
